@@ -1,0 +1,33 @@
+# Build helpers shared by every folder: subsystem libraries in two editions and test suites.
+
+# A subsystem library is compiled twice: once for Vantrel and once, with
+# VANTREL_REVIEW defined, for VantrelReview. Dependencies named in SUBSYSTEMS
+# are linked edition by edition; PLATFORM dependencies are shared.
+function(vantrel_subsystem name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;SUBSYSTEMS;PLATFORM" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  add_library(${name}_review STATIC ${ARG_SOURCES})
+  target_compile_definitions(${name}_review PUBLIC VANTREL_REVIEW)
+  target_link_libraries(${name} PUBLIC ${ARG_SUBSYSTEMS} ${ARG_PLATFORM})
+  set(review_deps)
+  foreach(dep IN LISTS ARG_SUBSYSTEMS)
+    list(APPEND review_deps ${dep}_review)
+  endforeach()
+  target_link_libraries(${name}_review PUBLIC ${review_deps} ${ARG_PLATFORM})
+endfunction()
+
+# One GoogleTest executable per test folder; every test runs under ctest with
+# the working directory set to the tests folder of the build tree (build/tests,
+# beside build/bin and build/tests/tools).
+function(vantrel_test_suite name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} vantrel_test_support GTest::gtest_main GTest::gmock Threads::Threads)
+  set_target_properties(${name} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    INSTALL_RPATH "$ORIGIN/../bin")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_dependencies(${name} record_args)
+endfunction()

@@ -1,0 +1,160 @@
+// Temporary-then-rename file writer with injectable write failures.
+#include "platform/sys/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace vsys {
+namespace {
+
+struct FaultState {
+    std::mutex mutex;
+    std::optional<WriteFault> fault;
+};
+
+FaultState& faults()
+{
+    static FaultState s;
+    return s;
+}
+
+// How many of `size` bytes may be written now; sets `hit` when a fault cuts it.
+std::size_t allowed_bytes(std::size_t size, bool& hit)
+{
+    auto& f = faults();
+    std::lock_guard lock(f.mutex);
+    hit = false;
+    if (!f.fault) return size;
+    if (f.fault->bytes_allowed >= size) {
+        f.fault->bytes_allowed -= size;
+        return size;
+    }
+    hit = true;
+    std::size_t n = static_cast<std::size_t>(f.fault->bytes_allowed);
+    f.fault->bytes_allowed = 0;
+    return n;
+}
+
+// Read once: umask can only be read by setting it, which is not safe to repeat
+// while other threads create files.
+mode_t process_umask()
+{
+    static const mode_t mask = [] {
+        mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+bool commit_fault()
+{
+    auto& f = faults();
+    std::lock_guard lock(f.mutex);
+    return f.fault && f.fault->fail_at_commit;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
+{
+    std::string pattern = path_join(path_directory(target_), "." + path_filename(target_) + ".XXXXXX");
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) {
+        error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(errno);
+        failed_ = true;
+        return;
+    }
+    temp_ = name.data();
+    // Keep the permissions an ordinary new file would get.
+    ::fchmod(fd_, 0666 & ~process_umask());
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (fd_ >= 0) ::close(fd_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool AtomicFile::write(const void* data, std::size_t size)
+{
+    if (failed_ || fd_ < 0) return false;
+    bool fault = false;
+    std::size_t allowed = allowed_bytes(size, fault);
+    const char* p = static_cast<const char*>(data);
+    std::size_t left = allowed;
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = "cannot write \"" + target_ + "\": " + std::strerror(errno);
+            failed_ = true;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (fault) {
+        error_ = "cannot write \"" + target_ + "\": " + std::strerror(ENOSPC);
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+Result AtomicFile::commit()
+{
+    if (failed_ || fd_ < 0) return Result::failure(error_.empty() ? "write failed" : error_);
+    if (commit_fault()) {
+        failed_ = true;
+        error_ = "cannot write \"" + target_ + "\": " + std::strerror(ENOSPC);
+        return Result::failure(error_);
+    }
+    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
+        fd_ = -1;
+        failed_ = true;
+        error_ = "cannot write \"" + target_ + "\": " + std::strerror(errno);
+        return Result::failure(error_);
+    }
+    fd_ = -1;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        failed_ = true;
+        error_ = "cannot replace \"" + target_ + "\": " + std::strerror(errno);
+        return Result::failure(error_);
+    }
+    temp_.clear();
+    return Result::success();
+}
+
+Result write_file_atomic(const std::string& path, const std::string& content)
+{
+    AtomicFile file(path);
+    if (!file.is_open()) return Result::failure(file.error());
+    if (!file.write(content)) return Result::failure(file.error());
+    return file.commit();
+}
+
+void inject_write_fault(const WriteFault& fault)
+{
+    auto& f = faults();
+    std::lock_guard lock(f.mutex);
+    f.fault = fault;
+}
+
+void clear_write_fault()
+{
+    auto& f = faults();
+    std::lock_guard lock(f.mutex);
+    f.fault.reset();
+}
+
+}  // namespace vsys

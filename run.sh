@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds Vantrel, prepares a demo working directory and starts the program in it: ./run.sh [directory]
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")" && pwd)"
+DEMO="${1:-$ROOT/demo}"
+cd "$ROOT"
+scripts/install-deps.sh
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+mkdir -p "$DEMO"
+DEMO="$(cd "$DEMO" && pwd)"
+echo "Demo working directory: $DEMO"
+echo "Starting Vantrel. So far it is the foundation only: it checks that it can start and says so;"
+echo "windows, database and acquisition arrive with the next steps."
+cd "$DEMO"
+exec "$ROOT/build/bin/Vantrel"

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test suite, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")" && pwd)"
+cd "$ROOT"
+scripts/install-deps.sh
+
+JOBS="$(nproc)"
+echo "== build and test (release) =="
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j "$JOBS"
+
+echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer) =="
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$JOBS"
