@@ -60,9 +60,31 @@ std::string flat(const Rows& rows)
     return out;
 }
 
-std::string read_with_dbfread(const std::string& path)
+namespace {
+std::string run_python(const std::string& path, const char* script)
 {
     std::string out_path = path + ".dbfread.txt";
+    std::string python = vsys::file_exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    if (vsys::spawn_and_wait({python, "-c", script, path, out_path}) != 0) return "<dbfread failed>";
+    std::ifstream in(out_path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::remove(out_path.c_str());
+    return ss.str();
+}
+}  // namespace
+
+std::string fields_with_dbfread(const std::string& path)
+{
+    return run_python(path,
+                      "import sys, dbfread\n"
+                      "t = dbfread.DBF(sys.argv[1])\n"
+                      "open(sys.argv[2], 'w').write(','.join('%s %s %d %d' % (f.name, f.type, f.length, f.decimal_count)"
+                      " for f in t.fields))\n");
+}
+
+std::string read_with_dbfread(const std::string& path)
+{
     const char* script =
         "import sys, dbfread\n"
         "t = dbfread.DBF(sys.argv[1], char_decode_errors='replace')\n"
@@ -74,13 +96,7 @@ std::string read_with_dbfread(const std::string& path)
         "        vals.append('NULL' if v is None else str(v))\n"
         "    rows.append('|'.join(vals))\n"
         "open(sys.argv[2], 'w').write(';'.join(rows))\n";
-    std::string python = vsys::file_exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-    if (vsys::spawn_and_wait({python, "-c", script, path, out_path}) != 0) return "<dbfread failed>";
-    std::ifstream in(out_path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::remove(out_path.c_str());
-    return ss.str();
+    return run_python(path, script);
 }
 
 SqlDir::SqlDir()
