@@ -130,6 +130,24 @@ std::optional<std::string> format_number(double v, int width, int decimals)
 
 std::optional<double> parse_number(const char* p, int width)
 {
+    // Most fields hold plain integers: read those without strtod.
+    {
+        int i = 0;
+        while (i < width && (p[i] == ' ' || p[i] == '\0')) ++i;
+        bool negative = i < width && p[i] == '-';
+        if (negative || (i < width && p[i] == '+')) ++i;
+        int digits = 0;
+        std::int64_t v = 0;
+        while (i < width && p[i] >= '0' && p[i] <= '9' && digits < 18) {
+            v = v * 10 + (p[i] - '0');
+            ++i;
+            ++digits;
+        }
+        int j = i;
+        while (j < width && (p[j] == ' ' || p[j] == '\0')) ++j;
+        if (digits > 0 && j == width && (i == width || p[i] == ' ' || p[i] == '\0'))
+            return static_cast<double>(negative ? -v : v);
+    }
     char buf[64];
     int n = 0;
     for (int i = 0; i < width; ++i)
@@ -248,15 +266,17 @@ bool DbfTable::load(std::string& error)
     ++layout_version_;
     fields_ = std::move(fields);
     record_length_ = h->nRecordLength;
+    // shapelib reads one record per call, seeking each time; the record block
+    // is read here in one go from the layout shapelib found in the header.
     int n = DBFGetRecordCount(h);
     data_.assign(static_cast<std::size_t>(n) * record_length_, ' ');
-    int got = 0;
-    for (; got < n; ++got) {
-        // A writer still appending leaves fewer records than its header says.
-        const char* rec = DBFReadTuple(h, got);
-        if (!rec) break;
-        std::memcpy(data_.data() + static_cast<std::size_t>(got) * record_length_, rec, record_length_);
+    std::size_t bytes = 0;
+    if (n > 0 && record_length_ > 0) {
+        vsys::FilePtr f = vsys::open_file(path_, "rb");
+        if (f && std::fseek(f.get(), h->nHeaderLength, SEEK_SET) == 0) bytes = std::fread(data_.data(), 1, data_.size(), f.get());
     }
+    // A writer still appending leaves fewer records than its header says.
+    int got = record_length_ > 0 ? static_cast<int>(bytes / static_cast<std::size_t>(record_length_)) : 0;
     count_ = got;
     data_.resize(static_cast<std::size_t>(count_) * record_length_);
     handle_ = h;

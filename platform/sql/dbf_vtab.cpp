@@ -2,6 +2,7 @@
 #include "platform/sql/dbf_vtab.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,14 @@ int x_column(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int column)
     if (c->row < 0 || column < 0 || column >= static_cast<int>(t.fields().size())) {
         sqlite3_result_null(ctx);
         return SQLITE_OK;
+    }
+    const DbfField& f = t.fields()[column];
+    if (!f.numeric()) {
+        const char* p = t.record(c->row) + f.offset;
+        if (std::memchr(p, '\0', static_cast<std::size_t>(f.width)) == nullptr) {
+            sqlite3_result_text(ctx, p, f.width, SQLITE_TRANSIENT);
+            return SQLITE_OK;
+        }
     }
     Value v = t.value(c->row, column);
     if (auto* i = std::get_if<std::int64_t>(&v)) sqlite3_result_int64(ctx, *i);
