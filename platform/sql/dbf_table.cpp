@@ -1,0 +1,556 @@
+// dBase III table files through shapelib's DBF functions, with the in-memory copy and its indexes.
+#include "platform/sql/dbf_table.h"
+
+#include <shapefil.h>
+#include <sys/stat.h>
+
+#include <strings.h>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "platform/sys/atomic_file.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/files.h"
+#include "platform/sys/format.h"
+
+namespace vsql {
+namespace {
+
+// shapelib derives the names of companion files from the path it is given and
+// only knows the extensions ".dbf" and ".DBF"; the hooks below open exactly
+// the file we found (whatever the case of its name), refuse the code-page
+// companion and note any failed write, which shapelib itself does not report.
+thread_local const char* t_open_path = nullptr;
+thread_local bool t_io_failed = false;
+
+bool ends_with_nocase(const char* text, const char* suffix)
+{
+    std::size_t n = std::strlen(text), m = std::strlen(suffix);
+    return n >= m && strcasecmp(text + n - m, suffix) == 0;
+}
+
+SAFile hook_open(const char* filename, const char* access)
+{
+    if (ends_with_nocase(filename, ".cpg")) return nullptr;
+    const char* target = (t_open_path && ends_with_nocase(filename, ".dbf")) ? t_open_path : filename;
+    return reinterpret_cast<SAFile>(std::fopen(target, access));
+}
+SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
+{
+    return std::fread(p, size, n, reinterpret_cast<std::FILE*>(f));
+}
+SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
+{
+    SAOffset done = std::fwrite(p, size, n, reinterpret_cast<std::FILE*>(f));
+    if (done != n) t_io_failed = true;
+    return done;
+}
+SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
+{
+    return std::fseek(reinterpret_cast<std::FILE*>(f), static_cast<long>(offset), whence);
+}
+SAOffset hook_tell(SAFile f) { return std::ftell(reinterpret_cast<std::FILE*>(f)); }
+int hook_flush(SAFile f)
+{
+    int rc = std::fflush(reinterpret_cast<std::FILE*>(f));
+    if (rc != 0) t_io_failed = true;
+    return rc;
+}
+int hook_close(SAFile f)
+{
+    int rc = std::fclose(reinterpret_cast<std::FILE*>(f));
+    if (rc != 0) t_io_failed = true;
+    return rc;
+}
+int hook_remove(const char* filename) { return std::remove(filename); }
+void hook_error(const char*) { t_io_failed = true; }
+double hook_atof(const char* text) { return std::atof(text); }
+
+SAHooks make_hooks()
+{
+    SAHooks h{};
+    h.FOpen = hook_open;
+    h.FRead = hook_read;
+    h.FWrite = hook_write;
+    h.FSeek = hook_seek;
+    h.FTell = hook_tell;
+    h.FFlush = hook_flush;
+    h.FClose = hook_close;
+    h.Remove = hook_remove;
+    h.Error = hook_error;
+    h.Atof = hook_atof;
+    return h;
+}
+
+DBFHandle open_dbf(const std::string& path, bool& writable)
+{
+    SAHooks hooks = make_hooks();
+    t_open_path = path.c_str();
+    DBFHandle h = DBFOpenLL(path.c_str(), "rb+", &hooks);
+    writable = h != nullptr;
+    if (!h) h = DBFOpenLL(path.c_str(), "rb", &hooks);
+    t_open_path = nullptr;
+    return h;
+}
+
+void stamp_today(DBFHandle h)
+{
+    vsys::CivilTime now = vsys::civil_now();
+    DBFSetLastModifiedDate(h, now.year - 1900, now.month, now.day);
+}
+
+std::map<std::string, std::weak_ptr<DbfTable>>& registry()
+{
+    static std::map<std::string, std::weak_ptr<DbfTable>> tables;
+    return tables;
+}
+
+std::string upper(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Formats a number into exactly `width` characters, right-aligned, with as
+// many of `decimals` as fit; nothing when even the integer part does not fit.
+std::optional<std::string> format_number(double v, int width, int decimals)
+{
+    if (!std::isfinite(v)) return std::nullopt;
+    for (int d = decimals; d >= 0; --d) {
+        std::string text = vsys::strprintf("%.*f", d, v);
+        if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
+        if (static_cast<int>(text.size()) <= width) return std::string(width - text.size(), ' ') + text;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> parse_number(const char* p, int width)
+{
+    // Most fields hold plain integers: read those without strtod.
+    {
+        int i = 0;
+        while (i < width && (p[i] == ' ' || p[i] == '\0')) ++i;
+        bool negative = i < width && p[i] == '-';
+        if (negative || (i < width && p[i] == '+')) ++i;
+        int digits = 0;
+        std::int64_t v = 0;
+        while (i < width && p[i] >= '0' && p[i] <= '9' && digits < 18) {
+            v = v * 10 + (p[i] - '0');
+            ++i;
+            ++digits;
+        }
+        int j = i;
+        while (j < width && (p[j] == ' ' || p[j] == '\0')) ++j;
+        if (digits > 0 && j == width && (i == width || p[i] == ' ' || p[i] == '\0'))
+            return static_cast<double>(negative ? -v : v);
+    }
+    char buf[64];
+    int n = 0;
+    for (int i = 0; i < width; ++i)
+        if (p[i] != ' ' && p[i] != '\0') {
+            if (n >= 63) return std::nullopt;
+            buf[n++] = p[i];
+        }
+    if (n == 0) return std::nullopt;
+    buf[n] = '\0';
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(buf, &end);
+    if (end == buf || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+std::string number_key(double v)
+{
+    if (v == 0) v = 0;  // one key for -0 and 0
+    std::string key(sizeof v, '\0');
+    std::memcpy(key.data(), &v, sizeof v);
+    return key;
+}
+
+}  // namespace
+
+std::string rtrim_blanks(const std::string& text)
+{
+    std::size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::optional<FileSignature> file_signature(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    FileSignature s;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctime_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+DbfTable::DbfTable(std::string path) : path_(std::move(path)) {}
+
+DbfTable::~DbfTable() { close_handle(); }
+
+void DbfTable::close_handle()
+{
+    if (handle_) {
+        std::string ignored;
+        flush(ignored);
+        // Everything of ours is on disk; keep shapelib from rewriting the
+        // header over rows another program may have appended since.
+        DBFHandle h = static_cast<DBFHandle>(handle_);
+        h->bUpdated = 0;
+        DBFClose(h);
+        handle_ = nullptr;
+    }
+}
+
+std::shared_ptr<DbfTable> DbfTable::open(const std::string& path, std::string& error)
+{
+    auto& tables = registry();
+    for (auto it = tables.begin(); it != tables.end();) it = it->second.expired() ? tables.erase(it) : std::next(it);
+    std::shared_ptr<DbfTable> table = tables[path].lock();
+    if (!table) {
+        table.reset(new DbfTable(path));
+        if (!table->load(error)) {
+            tables.erase(path);
+            return nullptr;
+        }
+        tables[path] = table;
+        return table;
+    }
+    Freshness f = table->refresh(error);
+    if (f == Freshness::missing || f == Freshness::failed) return nullptr;
+    return table;
+}
+
+bool DbfTable::load(std::string& error)
+{
+    close_handle();
+    auto sig = file_signature(path_);
+    if (!sig) {
+        error = "The table file " + path_ + " does not exist";
+        return false;
+    }
+    DBFHandle h = open_dbf(path_, writable_);
+    if (!h) {
+        error = "The table file " + path_ + " cannot be read as a dBase file";
+        return false;
+    }
+    std::vector<DbfField> fields;
+    int nfields = DBFGetFieldCount(h);
+    for (int i = 0; i < nfields; ++i) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        int width = 0, decimals = 0;
+        DBFGetFieldInfo(h, i, name, &width, &decimals);
+        DbfField f;
+        f.name = name;
+        f.type = DBFGetNativeFieldType(h, i);
+        f.width = width;
+        f.decimals = decimals;
+        f.offset = h->panFieldOffset[i];  // counts the deletion flag already
+        fields.push_back(f);
+    }
+    bool same_columns = fields.size() == fields_.size();
+    for (std::size_t i = 0; same_columns && i < fields.size(); ++i)
+        same_columns = fields[i].name == fields_[i].name && fields[i].type == fields_[i].type &&
+                       fields[i].width == fields_[i].width && fields[i].decimals == fields_[i].decimals &&
+                       fields[i].offset == fields_[i].offset;
+    if (!same_columns) ++schema_version_;
+    ++layout_version_;
+    fields_ = std::move(fields);
+    record_length_ = h->nRecordLength;
+    // shapelib reads one record per call, seeking each time; the record block
+    // is read here in one go from the layout shapelib found in the header.
+    int n = DBFGetRecordCount(h);
+    data_.assign(static_cast<std::size_t>(n) * record_length_, ' ');
+    std::size_t bytes = 0;
+    if (n > 0 && record_length_ > 0) {
+        vsys::FilePtr f = vsys::open_file(path_, "rb");
+        if (f && std::fseek(f.get(), h->nHeaderLength, SEEK_SET) == 0) bytes = std::fread(data_.data(), 1, data_.size(), f.get());
+    }
+    // A writer still appending leaves fewer records than its header says.
+    int got = record_length_ > 0 ? static_cast<int>(bytes / static_cast<std::size_t>(record_length_)) : 0;
+    count_ = got;
+    data_.resize(static_cast<std::size_t>(count_) * record_length_);
+    handle_ = h;
+    signature_ = *sig;
+    dirty_ = false;
+    indexes_.clear();
+    indexes_.resize(fields_.size());
+    return true;
+}
+
+DbfTable::Freshness DbfTable::refresh(std::string& error)
+{
+    auto sig = file_signature(path_);
+    if (!sig) {
+        close_handle();
+        return Freshness::missing;
+    }
+    if (*sig == signature_) return Freshness::same;
+    if (!load(error)) return Freshness::failed;
+    return Freshness::reloaded;
+}
+
+int DbfTable::field_index(const std::string& name) const
+{
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        if (strcasecmp(fields_[i].name.c_str(), name.c_str()) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+Value DbfTable::value(int row, int field) const
+{
+    const DbfField& f = fields_[field];
+    const char* p = record(row) + f.offset;
+    if (f.numeric()) {
+        auto v = parse_number(p, f.width);
+        if (!v) return {};
+        if (f.decimals == 0 && *v == std::floor(*v) && std::fabs(*v) < 9.0e15)
+            return static_cast<std::int64_t>(*v);
+        return *v;
+    }
+    std::string text(p, f.width);
+    for (char& c : text)
+        if (c == '\0') c = ' ';
+    return text;
+}
+
+std::string DbfTable::blank_record() const { return std::string(record_length_, ' '); }
+
+EncodeStatus DbfTable::encode(std::string& rec, int field, const Value& value) const
+{
+    const DbfField& f = fields_[field];
+    char* out = rec.data() + f.offset;
+    if (f.numeric()) {
+        double v = 0;
+        if (is_null(value)) {
+            std::memset(out, ' ', f.width);
+            return EncodeStatus::ok;
+        }
+        if (auto* i = std::get_if<std::int64_t>(&value)) v = static_cast<double>(*i);
+        else if (auto* d = std::get_if<double>(&value)) v = *d;
+        else {
+            const std::string& s = std::get<std::string>(value);
+            auto parsed = parse_number(s.c_str(), static_cast<int>(s.size()));
+            if (!parsed) {
+                if (rtrim_blanks(s).empty()) {
+                    std::memset(out, ' ', f.width);
+                    return EncodeStatus::ok;
+                }
+                return EncodeStatus::out_of_range;
+            }
+            v = *parsed;
+        }
+        auto text = format_number(v, f.width, f.decimals);
+        if (!text) return EncodeStatus::out_of_range;
+        std::memcpy(out, text->data(), f.width);
+        return EncodeStatus::ok;
+    }
+    std::string text;
+    if (auto* i = std::get_if<std::int64_t>(&value)) text = vsys::strprintf("%lld", static_cast<long long>(*i));
+    else if (auto* d = std::get_if<double>(&value)) text = vsys::strprintf("%.15g", *d);
+    else if (auto* s = std::get_if<std::string>(&value)) text = *s;
+    std::memset(out, ' ', f.width);
+    std::size_t n = std::min<std::size_t>(text.size(), f.width);
+    std::memcpy(out, text.data(), n);
+    return rtrim_blanks(text).size() > static_cast<std::size_t>(f.width) ? EncodeStatus::truncated : EncodeStatus::ok;
+}
+
+bool DbfTable::append(const std::string& rec, int& row, std::string& error)
+{
+    if (!handle_ || !writable_) {
+        error = "The table file " + path_ + " cannot be written";
+        return false;
+    }
+    std::string r = rec;
+    r[0] = ' ';
+    t_io_failed = false;
+    if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), count_, r.data()) || t_io_failed) {
+        error = "Writing to " + path_ + " failed";
+        return false;
+    }
+    row = count_++;
+    data_.append(r);
+    dirty_ = true;
+    for (std::size_t f = 0; f < indexes_.size(); ++f) {
+        if (!indexes_[f]) continue;
+        bool has_key = false;
+        std::string key = index_key(row, static_cast<int>(f), has_key);
+        if (has_key) (*indexes_[f])[key].push_back(row);
+    }
+    return true;
+}
+
+void DbfTable::drop_indexes_touched(const char* before, const std::string& after)
+{
+    for (std::size_t f = 0; f < indexes_.size(); ++f)
+        if (indexes_[f] && std::memcmp(before + fields_[f].offset, after.data() + fields_[f].offset, fields_[f].width) != 0)
+            indexes_[f].reset();
+}
+
+bool DbfTable::replace(int row, const std::string& rec, std::string& error)
+{
+    if (!handle_ || !writable_ || row < 0 || row >= count_) {
+        error = "The record cannot be written to " + path_;
+        return false;
+    }
+    t_io_failed = false;
+    std::string r = rec;
+    if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), row, r.data()) || t_io_failed) {
+        error = "Writing to " + path_ + " failed";
+        return false;
+    }
+    char* dst = data_.data() + static_cast<std::size_t>(row) * record_length_;
+    drop_indexes_touched(dst, r);
+    std::memcpy(dst, r.data(), record_length_);
+    dirty_ = true;
+    return true;
+}
+
+bool DbfTable::remove(int row, std::string& error)
+{
+    if (!handle_ || !writable_ || row < 0 || row >= count_) {
+        error = "The record cannot be deleted from " + path_;
+        return false;
+    }
+    t_io_failed = false;
+    if (!DBFMarkRecordDeleted(static_cast<DBFHandle>(handle_), row, 1) || t_io_failed) {
+        error = "Writing to " + path_ + " failed";
+        return false;
+    }
+    data_[static_cast<std::size_t>(row) * record_length_] = '*';
+    dirty_ = true;
+    return true;
+}
+
+bool DbfTable::flush(std::string& error)
+{
+    if (!dirty_ || !handle_) return true;
+    dirty_ = false;
+    t_io_failed = false;
+    DBFHandle h = static_cast<DBFHandle>(handle_);
+    stamp_today(h);
+    DBFUpdateHeader(h);
+    bool ok = !t_io_failed;
+    if (auto sig = file_signature(path_)) signature_ = *sig;
+    if (!ok) error = "Writing to " + path_ + " failed";
+    return ok;
+}
+
+bool DbfTable::pack(std::string& error)
+{
+    if (!flush(error)) return false;
+    DBFHandle h = static_cast<DBFHandle>(handle_);
+    if (!h || !writable_) {
+        error = "The table file " + path_ + " cannot be written";
+        return false;
+    }
+    std::string content(static_cast<std::size_t>(h->nHeaderLength), '\0');
+    {
+        vsys::FilePtr f = vsys::open_file(path_, "rb");
+        if (!f || std::fread(content.data(), 1, content.size(), f.get()) != content.size()) {
+            error = "The table file " + path_ + " cannot be read";
+            return false;
+        }
+    }
+    std::uint32_t live = 0;
+    for (int row = 0; row < count_; ++row)
+        if (!deleted(row)) {
+            content.append(record(row), record_length_);
+            ++live;
+        }
+    content.push_back('\x1A');
+    vsys::CivilTime now = vsys::civil_now();
+    content[1] = static_cast<char>(now.year - 1900);
+    content[2] = static_cast<char>(now.month);
+    content[3] = static_cast<char>(now.day);
+    for (int i = 0; i < 4; ++i) content[4 + i] = static_cast<char>((live >> (8 * i)) & 0xFF);
+    vsys::Result r = vsys::write_file_atomic(path_, content);
+    if (!r) {
+        error = "Packing " + path_ + " failed: " + r.error;
+        return false;
+    }
+    return load(error);
+}
+
+bool DbfTable::create(const std::string& path, const std::vector<DbfColumnSpec>& columns, std::string& error)
+{
+    // shapelib names what it creates "<base>.dbf"; build it under a name no
+    // table can have, then rename it into place.
+    std::string dir = vsys::path_directory(path);
+    std::string base = vsys::path_filename(path);
+    base = base.substr(0, base.rfind('.'));
+    std::string temp = vsys::path_join(dir, "~" + base + ".dbf");
+    SAHooks hooks = make_hooks();
+    t_io_failed = false;
+    DBFHandle h = DBFCreateLL(temp.c_str(), "LDID/87", &hooks);
+    if (!h) {
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    bool ok = true;
+    for (const DbfColumnSpec& c : columns)
+        if (DBFAddField(h, upper(c.name).c_str(), c.type == 'N' ? FTDouble : FTString, c.width, c.decimals) < 0) ok = false;
+    stamp_today(h);
+    DBFClose(h);
+    if (!ok || t_io_failed) {
+        std::remove(temp.c_str());
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    vsys::Result r = vsys::rename_replace(temp, path);
+    if (!r) {
+        std::remove(temp.c_str());
+        error = "The table file " + path + " cannot be created: " + r.error;
+        return false;
+    }
+    return true;
+}
+
+std::string DbfTable::index_key(int row, int field, bool& has_key) const
+{
+    const DbfField& f = fields_[field];
+    const char* p = record(row) + f.offset;
+    if (f.numeric()) {
+        auto v = parse_number(p, f.width);
+        has_key = v.has_value();
+        return has_key ? number_key(*v) : std::string();
+    }
+    has_key = true;
+    std::string text(p, f.width);
+    for (char& c : text)
+        if (c == '\0') c = ' ';
+    return rtrim_blanks(text);
+}
+
+const std::vector<int>& DbfTable::lookup(int field, const std::string& key)
+{
+    static const std::vector<int> none;
+    auto& index = indexes_[field];
+    if (!index) {
+        index = std::make_unique<std::unordered_map<std::string, std::vector<int>>>();
+        index->reserve(static_cast<std::size_t>(count_));
+        for (int row = 0; row < count_; ++row) {
+            if (deleted(row)) continue;
+            bool has_key = false;
+            std::string k = index_key(row, field, has_key);
+            if (has_key) (*index)[k].push_back(row);
+        }
+    }
+    auto it = index->find(key);
+    return it == index->end() ? none : it->second;
+}
+
+const std::vector<int>& DbfTable::lookup_number(int field, double key) { return lookup(field, number_key(key)); }
+
+const std::vector<int>& DbfTable::lookup_text(int field, const std::string& key) { return lookup(field, rtrim_blanks(key)); }
+
+}  // namespace vsql

@@ -1,0 +1,114 @@
+// A dBase III table file, held in memory record by record and kept in step with the file on disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/sql/value.h"
+
+namespace vsql {
+
+struct DbfField {
+    std::string name;  // as stored, upper case in files we write
+    char type = 'C';   // dBase type letter: C, N, F, D, L, ...
+    int width = 0;
+    int decimals = 0;
+    int offset = 0;  // within the record; byte 0 is the deletion flag
+    bool numeric() const { return type == 'N' || type == 'F'; }
+};
+
+// Column definition for a new table.
+struct DbfColumnSpec {
+    std::string name;
+    char type = 'C';  // 'C' or 'N'
+    int width = 0;
+    int decimals = 0;
+};
+
+// What identifies one version of a file on disk.
+struct FileSignature {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t mtime_ns = 0, ctime_ns = 0;
+    bool operator==(const FileSignature&) const = default;
+};
+std::optional<FileSignature> file_signature(const std::string& path);
+
+enum class EncodeStatus { ok, truncated, out_of_range };
+
+class DbfTable {
+public:
+    // The one shared in-memory copy of the file at `path` in this process,
+    // brought up to date with the file; null with `error` when it cannot be read.
+    static std::shared_ptr<DbfTable> open(const std::string& path, std::string& error);
+    // Creates an empty table file (written beside, then renamed into place).
+    static bool create(const std::string& path, const std::vector<DbfColumnSpec>& columns, std::string& error);
+
+    ~DbfTable();
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+
+    enum class Freshness { same, reloaded, missing, failed };
+    // Compares the file with the copy in memory and reloads it when it changed.
+    Freshness refresh(std::string& error);
+
+    const std::string& path() const { return path_; }
+    const std::vector<DbfField>& fields() const { return fields_; }
+    int field_index(const std::string& name) const;  // ignoring case; -1 when absent
+    int record_count() const { return count_; }
+    int record_length() const { return record_length_; }
+    bool deleted(int row) const { return record(row)[0] == '*'; }
+    const char* record(int row) const { return data_.data() + static_cast<std::size_t>(row) * record_length_; }
+    Value value(int row, int field) const;
+    // Bumped when the columns change (mounts must be redeclared) and when
+    // record numbers may have changed (reload, pack).
+    std::uint64_t schema_version() const { return schema_version_; }
+    std::uint64_t layout_version() const { return layout_version_; }
+
+    // Record editing: a raw record starts as blank_record() and takes values
+    // through encode(); writes go to the file at once (flushed by flush()).
+    std::string blank_record() const;
+    EncodeStatus encode(std::string& record, int field, const Value& value) const;
+    bool append(const std::string& record, int& row, std::string& error);
+    bool replace(int row, const std::string& record, std::string& error);
+    bool remove(int row, std::string& error);
+    // Puts header and pending records on disk; a no-op when nothing changed.
+    bool flush(std::string& error);
+    // Rewrites the file without deleted records, through a new file renamed
+    // over the old one.
+    bool pack(std::string& error);
+
+    // Row numbers whose field equals the key (numbers compare as numbers,
+    // texts ignoring trailing blanks). Built on first use, kept until a write
+    // changes that field. Deleted rows may be listed.
+    const std::vector<int>& lookup_number(int field, double key);
+    const std::vector<int>& lookup_text(int field, const std::string& key);
+
+private:
+    explicit DbfTable(std::string path);
+    bool load(std::string& error);
+    void close_handle();
+    const std::vector<int>& lookup(int field, const std::string& key);
+    std::string index_key(int row, int field, bool& has_key) const;
+    void drop_indexes_touched(const char* before, const std::string& after);
+
+    std::string path_;
+    void* handle_ = nullptr;  // shapelib DBFHandle
+    bool writable_ = false;
+    std::vector<DbfField> fields_;
+    int record_length_ = 0;
+    int count_ = 0;
+    std::string data_;
+    FileSignature signature_;
+    bool dirty_ = false;
+    std::uint64_t schema_version_ = 0;
+    std::uint64_t layout_version_ = 0;
+    std::vector<std::unique_ptr<std::unordered_map<std::string, std::vector<int>>>> indexes_;
+};
+
+std::string rtrim_blanks(const std::string& text);
+
+}  // namespace vsql

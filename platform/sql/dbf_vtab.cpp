@@ -1,0 +1,275 @@
+// Virtual-table callbacks: scans, keyed look-ups through the table's indexes, and row writes.
+#include "platform/sql/dbf_vtab.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace vsql {
+namespace {
+
+struct DbfVtab {
+    sqlite3_vtab base{};
+    std::shared_ptr<DbfTable> table;
+    MountSlot* slot = nullptr;
+};
+
+struct DbfCursor {
+    sqlite3_vtab_cursor base{};
+    std::vector<int> rows;  // candidates of a keyed look-up
+    bool keyed = false;
+    std::size_t end = 0;    // a scan stops at the rows there were when it began
+    std::size_t at = 0;     // position in rows, or the row number of a scan
+    int row = -1;
+};
+
+DbfVtab* vt(sqlite3_vtab* p) { return reinterpret_cast<DbfVtab*>(p); }
+DbfCursor* cur(sqlite3_vtab_cursor* p) { return reinterpret_cast<DbfCursor*>(p); }
+
+std::string quote_name(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+int x_create(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** err)
+{
+    auto* slot = static_cast<MountSlot*>(aux);
+    if (!slot->table) {
+        *err = sqlite3_mprintf("no table to mount");
+        return SQLITE_ERROR;
+    }
+    std::string decl = "CREATE TABLE x(";
+    const auto& fields = slot->table->fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i) decl += ", ";
+        decl += quote_name(fields[i].name);
+        decl += fields[i].numeric() ? " NUMERIC" : " TEXT COLLATE RTRIM";
+    }
+    if (fields.empty()) decl += "\"_NONE_\" TEXT";
+    decl += ")";
+    int rc = sqlite3_declare_vtab(db, decl.c_str());
+    if (rc != SQLITE_OK) {
+        *err = sqlite3_mprintf("%s", sqlite3_errmsg(db));
+        return rc;
+    }
+    auto* v = new DbfVtab;
+    v->table = slot->table;
+    v->slot = slot;
+    *out = &v->base;
+    return SQLITE_OK;
+}
+
+int x_disconnect(sqlite3_vtab* p)
+{
+    delete vt(p);
+    return SQLITE_OK;
+}
+
+int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
+{
+    double rows = static_cast<double>(vt(p)->table->record_count()) + 1;
+    int chosen = -1;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (c.usable && c.op == SQLITE_INDEX_CONSTRAINT_EQ && c.iColumn >= 0) {
+            chosen = i;
+            break;
+        }
+    }
+    if (chosen >= 0) {
+        info->aConstraintUsage[chosen].argvIndex = 1;
+        info->aConstraintUsage[chosen].omit = 0;  // SQLite checks the value again
+        info->idxNum = info->aConstraint[chosen].iColumn + 1;
+        info->estimatedCost = 10;
+        info->estimatedRows = 10;
+    } else {
+        info->idxNum = 0;
+        info->estimatedCost = rows * 2;
+        info->estimatedRows = static_cast<sqlite3_int64>(rows);
+    }
+    return SQLITE_OK;
+}
+
+int x_open(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    auto* c = new DbfCursor;
+    *out = &c->base;
+    return SQLITE_OK;
+}
+
+int x_close(sqlite3_vtab_cursor* p)
+{
+    delete cur(p);
+    return SQLITE_OK;
+}
+
+void settle(DbfCursor* c, DbfTable& t)
+{
+    if (c->keyed) {
+        while (c->at < c->rows.size() && (c->rows[c->at] >= t.record_count() || t.deleted(c->rows[c->at]))) ++c->at;
+        c->row = c->at < c->rows.size() ? c->rows[c->at] : -1;
+    } else {
+        std::size_t end = std::min(c->end, static_cast<std::size_t>(t.record_count()));
+        while (c->at < end && t.deleted(static_cast<int>(c->at))) ++c->at;
+        c->row = c->at < end ? static_cast<int>(c->at) : -1;
+    }
+}
+
+int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char*, int argc, sqlite3_value** argv)
+{
+    DbfCursor* c = cur(p);
+    DbfTable& t = *vt(p->pVtab)->table;
+    c->at = 0;
+    c->rows.clear();
+    c->keyed = idx_num > 0 && argc > 0;
+    c->end = static_cast<std::size_t>(t.record_count());
+    if (c->keyed) {
+        int field = idx_num - 1;
+        sqlite3_value* v = argv[0];
+        if (field < static_cast<int>(t.fields().size()) && sqlite3_value_type(v) != SQLITE_NULL) {
+            if (t.fields()[field].numeric()) {
+                int type = sqlite3_value_numeric_type(v);
+                if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) c->rows = t.lookup_number(field, sqlite3_value_double(v));
+            } else {
+                const unsigned char* text = sqlite3_value_text(v);
+                if (text) c->rows = t.lookup_text(field, reinterpret_cast<const char*>(text));
+            }
+        }
+    }
+    settle(c, t);
+    return SQLITE_OK;
+}
+
+int x_next(sqlite3_vtab_cursor* p)
+{
+    DbfCursor* c = cur(p);
+    ++c->at;
+    settle(c, *vt(p->pVtab)->table);
+    return SQLITE_OK;
+}
+
+int x_eof(sqlite3_vtab_cursor* p) { return cur(p)->row < 0; }
+
+int x_column(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int column)
+{
+    DbfCursor* c = cur(p);
+    DbfTable& t = *vt(p->pVtab)->table;
+    if (c->row < 0 || column < 0 || column >= static_cast<int>(t.fields().size())) {
+        sqlite3_result_null(ctx);
+        return SQLITE_OK;
+    }
+    const DbfField& f = t.fields()[column];
+    if (!f.numeric()) {
+        const char* p = t.record(c->row) + f.offset;
+        if (std::memchr(p, '\0', static_cast<std::size_t>(f.width)) == nullptr) {
+            sqlite3_result_text(ctx, p, f.width, SQLITE_TRANSIENT);
+            return SQLITE_OK;
+        }
+    }
+    Value v = t.value(c->row, column);
+    if (auto* i = std::get_if<std::int64_t>(&v)) sqlite3_result_int64(ctx, *i);
+    else if (auto* d = std::get_if<double>(&v)) sqlite3_result_double(ctx, *d);
+    else if (auto* s = std::get_if<std::string>(&v))
+        sqlite3_result_text(ctx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else sqlite3_result_null(ctx);
+    return SQLITE_OK;
+}
+
+int x_rowid(sqlite3_vtab_cursor* p, sqlite3_int64* rowid)
+{
+    *rowid = cur(p)->row;
+    return SQLITE_OK;
+}
+
+Value from_sqlite(sqlite3_value* v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_NULL: return {};
+    default: {
+        const unsigned char* t = sqlite3_value_text(v);
+        return std::string(t ? reinterpret_cast<const char*>(t) : "", static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    }
+    }
+}
+
+int fail(sqlite3_vtab* p, const std::string& message)
+{
+    sqlite3_free(p->zErrMsg);
+    p->zErrMsg = sqlite3_mprintf("%s", message.c_str());
+    return SQLITE_ERROR;
+}
+
+int x_update(sqlite3_vtab* p, int argc, sqlite3_value** argv, sqlite3_int64* rowid)
+{
+    DbfVtab* v = vt(p);
+    DbfTable& t = *v->table;
+    std::string error;
+    if (argc == 1) {
+        if (!t.remove(static_cast<int>(sqlite3_value_int64(argv[0])), error)) return fail(p, error);
+        return SQLITE_OK;
+    }
+    bool insert = sqlite3_value_type(argv[0]) == SQLITE_NULL;
+    std::string rec;
+    int row = -1;
+    if (insert) {
+        rec = t.blank_record();
+    } else {
+        row = static_cast<int>(sqlite3_value_int64(argv[0]));
+        if (sqlite3_value_type(argv[1]) != SQLITE_INTEGER || sqlite3_value_int64(argv[1]) != row)
+            return fail(p, "record numbers cannot be changed");
+        if (row < 0 || row >= t.record_count()) return fail(p, "no such record");
+        rec.assign(t.record(row), t.record_length());
+    }
+    int nfields = static_cast<int>(t.fields().size());
+    for (int f = 0; f < nfields && f + 2 < argc; ++f) {
+        EncodeStatus s = t.encode(rec, f, from_sqlite(argv[f + 2]));
+        if (s == EncodeStatus::out_of_range)
+            return fail(p, "Value out of range for column " + t.fields()[f].name);
+        if (s == EncodeStatus::truncated) v->slot->truncated = true;
+    }
+    if (insert) {
+        if (!t.append(rec, row, error)) return fail(p, error);
+        *rowid = row;
+    } else if (!t.replace(row, rec, error)) {
+        return fail(p, error);
+    }
+    return SQLITE_OK;
+}
+
+sqlite3_module make_module()
+{
+    sqlite3_module m{};
+    m.iVersion = 1;
+    m.xCreate = x_create;
+    m.xConnect = x_create;
+    m.xBestIndex = x_best_index;
+    m.xDisconnect = x_disconnect;
+    m.xDestroy = x_disconnect;  // dropping a mount never touches the file
+    m.xOpen = x_open;
+    m.xClose = x_close;
+    m.xFilter = x_filter;
+    m.xNext = x_next;
+    m.xEof = x_eof;
+    m.xColumn = x_column;
+    m.xRowid = x_rowid;
+    m.xUpdate = x_update;
+    return m;
+}
+
+}  // namespace
+
+int register_dbf_module(sqlite3* db, MountSlot* slot)
+{
+    static const sqlite3_module module = make_module();
+    return sqlite3_create_module_v2(db, "dbf", &module, slot, nullptr);
+}
+
+}  // namespace vsql

@@ -1,0 +1,128 @@
+// The table files themselves: readable by an independent dBase reader, and files of other writers readable here.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+
+#include "platform/sql/engine.h"
+#include "tests/sql/sql_fixture.h"
+
+namespace {
+
+using vtest::flat;
+using vtest::query;
+using vtest::run;
+
+struct OutsideField {
+    const char* name;
+    char type;
+    int width;
+    int decimals;
+};
+
+// Writes a dBase III file as another program would: its own header layout,
+// NUL-padded names, and text fields filled with NULs instead of blanks.
+std::string outside_file(const std::vector<OutsideField>& fields, const std::vector<std::vector<std::string>>& rows,
+                         bool nul_padding)
+{
+    int reclen = 1;
+    for (const auto& f : fields) reclen += f.width;
+    int header = 32 + 32 * static_cast<int>(fields.size()) + 1;
+    std::string out(32, '\0');
+    out[0] = 0x03;
+    out[1] = 125;
+    out[2] = 6;
+    out[3] = 30;
+    std::uint32_t n = static_cast<std::uint32_t>(rows.size());
+    std::memcpy(&out[4], &n, 4);
+    out[8] = static_cast<char>(header & 0xFF);
+    out[9] = static_cast<char>(header >> 8);
+    out[10] = static_cast<char>(reclen & 0xFF);
+    out[11] = static_cast<char>(reclen >> 8);
+    for (const auto& f : fields) {
+        std::string d(32, '\0');
+        std::memcpy(&d[0], f.name, std::strlen(f.name));
+        d[11] = f.type;
+        d[16] = static_cast<char>(f.width);
+        d[17] = static_cast<char>(f.decimals);
+        out += d;
+    }
+    out += '\r';
+    for (const auto& row : rows) {
+        out += ' ';
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            std::string v = row[i];
+            int w = fields[i].width;
+            if (fields[i].type == 'N') v = std::string(w - v.size(), ' ') + v;
+            else v.resize(w, nul_padding ? '\0' : ' ');
+            out += v;
+        }
+    }
+    out += '\x1A';
+    return out;
+}
+
+const std::vector<OutsideField> kOntime = {
+    {"RUN", 'N', 9, 0}, {"WAFER", 'N', 9, 0}, {"MEAN", 'N', 19, 9}, {"STDEV", 'N', 19, 9}, {"MAX", 'N', 19, 9}, {"MIN", 'N', 19, 9}};
+
+TEST(DbfFiles, WrittenFilesOpenInAnIndependentReader)
+{
+    vtest::SqlDir db;
+    int h = db.hdbc();
+    ASSERT_EQ(run(h, "CREATE TABLE 0003LIMI (TYPE NUMERIC(5,0), SUBTYPE NUMERIC(5,0), CHANNEL NUMERIC(5,0), "
+                     "STEP_INDEX NUMERIC(5,0), LCL NUMERIC(19,9), TARGET NUMERIC(19,9), UCL NUMERIC(19,9))"),
+              0);
+    ASSERT_EQ(run(h, "INSERT INTO 0003LIMI VALUES (5, 0, 16, 0, 0.0, 15.0, 1000000000)"), 0);
+    ASSERT_EQ(run(h, "INSERT INTO 0003LIMI VALUES (1, 4, 2, 3, -2.5, 0.125, 30)"), 0);
+    ASSERT_EQ(run(h, "INSERT INTO 0003LIMI VALUES (9, 9, 9, 9, 1, 2, 3)"), 0);
+    ASSERT_EQ(run(h, "CREATE TABLE CONFIG (PARAM NUMERIC(5,0), INDEX NUMERIC(5,0), VAL_TEXT CHAR(32) NOT NULL)"), 0);
+    ASSERT_EQ(run(h, "INSERT INTO CONFIG VALUES (1, 0, ' lead blank, it''s')"), 0);
+    ASSERT_EQ(run(h, "INSERT INTO CONFIG VALUES (2, 7, '')"), 0);
+    ASSERT_EQ(run(h, "DELETE FROM 0003LIMI WHERE TYPE = 9"), 0);
+    EXPECT_EQ(vtest::read_with_dbfread(db.file("0003LIMI.DBF")), "5|0|16|0|0|15|1000000000;1|4|2|3|-2.5|0.125|30");
+    EXPECT_EQ(vtest::read_with_dbfread(db.file("CONFIG.DBF")), "1|0| lead blank, it's;2|7|");
+    // The engine reads back the leading blank too.
+    EXPECT_EQ(flat(query(h, "SELECT RTRIM(VAL_TEXT) FROM CONFIG WHERE PARAM = 1").rows), " lead blank, it's");
+}
+
+TEST(DbfFiles, FilesOfOtherWritersOpenHereWhateverTheNameCase)
+{
+    vtest::SqlDir db;
+    int h = db.hdbc();
+    db.dir().write("ontime_2.dbf", outside_file(kOntime, {{"12", "1", "4.500000000", "0.25", "9", "1"},
+                                                         {"12", "2", "", "", "", ""}},
+                                                true));
+    db.dir().write("Endp_Dat.Dbf",
+                   outside_file({{"SYSTEM_ID", 'C', 16, 0}, {"TRACE_ID", 'C', 32, 0}, {"RUN", 'N', 9, 0}},
+                                {{"TOOL", "TOOL:2026/03/01 10:00:00", "12"}}, true));
+    EXPECT_EQ(flat(query(h, "SELECT RUN, WAFER, MEAN, MAX FROM ONTIME_2 ORDER BY WAFER").rows),
+              "12|1|4.500000000|9.000000000;12|2|NULL|NULL");
+    EXPECT_EQ(flat(query(h, "SELECT SYSTEM_ID, RUN FROM ENDP_DAT WHERE TRACE_ID = 'TOOL:2026/03/01 10:00:00'").rows),
+              "TOOL|12");
+    // NUL padding reads as blanks, so text comes back blank-padded.
+    EXPECT_EQ(flat(query(h, "SELECT SYSTEM_ID FROM ENDP_DAT", true).rows), "TOOL            ");
+    // And we write into them.
+    EXPECT_EQ(run(h, "INSERT INTO ONTIME_2 VALUES (13, 1, 1.5, 0, 2, 1)"), 0) << qeErrMsg();
+    EXPECT_EQ(run(h, "PACK ONTIME_2"), 0) << qeErrMsg();
+    EXPECT_EQ(vtest::read_with_dbfread(db.file("ontime_2.dbf")), "12|1|4.5|0.25|9|1;12|2|NULL|NULL|NULL|NULL;13|1|1.5|0|2|1");
+}
+
+TEST(DbfFiles, RowsAppendedByAnotherProgramAreSeen)
+{
+    vtest::SqlDir db;
+    int h = db.hdbc();
+    std::string path = db.file("ONTIME_1.DBF");
+    db.dir().write("ONTIME_1.DBF", outside_file(kOntime, {{"1", "1", "1", "1", "1", "1"}}, false));
+    EXPECT_EQ(flat(query(h, "SELECT COUNT(*) FROM ONTIME_1 WHERE RUN = 1").rows), "1");
+    // Another program appends a record in place: new record, new count, EOF mark.
+    std::string rows = outside_file(kOntime, {{"1", "1", "1", "1", "1", "1"}, {"1", "2", "2", "2", "2", "2"}}, false);
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+    }
+    EXPECT_EQ(flat(query(h, "SELECT COUNT(*) FROM ONTIME_1 WHERE RUN = 1").rows), "2");
+    EXPECT_EQ(flat(query(h, "SELECT MAX(WAFER) FROM ONTIME_1").rows), "2");
+}
+
+}  // namespace
