@@ -8,6 +8,7 @@
 
 #include "platform/sys/clock.h"
 #include "platform/sys/files.h"
+#include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
 #include "platform/sys/process.h"
 #include "platform/ui/model.h"
@@ -185,6 +186,11 @@ void reset_ui()
     s.has_commit = false;
     reset_model();
     clear_subscribers();
+}
+
+void install_document_hook()
+{
+    vsys::set_document_launcher([](const std::string& path) { post_task([path] { notify_document(path); }); });
 }
 
 void set_popup_responder(PopupResponder responder) { loop().responder = std::move(responder); }

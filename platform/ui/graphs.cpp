@@ -438,14 +438,15 @@ int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, i
     if (!g) return status;
     if (numberOfPoints < 0 || startingIndex < 0 || skipCount < 0 || (numberOfPoints > 0 && !array))
         return UIE_BAD_INDEX;
-    int span = numberOfPoints == 0 ? 0 : startingIndex + (numberOfPoints - 1) * (skipCount + 1) + 1;
+    std::int64_t span = numberOfPoints == 0 ? 0 : startingIndex + std::int64_t{numberOfPoints - 1} * (std::int64_t{skipCount} + 1) + 1;
+    if (span > std::numeric_limits<int>::max()) return UIE_BAD_INDEX;
     std::vector<double> raw;
-    if (!read_array(array, span, dataType, raw)) return UIE_BAD_TYPE;
+    if (!read_array(array, static_cast<int>(span), dataType, raw)) return UIE_BAD_TYPE;
     std::size_t traces = g->traces.size();
     std::vector<std::vector<double>> appended(traces);
     std::int64_t first_scan = g->scans;
     for (int k = 0; k < numberOfPoints; ++k) {
-        double v = raw[static_cast<std::size_t>(startingIndex + k * (skipCount + 1))];
+        double v = raw[static_cast<std::size_t>(startingIndex + std::int64_t{k} * (std::int64_t{skipCount} + 1))];
         std::size_t t = static_cast<std::size_t>(g->next_trace);
         auto& pts = g->traces[t].points;
         pts.push_back(v);

@@ -5,18 +5,30 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "platform/sys/clock.h"
+#include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
 #include "platform/ui/list_text.h"
 #include "platform/ui/user_actions.h"
 
 namespace vui {
 
-Headless::Headless()
+// Documents may be opened from any thread.
+struct DocumentLog {
+    std::mutex mutex;
+    std::vector<std::string> paths;
+};
+
+Headless::Headless() : documents_(std::make_shared<DocumentLog>())
 {
     reset_ui();
     install_message_box_hook();
+    vsys::set_document_launcher([log = documents_](const std::string& path) {
+        std::lock_guard lock(log->mutex);
+        log->paths.push_back(path);
+    });
     set_popup_responder([this](const PopupInfo& info) { return respond(info); });
     set_fatal_error_handler([](const std::string& message) { ADD_FAILURE() << "Fatal error in the UI: " << message; });
     set_idle_hook([this] { return on_idle(); });
@@ -32,6 +44,7 @@ Headless::~Headless()
     set_fatal_error_handler(nullptr);
     set_popup_responder(nullptr);
     vsys::set_message_box_handler(nullptr);
+    vsys::set_document_launcher(nullptr);
     reset_ui();
 }
 
@@ -352,6 +365,12 @@ std::vector<double> Headless::trace(int panel, int ctrl, int trace) const
     if (!c || !c->graph || trace < 1 || trace > static_cast<int>(c->graph->traces.size())) return {};
     const auto& pts = c->graph->traces[static_cast<std::size_t>(trace - 1)].points;
     return {pts.begin(), pts.end()};
+}
+
+std::vector<std::string> Headless::documents() const
+{
+    std::lock_guard lock(documents_->mutex);
+    return documents_->paths;
 }
 
 int Headless::mouse_cursor() const { return model().wait_cursor ? VAL_HOUR_GLASS_CURSOR : model().mouse_cursor; }

@@ -16,6 +16,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -111,6 +112,8 @@ public:
     std::vector<Plot> plots(int panel, int ctrl) const;
     std::vector<double> trace(int panel, int ctrl, int trace) const;
     int mouse_cursor() const;
+    // Documents the program opened (vsys::launch_document), in order.
+    std::vector<std::string> documents() const;
 
 private:
     struct Scripted {
@@ -131,6 +134,7 @@ private:
     std::vector<Later> later_;
     bool in_hook_ = false;
     bool hold_ = false;
+    std::shared_ptr<struct DocumentLog> documents_;
 };
 
 }  // namespace vui

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <exception>
 
-#include "platform/sys/process.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/notify.h"
 
@@ -198,16 +197,6 @@ void report_fatal(const std::string& message)
 }
 
 namespace {
-// The Ctrl key state the callback sees is that of the event being handled.
-struct ModifierScope {
-    bool previous;
-    explicit ModifierScope(std::optional<bool> down) : previous(vsys::ctrl_key_down())
-    {
-        if (down) vsys::set_ctrl_key_down(*down);
-    }
-    ~ModifierScope() { vsys::set_ctrl_key_down(previous); }
-};
-
 template <typename F>
 int guarded(const std::string& what, F&& f)
 {

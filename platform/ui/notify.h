@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vui {
@@ -27,5 +28,6 @@ void notify_popup(const Popup& popup);
 void notify_popup_gone(int id);
 void notify_modal();  // the installed-popup stack changed
 void notify_mouse_cursor();
+void notify_document(const std::string& path);  // the program opens a document (a PDF report, a text file)
 
 }  // namespace vui

@@ -29,6 +29,9 @@ void post_user_event(const UserEvent& e);
 // Makes vsys::message_box show a message popup on the UI thread (posted, so a
 // worker thread calling it never blocks).
 void install_message_box_hook();
+// Makes vsys::launch_document hand documents to the view through the change
+// stream (posted, so any thread may open one).
+void install_document_hook();
 
 // --- callback registry (filled by each subsystem at start) ---------------------------
 using RegisteredCallback = std::variant<CtrlCallbackPtr, PanelCallbackPtr, MenuCallbackPtr>;

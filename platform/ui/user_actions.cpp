@@ -65,9 +65,10 @@ bool press(int panel, int ctrl)
     return send(panel, ctrl, EVENT_COMMIT);
 }
 
-bool click(int panel, int ctrl, int x, int y, bool ctrl_key) { return send(panel, ctrl, EVENT_LEFT_CLICK, x, y, ctrl_key); }
-bool double_click(int panel, int ctrl, int x, int y) { return send(panel, ctrl, EVENT_LEFT_DOUBLE_CLICK, x, y); }
-bool right_click(int panel, int ctrl, int x, int y, bool ctrl_key) { return send(panel, ctrl, EVENT_RIGHT_CLICK, x, y, ctrl_key); }
+// Mouse events carry the vertical position in event data 1 and the horizontal one in event data 2.
+bool click(int panel, int ctrl, int x, int y, bool ctrl_key) { return send(panel, ctrl, EVENT_LEFT_CLICK, y, x, ctrl_key); }
+bool double_click(int panel, int ctrl, int x, int y) { return send(panel, ctrl, EVENT_LEFT_DOUBLE_CLICK, y, x); }
+bool right_click(int panel, int ctrl, int x, int y, bool ctrl_key) { return send(panel, ctrl, EVENT_RIGHT_CLICK, y, x, ctrl_key); }
 
 bool select_item(int panel, int ctrl, int index, bool commit)
 {

@@ -16,7 +16,8 @@ bool set_value(int panel, int ctrl, const Value& v, bool commit = true);
 // Clicks a button: a command button commits; toggles, check boxes, switches and
 // picture buttons flip their value (event 2) and commit.
 bool press(int panel, int ctrl);
-// Mouse clicks on a control (events 3, 4, 5) at a position.
+// Mouse clicks on a control (events 3, 4, 5) at a position in pixels: event
+// data 1 is the vertical position (y), event data 2 the horizontal one (x).
 bool click(int panel, int ctrl, int x = 0, int y = 0, bool ctrl_key = false);
 bool double_click(int panel, int ctrl, int x = 0, int y = 0);
 bool right_click(int panel, int ctrl, int x = 0, int y = 0, bool ctrl_key = false);

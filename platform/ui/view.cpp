@@ -264,4 +264,9 @@ void notify_mouse_cursor()
         send({{"type", "mouse_cursor"}, {"cursor", model().mouse_cursor}, {"wait", model().wait_cursor}});
 }
 
+void notify_document(const std::string& path)
+{
+    if (has_subscribers()) send({{"type", "document"}, {"path", path}});
+}
+
 }  // namespace vui

@@ -16,6 +16,7 @@
 //   "popup"        {popup}               a blocking popup is open;  "popup_gone" {id}
 //   "modal"        {stack}               installed popups, topmost last
 //   "mouse_cursor" {cursor, wait}
+//   "document"     {path}                the program opens a file: show it (new browser tab)
 // The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
 // menubars: [...], popups: [...], modal: [...], mouse_cursor, screen}.
 //

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/sys/format.h"
+#include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
 #include "platform/sys/process.h"
 #include "tests/ui/demo_fixture.h"
@@ -293,6 +294,41 @@ TEST_F(LoopTest, PanelEventsFocusCloseMoveAndSize)
     EXPECT_TRUE(ui.size_panel(b, 300, 500));
     EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_panel:11", "demo_panel:13", "demo_panel:12"}));
     EXPECT_EQ(ui.panel_attribute(b, ATTR_WIDTH), 500);
+}
+
+TEST_F(LoopTest, ACallbackMayDiscardItsOwnPanel)
+{
+    int d = LoadPanel(0, "demo.uir", 3);
+    InstallPopup(d);
+    h.ok = [&](int panel, int, int event, void*) {
+        if (event == EVENT_COMMIT) DiscardPanel(panel);
+        return 0;
+    };
+    EXPECT_TRUE(ui.press(d, 2));
+    EXPECT_FALSE(ui.panel_exists(d));
+    EXPECT_EQ(ui.modal_panel(), 0);
+    EXPECT_FALSE(ui.press(d, 2));
+}
+
+TEST_F(LoopTest, MousePositionIsVerticalThenHorizontal)
+{
+    int p = load_demo();
+    int d1 = -1, d2 = -1;
+    vui::find_ctrl(p, 4)->callback = [&](int, int, int, void*, int a, int b) {
+        d1 = a;
+        d2 = b;
+        return 0;
+    };
+    ui.double_click(p, 4, 120, 30);
+    EXPECT_EQ(d1, 30);
+    EXPECT_EQ(d2, 120);
+}
+
+TEST_F(LoopTest, DocumentsTheProgramOpensAreRecorded)
+{
+    std::thread report([] { vsys::launch_document("/work/printPDF/Chart.pdf"); });
+    report.join();
+    EXPECT_EQ(ui.documents(), (std::vector<std::string>{"/work/printPDF/Chart.pdf"}));
 }
 
 TEST_F(LoopTest, MouseCursorAndWaitCursor)

@@ -1,6 +1,7 @@
 // The change stream: a view mirrors the model from a snapshot and the changes that follow, and answers popups.
 #include <thread>
 
+#include "platform/sys/launch.h"
 #include "platform/ui/user_actions.h"
 #include "platform/ui/view.h"
 #include "tests/ui/demo_fixture.h"
@@ -117,6 +118,16 @@ TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
     EXPECT_EQ(shown[0]["kind"], "confirm");
     EXPECT_EQ(shown[0]["text"], "Cannot compare data sets because no data is in the database.");
     vui::unsubscribe(sub);
+
+    // What the program opens goes to the view as a document message.
+    std::vector<std::string> documents;
+    vui::subscribe([&](const json& m) {
+        if (m["type"] == "document") documents.push_back(m["path"]);
+    });
+    vui::install_document_hook();
+    vsys::launch_document("/work/ACTIVITY.TXT");
+    ui.pump();
+    EXPECT_EQ(documents, (std::vector<std::string>{"/work/ACTIVITY.TXT"}));
 
     std::thread browser([p] {
         vui::post_task([p] { vui::user::set_value(p, 3, vui::Value::of(std::string("from the browser"))); });
