@@ -1,0 +1,33 @@
+// What the model tells the change stream: one call per kind of change (UI thread; cheap when no view listens).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vui {
+
+struct Popup;
+
+bool has_subscribers();
+void clear_subscribers();
+void notify_reset();
+void notify_panel(int panel);  // created or any panel attribute changed
+void notify_panel_gone(int panel);
+void notify_ctrl(int panel, int ctrl);  // created, value, attribute or items changed
+void notify_ctrl_gone(int panel, int ctrl);
+void notify_graph(int panel, int ctrl);  // axes, cursors, traces of a graph or strip chart
+void notify_plot_added(int panel, int ctrl, int plot);
+void notify_plots_deleted(int panel, int ctrl, int plot, bool immediate);
+void notify_refresh(int panel, int ctrl);
+void notify_strip_append(int panel, int ctrl, std::int64_t first_scan, const std::vector<std::vector<double>>& values);
+void notify_strip_clear(int panel, int ctrl);
+void notify_menubar(int menubar);
+void notify_menubar_gone(int menubar);
+void notify_popup(const Popup& popup);
+void notify_popup_gone(int id);
+void notify_modal();  // the installed-popup stack changed
+void notify_mouse_cursor();
+void notify_document(const std::string& path);  // the program opens a document (a PDF report, a text file)
+
+}  // namespace vui

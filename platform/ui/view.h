@@ -1,0 +1,38 @@
+// The change stream a view (the browser front end) mirrors the model from: a full snapshot, then changes.
+//
+// Every message is a JSON object with "type":
+//   "reset"                              the model was emptied
+//   "panel"        {panel}               a panel (created or changed), without its controls
+//   "panel_gone"   {handle}
+//   "ctrl"         {panel, ctrl}         a control with value, attributes and items, without plot data
+//   "ctrl_gone"    {panel, id}
+//   "graph"        {panel, id, graph}    axes, cursors and traces (no points)
+//   "plot"         {panel, id, plot}     one plot with its points
+//   "plots_deleted"{panel, id, plot (-1 all), immediate}
+//   "refresh"      {panel, id}           draw what was deferred
+//   "strip"        {panel, id, first_scan, traces: [[values of trace 1], ...]}
+//   "strip_clear"  {panel, id}
+//   "menubar"      {menubar}             the whole bar;  "menubar_gone" {handle}
+//   "popup"        {popup}               a blocking popup is open;  "popup_gone" {id}
+//   "modal"        {stack}               installed popups, topmost last
+//   "mouse_cursor" {cursor, wait}
+//   "document"     {path}                the program opens a file: show it (new browser tab)
+// The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
+// menubars: [...], popups: [...], modal: [...], mouse_cursor, screen}.
+//
+// Subscribing, the snapshot and all callbacks happen on the UI thread: a view
+// on another thread posts a task (vui::post_task) that takes the snapshot and
+// subscribes in one go, so no change falls between them. Subscribers must not
+// block; they hand the message over to their own thread.
+#pragma once
+
+#include <functional>
+#include <nlohmann/json.hpp>
+
+namespace vui {
+
+nlohmann::json snapshot();
+int subscribe(std::function<void(const nlohmann::json&)> subscriber);
+void unsubscribe(int id);
+
+}  // namespace vui

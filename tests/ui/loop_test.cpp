@@ -1,0 +1,348 @@
+// The event loop: quit latch, GetUserEvent, modal popups, nested popups, wait panel, timers during popups, fatal errors.
+#include <gtest/gtest-spi.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "platform/sys/format.h"
+#include "platform/sys/launch.h"
+#include "platform/sys/message_box.h"
+#include "platform/sys/process.h"
+#include "tests/ui/demo_fixture.h"
+
+namespace uitest {
+namespace {
+
+using LoopTest = DemoTest;
+
+TEST_F(LoopTest, QuitBeforeTheLoopStartsIsLatched)
+{
+    QuitUserInterface(3);
+    EXPECT_EQ(RunUserInterface(), 3);
+    // The latch is spent; a quit posted from another thread ends the next loop.
+    std::thread worker([] { vui::post_task([] { QuitUserInterface(7); }); });
+    worker.join();
+    EXPECT_EQ(RunUserInterface(), 7);
+}
+
+TEST_F(LoopTest, GetUserEventReturnsCommitsOnlyAndDoesNotWaitWhenAskedNotTo)
+{
+    int p = load_demo();
+    int panel = -1, ctrl = -1;
+    EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), 0);
+    // Events posted by another thread (the view) reach the UI thread's queue.
+    std::thread view([p] {
+        vui::post_user_event({p, 6, EVENT_VAL_CHANGED, 0, 0, false});
+        vui::post_user_event({p, 6, EVENT_COMMIT, 0, 0, false});
+    });
+    view.join();
+    EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), EVENT_COMMIT);
+    EXPECT_EQ(panel, p);
+    EXPECT_EQ(ctrl, 6);
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_value:2", "demo_value:1"}));
+    int bar = LoadMenuBar(p, "demo.uir", 1);
+    vui::post_task([bar] { vui::deliver_menu_pick(bar, 9); });
+    EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), EVENT_MENU_ITEM);
+    EXPECT_EQ(panel, bar);
+    EXPECT_EQ(ctrl, 9);
+}
+
+TEST_F(LoopTest, CtrlKeyStateIsThatOfTheEventBeingHandled)
+{
+    int p = load_demo();
+    std::vector<bool> seen;
+    h.graph = [&](int, int, int, void*) {
+        seen.push_back(vsys::ctrl_key_down());
+        return 0;
+    };
+    ui.click(p, 7, 10, 10, true);
+    ui.click(p, 7, 10, 10, false);
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(vsys::ctrl_key_down());
+}
+
+TEST_F(LoopTest, WaitingForAnEventLetsTheTestActAndReturnsTheCommit)
+{
+    int p = load_demo();
+    std::string typed;
+    h.ask = [&](int, int, int event, void*) {
+        if (event != EVENT_COMMIT) return 0;
+        int d = LoadPanel(0, "demo.uir", 3);
+        InstallPopup(d);
+        int panel = 0, ctrl = 0;
+        while (!(GetUserEvent(1, &panel, &ctrl) == EVENT_COMMIT && panel == d && ctrl == 2)) {
+        }
+        GetCtrlVal(d, 3, &typed);
+        DiscardPanel(d);
+        return 0;
+    };
+    ui.after_pumps(1, [&] {
+        int d = ui.find_panel("DIALOG");
+        ui.set(d, 3, "typed");
+        ui.press(d, 2);
+    });
+    EXPECT_TRUE(ui.press(p, 12));
+    EXPECT_EQ(typed, "typed");
+    EXPECT_EQ(ui.modal_panel(), 0);
+}
+
+TEST_F(LoopTest, WaitingWithNothingComingFailsTheTestInsteadOfHanging)
+{
+    int panel = 0, ctrl = 0;
+    int result = -1;
+    EXPECT_NONFATAL_FAILURE(result = GetUserEvent(1, &panel, &ctrl), "never gives");
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(LoopTest, InstalledPopupIsModal)
+{
+    int p = load_demo();
+    int bar = LoadMenuBar(p, "demo.uir", 1);
+    int d = LoadPanel(0, "demo.uir", 3);
+    ASSERT_EQ(InstallPopup(d), 0);
+    EXPECT_TRUE(ui.panel_visible(d));
+    EXPECT_EQ(ui.modal_panel(), d);
+    EXPECT_FALSE(ui.set(p, 2, 7));
+    EXPECT_FALSE(ui.pick(bar, 3));
+    EXPECT_FALSE(ui.close(p));
+    EXPECT_EQ(ui.ival(p, 2), 5);
+    EXPECT_TRUE(ui.set(d, 3, "inside"));
+    // A panel inside the popup is part of it; a second popup takes over.
+    int inner = LoadPanel(d, "demo.uir", 3);
+    DisplayPanel(inner);
+    EXPECT_TRUE(ui.press(inner, 2));
+    int second = LoadPanel(0, "demo.uir", 3);
+    InstallPopup(second);
+    EXPECT_FALSE(ui.set(d, 3, "refused"));
+    EXPECT_TRUE(ui.set(second, 3, "top"));
+    DiscardPanel(second);
+    EXPECT_TRUE(ui.set(d, 3, "again"));
+    RemovePopup(0);
+    EXPECT_FALSE(ui.panel_visible(d));
+    EXPECT_TRUE(ui.set(p, 2, 7));
+    EXPECT_EQ(ui.ival(p, 2), 7);
+}
+
+TEST_F(LoopTest, NestedPopupsAreAnsweredInOrder)
+{
+    int p = load_demo();
+    std::string name;
+    h.ask = [&](int, int, int event, void*) {
+        if (event != EVENT_COMMIT) return 0;
+        if (ConfirmPopup("", "Changes are pending.  Do you want to save changes?") != 1) return 0;
+        char text[33];
+        if (PromptPopup("Save As", "Process name:", text, 32) == 0) name = text;
+        char file[260];
+        int chosen = FileSelectPopup("/tmp", "Chart.pdf", "*.pdf", "Please enter a file name...", VAL_SAVE_BUTTON, 0, 1, 1, 1, file);
+        MessagePopup("Saved", vsys::strprintf("%s %d %s", name.c_str(), chosen, file).c_str());
+        return 0;
+    };
+    ui.answer_yes();
+    ui.answer_text("ETCH-7");
+    ui.answer_path("/nonexistent/dir/Chart.pdf");
+    ui.answer(1);
+    EXPECT_TRUE(ui.press(p, 12));
+    ASSERT_EQ(ui.popups().size(), 4u);
+    EXPECT_EQ(ui.popups()[0].kind, "confirm");
+    EXPECT_EQ(ui.popups()[1].title, "Save As");
+    EXPECT_EQ(ui.popups()[2].kind, "file");
+    EXPECT_EQ(ui.popups()[3].text, "ETCH-7 2 /nonexistent/dir/Chart.pdf");
+}
+
+TEST_F(LoopTest, PopupAnswersAreBoundedAndCancellable)
+{
+    ui.answer_text("a much longer name than allowed");
+    char text[8];
+    EXPECT_EQ(PromptPopup("T", "M", text, 5), 0);
+    EXPECT_STREQ(text, "a muc");
+    ui.answer_cancel();
+    EXPECT_EQ(PromptPopup("T", "M", text, 5), -1);
+    ui.answer_text("Timer A", 2);
+    char response[33] = "";
+    EXPECT_EQ(GenericMessagePopup("Add Timer", "Please enter a name for the new timer.", "Cancel", "Ok", nullptr,
+                                  response, 32, 2, 1), 2);
+    EXPECT_STREQ(response, "Timer A");
+    ui.answer_cancel();
+    char dir[16];
+    EXPECT_EQ(DirSelectPopup("/tmp", "Copy to", 1, 1, dir), VAL_NO_DIRECTORY_SELECTED);
+    // A path longer than the caller's buffer is no selection, never a cut path.
+    ui.answer_path("/a/directory/name/that/is/too/long");
+    EXPECT_EQ(DirSelectPopup("/tmp", "Copy to", 1, 1, dir), VAL_NO_DIRECTORY_SELECTED);
+    vtest::TempDir tmp;
+    std::string existing = tmp.write("old.txt", "x");
+    ui.answer_path("old.txt");
+    std::string chosen;
+    EXPECT_EQ(FileSelectPopup(tmp.path().c_str(), "", "*.TXT", "Save", VAL_SAVE_BUTTON, 0, 0, 1, 1, &chosen), VAL_EXISTING_FILE_SELECTED);
+    EXPECT_EQ(chosen, existing);
+}
+
+TEST_F(LoopTest, UnansweredPopupFailsWithItsTitleAndText)
+{
+    EXPECT_NONFATAL_FAILURE(MessagePopup("Setup Error", "This process is write protected."),
+                            "\"Setup Error\": \"This process is write protected.\"");
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(ConfirmPopup("Delete", "Sure?"), 0), "\"Delete\"");
+}
+
+TEST_F(LoopTest, WaitPanelCancelIsSeenBetweenSteps)
+{
+    int p = load_demo();
+    int steps = 0;
+    double progress = 0;
+    h.long_op = [&](int, int, int event, void*) {
+        if (event != EVENT_COMMIT) return 0;
+        int wait = LoadPanel(0, "demo.uir", 2);
+        InstallPopup(wait);
+        SetCtrlVal(wait, 4, "Working...");
+        while (steps < 10) {
+            ++steps;
+            SetCtrlVal(wait, 2, steps / 10.0);
+            int panel = 0, ctrl = 0;
+            GetUserEvent(0, &panel, &ctrl);
+            int cancel = 0;
+            GetCtrlVal(wait, 3, &cancel);
+            if (cancel) break;
+        }
+        GetCtrlVal(wait, 2, &progress);
+        DiscardPanel(wait);
+        return 0;
+    };
+    ui.after_pumps(3, [&] {
+        int wait = ui.find_panel("WAIT");
+        EXPECT_EQ(ui.text(wait, 4), "Working...");
+        EXPECT_FALSE(ui.set(p, 2, 1));  // the main window is behind the modal wait panel
+        ui.press(wait, 3);
+    });
+    EXPECT_TRUE(ui.press(p, 5));
+    EXPECT_EQ(steps, 3);
+    EXPECT_DOUBLE_EQ(progress, 0.3);
+    EXPECT_EQ(ui.find_panel("WAIT"), 0);
+    EXPECT_EQ(ui.modal_panel(), 0);
+}
+
+TEST_F(LoopTest, TimersTickDuringPopupsButAreNeverReentered)
+{
+    int p = load_demo();
+    int fast = NewCtrl(p, CTRL_TIMER, "", 0, 0);
+    SetCtrlAttribute(p, fast, ATTR_INTERVAL, 0.5);
+    int fast_ticks = 0, during = -1;
+    InstallCtrlCallback(p, fast, [&](int, int, int event, void*, int, int) {
+        fast_ticks += event == EVENT_TIMER_TICK;
+        return 0;
+    }, nullptr);
+    int ticks = 0;
+    h.tick = [&](int, int, int event, void*) {
+        if (event == EVENT_TIMER_TICK && ++ticks == 1) {
+            int before = fast_ticks;
+            MessagePopup("DAQ Error", "held open");
+            during = fast_ticks - before;
+        }
+        return 0;
+    };
+    ui.hold_next_popup();
+    ui.after_pumps(1, [&] {
+        ui.advance(3.0);  // the popup stays open for three seconds
+        EXPECT_EQ(ticks, 1);
+        ui.answer_open(1);
+    });
+    ui.advance(1.0);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_GE(during, 6);
+    // Once the callback has returned the timer ticks again, once per interval.
+    ui.advance(2.0);
+    EXPECT_EQ(ticks, 3);
+    SetCtrlAttribute(p, 9, ATTR_ENABLED, 0);
+    ui.advance(5.0);
+    EXPECT_EQ(ticks, 3);
+}
+
+TEST_F(LoopTest, ExceptionEscapingACallbackIsReportedAsFatal)
+{
+    int p = load_demo();
+    h.value = [](int, int, int, void*) -> int { throw std::runtime_error("boom in the callback"); };
+    EXPECT_NONFATAL_FAILURE(ui.click(p, 2), "boom in the callback");
+    // The loop goes on after the report.
+    h.value = nullptr;
+    EXPECT_TRUE(ui.set(p, 2, 1));
+}
+
+TEST_F(LoopTest, MessageBoxOfAnotherThreadIsPostedWithoutBlockingIt)
+{
+    std::thread transfer([] { vsys::message_box("USB Error", "Bulk read failed."); });
+    transfer.join();  // returned at once: nobody had answered yet
+    EXPECT_TRUE(ui.popups().empty());
+    ui.answer(1);
+    ui.pump();
+    ASSERT_EQ(ui.popups().size(), 1u);
+    EXPECT_EQ(ui.popups()[0].title, "USB Error");
+    EXPECT_EQ(ui.popups()[0].text, "Bulk read failed.");
+}
+
+TEST_F(LoopTest, PanelEventsFocusCloseMoveAndSize)
+{
+    int a = load_demo();
+    int b = load_demo();
+    SetActivePanel(a);
+    ui.pump();
+    h.calls.clear();
+    SetActivePanel(b);
+    ui.pump();
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_panel:9", "demo_panel:8"}));
+    EXPECT_EQ(GetActivePanel(), b);
+    h.calls.clear();
+    EXPECT_TRUE(ui.close(a));
+    EXPECT_TRUE(ui.move_panel(b, 5, 6));
+    EXPECT_TRUE(ui.size_panel(b, 300, 500));
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_panel:11", "demo_panel:13", "demo_panel:12"}));
+    EXPECT_EQ(ui.panel_attribute(b, ATTR_WIDTH), 500);
+}
+
+TEST_F(LoopTest, ACallbackMayDiscardItsOwnPanel)
+{
+    int d = LoadPanel(0, "demo.uir", 3);
+    InstallPopup(d);
+    h.ok = [&](int panel, int, int event, void*) {
+        if (event == EVENT_COMMIT) DiscardPanel(panel);
+        return 0;
+    };
+    EXPECT_TRUE(ui.press(d, 2));
+    EXPECT_FALSE(ui.panel_exists(d));
+    EXPECT_EQ(ui.modal_panel(), 0);
+    EXPECT_FALSE(ui.press(d, 2));
+}
+
+TEST_F(LoopTest, MousePositionIsVerticalThenHorizontal)
+{
+    int p = load_demo();
+    int d1 = -1, d2 = -1;
+    vui::find_ctrl(p, 4)->callback = [&](int, int, int, void*, int a, int b) {
+        d1 = a;
+        d2 = b;
+        return 0;
+    };
+    ui.double_click(p, 4, 120, 30);
+    EXPECT_EQ(d1, 30);
+    EXPECT_EQ(d2, 120);
+}
+
+TEST_F(LoopTest, DocumentsTheProgramOpensAreRecorded)
+{
+    std::thread report([] { vsys::launch_document("/work/printPDF/Chart.pdf"); });
+    report.join();
+    EXPECT_EQ(ui.documents(), (std::vector<std::string>{"/work/printPDF/Chart.pdf"}));
+}
+
+TEST_F(LoopTest, MouseCursorAndWaitCursor)
+{
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    int c = 0;
+    GetMouseCursor(&c);
+    EXPECT_EQ(c, VAL_HOUR_GLASS_CURSOR);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    SetWaitCursor(1);
+    EXPECT_EQ(ui.mouse_cursor(), VAL_HOUR_GLASS_CURSOR);
+    SetWaitCursor(0);
+    EXPECT_EQ(ui.mouse_cursor(), VAL_DEFAULT_CURSOR);
+}
+
+}  // namespace
+}  // namespace uitest

@@ -1,0 +1,242 @@
+// Panels and controls: loading from panel files, callbacks by name, values, attributes, geometry, stacking.
+#include <fstream>
+
+#include "tests/ui/demo_fixture.h"
+
+namespace uitest {
+namespace {
+
+using PanelTest = DemoTest;
+
+TEST_F(PanelTest, LoadsPanelWithControlsValuesAndCallbacksByName)
+{
+    int p = load_demo();
+    EXPECT_EQ(ui.title(p), "Demo");
+    char constant[32];
+    ASSERT_EQ(GetPanelAttribute(p, ATTR_CONSTANT_NAME, constant), 0);
+    EXPECT_STREQ(constant, "DEMO");
+    EXPECT_EQ(ui.ival(p, 2), 5);
+    EXPECT_EQ(ui.text(p, 3), "wafer");
+    short rate = 0;
+    ASSERT_EQ(GetCtrlVal(p, 11, &rate), 0);
+    EXPECT_EQ(rate, 10);
+    std::string cb;
+    ASSERT_EQ(GetCtrlAttribute(p, 2, ATTR_CALLBACK_NAME, &cb), 0);
+    EXPECT_EQ(cb, "demo_value");
+
+    // Typing commits: value changed (2), then commit (1), to the callback bound by name.
+    EXPECT_TRUE(ui.set(p, 2, 42));
+    EXPECT_EQ(ui.ival(p, 2), 42);
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_value:2", "demo_value:1"}));
+}
+
+TEST_F(PanelTest, ValuesConvertToTheControlsTypeAndRange)
+{
+    int p = load_demo();
+    struct Case {
+        double in;
+        int expected;
+    } cases[] = {{7.9, 7}, {-3, 0}, {250, 100}, {100, 100}};
+    for (auto c : cases) {
+        ASSERT_EQ(SetCtrlVal(p, 2, c.in), 0);
+        EXPECT_EQ(ui.ival(p, 2), c.expected) << c.in;
+    }
+    EXPECT_EQ(SetCtrlVal(p, 2, "text"), UIE_BAD_TYPE);
+    EXPECT_EQ(SetCtrlVal(p, 3, 5), UIE_BAD_TYPE);
+    double ratio = 0;
+    SetCtrlVal(p, 13, 2);
+    ASSERT_EQ(GetCtrlVal(p, 13, &ratio), 0);
+    EXPECT_EQ(ratio, 2.0);
+    // A text that does not fit the caller's buffer is refused, not cut or overrun.
+    SetCtrlVal(p, 3, "a long wafer name");
+    char small[8];
+    EXPECT_EQ(GetCtrlVal(p, 3, small), UIE_TOO_LONG);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(SetCtrlVal(p, 99, 1), UIE_BAD_CTRL);
+    EXPECT_EQ(SetCtrlVal(999, 2, 1), UIE_BAD_HANDLE);
+}
+
+TEST_F(PanelTest, AttributesReadBackWithDefaultsAndRefuseUnknownOrReadOnly)
+{
+    int p = load_demo();
+    EXPECT_FALSE(ui.dimmed(p, 2));
+    EXPECT_TRUE(ui.visible(p, 2));
+    ASSERT_EQ(SetCtrlAttribute(p, 2, ATTR_DIMMED, 1), 0);
+    EXPECT_TRUE(ui.dimmed(p, 2));
+    ASSERT_EQ(SetCtrlAttribute(p, 3, ATTR_LABEL_TEXT, "Wafer"), 0);
+    EXPECT_EQ(ui.label(p, 3), "Wafer");
+    EXPECT_EQ(SetCtrlAttribute(p, 2, 4242, 1), UIE_BAD_ATTRIBUTE);
+    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_CTRL_STYLE, CTRL_RING), UIE_BAD_ATTRIBUTE);
+    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_LABEL_TEXT, 3), UIE_BAD_TYPE);
+    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_POINTS_PER_SCREEN, 10), UIE_BAD_ATTRIBUTE);
+    int style = 0;
+    ASSERT_EQ(GetCtrlAttribute(p, 8, ATTR_CTRL_STYLE, &style), 0);
+    EXPECT_EQ(style, CTRL_STRIP_CHART);
+    // Lowering the maximum coerces the value already there.
+    SetCtrlVal(p, 2, 80);
+    SetCtrlAttribute(p, 2, ATTR_MAX_VALUE, 50.0);
+    EXPECT_EQ(ui.ival(p, 2), 50);
+}
+
+TEST_F(PanelTest, DimmedHiddenAndIndicatorControlsRefuseTheUser)
+{
+    int p = load_demo();
+    SetCtrlAttribute(p, 2, ATTR_DIMMED, 1);
+    EXPECT_FALSE(ui.set(p, 2, 9));
+    SetCtrlAttribute(p, 2, ATTR_DIMMED, 0);
+    SetCtrlAttribute(p, 2, ATTR_VISIBLE, 0);
+    EXPECT_FALSE(ui.set(p, 2, 9));
+    SetCtrlAttribute(p, 2, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(p, 2, ATTR_CTRL_MODE, 1);
+    EXPECT_FALSE(ui.set(p, 2, 9));
+    EXPECT_EQ(ui.ival(p, 2), 5);
+    EXPECT_TRUE(h.calls.empty());
+    HidePanel(p);
+    SetCtrlAttribute(p, 2, ATTR_CTRL_MODE, 0);
+    EXPECT_FALSE(ui.set(p, 2, 9));
+}
+
+TEST_F(PanelTest, ChildPanelsNestCentreAndStack)
+{
+    int main = load_demo();
+    int a = LoadPanel(main, "demo.uir", 3);
+    int b = LoadPanel(main, "demo.uir", 3);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    // No position in the file: centred in the parent's client area.
+    EXPECT_EQ(ui.panel_attribute(a, ATTR_LEFT), (800 - 200) / 2);
+    EXPECT_EQ(ui.panel_attribute(a, ATTR_TOP), (600 - 100) / 2);
+    EXPECT_EQ(ui.panel_attribute(a, ATTR_PANEL_PARENT), main);
+    DisplayPanel(a);
+    DisplayPanel(b);
+    EXPECT_EQ(ui.panel_attribute(b, ATTR_ZPLANE_POSITION), 0);
+    EXPECT_EQ(ui.panel_attribute(a, ATTR_ZPLANE_POSITION), 1);
+    SetPanelAttribute(a, ATTR_ZPLANE_POSITION, 0);
+    EXPECT_EQ(ui.panel_attribute(a, ATTR_ZPLANE_POSITION), 0);
+    // A child is shown only while its parent is.
+    HidePanel(main);
+    EXPECT_FALSE(ui.panel_visible(a));
+    DisplayPanel(main);
+    EXPECT_TRUE(ui.panel_visible(a));
+    // Discarding the parent discards its children.
+    DiscardPanel(main);
+    EXPECT_FALSE(ui.panel_exists(a));
+    EXPECT_FALSE(ui.panel_exists(b));
+    EXPECT_EQ(DisplayPanel(a), UIE_BAD_HANDLE);
+}
+
+TEST_F(PanelTest, MaximisingFillsTheParentAndScreenSizeIsKnown)
+{
+    int main = load_demo();
+    int d = LoadPanel(main, "demo.uir", 3);
+    SetPanelAttribute(d, ATTR_WINDOW_ZOOM, 2);
+    EXPECT_EQ(ui.panel_attribute(d, ATTR_WIDTH), 800);
+    EXPECT_EQ(ui.panel_attribute(d, ATTR_HEIGHT), 600);
+    int top = LoadPanel(0, "demo.uir", 3);
+    SetPanelAttribute(top, ATTR_WINDOW_ZOOM, 2);
+    int height = 0, width = 0;
+    GetScreenSize(&height, &width);
+    EXPECT_EQ(ui.panel_attribute(top, ATTR_WIDTH), width);
+    EXPECT_EQ(ui.panel_attribute(top, ATTR_HEIGHT), height);
+}
+
+TEST_F(PanelTest, NewCtrlAndTheControlWalk)
+{
+    int p = LoadPanel(0, "demo.uir", 2);
+    int hidden = NewCtrl(p, CTRL_NUMERIC, "TOP_ID", 10, 10);
+    EXPECT_EQ(hidden, 5);  // above the file's highest id
+    SetCtrlAttribute(p, hidden, ATTR_VISIBLE, 0);
+    SetCtrlVal(p, hidden, 120);
+    int top = 0;
+    GetCtrlVal(p, hidden, &top);
+    EXPECT_EQ(top, 120);
+    std::vector<int> walk;
+    int id = 0;
+    GetPanelAttribute(p, ATTR_PANEL_FIRST_CTRL, &id);
+    while (id) {
+        walk.push_back(id);
+        GetCtrlAttribute(p, id, ATTR_NEXT_CTRL, &id);
+    }
+    EXPECT_EQ(walk, (std::vector<int>{2, 3, 4, 5}));
+    EXPECT_EQ(DiscardCtrl(p, 3), 0);
+    EXPECT_EQ(SetCtrlVal(p, 3, 1), UIE_BAD_CTRL);
+}
+
+TEST_F(PanelTest, TextBoxAppendsAndReadsLines)
+{
+    int p = load_demo();
+    SetCtrlVal(p, 10, "first line\n");
+    SetCtrlVal(p, 10, "second line\n");
+    int n = 0;
+    GetNumTextBoxLines(p, 10, &n);
+    EXPECT_EQ(n, 2);
+    char line[32];
+    ASSERT_EQ(GetTextBoxLine(p, 10, 1, line), 0);
+    EXPECT_STREQ(line, "second line");
+    EXPECT_EQ(GetTextBoxLine(p, 10, 2, line), UIE_BAD_INDEX);
+    ResetTextBox(p, 10, "only");
+    GetNumTextBoxLines(p, 10, &n);
+    EXPECT_EQ(n, 1);
+    InsertTextBoxLine(p, 10, 0, "zero");
+    ReplaceTextBoxLine(p, 10, 1, "one");
+    EXPECT_EQ(ui.text(p, 10), "zero\none");
+    // The user edits the whole text.
+    EXPECT_TRUE(ui.set(p, 10, "typed"));
+    EXPECT_EQ(ui.text(p, 10), "typed");
+}
+
+TEST_F(PanelTest, UnknownCallbackOrResourceFailsLoudly)
+{
+    vui::clear_callback_registry();
+    EXPECT_EQ(LoadPanel(0, "demo.uir", 1), UIE_UNKNOWN_CALLBACK);
+    EXPECT_NE(vui::last_load_error().find("\"demo_panel\""), std::string::npos) << vui::last_load_error();
+    EXPECT_TRUE(vui::model().panels.empty());  // nothing half-built is left behind
+    register_demo_callbacks();
+    EXPECT_EQ(LoadPanel(0, "demo.uir", 9), UIE_NO_RESOURCE);
+    EXPECT_EQ(LoadPanel(0, "missing.uir", 1), UIE_FILE);
+    // Names are matched without regard to case, as on the original file system.
+    EXPECT_GT(LoadPanel(0, "DEMO.UIR", 2), 0);
+    // A callback of the wrong kind is refused too.
+    vui::register_callbacks({{"demo_panel", CtrlCallbackPtr([](int, int, int, void*, int, int) { return 0; })}});
+    EXPECT_EQ(LoadPanel(0, "demo.uir", 1), UIE_UNKNOWN_CALLBACK);
+}
+
+TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
+{
+    EXPECT_TRUE(vui::check_panel_file(std::string(UI_FIXTURE_DIR) + "/demo.uir"));
+    vtest::TempDir dir;
+    struct Case {
+        const char* content;
+        const char* expected;
+    } cases[] = {
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "knob"}]}]})", "unknown kind"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "colour": 1}]}]})", "unknown field"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric"}, {"id": 2, "kind": "string"}]}]})", "repeated"},
+        {R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "callback": "nobody"}]}]}]})", "\"nobody\""},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "attributes": {"dimmed": 1}}]}]})", "not a number"},
+        {R"({"panels": [ )", "not valid"},
+    };
+    for (const auto& c : cases) {
+        std::string path = dir.write("bad.uir", c.content);
+        auto r = vui::check_panel_file(path);
+        EXPECT_FALSE(r) << c.content;
+        EXPECT_NE(r.error.find(c.expected), std::string::npos) << r.error;
+    }
+}
+
+TEST_F(PanelTest, NewPanelForDialogsBuiltInCode)
+{
+    int d = NewPanel(0, "SPC Rule Selection: x", VAL_AUTO_CENTER, VAL_AUTO_CENTER, 460, 640);
+    ASSERT_GT(d, 0);
+    int height = 0, width = 0;
+    GetScreenSize(&height, &width);
+    EXPECT_EQ(ui.panel_attribute(d, ATTR_LEFT), (width - 640) / 2);
+    EXPECT_EQ(ui.panel_attribute(d, ATTR_TOP), (height - 460) / 2);
+    int box = NewCtrl(d, CTRL_CHECK_BOX, "Status", 25, 10);
+    DisplayPanel(d);
+    EXPECT_TRUE(ui.press(d, box));
+    EXPECT_EQ(ui.ival(d, box), 1);
+}
+
+}  // namespace
+}  // namespace uitest
