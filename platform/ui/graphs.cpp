@@ -60,6 +60,7 @@ int add_plot(int panel, int ctrl, Plot plot)
     int h = plot.handle;
     g->plots.push_back(std::move(plot));
     notify_plot_added(panel, ctrl, h);
+    notify_graph(panel, ctrl);
     return h;
 }
 
@@ -264,6 +265,7 @@ int DeleteGraphPlot(int panel, int ctrl, int plotHandle, int refresh)
     g->deferred_delete = refresh != VAL_IMMEDIATE_DRAW;
     resnap_all(*find_ctrl(panel, ctrl));
     notify_plots_deleted(panel, ctrl, plotHandle, refresh == VAL_IMMEDIATE_DRAW);
+    notify_graph(panel, ctrl);
     return 0;
 }
 
