@@ -1,5 +1,8 @@
 // Panel resource files (our JSON format, see panels/FORMAT.md): loading panels and menu bars, binding callbacks by name.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -368,6 +371,25 @@ vsys::Result check_panel_file(const std::string& path)
         return vsys::Result::failure(e.what());
     }
     return vsys::Result::success();
+}
+
+std::vector<std::string> check_panel_folder(const std::string& directory)
+{
+    std::vector<std::string> faults;
+    std::error_code ec;
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (entry.is_regular_file() && lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".uir") == 0)
+            files.push_back(entry.path().string());
+    }
+    if (ec) faults.push_back("cannot list panel folder \"" + directory + "\": " + ec.message());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files)
+        if (auto r = check_panel_file(f); !r) faults.push_back(r.error);
+    return faults;
 }
 
 }  // namespace vui

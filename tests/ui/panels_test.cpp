@@ -1,5 +1,6 @@
 // Panels and controls: loading from panel files, callbacks by name, values, attributes, geometry, stacking.
 #include <fstream>
+#include <iterator>
 
 #include "tests/ui/demo_fixture.h"
 
@@ -222,6 +223,20 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
         EXPECT_FALSE(r) << c.content;
         EXPECT_NE(r.error.find(c.expected), std::string::npos) << r.error;
     }
+}
+
+TEST_F(PanelTest, CheckPanelFolderReportsEachFaultyFile)
+{
+    vtest::TempDir dir;
+    std::ifstream demo(std::string(UI_FIXTURE_DIR) + "/demo.uir");
+    std::string content((std::istreambuf_iterator<char>(demo)), std::istreambuf_iterator<char>());
+    dir.write("s_chart.uir", content);
+    dir.write("notes.txt", "not a panel file");
+    EXPECT_TRUE(vui::check_panel_folder(dir.path()).empty());
+    dir.write("WAIT.UIR", R"({"panels": [{"resource": 2, "callback": "missing_cb"}]})");
+    auto faults = vui::check_panel_folder(dir.path());
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NE(faults[0].find("missing_cb"), std::string::npos);
 }
 
 TEST_F(PanelTest, NewPanelForDialogsBuiltInCode)
