@@ -213,6 +213,11 @@ void build_panel(const json& r, const std::string& where, int panel)
             li.label = field<std::string>(it, "label", "", cw);
             li.value = it.contains("value") ? to_value(it.at("value"), cw) : Value::of(static_cast<std::int64_t>(items.size()));
             li.checked = field<bool>(it, "checked", false, cw);
+            // Item values take the control's data type, as InsertListItem gives them.
+            if ((data_type == VAL_STRING) != (li.value.kind == Value::Text))
+                throw LoadError(UIE_BAD_TYPE, cw + ": item value does not suit the data type");
+            if (li.value.is_number())
+                li.value = (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(li.value.as_double()) : Value::of(li.value.as_int());
             items.push_back(std::move(li));
         }
         if (!items.empty() && !style_has_items(k->second)) throw LoadError(UIE_NOT_ALLOWED, cw + ": only lists and rings have items");

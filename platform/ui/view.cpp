@@ -263,6 +263,21 @@ void notify_modal()
     if (has_subscribers()) send({{"type", "modal"}, {"stack", model().popup_stack}});
 }
 
+void notify_stacking(int parent)
+{
+    if (!has_subscribers()) return;
+    if (parent == 0) {
+        send({{"type", "stacking"}, {"parent", 0}, {"order", model().top_level}});
+    } else if (Panel* p = find_panel(parent)) {
+        send({{"type", "stacking"}, {"parent", parent}, {"order", p->children}});
+    }
+}
+
+void notify_active()
+{
+    if (has_subscribers()) send({{"type", "active"}, {"panel", model().active_panel}});
+}
+
 void notify_mouse_cursor()
 {
     if (has_subscribers())

@@ -15,6 +15,8 @@
 //   "menubar"      {menubar}             the whole bar;  "menubar_gone" {handle}
 //   "popup"        {popup}               a blocking popup is open;  "popup_gone" {id}
 //   "modal"        {stack}               installed popups, topmost last
+//   "stacking"     {parent, order}       children of a panel (0: top level), front first
+//   "active"       {panel}               the active panel
 //   "mouse_cursor" {cursor, wait}
 //   "document"     {path}                the program opens a file: show it (new browser tab)
 // The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
