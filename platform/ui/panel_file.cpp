@@ -211,7 +211,10 @@ void build_panel(const json& r, const std::string& where, int panel)
             only_keys(it, {"label", "value", "checked"}, cw + " item");
             ListItem li;
             li.label = field<std::string>(it, "label", "", cw);
-            li.value = it.contains("value") ? to_value(it.at("value"), cw) : Value::of(static_cast<std::int64_t>(items.size()));
+            if (it.contains("value"))
+                li.value = to_value(it.at("value"), cw);
+            else  // without a value: the label for text lists, else the position
+                li.value = data_type == VAL_STRING ? Value::of(li.label) : Value::of(static_cast<std::int64_t>(items.size()));
             li.checked = field<bool>(it, "checked", false, cw);
             // Item values take the control's data type, as InsertListItem gives them.
             if ((data_type == VAL_STRING) != (li.value.kind == Value::Text))

@@ -216,6 +216,8 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
         {R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "callback": "nobody"}]}]}]})", "\"nobody\""},
         {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "attributes": {"dimmed": 1}}]}]})", "not a number"},
         {R"({"panels": [ )", "not valid"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "ring", "items": [{"label": "a", "value": "x"}]}]}]})", "does not suit"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "items": [{"label": "a"}]}]}]})", "only lists and rings"},
     };
     for (const auto& c : cases) {
         std::string path = dir.write("bad.uir", c.content);
