@@ -261,7 +261,9 @@ bool deliver_menu_pick(int menubar, int item, bool ctrl_key)
 {
     LoopState& s = loop();
     MenuBar* b = find_menubar(menubar);
-    if (!b || (b->panel && !reachable(b->panel)) || !menu_item_enabled(*b, item)) {
+    // A bar of no panel is still behind any modal popup.
+    bool free = b && (b->panel ? reachable(b->panel) : model().open_popups.empty() && model().popup_stack.empty());
+    if (!free || !menu_item_enabled(*b, item)) {
         ++s.refused;
         return false;
     }

@@ -60,6 +60,7 @@ int add_plot(int panel, int ctrl, Plot plot)
     int h = plot.handle;
     g->plots.push_back(std::move(plot));
     notify_plot_added(panel, ctrl, h);
+    notify_graph(panel, ctrl);
     return h;
 }
 
@@ -264,6 +265,7 @@ int DeleteGraphPlot(int panel, int ctrl, int plotHandle, int refresh)
     g->deferred_delete = refresh != VAL_IMMEDIATE_DRAW;
     resnap_all(*find_ctrl(panel, ctrl));
     notify_plots_deleted(panel, ctrl, plotHandle, refresh == VAL_IMMEDIATE_DRAW);
+    notify_graph(panel, ctrl);
     return 0;
 }
 
@@ -443,7 +445,8 @@ int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, i
     std::vector<double> raw;
     if (!read_array(array, static_cast<int>(span), dataType, raw)) return UIE_BAD_TYPE;
     std::size_t traces = g->traces.size();
-    std::vector<std::vector<double>> appended(traces);
+    bool tell = has_subscribers();  // the copy for the view is made only when one listens
+    std::vector<std::vector<double>> appended(tell ? traces : 0);
     std::int64_t first_scan = g->scans;
     for (int k = 0; k < numberOfPoints; ++k) {
         double v = raw[static_cast<std::size_t>(startingIndex + std::int64_t{k} * (std::int64_t{skipCount} + 1))];
@@ -451,13 +454,13 @@ int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, i
         auto& pts = g->traces[t].points;
         pts.push_back(v);
         while (static_cast<int>(pts.size()) > g->points_per_screen) pts.pop_front();
-        appended[t].push_back(v);
+        if (tell) appended[t].push_back(v);
         if (++g->next_trace == static_cast<int>(traces)) {
             g->next_trace = 0;
             ++g->scans;
         }
     }
-    notify_strip_append(panel, ctrl, first_scan, appended);
+    if (tell) notify_strip_append(panel, ctrl, first_scan, appended);
     return 0;
 }
 

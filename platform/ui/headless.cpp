@@ -126,6 +126,16 @@ bool Headless::pick(int menubar, int item, bool ctrl_key)
 {
     return act([=] { return user::pick_menu(menubar, item, ctrl_key); });
 }
+bool Headless::pick(int menubar, const std::string& item_name)
+{
+    int item = find_menu_item(menubar, item_name);
+    if (item == 0) {
+        ADD_FAILURE() << "no menu item \"" << item_name << "\" on menu bar " << menubar;
+        return false;
+    }
+    return pick(menubar, item);
+}
+
 bool Headless::move_cursor(int panel, int ctrl, int cursor, double x, double y)
 {
     return act([=] { return user::move_cursor(panel, ctrl, cursor, x, y); });

@@ -47,6 +47,7 @@ public:
     bool check(int panel, int ctrl, int index, bool checked = true);
     bool key(int panel, int key_code);
     bool pick(int menubar, int item, bool ctrl_key = false);
+    bool pick(int menubar, const std::string& item_name);  // the first item of that name
     bool move_cursor(int panel, int ctrl, int cursor, double x, double y);
     bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax);
     bool close(int panel);

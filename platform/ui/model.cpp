@@ -101,6 +101,7 @@ void raise_panel(int handle)
     std::vector<int>& order = parent ? parent->children : model().top_level;
     order.erase(std::remove(order.begin(), order.end(), handle), order.end());
     order.insert(order.begin(), handle);
+    notify_stacking(p->parent);
 }
 
 int default_data_type(int style)

@@ -27,6 +27,8 @@ void notify_menubar_gone(int menubar);
 void notify_popup(const Popup& popup);
 void notify_popup_gone(int id);
 void notify_modal();  // the installed-popup stack changed
+void notify_stacking(int parent);  // the order of a panel's children (0: the top-level panels) changed
+void notify_active();  // the active panel changed
 void notify_mouse_cursor();
 void notify_document(const std::string& path);  // the program opens a document (a PDF report, a text file)
 

@@ -1,5 +1,8 @@
 // Panel resource files (our JSON format, see panels/FORMAT.md): loading panels and menu bars, binding callbacks by name.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -208,8 +211,16 @@ void build_panel(const json& r, const std::string& where, int panel)
             only_keys(it, {"label", "value", "checked"}, cw + " item");
             ListItem li;
             li.label = field<std::string>(it, "label", "", cw);
-            li.value = it.contains("value") ? to_value(it.at("value"), cw) : Value::of(static_cast<std::int64_t>(items.size()));
+            if (it.contains("value"))
+                li.value = to_value(it.at("value"), cw);
+            else  // without a value: the label for text lists, else the position
+                li.value = data_type == VAL_STRING ? Value::of(li.label) : Value::of(static_cast<std::int64_t>(items.size()));
             li.checked = field<bool>(it, "checked", false, cw);
+            // Item values take the control's data type, as InsertListItem gives them.
+            if ((data_type == VAL_STRING) != (li.value.kind == Value::Text))
+                throw LoadError(UIE_BAD_TYPE, cw + ": item value does not suit the data type");
+            if (li.value.is_number())
+                li.value = (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(li.value.as_double()) : Value::of(li.value.as_int());
             items.push_back(std::move(li));
         }
         if (!items.empty() && !style_has_items(k->second)) throw LoadError(UIE_NOT_ALLOWED, cw + ": only lists and rings have items");
@@ -368,6 +379,25 @@ vsys::Result check_panel_file(const std::string& path)
         return vsys::Result::failure(e.what());
     }
     return vsys::Result::success();
+}
+
+std::vector<std::string> check_panel_folder(const std::string& directory)
+{
+    std::vector<std::string> faults;
+    std::error_code ec;
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (entry.is_regular_file() && lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".uir") == 0)
+            files.push_back(entry.path().string());
+    }
+    if (ec) faults.push_back("cannot list panel folder \"" + directory + "\": " + ec.message());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files)
+        if (auto r = check_panel_file(f); !r) faults.push_back(r.error);
+    return faults;
 }
 
 }  // namespace vui

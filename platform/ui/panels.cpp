@@ -199,6 +199,7 @@ int set_panel_attr(int panel, int attr, const Value& in)
         order.erase(std::remove(order.begin(), order.end(), panel), order.end());
         auto pos = std::clamp<std::int64_t>(v.as_int(), 0, static_cast<std::int64_t>(order.size()));
         order.insert(order.begin() + pos, panel);
+        notify_stacking(p->parent);
         break;
     }
     case ATTR_WINDOW_ZOOM:
@@ -498,6 +499,7 @@ int InstallPopup(int panel)
     raise_panel(panel);
     m.active_panel = panel;
     notify_panel(panel);
+    notify_active();
     notify_modal();
     return 0;
 }
@@ -525,7 +527,7 @@ int SetActivePanel(int panel)
     int previous = m.active_panel;
     m.active_panel = panel;
     raise_panel(panel);
-    notify_panel(panel);
+    notify_active();
     if (previous != panel) {
         // Focus changes reach panel callbacks through the queue, as a user's click would.
         UserEvent lost{previous, 0, EVENT_LOST_FOCUS, 0, 0, false};

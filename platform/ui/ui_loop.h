@@ -46,6 +46,8 @@ void clear_callback_registry();
 // Loads every resource of a panel file without creating anything: checks the
 // format and that every callback it names is registered with the right kind.
 vsys::Result check_panel_file(const std::string& path);
+// Checks every "*.uir" file of a folder; one message per faulty file (empty when all load).
+std::vector<std::string> check_panel_folder(const std::string& directory);
 // The message of the last failed LoadPanel or LoadMenuBar.
 std::string last_load_error();
 

@@ -39,6 +39,16 @@ namespace vui::detail {
 // Numbers are read into arithmetic outputs; text goes to char arrays or std::string.
 template <typename T>
 concept NumberOut = std::is_arithmetic_v<T> && !std::is_same_v<T, char>;
+template <typename T>
+concept Number = std::is_arithmetic_v<T> || std::is_enum_v<T>;
+template <Number T>
+Value number_value(T v)
+{
+    if constexpr (std::is_floating_point_v<T>)
+        return Value::of(static_cast<double>(v));
+    else
+        return Value::of(static_cast<std::int64_t>(v));
+}
 
 int set_ctrl_val(int panel, int ctrl, const Value& v);
 int get_ctrl_val(int panel, int ctrl, Value& out);
@@ -107,9 +117,8 @@ int SetActivePanel(int panel);
 int GetActivePanel();
 int InstallPanelCallback(int panel, PanelCallbackPtr callback, void* callbackData);
 
-inline int SetPanelAttribute(int p, int a, int v) { return vui::detail::set_panel_attr(p, a, vui::Value::of(std::int64_t{v})); }
-inline int SetPanelAttribute(int p, int a, unsigned v) { return vui::detail::set_panel_attr(p, a, vui::Value::of(std::int64_t{v})); }
-inline int SetPanelAttribute(int p, int a, double v) { return vui::detail::set_panel_attr(p, a, vui::Value::of(v)); }
+template <vui::detail::Number T>
+int SetPanelAttribute(int p, int a, T v) { return vui::detail::set_panel_attr(p, a, vui::detail::number_value(v)); }
 inline int SetPanelAttribute(int p, int a, const char* v) { return vui::detail::set_panel_attr(p, a, vui::Value::of(std::string(v ? v : ""))); }
 inline int SetPanelAttribute(int p, int a, const std::string& v) { return vui::detail::set_panel_attr(p, a, vui::Value::of(v)); }
 template <vui::detail::NumberOut T>
@@ -146,10 +155,8 @@ int GetActiveCtrl(int panel);
 
 // Values convert to the control's data type; list boxes and rings select the
 // item with that value; a text box appends the text.
-inline int SetCtrlVal(int p, int c, int v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(std::int64_t{v})); }
-inline int SetCtrlVal(int p, int c, unsigned v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(std::int64_t{v})); }
-inline int SetCtrlVal(int p, int c, long v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(std::int64_t{v})); }
-inline int SetCtrlVal(int p, int c, double v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(v)); }
+template <vui::detail::Number T>
+int SetCtrlVal(int p, int c, T v) { return vui::detail::set_ctrl_val(p, c, vui::detail::number_value(v)); }
 inline int SetCtrlVal(int p, int c, const char* v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(std::string(v ? v : ""))); }
 inline int SetCtrlVal(int p, int c, const std::string& v) { return vui::detail::set_ctrl_val(p, c, vui::Value::of(v)); }
 template <vui::detail::NumberOut T>
@@ -176,9 +183,8 @@ inline int GetCtrlVal(int p, int c, std::string* out)
     return s;
 }
 
-inline int SetCtrlAttribute(int p, int c, int a, int v) { return vui::detail::set_ctrl_attr(p, c, a, vui::Value::of(std::int64_t{v})); }
-inline int SetCtrlAttribute(int p, int c, int a, unsigned v) { return vui::detail::set_ctrl_attr(p, c, a, vui::Value::of(std::int64_t{v})); }
-inline int SetCtrlAttribute(int p, int c, int a, double v) { return vui::detail::set_ctrl_attr(p, c, a, vui::Value::of(v)); }
+template <vui::detail::Number T>
+int SetCtrlAttribute(int p, int c, int a, T v) { return vui::detail::set_ctrl_attr(p, c, a, vui::detail::number_value(v)); }
 inline int SetCtrlAttribute(int p, int c, int a, const char* v) { return vui::detail::set_ctrl_attr(p, c, a, vui::Value::of(std::string(v ? v : ""))); }
 inline int SetCtrlAttribute(int p, int c, int a, const std::string& v) { return vui::detail::set_ctrl_attr(p, c, a, vui::Value::of(v)); }
 template <vui::detail::NumberOut T>
@@ -208,11 +214,11 @@ inline int GetCtrlAttribute(int p, int c, int a, std::string* out)
 // --- list boxes and rings -------------------------------------------------------
 // Labels may hold in-line codes: ESC "fg" RRGGBB colours the rest of the line,
 // ESC "p" N "l" moves to pixel column N (see list_text.h).
-inline int InsertListItem(int p, int c, int index, const char* label, int v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::Value::of(std::int64_t{v})); }
-inline int InsertListItem(int p, int c, int index, const char* label, double v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::Value::of(v)); }
+template <vui::detail::Number T>
+int InsertListItem(int p, int c, int index, const char* label, T v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::detail::number_value(v)); }
 inline int InsertListItem(int p, int c, int index, const char* label, const char* v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::Value::of(std::string(v ? v : ""))); }
-inline int ReplaceListItem(int p, int c, int index, const char* label, int v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::Value::of(std::int64_t{v})); }
-inline int ReplaceListItem(int p, int c, int index, const char* label, double v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::Value::of(v)); }
+template <vui::detail::Number T>
+int ReplaceListItem(int p, int c, int index, const char* label, T v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::detail::number_value(v)); }
 inline int ReplaceListItem(int p, int c, int index, const char* label, const char* v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::Value::of(std::string(v ? v : ""))); }
 // Deletes `count` items from `index` (-1: all from index on).
 int DeleteListItem(int panel, int ctrl, int index, int count);
@@ -227,8 +233,16 @@ int GetValueFromIndex(int p, int c, int index, T* out)
     int s = vui::detail::get_value_from_index(p, c, index, v);
     return vui::detail::number_out(s, v, out);
 }
-inline int GetIndexFromValue(int p, int c, int* index, int v) { return vui::detail::get_index_from_value(p, c, index, vui::Value::of(std::int64_t{v})); }
-inline int GetIndexFromValue(int p, int c, int* index, double v) { return vui::detail::get_index_from_value(p, c, index, vui::Value::of(v)); }
+template <vui::detail::Number T>
+int GetIndexFromValue(int p, int c, int* index, T v) { return vui::detail::get_index_from_value(p, c, index, vui::detail::number_value(v)); }
+inline int GetIndexFromValue(int p, int c, int* index, const char* v) { return vui::detail::get_index_from_value(p, c, index, vui::Value::of(std::string(v ? v : ""))); }
+template <std::size_t N>
+int GetValueFromIndex(int p, int c, int index, char (&out)[N])
+{
+    vui::Value v;
+    int s = vui::detail::get_value_from_index(p, c, index, v);
+    return vui::detail::text_out(s < 0 ? s : (v.kind == vui::Value::Text ? s : UIE_BAD_TYPE), v.s, out);
+}
 template <std::size_t N>
 int GetLabelFromIndex(int p, int c, int index, char (&out)[N])
 {

@@ -53,9 +53,12 @@ json plot_json(const Plot& p)
     return j;
 }
 
-json graph_json(const Control& c)
+json graph_json(int panel, const Control& c)
 {
     const GraphData& g = *c.graph;
+    // The ranges shown: autoscaled axes follow the data.
+    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    GetAxisRange(panel, c.id, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
     json cursors = json::array();
     for (const auto& cur : g.cursors)
         cursors.push_back({{"x", cur.x}, {"y", cur.y}, {"mode", cur.mode}, {"color", cur.color}, {"plot", cur.plot}, {"point", cur.point}});
@@ -63,6 +66,8 @@ json graph_json(const Control& c)
     for (const auto& t : g.traces) traces.push_back({{"color", t.color}, {"visible", t.visible}});
     return {{"x_axis", {{"mode", g.xaxis.mode}, {"min", g.xaxis.min}, {"max", g.xaxis.max}}},
             {"y_axis", {{"mode", g.yaxis.mode}, {"min", g.yaxis.min}, {"max", g.yaxis.max}}},
+            {"x_shown", {xmin, xmax}},
+            {"y_shown", {ymin, ymax}},
             {"cursors", cursors},
             {"active_cursor", g.active_cursor},
             {"traces", traces},
@@ -70,7 +75,7 @@ json graph_json(const Control& c)
             {"scans", g.scans}};
 }
 
-json ctrl_json(const Control& c, bool with_data)
+json ctrl_json(int panel, const Control& c, bool with_data)
 {
     json j = {{"id", c.id}, {"style", c.style}, {"data_type", c.data_type}, {"attributes", attrs_json(c.attrs)},
               {"callback", c.callback_name}};
@@ -82,7 +87,7 @@ json ctrl_json(const Control& c, bool with_data)
         j["index"] = c.index;
     }
     if (c.graph) {
-        j["graph"] = graph_json(c);
+        j["graph"] = graph_json(panel, c);
         if (with_data) {
             json plots = json::array();
             for (const auto& p : c.graph->plots) plots.push_back(plot_json(p));
@@ -141,7 +146,7 @@ nlohmann::json snapshot()
     for (const auto& [h, p] : m.panels) {
         json pj = panel_json(*p);
         json ctrls = json::array();
-        for (const auto& c : p->controls) ctrls.push_back(ctrl_json(*c, true));
+        for (const auto& c : p->controls) ctrls.push_back(ctrl_json(h, *c, true));
         pj["controls"] = ctrls;
         panels.push_back(pj);
     }
@@ -186,7 +191,7 @@ void notify_panel_gone(int panel)
 void notify_ctrl(int panel, int ctrl)
 {
     if (!has_subscribers()) return;
-    if (Control* c = find_ctrl(panel, ctrl)) send({{"type", "ctrl"}, {"panel", panel}, {"ctrl", ctrl_json(*c, false)}});
+    if (Control* c = find_ctrl(panel, ctrl)) send({{"type", "ctrl"}, {"panel", panel}, {"ctrl", ctrl_json(panel, *c, false)}});
 }
 
 void notify_ctrl_gone(int panel, int ctrl)
@@ -198,7 +203,7 @@ void notify_graph(int panel, int ctrl)
 {
     if (!has_subscribers()) return;
     Control* c = find_ctrl(panel, ctrl);
-    if (c && c->graph) send({{"type", "graph"}, {"panel", panel}, {"id", ctrl}, {"graph", graph_json(*c)}});
+    if (c && c->graph) send({{"type", "graph"}, {"panel", panel}, {"id", ctrl}, {"graph", graph_json(panel, *c)}});
 }
 
 void notify_plot_added(int panel, int ctrl, int plot)
@@ -256,6 +261,21 @@ void notify_popup_gone(int id)
 void notify_modal()
 {
     if (has_subscribers()) send({{"type", "modal"}, {"stack", model().popup_stack}});
+}
+
+void notify_stacking(int parent)
+{
+    if (!has_subscribers()) return;
+    if (parent == 0) {
+        send({{"type", "stacking"}, {"parent", 0}, {"order", model().top_level}});
+    } else if (Panel* p = find_panel(parent)) {
+        send({{"type", "stacking"}, {"parent", parent}, {"order", p->children}});
+    }
+}
+
+void notify_active()
+{
+    if (has_subscribers()) send({{"type", "active"}, {"panel", model().active_panel}});
 }
 
 void notify_mouse_cursor()

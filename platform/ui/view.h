@@ -6,7 +6,7 @@
 //   "panel_gone"   {handle}
 //   "ctrl"         {panel, ctrl}         a control with value, attributes and items, without plot data
 //   "ctrl_gone"    {panel, id}
-//   "graph"        {panel, id, graph}    axes, cursors and traces (no points)
+//   "graph"        {panel, id, graph}    axes (with the ranges shown), cursors and traces (no points)
 //   "plot"         {panel, id, plot}     one plot with its points
 //   "plots_deleted"{panel, id, plot (-1 all), immediate}
 //   "refresh"      {panel, id}           draw what was deferred
@@ -15,10 +15,15 @@
 //   "menubar"      {menubar}             the whole bar;  "menubar_gone" {handle}
 //   "popup"        {popup}               a blocking popup is open;  "popup_gone" {id}
 //   "modal"        {stack}               installed popups, topmost last
+//   "stacking"     {parent, order}       children of a panel (0: top level), front first
+//   "active"       {panel}               the active panel
 //   "mouse_cursor" {cursor, wait}
 //   "document"     {path}                the program opens a file: show it (new browser tab)
 // The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
 // menubars: [...], popups: [...], modal: [...], mouse_cursor, screen}.
+//
+// User input goes back the other way: post a task that calls vui::user::...
+// (user_actions.h), or vui::answer_popup for an open popup (ui_loop.h).
 //
 // Subscribing, the snapshot and all callbacks happen on the UI thread: a view
 // on another thread posts a task (vui::post_task) that takes the snapshot and

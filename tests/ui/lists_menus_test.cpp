@@ -1,4 +1,6 @@
 // List boxes and rings with check marks and in-line codes; menu bars loaded and rebuilt at run time.
+#include <gtest/gtest-spi.h>
+
 #include "platform/ui/list_text.h"
 #include "tests/ui/demo_fixture.h"
 
@@ -170,6 +172,8 @@ TEST_F(MenuTest, MenuRebuiltAtRunTimeWithCallbackData)
     EXPECT_EQ(seen.back(), 0x0001);
     SetMenuBarAttribute(bar, 9, ATTR_ITEM_NAME, "Next");
     EXPECT_EQ(ui.find_menu_item(bar, "Next"), 9);
+    EXPECT_TRUE(ui.pick(bar, "Next"));
+    EXPECT_NONFATAL_FAILURE(ui.pick(bar, "Nowhere"), "\"Nowhere\"");
     EXPECT_EQ(DiscardMenuItem(bar, 99), UIE_BAD_CTRL);
 }
 

@@ -106,6 +106,9 @@ TEST_F(LoopTest, InstalledPopupIsModal)
     EXPECT_FALSE(ui.pick(bar, 3));
     EXPECT_FALSE(ui.close(p));
     EXPECT_EQ(ui.ival(p, 2), 5);
+    int loose = NewMenuBar(0);
+    int item = NewMenuItem(loose, NewMenu(loose, "Tools", -1), "Tile", -1, 0, nullptr, nullptr);
+    EXPECT_FALSE(ui.pick(loose, item));
     EXPECT_TRUE(ui.set(d, 3, "inside"));
     // A panel inside the popup is part of it; a second popup takes over.
     int inner = LoadPanel(d, "demo.uir", 3);

@@ -1,5 +1,6 @@
 // Panels and controls: loading from panel files, callbacks by name, values, attributes, geometry, stacking.
 #include <fstream>
+#include <iterator>
 
 #include "tests/ui/demo_fixture.h"
 
@@ -215,6 +216,8 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
         {R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "callback": "nobody"}]}]}]})", "\"nobody\""},
         {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "attributes": {"dimmed": 1}}]}]})", "not a number"},
         {R"({"panels": [ )", "not valid"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "ring", "items": [{"label": "a", "value": "x"}]}]}]})", "does not suit"},
+        {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "items": [{"label": "a"}]}]}]})", "only lists and rings"},
     };
     for (const auto& c : cases) {
         std::string path = dir.write("bad.uir", c.content);
@@ -222,6 +225,20 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
         EXPECT_FALSE(r) << c.content;
         EXPECT_NE(r.error.find(c.expected), std::string::npos) << r.error;
     }
+}
+
+TEST_F(PanelTest, CheckPanelFolderReportsEachFaultyFile)
+{
+    vtest::TempDir dir;
+    std::ifstream demo(std::string(UI_FIXTURE_DIR) + "/demo.uir");
+    std::string content((std::istreambuf_iterator<char>(demo)), std::istreambuf_iterator<char>());
+    dir.write("s_chart.uir", content);
+    dir.write("notes.txt", "not a panel file");
+    EXPECT_TRUE(vui::check_panel_folder(dir.path()).empty());
+    dir.write("WAIT.UIR", R"({"panels": [{"resource": 2, "callback": "missing_cb"}]})");
+    auto faults = vui::check_panel_folder(dir.path());
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NE(faults[0].find("missing_cb"), std::string::npos);
 }
 
 TEST_F(PanelTest, NewPanelForDialogsBuiltInCode)

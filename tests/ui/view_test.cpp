@@ -20,6 +20,8 @@ struct Mirror {
     std::map<std::pair<int, int>, std::vector<std::vector<double>>> traces;
     std::map<int, json> menubars;
     std::vector<json> popups;
+    std::map<int, json> order;  // children by parent, 0 = top level
+    int active = 0;
 
     void load(const json& snap)
     {
@@ -32,6 +34,9 @@ struct Mirror {
             }
         }
         for (const auto& b : snap["menubars"]) menubars[b["handle"]] = b;
+        order[0] = snap["top_level"];
+        for (const auto& [h, p] : panels) order[h] = p["children"];
+        active = snap["active_panel"];
     }
     void apply(const json& m)
     {
@@ -49,6 +54,8 @@ struct Mirror {
             for (std::size_t i = 0; i < add.size(); ++i) t[i].insert(t[i].end(), add[i].begin(), add[i].end());
         }
         if (type == "strip_clear") traces[{m["panel"], m["id"]}].clear();
+        if (type == "stacking") order[m["parent"]] = m["order"];
+        if (type == "active") active = m["panel"];
     }
 };
 
@@ -76,6 +83,13 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     double block[6] = {1, 2, 3, 4, 5, 6};
     PlotStripChart(p, 8, block, 6, 0, 0, VAL_DOUBLE);
     int child = LoadPanel(p, "demo.uir", 3);
+    int other = LoadPanel(p, "demo.uir", 3);
+    DisplayPanel(child);
+    DisplayPanel(other);
+    SetPanelAttribute(child, ATTR_ZPLANE_POSITION, 0);
+    int second = LoadPanel(0, "demo.uir", 2);
+    DisplayPanel(second);
+    SetActivePanel(p);
 
     json fresh = vui::snapshot();
     Mirror expected;
@@ -96,6 +110,10 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     EXPECT_EQ(mirror.traces[strip], expected.traces[strip]);
     EXPECT_EQ(mirror.traces[strip][1], (std::vector<double>{2, 4, 6}));
     EXPECT_EQ(mirror.menubars[bar], expected.menubars[bar]);
+    EXPECT_EQ(mirror.order[0], fresh["top_level"]);
+    EXPECT_EQ(mirror.order[0][0], p);
+    EXPECT_EQ(mirror.order[p], (json{child, other}));
+    EXPECT_EQ(mirror.active, p);
 }
 
 TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
