@@ -440,9 +440,14 @@ bool DbfTable::flush(std::string& error)
     stamp_today(h);
     DBFUpdateHeader(h);
     bool ok = !t_io_failed;
+    if (!ok) {
+        // What reached the disk is unknown: read the file again before the next statement.
+        signature_ = FileSignature{};
+        error = "Writing to " + path_ + " failed";
+        return false;
+    }
     if (auto sig = file_signature(path_)) signature_ = *sig;
-    if (!ok) error = "Writing to " + path_ + " failed";
-    return ok;
+    return true;
 }
 
 bool DbfTable::pack(std::string& error)
