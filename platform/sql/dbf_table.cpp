@@ -269,6 +269,13 @@ bool DbfTable::load(std::string& error)
     // shapelib reads one record per call, seeking each time; the record block
     // is read here in one go from the layout shapelib found in the header.
     int n = DBFGetRecordCount(h);
+    // Never trust a header count beyond what the file can hold.
+    if (record_length_ > 0 && sig->size > static_cast<std::uint64_t>(h->nHeaderLength)) {
+        std::uint64_t fit = (sig->size - static_cast<std::uint64_t>(h->nHeaderLength)) / static_cast<std::uint64_t>(record_length_);
+        if (static_cast<std::uint64_t>(n) > fit) n = static_cast<int>(fit);
+    } else {
+        n = 0;
+    }
     data_.assign(static_cast<std::size_t>(n) * record_length_, ' ');
     std::size_t bytes = 0;
     if (n > 0 && record_length_ > 0) {
