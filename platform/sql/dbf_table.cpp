@@ -493,7 +493,7 @@ bool DbfTable::pack(std::string& error)
     return load(error);
 }
 
-bool DbfTable::create(const std::string& path, const std::vector<DbfColumnSpec>& columns, std::string& error)
+bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& columns, std::string& error)
 {
     // shapelib names what it creates "<base>.dbf"; build it under a name no
     // table can have, then rename it into place.
@@ -509,7 +509,7 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnSpec>&
         return false;
     }
     bool ok = true;
-    for (const DbfColumnSpec& c : columns)
+    for (const DbfColumnDef& c : columns)
         if (DBFAddField(h, upper(c.name).c_str(), c.type == 'N' ? FTDouble : FTString, c.width, c.decimals) < 0) ok = false;
     stamp_today(h);
     DBFClose(h);
