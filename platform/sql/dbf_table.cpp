@@ -269,6 +269,13 @@ bool DbfTable::load(std::string& error)
     // shapelib reads one record per call, seeking each time; the record block
     // is read here in one go from the layout shapelib found in the header.
     int n = DBFGetRecordCount(h);
+    // Never trust a header count beyond what the file can hold.
+    if (record_length_ > 0 && sig->size > static_cast<std::uint64_t>(h->nHeaderLength)) {
+        std::uint64_t fit = (sig->size - static_cast<std::uint64_t>(h->nHeaderLength)) / static_cast<std::uint64_t>(record_length_);
+        if (static_cast<std::uint64_t>(n) > fit) n = static_cast<int>(fit);
+    } else {
+        n = 0;
+    }
     data_.assign(static_cast<std::size_t>(n) * record_length_, ' ');
     std::size_t bytes = 0;
     if (n > 0 && record_length_ > 0) {
@@ -440,9 +447,14 @@ bool DbfTable::flush(std::string& error)
     stamp_today(h);
     DBFUpdateHeader(h);
     bool ok = !t_io_failed;
+    if (!ok) {
+        // What reached the disk is unknown: read the file again before the next statement.
+        signature_ = FileSignature{};
+        error = "Writing to " + path_ + " failed";
+        return false;
+    }
     if (auto sig = file_signature(path_)) signature_ = *sig;
-    if (!ok) error = "Writing to " + path_ + " failed";
-    return ok;
+    return true;
 }
 
 bool DbfTable::pack(std::string& error)
@@ -481,7 +493,7 @@ bool DbfTable::pack(std::string& error)
     return load(error);
 }
 
-bool DbfTable::create(const std::string& path, const std::vector<DbfColumnSpec>& columns, std::string& error)
+bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& columns, std::string& error)
 {
     // shapelib names what it creates "<base>.dbf"; build it under a name no
     // table can have, then rename it into place.
@@ -497,7 +509,7 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnSpec>&
         return false;
     }
     bool ok = true;
-    for (const DbfColumnSpec& c : columns)
+    for (const DbfColumnDef& c : columns)
         if (DBFAddField(h, upper(c.name).c_str(), c.type == 'N' ? FTDouble : FTString, c.width, c.decimals) < 0) ok = false;
     stamp_today(h);
     DBFClose(h);

@@ -22,7 +22,7 @@ struct DbfField {
 };
 
 // Column definition for a new table.
-struct DbfColumnSpec {
+struct DbfColumnDef {
     std::string name;
     char type = 'C';  // 'C' or 'N'
     int width = 0;
@@ -45,7 +45,7 @@ public:
     // brought up to date with the file; null with `error` when it cannot be read.
     static std::shared_ptr<DbfTable> open(const std::string& path, std::string& error);
     // Creates an empty table file (written beside, then renamed into place).
-    static bool create(const std::string& path, const std::vector<DbfColumnSpec>& columns, std::string& error);
+    static bool create(const std::string& path, const std::vector<DbfColumnDef>& columns, std::string& error);
 
     ~DbfTable();
     DbfTable(const DbfTable&) = delete;

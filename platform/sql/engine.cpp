@@ -106,7 +106,7 @@ bool open_database(Connection& c, std::string& error)
     if (c.db) sqlite3_close(c.db);
     c.db = nullptr;
     c.mounts.clear();
-    if (sqlite3_open_v2(":memory:", &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(":memory:", &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         error = "The SQL engine cannot start";
         return false;
     }

@@ -170,30 +170,30 @@ void parse_create(Cursor& c, StatementText& st)
         const Token* col = c.next();
         const Token* type = c.next();
         if (!col || !is_name(*col) || !type || type->kind != Tok::ident) { st.error = "Bad column definition"; return; }
-        DbfColumnSpec spec;
-        spec.name = to_upper(name_of(*col));
-        if (spec.name.empty() || spec.name.size() > 10 || !valid_table_name(spec.name)) {
-            st.error = "Column name " + spec.name + " is not a valid dBase field name (at most 10 letters, digits or _)";
+        DbfColumnDef def;
+        def.name = to_upper(name_of(*col));
+        if (def.name.empty() || def.name.size() > 10 || !valid_table_name(def.name)) {
+            st.error = "Column name " + def.name + " is not a valid dBase field name (at most 10 letters, digits or _)";
             return;
         }
-        if (!seen.insert(spec.name).second) { st.error = "Column " + spec.name + " is named twice"; return; }
+        if (!seen.insert(def.name).second) { st.error = "Column " + def.name + " is named twice"; return; }
         int a = 0, b = 0;
         bool has_b = false;
-        if (!c.accept_punct('(') || !read_int(c, a)) { st.error = "Column " + spec.name + " needs a width"; return; }
+        if (!c.accept_punct('(') || !read_int(c, a)) { st.error = "Column " + def.name + " needs a width"; return; }
         if (c.accept_punct(',')) {
-            if (!read_int(c, b)) { st.error = "Bad scale for column " + spec.name; return; }
+            if (!read_int(c, b)) { st.error = "Bad scale for column " + def.name; return; }
             has_b = true;
         }
-        if (!c.accept_punct(')')) { st.error = "Bad type of column " + spec.name; return; }
+        if (!c.accept_punct(')')) { st.error = "Bad type of column " + def.name; return; }
         if (type->upper == "CHAR" || type->upper == "CHARACTER" || type->upper == "VARCHAR") {
-            if (has_b || a < 1 || a > 254) { st.error = "Bad width for text column " + spec.name; return; }
-            spec.type = 'C';
-            spec.width = a;
+            if (has_b || a < 1 || a > 254) { st.error = "Bad width for text column " + def.name; return; }
+            def.type = 'C';
+            def.width = a;
         } else if (type->upper == "NUMERIC" || type->upper == "DECIMAL") {
-            if (a < 1 || a > 20 || b < 0 || (b > 0 && b > a - 2)) { st.error = "Bad precision for column " + spec.name; return; }
-            spec.type = 'N';
-            spec.width = a;
-            spec.decimals = b;
+            if (a < 1 || a > 20 || b < 0 || (b > 0 && b > a - 2)) { st.error = "Bad precision for column " + def.name; return; }
+            def.type = 'N';
+            def.width = a;
+            def.decimals = b;
         } else {
             st.error = "Unsupported column type " + type->text;
             return;
@@ -203,7 +203,7 @@ void parse_create(Cursor& c, StatementText& st)
         } else {
             c.accept_word("NULL");
         }
-        st.columns.push_back(spec);
+        st.columns.push_back(def);
         if (c.accept_punct(',')) continue;
         if (c.accept_punct(')')) break;
         st.error = "Bad column list";

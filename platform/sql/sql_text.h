@@ -18,7 +18,7 @@ struct StatementText {
     // record number as an extra last column; empty otherwise.
     std::string sql_with_rowid;
     std::string table;                    // CREATE TABLE and PACK
-    std::vector<DbfColumnSpec> columns;   // CREATE TABLE
+    std::vector<DbfColumnDef> columns;   // CREATE TABLE
     std::vector<std::string> identifiers; // every name in the text, upper case
     std::string error;                    // set when CREATE TABLE or PACK cannot be read
 };

@@ -125,4 +125,14 @@ TEST(DbfFiles, RowsAppendedByAnotherProgramAreSeen)
     EXPECT_EQ(flat(query(h, "SELECT MAX(WAFER) FROM ONTIME_1").rows), "2");
 }
 
+TEST(DbfFiles, HeaderCountBeyondTheFileReadsTheWholeRecords)
+{
+    vtest::SqlDir db;
+    std::string file = outside_file(kOntime, {{"1", "1", "1", "1", "1", "1"}, {"1", "2", "2", "2", "2", "2"}}, false);
+    file[4] = 40;                           // the header claims 40 records
+    file.resize(file.size() - 1 - 40);      // and the second record is cut short
+    db.dir().write("ONTIME_3.DBF", file);
+    EXPECT_EQ(flat(query(db.hdbc(), "SELECT RUN, WAFER FROM ONTIME_3").rows), "1|1");
+}
+
 }  // namespace

@@ -147,6 +147,12 @@ TEST_F(Dialect, WritesChangeTheRowsTheyName)
         {"DELETE FROM VT_INFO WHERE RUN_NUM >= 2 AND RUN_NUM > 0", "SELECT RUN_NUM FROM VT_INFO ORDER BY 1", "-3;1"},
         {"DELETE FROM CONFIG WHERE PARAM = 1 OR PARAM = 27", "SELECT PARAM, INDEX FROM CONFIG", "2|0"},
         {"INSERT INTO CONFIG VALUES (4, 2, 'x')", "SELECT COUNT(*) FROM CONFIG WHERE VAL_TEXT = 'x'", "1"},
+        {"UPDATE CONFIG SET VAL_TEXT = 'y' WHERE INDEX = 2", "SELECT PARAM, RTRIM(VAL_TEXT) FROM CONFIG WHERE INDEX = 2",
+         "4|y"},
+        {"DELETE FROM 0003LIMI WHERE TYPE > 1 AND TYPE <25", "SELECT TYPE FROM 0003LIMI", "1"},
+        {"UPDATE 0003ACTC SET POINTS = 25, P_TEXT = 'Check the pump' WHERE CHANNEL = 5 AND CHART_TYPE = 4",
+         "SELECT POINTS, RTRIM(P_TEXT) FROM 0003ACTC ORDER BY CHART_TYPE ASC, CHANNEL ASC, D_INDEX ASC, DATA_PARAM ASC",
+         "25|Check the pump"},
         {"PACK OOC_ALRM", "SELECT RUN FROM OOC_ALRM ORDER BY RUN", "3;7"},
         {"PACK VT_INFO", "SELECT RUN_NUM FROM VT_INFO WHERE RUN_NUM = 1", "1"},
     };
@@ -183,6 +189,9 @@ TEST_F(Dialect, FailuresCarryTheirCodes)
         EXPECT_STRNE(qeErrMsg(), "") << f.sql;
     }
     EXPECT_EQ(flat(query(db.hdbc(), "SELECT COUNT(*) FROM CONFIG").rows), "3");
+    // The CREATE of an existing table left it as it was.
+    EXPECT_EQ(flat(query(db.hdbc(), "SELECT PARAM, INDEX, RTRIM(VAL_TEXT) FROM CONFIG ORDER BY 1, 2").rows),
+              "1|0|beta;1|1|alpha;2|0|gamma");
     EXPECT_FALSE(vsys::find_file_nocase(db.dir().path(), "BAD.DBF").has_value());
 }
 
