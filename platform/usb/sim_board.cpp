@@ -161,17 +161,28 @@ SimStats SimBoard::stats()
 
 bool SimBoard::take_fault(std::uint32_t code, int endpoint, bool* short_transfer)
 {
-    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-        if (it->code != code || (it->endpoint >= 0 && it->endpoint != endpoint)) continue;
+    // Every matching fault sees the call; the first one due fires.
+    bool fired = false;
+    for (auto it = faults_.begin(); it != faults_.end();) {
+        if (it->code != code || (it->endpoint >= 0 && it->endpoint != endpoint)) {
+            ++it;
+            continue;
+        }
         if (it->skip > 0) {
             --it->skip;
-            return false;
+            ++it;
+            continue;
         }
+        if (fired) {
+            ++it;
+            continue;
+        }
+        fired = true;
         *short_transfer = it->short_transfer;
-        if (it->count > 0 && --it->count == 0) faults_.erase(it);
-        return true;
+        if (it->count > 0 && --it->count == 0) it = faults_.erase(it);
+        else ++it;
     }
-    return false;
+    return fired;
 }
 
 int SimBoard::ioctl(Handle handle, std::uint32_t code, const void* in, std::uint32_t in_length, void* out,
