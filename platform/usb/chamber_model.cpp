@@ -337,24 +337,32 @@ double ChamberModel::channel_value(const ChannelModel& m, double t, int depth) c
         auto towards = [&](double from, double tau) { return m.level + (from - m.level) * std::exp(-tau / m.tau_off); };
         auto cool = [&](double from, double tau) { return m.idle + (from - m.idle) * std::exp(-tau / m.tau_off); };
         if (last.wafer == 0 && !last.clean) return m.idle;
-        // Warm and cool through the intervals before `last`, oldest first: a
-        // dozen back is far beyond what the lag still remembers.
-        std::vector<Interval> history {last};
-        for (int i = 0; i < 12; ++i) {
-            Interval before;
-            interval_at(history.back().start - 1e-6, &before);
-            if (before.wafer == 0 && !before.clean) break;
-            history.push_back(before);
+        // The temperature when `last` began, kept per channel: it is the same for
+        // every sample until the next interval starts.
+        auto& cached = start_temperature_[static_cast<std::size_t>(m.channel)];
+        if (cached.first != last.start) {
+            // Warm and cool through the intervals before `last`, oldest first: a
+            // dozen back is far beyond what the lag still remembers.
+            std::vector<Interval> history;
+            Interval probe = last;
+            for (int i = 0; i < 12; ++i) {
+                Interval before;
+                interval_at(probe.start - 1e-6, &before);
+                if (before.wafer == 0 && !before.clean) break;
+                history.push_back(before);
+                probe = before;
+            }
+            double temperature = m.idle;
+            double at = history.empty() ? last.start : history.back().start;
+            for (auto it = history.rbegin(); it != history.rend(); ++it) {
+                temperature = towards(cool(temperature, it->start - at), it->end - it->start);
+                at = it->end;
+            }
+            cached = {last.start, cool(temperature, last.start - at)};
         }
-        double temperature = m.idle;
-        double at = history.back().start;
-        for (auto it = history.rbegin(); it != history.rend(); ++it) {
-            temperature = cool(temperature, it->start - at);
-            double until = std::min(t, it->end);
-            temperature = towards(temperature, until - it->start);
-            at = until;
-        }
-        return inside ? temperature : cool(temperature, t - at);
+        double until = std::min(t, last.end);
+        double temperature = towards(cached.second, until - last.start);
+        return inside ? temperature : cool(temperature, t - until);
     }
     case ChannelKind::Trigger: {
         if (inside) return m.level;
@@ -376,31 +384,38 @@ double ChamberModel::value(int channel, double t) const
 
 double ChamberModel::noise(int channel, double t) const
 {
+    // Sum of four uniforms, scaled to unit variance: close enough to normal, and cheap.
     auto tick = static_cast<std::uint64_t>(std::llround(t * 1e6));
     std::uint64_t h = mix(scenario_.seed ^ mix(static_cast<std::uint64_t>(channel) ^ mix(tick)));
-    double u1 = (static_cast<double>(h >> 11) + 0.5) / 9007199254740992.0;
-    double u2 = static_cast<double>(mix(h) >> 11) / 9007199254740992.0;
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * u2);
+    double sum = 0.0;
+    for (int i = 0; i < 4; ++i) sum += static_cast<double>((h >> (16 * i)) & 0xFFFF) / 65535.0;
+    return (sum - 2.0) * 1.7320508075688772;
 }
 
 void ChamberModel::sample(double t, std::uint64_t, double volts[32])
 {
-    Interval last;
-    interval_at(t, &last);
+    // The process moves slowly next to the top sample rate: its shape is
+    // evaluated once per millisecond, the noise on every sample.
+    auto bucket = static_cast<long long>(std::floor(t * 1000.0));
+    if (bucket != shape_bucket_) {
+        shape_bucket_ = bucket;
+        Interval last;
+        Interval now = interval_at(t, &last);
+        burst_ = 1.0;
+        if (const Anomaly* a = anomaly(last.wafer, AnomalyKind::NoiseBurst, 0); a && !last.clean && now.start <= t &&
+                                                                                 t < now.end)
+            burst_ = a->value;
+        for (int c = 1; c <= 32; ++c) {
+            const ChannelModel* m = by_channel_[c];
+            double v = m == nullptr ? 0.0 : channel_value(*m, t, 0);
+            if (m != nullptr && m->kind == ChannelKind::Thermocouple) v = adapter_volts(v);
+            shape_[static_cast<std::size_t>(c)] = v;
+        }
+    }
     for (int c = 1; c <= 32; ++c) {
         const ChannelModel* m = by_channel_[c];
-        if (m == nullptr) {
-            volts[c - 1] = 0.0;
-            continue;
-        }
-        double v = channel_value(*m, t, 0);
-        if (m->kind == ChannelKind::Thermocouple) v = adapter_volts(v);
-        double sigma = m->noise;
-        if (const Anomaly* a = anomaly(last.wafer, AnomalyKind::NoiseBurst, c); a && !last.clean) {
-            Interval now = interval_at(t, &last);
-            if (now.start <= t && t < now.end) sigma *= a->value;
-        }
-        if (sigma > 0.0) v += sigma * noise(c, t);
+        double v = shape_[static_cast<std::size_t>(c)];
+        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_ * noise(c, t);
         volts[c - 1] = v;
     }
 }

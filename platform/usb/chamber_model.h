@@ -1,7 +1,9 @@
 // The simulated process chamber: per-channel signal generators driven by a scenario file, with fixed seed.
 #pragma once
 
+#include <array>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -54,7 +56,8 @@ struct Scenario {
 vsys::Result parse_scenario(const std::string& text, Scenario& out);
 vsys::Result load_scenario(const std::string& path, Scenario& out);
 
-// What the chamber is doing at a moment (for tests and demos).
+// What the chamber is doing at a moment (for tests and demos). A model is used
+// by one thread at a time (the board calls it under its lock).
 struct ChamberState {
     bool in_wafer = false;
     bool in_clean = false;
@@ -92,6 +95,19 @@ private:
     double run_time_ = 0.0;
     double cycle_time_ = 0.0;
     const ChannelModel* by_channel_[33] = {};
+    // Per channel: start of the interval and the temperature then (thermocouples).
+    mutable std::array<std::pair<double, double>, 33> start_temperature_ = no_temperatures();
+    // The last millisecond's noise-free values (sample only).
+    long long shape_bucket_ = -1LL << 62;
+    std::array<double, 33> shape_ {};
+    double burst_ = 1.0;
+
+    static std::array<std::pair<double, double>, 33> no_temperatures()
+    {
+        std::array<std::pair<double, double>, 33> a {};
+        a.fill({-1e301, 0.0});
+        return a;
+    }
 };
 
 }  // namespace vusb
