@@ -15,6 +15,10 @@ bool BlockQueue::allocate(std::size_t blocks, std::size_t values)
     overrun_pending_ = false;
     delivered_ = dropped_ = 0;
     try {
+        if (fail_next_) {
+            fail_next_ = false;
+            throw std::bad_alloc();
+        }
         buffers_.resize(blocks);
         for (auto& b : buffers_) b.assign(values, 0);
         for (std::size_t i = 0; i < blocks; ++i) free_.push_back(static_cast<int>(i));
@@ -119,6 +123,12 @@ std::uint64_t BlockQueue::delivered() const
 {
     std::lock_guard lock(mutex_);
     return delivered_;
+}
+
+void BlockQueue::inject_allocation_failure()
+{
+    std::lock_guard lock(mutex_);
+    fail_next_ = true;
 }
 
 std::uint64_t BlockQueue::dropped() const

@@ -37,6 +37,9 @@ public:
     std::uint64_t delivered() const;
     std::uint64_t dropped() const;
 
+    // Tests: the next allocate() fails as if memory had run out.
+    void inject_allocation_failure();
+
 private:
     struct Entry {
         int buffer = -1;
@@ -50,6 +53,7 @@ private:
     int filling_ = -1;
     int held_ = -1;
     bool overrun_pending_ = false;
+    bool fail_next_ = false;
     std::uint64_t delivered_ = 0;
     std::uint64_t dropped_ = 0;
 };

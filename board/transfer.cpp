@@ -39,6 +39,7 @@ ThreadSlot& slot()
 }
 
 std::atomic<double> cpu_seconds {0.0};
+std::atomic<bool> fail_transfer_buffer {false};
 
 enum class Outcome { Done, Failed, Stopped };
 
@@ -143,6 +144,8 @@ void unpack_wide_scan(const std::uint8_t* packet, std::uint32_t mask, std::int16
 
 double transfer_thread_cpu_seconds() { return cpu_seconds.load(); }
 
+void inject_transfer_buffer_failure() { fail_transfer_buffer.store(true); }
+
 }  // namespace vboard
 
 using namespace vboard;
@@ -172,6 +175,7 @@ int UsbTransferThread(void* data)
                                         : static_cast<std::size_t>(rate) * static_cast<std::size_t>(n) * 2;
     std::vector<std::uint8_t> transfer;
     try {
+        if (fail_transfer_buffer.exchange(false)) throw std::bad_alloc();
         transfer.resize(block_size);
     } catch (const std::bad_alloc&) {
         return fail("Error", "Out of memory.");

@@ -37,6 +37,9 @@ std::uint8_t fifo_fill_percent(std::uint8_t error, std::uint8_t level, std::uint
 // One 64-byte scan packet of all 32 channels -> the enabled ones, highest first.
 void unpack_wide_scan(const std::uint8_t* packet, std::uint32_t mask, std::int16_t* out);
 
+// Tests: the next transfer thread finds no memory for its transfer buffer.
+void inject_transfer_buffer_failure();
+
 // Transfer thread CPU seconds so far (for load figures).
 double transfer_thread_cpu_seconds();
 

@@ -39,6 +39,17 @@ TEST_F(BoardTest, BufferSizeFollowsTheEnabledChannels)
     EXPECT_EQ(vboard::block_queue().values_per_block(), 2000u);
 }
 
+TEST_F(BoardTest, NoMemoryForTheBlocksGivesStatus2)
+{
+    enable(0x1, 10);
+    vboard::block_queue().inject_allocation_failure();
+    EXPECT_EQ(VantrelStartBufferedAnalogIn(10), 2);
+    EXPECT_EQ(VantrelStatus.load(), 2);
+    EXPECT_TRUE(has_message("VantrelStartBufferedAnalogIn Error", "Out of memory."));
+    EXPECT_FALSE(transfer_thread_alive());
+    EXPECT_FALSE(vboard::block_queue().allocated());
+}
+
 TEST_F(BoardTest, NoBoardGivesStatus7)
 {
     vusb::SimBoardConfig config;

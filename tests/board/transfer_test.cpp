@@ -256,6 +256,20 @@ TEST_F(TransferTest, FailurePathsEndWithStatus200)
     }
 }
 
+TEST_F(TransferTest, NoMemoryForTheTransferBufferEndsTheThread)
+{
+    enable(0x1, 10);
+    vboard::inject_transfer_buffer_failure();
+    ASSERT_EQ(VantrelStartBufferedAnalogIn(10), 0);
+    ASSERT_TRUE(pump_until_thread_ends());
+    EXPECT_EQ(VantrelStatus.load(), 200);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].caption, "Error");
+    EXPECT_EQ(messages()[0].text, "Out of memory.");
+    EXPECT_EQ(messages()[0].status, 200);
+    EXPECT_EQ(hUSB.load(), vusb::kInvalidHandle);
+}
+
 TEST_F(TransferTest, RevisionAIsFineUpToOneThousand)
 {
     vusb::SimBoardConfig config;
