@@ -71,7 +71,16 @@ int fail(const char* caption, const char* text)
 {
     close_usb_handle();
     VantrelStatus.store(200);
-    if (text != nullptr) vsys::message_box(caption, text);
+    vsys::message_box(caption, text);
+    bQLX4USBActiveThread.store(0);
+    return 0;
+}
+
+// Failure exit after a step that has shown its own message (and set 200 first).
+int fail_reported()
+{
+    close_usb_handle();
+    VantrelStatus.store(200);
     bQLX4USBActiveThread.store(0);
     return 0;
 }
@@ -161,10 +170,10 @@ int UsbTransferThread(void* data)
     const bool high = rate > 1000;
 
     std::uint16_t bcd = 0;
-    if (!connect_board(&bcd)) return fail("", nullptr);
+    if (!connect_board(&bcd)) return fail_reported();
     if (bcd == 1) return fail("QLX4USB Error", kCpldMessage);
     if (bcd < 3 && high) return fail("Vantrel Sample Rate Error", kRevisionAMessage);
-    if (downloadFirmware(high ? "qlx4hiusb.hex" : "qlx4usb.hex") == 0) return fail("", nullptr);
+    if (downloadFirmware(high ? "qlx4hiusb.hex" : "qlx4usb.hex") == 0) return fail_reported();
 
     std::uint8_t command[64] = {};
     auto start = build_start_command(rate, mask);
