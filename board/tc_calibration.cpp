@@ -18,13 +18,6 @@ std::array<tc_table, 32> calibration = [] {
 
 namespace {
 
-const char kCpldMessage[] =
-    "A QLX4USB device has been detected with CPLD Version 1.0.  This Version of Vantrel requires CPLD Version 1.1.\n\n"
-    "Please return the board to its maker for a free upgrade; the upgrade is done in 1 to 5 business days.  "
-    "Please include your return address.\n\n"
-    "To use a board with CPLD Version 1.0, version 6.6 of Vantrel must be installed.\n\n"
-    "Support: support@vantrel.example";
-
 void fail_status(const char* caption, const char* text)
 {
     close_usb_handle();

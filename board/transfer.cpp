@@ -85,13 +85,6 @@ int fail_reported()
     return 0;
 }
 
-const char kCpldMessage[] =
-    "A QLX4USB device has been detected with CPLD Version 1.0.  This Version of Vantrel requires CPLD Version 1.1.\n\n"
-    "Please return the board to its maker for a free upgrade; the upgrade is done in 1 to 5 business days.  "
-    "Please include your return address.\n\n"
-    "To use a board with CPLD Version 1.0, version 6.6 of Vantrel must be installed.\n\n"
-    "Support: support@vantrel.example";
-
 const char kRevisionAMessage[] =
     "The QLX4USB you are attempting to connect is Revision A which has a 1000 samples/sec/channel sample rate limit.\n\n"
     "If you need higher sample rates, please contact sales@vantrel.example to upgrade the board.";

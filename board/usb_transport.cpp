@@ -15,6 +15,13 @@ std::atomic<std::uint8_t> EP1_IN {255};
 std::atomic<std::uint8_t> EP6_IN {255};
 std::atomic<std::uint8_t> EP8_IN {255};
 
+const char kCpldMessage[] =
+    "A QLX4USB device has been detected with CPLD Version 1.0.  This Version of Vantrel requires CPLD Version 1.1.\n\n"
+    "Please return the board to its maker for a free upgrade; the upgrade is done in 1 to 5 business days.  "
+    "Please include your return address.\n\n"
+    "To use a board with CPLD Version 1.0, version 6.6 of Vantrel must be installed.\n\n"
+    "Support: support@vantrel.example";
+
 namespace {
 
 thread_local std::atomic<int>* failure_status = nullptr;

@@ -45,6 +45,9 @@ void close_usb_handle();
 // false after its message with hUSB closed.
 bool connect_board(std::uint16_t* bcd_device);
 
+// The message for a board whose CPLD is version 1.0.
+extern const char kCpldMessage[];
+
 // Bulk transfers on a pipe of hUSB: 1 on success with *moved bytes.
 int bulk_read(std::uint8_t pipe, void* buffer, std::uint32_t length, std::uint32_t* moved);
 int bulk_write(std::uint8_t pipe, const void* buffer, std::uint32_t length, std::uint32_t* moved);
