@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/globals.h"
 #include "core/hooks.h"
 #include "core/sql_access.h"
+#include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "tests/sql/sql_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -19,6 +21,10 @@ class CoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A program directory of our own: the INI file lands there, panels come from the build.
+        std::filesystem::copy(vtest::bin_dir() + "/panels", program.file("panels"),
+                              std::filesystem::copy_options::recursive);
+        vsys::set_project_dir_override(program.path());
         vt_dir = dir.path();
         hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + dir.path()).c_str());
         ASSERT_GT(hdbc, 0);
@@ -38,9 +44,11 @@ protected:
         hdbc = -1;
         core_hooks() = CoreHooks{};
         vt_dir.clear();
+        vsys::set_project_dir_override("");
     }
     std::string rows(const std::string& sql) { return vtest::flat(vtest::query(hdbc, sql).rows); }
 
+    vtest::TempDir program;
     vtest::TempDir dir;
     vui::Headless ui;
     std::vector<std::string> calls;
