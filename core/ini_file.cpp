@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/errors.h"
 #include "platform/ui/userint.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
@@ -127,6 +128,8 @@ void read_rite_ini(const char* file, short mode, const char* section, const char
     }
 
     if (mode == 1) {
+        // A last line without its line end must not run into what is appended.
+        if (!out.empty() && out.back() != '\n' && (!section_seen || !key_found)) out += '\n';
         if (!section_seen)
             out += vsys::strprintf("\n%s\n%s = %s\n", section, key, value);
         else if (!key_found)
@@ -141,4 +144,40 @@ void read_rite_ini(const char* file, short mode, const char* section, const char
         return;
     }
     value[0] = static_cast<char>(kIniMissing);
+}
+
+int get_working_directory(std::string* path)
+{
+    path->clear();
+    char value[kIniValueSize];
+    read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "DIR", value);
+    if (static_cast<unsigned char>(value[0]) == kIniMissing) {
+        vsys::format_into(value, sizeof value, "%s", vsys::project_dir().c_str());
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "DIR", value);
+    }
+    std::string dir = value;
+    // Only an absolute path names a place; "C:\\..." from an old INI does not.
+    if (dir.empty() || dir[0] != '/') {
+        EXIT_NOW("Invalid working directory.");
+        return 0;
+    }
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    for (std::size_t slash = dir.find('/', 1); ; slash = dir.find('/', slash + 1)) {
+        std::string part = slash == std::string::npos ? dir : dir.substr(0, slash);
+        if (!vsys::directory_exists(part) && !vsys::make_directory(part)) {
+            EXIT_NOW("Could not create working directory.");
+            return 0;
+        }
+        if (slash == std::string::npos) break;
+    }
+    if (::chdir(dir.c_str()) != 0) {
+        EXIT_NOW("Could not create working directory.");
+        return 0;
+    }
+    for (const char* sub : {"SC_DATA", "Setup"}) {
+        std::string p = vsys::path_join(dir, sub);
+        if (!vsys::directory_exists(p)) vsys::make_directory(p);
+    }
+    *path = dir;
+    return 1;
 }

@@ -19,3 +19,10 @@ void read_rite_ini(const char* file, short mode, const char* section, const char
 // configuration directory ($XDG_CONFIG_HOME/vantrel, else ~/.config/vantrel)
 // when the program directory cannot be written (an installed program).
 std::string ini_directory();
+
+// Settles the working directory from DIR (writing the program directory there
+// when the key is missing), creates it with its SC_DATA and Setup folders,
+// makes it the current directory and stores its path. 0 after a fatal error
+// ("Invalid working directory." or "Could not create working directory."),
+// which has already asked the event loop to end.
+int get_working_directory(std::string* path);
