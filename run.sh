@@ -10,6 +10,13 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 mkdir -p "$DEMO"
 DEMO="$(cd "$DEMO" && pwd)"
 echo "Demo working directory: $DEMO"
+# Vantrel takes its working directory from DIR in VANTREL.INI beside the program.
+INI="$ROOT/build/bin/VANTREL.INI"
+if [[ -f "$INI" ]] && grep -q '^DIR[ =]' "$INI"; then
+  sed -i "s|^DIR[ =].*|DIR = $DEMO|" "$INI"
+else
+  printf '\n[VANTREL]\nDIR = %s\n' "$DEMO" >> "$INI"
+fi
 echo "Starting Vantrel. So far it is the foundation only: it checks that it can start and says so;"
 echo "windows, database and acquisition arrive with the next steps."
 cd "$DEMO"

@@ -1,27 +1,12 @@
-// Entry of Vantrel and VantrelReview: wires the layers that exist so far.
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include "helpbridge/tarvex.h"
-#include "platform/sys/files.h"
-
-#ifdef VANTREL_REVIEW
-constexpr const char* kProgram = "VantrelReview";
-#else
-constexpr const char* kProgram = "Vantrel";
-#endif
+// Entry of Vantrel and VantrelReview: wires the user-interface hooks and callbacks, then core's start-up runs the program.
+#include "core/callbacks.h"
+#include "core/startup.h"
+#include "platform/ui/ui_loop.h"
 
 int main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
-    // The help export is bound at load time; keep a use of it so the binding
-    // is part of the program and not only of its link line.
-    void (*help)(char*, int) = &callHtmlHelp;
-    if (help == nullptr) return EXIT_FAILURE;
-    std::printf("%s: foundation build (program directory %s); no windows yet: "
-                "the user interface, database and acquisition are still to come.\n",
-                kProgram, vsys::project_dir().c_str());
-    return EXIT_SUCCESS;
+    vui::install_message_box_hook();
+    vui::install_document_hook();
+    vui::register_callbacks(core_callbacks());
+    return vantrel_main(argc, argv);
 }

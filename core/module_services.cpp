@@ -1,0 +1,50 @@
+// Alarm display popup, alarm review entry, and the SPC chart list commands.
+#include "core/module_services.h"
+
+#include <cstdint>
+
+#include "core/errors.h"
+#include "core/hooks.h"
+#include "platform/ui/userint.h"
+
+int a_display(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    int popup = LoadPanel(0, "apop.uir", 1);
+    if (popup <= 0) return 0;
+    if (panel == -1) {
+        if (control == 49) SetCtrlAttribute(popup, 4, ATTR_VISIBLE, 0);
+        if (control == 50) SetCtrlAttribute(popup, 3, ATTR_VISIBLE, 0);
+    }
+    InstallPopup(popup);
+    return 0;
+}
+
+void alarm_list_pareto(int, int item, void*, int) { a_display(-1, item, EVENT_COMMIT, nullptr, 0, 0); }
+
+void menu_clear_alarms(int, int, void*, int) { clear_errors(1, 1, EVENT_COMMIT, nullptr, 0, 0); }
+
+int clear_errors(int panel, int control, int event, void* data, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    if (!check_password(&panel, &control, clear_errors, static_cast<int>(reinterpret_cast<std::intptr_t>(data))))
+        return 0;
+    CoreHooks& h = core_hooks();
+    if (hook_ready(h.show_errors, "show_errors")) h.show_errors(-1, -100, 1, nullptr, 0, 0);
+    return 0;
+}
+
+namespace {
+int open_chart_list(int event)
+{
+    if (event != EVENT_COMMIT) return 0;
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    // The SPC chart list belongs to the SPC subsystem, which is not part of this build yet.
+    report_missing_hook("act_deact_charts");
+    SetMouseCursor(-1);
+    return 0;
+}
+}  // namespace
+
+int dual_spc_charts(int, int, int event, void*, int, int) { return open_chart_list(event); }
+int spc_charts(int, int, int event, void*, int, int) { return open_chart_list(event); }

@@ -1,0 +1,272 @@
+// Help topics, colour scheme files, the alarm commands and the release of the chart buffers.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "core/callbacks.h"
+#include "core/colour_files.h"
+#include "core/config_store.h"
+#include "core/help_topics.h"
+#include "core/module_services.h"
+#include "core/shared_buffers.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+#include "tests/core/core_fixture.h"
+
+namespace {
+
+using coretest::CoreTest;
+
+// A recording "xchm" on PATH and a display, for one test.
+class FakeViewer {
+public:
+    explicit FakeViewer(const vtest::TempDir& dir) : dir_(dir)
+    {
+        std::filesystem::create_directory(dir.file("bin"));
+        std::filesystem::copy_file(vtest::record_args_tool(), dir.file("bin/xchm"));
+        for (const char* name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "RECORD_ARGS_TO"}) {
+            const char* v = std::getenv(name);
+            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+        }
+        ::setenv("PATH", dir.file("bin").c_str(), 1);
+        ::setenv("DISPLAY", ":42", 1);
+        ::unsetenv("WAYLAND_DISPLAY");
+    }
+    ~FakeViewer()
+    {
+        for (auto& [name, value] : saved_)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    }
+    std::string record_to(const std::string& name)
+    {
+        ::setenv("RECORD_ARGS_TO", dir_.file(name).c_str(), 1);
+        return dir_.file(name);
+    }
+
+private:
+    const vtest::TempDir& dir_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(HelpTopics, ByPanelNameAndLimitDialogTitle)
+{
+    struct Case {
+        const char* name;
+        const char* title;
+        int topic;
+    };
+    const Case cases[] = {
+        {"PANEL", "", 1000},
+        {"CHAN", "", 1001},
+        {"SUB", "", 1001},
+        {"MFC_SPEC", "", 1002},
+        {"PART2", "", 1004},
+        {"SPC", "", 1006},
+        {"spc", "", 1000},  // names compare case-sensitively
+        {"REVIEW", "", 1007},
+        {"COMPARE", "", 1008},
+        {"TRIGGERS", "", 1009},
+        {"ANYTHING", "", 1000},
+        {"SPEC", "Timer Control Limits", 1004},
+        {"SPEC", "Control Limits for the Standard Deviation", 1003},
+        {"SPEC", "Sigma Vector Control Limits (%)", 1005},
+        {"SPEC", "Step Stabilty Time Control Limits (sec)", 1002},
+        {"SPEC", "Step Stability Time Control Limits (sec)", 0},  // only the title as the dialog spells it
+        {"SPEC", "Step Decay Limits (Time, in seconds, required to be reduced by 1/e)", 1002},
+        {"SPEC", "Other", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(help_topic(c.name, c.title), c.topic) << c.name << " / " << c.title;
+}
+
+class Services : public CoreTest {
+protected:
+    void SetUp() override
+    {
+        CoreTest::SetUp();
+        auto entries = core_callbacks();
+        entries.push_back({"show_errors", CtrlCallbackPtr([this](int panel, int control, int event, void*, int, int) {
+                               calls.push_back(vsys::strprintf("show_errors:%d,%d,%d", panel, control, event));
+                               return 0;
+                           })});
+        vui::register_callbacks(entries);
+    }
+    void TearDown() override
+    {
+        vui::clear_callback_registry();
+        CoreTest::TearDown();
+    }
+};
+
+TEST_F(Services, HelpButtonOpensTheTopicOfItsPanel)
+{
+    program.write("help_test.uir", R"({"panels": [
+        {"resource": 1, "constant": "TRIGGERS", "title": "Triggers", "width": 200, "height": 100,
+         "controls": [{"id": 2, "kind": "command_button", "label": "Help", "callback": "help_bw"}]},
+        {"resource": 2, "constant": "SPEC", "title": "Limits", "width": 200, "height": 100,
+         "controls": [{"id": 2, "kind": "command_button", "label": "Help", "callback": "help_bw"},
+                      {"id": 6, "kind": "string", "label": "", "value": "Timer Control Limits"}]}]})");
+    FakeViewer viewer(dir);
+    // A program directory given with a trailing slash gets no second one.
+    vsys::set_project_dir_override(program.path() + "/");
+    struct Case {
+        int resource;
+        int topic;
+    };
+    for (const Case& c : {Case{1, 1009}, Case{2, 1004}}) {
+        int panel = LoadPanel(0, "help_test.uir", c.resource);
+        ASSERT_GT(panel, 0) << vui::last_load_error();
+        DisplayPanel(panel);
+        std::string record = viewer.record_to("args" + std::to_string(c.resource));
+        ASSERT_TRUE(ui.press(panel, 2));
+        auto args = vtest::read_recorded_args(record);
+        ASSERT_EQ(args.size(), 3u);
+        EXPECT_EQ(args[1], "--contextid=" + std::to_string(c.topic));
+        EXPECT_EQ(args[2], program.path() + "/Vantrel.chm");
+        DiscardPanel(panel);
+    }
+}
+
+TEST_F(Services, DefaultColoursFollowTheEightColourCycle)
+{
+    get_put_number(4, 9, NUMBER_T_WRITE, 0x123456);
+    default_color(0, 0, nullptr, 0);
+    EXPECT_EQ(get_put_number(4, 9, NUMBER_T_READ, 0), 0.0);
+    EXPECT_EQ(get_put_number(4, 1, NUMBER_T_READ, 0), 0.0);
+    EXPECT_EQ(get_put_number(4, 8, NUMBER_T_READ, 0), 0x9400D3);
+    EXPECT_EQ(get_put_number(4, 32, NUMBER_T_READ, 0), 0x9400D3);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM NUMBER_T WHERE PARAM = 4"), "32");
+    EXPECT_EQ(calls, std::vector<std::string>{"names:0,-1,0,0"});
+}
+
+TEST_F(Services, ColourFileRoundTrip)
+{
+    for (short ch = 1; ch <= 32; ++ch) get_put_number(4, ch, NUMBER_T_WRITE, ch * 0x010203);
+    const std::string path = dir.file("mine.color");
+    ui.answer_path(path);
+    save_color(0, 0, nullptr, 0);
+    std::string content = dir.read("mine.color");
+    EXPECT_EQ(content.rfind("Vantrel Color File (do not edit)\n0x010203\n0x020406\n", 0), 0u);
+    EXPECT_EQ(content.size(), 33u + 32u * 9u);
+    for (short ch = 1; ch <= 32; ++ch) get_put_number(4, ch, NUMBER_T_WRITE, 0);
+    ui.answer_path(path);
+    load_color(0, 0, nullptr, 0);
+    for (short ch = 1; ch <= 32; ++ch) EXPECT_EQ(get_put_number(4, ch, NUMBER_T_READ, 0), ch * 0x010203) << ch;
+    EXPECT_EQ(calls, std::vector<std::string>{"names:0,-1,0,0"});
+    EXPECT_EQ(ui.popups()[0].title, "Color save file");
+}
+
+TEST_F(Services, BadColourFilesAreRefused)
+{
+    std::string lines;
+    for (int ch = 1; ch <= 32; ++ch) lines += vsys::strprintf("0x%.6X\n", ch);
+    std::string twenty;
+    for (int ch = 1; ch <= 20; ++ch) twenty += vsys::strprintf("%.6X\n", 0xAB0000 + ch);  // without 0x: read as well
+    struct Case {
+        std::string content;
+        const char* message;  // null: loads
+        int stored;           // colours stored before the failure
+    };
+    const Case cases[] = {
+        {"Vantrel Color File (do not edit) \n" + lines, "Selected file cannot be read.", 0},
+        {"Vantrel Color File (do not edit)", "Selected file cannot be read.", 0},
+        {"Vantrel Color File (do not edit)\n" + twenty, "Selected file cannot be read.", 20},
+        {"Vantrel Color File (do not edit)\n" + lines, nullptr, 32},
+    };
+    get_put_number(10, 0, NUMBER_T_WRITE, 30.0);  // the table exists
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content.substr(0, 40));
+        vtest::run(hdbc, "DELETE FROM NUMBER_T");
+        calls.clear();
+        dir.write("x.color", c.content);
+        ui.answer_path(dir.file("x.color"));
+        if (c.message) ui.answer(1);
+        size_t before = ui.popups().size();
+        load_color(0, 0, nullptr, 0);
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM NUMBER_T"), std::to_string(c.stored));
+        if (c.message) {
+            EXPECT_EQ(ui.popups().back().title, "Load Error");
+            EXPECT_EQ(ui.popups().back().text, c.message);
+            EXPECT_TRUE(calls.empty()) << "no redraw";
+        } else {
+            EXPECT_EQ(ui.popups().size(), before + 1);
+            EXPECT_EQ(calls, std::vector<std::string>{"names:0,-1,0,0"});
+        }
+    }
+    EXPECT_EQ(get_put_number(4, 20, NUMBER_T_READ, 0), 20);
+    ui.answer_cancel();
+    load_color(0, 0, nullptr, 0);  // a cancelled dialog does nothing
+}
+
+TEST_F(Services, PickedColourGoesToItsSample)
+{
+    int panel = NewPanel(0, "", 0, 0, 400, 400);
+    for (int id = 1; id <= 65; ++id) NewCtrl(panel, CTRL_NUMERIC, "", 0, 0);
+    DisplayPanel(panel);
+    InstallCtrlCallback(panel, 40, color_function, nullptr);
+    ASSERT_TRUE(ui.set(panel, 40, 0xFF8C00));
+    EXPECT_EQ(ui.attribute(panel, 8, ATTR_TEXT_COLOR), 0xFF8C00);  // channel 7's sample
+    DiscardPanel(panel);
+}
+
+TEST_F(Services, AlarmCommands)
+{
+    core_hooks().show_errors = [this](int panel, int control, int event, void*, int, int) {
+        calls.push_back(vsys::strprintf("review:%d,%d,%d", panel, control, event));
+        return 0;
+    };
+    menu_clear_alarms(1, 48, nullptr, 0);
+    EXPECT_EQ(calls, std::vector<std::string>{"review:-1,-100,1"});
+    // The alarm display popup: from the menu one button is hidden, from its own button both show.
+    struct Case {
+        int panel, control;
+        bool list, pareto;
+    };
+    for (const Case& c : {Case{-1, 49, true, false}, Case{-1, 50, false, true}, Case{7, 3, true, true}}) {
+        if (c.panel == -1)
+            alarm_list_pareto(1, c.control, nullptr, 0);
+        else
+            a_display(c.panel, c.control, EVENT_COMMIT, nullptr, 0, 0);
+        int popup = ui.modal_panel();
+        ASSERT_GT(popup, 0);
+        EXPECT_EQ(ui.visible(popup, 3), c.list) << c.control;
+        EXPECT_EQ(ui.visible(popup, 4), c.pareto) << c.control;
+        DiscardPanel(popup);
+    }
+}
+
+TEST_F(Services, ChartBuffersAreReleasedOnce)
+{
+    lot_restrictions = 3;
+    lot_select = {"L1", "L2", "L3"};
+    wafer_restrictions = 0;
+    wafer_select = {9};
+    free_mem();
+    EXPECT_TRUE(lot_select.empty());
+    EXPECT_EQ(lot_restrictions, 0);
+    EXPECT_EQ(wafer_select.size(), 1u) << "no wafer conditions: nothing released there";
+    free_mem();
+    EXPECT_EQ(wafer_select.size(), 1u);
+    por_chart_points = 2;
+    por_x_array = {1.0, 2.0};
+    por_free_mem();
+    EXPECT_TRUE(por_x_array.empty());
+    EXPECT_EQ(por_chart_points, 0);
+    wafer_select.clear();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Services, CorePanelFilesLoadWithTheirCallbacks)
+{
+    for (const char* file : {"wait.uir", "apop.uir"}) {
+        auto r = vui::check_panel_file(program.file(std::string("panels/") + file));
+        EXPECT_TRUE(r.ok) << file << ": " << r.error;
+    }
+}
+
+}  // namespace
