@@ -213,3 +213,29 @@ TEST_F(Panels, HotkeysAreParkedAndRestored)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Panels, DialogCallbacksDropOrMarkSetupChanges)
+{
+    int dialog = NewPanel(parent_panel, "", 50, 50, 200, 200);
+    int cancel = NewCtrl(dialog, CTRL_COMMAND_BUTTON, "Cancel", 10, 10);
+    int limit = NewCtrl(dialog, CTRL_NUMERIC, "UCL", 40, 10);
+    InstallCtrlCallback(dialog, cancel, cancel_uncommitted, nullptr);
+    InstallCtrlCallback(dialog, limit, set_pending_altered_flag, nullptr);
+    set_panel_attributes(dialog, parent_panel, 0, 1);
+    DisplayPanel(dialog);
+    sc_handle = NewPanel(parent_panel, "", 0, 0, 100, 100);  // the strip chart is open: LoadSetup redraws it
+    recipe_num = 3;
+    ASSERT_TRUE(ui.set(dialog, limit, 2.5));
+    EXPECT_EQ(Flags & FLAG_PENDING_CHANGES, FLAG_PENDING_CHANGES);
+    calls.clear();
+    ASSERT_TRUE(ui.press(dialog, cancel));
+    EXPECT_EQ(Flags & FLAG_PENDING_CHANGES, 0) << "pending changes dropped by reloading the setup";
+    EXPECT_FALSE(ui.panel_exists(dialog));
+    EXPECT_EQ(calls[0], "names:-1,1,0,1");
+    EXPECT_EQ(calls[1], "update_menu");
+    EXPECT_EQ(ui.title(parent_panel), "System=W1, Setup1");
+}
+
+}  // namespace
