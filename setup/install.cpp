@@ -1,0 +1,23 @@
+// The setup subsystem's callback table and hook wiring.
+#include "setup/install.h"
+
+#include "core/hooks.h"
+#include "setup/export_file.h"
+#include "setup/setup_files.h"
+
+std::vector<vui::CallbackEntry> setup_callbacks()
+{
+    return {
+        {"save_read", MenuCallbackPtr(save_read)},
+    };
+}
+
+void install_setup()
+{
+    vui::register_callbacks(setup_callbacks());
+    CoreHooks& h = core_hooks();
+    h.saveAllAndExport = [](int force) { saveAllAndExport(static_cast<char>(force)); };
+    h.ExportRecipe = [](const char* name, const char* directory, char overwrite, char byName) {
+        return ExportRecipe(name, directory, overwrite, byName);
+    };
+}
