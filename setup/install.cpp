@@ -2,6 +2,7 @@
 #include "setup/install.h"
 
 #include "core/hooks.h"
+#include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/setup_files.h"
 
@@ -9,6 +10,9 @@ std::vector<vui::CallbackEntry> setup_callbacks()
 {
     return {
         {"save_read", MenuCallbackPtr(save_read)},
+        {"display_channel_setup", MenuCallbackPtr(display_channel_setup)},
+        {"get_channel_setup", CtrlCallbackPtr(get_channel_setup)},
+        {"cancel_channel_setup", CtrlCallbackPtr(cancel_channel_setup)},
     };
 }
 

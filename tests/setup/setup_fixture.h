@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/hooks.h"
@@ -37,6 +38,7 @@ protected:
         sc_handle = -1;
         core_hooks() = CoreHooks{};
         setup_hooks() = SetupHooks{};
+        vui::register_callbacks(core_callbacks());
         install_setup();
         core_hooks().update_menu = [this] { calls.push_back("update_menu"); };
         core_hooks().names = [this](int, int, int, int) { calls.push_back("names"); };
