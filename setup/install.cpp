@@ -4,6 +4,7 @@
 #include "core/hooks.h"
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
+#include "setup/por_trace.h"
 #include "setup/setup_files.h"
 
 std::vector<vui::CallbackEntry> setup_callbacks()
@@ -13,6 +14,8 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"display_channel_setup", MenuCallbackPtr(display_channel_setup)},
         {"get_channel_setup", CtrlCallbackPtr(get_channel_setup)},
         {"cancel_channel_setup", CtrlCallbackPtr(cancel_channel_setup)},
+        {"new_por", CtrlCallbackPtr(new_por)},
+        {"pick_por", MenuCallbackPtr(pick_por)},
     };
 }
 
