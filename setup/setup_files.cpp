@@ -60,7 +60,8 @@ void open_setup()
     }
 }
 
-void delete_setup()
+// False when the loaded process was chosen: that refusal leaves the cursor as it is.
+bool delete_setup()
 {
     saveAllAndExport(0);
     char text[33] = "";
@@ -68,23 +69,23 @@ void delete_setup()
     std::string chosen;
     int r = FileSelectPopup(setup_directory().c_str(), "", "*.Vantrel", "Please Select Setup to Delete...",
                             VAL_SELECT_BUTTON, 1, 1, 1, 0, &chosen);
-    if (r != VAL_EXISTING_FILE_SELECTED) return;
+    if (r != VAL_EXISTING_FILE_SELECTED) return true;
     std::string name;
     StripNameAndPathFromFullname(chosen, nullptr, &name);
     std::string current = process_name(recipe_num);
     if (current == "Not Found" || current == "Default") current.clear();
     if (current == name) {
         MessagePopup("Delete Error", "Cannot delete the currently loaded process.");
-        return;
+        return false;
     }
     int n = getExistingRecipeNumber(hdbc, name.c_str());
     if (n == -1) {
         vsys::delete_file(chosen);
-        return;
+        return true;
     }
     if (n < 3 || n > 9000) {
         MessagePopup("Delete Error", "This process is write protected and cannot be deleted.");
-        return;
+        return true;
     }
     vsys::delete_file(chosen);
     get_put_char(hdbc, 1, n, CONFIG_DELETE, text);
@@ -92,6 +93,7 @@ void delete_setup()
         vsys::delete_file(existing_table_file(vt_dir, n, table));
     vsys::delete_file(por_file(vt_dir, n));
     vsys::delete_file(interval_file(vt_dir, n));
+    return true;
 }
 
 void import_setup()
@@ -148,7 +150,9 @@ void save_read(int menuBar, int item, void*, int)
     case FILE_OPEN: open_setup(); break;
     case FILE_SAVE: saveAllAndExport(1); return;
     case FILE_SAVE_AS: SaveSetupAs(); break;
-    case FILE_DELETE: delete_setup(); break;
+    case FILE_DELETE:
+        if (!delete_setup()) return;
+        break;
     case FILE_IMPORT: import_setup(); break;
     case FILE_EXPORT: export_setup(); break;
     case FILE_RECORD: toggle_record(menuBar); break;
