@@ -1,0 +1,30 @@
+// The setup subsystem's callback table and hook wiring.
+#include "setup/install.h"
+
+#include "core/hooks.h"
+#include "setup/channel_setup.h"
+#include "setup/export_file.h"
+#include "setup/por_trace.h"
+#include "setup/setup_files.h"
+
+std::vector<vui::CallbackEntry> setup_callbacks()
+{
+    return {
+        {"save_read", MenuCallbackPtr(save_read)},
+        {"display_channel_setup", MenuCallbackPtr(display_channel_setup)},
+        {"get_channel_setup", CtrlCallbackPtr(get_channel_setup)},
+        {"cancel_channel_setup", CtrlCallbackPtr(cancel_channel_setup)},
+        {"new_por", CtrlCallbackPtr(new_por)},
+        {"pick_por", MenuCallbackPtr(pick_por)},
+    };
+}
+
+void install_setup()
+{
+    vui::register_callbacks(setup_callbacks());
+    CoreHooks& h = core_hooks();
+    h.saveAllAndExport = [](int force) { saveAllAndExport(static_cast<char>(force)); };
+    h.ExportRecipe = [](const char* name, const char* directory, char overwrite, char byName) {
+        return ExportRecipe(name, directory, overwrite, byName);
+    };
+}

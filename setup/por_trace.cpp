@@ -1,0 +1,280 @@
+// normalize_por and the two commands that pick a wafer as a process's process of record.
+#include "setup/por_trace.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/config_store.h"
+#include "core/db_statement.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/panel_framework.h"
+#include "core/run_table.h"
+#include "platform/sys/atomic_file.h"
+#include "platform/sys/files.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+#include "setup/export_file.h"
+#include "setup/setup_hooks.h"
+#include "setup/setup_paths.h"
+
+namespace {
+
+constexpr int kTrailer = 20;
+
+std::string wafer_file(int run, int wafer) { return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", vt_dir.c_str(), run, wafer); }
+
+// The first line of a trace file: its time (dots turned into colons) and whether it was written with dots.
+struct Header {
+    std::string time;
+    bool dots = false;
+    long length = 0;  // bytes of the line with its newline
+};
+
+std::optional<Header> read_header(std::FILE* f)
+{
+    char line[128];
+    if (!std::fgets(line, 127, f)) return std::nullopt;
+    Header h;
+    h.length = static_cast<long>(std::strlen(line));
+    char time[128] = "";
+    if (std::sscanf(line, "%127s", time) == 1) {
+        h.dots = time[0] && time[1] && time[2] == '.';
+        if (std::strlen(time) > 2) time[2] = ':';
+        if (std::strlen(time) > 5) time[5] = ':';
+        h.time = time;
+    }
+    return h;
+}
+
+// The rank of an enabled channel among the enabled channels: its place within a scan.
+int trace_number(int channel)
+{
+    if (channel < 1 || channel > 32) return 0;
+    std::uint32_t below = channel == 32 ? VantrelChannelStatusBits : VantrelChannelStatusBits & ((1u << channel) - 1u);
+    return std::popcount(below);
+}
+
+void let_acquisition_run(bool useCallerBuffer)
+{
+#ifdef VANTREL_REVIEW
+    (void)useCallerBuffer;
+#else
+    if (!useCallerBuffer) return;
+    if (hook_ready(setup_hooks().DaqLoop, "DaqLoop")) setup_hooks().DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
+    ProcessSystemEvents();
+#endif
+}
+
+// One trigger condition: channel, its place in the scan, direction and threshold in raw counts.
+struct Condition {
+    bool usable = false;
+    int position = 0;
+    int sense = 1;
+    long long threshold = 0;
+
+    bool holds(const short* scan_end, int saved) const
+    {
+        if (!usable || position < 1 || position > saved) return false;
+        long long raw = scan_end[-position];
+        return sense * raw > sense * threshold;
+    }
+};
+
+Condition condition(short channel, short log, double value)
+{
+    Condition c;
+    const double slope = channel_slope[channel];
+    // A slope of 0 scales every count to the same value: no threshold exists, so the condition never holds.
+    if (slope == 0.0 || !std::isfinite(slope)) return c;
+    double counts = (value - channel_inter[channel]) / slope * VoltageToBinary[ADCBits];
+    if (!std::isfinite(counts)) return c;
+    if (counts > 1e12) counts = 1e12;
+    if (counts < -1e12) counts = -1e12;
+    c.usable = true;
+    c.threshold = static_cast<long long>(counts);
+    c.sense = log;
+    c.position = trace_number(channel);
+    return c;
+}
+
+// The last block of the wafer that precedes the source, when there is one whole block of it.
+bool preceding_block(int run, int wafer, std::vector<char>& block)
+{
+    int prev_run = run, prev_wafer = wafer - 1;
+    if (wafer <= 1) {
+        prev_run = run - 1;
+        DbStatement st(hdbc, vsys::strprintf("SELECT NUM_WAF FROM VT_INFO WHERE RUN_NUM = %d", prev_run));
+        if (!st.ok()) return false;
+        int wafers = 0;
+        long status = 0;
+        DBBindColInt(st.handle(), 1, &wafers, &status);
+        if (DBFetchNext(st.handle()) != 0) return false;
+        prev_wafer = wafers;
+    }
+    const std::string path = wafer_file(prev_run, prev_wafer);
+    vsys::FilePtr f = vsys::open_file(path, "rb");
+    if (!f) return false;
+    auto size = vsys::file_size(path);
+    auto header = read_header(f.get());
+    const long long need = static_cast<long long>(block.size());
+    if (!size || !header || static_cast<long long>(*size) - header->length < need) return false;
+    return std::fseek(f.get(), -static_cast<long>(need), SEEK_END) == 0 &&
+           std::fread(block.data(), 1, block.size(), f.get()) == block.size();
+}
+
+}  // namespace
+
+void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
+{
+    const std::string por = por_file(vt_dir, recipe_num), interval = interval_file(vt_dir, recipe_num);
+    const int saved = saved_channels;
+    const int rate = sample_rate < 1 ? 1 : sample_rate;
+    const std::size_t samples = static_cast<std::size_t>(saved) * static_cast<std::size_t>(rate);
+    const std::size_t block_bytes = samples * sizeof(short);
+    std::vector<short> own;
+    short* block = buffer;
+    if (!useCallerBuffer || !buffer) {
+        try {
+            own.resize(samples ? samples : 1);
+        } catch (const std::bad_alloc&) {
+            EXIT_NOW("NULL pointer returned");
+            return;
+        }
+        block = own.data();
+    }
+
+    vsys::FilePtr source = vsys::open_file(wafer_file(run, wafer), "rb");
+    // Built into temporary files: the previous process of record stays until both new files are complete.
+    vsys::AtomicFile out(por);
+    double sums[33] = {};
+    std::optional<Header> header = source ? read_header(source.get()) : std::nullopt;
+    const std::string time = header ? header->time : "";
+    long long counted = 0;
+    bool ok = out.is_open() && out.write(time + "\n");
+    if (source && header && header->dots && saved > 0) {
+        std::vector<char> previous(block_bytes + kTrailer);
+        if (preceding_block(run, wafer, previous)) {
+            ok = ok && out.write(previous.data(), previous.size());
+            counted = rate;
+        }
+    }
+    let_acquisition_run(useCallerBuffer);
+    if (!source || !ok) return;
+
+    int limit = sample_rate_index > 0 ? delay * rate : delay / std::abs(rate);
+    long long start = -1, end = 0;
+    int count = 0, state = 0, previous_state = 0;
+    if (trigger > 0 && (trig_ch < 1 || trig_ch > 32)) trigger = 0;
+    Condition first, second;
+    if (trigger > 0) first = condition(trig_ch, trig_log, trig_val);
+    if (trigger == 2 && (trig_2_ch < 1 || trig_2_ch > 32)) trigger = 1;
+    if (trigger == 2) second = condition(trig_2_ch, trig_2_log, trig_2_val);
+    const int step = sample_rate_index > 0 ? 1 : -sample_rate_index;
+    const double volts = BinaryToVoltage[ADCBits];
+
+    char trailer[kTrailer];
+    int blocks = 0;
+    while (ok && saved > 0 && std::fread(block, 1, block_bytes, source.get()) == block_bytes &&
+           std::fread(trailer, 1, kTrailer, source.get()) == kTrailer) {
+        ok = out.write(block, block_bytes) && out.write(trailer, kTrailer);
+        for (int s = 1; s <= rate; ++s) {
+            const long long sample = counted + s;
+            const short* scan_end = block + static_cast<std::size_t>(s) * saved;
+            bool holds;
+            if (trigger <= 0) {
+                start = 0;
+                holds = true;
+            } else {
+                holds = first.holds(scan_end, saved) && (trigger != 2 || second.holds(scan_end, saved));
+            }
+            if (trig_type == 1) {
+                previous_state = state;
+                state = holds ? 1 : 0;
+                if (holds && start == -1) start = sample;
+                if (previous_state == 0 && state == 1) count = 0;
+                if (start != -1) count += step;
+            } else {
+                if (holds) {
+                    previous_state = state;
+                    state = 1;
+                    count = 0;
+                    if (start == -1) start = sample;
+                } else {
+                    state = 0;
+                }
+                if (state == 0 && previous_state == 1) ++count;
+            }
+            if (count == limit) {
+                end = sample;
+            } else if (start != -1) {
+                for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
+                    int k = trace_number(ch);
+                    if (!((VantrelChannelStatusBits >> (ch - 1)) & 1u) || k < 1 || k > saved) continue;
+                    sums[ch] += std::fabs(scan_end[-k] * volts * channel_slope[ch] + channel_inter[ch]);
+                }
+            }
+        }
+        counted += rate;
+        if (++blocks % 5 == 0) let_acquisition_run(useCallerBuffer);
+    }
+    if (!ok) return;
+    if (end == 0) end = counted - rate + 1;
+    if (trigger < 1) end = counted;
+
+    std::string text = vsys::strprintf("%lld\n%lld\n%i\n", start, end, sample_rate_index);
+    for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
+        const bool on = (VantrelChannelStatusBits >> (ch - 1)) & 1u;
+        if (on)
+            text += vsys::strprintf("1 %i %.3f\n", channel_type[ch], sums[ch]);
+        else
+            text += vsys::strprintf("%i %i %.3f\n", channels == saved_channels ? 1 : 0, channel_type[ch], 0.0);
+    }
+    vsys::AtomicFile int_out(interval);
+    if (!int_out.is_open() || !int_out.write(text)) return;
+    source.reset();
+    if (out.commit()) int_out.commit();
+}
+
+int new_por(int panel, int, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    if (!GotoEditMode()) return 0;
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    int index = 0, run = 0, wafer = 0;
+    GetCtrlIndex(panel, 3, &index);
+    GetValueFromIndex(panel, 3, index, &run);
+    GetCtrlVal(panel, 4, &wafer);
+    char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
+    short complete = 0, cassette = 0;
+    info_table({hdbc, 3, run, system, recipe, trace, comment, &complete, &cassette});
+    num_of_wafers = wafer;
+    auto size = vsys::file_size(wafer_file(run_num, wafer));
+    if (size && *size < kPorSizeLimit) {
+        info_table({hdbc, -1, recipe_num, system, recipe, trace, comment, &complete, &cassette});
+        int handle = panel;
+        DiscardMyPanel(&handle);
+        normalize_por(run_num, wafer, 0, nullptr);
+    } else {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        MessagePopup("POR Error",
+                     vsys::strprintf("The maximum file size for POR files is currently %0.3lf MB.  Please select a "
+                                     "smaller file.",
+                                     static_cast<double>(kPorSizeLimit) / 1000000.0)
+                         .c_str());
+    }
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    return 0;
+}
+
+void pick_por(int, int, void*, int)
+{
+    if (hook_ready(setup_hooks().select_sc_run, "select_sc_run")) setup_hooks().select_sc_run(1);
+}
