@@ -2,11 +2,13 @@
 #include "core/callbacks.h"
 #include "core/startup.h"
 #include "platform/ui/ui_loop.h"
+#include "testing/install.h"
 
 int main(int argc, char** argv)
 {
     vui::install_message_box_hook();
     vui::install_document_hook();
     vui::register_callbacks(core_callbacks());
+    install_testing();
     return vantrel_main(argc, argv);
 }

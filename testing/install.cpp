@@ -1,0 +1,20 @@
+// Wiring of trace testing into the program: its callbacks by name and the core hooks it fills.
+#include "testing/install.h"
+
+#include "core/hooks.h"
+#include "testing/window_menu.h"
+
+std::vector<vui::CallbackEntry> testing_callbacks()
+{
+    return {
+        {"spc_sc_toggle", MenuCallbackPtr([](int bar, int item, void* data, int panel) {
+             spc_sc_toggle(bar, item, data, panel);
+         })},
+    };
+}
+
+void install_testing()
+{
+    vui::register_callbacks(testing_callbacks());
+    core_hooks().spc_sc_toggle = spc_sc_toggle;
+}
