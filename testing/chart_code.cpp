@@ -22,7 +22,25 @@ short field_value(const char* text, int length)
 
 const char* const kRuleLabels[13] = {"1a", "1b", "2a", "2b", "3a", "3b", "4 ", "5a", "5b", "6a", "6b", "7 ", "8 "};
 
+const char* const kRuleSentences[13] = {
+    "1 point was > the target + 3 sigma",
+    "1 point was < the target - 3 sigma",
+    "9 consecutive points were > the target",
+    "9 consecutive points were < the target",
+    "6 consecutive points were steadily increasing",
+    "6 consecutive points were steadily decreasing",
+    "14 consecutive points were alternating up and down",
+    "2 out of 3 consecutive points were > the target + 2 sigma",
+    "2 out of 3 consecutive points were < the target - 2 sigma",
+    "4 out of 5 consecutive points were > the target + 1 sigma",
+    "4 out of 5 consecutive points were < the target - 1 sigma",
+    "15 consecutive points were within 1 sigma of the target",
+    "8 consecutive points were not within 1 sigma of the target",
+};
+
 }  // namespace
+
+const char* rule_sentence(int rule) { return rule >= 0 && rule <= 12 ? kRuleSentences[rule] : nullptr; }
 
 int get_info_from_code(const char* code, short* channel, short* type, short* subtype, short* step, short* rule)
 {

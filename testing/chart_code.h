@@ -16,6 +16,9 @@ int get_info_from_code(const char* code, short* channel, short* type, short* sub
 // Copies the label of rule 0..12 ("1a" ... "8 ") into label (3 bytes); other rules leave it untouched.
 void get_text_from_alarm_num(short rule, char* label);
 
+// The sentence of rule 0..12 ("1 point was > the target + 3 sigma" ...); null for other rules.
+const char* rule_sentence(int rule);
+
 // The Pareto grouping key "%.4i%.9i" of a process and an alarm code, in a 14-byte buffer.
 constexpr std::size_t ALARM_KEY_SIZE = 14;
 void form_alarm_key(char (&key)[ALARM_KEY_SIZE], int process, int code);
