@@ -1,6 +1,7 @@
 // The alarm window on real OOC_ALRM and VT_INFO files: the three forms, selection, clearing and the status colour.
 #include <gtest/gtest.h>
 
+#include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/globals.h"
@@ -325,6 +326,23 @@ TEST_F(AlarmReview, CloseRestoresTheCurrentProcess)
     ASSERT_TRUE(ui.press(list_panel, 7));
     EXPECT_EQ(list_panel, -1);
     EXPECT_EQ(recipe_num, 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AlarmPanels, AlarmWindowFileLoadsWithTheProgramsCallbacks)
+{
+    vui::clear_callback_registry();
+    vui::register_callbacks(core_callbacks());
+    vui::register_callbacks(testing_callbacks());
+    auto result = vui::check_panel_file(vtest::bin_dir() + "/panels/alarms.uir");
+    EXPECT_TRUE(result) << result.error;
+    // The alarm display popup now finds its button callback too.
+    auto popup = vui::check_panel_file(vtest::bin_dir() + "/panels/apop.uir");
+    EXPECT_TRUE(popup) << popup.error;
+    vui::clear_callback_registry();
 }
 
 }  // namespace
