@@ -31,7 +31,10 @@ public:
     void scan(const std::map<int, int>& values)
     {
         std::vector<std::int16_t> s(static_cast<std::size_t>(setup_.saved_channels), 0);
-        for (auto [c, v] : values) s[static_cast<std::size_t>(setup_.scan_index(c))] = static_cast<std::int16_t>(v);
+        // A channel that is not recorded has no place in the scan.
+        for (auto [c, v] : values)
+            if (setup_.trace_number[c] > 0)
+                s[static_cast<std::size_t>(setup_.scan_index(c))] = static_cast<std::int16_t>(v);
         raw_scan(s);
     }
     void raw_scan(const std::vector<std::int16_t>& s)
