@@ -1,6 +1,7 @@
 // The trace test of stored wafers on real files: result rows, the run's state, alarms, process creation and the header.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/run_table.h"
+#include "core/shared_buffers.h"
 #include "platform/sys/format.h"
 #include "testing/trace_test.h"
 #include "tests/testing/testing_fixture.h"
@@ -195,6 +197,59 @@ TEST_F(TraceTest, DottedHeaderWithACutPreviousWaferTestsNoTimer)
     p.close();
     test_trace(block, 40, 2, sc_handle, 3, "", "ETCH A", 0, 0);
     EXPECT_EQ(rows("SELECT * FROM TIMER_01"), "40|2|1.000000000");
+}
+
+TEST_F(TraceTest, SigmaVectorPlotOnTheStripChartPanel)
+{
+    // Three static channels, the first carrying the trigger; the record is the wafer itself.
+    channels = 3;
+    VantrelChannelStatusBits = 7;
+    saved_channels = 3;
+    channel_type[3] = 0;
+    channel_slope[3] = 1638.4;
+    channel_inter[3] = 0;
+    trigger = 1;
+    trig_type = 0;
+    trig_ch = 1;
+    trig_log = 1;
+    trig_val = 0.01;
+    delay = 10;
+    for (int c = 1; c <= 3; ++c) charts.limits[{4, 0, c, 0}] = {0.0, 0.0, 50.0};
+    sc_handle = NewPanel(0, "Strip chart", 0, 0, 400, 600);
+    ttest::make_ctrl(sc_handle, CTRL_STRING, 13);
+    ttest::make_ctrl(sc_handle, CTRL_GRAPH, 14);
+    ttest::make_ctrl(sc_handle, CTRL_STRING, 22);
+    PlotLine(sc_handle, 14, 0, 0, 1, 1, 0);  // an earlier drawing is replaced
+    GraphInfo.assign(2, GraphRecord{});
+    GraphInfoEntries = 2;
+    run_row(50, "LOT-50");
+    write_wafer(50, 1, 4, 100, 500);
+    TraceSetup s = setup_from_globals();
+    ttest::TraceBuilder por(s, 2, "09:30:00\n");
+    // Channel 2 of the record reads 10 counts more: 8 scans x 10 = 80 % of its sum of 100.
+    for (int i = 0; i < 8; ++i) por.scan({{1, 100 + i % 2}, {2, 510}, {3, 0}});
+    std::ofstream(dir.file("00000003.POR"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(por.bytes.data()), static_cast<std::streamsize>(por.bytes.size()));
+    std::ofstream(dir.file("00000003.INT")) << "1\n100\n2\n1 0 100.000\n1 0 100.000\n1 0 100.000\n";
+    test_trace(block, 50, 1, sc_handle, 3, "", "ETCH A", 0, 1);
+    EXPECT_EQ(rows("SELECT * FROM AREA_01"), "50|1|0.000000000");
+    EXPECT_EQ(rows("SELECT * FROM AREA_02"), "50|1|80.000000000");
+    EXPECT_EQ(rows("SELECT * FROM AREA_03"), "50|1|0.000000000");
+    auto plots = ui.plots(sc_handle, 14);
+    ASSERT_EQ(plots.size(), 7u);  // a spoke and its end mark per channel, then the unit circle
+    EXPECT_EQ(plots[0].kind, vui::Plot::Line);
+    EXPECT_EQ(plots[0].x, (std::vector<double>{-10, -10}));
+    // Channel 2's spoke: 80 / 50 long at a third of the circle.
+    EXPECT_EQ(plots[2].kind, vui::Plot::Line);
+    EXPECT_NEAR(plots[2].x[1], std::cos(2.0944) * 1.6 - 10, 1e-4);
+    EXPECT_NEAR(plots[2].y[1], std::sin(2.0944) * 1.6, 1e-4);
+    EXPECT_EQ(plots[6].kind, vui::Plot::Oval);
+    EXPECT_EQ(plots[6].x, (std::vector<double>{-9, -11}));
+    EXPECT_EQ(plots[6].y, (std::vector<double>{1, -1}));
+    EXPECT_EQ(ui.text(sc_handle, 22), "# 1");
+    EXPECT_EQ(ui.text(sc_handle, 9), "LOT-50");
+    EXPECT_TRUE(GraphInfo.empty());
+    EXPECT_EQ(GraphInfoEntries, 0);
 }
 
 }  // namespace
