@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -266,7 +267,14 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
         cancel_alarm_review(panel, -1, EVENT_COMMIT, nullptr, -1, -1);
         return 1;
     }
-    const std::vector<ParetoKind> kinds = GeneratePareto(keys);
+    std::vector<ParetoKind> kinds;
+    try {
+        kinds = GeneratePareto(keys);
+    } catch (const std::bad_alloc&) {
+        wait.reset();
+        EXIT_NOW("GeneratePareto NULL pointer returned.");
+        return 1;
+    }
     const int k = static_cast<int>(kinds.size());
     if (load_window(panel == -1 ? "Active Alarm Pareto" : "Alarm Pareto") <= 0) return 0;
     if (k == 1 && panel != -1) {
@@ -497,8 +505,15 @@ int show_errors(int panel, int control, int event, void*, int, int)
     }
     BoundRow bound;
     bound.bind(st.handle());
-    int result = (panel > 0 && control == 3) ? alarm_list(panel, n, st.handle(), bound, wait)
+    int result = 0;
+    try {
+        result = (panel > 0 && control == 3) ? alarm_list(panel, n, st.handle(), bound, wait)
                                              : alarm_pareto(panel, n, st.handle(), bound, wait);
+    } catch (const std::bad_alloc&) {
+        wait.reset();
+        EXIT_NOW("NULL pointer returned");
+        result = 1;
+    }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return result;
 }

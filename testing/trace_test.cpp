@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -202,15 +203,17 @@ TraceHeader read_trace_header(const std::string& bytes)
     return h;
 }
 
-short test_trace(short* blockBuffer, int run, short wafer, int panel, int mode, const char* traceId,
-                 const char* recipeName, short precoat, short plot)
+namespace {
+
+void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int mode, const char* traceId,
+                       const char* recipeName, short precoat, short plot)
 {
     std::string trace_id = traceId ? traceId : "";
     std::string recipe = recipeName ? recipeName : "";
     char system[33];
     get_put_char(hdbc, 0, 0, CONFIG_READ, system);
     std::optional<std::string> bytes = read_all(wafer_path(run, wafer));
-    if (!bytes) return 1;
+    if (!bytes) return;
     TraceHeader header = read_trace_header(*bytes);
     const int entry_process = recipe_num;
     bool readable = true;
@@ -256,6 +259,20 @@ short test_trace(short* blockBuffer, int run, short wafer, int panel, int mode, 
         SetCtrlAttribute(sc_handle, kStripChart, ATTR_PLOT_BGCOLOR, status_color);
         SetCtrlAttribute(sc_handle, kGraph, ATTR_PLOT_BGCOLOR, status_color);
         if (status_color == STATUS_YELLOW) SetMenuBarAttribute(handle_menu, kMenuClearAlarms, ATTR_DIMMED, 0);
+    }
+}
+
+}  // namespace
+
+short test_trace(short* blockBuffer, int run, short wafer, int panel, int mode, const char* traceId,
+                 const char* recipeName, short precoat, short plot)
+{
+    // The trace and the record are held in memory for the test; running out of it
+    // ends the program the way every other allocation failure does.
+    try {
+        test_stored_trace(blockBuffer, run, wafer, panel, mode, traceId, recipeName, precoat, plot);
+    } catch (const std::bad_alloc&) {
+        EXIT_NOW("NULL pointer returned");
     }
     return 1;
 }
