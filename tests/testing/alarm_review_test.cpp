@@ -262,9 +262,15 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     alarm(10, 1, 3, 0, 1, 0, 0);
     alarm(10, 2, 4, 0, 2, 0, 1);
+    realtime_panel = NewPanel(0, "Real-time", 0, 0, 200, 300);
+    ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, 3);
+    InsertListItem(realtime_panel, 3, -1, "an alarm line", 0);
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.press(list_panel, 6));
+    EXPECT_TRUE(ui.plain_items(realtime_panel, 3).empty());
+    DiscardPanel(realtime_panel);
+    realtime_panel = -1;
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1");
     EXPECT_TRUE(ui.plain_items(list_panel, 9).empty());
     EXPECT_EQ(status_color, STATUS_WHITE);
