@@ -142,6 +142,26 @@ TEST_F(TraceTest, PrecoatWaferGetsItsOwnProcessWithoutCharts)
     EXPECT_FALSE(std::filesystem::exists(dir.file(vsys::strprintf("%.4dACTC.DBF", recipe_num))));
 }
 
+TEST_F(TraceTest, NoProcessIsCreatedBeyondTheLastNumber)
+{
+    sc_handle = NewPanel(0, "Strip chart", 0, 0, 400, 600);
+    run_row(32, "LOT-32");
+    write_wafer(32, 1, 3, 100, 500);
+    // Every number from 3 to 9000 is taken.
+    for (int first = 4; first <= 9000; first += 1000) {
+        std::string sql = "INSERT INTO CONFIG VALUES ";
+        for (int i = first; i < first + 1000 && i <= 9000; ++i)
+            sql += vsys::strprintf("%s(1, %d, 'P%d')", i == first ? "" : ", ", i, i);
+        ASSERT_EQ(vtest::run(hdbc, sql), 0);
+    }
+    test_trace(block, 32, 1, sc_handle, 2, "", "NEW RECIPE", 0, 0);
+    EXPECT_EQ(recipe_num, 3);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM CONFIG WHERE VAL_TEXT = 'NEW RECIPE'"), "0");
+    // The wafer is still tested, against the current process.
+    EXPECT_EQ(rows("SELECT COMPLETE FROM VT_INFO WHERE RUN_NUM = 32"), "1");
+    EXPECT_EQ(rows("SELECT RUN FROM OTHER_01"), "32");
+}
+
 TEST_F(TraceTest, PrecoatNames)
 {
     const std::pair<const char*, const char*> cases[] = {
