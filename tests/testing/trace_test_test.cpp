@@ -11,6 +11,8 @@
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/format.h"
+#include "testing/alarm_review.h"
+#include "testing/install.h"
 #include "testing/trace_test.h"
 #include "tests/testing/testing_fixture.h"
 #include "tests/testing/trace_builder.h"
@@ -86,6 +88,31 @@ TEST_F(TraceTest, RetestWritesRowsMarksTheRunAndRaisesAlarms)
     EXPECT_EQ(rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE, CLEARED FROM OOC_ALRM"),
               "21|1|2|0|1|0|0|0");
     EXPECT_EQ(status_color, STATUS_YELLOW);
+}
+
+TEST_F(TraceTest, AlarmOfATestedWaferIsReviewedAndCleared)
+{
+    vui::register_callbacks(testing_callbacks());
+    parent_panel = NewPanel(0, "Main", 0, 0, 620, 1000);
+    DisplayPanel(parent_panel);
+    run_row(23, "LOT-23");
+    write_wafer(23, 1, 3, 100, 500);
+    charts.charts[{2, 0, 1, 0}] = {3, 0, "", "Look at the gas flow"};
+    charts.limits[{0, 1, 2, 0}] = {0.0, 0.1, 0.2};
+    test_trace(block, 23, 1, sc_handle, 3, "", "ETCH A", 0, 0);
+    ASSERT_EQ(status_color, STATUS_YELLOW);
+    show_errors(-1, -100, EVENT_COMMIT, nullptr, 0, 0);
+    ASSERT_GT(list_panel, 0);
+    EXPECT_EQ(ui.title(list_panel), "Active Alarm");
+    EXPECT_EQ(ui.text(list_panel, 12), "This error occured on wafer 1 of LOT-23");
+    EXPECT_EQ(ui.text(list_panel, 11), "Look at the gas flow");
+    ASSERT_TRUE(ui.press(list_panel, 5));
+    EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1");
+    EXPECT_EQ(status_color, STATUS_WHITE);
+    ASSERT_TRUE(ui.press(list_panel, 7));
+    EXPECT_EQ(list_panel, -1);
+    DiscardPanel(parent_panel);
+    parent_panel = -1;
 }
 
 TEST_F(TraceTest, MissingTraceLeavesTheRunUntouched)
