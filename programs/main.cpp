@@ -1,14 +1,12 @@
-// Entry of Vantrel and VantrelReview: wires the user-interface hooks and callbacks, then core's start-up runs the program.
-#include "core/callbacks.h"
+// Entry of Vantrel and VantrelReview: wires the user interface and the subsystems, then core's start-up runs the program.
 #include "core/startup.h"
 #include "platform/ui/ui_loop.h"
-#include "setup/install.h"
+#include "programs/wiring.h"
 
 int main(int argc, char** argv)
 {
     vui::install_message_box_hook();
     vui::install_document_hook();
-    vui::register_callbacks(core_callbacks());
-    install_setup();
+    wire_subsystems();
     return vantrel_main(argc, argv);
 }

@@ -1,0 +1,26 @@
+// Wiring of trace testing into the program: its callbacks by name and the core hooks it fills.
+#include "testing/install.h"
+
+#include "core/hooks.h"
+#include "testing/alarm_review.h"
+#include "testing/window_menu.h"
+
+std::vector<vui::CallbackEntry> testing_callbacks()
+{
+    return {
+        {"spc_sc_toggle", MenuCallbackPtr([](int bar, int item, void* data, int panel) {
+             spc_sc_toggle(bar, item, data, panel);
+         })},
+        {"show_errors", CtrlCallbackPtr(show_errors)},
+        {"error_popup", CtrlCallbackPtr(error_popup)},
+        {"error_info", CtrlCallbackPtr(error_info)},
+        {"cancel_alarm_review", CtrlCallbackPtr(cancel_alarm_review)},
+    };
+}
+
+void install_testing()
+{
+    vui::register_callbacks(testing_callbacks());
+    core_hooks().spc_sc_toggle = spc_sc_toggle;
+    core_hooks().show_errors = show_errors;
+}

@@ -1,0 +1,92 @@
+// The real-time limit check: a value beyond the stored limits of an activated chart becomes an alarm row and a line.
+#include "testing/realtime_check.h"
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/schema.h"
+#include "core/sql_access.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+#include "testing/chart_identity.h"
+#include "testing/testing_hooks.h"
+
+namespace {
+
+constexpr double kBreachMargin = 1e-9;
+constexpr int kRealtimeList = 3;
+
+void raise_alarm(int run, int wafer, double value, const char* trace_id, int rule, const char* sign, double limit)
+{
+    status_color = STATUS_YELLOW;
+    std::string sql = vsys::strprintf("INSERT INTO OOC_ALRM VALUES (%i, %i, %i, %i, %i, %i, %i, %i)", run, wafer,
+                                      spc_channel, chart_type, type_subparameter, spc_index, rule, 0);
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+    char title[96] = "";
+    if (hook_ready(testing_hooks().form_chart_title, "form_chart_title"))
+        testing_hooks().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    std::string line = trace_id && *trace_id
+                           ? vsys::strprintf("%s (%.3lf) %s %.3lf on trigger %d of %s", title, value, sign, limit,
+                                             wafer, trace_id)
+                           : vsys::strprintf("%s (%.3lf) %s %.3lf on trigger %d of Run# %.8d", title, value, sign,
+                                             limit, wafer, run);
+    // The window is loaded with acquisition; without it the row and the colour stand alone.
+    if (realtime_panel <= 0) return;
+    InsertListItem(realtime_panel, kRealtimeList, -1, line.c_str(), 0);
+    int count = 0;
+    GetNumListItems(realtime_panel, kRealtimeList, &count);
+    if (count > 0) SetCtrlIndex(realtime_panel, kRealtimeList, count - 1);
+    DisplayPanel(realtime_panel);
+}
+
+}  // namespace
+
+int realtime_check(int run, int wafer, double value, const char* trace_id)
+{
+    auto& hooks = testing_hooks();
+    if (!hook_ready(hooks.chart_preferences, "chart_preferences")) return 0;
+    int points = 0, pager = 0, halt = 0;
+    char trees[105] = "";
+    char popup[255] = "";
+    if (hooks.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager,
+                                &nelson_rules, &natural, trees, popup, &halt) == 0)
+        return 0;
+    if (!hook_ready(hooks.step_specs, "step_specs")) return 0;
+    double limits[3] = {0, 0, 0};
+    if (hooks.step_specs(6, chart_type, type_subparameter, spc_channel, spc_index, limits) == 0) return 0;
+    if (natural == 0 && (nelson_rules & 2) && limits[0] - value > kBreachMargin)
+        raise_alarm(run, wafer, value, trace_id, 1, "<", limits[0]);
+    if (natural == 0 && (nelson_rules & 1) && value - limits[2] > kBreachMargin)
+        raise_alarm(run, wafer, value, trace_id, 0, ">", limits[2]);
+    return 0;
+}
+
+int DbTestServices::step_specs(int type, int subtype, int channel, int step, double limits[3])
+{
+    auto& hooks = testing_hooks();
+    if (!hook_ready(hooks.step_specs, "step_specs")) return 0;
+    return hooks.step_specs(6, static_cast<short>(type), static_cast<short>(subtype), static_cast<short>(channel),
+                            static_cast<short>(step), limits);
+}
+
+void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a, int b)
+{
+    if (DBImmediateSQL(hdbc, sql.c_str()) == 0) return;
+    switch (table) {
+    case ResultTable::step: create_step_table(&hdbc, a, b); break;
+    case ResultTable::stpm: create_stpm_table(&hdbc, a, b); break;
+    case ResultTable::area: create_area_table(&hdbc, a); break;
+    case ResultTable::timer: create_timer_table(&hdbc, a); break;
+    case ResultTable::other: create_other_table(&hdbc, a); break;
+    }
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+}
+
+void DbTestServices::realtime_check(int channel, int type, int subtype, int step, int run, int wafer, double value)
+{
+    spc_channel = static_cast<short>(channel);
+    chart_type = static_cast<short>(type);
+    type_subparameter = static_cast<short>(subtype);
+    spc_index = static_cast<short>(step);
+    ::realtime_check(run, wafer, value, trace_id_.c_str());
+}

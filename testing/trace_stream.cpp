@@ -1,0 +1,60 @@
+// A wafer or process-of-record trace held in memory, read the way a C stream is: short reads set end-of-file.
+#include "testing/trace_stream.h"
+
+#include <cctype>
+
+std::size_t TraceStream::read_values(std::int16_t* out, std::size_t count)
+{
+    std::size_t available = (bytes_.size() - pos_) / 2;
+    std::size_t n = count <= available ? count : available;
+    for (std::size_t i = 0; i < n; ++i) {
+        auto lo = static_cast<unsigned>(bytes_[pos_]);
+        auto hi = static_cast<unsigned>(bytes_[pos_ + 1]);
+        out[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+        pos_ += 2;
+    }
+    if (n < count) {
+        // A dangling odd byte is consumed like fread would.
+        pos_ = bytes_.size();
+        eof_ = true;
+    }
+    return n;
+}
+
+bool TraceStream::skip(std::size_t count)
+{
+    if (bytes_.size() - pos_ < count) {
+        pos_ = bytes_.size();
+        eof_ = true;
+        return false;
+    }
+    pos_ += count;
+    return true;
+}
+
+bool TraceStream::read_block(std::vector<std::int16_t>& block, std::size_t values)
+{
+    block.resize(values);
+    bool data = read_values(block.data(), values) == values;
+    bool trailer = skip(TRACE_TRAILER_BYTES);
+    return data && trailer;
+}
+
+void TraceStream::skip_token_line()
+{
+    auto at_end = [this] {
+        if (pos_ < bytes_.size()) return false;
+        eof_ = true;
+        return true;
+    };
+    while (!at_end() && std::isspace(bytes_[pos_])) ++pos_;
+    while (!at_end() && !std::isspace(bytes_[pos_])) ++pos_;
+    if (!at_end()) ++pos_;
+}
+
+std::size_t trace_header_end(std::span<const unsigned char> bytes)
+{
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n') return i + 1;
+    return bytes.size();
+}

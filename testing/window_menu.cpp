@@ -1,0 +1,112 @@
+// The Window menu: brings a main window forward, closes one, and keeps the items' checks and dimming true to the screen.
+#include "testing/window_menu.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/panel_framework.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+#include "testing/chart_code.h"
+#include "testing/chart_identity.h"
+#include "testing/testing_hooks.h"
+
+namespace {
+
+constexpr int kClosedPosition = 100;
+constexpr int kSpcCodeControl = 21;
+
+int* handle_of(int item)
+{
+    switch (item) {
+    case ITEM_STRIP_CHART: return &sc_handle;
+    case ITEM_CHART_LIST: return &spc_chart_selections;
+    case ITEM_SPC_CHART: return &spc_panel;
+    case ITEM_ALARMS: return &list_panel;
+    case ITEM_COMPARE: return &compare_panel;
+    default: return nullptr;
+    }
+}
+
+void retitle_spc_chart()
+{
+    int code = 0;
+    GetCtrlVal(spc_panel, kSpcCodeControl, &code);
+    char text[16];
+    vsys::format_into(text, sizeof text, "%.9d", std::abs(code));
+    short rule = 0;
+    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    char title[96];
+    vsys::format_into(title, sizeof title, "%s", text);
+    if (spc_channel >= 1 && spc_channel <= 32 && hook_ready(testing_hooks().form_chart_title, "form_chart_title"))
+        testing_hooks().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    SetPanelAttribute(spc_panel, ATTR_TITLE, title);
+}
+
+void close_item(int item)
+{
+    SetMenuBarAttribute(handle_menu, item, ATTR_CHECKED, 0);
+    SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+    int* handle = handle_of(item);
+    if (*handle > 0) DiscardMyPanel(handle);
+    *handle = -1;
+}
+
+int position_of(int item)
+{
+    int handle = *handle_of(item);
+    if (handle <= 0) return kClosedPosition;
+    int position = kClosedPosition;
+    if (GetPanelAttribute(handle, ATTR_ZPLANE_POSITION, &position) < 0) return kClosedPosition;
+    return position;
+}
+
+}  // namespace
+
+int spc_sc_toggle(int, int menuItem, void*, int)
+{
+    if (int* handle = handle_of(menuItem); handle && *handle > 0) {
+        SetActivePanel(*handle);
+        if (menuItem == ITEM_SPC_CHART) retitle_spc_chart();
+    }
+    int open = 0;
+    for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item) {
+        bool is_open = *handle_of(item) > 0;
+        open += is_open ? 1 : 0;
+        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, is_open ? 0 : 1);
+    }
+    SetMenuBarAttribute(handle_menu, ITEM_TILE, ATTR_DIMMED, open <= 1 ? 1 : 0);
+    for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item)
+        SetMenuBarAttribute(handle_menu, item, ATTR_CHECKED, item == menuItem ? 1 : 0);
+    return 0;
+}
+
+void discard_window(int menuItem)
+{
+    if (menuItem == ITEM_STRIP_CHART) return;
+    if (menuItem == ITEM_CHART_LIST || menuItem == ITEM_SPC_CHART || menuItem == ITEM_COMPARE) close_item(menuItem);
+    if (menuItem == ITEM_ALARMS) {
+        close_item(ITEM_ALARMS);
+        close_item(ITEM_SPC_CHART);
+    }
+    int positions[ITEM_COMPARE + 1] = {};
+    int front = kClosedPosition;
+    for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item) {
+        positions[item] = position_of(item);
+        if (positions[item] < front) front = positions[item];
+    }
+    if (front < kClosedPosition)
+        for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item)
+            SetMenuBarAttribute(handle_menu, item, ATTR_CHECKED, positions[item] == front ? 1 : 0);
+    const int strip_items[] = {2, 23, 37, 27, 34, 47};
+    for (int item : strip_items)
+        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, positions[ITEM_STRIP_CHART] == front ? 0 : 1);
+    if (front >= kClosedPosition) return;
+    for (int item : {ITEM_STRIP_CHART, ITEM_ALARMS, ITEM_SPC_CHART, ITEM_CHART_LIST, ITEM_COMPARE})
+        if (positions[item] == front) {
+            DisplayPanel(*handle_of(item));
+            return;
+        }
+}

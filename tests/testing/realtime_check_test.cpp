@@ -1,0 +1,119 @@
+// The real-time limit check: alarm rows, the status colour and the lines of the real-time window.
+#include <gtest/gtest.h>
+
+#include "core/globals.h"
+#include "testing/realtime_check.h"
+#include "tests/testing/testing_fixture.h"
+
+namespace {
+
+class RealtimeCheck : public coretest::CoreTest {
+protected:
+    void SetUp() override
+    {
+        CoreTest::SetUp();
+        ASSERT_EQ(check_tables(&hdbc), 0);
+        testing_hooks() = TestingHooks{};
+        charts.install();
+        status_color = STATUS_WHITE;
+        realtime_panel = NewPanel(0, "Real-time", 0, 0, 300, 400);
+        ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, 3);
+    }
+    void TearDown() override
+    {
+        if (realtime_panel > 0) DiscardPanel(realtime_panel);
+        realtime_panel = -1;
+        testing_hooks() = TestingHooks{};
+        CoreTest::TearDown();
+    }
+    void judge(double value, const char* trace_id = "LOT-7")
+    {
+        spc_channel = 3;
+        chart_type = 0;
+        type_subparameter = 1;
+        spc_index = 0;
+        realtime_check(123, 4, value, trace_id);
+    }
+    ttest::FakeCharts charts;
+};
+
+TEST_F(RealtimeCheck, LimitsAndRulesTable)
+{
+    struct Case {
+        const char* name;
+        int rules;
+        short mode;
+        bool activated;
+        double value;
+        const char* rows;  // RULE values written, in order
+    };
+    const Case cases[] = {
+        {"above UCL", 3, 0, true, 12.0, "0"},
+        {"below LCL", 3, 0, true, 1.0, "1"},
+        {"inside", 3, 0, true, 5.0, ""},
+        {"only rule 1a: below raises nothing", 1, 0, true, 1.0, ""},
+        {"only rule 1a: above", 1, 0, true, 12.0, "0"},
+        {"only rule 1b: above raises nothing", 2, 0, true, 12.0, ""},
+        {"a hair above UCL is no breach", 3, 0, true, 10.0 + 1e-10, ""},
+        {"just above UCL", 3, 0, true, 10.0 + 1e-8, "0"},
+        {"natural limits", 3, 1, true, 12.0, ""},
+        {"not activated", 3, 0, false, 12.0, ""},
+    };
+    for (const auto& c : cases) {
+        vtest::run(hdbc, "DELETE FROM OOC_ALRM");
+        charts.charts.clear();
+        if (c.activated) charts.charts[{3, 0, 1, 0}] = {c.rules, c.mode, "", ""};
+        charts.limits[{0, 1, 3, 0}] = {2.0, 6.0, 10.0};
+        status_color = STATUS_WHITE;
+        judge(c.value);
+        std::string rules = rows("SELECT RULE FROM OOC_ALRM");
+        EXPECT_EQ(rules, c.rows) << c.name;
+        EXPECT_EQ(status_color, *c.rows ? STATUS_YELLOW : STATUS_WHITE) << c.name;
+    }
+}
+
+TEST_F(RealtimeCheck, AlarmRowAndWindowLines)
+{
+    charts.charts[{3, 0, 1, 0}] = {3, 0, "", ""};
+    charts.limits[{0, 1, 3, 0}] = {2.0, 6.0, 10.0};
+    judge(12.5);
+    judge(1.25, "");
+    EXPECT_EQ(rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE, CLEARED FROM OOC_ALRM"),
+              "123|4|3|0|1|0|0|0;123|4|3|0|1|0|1|0");
+    EXPECT_EQ(ui.plain_items(realtime_panel, 3),
+              (std::vector<std::string>{"Chart 3/0/1/0 (12.500) > 10.000 on trigger 4 of LOT-7",
+                                        "Chart 3/0/1/0 (1.250) < 2.000 on trigger 4 of Run# 00000123"}));
+    EXPECT_EQ(ui.index(realtime_panel, 3), 1);
+    EXPECT_TRUE(ui.panel_visible(realtime_panel));
+}
+
+TEST_F(RealtimeCheck, CrossedLimitsGiveTwoRowsLowerFirst)
+{
+    charts.charts[{3, 0, 1, 0}] = {3, 0, "", ""};
+    charts.limits[{0, 1, 3, 0}] = {10.0, 6.0, 2.0};
+    judge(6.0);
+    EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM"), "1;0");
+    EXPECT_EQ(ui.plain_items(realtime_panel, 3).size(), 2u);
+}
+
+TEST_F(RealtimeCheck, WithoutTheWindowTheRowAndColourStillCount)
+{
+    DiscardPanel(realtime_panel);
+    realtime_panel = -1;
+    charts.charts[{3, 0, 1, 0}] = {3, 0, "", ""};
+    charts.limits[{0, 1, 3, 0}] = {2.0, 6.0, 10.0};
+    judge(12.0);
+    EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM"), "0");
+    EXPECT_EQ(status_color, STATUS_YELLOW);
+}
+
+TEST_F(RealtimeCheck, UnsetCatalogueIsReportedNotSkippedSilently)
+{
+    testing_hooks().chart_preferences = nullptr;
+    reset_missing_hooks();
+    judge(100.0);
+    EXPECT_NE(missing_hooks_reported().find("chart_preferences"), std::string::npos);
+    EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM"), "");
+}
+
+}  // namespace
