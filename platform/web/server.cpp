@@ -410,6 +410,13 @@ Server::~Server()
 {
     if (!state_) return;
     mg_stop(state_->ctx);
+    // civetweb closes its WebSocket connections on stop; any client still listed loses its writer here.
+    std::map<int, std::shared_ptr<Client>> left;
+    {
+        std::lock_guard lock(state_->mutex);
+        left.swap(state_->clients);
+    }
+    for (auto& [id, c] : left) c->stop();
     if (state_->subscription) vui::unsubscribe(state_->subscription);
 }
 

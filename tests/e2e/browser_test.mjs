@@ -197,6 +197,17 @@ async function main() {
     await tab.close();
   });
 
+  await test('a file is chosen by browsing the program\'s directories', async () => {
+    const from = lines.length;
+    await ctrl(5).locator('button').click();
+    const popup = page.locator('.popup[data-kind="file"]');
+    await popup.waitFor({ timeout: 5000 });
+    await popup.locator('.files .file', { hasText: 'report.txt' }).click();
+    await popup.locator('button[data-button="Load"]').click();
+    const m = await waitLine(/^FILE (\d+) (.*)$/, from);
+    expect(m[1] === '1' && m[2] === fs.realpathSync(path.join(work, 'report.txt')), `chose ${m[1]} ${m[2]}`);
+  });
+
   await test('a path outside the working directory is refused', async () => {
     const status = (p) => page.evaluate(async (q) => (await fetch('doc?path=' + encodeURIComponent(q))).status, p);
     expect(await status('report.txt') === 200, 'a file inside is served');

@@ -1,12 +1,13 @@
 // The program the browser tests drive: the demo panel with recording callbacks, a running strip chart, the UI loop and the server.
 //
 // Every callback writes one line on stdout ("CALL name event", "VALUE ctrl v",
-// "AXIS xmin xmax ymin ymax", "ANSWER n", "MENU_DATA n") that the test reads.
+// "AXIS xmin xmax ymin ymax", "ANSWER n", "MENU_DATA n", "FILE status path") that the test reads.
 // It quits by itself after --seconds S (default 60).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/sys/atomic_file.h"
@@ -42,6 +43,12 @@ CtrlCallbackPtr recorder(const char* name)
             double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
             GetAxisRange(panel, ctrl, &xm, &x0, &x1, &ym, &y0, &y1);
             say("AXIS " + std::to_string(x0) + " " + std::to_string(x1) + " " + std::to_string(y0) + " " + std::to_string(y1));
+        }
+        if (event == EVENT_COMMIT && std::string(name) == "demo_long") {
+            std::string path;
+            std::string here = std::filesystem::current_path().string();
+            int r = FileSelectPopup(here.c_str(), "*.txt", "*.txt", "Load report", VAL_LOAD_BUTTON, 0, 0, 1, 0, &path);
+            say("FILE " + std::to_string(r) + " " + path);
         }
         if (event == EVENT_COMMIT && std::string(name) == "demo_ask")
             say("ANSWER " + std::to_string(ConfirmPopup("Ask", "Proceed with the next wafer?")));
