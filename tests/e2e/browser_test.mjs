@@ -168,6 +168,22 @@ async function main() {
     expect(await load.count() === 1, 'the 32-trace chart is drawn');
   });
 
+  await test('a cursor dragged on the graph reaches the callback', async () => {
+    const canvas = ctrl(7).locator('canvas');
+    const box = await canvas.boundingBox();
+    const from = lines.length;
+    const xs = (await ctrl(7).getAttribute('data-cursors')).split(',').map(Number);
+    const x = xs.find((v) => v > 50 && v < box.width - 16);
+    expect(x !== undefined, `no cursor inside the plot area: ${xs}`);
+    await page.mouse.move(box.x + x, box.y + box.height / 2);
+    const shape = await canvas.evaluate((c) => getComputedStyle(c).cursor);
+    expect(shape === 'ew-resize', `the mouse over a cursor shows ${shape}`);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2, { steps: 5 });
+    await page.mouse.up();
+    await waitLine(/^CALL demo_graph 2$/, from);
+  });
+
   await test('zoom changes what GetAxisRange returns', async () => {
     const canvas = ctrl(7).locator('canvas');
     const box = await canvas.boundingBox();
@@ -184,6 +200,46 @@ async function main() {
     const after = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
     expect(after[0] > before[0] && after[1] < before[1], `x range ${before} -> ${after}`);
     expect(after[2] > before[2] && after[3] < before[3], `y range ${before} -> ${after}`);
+  });
+
+  await test('Ctrl + Shift + drag pans the graph', async () => {
+    const canvas = ctrl(7).locator('canvas');
+    const box = await canvas.boundingBox();
+    let from = lines.length;
+    await canvas.click({ position: { x: box.width / 2, y: box.height / 2 } });
+    const before = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    // Pan from what the page shows: wait until it draws the program's ranges.
+    await page.waitForFunction((b) => {
+      const r = document.querySelector('[data-panel="DEMO"] [data-ctrl="7"]').dataset.range.split(',').map(Number);
+      return Math.abs(r[0] - b[0]) < 1e-3 && Math.abs(r[1] - b[1]) < 1e-3;
+    }, before, { timeout: 5000 });
+    from = lines.length;
+    await page.keyboard.down('Control');
+    await page.keyboard.down('Shift');
+    await page.mouse.move(box.x + 300, box.y + 100);
+    await page.mouse.down();
+    await page.mouse.move(box.x + 200, box.y + 100, { steps: 4 });
+    await page.mouse.up();
+    await page.keyboard.up('Shift');
+    await page.keyboard.up('Control');
+    const after = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    expect(after[0] > before[0] && Math.abs((after[1] - after[0]) - (before[1] - before[0])) < 1e-3, `x range ${before} -> ${after}`);
+  });
+
+  await test('a child window moves inside its parent', async () => {
+    const child = demo.locator('[data-panel="DIALOG"]');
+    await child.waitFor();
+    const bar = child.locator('.titlebar');
+    const b = await bar.boundingBox();
+    await page.mouse.move(b.x + 40, b.y + 8);
+    await page.mouse.down();
+    await page.mouse.move(b.x + 10, b.y + 28, { steps: 4 });
+    await page.mouse.up();
+    await page.waitForFunction(() => {
+      const el = document.querySelector('[data-panel="DIALOG"]');
+      return el.style.left === '755px' && el.style.top === '80px';
+    }, null, { timeout: 5000 });
+    expect(await child.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'DEMO', 'the child is not inside its parent');
   });
 
   await test('a document the program opens comes up in a new tab', async () => {

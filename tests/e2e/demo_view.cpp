@@ -162,6 +162,11 @@ int main(int argc, char** argv)
     SetGraphCursor(g_panel, 7, 1, 20.0, 0.0);
     SetGraphCursor(g_panel, 7, 2, 70.0, 0.0);
     DisplayPanel(g_panel);
+    // A child window inside the main panel, as the main windows are.
+    int child = LoadPanel(g_panel, "demo.uir", 3);
+    SetPanelAttribute(child, ATTR_LEFT, 785);
+    SetPanelAttribute(child, ATTR_TOP, 60);
+    DisplayPanel(child);
 
     auto server = vweb::start_from_command_line(argc, argv);
     if (!server) return 1;
