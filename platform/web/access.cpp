@@ -108,6 +108,19 @@ std::optional<ListenAddress> parse_listen_address(const std::string& text)
     return a;
 }
 
+bool host_is_local_name(const std::string& host_header)
+{
+    std::string host = host_header;
+    if (!host.empty() && host.front() == '[') {
+        auto close = host.find(']');
+        if (close == std::string::npos) return false;
+        host = host.substr(1, close - 1);
+    } else if (auto colon = host.rfind(':'); colon != std::string::npos) {
+        host = host.substr(0, colon);
+    }
+    return lower(host) == "localhost" || is_ipv4(host) || is_ipv6(host);
+}
+
 bool same_token(const std::string& given, const std::string& expected)
 {
     if (expected.empty()) return false;

@@ -23,6 +23,11 @@ std::optional<ListenAddress> parse_listen_address(const std::string& text);
 // Equal texts, compared in a time that does not depend on where they differ.
 bool same_token(const std::string& given, const std::string& expected);
 
+// Whether a request's Host header names this machine by address or as
+// "localhost": a page of another site that had its name resolve to 127.0.0.1
+// (DNS rebinding) then cannot reach a server without a token.
+bool host_is_local_name(const std::string& host_header);
+
 // The file a request names, when it lies inside one of `roots`: no ".."
 // component, relative names taken from the first root, symbolic links
 // resolved before the check, and only regular files. Nothing otherwise.

@@ -157,7 +157,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     // --- access ---
     bool token_ok(const mg_connection* conn) const
     {
-        if (options.token.empty()) return true;
+        if (options.token.empty()) {
+            const char* host = mg_get_header(conn, "Host");
+            return host && host_is_local_name(host);
+        }
         const mg_request_info* ri = mg_get_request_info(conn);
         return same_token(query_var(ri, "token"), options.token) ||
                same_token(cookie_var(conn, "vantrel_token"), options.token);
@@ -261,7 +264,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             reply(c, r);
             return;
         }
-        if (!is_action(op)) return;
+        if (!is_action(op)) return;  // "ping" and the like only keep the connection alive
         {
             std::lock_guard lock(mutex);
             if (user == 0) user = c.id;
@@ -387,7 +390,7 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
     state->options = options;
     std::string ports = options.address.civetweb_port();
     const char* opts[] = {"listening_ports", ports.c_str(), "num_threads", "16", "enable_keep_alive", "yes",
-                          "websocket_timeout_ms", "3600000", nullptr};
+                          "websocket_timeout_ms", "300000", nullptr};
     mg_callbacks callbacks{};
     callbacks.log_message = [](const mg_connection*, const char*) { return 1; };  // errors are reported by start()
     state->ctx = mg_start(&callbacks, nullptr, opts);

@@ -9,7 +9,8 @@
 // Routes: / and the front-end files; /doc?path=P (a document the program
 // opened, read-only, only inside the document roots); /ws (the mirror).
 // With a token every request needs it: ?token=T once (the page then keeps it
-// in a cookie) or the cookie itself.
+// in a cookie) or the cookie itself. Without one, requests must name the host
+// by address or as localhost, and WebSocket pages must come from this server.
 #pragma once
 
 #include <memory>

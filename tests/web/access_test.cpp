@@ -45,6 +45,14 @@ TEST(ListenAddress, ReadsTheFormsAUserTypes)
     EXPECT_EQ(vweb::parse_listen_address("0.0.0.0:80")->url(80), "http://127.0.0.1:80/");
 }
 
+TEST(HostHeader, OnlyAddressesAndLocalhostNameThisMachine)
+{
+    for (const char* ok : {"127.0.0.1:8080", "localhost:8080", "LOCALHOST", "[::1]:8080", "10.0.0.5:80"})
+        EXPECT_TRUE(vweb::host_is_local_name(ok)) << ok;
+    for (const char* bad : {"evil.example:8080", "evil.example", "", "[::1", "127.0.0.1.evil.example:80"})
+        EXPECT_FALSE(vweb::host_is_local_name(bad)) << bad;
+}
+
 TEST(Token, OnlyTheExactTokenPasses)
 {
     EXPECT_TRUE(vweb::same_token("s3cret", "s3cret"));

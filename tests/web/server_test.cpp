@@ -18,7 +18,7 @@ struct Reply {
 };
 
 // One plain HTTP/1.1 request to 127.0.0.1, bounded by a receive timeout.
-Reply get(int port, const std::string& target, const std::string& headers = "")
+Reply get(int port, const std::string& target, const std::string& headers = "", const std::string& host = "127.0.0.1")
 {
     Reply r;
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -30,7 +30,7 @@ Reply get(int port, const std::string& target, const std::string& headers = "")
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n";
+        std::string req = "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n" + headers + "\r\n";
         ::send(fd, req.data(), req.size(), MSG_NOSIGNAL);
         std::string all;
         char buf[4096];
@@ -91,6 +91,10 @@ TEST_F(ServerTest, ServesTheFrontEndAndDocumentsInsideTheRootsOnly)
     for (std::string refused : {"/doc?path=" + outside.file("secret.txt"), std::string("/doc?path=..%2FACTIVITY.TXT"),
                                 std::string("/doc?path=%2Fetc%2Fpasswd"), std::string("/doc")})
         EXPECT_EQ(get(port, refused).status, 403) << refused;
+    // A page of another site whose name was made to resolve here gets nothing.
+    EXPECT_EQ(get(port, "/", "", "evil.example:" + std::to_string(port)).status, 403);
+    EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "", "evil.example").status, 403);
+    EXPECT_EQ(get(port, "/", "", "localhost:" + std::to_string(port)).status, 200);
 }
 
 TEST_F(ServerTest, OffLoopbackEveryRequestNeedsTheToken)

@@ -106,4 +106,7 @@ document.addEventListener('keydown', (e) => {
   send({ op: 'key', panel, key: code });
 });
 
+// The server drops pages it has not heard from for five minutes.
+setInterval(() => send({ op: 'ping' }), 60000);
+
 connect();
