@@ -219,10 +219,18 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
 
     void broadcast(const json& m)
     {
+        {
+            std::lock_guard lock(mutex);
+            bool anyone = false;
+            for (auto& [id, c] : clients) anyone = anyone || c->ready;
+            if (!anyone) return;  // nobody watches: no thinning, no text
+        }
         auto text = std::make_shared<const std::string>(adapt(m).dump(-1, ' ', false, json::error_handler_t::replace));
+        // A document opens once, on the user's page (on every page while nobody has acted yet).
+        bool only_user = m["type"] == "document";
         std::lock_guard lock(mutex);
         for (auto& [id, c] : clients)
-            if (c->ready) c->push(text);
+            if (c->ready && (!only_user || user == 0 || user == id)) c->push(text);
     }
 
     void subscribe_on_ui_thread()

@@ -2,7 +2,9 @@
 //
 // Every callback writes one line on stdout ("CALL name event", "VALUE ctrl v",
 // "AXIS xmin xmax ymin ymax", "ANSWER n", "MENU_DATA n", "FILE status path") that the test reads.
-// It quits by itself after --seconds S (default 60).
+// It quits by itself after --seconds S (default 60); --rate N sets the scans per second of the
+// 32-trace chart (default 10000, the board's fastest).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +23,7 @@ namespace {
 
 int g_panel = 0, g_bar = 0, g_load_strip = 0, g_dynamic_item = 0, g_charts = 0;
 double g_quit_at = 60.0;
+int g_scans_per_tick = 500;  // ticks come every 50 ms
 std::int64_t g_scan = 0;
 
 void say(const std::string& line)
@@ -56,14 +59,15 @@ CtrlCallbackPtr recorder(const char* name)
     };
 }
 
-// Appends one tick's worth of scans: 10,000 scans/s of 32 traces on the load chart.
+// Appends one tick's worth of scans of 32 traces on the load chart.
 int tick(int panel, int ctrl, int event, void*, int, int)
 {
     (void)ctrl;
     if (event != EVENT_TIMER_TICK) return 0;
     if (Timer() >= g_quit_at) QuitUserInterface(0);
-    constexpr int kScans = 500, kTraces = 32;
-    static double block[kScans * kTraces];
+    constexpr int kMaxScans = 5000, kTraces = 32;
+    static double block[kMaxScans * kTraces];
+    const int kScans = g_scans_per_tick;
     for (int s = 0; s < kScans; ++s)
         for (int t = 0; t < kTraces; ++t)
             block[s * kTraces + t] = t * 2.0 + std::sin(static_cast<double>(g_scan + s) * 0.002 * (1 + t % 5));
@@ -109,7 +113,10 @@ void place(int ctrl, int top, int left, int width, int height = 0)
 int main(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; ++i)
+    {
         if (std::string(argv[i]) == "--seconds") g_quit_at = std::atof(argv[i + 1]);
+        if (std::string(argv[i]) == "--rate") g_scans_per_tick = std::clamp(std::atoi(argv[i + 1]) / 20, 1, 5000);
+    }
     std::vector<vui::CallbackEntry> callbacks;
     for (const char* name : {"demo_value", "demo_list", "demo_long", "demo_graph", "demo_ask", "demo_ok"})
         callbacks.push_back({name, recorder(name)});
