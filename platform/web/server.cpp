@@ -1,7 +1,13 @@
 // The civetweb server: HTTP routes, the token, WebSocket clients with their own writer threads, and the model mirror.
 #include "platform/web/server.h"
 
+#include <arpa/inet.h>
 #include <civetweb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <cctype>
 #include <condition_variable>
@@ -137,6 +143,29 @@ void send_file(mg_connection* conn, const std::string& path, const std::string& 
     std::size_t n = 0;
     while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
         if (mg_write(conn, buf.data(), n) <= 0) break;
+}
+
+// Opens and closes one connection to the listener (on loopback when it listens on every address).
+void knock_once(const ListenAddress& address, int port)
+{
+    bool v6 = address.host.find(':') != std::string::npos;
+    int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    if (v6) {
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        a.sin6_port = htons(static_cast<std::uint16_t>(port));
+        if (address.host == "::" || inet_pton(AF_INET6, address.host.c_str(), &a.sin6_addr) != 1) a.sin6_addr = in6addr_loopback;
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    } else {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (address.host == "0.0.0.0" || inet_pton(AF_INET, address.host.c_str(), &a.sin_addr) != 1)
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    ::close(fd);
 }
 
 }  // namespace
@@ -420,7 +449,24 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
 Server::~Server()
 {
     if (!state_) return;
+    // Pages are told to close first: each answers at once, instead of its
+    // connection noticing the stop only at its next read timeout.
+    {
+        std::lock_guard lock(state_->mutex);
+        for (auto& [id, c] : state_->clients) mg_websocket_write(c->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+    }
+    // civetweb's listener looks at its stop flag only between connections:
+    // knock until it has stopped, so stopping takes milliseconds, not seconds.
+    std::atomic<bool> stopped{false};
+    std::thread knock([&] {
+        while (!stopped.load()) {
+            knock_once(state_->options.address, state_->port);
+            std::this_thread::yield();
+        }
+    });
     mg_stop(state_->ctx);
+    stopped = true;
+    knock.join();
     // civetweb closes its WebSocket connections on stop; any client still listed loses its writer here.
     std::map<int, std::shared_ptr<Client>> left;
     {
