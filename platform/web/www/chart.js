@@ -50,6 +50,7 @@ export class Chart {
   appendStrip(b) {
     if (!this.strip || this.strip.bucket !== b.bucket) {
       this.strip = { bucket: b.bucket, traces: [], end: 0 };
+      this.layer = null;
     }
     const s = this.strip;
     b.traces.forEach((flat, t) => {
@@ -84,7 +85,7 @@ export class Chart {
     this.redraw();
   }
 
-  clearStrip() { this.strip = null; this.el.dataset.scans = 0; this.redraw(); }
+  clearStrip() { this.strip = null; this.layer = null; this.el.dataset.scans = 0; this.redraw(); }
 
   redraw(force) {
     if (!force && !this.autoRefresh() && !this.isStrip) return;
@@ -151,7 +152,7 @@ export class Chart {
     c.beginPath();
     c.rect(area.x, area.y, area.w, area.h);
     c.clip();
-    if (this.isStrip) this.drawStrip(c, X, Y, r);
+    if (this.isStrip) this.drawStrip(c, r, area);
     else for (const p of this.plots) this.drawPlot(c, p, X, Y, area);
     this.drawCursors(c, X, Y, area);
     if (this.drag?.rect) {
@@ -191,25 +192,60 @@ export class Chart {
     }
   }
 
-  drawStrip(c, X, Y, r) {
+  // Strip traces live in a layer of their own that scrolls: a frame shifts it by whole pixels and
+  // draws only the columns that arrived since; new ranges, sizes or trace colours redraw it whole.
+  drawStrip(c, r, area) {
     if (!this.strip) return;
+    const dpr = window.devicePixelRatio || 1;
     const b = this.strip.bucket;
+    const spp = (r.x1 - r.x0) / area.w;  // scans per pixel
+    const origin = Math.floor(r.x0 / spp);  // the left edge, in whole pixels of an absolute scale
     const colors = this.graph?.traces || [];
+    const key = [area.w, area.h, dpr, r.y0, r.y1, spp, b, JSON.stringify(colors)].join('|');
+    let L = this.layer;
+    const width = Math.round(area.w * dpr), height = Math.round(area.h * dpr);
+    if (!L || L.key !== key || origin < L.origin || origin - L.origin >= area.w) {
+      if (!L || L.canvas.width !== width || L.canvas.height !== height) {
+        L = this.layer = { canvas: document.createElement('canvas') };
+        L.canvas.width = width;
+        L.canvas.height = height;
+      }
+      L.canvas.getContext('2d').clearRect(0, 0, width, height);
+      L.key = key;
+      L.origin = origin;
+      L.drawn = [];
+    } else if (origin > L.origin) {
+      const lc = L.canvas.getContext('2d');
+      lc.setTransform(1, 0, 0, 1, 0, 0);
+      lc.globalCompositeOperation = 'copy';
+      lc.drawImage(L.canvas, -(origin - L.origin) * dpr, 0);
+      lc.globalCompositeOperation = 'source-over';
+      L.origin = origin;
+    }
+    const lc = L.canvas.getContext('2d');
+    lc.setTransform(dpr, 0, 0, dpr, 0, 0);
+    lc.lineWidth = 1;
+    const px = (col) => Math.floor((col * b) / spp) - origin + 0.5;
+    const py = (v) => area.h - ((v - r.y0) / (r.y1 - r.y0)) * area.h;
     this.strip.traces.forEach((tr, t) => {
       if (colors[t] && !colors[t].visible) return;
-      c.strokeStyle = hex(colors[t]?.color ?? 0xff0000);
-      c.lineWidth = 1;
-      c.beginPath();
+      const last = tr.first + tr.mins.length - 1;
+      // From the column drawn last (it may have grown since) so the line joins up.
+      let col = Math.max(tr.first, Math.floor(r.x0 / b) - 1, L.drawn[t] !== undefined ? L.drawn[t] - 1 : -Infinity);
+      lc.strokeStyle = hex(colors[t]?.color ?? 0xff0000);
+      lc.beginPath();
       let started = false;
-      const from = Math.max(0, Math.floor(r.x0 / b) - tr.first);
-      for (let i = from; i < tr.mins.length; i++) {
+      for (; col <= last; col++) {
+        const i = col - tr.first;
         if (Number.isNaN(tr.mins[i])) { started = false; continue; }
-        const x = X((tr.first + i) * b);
-        if (!started) { c.moveTo(x, Y(tr.mins[i])); started = true; } else c.lineTo(x, Y(tr.mins[i]));
-        if (tr.maxs[i] !== tr.mins[i]) c.lineTo(x, Y(tr.maxs[i]));
+        const x = px(col);
+        if (!started) { lc.moveTo(x, py(tr.mins[i])); started = true; } else lc.lineTo(x, py(tr.mins[i]));
+        if (tr.maxs[i] !== tr.mins[i]) lc.lineTo(x, py(tr.maxs[i]));
       }
-      c.stroke();
+      lc.stroke();
+      L.drawn[t] = last;
     });
+    c.drawImage(L.canvas, area.x, area.y, area.w, area.h);
   }
 
   drawPlot(c, p, X, Y, area) {

@@ -244,6 +244,16 @@ export class Screen {
       else c.chart.setCtrl(data);
       return;
     }
+    // Presses are taken on the control's own box, which outlives re-rendering: a click whose
+    // button was redrawn between mouse down and up still counts.
+    el.onclick = (e) => {
+      const target = e.target instanceof Element ? e.target.closest('[data-press]') : null;
+      const inside = target && el.contains(target);
+      if (!inside && e.target !== el) return;
+      if (e.target === el && !el.querySelector('[data-press]')) return;
+      if (target?.type === 'checkbox') e.preventDefault();
+      this.send({ op: 'press', panel, ctrl: data.id });
+    };
     const focused = el.contains(document.activeElement) ? document.activeElement : null;
     el.replaceChildren(...this.render(panel, data));
     if (focused) el.querySelector('input,textarea,select')?.focus();
@@ -269,7 +279,6 @@ export class Screen {
       out.push(node);
       return out;
     };
-    const press = () => this.send({ op: 'press', panel, ctrl: id });
     const set = (value) => this.send({ op: 'set', panel, ctrl: id, value, commit: true });
     switch (data.style) {
       case S.NUMERIC: case S.STRING: case S.SLIDE: {
@@ -331,7 +340,7 @@ export class Screen {
         b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : label;
         if (data.style !== S.COMMAND && data.value) b.classList.add('pressed');
         b.disabled = indicator;
-        b.addEventListener('click', press);
+        b.dataset.press = '1';
         out.push(b);
         return out;
       }
@@ -341,7 +350,7 @@ export class Screen {
         box.type = 'checkbox';
         box.checked = !!data.value;
         box.disabled = indicator;
-        box.addEventListener('click', (e) => { e.preventDefault(); press(); });
+        box.dataset.press = '1';
         wrap.append(box, document.createTextNode(' ' + label));
         out.push(wrap);
         return out;
@@ -349,7 +358,7 @@ export class Screen {
       case S.LED: {
         const led = document.createElement('div');
         led.className = 'led' + (data.value ? ' on' : '');
-        if (!indicator) led.addEventListener('click', press);
+        if (!indicator) led.dataset.press = '1';
         return labelled(led);
       }
       case S.LIST: return labelled(this.listBox(panel, data, indicator));
