@@ -72,10 +72,11 @@ int tick(int panel, int ctrl, int event, void*, int, int)
         for (int t = 0; t < kTraces; ++t)
             block[s * kTraces + t] = t * 2.0 + std::sin(static_cast<double>(g_scan + s) * 0.002 * (1 + t % 5));
     PlotStripChart(panel, g_load_strip, block, kScans * kTraces, 0, 0, VAL_DOUBLE);
+    static std::int64_t small = 0;
     double two[10];
-    for (int s = 0; s < 5; ++s) {
-        two[2 * s] = std::sin(static_cast<double>(g_scan / 100 + s) * 0.2);
-        two[2 * s + 1] = std::cos(static_cast<double>(g_scan / 100 + s) * 0.2);
+    for (int s = 0; s < 5; ++s, ++small) {
+        two[2 * s] = std::sin(static_cast<double>(small) * 0.2);
+        two[2 * s + 1] = std::cos(static_cast<double>(small) * 0.2);
     }
     PlotStripChart(panel, 8, two, 10, 0, 0, VAL_DOUBLE);
     g_scan += kScans;
