@@ -19,5 +19,9 @@ else
 fi
 echo "Starting Vantrel. So far it is the foundation only: it checks that it can start and says so;"
 echo "windows, database and acquisition arrive with the next steps."
+# The browser view's address: VANTREL_HTTP (ADDRESS:PORT or PORT), 127.0.0.1:8080 by default.
+HTTP="${VANTREL_HTTP:-127.0.0.1:8080}"
+[[ "$HTTP" == *:* ]] || HTTP="127.0.0.1:$HTTP"
+echo "Open http://$HTTP/ in Chromium (set VANTREL_HTTP to change the address)."
 cd "$DEMO"
 exec "$ROOT/build/bin/Vantrel"

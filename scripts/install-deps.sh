@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages (and, once the browser view exists, the npm packages) the build needs.
+# Installs the Debian packages and the browser view's npm packages the build and the tests need.
 # Idempotent: does nothing when everything is there.
 set -euo pipefail
 
@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libshp-dev shapelib python3-dbfread
   libcivetweb-dev nlohmann-json3-dev zlib1g-dev libusb-1.0-0-dev unixodbc-dev
+  chromium
 )
 
 missing=()
@@ -26,7 +27,7 @@ if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The browser view's front-end libraries, once it exists.
+# The browser view's npm packages (playwright-core drives Debian's chromium in the browser tests).
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [[ -f "$ROOT/platform/web/package.json" ]]; then
   if ! command -v npm >/dev/null; then

@@ -1,0 +1,26 @@
+// What a page does, turned into the UI library's user actions (applied on the UI thread), and directory listings for file popups.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace vweb {
+
+// Actions are JSON objects with "op":
+//   set {panel, ctrl, value, commit=true}      press {panel, ctrl}
+//   click / dblclick / rclick {panel, ctrl, x, y, ctrl_key}
+//   select {panel, ctrl, index, commit=false}  check {panel, ctrl, index, checked}
+//   key {panel, key}                           menu {menubar, item, ctrl_key}
+//   cursor {panel, ctrl, cursor, x, y}         zoom {panel, ctrl, xmin, xmax, ymin, ymax}
+//   close / activate {panel}                   move {panel, top, left}   size {panel, height, width}
+//   answer {popup, button, response, cancelled}
+// Returns false when the action is unknown, malformed or refused by the UI.
+bool is_action(const std::string& op);
+bool apply_action(const nlohmann::json& action);
+
+// Entries of a directory for the file and directory popups:
+// {dir (absolute), parent, entries: [{name, dir}]} directories first, or {dir, error}.
+nlohmann::json list_directory(const std::string& dir, bool dirs_only);
+
+}  // namespace vweb

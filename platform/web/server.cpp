@@ -1,0 +1,489 @@
+// The civetweb server: HTTP routes, the token, WebSocket clients with their own writer threads, and the model mirror.
+#include "platform/web/server.h"
+
+#include <arpa/inet.h>
+#include <civetweb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include <cctype>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/sys/files.h"
+#include "platform/sys/format.h"
+#include "platform/ui/ui_loop.h"
+#include "platform/ui/userint.h"
+#include "platform/ui/view.h"
+#include "platform/web/actions.h"
+#include "platform/web/thinning.h"
+
+using nlohmann::json;
+
+namespace vweb {
+
+namespace {
+
+// A page that falls this far behind is dropped; it reconnects and starts from a fresh snapshot.
+constexpr std::size_t kMaxQueuedBytes = 64u << 20;
+
+struct Client {
+    int id = 0;
+    mg_connection* conn = nullptr;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::shared_ptr<const std::string>> out;
+    std::size_t queued_bytes = 0;
+    bool closing = false;
+    bool overflow = false;
+    bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
+    std::thread writer;
+
+    void push(std::shared_ptr<const std::string> message)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (closing || overflow) return;
+            queued_bytes += message->size();
+            if (queued_bytes > kMaxQueuedBytes) {
+                overflow = true;
+                out.clear();
+            } else {
+                out.push_back(std::move(message));
+            }
+        }
+        wake.notify_one();
+    }
+
+    void write_loop()
+    {
+        while (true) {
+            std::shared_ptr<const std::string> message;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return closing || overflow || !out.empty(); });
+                if (closing) return;
+                if (overflow) {
+                    closing = true;
+                    lock.unlock();
+                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+                    return;
+                }
+                message = std::move(out.front());
+                out.pop_front();
+                queued_bytes -= message->size();
+            }
+            if (mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_TEXT, message->data(), message->size()) <= 0) {
+                std::lock_guard lock(mutex);
+                closing = true;
+                return;
+            }
+        }
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(mutex);
+            closing = true;
+        }
+        wake.notify_one();
+        if (writer.joinable()) writer.join();
+    }
+};
+
+std::string query_var(const mg_request_info* ri, const char* name)
+{
+    if (!ri->query_string) return {};
+    std::vector<char> buf(std::strlen(ri->query_string) + 1);
+    int n = mg_get_var(ri->query_string, std::strlen(ri->query_string), name, buf.data(), buf.size());
+    return n >= 0 ? std::string(buf.data(), static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string cookie_var(const mg_connection* conn, const char* name)
+{
+    const char* header = mg_get_header(conn, "Cookie");
+    if (!header) return {};
+    std::vector<char> buf(std::strlen(header) + 1);
+    int n = mg_get_cookie(header, name, buf.data(), buf.size());
+    return n >= 0 ? std::string(buf.data(), static_cast<std::size_t>(n)) : std::string();
+}
+
+void send_status(mg_connection* conn, int status, const char* reason, const std::string& text)
+{
+    std::string head = vsys::strprintf(
+        "HTTP/1.1 %d %s\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: %zu\r\n"
+        "Cache-Control: no-store\r\nConnection: close\r\n\r\n",
+        status, reason, text.size());
+    mg_write(conn, head.data(), head.size());
+    mg_write(conn, text.data(), text.size());
+}
+
+void send_file(mg_connection* conn, const std::string& path, const std::string& extra_headers)
+{
+    vsys::FilePtr f = vsys::open_file(path, "rb");
+    auto size = vsys::file_size(path);
+    if (!f || !size) {
+        send_status(conn, 404, "Not Found", "Not found.\n");
+        return;
+    }
+    std::string head = vsys::strprintf(
+        "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %llu\r\nCache-Control: no-store\r\n"
+        "X-Content-Type-Options: nosniff\r\n%s\r\n",
+        content_type_of(path).c_str(), static_cast<unsigned long long>(*size), extra_headers.c_str());
+    mg_write(conn, head.data(), head.size());
+    std::vector<char> buf(64 * 1024);
+    std::size_t n = 0;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
+        if (mg_write(conn, buf.data(), n) <= 0) break;
+}
+
+// Opens and closes one connection to the listener (on loopback when it listens on every address).
+void knock_once(const ListenAddress& address, int port)
+{
+    bool v6 = address.host.find(':') != std::string::npos;
+    int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    if (v6) {
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        a.sin6_port = htons(static_cast<std::uint16_t>(port));
+        if (address.host == "::" || inet_pton(AF_INET6, address.host.c_str(), &a.sin6_addr) != 1) a.sin6_addr = in6addr_loopback;
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    } else {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (address.host == "0.0.0.0" || inet_pton(AF_INET, address.host.c_str(), &a.sin_addr) != 1)
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+struct Server::State : std::enable_shared_from_this<Server::State> {
+    Options options;
+    mg_context* ctx = nullptr;
+    int port = 0;
+
+    std::mutex mutex;
+    std::map<int, std::shared_ptr<Client>> clients;
+    int next_client = 1;
+    int user = 0;  // the page that acts; 0 until one does
+
+    // UI thread only.
+    int subscription = 0;
+
+    // --- access ---
+    bool token_ok(const mg_connection* conn) const
+    {
+        if (options.token.empty()) {
+            const char* host = mg_get_header(conn, "Host");
+            return host && host_is_local_name(host);
+        }
+        const mg_request_info* ri = mg_get_request_info(conn);
+        return same_token(query_var(ri, "token"), options.token) ||
+               same_token(cookie_var(conn, "vantrel_token"), options.token);
+    }
+
+    // A page from another site must not drive the program through the visitor's browser.
+    static bool same_origin(const mg_connection* conn)
+    {
+        const char* origin = mg_get_header(conn, "Origin");
+        if (!origin) return true;
+        const char* host = mg_get_header(conn, "Host");
+        if (!host) return false;
+        std::string o(origin);
+        auto scheme = o.find("://");
+        if (scheme == std::string::npos) return false;
+        return o.substr(scheme + 3) == host;
+    }
+
+    // --- the change stream ---
+    // Strip blocks and snapshots go out thinned to the chart's pixel columns.
+    static json adapt_strip(int panel, int ctrl, std::int64_t first_scan, const std::vector<std::vector<double>>& values)
+    {
+        int pps = 100, width = 300;
+        GetCtrlAttribute(panel, ctrl, ATTR_POINTS_PER_SCREEN, &pps);
+        GetCtrlAttribute(panel, ctrl, ATTR_WIDTH, &width);
+        return strip_block_json(first_scan, values, scans_per_column(pps, width), pps);
+    }
+
+    static json adapt(const json& m)
+    {
+        const std::string& type = m["type"].get_ref<const std::string&>();
+        if (type == "strip") {
+            json out = adapt_strip(m["panel"], m["id"], m["first_scan"].get<std::int64_t>(),
+                                   m["traces"].get<std::vector<std::vector<double>>>());
+            out["type"] = "strip";
+            out["panel"] = m["panel"];
+            out["id"] = m["id"];
+            return out;
+        }
+        if (type == "snapshot") {
+            json s = m;
+            for (auto& p : s["panels"]) {
+                for (auto& c : p["controls"]) {
+                    if (!c.contains("trace_points") || c["style"] != CTRL_STRIP_CHART) continue;
+                    auto traces = c["trace_points"].get<std::vector<std::vector<double>>>();
+                    std::size_t held = traces.empty() ? 0 : traces.front().size();
+                    std::int64_t scans = c["graph"]["scans"].get<std::int64_t>();
+                    c["strip_data"] = adapt_strip(p["handle"], c["id"], scans - static_cast<std::int64_t>(held), traces);
+                    c.erase("trace_points");
+                }
+            }
+            return s;
+        }
+        return m;
+    }
+
+    void broadcast(const json& m)
+    {
+        {
+            std::lock_guard lock(mutex);
+            bool anyone = false;
+            for (auto& [id, c] : clients) anyone = anyone || c->ready;
+            if (!anyone) return;  // nobody watches: no thinning, no text
+        }
+        auto text = std::make_shared<const std::string>(adapt(m).dump(-1, ' ', false, json::error_handler_t::replace));
+        // A document opens once, on the user's page (on every page while nobody has acted yet).
+        bool only_user = m["type"] == "document";
+        std::lock_guard lock(mutex);
+        for (auto& [id, c] : clients)
+            if (c->ready && (!only_user || user == 0 || user == id)) c->push(text);
+    }
+
+    void subscribe_on_ui_thread()
+    {
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak] {
+            auto self = weak.lock();
+            if (!self || self->subscription) return;
+            self->subscription = vui::subscribe([self](const json& m) { self->broadcast(m); });
+        });
+    }
+
+    void send_snapshot(int client)
+    {
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, client] {
+            auto self = weak.lock();
+            if (!self) return;
+            json snap = adapt(vui::snapshot());
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(client);
+            if (it == self->clients.end()) return;
+            it->second->push(std::make_shared<const std::string>(snap.dump(-1, ' ', false, json::error_handler_t::replace)));
+            it->second->ready = true;
+        });
+    }
+
+    void reply(Client& c, const json& m) { c.push(std::make_shared<const std::string>(m.dump(-1, ' ', false, json::error_handler_t::replace))); }
+
+    void on_message(Client& c, const char* data, std::size_t size)
+    {
+        json m = json::parse(data, data + size, nullptr, false);
+        if (!m.is_object() || !m.contains("op") || !m["op"].is_string()) return;
+        std::string op = m["op"];
+        if (op == "list_dir") {
+            json r = list_directory(m.value("dir", std::string()), m.value("dirs_only", false));
+            r["type"] = "dir_list";
+            r["req"] = m.value("req", 0);
+            reply(c, r);
+            return;
+        }
+        if (!is_action(op)) return;  // "ping" and the like only keep the connection alive
+        {
+            std::lock_guard lock(mutex);
+            if (user == 0) user = c.id;
+            if (user != c.id) {
+                reply(c, {{"type", "role"}, {"user", false}});
+                return;
+            }
+        }
+        vui::post_task([m] { apply_action(m); });
+    }
+
+    // --- civetweb callbacks ---
+    static int http_handler(mg_connection* conn, void* data)
+    {
+        auto* self = static_cast<State*>(data);
+        const mg_request_info* ri = mg_get_request_info(conn);
+        if (!self->token_ok(conn)) {
+            send_status(conn, 403, "Forbidden", "An access token is required.\n");
+            return 403;
+        }
+        std::string uri = ri->local_uri ? ri->local_uri : "/";
+        if (std::strcmp(ri->request_method, "GET") != 0 && std::strcmp(ri->request_method, "HEAD") != 0) {
+            send_status(conn, 405, "Method Not Allowed", "Read only.\n");
+            return 405;
+        }
+        if (uri == "/doc") {
+            auto file = confined_file(query_var(ri, "path"), self->options.document_roots);
+            if (!file) {
+                send_status(conn, 403, "Forbidden", "This file cannot be opened here.\n");
+                return 403;
+            }
+            // Documents are shown, never run as part of this site.
+            send_file(conn, *file, "Content-Security-Policy: sandbox\r\n");
+            return 200;
+        }
+        std::string extra;
+        if (uri == "/") {
+            uri = "/index.html";
+            if (!self->options.token.empty() && same_token(query_var(ri, "token"), self->options.token))
+                extra = "Set-Cookie: vantrel_token=" + self->options.token + "; Path=/; HttpOnly; SameSite=Strict\r\n";
+        }
+        auto file = confined_file(uri.substr(1), {self->options.web_root});
+        if (!file) {
+            send_status(conn, 404, "Not Found", "Not found.\n");
+            return 404;
+        }
+        send_file(conn, *file, extra);
+        return 200;
+    }
+
+    static int ws_connect(const mg_connection* conn, void* data)
+    {
+        auto* self = static_cast<State*>(data);
+        return self->token_ok(conn) && same_origin(conn) ? 0 : 1;
+    }
+
+    static void ws_ready(mg_connection* conn, void* data)
+    {
+        auto* self = static_cast<State*>(data);
+        auto client = std::make_shared<Client>();
+        client->conn = conn;
+        {
+            std::lock_guard lock(self->mutex);
+            client->id = self->next_client++;
+            self->clients[client->id] = client;
+        }
+        mg_set_user_connection_data(conn, client.get());
+        client->writer = std::thread([c = client.get()] { c->write_loop(); });
+        self->send_snapshot(client->id);
+    }
+
+    static int ws_data(mg_connection* conn, int flags, char* data, std::size_t size, void* cbdata)
+    {
+        auto* self = static_cast<State*>(cbdata);
+        auto* client = static_cast<Client*>(mg_get_user_connection_data(conn));
+        int opcode = flags & 0xF;
+        if (opcode == MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE) return 0;
+        if (opcode == MG_WEBSOCKET_OPCODE_TEXT && client) self->on_message(*client, data, size);
+        return 1;
+    }
+
+    static void ws_close(const mg_connection* conn, void* data)
+    {
+        auto* self = static_cast<State*>(data);
+        auto* raw = static_cast<Client*>(mg_get_user_connection_data(conn));
+        if (!raw) return;
+        std::shared_ptr<Client> client;
+        {
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(raw->id);
+            if (it != self->clients.end()) {
+                client = it->second;
+                self->clients.erase(it);
+            }
+            if (self->user == raw->id) self->user = 0;
+        }
+        if (client) client->stop();
+    }
+};
+
+std::unique_ptr<Server> Server::start(const Options& options, std::string& error)
+{
+    if (!options.address.loopback() && options.token.empty()) {
+        error = "The browser view listens on " + options.address.host +
+                ", which is not this machine only: give an access token with --token.";
+        return nullptr;
+    }
+    for (char c : options.token) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.' && c != '~') {
+            error = "The access token may hold only letters, digits and - _ . ~";
+            return nullptr;
+        }
+    }
+    if (!vsys::file_exists(vsys::path_join(options.web_root, "index.html"))) {
+        error = "The browser view's files are missing in " + options.web_root + ".";
+        return nullptr;
+    }
+    static std::once_flag init;
+    std::call_once(init, [] { mg_init_library(0); });
+
+    std::unique_ptr<Server> server(new Server());
+    auto state = std::make_shared<State>();
+    state->options = options;
+    std::string ports = options.address.civetweb_port();
+    const char* opts[] = {"listening_ports", ports.c_str(), "num_threads", "16", "enable_keep_alive", "yes",
+                          "websocket_timeout_ms", "300000", nullptr};
+    mg_callbacks callbacks{};
+    callbacks.log_message = [](const mg_connection*, const char*) { return 1; };  // errors are reported by start()
+    state->ctx = mg_start(&callbacks, nullptr, opts);
+    if (!state->ctx) {
+        error = "The browser view cannot listen on " + ports + " (address in use or not on this machine).";
+        return nullptr;
+    }
+    mg_server_port found[4]{};
+    int n = mg_get_server_ports(state->ctx, 4, found);
+    state->port = n > 0 ? found[0].port : options.address.port;
+    mg_set_request_handler(state->ctx, "/", &State::http_handler, state.get());
+    mg_set_websocket_handler(state->ctx, "/ws", &State::ws_connect, &State::ws_ready, &State::ws_data, &State::ws_close,
+                             state.get());
+    state->subscribe_on_ui_thread();
+    server->state_ = state;
+    return server;
+}
+
+Server::~Server()
+{
+    if (!state_) return;
+    // Pages are told to close first: each answers at once, instead of its
+    // connection noticing the stop only at its next read timeout.
+    {
+        std::lock_guard lock(state_->mutex);
+        for (auto& [id, c] : state_->clients) mg_websocket_write(c->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+    }
+    // civetweb's listener looks at its stop flag only between connections:
+    // knock until it has stopped, so stopping takes milliseconds, not seconds.
+    std::atomic<bool> stopped{false};
+    std::thread knock([&] {
+        while (!stopped.load()) {
+            knock_once(state_->options.address, state_->port);
+            std::this_thread::yield();
+        }
+    });
+    mg_stop(state_->ctx);
+    stopped = true;
+    knock.join();
+    // civetweb closes its WebSocket connections on stop; any client still listed loses its writer here.
+    std::map<int, std::shared_ptr<Client>> left;
+    {
+        std::lock_guard lock(state_->mutex);
+        left.swap(state_->clients);
+    }
+    for (auto& [id, c] : left) c->stop();
+    if (state_->subscription) vui::unsubscribe(state_->subscription);
+}
+
+int Server::port() const { return state_->port; }
+
+std::string Server::url() const
+{
+    std::string u = state_->options.address.url(state_->port);
+    if (!state_->options.token.empty()) u += "?token=" + state_->options.token;
+    return u;
+}
+
+}  // namespace vweb

@@ -1,0 +1,31 @@
+// Thinning of strip-chart data to a minimum and a maximum per pixel column before it goes to the browser.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace vweb {
+
+// Scans per pixel column: enough that one screen of points fits the width.
+int scans_per_column(int points_per_screen, int width_pixels);
+
+// Thins values of consecutive scans (trace t's value k belongs to scan
+// first_scan + k) into columns of `bucket` scans aligned on absolute scan
+// numbers: the result holds, per trace, min and max of each column touched,
+// flattened as [min, max, min, max, ...], starting with column
+// first_scan / bucket. Only the last `keep` scans are looked at (older ones
+// would scroll out of the screen at once).
+struct ThinnedBlock {
+    std::int64_t first_column = 0;
+    std::vector<std::vector<double>> traces;
+};
+ThinnedBlock thin_block(std::int64_t first_scan, const std::vector<std::vector<double>>& traces, int bucket,
+                        std::int64_t keep);
+
+// The browser's form of a strip block: {first_scan, end_scan (one past the last scan), bucket, first_column, traces}.
+nlohmann::json strip_block_json(std::int64_t first_scan, const std::vector<std::vector<double>>& traces, int bucket,
+                                std::int64_t keep);
+
+}  // namespace vweb

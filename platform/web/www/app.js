@@ -1,0 +1,112 @@
+// The page's connection to the program: mirrors the model from the snapshot and the changes, sends what the user does.
+import { Screen } from './panels.js';
+import { Popups } from './popups.js';
+import { keyCode } from './keys.js';
+
+const statusBox = document.getElementById('status');
+let socket = null;
+let pendingLists = new Map();
+let nextRequest = 1;
+
+// Everything the user does goes through here.
+export function send(action) {
+  if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(action));
+}
+
+// Directory listings for the file popups (answered by the server directly).
+export function listDirectory(dir, dirsOnly) {
+  return new Promise((resolve) => {
+    const req = nextRequest++;
+    pendingLists.set(req, resolve);
+    send({ op: 'list_dir', dir, dirs_only: dirsOnly, req });
+  });
+}
+
+const screen = new Screen(document.getElementById('screen'), send);
+const popups = new Popups(document.getElementById('popups'), send, listDirectory);
+
+function openDocument(path) {
+  const url = 'doc?path=' + encodeURIComponent(path);
+  const tab = window.open(url, '_blank');
+  if (!tab) {
+    // A blocked pop-up still leaves the user a way to the document.
+    const n = document.createElement('div');
+    n.className = 'notice';
+    const a = document.createElement('a');
+    a.href = url; a.target = '_blank'; a.textContent = 'Open ' + path;
+    a.addEventListener('click', () => n.remove());
+    n.append(a);
+    document.body.append(n);
+  }
+}
+
+function handle(m) {
+  switch (m.type) {
+    case 'snapshot':
+      screen.load(m);
+      popups.load(m);
+      document.body.style.cursor = m.wait_cursor ? 'wait' : '';
+      break;
+    case 'reset': screen.clear(); popups.clear(); break;
+    case 'panel': screen.panel(m.panel); break;
+    case 'panel_gone': screen.panelGone(m.handle); break;
+    case 'ctrl': screen.ctrl(m.panel, m.ctrl); break;
+    case 'ctrl_gone': screen.ctrlGone(m.panel, m.id); break;
+    case 'graph': screen.chart(m.panel, m.id)?.setGraph(m.graph); break;
+    case 'plot': screen.chart(m.panel, m.id)?.addPlot(m.plot); break;
+    case 'plots_deleted': screen.chart(m.panel, m.id)?.deletePlots(m.plot, m.immediate); break;
+    case 'refresh': screen.chart(m.panel, m.id)?.refresh(); break;
+    case 'strip': screen.chart(m.panel, m.id)?.appendStrip(m); break;
+    case 'strip_clear': screen.chart(m.panel, m.id)?.clearStrip(); break;
+    case 'menubar': screen.menubar(m.menubar); break;
+    case 'menubar_gone': screen.menubarGone(m.handle); break;
+    case 'popup': popups.open(m.popup); break;
+    case 'popup_gone': popups.close(m.id); break;
+    case 'modal': screen.modal(m.stack); break;
+    case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
+    case 'document': openDocument(m.path); break;
+    case 'dir_list': {
+      const done = pendingLists.get(m.req);
+      pendingLists.delete(m.req);
+      if (done) done(m);
+      break;
+    }
+    case 'role':
+      statusBox.textContent = 'Another page is operating the program: this one only watches.';
+      statusBox.className = 'status';
+      break;
+  }
+}
+
+function connect() {
+  const url = new URL('ws', location.href);
+  url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  socket = new WebSocket(url);
+  socket.onopen = () => { statusBox.className = 'status ok'; };
+  socket.onmessage = (e) => handle(JSON.parse(e.data));
+  socket.onclose = () => {
+    statusBox.textContent = 'Connection lost: reconnecting…';
+    statusBox.className = 'status';
+    pendingLists.clear();
+    setTimeout(connect, 1000);
+  };
+}
+
+// Shortcut keys go to the panel the user works in; plain typing stays in the fields.
+document.addEventListener('keydown', (e) => {
+  if (popups.active()) return;
+  const code = keyCode(e);
+  if (!code) return;
+  const inField = e.target instanceof HTMLInputElement || e.target instanceof HTMLTextAreaElement || e.target instanceof HTMLSelectElement;
+  // In a field, only Ctrl combinations, function keys and Esc are the program's; the rest edit the field.
+  if (inField && !(code & 0x40000) && !(code >= 0xF00 && (code & 0xff00) <= 0x1A00) && code !== 0x300) return;
+  const panel = screen.activePanelFor(e.target);
+  if (!panel) return;
+  e.preventDefault();
+  send({ op: 'key', panel, key: code });
+});
+
+// The server drops pages it has not heard from for five minutes.
+setInterval(() => send({ op: 'ping' }), 60000);
+
+connect();

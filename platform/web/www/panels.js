@@ -1,0 +1,421 @@
+// Panels as windows at their geometry (children inside their parent's client area), their controls and menu bars.
+import { Chart } from './chart.js';
+import { MenuBar } from './menus.js';
+import { parseListText } from './listtext.js';
+
+// Attribute numbers the view reads.
+const A = { DIMMED: 500, CONSTANT: 501, MAX_LEN: 513, CHECK_MODE: 514, VISIBLE: 530, LEFT: 531, TOP: 532,
+  WIDTH: 533, HEIGHT: 540, SIZABLE: 571, TITLE: 573, MOVABLE: 581, ZOOM: 597, CLOSE_ITEM: 605, LABEL: 641,
+  TEXT_COLOR: 680, MODE: 710, CTRL_COLOR: 985, IMAGE: 1050, MIN: 511, MAX: 512 };
+const S = { NUMERIC: 100, SLIDE: 110, STRING: 160, RING: 170, TEXT_MSG: 180, TEXT_BOX: 190, COMMAND: 200,
+  TOGGLE: 210, SWITCH: 215, CHECK: 220, LED: 230, PICTURE_BUTTON: 235, LIST: 250, GRAPH: 300, STRIP: 310,
+  TIMER: 320, DECORATION: 330, PICTURE: 340 };
+const INTEGER_TYPES = new Set([1, 2, 3, 7, 8, 9]);
+
+const attr = (o, n, dflt) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : dflt);
+export const color = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6, '0');
+
+function defaultSize(style) {
+  if (style === S.GRAPH || style === S.STRIP) return [300, 200];
+  if (style === S.LIST || style === S.TEXT_BOX) return [100, 100];
+  return [100, 20];
+}
+
+export class Screen {
+  constructor(root, send) {
+    this.root = root;
+    this.send = send;
+    this.panels = new Map();   // handle -> {data, el, menuSlot, client, controls: Map id -> {data, el, chart}}
+    this.menubars = new Map(); // handle -> MenuBar
+    this.topLevel = [];
+    this.stack = [];
+    this.shade = null;
+    this.lastActive = 0;
+  }
+
+  clear() {
+    for (const p of this.panels.values()) p.el.remove();
+    this.panels.clear();
+    this.menubars.clear();
+    this.topLevel = [];
+    this.stack = [];
+    this.modal([]);
+  }
+
+  load(snap) {
+    this.clear();
+    this.topLevel = snap.top_level || [];
+    for (const p of snap.panels) this.panel(p, true);
+    for (const p of snap.panels) this.place(this.panels.get(p.handle));
+    for (const p of snap.panels) for (const c of p.controls) this.ctrl(p.handle, c);
+    for (const b of snap.menubars) this.menubar(b);
+    this.modal(snap.modal || []);
+    this.restack();
+  }
+
+  panel(data, deferPlacing) {
+    let p = this.panels.get(data.handle);
+    if (!p) {
+      p = { data, controls: new Map() };
+      p.el = document.createElement('div');
+      p.el.className = 'panel';
+      const bar = document.createElement('div');
+      bar.className = 'titlebar';
+      p.title = document.createElement('span');
+      p.title.className = 'title';
+      p.closeBox = document.createElement('button');
+      p.closeBox.textContent = '✕';
+      p.closeBox.title = 'Close';
+      p.closeBox.addEventListener('click', (e) => { e.stopPropagation(); this.send({ op: 'close', panel: data.handle }); });
+      bar.append(p.title, p.closeBox);
+      p.menuSlot = document.createElement('div');
+      p.client = document.createElement('div');
+      p.client.className = 'client';
+      p.sizer = document.createElement('div');
+      p.sizer.className = 'sizer';
+      p.el.append(bar, p.menuSlot, p.client, p.sizer);
+      this.dragging(p, bar, p.sizer);
+      p.el.addEventListener('mousedown', (e) => {
+        // The innermost panel under the mouse becomes the active one.
+        if (e.target.closest('.panel') !== p.el || this.lastActive === p.data.handle) return;
+        this.lastActive = p.data.handle;
+        this.send({ op: 'activate', panel: p.data.handle });
+      });
+      this.panels.set(data.handle, p);
+      if (!this.topLevel.includes(data.handle) && !data.parent) this.topLevel.unshift(data.handle);
+    }
+    p.data = data;
+    const el = p.el;
+    el.dataset.panel = attr(data, A.CONSTANT, '');
+    el.dataset.handle = data.handle;
+    p.title.textContent = attr(data, A.TITLE, '');
+    el.classList.toggle('hidden', !attr(data, A.VISIBLE, 0));
+    el.classList.toggle('dimmed', !!attr(data, A.DIMMED, 0));
+    p.closeBox.style.display = attr(data, A.CLOSE_ITEM, 1) ? '' : 'none';
+    p.sizer.style.display = attr(data, A.SIZABLE, 1) ? '' : 'none';
+    el.style.left = attr(data, A.LEFT, 0) + 'px';
+    el.style.top = attr(data, A.TOP, 0) + 'px';
+    p.client.style.width = attr(data, A.WIDTH, 400) + 'px';
+    p.client.style.height = attr(data, A.HEIGHT, 300) + 'px';
+    if (!deferPlacing) { this.place(p); this.restack(); }
+    return p;
+  }
+
+  place(p) {
+    const parent = this.panels.get(p.data.parent);
+    const host = parent ? parent.client : this.root;
+    if (p.el.parentElement !== host) host.append(p.el);
+  }
+
+  restack() {
+    const order = (list, base) => list.forEach((h, i) => {
+      const p = this.panels.get(h);
+      if (p) p.el.style.zIndex = String(base + list.length - i);
+    });
+    order(this.topLevel.filter((h) => this.panels.has(h)), 10);
+    for (const p of this.panels.values()) order(p.data.children || [], 10);
+    // The topmost installed popup sits above a shade that keeps the rest out of reach.
+    const top = this.stack.length ? this.panels.get(this.stack[this.stack.length - 1]) : null;
+    if (top) {
+      let outer = top;
+      while (this.panels.get(outer.data.parent)) outer = this.panels.get(outer.data.parent);
+      outer.el.style.zIndex = '10001';
+    }
+  }
+
+  panelGone(handle) {
+    const p = this.panels.get(handle);
+    if (!p) return;
+    p.el.remove();
+    this.panels.delete(handle);
+    this.topLevel = this.topLevel.filter((h) => h !== handle);
+    for (const [id, b] of this.menubars) if (b.panel === handle) this.menubarGone(id);
+  }
+
+  modal(stack) {
+    this.stack = stack;
+    if (stack.length && !this.shade) {
+      this.shade = document.createElement('div');
+      this.shade.className = 'modal-shade';
+      this.shade.style.zIndex = '10000';
+      document.body.append(this.shade);
+    } else if (!stack.length && this.shade) {
+      this.shade.remove();
+      this.shade = null;
+    }
+    this.restack();
+  }
+
+  // Title bar drags move the window, the corner sizes it; the program hears about it when the mouse is let go.
+  dragging(p, bar, sizer) {
+    const start = (e, sizing) => {
+      if (e.button !== 0 || e.target.tagName === 'BUTTON') return;
+      if (!sizing && !attr(p.data, A.MOVABLE, 1)) return;
+      e.preventDefault();
+      const x0 = e.clientX, y0 = e.clientY;
+      const left = attr(p.data, A.LEFT, 0), top = attr(p.data, A.TOP, 0);
+      const width = attr(p.data, A.WIDTH, 400), height = attr(p.data, A.HEIGHT, 300);
+      let dx = 0, dy = 0;
+      const move = (ev) => {
+        dx = ev.clientX - x0; dy = ev.clientY - y0;
+        if (sizing) {
+          p.client.style.width = Math.max(50, width + dx) + 'px';
+          p.client.style.height = Math.max(30, height + dy) + 'px';
+        } else {
+          p.el.style.left = left + dx + 'px';
+          p.el.style.top = top + dy + 'px';
+        }
+      };
+      const up = () => {
+        window.removeEventListener('mousemove', move);
+        window.removeEventListener('mouseup', up);
+        if (!dx && !dy) return;
+        if (sizing) this.send({ op: 'size', panel: p.data.handle, width: Math.max(50, width + dx), height: Math.max(30, height + dy) });
+        else this.send({ op: 'move', panel: p.data.handle, left: left + dx, top: top + dy });
+      };
+      window.addEventListener('mousemove', move);
+      window.addEventListener('mouseup', up);
+    };
+    bar.addEventListener('mousedown', (e) => start(e, false));
+    sizer.addEventListener('mousedown', (e) => start(e, true));
+  }
+
+  activePanelFor(target) {
+    const el = target instanceof Element ? target.closest('.panel') : null;
+    if (el) return Number(el.dataset.handle);
+    return this.lastActive || this.topLevel.find((h) => this.panels.get(h) && !this.panels.get(h).el.classList.contains('hidden')) || 0;
+  }
+
+  chart(panel, id) { return this.panels.get(panel)?.controls.get(id)?.chart; }
+
+  ctrlGone(panel, id) {
+    const p = this.panels.get(panel);
+    const c = p?.controls.get(id);
+    if (!c) return;
+    c.el.remove();
+    p.controls.delete(id);
+  }
+
+  menubar(data) {
+    let bar = this.menubars.get(data.handle);
+    if (!bar) {
+      bar = new MenuBar(this.send);
+      this.menubars.set(data.handle, bar);
+    }
+    bar.update(data);
+    const p = this.panels.get(data.panel);
+    if (p && bar.el.parentElement !== p.menuSlot) p.menuSlot.replaceChildren(bar.el);
+  }
+
+  menubarGone(handle) {
+    const bar = this.menubars.get(handle);
+    if (bar) bar.el.remove();
+    this.menubars.delete(handle);
+  }
+
+  ctrl(panel, data) {
+    const p = this.panels.get(panel);
+    if (!p) return;
+    let c = p.controls.get(data.id);
+    const fresh = !c;
+    if (!c) {
+      c = { el: document.createElement('div') };
+      p.controls.set(data.id, c);
+      p.client.append(c.el);
+    }
+    c.data = data;
+    const el = c.el;
+    const [dw, dh] = defaultSize(data.style);
+    el.className = 'ctrl';
+    el.dataset.ctrl = data.id;
+    el.dataset.style = data.style;
+    const constant = attr(data, A.CONSTANT, '');
+    if (constant) el.dataset.constant = constant;
+    el.style.left = attr(data, A.LEFT, 0) + 'px';
+    el.style.top = attr(data, A.TOP, 0) + 'px';
+    el.style.width = attr(data, A.WIDTH, dw) + 'px';
+    el.style.height = attr(data, A.HEIGHT, dh) + 'px';
+    el.classList.toggle('hidden', !attr(data, A.VISIBLE, 1) || data.style === S.TIMER);
+    el.classList.toggle('dimmed', !!attr(data, A.DIMMED, 0));
+    if (attr(data, A.TEXT_COLOR, undefined) !== undefined) el.style.color = color(attr(data, A.TEXT_COLOR, 0));
+    if (data.style === S.GRAPH || data.style === S.STRIP) {
+      el.classList.add('chart');
+      if (fresh || !c.chart) c.chart = new Chart(el, panel, data, this.send);
+      else c.chart.setCtrl(data);
+      return;
+    }
+    // Presses are taken on the control's own box, which outlives re-rendering: a click whose
+    // button was redrawn between mouse down and up still counts.
+    el.onclick = (e) => {
+      const target = e.target instanceof Element ? e.target.closest('[data-press]') : null;
+      const inside = target && el.contains(target);
+      if (!inside && e.target !== el) return;
+      if (e.target === el && !el.querySelector('[data-press]')) return;
+      if (target?.type === 'checkbox') e.preventDefault();
+      this.send({ op: 'press', panel, ctrl: data.id });
+    };
+    const focused = el.contains(document.activeElement) ? document.activeElement : null;
+    el.replaceChildren(...this.render(panel, data));
+    if (focused) el.querySelector('input,textarea,select')?.focus();
+    el.oncontextmenu = (e) => {
+      e.preventDefault();
+      const r = el.getBoundingClientRect();
+      this.send({ op: 'rclick', panel, ctrl: data.id, x: Math.round(e.clientX - r.left), y: Math.round(e.clientY - r.top), ctrl_key: e.ctrlKey });
+    };
+  }
+
+  render(panel, data) {
+    const id = data.id;
+    const label = attr(data, A.LABEL, '');
+    const indicator = attr(data, A.MODE, 0) === 1;
+    const out = [];
+    const labelled = (node) => {
+      if (label) {
+        const l = document.createElement('span');
+        l.className = 'label';
+        l.textContent = label;
+        out.push(l);
+      }
+      out.push(node);
+      return out;
+    };
+    const set = (value) => this.send({ op: 'set', panel, ctrl: id, value, commit: true });
+    switch (data.style) {
+      case S.NUMERIC: case S.STRING: case S.SLIDE: {
+        const input = document.createElement('input');
+        const numeric = data.style !== S.STRING;
+        if (data.style === S.SLIDE) {
+          input.type = 'range';
+          input.min = attr(data, A.MIN, 0);
+          input.max = attr(data, A.MAX, 10);
+          input.step = INTEGER_TYPES.has(data.data_type) ? 1 : 'any';
+        } else {
+          input.type = 'text';
+        }
+        input.value = data.value ?? '';
+        input.readOnly = indicator;
+        input.disabled = indicator && data.style === S.SLIDE;
+        const max = attr(data, A.MAX_LEN, 0);
+        if (!numeric && max > 0) input.maxLength = max;
+        input.addEventListener('change', () => {
+          if (!numeric) return set(input.value);
+          const v = Number(input.value.trim());
+          if (input.value.trim() === '' || !Number.isFinite(v)) { input.value = data.value ?? ''; return; }
+          set(INTEGER_TYPES.has(data.data_type) ? Math.round(v) : v);
+        });
+        return labelled(input);
+      }
+      case S.RING: {
+        const sel = document.createElement('select');
+        (data.items || []).forEach((it, i) => {
+          const o = document.createElement('option');
+          o.value = i;
+          o.textContent = parseListText(it.label).map((s) => s.text).join(' ');
+          sel.append(o);
+        });
+        sel.value = data.index;
+        sel.disabled = indicator;
+        sel.addEventListener('change', () => this.send({ op: 'select', panel, ctrl: id, index: Number(sel.value), commit: true }));
+        return labelled(sel);
+      }
+      case S.TEXT_MSG: {
+        const d = document.createElement('div');
+        d.className = 'ctrl text-msg';
+        d.style.position = 'static';
+        d.textContent = data.value || label;
+        d.addEventListener('click', (e) => this.click(panel, id, e));
+        out.push(d);
+        return out;
+      }
+      case S.TEXT_BOX: {
+        const t = document.createElement('textarea');
+        t.value = data.value ?? '';
+        t.readOnly = indicator;
+        t.addEventListener('change', () => set(t.value));
+        return labelled(t);
+      }
+      case S.COMMAND: case S.TOGGLE: case S.PICTURE_BUTTON: {
+        const b = document.createElement('button');
+        const image = attr(data, A.IMAGE, '');
+        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : label;
+        if (data.style !== S.COMMAND && data.value) b.classList.add('pressed');
+        b.disabled = indicator;
+        b.dataset.press = '1';
+        out.push(b);
+        return out;
+      }
+      case S.SWITCH: case S.CHECK: {
+        const wrap = document.createElement('label');
+        const box = document.createElement('input');
+        box.type = 'checkbox';
+        box.checked = !!data.value;
+        box.disabled = indicator;
+        box.dataset.press = '1';
+        wrap.append(box, document.createTextNode(' ' + label));
+        out.push(wrap);
+        return out;
+      }
+      case S.LED: {
+        const led = document.createElement('div');
+        led.className = 'led' + (data.value ? ' on' : '');
+        if (!indicator) led.dataset.press = '1';
+        return labelled(led);
+      }
+      case S.LIST: return labelled(this.listBox(panel, data, indicator));
+      case S.DECORATION: case S.PICTURE: {
+        const d = document.createElement('div');
+        d.className = data.style === S.DECORATION ? 'decoration' : 'picture';
+        d.style.width = '100%'; d.style.height = '100%';
+        d.addEventListener('click', (e) => this.click(panel, id, e));
+        out.push(d);
+        return out;
+      }
+      default:
+        return out;
+    }
+  }
+
+  click(panel, ctrl, e) {
+    const r = e.currentTarget.getBoundingClientRect();
+    this.send({ op: 'click', panel, ctrl, x: Math.round(e.clientX - r.left), y: Math.round(e.clientY - r.top), ctrl_key: e.ctrlKey });
+  }
+
+  listBox(panel, data, indicator) {
+    const box = document.createElement('div');
+    box.className = 'listbox';
+    const checks = !!attr(data, A.CHECK_MODE, 0);
+    (data.items || []).forEach((it, i) => {
+      const row = document.createElement('div');
+      row.className = 'list-item' + (i === data.index ? ' current' : '');
+      row.dataset.index = i;
+      if (checks) {
+        const c = document.createElement('input');
+        c.type = 'checkbox';
+        c.checked = it.checked;
+        c.disabled = indicator;
+        c.addEventListener('click', (e) => {
+          e.preventDefault();
+          e.stopPropagation();
+          this.send({ op: 'check', panel, ctrl: data.id, index: i, checked: !it.checked });
+        });
+        row.append(c);
+      }
+      const text = document.createElement('span');
+      text.style.position = 'relative';
+      for (const seg of parseListText(it.label)) {
+        const s = document.createElement('span');
+        s.textContent = seg.text;
+        if (seg.color) s.style.color = seg.color;
+        if (seg.column >= 0) { s.className = 'seg'; s.style.left = seg.column + 'px'; }
+        text.append(s);
+      }
+      row.append(text);
+      if (!indicator) {
+        row.addEventListener('click', () => this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: false }));
+        row.addEventListener('dblclick', () => this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: true }));
+      }
+      box.append(row);
+    });
+    return box;
+  }
+}

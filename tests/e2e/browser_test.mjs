@@ -1,0 +1,301 @@
+// Browser tests of the web view: headless Debian Chromium (playwright-core) against the demo program.
+// Usage: node browser_test.mjs <web_demo program> <platform/web directory> <screenshot directory>
+import { spawn } from 'node:child_process';
+import { createRequire } from 'node:module';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+
+const [program, webDir, shotDir] = process.argv.slice(2).map((a) => path.resolve(a));
+const require = createRequire(path.join(webDir, 'package.json'));
+const { chromium } = require('playwright-core');
+
+// The whole run is bounded: whatever hangs, it ends by itself.
+const overall = setTimeout(() => { console.error('browser tests: out of time'); finish(1); }, 240000);
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'vantrel-e2e-'));
+const lines = [];
+const waiters = [];
+let child = null, context = null;
+
+function startProgram(args) {
+  const proc = spawn(program, args, { cwd: work, stdio: ['ignore', 'pipe', 'inherit'] });
+  proc.on('error', (e) => { console.error(`cannot start ${program}: ${e.message}`); finish(1); });
+  readline.createInterface({ input: proc.stdout }).on('line', (line) => {
+    lines.push(line);
+    for (const w of waiters.slice()) w();
+  });
+  return proc;
+}
+
+// Waits for a program line matching `re` that came after line index `from`.
+function waitLine(re, from = 0, ms = 20000) {
+  return new Promise((resolve, reject) => {
+    const check = () => {
+      for (let i = from; i < lines.length; i++) {
+        const m = re.exec(lines[i]);
+        if (m) { waiters.splice(waiters.indexOf(check), 1); clearTimeout(timer); resolve(m); return true; }
+      }
+      return false;
+    };
+    const timer = setTimeout(() => {
+      waiters.splice(waiters.indexOf(check), 1);
+      reject(new Error(`no line ${re} within ${ms} ms; last lines: ${lines.slice(-5).join(' | ')}`));
+    }, ms);
+    waiters.push(check);
+    check();
+  });
+}
+
+let passed = 0, failed = 0;
+async function test(name, body) {
+  const started = Date.now();
+  try {
+    await body();
+    passed++;
+    console.log(`ok    ${name} (${Date.now() - started} ms)`);
+  } catch (e) {
+    failed++;
+    console.log(`FAIL  ${name}: ${e.message}`);
+  }
+}
+function expect(cond, what) { if (!cond) throw new Error(what); }
+
+async function finish(code) {
+  try { if (context) await context.close(); } catch { /* already gone */ }
+  if (child) child.kill('SIGTERM');
+  fs.rmSync(work, { recursive: true, force: true });
+  clearTimeout(overall);
+  process.exit(code);
+}
+
+async function main() {
+  // A lighter load than the board's fastest keeps the test quick on small machines.
+  child = startProgram(['--http', '127.0.0.1:0', '--seconds', '280', '--rate', '2000']);
+  const url = (await waitLine(/^Open (http:\S+) in a browser/, 0, 20000))[1];
+
+  context = await chromium.launchPersistentContext(path.join(work, 'profile'), {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync'],
+    viewport: { width: 1100, height: 700 },
+  });
+  const page = context.pages()[0] || await context.newPage();
+  page.on('pageerror', (e) => console.log('page error: ' + e.message));
+  await page.goto(url);
+  const demo = page.locator('[data-panel="DEMO"]');
+  await demo.waitFor({ timeout: 10000 });
+  const ctrl = (n) => demo.locator(`[data-ctrl="${n}"]`);
+
+  await test('a click reaches the named callback', async () => {
+    const from = lines.length;
+    await ctrl(6).locator('button').click();
+    await waitLine(/^CALL demo_value 2$/, from);
+    await waitLine(/^CALL demo_value 1$/, from);
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="6"] button.pressed'));
+  });
+
+  await test('a value typed in arrives', async () => {
+    const from = lines.length;
+    const input = ctrl(2).locator('input');
+    await input.fill('42');
+    await input.press('Enter');
+    await waitLine(/^VALUE 2 42\.0+$/, from);
+  });
+
+  await test('a value outside the range is coerced and shown back', async () => {
+    const from = lines.length;
+    const input = ctrl(2).locator('input');
+    await input.fill('250');
+    await input.press('Enter');
+    await waitLine(/^VALUE 2 100\.0+$/, from);
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="2"] input').value === '100');
+  });
+
+  await test('list items show their colour and check marks reach the program', async () => {
+    const item = ctrl(4).locator('.list-item[data-index="1"]');
+    const colour = await item.locator('span span').first().evaluate((e) => getComputedStyle(e).color);
+    expect(colour === 'rgb(255, 0, 0)', `colour escape drawn as ${colour}`);
+    const from = lines.length;
+    await item.locator('input[type=checkbox]').click();
+    await waitLine(/^CALL demo_list 1$/, from);
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="4"] .list-item[data-index="1"] input').checked);
+  });
+
+  await test('a menu item rebuilt at run time works', async () => {
+    const bar = demo.locator('.menubar');
+    let from = lines.length;
+    await bar.locator('.menu[data-menu="5"]').dispatchEvent('mousedown');
+    await bar.locator('[data-menu-item="9"]').dispatchEvent('mouseup');
+    await waitLine(/^CALL demo_menu 9$/, from);
+    from = lines.length;
+    await bar.locator('.menu[data-menu="5"]').dispatchEvent('mousedown');
+    await bar.locator('[data-menu-item="9"]').dispatchEvent('mouseup');
+    await waitLine(/^CALL demo_menu 9$/, from);
+    const item = bar.locator('.menu-item', { hasText: 'Chart 2' });
+    await item.waitFor({ state: 'attached' });
+    expect(await bar.locator('.menu-item', { hasText: 'Chart 1' }).count() === 0, 'the replaced item is still shown');
+    from = lines.length;
+    await bar.locator('.menu[data-menu="5"]').dispatchEvent('mousedown');
+    await item.dispatchEvent('mouseup');
+    await waitLine(/^MENU_DATA 2$/, from);
+  });
+
+  await test('a shortcut key picks its menu item', async () => {
+    const from = lines.length;
+    await page.locator('body').click({ position: { x: 1080, y: 680 } });
+    // The item opens a document in a tab of its own: close it, a page behind other tabs gets no frames.
+    const opened = context.waitForEvent('page', { timeout: 15000 });
+    await page.keyboard.press('Control+o');
+    await waitLine(/^CALL demo_menu 3$/, from);
+    await (await opened).close();
+    await page.bringToFront();
+  });
+
+  await test('a popup is answered', async () => {
+    const from = lines.length;
+    await ctrl(12).locator('button').click();
+    const popup = page.locator('.popup[data-kind="confirm"]');
+    await popup.waitFor({ timeout: 15000 });
+    expect((await popup.locator('.body').innerText()).includes('Proceed with the next wafer?'), 'popup text');
+    await popup.locator('button[data-button="Yes"]').click();
+    await waitLine(/^ANSWER 1$/, from);
+    await popup.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('a strip chart shows appended blocks', async () => {
+    const strip = ctrl(8);
+    const first = Number(await strip.getAttribute('data-scans'));
+    await page.waitForFunction((n) => Number(document.querySelector('[data-panel="DEMO"] [data-ctrl="8"]').dataset.scans) > n, first, { timeout: 15000 });
+    const load = demo.locator('[data-ctrl="14"]');
+    await page.waitForFunction(() => Number(document.querySelector('[data-panel="DEMO"] [data-ctrl="14"]')?.dataset.scans) > 2000, null, { timeout: 15000 });
+    expect(await load.count() === 1, 'the 32-trace chart is drawn');
+  });
+
+  await test('a cursor dragged on the graph reaches the callback', async () => {
+    const canvas = ctrl(7).locator('canvas');
+    const box = await canvas.boundingBox();
+    const from = lines.length;
+    const xs = (await ctrl(7).getAttribute('data-cursors')).split(',').map(Number);
+    const x = xs.find((v) => v > 50 && v < box.width - 16);
+    expect(x !== undefined, `no cursor inside the plot area: ${xs}`);
+    await page.mouse.move(box.x + x, box.y + box.height / 2);
+    const shape = await canvas.evaluate((c) => getComputedStyle(c).cursor);
+    expect(shape === 'ew-resize', `the mouse over a cursor shows ${shape}`);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2, { steps: 5 });
+    await page.mouse.up();
+    await waitLine(/^CALL demo_graph 2$/, from);
+  });
+
+  await test('zoom changes what GetAxisRange returns', async () => {
+    const canvas = ctrl(7).locator('canvas');
+    const box = await canvas.boundingBox();
+    let from = lines.length;
+    await canvas.click({ position: { x: box.width / 2, y: box.height / 2 } });
+    const before = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    from = lines.length;
+    await page.keyboard.down('Control');
+    await page.mouse.move(box.x + 80, box.y + 40);
+    await page.mouse.down();
+    await page.mouse.move(box.x + 200, box.y + 120, { steps: 4 });
+    await page.mouse.up();
+    await page.keyboard.up('Control');
+    const after = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    expect(after[0] > before[0] && after[1] < before[1], `x range ${before} -> ${after}`);
+    expect(after[2] > before[2] && after[3] < before[3], `y range ${before} -> ${after}`);
+  });
+
+  await test('Ctrl + Shift + drag pans the graph', async () => {
+    const canvas = ctrl(7).locator('canvas');
+    const box = await canvas.boundingBox();
+    let from = lines.length;
+    await canvas.click({ position: { x: box.width / 2, y: box.height / 2 } });
+    const before = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    // Pan from what the page shows: wait until it draws the program's ranges.
+    await page.waitForFunction((b) => {
+      const r = document.querySelector('[data-panel="DEMO"] [data-ctrl="7"]').dataset.range.split(',').map(Number);
+      return Math.abs(r[0] - b[0]) < 1e-3 && Math.abs(r[1] - b[1]) < 1e-3;
+    }, before, { timeout: 15000 });
+    from = lines.length;
+    await page.keyboard.down('Control');
+    await page.keyboard.down('Shift');
+    await page.mouse.move(box.x + 300, box.y + 100);
+    await page.mouse.down();
+    await page.mouse.move(box.x + 200, box.y + 100, { steps: 4 });
+    await page.mouse.up();
+    await page.keyboard.up('Shift');
+    await page.keyboard.up('Control');
+    const after = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
+    expect(after[0] > before[0] && Math.abs((after[1] - after[0]) - (before[1] - before[0])) < 1e-3, `x range ${before} -> ${after}`);
+  });
+
+  await test('a child window moves inside its parent', async () => {
+    const child = demo.locator('[data-panel="DIALOG"]');
+    await child.waitFor();
+    const bar = child.locator('.titlebar');
+    const b = await bar.boundingBox();
+    await page.mouse.move(b.x + 40, b.y + 8);
+    await page.mouse.down();
+    await page.mouse.move(b.x + 10, b.y + 28, { steps: 4 });
+    await page.mouse.up();
+    await page.waitForFunction(() => {
+      const el = document.querySelector('[data-panel="DIALOG"]');
+      return el.style.left === '755px' && el.style.top === '80px';
+    }, null, { timeout: 15000 });
+    expect(await child.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'DEMO', 'the child is not inside its parent');
+  });
+
+  await test('a document the program opens comes up in a new tab', async () => {
+    const from = lines.length;
+    const opened = context.waitForEvent('page', { timeout: 15000 });
+    await page.keyboard.press('Control+o');
+    await waitLine(/^CALL demo_menu 3$/, from);
+    const tab = await opened;
+    await tab.waitForLoadState();
+    expect((await tab.content()).includes('Wafer report'), 'document text');
+    await tab.close();
+    await page.bringToFront();
+  });
+
+  await test('a file is chosen by browsing the program\'s directories', async () => {
+    const from = lines.length;
+    await ctrl(5).locator('button').click();
+    const popup = page.locator('.popup[data-kind="file"]');
+    await popup.waitFor({ timeout: 15000 });
+    await popup.locator('.files .file', { hasText: 'report.txt' }).click();
+    await popup.locator('button[data-button="Load"]').click();
+    const m = await waitLine(/^FILE (\d+) (.*)$/, from);
+    expect(m[1] === '1' && m[2] === fs.realpathSync(path.join(work, 'report.txt')), `chose ${m[1]} ${m[2]}`);
+  });
+
+  await test('a path outside the working directory is refused', async () => {
+    const status = (p) => page.evaluate(async (q) => (await fetch('doc?path=' + encodeURIComponent(q))).status, p);
+    expect(await status('report.txt') === 200, 'a file inside is served');
+    for (const p of ['/etc/passwd', '../report.txt', work + '/../' + path.basename(work) + '/report.txt'])
+      expect(await status(p) === 403, `${p} was not refused`);
+  });
+
+  await test('a second page only watches', async () => {
+    const other = await context.newPage();
+    await other.goto(url);
+    const demo2 = other.locator('[data-panel="DEMO"]');
+    await demo2.waitFor();
+    const from = lines.length;
+    await demo2.locator('[data-ctrl="5"] button').click();
+    await other.waitForFunction(() => document.getElementById('status').textContent.includes('only watches'));
+    expect(!lines.slice(from).some((l) => l.startsWith('CALL demo_long')), 'a watching page acted');
+    await other.close();
+  });
+
+  fs.mkdirSync(shotDir, { recursive: true });
+  await page.waitForTimeout(300);
+  await page.screenshot({ path: path.join(shotDir, 'main_window.png') });
+  console.log(`screenshot: ${path.join(shotDir, 'main_window.png')}`);
+  console.log(`${passed} passed, ${failed} failed`);
+  await finish(failed ? 1 : 0);
+}
+
+main().catch((e) => { console.error(e); finish(1); });

@@ -1,0 +1,105 @@
+// Listening addresses, token comparison and the confinement of served paths.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/web/access.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(ListenAddress, ReadsTheFormsAUserTypes)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        const char* host;
+        int port;
+        bool loopback;
+    } cases[] = {
+        {"127.0.0.1:8080", true, "127.0.0.1", 8080, true},
+        {"9000", true, "127.0.0.1", 9000, true},
+        {"localhost:81", true, "127.0.0.1", 81, true},
+        {"127.0.0.2", true, "127.0.0.2", 8080, true},
+        {"0.0.0.0:8080", true, "0.0.0.0", 8080, false},
+        {"192.168.1.20:80", true, "192.168.1.20", 80, false},
+        {"[::1]:8081", true, "::1", 8081, true},
+        {"[::]:8081", true, "::", 8081, false},
+        {"127.0.0.1:0", true, "127.0.0.1", 0, true},
+        {"", false, "", 0, false},
+        {"host.example:80", false, "", 0, false},
+        {"127.0.0.1:65536", false, "", 0, false},
+        {"127.0.0.1:", false, "", 0, false},
+        {"127.0.0.1:80x", false, "", 0, false},
+        {"::1:80", false, "", 0, false},
+    };
+    for (const auto& c : cases) {
+        auto a = vweb::parse_listen_address(c.text);
+        ASSERT_EQ(a.has_value(), c.ok) << c.text;
+        if (!a) continue;
+        EXPECT_EQ(a->host, c.host) << c.text;
+        EXPECT_EQ(a->port, c.port) << c.text;
+        EXPECT_EQ(a->loopback(), c.loopback) << c.text;
+    }
+    EXPECT_EQ(vweb::parse_listen_address("[::1]:8081")->civetweb_port(), "[::1]:8081");
+    EXPECT_EQ(vweb::parse_listen_address("0.0.0.0:80")->url(80), "http://127.0.0.1:80/");
+}
+
+TEST(HostHeader, OnlyAddressesAndLocalhostNameThisMachine)
+{
+    for (const char* ok : {"127.0.0.1:8080", "localhost:8080", "LOCALHOST", "[::1]:8080", "10.0.0.5:80"})
+        EXPECT_TRUE(vweb::host_is_local_name(ok)) << ok;
+    for (const char* bad : {"evil.example:8080", "evil.example", "", "[::1", "127.0.0.1.evil.example:80"})
+        EXPECT_FALSE(vweb::host_is_local_name(bad)) << bad;
+}
+
+TEST(Token, OnlyTheExactTokenPasses)
+{
+    EXPECT_TRUE(vweb::same_token("s3cret", "s3cret"));
+    EXPECT_FALSE(vweb::same_token("s3cre", "s3cret"));
+    EXPECT_FALSE(vweb::same_token("s3cretX", "s3cret"));
+    EXPECT_FALSE(vweb::same_token("S3cret", "s3cret"));
+    EXPECT_FALSE(vweb::same_token("", ""));  // no token configured never lets a token through
+}
+
+TEST(ConfinedFile, ServesOnlyRegularFilesInsideTheRoots)
+{
+    vtest::TempDir work, program, outside;
+    work.write("report.txt", "r");
+    std::filesystem::create_directory(work.file("SC_DATA"));
+    work.write("SC_DATA/00000001.001", "d");
+    program.write("Vantrel.chm", "h");
+    outside.write("secret.txt", "s");
+    std::filesystem::create_symlink(outside.file("secret.txt"), work.file("link.txt"));
+    std::vector<std::string> roots = {work.path(), program.path()};
+
+    struct Case {
+        std::string asked;
+        bool served;
+    } cases[] = {
+        {"report.txt", true},
+        {work.file("report.txt"), true},
+        {"SC_DATA/00000001.001", true},
+        {program.file("Vantrel.chm"), true},
+        {outside.file("secret.txt"), false},
+        {"../" + std::filesystem::path(outside.path()).filename().string() + "/secret.txt", false},
+        {work.file("SC_DATA/../report.txt"), false},  // any ".." is refused, even one that stays inside
+        {"link.txt", false},                          // a link leading outside
+        {"SC_DATA", false},                           // directories are not files
+        {"missing.txt", false},
+        {"", false},
+        {"/etc/passwd", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vweb::confined_file(c.asked, roots).has_value(), c.served) << c.asked;
+    EXPECT_EQ(*vweb::confined_file("report.txt", roots), std::filesystem::canonical(work.file("report.txt")).string());
+}
+
+TEST(ContentType, ByExtensionIgnoringCase)
+{
+    EXPECT_EQ(vweb::content_type_of("/w/REPORT.PDF"), "application/pdf");
+    EXPECT_EQ(vweb::content_type_of("ACTIVITY.TXT"), "text/plain; charset=utf-8");
+    EXPECT_EQ(vweb::content_type_of("app.js"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(vweb::content_type_of("data.DBF"), "application/octet-stream");
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// The WebSocket side of a running server: snapshot then changes, thinned strip blocks, and the first acting page as the user.
+#include <civetweb.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sys/clock.h"
+#include "platform/ui/ui_loop.h"
+#include "platform/ui/userint.h"
+#include "platform/web/server.h"
+#include "tests/support/temp_dir.h"
+
+using nlohmann::json;
+
+namespace {
+
+// A page as the browser would be: a WebSocket client that keeps every message.
+class Page {
+public:
+    explicit Page(int port)
+    {
+        char error[256] = "";
+        conn_ = mg_connect_websocket_client("127.0.0.1", port, 0, error, sizeof error, "/ws", nullptr, &Page::on_data,
+                                            &Page::on_close, this);
+        EXPECT_NE(conn_, nullptr) << error;
+    }
+    ~Page() { close(); }
+    void close()
+    {
+        if (conn_) mg_close_connection(conn_);
+        conn_ = nullptr;
+    }
+    void send(const json& action)
+    {
+        std::string text = action.dump();
+        mg_websocket_client_write(conn_, MG_WEBSOCKET_OPCODE_TEXT, text.data(), text.size());
+    }
+    // The first message of this type that passes `match`, if it came.
+    std::optional<json> find(const std::string& type, const std::function<bool(const json&)>& match = nullptr)
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& m : got_)
+            if (m["type"] == type && (!match || match(m))) return m;
+        return std::nullopt;
+    }
+
+private:
+    static int on_data(mg_connection*, int flags, char* data, std::size_t size, void* self)
+    {
+        auto* page = static_cast<Page*>(self);
+        if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_TEXT) {
+            std::lock_guard lock(page->mutex_);
+            page->got_.push_back(json::parse(data, data + size));
+        }
+        return 1;
+    }
+    static void on_close(const mg_connection*, void*) {}
+
+    mg_connection* conn_ = nullptr;
+    std::mutex mutex_;
+    std::vector<json> got_;
+};
+
+// Runs the UI loop until `done` holds, for at most five seconds of real time.
+bool pump_until(const std::function<bool()>& done)
+{
+    double until = vsys::clock_seconds() + 5.0;
+    while (vsys::clock_seconds() < until) {
+        vui::pump_once();
+        if (done()) return true;
+        vsys::sleep_seconds(0.005);
+    }
+    return done();
+}
+
+class MirrorTest : public ::testing::Test {
+protected:
+    MirrorTest()
+    {
+        vui::reset_ui();
+        web.write("index.html", "<!doctype html>");
+        panel = NewPanel(0, "Main", 10, 10, 400, 600);
+        DisplayPanel(panel);
+        button = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Go", 10, 10);
+        InstallCtrlCallback(panel, button, [this](int, int, int event, void*, int, int) {
+            commits += event == EVENT_COMMIT;
+            return 0;
+        }, nullptr);
+        strip = NewCtrl(panel, CTRL_STRIP_CHART, "Trace", 100, 10);
+        SetCtrlAttribute(panel, strip, ATTR_WIDTH, 100);
+        SetCtrlAttribute(panel, strip, ATTR_NUM_TRACES, 2);
+        SetCtrlAttribute(panel, strip, ATTR_POINTS_PER_SCREEN, 1000);
+        vweb::Options o;
+        o.address = *vweb::parse_listen_address("127.0.0.1:0");
+        o.web_root = web.path();
+        std::string error;
+        server = vweb::Server::start(o, error);
+        EXPECT_TRUE(server) << error;
+        vui::pump_once();  // the server joins the change stream
+    }
+    ~MirrorTest() override
+    {
+        server.reset();
+        vui::reset_ui();
+    }
+
+    vtest::TempDir web;
+    int panel = 0, button = 0, strip = 0, commits = 0;
+    std::unique_ptr<vweb::Server> server;
+};
+
+TEST_F(MirrorTest, APageGetsTheSnapshotThenTheChanges)
+{
+    Page page(server->port());
+    ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+    json snap = *page.find("snapshot");
+    ASSERT_EQ(snap["panels"].size(), 1u);
+    EXPECT_EQ(snap["panels"][0]["attributes"][std::to_string(ATTR_TITLE)], "Main");
+
+    SetCtrlAttribute(panel, button, ATTR_LABEL_TEXT, "Stop");
+    EXPECT_TRUE(pump_until([&] {
+        return page.find("ctrl", [&](const json& m) {
+            return m["ctrl"]["id"] == button && m["ctrl"]["attributes"][std::to_string(ATTR_LABEL_TEXT)] == "Stop";
+        }).has_value();
+    }));
+
+    // 2,000 scans of 2 traces on a 100-pixel chart of 1,000 points: the last 1,000 scans in 100 columns.
+    std::vector<double> block(4000);
+    for (std::size_t k = 0; k < block.size(); ++k) block[k] = k % 2 ? -static_cast<double>(k / 2) : static_cast<double>(k / 2);
+    PlotStripChart(panel, strip, block.data(), 4000, 0, 0, VAL_DOUBLE);
+    ASSERT_TRUE(pump_until([&] { return page.find("strip").has_value(); }));
+    json s = *page.find("strip");
+    EXPECT_EQ(s["bucket"], 10);
+    EXPECT_EQ(s["first_column"], 100);
+    EXPECT_EQ(s["end_scan"], 2000);
+    ASSERT_EQ(s["traces"].size(), 2u);
+    ASSERT_EQ(s["traces"][0].size(), 200u);
+    EXPECT_EQ(s["traces"][0][0], 1000);   // min of scans 1000..1009
+    EXPECT_EQ(s["traces"][0][1], 1009);   // max
+    EXPECT_EQ(s["traces"][1][198], -1999);
+}
+
+TEST_F(MirrorTest, TheFirstPageThatActsIsTheUserUntilItLeaves)
+{
+    auto first = std::make_unique<Page>(server->port());
+    Page second(server->port());
+    ASSERT_TRUE(pump_until([&] { return first->find("snapshot") && second.find("snapshot"); }));
+
+    first->send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+    ASSERT_TRUE(pump_until([&] { return commits == 1; }));
+    second.send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+    ASSERT_TRUE(pump_until([&] { return second.find("role").has_value(); }));
+    EXPECT_EQ((*second.find("role"))["user"], false);
+    EXPECT_EQ(commits, 1);
+
+    first->close();
+    EXPECT_TRUE(pump_until([&] {
+        second.send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+        vui::pump_once();
+        return commits >= 2;
+    }));
+}
+
+TEST_F(MirrorTest, MalformedMessagesChangeNothing)
+{
+    Page page(server->port());
+    ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+    for (const json& bad : {json{{"op", "press"}, {"panel", "x"}}, json{{"op", "zoom"}, {"panel", panel}, {"ctrl", strip}},
+                            json{{"op", "set"}, {"panel", panel}, {"ctrl", button}}, json{{"op", 5}}, json::array()})
+        page.send(bad);
+    page.send({{"op", "list_dir"}, {"dir", web.path()}, {"req", 7}});
+    ASSERT_TRUE(pump_until([&] { return page.find("dir_list").has_value(); }));
+    json list = *page.find("dir_list");
+    EXPECT_EQ(list["req"], 7);
+    ASSERT_EQ(list["entries"].size(), 1u);
+    EXPECT_EQ(list["entries"][0]["name"], "index.html");
+    EXPECT_EQ(commits, 0);
+}
+
+}  // namespace
