@@ -169,3 +169,25 @@ TEST_F(AcqTest, WithoutRecordingNothingIsWrittenButTheChartMoves)
 }
 
 }  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, LongSystemNamesAreCutWhereTheRowAndTraceIdsHoldThem)
+{
+    char name[33] = "FAB7_ETCH_CHAMBER_B_LONG";
+    get_put_char(hdbc, 0, 0, CONFIG_WRITE, name);
+    precoat_minimum = 3;
+    source->ch1 = "00111110000000000";
+    start();
+    tick(2);
+    EXPECT_EQ(rows("SELECT SYSTEM_ID, TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1"),
+              "FAB7_ETCH_CHAMBE|FAB7_ETCH_CH:2026/03/14 09:30:02");
+    tick(15);
+    stop();
+    EXPECT_EQ(rows("SELECT SYSTEM_ID, TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1"),
+              "FAB7_ETCH_CHAMBE|FAB7_ETCH_CHA:00000001 PRECOAT");
+}
+
+}  // namespace
