@@ -9,6 +9,7 @@
 #include "acquisition/dialogs.h"
 #include "acquisition/main_window.h"
 #include "acquisition/start_stop.h"
+#include "acquisition/traces.h"
 #include "acquisition/zoom.h"
 #include "core/hooks.h"
 #include "platform/usb/usb_config.h"
@@ -38,6 +39,10 @@ std::vector<vui::CallbackEntry> acquisition_callbacks()
         {"resize_legend", PanelCallbackPtr(resize_legend)},
         {"toggle_legend", MenuCallbackPtr(toggle_legend)},
         {"hide_realtime", CtrlCallbackPtr(hide_realtime)},
+        {"display_toggle", CtrlCallbackPtr(display_toggle)},
+        {"menu_display_toggle", menu_from_ctrl(display_toggle)},
+        {"toggle_trace", CtrlCallbackPtr(toggle_trace)},
+        {"cancel_toggle", CtrlCallbackPtr(cancel_toggle)},
         {"chartCallback", CtrlCallbackPtr(chartCallback)},
         {"clickAction", CtrlCallbackPtr(clickAction)},
         {"cancel_panel", PanelCallbackPtr(cancel_panel)},

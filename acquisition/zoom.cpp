@@ -2,6 +2,7 @@
 #include "acquisition/zoom.h"
 
 #include "acquisition/axes.h"
+#include "acquisition/traces.h"
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
@@ -235,7 +236,7 @@ int clickAction(int panel, int control, int event, void* data, int d1, int d2)
     const double cx = (x0 + x1) / 2, rx = x1 - x0, cy = (y0 + y1) / 2, ry = y1 - y0;
     ZoomState& s = state();
     switch (value) {
-    case 0: break;  // the trace dialog comes with playback
+    case 0: display_toggle(sc_handle, 0, EVENT_COMMIT, nullptr, 0, 0); break;
     case 1: MessagePopup("Zoom In", kZoomIn); break;
     case 2: round_axis(VAL_XAXIS, cx - rx / 4, cx + rx / 4); break;
     case 3: round_axis(VAL_LEFT_YAXIS, cy - ry / 4, cy + ry / 4); break;

@@ -11,7 +11,7 @@ TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
     vui::register_callbacks(core_callbacks());
     install_acquisition();
     for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
-                             "SystemName.uir", "right.uir"}) {
+                             "SystemName.uir", "right.uir", "playback.uir"}) {
         vsys::Result r = vui::check_panel_file(vtest::bin_dir() + "/panels/" + file);
         EXPECT_TRUE(r.ok) << file << ": " << r.error;
     }

@@ -216,3 +216,35 @@ TEST_F(AcqTest, ExitIsRefusedWhileAcquiringAndAskedOtherwise)
 }
 
 }  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, TraceDialogHidesTracesAndCancelRestores)
+{
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    EXPECT_EQ(popup_titles().back(), "Hide/Display Trace Error");
+    start();
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    int dialog = ui.modal_panel();
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.plain_items(dialog, 5), (std::vector<std::string> {"All", "CH1", "CH2", "CH3"}));
+    ASSERT_TRUE(ui.check(dialog, 5, 0, false));
+    ASSERT_TRUE(ui.check(dialog, 5, 1, true));
+    ASSERT_TRUE(ui.check(dialog, 5, 3, true));
+    ASSERT_TRUE(ui.press(dialog, 2));
+    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
+    EXPECT_TRUE(ui.visible(legend_panel, 2));
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    dialog = ui.modal_panel();
+    EXPECT_EQ(ui.items(dialog, 5)[2].checked, false);
+    EXPECT_EQ(ui.items(dialog, 5)[3].checked, true);
+    ASSERT_TRUE(ui.check(dialog, 5, 2, true));
+    ASSERT_TRUE(ui.press(dialog, 3));  // cancel: exactly the subset again
+    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
+    stop();
+}
+
+}  // namespace
