@@ -102,6 +102,30 @@ TEST_F(AcqTest, RealTimeTestGetsFinishedWafersAndCannotMoveTheRunBack)
     stop();
 }
 
+TEST_F(AcqTest, OnlyTheProcessOfRecordBuildersDirectCallNestsInTheLoop)
+{
+    current_file_index = 0;
+    int timer_result = -1;
+    std::size_t left_by_timer = 0, left_by_builder = 9;
+    acquisition_hooks().test_trace = [&](short*, int, short, int, int, const char*, const char*, short, short) -> short {
+        if (timer_result != -1) return 1;
+        vsys::advance_clock(1.0);
+        wait_real([] { return vboard::block_queue().ready_count() > 0; });
+        timer_result = DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+        left_by_timer = vboard::block_queue().ready_count();
+        DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
+        left_by_builder = vboard::block_queue().ready_count();
+        return 1;
+    };
+    source->ch1 = "0011000000000000";
+    start();
+    tick(12);
+    EXPECT_EQ(timer_result, 0);
+    EXPECT_EQ(left_by_timer, 1u);
+    EXPECT_EQ(left_by_builder, 0u);
+    stop();
+}
+
 TEST_F(AcqTest, AWaferFileThatCannotBeCreatedIsReportedAndAcquisitionGoesOn)
 {
     std::filesystem::remove_all(dir.file("SC_DATA"));
