@@ -120,3 +120,27 @@ TEST_F(AcqTest, BoardFailureStopsThroughTheStopSequence)
 }
 
 }  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, StatusIndicatorShowsABlockErrorThenTurnsYellow)
+{
+    board->inject_block_error(3, 2);
+    source->ch1 = "0011111111111111";
+    start();
+    tick(3);
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0x00FF00);
+    tick();
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0xFF0000);
+    EXPECT_EQ(ui.label(sc_handle, 15), "Error = 2");
+    tick();
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0xFFFF00);
+    EXPECT_EQ(ui.label(sc_handle, 15), "Error = 2");
+    stop();
+    // The block with the error was still recorded.
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), 20u + 4 * 80);
+}
+
+}  // namespace
