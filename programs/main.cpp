@@ -1,12 +1,26 @@
-// Entry of Vantrel and VantrelReview: wires the user interface and the subsystems, then core's start-up runs the program.
+// Entry of Vantrel and VantrelReview: wires the user interface, the subsystems, the board and the browser view, then core's start-up runs the program.
+#include <cstdlib>
+
+#include "acquisition/install.h"
 #include "core/startup.h"
 #include "platform/ui/ui_loop.h"
+#include "platform/web/start.h"
+#include "programs/stop_signals.h"
 #include "programs/wiring.h"
 
 int main(int argc, char** argv)
 {
+    install_stop_signals();  // first, so every thread started later inherits the blocked signals
     vui::install_message_box_hook();
     vui::install_document_hook();
     wire_subsystems();
-    return vantrel_main(argc, argv);
+#ifndef VANTREL_REVIEW
+    if (!install_board()) return EXIT_FAILURE;
+#endif
+    install_main_window();
+    auto view = vweb::start_from_command_line(argc, argv);
+    if (!view) return EXIT_FAILURE;
+    int rc = vantrel_main(argc, argv);
+    view.reset();  // on the user-interface thread, before the model goes away
+    return rc;
 }

@@ -1,0 +1,133 @@
+// Leaving the program with its checks, naming the system, and switching real-time testing.
+#include "acquisition/commands.h"
+
+#include <string>
+
+#include "core/config_store.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/ini_file.h"
+#include "core/panel_framework.h"
+#include "core/shared_buffers.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+
+int Shutdown(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (event != EVENT_COMMIT) return 0;
+    if (!check_password(&panel, &control, Shutdown, 0)) return 0;
+    int running = 0;
+    if (sc_handle > 0) GetCtrlVal(sc_handle, 2, &running);
+    if (running) {
+        MessagePopup("", "Data collection is in progress.  Please stop data collection, by pressing the STOP button, "
+                         "before exiting.");
+        SetCtrlVal(sc_handle, 7, 0);
+        return 0;
+    }
+    CoreHooks& h = core_hooks();
+    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+    if (!ConfirmPopup("", "Are sure you want to exit Vantrel?")) {
+        if (sc_handle > 0) SetCtrlVal(sc_handle, 7, 0);
+        return 0;
+    }
+    if (legend_panel > 0) {
+        int width = 0, visible = 0;
+        GetPanelAttribute(legend_panel, ATTR_WIDTH, &width);
+        GetPanelAttribute(legend_panel, ATTR_VISIBLE, &visible);
+        char value[kIniValueSize];
+        vsys::format_into(value, sizeof value, "%d", width);
+        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_WIDTH", value);
+        vsys::format_into(value, sizeof value, "%d", visible ? 1 : 0);
+        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_VISIBLE", value);
+    }
+    for (int* p : {&realtime_panel, &legend_panel, &spc_panel, &list_panel, &spc_chart_selections, &compare_panel})
+        if (*p > 0) DiscardMyPanel(p);
+    DiscardMyPanel(&sc_handle);
+    DiscardMyPanel(&parent_panel);
+    sc_handle = -1;
+    handle_menu = -1;
+    free_mem();
+    por_free_mem();
+    QuitUserInterface(0);
+    return 0;
+}
+
+void return_to(int menuBar, int item, void* data, int panel)
+{
+    (void)menuBar;
+    (void)item;
+    (void)data;
+    (void)panel;
+    if (sc_handle <= 0) return;
+    SetCtrlVal(sc_handle, 7, 1);
+    Shutdown(sc_handle, 7, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+int panel_shutdown(int panel, int event, void* data, int d1, int d2)
+{
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (event == EVENT_CLOSE) Shutdown(panel, 7, EVENT_COMMIT, nullptr, 0, 0);
+    return 0;
+}
+
+void toggle_realtime(int menuBar, int item, void* data, int panel)
+{
+    (void)data;
+    (void)panel;
+    int checked = 0;
+    GetMenuBarAttribute(menuBar, item, ATTR_CHECKED, &checked);
+    char value[33];
+    if (checked) {
+        current_file_index = -1;
+        SetMenuBarAttribute(menuBar, item, ATTR_CHECKED, 0);
+        vsys::format_into(value, sizeof value, "%s", "0 0");
+    } else {
+        current_file_index = 0;
+        SetMenuBarAttribute(menuBar, item, ATTR_CHECKED, 1);
+        vsys::format_into(value, sizeof value, "%s", "0 1");
+    }
+    get_put_char(hdbc, 0, 8, CONFIG_WRITE, value);
+}
+
+void system_name(int menuBar, int item, void* data, int panel)
+{
+    (void)menuBar;
+    (void)item;
+    (void)data;
+    (void)panel;
+    int dialog = LoadPanel(0, "SystemName.uir", 1);
+    if (dialog <= 0) return;
+    char name[33];
+    get_put_char(hdbc, 0, 0, CONFIG_READ, name);
+    SetCtrlAttribute(dialog, 2, ATTR_MAX_ENTRY_LENGTH, 32);
+    SetCtrlVal(dialog, 2, name);
+    InstallPopup(dialog);
+    int p = 0, c = 0;
+    for (;;) {
+        if (GetUserEvent(1, &p, &c) == 0) {
+            c = 4;  // nobody can answer any more: as Cancel
+            break;
+        }
+        if (p == dialog && (c == 5 || c == 4)) break;
+    }
+    if (c == 5) {
+        std::string text;
+        GetCtrlVal(dialog, 2, &text);
+        if (!text.empty()) {
+            char value[33];
+            vsys::format_into(value, sizeof value, "%s", text.c_str());
+            get_put_char(hdbc, 0, 0, CONFIG_WRITE, value);
+            char process[33];
+            get_put_char(hdbc, 1, recipe_num, CONFIG_READ, process);
+            if (parent_panel > 0)
+                SetPanelAttribute(parent_panel, ATTR_TITLE, vsys::strprintf("System=%s, %s", value, process).c_str());
+        }
+    }
+    DiscardPanel(dialog);
+}

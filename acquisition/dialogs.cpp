@@ -1,0 +1,205 @@
+// Rate and trigger dialogs: they edit the setup globals, which reach the store with the next save of changes.
+#include "acquisition/dialogs.h"
+
+#include "core/config_store.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/panel_framework.h"
+#include "platform/ui/userint.h"
+
+namespace {
+
+struct Rate {
+    int value;
+    const char* label;
+};
+constexpr Rate kRates[] = {
+    {10000, "10,000/sec/ch (Sample Period = 100 usec, screen update every 1.0 sec)"},
+    {8000, " 8,000/sec/ch (Sample Period = 125 usec, screen update every 1.0 sec)"},
+    {5000, " 5,000/sec/ch (Sample Period = 200 usec, screen update every 1.0 sec)"},
+    {4000, " 4,000/sec/ch (Sample Period = 250 usec, screen update every 1.0 sec)"},
+    {2000, " 2,000/sec/ch (Sample Period = 500 usec, screen update every 1.0 sec)"},
+    {1000, " 1,000/sec/ch (Sample Period = 1 msec, screen update every 1.0 sec)"},
+    {500, "   500/sec/ch (Sample Period = 2 msec, screen update every 1.0 sec)"},
+    {200, "   200/sec/ch (Sample Period = 5 msec, screen update every 1.0 sec)"},
+    {100, "   100/sec/ch (Sample Period = 10 msec, screen update every 1.0 sec)"},
+    {50, "    50/sec/ch (Sample Period = 20 msec, screen update every 1.0 sec)"},
+    {40, "    40/sec/ch (Sample Period = 25 msec, screen update every 1.0 sec)"},
+    {25, "    25/sec/ch (Sample Period = 40 msec, screen update every 1.0 sec)"},
+    {20, "    20/sec/ch (Sample Period = 50 msec, screen update every 1.0 sec)"},
+    {10, "    10/sec/ch (Sample Period = 100 msec, screen update every 1.0 sec)"},
+    {5, "     5/sec/ch (Sample Period = 200 msec, screen update every 1.0 sec)"},
+    {4, "     4/sec/ch (Sample Period = 250 msec, screen update every 1.0 sec)"},
+    {2, "     2/sec/ch (Sample Period = 500 msec, screen update every 1.0 sec)"},
+    {1, "     1/sec/ch (Sample Period = 1000 msec, screen update every 1.0 sec)"},
+    {-2, "     1 sample/ch every 2 sec"},
+    {-3, "     1 sample/ch every 3 sec"},
+    {-5, "     1 sample/ch every 5 sec"},
+    {-10, "     1 sample/ch every 10 sec"},
+    {-20, "     1 sample/ch every 20 sec"},
+    {-30, "     1 sample/ch every 30 sec"},
+    {-60, "     1 sample/ch every 60 sec"},
+    {-120, "     1 sample/ch every 120 sec"},
+    {-300, "     1 sample/ch every 300 sec"},
+};
+
+bool write_protected()
+{
+    if (recipe_num >= 3 && recipe_num <= 9000) return false;
+    MessagePopup("Setup Error", "This process is write protected.  Before you edit, you must use SAVE AS... to save a "
+                                "new process (see FILE menu).");
+    return true;
+}
+
+void offer_save()
+{
+    CoreHooks& h = core_hooks();
+    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+}
+
+bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0; }
+
+}  // namespace
+
+int DisplayConfig(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)panel;
+    (void)control;
+    (void)event;
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (write_protected()) return 0;
+    offer_save();
+    int dialog = LoadPanel(0, "daq_set.uir", 1);
+    if (dialog <= 0) return 0;
+    ClearListCtrl(dialog, 2);
+    for (const Rate& r : kRates) InsertListItem(dialog, 2, -1, r.label, r.value);
+    SetCtrlVal(dialog, 2, sample_rate_index);
+    InstallPopup(dialog);
+    return 0;
+}
+
+int ConfigureDAQ(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)control;
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (event != EVENT_COMMIT) return 0;
+    if (pending()) {
+        GetCtrlVal(panel, 2, &sample_rate_index);
+        sample_rate = sample_rate_index > 0 ? sample_rate_index : 1;
+    }
+    DiscardMyPanel(&panel);
+    return 0;
+}
+
+int display_trig(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)panel;
+    (void)control;
+    (void)event;
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (write_protected()) return 0;
+    offer_save();
+    int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "vt_setup.uir", 1);
+    if (dialog <= 0) return 0;
+    InsertListItem(dialog, 5, -1, "Disabled", 0);
+    InsertListItem(dialog, 2, -1, "Disabled", 0);
+    const int count = channels > 32 ? 32 : channels;
+    for (int n = 1; n <= count; ++n) {
+        if (!(VantrelChannelStatusBits & (1u << (n - 1)))) continue;
+        char name[33];
+        get_put_char(hdbc, 28, n, TAGS_READ, name);
+        if (name[0] == '\0') continue;
+        InsertListItem(dialog, 5, -1, name, n);
+        InsertListItem(dialog, 2, -1, name, n);
+    }
+    SetCtrlVal(dialog, 5, trig_ch);
+    SetCtrlVal(dialog, 2, trig_2_ch);
+    SetCtrlVal(dialog, 7, delay);
+    SetCtrlVal(dialog, 6, minimum_trig_width);
+    SetCtrlVal(dialog, 3, trig_type);
+    SetCtrlVal(dialog, 10, precoat_minimum);
+    SetCtrlVal(dialog, 9, trig_log);
+    SetCtrlVal(dialog, 11, trig_val);
+    SetCtrlVal(dialog, 8, trig_2_log);
+    SetCtrlVal(dialog, 4, trig_2_val);
+    alter_trigger_info(dialog, -1, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    trigger_check(dialog, -1, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    InstallPopup(dialog);
+    return 0;
+}
+
+int alter_trigger_info(int panel, int control, int event, void* data, int d1, int d2)
+{
+    if (event != EVENT_VAL_CHANGED) return 0;
+    if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
+    int mode = 0;
+    GetCtrlVal(panel, 3, &mode);
+    if (mode != 0 && mode != 1) return 0;
+    SetCtrlVal(panel, 15,
+               mode == 0 ? "Use Data Delay to continue to collect data after a trigger becomes false."
+                         : "Use Data Delay to continue to collect data after a trigger is detected.");
+    for (int ctrl : {10, 25, 19, 22}) SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
+    return 0;
+}
+
+int trigger_check(int panel, int control, int event, void* data, int d1, int d2)
+{
+    if (event != EVENT_VAL_CHANGED) return 0;
+    if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
+    int first = 0;
+    GetCtrlVal(panel, 5, &first);
+    if (first == 0) {
+        SetCtrlVal(panel, 2, 0);
+        SetCtrlAttribute(panel, 2, ATTR_DIMMED, 1);
+    } else {
+        SetCtrlAttribute(panel, 2, ATTR_DIMMED, 0);
+    }
+    return 0;
+}
+
+int trigger_ok(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)control;
+    (void)data;
+    (void)d1;
+    (void)d2;
+    if (event != EVENT_COMMIT) return 0;
+    if (!pending()) {
+        DiscardMyPanel(&panel);
+        return 0;
+    }
+    int new_delay = 0, width = 0;
+    GetCtrlVal(panel, 7, &new_delay);
+    GetCtrlVal(panel, 6, &width);
+    if (width > new_delay) {
+        MessagePopup("Trigger Error", "The Minimum Trigger Width must be <= to the Trigger Delay.");
+        return -1;
+    }
+    delay = new_delay;
+    minimum_trig_width = width;
+    short one = 0, two = 0;
+    GetCtrlVal(panel, 5, &one);
+    GetCtrlVal(panel, 2, &two);
+    trigger = static_cast<short>((one != 0) + (two != 0));
+    trig_ch = one;
+    trig_2_ch = two;
+    GetCtrlVal(panel, 3, &trig_type);
+    if (trig_type == 0) {
+        GetCtrlVal(panel, 10, &precoat_minimum);
+    } else {
+        precoat_minimum = 1000000000;
+        SetCtrlVal(panel, 10, precoat_minimum);
+    }
+    GetCtrlVal(panel, 9, &trig_log);
+    GetCtrlVal(panel, 11, &trig_val);
+    GetCtrlVal(panel, 8, &trig_2_log);
+    GetCtrlVal(panel, 4, &trig_2_val);
+    DiscardMyPanel(&panel);
+    return 0;
+}

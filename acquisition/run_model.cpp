@@ -1,0 +1,285 @@
+// Runs, wafers and wafer trace files: run rows, trace file headers, precoat split and the real-time hand-over.
+#include "acquisition/run_model.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/config_store.h"
+#include "core/db_statement.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/run_table.h"
+#include "core/sql_access.h"
+#include "core/text_utils.h"
+#include "platform/sys/format.h"
+#include "platform/sys/timing.h"
+#include "platform/ui/userint.h"
+
+char recipe_name[33] = "";
+char start_systemID_a[36] = "";
+vsys::FilePtr data_file;
+int save = 1;
+vsys::FilePtr pPlayback;
+int delay_index = 0;
+int precoat_counter = 0;
+short test_precoat_trace = 0;
+int realtime_run_counter = 0;
+short realtime_wafer_counter = 1;
+short daqbuf = 0;
+short transfer_error = 0;
+std::int32_t pedestal_ontime[5] = {0, 0, 0, 0, 0};
+int strip_x_position = 0;
+
+namespace {
+bool wafer_open = false;
+}
+
+bool wafer_file_open() { return wafer_open; }
+
+AcqContext& acq()
+{
+    static AcqContext context;
+    return context;
+}
+
+AcquisitionHooks& acquisition_hooks()
+{
+    static AcquisitionHooks hooks;
+    return hooks;
+}
+
+short get_trace_number(short channel)
+{
+    short count = 0;
+    for (int i = 1; i <= channel && i <= 32; ++i)
+        if (VantrelChannelStatusBits & (1u << (i - 1))) ++count;
+    return count;
+}
+
+namespace {
+
+int trace_position(const AcqContext& c, int channel)
+{
+    int k = 0;
+    for (int i = 1; i <= channel && i <= 32; ++i)
+        if (c.mask & (1u << (i - 1))) ++k;
+    return c.saved - k;
+}
+
+void run_sql(const std::string& sql)
+{
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+}
+
+// Other subsystems read the current run through these globals.
+void publish_run()
+{
+    run_num = acq().run;
+    num_of_wafers = acq().wafer;
+}
+
+std::string comment_text()
+{
+    char comment[300] = "";
+    if (sc_handle > 0) GetCtrlVal(sc_handle, 13, comment);
+    comment[64] = '\0';
+    return sql_quote(comment);
+}
+
+}  // namespace
+
+void capture_acquisition_setup()
+{
+    AcqContext& c = acq();
+    c.channels = channels > 32 ? 32 : channels;
+    c.mask = c.channels >= 32 ? VantrelChannelStatusBits : (VantrelChannelStatusBits & ((1u << c.channels) - 1u));
+    c.saved = 0;
+    for (int i = 1; i <= c.channels; ++i)
+        if (c.mask & (1u << (i - 1))) ++c.saved;
+    c.rate_index = sample_rate_index == 0 ? 1 : sample_rate_index;
+    c.rate = c.rate_index > 0 ? c.rate_index : 1;
+    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
+    for (int i = 0; i <= 32; ++i) {
+        c.slope[i] = channel_slope[i];
+        c.inter[i] = channel_inter[i];
+        c.type[i] = channel_type[i];
+    }
+    c.trigger = trigger;
+    c.trig_type = trig_type;
+    c.t1 = trace_position(c, trig_ch);
+    c.t2 = trace_position(c, trig_2_ch);
+    c.trig_log = trig_log;
+    c.trig_2_log = trig_2_log;
+    c.trig_val = trig_val;
+    c.trig_2_val = trig_2_val;
+    c.delay = delay;
+    c.minimum_trig_width = minimum_trig_width;
+    c.precoat_minimum = precoat_minimum;
+}
+
+std::string wafer_file_path(int run, int wafer)
+{
+    return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", vt_dir.c_str(), run, wafer);
+}
+
+std::string playback_list_path()
+{
+#ifdef VANTREL_REVIEW
+    return vsys::path_join(vt_dir, "review.tmp");
+#else
+    return vsys::path_join(vt_dir, "playback.tmp");
+#endif
+}
+
+bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values)
+{
+    if (!file) return false;
+    const std::size_t n = static_cast<std::size_t>(values);
+    if (std::fwrite(raw, sizeof(std::int16_t), n, file) != n) return false;
+    if (std::fwrite(pedestal_ontime, sizeof pedestal_ontime, 1, file) != 1) return false;
+    return std::fflush(file) == 0;
+}
+
+int startNewRun()
+{
+    AcqContext& c = acq();
+    c.wafer = 1;
+    determine_run(hdbc, &c.run);
+    publish_run();
+    char system[36], recipe[33], trace[33] = "", comment[65] = "None";
+    copy_bounded(system, c.system_id.c_str(), 35);
+    copy_bounded(recipe, c.recipe.c_str(), 32);
+    info_table({hdbc, 1, c.run, system, recipe, trace, comment, nullptr, nullptr});
+    if (sc_handle > 0) {
+        SetCtrlVal(sc_handle, 18, trace);
+        SetCtrlVal(sc_handle, 13, "Type comments here (up to 64 characters).");
+    }
+    return 1;
+}
+
+int Start()
+{
+#ifdef VANTREL_REVIEW
+    return 1;
+#else
+    AcqContext& c = acq();
+    if (save == 1) {
+        const std::string path = wafer_file_path(c.run, c.wafer);
+        data_file = vsys::open_file(path, "wb+");
+        wafer_open = true;
+        std::string now = TimeStr();
+        get_converted_date(save_date);
+        if (sc_handle > 0) {
+            SetCtrlVal(sc_handle, 12, now.c_str());
+            SetCtrlVal(sc_handle, 10, vsys::strprintf("# %i", c.wafer).c_str());
+        }
+        if (now.size() >= 8) now[2] = now[5] = '.';
+        copy_bounded(save_time, now.c_str(), 8);
+        if (!data_file) {
+            // This wafer goes unrecorded; acquisition itself goes on.
+            MessagePopup("DAQ Error", vsys::strprintf("Cannot create the wafer trace file %s.", path.c_str()).c_str());
+        } else {
+            std::fprintf(data_file.get(), "%s %s\n", save_time, save_date);
+            std::fflush(data_file.get());
+        }
+        if (pPlayback) {
+            std::fprintf(pPlayback.get(), "%d\t%d\t%.4lf %d\n", c.run, c.wafer, static_cast<double>(strip_x_position), 0);
+            std::fflush(pPlayback.get());
+        }
+    }
+    daqbuf = 0;
+    transfer_error = 0;
+    precoat_counter = 0;
+    delay_index = c.delay + 1;
+    return 0;
+#endif
+}
+
+int Stop()
+{
+    if (save == 0 || !wafer_open) return 0;
+    AcqContext& c = acq();
+    wafer_open = false;
+    data_file.reset();
+    const std::string comment = comment_text();
+    if (precoat_counter <= c.precoat_minimum) {
+        run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = %i WHERE RUN_NUM = %i", c.wafer, c.run));
+        run_sql(vsys::strprintf("UPDATE VT_INFO SET COMMENT = '%s' WHERE RUN_NUM = %i", comment.c_str(), c.run));
+        test_precoat_trace = 0;
+        return 0;
+    }
+    test_precoat_trace = 1;
+    char system[33];
+    get_put_char(hdbc, 0, 0, CONFIG_READ, system);
+    char system13[14];
+    copy_bounded(system13, system, 13);
+    std::string name = c.recipe;
+    const std::size_t at = name.find("PRECOAT");
+    if (at == std::string::npos || name.size() - at > 7) name = name.substr(0, 23) + " PRECOAT";
+    run_sql(vsys::strprintf("UPDATE VT_INFO SET COMMENT = '%s' WHERE RUN_NUM = %i", comment.c_str(), c.run));
+    if (c.wafer > 1) {
+        run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = %i WHERE RUN_NUM = %i", c.wafer - 1, c.run));
+        const int old_run = c.run;
+        determine_run(hdbc, &c.run);
+        publish_run();
+        vsys::rename_replace(wafer_file_path(old_run, c.wafer), wafer_file_path(c.run, 1));
+        char recipe[33], trace[33] = "", text[65];
+        copy_bounded(recipe, name.c_str(), 32);
+        char raw_comment[300] = "";
+        if (sc_handle > 0) GetCtrlVal(sc_handle, 13, raw_comment);
+        copy_bounded(text, raw_comment, 64);
+        info_table({hdbc, 1, c.run, system, recipe, trace, text, nullptr, nullptr});
+    }
+    run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = 1 WHERE RUN_NUM = %i", c.run));
+    const std::string trace = vsys::strprintf("%s:%.8d PRECOAT", system13, c.run);
+    run_sql(vsys::strprintf("UPDATE VT_INFO SET TRACE_ID = '%s' WHERE RUN_NUM = %i", sql_quote(trace.c_str()).c_str(),
+                            c.run));
+    run_sql(vsys::strprintf("UPDATE VT_INFO SET RECIPE = '%s' WHERE RUN_NUM = %i", sql_quote(name.c_str()).c_str(),
+                            c.run));
+    return 0;
+}
+
+void test_realtime()
+{
+#ifndef VANTREL_REVIEW
+    AcqContext& c = acq();
+    if (realtime_wafer_counter >= c.wafer && realtime_run_counter == c.run) return;
+    SetWaitCursor(1);
+    if (sc_handle > 0) {
+        SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x0000FF);
+        for (int ctrl : {7, 4, 2}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 1);
+    }
+    for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+    const int kept = c.run;
+    std::vector<short> buffer;
+    try {
+        buffer.assign(static_cast<std::size_t>(c.rate) * static_cast<std::size_t>(c.saved), 0);
+    } catch (const std::bad_alloc&) {
+        EXIT_NOW("NULL pointer returned.");
+        return;
+    }
+    short result = 1;
+    auto& hook = acquisition_hooks().test_trace;
+    if (hook_ready(hook, "the trace test (test_trace)"))
+        result = hook(buffer.data(), realtime_run_counter, realtime_wafer_counter, sc_handle, 2, "", c.recipe.c_str(),
+                      test_precoat_trace, 1);
+    if (result == 1) {
+        if (realtime_run_counter != kept) {
+            realtime_run_counter = kept;
+            realtime_wafer_counter = 1;
+        } else {
+            ++realtime_wafer_counter;
+        }
+    }
+    // The test reads other run rows; acquisition's own run (which a nested tick
+    // may have moved on) is what the globals show again.
+    publish_run();
+    if (sc_handle > 0) {
+        for (int ctrl : {7, 4, 2}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
+        if (daqbuf == 0 && transfer_error == 0) SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x00FF00);
+    }
+    for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    SetWaitCursor(0);
+#endif
+}

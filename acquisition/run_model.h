@@ -1,0 +1,79 @@
+// Runs, wafers and wafer trace files: the run state, opening and closing wafers, precoat split, real-time hand-over.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/sys/files.h"
+
+// What acquisition records with, fixed when it starts: reading another run's
+// row, reloading the setup or opening a dialog changes the setup globals but
+// never these.
+struct AcqContext {
+    bool active = false;
+    int channels = 0;
+    std::uint32_t mask = 0;
+    int saved = 0;          // enabled channels
+    int rate_index = 1;     // rate code
+    int rate = 1;           // scans per block
+    double volts_per_count = 0.0006103515625;
+    std::array<double, 33> slope {};
+    std::array<double, 33> inter {};
+    std::array<int, 33> type {};
+    int trigger = 0, trig_type = 0;
+    int t1 = 0, t2 = 0;     // positions of the trigger channels within a scan
+    int trig_log = 1, trig_2_log = 1;
+    double trig_val = 0, trig_2_val = 0;
+    int delay = 0, minimum_trig_width = 0, precoat_minimum = 0;
+    int run = 0;            // run and wafer being recorded
+    int wafer = 1;
+    std::string recipe;     // process name of the run rows
+    std::string system_id;  // system name at start
+};
+AcqContext& acq();
+// Takes the current setup globals into the context (channel, rate, scaling and trigger settings).
+void capture_acquisition_setup();
+
+// Run state.
+extern char recipe_name[33];
+extern char start_systemID_a[36];
+extern vsys::FilePtr data_file;
+extern int save;
+extern vsys::FilePtr pPlayback;
+extern int delay_index;
+extern int precoat_counter;
+extern short test_precoat_trace;
+extern int realtime_run_counter;
+extern short realtime_wafer_counter;
+extern short daqbuf;
+extern short transfer_error;
+extern std::int32_t pedestal_ontime[5];
+extern int strip_x_position;
+
+// True from Start (recording) to Stop, even when the file itself could not be created or written.
+bool wafer_file_open();
+
+int startNewRun();
+int Start();
+int Stop();
+void test_realtime();
+short get_trace_number(short channel);
+
+// "%s/SC_DATA/%.8d.%.3d" of the working directory.
+std::string wafer_file_path(int run, int wafer);
+// The playback list of this edition in the working directory.
+std::string playback_list_path();
+// Appends one raw block (saved x rate values) and the zero trailer; false when the write failed.
+bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values);
+
+// The trace test of the trace-testing subsystem, filled when that subsystem is built.
+using TestTraceFn = std::function<short(short* buffer, int run, short wafer, int panel, int mode, const char* trace_id,
+                                        const char* recipe, short precoat, short plot)>;
+struct AcquisitionHooks {
+    TestTraceFn test_trace;
+};
+AcquisitionHooks& acquisition_hooks();

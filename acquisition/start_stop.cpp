@@ -1,0 +1,320 @@
+// Arming and disarming acquisition: every check and preparation before buffered input starts, and the way back.
+#include "acquisition/start_stop.h"
+
+#include <cstdlib>
+#include <new>
+#include <cstring>
+
+#include "acquisition/axes.h"
+#include "acquisition/daq_loop.h"
+#include "acquisition/run_model.h"
+#include "board/board_api.h"
+#include "board/board_setup.h"
+#include "board/tc_calibration.h"
+#include "core/config_store.h"
+#include "core/db_statement.h"
+#include "core/globals.h"
+#include "core/hooks.h"
+#include "core/panel_framework.h"
+#include "core/errors.h"
+#include "core/run_table.h"
+#include "core/schema.h"
+#include "core/shared_buffers.h"
+#include "core/sql_access.h"
+#include "core/text_utils.h"
+#include "platform/sys/format.h"
+#include "platform/sys/timing.h"
+#include "platform/ui/userint.h"
+
+#ifndef VANTREL_REVIEW
+namespace {
+
+constexpr int kDimmedWhileRunning[] = {3, 27, 14, 4, 37, 34, 47, 56, 51};
+constexpr int kUndimmedAtStop[] = {56, 24, 2, 37, 27, 14, 4, 3, 34, 47, 51};
+
+void toggle_off() { SetCtrlVal(sc_handle, 2, 0); }
+
+// The board reads its own copy of the setup.
+void copy_board_setup()
+{
+    auto& b = vboard::board_setup();
+    b.channels = channels > 32 ? 32 : channels;
+    b.channel_status_bits = VantrelChannelStatusBits;
+    b.sample_rate = sample_rate < 1 ? 1 : sample_rate;
+    for (int c = 0; c <= 32; ++c) {
+        b.channel_type[c] = channel_type[c];
+        b.channel_slope[c] = channel_slope[c];
+        b.channel_inter[c] = channel_inter[c];
+    }
+}
+
+bool channel_enabled(int channel)
+{
+    return channel >= 1 && channel <= channels && channel <= 32 && (VantrelChannelStatusBits & (1u << (channel - 1)));
+}
+
+void set_running_controls(bool running)
+{
+    if (running) {
+        for (int item : kDimmedWhileRunning) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+    } else {
+        for (int item : kUndimmedAtStop) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    }
+    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, running ? 1 : 0);
+    SetCtrlAttribute(sc_handle, 5, ATTR_DIMMED, running ? 1 : 0);
+}
+
+void trigger_notice()
+{
+    if (trigger == 1)
+        MessagePopup("", "Data collection will begin when Data Collection 1 trigger is true.");
+    else if (trigger == 2)
+        MessagePopup("", "Data collection will begin when Data Collection 1 and 2 triggers are true.");
+}
+
+void close_stored_data_windows()
+{
+    for (int* p : {&spc_panel, &list_panel, &spc_chart_selections, &compare_panel})
+        if (*p > 0) DiscardMyPanel(p);
+    free_mem();
+    por_free_mem();
+    menu_tile(1, 62, nullptr, parent_panel);
+}
+
+int start_sequence()
+{
+    CoreHooks& h = core_hooks();
+    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+    copy_board_setup();
+    if (VantrelInitialize() != 0) {
+        toggle_off();
+        return -1;
+    }
+    DeleteGraphPlot(sc_handle, 14, -1, VAL_IMMEDIATE_DRAW);
+    GraphInfo.clear();
+    GraphInfoEntries = 0;
+    daqbuf = 0;
+    transfer_error = 0;
+    aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
+    SetCtrlVal(sc_handle, 23, "0");
+    const int span = sample_rate_index > 0 ? sc_points / (sample_rate < 1 ? 1 : sample_rate)
+                                           : sc_points * std::abs(sample_rate_index);
+    SetCtrlVal(sc_handle, 24, vsys::strprintf("%i", span).c_str());
+    daq_tick_count = -1;
+    strip_x_position = 0;
+    int enabled = 0;
+    for (int c = 1; c <= channels && c <= 32; ++c)
+        if (VantrelChannelStatusBits & (1u << (c - 1))) ++enabled;
+    saved_channels = static_cast<std::uint8_t>(enabled);
+    int checked = 1;
+    if (GetMenuBarAttribute(handle_menu, 14, ATTR_CHECKED, &checked) < 0) checked = 1;
+    save = checked ? 1 : 0;
+    if (saved_channels == 0) {
+        toggle_off();
+        MessagePopup("Setup error",
+                     "No channels have been selected.  Please turn on at least one input channel (see Channel Setup "
+                     "under the Configure menu bar).");
+        close_stored_data_windows();
+        trigger_notice();
+        MessagePopup("DAQ Error", "Cannot start data collection");
+        return 0;
+    }
+    // The loop reads the trigger channels' places in each scan: a channel that
+    // is not recorded has none.
+    if ((trigger >= 1 && !channel_enabled(trig_ch)) || (trigger >= 2 && !channel_enabled(trig_2_ch))) {
+        toggle_off();
+        MessagePopup("Trigger Error",
+                     "A trigger condition uses a channel that is not enabled.  Please choose an enabled channel "
+                     "(see Triggers under the Configure menu bar).");
+        return -1;
+    }
+    close_stored_data_windows();
+    trigger_notice();
+    SetWaitCursor(1);
+    try {
+        global_scaled_data.assign(static_cast<std::size_t>(saved_channels) * static_cast<std::size_t>(sample_rate), 0.0);
+    } catch (const std::bad_alloc&) {
+        SetWaitCursor(0);
+        MessagePopup("Start Error", "Out of memory.");
+        toggle_off();
+        return -1;
+    }
+    get_put_char(hdbc, 0, 0, CONFIG_READ, start_systemID_a);
+    get_put_char(hdbc, 1, recipe_num, CONFIG_READ, recipe_name);
+    names(-1, 0, 0, 1);
+    if (char* p = std::strstr(recipe_name, "PRECOAT")) *p = '\0';
+    right_text_trim(recipe_name);
+    if (recipe_name[0] == '\0') copy_bounded(recipe_name, "INVALID RECIPE", 32);
+    SetCtrlAttribute(sc_handle, 23, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, 24, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, 14, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, 15, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x00FF00);
+    SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 0);
+    check_tables(&hdbc);
+    for (int ctrl : {11, 12, 18, 13, 8}) SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, save != 0 ? 1 : 0);
+    SetCtrlAttribute(sc_handle, 10, ATTR_VISIBLE, 1);
+
+    capture_acquisition_setup();
+    AcqContext& c = acq();
+    c.recipe = recipe_name;
+    c.system_id = start_systemID_a;
+    c.wafer = 1;
+    bool inserted = false;
+    if (save != 0) {
+        startNewRun();
+        inserted = true;
+        SetCtrlVal(sc_handle, 8, start_systemID_a);
+        if (current_file_index != -1) {
+            current_file_index = 1;
+            if (realtime_panel == -1) {
+                int loaded = LoadPanel(sc_handle, "realtime.uir", 1);
+                realtime_panel = loaded > 0 ? loaded : -1;
+            }
+            realtime_wafer_counter = 1;
+            realtime_run_counter = c.run;
+        }
+    } else {
+        c.run = 0;
+        run_num = 0;
+    }
+    // A new run row resets the converter scale: the run records with the scale it has now.
+    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
+    ClearStripChart(sc_handle, 20);
+    for (auto& v : pedestal_ontime) v = 0;
+    set_running_controls(true);
+    SetWaitCursor(0);
+    copy_board_setup();
+    loadTcCalibration();
+    const int status = VantrelStartBufferedAnalogIn(sample_rate);
+    if (status == 0) {
+        pPlayback = vsys::open_file(playback_list_path(), "w+");
+        old_edge_test = 0;
+        Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
+        c.active = true;
+        Start();
+        InstallCtrlCallback(sc_handle, 25, DaqLoop, nullptr);
+        return 0;
+    }
+    MessagePopup("DAQ Error", "Cannot start data collection");
+    toggle_off();
+    global_scaled_data.clear();
+    global_scaled_data.shrink_to_fit();
+    // Undo what the start did, so a failed start leaves no empty run behind.
+    VantrelKillBufferedAnalogIn();
+    if (inserted) {
+        const std::string sql = vsys::strprintf("DELETE FROM VT_INFO WHERE RUN_NUM = %i", c.run);
+        if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+    }
+    set_running_controls(false);
+    SetCtrlAttribute(sc_handle, 13, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0xFFFFFF);
+    return 0;
+}
+
+int stop_sequence()
+{
+    InstallCtrlCallback(sc_handle, 25, IdleLoop, nullptr);
+    VantrelKillBufferedAnalogIn();
+    pPlayback.reset();
+    global_scaled_data.clear();
+    global_scaled_data.shrink_to_fit();
+    SetWaitCursor(1);
+    SetCtrlAttribute(sc_handle, 21, ATTR_VISIBLE, 0);
+    SetCtrlVal(sc_handle, 15, 0);
+    SetCtrlAttribute(sc_handle, 15, ATTR_LABEL_TEXT, "Status");
+    AcqContext& c = acq();
+    const bool was_recording = wafer_file_open();
+    Stop();
+    if (was_recording && save != 0 && c.trigger != 0 && !(Flags & FLAG_TRIGGER_ACTIVE)) {
+        vsys::delete_file(wafer_file_path(c.run, c.wafer));
+        --c.wafer;
+        num_of_wafers = c.wafer;
+        if (c.wafer < 1) {
+            const std::string sql = vsys::strprintf("DELETE FROM VT_INFO WHERE RUN_NUM = %i", c.run);
+            if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+        }
+    }
+    c.active = false;
+    set_running_controls(false);
+    SetMenuBarAttribute(handle_menu, 14, ATTR_CHECKED, 1);
+    SetWaitCursor(0);
+    return 0;
+}
+
+}  // namespace
+#endif
+
+int start_stop(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)panel;
+    (void)control;
+    (void)data;
+    (void)d1;
+    (void)d2;
+#ifdef VANTREL_REVIEW
+    (void)event;
+    return 1;
+#else
+    if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
+    int on = 0;
+    GetCtrlVal(sc_handle, 2, &on);
+    SetCtrlAttribute(sc_handle, 13, ATTR_VISIBLE, on == 1 ? 1 : 0);
+    if (on == 1) {
+        if (acq().active) return 0;
+        return start_sequence();
+    }
+    if (!acq().active) return 0;
+    return stop_sequence();
+#endif
+}
+
+int pause(int panel, int control, int event, void* data, int d1, int d2)
+{
+    (void)panel;
+    (void)control;
+    (void)data;
+    (void)d1;
+    (void)d2;
+#ifdef VANTREL_REVIEW
+    (void)event;
+    return 0;
+#else
+    if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
+    int playing = 0, paused = 0;
+    GetCtrlVal(sc_handle, 3, &playing);
+    GetCtrlVal(sc_handle, 4, &paused);
+    if (paused == 0 || playing != 0) return 1;
+    InstallCtrlCallback(sc_handle, 25, IdleLoop, nullptr);
+    int dim3 = 0, dim2 = 0;
+    GetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, &dim3);
+    GetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, &dim2);
+    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, 1);
+    SetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, 1);
+    daqbuf = 0;
+    transfer_error = 0;
+    int running = 0;
+    GetCtrlVal(sc_handle, 2, &running);
+    while (paused == 1 && sc_handle > 0) {
+        int p = 0, c = 0;
+        GetUserEvent(0, &p, &c);
+        if (sc_handle <= 0 || GetCtrlVal(sc_handle, 4, &paused) < 0) break;
+        if (running == 1) {
+            int ready = 0;
+            VantrelCheckBufferedAnalogIn(&ready);
+            if (ready) {
+                void* block = nullptr;
+                char fill = 0;
+                VantrelGetBufferedAnalogInBinary(&block, &fill);
+            }
+        }
+        // Let the board and the clock move on instead of spinning.
+        if (paused == 1) Delay(0.05);
+    }
+    if (sc_handle <= 0) return 1;
+    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, dim3);
+    SetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, dim2);
+    if (running == 1) InstallCtrlCallback(sc_handle, 25, DaqLoop, nullptr);
+    return 1;
+#endif
+}

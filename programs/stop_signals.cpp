@@ -1,0 +1,28 @@
+// A signal-waiting thread turns stop signals into a quit of the user-interface loop.
+#include "programs/stop_signals.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <thread>
+
+#include "platform/ui/ui_loop.h"
+#include "platform/ui/userint.h"
+
+void install_stop_signals()
+{
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    // Handlers may not touch the model; the waiting thread posts the quit to
+    // the user-interface thread instead. It lives until the process ends.
+    std::thread([stops] {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&stops, &signal) == 0) vui::post_task([] { QuitUserInterface(0); });
+        }
+    }).detach();
+}

@@ -1,0 +1,7 @@
+// Ending the program cleanly on SIGTERM, SIGINT or SIGHUP, as a service manager or Ctrl+C asks.
+#pragma once
+
+// Blocks the stop signals in the calling thread (and so in every thread started
+// after it: call it first in main) and starts a thread that waits for them and
+// asks the user interface to quit, so the normal shutdown runs.
+void install_stop_signals();

@@ -1,0 +1,18 @@
+// Every panel file of the main window loads with the callbacks both programs register.
+#include <gtest/gtest.h>
+
+#include "acquisition/install.h"
+#include "core/callbacks.h"
+#include "tests/support/temp_dir.h"
+
+TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
+{
+    vui::clear_callback_registry();
+    vui::register_callbacks(core_callbacks());
+    install_acquisition();
+    for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
+                             "SystemName.uir", "right.uir", "playback.uir"}) {
+        vsys::Result r = vui::check_panel_file(vtest::bin_dir() + "/panels/" + file);
+        EXPECT_TRUE(r.ok) << file << ": " << r.error;
+    }
+}

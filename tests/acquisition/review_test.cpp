@@ -1,0 +1,19 @@
+// The review edition: the same main window without the start/stop toggle, and no acquisition.
+#include "tests/acquisition/acq_fixture.h"
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, ReviewHasNoAcquisition)
+{
+    EXPECT_FALSE(ui.visible(sc_handle, 2));
+    EXPECT_EQ(start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 0);
+    EXPECT_EQ(Start(), 1);
+    EXPECT_FALSE(acq().active);
+    EXPECT_EQ(vsys::path_filename(playback_list_path()), "review.tmp");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// Start refusals and their messages, pause, a board failure while running, and what a stop restores.
+#include "tests/acquisition/acq_fixture.h"
+
+#include "platform/sys/thread_pool.h"
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, StartWithoutAnyChannelIsRefusedWithItsMessages)
+{
+    VantrelChannelStatusBits = 0;
+    ui.answer(1);
+    ui.answer(1);
+    ui.answer(1);
+    ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+    ASSERT_EQ(ui.popups().size(), 3u);
+    EXPECT_EQ(ui.popups()[0].title, "Setup error");
+    EXPECT_EQ(ui.popups()[0].text,
+              "No channels have been selected.  Please turn on at least one input channel (see Channel Setup under "
+              "the Configure menu bar).");
+    EXPECT_EQ(ui.popups()[1].text, "Data collection will begin when Data Collection 1 trigger is true.");
+    EXPECT_EQ(ui.popups()[2].title, "DAQ Error");
+    EXPECT_EQ(ui.popups()[2].text, "Cannot start data collection");
+    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_FALSE(acq().active);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
+}
+
+TEST_F(AcqTest, TriggerOnAChannelThatIsNotRecordedIsRefused)
+{
+    for (auto [one, two, conditions] : {std::tuple {5, 0, 1}, std::tuple {1, 4, 2}}) {
+        trig_ch = static_cast<short>(one);
+        trig_2_ch = static_cast<short>(two);
+        trigger = static_cast<short>(conditions);
+        ui.answer(1);
+        ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+        EXPECT_EQ(popup_titles().back(), "Trigger Error");
+        EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+        EXPECT_FALSE(acq().active);
+    }
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
+    EXPECT_FALSE(board->stats().running);
+}
+
+TEST_F(AcqTest, AFailedBufferedStartUndoesTheRunRowAndTheDimming)
+{
+    vsys::inject_thread_start_failure(true);
+    for (int i = 0; i < 3; ++i) ui.answer(1);  // the notice, the DAQ Error, the board's own box
+    ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+    ui.pump();
+    vsys::inject_thread_start_failure(false);
+    bool reported = false;
+    for (const auto& p : ui.popups()) reported |= p.title == "DAQ Error" && p.text == "Cannot start data collection";
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
+    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    EXPECT_FALSE(ui.dimmed(sc_handle, 5));
+    EXPECT_TRUE(global_scaled_data.empty());
+}
+
+TEST_F(AcqTest, StartDimsTheSetupCommandsAndStopRestoresThem)
+{
+    start();
+    EXPECT_TRUE(acq().active);
+    for (int item : {27, 37, 14, 47}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    EXPECT_TRUE(ui.dimmed(sc_handle, 5));
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0x00FF00);
+    EXPECT_EQ(calls, std::vector<std::string> {"saveAllAndExport:0"});
+    stop();
+    for (int item : {27, 37, 14, 47}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    EXPECT_FALSE(ui.dimmed(sc_handle, 5));
+    EXPECT_EQ(ui.label(sc_handle, 15), "Status");
+}
+
+TEST_F(AcqTest, PauseDropsTheBlocksThatArriveAndResumesWhereItWas)
+{
+    source->ch1 = "0011111111111111111111";
+    start();
+    tick(4);
+    const auto before = vsys::file_size(trace_file(1, 1)).value_or(0);
+    ui.after_pumps(40, [&] { ui.set(sc_handle, 4, 0); });
+    ASSERT_TRUE(ui.set(sc_handle, 4, 1));
+    // Two seconds went by in the pause; their blocks were dropped.
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before);
+    EXPECT_FALSE(ui.dimmed(sc_handle, 2));
+    tick(2);
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + 2 * 80);
+    stop();
+}
+
+TEST_F(AcqTest, PauseIsRefusedWhilePlaybackIsOn)
+{
+    SetCtrlVal(sc_handle, 3, 1);
+    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 1);
+    SetCtrlVal(sc_handle, 4, 1);
+    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 1);
+}
+
+TEST_F(AcqTest, BoardFailureStopsThroughTheStopSequence)
+{
+    source->ch1 = "0011111111111111";
+    start();
+    tick(4);
+    board->unplug();
+    // The transfer thread notices within its read time-out.
+    for (int k = 0; k < 40 && VantrelStatus.load() != 200; ++k) {
+        vsys::advance_clock(0.5);
+        wait_real([] { return VantrelStatus.load() == 200; }, 0.05);
+    }
+    ASSERT_EQ(VantrelStatus.load(), 200);
+    DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+    EXPECT_FALSE(acq().active);
+    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    // The wafer that was being collected is kept.
+    EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0"), "1|1");
+    EXPECT_TRUE(vsys::file_exists(trace_file(1, 1)));
+}
+
+}  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, StatusIndicatorShowsABlockErrorThenTurnsYellow)
+{
+    board->inject_block_error(3, 2);
+    source->ch1 = "0011111111111111";
+    start();
+    tick(3);
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0x00FF00);
+    tick();
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0xFF0000);
+    EXPECT_EQ(ui.label(sc_handle, 15), "Error = 2");
+    tick();
+    EXPECT_EQ(ui.attribute(sc_handle, 15, ATTR_CTRL_COLOR), 0xFFFF00);
+    EXPECT_EQ(ui.label(sc_handle, 15), "Error = 2");
+    stop();
+    // The block with the error was still recorded.
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), 20u + 4 * 80);
+}
+
+}  // namespace

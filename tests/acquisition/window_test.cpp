@@ -1,0 +1,250 @@
+// The main window, its menu bar and dialogs, axis rounding, legend, zoom and cursor read-out.
+#include "tests/acquisition/acq_fixture.h"
+
+#include "acquisition/zoom.h"
+#include "core/ini_file.h"
+
+namespace {
+
+using acqtest::AcqTest;
+
+struct AxisCase {
+    double min, max;
+    double lo, hi;
+    int divisions, precision;
+};
+
+TEST(AutoAxis, RoundsToNiceLimits)
+{
+    const AxisCase cases[] = {
+        {0, 100, 0, 100, 10, 0},       {0, 1, 0, 1, 10, 2},        {0, 10, 0, 10, 10, 1},
+        {3.7, 58.2, 0, 60, 12, 1},     {0, 7, 0, 7, 14, 1},        {-11, 11, -11, 11, 22, 1},
+        {2, 2, 1, 2, 10, 1},           {1000000, 2000000, 1000000, 2000000, 5, 0},
+        {0, 0.013, 0, 0.013, 13, 2},   {0, 17000000, 0, 20000000, 5, 0},
+    };
+    for (const AxisCase& c : cases) {
+        double lo = c.min, hi = c.max;
+        int n = 0, p = 0;
+        auto_axis(&lo, &hi, &n, &p);
+        EXPECT_NEAR(lo, c.lo, 1e-12) << c.min << ".." << c.max;
+        EXPECT_NEAR(hi, c.hi, 1e-9) << c.min << ".." << c.max;
+        EXPECT_EQ(n, c.divisions) << c.min << ".." << c.max;
+        EXPECT_EQ(p, c.precision) << c.min << ".." << c.max;
+    }
+}
+
+TEST_F(AcqTest, MainWindowShowsTitleLegendAndIdleClock)
+{
+    EXPECT_EQ(ui.title(parent_panel), "System=TOOL_A, ETCH");
+    EXPECT_EQ(ui.plain_items(legend_panel, 3), (std::vector<std::string> {"CH1", "CH2", "CH3"}));
+    const auto items = ui.items(legend_panel, 3);
+    ASSERT_EQ(items.size(), 3u);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "\033fg%.6XCH1",
+                  static_cast<int>(get_default_color(1)) & 0xFFFFFF);
+    EXPECT_EQ(items[0].label, expected);
+    EXPECT_FALSE(ui.visible(sc_handle, 13));
+    EXPECT_FALSE(ui.visible(sc_handle, 14));
+    SetCtrlAttribute(sc_handle, 25, ATTR_ENABLED, 1);
+    ui.advance(1.0);
+    EXPECT_EQ(ui.text(sc_handle, 16), "09:30:01");
+    EXPECT_EQ(ui.text(sc_handle, 17), "2026/03/14");
+}
+
+TEST_F(AcqTest, AboutBoxAndRealTimeMenuItem)
+{
+    ASSERT_TRUE(ui.pick(handle_menu, 65));
+    const int about = ui.modal_panel();
+    ASSERT_GT(about, 0);
+    EXPECT_EQ(ui.text(about, 9), "Version 6.96");
+    ASSERT_TRUE(ui.press(about, 2));
+    EXPECT_FALSE(ui.menu_item(handle_menu, 53)->checked);
+    ASSERT_TRUE(ui.pick(handle_menu, 53));
+    EXPECT_EQ(current_file_index, 0);
+    char text[33];
+    EXPECT_STREQ(get_put_char(hdbc, 0, 8, CONFIG_READ, text), "0 1");
+    ASSERT_TRUE(ui.pick(handle_menu, 53));
+    EXPECT_EQ(current_file_index, -1);
+    EXPECT_STREQ(get_put_char(hdbc, 0, 8, CONFIG_READ, text), "0 0");
+    // A rebuilt bar shows the state again.
+    current_file_index = 0;
+    update_menu();
+    EXPECT_TRUE(ui.menu_item(handle_menu, 53)->checked);
+}
+
+TEST_F(AcqTest, RateDialogStoresOnlyPendingChanges)
+{
+    ASSERT_TRUE(ui.pick(handle_menu, 27));
+    int dialog = ui.modal_panel();
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.items(dialog, 2).size(), 27u);
+    EXPECT_EQ(ui.items(dialog, 2)[21].label, "     1 sample/ch every 10 sec");
+    ASSERT_TRUE(ui.select(dialog, 2, 21));
+    ASSERT_TRUE(ui.press(dialog, 3));
+    EXPECT_EQ(sample_rate_index, -10);
+    EXPECT_EQ(sample_rate, 1);
+    EXPECT_FALSE(ui.panel_exists(dialog));
+    recipe_num = 1;
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(handle_menu, 27));
+    EXPECT_EQ(popup_titles().back(), "Setup Error");
+}
+
+TEST_F(AcqTest, TriggerDialogChecksWidthAndCountsConditions)
+{
+    ASSERT_TRUE(ui.pick(handle_menu, 37));
+    int dialog = ui.modal_panel();
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.plain_items(dialog, 5), (std::vector<std::string> {"Disabled", "CH1", "CH2", "CH3"}));
+    ASSERT_TRUE(ui.set(dialog, 6, 6));
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(dialog, 12));
+    EXPECT_EQ(popup_titles().back(), "Trigger Error");
+    EXPECT_TRUE(ui.panel_exists(dialog));
+    EXPECT_EQ(minimum_trig_width, 2);
+    ASSERT_TRUE(ui.set(dialog, 6, 5));
+    ASSERT_TRUE(ui.select(dialog, 2, 3));
+    ASSERT_TRUE(ui.set(dialog, 3, 1));  // edge mode hides the precoat minimum
+    EXPECT_FALSE(ui.visible(dialog, 10));
+    ASSERT_TRUE(ui.press(dialog, 12));
+    EXPECT_EQ(minimum_trig_width, 5);
+    EXPECT_EQ(trigger, 2);
+    EXPECT_EQ(trig_2_ch, 3);
+    EXPECT_EQ(trig_type, 1);
+    EXPECT_EQ(precoat_minimum, 1000000000);
+    // Disabling condition 1 disables condition 2 too.
+    ASSERT_TRUE(ui.pick(handle_menu, 37));
+    dialog = ui.modal_panel();
+    ASSERT_TRUE(ui.select(dialog, 5, 0));
+    EXPECT_TRUE(ui.dimmed(dialog, 2));
+    ASSERT_TRUE(ui.press(dialog, 12));
+    EXPECT_EQ(trigger, 0);
+}
+
+TEST_F(AcqTest, StripChartWidthIsLimitedToItsPoints)
+{
+    setup_three_channels(100);
+    ASSERT_TRUE(ui.pick(handle_menu, 73));
+    int dialog = ui.modal_panel();
+    ASSERT_GT(dialog, 0);
+    SetCtrlAttribute(dialog, 4, ATTR_MAX_VALUE, 100000);
+    ASSERT_TRUE(ui.set(dialog, 4, 1000));
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(dialog, 11));
+    EXPECT_EQ(popup_titles().back(), "Strip Chart Error");
+    EXPECT_EQ(sc_points, 10000);
+    EXPECT_EQ(ui.text(sc_handle, 24), "100");
+    // One sample every 10 s: 300 s are 30 points.
+    setup_three_channels(-10);
+    get_put_number(10, 0, NUMBER_T_WRITE, 300);
+    aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
+    EXPECT_EQ(sc_points, 30);
+    EXPECT_EQ(ui.text(sc_handle, 24), "300");
+}
+
+TEST_F(AcqTest, LegendWidthFromTheIniIsClamped)
+{
+    int panel_width = 0;
+    GetPanelAttribute(sc_handle, ATTR_WIDTH, &panel_width);
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 100);
+    for (auto [text, width] : {std::pair {"5", 20}, std::pair {"99999", panel_width - 200}}) {
+        char value[kIniValueSize];
+        std::snprintf(value, sizeof value, "%s", text);
+        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_WIDTH", value);
+        resize_legend(legend_panel, EVENT_PANEL_SIZE, nullptr, 1, 0);
+        EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), width) << text;
+    }
+}
+
+TEST_F(AcqTest, CursorReadOutAndZoomSteps)
+{
+    names(-2, 0, 0, 0);
+    SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetCtrlAttribute(sc_handle, 14, ATTR_NUM_CURSORS, 2);
+    SetCursorAttribute(sc_handle, 14, 1, ATTR_CURSOR_MODE, VAL_FREE_FORM);
+    SetCursorAttribute(sc_handle, 14, 2, ATTR_CURSOR_MODE, VAL_FREE_FORM);
+    SetGraphCursor(sc_handle, 14, 1, 1.0, 2.0);
+    SetGraphCursor(sc_handle, 14, 2, 4.0, 6.0);
+    SetCursorText();
+    EXPECT_EQ(ui.text(sc_handle, 26), "X1=1.0000 Y1=2.0000 X2=4.0000 Y2=6.0000 dX=-3.0000 dY=-4.0000");
+    EXPECT_TRUE(ui.visible(sc_handle, 26));
+
+    auto choose = [&](int value) {
+        ASSERT_TRUE(ui.right_click(sc_handle, 14, 50, 50));
+        const int menu = ui.find_panel("TOOLS");
+        ASSERT_GT(menu, 0);
+        EXPECT_EQ(ui.items(menu, 2).size(), 24u);
+        int index = -1;
+        GetIndexFromValue(menu, 2, &index, value);
+        ASSERT_TRUE(ui.select(menu, 2, index));
+        EXPECT_FALSE(ui.panel_exists(menu));
+    };
+    SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    choose(2);  // Zoom In X
+    int xm = 0, ym = 0;
+    double x0, x1, y0, y1;
+    GetAxisRange(sc_handle, 14, &xm, &x0, &x1, &ym, &y0, &y1);
+    EXPECT_DOUBLE_EQ(x0, 2.5);
+    EXPECT_DOUBLE_EQ(x1, 7.5);
+    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_XDIVISIONS), 10);
+    choose(8);  // Zoom Restore before any playback
+    GetAxisRange(sc_handle, 14, &xm, &x0, &x1, &ym, &y0, &y1);
+    EXPECT_DOUBLE_EQ(x0, 0.0);
+    EXPECT_DOUBLE_EQ(x1, 10.0);
+    EXPECT_DOUBLE_EQ(y0, -1.0);
+    EXPECT_DOUBLE_EQ(y1, 11.0);
+    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_YDIVISIONS), 12);
+    choose(13);  // Cursor 1 with cursors shown: all off
+    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_NUM_CURSORS), 0);
+    EXPECT_FALSE(ui.visible(sc_handle, 26));
+}
+
+TEST_F(AcqTest, ExitIsRefusedWhileAcquiringAndAskedOtherwise)
+{
+    start();
+    ui.answer(1);
+    ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+    EXPECT_EQ(ui.popups().back().text,
+              "Data collection is in progress.  Please stop data collection, by pressing the STOP button, before "
+              "exiting.");
+    EXPECT_EQ(ui.ival(sc_handle, 7), 0);
+    stop();
+    ui.answer_no();
+    ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+    EXPECT_EQ(ui.popups().back().text, "Are sure you want to exit Vantrel?");
+    EXPECT_GT(sc_handle, 0);
+}
+
+}  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+TEST_F(AcqTest, TraceDialogHidesTracesAndCancelRestores)
+{
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    EXPECT_EQ(popup_titles().back(), "Hide/Display Trace Error");
+    start();
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    int dialog = ui.modal_panel();
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.plain_items(dialog, 5), (std::vector<std::string> {"All", "CH1", "CH2", "CH3"}));
+    ASSERT_TRUE(ui.check(dialog, 5, 0, false));
+    ASSERT_TRUE(ui.check(dialog, 5, 1, true));
+    ASSERT_TRUE(ui.check(dialog, 5, 3, true));
+    ASSERT_TRUE(ui.press(dialog, 2));
+    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
+    EXPECT_TRUE(ui.visible(legend_panel, 2));
+    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    dialog = ui.modal_panel();
+    EXPECT_EQ(ui.items(dialog, 5)[2].checked, false);
+    EXPECT_EQ(ui.items(dialog, 5)[3].checked, true);
+    ASSERT_TRUE(ui.check(dialog, 5, 2, true));
+    ASSERT_TRUE(ui.press(dialog, 3));  // cancel: exactly the subset again
+    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
+    stop();
+}
+
+}  // namespace
