@@ -17,8 +17,7 @@ if [[ -f "$INI" ]] && grep -q '^DIR[ =]' "$INI"; then
 else
   printf '\n[VANTREL]\nDIR = %s\n' "$DEMO" >> "$INI"
 fi
-echo "Starting Vantrel. So far it is the foundation only: it checks that it can start and says so;"
-echo "windows, database and acquisition arrive with the next steps."
+echo "Starting Vantrel on the simulated board (Ctrl+C ends it)."
 # The browser view's address: VANTREL_HTTP (ADDRESS:PORT or PORT), 127.0.0.1:8080 by default.
 HTTP="${VANTREL_HTTP:-127.0.0.1:8080}"
 [[ "$HTTP" == *:* ]] || HTTP="127.0.0.1:$HTTP"
