@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "platform/sys/format.h"
 #include "setup/export_file.h"
 #include "testing/alarm_review.h"
 #include "testing/window_menu.h"
@@ -27,6 +28,10 @@ protected:
     int item(const std::string& name) const { return ui.find_menu_item(handle_menu, name); }
     bool dimmed(int id) const { return ui.menu_item(handle_menu, id)->dimmed; }
     bool checked(int id) const { return ui.menu_item(handle_menu, id)->checked; }
+    std::string name_rows(int process)
+    {
+        return rows(vsys::strprintf("SELECT COUNT(*) FROM CONFIG WHERE PARAM = 1 AND INDEX = %d", process));
+    }
     bool exists(const std::string& relative) const { return std::filesystem::exists(dir.file(relative)); }
     void uncleared_alarm()
     {
@@ -60,8 +65,20 @@ TEST_F(MenuTest, EachItemShowsItsEffect)
          }},
         {"Export...", [this] { ui.answer_path(dir.file("OUT.Vantrel")); },
          [this] { EXPECT_TRUE(exists("OUT.Vantrel")); }},
+        {"Import...", [this] { ui.answer_path(dir.file("OUT.Vantrel")); },
+         [this] {
+             EXPECT_EQ(name_rows(5), "1");
+             EXPECT_TRUE(exists("Setup/OUT.Vantrel"));
+             EXPECT_TRUE(exists("0005NUMB.DBF"));
+         }},
         {"Open...", [this] { ui.answer_path(dir.file("Setup/ETCH.Vantrel")); },
          [this] { EXPECT_EQ(recipe_num, 3); }},
+        {"Delete...", [this] { ui.answer_path(dir.file("Setup/OUT.Vantrel")); },
+         [this] {
+             EXPECT_FALSE(exists("Setup/OUT.Vantrel"));
+             EXPECT_FALSE(exists("0005NUMB.DBF"));
+             EXPECT_EQ(name_rows(5), "0");
+         }},
         {"Record Data", [this] {}, [this] { EXPECT_FALSE(checked(14)); }},
         {"Channel Setup...", [this] {},
          [this] {
