@@ -25,7 +25,6 @@ std::vector<vui::CallbackEntry> acquisition_callbacks()
         {"DaqLoop", CtrlCallbackPtr(DaqLoop)},
         {"IdleLoop", CtrlCallbackPtr(IdleLoop)},
         {"sc_menu_help", MenuCallbackPtr(sc_menu_help)},
-        {"toggle_recording", MenuCallbackPtr(toggle_recording)},
         {"DisplayConfig", menu_from_ctrl(DisplayConfig)},
         {"ConfigureDAQ", CtrlCallbackPtr(ConfigureDAQ)},
         {"display_trig", menu_from_ctrl(display_trig)},

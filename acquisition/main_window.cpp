@@ -81,6 +81,10 @@ void update_menu()
     InstallMenuCallback(handle_menu, 50, alarm_list_pareto, nullptr);
     InstallMenuCallback(handle_menu, 48, menu_clear_alarms, nullptr);
     if (status_color == STATUS_YELLOW && sc_handle > 0) SetMenuBarAttribute(handle_menu, 48, ATTR_DIMMED, 0);
+    // A setup import or the channel setup can rebuild the bar while acquisition
+    // runs; the items that must not be used then stay dimmed.
+    if (acq().active)
+        for (int item : {3, 27, 14, 4, 37, 34, 47, 56, 51}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
 }
 
 void sc_menu_help(int menuBar, int item, void* data, int panel)
@@ -99,13 +103,4 @@ void sc_menu_help(int menuBar, int item, void* data, int panel)
 #endif
         InstallPopup(about);
     }
-}
-
-void toggle_recording(int menuBar, int item, void* data, int panel)
-{
-    (void)data;
-    (void)panel;
-    int checked = 0;
-    GetMenuBarAttribute(menuBar, item, ATTR_CHECKED, &checked);
-    SetMenuBarAttribute(menuBar, item, ATTR_CHECKED, checked ? 0 : 1);
 }

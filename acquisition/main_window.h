@@ -4,5 +4,3 @@
 int sc_main();
 void update_menu();
 void sc_menu_help(int menuBar, int item, void* data, int panel);
-// The recording check item: flips its check mark, which the next start reads.
-void toggle_recording(int menuBar, int item, void* data, int panel);

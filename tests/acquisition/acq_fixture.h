@@ -32,6 +32,8 @@
 #include "platform/sys/message_box.h"
 #include "platform/ui/headless.h"
 #include "platform/usb/sim_board.h"
+#include "setup/install.h"
+#include "testing/install.h"
 #include "tests/sql/sql_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -82,6 +84,9 @@ protected:
         core_hooks().saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
         acquisition_hooks() = AcquisitionHooks {};
         vui::register_callbacks(core_callbacks());
+        // The menu bar names the setup and alarm subsystems' callbacks; their hooks stay unset here.
+        vui::register_callbacks(setup_callbacks());
+        vui::register_callbacks(testing_callbacks());
         install_acquisition();
         source = std::make_shared<PatternSource>();
         vusb::SimBoardConfig config;

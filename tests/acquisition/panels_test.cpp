@@ -3,6 +3,8 @@
 
 #include "acquisition/install.h"
 #include "core/callbacks.h"
+#include "setup/install.h"
+#include "testing/install.h"
 #include "tests/support/temp_dir.h"
 
 TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
@@ -10,6 +12,8 @@ TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
     vui::clear_callback_registry();
     vui::register_callbacks(core_callbacks());
     install_acquisition();
+    vui::register_callbacks(setup_callbacks());
+    vui::register_callbacks(testing_callbacks());
     for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
                              "SystemName.uir", "right.uir", "playback.uir"}) {
         vsys::Result r = vui::check_panel_file(vtest::bin_dir() + "/panels/" + file);
