@@ -84,7 +84,7 @@ void update_menu()
     // A setup import or the channel setup can rebuild the bar while acquisition
     // runs; the items that must not be used then stay dimmed.
     if (acq().active)
-        for (int item : {3, 27, 14, 4, 37, 34, 47, 56, 51}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+        for (int item : kDimmedWhileRunning) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
 }
 
 void sc_menu_help(int menuBar, int item, void* data, int panel)

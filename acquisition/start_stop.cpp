@@ -7,6 +7,7 @@
 
 #include "acquisition/axes.h"
 #include "acquisition/daq_loop.h"
+#include "acquisition/main_window.h"
 #include "acquisition/run_model.h"
 #include "board/board_api.h"
 #include "board/board_setup.h"
@@ -29,7 +30,6 @@
 #ifndef VANTREL_REVIEW
 namespace {
 
-constexpr int kDimmedWhileRunning[] = {3, 27, 14, 4, 37, 34, 47, 56, 51};
 constexpr int kUndimmedAtStop[] = {56, 24, 2, 37, 27, 14, 4, 3, 34, 47, 51};
 
 void toggle_off() { SetCtrlVal(sc_handle, 2, 0); }

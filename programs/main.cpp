@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "acquisition/install.h"
+#include "board/board_api.h"
 #include "core/startup.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/web/start.h"
@@ -21,6 +22,9 @@ int main(int argc, char** argv)
     auto view = vweb::start_from_command_line(argc, argv);
     if (!view) return EXIT_FAILURE;
     int rc = vantrel_main(argc, argv);
+    // A stop request may end the loop while acquiring: the transfer thread is
+    // stopped and joined before the program's statics go away.
+    VantrelKillBufferedAnalogIn();
     view.reset();  // on the user-interface thread, before the model goes away
     return rc;
 }

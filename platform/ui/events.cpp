@@ -311,6 +311,11 @@ void run_popup(Popup& p)
         apply(p, PopupAnswer{0, "", true});
     }
     while (!p.answered) {
+        // A stop request (QuitUserInterface) ends the popup too; the quit stays latched for the outer loop.
+        if (s.quit_requested) {
+            apply(p, PopupAnswer{0, "", true});
+            break;
+        }
         if (!pump_once()) {
             if (s.idle_hook && !s.idle_hook()) {
                 apply(p, PopupAnswer{0, "", true});

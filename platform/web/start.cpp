@@ -9,6 +9,7 @@
 #include "platform/sys/files.h"
 #include "platform/sys/launch.h"
 #include "platform/ui/ui_loop.h"
+#include "platform/ui/userint.h"
 
 namespace vweb {
 
@@ -64,6 +65,9 @@ std::unique_ptr<Server> start_from_command_line(int argc, char** argv)
         std::fprintf(stderr, "Vantrel: %s\n", error.c_str());
         return nullptr;
     }
+    // Run the queued subscription now: a popup shown before the loop starts
+    // (the review edition's first popup) must wait for a page, not be dropped.
+    ProcessSystemEvents();
     vui::install_document_hook();
     std::printf("Open %s in a browser\n", server->url().c_str());
     std::fflush(stdout);

@@ -258,6 +258,17 @@ TEST_F(LoopTest, TimersTickDuringPopupsButAreNeverReentered)
     EXPECT_EQ(ticks, 3);
 }
 
+TEST_F(LoopTest, AStopRequestEndsAnOpenPopupAndThenTheLoop)
+{
+    // A stop posted while a popup waits for its answer (SIGTERM at a start-up
+    // popup) must not leave the program waiting for ever.
+    ui.hold_next_popup();
+    ui.after_pumps(1, [] { vui::post_task([] { QuitUserInterface(5); }); });
+    int answer = MessagePopup("Vantrel Review", "Version 6.96");
+    EXPECT_LE(answer, 0);
+    EXPECT_EQ(RunUserInterface(), 5);
+}
+
 TEST_F(LoopTest, ExceptionEscapingACallbackIsReportedAsFatal)
 {
     int p = load_demo();

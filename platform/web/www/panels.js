@@ -256,6 +256,10 @@ export class Screen {
     };
     const focused = el.contains(document.activeElement) ? document.activeElement : null;
     el.replaceChildren(...this.render(panel, data));
+    // The control's face colour (a status indicator, for instance).
+    const face = attr(data, A.CTRL_COLOR, undefined);
+    if (face !== undefined)
+      for (const f of el.querySelectorAll('input,textarea,select,button')) f.style.backgroundColor = color(face);
     if (focused) el.querySelector('input,textarea,select')?.focus();
     el.oncontextmenu = (e) => {
       e.preventDefault();
