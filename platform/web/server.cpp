@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <condition_variable>
+#include <filesystem>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -262,6 +263,15 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             if (c->ready && (!only_user || user == 0 || user == id)) c->push(text);
     }
 
+    // Without fixed roots: the current directory (the working directory once
+    // start-up has settled it) and the program directory, read at each request.
+    std::vector<std::string> document_roots() const
+    {
+        if (!options.document_roots.empty()) return options.document_roots;
+        std::error_code ec;
+        return {std::filesystem::current_path(ec).string(), vsys::project_dir()};
+    }
+
     void subscribe_on_ui_thread()
     {
         std::weak_ptr<State> weak = weak_from_this();
@@ -328,7 +338,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return 405;
         }
         if (uri == "/doc") {
-            auto file = confined_file(query_var(ri, "path"), self->options.document_roots);
+            auto file = confined_file(query_var(ri, "path"), self->document_roots());
             if (!file) {
                 send_status(conn, 403, "Forbidden", "This file cannot be opened here.\n");
                 return 403;

@@ -25,7 +25,10 @@ struct Options {
     ListenAddress address;
     std::string token;                        // required whenever not empty
     std::string web_root;                     // the front-end files
-    std::vector<std::string> document_roots;  // the working directory first, then the program directory
+    // The working directory first, then the program directory; empty: the current
+    // directory and the program directory at each request (start-up changes into
+    // the working directory after the server starts).
+    std::vector<std::string> document_roots;
 };
 
 class Server {

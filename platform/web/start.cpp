@@ -58,8 +58,6 @@ std::unique_ptr<Server> start_from_command_line(int argc, char** argv)
     options.address = *address;
     options.token = token;
     options.web_root = vsys::path_join(vsys::project_dir(), "web");
-    std::error_code ec;
-    options.document_roots = {std::filesystem::current_path(ec).string(), vsys::project_dir()};
     auto server = Server::start(options, error);
     if (!server) {
         std::fprintf(stderr, "Vantrel: %s\n", error.c_str());

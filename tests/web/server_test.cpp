@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "platform/ui/ui_loop.h"
@@ -95,6 +97,23 @@ TEST_F(ServerTest, ServesTheFrontEndAndDocumentsInsideTheRootsOnly)
     EXPECT_EQ(get(port, "/", "", "evil.example:" + std::to_string(port)).status, 403);
     EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "", "evil.example").status, 403);
     EXPECT_EQ(get(port, "/", "", "localhost:" + std::to_string(port)).status, 200);
+}
+
+TEST_F(ServerTest, WithoutFixedRootsDocumentsFollowTheWorkingDirectory)
+{
+    std::string error;
+    vweb::Options o;
+    o.address = *vweb::parse_listen_address("127.0.0.1:0");
+    o.web_root = web.path();
+    auto server = vweb::Server::start(o, error);
+    ASSERT_TRUE(server) << error;
+    auto before = std::filesystem::current_path();
+    // Start-up moves into the working directory after the server is up.
+    std::filesystem::current_path(work.path());
+    EXPECT_EQ(get(server->port(), "/doc?path=ACTIVITY.TXT").status, 200);
+    std::filesystem::current_path(outside.path());
+    EXPECT_EQ(get(server->port(), "/doc?path=" + work.file("ACTIVITY.TXT")).status, 403);
+    std::filesystem::current_path(before);
 }
 
 TEST_F(ServerTest, OffLoopbackEveryRequestNeedsTheToken)
