@@ -20,6 +20,8 @@ TEST_F(AcqTest, RealTimeRunOfAnUnknownRecipeCreatesItsProcessFromTheFirstWafer)
 
     source->ch1 = "00011100000000000";
     start();
+    // The real-time test window is loaded at the first start with recording and real-time testing on.
+    EXPECT_GT(realtime_panel, 0);
     // Once the wafer has ended (the gap after it is longer than the data delay, so
     // run 2 waits for the next wafer), at most four error-free ticks hand it to the trace test.
     int ticks = 0;
