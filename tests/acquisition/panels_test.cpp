@@ -15,7 +15,7 @@ TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
     vui::register_callbacks(setup_callbacks());
     vui::register_callbacks(testing_callbacks());
     for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
-                             "SystemName.uir", "right.uir", "playback.uir"}) {
+                             "SystemName.uir", "right.uir", "playback.uir", "realtime.uir"}) {
         vsys::Result r = vui::check_panel_file(vtest::bin_dir() + "/panels/" + file);
         EXPECT_TRUE(r.ok) << file << ": " << r.error;
     }
