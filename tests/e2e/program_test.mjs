@@ -64,14 +64,10 @@ function waitFor(check, what, ms) {
 }
 
 let passed = 0, failed = 0;
-const known = [];
 async function test(name, body) {
   const started = Date.now();
   try {
-    if (await body() === 'known fault') {
-      console.log(`KNOWN ${edition}: ${name}: ${known[known.length - 1]}`);
-      return;
-    }
+    await body();
     passed++;
     console.log(`ok    ${edition}: ${name} (${Date.now() - started} ms)`);
   } catch (e) {
@@ -223,8 +219,7 @@ async function main() {
     expect(e.code === 0 && e.signal === null, `it ended with code ${e.code}, signal ${e.signal}`);
   });
 
-  for (const k of known) console.log(`KNOWN FAULT  ${edition}: ${k}`);
-  console.log(`${edition}: ${passed} passed, ${failed} failed, ${known.length} known faults`);
+  console.log(`${edition}: ${passed} passed, ${failed} failed`);
   await finish(failed ? 1 : 0);
 }
 
