@@ -365,12 +365,14 @@ double ChamberModel::channel_value(const ChannelModel& m, double t, int depth) c
         return inside ? temperature : cool(temperature, t - until);
     }
     case ChannelKind::Trigger: {
-        if (inside) return m.level;
-        if (const Anomaly* a = anomaly(last.wafer, AnomalyKind::Glitch, m.channel); a && !last.clean) {
-            double from = last.end + scenario_.wafer_gap / 2.0;
-            if (t >= from && t < from + a->value) return m.level;
+        if (!inside) return m.idle;
+        // A drop-out in the middle of the wafer: shorter than the minimum trigger
+        // width, it must not split the wafer.
+        if (const Anomaly* a = anomaly(now.wafer, AnomalyKind::Glitch, m.channel); a && !now.clean) {
+            double from = now.start + wafer_time_ / 2.0;
+            if (t >= from && t < from + a->value) return m.idle;
         }
-        return m.idle;
+        return m.level;
     }
     }
     return m.idle;

@@ -104,11 +104,11 @@ TEST(Chamber, StepResponsesOvershootSettleAndDecay)
     // Off in the pump phase: first-order decay from 4 V with tau 0.6 s.
     double off = wafer_start(1) + 26;
     EXPECT_NEAR(m.value(1, off + 0.6), 4.0 * std::exp(-1.0), 0.02);
-    // Wafer 5: GAS_A decays four times slower.
+    // Wafer 5: GAS_A decays twice as slowly.
     double slow = m.value(2, wafer_start(5) + 26 + 0.8);
     double fast = m.value(2, wafer_start(2) + 26 + 0.8);
     EXPECT_NEAR(fast, 4.0 * std::exp(-1.0), 0.02);
-    EXPECT_NEAR(slow, 4.0 * std::exp(-0.25), 0.02);
+    EXPECT_NEAR(slow, 4.0 * std::exp(-0.5), 0.02);
     // Followers: pressure lags the flow, the throttle moves the other way.
     EXPECT_NEAR(m.value(4, wafer_start(1) + 15), 0.2 + 0.9 * m.value(2, wafer_start(1) + 13.5), 1e-9);
     EXPECT_LT(m.value(5, wafer_start(1) + 15), 8.0);
@@ -126,10 +126,13 @@ TEST(Chamber, EndpointDropsAndCanBeLate)
 TEST(Chamber, TriggerGlitchAndFifoError)
 {
     ChamberModel m(default_scenario(), 0.0);
-    double gap_middle = wafer_start(10) + 30 + 3;
-    EXPECT_EQ(m.value(9, gap_middle + 0.2), 5.0);
-    EXPECT_EQ(m.value(9, gap_middle + 0.5), 0.0);
-    EXPECT_EQ(m.value(9, wafer_start(1) + 33.2), 0.0);
+    // Wafer 10 drops its trigger for 0.4 s half way through; other wafers hold it.
+    double middle = wafer_start(10) + 15;
+    EXPECT_EQ(m.value(9, middle - 0.1), 5.0);
+    EXPECT_EQ(m.value(9, middle + 0.2), 0.0);
+    EXPECT_EQ(m.value(9, middle + 0.5), 5.0);
+    EXPECT_EQ(m.value(9, wafer_start(1) + 15.2), 5.0);
+    EXPECT_EQ(m.value(9, wafer_start(10) + 33.2), 0.0);
     EXPECT_EQ(m.block_error(wafer_start(11) + 5.3, wafer_start(11) + 6.3), 2);
     EXPECT_EQ(m.block_error(wafer_start(11) + 6.3, wafer_start(11) + 7.3), 0);
     EXPECT_EQ(m.block_error(wafer_start(10) + 5.3, wafer_start(10) + 6.3), 0);

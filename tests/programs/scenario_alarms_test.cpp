@@ -1,0 +1,76 @@
+// End to end: the default scenario run with real-time testing on the demo process raises exactly its anomalies' alarms.
+#include "programs/wiring.h"
+#include "tests/acquisition/acq_fixture.h"
+#include "tests/acquisition/scenario_schedule.h"
+#include "tests/tools/demo_process.h"
+#include "platform/sys/format.h"
+
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using acqtest::AcqTest;
+
+// The anomaly period's wafers and the demo's watched chart that must see each (channel, type, subtype, index):
+// all of them break their upper limit (rule 0, "1a").
+const std::map<int, std::tuple<int, int, int, int>> kAlarmOfPeriodWafer = {
+    {3, {1, 1, 6, 1}},  // overshoot: RF_FWD step 1 maximum
+    {5, {2, 5, 0, 0}},  // slow decay: timer 2, RF off to GAS_A off
+    {7, {1, 5, 0, 0}},  // late endpoint: timer 1
+    {8, {3, 1, 6, 1}},  // mean shift: GAS_B step 1 maximum
+    {9, {7, 0, 4, 0}},  // noise burst: OES maximum
+};
+
+TEST_F(AcqTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
+{
+    wire_subsystems();
+    vtest::DemoSetup setup;
+    std::string error;
+    ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
+    ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
+    ASSERT_EQ(setup.charts.size(), kAlarmOfPeriodWafer.size());
+    ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+    ASSERT_TRUE(install_board());
+    board = std::dynamic_pointer_cast<vusb::SimBoard>(vusb::backend());
+    ASSERT_NE(board, nullptr);
+    start();
+    ASSERT_TRUE(acq().active);
+    // Two anomaly periods' worth of cycles; stopped in the idle time before the thirteenth wafer.
+    const int seconds = 770;
+    tick(seconds);
+    stop();
+
+    vusb::Scenario scenario;
+    ASSERT_TRUE(vusb::load_scenario(program.file("default.scenario"), scenario).ok);
+    ASSERT_EQ(scenario.anomaly_period, 12);
+    const auto wafers = acqtest::expected_wafers(
+        scenario, {trig_ch, trig_val, sample_rate, minimum_trig_width, delay, precoat_minimum}, seconds);
+    std::set<long> production;
+    std::string expected;
+    for (const auto& w : wafers) {
+        ASSERT_FALSE(w.unfinished);
+        if (w.model_wafer == 0) continue;
+        production.insert(w.model_wafer);
+        auto it = kAlarmOfPeriodWafer.find(static_cast<int>((w.model_wafer - 1) % scenario.anomaly_period) + 1);
+        if (it == kAlarmOfPeriodWafer.end()) continue;
+        auto [channel, type, subtype, index] = it->second;
+        expected += vsys::strprintf("%s%d|%d|%d|%d|%d|%d|0|0", expected.empty() ? "" : ";", w.run, w.wafer, channel,
+                                    type, subtype, index);
+    }
+    ASSERT_EQ(production, (std::set<long> {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    // Every run was tested, so every wafer's values are in: on a mismatch they show why.
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0 AND COMPLETE <> 1"), "0");
+    EXPECT_EQ(rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE, CLEARED FROM OOC_ALRM ORDER BY RUN, WAFER"),
+              expected)
+        << "RF max " << rows("SELECT * FROM STPM0101") << "\ntimer 1 "
+        << rows("SELECT * FROM TIMER_01") << "\ntimer 2 " << rows("SELECT * FROM TIMER_02") << "\nGAS_B max "
+        << rows("SELECT * FROM STPM0301") << "\nOES " << rows("SELECT * FROM OTHER_07");
+    EXPECT_EQ(status_color, STATUS_YELLOW);
+    int lines = 0;
+    GetNumListItems(realtime_panel, 3, &lines);
+    EXPECT_EQ(lines, static_cast<int>(kAlarmOfPeriodWafer.size()));
+}
+
+}  // namespace

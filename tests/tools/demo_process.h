@@ -1,0 +1,33 @@
+// The demo's process "ETCH" made from sim/default_setup.txt: its setup, channel and timer names, watched charts and limits.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vtest {
+
+// One chart the demo watches: its key, run rules and LCL, target, UCL.
+struct DemoChart {
+    short channel, type, subtype, index;
+    int rules;
+    double limits[3];
+};
+
+// The setup file: "key = value" lines ("#" starts a comment); channel arrays are "channel:value" pairs;
+// every "chart" line is kept, in order.
+struct DemoSetup {
+    std::map<std::string, std::string> values;
+    std::vector<DemoChart> charts;
+};
+
+// Reads the file; false (with the reason in *error) when it cannot be read or a line is malformed.
+bool read_demo_setup(const std::string& path, DemoSetup& out, std::string* error);
+// "1:100 2:20" as {1: "100", 2: "20"}.
+std::map<int, std::string> channel_pairs(const std::string& text);
+// Sets the setup globals from the file (the acquisition's view of the process).
+void apply_demo_setup(const DemoSetup& setup);
+// On the open connection hdbc: makes process 3 "ETCH" current with the file's setup, names, charts and limits.
+bool seed_demo_process(const DemoSetup& setup, std::string* error);
+
+}  // namespace vtest
