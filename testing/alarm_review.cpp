@@ -328,7 +328,7 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
     }
     SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_SCROLL_BARS, k > 6 ? 2 : 0);
     nice_alarm_axis(0, k + 1, 0, counts[0] + 1, list_panel, GRAPH_PARETO);
-    PlotXY(list_panel, GRAPH_PARETO, x.data(), counts.data(), k, VAL_INTEGER, VAL_INTEGER, 3, 24, 0, 1, 0xFF0000);
+    PlotXY(list_panel, GRAPH_PARETO, x.data(), counts.data(), k, VAL_INTEGER, VAL_INTEGER, VAL_VERTICAL_BAR, 24, 0, 1, 0xFF0000);
     select_current_entry();
     error_popup(list_panel, 0, -10, nullptr, 0, 0);
     common_end(panel, wait);

@@ -51,6 +51,8 @@ struct SigmaResult {
 std::vector<SigmaResult> test_sigma_vector(const WaferTrace& trace, const TraceSetup& setup, TestServices& services,
                                            const PorInterval& interval, std::span<const unsigned char> por_trace);
 
+// Whether any timer of the setup is tested: only then is the previous wafer looked up.
+bool any_timer_tested(const TraceSetup& setup);
 // Timers; previous_scan is the last scan of the wafer before (needed when the header
 // time is dotted; without it no timer is tested then).
 void test_timers(const WaferTrace& trace, const TraceSetup& setup, TestServices& services, bool dotted,

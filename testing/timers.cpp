@@ -57,17 +57,28 @@ bool recorded(const TraceSetup& setup, int channel)
     return channel >= 1 && channel <= setup.channels && setup.enabled(channel);
 }
 
-}  // namespace
-
-void test_timers(const WaferTrace& trace, const TraceSetup& setup, TestServices& services, bool dotted,
-                 const std::vector<std::int16_t>* previous_scan)
+std::vector<int> tested_timers(const TraceSetup& setup)
 {
-    if (setup.saved_channels <= 0 || setup.sample_rate <= 0) return;
     std::vector<int> tested;
     for (int t = 1; t <= 16; ++t)
         if ((setup.timer_status_bit >> (t - 1) & 1) && recorded(setup, setup.timer_start_channel[t]) &&
             recorded(setup, setup.timer_end_channel[t]))
             tested.push_back(t);
+    return tested;
+}
+
+}  // namespace
+
+bool any_timer_tested(const TraceSetup& setup)
+{
+    return setup.saved_channels > 0 && setup.sample_rate > 0 && !tested_timers(setup).empty();
+}
+
+void test_timers(const WaferTrace& trace, const TraceSetup& setup, TestServices& services, bool dotted,
+                 const std::vector<std::int16_t>* previous_scan)
+{
+    if (setup.saved_channels <= 0 || setup.sample_rate <= 0) return;
+    const std::vector<int> tested = tested_timers(setup);
     if (tested.empty()) return;
     if (dotted && (previous_scan == nullptr || previous_scan->size() < static_cast<std::size_t>(setup.saved_channels)))
         return;

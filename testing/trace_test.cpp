@@ -251,7 +251,7 @@ void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int 
             }
         }
         std::optional<std::vector<std::int16_t>> previous;
-        if (header.dotted) previous = previous_scan(run, wafer, setup.saved_channels);
+        if (header.dotted && any_timer_tested(setup)) previous = previous_scan(run, wafer, setup.saved_channels);
         test_timers(trace, setup, services, header.dotted, previous ? &*previous : nullptr);
         test_channel_statistics(trace, setup, services);
     }

@@ -72,7 +72,7 @@
 // | 1121   | ATTR_CURSOR_COLOR         | graph cursor      | 0xRRGGBB                                         |
 // | 1130   | ATTR_TRACE_COLOR          | plot, trace       | 0xRRGGBB                                         |
 // | 1131   | ATTR_TRACE_VISIBLE        | plot, trace       | 1 = drawn                                        |
-// | 1132   | ATTR_PLOT_STYLE           | plot              | VAL_THIN_LINE, VAL_SCATTER, ...                  |
+// | 1132   | ATTR_PLOT_STYLE           | plot              | VAL_THIN_LINE, VAL_SCATTER, ..., VAL_VERTICAL_BAR |
 // | 1133   | ATTR_TRACE_POINT_STYLE    | plot              | point style number                               |
 // | 1134   | ATTR_LINE_STYLE           | plot              | line style number                                |
 // | 1147   | ATTR_REFRESH_GRAPH        | graph, strip      | 0 = the view redraws only on RefreshGraph or 1   |
@@ -223,6 +223,7 @@ enum : int {
     VAL_THIN_LINE = 0,
     VAL_SCATTER = 1,
     VAL_CONNECTED_POINTS = 2,
+    VAL_VERTICAL_BAR = 3,
     VAL_TRANSPARENT = 0x1000000,
     // Key codes: a virtual key in bits 8..15, a character in bits 0..7, modifiers above.
     VAL_ESC_VKEY = 0x300,

@@ -57,15 +57,14 @@ protected:
                                                    wafer, channel, type, subtype, index, rule, cleared)),
                   0);
     }
-    // An alarm display popup: the count in control 2, the list and Pareto buttons 3 and 4.
+    // The alarm display popup as the Alarms menu opens it: the count in control 2, then button 3 (list) or 4 (Pareto).
     void from_popup(int count, int button)
     {
-        int popup = NewPanel(0, "Alarms", 0, 0, 120, 260);
-        ttest::make_ctrl(popup, CTRL_NUMERIC, 2);
-        ttest::make_ctrl(popup, CTRL_COMMAND_BUTTON, 4);
-        for (int c : {3, 4}) InstallCtrlCallback(popup, c, show_errors, nullptr);
-        DisplayPanel(popup);
-        SetCtrlVal(popup, 2, count);
+        ASSERT_EQ(a_display(-1, button == 3 ? 49 : 50, EVENT_COMMIT, nullptr, 0, 0), 0);
+        int popup = ui.find_panel("APOP");
+        ASSERT_GT(popup, 0);
+        EXPECT_FALSE(ui.visible(popup, button == 3 ? 4 : 3));
+        ASSERT_TRUE(ui.set(popup, 2, count));
         ASSERT_TRUE(ui.press(popup, button));
         EXPECT_FALSE(ui.panel_exists(popup));
     }
