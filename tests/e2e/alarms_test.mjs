@@ -1,0 +1,171 @@
+// Browser test of alarms during acquisition: the demo process on the default scenario with real-time testing on.
+// Wafers are tested, alarms reach the real-time window and the alarm window, the Pareto chart shows their kinds,
+// the review clears them and the status colour of the strip chart follows.
+// Usage: node alarms_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { ProgramSession, expect, pick, answering } from './harness.mjs';
+
+const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 240000 });
+const test = (name, body) => session.test(name, body);
+const YELLOW = '#ffff00', WHITE = '#ffffff';
+const MENU_ALARMS = 66, MENU_CONFIGURE = 23;
+
+async function main() {
+  execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
+  session.start({ VANTREL_SIM_SPEED: '30' });
+  const page = await session.openPage();
+
+  const top = page.locator('[data-panel="TOP"]');
+  const chart = page.locator('[data-panel="SCHART"]');
+  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
+  const title = (panel) => panel.locator(':scope > .titlebar > .title').innerText();
+  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
+  const realtime = page.locator('[data-panel="REALTIME"]');
+  const alarms = page.locator('[data-panel="ALARMS"]');
+  const apop = page.locator('[data-panel="APOP"]');
+  const background = () => page.evaluate(() => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background);
+  const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
+  const shoot = async (name) => {
+    fs.mkdirSync(shotDir, { recursive: true });
+    const shot = path.join(shotDir, name);
+    await page.screenshot({ path: shot });
+    console.log(`screenshot: ${shot}`);
+  };
+  // The alarm display popup of an Alarms menu item: how many alarms, then its one offered button.
+  const fromPopup = async (item, button, count) => {
+    await pick(top, MENU_ALARMS, item);
+    await apop.waitFor({ timeout: 15000 });
+    const field = ctrl(apop, 2).locator('input');
+    await field.fill(String(count));
+    await field.dispatchEvent('change');
+    await ctrl(apop, button).locator('button').click();
+    await alarms.waitFor({ timeout: 15000 });
+  };
+  let lines = 0;
+
+  await test('the demo process is current and its channels are on the strip chart', async () => {
+    await chart.waitFor({ timeout: 20000 });
+    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] > .titlebar > .title')?.textContent.includes('ETCH'),
+      null, { timeout: 15000 });
+    expect(await background() === WHITE, `the status starts ${await background()}`);
+  });
+
+  await test('real-time testing is switched on from the Configure menu', async () => {
+    const item = top.locator('.menubar [data-menu-item="53"]');
+    expect(!(await item.evaluate((el) => el.classList.contains('checked'))), 'real-time testing is already on');
+    await pick(top, MENU_CONFIGURE, 53);
+    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="53"]')
+      ?.classList.contains('checked'), null, { timeout: 15000 });
+  });
+
+  await test('acquisition starts and the first alarm turns the status yellow', async () => {
+    await ctrl(chart, 2).locator('button').click();
+    // The overshoot of the third wafer is the first alarm: its line names the chart, the value, the limit and the
+    // wafer within its run (where the run began depends on when the board came up).
+    await answering(page, 'Vantrel', async () => (await pressed()) && (await items(realtime, 3).count()) >= 1,
+      'the first alarm line', 60000);
+    const first = await items(realtime, 3).first().innerText();
+    expect(first.startsWith('RF_FWD') && / \(9\d\d\.\d{3}\) > 800\.000 on trigger \d of /.test(first),
+      `the first alarm line reads ${JSON.stringify(first)}`);
+    await page.waitForFunction((y) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === y,
+      YELLOW, { timeout: 15000 });
+    expect(!(await top.locator('.menubar [data-menu-item="48"]').evaluate((el) => el.classList.contains('dimmed'))),
+      'Clear Alarms stays dimmed under a yellow status');
+  });
+
+  await test('the alarm list shows the alarms while acquisition goes on', async () => {
+    await fromPopup(49, 3, 20);
+    expect(await title(alarms) === 'Alarm List', `the alarm window is titled ${await title(alarms)}`);
+    const listed = await items(alarms, 9).allInnerTexts();
+    expect(listed.length >= 2 && listed.length % 2 === 0, `the alarm list holds ${listed.length} lines`);
+    const oldest = listed.slice(-2);
+    expect(/ETCH, .*#\d$/.test(oldest[0]) && oldest[1].endsWith('Rule 1a'), `the oldest alarm reads ${JSON.stringify(oldest)}`);
+    expect(await pressed(), 'acquisition stopped while the alarm window opened');
+    await ctrl(alarms, 7).locator('button').click();
+    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('every anomaly of the schedule raises its alarm; then acquisition stops', async () => {
+    // Overshoot, slow turn-off, late endpoint, shifted mean and noise burst: five alarms in the first period.
+    await answering(page, 'Vantrel', async () => (await items(realtime, 3).count()) >= 5, 'five alarm lines', 120000);
+    await ctrl(chart, 2).locator('button').click();
+    await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
+    await page.waitForTimeout(1000);
+    lines = await items(realtime, 3).count();
+    const texts = await items(realtime, 3).allInnerTexts();
+    for (const name of ['RF_FWD', 'GAS_A_OFF', 'ETCH_TO_ENDPOINT', 'GAS_B', 'OES'])
+      expect(texts.some((t) => t.includes(name)), `no alarm line names ${name}: ${JSON.stringify(texts)}`);
+    await shoot('alarms_realtime.png');
+  });
+
+  await test('the Pareto chart shows the alarm kinds, largest first', async () => {
+    await fromPopup(50, 4, 20);
+    const graph = ctrl(alarms, 8);
+    await graph.waitFor({ timeout: 15000 });
+    expect(await graph.isVisible(), 'the Pareto graph is hidden');
+    await page.waitForFunction(() => Number(document.querySelector('[data-panel="ALARMS"] [data-ctrl="8"]')?.dataset.plots ?? 0) > 0,
+      null, { timeout: 15000 });
+    // Bars, not a line: some pixel column of the plot holds a tall run of the bars' red.
+    const tallest = await graph.locator('canvas').evaluate((cv) => {
+      const d = cv.getContext('2d').getImageData(0, 0, cv.width, cv.height).data;
+      let best = 0;
+      for (let x = 0; x < cv.width; x++) {
+        let n = 0;
+        for (let y = 0; y < cv.height; y++) {
+          const i = (y * cv.width + x) * 4;
+          if (d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 0) n++;
+        }
+        best = Math.max(best, n);
+      }
+      return best;
+    });
+    expect(tallest > 20, `the tallest red column of the Pareto graph is ${tallest} pixels`);
+    const kinds = await items(alarms, 9).allInnerTexts();
+    // Five kinds from the schedule; a wafer cut by the start of acquisition may add one of its own.
+    expect(kinds.length >= 5, `the Pareto lists ${kinds.length} kinds: ${JSON.stringify(kinds)}`);
+    for (const name of ['RF_FWD', 'GAS_A_OFF', 'ETCH_TO_ENDPOINT', 'GAS_B', 'OES'])
+      expect(kinds.some((k) => k.includes(name)), `no Pareto kind names ${name}: ${JSON.stringify(kinds)}`);
+    const counts = kinds.map((k) => Number(/^\s*\d+\s+(\d+)\s/.exec(k)?.[1] ?? NaN));
+    expect(counts.reduce((a, b) => a + b, 0) === lines, `the kinds count ${counts} for ${lines} alarms`);
+    expect(counts.every((c, i) => i === 0 || counts[i - 1] >= c), `the kinds are not largest first: ${counts}`);
+    await shoot('alarms_pareto.png');
+    await ctrl(alarms, 7).locator('button').click();
+    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('the review clears one kind, then all; the status follows', async () => {
+    await pick(top, MENU_ALARMS, 48);
+    await alarms.waitFor({ timeout: 15000 });
+    expect(await title(alarms) === 'Active Alarm Pareto', `the review is titled ${await title(alarms)}`);
+    const before = await items(alarms, 9).count();
+    expect(before >= 5, `the review lists ${before} kinds`);
+    await items(alarms, 9).first().click();
+    await ctrl(alarms, 5).locator('button').click();
+    await page.waitForFunction((n) => document.querySelectorAll('[data-panel="ALARMS"] [data-ctrl="9"] .list-item').length === n,
+      before - 1, { timeout: 15000 });
+    expect(await background() === YELLOW, `one kind cleared of five: the status is ${await background()}`);
+    await ctrl(alarms, 6).locator('button').click();
+    await page.waitForFunction((w) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === w,
+      WHITE, { timeout: 15000 });
+    expect(await items(realtime, 3).count() === 0, 'the real-time window still holds alarm lines');
+    await ctrl(alarms, 7).locator('button').click();
+    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+    // Nothing is left to review.
+    await pick(top, MENU_ALARMS, 48);
+    await page.waitForTimeout(1000);
+    expect(await alarms.count() === 0, 'the review opened with every alarm cleared');
+  });
+
+  await test('the page raised no script errors', async () => {
+    expect(session.pageErrors.length === 0, session.pageErrors.join('; '));
+  });
+
+  await test('SIGTERM ends the program with exit code 0', () => session.stopProgram());
+
+  await session.done();
+}
+
+main().catch((e) => { console.error(e); session.finish(1); });

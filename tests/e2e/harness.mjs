@@ -1,0 +1,153 @@
+// Harness of the browser tests of the real programs: a fresh copy of bin/ and working directory, the program's
+// output, headless Chromium on its page, named test steps and a bounded run.
+import { spawn } from 'node:child_process';
+import { createRequire } from 'node:module';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+
+export function expect(cond, what) { if (!cond) throw new Error(what); }
+
+export class ProgramSession {
+  // The whole run is bounded by `limitMs`: whatever hangs, it ends by itself.
+  constructor({ binDir, edition, webDir, limitMs }) {
+    this.edition = edition;
+    this.webDir = webDir;
+    this.root = fs.mkdtempSync(path.join(os.tmpdir(), 'vantrel-program-'));
+    this.progDir = path.join(this.root, 'bin');
+    this.work = path.join(this.root, 'work');
+    fs.cpSync(path.resolve(binDir), this.progDir, { recursive: true, filter: (src) => path.basename(src) !== 'VANTREL.INI' });
+    fs.mkdirSync(this.work, { recursive: true });
+    fs.writeFileSync(path.join(this.progDir, 'VANTREL.INI'), `[VANTREL]\nDIR = ${this.work}\n`);
+    this.out = [];
+    this.err = [];
+    this.waiters = [];
+    this.pageErrors = [];
+    this.child = null;
+    this.context = null;
+    this.exited = null;
+    this.passed = 0;
+    this.failed = 0;
+    this.overall = setTimeout(() => { console.error(`${edition}: out of time`); this.finish(1); }, limitMs);
+  }
+
+  // Starts the program on the simulated board; `env` adds to (or with undefined removes from) the environment.
+  start(env = {}) {
+    const all = { ...process.env, VANTREL_BOARD: 'sim' };
+    for (const k of ['VANTREL_HTTP', 'VANTREL_SIM_SCENARIO', 'VANTREL_USB_ID', 'VANTREL_SIM_SPEED']) delete all[k];
+    for (const [k, v] of Object.entries(env)) if (v === undefined) delete all[k]; else all[k] = v;
+    const proc = spawn(path.join(this.progDir, this.edition), ['--http', '127.0.0.1:0'],
+      { cwd: this.work, env: all, stdio: ['ignore', 'pipe', 'pipe'] });
+    proc.on('error', (e) => { console.error(`cannot start ${this.edition}: ${e.message}`); this.finish(1); });
+    proc.on('exit', (code, signal) => { this.exited = { code, signal }; this.wake(); });
+    const collect = (stream, into, echo) => readline.createInterface({ input: stream }).on('line', (line) => {
+      into.push(line);
+      if (echo) console.error(`${this.edition}: ${line}`);
+      this.wake();
+    });
+    collect(proc.stdout, this.out, false);
+    collect(proc.stderr, this.err, true);
+    this.child = proc;
+    return proc;
+  }
+
+  wake() { for (const w of this.waiters.slice()) w(); }
+
+  // Waits until `check` returns something truthy; re-checked whenever the program prints or ends.
+  waitFor(check, what, ms) {
+    return new Promise((resolve, reject) => {
+      const test = () => {
+        const v = check();
+        if (!v) return false;
+        this.waiters.splice(this.waiters.indexOf(test), 1);
+        clearTimeout(timer);
+        resolve(v);
+        return true;
+      };
+      const timer = setTimeout(() => {
+        this.waiters.splice(this.waiters.indexOf(test), 1);
+        reject(new Error(`${what} not within ${ms} ms`));
+      }, ms);
+      this.waiters.push(test);
+      test();
+    });
+  }
+
+  // The address the program prints, then a page on it in headless Chromium on a 1920 x 1080 screen.
+  async openPage() {
+    const url = (await this.waitFor(
+      () => this.out.map((l) => /^Open (http:\/\/127\.0\.0\.1:\d+\/) in a browser/.exec(l)).find(Boolean),
+      'the address line', 30000))[1];
+    const require = createRequire(path.join(path.resolve(this.webDir), 'package.json'));
+    const { chromium } = require('playwright-core');
+    this.context = await chromium.launchPersistentContext(path.join(this.root, 'profile'), {
+      executablePath: '/usr/bin/chromium',
+      headless: true,
+      args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+        '--disable-component-update', '--disable-sync'],
+      viewport: { width: 1920, height: 1080 },
+    });
+    const page = this.context.pages()[0] || await this.context.newPage();
+    page.on('pageerror', (e) => { this.pageErrors.push(e.message); console.log('page error: ' + e.message); });
+    await page.goto(url);
+    return page;
+  }
+
+  async test(name, body) {
+    const started = Date.now();
+    try {
+      await body();
+      this.passed++;
+      console.log(`ok    ${this.edition}: ${name} (${Date.now() - started} ms)`);
+    } catch (e) {
+      this.failed++;
+      console.log(`FAIL  ${this.edition}: ${name}: ${e.message}`);
+    }
+  }
+
+  // SIGTERM must end the program cleanly.
+  async stopProgram() {
+    await this.context.close();
+    this.context = null;
+    this.child.kill('SIGTERM');
+    const e = await this.waitFor(() => this.exited, 'the end of the program', 30000);
+    expect(e.code === 0 && e.signal === null, `it ended with code ${e.code}, signal ${e.signal}`);
+  }
+
+  async finish(code) {
+    try { if (this.context) await this.context.close(); } catch { /* already gone */ }
+    if (this.child && !this.exited) this.child.kill('SIGKILL');
+    fs.rmSync(this.root, { recursive: true, force: true });
+    clearTimeout(this.overall);
+    process.exit(code);
+  }
+
+  async done() {
+    console.log(`${this.edition}: ${this.passed} passed, ${this.failed} failed`);
+    await this.finish(this.failed ? 1 : 0);
+  }
+}
+
+// Picks a menu bar item of a panel as a mouse would: press on the menu, release on the item.
+export async function pick(panel, menu, item) {
+  const bar = panel.locator('.menubar');
+  await bar.locator(`.menu[data-menu="${menu}"]`).dispatchEvent('mousedown');
+  await bar.locator(`[data-menu-item="${item}"]`).dispatchEvent('mouseup');
+}
+
+// Answers whatever the program asks (trigger notices, messages) with the first button while waiting for `done`.
+export async function answering(page, label, done, what, ms) {
+  const popup = page.locator('.popup');
+  const until = Date.now() + ms;
+  while (Date.now() < until) {
+    if (await done()) return;
+    const p = popup.first();
+    if (await p.count()) {
+      console.log(`${label}: answering "${(await p.innerText()).replace(/\s+/g, ' ')}"`);
+      await p.locator('button').first().click({ timeout: 5000 }).catch(() => {});
+    }
+    await page.waitForTimeout(200);
+  }
+  throw new Error(`${what} not within ${ms} ms`);
+}
