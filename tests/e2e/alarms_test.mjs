@@ -8,14 +8,21 @@ import path from 'node:path';
 import { ProgramSession, expect, pick, answering } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
-const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 240000 });
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 400000 });
 const test = (name, body) => session.test(name, body);
 const YELLOW = '#ffff00', WHITE = '#ffffff';
 const MENU_ALARMS = 66, MENU_CONFIGURE = 23;
+// The anomalies of the scenario's period and the upper limit of the demo's chart that sees each: overshoot, slow
+// turn-off, late endpoint, shifted mean, noise burst. The board's chamber runs from the program's start, so
+// acquisition begins part way into the schedule: the wafer it cuts may add alarms of its own, and an anomaly it
+// missed comes round again a period (12 wafers) later.
+const SCHEDULED = [/^RF_FWD .* > 800\.000 /, /^GAS_A_OFF .* > 1\.300 /, /^ETCH_TO_ENDPOINT .* > 13\.000 /,
+  /^GAS_B .* > 47\.500 /, /^OES .* > 4\.250 /];
+const ALARM_LINE = /^\S.* \(-?\d+\.\d{3}\) [<>] -?\d+\.\d{3} on trigger \d+ of \S+/;
 
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
-  session.start({ VANTREL_SIM_SPEED: '30' });
+  session.start({ VANTREL_SIM_SPEED: '20' });
   const page = await session.openPage();
 
   const top = page.locator('[data-panel="TOP"]');
@@ -34,8 +41,15 @@ async function main() {
     await page.screenshot({ path: shot });
     console.log(`screenshot: ${shot}`);
   };
+  // A window left open by a failed step does not spoil the next one.
+  const closeAlarms = async () => {
+    if (!(await alarms.count())) return;
+    await ctrl(alarms, 7).locator('button').click();
+    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+  };
   // The alarm display popup of an Alarms menu item: how many alarms, then its one offered button.
   const fromPopup = async (item, button, count) => {
+    await closeAlarms();
     await pick(top, MENU_ALARMS, item);
     await apop.waitFor({ timeout: 15000 });
     const field = ctrl(apop, 2).locator('input');
@@ -63,13 +77,11 @@ async function main() {
 
   await test('acquisition starts and the first alarm turns the status yellow', async () => {
     await ctrl(chart, 2).locator('button').click();
-    // The overshoot of the third wafer is the first alarm: its line names the chart, the value, the limit and the
-    // wafer within its run (where the run began depends on when the board came up).
     await answering(page, 'Vantrel', async () => (await pressed()) && (await items(realtime, 3).count()) >= 1,
-      'the first alarm line', 60000);
+      'the first alarm line', 90000);
+    // Chart title, value, the limit it broke, the wafer within its run and the trace id.
     const first = await items(realtime, 3).first().innerText();
-    expect(first.startsWith('RF_FWD') && / \(9\d\d\.\d{3}\) > 800\.000 on trigger \d of /.test(first),
-      `the first alarm line reads ${JSON.stringify(first)}`);
+    expect(ALARM_LINE.test(first), `the first alarm line reads ${JSON.stringify(first)}`);
     await page.waitForFunction((y) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === y,
       YELLOW, { timeout: 15000 });
     expect(!(await top.locator('.menubar [data-menu-item="48"]').evaluate((el) => el.classList.contains('dimmed'))),
@@ -82,27 +94,25 @@ async function main() {
     const listed = await items(alarms, 9).allInnerTexts();
     expect(listed.length >= 2 && listed.length % 2 === 0, `the alarm list holds ${listed.length} lines`);
     const oldest = listed.slice(-2);
-    expect(/ETCH, .*#\d$/.test(oldest[0]) && oldest[1].endsWith('Rule 1a'), `the oldest alarm reads ${JSON.stringify(oldest)}`);
+    expect(/ETCH, .*#\d+$/.test(oldest[0]) && /Rule 1[ab]$/.test(oldest[1]), `the oldest alarm reads ${JSON.stringify(oldest)}`);
     expect(await pressed(), 'acquisition stopped while the alarm window opened');
-    await ctrl(alarms, 7).locator('button').click();
-    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+    await closeAlarms();
   });
 
   await test('every anomaly of the schedule raises its alarm; then acquisition stops', async () => {
-    // Overshoot, slow turn-off, late endpoint, shifted mean and noise burst: five alarms in the first period.
-    await answering(page, 'Vantrel', async () => (await items(realtime, 3).count()) >= 5, 'five alarm lines', 120000);
+    const texts = () => items(realtime, 3).allInnerTexts();
+    const seen = async () => { const t = await texts(); return SCHEDULED.every((re) => t.some((l) => re.test(l))); };
+    await answering(page, 'Vantrel', seen, 'an alarm line of every scheduled anomaly', 240000);
     await ctrl(chart, 2).locator('button').click();
     await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
     await page.waitForTimeout(1000);
     lines = await items(realtime, 3).count();
-    const texts = await items(realtime, 3).allInnerTexts();
-    for (const name of ['RF_FWD', 'GAS_A_OFF', 'ETCH_TO_ENDPOINT', 'GAS_B', 'OES'])
-      expect(texts.some((t) => t.includes(name)), `no alarm line names ${name}: ${JSON.stringify(texts)}`);
+    for (const line of await texts()) expect(ALARM_LINE.test(line), `an alarm line reads ${JSON.stringify(line)}`);
     await shoot('alarms_realtime.png');
   });
 
   await test('the Pareto chart shows the alarm kinds, largest first', async () => {
-    await fromPopup(50, 4, 20);
+    await fromPopup(50, 4, 500);
     const graph = ctrl(alarms, 8);
     await graph.waitFor({ timeout: 15000 });
     expect(await graph.isVisible(), 'the Pareto graph is hidden');
@@ -124,19 +134,18 @@ async function main() {
     });
     expect(tallest > 20, `the tallest red column of the Pareto graph is ${tallest} pixels`);
     const kinds = await items(alarms, 9).allInnerTexts();
-    // Five kinds from the schedule; a wafer cut by the start of acquisition may add one of its own.
     expect(kinds.length >= 5, `the Pareto lists ${kinds.length} kinds: ${JSON.stringify(kinds)}`);
     for (const name of ['RF_FWD', 'GAS_A_OFF', 'ETCH_TO_ENDPOINT', 'GAS_B', 'OES'])
-      expect(kinds.some((k) => k.includes(name)), `no Pareto kind names ${name}: ${JSON.stringify(kinds)}`);
+      expect(kinds.some((k) => k.includes(`Rule 1a ${name}`)), `no Pareto kind is ${name} above its limit: ${JSON.stringify(kinds)}`);
     const counts = kinds.map((k) => Number(/^\s*\d+\s+(\d+)\s/.exec(k)?.[1] ?? NaN));
     expect(counts.reduce((a, b) => a + b, 0) === lines, `the kinds count ${counts} for ${lines} alarms`);
     expect(counts.every((c, i) => i === 0 || counts[i - 1] >= c), `the kinds are not largest first: ${counts}`);
     await shoot('alarms_pareto.png');
-    await ctrl(alarms, 7).locator('button').click();
-    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+    await closeAlarms();
   });
 
   await test('the review clears one kind, then all; the status follows', async () => {
+    await closeAlarms();
     await pick(top, MENU_ALARMS, 48);
     await alarms.waitFor({ timeout: 15000 });
     expect(await title(alarms) === 'Active Alarm Pareto', `the review is titled ${await title(alarms)}`);
@@ -146,13 +155,12 @@ async function main() {
     await ctrl(alarms, 5).locator('button').click();
     await page.waitForFunction((n) => document.querySelectorAll('[data-panel="ALARMS"] [data-ctrl="9"] .list-item').length === n,
       before - 1, { timeout: 15000 });
-    expect(await background() === YELLOW, `one kind cleared of five: the status is ${await background()}`);
+    expect(await background() === YELLOW, `one kind cleared of several: the status is ${await background()}`);
     await ctrl(alarms, 6).locator('button').click();
     await page.waitForFunction((w) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === w,
       WHITE, { timeout: 15000 });
     expect(await items(realtime, 3).count() === 0, 'the real-time window still holds alarm lines');
-    await ctrl(alarms, 7).locator('button').click();
-    await alarms.waitFor({ state: 'detached', timeout: 15000 });
+    await closeAlarms();
     // Nothing is left to review.
     await pick(top, MENU_ALARMS, 48);
     await page.waitForTimeout(1000);
