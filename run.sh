@@ -10,6 +10,11 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2
 mkdir -p "$DEMO"
 DEMO="$(cd "$DEMO" && pwd)"
 echo "Demo working directory: $DEMO"
+# A directory without a database gets the demo process "ETCH" that matches the simulated chamber:
+# its setup, watched charts and limits (sim/default_setup.txt).
+if ! compgen -G "$DEMO/[Cc][Oo][Nn][Ff][Ii][Gg].[Dd][Bb][Ff]" >/dev/null; then
+  "$ROOT/build/tests/tools/make_demo_dir" "$ROOT/sim/default_setup.txt" "$DEMO"
+fi
 # Vantrel takes its working directory from DIR in VANTREL.INI beside the program.
 INI="$ROOT/build/bin/VANTREL.INI"
 if [[ -f "$INI" ]] && grep -q '^DIR[ =]' "$INI"; then
