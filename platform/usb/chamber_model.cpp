@@ -403,10 +403,11 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
         shape_bucket_ = bucket;
         Interval last;
         Interval now = interval_at(t, &last);
-        burst_ = 1.0;
-        if (const Anomaly* a = anomaly(last.wafer, AnomalyKind::NoiseBurst, 0); a && !last.clean && now.start <= t &&
-                                                                                 t < now.end)
-            burst_ = a->value;
+        const bool in_wafer = !last.clean && now.start <= t && t < now.end;
+        for (int c = 1; c <= 32; ++c) {
+            const Anomaly* a = in_wafer ? anomaly(last.wafer, AnomalyKind::NoiseBurst, c) : nullptr;
+            burst_[static_cast<std::size_t>(c)] = a ? a->value : 1.0;
+        }
         for (int c = 1; c <= 32; ++c) {
             const ChannelModel* m = by_channel_[c];
             double v = m == nullptr ? 0.0 : channel_value(*m, t, 0);
@@ -417,7 +418,7 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
     for (int c = 1; c <= 32; ++c) {
         const ChannelModel* m = by_channel_[c];
         double v = shape_[static_cast<std::size_t>(c)];
-        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_ * noise(c, t);
+        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_[static_cast<std::size_t>(c)] * noise(c, t);
         volts[c - 1] = v;
     }
 }

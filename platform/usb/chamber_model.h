@@ -100,7 +100,7 @@ private:
     // The last millisecond's noise-free values (sample only).
     long long shape_bucket_ = -1LL << 62;
     std::array<double, 33> shape_ {};
-    double burst_ = 1.0;
+    std::array<double, 33> burst_ {};  // noise factor per channel (1 outside a burst)
 
     static std::array<std::pair<double, double>, 33> no_temperatures()
     {

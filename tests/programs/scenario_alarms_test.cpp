@@ -20,7 +20,7 @@ const std::map<int, std::tuple<int, int, int, int>> kAlarmOfPeriodWafer = {
     {5, {2, 5, 0, 0}},  // slow decay: timer 2, RF off to GAS_A off
     {7, {1, 5, 0, 0}},  // late endpoint: timer 1
     {8, {3, 1, 6, 1}},  // mean shift: GAS_B step 1 maximum
-    {9, {7, 0, 4, 0}},  // noise burst: OES maximum
+    {9, {7, 0, 4, 0}},  // noise burst on the endpoint signal: OES maximum
 };
 
 TEST_F(AcqTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)

@@ -169,4 +169,30 @@ TEST(Chamber, SameSeedSameSamples)
     EXPECT_TRUE(differs);
 }
 
+// The noise around the noise-free value of a channel, as a standard deviation over a second of samples.
+double noise_sigma(ChamberModel& m, int channel, double from)
+{
+    double sum = 0, squares = 0;
+    const int n = 1000;
+    double v[32];
+    for (int k = 0; k < n; ++k) {
+        const double t = from + k * 1e-3;
+        m.sample(t, 0, v);
+        const double d = v[channel - 1] - m.value(channel, t);
+        sum += d;
+        squares += d * d;
+    }
+    const double mean = sum / n;
+    return std::sqrt(squares / n - mean * mean);
+}
+
+TEST(Chamber, NoiseBurstOnlyOnItsChannelAndWafer)
+{
+    ChamberModel m(default_scenario(), 0.0);
+    // Wafer 9: the endpoint signal (channel 7, 0.02 V) is eight times noisier; RF (channel 1) is not.
+    EXPECT_NEAR(noise_sigma(m, 7, wafer_start(9) + 10), 0.16, 0.02);
+    EXPECT_NEAR(noise_sigma(m, 7, wafer_start(8) + 10), 0.02, 0.003);
+    EXPECT_NEAR(noise_sigma(m, 1, wafer_start(9) + 10), 0.01, 0.0015);
+}
+
 }  // namespace
