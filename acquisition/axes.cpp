@@ -159,11 +159,8 @@ void SetStripChartY(double min, double max, char store)
     }
 }
 
-int aok(int panel, int control, int event, void* data, int d1, int d2)
+int aok(int panel, int control, int event, void*, int, int)
 {
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int x_mode = 0, x_grid = 1, y_grid = 1;
     if (panel > 0) {
@@ -250,13 +247,8 @@ int aok(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int display_axes(int panel, int control, int event, void* data, int d1, int d2)
+int display_axes(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int dialog = LoadPanel(0, "s_chart.uir", 3);
     if (dialog <= 0) return 0;
@@ -292,12 +284,8 @@ int display_axes(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int change_x_type(int panel, int control, int event, void* data, int d1, int d2)
+int change_x_type(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_VAL_CHANGED) return 0;
     int mode = 0;
     GetCtrlVal(panel, 5, &mode);
@@ -313,11 +301,8 @@ int change_x_type(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-void names(int mode, int value, int unused1, int unused2)
+void names(int mode, int, int, int)
 {
-    (void)value;
-    (void)unused1;
-    (void)unused2;
     if (sc_handle <= 0) return;
     SetCtrlAttribute(sc_handle, 14, ATTR_XLABEL_VISIBLE, 1);
     SetCtrlAttribute(sc_handle, 14, ATTR_YLABEL_VISIBLE, 1);
@@ -396,11 +381,8 @@ void place_beside_legend(int panel_width, int width)
 
 }  // namespace
 
-int resize_legend(int panel, int event, void* data, int d1, int d2)
+int resize_legend(int, int event, void*, int d1, int)
 {
-    (void)panel;
-    (void)data;
-    (void)d2;
     if (event != EVENT_PANEL_SIZE || legend_panel <= 0 || sc_handle <= 0) return 0;
     int checked = 1;
     if (GetMenuBarAttribute(handle_menu, 25, ATTR_CHECKED, &checked) >= 0 && !checked) return 0;
@@ -443,10 +425,8 @@ int resize_legend(int panel, int event, void* data, int d1, int d2)
     return 0;
 }
 
-void toggle_legend(int menuBar, int item, void* data, int panel)
+void toggle_legend(int menuBar, int item, void*, int)
 {
-    (void)data;
-    (void)panel;
     int checked = 0;
     GetMenuBarAttribute(menuBar, item, ATTR_CHECKED, &checked);
     checked = !checked;
@@ -466,13 +446,8 @@ void toggle_legend(int menuBar, int item, void* data, int panel)
     }
 }
 
-int hide_realtime(int panel, int control, int event, void* data, int d1, int d2)
+int hide_realtime(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event == EVENT_COMMIT && realtime_panel > 0) HidePanel(realtime_panel);
     return 0;
 }

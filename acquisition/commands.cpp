@@ -13,11 +13,8 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 
-int Shutdown(int panel, int control, int event, void* data, int d1, int d2)
+int Shutdown(int panel, int control, int event, void*, int, int)
 {
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT) return 0;
     if (!check_password(&panel, &control, Shutdown, 0)) return 0;
     int running = 0;
@@ -56,30 +53,21 @@ int Shutdown(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-void return_to(int menuBar, int item, void* data, int panel)
+void return_to(int, int, void*, int)
 {
-    (void)menuBar;
-    (void)item;
-    (void)data;
-    (void)panel;
     if (sc_handle <= 0) return;
     SetCtrlVal(sc_handle, 7, 1);
     Shutdown(sc_handle, 7, EVENT_COMMIT, nullptr, 0, 0);
 }
 
-int panel_shutdown(int panel, int event, void* data, int d1, int d2)
+int panel_shutdown(int panel, int event, void*, int, int)
 {
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event == EVENT_CLOSE) Shutdown(panel, 7, EVENT_COMMIT, nullptr, 0, 0);
     return 0;
 }
 
-void toggle_realtime(int menuBar, int item, void* data, int panel)
+void toggle_realtime(int menuBar, int item, void*, int)
 {
-    (void)data;
-    (void)panel;
     int checked = 0;
     GetMenuBarAttribute(menuBar, item, ATTR_CHECKED, &checked);
     char value[33];
@@ -95,12 +83,8 @@ void toggle_realtime(int menuBar, int item, void* data, int panel)
     get_put_char(hdbc, 0, 8, CONFIG_WRITE, value);
 }
 
-void system_name(int menuBar, int item, void* data, int panel)
+void system_name(int, int, void*, int)
 {
-    (void)menuBar;
-    (void)item;
-    (void)data;
-    (void)panel;
     int dialog = LoadPanel(0, "SystemName.uir", 1);
     if (dialog <= 0) return;
     char name[33];

@@ -150,12 +150,8 @@ void show_clock()
     SetCtrlVal(sc_handle, 16, TimeStr().c_str());
 }
 
-int DaqLoop(int panel, int control, int event, void* data, int d1, int d2)
+int DaqLoop(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
 #ifdef VANTREL_REVIEW
     (void)panel;
     (void)event;
@@ -224,13 +220,8 @@ int DaqLoop(int panel, int control, int event, void* data, int d1, int d2)
 #endif
 }
 
-int IdleLoop(int panel, int control, int event, void* data, int d1, int d2)
+int IdleLoop(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_TIMER_TICK) return 0;
     show_clock();
     if (Flags & FLAG_CURSOR_READOUT) SetCursorText();

@@ -61,14 +61,8 @@ bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0; }
 
 }  // namespace
 
-int DisplayConfig(int panel, int control, int event, void* data, int d1, int d2)
+int DisplayConfig(int, int, int, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)event;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (write_protected()) return 0;
     offer_save();
     int dialog = LoadPanel(0, "daq_set.uir", 1);
@@ -80,12 +74,8 @@ int DisplayConfig(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int ConfigureDAQ(int panel, int control, int event, void* data, int d1, int d2)
+int ConfigureDAQ(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT) return 0;
     if (pending()) {
         GetCtrlVal(panel, 2, &sample_rate_index);
@@ -95,14 +85,8 @@ int ConfigureDAQ(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int display_trig(int panel, int control, int event, void* data, int d1, int d2)
+int display_trig(int, int, int, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)event;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (write_protected()) return 0;
     offer_save();
     int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "vt_setup.uir", 1);
@@ -163,12 +147,8 @@ int trigger_check(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int trigger_ok(int panel, int control, int event, void* data, int d1, int d2)
+int trigger_ok(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT) return 0;
     if (!pending()) {
         DiscardMyPanel(&panel);

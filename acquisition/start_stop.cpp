@@ -245,13 +245,8 @@ int stop_sequence()
 }  // namespace
 #endif
 
-int start_stop(int panel, int control, int event, void* data, int d1, int d2)
+int start_stop(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
 #ifdef VANTREL_REVIEW
     (void)event;
     return 1;
@@ -269,13 +264,8 @@ int start_stop(int panel, int control, int event, void* data, int d1, int d2)
 #endif
 }
 
-int pause(int panel, int control, int event, void* data, int d1, int d2)
+int pause(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
 #ifdef VANTREL_REVIEW
     (void)event;
     return 0;

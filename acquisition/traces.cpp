@@ -27,13 +27,8 @@ bool visible(int panel, int ctrl)
 
 }  // namespace
 
-int display_toggle(int panel, int control, int event, void* data, int d1, int d2)
+int display_toggle(int, int, int event, void*, int, int)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT || sc_handle <= 0 || legend_panel <= 0) return 0;
     int running = 0;
     GetCtrlVal(sc_handle, 2, &running);
@@ -135,24 +130,16 @@ void view_hide_trace(int panel)
     }
 }
 
-int toggle_trace(int panel, int control, int event, void* data, int d1, int d2)
+int toggle_trace(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT) return 0;
     view_hide_trace(panel);
     DiscardMyPanel(&panel);
     return 0;
 }
 
-int cancel_toggle(int panel, int control, int event, void* data, int d1, int d2)
+int cancel_toggle(int panel, int, int event, void*, int, int)
 {
-    (void)control;
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_COMMIT) return 0;
     int mask = 0, count = 0;
     GetCtrlVal(panel, kMask, &mask);

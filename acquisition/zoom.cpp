@@ -198,11 +198,8 @@ void SetCursorText()
         Flags |= FLAG_CURSOR_READOUT;
 }
 
-int chartCallback(int panel, int control, int event, void* data, int d1, int d2)
+int chartCallback(int, int, int event, void*, int d1, int d2)
 {
-    (void)panel;
-    (void)control;
-    (void)data;
     close_menu();
     if (sc_handle <= 0) return 0;
     if (event == EVENT_VAL_CHANGED) {
@@ -221,11 +218,8 @@ int chartCallback(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int clickAction(int panel, int control, int event, void* data, int d1, int d2)
+int clickAction(int panel, int control, int event, void*, int, int)
 {
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event != EVENT_VAL_CHANGED) return 0;
     int value = -1;
     GetCtrlVal(panel, control, &value);
@@ -297,11 +291,8 @@ int clickAction(int panel, int control, int event, void* data, int d1, int d2)
     return 0;
 }
 
-int cancel_panel(int panel, int event, void* data, int d1, int d2)
+int cancel_panel(int panel, int event, void*, int, int)
 {
-    (void)data;
-    (void)d1;
-    (void)d2;
     if (event == EVENT_CLOSE) DiscardMyPanel(&panel);
     return 0;
 }

@@ -190,9 +190,7 @@ int delete_old_traces(int s, RunRow& row, const run_info_request& r)
 int free_space(int s, RunRow& row, const run_info_request& r)
 {
     std::uint64_t bytes = 0;
-    int result = -1;
     int fetch = DBFetchNext(s);
-    if (fetch == 0) result = row.run + 1;
     WaitPanel wait("Deleting Files ...");
     const std::uint32_t limit = static_cast<std::uint32_t>(r.run) * 1000000u;
     int counter = 0;
@@ -213,7 +211,6 @@ int free_space(int s, RunRow& row, const run_info_request& r)
         wait.progress(counter / 100.0);
     }
     if (fetch != 0) return cancel ? -2 : -1;
-    (void)result;
     return cancel ? 1 : 0;
 }
 

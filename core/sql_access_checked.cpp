@@ -20,6 +20,29 @@ T checked_result(T result, bool failing)
     return result;
 }
 
+// Most functions fail with a negative result.
+template <typename T>
+T below_zero(T result)
+{
+    return checked_result(result, result < 0);
+}
+
+// A fetch past either end, or of a deleted record, is no failure.
+int fetch_result(int result)
+{
+    return checked_result(result, result < 0 && result != -5 && result != -2 && result != -1);
+}
+
+// A bind or map of one typed column: the value and its status must be given.
+template <typename Column, typename T>
+int typed_column(const char* function, int (*call)(int, Column, T*, long*), int handle, Column column, T* value,
+                 long* status)
+{
+    check_argument(value, function, "value");
+    check_argument(status, function, "status");
+    return below_zero(call(handle, column, value, status));
+}
+
 }  // namespace
 
 int _UP_DBConnect(const char* connectString)
@@ -31,8 +54,7 @@ int _UP_DBConnect(const char* connectString)
 
 int _UP_DBDisconnect(int hdbc)
 {
-    int r = DBDisconnect(hdbc);
-    return checked_result(r, r < 0);
+    return below_zero(DBDisconnect(hdbc));
 }
 
 int _UP_DBActivateSQL(int hdbc, const char* sql)
@@ -45,8 +67,7 @@ int _UP_DBActivateSQL(int hdbc, const char* sql)
 int _UP_DBImmediateSQL(int hdbc, const char* sql)
 {
     check_argument(sql, "DBImmediateSQL", "sql");
-    int r = DBImmediateSQL(hdbc, sql);
-    return checked_result(r, r < 0);
+    return below_zero(DBImmediateSQL(hdbc, sql));
 }
 
 int _UP_DBBindColChar(int hstmt, int column, int width, char* buffer, long* status, const char* format)
@@ -54,94 +75,72 @@ int _UP_DBBindColChar(int hstmt, int column, int width, char* buffer, long* stat
     check_argument(buffer, "DBBindColChar", "buffer");
     check_argument(status, "DBBindColChar", "status");
     check_argument(format, "DBBindColChar", "format");
-    int r = DBBindColChar(hstmt, column, width, buffer, status, format);
-    return checked_result(r, r < 0);
+    return below_zero(DBBindColChar(hstmt, column, width, buffer, status, format));
 }
 
 int _UP_DBBindColShort(int hstmt, int column, short* value, long* status)
 {
-    check_argument(value, "DBBindColShort", "value");
-    check_argument(status, "DBBindColShort", "status");
-    int r = DBBindColShort(hstmt, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBBindColShort", DBBindColShort, hstmt, column, value, status);
 }
 
 int _UP_DBBindColInt(int hstmt, int column, int* value, long* status)
 {
-    check_argument(value, "DBBindColInt", "value");
-    check_argument(status, "DBBindColInt", "status");
-    int r = DBBindColInt(hstmt, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBBindColInt", DBBindColInt, hstmt, column, value, status);
 }
 
 int _UP_DBBindColDouble(int hstmt, int column, double* value, long* status)
 {
-    check_argument(value, "DBBindColDouble", "value");
-    check_argument(status, "DBBindColDouble", "status");
-    int r = DBBindColDouble(hstmt, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBBindColDouble", DBBindColDouble, hstmt, column, value, status);
 }
 
 int _UP_DBBindColFloat(int hstmt, int column, float* value, long* status)
 {
-    check_argument(value, "DBBindColFloat", "value");
-    check_argument(status, "DBBindColFloat", "status");
-    int r = DBBindColFloat(hstmt, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBBindColFloat", DBBindColFloat, hstmt, column, value, status);
 }
 
 int _UP_DBFetchNext(int hstmt)
 {
-    int r = DBFetchNext(hstmt);
-    return checked_result(r, r < 0 && r != -5 && r != -2 && r != -1);
+    return fetch_result(DBFetchNext(hstmt));
 }
 
 int _UP_DBFetchPrev(int hstmt)
 {
-    int r = DBFetchPrev(hstmt);
-    return checked_result(r, r < 0 && r != -5 && r != -2 && r != -1);
+    return fetch_result(DBFetchPrev(hstmt));
 }
 
 int _UP_DBFetchRandom(int hstmt, long record)
 {
-    int r = DBFetchRandom(hstmt, record);
-    return checked_result(r, r < 0 && r != -5 && r != -2 && r != -1);
+    return fetch_result(DBFetchRandom(hstmt, record));
 }
 
 int _UP_DBDeactivateSQL(int hstmt)
 {
-    int r = DBDeactivateSQL(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBDeactivateSQL(hstmt));
 }
 
 int _UP_DBCreateRecord(int hstmt)
 {
-    int r = DBCreateRecord(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBCreateRecord(hstmt));
 }
 
 int _UP_DBPutRecord(int hstmt)
 {
-    int r = DBPutRecord(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBPutRecord(hstmt));
 }
 
 int _UP_DBDeleteRecord(int hstmt)
 {
-    int r = DBDeleteRecord(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBDeleteRecord(hstmt));
 }
 
 int _UP_DBSources(int direction)
 {
-    int r = DBSources(direction);
-    return checked_result(r, r < 0);
+    return below_zero(DBSources(direction));
 }
 
 int _UP_DBDatabases(int hdbc)
 {
-    int r = DBDatabases(hdbc);
-    return checked_result(r, r < 0);
+    return below_zero(DBDatabases(hdbc));
 }
 
 int _UP_DBTables(int hdbc, const char* qualifier, const char* owner, const char* name, int type)
@@ -149,91 +148,77 @@ int _UP_DBTables(int hdbc, const char* qualifier, const char* owner, const char*
     check_argument(qualifier, "DBTables", "qualifier");
     check_argument(owner, "DBTables", "owner");
     check_argument(name, "DBTables", "name");
-    int r = DBTables(hdbc, qualifier, owner, name, type);
-    return checked_result(r, r < 0);
+    return below_zero(DBTables(hdbc, qualifier, owner, name, type));
 }
 
 int _UP_DBSetDatabase(int hdbc, const char* name)
 {
     check_argument(name, "DBSetDatabase", "name");
-    int r = DBSetDatabase(hdbc, name);
-    return checked_result(r, r < 0);
+    return below_zero(DBSetDatabase(hdbc, name));
 }
 
 int _UP_DBIndexes(int hdbc, const char* table, short option)
 {
     check_argument(table, "DBIndexes", "table");
-    int r = DBIndexes(hdbc, table, option);
-    return checked_result(r, r < 0);
+    return below_zero(DBIndexes(hdbc, table, option));
 }
 
 int _UP_DBPrimaryKeys(int hdbc, const char* table)
 {
     check_argument(table, "DBPrimaryKeys", "table");
-    int r = DBPrimaryKeys(hdbc, table);
-    return checked_result(r, r < 0);
+    return below_zero(DBPrimaryKeys(hdbc, table));
 }
 
 int _UP_DBForeignKeys(int hdbc, const char* primaryTable, const char* foreignTable)
 {
     check_argument(primaryTable, "DBForeignKeys", "primaryTable");
     check_argument(foreignTable, "DBForeignKeys", "foreignTable");
-    int r = DBForeignKeys(hdbc, primaryTable, foreignTable);
-    return checked_result(r, r < 0);
+    return below_zero(DBForeignKeys(hdbc, primaryTable, foreignTable));
 }
 
 int _UP_DBAllowFetchAnyDirection(int hstmt, int allow)
 {
-    int r = DBAllowFetchAnyDirection(hstmt, allow);
-    return checked_result(r, r < 0);
+    return below_zero(DBAllowFetchAnyDirection(hstmt, allow));
 }
 
 long _UP_DBNumberOfRecords(int hstmt)
 {
-    long r = DBNumberOfRecords(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBNumberOfRecords(hstmt));
 }
 
 int _UP_DBNumberOfColumns(int hstmt)
 {
-    int r = DBNumberOfColumns(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBNumberOfColumns(hstmt));
 }
 
 long _UP_DBNumberOfModifiedRecords(int hstmt)
 {
-    long r = DBNumberOfModifiedRecords(hstmt);
-    return checked_result(r, r < 0);
+    return below_zero(DBNumberOfModifiedRecords(hstmt));
 }
 
 int _UP_DBColumnType(int hstmt, int column)
 {
-    int r = DBColumnType(hstmt, column);
-    return checked_result(r, r < 0);
+    return below_zero(DBColumnType(hstmt, column));
 }
 
 int _UP_DBColumnWidth(int hstmt, int column)
 {
-    int r = DBColumnWidth(hstmt, column);
-    return checked_result(r, r < 0);
+    return below_zero(DBColumnWidth(hstmt, column));
 }
 
 int _UP_DBBeginTran(int hdbc)
 {
-    int r = DBBeginTran(hdbc);
-    return checked_result(r, r < 0);
+    return below_zero(DBBeginTran(hdbc));
 }
 
 int _UP_DBCommit(int hdbc)
 {
-    int r = DBCommit(hdbc);
-    return checked_result(r, r < 0);
+    return below_zero(DBCommit(hdbc));
 }
 
 int _UP_DBRollback(int hdbc)
 {
-    int r = DBRollback(hdbc);
-    return checked_result(r, r < 0);
+    return below_zero(DBRollback(hdbc));
 }
 
 int _UP_DBBeginMap(int hdbc)
@@ -255,55 +240,40 @@ int _UP_DBMapColumnToChar(int map, const char* column, int width, char* buffer, 
 int _UP_DBMapColumnToShort(int map, const char* column, short* value, long* status)
 {
     check_argument(column, "DBMapColumnToShort", "column");
-    check_argument(value, "DBMapColumnToShort", "value");
-    check_argument(status, "DBMapColumnToShort", "status");
-    int r = DBMapColumnToShort(map, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBMapColumnToShort", DBMapColumnToShort, map, column, value, status);
 }
 
 int _UP_DBMapColumnToInt(int map, const char* column, int* value, long* status)
 {
     check_argument(column, "DBMapColumnToInt", "column");
-    check_argument(value, "DBMapColumnToInt", "value");
-    check_argument(status, "DBMapColumnToInt", "status");
-    int r = DBMapColumnToInt(map, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBMapColumnToInt", DBMapColumnToInt, map, column, value, status);
 }
 
 int _UP_DBMapColumnToFloat(int map, const char* column, float* value, long* status)
 {
     check_argument(column, "DBMapColumnToFloat", "column");
-    check_argument(value, "DBMapColumnToFloat", "value");
-    check_argument(status, "DBMapColumnToFloat", "status");
-    int r = DBMapColumnToFloat(map, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBMapColumnToFloat", DBMapColumnToFloat, map, column, value, status);
 }
 
 int _UP_DBMapColumnToDouble(int map, const char* column, double* value, long* status)
 {
     check_argument(column, "DBMapColumnToDouble", "column");
-    check_argument(value, "DBMapColumnToDouble", "value");
-    check_argument(status, "DBMapColumnToDouble", "status");
-    int r = DBMapColumnToDouble(map, column, value, status);
-    return checked_result(r, r < 0);
+    return typed_column("DBMapColumnToDouble", DBMapColumnToDouble, map, column, value, status);
 }
 
 int _UP_DBActivateMap(int map, const char* table)
 {
     check_argument(table, "DBActivateMap", "table");
-    int r = DBActivateMap(map, table);
-    return checked_result(r, r < 0);
+    return below_zero(DBActivateMap(map, table));
 }
 
 int _UP_DBDeactivateMap(int map)
 {
-    int r = DBDeactivateMap(map);
-    return checked_result(r, r < 0);
+    return below_zero(DBDeactivateMap(map));
 }
 
 int _UP_DBCreateTableFromMap(int map, const char* table)
 {
     check_argument(table, "DBCreateTableFromMap", "table");
-    int r = DBCreateTableFromMap(map, table);
-    return checked_result(r, r < 0);
+    return below_zero(DBCreateTableFromMap(map, table));
 }

@@ -20,18 +20,38 @@ Statement* statement_or_error(int hstmt)
     return s;
 }
 
-int bind(int hstmt, int column, Binding::Kind kind, void* target, long* status, long size)
+// Every statement entry point runs `act` under the engine's lock, with the last error cleared, on a valid
+// statement; an invalid handle returns the error (or no text, from the functions that return text).
+template <typename Act>
+auto on_statement(int hstmt, Act act) -> decltype(act(std::declval<Statement&>()))
 {
     std::lock_guard lock(engine().mutex);
     clear_error();
     Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (column < 1 || column > static_cast<int>(s->columns.size()))
-        return set_error(kErrBadColumn, vsys::strprintf("Column %d does not exist", column));
-    if (!target || !status || size <= 0) return set_error(kErrBadColumn, "Invalid binding");
-    if (s->bindings.size() < s->columns.size()) s->bindings.resize(s->columns.size());
-    s->bindings[column - 1] = Binding{kind, target, status, size};
-    return kOk;
+    if (s) return act(*s);
+    if constexpr (std::is_pointer_v<decltype(act(*s))>)
+        return nullptr;
+    else
+        return engine().error;
+}
+
+// Whether the result set has the (1-based) column; sets the error when not.
+bool column_exists(const Statement& s, int column)
+{
+    if (column >= 1 && column <= static_cast<int>(s.columns.size())) return true;
+    set_error(kErrBadColumn, vsys::strprintf("Column %d does not exist", column));
+    return false;
+}
+
+int bind(int hstmt, int column, Binding::Kind kind, void* target, long* status, long size)
+{
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (!column_exists(s, column)) return engine().error;
+        if (!target || !status || size <= 0) return set_error(kErrBadColumn, "Invalid binding");
+        if (s.bindings.size() < s.columns.size()) s.bindings.resize(s.columns.size());
+        s.bindings[column - 1] = Binding{kind, target, status, size};
+        return kOk;
+    });
 }
 
 // Writes the value as text into `out` (which holds at least 64 bytes) or
@@ -167,209 +187,166 @@ int qeBindColDouble(int hstmt, int column, double* value, long* status) { return
 
 int qeFetchNext(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? move_to(*s, s->position + 1) : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> int { return move_to(s, s.position + 1); });
 }
 
 int qeFetchPrev(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? move_to(*s, s->position - 1) : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> int { return move_to(s, s.position - 1); });
 }
 
 int qeFetchRandom(int hstmt, long record)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? move_to(*s, record - 1) : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> int { return move_to(s, record - 1); });
 }
 
 long qeFetchNumRecs(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? static_cast<long>(s->rows.size()) : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> long { return static_cast<long>(s.rows.size()); });
 }
 
 int qeNumCols(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? static_cast<int>(s->columns.size()) : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> int { return static_cast<int>(s.columns.size()); });
 }
 
 long qeNumModRecs(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    return s ? s->modified : engine().error;
+    return on_statement(hstmt, [&](Statement& s) -> long { return s.modified; });
 }
 
 const char* qeColName(int hstmt, int column)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return nullptr;
-    if (column < 1 || column > static_cast<int>(s->columns.size())) {
-        set_error(kErrBadColumn, vsys::strprintf("Column %d does not exist", column));
-        return nullptr;
-    }
-    return s->columns[column - 1].name.c_str();
+    return on_statement(hstmt, [&](Statement& s) -> const char* {
+        if (!column_exists(s, column)) return nullptr;
+        return s.columns[column - 1].name.c_str();
+    });
 }
 
 int qeColType(int hstmt, int column)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (column < 1 || column > static_cast<int>(s->columns.size()))
-        return set_error(kErrBadColumn, vsys::strprintf("Column %d does not exist", column));
-    return s->columns[column - 1].type;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (!column_exists(s, column)) return engine().error;
+        return s.columns[column - 1].type;
+    });
 }
 
 int qeColWidth(int hstmt, int column)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (column < 1 || column > static_cast<int>(s->columns.size()))
-        return set_error(kErrBadColumn, vsys::strprintf("Column %d does not exist", column));
-    return s->columns[column - 1].width;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (!column_exists(s, column)) return engine().error;
+        return s.columns[column - 1].width;
+    });
 }
 
 int qeGetSelectOptions(int hstmt, long* options)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (options) *options = s->options;
-    return kOk;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (options) *options = s.options;
+        return kOk;
+    });
 }
 
 int qeSetSelectOptions(int hstmt, long options)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    s->options = options;
-    return kOk;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        s.options = options;
+        return kOk;
+    });
 }
 
 long qeRecNum(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    return s->current == Statement::Current::row ? s->position + 1 : 0;
+    return on_statement(hstmt, [&](Statement& s) -> long {
+        return s.current == Statement::Current::row ? s.position + 1 : 0;
+    });
 }
 
 int qeRecNew(int hstmt, long)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (!s->table) return set_error(kErrNotUpdatable, "The result set does not come from a single table");
-    // dBase appends new records at the end of the file whatever the position.
-    s->current = Statement::Current::fresh;
-    s->pending_ready = false;
-    return kOk;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (!s.table) return set_error(kErrNotUpdatable, "The result set does not come from a single table");
+        // dBase appends new records at the end of the file whatever the position.
+        s.current = Statement::Current::fresh;
+        s.pending_ready = false;
+        return kOk;
+    });
 }
 
 int qePutUsingBindColumns(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (s->current == Statement::Current::none) return set_error(kErrNoCurrentRow, "There is no current row");
-    if (int r = writable_table(*s); r != kOk) return r;
-    DbfTable& t = *s->table;
-    std::string rec = s->current == Statement::Current::row ? std::string(t.record(s->record), t.record_length())
-                                                            : t.blank_record();
-    std::string cut;
-    for (std::size_t i = 0; i < s->bindings.size(); ++i) {
-        const Binding& b = s->bindings[i];
-        int field = s->columns[i].field;
-        if (b.kind == Binding::none || field < 0) continue;
-        Value v;
-        switch (b.kind) {
-        case Binding::text: {
-            const char* buf = static_cast<const char*>(b.target);
-            v = std::string(buf, strnlen(buf, static_cast<std::size_t>(b.size)));
-            break;
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (s.current == Statement::Current::none) return set_error(kErrNoCurrentRow, "There is no current row");
+        if (int r = writable_table(s); r != kOk) return r;
+        DbfTable& t = *s.table;
+        std::string rec = s.current == Statement::Current::row ? std::string(t.record(s.record), t.record_length())
+                                                                : t.blank_record();
+        std::string cut;
+        for (std::size_t i = 0; i < s.bindings.size(); ++i) {
+            const Binding& b = s.bindings[i];
+            int field = s.columns[i].field;
+            if (b.kind == Binding::none || field < 0) continue;
+            Value v;
+            switch (b.kind) {
+            case Binding::text: {
+                const char* buf = static_cast<const char*>(b.target);
+                v = std::string(buf, strnlen(buf, static_cast<std::size_t>(b.size)));
+                break;
+            }
+            case Binding::i16: v = static_cast<std::int64_t>(*static_cast<short*>(b.target)); break;
+            case Binding::i32: v = static_cast<std::int64_t>(*static_cast<int*>(b.target)); break;
+            case Binding::f32: v = static_cast<double>(*static_cast<float*>(b.target)); break;
+            case Binding::f64: v = *static_cast<double*>(b.target); break;
+            case Binding::none: break;
+            }
+            EncodeStatus st = t.encode(rec, field, v);
+            if (st == EncodeStatus::out_of_range)
+                return set_error(kErrValue, "Value out of range for column " + t.fields()[field].name);
+            if (st == EncodeStatus::truncated && cut.empty()) cut = t.fields()[field].name;
         }
-        case Binding::i16: v = static_cast<std::int64_t>(*static_cast<short*>(b.target)); break;
-        case Binding::i32: v = static_cast<std::int64_t>(*static_cast<int*>(b.target)); break;
-        case Binding::f32: v = static_cast<double>(*static_cast<float*>(b.target)); break;
-        case Binding::f64: v = *static_cast<double*>(b.target); break;
-        case Binding::none: break;
+        s.pending = std::move(rec);
+        s.pending_ready = true;
+        if (!cut.empty()) {
+            engine().warning = 1;
+            return set_error(kWarningStored, "Text was cut to the width of column " + cut);
         }
-        EncodeStatus st = t.encode(rec, field, v);
-        if (st == EncodeStatus::out_of_range)
-            return set_error(kErrValue, "Value out of range for column " + t.fields()[field].name);
-        if (st == EncodeStatus::truncated && cut.empty()) cut = t.fields()[field].name;
-    }
-    s->pending = std::move(rec);
-    s->pending_ready = true;
-    if (!cut.empty()) {
-        engine().warning = 1;
-        return set_error(kWarningStored, "Text was cut to the width of column " + cut);
-    }
-    return kOk;
+        return kOk;
+    });
 }
 
 int qeRecUpdate(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (!s->pending_ready) return set_error(kErrNoCurrentRow, "No record was prepared to store");
-    if (int r = writable_table(*s); r != kOk) return r;
-    std::string error;
-    bool ok;
-    if (s->current == Statement::Current::fresh) {
-        int row = -1;
-        ok = s->table->append(s->pending, row, error);
-        if (ok) {
-            // The stored record becomes the current row: a second put updates it.
-            s->current = Statement::Current::row;
-            s->record = row;
-            s->layout_version = s->table->layout_version();
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (!s.pending_ready) return set_error(kErrNoCurrentRow, "No record was prepared to store");
+        if (int r = writable_table(s); r != kOk) return r;
+        std::string error;
+        bool ok;
+        if (s.current == Statement::Current::fresh) {
+            int row = -1;
+            ok = s.table->append(s.pending, row, error);
+            if (ok) {
+                // The stored record becomes the current row: a second put updates it.
+                s.current = Statement::Current::row;
+                s.record = row;
+                s.layout_version = s.table->layout_version();
+            }
+        } else {
+            ok = s.table->replace(s.record, s.pending, error);
         }
-    } else {
-        ok = s->table->replace(s->record, s->pending, error);
-    }
-    s->pending_ready = false;
-    if (ok) ok = s->table->flush(error);
-    return ok ? kOk : set_error(kErrFile, error);
+        s.pending_ready = false;
+        if (ok) ok = s.table->flush(error);
+        return ok ? kOk : set_error(kErrFile, error);
+    });
 }
 
 int qeRecDelete(int hstmt)
 {
-    std::lock_guard lock(engine().mutex);
-    clear_error();
-    Statement* s = statement_or_error(hstmt);
-    if (!s) return engine().error;
-    if (s->current != Statement::Current::row) return set_error(kErrNoCurrentRow, "There is no current row");
-    if (int r = writable_table(*s); r != kOk) return r;
-    std::string error;
-    bool ok = s->table->remove(s->record, error) && s->table->flush(error);
-    s->current = Statement::Current::none;
-    return ok ? kOk : set_error(kErrFile, error);
+    return on_statement(hstmt, [&](Statement& s) -> int {
+        if (s.current != Statement::Current::row) return set_error(kErrNoCurrentRow, "There is no current row");
+        if (int r = writable_table(s); r != kOk) return r;
+        std::string error;
+        bool ok = s.table->remove(s.record, error) && s.table->flush(error);
+        s.current = Statement::Current::none;
+        return ok ? kOk : set_error(kErrFile, error);
+    });
 }

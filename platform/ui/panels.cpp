@@ -375,14 +375,29 @@ bool to_ctrl_type(const Control& c, const Value& in, Value& out)
     return true;
 }
 
-int set_ctrl_val(int panel, int ctrl, const Value& in)
+namespace {
+
+// A control that holds a value (not a graph, timer, decoration or picture); null with the reason in status.
+Control* value_ctrl(int panel, int ctrl, int& status)
 {
     Panel* p = find_panel(panel);
-    if (!p) return UIE_BAD_HANDLE;
-    Control* c = p->find(ctrl);
-    if (!c) return UIE_BAD_CTRL;
-    if (is_graph_style(c->style) || c->style == CTRL_TIMER || c->style == CTRL_DECORATION || c->style == CTRL_PICTURE)
-        return UIE_NOT_ALLOWED;
+    Control* c = p ? p->find(ctrl) : nullptr;
+    status = !p ? UIE_BAD_HANDLE : !c ? UIE_BAD_CTRL : 0;
+    if (c && (is_graph_style(c->style) || c->style == CTRL_TIMER || c->style == CTRL_DECORATION ||
+              c->style == CTRL_PICTURE)) {
+        status = UIE_NOT_ALLOWED;
+        c = nullptr;
+    }
+    return c;
+}
+
+}  // namespace
+
+int set_ctrl_val(int panel, int ctrl, const Value& in)
+{
+    int status = 0;
+    Control* c = value_ctrl(panel, ctrl, status);
+    if (!c) return status;
     if (style_has_items(c->style)) {
         for (std::size_t i = 0; i < c->items.size(); ++i) {
             if (c->items[i].value == in) {
@@ -405,12 +420,9 @@ int set_ctrl_val(int panel, int ctrl, const Value& in)
 
 int get_ctrl_val(int panel, int ctrl, Value& out)
 {
-    Panel* p = find_panel(panel);
-    if (!p) return UIE_BAD_HANDLE;
-    Control* c = p->find(ctrl);
-    if (!c) return UIE_BAD_CTRL;
-    if (is_graph_style(c->style) || c->style == CTRL_TIMER || c->style == CTRL_DECORATION || c->style == CTRL_PICTURE)
-        return UIE_NOT_ALLOWED;
+    int status = 0;
+    Control* c = value_ctrl(panel, ctrl, status);
+    if (!c) return status;
     if (style_has_items(c->style)) {
         if (c->index < 0 || c->index >= static_cast<int>(c->items.size())) return UIE_BAD_INDEX;
         out = c->items[static_cast<std::size_t>(c->index)].value;

@@ -407,8 +407,6 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
         for (int c = 1; c <= 32; ++c) {
             const Anomaly* a = in_wafer ? anomaly(last.wafer, AnomalyKind::NoiseBurst, c) : nullptr;
             burst_[static_cast<std::size_t>(c)] = a ? a->value : 1.0;
-        }
-        for (int c = 1; c <= 32; ++c) {
             const ChannelModel* m = by_channel_[c];
             double v = m == nullptr ? 0.0 : channel_value(*m, t, 0);
             if (m != nullptr && m->kind == ChannelKind::Thermocouple) v = adapter_volts(v);

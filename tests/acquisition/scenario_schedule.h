@@ -1,4 +1,4 @@
-// The runs and wafers the default scenario should give, worked out from the chamber model itself.
+// Acquisition on the default chamber scenario, and the runs and wafers it should give, worked out from the model.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +6,7 @@
 
 #include "board/board_api.h"
 #include "platform/usb/chamber_model.h"
+#include "tests/acquisition/acq_fixture.h"
 
 namespace acqtest {
 
@@ -81,5 +82,29 @@ inline std::vector<ExpectedWafer> expected_wafers(const vusb::Scenario& scenario
     }
     return out;
 }
+
+// The acquisition tests, on the board the program installs: the simulated chamber of the default scenario.
+class ChamberTest : public AcqTest {
+protected:
+    // Acquires for `seconds` of the chamber's schedule, from its start.
+    void run_chamber(int seconds)
+    {
+        ASSERT_TRUE(install_board());
+        board = std::dynamic_pointer_cast<vusb::SimBoard>(vusb::backend());
+        ASSERT_NE(board, nullptr);
+        start();
+        ASSERT_TRUE(acq().active);
+        tick(seconds);
+        stop();
+    }
+    // The wafers the schedule gives under the current trigger settings; loads `scenario`.
+    std::vector<ExpectedWafer> scheduled_wafers(int seconds)
+    {
+        EXPECT_TRUE(vusb::load_scenario(program.file("default.scenario"), scenario).ok);
+        return expected_wafers(scenario, {trig_ch, trig_val, sample_rate, minimum_trig_width, delay, precoat_minimum},
+                               seconds);
+    }
+    vusb::Scenario scenario;
+};
 
 }  // namespace acqtest

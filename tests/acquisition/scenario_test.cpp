@@ -1,40 +1,22 @@
 // End to end: the default chamber scenario for a simulated hour, checked against the scenario's own schedule.
-#include "tests/acquisition/acq_fixture.h"
-
-#include "platform/usb/chamber_model.h"
-#include "platform/usb/usb_config.h"
 #include "tests/acquisition/scenario_schedule.h"
 #include "tests/tools/demo_process.h"
 
 namespace {
 
-using acqtest::AcqTest;
+using acqtest::ChamberTest;
 
-TEST_F(AcqTest, DefaultScenarioForAnHour)
+TEST_F(ChamberTest, DefaultScenarioForAnHour)
 {
     vtest::DemoSetup setup;
     std::string error;
     ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
     vtest::apply_demo_setup(setup);
-    for (auto& [c, v] : vtest::channel_pairs(setup.values.at("channel_names"))) {
-        char name[33];
-        std::snprintf(name, sizeof name, "%s", v.c_str());
-        get_put_char(hdbc, 28, c, TAGS_WRITE, name);
-    }
-
-    ASSERT_TRUE(install_board());
-    board = std::dynamic_pointer_cast<vusb::SimBoard>(vusb::backend());
-    ASSERT_NE(board, nullptr);
-    start();
-    ASSERT_TRUE(acq().active);
+    vtest::put_channel_names(setup);
     const int seconds = 3600;
-    tick(seconds);
-    stop();
+    ASSERT_NO_FATAL_FAILURE(run_chamber(seconds));
 
-    vusb::Scenario scenario;
-    ASSERT_TRUE(vusb::load_scenario(program.file("default.scenario"), scenario).ok);
-    const auto wafers = acqtest::expected_wafers(
-        scenario, {trig_ch, trig_val, sample_rate, minimum_trig_width, delay, precoat_minimum}, seconds);
+    const auto wafers = scheduled_wafers(seconds);
     ASSERT_GT(wafers.size(), 50u);
     std::string expected;
     for (std::size_t i = 0; i < wafers.size(); ++i) {

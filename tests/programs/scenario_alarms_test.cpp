@@ -1,6 +1,5 @@
 // End to end: the default scenario run with real-time testing on the demo process raises exactly its anomalies' alarms.
 #include "programs/wiring.h"
-#include "tests/acquisition/acq_fixture.h"
 #include "tests/acquisition/scenario_schedule.h"
 #include "tests/tools/demo_process.h"
 #include "platform/sys/format.h"
@@ -11,7 +10,7 @@
 
 namespace {
 
-using acqtest::AcqTest;
+using acqtest::ChamberTest;
 
 // The anomaly period's wafers and the demo's watched chart that must see each (channel, type, subtype, index):
 // all of them break their upper limit (rule 0, "1a").
@@ -23,7 +22,7 @@ const std::map<int, std::tuple<int, int, int, int>> kAlarmOfPeriodWafer = {
     {9, {7, 0, 4, 0}},  // noise burst on the endpoint signal: OES maximum
 };
 
-TEST_F(AcqTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
+TEST_F(ChamberTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
 {
     wire_subsystems();
     vtest::DemoSetup setup;
@@ -32,21 +31,12 @@ TEST_F(AcqTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
     ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
     ASSERT_EQ(setup.charts.size(), kAlarmOfPeriodWafer.size());
     ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
-    ASSERT_TRUE(install_board());
-    board = std::dynamic_pointer_cast<vusb::SimBoard>(vusb::backend());
-    ASSERT_NE(board, nullptr);
-    start();
-    ASSERT_TRUE(acq().active);
     // Two anomaly periods' worth of cycles; stopped in the idle time before the thirteenth wafer.
     const int seconds = 770;
-    tick(seconds);
-    stop();
+    ASSERT_NO_FATAL_FAILURE(run_chamber(seconds));
 
-    vusb::Scenario scenario;
-    ASSERT_TRUE(vusb::load_scenario(program.file("default.scenario"), scenario).ok);
+    const auto wafers = scheduled_wafers(seconds);
     ASSERT_EQ(scenario.anomaly_period, 12);
-    const auto wafers = acqtest::expected_wafers(
-        scenario, {trig_ch, trig_val, sample_rate, minimum_trig_width, delay, precoat_minimum}, seconds);
     std::set<long> production;
     std::string expected;
     for (const auto& w : wafers) {

@@ -46,6 +46,15 @@ void fill(T (&array)[N], const DemoSetup& s, const char* key)
         if (i >= 0 && static_cast<std::size_t>(i) < N) array[i] = static_cast<T>(std::strtod(v.c_str(), nullptr));
 }
 
+// "1:1 2:0" as a mask with bit t-1 set for every timer t given a non-zero value.
+int timer_bits(const DemoSetup& s, const char* key)
+{
+    int bits = 0;
+    for (auto& [t, v] : channel_pairs(value(s, key)))
+        if (t >= 1 && t <= 16 && std::atoi(v.c_str()) != 0) bits |= 1 << (t - 1);
+    return bits;
+}
+
 void put_names(const DemoSetup& s, const char* key, int param)
 {
     for (auto& [i, v] : channel_pairs(value(s, key))) {
@@ -130,18 +139,15 @@ void apply_demo_setup(const DemoSetup& s)
     fill(timer_start_gun, s, "timer_start_gun");
     fill(timer_end_gun, s, "timer_end_gun");
     // Logic per timer: 1 rising above the level, 0 falling below it.
-    timer_start_logic_bit = timer_end_logic_bit = 0;
-    for (auto& [t, v] : channel_pairs(value(s, "timer_start_logic_bit")))
-        if (t >= 1 && t <= 16 && std::atoi(v.c_str()) != 0) timer_start_logic_bit |= 1 << (t - 1);
-    for (auto& [t, v] : channel_pairs(value(s, "timer_end_logic_bit")))
-        if (t >= 1 && t <= 16 && std::atoi(v.c_str()) != 0) timer_end_logic_bit |= 1 << (t - 1);
+    timer_start_logic_bit = timer_bits(s, "timer_start_logic_bit");
+    timer_end_logic_bit = timer_bits(s, "timer_end_logic_bit");
 }
+
+void put_channel_names(const DemoSetup& s) { put_names(s, "channel_names", 28); }
 
 bool seed_demo_process(const DemoSetup& s, std::string* error)
 {
     char text[33];
-    std::snprintf(text, sizeof text, "%s", value(s, "system").c_str());
-    if (text[0] != '\0') get_put_char(hdbc, 0, 0, CONFIG_WRITE, text);
     std::snprintf(text, sizeof text, "%s", "ETCH");
     get_put_char(hdbc, 1, 3, CONFIG_WRITE, text);
     std::snprintf(text, sizeof text, "%s", "3");
@@ -151,7 +157,7 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
     get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
     get_put_number(0, 0, SAVE_STEP_GROUP, 0.0);
     get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
-    put_names(s, "channel_names", 28);
+    put_channel_names(s);
     put_names(s, "timer_names", 29);
     for (DemoChart c : s.charts) {
         int points = 300, pager = 0, halt = 0;
@@ -159,9 +165,8 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
         char trees[105] = "", popup[255] = "";
         chart_preferences(CHART_WRITE, &c.channel, &c.type, &c.subtype, &c.index, &points, &pager, &c.rules,
                           &activated, trees, popup, &halt);
-        // A first write creates the limit table (seeded with the timers' limits) and stores nothing.
-        if (step_specs(LIMITS_WRITE, c.type, c.subtype, c.channel, c.index, c.limits) == 0)
-            step_specs(LIMITS_WRITE, c.type, c.subtype, c.channel, c.index, c.limits);
+        // The first write also creates the limit table, seeded with the timers' limits.
+        step_specs(LIMITS_WRITE, c.type, c.subtype, c.channel, c.index, c.limits);
         double back[3] = {0, 0, 0};
         if (step_specs(LIMITS_READ, c.type, c.subtype, c.channel, c.index, back) != 1 || back[2] != c.limits[2]) {
             if (error) *error = "the limits of a chart could not be stored";

@@ -27,6 +27,8 @@ bool read_demo_setup(const std::string& path, DemoSetup& out, std::string* error
 std::map<int, std::string> channel_pairs(const std::string& text);
 // Sets the setup globals from the file (the acquisition's view of the process).
 void apply_demo_setup(const DemoSetup& setup);
+// Stores the channel names of the file in the current process (on hdbc).
+void put_channel_names(const DemoSetup& setup);
 // On the open connection hdbc: makes process 3 "ETCH" current with the file's setup, names, charts and limits.
 bool seed_demo_process(const DemoSetup& setup, std::string* error);
 
