@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "acquisition/acquisition_seams.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/ini_file.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
@@ -25,8 +25,7 @@ int Shutdown(int panel, int control, int event, void*, int, int)
         SetCtrlVal(sc_handle, 7, 0);
         return 0;
     }
-    CoreHooks& h = core_hooks();
-    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+    acquisition_seams().saveAllAndExport(0);
     if (!ConfirmPopup("", "Are sure you want to exit Vantrel?")) {
         if (sc_handle > 0) SetCtrlVal(sc_handle, 7, 0);
         return 0;

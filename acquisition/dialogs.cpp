@@ -1,9 +1,9 @@
 // Rate and trigger dialogs: they edit the setup globals, which reach the store with the next save of changes.
 #include "acquisition/dialogs.h"
 
+#include "acquisition/acquisition_seams.h"
 #include "core/config_store.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "platform/ui/userint.h"
 
@@ -53,8 +53,7 @@ bool write_protected()
 
 void offer_save()
 {
-    CoreHooks& h = core_hooks();
-    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+    acquisition_seams().saveAllAndExport(0);
 }
 
 bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0; }

@@ -1,4 +1,4 @@
-// The main-window subsystem's callback table and its start-up wiring.
+// The main-window subsystem's callback table and the choice of board backend.
 #include "acquisition/install.h"
 
 #include <cstdio>
@@ -11,7 +11,6 @@
 #include "acquisition/start_stop.h"
 #include "acquisition/traces.h"
 #include "acquisition/zoom.h"
-#include "core/hooks.h"
 #include "platform/usb/usb_config.h"
 
 std::vector<vui::CallbackEntry> acquisition_callbacks()
@@ -53,13 +52,7 @@ std::vector<vui::CallbackEntry> acquisition_callbacks()
     };
 }
 
-void install_acquisition()
-{
-    vui::register_callbacks(acquisition_callbacks());
-    CoreHooks& h = core_hooks();
-    h.names = names;
-    h.update_menu = update_menu;
-}
+void install_acquisition() { vui::register_callbacks(acquisition_callbacks()); }
 
 bool install_board()
 {
@@ -70,5 +63,3 @@ bool install_board()
     }
     return true;
 }
-
-void install_main_window() { core_hooks().sc_main = sc_main; }

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <new>
 
+#include "acquisition/acquisition_seams.h"
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/run_table.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
@@ -43,11 +43,16 @@ AcqContext& acq()
     return context;
 }
 
-AcquisitionHooks& acquisition_hooks()
+namespace {
+AcquisitionSeams& given_seams()
 {
-    static AcquisitionHooks hooks;
-    return hooks;
+    static AcquisitionSeams seams;
+    return seams;
 }
+}  // namespace
+
+void provide_acquisition_seams(AcquisitionSeams seams) { given_seams() = std::move(seams); }
+const AcquisitionSeams& acquisition_seams() { return given_seams(); }
 
 short get_trace_number(short channel)
 {
@@ -260,9 +265,9 @@ void test_realtime()
         return;
     }
     short result = 1;
-    auto& hook = acquisition_hooks().test_trace;
-    if (hook_ready(hook, "the trace test (test_trace)"))
-        result = hook(buffer.data(), realtime_run_counter, realtime_wafer_counter, sc_handle, 2, "", c.recipe.c_str(),
+    const auto& test = acquisition_seams().test_trace;
+    if (test.ready())
+        result = test(buffer.data(), realtime_run_counter, realtime_wafer_counter, sc_handle, 2, "", c.recipe.c_str(),
                       test_precoat_trace, 1);
     if (result == 1) {
         if (realtime_run_counter != kept) {

@@ -69,11 +69,3 @@ std::string wafer_file_path(int run, int wafer);
 std::string playback_list_path();
 // Appends one raw block (saved x rate values) and the zero trailer; false when the write failed.
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values);
-
-// The trace test of the trace-testing subsystem, filled when that subsystem is built.
-using TestTraceFn = std::function<short(short* buffer, int run, short wafer, int panel, int mode, const char* trace_id,
-                                        const char* recipe, short precoat, short plot)>;
-struct AcquisitionHooks {
-    TestTraceFn test_trace;
-};
-AcquisitionHooks& acquisition_hooks();

@@ -5,6 +5,7 @@
 #include <new>
 #include <cstring>
 
+#include "acquisition/acquisition_seams.h"
 #include "acquisition/axes.h"
 #include "acquisition/daq_loop.h"
 #include "acquisition/main_window.h"
@@ -15,7 +16,6 @@
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "core/errors.h"
 #include "core/run_table.h"
@@ -83,8 +83,13 @@ void close_stored_data_windows()
 
 int start_sequence()
 {
-    CoreHooks& h = core_hooks();
-    if (hook_ready(h.saveAllAndExport, "saveAllAndExport")) h.saveAllAndExport(0);
+    // Acquisition records with the saved setup: it does not start when that cannot be saved.
+    const auto& save_setup = acquisition_seams().saveAllAndExport;
+    if (!save_setup.ready()) {
+        toggle_off();
+        return -1;
+    }
+    save_setup(0);
     copy_board_setup();
     if (VantrelInitialize() != 0) {
         toggle_off();

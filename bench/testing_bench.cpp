@@ -16,7 +16,7 @@
 #include "core/sql_access.h"
 #include "platform/sys/format.h"
 #include "testing/analysis.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 #include "testing/trace_test.h"
 
 namespace {
@@ -179,14 +179,16 @@ void BM_TestTraceEndToEnd(benchmark::State& state)
     }
     timer_status_bit = s.timer_status_bit;
     recipe_num = 3;
-    testing_hooks().step_specs = [](short, short type, short sub, short, short, double l[3]) -> short {
+    TestingSeams seams;
+    seams.step_specs = [](short, short type, short sub, short, short, double l[3]) -> short {
         l[0] = 90;
         l[1] = type == 1 && sub == 4 ? -100 : 0;
         l[2] = 110;
         return 1;
     };
-    testing_hooks().chart_preferences = [](int, short*, short*, short*, short*, int*, int*, int*, short*, char*,
-                                           char*, int*) -> short { return 0; };
+    seams.chart_preferences = [](int, short*, short*, short*, short*, int*, int*, int*, short*, char*, char*,
+                                 int*) -> short { return 0; };
+    provide_testing_seams(std::move(seams));
     {
         std::ofstream out(dir + "/SC_DATA/00000001.001", std::ios::binary);
         out.write(reinterpret_cast<const char*>(wafer().bytes.data()), static_cast<std::streamsize>(wafer().bytes.size()));

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/config_store.h"
-#include "core/hooks.h"
+#include "core/core_seams.h"
 #include "core/text_utils.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
@@ -18,8 +18,7 @@ const char* kHeader = "Vantrel Color File (do not edit)\n";
 
 void redraw()
 {
-    CoreHooks& h = core_hooks();
-    if (hook_ready(h.names, "names")) h.names(0, -1, 0, 0);
+    core_seams().names(0, -1, 0, 0);
 }
 }  // namespace
 

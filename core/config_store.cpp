@@ -10,7 +10,7 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
+#include "core/core_seams.h"
 #include "core/text_utils.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -503,7 +503,7 @@ char* get_put_char(int connection, int param, int index, short operation, char* 
             } else if (param == 1) {
                 vsys::format_into(value, kText + 1, "Setup%d", index - 2);
                 write_text(connection, "CONFIG", kConfigCreate, param, index, value, true);
-                if (hook_ready(core_hooks().saveAllAndExport, "saveAllAndExport")) core_hooks().saveAllAndExport(1);
+                core_seams().saveAllAndExport(1);
             }
         }
         break;
@@ -515,13 +515,14 @@ char* get_put_char(int connection, int param, int index, short operation, char* 
             std::strcpy(value, "NA");
             break;
         }
+        if (operation == EXPORT_PROCESSES && !core_seams().ExportRecipe.ready()) break;
         std::string dir = vsys::strprintf("%s/Setup", vt_dir.c_str());
         for (const Process& p : names) {
             if (!listed(p, value)) continue;
             if (operation == LIST_PROCESSES)
                 InsertListItem(param, index, -1, p.name.c_str(), p.number);
-            else if (hook_ready(core_hooks().ExportRecipe, "ExportRecipe"))
-                core_hooks().ExportRecipe(p.name.c_str(), dir.c_str(), 0, 1);
+            else
+                core_seams().ExportRecipe(p.name.c_str(), dir.c_str(), 0, 1);
         }
         break;
     }
@@ -575,9 +576,9 @@ void LoadSetup()
     get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
     get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
     get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-    CoreHooks& h = core_hooks();
-    if (sc_handle > 0 && hook_ready(h.names, "names")) h.names(-1, 1, 0, 1);
-    if (hook_ready(h.update_menu, "update_menu")) h.update_menu();
+    const CoreSeams& seams = core_seams();
+    if (sc_handle > 0) seams.names(-1, 1, 0, 1);
+    seams.update_menu();
     char system[kText + 1], process[kText + 1];
     get_put_char(hdbc, 0, 0, CONFIG_READ, system);
     get_put_char(hdbc, 1, recipe_num, CONFIG_READ, process);

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/errors.h"
-#include "core/hooks.h"
+#include "core/core_seams.h"
 #include "platform/ui/userint.h"
 
 int a_display(int panel, int control, int event, void*, int, int)
@@ -29,8 +29,7 @@ int clear_errors(int panel, int control, int event, void* data, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (!check_password(&panel, &control, clear_errors, static_cast<int>(reinterpret_cast<std::intptr_t>(data))))
         return 0;
-    CoreHooks& h = core_hooks();
-    if (hook_ready(h.show_errors, "show_errors")) h.show_errors(-1, -100, 1, nullptr, 0, 0);
+    core_seams().show_errors(-1, -100, 1, nullptr, 0, 0);
     return 0;
 }
 
@@ -39,8 +38,7 @@ int open_chart_list(int event)
 {
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    // The SPC chart list belongs to the SPC subsystem, which is not part of this build yet.
-    report_missing_hook("act_deact_charts");
+    core_seams().act_deact_charts(-2, -1, nullptr, -1);
     SetMouseCursor(-1);
     return 0;
 }

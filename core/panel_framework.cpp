@@ -5,7 +5,7 @@
 
 #include "core/config_store.h"
 #include "core/globals.h"
-#include "core/hooks.h"
+#include "core/core_seams.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -224,8 +224,7 @@ int panel_handler(int panel, int event, void*, int, int)
     if (event == EVENT_GOT_FOCUS) {
         for (const MainWindow& w : kMain) {
             if (*w.handle > 0 && *w.handle == panel) {
-                CoreHooks& h = core_hooks();
-                if (hook_ready(h.spc_sc_toggle, "spc_sc_toggle")) h.spc_sc_toggle(handle_menu, w.item, nullptr, panel);
+                core_seams().spc_sc_toggle(handle_menu, w.item, nullptr, panel);
                 break;
             }
         }

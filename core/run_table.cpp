@@ -13,7 +13,7 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
+#include "core/core_seams.h"
 #include "core/ini_file.h"
 #include "core/schema.h"
 #include "core/text_utils.h"
@@ -275,14 +275,16 @@ int archive(int s, RunRow& row, const run_info_request& r)
     get_put_char(hdbc, 2, std::atoi(entry_number), CONFIG_READ, entry);
     if (std::strcmp(entry, "NA") == 0) return 0;
     const std::string dir = vsys::path_join(target_dir, entry);
-    CoreHooks& h = core_hooks();
+    const CoreSeams& h = core_seams();
+    // Nothing is copied unless every step of the copy can run.
+    if (!seams_ready(h.network_stuff, h.multi_copy, h.insert_recipe_into_file_map)) return 1;
     while (fetch == 0 && !cancel && insert_status == 0) {
         row.trim();
         run_num = row.run;
         std::string number = process_lookup(hdbc, row.recipe);
         if (number != "Not Found") {
             recipe_num = std::atoi(number.c_str());
-            if (hook_ready(h.network_stuff, "network_stuff")) h.network_stuff(r.run, next, 1, wait.handle());
+            h.network_stuff(r.run, next, 1, wait.handle());
             std::string insert = vsys::strprintf(
                 "INSERT INTO VT_INFO VALUES (%i, %i, %i, '%s', '%s', '%s', '%s', '%s', '%s', '%s', %i, %i, %i)", next,
                 row.num_waf, row.rate, sql_quote(row.system_id).c_str(), sql_quote(row.recipe).c_str(),
@@ -294,7 +296,7 @@ int archive(int s, RunRow& row, const run_info_request& r)
             short count = static_cast<short>(std::min(row.num_waf, 999));
             std::string from = vsys::strprintf("%s/SC_DATA/%.8d.", vt_dir.c_str(), row.run);
             std::string to = vsys::strprintf("%s/SC_DATA/%.8d.", dir.c_str(), next);
-            if (hook_ready(h.multi_copy, "multi_copy")) h.multi_copy(from.c_str(), to.c_str(), &count);
+            h.multi_copy(from.c_str(), to.c_str(), &count);
             if (last_process != row.recipe && !std::strstr(row.recipe, "No Recipe Match")) {
                 last_process = row.recipe;
                 if (process_lookup(r.run, row.recipe) == "Not Found") {
@@ -302,8 +304,7 @@ int archive(int s, RunRow& row, const run_info_request& r)
                     get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
                     get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
                     get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-                    if (hook_ready(h.insert_recipe_into_file_map, "insert_recipe_into_file_map"))
-                        h.insert_recipe_into_file_map(r.run);
+                    h.insert_recipe_into_file_map(r.run);
                 }
             }
         }

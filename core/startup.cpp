@@ -1,4 +1,4 @@
-// Start-up: initial globals, working directory, connection, tables, setup, start record and alarm status; shutdown.
+// Start-up: initial globals, working directory, connection, tables, setup, start record and alarm status; close-down.
 #include "core/startup.h"
 
 #include <cstdio>
@@ -8,7 +8,6 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/ini_file.h"
 #include "core/schema.h"
 #include "core/shared_buffers.h"
@@ -17,8 +16,6 @@
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
-
-namespace {
 
 void initial_state()
 {
@@ -41,7 +38,7 @@ void closed_state()
     vt_dir.clear();
 }
 
-void shutdown()
+void close_down()
 {
     GraphInfo.clear();
     GraphInfoEntries = 0;
@@ -57,8 +54,6 @@ void shutdown()
     // What is still open in the SQL layer (a connection marked closed after a table failure) ends here.
     DBRunStateCallback(DB_RUN_STATE_STOP);
 }
-
-}  // namespace
 
 int ReadGlobalSetup()
 {
@@ -101,31 +96,4 @@ int ReadGlobalSetup()
     status_color = uncleared ? STATUS_YELLOW : STATUS_WHITE;
     DBDeactivateSQL(handle);
     return 1;
-}
-
-int vantrel_main(int argc, char** argv)
-{
-    (void)argc;
-    (void)argv;
-    initial_state();
-#ifdef VANTREL_REVIEW
-    MessagePopup("Vantrel Review", "Version 6.96");
-#endif
-    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    closed_state();
-    if (ReadGlobalSetup() != 1) {
-        shutdown();
-        return -1;
-    }
-    CoreHooks& h = core_hooks();
-    // Without the main window there is nothing to end an event loop: say so and close down.
-    if (hook_ready(h.sc_main, "the main window (sc_main)")) {
-        h.sc_main();
-        SetMouseCursor(-1);
-        RunUserInterface();
-    } else {
-        SetMouseCursor(-1);
-    }
-    shutdown();
-    return 0;
 }

@@ -1,8 +1,11 @@
-// Start and end of both programs: main's body and ReadGlobalSetup.
+// Start and end of both programs' sessions: the initial globals, ReadGlobalSetup and the close-down.
 #pragma once
 
-// The body of main() of Vantrel and VantrelReview: 0 after a normal end, -1
-// when start-up failed (no window was built).
-int vantrel_main(int argc, char** argv);
+// Clears the edit flag and the chart selections, sets the highest confidence level.
+void initial_state();
+// Marks every panel handle and both connections closed and forgets the working directory.
+void closed_state();
 // 1 when the program can go on; 0 when the working directory or the database cannot be had.
 int ReadGlobalSetup();
+// Frees the graph buffers and closes both connections.
+void close_down();

@@ -1,11 +1,12 @@
-// Entry of Vantrel and VantrelReview: wires the user interface, the subsystems, the board and the browser view, then core's start-up runs the program.
+// Entry of Vantrel and VantrelReview: wires the user interface, the subsystems, the board and the browser view, then the program shell runs the program.
 #include <cstdlib>
 
 #include "acquisition/install.h"
+#include "acquisition/main_window.h"
 #include "board/board_api.h"
-#include "core/startup.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/web/start.h"
+#include "programs/program_shell.h"
 #include "programs/stop_signals.h"
 #include "programs/wiring.h"
 
@@ -18,10 +19,10 @@ int main(int argc, char** argv)
 #ifndef VANTREL_REVIEW
     if (!install_board()) return EXIT_FAILURE;
 #endif
-    install_main_window();
     auto view = vweb::start_from_command_line(argc, argv);
     if (!view) return EXIT_FAILURE;
-    int rc = vantrel_main(argc, argv);
+    // Without a view attached the main window would wait for ever: it comes with the browser view.
+    int rc = vantrel_main(argc, argv, sc_main);
     // A stop request may end the loop while acquiring: the transfer thread is
     // stopped and joined before the program's statics go away.
     VantrelKillBufferedAnalogIn();

@@ -1,51 +1,99 @@
-// Wiring of both programs: each subsystem's callbacks and hooks, and the seams between subsystems.
+// Wiring of both programs: each subsystem's callbacks and every seam between the subsystems, in one place.
 #include "programs/wiring.h"
 
+#include "acquisition/acquisition_seams.h"
 #include "acquisition/axes.h"
 #include "acquisition/daq_loop.h"
 #include "acquisition/install.h"
-#include "acquisition/run_model.h"
+#include "acquisition/main_window.h"
 #include "core/callbacks.h"
+#include "core/core_seams.h"
 #include "platform/ui/ui_loop.h"
+#include "setup/export_file.h"
 #include "setup/install.h"
 #include "setup/por_trace.h"
-#include "setup/setup_hooks.h"
+#include "setup/setup_files.h"
+#include "setup/setup_seams.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_titles.h"
 #include "spc/limit_table.h"
+#include "testing/alarm_review.h"
 #include "testing/install.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 #include "testing/trace_test.h"
+#include "testing/window_menu.h"
 
 namespace {
 
-// Trace testing reads the chart catalogue, limits and titles of the setup
-// subsystems and makes a new process's first wafer its process of record.
-void connect_testing_to_setup()
+void save_setup(int force) { saveAllAndExport(static_cast<char>(force)); }
+
+// Core reaches the main window's legend and menus, the Window menu, the alarm
+// review and the setup files.
+CoreSeams core_side()
 {
-    auto& hooks = testing_hooks();
-    hooks.chart_preferences = chart_preferences;
-    hooks.step_specs = step_specs;
-    hooks.form_chart_title = form_chart_title;
-    hooks.normalize_por = [](int run, int wafer, int useCallerBuffer, short* blockBuffer) {
+    CoreSeams s;
+    s.names = names;
+    s.update_menu = update_menu;
+    s.spc_sc_toggle = spc_sc_toggle;
+    s.show_errors = show_errors;
+    s.saveAllAndExport = save_setup;
+    s.ExportRecipe = ExportRecipe;
+    return s;
+}
+
+// The process setups redraw the main window and keep acquisition ticking
+// while a process of record is built.
+SetupSeams setup_side()
+{
+    SetupSeams s;
+    s.names = names;
+    s.update_menu = update_menu;
+    s.SetStripChartY = [](double minimum, double maximum, int flag) {
+        SetStripChartY(minimum, maximum, static_cast<char>(flag));
+    };
+    s.DaqLoop = DaqLoop;
+    return s;
+}
+
+// Trace testing reads the chart catalogue, limits and titles and makes a new
+// process's first wafer its process of record.
+TestingSeams testing_side()
+{
+    TestingSeams s;
+    s.chart_preferences = chart_preferences;
+    s.step_specs = step_specs;
+    s.form_chart_title = form_chart_title;
+    s.normalize_por = [](int run, int wafer, int useCallerBuffer, short* blockBuffer) {
         normalize_por(run, wafer, static_cast<short>(useCallerBuffer), blockBuffer);
         return 0;
     };
+    return s;
 }
 
-// Acquisition hands finished wafers to trace testing; the process-of-record
-// builder keeps acquisition ticking and sets the strip chart's range.
-void connect_acquisition()
+// Acquisition hands finished wafers to trace testing and saves pending setup
+// changes before it starts or the program ends.
+AcquisitionSeams acquisition_side()
 {
-    acquisition_hooks().test_trace = test_trace;
-    auto& setup = setup_hooks();
-    setup.DaqLoop = DaqLoop;
-    setup.SetStripChartY = [](double minimum, double maximum, int flag) {
-        SetStripChartY(minimum, maximum, static_cast<char>(flag));
-    };
+    AcquisitionSeams s;
+    s.test_trace = test_trace;
+    s.saveAllAndExport = save_setup;
+    return s;
 }
 
 }  // namespace
+
+const std::set<std::string>& unbuilt_seams()
+{
+    static const std::set<std::string> names = {
+        // Run copies of the process administration.
+        "network_stuff", "multi_copy", "insert_recipe_into_file_map",
+        // The run selection of the process administration.
+        "select_sc_run",
+        // SPC chart list, chart window, out-of-control popup and decision tree.
+        "act_deact_charts", "display_new_chart", "spc_error_popup", "spc_start_tree",
+    };
+    return names;
+}
 
 void wire_subsystems()
 {
@@ -53,6 +101,8 @@ void wire_subsystems()
     install_acquisition();
     install_setup();
     install_testing();
-    connect_testing_to_setup();
-    connect_acquisition();
+    provide_core_seams(core_side());
+    provide_setup_seams(setup_side());
+    provide_testing_seams(testing_side());
+    provide_acquisition_seams(acquisition_side());
 }

@@ -1,7 +1,14 @@
-// Wiring of both programs: each subsystem's callbacks and hooks, and the seams between subsystems.
+// Wiring of both programs: each subsystem's callbacks and every seam between the subsystems, in one place.
 #pragma once
 
-// Registers every subsystem's callbacks with the user interface and connects
-// the subsystems' hooks to each other. Called once by main(); tests call it to
-// run the program's real wiring.
+#include <set>
+#include <string>
+
+// Registers every subsystem's callbacks with the user interface and gives each
+// subsystem its seams. Called once by main(); tests call it to run the
+// program's real wiring.
 void wire_subsystems();
+
+// The seams whose far side is not built yet; every other seam is filled in both
+// editions (the wiring test checks both lists).
+const std::set<std::string>& unbuilt_seams();

@@ -6,13 +6,12 @@
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "setup/setup_files.h"
-#include "setup/setup_hooks.h"
+#include "setup/setup_seams.h"
 
 int channel_setup_panel = -1;
 
@@ -98,7 +97,7 @@ int get_channel_setup(int panel, int, int event, void*, int, int)
         MessagePopup("Y Axis Error", "The maximum must be greater than the minimum");
         return 1;
     }
-    if (hook_ready(setup_hooks().SetStripChartY, "SetStripChartY")) setup_hooks().SetStripChartY(low, high, 0);
+    setup_seams().SetStripChartY(low, high, 0);
     get_put_number(0, 0, NUMBER_T_WRITE, low);
     get_put_number(1, 0, NUMBER_T_WRITE, high);
     const int p = channel_setup_panel;
@@ -147,8 +146,8 @@ int get_channel_setup(int panel, int, int event, void*, int, int)
             process_trig_channel = 0;
             MessagePopup("", "The Process Trigger will be turned off because the trigger channel has been turned off.");
         }
-        if (hook_ready(core_hooks().update_menu, "update_menu")) core_hooks().update_menu();
-        if (hook_ready(core_hooks().names, "names")) core_hooks().names(-1, 0, 0, 1);
+        setup_seams().update_menu();
+        setup_seams().names(-1, 0, 0, 1);
     }
     close_dialog();
     SetMouseCursor(VAL_DEFAULT_CURSOR);

@@ -13,13 +13,13 @@
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/run_table.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "setup/setup_files.h"
 #include "setup/setup_paths.h"
+#include "setup/setup_seams.h"
 
 namespace {
 
@@ -304,7 +304,7 @@ char ImportRecipe(const char* name, const char* directory)
         info_table({hdbc, -1, target, info.system, info.trace, info.recipe, info.comment, &info.complete,
                     &info.cassette});
     }
-    if (hook_ready(core_hooks().update_menu, "update_menu")) core_hooks().update_menu();
+    setup_seams().update_menu();
 
     recipe_num = target;
     vsys::format_into(text, sizeof text, "%d", target);

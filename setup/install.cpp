@@ -1,7 +1,6 @@
-// The setup subsystem's callback table and hook wiring.
+// The setup subsystem's callback table.
 #include "setup/install.h"
 
-#include "core/hooks.h"
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/por_trace.h"
@@ -19,12 +18,4 @@ std::vector<vui::CallbackEntry> setup_callbacks()
     };
 }
 
-void install_setup()
-{
-    vui::register_callbacks(setup_callbacks());
-    CoreHooks& h = core_hooks();
-    h.saveAllAndExport = [](int force) { saveAllAndExport(static_cast<char>(force)); };
-    h.ExportRecipe = [](const char* name, const char* directory, char overwrite, char byName) {
-        return ExportRecipe(name, directory, overwrite, byName);
-    };
-}
+void install_setup() { vui::register_callbacks(setup_callbacks()); }

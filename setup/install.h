@@ -1,4 +1,4 @@
-// Wiring of the process setups into a program: their callbacks by name and the core hooks they provide.
+// The process setups' callbacks by name.
 #pragma once
 
 #include <vector>
@@ -6,5 +6,5 @@
 #include "platform/ui/ui_loop.h"
 
 std::vector<vui::CallbackEntry> setup_callbacks();
-// Registers setup_callbacks() and fills core's hooks saveAllAndExport and ExportRecipe.
+// Registers setup_callbacks().
 void install_setup();

@@ -14,7 +14,6 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "core/run_table.h"
 #include "platform/sys/atomic_file.h"
@@ -22,7 +21,7 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "setup/export_file.h"
-#include "setup/setup_hooks.h"
+#include "setup/setup_seams.h"
 #include "setup/setup_paths.h"
 
 namespace {
@@ -68,7 +67,7 @@ void let_acquisition_run(bool useCallerBuffer)
     (void)useCallerBuffer;
 #else
     if (!useCallerBuffer) return;
-    if (hook_ready(setup_hooks().DaqLoop, "DaqLoop")) setup_hooks().DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
+    setup_seams().DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
     ProcessSystemEvents();
 #endif
 }
@@ -276,5 +275,5 @@ int new_por(int panel, int, int event, void*, int, int)
 
 void pick_por(int, int, void*, int)
 {
-    if (hook_ready(setup_hooks().select_sc_run, "select_sc_run")) setup_hooks().select_sc_run(1);
+    setup_seams().select_sc_run(1);
 }

@@ -11,13 +11,18 @@
 #include "core/run_table.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
-#include "setup/setup_hooks.h"
+#include "setup/setup_seams.h"
 
-SetupHooks& setup_hooks()
+namespace {
+SetupSeams& given_seams()
 {
-    static SetupHooks hooks;
-    return hooks;
+    static SetupSeams seams;
+    return seams;
 }
+}  // namespace
+
+void provide_setup_seams(SetupSeams seams) { given_seams() = std::move(seams); }
+const SetupSeams& setup_seams() { return given_seams(); }
 
 std::string setup_directory() { return vsys::path_join(vt_dir, "Setup"); }
 

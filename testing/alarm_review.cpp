@@ -12,7 +12,6 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
@@ -23,7 +22,7 @@
 #include "testing/chart_code.h"
 #include "testing/chart_identity.h"
 #include "testing/pareto.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 #include "testing/window_menu.h"
 
 namespace {
@@ -288,8 +287,7 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
         SetCtrlVal(list_panel, TEXT_PROCESS,
                    last.type == 17 ? std::string("Plasma Clean Alarm") : vsys::strprintf("%s Alarm", last.recipe));
         char title[96] = "";
-        if (hook_ready(testing_hooks().form_chart_title, "form_chart_title"))
-            testing_hooks().form_chart_title(title, last.channel, last.type, last.subtype, last.index);
+        testing_seams().form_chart_title(title, last.channel, last.type, last.subtype, last.index);
         const char* sentence = rule_sentence(last.rule);
         SetCtrlVal(list_panel, TEXT_WHAT,
                    vsys::strprintf("%s was found to be out of control because %s.", title, sentence ? sentence : ""));
@@ -455,14 +453,12 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
         }
         por_free_mem();
     }
-    auto& hooks = testing_hooks();
-    if (hook_ready(hooks.chart_preferences, "chart_preferences")) {
-        int pager = 0, halt = 0;
-        char trees[105] = "", popup[255] = "";
-        hooks.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &chart_points, &pager,
-                                &nelson_rules, &natural, trees, popup, &halt);
-    }
-    if (hook_ready(hooks.display_new_chart, "display_new_chart")) hooks.display_new_chart();
+    const TestingSeams& seams = testing_seams();
+    int pager = 0, halt = 0;
+    char trees[105] = "", popup[255] = "";
+    seams.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &chart_points, &pager,
+                            &nelson_rules, &natural, trees, popup, &halt);
+    seams.display_new_chart();
     return 1;
 }
 
@@ -537,20 +533,18 @@ int error_popup(int, int, int event, void*, int, int eventData2)
         int number = process_number(entry->process);
         recipe_num = number < 0 ? 0 : number;
     }
-    auto& hooks = testing_hooks();
+    const TestingSeams& seams = testing_seams();
     if (event == EVENT_LEFT_DOUBLE_CLICK) {
         int width = 0;
         GetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_WIDTH, &width);
-        if (eventData2 < width - 16 && hook_ready(hooks.spc_error_popup, "spc_error_popup"))
-            hooks.spc_error_popup(channel, type, subtype, step, rule);
+        if (eventData2 < width - 16) seams.spc_error_popup(channel, type, subtype, step, rule);
         return 0;
     }
     int points = 0, pager = 0, rules = 0, halt = 0;
     short mode = 0;
     char trees[105] = "", popup[255] = "";
-    if (hook_ready(hooks.chart_preferences, "chart_preferences"))
-        hooks.chart_preferences(6, &channel, &type, &subtype, &step, &points, &pager, &rules, &mode, trees, popup,
-                                &halt);
+    seams.chart_preferences(6, &channel, &type, &subtype, &step, &points, &pager, &rules, &mode, trees, popup,
+                            &halt);
     if (!visible) {
         right_text_trim(popup);
         SetCtrlVal(list_panel, TEXT_POPUP, popup);
@@ -603,7 +597,7 @@ int error_info(int, int control, int event, void*, int, int)
         return 1;
     }
     recipe_num = number;
-    auto& hooks = testing_hooks();
+    const TestingSeams& seams = testing_seams();
     switch (control) {
     case BTN_CLEAR: {
         int visible = 0, count = 0;
@@ -629,14 +623,12 @@ int error_info(int, int control, int event, void*, int, int)
         return 0;
     }
     case BTN_DEACTIVATE:
-        if (ConfirmPopup("", "Are you sure you want to deactivate this chart?") == 1 &&
-            hook_ready(hooks.chart_preferences, "chart_preferences"))
-            hooks.chart_preferences(5, &spc_channel, &chart_type, &type_subparameter, &spc_index, nullptr, nullptr,
+        if (ConfirmPopup("", "Are you sure you want to deactivate this chart?") == 1)
+            seams.chart_preferences(5, &spc_channel, &chart_type, &type_subparameter, &spc_index, nullptr, nullptr,
                                     nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;
     case BTN_TREE:
-        if (hook_ready(hooks.spc_start_tree, "spc_start_tree"))
-            hooks.spc_start_tree(spc_channel, chart_type, type_subparameter, spc_index, rule);
+        seams.spc_start_tree(spc_channel, chart_type, type_subparameter, spc_index, rule);
         return 0;
     default: return view_alarm_chart(entry, rule);
     }

@@ -1,7 +1,7 @@
 // The chart being judged or shown (its four code fields) and the rules and limits mode of the chart last read.
 #include "testing/chart_identity.h"
 
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 
 short spc_channel = 0;
 short chart_type = 0;
@@ -11,8 +11,13 @@ int nelson_rules = 0;
 short natural = 1;
 int selected_alarm_code = -1;
 
-TestingHooks& testing_hooks()
+namespace {
+TestingSeams& given_seams()
 {
-    static TestingHooks hooks;
-    return hooks;
+    static TestingSeams seams;
+    return seams;
 }
+}  // namespace
+
+void provide_testing_seams(TestingSeams seams) { given_seams() = std::move(seams); }
+const TestingSeams& testing_seams() { return given_seams(); }

@@ -1,7 +1,6 @@
-// Wiring of trace testing into the program: its callbacks by name and the core hooks it fills.
+// Trace testing's callbacks by name.
 #include "testing/install.h"
 
-#include "core/hooks.h"
 #include "testing/alarm_review.h"
 #include "testing/window_menu.h"
 
@@ -18,9 +17,4 @@ std::vector<vui::CallbackEntry> testing_callbacks()
     };
 }
 
-void install_testing()
-{
-    vui::register_callbacks(testing_callbacks());
-    core_hooks().spc_sc_toggle = spc_sc_toggle;
-    core_hooks().show_errors = show_errors;
-}
+void install_testing() { vui::register_callbacks(testing_callbacks()); }

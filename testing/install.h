@@ -1,4 +1,4 @@
-// Wiring of trace testing into the program: its callbacks by name and the core hooks it fills.
+// Trace testing's callbacks by name.
 #pragma once
 
 #include <vector>
@@ -6,5 +6,5 @@
 #include "platform/ui/ui_loop.h"
 
 std::vector<vui::CallbackEntry> testing_callbacks();
-// Registers the callbacks and fills core's Window-menu and alarm-review hooks.
+// Registers testing_callbacks().
 void install_testing();

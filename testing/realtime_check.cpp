@@ -3,13 +3,12 @@
 
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_identity.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 
 namespace {
 
@@ -23,8 +22,7 @@ void raise_alarm(int run, int wafer, double value, const char* trace_id, int rul
                                       spc_channel, chart_type, type_subparameter, spc_index, rule, 0);
     if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
     char title[96] = "";
-    if (hook_ready(testing_hooks().form_chart_title, "form_chart_title"))
-        testing_hooks().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    testing_seams().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
     std::string line = trace_id && *trace_id
                            ? vsys::strprintf("%s (%.3lf) %s %.3lf on trigger %d of %s", title, value, sign, limit,
                                              wafer, trace_id)
@@ -43,17 +41,15 @@ void raise_alarm(int run, int wafer, double value, const char* trace_id, int rul
 
 int realtime_check(int run, int wafer, double value, const char* trace_id)
 {
-    auto& hooks = testing_hooks();
-    if (!hook_ready(hooks.chart_preferences, "chart_preferences")) return 0;
+    const TestingSeams& seams = testing_seams();
     int points = 0, pager = 0, halt = 0;
     char trees[105] = "";
     char popup[255] = "";
-    if (hooks.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager,
+    if (seams.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager,
                                 &nelson_rules, &natural, trees, popup, &halt) == 0)
         return 0;
-    if (!hook_ready(hooks.step_specs, "step_specs")) return 0;
     double limits[3] = {0, 0, 0};
-    if (hooks.step_specs(6, chart_type, type_subparameter, spc_channel, spc_index, limits) == 0) return 0;
+    if (seams.step_specs(6, chart_type, type_subparameter, spc_channel, spc_index, limits) == 0) return 0;
     if (natural == 0 && (nelson_rules & 2) && limits[0] - value > kBreachMargin)
         raise_alarm(run, wafer, value, trace_id, 1, "<", limits[0]);
     if (natural == 0 && (nelson_rules & 1) && value - limits[2] > kBreachMargin)
@@ -63,9 +59,8 @@ int realtime_check(int run, int wafer, double value, const char* trace_id)
 
 int DbTestServices::step_specs(int type, int subtype, int channel, int step, double limits[3])
 {
-    auto& hooks = testing_hooks();
-    if (!hook_ready(hooks.step_specs, "step_specs")) return 0;
-    return hooks.step_specs(6, static_cast<short>(type), static_cast<short>(subtype), static_cast<short>(channel),
+    const TestingSeams& seams = testing_seams();
+    return seams.step_specs(6, static_cast<short>(type), static_cast<short>(subtype), static_cast<short>(channel),
                             static_cast<short>(step), limits);
 }
 

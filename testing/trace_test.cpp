@@ -13,7 +13,6 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
@@ -22,7 +21,7 @@
 #include "platform/ui/userint.h"
 #include "testing/analysis.h"
 #include "testing/realtime_check.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 
 namespace {
 
@@ -121,6 +120,8 @@ bool settle_process(int run, int wafer, short precoat, short* block, std::string
     const int created = std::atoi(text);
     // No process above the last number: the wafer is tested against the current one.
     if (created < 3 || created > kMaxProcess) return true;
+    // A new process is never made without its process of record.
+    if (!testing_seams().normalize_por.ready()) return true;
     get_put_char(hdbc, 0, 5, CONFIG_READ, text);
     const int current = std::atoi(text);
     recipe_num = created;
@@ -131,8 +132,7 @@ bool settle_process(int run, int wafer, short precoat, short* block, std::string
     copy_process_file("%.4dLIMI.DBF", current, created);
     copy_process_file("%.4dTAGS.DBF", current, created);
     copy_process_file("%.4dNUMB.DBF", current, created);
-    if (hook_ready(testing_hooks().normalize_por, "normalize_por"))
-        testing_hooks().normalize_por(run, wafer, 1, block);
+    testing_seams().normalize_por(run, wafer, 1, block);
     bool reopened = vsys::file_exists(wafer_path(run, wafer));
     if (trace_id.empty()) trace_id = vsys::strprintf("%s:%.8d", system, run);
     char sys[33], rec[33], tid[33], comment[65] = "";
@@ -208,6 +208,9 @@ namespace {
 void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int mode, const char* traceId,
                        const char* recipeName, short precoat, short plot)
 {
+    // Limits and activated charts decide what is stored: without them nothing is.
+    const TestingSeams& seams = testing_seams();
+    if (!seams_ready(seams.chart_preferences, seams.step_specs)) return;
     std::string trace_id = traceId ? traceId : "";
     std::string recipe = recipeName ? recipeName : "";
     char system[33];

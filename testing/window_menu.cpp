@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/panel_framework.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
 #include "testing/chart_identity.h"
-#include "testing/testing_hooks.h"
+#include "testing/testing_seams.h"
 
 namespace {
 
@@ -40,8 +39,8 @@ void retitle_spc_chart()
     get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
     char title[96];
     vsys::format_into(title, sizeof title, "%s", text);
-    if (spc_channel >= 1 && spc_channel <= 32 && hook_ready(testing_hooks().form_chart_title, "form_chart_title"))
-        testing_hooks().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    if (spc_channel >= 1 && spc_channel <= 32)
+        testing_seams().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
     SetPanelAttribute(spc_panel, ATTR_TITLE, title);
 }
 

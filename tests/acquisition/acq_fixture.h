@@ -24,7 +24,6 @@
 #include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/run_table.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
@@ -35,6 +34,7 @@
 #include "setup/install.h"
 #include "testing/install.h"
 #include "tests/sql/sql_fixture.h"
+#include "tests/support/seams.h"
 #include "tests/support/temp_dir.h"
 
 namespace acqtest {
@@ -80,11 +80,16 @@ protected:
         for (int* h : {&parent_panel, &handle_menu, &sc_handle, &spc_panel, &list_panel, &compare_panel,
                        &spc_chart_selections, &legend_panel, &realtime_panel})
             *h = -1;
-        core_hooks() = CoreHooks {};
-        core_hooks().saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
-        acquisition_hooks() = AcquisitionHooks {};
+        // Core redraws the legend and rebuilds the menu bar of the main window.
+        CoreSeams core;
+        core.names = names;
+        core.update_menu = update_menu;
+        provide_core_seams(std::move(core));
+        AcquisitionSeams seams;
+        seams.saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
+        provide_acquisition_seams(std::move(seams));
         vui::register_callbacks(core_callbacks());
-        // The menu bar names the setup and alarm subsystems' callbacks; their hooks stay unset here.
+        // The menu bar names the setup and alarm subsystems' callbacks; their seams stay unfilled here.
         vui::register_callbacks(setup_callbacks());
         vui::register_callbacks(testing_callbacks());
         install_acquisition();
@@ -123,8 +128,8 @@ protected:
         pPlayback.reset();
         if (hdbc > 0) DBDisconnect(hdbc);
         hdbc = -1;
-        core_hooks() = CoreHooks {};
-        acquisition_hooks() = AcquisitionHooks {};
+        provide_core_seams({});
+        provide_acquisition_seams({});
         vt_dir.clear();
         vsys::set_project_dir_override("");
     }

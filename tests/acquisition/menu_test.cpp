@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "platform/sys/format.h"
+#include "programs/wiring.h"
 #include "setup/export_file.h"
 #include "testing/alarm_review.h"
 #include "testing/window_menu.h"
@@ -16,8 +17,8 @@ protected:
     {
         AcqTest::SetUp();
         std::filesystem::create_directory(dir.file("Setup"));
-        install_setup();
-        install_testing();
+        // The menus reach the setup and alarm subsystems as the programs wire them.
+        wire_subsystems();
     }
     void TearDown() override
     {

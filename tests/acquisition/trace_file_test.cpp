@@ -82,15 +82,17 @@ TEST_F(AcqTest, RealTimeTestGetsFinishedWafersAndCannotMoveTheRunBack)
 {
     current_file_index = 0;
     std::vector<std::string> tested;
-    acquisition_hooks().test_trace = [&](short*, int run, short wafer, int panel, int mode, const char*,
-                                         const char* recipe, short precoat, short) -> short {
-        tested.push_back(std::to_string(run) + "." + std::to_string(wafer) + " mode " + std::to_string(mode) + " " +
-                         recipe + " " + std::to_string(precoat) + (panel == sc_handle ? " sc" : ""));
-        // The test reads other rows, which moves the shared run globals.
-        run_num = 4242;
-        num_of_wafers = 9;
-        return 1;
-    };
+    vtest::amend_acquisition_seams([&](AcquisitionSeams& s) {
+        s.test_trace = [&](short*, int run, short wafer, int panel, int mode, const char*,
+                                             const char* recipe, short precoat, short) -> short {
+            tested.push_back(std::to_string(run) + "." + std::to_string(wafer) + " mode " + std::to_string(mode) + " " +
+                             recipe + " " + std::to_string(precoat) + (panel == sc_handle ? " sc" : ""));
+            // The test reads other rows, which moves the shared run globals.
+            run_num = 4242;
+            num_of_wafers = 9;
+            return 1;
+        };
+    });
     source->ch1 = "00110001100000000000000000";
     start();
     tick(26);
@@ -107,16 +109,18 @@ TEST_F(AcqTest, OnlyTheProcessOfRecordBuildersDirectCallNestsInTheLoop)
     current_file_index = 0;
     int timer_result = -1;
     std::size_t left_by_timer = 0, left_by_builder = 9;
-    acquisition_hooks().test_trace = [&](short*, int, short, int, int, const char*, const char*, short, short) -> short {
-        if (timer_result != -1) return 1;
-        vsys::advance_clock(1.0);
-        wait_real([] { return vboard::block_queue().ready_count() > 0; });
-        timer_result = DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
-        left_by_timer = vboard::block_queue().ready_count();
-        DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
-        left_by_builder = vboard::block_queue().ready_count();
-        return 1;
-    };
+    vtest::amend_acquisition_seams([&](AcquisitionSeams& s) {
+        s.test_trace = [&](short*, int, short, int, int, const char*, const char*, short, short) -> short {
+            if (timer_result != -1) return 1;
+            vsys::advance_clock(1.0);
+            wait_real([] { return vboard::block_queue().ready_count() > 0; });
+            timer_result = DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+            left_by_timer = vboard::block_queue().ready_count();
+            DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
+            left_by_builder = vboard::block_queue().ready_count();
+            return 1;
+        };
+    });
     source->ch1 = "0011000000000000";
     start();
     tick(12);

@@ -123,10 +123,12 @@ TEST_F(CoreTest, ExportGoesToTheSetupFolderForEachListedProcess)
     put(1, 2, "FACTORY");
     put(1, 3, "ETCH");
     std::vector<std::string> exported;
-    core_hooks().ExportRecipe = [&](const char* name, const char* directory, char overwrite, char by_name) {
-        exported.push_back(std::string(name) + "@" + directory + ":" + std::to_string(overwrite) + std::to_string(by_name));
-        return 0;
-    };
+    vtest::amend_core_seams([&](CoreSeams& s) {
+        s.ExportRecipe = [&](const char* name, const char* directory, char overwrite, char by_name) {
+            exported.push_back(std::string(name) + "@" + directory + ":" + std::to_string(overwrite) + std::to_string(by_name));
+            return 0;
+        };
+    });
     put(0, 0, "", EXPORT_PROCESSES);
     EXPECT_EQ(exported, (std::vector<std::string>{"ETCH@" + dir.path() + "/Setup:01"}));
 }

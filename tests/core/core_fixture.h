@@ -1,4 +1,4 @@
-// Shared set-up of the core tests: a scratch working directory with an open connection, the UI driver and hook fakes.
+// Shared set-up of the core tests: a scratch working directory with an open connection, the UI driver and seam fakes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/sql_access.h"
 #include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "tests/sql/sql_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/seams.h"
 
 namespace coretest {
 
@@ -30,19 +30,20 @@ protected:
         ASSERT_GT(hdbc, 0);
         recipe_num = 3;
         Flags = 0;
-        core_hooks() = CoreHooks{};
-        core_hooks().saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
-        core_hooks().update_menu = [this] { calls.push_back("update_menu"); };
-        core_hooks().names = [this](int a, int b, int c, int d) {
+        CoreSeams seams;
+        seams.saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
+        seams.update_menu = [this] { calls.push_back("update_menu"); };
+        seams.names = [this](int a, int b, int c, int d) {
             calls.push_back("names:" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + "," +
                             std::to_string(d));
         };
+        provide_core_seams(std::move(seams));
     }
     void TearDown() override
     {
         if (hdbc > 0) DBDisconnect(hdbc);
         hdbc = -1;
-        core_hooks() = CoreHooks{};
+        provide_core_seams({});
         vt_dir.clear();
         vsys::set_project_dir_override("");
     }

@@ -24,10 +24,12 @@ protected:
         parent_panel = NewPanel(0, "Main", 0, 0, 620, 1000);
         DisplayPanel(parent_panel);
         handle_menu = NewMenuBar(parent_panel);
-        core_hooks().spc_sc_toggle = [this](int bar, int item, void*, int) {
-            calls.push_back("spc_sc_toggle:" + std::to_string(bar == handle_menu) + "," + std::to_string(item));
-            return 0;
-        };
+        vtest::amend_core_seams([&](CoreSeams& s) {
+            s.spc_sc_toggle = [this](int bar, int item, void*, int) {
+                calls.push_back("spc_sc_toggle:" + std::to_string(bar == handle_menu) + "," + std::to_string(item));
+                return 0;
+            };
+        });
     }
     void TearDown() override
     {

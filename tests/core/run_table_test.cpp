@@ -339,43 +339,80 @@ TEST_F(Deletion, CancelLeavesTheRemainingTablesAlone)
     EXPECT_EQ(count("VT_INFO", 5), "1");
 }
 
-TEST_F(RunTable, ArchiveCopiesRunsUnderNewNumbers)
-{
+// An archive directory "OLD" beside the working directory with two runs to archive; returns its connection.
+class Archive : public RunTable {
+protected:
+    int prepare()
+    {
+        char value[kIniValueSize];
+        std::strcpy(value, archive_dir.path().c_str());
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "ARCHIVE", value);
+        char t[33];
+        get_put_char(hdbc, 0, 13, CONFIG_WRITE, std::strcpy(t, "1"));
+        get_put_char(hdbc, 2, 1, CONFIG_WRITE, std::strcpy(t, "OLD"));
+        get_put_char(hdbc, 1, 3, CONFIG_WRITE, std::strcpy(t, "ETCH"));
+        add_run(7, 2, "O''Hara:1");
+        add_run(8, 1, "SYS:2");
+        int target = DBConnect(("DSN=ZID32_Samples; DB=" + archive_dir.path()).c_str());
+        check_tables(&target);
+        vtest::run(target, "INSERT INTO ENDP_PAR (RUN, SWITCHES) VALUES (40, 'x')");
+        run_num = 7;
+        return target;
+    }
+    std::string archived(int target)
+    {
+        return vtest::flat(
+            vtest::query(target, "SELECT RUN_NUM, TRACE_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM").rows);
+    }
     vtest::TempDir archive_dir;
-    char value[kIniValueSize];
-    std::strcpy(value, archive_dir.path().c_str());
-    read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "ARCHIVE", value);
-    char t[33];
-    get_put_char(hdbc, 0, 13, CONFIG_WRITE, std::strcpy(t, "1"));
-    get_put_char(hdbc, 2, 1, CONFIG_WRITE, std::strcpy(t, "OLD"));
-    get_put_char(hdbc, 1, 3, CONFIG_WRITE, std::strcpy(t, "ETCH"));
-    add_run(7, 2, "O''Hara:1");
-    add_run(8, 1, "SYS:2");
-    int target = DBConnect(("DSN=ZID32_Samples; DB=" + archive_dir.path()).c_str());
+};
+
+TEST_F(Archive, CopiesRunsUnderNewNumbers)
+{
+    int target = prepare();
     ASSERT_GT(target, 0);
-    check_tables(&target);
-    vtest::run(target, "INSERT INTO ENDP_PAR (RUN, SWITCHES) VALUES (40, 'x')");
     std::vector<std::string> log;
-    core_hooks().network_stuff = [&](int, int n, short keep, int) {
-        log.push_back(vsys::strprintf("network:%d,%d", n, keep));
-        return 0;
-    };
-    core_hooks().multi_copy = [&](const char* from, const char* to, short* count) {
-        log.push_back(std::string(from) + ">" + to + ":" + std::to_string(*count));
-        *count = 0;
-        return 0;
-    };
-    core_hooks().insert_recipe_into_file_map = [&](int) {
-        log.push_back("recipe:" + std::to_string(recipe_num));
-        return 0;
-    };
-    run_num = 7;
+    vtest::amend_core_seams([&](CoreSeams& s) {
+        s.network_stuff = [&](int, int n, short keep, int) {
+            log.push_back(vsys::strprintf("network:%d,%d", n, keep));
+            return 0;
+        };
+        s.multi_copy = [&](const char* from, const char* to, short* count) {
+            log.push_back(std::string(from) + ">" + to + ":" + std::to_string(*count));
+            *count = 0;
+            return 0;
+        };
+        s.insert_recipe_into_file_map = [&](int) {
+            log.push_back("recipe:" + std::to_string(recipe_num));
+            return 0;
+        };
+    });
     EXPECT_EQ(info_table(request(20, target)), 0);
-    EXPECT_EQ(vtest::flat(vtest::query(target, "SELECT RUN_NUM, TRACE_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM").rows),
-              "41|O'Hara:1;42|SYS:2");
+    EXPECT_EQ(archived(target), "41|O'Hara:1;42|SYS:2");
     const std::string from = dir.path() + "/SC_DATA/", to = archive_dir.path() + "/OLD/SC_DATA/";
     EXPECT_EQ(log, (std::vector<std::string>{"network:41,1", from + "00000007.>" + to + "00000041.:2", "recipe:3",
                                              "network:42,1", from + "00000008.>" + to + "00000042.:1"}));
+    DBDisconnect(target);
+}
+
+// A program that cannot copy results, traces or setups archives nothing rather than run rows alone.
+TEST_F(Archive, WithoutItsCopyStepsNothingIsArchivedAndTheUserIsTold)
+{
+    int target = prepare();
+    ASSERT_GT(target, 0);
+    vtest::amend_core_seams([](CoreSeams& s) {
+        s.network_stuff = [](int, int, short, int) { return 0; };
+        s.insert_recipe_into_file_map = nullptr;
+        s.multi_copy = nullptr;
+    });
+    ui.answer(1);
+    EXPECT_EQ(info_table(request(20, target)), 1);
+    ASSERT_EQ(ui.popups().size(), 1u);
+    EXPECT_EQ(ui.popups()[0].title, "Not Available");
+    EXPECT_EQ(ui.popups()[0].text, "Copying the wafer traces of a run and copying a process setup to another "
+                                   "directory are not part of this program yet; the operation was stopped.");
+    EXPECT_EQ(archived(target), "");
+    EXPECT_EQ(run_num, 7);
     DBDisconnect(target);
 }
 

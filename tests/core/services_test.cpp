@@ -213,10 +213,12 @@ TEST_F(Services, PickedColourGoesToItsSample)
 
 TEST_F(Services, AlarmCommands)
 {
-    core_hooks().show_errors = [this](int panel, int control, int event, void*, int, int) {
-        calls.push_back(vsys::strprintf("review:%d,%d,%d", panel, control, event));
-        return 0;
-    };
+    vtest::amend_core_seams([&](CoreSeams& s) {
+        s.show_errors = [this](int panel, int control, int event, void*, int, int) {
+            calls.push_back(vsys::strprintf("review:%d,%d,%d", panel, control, event));
+            return 0;
+        };
+    });
     menu_clear_alarms(1, 48, nullptr, 0);
     EXPECT_EQ(calls, std::vector<std::string>{"review:-1,-100,1"});
     // The alarm display popup: from the menu one button is hidden, from its own button both show.

@@ -11,9 +11,11 @@ protected:
     void SetUp() override
     {
         SetupTest::SetUp();
-        setup_hooks().SetStripChartY = [this](double lo, double hi, int) {
-            calls.push_back("y:" + std::to_string(lo) + "," + std::to_string(hi));
-        };
+        vtest::amend_setup_seams([&](SetupSeams& s) {
+            s.SetStripChartY = [this](double lo, double hi, int) {
+                calls.push_back("y:" + std::to_string(lo) + "," + std::to_string(hi));
+            };
+        });
     }
     int frame() const { return ui.find_panel("CHSETUP"); }
     int table() const { return channel_setup_panel; }

@@ -171,13 +171,15 @@ TEST_F(PorTest, AFailedBuildKeepsTheOldProcessOfRecord)
 TEST_F(PorTest, CallerBufferKeepsAcquisitionTicking)
 {
     int ticks = 0;
-    setup_hooks().DaqLoop = [&](int panel, int control, int event, void*, int, int) {
-        EXPECT_EQ(panel, -1);
-        EXPECT_EQ(control, -1);
-        EXPECT_EQ(event, 15);
-        ++ticks;
-        return 0;
-    };
+    vtest::amend_setup_seams([&](SetupSeams& s) {
+        s.DaqLoop = [&](int panel, int control, int event, void*, int, int) {
+            EXPECT_EQ(panel, -1);
+            EXPECT_EQ(control, -1);
+            EXPECT_EQ(event, 15);
+            ++ticks;
+            return 0;
+        };
+    });
     std::vector<Scan> long_trace;
     for (int i = 0; i < 24; ++i) long_trace.push_back(pulse[i % 6]);
     wafer(10, 2, "09:30:00 2026/03/14\n", blocks(long_trace, 2));

@@ -1,4 +1,4 @@
-// Shared set-up of the setup tests: a working directory with its Setup folder, an open connection, the UI driver and core's hooks.
+// Shared set-up of the setup tests: a working directory with its Setup folder, an open connection, the UI driver and the seams to the main window.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,16 +10,17 @@
 #include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "core/run_table.h"
 #include "core/sql_access.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/headless.h"
+#include "setup/export_file.h"
 #include "setup/install.h"
-#include "setup/setup_hooks.h"
+#include "setup/setup_files.h"
 #include "tests/sql/sql_fixture.h"
+#include "tests/support/seams.h"
 #include "tests/support/temp_dir.h"
 
 namespace setuptest {
@@ -36,12 +37,17 @@ protected:
         Flags = 0;
         parent_panel = -1;
         sc_handle = -1;
-        core_hooks() = CoreHooks{};
-        setup_hooks() = SetupHooks{};
         vui::register_callbacks(core_callbacks());
         install_setup();
-        core_hooks().update_menu = [this] { calls.push_back("update_menu"); };
-        core_hooks().names = [this](int, int, int, int) { calls.push_back("names"); };
+        // Core (loading a setup) and the setups themselves redraw the main window.
+        CoreSeams core;
+        SetupSeams setup;
+        core.saveAllAndExport = [](int force) { saveAllAndExport(static_cast<char>(force)); };
+        core.ExportRecipe = ExportRecipe;
+        core.update_menu = setup.update_menu = [this] { calls.push_back("update_menu"); };
+        core.names = setup.names = [this](int, int, int, int) { calls.push_back("names"); };
+        provide_core_seams(std::move(core));
+        provide_setup_seams(std::move(setup));
         name_process(0, "DEFAULT");
         name_process(1, "FACTORY A");
         name_process(2, "FACTORY B");
@@ -51,8 +57,8 @@ protected:
     {
         if (hdbc > 0) DBDisconnect(hdbc);
         hdbc = -1;
-        core_hooks() = CoreHooks{};
-        setup_hooks() = SetupHooks{};
+        provide_core_seams({});
+        provide_setup_seams({});
         vt_dir.clear();
         vsys::set_project_dir_override("");
     }

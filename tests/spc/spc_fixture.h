@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/globals.h"
-#include "core/hooks.h"
+#include "tests/support/seams.h"
 #include "core/sql_access.h"
 #include "platform/ui/headless.h"
 #include "tests/sql/sql_fixture.h"
@@ -22,7 +22,7 @@ protected:
         hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + dir.path()).c_str());
         ASSERT_GT(hdbc, 0);
         recipe_num = 3;
-        core_hooks() = CoreHooks{};
+        provide_core_seams({});
     }
     void TearDown() override
     {

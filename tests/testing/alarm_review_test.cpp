@@ -24,9 +24,9 @@ protected:
     {
         CoreTest::SetUp();
         vui::register_callbacks(testing_callbacks());
-        core_hooks().show_errors = show_errors;
+        vtest::amend_core_seams([&](CoreSeams& s) { s.show_errors = show_errors; });
         ASSERT_EQ(check_tables(&hdbc), 0);
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         charts.install();
         parent_panel = NewPanel(0, "Main", 0, 0, 620, 1000);
         DisplayPanel(parent_panel);
@@ -41,7 +41,7 @@ protected:
         if (list_panel > 0) DiscardPanel(list_panel);
         if (parent_panel > 0) DiscardPanel(parent_panel);
         list_panel = parent_panel = -1;
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         CoreTest::TearDown();
     }
     void run_row(int run, const char* recipe, const char* trace, const char* date, const char* time)
@@ -192,9 +192,11 @@ TEST_F(AlarmReview, SelectionReadsTheChartsDecisionTree)
     alarm(10, 2, 4, 0, 1, 0, 0);
     charts.charts[{3, 0, 1, 0}] = {3, 0, "tree_0  tree_1", "Call the engineer   "};
     std::vector<std::string> popups;
-    testing_hooks().spc_error_popup = [&](int ch, int type, int sub, int step, int rule) {
-        popups.push_back(vsys::strprintf("%d %d %d %d %d", ch, type, sub, step, rule));
-    };
+    vtest::amend_testing_seams([&](TestingSeams& s) {
+        s.spc_error_popup = [&](int ch, int type, int sub, int step, int rule) {
+            popups.push_back(vsys::strprintf("%d %d %d %d %d", ch, type, sub, step, rule));
+        };
+    });
     from_popup(20, 4);
     ASSERT_GT(list_panel, 0);
     // Entry 0 is channel 4 (newest first): no tree.
@@ -305,7 +307,7 @@ TEST_F(AlarmReview, ViewChartSelectsTheTraces)
     alarm(12, 1, 3, 0, 1, 0, 0);
     alarm(12, 2, 4, 0, 1, 0, 0);
     int shown = 0;
-    testing_hooks().display_new_chart = [&] { ++shown; };
+    vtest::amend_testing_seams([&](TestingSeams& s) { s.display_new_chart = [&] { ++shown; }; });
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.select(list_panel, 9, 0));

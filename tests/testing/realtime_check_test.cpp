@@ -13,7 +13,7 @@ protected:
     {
         CoreTest::SetUp();
         ASSERT_EQ(check_tables(&hdbc), 0);
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         charts.install();
         status_color = STATUS_WHITE;
         realtime_panel = NewPanel(0, "Real-time", 0, 0, 300, 400);
@@ -23,7 +23,7 @@ protected:
     {
         if (realtime_panel > 0) DiscardPanel(realtime_panel);
         realtime_panel = -1;
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         CoreTest::TearDown();
     }
     void judge(double value, const char* trace_id = "LOT-7")
@@ -107,12 +107,14 @@ TEST_F(RealtimeCheck, WithoutTheWindowTheRowAndColourStillCount)
     EXPECT_EQ(status_color, STATUS_YELLOW);
 }
 
-TEST_F(RealtimeCheck, UnsetCatalogueIsReportedNotSkippedSilently)
+TEST_F(RealtimeCheck, WithoutTheCatalogueTheUserIsToldAndNothingIsStored)
 {
-    testing_hooks().chart_preferences = nullptr;
-    reset_missing_hooks();
+    vtest::amend_testing_seams([&](TestingSeams& s) { s.chart_preferences = nullptr; });
+    ui.answer(1);
     judge(100.0);
-    EXPECT_NE(missing_hooks_reported().find("chart_preferences"), std::string::npos);
+    ASSERT_EQ(ui.popups().size(), 1u);
+    EXPECT_EQ(ui.popups()[0].title, "Not Available");
+    EXPECT_EQ(ui.popups()[0].text, "Reading the activated charts is not part of this program yet; the operation was stopped.");
     EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM"), "");
 }
 

@@ -8,8 +8,8 @@
 #include "core/schema.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_identity.h"
-#include "testing/testing_hooks.h"
 #include "tests/core/core_fixture.h"
+#include "tests/support/seams.h"
 
 namespace ttest {
 
@@ -28,7 +28,7 @@ struct FakeCharts {
 
     void install()
     {
-        auto& h = testing_hooks();
+        TestingSeams h = testing_seams();
         h.chart_preferences = [this](int op, short* ch, short* type, short* sub, short* idx, int* points, int*,
                                      int* rules, short* mode, char* trees, char* popup, int*) -> short {
             auto key = std::make_tuple(int{*ch}, int{*type}, int{*sub}, int{*idx});
@@ -64,6 +64,7 @@ struct FakeCharts {
         h.form_chart_title = [](char* title, int ch, int type, int sub, int idx) {
             std::snprintf(title, 80, "Chart %d/%d/%d/%d", ch, type, sub, idx);
         };
+        provide_testing_seams(std::move(h));
     }
 };
 

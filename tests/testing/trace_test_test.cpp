@@ -26,8 +26,9 @@ protected:
         CoreTest::SetUp();
         ASSERT_EQ(check_tables(&hdbc), 0);
         std::filesystem::create_directories(dir.file("SC_DATA"));
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         charts.install();
+        vtest::amend_testing_seams([](TestingSeams& s) { s.normalize_por = [](int, int, int, short*) { return 0; }; });
         // Channel 1 static, channel 2 static: two channels at 2 scans a second.
         channels = 2;
         VantrelChannelStatusBits = 3;
@@ -51,7 +52,7 @@ protected:
     }
     void TearDown() override
     {
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         if (sc_handle > 0) DiscardPanel(sc_handle);
         sc_handle = -1;
         CoreTest::TearDown();
@@ -130,10 +131,12 @@ TEST_F(TraceTest, UnknownRecipeBecomesANewProcessWithThisWaferAsRecord)
     vtest::run(hdbc, "CREATE TABLE 0003LIMI (TYPE NUMERIC(5,0), SUBTYPE NUMERIC(5,0), CHANNEL NUMERIC(5,0), "
                      "STEP_INDEX NUMERIC(5,0), LCL NUMERIC(19,9), TARGET NUMERIC(19,9), UCL NUMERIC(19,9))");
     std::vector<std::string> por;
-    testing_hooks().normalize_por = [&](int run, int wafer, int caller, short*) {
-        por.push_back(vsys::strprintf("%d %d %d %d", recipe_num, run, wafer, caller));
-        return 0;
-    };
+    vtest::amend_testing_seams([&](TestingSeams& s) {
+        s.normalize_por = [&](int run, int wafer, int caller, short*) {
+            por.push_back(vsys::strprintf("%d %d %d %d", recipe_num, run, wafer, caller));
+            return 0;
+        };
+    });
     char system[33] = "TOOL1";
     get_put_char(hdbc, 0, 0, CONFIG_WRITE, system);
     test_trace(block, 30, 1, sc_handle, 2, "", "NEW RECIPE", 0, 1);

@@ -5,7 +5,7 @@
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
 #include "testing/chart_identity.h"
-#include "testing/testing_hooks.h"
+#include "tests/support/seams.h"
 #include "testing/window_menu.h"
 #include "tests/core/core_fixture.h"
 
@@ -22,17 +22,19 @@ protected:
         int menu = NewMenu(handle_menu, "Window", -1);
         // Items get the numbers the menu bar file gives them; here they are made in turn up to 64.
         for (int id = menu; id < 64;) id = NewMenuItem(handle_menu, menu, "item", -1, 0, nullptr, nullptr);
-        testing_hooks() = TestingHooks{};
-        testing_hooks().form_chart_title = [](char* title, int channel, int type, int subtype, int index) {
-            std::snprintf(title, 80, "chart %d %d %d %d", channel, type, subtype, index);
-        };
+        provide_testing_seams({});
+        vtest::amend_testing_seams([&](TestingSeams& s) {
+            s.form_chart_title = [](char* title, int channel, int type, int subtype, int index) {
+                std::snprintf(title, 80, "chart %d %d %d %d", channel, type, subtype, index);
+            };
+        });
     }
     void TearDown() override
     {
         for (int* h : {&sc_handle, &spc_panel, &list_panel, &compare_panel, &spc_chart_selections, &parent_panel})
             if (*h > 0) DiscardPanel(*h);
         sc_handle = spc_panel = list_panel = compare_panel = spc_chart_selections = parent_panel = handle_menu = -1;
-        testing_hooks() = TestingHooks{};
+        provide_testing_seams({});
         CoreTest::TearDown();
     }
     int open_window(int* handle)

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/ini_file.h"
-#include "core/startup.h"
+#include "programs/program_shell.h"
 #include "tests/core/core_fixture.h"
 
 namespace {
@@ -22,7 +22,7 @@ TEST_F(CoreTest, ReviewBuildShowsItsVersionFirst)
     ui.answer(1);
     ui.answer(1);
     char* argv[] = {nullptr};
-    EXPECT_EQ(vantrel_main(0, argv), -1);
+    EXPECT_EQ(vantrel_main(0, argv, nullptr), -1);
     ASSERT_EQ(ui.popups().size(), 2u);
     EXPECT_EQ(ui.popups()[0].title, "Vantrel Review");
     EXPECT_EQ(ui.popups()[0].text, "Version 6.96");

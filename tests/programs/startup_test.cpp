@@ -1,7 +1,8 @@
-// Start-up and shutdown as the program runs them: empty working directory, switches, alarm status, fatal errors.
+// Start-up and close-down as the program shell runs them: empty working directory, switches, alarm status, fatal errors.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "core/config_store.h"
@@ -9,6 +10,7 @@
 #include "core/ini_file.h"
 #include "core/shared_buffers.h"
 #include "core/startup.h"
+#include "programs/program_shell.h"
 #include "platform/ui/model.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
@@ -24,7 +26,7 @@ protected:
         hdbc = -1;
         work = dir.path() + "/plant/work";
         set_dir(work);
-        core_hooks().sc_main = [this] {
+        main_window = [this] {
             calls.push_back("sc_main");
             QuitUserInterface(0);
             return 0;
@@ -43,6 +45,7 @@ protected:
     vtest::TempDir keep_cwd{true};
     vtest::SimulatedClock clock{{2026, 3, 14, 9, 30, 0}};
     std::string work;
+    std::function<int()> main_window;
 };
 
 TEST_F(StartUp, EmptyWorkingDirectoryIsCreatedAndFilled)
@@ -51,7 +54,7 @@ TEST_F(StartUp, EmptyWorkingDirectoryIsCreatedAndFilled)
     GraphInfoEntries = 1;
     char program_name[] = "Vantrel";
     char* argv[] = {program_name, nullptr};
-    EXPECT_EQ(vantrel_main(1, argv), 0);
+    EXPECT_EQ(vantrel_main(1, argv, main_window), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"update_menu", "saveAllAndExport:1", "sc_main"}));
     for (const char* f : {"VT_INFO.DBF", "OOC_ALRM.DBF", "ENDP_DAT.DBF", "ENDP_PAR.DBF", "CONFIG.DBF"})
         EXPECT_TRUE(vsys::file_exists(work + "/" + f)) << f;
@@ -136,7 +139,7 @@ TEST_F(StartUp, InvalidWorkingDirectoryEndsTheStartWithOnePopup)
     set_dir("C:\\VANTREL");
     ui.answer(1);
     char* argv[] = {nullptr};
-    EXPECT_EQ(vantrel_main(0, argv), -1);
+    EXPECT_EQ(vantrel_main(0, argv, main_window), -1);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].title, "Fatal Error");
     EXPECT_EQ(ui.popups()[0].text, "Invalid working directory.");
@@ -146,14 +149,14 @@ TEST_F(StartUp, InvalidWorkingDirectoryEndsTheStartWithOnePopup)
 
 TEST_F(StartUp, ExitNowFromTheMainWindowEndsTheLoop)
 {
-    core_hooks().sc_main = [this] {
+    main_window = [this] {
         calls.push_back("sc_main");
         EXIT_NOW("NULL pointer returned in sc_main()");
         return 0;
     };
     ui.answer(1);
     char* argv[] = {nullptr};
-    EXPECT_EQ(vantrel_main(0, argv), 0);
+    EXPECT_EQ(vantrel_main(0, argv, main_window), 0);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].title, "Fatal Error");
     EXPECT_EQ(ui.popups()[0].text, "NULL pointer returned in sc_main()");
@@ -161,11 +164,11 @@ TEST_F(StartUp, ExitNowFromTheMainWindowEndsTheLoop)
 
 TEST_F(StartUp, WithoutTheMainWindowTheProgramSaysSoAndEnds)
 {
-    core_hooks().sc_main = nullptr;
-    reset_missing_hooks();
+    main_window = nullptr;
+    reset_missing_seams();
     char* argv[] = {nullptr};
-    EXPECT_EQ(vantrel_main(0, argv), 0);
-    EXPECT_NE(missing_hooks_reported().find("sc_main"), std::string::npos);
+    EXPECT_EQ(vantrel_main(0, argv, main_window), 0);
+    EXPECT_NE(missing_seams_reported().find("sc_main"), std::string::npos);
     EXPECT_EQ(hdbc, -1);
 }
 

@@ -1,0 +1,22 @@
+// What the main window and acquisition call beside themselves: the trace test of finished wafers and the saving of pending setup changes.
+#pragma once
+
+#include "core/seam.h"
+
+struct AcquisitionSeams {
+    Seam<short(short* buffer, int run, short wafer, int panel, int mode, const char* trace_id, const char* recipe,
+               short precoat, short plot)>
+        test_trace{"test_trace", "testing finished wafers"};
+    Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup"};
+
+    template <typename Visit>
+    void for_each(Visit&& visit) const
+    {
+        visit(test_trace);
+        visit(saveAllAndExport);
+    }
+};
+
+// Given once by the programs' wiring (tests give fakes).
+void provide_acquisition_seams(AcquisitionSeams seams);
+const AcquisitionSeams& acquisition_seams();

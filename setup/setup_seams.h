@@ -1,0 +1,30 @@
+// What the process setups call beside themselves: the main window's legend, menus and strip-chart range, the acquisition tick and the run selection.
+#pragma once
+
+#include "core/seam.h"
+
+struct SetupSeams {
+    Seam<void(int, int, int, int)> names{"names"};
+    Seam<void()> update_menu{"update_menu"};
+    // Vertical scaling of the strip chart.
+    Seam<void(double minimum, double maximum, int flag)> SetStripChartY{"SetStripChartY"};
+    // The acquisition tick, called as (-1, -1, 15, 0, 0, 0) while a process of record is built during acquisition.
+    Seam<int(int panel, int control, int event, void* data, int d1, int d2)> DaqLoop{
+        "DaqLoop", "acquisition while a process of record is built"};
+    // The run selection (mode 1: pick the wafer that becomes the process of record).
+    Seam<int(int mode)> select_sc_run{"select_sc_run"};
+
+    template <typename Visit>
+    void for_each(Visit&& visit) const
+    {
+        visit(names);
+        visit(update_menu);
+        visit(SetStripChartY);
+        visit(DaqLoop);
+        visit(select_sc_run);
+    }
+};
+
+// Given once by the programs' wiring (tests give fakes).
+void provide_setup_seams(SetupSeams seams);
+const SetupSeams& setup_seams();
