@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "core/trace_file.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
@@ -134,7 +135,7 @@ void rewrite_waiting_file(const AcqContext& c, const std::int16_t* raw)
                                             sql_quote(trace.c_str()).c_str(), c.run);
     if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
     save_time[2] = save_time[5] = '.';
-    std::fprintf(f, "%s %s\n", save_time, save_date);
+    write_trace_header(f, save_time, save_date);
     write_trace_block(f, raw, c.saved * c.rate);
 }
 

@@ -12,6 +12,7 @@
 #include "core/run_table.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "core/trace_file.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
@@ -123,10 +124,7 @@ void capture_acquisition_setup()
     c.precoat_minimum = precoat_minimum;
 }
 
-std::string wafer_file_path(int run, int wafer)
-{
-    return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", vt_dir.c_str(), run, wafer);
-}
+std::string wafer_file_path(int run, int wafer) { return wafer_trace_path(vt_dir, run, wafer); }
 
 std::string playback_list_path()
 {
@@ -139,11 +137,7 @@ std::string playback_list_path()
 
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values)
 {
-    if (!file) return false;
-    const std::size_t n = static_cast<std::size_t>(values);
-    if (std::fwrite(raw, sizeof(std::int16_t), n, file) != n) return false;
-    if (std::fwrite(pedestal_ontime, sizeof pedestal_ontime, 1, file) != 1) return false;
-    return std::fflush(file) == 0;
+    return write_trace_block(file, raw, values, pedestal_ontime);
 }
 
 int startNewRun()
@@ -185,7 +179,7 @@ int Start()
             // This wafer goes unrecorded; acquisition itself goes on.
             MessagePopup("DAQ Error", vsys::strprintf("Cannot create the wafer trace file %s.", path.c_str()).c_str());
         } else {
-            std::fprintf(data_file.get(), "%s %s\n", save_time, save_date);
+            write_trace_header(data_file.get(), save_time, save_date);
             std::fflush(data_file.get());
         }
         if (pPlayback) {

@@ -63,9 +63,9 @@ int Stop();
 void test_realtime();
 short get_trace_number(short channel);
 
-// "%s/SC_DATA/%.8d.%.3d" of the working directory.
+// The wafer trace of the working directory.
 std::string wafer_file_path(int run, int wafer);
 // The playback list of this edition in the working directory.
 std::string playback_list_path();
-// Appends one raw block (saved x rate values) and the zero trailer; false when the write failed.
+// Appends one raw block (saved x rate values) and the pedestal on-times; false when the write failed.
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values);

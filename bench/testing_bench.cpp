@@ -86,7 +86,7 @@ std::vector<unsigned char> wafer_bytes(const TraceSetup& s, const char* header)
             bytes.push_back(static_cast<unsigned char>(static_cast<std::uint16_t>(v) & 0xFF));
             bytes.push_back(static_cast<unsigned char>(static_cast<std::uint16_t>(v) >> 8));
         }
-        if ((scan + 1) % kRate == 0) bytes.insert(bytes.end(), TRACE_TRAILER_BYTES, 0);
+        if ((scan + 1) % kRate == 0) bytes.insert(bytes.end(), kBlockTrailerBytes, 0);
     }
     return bytes;
 }

@@ -17,6 +17,7 @@
 #include "core/ini_file.h"
 #include "core/schema.h"
 #include "core/text_utils.h"
+#include "core/trace_file.h"
 #include "core/wait_panel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -70,10 +71,7 @@ void set_text(char* word, const char* text, int n)
 
 int wafers_of(int num_waf) { return num_waf >= 1000 ? 999 : num_waf; }
 
-std::string trace_file(const std::string& dir, int run, int wafer)
-{
-    return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", dir.c_str(), run, wafer);
-}
+std::string trace_file(const std::string& dir, int run, int wafer) { return wafer_trace_path(dir, run, wafer); }
 
 std::string archive_key()
 {
@@ -294,8 +292,8 @@ int archive(int s, RunRow& row, const run_info_request& r)
             insert_status = DBImmediateSQL(r.run, insert.c_str());
             if (insert_status != 0) ShowError();
             short count = static_cast<short>(std::min(row.num_waf, 999));
-            std::string from = vsys::strprintf("%s/SC_DATA/%.8d.", vt_dir.c_str(), row.run);
-            std::string to = vsys::strprintf("%s/SC_DATA/%.8d.", dir.c_str(), next);
+            std::string from = wafer_trace_base(vt_dir, row.run);
+            std::string to = wafer_trace_base(dir, next);
             h.multi_copy(from.c_str(), to.c_str(), &count);
             if (last_process != row.recipe && !std::strstr(row.recipe, "No Recipe Match")) {
                 last_process = row.recipe;

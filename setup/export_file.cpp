@@ -14,6 +14,7 @@
 #include "core/db_statement.h"
 #include "core/globals.h"
 #include "core/run_table.h"
+#include "core/trace_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -201,13 +202,13 @@ int ExportRecipe(const char* name, const char* directory, char overwrite, char b
     if (!out.is_open() || !write_le32(out, 0)) return 0;
     for (const char* table : kProcessTables)
         if (ExportFile(existing_table_file(vt_dir, process, table), out) < 0) return 0;
-    const std::string por = por_file(vt_dir, process);
+    const std::string por = por_trace_path(vt_dir, process);
     auto por_size = vsys::file_size(por);
     if (por_size && *por_size < kPorSizeLimit) {
         long long written = ExportFile(por, out);
         if (written < 0) return 0;
         if (written > 0) {
-            if (ExportFile(interval_file(vt_dir, process), out) < 0) return 0;
+            if (ExportFile(interval_path(vt_dir, process), out) < 0) return 0;
             PorInfo info;
             {
                 // The header read loads the run's globals; the run in progress keeps its own.
@@ -275,7 +276,7 @@ char ImportRecipe(const char* name, const char* directory)
     PorInfo info;
     const bool has_por = ok && layout.por && layout.por->length > 0;
     if (has_por) {
-        ok = stage(*layout.por, por_file(vt_dir, target)) && stage(*layout.interval, interval_file(vt_dir, target));
+        ok = stage(*layout.por, por_trace_path(vt_dir, target)) && stage(*layout.interval, interval_path(vt_dir, target));
         std::array<std::uint8_t, kPorInfoBlockSize> block{};
         ok = ok && read_at(in.get(), *layout.info, block.data(), block.size());
         if (ok) info.read(block.data());

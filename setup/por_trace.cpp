@@ -16,42 +16,20 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/run_table.h"
+#include "core/trace_file.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "setup/export_file.h"
-#include "setup/setup_seams.h"
 #include "setup/setup_paths.h"
+#include "setup/setup_seams.h"
 
 namespace {
 
-constexpr int kTrailer = 20;
+constexpr std::size_t kTrailer = kBlockTrailerBytes;
 
-std::string wafer_file(int run, int wafer) { return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", vt_dir.c_str(), run, wafer); }
-
-// The first line of a trace file: its time (dots turned into colons) and whether it was written with dots.
-struct Header {
-    std::string time;
-    bool dots = false;
-    long length = 0;  // bytes of the line with its newline
-};
-
-std::optional<Header> read_header(std::FILE* f)
-{
-    char line[128];
-    if (!std::fgets(line, 127, f)) return std::nullopt;
-    Header h;
-    h.length = static_cast<long>(std::strlen(line));
-    char time[128] = "";
-    if (std::sscanf(line, "%127s", time) == 1) {
-        h.dots = time[0] && time[1] && time[2] == '.';
-        if (std::strlen(time) > 2) time[2] = ':';
-        if (std::strlen(time) > 5) time[5] = ':';
-        h.time = time;
-    }
-    return h;
-}
+std::string wafer_file(int run, int wafer) { return wafer_trace_path(vt_dir, run, wafer); }
 
 // The rank of an enabled channel among the enabled channels: its place within a scan.
 int trace_number(int channel)
@@ -122,9 +100,9 @@ bool preceding_block(int run, int wafer, std::vector<char>& block)
     vsys::FilePtr f = vsys::open_file(path, "rb");
     if (!f) return false;
     auto size = vsys::file_size(path);
-    auto header = read_header(f.get());
+    auto header = read_trace_header(f.get());
     const long long need = static_cast<long long>(block.size());
-    if (!size || !header || static_cast<long long>(*size) - header->length < need) return false;
+    if (!size || !header || static_cast<long long>(*size) - static_cast<long long>(header->end) < need) return false;
     return std::fseek(f.get(), -static_cast<long>(need), SEEK_END) == 0 &&
            std::fread(block.data(), 1, block.size(), f.get()) == block.size();
 }
@@ -133,7 +111,7 @@ bool preceding_block(int run, int wafer, std::vector<char>& block)
 
 void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
 {
-    const std::string por = por_file(vt_dir, recipe_num), interval = interval_file(vt_dir, recipe_num);
+    const std::string por = por_trace_path(vt_dir, recipe_num), interval = interval_path(vt_dir, recipe_num);
     const int saved = saved_channels;
     const int rate = sample_rate < 1 ? 1 : sample_rate;
     const std::size_t samples = static_cast<std::size_t>(saved) * static_cast<std::size_t>(rate);
@@ -154,11 +132,12 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
     // Built into temporary files: the previous process of record stays until both new files are complete.
     vsys::AtomicFile out(por);
     double sums[33] = {};
-    std::optional<Header> header = source ? read_header(source.get()) : std::nullopt;
-    const std::string time = header ? header->time : "";
+    std::optional<TraceHeader> header = source ? read_trace_header(source.get()) : std::nullopt;
+    // The process of record keeps the time with colons, and no date.
+    const std::string time = header ? colon_time(header->time) : "";
     long long counted = 0;
     bool ok = out.is_open() && out.write(time + "\n");
-    if (source && header && header->dots && saved > 0) {
+    if (source && header && header->dotted && saved > 0) {
         std::vector<char> previous(block_bytes + kTrailer);
         if (preceding_block(run, wafer, previous)) {
             ok = ok && out.write(previous.data(), previous.size());

@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/run_table.h"
+#include "core/trace_file.h"
 #include "core/text_utils.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -91,8 +92,8 @@ bool delete_setup()
     get_put_char(hdbc, 1, n, CONFIG_DELETE, text);
     for (const char* table : {"INST", "ACTC", "LIMI", "NUMB", "TAGS"})
         vsys::delete_file(existing_table_file(vt_dir, n, table));
-    vsys::delete_file(por_file(vt_dir, n));
-    vsys::delete_file(interval_file(vt_dir, n));
+    vsys::delete_file(por_trace_path(vt_dir, n));
+    vsys::delete_file(interval_path(vt_dir, n));
     return true;
 }
 
@@ -222,8 +223,8 @@ int copy_process_from_to(int fromConnection, int toConnection, int fromProcess, 
             vsys::delete_file(target);
         }
     }
-    vsys::delete_file(por_file(to, toProcess));
-    vsys::delete_file(interval_file(to, toProcess));
+    vsys::delete_file(por_trace_path(to, toProcess));
+    vsys::delete_file(interval_path(to, toProcess));
 
     RunContextKeeper keep;
     char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
@@ -234,8 +235,8 @@ int copy_process_from_to(int fromConnection, int toConnection, int fromProcess, 
     right_text_trim(trimmed);
     if (found == 0 && std::strcmp(trimmed, "NA") != 0) {
         info_table({toConnection, -1, toProcess, system, trace, recipe, comment, &complete, &cassette});
-        vsys::copy_file(por_file(from, fromProcess), por_file(to, toProcess));
-        vsys::copy_file(interval_file(from, fromProcess), interval_file(to, toProcess));
+        vsys::copy_file(por_trace_path(from, fromProcess), por_trace_path(to, toProcess));
+        vsys::copy_file(interval_path(from, fromProcess), interval_path(to, toProcess));
     }
     return 0;
 }

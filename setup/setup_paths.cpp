@@ -31,16 +31,6 @@ std::string process_table_file(const std::string& directory, int process, const 
     return vsys::path_join(directory, vsys::strprintf("%.4d%s.DBF", process, table));
 }
 
-std::string por_file(const std::string& directory, int process)
-{
-    return vsys::path_join(directory, vsys::strprintf("%.8d.POR", process));
-}
-
-std::string interval_file(const std::string& directory, int process)
-{
-    return vsys::path_join(directory, vsys::strprintf("%.8d.INT", process));
-}
-
 std::string export_file(const std::string& directory, const std::string& name)
 {
     return vsys::path_join(directory, name + ".Vantrel");

@@ -1,4 +1,4 @@
-// Where the files of a process live: its five tables, its process-of-record pair and the Setup directory.
+// Where the files of a process live: its five tables, its export file and the Setup directory.
 #pragma once
 
 #include <string>
@@ -8,8 +8,6 @@ inline constexpr const char* kProcessTables[5] = {"INST", "ACTC", "LIMI", "TAGS"
 
 std::string setup_directory();  // "Setup" of the working directory
 std::string process_table_file(const std::string& directory, int process, const char* table);
-std::string por_file(const std::string& directory, int process);
-std::string interval_file(const std::string& directory, int process);
 std::string export_file(const std::string& directory, const std::string& name);
 // The existing file of a table whatever the case of its name, else the exact name.
 std::string existing_table_file(const std::string& directory, int process, const char* table);

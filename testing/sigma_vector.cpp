@@ -19,7 +19,7 @@ using Scan = std::vector<std::int16_t>;
 bool read_scan(TraceStream& stream, Scan& scan, long counter, int per_block)
 {
     bool whole = stream.read_values(scan.data(), scan.size()) == scan.size();
-    if (counter % per_block == 0) stream.skip(TRACE_TRAILER_BYTES);
+    if (counter % per_block == 0) stream.skip(kBlockTrailerBytes);
     return whole;
 }
 

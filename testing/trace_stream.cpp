@@ -36,7 +36,7 @@ bool TraceStream::read_block(std::vector<std::int16_t>& block, std::size_t value
 {
     block.resize(values);
     bool data = read_values(block.data(), values) == values;
-    bool trailer = skip(TRACE_TRAILER_BYTES);
+    bool trailer = skip(kBlockTrailerBytes);
     return data && trailer;
 }
 
@@ -50,11 +50,4 @@ void TraceStream::skip_token_line()
     while (!at_end() && std::isspace(bytes_[pos_])) ++pos_;
     while (!at_end() && !std::isspace(bytes_[pos_])) ++pos_;
     if (!at_end()) ++pos_;
-}
-
-std::size_t trace_header_end(std::span<const unsigned char> bytes)
-{
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (bytes[i] == '\n') return i + 1;
-    return bytes.size();
 }

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "core/trace_file.h"
+
 // Reads a trace's bytes with the semantics the sections rely on: a read that
 // cannot be satisfied in full delivers what is there and sets end-of-file; a
 // read that ends exactly at the last byte does not.
@@ -37,8 +39,3 @@ private:
     std::size_t pos_ = 0;
     bool eof_ = false;
 };
-
-constexpr std::size_t TRACE_TRAILER_BYTES = 20;
-
-// Offset just after the first line ('\n' included) of a wafer trace, or the size when it has none.
-std::size_t trace_header_end(std::span<const unsigned char> bytes);

@@ -16,6 +16,7 @@
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
+#include "core/trace_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -47,10 +48,7 @@ std::span<const unsigned char> as_bytes(const std::string& s)
     return {reinterpret_cast<const unsigned char*>(s.data()), s.size()};
 }
 
-std::string wafer_path(int run, int wafer)
-{
-    return vsys::strprintf("%s/SC_DATA/%.8d.%.3d", vt_dir.c_str(), run, wafer);
-}
+std::string wafer_path(int run, int wafer) { return wafer_trace_path(vt_dir, run, wafer); }
 
 // The last scan of the wafer before this one, for the timers' starting states.
 // A file too short to hold one scan and its trailer gives none.
@@ -70,7 +68,7 @@ std::optional<std::vector<std::int16_t>> previous_scan(int run, int wafer, int s
     }
     vsys::FilePtr f = vsys::open_file(path, "rb");
     if (!f) return std::nullopt;
-    const long back = static_cast<long>(saved) * 2 + static_cast<long>(TRACE_TRAILER_BYTES);
+    const long back = static_cast<long>(saved) * 2 + static_cast<long>(kBlockTrailerBytes);
     if (std::fseek(f.get(), 0, SEEK_END) != 0 || std::ftell(f.get()) < back) return std::nullopt;
     if (std::fseek(f.get(), -back, SEEK_END) != 0) return std::nullopt;
     std::string raw(static_cast<std::size_t>(saved) * 2, '\0');
@@ -183,25 +181,7 @@ std::string precoat_process_name(const std::string& recipe)
     return recipe.substr(0, 23) + " PRECOAT";
 }
 
-TraceHeader read_trace_header(const std::string& bytes)
-{
-    TraceHeader h;
-    const std::size_t limit = bytes.size() < 126 ? bytes.size() : 126;
-    h.end = limit;
-    for (std::size_t i = 0; i < limit; ++i)
-        if (bytes[i] == '\n') {
-            h.end = i + 1;
-            break;
-        }
-    std::string line = bytes.substr(0, h.end);
-    char time[127] = "", date[127] = "";
-    h.fields = std::sscanf(line.c_str(), "%126s %126s", time, date);
-    if (h.fields < 1) return h;
-    h.time = time;
-    h.dotted = h.time.size() > 2 && h.time[2] == '.';
-    if (h.fields >= 2) h.date = date;
-    return h;
-}
+TraceHeader read_trace_header(const std::string& bytes) { return parse_trace_header(bytes); }
 
 namespace {
 
@@ -244,10 +224,10 @@ void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int 
         DbTestServices services(trace_id);
         test_step_metrics(trace, setup, services);
         std::optional<std::string> interval_text =
-            read_all(vsys::path_join(vt_dir, vsys::strprintf("%.8d.INT", recipe_num)));
+            read_all(interval_path(vt_dir, recipe_num));
         if (interval_text) {
             std::optional<PorInterval> interval = read_por_interval(*interval_text);
-            std::optional<std::string> por = read_all(vsys::path_join(vt_dir, vsys::strprintf("%.8d.POR", recipe_num)));
+            std::optional<std::string> por = read_all(por_trace_path(vt_dir, recipe_num));
             if (interval && por) {
                 auto results = test_sigma_vector(trace, setup, services, *interval, as_bytes(*por));
                 if (plot == 1 && !results.empty()) plot_sigma_vector(results, wafer, trace_id);

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/trace_file.h"
+
 // Tests one wafer trace ("<dir>/SC_DATA/<run>.<wafer>"); mode 2 is the real-time
 // test during acquisition (which may create the wafer's process), 3 a re-test.
 // Always returns 1.
@@ -13,12 +15,5 @@ short test_trace(short* blockBuffer, int run, short wafer, int panel, int mode, 
 // more text after it, is cut to 23 characters and gets " PRECOAT" appended.
 std::string precoat_process_name(const std::string& recipe);
 
-// Where the header line of a wafer trace ends (at most 126 characters are read),
-// with its time, date and whether the time is written with dots.
-struct TraceHeader {
-    std::size_t end = 0;
-    std::string time, date;
-    bool dotted = false;
-    int fields = 0;
-};
+// The header line of a wafer trace held in memory.
 TraceHeader read_trace_header(const std::string& bytes);

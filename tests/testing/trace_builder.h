@@ -44,7 +44,7 @@ public:
             bytes.push_back(static_cast<unsigned char>(u & 0xFF));
             bytes.push_back(static_cast<unsigned char>(u >> 8));
         }
-        if (++scans_ % rate_ == 0) bytes.insert(bytes.end(), TRACE_TRAILER_BYTES, 0);
+        if (++scans_ % rate_ == 0) bytes.insert(bytes.end(), kBlockTrailerBytes, 0);
     }
     void cut(std::size_t n) { bytes.resize(bytes.size() - n); }
     WaferTrace trace(int run = 7, int wafer = 3) const { return WaferTrace{bytes, header_end, run, wafer}; }
