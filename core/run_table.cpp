@@ -9,12 +9,14 @@
 #include <cstring>
 #include <string>
 
+#include "core/channel_text.h"
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/core_seams.h"
 #include "core/ini_file.h"
+#include "core/run_row.h"
 #include "core/schema.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
@@ -32,37 +34,6 @@ namespace {
 
 const char* kPlaceholder = "INSERT INTO VT_INFO VALUES (0, 0, 0, 'b ', 'b ', 'b ', 'b ', 'b ', 'b ', 'b ', 0, 0, 0)";
 const char* kPorComment = "Type comments here to describe the Process of Record (POR).";
-
-struct RunRow {
-    int run = 0, num_waf = 0, rate = 0;
-    char system_id[17] = "", recipe[33] = "", trace_id[33] = "", channels[20] = "", sav_date[11] = "",
-         sav_time[9] = "", comment[65] = "";
-    short trace_del = 0, complete = 0, cassette = 0;
-    long status[13] = {};
-
-    void bind(int s)
-    {
-        int failures = 0;
-        failures += DBBindColInt(s, 1, &run, &status[0]) != 0;
-        failures += DBBindColInt(s, 2, &num_waf, &status[1]) != 0;
-        failures += DBBindColInt(s, 3, &rate, &status[2]) != 0;
-        failures += DBBindColChar(s, 4, sizeof system_id, system_id, &status[3], "") != 0;
-        failures += DBBindColChar(s, 5, sizeof recipe, recipe, &status[4], "") != 0;
-        failures += DBBindColChar(s, 6, sizeof trace_id, trace_id, &status[5], "") != 0;
-        failures += DBBindColChar(s, 7, sizeof channels, channels, &status[6], "") != 0;
-        failures += DBBindColChar(s, 8, sizeof sav_date, sav_date, &status[7], "yyyy/mm/dd") != 0;
-        failures += DBBindColChar(s, 9, sizeof sav_time, sav_time, &status[8], "hh:mm:ss") != 0;
-        failures += DBBindColChar(s, 10, sizeof comment, comment, &status[9], "") != 0;
-        failures += DBBindColShort(s, 11, &trace_del, &status[10]) != 0;
-        failures += DBBindColShort(s, 12, &complete, &status[11]) != 0;
-        failures += DBBindColShort(s, 13, &cassette, &status[12]) != 0;
-        if (failures) ShowError();
-    }
-    void trim()
-    {
-        for (char* t : {system_id, recipe, trace_id, channels, sav_date, sav_time, comment}) right_text_trim(t);
-    }
-};
 
 void set_text(char* word, const char* text, int n)
 {
@@ -390,51 +361,11 @@ int info_table_once(const run_info_request& r, bool may_retry)
 
 void read_channel_text(const char* text)
 {
-    char t[20];
-    copy_bounded(t, text, 19);
-    unsigned mask = 0;
-    auto channels_from_mask = [](unsigned m) {
-        if (m == 0) return;
-        int highest = 32 - std::countl_zero(m);
-        channels = static_cast<std::uint8_t>((highest + 7) / 8 * 8);
-    };
-    switch (t[0]) {
-    case 'U':
-    case 'R': {
-        short count = 0;
-        std::sscanf(t, "%*c%u %hd", &mask, &count);
-        ADCBits = t[0] == 'U' ? 0 : 1;
-        VantrelChannelStatusBits = mask;
-        saved_channels = static_cast<std::uint8_t>(std::popcount(mask));
-        channels_from_mask(mask);
-        break;
-    }
-    case 'C':
-    case 'N': {
-        char code = 0;
-        std::sscanf(t + 1, "%u%c", &mask, &code);
-        ADCBits = 1;
-        VantrelChannelStatusBits = mask;
-        if (t[0] == 'C') {
-            saved_channels = static_cast<std::uint8_t>(code);
-            channels_from_mask(mask);
-        } else {
-            channels = static_cast<std::uint8_t>(code);
-            saved_channels = channels;
-        }
-        break;
-    }
-    default: {
-        ADCBits = 1;
-        auto digit = [&](int k) { return k < 19 && t[k] >= '0' && t[k] <= '9' ? t[k] - '0' : 0; };
-        std::uint32_t m = 0;
-        for (int k = 1; k <= 16; ++k) m += static_cast<std::uint32_t>(digit(k)) << (k - 1);
-        VantrelChannelStatusBits = m;
-        channels = static_cast<std::uint8_t>(8 * digit(17) + 8);
-        saved_channels = channels;
-        break;
-    }
-    }
+    const ChannelText c = parse_channel_text(text);
+    ADCBits = c.adc_bits;
+    VantrelChannelStatusBits = c.mask;
+    saved_channels = c.saved;
+    if (c.channels) channels = *c.channels;
 }
 
 int info_table(run_info_request request) { return info_table_once(request, true); }

@@ -13,6 +13,7 @@
 #include "core/config_store.h"
 #include "core/db_statement.h"
 #include "core/globals.h"
+#include "core/run_lookup.h"
 #include "core/run_table.h"
 #include "core/trace_file.h"
 #include "platform/sys/files.h"
@@ -209,18 +210,23 @@ int ExportRecipe(const char* name, const char* directory, char overwrite, char b
         if (written < 0) return 0;
         if (written > 0) {
             if (ExportFile(interval_path(vt_dir, process), out) < 0) return 0;
+            // Read into a record of its own: the run in progress keeps its globals.
+            const RunRecord header = look_up_run(hdbc, -process);
             PorInfo info;
-            {
-                // The header read loads the run's globals; the run in progress keeps its own.
-                RunContextKeeper keep;
-                info_table({hdbc, 3, -process, info.system, info.recipe, info.trace, info.comment, &info.complete,
-                            &info.cassette});
-                copy_bounded(info.date, save_date, 10);
-                copy_bounded(info.time, save_time, 8);
-                info.rate = sample_rate_index;
-                info.wafers = num_of_wafers > 999 ? 999 : num_of_wafers;
-                info.mask = VantrelChannelStatusBits;
+            copy_bounded(info.system, header.system_id.c_str(), 16);
+            copy_bounded(info.recipe, header.recipe.c_str(), 32);
+            copy_bounded(info.trace, header.trace_id.c_str(), 32);
+            copy_bounded(info.comment, header.comment.c_str(), 64);
+            if (header.found) {
+                info.complete = header.complete;
+                info.cassette = header.cassette;
             }
+            copy_bounded(info.date, header.date.c_str(), 10);
+            copy_bounded(info.time, header.time.c_str(), 8);
+            // Without a header row the file has always carried the current rate and channels.
+            info.rate = header.found ? header.rate_index : sample_rate_index;
+            info.wafers = header.found ? header.wafers : 0;
+            info.mask = header.found ? header.channels.mask : VantrelChannelStatusBits;
             auto block = info.bytes();
             if (!out.write(block.data(), block.size())) return 0;
         }

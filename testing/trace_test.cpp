@@ -13,6 +13,7 @@
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
+#include "core/run_lookup.h"
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
@@ -82,16 +83,9 @@ std::optional<std::vector<std::int16_t>> previous_scan(int run, int wafer, int s
 #ifndef VANTREL_REVIEW
 std::string trace_id_of_run(int run)
 {
-    // Read straight from the run table: looking the run up through the run
-    // accessor would also load its channel and converter settings.
-    DbStatement st(hdbc, vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM = %d", run));
-    char text[33] = "";
-    long status = 0;
-    if (!st.ok() || DBBindColChar(st.handle(), 1, sizeof text, text, &status, "") != 0 ||
-        DBFetchNext(st.handle()) != 0)
-        return "";
-    right_text_trim(text);
-    return text;
+    // A local record: the run being acquired keeps its channel and converter settings.
+    const RunRecord record = look_up_run(hdbc, run);
+    return record.found ? record.trace_id : "";
 }
 
 void copy_process_file(const char* pattern, int from, int to)
