@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <new>
 #include <cstring>
+#include <optional>
 
 #include "acquisition/acquisition_seams.h"
 #include "acquisition/axes.h"
 #include "acquisition/daq_loop.h"
 #include "acquisition/main_window.h"
 #include "acquisition/run_model.h"
+#include "acquisition/strip_chart_panel.h"
 #include "board/board_api.h"
 #include "board/board_setup.h"
 #include "board/tc_calibration.h"
@@ -32,7 +34,7 @@ namespace {
 
 constexpr int kUndimmedAtStop[] = {56, 24, 2, 37, 27, 14, 4, 3, 34, 47, 51};
 
-void toggle_off() { SetCtrlVal(sc_handle, 2, 0); }
+void toggle_off() { SetCtrlVal(sc_handle, SC_START, 0); }
 
 // The board reads its own copy of the setup.
 void copy_board_setup()
@@ -60,8 +62,8 @@ void set_running_controls(bool running)
     } else {
         for (int item : kUndimmedAtStop) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
     }
-    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, running ? 1 : 0);
-    SetCtrlAttribute(sc_handle, 5, ATTR_DIMMED, running ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, running ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SC_AXES, ATTR_DIMMED, running ? 1 : 0);
 }
 
 void trigger_notice()
@@ -81,39 +83,57 @@ void close_stored_data_windows()
     menu_tile(1, 62, nullptr, parent_panel);
 }
 
-int start_sequence()
+// Pending setup changes are saved and the board is found; false (toggle off) when either fails.
+bool save_setup_and_find_board()
 {
     // Acquisition records with the saved setup: it does not start when that cannot be saved.
     const auto& save_setup = acquisition_seams().saveAllAndExport;
     if (!save_setup.ready()) {
         toggle_off();
-        return -1;
+        return false;
     }
     save_setup(0);
     copy_board_setup();
     if (VantrelInitialize() != 0) {
         toggle_off();
-        return -1;
+        return false;
     }
-    DeleteGraphPlot(sc_handle, 14, -1, VAL_IMMEDIATE_DRAW);
+    return true;
+}
+
+// The strip chart starts empty at x = 0, with its span in the x labels.
+void clear_strip_chart_for_start()
+{
+    DeleteGraphPlot(sc_handle, SC_PLAYBACK_GRAPH, -1, VAL_IMMEDIATE_DRAW);
     GraphInfo.clear();
     GraphInfoEntries = 0;
     daqbuf = 0;
     transfer_error = 0;
     aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
-    SetCtrlVal(sc_handle, 23, "0");
+    SetCtrlVal(sc_handle, SC_X_START, "0");
     const int span = sample_rate_index > 0 ? sc_points / (sample_rate < 1 ? 1 : sample_rate)
                                            : sc_points * std::abs(sample_rate_index);
-    SetCtrlVal(sc_handle, 24, vsys::strprintf("%i", span).c_str());
+    SetCtrlVal(sc_handle, SC_X_END, vsys::strprintf("%i", span).c_str());
     daq_tick_count = -1;
     strip_x_position = 0;
+}
+
+// Counts the enabled channels and reads whether data are recorded.
+void count_channels_and_recording()
+{
     int enabled = 0;
     for (int c = 1; c <= channels && c <= 32; ++c)
         if (VantrelChannelStatusBits & (1u << (c - 1))) ++enabled;
     saved_channels = static_cast<std::uint8_t>(enabled);
     int checked = 1;
-    if (GetMenuBarAttribute(handle_menu, 14, ATTR_CHECKED, &checked) < 0) checked = 1;
+    if (GetMenuBarAttribute(handle_menu, MENU_RECORD_DATA, ATTR_CHECKED, &checked) < 0) checked = 1;
     save = checked ? 1 : 0;
+}
+
+// No channel, or a trigger on a channel that is not recorded: the start is refused.
+// Returns the start's result when refused.
+std::optional<int> refuse_without_channels()
+{
     if (saved_channels == 0) {
         toggle_off();
         MessagePopup("Setup error",
@@ -133,101 +153,132 @@ int start_sequence()
                      "(see Triggers under the Configure menu bar).");
         return -1;
     }
-    close_stored_data_windows();
-    trigger_notice();
-    SetWaitCursor(1);
+    return std::nullopt;
+}
+
+bool allocate_scaled_data()
+{
     try {
         global_scaled_data.assign(static_cast<std::size_t>(saved_channels) * static_cast<std::size_t>(sample_rate), 0.0);
     } catch (const std::bad_alloc&) {
         SetWaitCursor(0);
         MessagePopup("Start Error", "Out of memory.");
         toggle_off();
-        return -1;
+        return false;
     }
+    return true;
+}
+
+// The system and process the run records under, and the controls of a running acquisition.
+void name_the_run()
+{
     get_put_char(hdbc, 0, 0, CONFIG_READ, start_systemID_a);
     get_put_char(hdbc, 1, recipe_num, CONFIG_READ, recipe_name);
     names(-1, 0, 0, 1);
     if (char* p = std::strstr(recipe_name, "PRECOAT")) *p = '\0';
     right_text_trim(recipe_name);
     if (recipe_name[0] == '\0') copy_bounded(recipe_name, "INVALID RECIPE", 32);
-    SetCtrlAttribute(sc_handle, 23, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 24, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 14, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, 15, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x00FF00);
-    SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SC_X_START, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SC_X_END, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_CTRL_COLOR, 0x00FF00);
+    SetCtrlAttribute(sc_handle, SC_CURSORS, ATTR_VISIBLE, 0);
     check_tables(&hdbc);
-    for (int ctrl : {11, 12, 18, 13, 8}) SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, save != 0 ? 1 : 0);
-    SetCtrlAttribute(sc_handle, 10, ATTR_VISIBLE, 1);
+    for (int ctrl : {SC_DATE, SC_TIME, SC_TRACE_ID, SC_COMMENT, SC_SYSTEM})
+        SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, save != 0 ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SC_WAFER, ATTR_VISIBLE, 1);
+}
 
-    capture_acquisition_setup();
-    AcqContext& c = acq();
+// Recording starts a run row (and real-time testing its window); true when a row was inserted.
+bool open_run(AcqContext& c)
+{
     c.recipe = recipe_name;
     c.system_id = start_systemID_a;
     c.wafer = 1;
-    bool inserted = false;
-    if (save != 0) {
-        startNewRun();
-        inserted = true;
-        SetCtrlVal(sc_handle, 8, start_systemID_a);
-        if (current_file_index != -1) {
-            current_file_index = 1;
-            if (realtime_panel == -1) {
-                int loaded = LoadPanel(sc_handle, "realtime.uir", 1);
-                realtime_panel = loaded > 0 ? loaded : -1;
-            }
-            realtime_wafer_counter = 1;
-            realtime_run_counter = c.run;
-        }
-    } else {
+    if (save == 0) {
         c.run = 0;
         run_num = 0;
+        return false;
     }
-    // A new run row resets the converter scale: the run records with the scale it has now.
-    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
-    ClearStripChart(sc_handle, 20);
-    for (auto& v : pedestal_ontime) v = 0;
-    set_running_controls(true);
-    SetWaitCursor(0);
-    copy_board_setup();
-    loadTcCalibration();
-    const int status = VantrelStartBufferedAnalogIn(sample_rate);
-    if (status == 0) {
-        pPlayback = vsys::open_file(playback_list_path(), "w+");
-        old_edge_test = 0;
-        Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
-        c.active = true;
-        Start();
-        InstallCtrlCallback(sc_handle, 25, DaqLoop, nullptr);
-        return 0;
+    startNewRun();
+    SetCtrlVal(sc_handle, SC_SYSTEM, start_systemID_a);
+    if (current_file_index != -1) {
+        current_file_index = 1;
+        if (realtime_panel == -1) {
+            int loaded = LoadPanel(sc_handle, "realtime.uir", 1);
+            realtime_panel = loaded > 0 ? loaded : -1;
+        }
+        realtime_wafer_counter = 1;
+        realtime_run_counter = c.run;
     }
+    return true;
+}
+
+// Undoes what the start did, so a failed start leaves no empty run behind.
+void undo_failed_start(const AcqContext& c, bool inserted)
+{
     MessagePopup("DAQ Error", "Cannot start data collection");
     toggle_off();
     global_scaled_data.clear();
     global_scaled_data.shrink_to_fit();
-    // Undo what the start did, so a failed start leaves no empty run behind.
     VantrelKillBufferedAnalogIn();
     if (inserted) {
         const std::string sql = vsys::strprintf("DELETE FROM VT_INFO WHERE RUN_NUM = %i", c.run);
         if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
     }
     set_running_controls(false);
-    SetCtrlAttribute(sc_handle, 13, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0xFFFFFF);
+    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_CTRL_COLOR, 0xFFFFFF);
+}
+
+int start_sequence()
+{
+    if (!save_setup_and_find_board()) return -1;
+    clear_strip_chart_for_start();
+    count_channels_and_recording();
+    if (std::optional<int> refused = refuse_without_channels()) return *refused;
+    close_stored_data_windows();
+    trigger_notice();
+    SetWaitCursor(1);
+    if (!allocate_scaled_data()) return -1;
+    name_the_run();
+
+    capture_acquisition_setup();
+    AcqContext& c = acq();
+    const bool inserted = open_run(c);
+    // A new run row resets the converter scale: the run records with the scale it has now.
+    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
+    ClearStripChart(sc_handle, SC_STRIP);
+    for (auto& v : pedestal_ontime) v = 0;
+    set_running_controls(true);
+    SetWaitCursor(0);
+    copy_board_setup();
+    loadTcCalibration();
+    if (VantrelStartBufferedAnalogIn(sample_rate) != 0) {
+        undo_failed_start(c, inserted);
+        return 0;
+    }
+    pPlayback = vsys::open_file(playback_list_path(), "w+");
+    old_edge_test = 0;
+    Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
+    c.active = true;
+    Start();
+    InstallCtrlCallback(sc_handle, SC_TIMER, DaqLoop, nullptr);
     return 0;
 }
 
 int stop_sequence()
 {
-    InstallCtrlCallback(sc_handle, 25, IdleLoop, nullptr);
+    InstallCtrlCallback(sc_handle, SC_TIMER, IdleLoop, nullptr);
     VantrelKillBufferedAnalogIn();
     pPlayback.reset();
     global_scaled_data.clear();
     global_scaled_data.shrink_to_fit();
     SetWaitCursor(1);
-    SetCtrlAttribute(sc_handle, 21, ATTR_VISIBLE, 0);
-    SetCtrlVal(sc_handle, 15, 0);
-    SetCtrlAttribute(sc_handle, 15, ATTR_LABEL_TEXT, "Status");
+    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 0);
+    SetCtrlVal(sc_handle, SC_STATUS, 0);
+    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_LABEL_TEXT, "Status");
     AcqContext& c = acq();
     const bool was_recording = wafer_file_open();
     Stop();
@@ -242,7 +293,7 @@ int stop_sequence()
     }
     c.active = false;
     set_running_controls(false);
-    SetMenuBarAttribute(handle_menu, 14, ATTR_CHECKED, 1);
+    SetMenuBarAttribute(handle_menu, MENU_RECORD_DATA, ATTR_CHECKED, 1);
     SetWaitCursor(0);
     return 0;
 }
@@ -258,8 +309,8 @@ int start_stop(int, int, int event, void*, int, int)
 #else
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int on = 0;
-    GetCtrlVal(sc_handle, 2, &on);
-    SetCtrlAttribute(sc_handle, 13, ATTR_VISIBLE, on == 1 ? 1 : 0);
+    GetCtrlVal(sc_handle, SC_START, &on);
+    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, on == 1 ? 1 : 0);
     if (on == 1) {
         if (acq().active) return 0;
         return start_sequence();
@@ -277,23 +328,23 @@ int pause(int, int, int event, void*, int, int)
 #else
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int playing = 0, paused = 0;
-    GetCtrlVal(sc_handle, 3, &playing);
-    GetCtrlVal(sc_handle, 4, &paused);
+    GetCtrlVal(sc_handle, SC_PLAY, &playing);
+    GetCtrlVal(sc_handle, SC_PAUSE, &paused);
     if (paused == 0 || playing != 0) return 1;
-    InstallCtrlCallback(sc_handle, 25, IdleLoop, nullptr);
+    InstallCtrlCallback(sc_handle, SC_TIMER, IdleLoop, nullptr);
     int dim3 = 0, dim2 = 0;
-    GetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, &dim3);
-    GetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, &dim2);
-    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, 1);
-    SetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, 1);
+    GetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, &dim3);
+    GetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, &dim2);
+    SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, 1);
+    SetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, 1);
     daqbuf = 0;
     transfer_error = 0;
     int running = 0;
-    GetCtrlVal(sc_handle, 2, &running);
+    GetCtrlVal(sc_handle, SC_START, &running);
     while (paused == 1 && sc_handle > 0) {
         int p = 0, c = 0;
         GetUserEvent(0, &p, &c);
-        if (sc_handle <= 0 || GetCtrlVal(sc_handle, 4, &paused) < 0) break;
+        if (sc_handle <= 0 || GetCtrlVal(sc_handle, SC_PAUSE, &paused) < 0) break;
         if (running == 1) {
             int ready = 0;
             VantrelCheckBufferedAnalogIn(&ready);
@@ -307,9 +358,9 @@ int pause(int, int, int event, void*, int, int)
         if (paused == 1) Delay(0.05);
     }
     if (sc_handle <= 0) return 1;
-    SetCtrlAttribute(sc_handle, 3, ATTR_DIMMED, dim3);
-    SetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, dim2);
-    if (running == 1) InstallCtrlCallback(sc_handle, 25, DaqLoop, nullptr);
+    SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, dim3);
+    SetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, dim2);
+    if (running == 1) InstallCtrlCallback(sc_handle, SC_TIMER, DaqLoop, nullptr);
     return 1;
 #endif
 }

@@ -107,6 +107,89 @@ bool preceding_block(int run, int wafer, std::vector<char>& block)
            std::fread(block.data(), 1, block.size(), f.get()) == block.size();
 }
 
+// The header line of the process of record (the source's time with colons, no date) and, when the
+// source was recorded with dots, the last block of the wafer before it; `counted` gets its scans.
+bool begin_por_file(vsys::AtomicFile& out, std::FILE* source, int run, int wafer, std::size_t block_bytes, int rate,
+                    long long& counted)
+{
+    std::optional<TraceHeader> header = source ? read_trace_header(source) : std::nullopt;
+    const std::string time = header ? colon_time(header->time) : "";
+    bool ok = out.is_open() && out.write(time + "\n");
+    if (source && header && header->dotted && saved_channels > 0) {
+        std::vector<char> previous(block_bytes + kTrailer);
+        if (preceding_block(run, wafer, previous)) {
+            ok = ok && out.write(previous.data(), previous.size());
+            counted = rate;
+        }
+    }
+    return ok;
+}
+
+// Where the interval of the process of record begins and ends, followed scan by scan as the
+// acquisition follows its triggers: it ends `limit` scans after the trigger drops.
+struct IntervalFinder {
+    IntervalFinder(int limit_, int step_) : limit(limit_), step(step_) {}
+    int limit, step;
+    long long start = -1, end = 0;
+    int count = 0, state = 0, previous_state = 0;
+
+    // Judges one scan (no value: no trigger is set); true when the scan counts toward the channel sums.
+    bool next(long long sample, std::optional<bool> trigger_holds)
+    {
+        bool holds = true;
+        if (trigger_holds)
+            holds = *trigger_holds;
+        else
+            start = 0;
+        if (trig_type == 1) {
+            previous_state = state;
+            state = holds ? 1 : 0;
+            if (holds && start == -1) start = sample;
+            if (previous_state == 0 && state == 1) count = 0;
+            if (start != -1) count += step;
+        } else {
+            if (holds) {
+                previous_state = state;
+                state = 1;
+                count = 0;
+                if (start == -1) start = sample;
+            } else {
+                state = 0;
+            }
+            if (state == 0 && previous_state == 1) ++count;
+        }
+        if (count == limit) {
+            end = sample;
+            return false;
+        }
+        return start != -1;
+    }
+};
+
+// Adds the absolute engineering value of each enabled channel of one scan.
+void add_scan(double (&sums)[33], const short* scan_end, int saved, double volts)
+{
+    for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
+        int k = trace_number(ch);
+        if (!((VantrelChannelStatusBits >> (ch - 1)) & 1u) || k < 1 || k > saved) continue;
+        sums[ch] += std::fabs(scan_end[-k] * volts * channel_slope[ch] + channel_inter[ch]);
+    }
+}
+
+// The interval file: start, end and rate code, then one line per channel.
+std::string interval_text(long long start, long long end, const double (&sums)[33])
+{
+    std::string text = vsys::strprintf("%lld\n%lld\n%i\n", start, end, sample_rate_index);
+    for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
+        const bool on = (VantrelChannelStatusBits >> (ch - 1)) & 1u;
+        if (on)
+            text += vsys::strprintf("1 %i %.3f\n", channel_type[ch], sums[ch]);
+        else
+            text += vsys::strprintf("%i %i %.3f\n", channels == saved_channels ? 1 : 0, channel_type[ch], 0.0);
+    }
+    return text;
+}
+
 }  // namespace
 
 void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
@@ -131,92 +214,41 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
     vsys::FilePtr source = vsys::open_file(wafer_file(run, wafer), "rb");
     // Built into temporary files: the previous process of record stays until both new files are complete.
     vsys::AtomicFile out(por);
-    double sums[33] = {};
-    std::optional<TraceHeader> header = source ? read_trace_header(source.get()) : std::nullopt;
-    // The process of record keeps the time with colons, and no date.
-    const std::string time = header ? colon_time(header->time) : "";
     long long counted = 0;
-    bool ok = out.is_open() && out.write(time + "\n");
-    if (source && header && header->dotted && saved > 0) {
-        std::vector<char> previous(block_bytes + kTrailer);
-        if (preceding_block(run, wafer, previous)) {
-            ok = ok && out.write(previous.data(), previous.size());
-            counted = rate;
-        }
-    }
+    bool ok = begin_por_file(out, source.get(), run, wafer, block_bytes, rate, counted);
     let_acquisition_run(useCallerBuffer);
     if (!source || !ok) return;
 
-    int limit = sample_rate_index > 0 ? delay * rate : delay / std::abs(rate);
-    long long start = -1, end = 0;
-    int count = 0, state = 0, previous_state = 0;
+    IntervalFinder finder(sample_rate_index > 0 ? delay * rate : delay / std::abs(rate),
+                          sample_rate_index > 0 ? 1 : -sample_rate_index);
     if (trigger > 0 && (trig_ch < 1 || trig_ch > 32)) trigger = 0;
     Condition first, second;
     if (trigger > 0) first = condition(trig_ch, trig_log, trig_val);
     if (trigger == 2 && (trig_2_ch < 1 || trig_2_ch > 32)) trigger = 1;
     if (trigger == 2) second = condition(trig_2_ch, trig_2_log, trig_2_val);
-    const int step = sample_rate_index > 0 ? 1 : -sample_rate_index;
     const double volts = BinaryToVoltage[ADCBits];
 
+    double sums[33] = {};
     char trailer[kTrailer];
     int blocks = 0;
     while (ok && saved > 0 && std::fread(block, 1, block_bytes, source.get()) == block_bytes &&
            std::fread(trailer, 1, kTrailer, source.get()) == kTrailer) {
         ok = out.write(block, block_bytes) && out.write(trailer, kTrailer);
         for (int s = 1; s <= rate; ++s) {
-            const long long sample = counted + s;
             const short* scan_end = block + static_cast<std::size_t>(s) * saved;
-            bool holds;
-            if (trigger <= 0) {
-                start = 0;
-                holds = true;
-            } else {
-                holds = first.holds(scan_end, saved) && (trigger != 2 || second.holds(scan_end, saved));
-            }
-            if (trig_type == 1) {
-                previous_state = state;
-                state = holds ? 1 : 0;
-                if (holds && start == -1) start = sample;
-                if (previous_state == 0 && state == 1) count = 0;
-                if (start != -1) count += step;
-            } else {
-                if (holds) {
-                    previous_state = state;
-                    state = 1;
-                    count = 0;
-                    if (start == -1) start = sample;
-                } else {
-                    state = 0;
-                }
-                if (state == 0 && previous_state == 1) ++count;
-            }
-            if (count == limit) {
-                end = sample;
-            } else if (start != -1) {
-                for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
-                    int k = trace_number(ch);
-                    if (!((VantrelChannelStatusBits >> (ch - 1)) & 1u) || k < 1 || k > saved) continue;
-                    sums[ch] += std::fabs(scan_end[-k] * volts * channel_slope[ch] + channel_inter[ch]);
-                }
-            }
+            std::optional<bool> holds;
+            if (trigger > 0) holds = first.holds(scan_end, saved) && (trigger != 2 || second.holds(scan_end, saved));
+            if (finder.next(counted + s, holds)) add_scan(sums, scan_end, saved, volts);
         }
         counted += rate;
         if (++blocks % 5 == 0) let_acquisition_run(useCallerBuffer);
     }
     if (!ok) return;
-    if (end == 0) end = counted - rate + 1;
-    if (trigger < 1) end = counted;
+    if (finder.end == 0) finder.end = counted - rate + 1;
+    if (trigger < 1) finder.end = counted;
 
-    std::string text = vsys::strprintf("%lld\n%lld\n%i\n", start, end, sample_rate_index);
-    for (int ch = 1; ch <= channels && ch <= 32; ++ch) {
-        const bool on = (VantrelChannelStatusBits >> (ch - 1)) & 1u;
-        if (on)
-            text += vsys::strprintf("1 %i %.3f\n", channel_type[ch], sums[ch]);
-        else
-            text += vsys::strprintf("%i %i %.3f\n", channels == saved_channels ? 1 : 0, channel_type[ch], 0.0);
-    }
     vsys::AtomicFile int_out(interval);
-    if (!int_out.is_open() || !int_out.write(text)) return;
+    if (!int_out.is_open() || !int_out.write(interval_text(finder.start, finder.end, sums))) return;
     source.reset();
     if (out.commit()) int_out.commit();
 }

@@ -156,6 +156,97 @@ void check_attributes(const json& j, const std::string& where)
 // --- panels -------------------------------------------------------------------------
 
 // Builds (or, with panel 0, only checks) one panel resource.
+// The items of a list or ring: each value takes the control's data type, as InsertListItem gives them.
+std::vector<ListItem> read_items(const json& c, int data_type, const std::string& cw)
+{
+    std::vector<ListItem> items;
+    for (const auto& it : c.value("items", json::array())) {
+        only_keys(it, {"label", "value", "checked"}, cw + " item");
+        ListItem li;
+        li.label = field<std::string>(it, "label", "", cw);
+        if (it.contains("value"))
+            li.value = to_value(it.at("value"), cw);
+        else  // without a value: the label for text lists, else the position
+            li.value = data_type == VAL_STRING ? Value::of(li.label) : Value::of(static_cast<std::int64_t>(items.size()));
+        li.checked = field<bool>(it, "checked", false, cw);
+        if ((data_type == VAL_STRING) != (li.value.kind == Value::Text))
+            throw LoadError(UIE_BAD_TYPE, cw + ": item value does not suit the data type");
+        if (li.value.is_number())
+            li.value = (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(li.value.as_double()) : Value::of(li.value.as_int());
+        items.push_back(std::move(li));
+    }
+    return items;
+}
+
+// The optional fields of a control that only set its attributes and graph sizes.
+void apply_control_fields(Control* ctrl, const json& c, const std::string& cw)
+{
+    ctrl->attrs[ATTR_CONSTANT_NAME] = Value::of(field<std::string>(c, "constant", "", cw));
+    ctrl->attrs[ATTR_LABEL_TEXT] = Value::of(field<std::string>(c, "label", "", cw));
+    for (auto [key, attr] : {std::pair{"left", ATTR_LEFT}, {"top", ATTR_TOP}, {"width", ATTR_WIDTH}, {"height", ATTR_HEIGHT}})
+        if (c.contains(key)) ctrl->attrs[attr] = Value::of(std::int64_t{field<int>(c, key, 0, cw)});
+    if (c.contains("min")) ctrl->attrs[ATTR_MIN_VALUE] = Value::of(field<double>(c, "min", 0, cw));
+    if (c.contains("max")) ctrl->attrs[ATTR_MAX_VALUE] = Value::of(field<double>(c, "max", 0, cw));
+    if (c.contains("check_mode")) ctrl->attrs[ATTR_CHECK_MODE] = Value::of(std::int64_t{field<bool>(c, "check_mode", false, cw)});
+    if (c.contains("interval")) ctrl->attrs[ATTR_INTERVAL] = Value::of(field<double>(c, "interval", 1.0, cw));
+    if (c.contains("enabled")) ctrl->attrs[ATTR_ENABLED] = Value::of(std::int64_t{field<bool>(c, "enabled", true, cw)});
+    if (c.contains("attributes"))
+        for (auto it = c.at("attributes").begin(); it != c.at("attributes").end(); ++it)
+            ctrl->attrs[std::stoi(it.key())] = to_value(it.value(), cw);
+    if (ctrl->graph) {
+        if (c.contains("traces")) ctrl->graph->traces.resize(static_cast<std::size_t>(std::clamp(field<int>(c, "traces", 1, cw), 1, 64)));
+        if (c.contains("points_per_screen")) ctrl->graph->points_per_screen = std::clamp(field<int>(c, "points_per_screen", 100, cw), 2, 10000);
+    }
+}
+
+// One control: everything is checked first; it is created only on a real panel (not 0, the check pass).
+void build_control(const json& c, const std::string& where, int panel, std::set<int>& ids)
+{
+    std::string cw = where + " control " + (c.contains("id") ? c.at("id").dump() : std::string("?"));
+    only_keys(c, {"id", "constant", "kind", "label", "left", "top", "width", "height", "data_type", "value",
+                  "min", "max", "items", "callback", "interval", "enabled", "traces", "points_per_screen",
+                  "check_mode", "attributes"}, cw);
+    int id = field<int>(c, "id", 0, cw);
+    if (id <= 0 || !ids.insert(id).second) throw LoadError(UIE_BAD_CTRL, cw + ": id missing, not above 0 or repeated");
+    std::string kind = field<std::string>(c, "kind", "", cw);
+    auto k = kinds().find(kind);
+    if (k == kinds().end()) throw LoadError(UIE_FILE, cw + ": unknown kind \"" + kind + "\"");
+    int data_type = default_data_type(k->second);
+    if (c.contains("data_type")) {
+        auto t = data_types().find(field<std::string>(c, "data_type", "", cw));
+        if (t == data_types().end()) throw LoadError(UIE_FILE, cw + ": unknown data_type");
+        data_type = t->second;
+    }
+    const CtrlCallbackPtr* callback = nullptr;
+    std::string cb_name;
+    if (c.contains("callback")) {
+        cb_name = field<std::string>(c, "callback", "", cw);
+        callback = &std::get<CtrlCallbackPtr>(bound(cb_name, 0, cw));
+    }
+    if (c.contains("attributes")) check_attributes(c.at("attributes"), cw);
+    std::vector<ListItem> items = read_items(c, data_type, cw);
+    if (!items.empty() && !style_has_items(k->second)) throw LoadError(UIE_NOT_ALLOWED, cw + ": only lists and rings have items");
+    if (panel == 0) {
+        if (c.contains("value")) to_value(c.at("value"), cw);
+        return;
+    }
+    Control* ctrl = create_ctrl(panel, id, k->second);
+    ctrl->data_type = data_type;
+    ctrl->value = data_type == VAL_STRING ? Value::of(std::string()) : (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(0.0) : Value::of(std::int64_t{0});
+    apply_control_fields(ctrl, c, cw);
+    ctrl->items = std::move(items);
+    if (!ctrl->items.empty()) ctrl->index = 0;
+    if (c.contains("value")) {
+        if (detail::set_ctrl_val(panel, id, to_value(c.at("value"), cw)) < 0)
+            throw LoadError(UIE_BAD_TYPE, cw + ": initial value does not suit the control");
+    }
+    if (callback) {
+        ctrl->callback = *callback;
+        ctrl->callback_name = cb_name;
+    }
+    if (ctrl->style == CTRL_TIMER) schedule_timer(*ctrl);
+}
+
 void build_panel(const json& r, const std::string& where, int panel)
 {
     only_keys(r, {"resource", "constant", "title", "left", "top", "width", "height", "callback", "attributes", "controls"}, where);
@@ -183,82 +274,7 @@ void build_panel(const json& r, const std::string& where, int panel)
             p->attrs[std::stoi(it.key())] = to_value(it.value(), where);
     }
     std::set<int> ids;
-    for (const auto& c : r.value("controls", json::array())) {
-        std::string cw = where + " control " + (c.contains("id") ? c.at("id").dump() : std::string("?"));
-        only_keys(c, {"id", "constant", "kind", "label", "left", "top", "width", "height", "data_type", "value",
-                      "min", "max", "items", "callback", "interval", "enabled", "traces", "points_per_screen",
-                      "check_mode", "attributes"}, cw);
-        int id = field<int>(c, "id", 0, cw);
-        if (id <= 0 || !ids.insert(id).second) throw LoadError(UIE_BAD_CTRL, cw + ": id missing, not above 0 or repeated");
-        std::string kind = field<std::string>(c, "kind", "", cw);
-        auto k = kinds().find(kind);
-        if (k == kinds().end()) throw LoadError(UIE_FILE, cw + ": unknown kind \"" + kind + "\"");
-        int data_type = default_data_type(k->second);
-        if (c.contains("data_type")) {
-            auto t = data_types().find(field<std::string>(c, "data_type", "", cw));
-            if (t == data_types().end()) throw LoadError(UIE_FILE, cw + ": unknown data_type");
-            data_type = t->second;
-        }
-        const CtrlCallbackPtr* callback = nullptr;
-        std::string cb_name;
-        if (c.contains("callback")) {
-            cb_name = field<std::string>(c, "callback", "", cw);
-            callback = &std::get<CtrlCallbackPtr>(bound(cb_name, 0, cw));
-        }
-        if (c.contains("attributes")) check_attributes(c.at("attributes"), cw);
-        std::vector<ListItem> items;
-        for (const auto& it : c.value("items", json::array())) {
-            only_keys(it, {"label", "value", "checked"}, cw + " item");
-            ListItem li;
-            li.label = field<std::string>(it, "label", "", cw);
-            if (it.contains("value"))
-                li.value = to_value(it.at("value"), cw);
-            else  // without a value: the label for text lists, else the position
-                li.value = data_type == VAL_STRING ? Value::of(li.label) : Value::of(static_cast<std::int64_t>(items.size()));
-            li.checked = field<bool>(it, "checked", false, cw);
-            // Item values take the control's data type, as InsertListItem gives them.
-            if ((data_type == VAL_STRING) != (li.value.kind == Value::Text))
-                throw LoadError(UIE_BAD_TYPE, cw + ": item value does not suit the data type");
-            if (li.value.is_number())
-                li.value = (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(li.value.as_double()) : Value::of(li.value.as_int());
-            items.push_back(std::move(li));
-        }
-        if (!items.empty() && !style_has_items(k->second)) throw LoadError(UIE_NOT_ALLOWED, cw + ": only lists and rings have items");
-        if (!p) {
-            if (c.contains("value")) to_value(c.at("value"), cw);
-            continue;
-        }
-        Control* ctrl = create_ctrl(panel, id, k->second);
-        ctrl->data_type = data_type;
-        ctrl->value = data_type == VAL_STRING ? Value::of(std::string()) : (data_type == VAL_DOUBLE || data_type == VAL_FLOAT) ? Value::of(0.0) : Value::of(std::int64_t{0});
-        ctrl->attrs[ATTR_CONSTANT_NAME] = Value::of(field<std::string>(c, "constant", "", cw));
-        ctrl->attrs[ATTR_LABEL_TEXT] = Value::of(field<std::string>(c, "label", "", cw));
-        for (auto [key, attr] : {std::pair{"left", ATTR_LEFT}, {"top", ATTR_TOP}, {"width", ATTR_WIDTH}, {"height", ATTR_HEIGHT}})
-            if (c.contains(key)) ctrl->attrs[attr] = Value::of(std::int64_t{field<int>(c, key, 0, cw)});
-        if (c.contains("min")) ctrl->attrs[ATTR_MIN_VALUE] = Value::of(field<double>(c, "min", 0, cw));
-        if (c.contains("max")) ctrl->attrs[ATTR_MAX_VALUE] = Value::of(field<double>(c, "max", 0, cw));
-        if (c.contains("check_mode")) ctrl->attrs[ATTR_CHECK_MODE] = Value::of(std::int64_t{field<bool>(c, "check_mode", false, cw)});
-        if (c.contains("interval")) ctrl->attrs[ATTR_INTERVAL] = Value::of(field<double>(c, "interval", 1.0, cw));
-        if (c.contains("enabled")) ctrl->attrs[ATTR_ENABLED] = Value::of(std::int64_t{field<bool>(c, "enabled", true, cw)});
-        if (c.contains("attributes"))
-            for (auto it = c.at("attributes").begin(); it != c.at("attributes").end(); ++it)
-                ctrl->attrs[std::stoi(it.key())] = to_value(it.value(), cw);
-        if (ctrl->graph) {
-            if (c.contains("traces")) ctrl->graph->traces.resize(static_cast<std::size_t>(std::clamp(field<int>(c, "traces", 1, cw), 1, 64)));
-            if (c.contains("points_per_screen")) ctrl->graph->points_per_screen = std::clamp(field<int>(c, "points_per_screen", 100, cw), 2, 10000);
-        }
-        ctrl->items = std::move(items);
-        if (!ctrl->items.empty()) ctrl->index = 0;
-        if (c.contains("value")) {
-            if (detail::set_ctrl_val(panel, id, to_value(c.at("value"), cw)) < 0)
-                throw LoadError(UIE_BAD_TYPE, cw + ": initial value does not suit the control");
-        }
-        if (callback) {
-            ctrl->callback = *callback;
-            ctrl->callback_name = cb_name;
-        }
-        if (ctrl->style == CTRL_TIMER) schedule_timer(*ctrl);
-    }
+    for (const auto& c : r.value("controls", json::array())) build_control(c, where, p ? panel : 0, ids);
 }
 
 // --- menu bars ------------------------------------------------------------------------
