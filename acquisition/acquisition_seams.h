@@ -6,8 +6,8 @@
 struct AcquisitionSeams {
     Seam<short(short* buffer, int run, short wafer, int panel, int mode, const char* trace_id, const char* recipe,
                short precoat, short plot)>
-        test_trace{"test_trace", "testing finished wafers"};
-    Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup"};
+        test_trace{"test_trace", "testing finished wafers", SeamKind::stores};
+    Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup", SeamKind::stores};
 
     template <typename Visit>
     void for_each(Visit&& visit) const

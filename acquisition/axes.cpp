@@ -397,11 +397,11 @@ int resize_legend(int, int event, void*, int d1, int)
     int width = 100;
     if (d1 == 1) {
         char value[kIniValueSize];
-        read_rite_ini("VANTREL.INI", 0, "VANTREL", "LEGEND_WIDTH", value);
+        read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "LEGEND_WIDTH", value);
         if (static_cast<unsigned char>(value[0]) != kIniMissing) width = std::atoi(value);
         width = clamp_width(width, panel_width);
         SetPanelAttribute(legend_panel, ATTR_WIDTH, width);
-        read_rite_ini("VANTREL.INI", 0, "VANTREL", "LEGEND_VISIBLE", value);
+        read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "LEGEND_VISIBLE", value);
         if (static_cast<unsigned char>(value[0]) != kIniMissing && std::atoi(value) == 0) {
             SetMenuBarAttribute(handle_menu, 25, ATTR_CHECKED, 1);
             toggle_legend(handle_menu, 25, nullptr, sc_handle);

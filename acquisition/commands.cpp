@@ -36,9 +36,9 @@ int Shutdown(int panel, int control, int event, void*, int, int)
         GetPanelAttribute(legend_panel, ATTR_VISIBLE, &visible);
         char value[kIniValueSize];
         vsys::format_into(value, sizeof value, "%d", width);
-        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_WIDTH", value);
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "LEGEND_WIDTH", value);
         vsys::format_into(value, sizeof value, "%d", visible ? 1 : 0);
-        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_VISIBLE", value);
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "LEGEND_VISIBLE", value);
     }
     for (int* p : {&realtime_panel, &legend_panel, &spc_panel, &list_panel, &spc_chart_selections, &compare_panel})
         if (*p > 0) DiscardMyPanel(p);

@@ -1,12 +1,14 @@
 // Topic numbers of the help file by panel constant name and, for limit dialogs, by title.
 #include "core/help_topics.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "helpbridge/tarvex.h"
 #include "platform/sys/files.h"
+#include "platform/sys/launch.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -45,6 +47,19 @@ int help_topic(const char* constant_name, const char* title)
     return 1000;
 }
 
+namespace {
+
+// The help library opens the file with xchm on the desktop display, when there are both.
+bool help_viewer_available()
+{
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool display = (x && *x) || (wayland && *wayland);
+    return display && vsys::find_executable("xchm").has_value();
+}
+
+}  // namespace
+
 int help_bw(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
@@ -56,6 +71,10 @@ int help_bw(int panel, int, int event, void*, int, int)
     if (name == "SPEC") GetCtrlVal(panel, 6, &title);
     int topic = help_topic(name.c_str(), title.c_str());
     if (topic == 0) return 0;
+    if (!help_viewer_available()) {
+        MessagePopup("Help", "No help viewer is available: the help file opens with xchm on a desktop display.");
+        return 0;
+    }
     std::vector<char> file(path.begin(), path.end());
     file.push_back('\0');
     callHtmlHelp(file.data(), topic);

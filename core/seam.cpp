@@ -1,4 +1,4 @@
-// The reports of a missing seam: a popup for the user where data would be stored, one stderr line where only a display is left out.
+// The reports of a missing seam or part: a popup for the user, or one stderr line where there is no user to tell.
 #include "core/seam.h"
 
 #include <cctype>
@@ -35,6 +35,14 @@ void show_missing_tasks(const std::vector<std::string>& tasks)
     if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     text += tasks.size() > 1 ? " are" : " is";
     text += " not part of this program yet; the operation was stopped.";
+    MessagePopup("Not Available", text.c_str());
+}
+
+void show_missing_part(const std::string& part)
+{
+    std::string text = part;
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    text += " is not part of this program yet.";
     MessagePopup("Not Available", text.c_str());
 }
 

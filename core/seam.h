@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
-// Says once on stderr that a display-only seam or part is missing; the display step is left out.
+// Says once on stderr that a part is missing (where no user is there to be told).
 void report_missing_seam(const char* name);
 // Tells the user that the operation cannot run because these tasks are missing from this build.
 void show_missing_tasks(const std::vector<std::string>& tasks);
+// Tells the user that a command or view is not part of this build.
+void show_missing_part(const std::string& part);
 // Names reported by report_missing_seam so far (for tests and diagnostics).
 const std::string& missing_seams_reported();
 void reset_missing_seams();
@@ -17,16 +19,20 @@ void reset_missing_seams();
 template <typename Signature>
 class Seam;
 
-// One typed call. A seam with a task stores or copies data: when it is missing
-// the user is told, and the caller stops the operation (check `ready` first).
-// A seam without a task only refreshes what is shown: when it is missing the
-// call is left out after one line on stderr.
+// What a seam's far side does: store or copy data, or show something.
+enum class SeamKind { shows, stores };
+
+// One typed call, named for the user by its task. When it is missing the user
+// is told; a seam that stores or copies data also stops the operation that
+// needs it (check `ready`, or `seams_ready`, before anything is written).
 template <typename R, typename... Args>
 class Seam<R(Args...)> {
 public:
     using Function = std::function<R(Args...)>;
 
-    explicit Seam(const char* name, const char* task = "") : name_(name), task_(task) {}
+    Seam(const char* name, const char* task, SeamKind kind = SeamKind::shows) : name_(name), task_(task), kind_(kind)
+    {
+    }
 
     Seam& operator=(Function f)
     {
@@ -36,17 +42,17 @@ public:
 
     const char* name() const { return name_; }
     const char* task() const { return task_; }
-    bool stores_data() const { return *task_ != '\0'; }
+    bool stores_data() const { return kind_ == SeamKind::stores; }
     bool filled() const { return static_cast<bool>(fn_); }
 
-    // False, after telling the user (data seams) or stderr (display seams), when missing.
+    // False, after telling the user, when missing.
     bool ready() const
     {
         if (fn_) return true;
         if (stores_data())
             show_missing_tasks({task_});
         else
-            report_missing_seam(name_);
+            show_missing_part(task_);
         return false;
     }
 
@@ -60,11 +66,12 @@ public:
 private:
     const char* name_;
     const char* task_;
+    SeamKind kind_;
     Function fn_;
 };
 
-// True when every seam is filled; otherwise tells the user once about all missing
-// data tasks (display seams go to stderr) and returns false, before anything is written.
+// True when every seam is filled; otherwise tells the user once about all that is
+// missing and returns false, before anything is written.
 template <typename... Seams>
 bool seams_ready(const Seams&... seams)
 {
@@ -73,10 +80,6 @@ bool seams_ready(const Seams&... seams)
     auto check = [&](const auto& seam) {
         if (seam.filled()) return;
         all = false;
-        if (!seam.stores_data()) {
-            report_missing_seam(seam.name());
-            return;
-        }
         tasks.push_back(seam.task());
     };
     (check(seams), ...);

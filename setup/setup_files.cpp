@@ -1,6 +1,7 @@
 // The File-menu commands of process setups, the save with question, Save As, delete and the copy of a process's file set.
 #include "setup/setup_files.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,6 +62,26 @@ void open_setup()
     }
 }
 
+// A file "<name>.Vantrel" directly in the Setup folder.
+bool is_setup_file(const std::string& folder, const std::string& path)
+{
+    const std::string extension = ".vantrel";
+    if (path.size() <= extension.size()) return false;
+    std::string tail = path.substr(path.size() - extension.size());
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string dir = folder;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return tail == extension && same_file(dir, setup_directory());
+}
+
+// Nothing is deleted without the user's yes.
+bool confirm_delete(const std::string& name)
+{
+    return ConfirmPopup("Delete", vsys::strprintf("Are you sure you want to delete the process setup \"%s\"?",
+                                                  name.c_str())
+                                      .c_str()) == 1;
+}
+
 // False when the loaded process was chosen: that refusal leaves the cursor as it is.
 bool delete_setup()
 {
@@ -71,8 +92,13 @@ bool delete_setup()
     int r = FileSelectPopup(setup_directory().c_str(), "", "*.Vantrel", "Please Select Setup to Delete...",
                             VAL_SELECT_BUTTON, 1, 1, 1, 0, &chosen);
     if (r != VAL_EXISTING_FILE_SELECTED) return true;
-    std::string name;
-    StripNameAndPathFromFullname(chosen, nullptr, &name);
+    std::string folder, name;
+    StripNameAndPathFromFullname(chosen, &folder, &name);
+    // Only a setup file of the Setup folder is ever deleted, whatever the dialog let through.
+    if (!is_setup_file(folder, chosen)) {
+        MessagePopup("Delete Error", "Only process setups (*.Vantrel) in the Setup folder can be deleted.");
+        return true;
+    }
     std::string current = process_name(recipe_num);
     if (current == "Not Found" || current == "Default") current.clear();
     if (current == name) {
@@ -80,12 +106,13 @@ bool delete_setup()
         return false;
     }
     int n = getExistingRecipeNumber(hdbc, name.c_str());
-    if (n == -1) {
-        vsys::delete_file(chosen);
+    if (n != -1 && (n < 3 || n > 9000)) {
+        MessagePopup("Delete Error", "This process is write protected and cannot be deleted.");
         return true;
     }
-    if (n < 3 || n > 9000) {
-        MessagePopup("Delete Error", "This process is write protected and cannot be deleted.");
+    if (!confirm_delete(name)) return true;
+    if (n == -1) {
+        vsys::delete_file(chosen);
         return true;
     }
     vsys::delete_file(chosen);

@@ -155,7 +155,6 @@ void check_attributes(const json& j, const std::string& where)
 
 // --- panels -------------------------------------------------------------------------
 
-// Builds (or, with panel 0, only checks) one panel resource.
 // The items of a list or ring: each value takes the control's data type, as InsertListItem gives them.
 std::vector<ListItem> read_items(const json& c, int data_type, const std::string& cw)
 {
@@ -247,6 +246,7 @@ void build_control(const json& c, const std::string& where, int panel, std::set<
     if (ctrl->style == CTRL_TIMER) schedule_timer(*ctrl);
 }
 
+// Builds (or, with panel 0, only checks) one panel resource.
 void build_panel(const json& r, const std::string& where, int panel)
 {
     only_keys(r, {"resource", "constant", "title", "left", "top", "width", "height", "callback", "attributes", "controls"}, where);

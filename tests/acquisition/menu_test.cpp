@@ -74,7 +74,11 @@ TEST_F(MenuTest, EachItemShowsItsEffect)
          }},
         {"Open...", [this] { ui.answer_path(dir.file("Setup/ETCH.Vantrel")); },
          [this] { EXPECT_EQ(recipe_num, 3); }},
-        {"Delete...", [this] { ui.answer_path(dir.file("Setup/OUT.Vantrel")); },
+        {"Delete...",
+         [this] {
+             ui.answer_path(dir.file("Setup/OUT.Vantrel"));
+             ui.answer_yes();
+         },
          [this] {
              EXPECT_FALSE(exists("Setup/OUT.Vantrel"));
              EXPECT_FALSE(exists("0005NUMB.DBF"));

@@ -14,6 +14,10 @@ TEST_F(AcqTest, ReviewHasNoAcquisition)
     EXPECT_FALSE(acq().active);
     EXPECT_EQ(vsys::path_filename(playback_list_path()), "review.tmp");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
+    // Its menus offer no acquisition command; the rest of the bar stays.
+    for (const char* item : {"Record Data", "Acquisition Rate...", "Triggers...", "Real-Time Testing"})
+        EXPECT_EQ(ui.find_menu_item(handle_menu, item), 0) << item;
+    EXPECT_GT(ui.find_menu_item(handle_menu, "Channel Setup..."), 0);
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ TEST_F(AcqTest, LegendWidthFromTheIniIsClamped)
     for (auto [text, width] : {std::pair {"5", 20}, std::pair {"99999", panel_width - 200}}) {
         char value[kIniValueSize];
         std::snprintf(value, sizeof value, "%s", text);
-        read_rite_ini("VANTREL.INI", 1, "VANTREL", "LEGEND_WIDTH", value);
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "LEGEND_WIDTH", value);
         resize_legend(legend_panel, EVENT_PANEL_SIZE, nullptr, 1, 0);
         EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), width) << text;
     }

@@ -129,6 +129,26 @@ TEST_F(Services, HelpButtonOpensTheTopicOfItsPanel)
     }
 }
 
+// Without a viewer on this machine the user is told so, instead of nothing happening.
+TEST_F(Services, HelpWithoutAViewerSaysSo)
+{
+    program.write("help_test.uir", R"({"panels": [
+        {"resource": 1, "constant": "TRIGGERS", "title": "Triggers", "width": 200, "height": 100,
+         "controls": [{"id": 2, "kind": "command_button", "label": "Help", "callback": "help_bw"}]}]})");
+    FakeViewer viewer(dir);
+    std::filesystem::remove(dir.file("bin/xchm"));
+    vsys::set_project_dir_override(program.path());
+    int panel = LoadPanel(0, "help_test.uir", 1);
+    ASSERT_GT(panel, 0) << vui::last_load_error();
+    DisplayPanel(panel);
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(panel, 2));
+    ASSERT_EQ(ui.popups().size(), 1u);
+    EXPECT_EQ(ui.popups()[0].title, "Help");
+    EXPECT_EQ(ui.popups()[0].text, "No help viewer is available: the help file opens with xchm on a desktop display.");
+    DiscardPanel(panel);
+}
+
 TEST_F(Services, DefaultColoursFollowTheEightColourCycle)
 {
     get_put_number(4, 9, NUMBER_T_WRITE, 0x123456);

@@ -181,9 +181,11 @@ TEST_F(SetupTest, DeleteRemovesTheFileSetButKeepsTheHeaderRow)
     short complete = 0, cassette = 0;
     info_table({hdbc, -1, 4, sys, rec, tr, com, &complete, &cassette});
     make_current(3, "Alpha");
-    // Delete first exports every process into the Setup directory, then asks which one.
+    // Delete first exports every process into the Setup directory, then asks which one, then asks to be sure.
     ui.answer_path(file("Setup/Beta.Vantrel"));
+    ui.answer_yes();
     save_read(0, FILE_DELETE, nullptr, 0);
+    EXPECT_EQ(last_popup(), "Delete|Are you sure you want to delete the process setup \"Beta\"?");
     for (const char* f : {"0004INST.DBF", "0004ACTC.DBF", "0004LIMI.DBF", "0004TAGS.DBF", "0004NUMB.DBF",
                           "00000004.POR", "00000004.INT", "Setup/Beta.Vantrel"})
         EXPECT_FALSE(exists(f)) << f;
@@ -213,9 +215,40 @@ TEST_F(SetupTest, DeleteOfAFileOfNoProcessRemovesOnlyThatFile)
 {
     vsys::write_file_atomic(file("Setup/Stray.Vantrel"), "x");
     ui.answer_path(file("Setup/Stray.Vantrel"));
+    ui.answer_yes();
     save_read(0, FILE_DELETE, nullptr, 0);
     EXPECT_FALSE(exists("Setup/Stray.Vantrel"));
     EXPECT_TRUE(exists("0003NUMB.DBF"));
+}
+
+// A database table, a setup outside the Setup folder or a "No" never loses a file.
+TEST_F(SetupTest, DeleteTakesOnlySetupFilesAndAsksFirst)
+{
+    make_current(4, "Beta");
+    make_current(3, "Alpha");
+    vsys::write_file_atomic(file("Outside.Vantrel"), "x");
+    struct Case {
+        const char* pick;
+        const char* popup;
+    };
+    const Case cases[] = {
+        {"CONFIG.DBF", "Delete Error|Only process setups (*.Vantrel) in the Setup folder can be deleted."},
+        {"0004NUMB.DBF", "Delete Error|Only process setups (*.Vantrel) in the Setup folder can be deleted."},
+        {"Outside.Vantrel", "Delete Error|Only process setups (*.Vantrel) in the Setup folder can be deleted."},
+        {"Setup/Beta.Vantrel", "Delete|Are you sure you want to delete the process setup \"Beta\"?"},
+    };
+    for (const Case& c : cases) {
+        ui.answer_path(file(c.pick));
+        if (std::string(c.popup).rfind("Delete|", 0) == 0)
+            ui.answer_no();
+        else
+            ui.answer(1);
+        save_read(0, FILE_DELETE, nullptr, 0);
+        EXPECT_EQ(last_popup(), c.popup) << c.pick;
+        for (const char* f : {"CONFIG.DBF", "0004NUMB.DBF", "Outside.Vantrel", "Setup/Beta.Vantrel"})
+            EXPECT_TRUE(exists(f)) << c.pick << ": " << f;
+    }
+    EXPECT_EQ(config_text(1, 4), "Beta");
 }
 
 TEST_F(SetupTest, RecordItemTogglesItsCheckMark)
