@@ -54,6 +54,8 @@ struct EntryInfo {
     bool has_trace = false;
 };
 std::vector<EntryInfo> entries;
+// Alarm counts of the kinds in the Pareto list, in list order (empty in the other forms).
+std::vector<int> pareto_counts;
 EntryInfo active_entry;  // the Active Alarm form
 
 void reload_groups()
@@ -181,6 +183,7 @@ int load_window(const char* title)
     list_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "alarms.uir", 1);
     if (list_panel > 0) SetPanelAttribute(list_panel, ATTR_TITLE, title);
     entries.clear();
+    pareto_counts.clear();
     active_entry = EntryInfo{};
     return list_panel;
 }
@@ -190,6 +193,20 @@ void drop_window()
     if (list_panel > 0) DiscardPanel(list_panel);
     list_panel = -1;
     entries.clear();
+    pareto_counts.clear();
+}
+
+// The bars of the Pareto chart, one per kind left in the list.
+void plot_pareto()
+{
+    DeleteGraphPlot(list_panel, GRAPH_PARETO, -1, VAL_IMMEDIATE_DRAW);
+    const int k = static_cast<int>(pareto_counts.size());
+    if (k == 0) return;
+    std::vector<int> x(pareto_counts.size());
+    for (int i = 0; i < k; ++i) x[static_cast<std::size_t>(i)] = i + 1;
+    nice_alarm_axis(0, k + 1, 0, pareto_counts[0] + 1, list_panel, GRAPH_PARETO);
+    PlotXY(list_panel, GRAPH_PARETO, x.data(), pareto_counts.data(), k, VAL_INTEGER, VAL_INTEGER, VAL_VERTICAL_BAR, 24,
+           0, 1, 0xFF0000);
 }
 
 int alarm_list(int panel, int n, int statement, BoundRow& bound, std::unique_ptr<WaitPanel>& wait)
@@ -325,8 +342,8 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
         entries.push_back(EntryInfo{name, "", false});
     }
     SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_SCROLL_BARS, k > 6 ? 2 : 0);
-    nice_alarm_axis(0, k + 1, 0, counts[0] + 1, list_panel, GRAPH_PARETO);
-    PlotXY(list_panel, GRAPH_PARETO, x.data(), counts.data(), k, VAL_INTEGER, VAL_INTEGER, VAL_VERTICAL_BAR, 24, 0, 1, 0xFF0000);
+    pareto_counts = counts;
+    plot_pareto();
     select_current_entry();
     error_popup(list_panel, 0, -10, nullptr, 0, 0);
     common_end(panel, wait);
@@ -610,6 +627,11 @@ int error_info(int, int control, int event, void*, int, int)
                 GetValueFromIndex(list_panel, LIST_ALARMS, index, &selected_alarm_code);
                 DeleteListItem(list_panel, LIST_ALARMS, index, 1);
                 if (index < static_cast<int>(entries.size())) entries.erase(entries.begin() + index);
+                // The bars follow the list: the cleared kind's bar goes with its line.
+                if (index < static_cast<int>(pareto_counts.size())) {
+                    pareto_counts.erase(pareto_counts.begin() + index);
+                    plot_pareto();
+                }
             }
         }
         if (count == 1 || !visible)

@@ -251,11 +251,17 @@ TEST_F(AlarmReview, ClearingOneKindOfSeveralKeepsTheColourYellow)
     EXPECT_EQ(rows("SELECT RUN, CLEARED FROM OOC_ALRM"), "10|0;11|1;11|1");
     EXPECT_EQ(status_color, STATUS_YELLOW);
     EXPECT_EQ(ui.plain_items(list_panel, 9).size(), 1u);
+    // The bars follow the list: one bar is left, the ETCH A kind's.
+    auto plots = ui.plots(list_panel, 8);
+    ASSERT_EQ(plots.size(), 1u);
+    EXPECT_EQ(plots[0].x, (std::vector<double>{1}));
+    EXPECT_EQ(plots[0].y, (std::vector<double>{1}));
     // The remaining kind is the last one: clearing it turns the status white.
     ASSERT_TRUE(ui.select(list_panel, 9, 0));
     ASSERT_TRUE(ui.press(list_panel, 5));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1;1");
     EXPECT_EQ(status_color, STATUS_WHITE);
+    EXPECT_TRUE(ui.plots(list_panel, 8).empty());
 }
 
 TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
