@@ -2,6 +2,7 @@
 #include "platform/sql/dbf_table.h"
 
 #include <shapefil.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 
 #include <strings.h>
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <set>
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
@@ -23,9 +26,47 @@ namespace {
 // shapelib derives the names of companion files from the path it is given and
 // only knows the extensions ".dbf" and ".DBF"; the hooks below open exactly
 // the file we found (whatever the case of its name), refuse the code-page
-// companion and note any failed write, which shapelib itself does not report.
+// companion and note any failed write, seek or flush, which shapelib itself
+// does not report.
 thread_local const char* t_open_path = nullptr;
 thread_local bool t_io_failed = false;
+
+// A file that failed once fails for good, until it is opened again. shapelib
+// carries on after a failed call: a buffered write fails late, at a seek or a
+// flush, and the header would then be rewritten from what a failed read left.
+// Nothing more reaches such a file; the table is read again from disk.
+struct IoFaults {
+    std::mutex mutex;
+    std::set<std::FILE*> failed;
+    DbfIo injected_op = DbfIo::write;
+    int injected_countdown = 0;  // the nth coming call of the op fails; 0: none
+};
+IoFaults& io_faults()
+{
+    static IoFaults f;
+    return f;
+}
+
+// True when the call must not run: the stream failed before, or a test made this call fail.
+bool refused(std::FILE* f, DbfIo op)
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    if (faults.failed.count(f)) return true;
+    if (faults.injected_countdown > 0 && faults.injected_op == op && --faults.injected_countdown == 0) {
+        faults.failed.insert(f);
+        return true;
+    }
+    return false;
+}
+
+void mark_failed(std::FILE* f)
+{
+    t_io_failed = true;
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    faults.failed.insert(f);
+}
 
 bool ends_with_nocase(const char* text, const char* suffix)
 {
@@ -41,28 +82,60 @@ SAFile hook_open(const char* filename, const char* access)
 }
 SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 {
-    return std::fread(p, size, n, reinterpret_cast<std::FILE*>(f));
+    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    if (refused(file, DbfIo::read)) {
+        mark_failed(file);
+        return 0;
+    }
+    return std::fread(p, size, n, file);
 }
 SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 {
-    SAOffset done = std::fwrite(p, size, n, reinterpret_cast<std::FILE*>(f));
-    if (done != n) t_io_failed = true;
+    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    if (refused(file, DbfIo::write)) {
+        mark_failed(file);
+        return 0;
+    }
+    SAOffset done = std::fwrite(p, size, n, file);
+    if (done != n) mark_failed(file);
     return done;
 }
 SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
 {
-    return std::fseek(reinterpret_cast<std::FILE*>(f), static_cast<long>(offset), whence);
+    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    if (refused(file, DbfIo::seek)) {
+        mark_failed(file);
+        return -1;
+    }
+    int rc = std::fseek(file, static_cast<long>(offset), whence);
+    if (rc != 0) mark_failed(file);
+    return rc;
 }
 SAOffset hook_tell(SAFile f) { return std::ftell(reinterpret_cast<std::FILE*>(f)); }
 int hook_flush(SAFile f)
 {
-    int rc = std::fflush(reinterpret_cast<std::FILE*>(f));
-    if (rc != 0) t_io_failed = true;
+    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    if (refused(file, DbfIo::flush)) {
+        mark_failed(file);
+        return EOF;
+    }
+    int rc = std::fflush(file);
+    if (rc != 0) mark_failed(file);
     return rc;
 }
 int hook_close(SAFile f)
 {
-    int rc = std::fclose(reinterpret_cast<std::FILE*>(f));
+    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    {
+        IoFaults& faults = io_faults();
+        std::lock_guard lock(faults.mutex);
+        // A failed stream's buffered bytes are dropped, never written at close.
+        if (faults.failed.erase(file)) {
+            t_io_failed = true;
+            __fpurge(file);
+        }
+    }
+    int rc = std::fclose(file);
     if (rc != 0) t_io_failed = true;
     return rc;
 }
@@ -173,6 +246,21 @@ std::string number_key(double v)
 }
 
 }  // namespace
+
+void inject_dbf_fault(DbfIo op, int nth)
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    faults.injected_op = op;
+    faults.injected_countdown = nth;
+}
+
+int dbf_fault_pending()
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    return faults.injected_countdown;
+}
 
 std::string rtrim_blanks(const std::string& text)
 {
@@ -381,7 +469,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
     r[0] = ' ';
     t_io_failed = false;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), count_, r.data()) || t_io_failed) {
-        error = "Writing to " + path_ + " failed";
+        io_failed(error);
         return false;
     }
     row = count_++;
@@ -412,7 +500,7 @@ bool DbfTable::replace(int row, const std::string& rec, std::string& error)
     t_io_failed = false;
     std::string r = rec;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), row, r.data()) || t_io_failed) {
-        error = "Writing to " + path_ + " failed";
+        io_failed(error);
         return false;
     }
     char* dst = data_.data() + static_cast<std::size_t>(row) * record_length_;
@@ -430,12 +518,19 @@ bool DbfTable::remove(int row, std::string& error)
     }
     t_io_failed = false;
     if (!DBFMarkRecordDeleted(static_cast<DBFHandle>(handle_), row, 1) || t_io_failed) {
-        error = "Writing to " + path_ + " failed";
+        io_failed(error);
         return false;
     }
     data_[static_cast<std::size_t>(row) * record_length_] = '*';
     dirty_ = true;
     return true;
+}
+
+void DbfTable::io_failed(std::string& error)
+{
+    // What reached the disk is unknown: the file is read again before the next statement.
+    signature_ = FileSignature{};
+    error = "Writing to " + path_ + " failed";
 }
 
 bool DbfTable::flush(std::string& error)
@@ -446,11 +541,8 @@ bool DbfTable::flush(std::string& error)
     DBFHandle h = static_cast<DBFHandle>(handle_);
     stamp_today(h);
     DBFUpdateHeader(h);
-    bool ok = !t_io_failed;
-    if (!ok) {
-        // What reached the disk is unknown: read the file again before the next statement.
-        signature_ = FileSignature{};
-        error = "Writing to " + path_ + " failed";
+    if (t_io_failed) {
+        io_failed(error);
         return false;
     }
     if (auto sig = file_signature(path_)) signature_ = *sig;

@@ -91,6 +91,7 @@ private:
     explicit DbfTable(std::string path);
     bool load(std::string& error);
     void close_handle();
+    void io_failed(std::string& error);
     const std::vector<int>& lookup(int field, const std::string& key);
     std::string index_key(int row, int field, bool& has_key) const;
     void drop_indexes_touched(const char* before, const std::string& after);
@@ -110,5 +111,13 @@ private:
 };
 
 std::string rtrim_blanks(const std::string& text);
+
+// Makes the nth coming read, write, seek or flush of any table file fail, as a
+// full disk or a failing device does (nth 0 clears it); for the tests of what a
+// failure leaves behind.
+enum class DbfIo { read, write, seek, flush };
+void inject_dbf_fault(DbfIo op, int nth);
+// How many calls of the injected op are still to come before it fails; 0 once it has.
+int dbf_fault_pending();
 
 }  // namespace vsql

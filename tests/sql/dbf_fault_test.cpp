@@ -1,0 +1,118 @@
+// A table file under a failing disk: every failed read, write, seek or flush fails its statement, and the file keeps every row reported written, readable by an independent reader.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "platform/sql/dbf_table.h"
+#include "platform/sys/format.h"
+#include "tests/sql/sql_fixture.h"
+
+namespace {
+
+using vsql::DbfIo;
+using vtest::run;
+
+// N -> NAME as a reader sees the table; none when the reader cannot read it.
+std::optional<std::map<int, std::string>> parse_rows(const std::string& flat)
+{
+    std::map<int, std::string> rows;
+    if (flat == "<dbfread failed>") return std::nullopt;
+    std::stringstream all(flat);
+    std::string row;
+    while (std::getline(all, row, ';')) {
+        const std::size_t bar = row.find('|');
+        if (bar == std::string::npos) return std::nullopt;
+        if (!rows.emplace(std::stoi(row.substr(0, bar)), row.substr(bar + 1)).second) return std::nullopt;
+    }
+    return rows;
+}
+
+struct Statement {
+    std::string sql;
+    int row;            // the N it writes
+    std::string name;   // the NAME it leaves
+};
+
+const Statement kStatements[] = {
+    {"INSERT INTO T VALUES (10, 'new 10')", 10, "new 10"},
+    {"UPDATE T SET NAME = 'upd 1' WHERE N = 1", 1, "upd 1"},
+    {"INSERT INTO T VALUES (11, 'new 11')", 11, "new 11"},
+    {"INSERT INTO T VALUES (12, 'new 12')", 12, "new 12"},
+    {"UPDATE T SET NAME = 'upd 2' WHERE N = 2", 2, "upd 2"},
+    {"DELETE FROM T WHERE N = 3", 3, ""},
+    {"INSERT INTO T VALUES (13, 'new 13')", 13, "new 13"},
+};
+
+struct Outcome {
+    bool fault_hit = false;
+};
+
+// A row of a statement reported done holds what it wrote; a failed one may hold either.
+void check_rows(const std::map<int, std::string>& seen, const std::map<int, std::string>& before,
+                std::map<int, bool>& succeeded)
+{
+    for (const Statement& s : kStatements) {
+        auto it = seen.find(s.row);
+        const bool deleted = s.name.empty();
+        auto was = before.find(s.row);
+        if (succeeded[s.row]) {
+            if (deleted)
+                EXPECT_EQ(it, seen.end()) << "row " << s.row;
+            else
+                EXPECT_TRUE(it != seen.end() && it->second == s.name) << "row " << s.row;
+        } else if (it != seen.end()) {
+            EXPECT_TRUE(it->second == s.name || (was != before.end() && it->second == was->second))
+                << "row " << s.row << ": " << it->second;
+        } else {
+            EXPECT_TRUE(was == before.end() || deleted) << "row " << s.row << " was lost";
+        }
+    }
+}
+
+// Runs the statements with the nth call of `op` failing and checks what the file holds.
+Outcome run_with_fault(DbfIo op, int nth)
+{
+    Outcome outcome;
+    vtest::SqlDir db;
+    const int h = db.hdbc();
+    EXPECT_EQ(run(h, "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+    EXPECT_EQ(run(h, "INSERT INTO T VALUES (1, 'one'), (2, 'two'), (3, 'three')"), 0);
+    std::map<int, std::string> before = {{1, "one"}, {2, "two"}, {3, "three"}};
+    std::map<int, bool> succeeded;
+    vsql::inject_dbf_fault(op, nth);
+    for (const Statement& s : kStatements) succeeded[s.row] = run(h, s.sql) == 0;
+    outcome.fault_hit = vsql::dbf_fault_pending() == 0;
+    vsql::inject_dbf_fault(op, 0);
+
+    // What a reader sees right after the failure, and after the disk works again and the table took one more row.
+    const auto seen = parse_rows(vtest::read_with_dbfread(db.file("T.DBF")));
+    EXPECT_TRUE(seen) << "the file cannot be read";
+    if (seen) check_rows(*seen, before, succeeded);
+    EXPECT_EQ(run(h, "INSERT INTO T VALUES (99, 'after')"), 0);
+    const std::string reader = vtest::read_with_dbfread(db.file("T.DBF"));
+    const auto after = parse_rows(reader);
+    EXPECT_TRUE(after && after->count(99)) << reader;
+    if (!after) return outcome;
+    check_rows(*after, before, succeeded);
+    // The engine reads what the reader reads.
+    EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT COUNT(*) FROM T").rows), std::to_string(after->size()));
+    return outcome;
+}
+
+TEST(DbfFaults, EveryFailingCallFailsItsStatementAndLosesNoReportedRow)
+{
+    for (DbfIo op : {DbfIo::write, DbfIo::seek, DbfIo::flush, DbfIo::read}) {
+        int nth = 1;
+        for (; nth < 200; ++nth) {
+            SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
+            if (!run_with_fault(op, nth).fault_hit) break;
+            if (::testing::Test::HasFailure()) return;
+        }
+        EXPECT_GT(nth, 1) << "no call of op " << static_cast<int>(op) << " was made";
+    }
+}
+
+}  // namespace
