@@ -227,6 +227,12 @@ int intel_in(std::FILE* file, HexSegmentList& segments, bool spaced)
                 base = static_cast<std::uint32_t>((data[0] << 8) | data[1]) << 4;
                 continue;
             }
+            if (type == 0x04) {
+                // An upper address word: anything but zero lies beyond the 64 KB the core can hold.
+                if (count < 2) return -1;
+                base = static_cast<std::uint32_t>((data[0] << 8) | data[1]) << 16;
+                continue;
+            }
             if (type != 0x00) continue;
             std::uint32_t load = base + static_cast<std::uint32_t>(address);
             if (load > 0xFFFF) {

@@ -178,6 +178,15 @@ TEST(IntelHex, ReaderCases)
          false, 2, {{0x10, 2}}},
         {"extended segment base in range",
          hex_record(0, 0x02, {0x00, 0x10}) + hex_record(0x0010, 0, bytes(2)) + kEnd, false, 2, {{0x110, 2}}},
+        {"extended linear address 1 is out of range",
+         hex_record(0x0010, 0, bytes(2)) + hex_record(0, 0x04, {0x00, 0x01}) + hex_record(0x0000, 0, bytes(2)) + kEnd,
+         false, 2, {{0x10, 2}}},
+        {"extended linear address 0 keeps data in place",
+         hex_record(0, 0x04, {0x00, 0x00}) + hex_record(0x0010, 0, bytes(2)) + kEnd, false, 2, {{0x10, 2}}},
+        {"extended linear address replaces the segment base",
+         hex_record(0, 0x02, {0x00, 0x10}) + hex_record(0, 0x04, {0x00, 0x00}) + hex_record(0x0010, 0, bytes(2)) + kEnd,
+         false, 2, {{0x10, 2}}},
+        {"extended linear address record too short", hex_record(0, 0x04, {0x01}) + kEnd, false, -1, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
