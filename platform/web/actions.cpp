@@ -2,7 +2,11 @@
 #include "platform/web/actions.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <system_error>
 
@@ -16,17 +20,33 @@ namespace vweb {
 
 namespace {
 
+// A number that fits an int: huge or infinite values are refused, never converted.
+bool fits_int(const json& v)
+{
+    if (v.is_number_integer()) {
+        if (v.is_number_unsigned()) return v.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT_MAX);
+        auto i = v.get<std::int64_t>();
+        return i >= INT_MIN && i <= INT_MAX;
+    }
+    if (!v.is_number_float()) return false;
+    double d = v.get<double>();
+    return std::isfinite(d) && d > static_cast<double>(INT_MIN) - 1.0 && d < static_cast<double>(INT_MAX) + 1.0;
+}
+
+bool finite_number(const json& v) { return v.is_number() && (!v.is_number_float() || std::isfinite(v.get<double>())); }
+
 int num(const json& a, const char* key, int fallback = 0)
 {
     auto it = a.find(key);
-    if (it == a.end() || !it->is_number()) return fallback;
-    return it->get<int>();
+    if (it == a.end()) return fallback;
+    if (!fits_int(*it)) throw std::invalid_argument(key);
+    return it->is_number_float() ? static_cast<int>(it->get<double>()) : static_cast<int>(it->get<std::int64_t>());
 }
 
 double real(const json& a, const char* key)
 {
     auto it = a.find(key);
-    if (it == a.end() || !it->is_number()) throw std::invalid_argument(key);
+    if (it == a.end() || !finite_number(*it)) throw std::invalid_argument(key);
     return it->get<double>();
 }
 
@@ -43,7 +63,7 @@ vui::Value value_of(const json& v)
 {
     if (v.is_string()) return vui::Value::of(v.get<std::string>());
     // Typed numbers go in as doubles: the library then coerces them into the control's range for every data type.
-    if (v.is_number()) return vui::Value::of(v.get<double>());
+    if (finite_number(v)) return vui::Value::of(v.get<double>());
     if (v.is_boolean()) return vui::Value::of(std::int64_t{v.get<bool>() ? 1 : 0});
     throw std::invalid_argument("value");
 }
@@ -56,9 +76,117 @@ const std::set<std::string>& actions()
     return ops;
 }
 
+// The fields each message may carry; any other field is ignored.
+enum class Kind { integer, real, flag, text, value };
+struct Field {
+    const char* name;
+    Kind kind;
+    bool required;
+};
+
+const std::map<std::string, std::vector<Field>>& message_fields()
+{
+    static const Field panel{"panel", Kind::integer, true}, ctrl{"ctrl", Kind::integer, true};
+    static const Field x{"x", Kind::integer, false}, y{"y", Kind::integer, false};
+    static const Field ctrl_key{"ctrl_key", Kind::flag, false}, commit{"commit", Kind::flag, false};
+    static const std::map<std::string, std::vector<Field>> fields = {
+        {"set", {panel, ctrl, {"value", Kind::value, true}, commit}},
+        {"press", {panel, ctrl}},
+        {"click", {panel, ctrl, x, y, ctrl_key}},
+        {"dblclick", {panel, ctrl, x, y}},
+        {"rclick", {panel, ctrl, x, y, ctrl_key}},
+        {"select", {panel, ctrl, {"index", Kind::integer, true}, commit}},
+        {"check", {panel, ctrl, {"index", Kind::integer, true}, {"checked", Kind::flag, false}}},
+        {"key", {panel, {"key", Kind::integer, true}}},
+        {"menu", {{"menubar", Kind::integer, true}, {"item", Kind::integer, true}, ctrl_key}},
+        {"cursor", {panel, ctrl, {"cursor", Kind::integer, false}, {"x", Kind::real, true}, {"y", Kind::real, true}}},
+        {"zoom",
+         {panel, ctrl, {"xmin", Kind::real, true}, {"xmax", Kind::real, true}, {"ymin", Kind::real, true},
+          {"ymax", Kind::real, true}}},
+        {"close", {panel}},
+        {"activate", {panel}},
+        {"move", {panel, {"top", Kind::integer, true}, {"left", Kind::integer, true}}},
+        {"size", {panel, {"height", Kind::integer, true}, {"width", Kind::integer, true}}},
+        {"answer",
+         {{"popup", Kind::integer, true}, {"button", Kind::integer, false}, {"response", Kind::text, false},
+          {"cancelled", Kind::flag, false}}},
+        {"list_dir", {{"dir", Kind::text, false}, {"dirs_only", Kind::flag, false}, {"req", Kind::integer, false}}},
+        {"ping", {}},
+    };
+    return fields;
+}
+
+bool of_kind(const json& v, Kind kind)
+{
+    switch (kind) {
+    case Kind::integer: return fits_int(v);
+    case Kind::real: return finite_number(v);
+    case Kind::flag: return v.is_boolean() || finite_number(v);
+    case Kind::text: return v.is_string();
+    case Kind::value: return v.is_string() || v.is_boolean() || finite_number(v);
+    }
+    return false;
+}
+
+// How deeply the text nests, counted before parsing so that no deep value is ever built or copied.
+bool nests_within(std::string_view text, int limit)
+{
+    int depth = 0;
+    bool in_string = false, escaped = false;
+    for (char c : text) {
+        if (in_string) {
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > limit) return false;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool is_action(const std::string& op) { return actions().count(op) != 0; }
+
+std::optional<json> read_message(std::string_view text, std::string& error)
+{
+    if (text.size() > kMaxMessageBytes) {
+        error = "The message is too long.";
+        return std::nullopt;
+    }
+    if (!nests_within(text, kMaxMessageDepth)) {
+        error = "The message nests too deeply.";
+        return std::nullopt;
+    }
+    json m = json::parse(text.begin(), text.end(), nullptr, false);
+    if (m.is_discarded() || !m.is_object()) {
+        error = "The message is not a JSON object.";
+        return std::nullopt;
+    }
+    auto op = m.find("op");
+    if (op == m.end() || !op->is_string()) {
+        error = "The message has no op.";
+        return std::nullopt;
+    }
+    auto fields = message_fields().find(op->get<std::string>());
+    if (fields == message_fields().end()) {
+        error = "Unknown op.";
+        return std::nullopt;
+    }
+    for (const Field& f : fields->second) {
+        auto it = m.find(f.name);
+        if (it == m.end() ? f.required : !of_kind(*it, f.kind)) {
+            error = fields->first + ": field \"" + f.name + "\" is missing or of the wrong type.";
+            return std::nullopt;
+        }
+    }
+    return m;
+}
 
 bool apply_action(const json& a)
 {

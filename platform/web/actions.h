@@ -1,7 +1,9 @@
 // What a page does, turned into the UI library's user actions (applied on the UI thread), and directory listings for file popups.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +20,15 @@ namespace vweb {
 // Returns false when the action is unknown, malformed or refused by the UI.
 bool is_action(const std::string& op);
 bool apply_action(const nlohmann::json& action);
+
+// Limits of one message from a page: its text and how deeply it nests.
+constexpr std::size_t kMaxMessageBytes = 1u << 20;
+constexpr int kMaxMessageDepth = 4;
+
+// One message of a page, read and checked field by field: an object whose "op" is an
+// action above, "list_dir" {dir, dirs_only, req} or "ping", each field of its type.
+// Nothing when it is not one, with the reason in `error`.
+std::optional<nlohmann::json> read_message(std::string_view text, std::string& error);
 
 // Entries of a directory for the file and directory popups:
 // {dir (absolute), parent, entries: [{name, dir}]} directories first, or {dir, error}.

@@ -301,8 +301,14 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
 
     void on_message(Client& c, const char* data, std::size_t size)
     {
-        json m = json::parse(data, data + size, nullptr, false);
-        if (!m.is_object() || !m.contains("op") || !m["op"].is_string()) return;
+        // A page's message is checked whole before anything acts on it: a bad one is answered, never fatal.
+        std::string error;
+        std::optional<json> read = read_message(std::string_view(data, size), error);
+        if (!read) {
+            reply(c, {{"type", "error"}, {"error", error}});
+            return;
+        }
+        json& m = *read;
         std::string op = m["op"];
         if (op == "list_dir") {
             json r = list_directory(m.value("dir", std::string()), m.value("dirs_only", false));
@@ -320,7 +326,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 return;
             }
         }
-        vui::post_task([m] { apply_action(m); });
+        vui::post_task([m = std::move(m)] { apply_action(m); });
     }
 
     // --- civetweb callbacks ---

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "platform/sys/clock.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
+#include "platform/web/actions.h"
 #include "platform/web/server.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,10 +37,15 @@ public:
         if (conn_) mg_close_connection(conn_);
         conn_ = nullptr;
     }
-    void send(const json& action)
+    void send(const json& action) { send_text(action.dump()); }
+    void send_text(const std::string& text)
     {
-        std::string text = action.dump();
         mg_websocket_client_write(conn_, MG_WEBSOCKET_OPCODE_TEXT, text.data(), text.size());
+    }
+    std::size_t count(const std::string& type)
+    {
+        std::lock_guard lock(mutex_);
+        return static_cast<std::size_t>(std::count_if(got_.begin(), got_.end(), [&](const json& m) { return m["type"] == type; }));
     }
     // The first message of this type that passes `match`, if it came.
     std::optional<json> find(const std::string& type, const std::function<bool(const json&)>& match = nullptr)
@@ -180,6 +187,46 @@ TEST_F(MirrorTest, MalformedMessagesChangeNothing)
     ASSERT_EQ(list["entries"].size(), 1u);
     EXPECT_EQ(list["entries"][0]["name"], "index.html");
     EXPECT_EQ(commits, 0);
+}
+
+TEST_F(MirrorTest, HostileMessagesAreAnsweredWithAnErrorAndTheProgramGoesOn)
+{
+    Page page(server->port());
+    ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+    std::string deep = std::string(10000, '[') + std::string(10000, ']');
+    std::string p = std::to_string(panel), b = std::to_string(button);
+    const std::string bad[] = {
+        R"({"op":"list_dir","dir":5})",
+        R"({"op":"list_dir","dirs_only":"yes"})",
+        R"({"op":"list_dir","req":"7"})",
+        deep,
+        R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + deep + "}",
+        R"({"op":"press","panel":"x","ctrl":)" + b + "}",
+        R"({"op":"press","panel":)" + p + "}",
+        R"({"op":"press","panel":1e400,"ctrl":)" + b + "}",
+        R"({"op":"press","panel":3000000000,"ctrl":)" + b + "}",
+        R"({"op":"press","panel":)" + p + R"(,"ctrl":-1e300})",
+        R"({"op":"click","panel":)" + p + R"(,"ctrl":)" + b + R"(,"x":"1"})",
+        R"({"op":"set","panel":)" + p + R"(,"ctrl":)" + b + R"(,"value":{}})",
+        R"({"op":"set","panel":)" + p + R"(,"ctrl":)" + b + R"(,"value":1,"commit":[]})",
+        R"({"op":"zoom","panel":)" + p + R"(,"ctrl":)" + b + R"(,"xmin":0,"xmax":1e999,"ymin":0,"ymax":1})",
+        R"({"op":"answer","popup":1,"response":7})",
+        R"({"op":"menu","menubar":1})",
+        R"({"op":"launch","panel":1})",
+        R"({"op":5})",
+        R"({"op":"press","panel":)",
+        "[]",
+        "\"press\"",
+        R"({"op":"set","panel":)" + p + R"(,"ctrl":)" + b + R"(,"value":")" + std::string(vweb::kMaxMessageBytes, 'x') + "\"}",
+    };
+    for (const auto& text : bad) page.send_text(text);
+    EXPECT_TRUE(pump_until([&] { return page.count("error") == std::size(bad); })) << page.count("error");
+    // Still serving, and still acting on good messages.
+    page.send({{"op", "list_dir"}, {"dir", web.path()}, {"req", 9}});
+    page.send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+    EXPECT_TRUE(pump_until([&] { return page.find("dir_list").has_value() && commits == 1; }));
+    EXPECT_EQ((*page.find("dir_list"))["req"], 9);
+    EXPECT_EQ(commits, 1);
 }
 
 }  // namespace
