@@ -24,3 +24,6 @@ fi
 cmake --build build-tsan --target board_tests usb_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/usb_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/board_tests
+
+echo "== fuzz targets (a few seconds each on their seed corpus) =="
+scripts/fuzz.sh 5

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libshp-dev shapelib python3-dbfread
   libcivetweb-dev nlohmann-json3-dev zlib1g-dev libusb-1.0-0-dev unixodbc-dev
