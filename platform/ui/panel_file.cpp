@@ -1,14 +1,18 @@
 // Panel resource files (our JSON format, see panels/FORMAT.md): loading panels and menu bars, binding callbacks by name.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <type_traits>
 
 #include "platform/sys/files.h"
 #include "platform/ui/model.h"
@@ -104,11 +108,32 @@ void only_keys(const json& j, std::initializer_list<const char*> allowed, const 
         if (!ok.count(it.key())) throw LoadError(UIE_FILE, where + ": unknown field \"" + it.key() + "\"");
 }
 
+// An integer field holds a number that fits its type: nothing is cast out of range.
+template <typename T>
+bool fits(const json& v)
+{
+    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+        if (v.is_number_unsigned()) return v.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<T>::max());
+        if (v.is_number_integer()) {
+            auto i = v.get<std::int64_t>();
+            return i >= static_cast<std::int64_t>(std::numeric_limits<T>::min()) &&
+                   (i < 0 || static_cast<std::uint64_t>(i) <= static_cast<std::uint64_t>(std::numeric_limits<T>::max()));
+        }
+        if (v.is_number_float()) {
+            double d = v.get<double>();
+            return std::isfinite(d) && d > static_cast<double>(std::numeric_limits<T>::min()) - 1.0 &&
+                   d < static_cast<double>(std::numeric_limits<T>::max()) + 1.0;
+        }
+    }
+    return true;
+}
+
 template <typename T>
 T field(const json& j, const char* key, T fallback, const std::string& where)
 {
-    if (!j.contains(key)) return fallback;
+    if (!j.is_object() || !j.contains(key)) return fallback;
     try {
+        if (!fits<T>(j.at(key))) throw LoadError(UIE_BAD_TYPE, where + ": field \"" + key + "\" is out of range");
         return j.at(key).get<T>();
     } catch (const json::exception&) {
         throw LoadError(UIE_BAD_TYPE, where + ": field \"" + key + "\" has the wrong type");
@@ -134,7 +159,7 @@ const json* find_resource(const json& doc, const char* section, int resource, co
     if (!doc.is_object()) throw LoadError(UIE_FILE, "panel file \"" + path + "\" must hold an object");
     if (!doc.contains(section)) return nullptr;
     for (const auto& r : doc.at(section))
-        if (r.is_object() && r.value("resource", -1) == resource) return &r;
+        if (r.is_object() && field<int>(r, "resource", -1, path) == resource) return &r;
     return nullptr;
 }
 
@@ -226,6 +251,11 @@ void build_control(const json& c, const std::string& where, int panel, std::set<
     std::vector<ListItem> items = read_items(c, data_type, cw);
     if (!items.empty() && !style_has_items(k->second)) throw LoadError(UIE_NOT_ALLOWED, cw + ": only lists and rings have items");
     if (panel == 0) {
+        // Every typed field is read as it would be applied, so that nothing fails half-built.
+        Control scratch;
+        apply_control_fields(&scratch, c, cw);
+        (void)field<int>(c, "traces", 1, cw);
+        (void)field<int>(c, "points_per_screen", 100, cw);
         if (c.contains("value")) to_value(c.at("value"), cw);
         return;
     }
@@ -393,6 +423,8 @@ vsys::Result check_panel_file(const std::string& path)
         }
     } catch (const LoadError& e) {
         return vsys::Result::failure(e.what());
+    } catch (const std::exception& e) {
+        return vsys::Result::failure(path + " is not a valid panel file: " + e.what());
     }
     return vsys::Result::success();
 }
@@ -444,6 +476,9 @@ int LoadPanel(int parent, const char* file, int resource)
         return h;
     } catch (const LoadError& e) {
         return fail(e);
+    } catch (const std::exception& e) {
+        // A damaged file noticed deeper in the reader is a load error too, never the program's end.
+        return fail(LoadError(UIE_FILE, "panel file \"" + name + "\" is not valid: " + e.what()));
     }
 }
 
@@ -465,5 +500,8 @@ int LoadMenuBar(int panel, const char* file, int resource)
         return h;
     } catch (const LoadError& e) {
         return fail(e);
+    } catch (const std::exception& e) {
+        // A damaged file noticed deeper in the reader is a load error too, never the program's end.
+        return fail(LoadError(UIE_FILE, "panel file \"" + name + "\" is not valid: " + e.what()));
     }
 }

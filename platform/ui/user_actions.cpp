@@ -19,9 +19,13 @@ bool refuse()
 bool indicator(int panel, int ctrl)
 {
     Control* c = find_ctrl(panel, ctrl);
+    if (!c) return false;
     auto it = c->attrs.find(ATTR_CTRL_MODE);
     return it != c->attrs.end() && it->second.as_int() == 1;
 }
+
+// Typing, pressing and picking need a control the user can reach: the panel itself (0) is none.
+bool reach_input(int panel, int ctrl) { return ctrl != 0 && can_reach(panel, ctrl) && !indicator(panel, ctrl); }
 
 bool send(int panel, int ctrl, int event, int d1 = 0, int d2 = 0, bool ctrl_key = false)
 {
@@ -38,7 +42,7 @@ bool is_toggle(int style)
 
 bool set_value(int panel, int ctrl, const Value& v, bool commit)
 {
-    if (!can_reach(panel, ctrl) || indicator(panel, ctrl)) return refuse();
+    if (!reach_input(panel, ctrl)) return refuse();
     Control* c = find_ctrl(panel, ctrl);
     if (c->style == CTRL_TEXT_BOX) {
         // A user edits the whole text, not an appended piece.
@@ -55,7 +59,7 @@ bool set_value(int panel, int ctrl, const Value& v, bool commit)
 
 bool press(int panel, int ctrl)
 {
-    if (!can_reach(panel, ctrl) || indicator(panel, ctrl)) return refuse();
+    if (!reach_input(panel, ctrl)) return refuse();
     Control* c = find_ctrl(panel, ctrl);
     if (is_toggle(c->style)) {
         c->value = Value::of(std::int64_t{c->value.as_int() == 0});
@@ -72,7 +76,7 @@ bool right_click(int panel, int ctrl, int x, int y, bool ctrl_key) { return send
 
 bool select_item(int panel, int ctrl, int index, bool commit)
 {
-    if (!can_reach(panel, ctrl) || indicator(panel, ctrl)) return refuse();
+    if (!reach_input(panel, ctrl)) return refuse();
     if (SetCtrlIndex(panel, ctrl, index) < 0) return false;
     send(panel, ctrl, EVENT_VAL_CHANGED, index);
     if (commit) send(panel, ctrl, EVENT_COMMIT, index);
@@ -81,7 +85,7 @@ bool select_item(int panel, int ctrl, int index, bool commit)
 
 bool check_item(int panel, int ctrl, int index, bool checked)
 {
-    if (!can_reach(panel, ctrl) || indicator(panel, ctrl)) return refuse();
+    if (!reach_input(panel, ctrl)) return refuse();
     if (SetCtrlIndex(panel, ctrl, index) < 0) return false;
     CheckListItem(panel, ctrl, index, checked ? 1 : 0);
     send(panel, ctrl, EVENT_VAL_CHANGED, index);

@@ -35,6 +35,14 @@ namespace {
 // A page that falls this far behind is dropped; it reconnects and starts from a fresh snapshot.
 constexpr std::size_t kMaxQueuedBytes = 64u << 20;
 
+// Every open page holds one of civetweb's worker threads for as long as it stays.
+// Pages are bounded per address and in all, so that the threads beyond them are
+// always free for new requests; a request must arrive whole within the timeout.
+constexpr int kWorkerThreads = 64;
+constexpr int kMaxPages = 32;
+constexpr int kMaxPagesPerAddress = 16;
+constexpr const char* kRequestTimeoutMs = "3000";
+
 struct Client {
     int id = 0;
     mg_connection* conn = nullptr;
@@ -180,6 +188,17 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     std::map<int, std::shared_ptr<Client>> clients;
     int next_client = 1;
     int user = 0;  // the page that acts; 0 until one does
+
+    // Open WebSocket connections, from the handshake until civetweb closes them
+    // (an evicted page counts until it has really gone).
+    struct PageSlot {
+        std::string address;
+        std::uint64_t order = 0;
+        int client = 0;  // once ready
+        bool evicted = false;
+    };
+    std::map<const mg_connection*, PageSlot> pages;
+    std::uint64_t next_order = 0;
 
     // UI thread only.
     int subscription = 0;
@@ -368,10 +387,48 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         return 200;
     }
 
+    // A new page beyond the bounds is refused (it retries, as pages do) and the
+    // oldest page that only watches is asked to leave, so the newcomer gets in at
+    // its next try. The page that operates is never sent away.
+    bool admit_page(const mg_connection* conn)
+    {
+        std::string address = mg_get_request_info(conn)->remote_addr;
+        std::lock_guard lock(mutex);
+        int same = 0;
+        for (const auto& [c, slot] : pages) same += slot.address == address;
+        bool full = static_cast<int>(pages.size()) >= kMaxPages;
+        if (!full && same < kMaxPagesPerAddress) {
+            pages[conn] = {address, next_order++, 0, false};
+            return true;
+        }
+        PageSlot* oldest = nullptr;
+        for (auto& [c, slot] : pages) {
+            if (slot.evicted || slot.client == 0 || slot.client == user) continue;
+            if (!full && slot.address != address) continue;
+            if (!oldest || slot.order < oldest->order) oldest = &slot;
+        }
+        if (oldest) {
+            oldest->evicted = true;
+            auto it = clients.find(oldest->client);
+            if (it != clients.end()) mg_websocket_write(it->second->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+        }
+        return false;
+    }
+
     static int ws_connect(const mg_connection* conn, void* data)
     {
         auto* self = static_cast<State*>(data);
-        return self->token_ok(conn) && same_origin(conn) ? 0 : 1;
+        if (!self->token_ok(conn) || !same_origin(conn)) return 1;
+        return self->admit_page(conn) ? 0 : 1;
+    }
+
+    // Every connection ends here, a page's included.
+    static void connection_closed(const mg_connection* conn)
+    {
+        auto* self = static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
+        if (!self) return;
+        std::lock_guard lock(self->mutex);
+        self->pages.erase(conn);
     }
 
     static void ws_ready(mg_connection* conn, void* data)
@@ -383,6 +440,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             std::lock_guard lock(self->mutex);
             client->id = self->next_client++;
             self->clients[client->id] = client;
+            auto slot = self->pages.find(conn);
+            if (slot != self->pages.end()) slot->second.client = client->id;
         }
         mg_set_user_connection_data(conn, client.get());
         client->writer = std::thread([c = client.get()] { c->write_loop(); });
@@ -442,11 +501,14 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
     auto state = std::make_shared<State>();
     state->options = options;
     std::string ports = options.address.civetweb_port();
-    const char* opts[] = {"listening_ports", ports.c_str(), "num_threads", "16", "enable_keep_alive", "yes",
-                          "websocket_timeout_ms", "300000", nullptr};
+    std::string threads = std::to_string(kWorkerThreads);
+    const char* opts[] = {"listening_ports", ports.c_str(), "num_threads", threads.c_str(),
+                          "request_timeout_ms", kRequestTimeoutMs, "enable_keep_alive", "yes",
+                          "keep_alive_timeout_ms", "1000", "websocket_timeout_ms", "300000", nullptr};
     mg_callbacks callbacks{};
     callbacks.log_message = [](const mg_connection*, const char*) { return 1; };  // errors are reported by start()
-    state->ctx = mg_start(&callbacks, nullptr, opts);
+    callbacks.connection_close = &State::connection_closed;
+    state->ctx = mg_start(&callbacks, state.get(), opts);
     if (!state->ctx) {
         error = "The browser view cannot listen on " + ports + " (address in use or not on this machine).";
         return nullptr;

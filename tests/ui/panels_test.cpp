@@ -227,6 +227,27 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
     }
 }
 
+TEST_F(PanelTest, ADamagedPanelFileIsALoadErrorNeverTheProgramsEnd)
+{
+    vtest::TempDir dir;
+    const char* damaged[] = {
+        R"({"panels": [{"resource": "1"}], "menubars": [{"resource": "1"}]})",
+        R"({"panels": [{"resource": 1e300}], "menubars": [{"resource": -1e300}]})",
+        R"({"panels": [{"resource": 1, "controls": [{"id": 4294967298, "kind": "numeric"}]}]})",
+        R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "width": 1e40}]}]})",
+        R"({"panels": [{"resource": 1, "width": 1e40}]})",
+        R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "strip_chart", "traces": "4"}]}]})",
+        R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "shortcut": 9e99}]}]}]})",
+    };
+    for (const char* content : damaged) {
+        std::string path = dir.write("damaged.uir", content);
+        EXPECT_LT(LoadPanel(0, path.c_str(), 1), 0) << content;
+        EXPECT_LT(LoadMenuBar(0, path.c_str(), 1), 0) << content;
+        EXPECT_FALSE(vui::check_panel_file(path)) << content;
+    }
+    EXPECT_TRUE(vui::model().panels.empty());
+}
+
 TEST_F(PanelTest, CheckPanelFolderReportsEachFaultyFile)
 {
     vtest::TempDir dir;

@@ -1,9 +1,14 @@
 // The WebSocket side of a running server: snapshot then changes, thinned strip blocks, and the first acting page as the user.
+#include <arpa/inet.h>
 #include <civetweb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,13 +29,18 @@ namespace {
 // A page as the browser would be: a WebSocket client that keeps every message.
 class Page {
 public:
-    explicit Page(int port)
+    // `refusable`: the server may turn this page away (connected() then says so).
+    explicit Page(int port, bool refusable = false)
     {
         char error[256] = "";
         conn_ = mg_connect_websocket_client("127.0.0.1", port, 0, error, sizeof error, "/ws", nullptr, &Page::on_data,
                                             &Page::on_close, this);
-        EXPECT_NE(conn_, nullptr) << error;
+        if (!refusable) {
+            EXPECT_NE(conn_, nullptr) << error;
+        }
     }
+    bool connected() const { return conn_ != nullptr; }
+    bool closed_by_server() const { return closed_; }
     ~Page() { close(); }
     void close()
     {
@@ -57,21 +67,49 @@ public:
     }
 
 private:
-    static int on_data(mg_connection*, int flags, char* data, std::size_t size, void* self)
+    static int on_data(mg_connection* conn, int flags, char* data, std::size_t size, void* self)
     {
         auto* page = static_cast<Page*>(self);
+        // Asked to leave, a browser answers the close and goes.
+        if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE) {
+            page->closed_ = true;
+            mg_websocket_client_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+            return 0;
+        }
         if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_TEXT) {
             std::lock_guard lock(page->mutex_);
             page->got_.push_back(json::parse(data, data + size));
         }
         return 1;
     }
-    static void on_close(const mg_connection*, void*) {}
+    static void on_close(const mg_connection*, void* self) { static_cast<Page*>(self)->closed_ = true; }
 
     mg_connection* conn_ = nullptr;
+    std::atomic<bool> closed_{false};
     std::mutex mutex_;
     std::vector<json> got_;
 };
+
+// The status of GET / on a fresh connection; 0 when no answer came within five seconds.
+int front_page_status(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval tv{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int status = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        std::string req = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        ::send(fd, req.data(), req.size(), MSG_NOSIGNAL);
+        char head[64] = "";
+        if (::recv(fd, head, sizeof head - 1, 0) > 12) status = std::atoi(head + 9);
+    }
+    ::close(fd);
+    return status;
+}
 
 // Runs the UI loop until `done` holds, for at most five seconds of real time.
 bool pump_until(const std::function<bool()>& done)
@@ -221,12 +259,52 @@ TEST_F(MirrorTest, HostileMessagesAreAnsweredWithAnErrorAndTheProgramGoesOn)
     };
     for (const auto& text : bad) page.send_text(text);
     EXPECT_TRUE(pump_until([&] { return page.count("error") == std::size(bad); })) << page.count("error");
+    // Well formed, but naming the panel itself or nothing where a control is meant: refused.
+    for (const json& nothing : {json{{"op", "press"}, {"panel", panel}, {"ctrl", 0}},
+                                json{{"op", "set"}, {"panel", panel}, {"ctrl", 0}, {"value", 1}},
+                                json{{"op", "select"}, {"panel", panel}, {"ctrl", 0}, {"index", 0}},
+                                json{{"op", "check"}, {"panel", panel}, {"ctrl", 0}, {"index", 0}},
+                                json{{"op", "cursor"}, {"panel", panel}, {"ctrl", 0}, {"x", 1}, {"y", 1}},
+                                json{{"op", "zoom"}, {"panel", panel}, {"ctrl", 0}, {"xmin", 0}, {"xmax", 1}, {"ymin", 0}, {"ymax", 1}},
+                                json{{"op", "press"}, {"panel", panel}, {"ctrl", 999}},
+                                json{{"op", "press"}, {"panel", -1}, {"ctrl", button}}})
+        page.send(nothing);
     // Still serving, and still acting on good messages.
     page.send({{"op", "list_dir"}, {"dir", web.path()}, {"req", 9}});
     page.send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
     EXPECT_TRUE(pump_until([&] { return page.find("dir_list").has_value() && commits == 1; }));
     EXPECT_EQ((*page.find("dir_list"))["req"], 9);
     EXPECT_EQ(commits, 1);
+}
+
+TEST_F(MirrorTest, OpenPagesLeaveRoomForANewPageAndNeverSendTheOperatorAway)
+{
+    auto operating = std::make_unique<Page>(server->port());
+    ASSERT_TRUE(pump_until([&] { return operating->find("snapshot").has_value(); }));
+    operating->send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+    ASSERT_TRUE(pump_until([&] { return commits == 1; }));
+
+    // As many watching pages as one address may keep open.
+    std::vector<std::unique_ptr<Page>> watching;
+    for (int i = 1; i < 16; ++i) watching.push_back(std::make_unique<Page>(server->port()));
+    ASSERT_TRUE(pump_until([&] {
+        return std::all_of(watching.begin(), watching.end(), [](auto& p) { return p->find("snapshot").has_value(); });
+    }));
+    ASSERT_EQ(front_page_status(server->port()), 200);
+
+    // One more page is turned away at first, but gets in when it tries again, as pages do.
+    std::unique_ptr<Page> newcomer;
+    for (int attempt = 0; attempt < 40 && !(newcomer && newcomer->connected()); ++attempt) {
+        newcomer = std::make_unique<Page>(server->port(), true);
+        if (!newcomer->connected()) vsys::sleep_seconds(0.1);
+    }
+    ASSERT_TRUE(newcomer->connected());
+    EXPECT_TRUE(pump_until([&] { return newcomer->find("snapshot").has_value(); }));
+    EXPECT_TRUE(watching.front()->closed_by_server());  // the oldest watcher made room
+    EXPECT_FALSE(operating->closed_by_server());
+    operating->send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
+    EXPECT_TRUE(pump_until([&] { return commits == 2; }));
+    server.reset();  // the pages are told to close and go at once
 }
 
 }  // namespace

@@ -149,4 +149,33 @@ TEST_F(ServerTest, AnAddressInUseIsReportedNotFatal)
     EXPECT_NE(error.find("cannot listen"), std::string::npos) << error;
 }
 
+TEST_F(ServerTest, HalfOpenRequestsNeitherBlockANewPageNorStayOpen)
+{
+    std::string error;
+    auto server = start("127.0.0.1:0", "", error);
+    ASSERT_TRUE(server) << error;
+    // More unfinished requests than the server ever had threads.
+    std::vector<int> half_open;
+    for (int i = 0; i < 40; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<std::uint16_t>(server->port()));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        std::string partial = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        ::send(fd, partial.data(), partial.size(), MSG_NOSIGNAL);
+        half_open.push_back(fd);
+    }
+    EXPECT_EQ(get(server->port(), "/").status, 200);
+    // The server gives up on an unfinished request within seconds, not half a minute.
+    timeval tv{10, 0};
+    ::setsockopt(half_open.front(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    char buf[512];
+    ssize_t n = 0;
+    while ((n = ::recv(half_open.front(), buf, sizeof buf, 0)) > 0) {}
+    EXPECT_EQ(n, 0) << "still open after 10 s";
+    for (int fd : half_open) ::close(fd);
+}
+
 }  // namespace
