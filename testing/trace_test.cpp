@@ -88,12 +88,15 @@ std::string trace_id_of_run(int run)
     return record.found ? record.trace_id : "";
 }
 
-void copy_process_file(const char* pattern, int from, int to)
+bool copy_process_file(const char* pattern, int from, int to)
 {
     std::string target = vsys::path_join(vt_dir, vsys::strprintf(pattern, to));
     std::string source = vsys::path_join(vt_dir, vsys::strprintf(pattern, from));
-    vsys::delete_file(target);
-    vsys::copy_file(source, target);
+    // The copy replaces the target in one step; a table the source lacks is lacking in the copy too.
+    vsys::Result copied =
+        vsys::file_exists(source) ? vsys::copy_file(source, target) : vsys::delete_file_if_present(target);
+    if (!copied) MessagePopup("Copy Error", copied.error.c_str());
+    return static_cast<bool>(copied);
 }
 
 // Settles the wafer's process during acquisition; false when the trace file could not be opened again.
