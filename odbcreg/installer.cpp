@@ -102,10 +102,13 @@ std::optional<KeyValue> split_entry(const std::string& entry)
     return KeyValue{entry.substr(0, eq), entry.substr(eq + 1)};
 }
 
-// A line break would end the ini line early and could start a section of its own.
+// unixODBC keeps an ini line in 1000 characters and overruns its buffers past
+// that; a line break would end the line early and could start a section of its own.
+constexpr std::size_t kLongestIniLine = 999;
+
 bool fits_one_line(const std::string& text)
 {
-    return text.find_first_of("\r\n") == std::string::npos;
+    return text.size() <= kLongestIniLine && text.find_first_of("\r\n") == std::string::npos;
 }
 
 // unixODBC refuses a system data source while the system odbc.ini is missing.
@@ -139,11 +142,11 @@ public:
     bool install_driver(const std::string& packed) override
     {
         std::vector<std::string> entries = unpack(packed);
-        if (entries.empty() || !fits_one_line(packed)) return false;
+        if (entries.empty() || !fits_one_line(entries[0])) return false;
         std::vector<KeyValue> values;
         for (std::size_t i = 1; i < entries.size(); ++i) {
             auto kv = split_entry(entries[i]);
-            if (!kv) return false;
+            if (!kv || !fits_one_line(entries[i])) return false;
             values.push_back(std::move(*kv));
         }
         if (!calls_.install_driver_ex(packed.c_str())) return false;
@@ -152,6 +155,7 @@ public:
 
     bool remove_driver(const std::string& description) override
     {
+        if (!fits_one_line(description)) return false;
         if (!calls_.write_private_profile_string(description.c_str(), nullptr, nullptr, kDriversFile)) return false;
         return !contains_name(read_names(nullptr, kDriversFile), description);
     }
@@ -168,7 +172,7 @@ public:
             else
                 values.push_back(std::move(*kv));
         }
-        if (name.empty() || !fits_one_line(description)) return false;
+        if (name.empty() || !fits_one_line(description) || !fits_one_line("Driver=" + description)) return false;
         if (!ensure_system_data_source_file()) return false;
         ConfigMode system(ODBC_SYSTEM_DSN);
         bool written = calls_.write_dsn_to_ini(name.c_str(), description.c_str()) != 0;
@@ -186,6 +190,7 @@ public:
 
     bool remove_data_source(const std::string& name) override
     {
+        if (!fits_one_line(name)) return false;
         ConfigMode system(ODBC_SYSTEM_DSN);
         if (!contains_name(read_names(nullptr, kDataSourcesFile), name)) return false;
         if (!calls_.remove_dsn_from_ini(name.c_str())) return false;

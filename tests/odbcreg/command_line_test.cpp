@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -269,25 +270,47 @@ TEST_F(OdbcregCommandLine, DriversGoWhereUnixOdbcLooks)
     EXPECT_THAT(odbcinst_names("-d"), IsEmpty());
 }
 
-// A directory unixODBC cannot hold on one line fails whole and leaves no data source behind.
+// A directory of exactly this length under `base`, made on disk.
+std::string directory_of_length(const std::string& base, std::size_t length, char fill)
+{
+    std::string path = base;
+    while (path.size() < length) {
+        std::size_t part = std::min<std::size_t>(200, length - path.size() - 1);
+        if (part == 0) part = 1, path.pop_back();  // no room for "/x": lengthen the last part instead
+        path += "/" + std::string(part, fill);
+    }
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+// "Database=" and the directory fill one ini line of at most 999 characters;
+// a longer one is refused before unixODBC sees it (it would overrun its buffers).
 TEST_F(OdbcregCommandLine, LongDirectoriesAreWrittenWholeOrNotAtAll)
 {
-    std::string fits = data;
-    while (fits.size() < 700) fits += "/" + std::string(60, 'a');
-    std::filesystem::create_directories(fits);
-    RunResult ok = run({"SampConfig", fits});
+    const std::string longest = directory_of_length(data, 990, 'a');
+    ASSERT_EQ(longest.size(), 990u);
+    RunResult ok = run({"SampConfig", longest});
     EXPECT_EQ(ok.exit_code, kExitDone);
-    EXPECT_EQ(source_value("Database"), fits);
+    EXPECT_EQ(ok.err, "");
+    EXPECT_EQ(source_value("Database"), longest);
 
-    std::string too_long = fits;
-    while (too_long.size() < 2500) too_long += "/" + std::string(200, 'b');
-    std::filesystem::create_directories(too_long);
-    RunResult refused = run({"QUIET", "dBase", "SampConfig", too_long});
-    EXPECT_EQ(refused.exit_code, kExitNotDone);
-    EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(refused.err, kDbaseDsnFailed);
-    EXPECT_THAT(odbcinst_names("-s"), IsEmpty());
-    EXPECT_THAT(odbcinst_names("-d"), ElementsAre(kDbase));
+    for (std::size_t length : {991u, 2500u}) {
+        SCOPED_TRACE(length);
+        const std::string too_long = directory_of_length(data, length, 'b');
+        ASSERT_EQ(too_long.size(), length);
+        RunResult refused = run({"QUIET", "dBase", "SampConfig", too_long});
+        EXPECT_EQ(refused.exit_code, kExitNotDone);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, kDbaseDsnFailed);
+        // Refused before anything is written: the data source already there stays as it was.
+        EXPECT_THAT(odbcinst_names("-s"), ElementsAre("ZID32_Samples"));
+        EXPECT_EQ(source_value("Database"), longest);
+        EXPECT_THAT(odbcinst_names("-d"), ElementsAre(kDbase));
+    }
+    // The Access set puts "/samples.mdb" behind the directory: the longest fitting one is shorter.
+    RunResult access = run({"AccessSampConfig", longest});
+    EXPECT_EQ(access.exit_code, kExitNotDone);
+    EXPECT_EQ(access.err, "Unable to setup the Microsoft Access DSN ZID32_Samples\n");
 }
 
 // A line break in a directory would start lines of its own in odbc.ini.
