@@ -149,3 +149,29 @@ TEST(OdbcregPacking, StopsAtTheFirstEmptyEntry)
 }
 
 }  // namespace
+
+namespace {
+
+// The help text's shape: 27 lines, blanks where they belong, no line feed at the end.
+TEST(OdbcregHelpText, HasItsTwentySevenLines)
+{
+    std::vector<std::string> lines;
+    std::string text = help_text();
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    ASSERT_EQ(lines.size(), 27u);
+    EXPECT_EQ(lines[0], "This program registers database drivers in the ODBC ");
+    EXPECT_EQ(lines[6], "This program can have the following arguments: ");
+    for (std::size_t empty : {5u, 7u, 12u, 15u, 19u, 22u, 24u}) EXPECT_EQ(lines[empty], "") << empty;
+    EXPECT_EQ(lines[9], "      Btrieve, dBase, DB2, Excel, Excel5, FoxPro,");
+    EXPECT_EQ(lines[16], "  To configure the 'ZID_Samples' data source:");
+    EXPECT_EQ(lines[23], "    (Note, the DSN will not be removed if its driver does not exist.)");
+    EXPECT_EQ(lines[26], "      QUIET");
+}
+
+}  // namespace
