@@ -222,7 +222,8 @@ int Stop()
         const int old_run = c.run;
         determine_run(hdbc, &c.run);
         publish_run();
-        vsys::rename_replace(wafer_file_path(old_run, c.wafer), wafer_file_path(c.run, 1));
+        if (vsys::Result moved = vsys::rename_replace(wafer_file_path(old_run, c.wafer), wafer_file_path(c.run, 1)); !moved)
+            MessagePopup("DAQ Error", moved.error.c_str());
         char recipe[33], trace[33] = "", text[65];
         copy_bounded(recipe, name.c_str(), 32);
         char raw_comment[300] = "";

@@ -260,6 +260,11 @@ int start_sequence()
         return 0;
     }
     pPlayback = vsys::open_file(playback_list_path(), "w+");
+    if (!pPlayback)
+        MessagePopup("DAQ Error",
+                     vsys::strprintf("Cannot write the playback list %s; the wafers of this run will not be listed.",
+                                     playback_list_path().c_str())
+                         .c_str());
     old_edge_test = 0;
     Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
     c.active = true;
@@ -283,7 +288,8 @@ int stop_sequence()
     const bool was_recording = wafer_file_open();
     Stop();
     if (was_recording && save != 0 && c.trigger != 0 && !(Flags & FLAG_TRIGGER_ACTIVE)) {
-        vsys::delete_file(wafer_file_path(c.run, c.wafer));
+        if (vsys::Result gone = vsys::delete_file_if_present(wafer_file_path(c.run, c.wafer)); !gone)
+            MessagePopup("DAQ Error", gone.error.c_str());
         --c.wafer;
         num_of_wafers = c.wafer;
         if (c.wafer < 1) {

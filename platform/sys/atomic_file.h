@@ -38,10 +38,12 @@ Result write_file_atomic(const std::string& path, const std::string& content);
 // --- fault injection for tests ----------------------------------------------
 // The next writes through AtomicFile (and every helper built on it) fail as a
 // full disk would: after `bytes_allowed` more bytes, or at commit when
-// `fail_at_commit` is set. Cleared by clear_write_fault().
+// `fail_at_commit` is set; `fail_at_directory_sync` fails the sync of the
+// directory after the rename. Cleared by clear_write_fault().
 struct WriteFault {
     std::uint64_t bytes_allowed = 0;
     bool fail_at_commit = false;
+    bool fail_at_directory_sync = false;
 };
 void inject_write_fault(const WriteFault& fault);
 void clear_write_fault();

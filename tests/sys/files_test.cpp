@@ -55,6 +55,18 @@ TEST(AtomicFile, FailedWriteLeavesTheOldFileAndNoTemporary)
     }
 }
 
+// The new content is in place but may not survive a power cut: the caller must hear of it.
+TEST(AtomicFile, FailedDirectorySyncIsReported)
+{
+    vtest::TempDir dir;
+    dir.write("data.bin", "precious");
+    FaultGuard guard({1u << 20, false, true});
+    vsys::Result r = vsys::write_file_atomic(dir.file("data.bin"), "replacement text");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("data.bin"), std::string::npos) << r.error;
+    EXPECT_EQ(dir.read("data.bin"), "replacement text");
+}
+
 TEST(AtomicFile, UncommittedWriterLeavesTargetAlone)
 {
     vtest::TempDir dir;
