@@ -369,6 +369,8 @@ void test_next_wafer(bool last_too)
     }
     for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
     SetWaitCursor(0);
+#else
+    (void)last_too;
 #endif
 }
 
