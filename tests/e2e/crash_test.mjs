@@ -1,6 +1,7 @@
 // Crash consistency: Vantrel acquiring on the simulated board (real-time testing on) is killed with SIGKILL at
 // random moments and started again; after every kill each table reads whole with an independent dBase reader and
-// no wafer trace written before is changed.
+// no wafer trace written before is changed. A last life ends on SIGTERM: its wafers are stored and tested, and the
+// program ends cleanly.
 // Usage: node crash_test.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file> <check_tables.py> [seed]
 import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
@@ -11,7 +12,7 @@ import { ProgramSession, expect, pick } from './harness.mjs';
 const [binDir, webDir, makeDemoDir, setupFile, checker, seedArg] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 170000 });
 const test = (name, body) => session.test(name, body);
-const CYCLES = 4;
+const CYCLES = 3;
 const MENU_CONFIGURE = 23;
 
 // A small seeded generator, so a failing series can be run again with its seed.
@@ -89,6 +90,41 @@ async function main() {
   }
   await test('acquisition recorded wafers over the lives', async () => {
     expect(before.size >= 2, `only ${before.size} trace files were written`);
+  });
+  await test('SIGTERM while acquiring stores and tests the wafers of the last life, then the program ends cleanly', async () => {
+    const runs = () => JSON.parse(execFileSync('/usr/bin/python3', ['-c', [
+      'import dbfread, json, sys',
+      't = dbfread.DBF(sys.argv[1] + "/VT_INFO.DBF")',
+      'print(json.dumps([[r["RUN_NUM"], r["NUM_WAF"], r["COMPLETE"]] for r in t if r["RUN_NUM"] and r["RUN_NUM"] > 0]))',
+    ].join('\n'), session.work], { encoding: 'utf8' }));
+    const last = Math.max(0, ...runs().map((r) => r[0]));
+    const files = traces().size;
+    session.out.length = 0;
+    session.exited = null;
+    session.start({ VANTREL_SIM_SPEED: '60' });
+    const page = await session.openPage();
+    const chart = page.locator('[data-panel="SCHART"]');
+    await chart.waitFor({ timeout: 20000 });
+    await chart.locator(':scope > .client > [data-ctrl="2"] button').click();
+    // A wafer has ended and another is recorded: at least two new trace files.
+    const until = Date.now() + 60000;
+    while (traces().size < files + 2 && Date.now() < until) {
+      const p = page.locator('.popup').first();
+      if (await p.count()) await p.locator('button').first().click({ timeout: 2000 }).catch(() => {});
+      await page.waitForTimeout(100);
+    }
+    expect(traces().size >= files + 2, 'no wafer was recorded');
+    await session.context.close();
+    session.context = null;
+    session.child.kill('SIGTERM');
+    const e = await session.waitFor(() => session.exited, 'the end of the program', 30000);
+    expect(e.code === 0 && e.signal === null, `it ended with code ${e.code}, signal ${e.signal}`);
+    const mine = runs().filter((r) => r[0] > last);
+    expect(mine.length >= 1, 'the last life left no run');
+    for (const [run, wafers, complete] of mine)
+      expect(wafers >= 1 && complete === 1, `run ${run} (${wafers} wafers) is not tested`);
+    const check = tablesWhole();
+    expect(check.ok, `a table is damaged:\n${check.text}`);
   });
   await session.done();
 }
