@@ -135,7 +135,8 @@ int trace_position(const AcqContext& c, int channel)
 void run_sql(const std::string& sql)
 {
     if (recording_failed()) return;
-    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", DBErrorMessage()));
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0)
+        fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", DBErrorMessage()));
 }
 
 // Runs `insert` (a run-row insert through info_table) and keeps its first SQL error as the recording's failure.
@@ -144,7 +145,8 @@ void run_row_step(Step insert)
 {
     SqlErrorCapture errors;
     insert();
-    if (errors.any()) fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", errors.first().c_str()));
+    if (errors.any())
+        fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", errors.first().c_str()));
 }
 
 // Other subsystems read the current run through these globals.
