@@ -77,6 +77,8 @@ void clear_recording_failure() { failure = {}; }
 
 std::string run_table_problem()
 {
+    // A missing table is no damage: it is created with the run's row.
+    if (!vsys::find_file_nocase(vt_dir, "VT_INFO.DBF")) return "";
     DbStatement st(hdbc, "SELECT MAX(RUN_NUM) FROM VT_INFO");
     if (!st.ok()) {
         const char* why = DBErrorMessage();

@@ -13,7 +13,7 @@ namespace {
 using acqtest::AcqTest;
 
 // Two wafers of one run, then the run ends and the next one waits.
-constexpr const char* kTwoWafers = "0011100011100000000000";
+constexpr const char* kTwoWafers = "001110001110000000";
 constexpr std::uint64_t kBlockBytes = 3 * 10 * 2 + 20;  // three channels at 10 samples a second
 
 class RecordingFaults : public AcqTest {
@@ -112,6 +112,18 @@ TEST_F(RecordingFaults, AnUnreadableRunTableRefusesTheStartWithOneMessage)
     EXPECT_NE(shown[0].text.find("VT_INFO cannot be read"), std::string::npos) << shown[0].text;
     EXPECT_EQ(bytes(trace_file(1, 1)), "an old wafer");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("SC_DATA")), {}), 1);
+}
+
+TEST_F(RecordingFaults, AMissingRunTableIsCreatedAndRecordingGoesOn)
+{
+    source->ch1 = kTwoWafers;
+    dir.write("SC_DATA/00000002.001", "an old wafer");
+    std::filesystem::remove(dir.file("VT_INFO.DBF"));
+    start();
+    tick(10);
+    stop();
+    EXPECT_EQ(bytes(trace_file(2, 1)), "an old wafer");
+    EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0"), "3|2");
 }
 
 TEST_F(RecordingFaults, RunNumbersGoAboveTheTracesOfRowsThatWereLost)
