@@ -209,7 +209,8 @@ bool printable(const char* text)
 // The information block holds what a process-of-record header row can hold.
 bool info_in_range(const PorInfo& info)
 {
-    const bool rate = (info.rate >= 1 && info.rate <= 10000) || (info.rate <= -2 && info.rate >= -300);
+    // Rate codes run from one sample every 300 s to 10000 a second; 0 reads as the default.
+    const bool rate = info.rate >= -300 && info.rate <= 10000;
     return rate && info.wafers >= 0 && info.wafers <= 999 && (info.complete == 0 || info.complete == 1) &&
            info.cassette >= -9999 && printable(info.system) && printable(info.recipe) &&
            printable(info.trace) && printable(info.comment) && printable(info.date) && printable(info.time);

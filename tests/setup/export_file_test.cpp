@@ -276,7 +276,7 @@ TEST_F(ExportTest, MembersThatAreNotTablesOfTheirKindAreRefusedWithoutChange)
         {"a record length off its fields", with_member(limi_at, limi.size(), bad_record_length),
          "LIMI member is not a dBase table"},
         {"a NUMB table as TAGS", with_member(tags_at, tags.size(), numb), "TAGS member does not have the columns"},
-        {"rate code 0", with_info(17 + 33 + 33 + 65 + 4 + 20, le32(0)), "out of range"},
+        {"rate code -301", with_info(17 + 33 + 33 + 65 + 4 + 20, le32(static_cast<std::uint32_t>(-301))), "out of range"},
         {"rate code far beyond", with_info(17 + 33 + 33 + 65 + 4 + 20, le32(0x7FFFFFFF)), "out of range"},
         {"wafer count 5000", with_info(17 + 33 + 33 + 65 + 4 + 20 + 4, le32(5000)), "out of range"},
         {"completion 7", with_info(17 + 33 + 33 + 65, std::string("\x07\x00", 2)), "out of range"},
