@@ -5,7 +5,8 @@ ROOT="$(cd "$(dirname "$0")" && pwd)"
 DEMO="${1:-$ROOT/demo}"
 cd "$ROOT"
 scripts/install-deps.sh
-scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
+# Only the programs and the demo tool: the test suites are the test command's.
+VANTREL_TARGETS="vantrel_programs make_demo_dir" scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 
 mkdir -p "$DEMO"
 DEMO="$(cd "$DEMO" && pwd)"
@@ -13,7 +14,7 @@ echo "Demo working directory: $DEMO"
 # A directory without a database gets the demo process "ETCH" that matches the simulated chamber:
 # its setup, watched charts and limits (sim/default_setup.txt).
 if ! compgen -G "$DEMO/[Cc][Oo][Nn][Ff][Ii][Gg].[Dd][Bb][Ff]" >/dev/null; then
-  "$ROOT/build/tests/tools/make_demo_dir" "$ROOT/sim/default_setup.txt" "$DEMO"
+  "$ROOT/build/tools/make_demo_dir" "$ROOT/sim/default_setup.txt" "$DEMO"
 fi
 # Vantrel takes its working directory from DIR in VANTREL.INI beside the program.
 INI="$ROOT/build/bin/VANTREL.INI"

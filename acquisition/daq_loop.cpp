@@ -162,30 +162,27 @@ void show_clock()
     SetCtrlVal(sc_handle, 16, TimeStr().c_str());
 }
 
-int DaqLoop(int panel, int, int event, void*, int, int)
+#ifndef VANTREL_REVIEW
+namespace {
+
+enum class Taken { block, none, not_running };
+
+// One ready block through the loop: scaled, triggers, plot, trace file, real-time test.
+Taken take_block(int panel)
 {
-#ifdef VANTREL_REVIEW
-    (void)panel;
-    (void)event;
-    return 0;
-#else
-    if (event != EVENT_TIMER_TICK) return 0;
-    // Only the direct call of the process-of-record builder may nest.
-    if (loop_depth > 0 && panel > 0) return 0;
-    DepthScope depth;
     const int prev = transfer_error + daqbuf;
     int running = 0;
     if (sc_handle > 0) GetCtrlVal(sc_handle, 2, &running);
-    if (running != 1 || sc_handle < 0) return 1;
+    if (running != 1 || sc_handle < 0) return Taken::not_running;
     AcqContext& c = acq();
     int ready = 0;
     daqbuf = static_cast<short>(VantrelCheckBufferedAnalogIn(&ready));
     if (daqbuf == 200) {
         SetCtrlVal(sc_handle, 2, 0);
         start_stop(1, 1, 1, nullptr, -1, -1);
-        return 0;
+        return Taken::none;
     }
-    if (!ready) return 0;
+    if (!ready) return Taken::none;
     ++daq_tick_count;
     show_clock();
     void* block = nullptr;
@@ -224,7 +221,7 @@ int DaqLoop(int panel, int, int event, void*, int, int)
     // The first failure to record ends acquisition, with one message (from the timer's own tick).
     if (recording_failed()) {
         if (loop_depth == 1) stop_after_failure();
-        return 0;
+        return Taken::none;
     }
     if (save != 0) {
         if (current_file_index != -1) ++current_file_index;
@@ -233,11 +230,39 @@ int DaqLoop(int panel, int, int event, void*, int, int)
             test_realtime();
             if (recording_failed()) {
                 if (loop_depth == 1) stop_after_failure();
-                return 0;
+                return Taken::none;
             }
         }
     }
     SetCtrlVal(sc_handle, 15, static_cast<int>(CPU_Time()));
+    return Taken::block;
+}
+
+// Ticks that come late are not made up by the timer: each tick takes every
+// block that is ready, or a stall of the UI thread would leave the queue that
+// much fuller for good until it overruns. The bound keeps the UI responsive
+// while a long backlog drains over a few ticks.
+constexpr int kMostBlocksPerTick = 32;
+
+}  // namespace
+#endif
+
+int DaqLoop(int panel, int, int event, void*, int, int)
+{
+#ifdef VANTREL_REVIEW
+    (void)panel;
+    (void)event;
+    return 0;
+#else
+    if (event != EVENT_TIMER_TICK) return 0;
+    // Only the direct call of the process-of-record builder may nest.
+    if (loop_depth > 0 && panel > 0) return 0;
+    DepthScope depth;
+    for (int n = 0; n < kMostBlocksPerTick; ++n) {
+        const Taken taken = take_block(panel);
+        if (taken == Taken::not_running) return n == 0 ? 1 : 0;
+        if (taken == Taken::none) break;
+    }
     return 0;
 #endif
 }

@@ -13,7 +13,9 @@
 
 int sc_main()
 {
-    vsys::delete_file(playback_list_path());
+    // A list left by an earlier session would offer its wafers as this one's; it is
+    // rewritten at every Start, so a failure here loses nothing.
+    static_cast<void>(vsys::delete_file_if_present(playback_list_path()));
     parent_panel = LoadPanel(0, "top.uir", 1);
     SetPanelAttribute(parent_panel, ATTR_WINDOW_ZOOM, 2);
     int left = 0, top = 0, width = 0, height = 0;

@@ -50,11 +50,12 @@ bool wafer_file_open() { return wafer_open; }
 int wafer_blocks() { return blocks_written; }
 void count_wafer_block() { ++blocks_written; }
 
-void discard_wafer_file()
+vsys::Result discard_wafer_file()
 {
-    if (own_file.empty()) return;
-    vsys::delete_file(own_file);
+    if (own_file.empty()) return vsys::Result::success();
+    vsys::Result gone = vsys::delete_file_if_present(own_file);
     own_file.clear();
+    return gone;
 }
 
 void fail_recording(const std::string& cause)
@@ -309,8 +310,11 @@ int Stop()
         own_row = true;
         publish_run();
         // The new run's first file is new: a trace that exists stays as it is.
-        const std::string to = wafer_file_path(c.run, 1);
-        if (!vsys::file_exists(to)) vsys::rename_replace(wafer_file_path(old_run, c.wafer), to);
+        const std::string from = wafer_file_path(old_run, c.wafer), to = wafer_file_path(c.run, 1);
+        vsys::Result moved = vsys::file_exists(to) ? vsys::Result::failure("\"" + to + "\" exists already")
+                                                   : vsys::rename_replace(from, to);
+        if (!moved) fail_recording(vsys::strprintf("Cannot move the wafer trace file %s (%s).", from.c_str(),
+                                                   moved.error.c_str()));
         char recipe[33], trace[33] = "", text[65];
         copy_bounded(recipe, name.c_str(), 32);
         char raw_comment[300] = "";

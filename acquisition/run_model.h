@@ -60,7 +60,7 @@ bool wafer_file_open();
 int wafer_blocks();
 void count_wafer_block();
 // Removes the open wafer's file, only when this acquisition created it.
-void discard_wafer_file();
+vsys::Result discard_wafer_file();
 
 // The first failure to write a wafer trace file or a run row, or to read the
 // run table, while recording: nothing more is recorded, acquisition stops and

@@ -274,6 +274,11 @@ int start_sequence()
         return 0;
     }
     pPlayback = vsys::open_file(playback_list_path(), "w+");
+    if (!pPlayback)
+        MessagePopup("DAQ Error",
+                     vsys::strprintf("Cannot write the playback list %s; the wafers of this run will not be listed.",
+                                     playback_list_path().c_str())
+                         .c_str());
     old_edge_test = 0;
     Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
     c.active = true;
@@ -307,7 +312,7 @@ int stop_sequence()
     const bool empty = recording_failed() && wafer_blocks() == 0;
     Stop();
     if (was_recording && save != 0 && (waiting || empty)) {
-        discard_wafer_file();
+        if (vsys::Result gone = discard_wafer_file(); !gone) MessagePopup("DAQ Error", gone.error.c_str());
         --c.wafer;
         num_of_wafers = c.wafer;
         if (c.wafer < 1 && run_row_inserted()) {

@@ -21,6 +21,8 @@ void BM_SustainedTopRate(benchmark::State& state)
     vsys::set_message_box_handler([](const std::string& caption, const std::string& text) {
         std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
     });
+    // The scenario and firmware images sit in the build's program directory, not beside the bench.
+    vsys::set_project_dir_override(VANTREL_BIN_DIR);
     vusb::Scenario scenario;
     vsys::Result loaded = vusb::load_scenario(vsys::path_join(vsys::project_dir(), "default.scenario"), scenario);
     if (!loaded) {

@@ -1,12 +1,20 @@
 # Build helpers shared by every folder: subsystem libraries in two editions and test suites.
 
-# A subsystem library is compiled twice: once for Vantrel and once, with
-# VANTREL_REVIEW defined, for VantrelReview. Dependencies named in SUBSYSTEMS
-# are linked edition by edition; PLATFORM dependencies are shared.
+# A subsystem library exists in two editions: one for Vantrel and one, with
+# VANTREL_REVIEW defined, for VantrelReview. SOURCES are the same in both and
+# compile once; only EDITION_SOURCES (the files that test VANTREL_REVIEW)
+# compile twice. Dependencies named in SUBSYSTEMS are linked edition by
+# edition; PLATFORM dependencies are shared.
 function(vantrel_subsystem name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;SUBSYSTEMS;PLATFORM" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
-  add_library(${name}_review STATIC ${ARG_SOURCES})
+  cmake_parse_arguments(ARG "" "" "SOURCES;EDITION_SOURCES;SUBSYSTEMS;PLATFORM" ${ARGN})
+  set(shared_objects)
+  if(ARG_SOURCES)
+    add_library(${name}_shared OBJECT ${ARG_SOURCES})
+    target_link_libraries(${name}_shared PUBLIC ${ARG_PLATFORM})
+    set(shared_objects $<TARGET_OBJECTS:${name}_shared>)
+  endif()
+  add_library(${name} STATIC ${ARG_EDITION_SOURCES} ${shared_objects})
+  add_library(${name}_review STATIC ${ARG_EDITION_SOURCES} ${shared_objects})
   target_compile_definitions(${name}_review PUBLIC VANTREL_REVIEW)
   target_link_libraries(${name} PUBLIC ${ARG_SUBSYSTEMS} ${ARG_PLATFORM})
   set(review_deps)
@@ -18,7 +26,7 @@ endfunction()
 
 # One GoogleTest executable per test folder; every test runs under ctest with
 # the working directory set to the tests folder of the build tree (build/tests,
-# beside build/bin and build/tests/tools).
+# beside build/bin and build/tools).
 function(vantrel_test_suite name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -26,8 +34,11 @@ function(vantrel_test_suite name)
   set_target_properties(${name} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     INSTALL_RPATH "$ORIGIN/../bin")
+  # Listing the tests of a sanitizer build on a busy machine can take far
+  # longer than the 5-second default.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_dependencies(${name} record_args)
 endfunction()

@@ -246,7 +246,8 @@ double load_group(short op)
                                             : VantrelChannelStatusBits & ((1u << channels) - 1u);
         saved_channels = static_cast<std::uint8_t>(std::popcount(mask));
     }
-    if (op == LOAD_TIMER_GROUP) DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4dNUMB", recipe_num).c_str());
+    if (op == LOAD_TIMER_GROUP && DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4dNUMB", recipe_num).c_str()) != 0)
+        ShowError();
     return 0.0;
 }
 
@@ -344,9 +345,14 @@ double save_group(short op, bool may_create)
     }
     // The result set still holds the rows as they were before the appends.
     if (written)
-        while (DBFetchNext(st.handle()) == 0) DBDeleteRecord(st.handle());
+        while (DBFetchNext(st.handle()) == 0)
+            if (DBDeleteRecord(st.handle()) != 0) {
+                ShowError();
+                break;
+            }
     st.close();
-    if (op != SAVE_TIMER_GROUP) DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4dNUMB", recipe_num).c_str());
+    if (op != SAVE_TIMER_GROUP && DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4dNUMB", recipe_num).c_str()) != 0)
+        ShowError();
     return 0.0;
 }
 

@@ -77,9 +77,10 @@ std::string ini_directory()
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
     std::string base = (xdg && *xdg) ? xdg : vsys::path_join(home ? home : "/tmp", ".config");
-    vsys::make_directory(base);
+    // A directory that cannot be made shows as a failure to write the INI file itself.
+    static_cast<void>(vsys::ensure_directory(base));
     std::string dir = vsys::path_join(base, "vantrel");
-    vsys::make_directory(dir);
+    static_cast<void>(vsys::ensure_directory(dir));
     return dir;
 }
 
@@ -176,7 +177,10 @@ int get_working_directory(std::string* path)
     }
     for (const char* sub : {"SC_DATA", "Setup"}) {
         std::string p = vsys::path_join(dir, sub);
-        if (!vsys::directory_exists(p)) vsys::make_directory(p);
+        if (!vsys::ensure_directory(p)) {
+            EXIT_NOW("Could not create working directory.");
+            return 0;
+        }
     }
     *path = dir;
     return 1;

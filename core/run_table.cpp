@@ -130,9 +130,13 @@ int new_run(int s, RunRow& row, const run_info_request& r)
     return -1;
 }
 
-void delete_traces(const std::string& dir, int run, int wafers)
+// True when none of the run's traces is left; a run whose files stay is not marked deleted.
+bool delete_traces(const std::string& dir, int run, int wafers)
 {
-    for (int w = 1; w <= wafers; ++w) vsys::delete_file(trace_file(dir, run, w));
+    bool all_gone = true;
+    for (int w = 1; w <= wafers; ++w)
+        if (!vsys::delete_file_if_present(trace_file(dir, run, w))) all_gone = false;
+    return all_gone;
 }
 
 int delete_old_traces(int s, RunRow& row, const run_info_request& r)
@@ -145,8 +149,7 @@ int delete_old_traces(int s, RunRow& row, const run_info_request& r)
     bool cancel = false;
     while (fetch == 0 && !cancel) {
         result = row.run + 1;
-        if (row.trace_del == 0) delete_traces(dir, row.run, wafers_of(row.num_waf));
-        row.trace_del = 1;
+        if (row.trace_del == 0 && delete_traces(dir, row.run, wafers_of(row.num_waf))) row.trace_del = 1;
         put_row(s);
         fetch = DBFetchNext(s);
         if (++counter > 100) counter = 0;
@@ -165,14 +168,17 @@ int free_space(int s, RunRow& row, const run_info_request& r)
     int counter = 0;
     bool cancel = false;
     while (fetch == 0 && limit > bytes && !cancel) {
+        bool all_gone = true;
         for (int w = 1; w <= wafers_of(row.num_waf); ++w) {
             std::string path = trace_file(vt_dir, row.run, w);
             if (auto size = vsys::file_size(path)) {
-                bytes += *size;
-                vsys::delete_file(path);
+                if (vsys::delete_file(path))
+                    bytes += *size;
+                else
+                    all_gone = false;
             }
         }
-        row.trace_del = 1;
+        if (all_gone) row.trace_del = 1;
         put_row(s);
         fetch = DBFetchNext(s);
         if (++counter > 100) counter = 0;
@@ -189,8 +195,7 @@ int delete_below(int s, RunRow& row)
     int counter = 0;
     bool cancel = false;
     while (!cancel && DBFetchNext(s) == 0) {
-        delete_traces(vt_dir, row.run, wafers_of(row.num_waf));
-        row.trace_del = 1;
+        if (delete_traces(vt_dir, row.run, wafers_of(row.num_waf))) row.trace_del = 1;
         put_row(s);
         if (++counter > 100) counter = 0;
         cancel = wait.cancelled();

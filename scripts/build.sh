@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one build tree: build.sh <dir> [extra cmake arguments...].
+# Configures and builds one build tree: build.sh <dir> [extra cmake arguments...];
+# VANTREL_TARGETS (space-separated) limits the build to those targets.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 DIR="$1"; shift
@@ -8,4 +9,6 @@ if [[ ! -f "$DIR/build.ninja" ]]; then
 else
   cmake -S "$ROOT" -B "$DIR" "$@" >/dev/null
 fi
-cmake --build "$DIR"
+targets=()
+for t in ${VANTREL_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$DIR" "${targets[@]}"

@@ -360,19 +360,22 @@ char ImportRecipe(const char* name, const char* directory)
         MessagePopup("Import Error", text.c_str());
         return -1;
     }
-    for (int i = 0; i < 5; ++i) {
+    vsys::Result placed = vsys::Result::success();
+    for (int i = 0; i < 5 && placed; ++i) {
         // A table file of another case would be found before ours: ours replaces it.
         std::string existing = existing_table_file(vt_dir, target, kProcessTables[i]);
         if (layout.tables[i].length > 0 && existing != process_table_file(vt_dir, target, kProcessTables[i]))
-            vsys::delete_file(existing);
+            placed = vsys::delete_file_if_present(existing);
     }
     for (Staged& s : staged)
-        if (vsys::Result r = s.file->commit(); !r) {
-            MessagePopup("Import Error", vsys::strprintf("The setup file %s could not be imported: %s.", path.c_str(),
-                                                         r.error.c_str()).c_str());
-            return -1;
-        }
+        if (placed) placed = s.file->commit();
     in.reset();
+    if (!placed) {
+        MessagePopup("Import Error", vsys::strprintf("The setup file %s could not be imported: %s",
+                                                     path.c_str(), placed.error.c_str())
+                                         .c_str());
+        return -1;
+    }
 
     if (has_por) {
         RunContextKeeper keep;

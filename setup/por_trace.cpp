@@ -250,7 +250,9 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
     vsys::AtomicFile int_out(interval);
     if (!int_out.is_open() || !int_out.write(interval_text(finder.start, finder.end, sums))) return;
     source.reset();
-    if (out.commit()) int_out.commit();
+    // Only here can the two files disagree (a new trace with the old intervals): say so.
+    if (out.commit())
+        if (vsys::Result r = int_out.commit(); !r) MessagePopup("POR Error", r.error.c_str());
 }
 
 int new_por(int panel, int, int event, void*, int, int)

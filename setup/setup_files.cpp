@@ -111,16 +111,20 @@ bool delete_setup()
         return true;
     }
     if (!confirm_delete(name)) return true;
-    if (n == -1) {
-        vsys::delete_file(chosen);
+    if (vsys::Result gone = vsys::delete_file(chosen); !gone) {
+        MessagePopup("Delete Error", gone.error.c_str());
         return true;
     }
-    vsys::delete_file(chosen);
+    if (n == -1) return true;
     get_put_char(hdbc, 1, n, CONFIG_DELETE, text);
-    for (const char* table : {"INST", "ACTC", "LIMI", "NUMB", "TAGS"})
-        vsys::delete_file(existing_table_file(vt_dir, n, table));
-    vsys::delete_file(por_trace_path(vt_dir, n));
-    vsys::delete_file(interval_path(vt_dir, n));
+    vsys::Result all = vsys::Result::success();
+    auto remove = [&all](const std::string& path) {
+        if (vsys::Result r = vsys::delete_file_if_present(path); !r && all) all = r;
+    };
+    for (const char* table : {"INST", "ACTC", "LIMI", "NUMB", "TAGS"}) remove(existing_table_file(vt_dir, n, table));
+    remove(por_trace_path(vt_dir, n));
+    remove(interval_path(vt_dir, n));
+    if (!all) MessagePopup("Delete Error", all.error.c_str());
     return true;
 }
 
@@ -239,19 +243,24 @@ int copy_process_from_to(int fromConnection, int toConnection, int fromProcess, 
 {
     const std::string from = fromDirectory, to = toDirectory;
     if (same_file(process_table_file(from, fromProcess, "INST"), process_table_file(to, toProcess, "INST"))) return 0;
+    // Every step is tried; the first failure is shown once at the end and the copy answers -1.
+    vsys::Result all = vsys::Result::success();
+    auto note = [&all](vsys::Result r) {
+        if (!r && all) all = std::move(r);
+    };
     for (const char* table : kProcessTables) {
         const std::string source = existing_table_file(from, fromProcess, table);
         const std::string target = existing_table_file(to, toProcess, table);
         // The copy lands in a temporary file renamed over the target, so a failed copy leaves the target whole.
         if (vsys::file_exists(source)) {
-            if (target != process_table_file(to, toProcess, table)) vsys::delete_file(target);
-            vsys::copy_file(source, process_table_file(to, toProcess, table));
+            if (target != process_table_file(to, toProcess, table)) note(vsys::delete_file_if_present(target));
+            note(vsys::copy_file(source, process_table_file(to, toProcess, table)));
         } else {
-            vsys::delete_file(target);
+            note(vsys::delete_file_if_present(target));
         }
     }
-    vsys::delete_file(por_trace_path(to, toProcess));
-    vsys::delete_file(interval_path(to, toProcess));
+    note(vsys::delete_file_if_present(por_trace_path(to, toProcess)));
+    note(vsys::delete_file_if_present(interval_path(to, toProcess)));
 
     RunContextKeeper keep;
     char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
@@ -262,8 +271,13 @@ int copy_process_from_to(int fromConnection, int toConnection, int fromProcess, 
     right_text_trim(trimmed);
     if (found == 0 && std::strcmp(trimmed, "NA") != 0) {
         info_table({toConnection, -1, toProcess, system, trace, recipe, comment, &complete, &cassette});
-        vsys::copy_file(por_trace_path(from, fromProcess), por_trace_path(to, toProcess));
-        vsys::copy_file(interval_path(from, fromProcess), interval_path(to, toProcess));
+        // A header without its files copies as nothing: the target lacks them too.
+        for (auto path : {por_trace_path, interval_path})
+            if (vsys::file_exists(path(from, fromProcess))) note(vsys::copy_file(path(from, fromProcess), path(to, toProcess)));
+    }
+    if (!all) {
+        MessagePopup("Copy Error", all.error.c_str());
+        return -1;
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 // The trace test of one stored wafer: settles its process, marks the run tested, runs the four analyses, paints the status.
 #include "testing/trace_test.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,16 +35,30 @@ constexpr int kGraph = 14;
 constexpr int kMenuClearAlarms = 48;
 constexpr int kGraphRedraw = 1147;
 
-std::optional<std::string> read_all(const std::string& path)
+// Reads a whole file with one read of its size into `into`, whose capacity
+// carries over from wafer to wafer; false when it cannot be opened.
+bool read_all(const std::string& path, std::string& into)
 {
     vsys::FilePtr f = vsys::open_file(path, "rb");
-    if (!f) return std::nullopt;
-    std::string bytes;
-    char chunk[65536];
+    if (!f) return false;
+    struct stat st {};
+    const std::size_t size = ::fstat(::fileno(f.get()), &st) == 0 && st.st_size > 0
+                                 ? static_cast<std::size_t>(st.st_size)
+                                 : 0;
+    into.resize(size);
+    into.resize(size ? std::fread(into.data(), 1, size, f.get()) : 0);
+    // A file still growing (the wafer being written) is read to its end.
+    char chunk[4096];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.append(chunk, n);
-    return bytes;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) into.append(chunk, n);
+    return true;
 }
+
+// The wafer, interval and process-of-record texts of the wafer test, kept
+// between wafers so that each test reads into memory it already has.
+struct TraceBuffers {
+    std::string wafer, interval, por;
+};
 
 std::span<const unsigned char> as_bytes(const std::string& s)
 {
@@ -88,12 +104,15 @@ std::string trace_id_of_run(int run)
     return record.found ? record.trace_id : "";
 }
 
-void copy_process_file(const char* pattern, int from, int to)
+bool copy_process_file(const char* pattern, int from, int to)
 {
     std::string target = vsys::path_join(vt_dir, vsys::strprintf(pattern, to));
     std::string source = vsys::path_join(vt_dir, vsys::strprintf(pattern, from));
-    vsys::delete_file(target);
-    vsys::copy_file(source, target);
+    // The copy replaces the target in one step; a table the source lacks is lacking in the copy too.
+    vsys::Result copied =
+        vsys::file_exists(source) ? vsys::copy_file(source, target) : vsys::delete_file_if_present(target);
+    if (!copied) MessagePopup("Copy Error", copied.error.c_str());
+    return static_cast<bool>(copied);
 }
 
 // Settles the wafer's process during acquisition; false when the trace file could not be opened again.
@@ -189,9 +208,20 @@ void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int 
     std::string recipe = recipeName ? recipeName : "";
     char system[33];
     get_put_char(hdbc, 0, 0, CONFIG_READ, system);
-    std::optional<std::string> bytes = read_all(wafer_path(run, wafer));
-    if (!bytes) return;
-    TraceHeader header = read_trace_header(*bytes);
+    // A nested test (never expected: the loop does not nest one) gets buffers of its own.
+    static TraceBuffers kept;
+    static bool kept_in_use = false;
+    TraceBuffers own;
+    TraceBuffers& buffers = kept_in_use ? own : kept;
+    struct Use {
+        bool& flag;
+        bool was;
+        ~Use() { flag = was; }
+    } use{kept_in_use, kept_in_use};
+    kept_in_use = true;
+    if (!read_all(wafer_path(run, wafer), buffers.wafer)) return;
+    const std::string& bytes = buffers.wafer;
+    TraceHeader header = read_trace_header(bytes);
     const int entry_process = recipe_num;
     bool readable = true;
 #ifndef VANTREL_REVIEW
@@ -214,16 +244,13 @@ void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int 
         ShowError();
     if (readable) {
         const TraceSetup setup = setup_from_globals();
-        const WaferTrace trace{as_bytes(*bytes), header.end, run, wafer};
+        const WaferTrace trace{as_bytes(bytes), header.end, run, wafer};
         DbTestServices services(trace_id);
         test_step_metrics(trace, setup, services);
-        std::optional<std::string> interval_text =
-            read_all(interval_path(vt_dir, recipe_num));
-        if (interval_text) {
-            std::optional<PorInterval> interval = read_por_interval(*interval_text);
-            std::optional<std::string> por = read_all(por_trace_path(vt_dir, recipe_num));
-            if (interval && por) {
-                auto results = test_sigma_vector(trace, setup, services, *interval, as_bytes(*por));
+        if (read_all(interval_path(vt_dir, recipe_num), buffers.interval)) {
+            std::optional<PorInterval> interval = read_por_interval(buffers.interval);
+            if (interval && read_all(por_trace_path(vt_dir, recipe_num), buffers.por)) {
+                auto results = test_sigma_vector(trace, setup, services, *interval, as_bytes(buffers.por));
                 if (plot == 1 && !results.empty()) plot_sigma_vector(results, wafer, trace_id);
             }
         }

@@ -94,6 +94,12 @@ Result delete_file(const std::string& path)
     return Result::success();
 }
 
+Result delete_file_if_present(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Result::failure(errno_text("cannot delete", path));
+    return Result::success();
+}
+
 Result rename_replace(const std::string& from, const std::string& to)
 {
     if (::rename(from.c_str(), to.c_str()) != 0)
@@ -123,6 +129,12 @@ Result make_directory(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0777) != 0) return Result::failure(errno_text("cannot create directory", path));
     return Result::success();
+}
+
+Result ensure_directory(const std::string& path)
+{
+    if (directory_exists(path)) return Result::success();
+    return make_directory(path);
 }
 
 std::optional<std::string> find_file_nocase(const std::string& directory, const std::string& name)

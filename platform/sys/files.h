@@ -10,7 +10,8 @@
 namespace vsys {
 
 // Outcome of an operation that can fail; `error` says why in plain words.
-struct Result {
+// A dropped result is a failure nobody hears of.
+struct [[nodiscard]] Result {
     bool ok = true;
     std::string error;
     explicit operator bool() const { return ok; }
@@ -31,12 +32,16 @@ std::optional<std::uint64_t> file_size(const std::string& path);
 std::optional<std::uint64_t> free_disk_space(const std::string& path);
 
 Result delete_file(const std::string& path);
+// Like delete_file, but a file that is not there is no failure.
+Result delete_file_if_present(const std::string& path);
 // Renames, replacing `to` in one step when it exists (same file system).
 Result rename_replace(const std::string& from, const std::string& to);
 // Copies through a temporary file beside `to`, renamed over it at the end:
 // a failed copy leaves an existing `to` untouched.
 Result copy_file(const std::string& from, const std::string& to);
 Result make_directory(const std::string& path);
+// Like make_directory, but a directory that is already there is no failure.
+Result ensure_directory(const std::string& path);
 
 // The entry of `directory` whose name equals `name` ignoring ASCII case
 // (an exact match wins); the full path, or nothing.

@@ -69,7 +69,7 @@ protected:
             fs::copy_file(vtest::bin_dir() + "/" + f, program.file(f));
         vsys::set_project_dir_override(program.path());
         vt_dir = dir.path();
-        vsys::make_directory(dir.file("SC_DATA"));
+        ASSERT_TRUE(vsys::make_directory(dir.file("SC_DATA")));
         hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + dir.path()).c_str());
         ASSERT_GT(hdbc, 0);
         check_tables(&hdbc);

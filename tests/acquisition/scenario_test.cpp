@@ -1,6 +1,6 @@
 // End to end: the default chamber scenario for a simulated hour, checked against the scenario's own schedule.
 #include "tests/acquisition/scenario_schedule.h"
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 
 namespace {
 
@@ -8,11 +8,11 @@ using acqtest::ChamberTest;
 
 TEST_F(ChamberTest, DefaultScenarioForAnHour)
 {
-    vtest::DemoSetup setup;
+    vdemo::DemoSetup setup;
     std::string error;
-    ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
-    vtest::apply_demo_setup(setup);
-    vtest::put_channel_names(setup);
+    ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
+    vdemo::apply_demo_setup(setup);
+    vdemo::put_channel_names(setup);
     const int seconds = 3600;
     ASSERT_NO_FATAL_FAILURE(run_chamber(seconds));
 

@@ -85,8 +85,34 @@ TEST_F(AcqTest, PauseDropsTheBlocksThatArriveAndResumesWhereItWas)
     // Two seconds went by in the pause; their blocks were dropped.
     EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before);
     EXPECT_FALSE(ui.dimmed(sc_handle, 2));
+    // A block that came after the pause's last look is still there: the next tick takes it too.
+    wait_real([&] { return vboard::block_queue().delivered() >= board->stats().blocks_admitted; }, 0.5);
+    const auto left = static_cast<long>(vboard::block_queue().ready_count());
     tick(2);
-    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + 2 * 80);
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + (2 + left) * 80);
+    stop();
+}
+
+// The UI thread stalls for several block intervals: the next tick takes every
+// block that piled up, so nothing is dropped and the lag is gone at once.
+TEST_F(AcqTest, AStalledTickTakesEveryBlockThatPiledUp)
+{
+    source->ch1 = "0011111111111111111111";
+    start();
+    tick(4);
+    const auto before = vsys::file_size(trace_file(1, 1)).value_or(0);
+    constexpr int kStalled = 6;
+    for (int i = 1; i <= kStalled; ++i) {
+        vsys::advance_clock(1.0);
+        ASSERT_TRUE(wait_real([i] { return vboard::block_queue().ready_count() >= static_cast<std::size_t>(i); }));
+    }
+    DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+    EXPECT_EQ(vboard::block_queue().ready_count(), 0u) << "the backlog drained in one tick";
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + kStalled * 80);
+    EXPECT_EQ(vboard::block_queue().dropped(), 0u);
+    tick(2);
+    EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + (kStalled + 2) * 80);
+    EXPECT_NE(ui.label(sc_handle, 15), "Error = 10");
     stop();
 }
 

@@ -232,6 +232,21 @@ TEST_F(RunTable, OldTracesAreDeletedUpToWafer999)
     EXPECT_EQ(info_table(request(2)), -1) << "no run older than the date";
 }
 
+// A trace that cannot be removed (here a folder in its place) keeps its run unmarked, so a later pass tries again.
+TEST_F(RunTable, ARunWhoseTraceStaysIsNotMarkedDeleted)
+{
+    add_run(3, 2, "A", "2026/01/01");
+    add_run(4, 1, "B", "2026/02/01");
+    touch(3, 1);
+    std::filesystem::create_directories(dir.file("SC_DATA/00000003.002/keep"));
+    touch(4, 1);
+    std::strcpy(save_date, "2026/03/01");
+    EXPECT_EQ(info_table(request(2)), 5);
+    EXPECT_FALSE(exists(3, 1));
+    EXPECT_FALSE(exists(4, 1));
+    EXPECT_EQ(rows("SELECT RUN_NUM, TRACE_DEL FROM VT_INFO ORDER BY RUN_NUM"), "3|0;4|1");
+}
+
 TEST_F(RunTable, CancelStopsTheTraceDeletionAfterTheCurrentRun)
 {
     for (int run = 1; run <= 4; ++run) {

@@ -89,8 +89,7 @@ void menu(int bar, int item, void*, int)
 {
     say("CALL demo_menu " + std::to_string(item));
     if (item == 3) {
-        vsys::write_file_atomic("report.txt", "Wafer report\n");
-        vsys::launch_document("report.txt");
+        if (vsys::write_file_atomic("report.txt", "Wafer report\n")) vsys::launch_document("report.txt");
     }
     if (item == 9) {
         // The chart list is rebuilt at run time; each item carries its chart number as callback data.

@@ -1,7 +1,7 @@
 // End to end: the default scenario run with real-time testing on the demo process raises exactly its anomalies' alarms.
 #include "programs/wiring.h"
 #include "tests/acquisition/scenario_schedule.h"
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 #include "platform/sys/format.h"
 
 #include <map>
@@ -25,10 +25,10 @@ const std::map<int, std::tuple<int, int, int, int>> kAlarmOfPeriodWafer = {
 TEST_F(ChamberTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
 {
     wire_subsystems();
-    vtest::DemoSetup setup;
+    vdemo::DemoSetup setup;
     std::string error;
-    ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
-    ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
+    ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
+    ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
     ASSERT_EQ(setup.charts.size(), kAlarmOfPeriodWafer.size());
     ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
     // Two anomaly periods' worth of cycles; stopped in the idle time before the thirteenth wafer.

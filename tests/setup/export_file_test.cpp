@@ -320,7 +320,7 @@ TEST_F(ExportTest, AFailingDiskDuringImportChangesNothing)
     const std::string before = dir.read("0003LIMI.DBF");
     std::vector<vsys::WriteFault> faults = {{0, false}, {300, false}, {1u << 20, true}};
     for (auto step : {vsys::AtomicStep::create, vsys::AtomicStep::sync, vsys::AtomicStep::close})
-        faults.push_back({1u << 20, false, step});
+        faults.push_back({1u << 20, false, false, step});
     for (const auto& fault : faults) {
         SCOPED_TRACE(static_cast<int>(fault.fail_at));
         ui.answer_yes();

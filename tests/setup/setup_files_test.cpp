@@ -160,7 +160,7 @@ TEST_F(SetupTest, OpenLoadsAnExistingProcessAndDropsDeclinedEdits)
     channel_slope[1] = 9.0;
     get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
     make_current(3, "Alpha");
-    vsys::write_file_atomic(file("Setup/Beta.Vantrel"), "");
+    ASSERT_TRUE(vsys::write_file_atomic(file("Setup/Beta.Vantrel"), ""));
     Flags |= FLAG_PENDING_CHANGES;
     ui.answer_no();
     ui.answer_path(file("Setup/Beta.Vantrel"));
@@ -196,7 +196,7 @@ TEST_F(SetupTest, DeleteRemovesTheFileSetButKeepsTheHeaderRow)
 
 TEST_F(SetupTest, DeleteRefusesTheLoadedAndProtectedProcesses)
 {
-    vsys::write_file_atomic(file("Setup/FACTORY A.Vantrel"), "x");
+    ASSERT_TRUE(vsys::write_file_atomic(file("Setup/FACTORY A.Vantrel"), "x"));
     ui.answer_path(file("Setup/Alpha.Vantrel"));
     ui.answer(1);
     save_read(0, FILE_DELETE, nullptr, 0);
@@ -213,7 +213,7 @@ TEST_F(SetupTest, DeleteRefusesTheLoadedAndProtectedProcesses)
 
 TEST_F(SetupTest, DeleteOfAFileOfNoProcessRemovesOnlyThatFile)
 {
-    vsys::write_file_atomic(file("Setup/Stray.Vantrel"), "x");
+    ASSERT_TRUE(vsys::write_file_atomic(file("Setup/Stray.Vantrel"), "x"));
     ui.answer_path(file("Setup/Stray.Vantrel"));
     ui.answer_yes();
     save_read(0, FILE_DELETE, nullptr, 0);
@@ -226,7 +226,7 @@ TEST_F(SetupTest, DeleteTakesOnlySetupFilesAndAsksFirst)
 {
     make_current(4, "Beta");
     make_current(3, "Alpha");
-    vsys::write_file_atomic(file("Outside.Vantrel"), "x");
+    ASSERT_TRUE(vsys::write_file_atomic(file("Outside.Vantrel"), "x"));
     struct Case {
         const char* pick;
         const char* popup;
@@ -290,6 +290,18 @@ TEST_F(SetupTest, CopyOfAProcessCarriesItsHeaderRowAndPorFilesAndKeepsTheRunCont
     EXPECT_EQ(sample_rate_index, 20);
     EXPECT_EQ(ADCBits, 1);
     EXPECT_EQ(run_num, 77);
+}
+
+// A copy that cannot be placed (a folder stands where the table goes) is told, not passed off as done.
+TEST_F(SetupTest, AFailedCopyIsToldAndAnswersMinusOne)
+{
+    std::filesystem::create_directories(dir.file("0006LIMI.DBF/keep"));
+    ui.answer(1);
+    EXPECT_EQ(copy_process_from_to(hdbc, hdbc, 3, vt_dir.c_str(), 6, vt_dir.c_str()), -1);
+    ASSERT_FALSE(ui.popups().empty());
+    EXPECT_EQ(ui.popups().back().title, "Copy Error");
+    EXPECT_NE(ui.popups().back().text.find("0006LIMI.DBF"), std::string::npos) << ui.popups().back().text;
+    EXPECT_EQ(dir.read("0006NUMB.DBF"), dir.read("0003NUMB.DBF")) << "the other tables are still copied";
 }
 
 TEST_F(SetupTest, CopyOntoTheSameFilesDoesNothing)

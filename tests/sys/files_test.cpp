@@ -64,7 +64,7 @@ TEST(AtomicFile, AFailureAtEveryPointLeavesTheOldFile)
     std::vector<vsys::WriteFault> faults;
     for (std::uint64_t n = 0; n < content.size(); ++n) faults.push_back({n, false});
     for (auto step : {vsys::AtomicStep::create, vsys::AtomicStep::sync, vsys::AtomicStep::close, vsys::AtomicStep::rename})
-        faults.push_back({1u << 20, false, step});
+        faults.push_back({1u << 20, false, false, step});
     for (const auto& fault : faults) {
         SCOPED_TRACE(vsys::strprintf("bytes %d, step %d", static_cast<int>(fault.bytes_allowed),
                                      static_cast<int>(fault.fail_at)));
@@ -103,6 +103,18 @@ TEST(AtomicFile, PreparedFilesChangeNothingUntilCommitted)
     ASSERT_TRUE(a.commit());
     EXPECT_EQ(dir.read("a.txt"), "new a");
     EXPECT_TRUE(a.temp_path().empty());
+}
+
+// The new content is in place but may not survive a power cut: the caller must hear of it.
+TEST(AtomicFile, FailedDirectorySyncIsReported)
+{
+    vtest::TempDir dir;
+    dir.write("data.bin", "precious");
+    FaultGuard guard({1u << 20, false, true});
+    vsys::Result r = vsys::write_file_atomic(dir.file("data.bin"), "replacement text");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("data.bin"), std::string::npos) << r.error;
+    EXPECT_EQ(dir.read("data.bin"), "replacement text");
 }
 
 TEST(AtomicFile, UncommittedWriterLeavesTargetAlone)

@@ -6,7 +6,7 @@
 #include "core/schema.h"
 #include "core/sql_access.h"
 #include "platform/sys/files.h"
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 
 int main(int argc, char** argv)
 {
@@ -14,22 +14,26 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_demo_dir SETUP_FILE DIRECTORY\n");
         return 2;
     }
-    vtest::DemoSetup setup;
+    vdemo::DemoSetup setup;
     std::string error;
-    if (!vtest::read_demo_setup(argv[1], setup, &error)) {
+    if (!vdemo::read_demo_setup(argv[1], setup, &error)) {
         std::fprintf(stderr, "make_demo_dir: %s\n", error.c_str());
         return 1;
     }
     const std::string dir = argv[2];
-    vsys::make_directory(dir);
-    vsys::make_directory(vsys::path_join(dir, "SC_DATA"));
+    for (const std::string& folder : {dir, vsys::path_join(dir, "SC_DATA")}) {
+        if (vsys::Result made = vsys::ensure_directory(folder); !made) {
+            std::fprintf(stderr, "make_demo_dir: %s\n", made.error.c_str());
+            return 1;
+        }
+    }
     hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + dir).c_str());
     if (hdbc <= 0) {
         std::fprintf(stderr, "make_demo_dir: cannot open the database in %s\n", dir.c_str());
         return 1;
     }
     check_tables(&hdbc);
-    const bool ok = vtest::seed_demo_process(setup, &error);
+    const bool ok = vdemo::seed_demo_process(setup, &error);
     DBDisconnect(hdbc);
     if (!ok) std::fprintf(stderr, "make_demo_dir: %s\n", error.c_str());
     return ok ? 0 : 1;

@@ -1,5 +1,5 @@
 // Makes the demo's process from its setup file through the same stores the programs use.
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +11,7 @@
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
 
-namespace vtest {
+namespace vdemo {
 
 namespace {
 
@@ -176,4 +176,4 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
     return true;
 }
 
-}  // namespace vtest
+}  // namespace vdemo

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vtest {
+namespace vdemo {
 
 // One chart the demo watches: its key, run rules and LCL, target, UCL.
 struct DemoChart {
@@ -32,4 +32,4 @@ void put_channel_names(const DemoSetup& setup);
 // On the open connection hdbc: makes process 3 "ETCH" current with the file's setup, names, charts and limits.
 bool seed_demo_process(const DemoSetup& setup, std::string* error);
 
-}  // namespace vtest
+}  // namespace vdemo
