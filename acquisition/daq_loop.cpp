@@ -1,7 +1,9 @@
 // The acquisition loop: takes each ready block, scales it, evaluates the triggers, cuts wafers and runs, plots and stores.
 #include "acquisition/daq_loop.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "acquisition/axes.h"
 #include "acquisition/run_model.h"
@@ -101,6 +103,14 @@ void evaluate_triggers(AcqContext& c, const double* scaled)
     }
 }
 
+void trace_write_failed(const AcqContext& c)
+{
+    const int error = errno;
+    data_file.reset();
+    fail_recording(vsys::strprintf("Cannot write the wafer trace file %s (%s).", wafer_file_path(c.run, c.wafer).c_str(),
+                                   std::strerror(error)));
+}
+
 void update_time_labels(const AcqContext& c)
 {
     int span = 0;
@@ -121,7 +131,6 @@ void update_time_labels(const AcqContext& c)
 void rewrite_waiting_file(const AcqContext& c, const std::int16_t* raw)
 {
     std::FILE* f = data_file.get();
-    std::rewind(f);
     std::string now = TimeStr();
     get_converted_date(save_date);
     copy_bounded(save_time, now.c_str(), 8);
@@ -133,10 +142,12 @@ void rewrite_waiting_file(const AcqContext& c, const std::int16_t* raw)
     SetCtrlVal(sc_handle, 18, trace.c_str());
     const std::string sql = vsys::strprintf("UPDATE VT_INFO SET TRACE_ID = '%s' WHERE RUN_NUM = %i",
                                             sql_quote(trace.c_str()).c_str(), c.run);
-    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0)
+        fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", DBErrorMessage()));
     save_time[2] = save_time[5] = '.';
-    write_trace_header(f, save_time, save_date);
-    write_trace_block(f, raw, c.saved * c.rate);
+    if (!rewind_trace_file(f) || !write_trace_header(f, save_time, save_date) ||
+        !write_trace_block(f, raw, c.saved * c.rate))
+        trace_write_failed(c);
 }
 
 }  // namespace
@@ -196,21 +207,31 @@ Taken take_block(int panel)
         evaluate_triggers(c, scaled);
         if (Flags & FLAG_TRIGGER_ACTIVE) {
             PlotStripChart(sc_handle, 20, scaled, static_cast<int>(values), 0, 0, VAL_DOUBLE);
-            if (save == 1 && data_file && !write_trace_block(data_file.get(), raw, static_cast<int>(values))) {
-                data_file.reset();
-                MessagePopup("DAQ Error", vsys::strprintf("Cannot write the wafer trace file %s.",
-                                                          wafer_file_path(c.run, c.wafer).c_str()).c_str());
+            if (save == 1 && data_file && !recording_failed()) {
+                if (write_trace_block(data_file.get(), raw, static_cast<int>(values)))
+                    count_wafer_block();
+                else
+                    trace_write_failed(c);
             }
             update_time_labels(c);
-        } else if (save == 1 && data_file) {
+        } else if (save == 1 && data_file && !recording_failed()) {
             rewrite_waiting_file(c, raw);
         }
+    }
+    // The first failure to record ends acquisition, with one message (from the timer's own tick).
+    if (recording_failed()) {
+        if (loop_depth == 1) stop_after_failure();
+        return Taken::none;
     }
     if (save != 0) {
         if (current_file_index != -1) ++current_file_index;
         if (current_file_index >= 4 && panel > 0 && daqbuf == 0 && transfer_error == 0) {
             current_file_index = 0;
             test_realtime();
+            if (recording_failed()) {
+                if (loop_depth == 1) stop_after_failure();
+                return Taken::none;
+            }
         }
     }
     SetCtrlVal(sc_handle, 15, static_cast<int>(CPU_Time()));

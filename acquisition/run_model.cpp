@@ -1,6 +1,7 @@
 // Runs, wafers and wafer trace files: run rows, trace file headers, precoat split and the real-time hand-over.
 #include "acquisition/run_model.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -34,9 +35,69 @@ int strip_x_position = 0;
 
 namespace {
 bool wafer_open = false;
-}
+int blocks_written = 0;
+std::string own_file;  // the open wafer's file, when this acquisition created it
+bool own_row = false;  // the current run's row was inserted by this acquisition
+
+struct RecordingFailure {
+    std::string cause;
+    bool failed = false, shown = false;
+};
+RecordingFailure failure;
+}  // namespace
 
 bool wafer_file_open() { return wafer_open; }
+int wafer_blocks() { return blocks_written; }
+void count_wafer_block() { ++blocks_written; }
+
+vsys::Result discard_wafer_file()
+{
+    if (own_file.empty()) return vsys::Result::success();
+    vsys::Result gone = vsys::delete_file_if_present(own_file);
+    own_file.clear();
+    return gone;
+}
+
+void fail_recording(const std::string& cause)
+{
+    if (failure.failed) return;
+    failure = {cause, true, false};
+}
+
+bool recording_failed() { return failure.failed; }
+bool run_row_inserted() { return own_row; }
+
+std::string take_recording_failure()
+{
+    if (!failure.failed || failure.shown) return "";
+    failure.shown = true;
+    return failure.cause;
+}
+
+void clear_recording_failure() { failure = {}; }
+
+std::string run_table_problem()
+{
+    // A missing table is no damage: it is created with the run's row.
+    if (!vsys::find_file_nocase(vt_dir, "VT_INFO.DBF")) return "";
+    DbStatement st(hdbc, "SELECT MAX(RUN_NUM) FROM VT_INFO");
+    if (!st.ok()) {
+        const char* why = DBErrorMessage();
+        return vsys::strprintf("The run table VT_INFO cannot be read (%s).", why && *why ? why : "no connection");
+    }
+    return "";
+}
+
+int next_run_number()
+{
+    int run = 1;
+    determine_run(hdbc, &run);
+    // A run whose row was lost still has its traces: they are never written over.
+    const int traces = highest_trace_run(vt_dir);
+    if (traces >= run) run = traces + 1;
+    if (run < 1 || run > 99999999) run = 1;
+    return run;
+}
 
 AcqContext& acq()
 {
@@ -73,9 +134,22 @@ int trace_position(const AcqContext& c, int channel)
     return c.saved - k;
 }
 
+// A run-row statement of the recording; its failure stops the recording.
 void run_sql(const std::string& sql)
 {
-    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+    if (recording_failed()) return;
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0)
+        fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", DBErrorMessage()));
+}
+
+// Runs `insert` (a run-row insert through info_table) and keeps its first SQL error as the recording's failure.
+template <typename Step>
+void run_row_step(Step insert)
+{
+    SqlErrorCapture errors;
+    insert();
+    if (errors.any())
+        fail_recording(vsys::strprintf("Writing to the run table VT_INFO failed (%s).", errors.first().c_str()));
 }
 
 // Other subsystems read the current run through these globals.
@@ -143,13 +217,22 @@ bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values)
 int startNewRun()
 {
     AcqContext& c = acq();
+    own_row = false;
+    if (recording_failed()) return 1;
+    // Without a readable run table the next number is unknown: nothing is recorded.
+    const std::string problem = run_table_problem();
+    if (!problem.empty()) {
+        fail_recording(problem);
+        return 1;
+    }
     c.wafer = 1;
-    determine_run(hdbc, &c.run);
+    c.run = next_run_number();
+    own_row = true;
     publish_run();
     char system[36], recipe[33], trace[33] = "", comment[65] = "None";
     copy_bounded(system, c.system_id.c_str(), 35);
     copy_bounded(recipe, c.recipe.c_str(), 32);
-    info_table({hdbc, 1, c.run, system, recipe, trace, comment, nullptr, nullptr});
+    run_row_step([&] { info_table({hdbc, 1, c.run, system, recipe, trace, comment, nullptr, nullptr}); });
     if (sc_handle > 0) {
         SetCtrlVal(sc_handle, 18, trace);
         SetCtrlVal(sc_handle, 13, "Type comments here (up to 64 characters).");
@@ -163,9 +246,13 @@ int Start()
     return 1;
 #else
     AcqContext& c = acq();
-    if (save == 1) {
+    blocks_written = 0;
+    own_file.clear();
+    if (save == 1 && !recording_failed()) {
         const std::string path = wafer_file_path(c.run, c.wafer);
-        data_file = vsys::open_file(path, "wb+");
+        std::string why;
+        data_file = create_trace_file(path, why);
+        if (data_file) own_file = path;
         wafer_open = true;
         std::string now = TimeStr();
         get_converted_date(save_date);
@@ -176,11 +263,10 @@ int Start()
         if (now.size() >= 8) now[2] = now[5] = '.';
         copy_bounded(save_time, now.c_str(), 8);
         if (!data_file) {
-            // This wafer goes unrecorded; acquisition itself goes on.
-            MessagePopup("DAQ Error", vsys::strprintf("Cannot create the wafer trace file %s.", path.c_str()).c_str());
-        } else {
-            write_trace_header(data_file.get(), save_time, save_date);
-            std::fflush(data_file.get());
+            fail_recording(vsys::strprintf("Cannot create the wafer trace file %s (%s).", path.c_str(), why.c_str()));
+        } else if (!write_trace_header(data_file.get(), save_time, save_date)) {
+            fail_recording(vsys::strprintf("Cannot write the wafer trace file %s (%s).", path.c_str(), std::strerror(errno)));
+            data_file.reset();
         }
         if (pPlayback) {
             std::fprintf(pPlayback.get(), "%d\t%d\t%.4lf %d\n", c.run, c.wafer, static_cast<double>(strip_x_position), 0);
@@ -220,16 +306,22 @@ int Stop()
     if (c.wafer > 1) {
         run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = %i WHERE RUN_NUM = %i", c.wafer - 1, c.run));
         const int old_run = c.run;
-        determine_run(hdbc, &c.run);
+        c.run = next_run_number();
+        own_row = true;
         publish_run();
-        if (vsys::Result moved = vsys::rename_replace(wafer_file_path(old_run, c.wafer), wafer_file_path(c.run, 1)); !moved)
-            MessagePopup("DAQ Error", moved.error.c_str());
+        // The new run's first file is new: a trace that exists stays as it is.
+        const std::string from = wafer_file_path(old_run, c.wafer), to = wafer_file_path(c.run, 1);
+        vsys::Result moved = vsys::file_exists(to) ? vsys::Result::failure("\"" + to + "\" exists already")
+                                                   : vsys::rename_replace(from, to);
+        if (!moved) fail_recording(vsys::strprintf("Cannot move the wafer trace file %s (%s).", from.c_str(),
+                                                   moved.error.c_str()));
         char recipe[33], trace[33] = "", text[65];
         copy_bounded(recipe, name.c_str(), 32);
         char raw_comment[300] = "";
         if (sc_handle > 0) GetCtrlVal(sc_handle, 13, raw_comment);
         copy_bounded(text, raw_comment, 64);
-        info_table({hdbc, 1, c.run, system, recipe, trace, text, nullptr, nullptr});
+        if (!recording_failed())
+            run_row_step([&] { info_table({hdbc, 1, c.run, system, recipe, trace, text, nullptr, nullptr}); });
     }
     run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = 1 WHERE RUN_NUM = %i", c.run));
     const std::string trace = vsys::strprintf("%s:%.8d PRECOAT", system13, c.run);
@@ -240,11 +332,15 @@ int Stop()
     return 0;
 }
 
-void test_realtime()
+namespace {
+
+// Tests the next finished wafer; with `last_too` the wafer closed last counts as finished as well.
+void test_next_wafer(bool last_too)
 {
 #ifndef VANTREL_REVIEW
     AcqContext& c = acq();
-    if (realtime_wafer_counter >= c.wafer && realtime_run_counter == c.run) return;
+    const int last_finished = last_too ? c.wafer + 1 : c.wafer;
+    if (realtime_wafer_counter >= last_finished && realtime_run_counter == c.run) return;
     SetWaitCursor(1);
     if (sc_handle > 0) {
         SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x0000FF);
@@ -281,5 +377,25 @@ void test_realtime()
     }
     for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
     SetWaitCursor(0);
+#else
+    (void)last_too;
+#endif
+}
+
+}  // namespace
+
+void test_realtime() { test_next_wafer(false); }
+
+void test_wafers_left()
+{
+#ifndef VANTREL_REVIEW
+    const AcqContext& c = acq();
+    if (save == 0 || current_file_index == -1) return;
+    // Each test moves the counters on (to wafer 1 of the current run when the run changed).
+    for (int left = 1000; left > 0 && !(realtime_run_counter == c.run && realtime_wafer_counter > c.wafer); --left) {
+        const int run = realtime_run_counter, wafer = realtime_wafer_counter;
+        test_next_wafer(true);
+        if (run == realtime_run_counter && wafer == realtime_wafer_counter) break;
+    }
 #endif
 }

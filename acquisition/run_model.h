@@ -56,11 +56,33 @@ extern int strip_x_position;
 
 // True from Start (recording) to Stop, even when the file itself could not be created or written.
 bool wafer_file_open();
+// Blocks appended to the open wafer's file since Start.
+int wafer_blocks();
+void count_wafer_block();
+// Removes the open wafer's file, only when this acquisition created it.
+vsys::Result discard_wafer_file();
+
+// The first failure to write a wafer trace file or a run row, or to read the
+// run table, while recording: nothing more is recorded, acquisition stops and
+// says why once. Cleared when acquisition starts.
+void fail_recording(const std::string& cause);
+bool recording_failed();
+// Whether the current run's row was inserted by this acquisition (so it may be taken back).
+bool run_row_inserted();
+// The cause not shown yet, once; "" when there is none.
+std::string take_recording_failure();
+void clear_recording_failure();
+// Why the run table cannot be read; "" when it can.
+std::string run_table_problem();
+// The next run number: above the run table's and the SC_DATA folder's highest.
+int next_run_number();
 
 int startNewRun();
 int Start();
 int Stop();
 void test_realtime();
+// After the last Stop: tests, as real-time testing would have, every wafer it has not tested yet, the last one too.
+void test_wafers_left();
 short get_trace_number(short channel);
 
 // The wafer trace of the working directory.

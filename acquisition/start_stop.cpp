@@ -190,6 +190,17 @@ void name_the_run()
     SetCtrlAttribute(sc_handle, SC_WAFER, ATTR_VISIBLE, 1);
 }
 
+// Recording needs the run table: without it the next run number is unknown and old traces are at risk.
+bool refuse_without_run_table()
+{
+    if (save == 0) return false;
+    const std::string problem = run_table_problem();
+    if (problem.empty()) return false;
+    toggle_off();
+    MessagePopup("DAQ Error", (problem + "  Data collection was not started.").c_str());
+    return true;
+}
+
 // Recording starts a run row (and real-time testing its window); true when a row was inserted.
 bool open_run(AcqContext& c)
 {
@@ -202,6 +213,7 @@ bool open_run(AcqContext& c)
         return false;
     }
     startNewRun();
+    if (!run_row_inserted()) return false;
     SetCtrlVal(sc_handle, SC_SYSTEM, start_systemID_a);
     if (current_file_index != -1) {
         current_file_index = 1;
@@ -238,6 +250,8 @@ int start_sequence()
     clear_strip_chart_for_start();
     count_channels_and_recording();
     if (std::optional<int> refused = refuse_without_channels()) return *refused;
+    if (refuse_without_run_table()) return -1;
+    clear_recording_failure();
     close_stored_data_windows();
     trigger_notice();
     SetWaitCursor(1);
@@ -270,7 +284,14 @@ int start_sequence()
     c.active = true;
     Start();
     InstallCtrlCallback(sc_handle, SC_TIMER, DaqLoop, nullptr);
+    if (recording_failed()) stop_after_failure();
     return 0;
+}
+
+void report_failure()
+{
+    const std::string cause = take_recording_failure();
+    if (!cause.empty()) MessagePopup("DAQ Error", (cause + "  Data collection has been stopped.").c_str());
 }
 
 int stop_sequence()
@@ -286,15 +307,17 @@ int stop_sequence()
     SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_LABEL_TEXT, "Status");
     AcqContext& c = acq();
     const bool was_recording = wafer_file_open();
+    const bool waiting = c.trigger != 0 && !(Flags & FLAG_TRIGGER_ACTIVE);
+    // After a failure to record, a wafer file without a block is no trace either.
+    const bool empty = recording_failed() && wafer_blocks() == 0;
     Stop();
-    if (was_recording && save != 0 && c.trigger != 0 && !(Flags & FLAG_TRIGGER_ACTIVE)) {
-        if (vsys::Result gone = vsys::delete_file_if_present(wafer_file_path(c.run, c.wafer)); !gone)
-            MessagePopup("DAQ Error", gone.error.c_str());
+    if (was_recording && save != 0 && (waiting || empty)) {
+        if (vsys::Result gone = discard_wafer_file(); !gone) MessagePopup("DAQ Error", gone.error.c_str());
         --c.wafer;
         num_of_wafers = c.wafer;
-        if (c.wafer < 1) {
+        if (c.wafer < 1 && run_row_inserted()) {
             const std::string sql = vsys::strprintf("DELETE FROM VT_INFO WHERE RUN_NUM = %i", c.run);
-            if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+            if (DBImmediateSQL(hdbc, sql.c_str()) != 0 && !recording_failed()) ShowError();
         }
     }
     c.active = false;
@@ -306,6 +329,30 @@ int stop_sequence()
 
 }  // namespace
 #endif
+
+void end_acquisition_for_exit()
+{
+#ifndef VANTREL_REVIEW
+    if (!acq().active || sc_handle <= 0) return;
+    SetCtrlVal(sc_handle, SC_START, 0);
+    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
+    stop_sequence();
+    // Nothing more is recorded after a failure: what was stored is what gets tested.
+    test_wafers_left();
+#endif
+}
+
+void stop_after_failure()
+{
+#ifndef VANTREL_REVIEW
+    if (acq().active) {
+        SetCtrlVal(sc_handle, SC_START, 0);
+        SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
+        stop_sequence();
+    }
+    report_failure();
+#endif
+}
 
 int start_stop(int, int, int event, void*, int, int)
 {
@@ -322,7 +369,9 @@ int start_stop(int, int, int event, void*, int, int)
         return start_sequence();
     }
     if (!acq().active) return 0;
-    return stop_sequence();
+    stop_sequence();
+    report_failure();
+    return 0;
 #endif
 }
 

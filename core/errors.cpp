@@ -4,8 +4,25 @@
 #include "core/sql_access.h"
 #include "platform/ui/userint.h"
 
+namespace {
+thread_local SqlErrorCapture* t_capture = nullptr;
+}
+
+SqlErrorCapture::SqlErrorCapture() : outer_(t_capture) { t_capture = this; }
+SqlErrorCapture::~SqlErrorCapture() { t_capture = outer_; }
+
+void SqlErrorCapture::keep(const std::string& text)
+{
+    if (count_++ == 0) first_ = text;
+}
+
 void ShowError()
 {
+    if (t_capture) {
+        const char* text = DBErrorMessage();
+        t_capture->keep(text ? text : "");
+        return;
+    }
     int cursor = VAL_DEFAULT_CURSOR;
     GetMouseCursor(&cursor);
     SetMouseCursor(-1);

@@ -1,8 +1,16 @@
 // The stored trace files: names, the header line and the block layout, for every part that records or reads traces.
 #include "core/trace_file.h"
 
+#include <fcntl.h>
+#include <stdio_ext.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -85,16 +93,123 @@ std::string colon_time(std::string time)
     return time;
 }
 
+namespace {
+
+struct TraceFaults {
+    std::mutex mutex;
+    TraceIo op = TraceIo::write;
+    int countdown = 0;
+};
+TraceFaults& trace_faults()
+{
+    static TraceFaults f;
+    return f;
+}
+
+// True when a test made this call fail.
+bool injected(TraceIo op)
+{
+    TraceFaults& f = trace_faults();
+    std::lock_guard lock(f.mutex);
+    if (f.countdown > 0 && f.op == op && --f.countdown == 0) {
+        errno = ENOSPC;
+        return true;
+    }
+    return false;
+}
+
+bool put(std::FILE* file, const void* data, std::size_t size)
+{
+    if (injected(TraceIo::write)) return false;
+    return std::fwrite(data, 1, size, file) == size;
+}
+
+bool flush(std::FILE* file)
+{
+    if (injected(TraceIo::flush)) return false;
+    return std::fflush(file) == 0;
+}
+
+bool seek(std::FILE* file, long offset)
+{
+    if (injected(TraceIo::seek)) return false;
+    return std::fseek(file, offset, SEEK_SET) == 0;
+}
+
+bool is_digits(const std::string& text, std::size_t from, std::size_t count)
+{
+    for (std::size_t i = from; i < from + count; ++i)
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+vsys::FilePtr create_trace_file(const std::string& path, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = errno == EEXIST ? "the file exists already" : std::strerror(errno);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, "wb+");
+    if (!f) {
+        error = std::strerror(errno);
+        ::close(fd);
+        ::unlink(path.c_str());
+        return nullptr;
+    }
+    return vsys::FilePtr(f);
+}
+
+int highest_trace_run(const std::string& directory)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    int highest = 0;
+    for (fs::directory_iterator it(fs::path(directory) / "SC_DATA", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != 12 || name[8] != '.' || !is_digits(name, 0, 8) || !is_digits(name, 9, 3)) continue;
+        const int run = std::atoi(name.substr(0, 8).c_str());
+        if (run > highest) highest = run;
+    }
+    return highest;
+}
+
 bool write_trace_header(std::FILE* file, const char* time, const char* date)
 {
-    return file != nullptr && std::fprintf(file, "%s %s\n", time, date) > 0;
+    if (file == nullptr) return false;
+    const std::string line = vsys::strprintf("%s %s\n", time, date);
+    return put(file, line.data(), line.size()) && flush(file);
 }
 
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values, const std::int32_t (&trailer)[5])
 {
-    if (!file) return false;
-    const std::size_t n = static_cast<std::size_t>(values);
-    if (std::fwrite(raw, sizeof(std::int16_t), n, file) != n) return false;
-    if (std::fwrite(trailer, sizeof trailer, 1, file) != 1) return false;
-    return std::fflush(file) == 0;
+    if (!file || values < 0) return false;
+    const long start = std::ftell(file);
+    const std::size_t n = static_cast<std::size_t>(values) * sizeof(std::int16_t);
+    if (put(file, raw, n) && put(file, trailer, sizeof trailer) && flush(file)) return true;
+    // Drop what is still buffered and cut the file back to the last whole block.
+    const int saved = errno;
+    __fpurge(file);
+    if (start >= 0 && ::ftruncate(::fileno(file), start) == 0) std::fseek(file, start, SEEK_SET);
+    errno = saved;
+    return false;
+}
+
+bool rewind_trace_file(std::FILE* file) { return file != nullptr && seek(file, 0); }
+
+void inject_trace_fault(TraceIo op, int nth)
+{
+    TraceFaults& f = trace_faults();
+    std::lock_guard lock(f.mutex);
+    f.op = op;
+    f.countdown = nth;
+}
+
+int trace_fault_pending()
+{
+    TraceFaults& f = trace_faults();
+    std::lock_guard lock(f.mutex);
+    return f.countdown;
 }

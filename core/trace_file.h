@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sys/files.h"
+
 // "<dir>/SC_DATA/RRRRRRRR.WWW": eight digits of run, three of wafer.
 std::string wafer_trace_path(const std::string& directory, int run, int wafer);
 // "<dir>/SC_DATA/RRRRRRRR.": the wafer traces of a run are this followed by three digits.
@@ -36,7 +38,25 @@ std::optional<TraceHeader> read_trace_header(std::FILE* file);
 // "hh.mm.ss" as "hh:mm:ss", the way the rest of the program shows times.
 std::string colon_time(std::string time);
 
-// Writes the header line "<time> <date>\n" of a wafer trace; false when the write failed.
+// Creates a new wafer trace file for reading and writing. A file of that name
+// is never opened: a trace once written is never written over. None, with the
+// reason in `error`, when the file exists or cannot be created.
+vsys::FilePtr create_trace_file(const std::string& path, std::string& error);
+// The highest run number among the wafer trace files "<dir>/SC_DATA/RRRRRRRR.WWW"; 0 when there is none.
+int highest_trace_run(const std::string& directory);
+
+// Writes the header line "<time> <date>\n" of a wafer trace and flushes it; false when a write failed.
 bool write_trace_header(std::FILE* file, const char* time, const char* date);
-// Appends one raw block (values samples) and its trailer, then flushes; false when a write failed.
+// Appends one raw block (values samples) and its trailer, then flushes; false when a write failed,
+// and then the file is cut back to where the block began (no half block stays behind).
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values, const std::int32_t (&trailer)[5]);
+// Goes back to the start of the file to write it again; false when the seek failed.
+bool rewind_trace_file(std::FILE* file);
+
+// --- fault injection for tests ----------------------------------------------
+// Makes the nth coming write, flush or seek of the trace writer fail as a full
+// disk would (errno ENOSPC); nth 0 clears it.
+enum class TraceIo { write, flush, seek };
+void inject_trace_fault(TraceIo op, int nth);
+// Calls of the injected op still to come before it fails; 0 once it has.
+int trace_fault_pending();

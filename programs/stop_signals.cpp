@@ -6,8 +6,16 @@
 
 #include <thread>
 
+#include "acquisition/start_stop.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
+
+void end_program_on_request()
+{
+    // The run in progress is stored and tested as at Stop before the program goes.
+    end_acquisition_for_exit();
+    QuitUserInterface(0);
+}
 
 void install_stop_signals()
 {
@@ -22,7 +30,7 @@ void install_stop_signals()
     std::thread([stops] {
         for (;;) {
             int signal = 0;
-            if (sigwait(&stops, &signal) == 0) vui::post_task([] { QuitUserInterface(0); });
+            if (sigwait(&stops, &signal) == 0) vui::post_task(end_program_on_request);
         }
     }).detach();
 }

@@ -2,6 +2,7 @@
 #include "setup/export_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <memory>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "core/run_lookup.h"
 #include "core/run_table.h"
 #include "core/trace_file.h"
+#include "platform/sql/dbf_table.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -164,6 +166,56 @@ bool stage_member(std::FILE* f, const Member& m, vsys::AtomicFile& out)
     return out.is_open();
 }
 
+// The columns each table member must have, in order (N: a number, C: text), as the program creates them.
+struct TableColumns {
+    const char* table;
+    const char* columns;  // "NAME:T NAME:T ..."
+};
+constexpr TableColumns kMemberColumns[5] = {
+    {"INST", "CHANNEL:N S_TEXT:C"},
+    {"ACTC", "CHANNEL:N CHART_TYPE:N DATA_PARAM:N D_INDEX:N POINTS:N RULES:N LIMITS:N PRECOAT:N PAGER:N D_TREE:C "
+             "P_TEXT:C HALT:N"},
+    {"LIMI", "TYPE:N SUBTYPE:N CHANNEL:N STEP_INDEX:N LCL:N TARGET:N UCL:N"},
+    {"TAGS", "PARAM:N INDEX:N VAL_TEXT:C"},
+    {"NUMB", "PARAM:N INDEX:N NUM_VAL:N"},
+};
+
+// Why a staged table member cannot be taken; "" when it is a table with the columns of its kind.
+std::string table_member_problem(const std::string& staged, int member)
+{
+    const TableColumns& want = kMemberColumns[member];
+    std::string why;
+    auto fields = vsql::inspect_dbf_file(staged, why);
+    if (!fields) return vsys::strprintf("its %s member is not a dBase table (%s)", want.table, why.c_str());
+    std::string have;
+    for (const vsql::DbfField& f : *fields) {
+        if (!have.empty()) have += ' ';
+        for (char c : f.name) have += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        have += ':';
+        have += f.numeric() ? 'N' : f.type;
+    }
+    if (have != want.columns)
+        return vsys::strprintf("its %s member does not have the columns of a %s table", want.table, want.table);
+    return "";
+}
+
+bool printable(const char* text)
+{
+    for (const char* p = text; *p; ++p)
+        if (static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) == 0x7F) return false;
+    return true;
+}
+
+// The information block holds what a process-of-record header row can hold.
+bool info_in_range(const PorInfo& info)
+{
+    // Rate codes run from one sample every 300 s to 10000 a second; 0 reads as the default.
+    const bool rate = info.rate >= -300 && info.rate <= 10000;
+    return rate && info.wafers >= 0 && info.wafers <= 999 && (info.complete == 0 || info.complete == 1) &&
+           info.cassette >= -9999 && printable(info.system) && printable(info.recipe) &&
+           printable(info.trace) && printable(info.comment) && printable(info.date) && printable(info.time);
+}
+
 constexpr const char* kTooMany =
     "Maximum number of processes exceeded.  You must delete another process before you can save a new one.";
 
@@ -270,26 +322,42 @@ char ImportRecipe(const char* name, const char* directory)
                          .c_str());
         return -1;
     }
-    // Every member goes to a temporary file first; the targets change only once all were read.
-    std::vector<std::unique_ptr<vsys::AtomicFile>> staged;
-    auto stage = [&](const Member& m, const std::string& target) {
+    // Every member goes to a temporary file first; the targets change only once all were read and checked.
+    struct Staged {
+        int table;  // index of the table member; -1 for the process-of-record files
+        std::unique_ptr<vsys::AtomicFile> file;
+    };
+    std::vector<Staged> staged;
+    auto stage = [&](const Member& m, const std::string& target, int table) {
         if (m.length == 0) return true;  // an empty member leaves the target's file as it is
-        staged.push_back(std::make_unique<vsys::AtomicFile>(target));
-        return stage_member(in.get(), m, *staged.back());
+        staged.push_back({table, std::make_unique<vsys::AtomicFile>(target)});
+        return stage_member(in.get(), m, *staged.back().file);
     };
     bool ok = true;
-    for (int i = 0; i < 5 && ok; ++i) ok = stage(layout.tables[i], process_table_file(vt_dir, target, kProcessTables[i]));
+    for (int i = 0; i < 5 && ok; ++i) ok = stage(layout.tables[i], process_table_file(vt_dir, target, kProcessTables[i]), i);
     PorInfo info;
     const bool has_por = ok && layout.por && layout.por->length > 0;
     if (has_por) {
-        ok = stage(*layout.por, por_trace_path(vt_dir, target)) && stage(*layout.interval, interval_path(vt_dir, target));
+        ok = stage(*layout.por, por_trace_path(vt_dir, target), -1) &&
+             stage(*layout.interval, interval_path(vt_dir, target), -1);
         std::array<std::uint8_t, kPorInfoBlockSize> block{};
         ok = ok && read_at(in.get(), *layout.info, block.data(), block.size());
         if (ok) info.read(block.data());
     }
-    if (!ok) {
-        MessagePopup("Import Error",
-                     vsys::strprintf("The setup file %s could not be imported; nothing was changed.", path.c_str()).c_str());
+    std::string problem;
+    for (Staged& s : staged) {
+        if (!ok || !problem.empty()) break;
+        if (vsys::Result r = s.file->prepare(); !r) ok = false;
+        else if (s.table >= 0) problem = table_member_problem(s.file->temp_path(), s.table);
+    }
+    if (ok && problem.empty() && has_por && !info_in_range(info))
+        problem = "its process-of-record information holds values out of range";
+    if (!ok || !problem.empty()) {
+        const std::string text =
+            problem.empty() ? vsys::strprintf("The setup file %s could not be imported; nothing was changed.", path.c_str())
+                            : vsys::strprintf("The setup file %s could not be imported: %s; nothing was changed.",
+                                              path.c_str(), problem.c_str());
+        MessagePopup("Import Error", text.c_str());
         return -1;
     }
     vsys::Result placed = vsys::Result::success();
@@ -299,8 +367,8 @@ char ImportRecipe(const char* name, const char* directory)
         if (layout.tables[i].length > 0 && existing != process_table_file(vt_dir, target, kProcessTables[i]))
             placed = vsys::delete_file_if_present(existing);
     }
-    for (auto& file : staged)
-        if (placed) placed = file->commit();
+    for (Staged& s : staged)
+        if (placed) placed = s.file->commit();
     in.reset();
     if (!placed) {
         MessagePopup("Import Error", vsys::strprintf("The setup file %s could not be imported: %s",

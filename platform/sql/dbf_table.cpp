@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -246,6 +248,71 @@ std::string number_key(double v)
 }
 
 }  // namespace
+
+std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, std::string& error)
+{
+    auto size = vsys::file_size(path);
+    vsys::FilePtr f = size ? vsys::open_file(path, "rb") : nullptr;
+    if (!f) {
+        error = "it cannot be opened";
+        return std::nullopt;
+    }
+    unsigned char head[32];
+    if (*size < 32 || std::fread(head, 1, 32, f.get()) != 32) {
+        error = "it is too short for a dBase header";
+        return std::nullopt;
+    }
+    auto le16 = [](const unsigned char* p) { return static_cast<std::uint64_t>(p[0] | p[1] << 8); };
+    const std::uint64_t records = static_cast<std::uint64_t>(head[4]) | static_cast<std::uint64_t>(head[5]) << 8 |
+                                  static_cast<std::uint64_t>(head[6]) << 16 | static_cast<std::uint64_t>(head[7]) << 24;
+    const std::uint64_t header_length = le16(head + 8), record_length = le16(head + 10);
+    if ((head[0] & 0x07) != 0x03 || header_length < 65 || header_length > *size || (header_length - 33) % 32 > 1) {
+        error = "its header is not that of a dBase III table";
+        return std::nullopt;
+    }
+    std::vector<DbfField> fields;
+    int offset = 1;
+    for (std::uint64_t at = 32; at + 32 < header_length + 1; at += 32) {
+        unsigned char d[32];
+        if (std::fread(d, 1, 1, f.get()) != 1) break;
+        if (d[0] == 0x0D) break;
+        if (std::fread(d + 1, 1, 31, f.get()) != 31) {
+            error = "its field list is cut short";
+            return std::nullopt;
+        }
+        DbfField field;
+        field.name.assign(reinterpret_cast<const char*>(d), strnlen(reinterpret_cast<const char*>(d), 11));
+        field.type = static_cast<char>(d[11]);
+        field.width = d[16];
+        field.decimals = d[17];
+        field.offset = offset;
+        const bool named = !field.name.empty() && std::all_of(field.name.begin(), field.name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        });
+        if (!named || std::strchr("CNFDLM", field.type) == nullptr || field.type == '\0' || field.width == 0) {
+            error = "its field list is not that of a dBase table";
+            return std::nullopt;
+        }
+        offset += field.width;
+        fields.push_back(field);
+    }
+    if (fields.empty() || static_cast<std::uint64_t>(offset) != record_length) {
+        error = "its record length does not match its fields";
+        return std::nullopt;
+    }
+    if (header_length + records * record_length > *size) {
+        error = "it holds fewer records than its header declares";
+        return std::nullopt;
+    }
+    // The engine itself must read it as well.
+    std::string why;
+    auto table = DbfTable::open(path, why);
+    if (!table || table->fields().size() != fields.size() || table->record_count() != static_cast<int>(records)) {
+        error = why.empty() ? "it cannot be read as a dBase table" : why;
+        return std::nullopt;
+    }
+    return fields;
+}
 
 void inject_dbf_fault(DbfIo op, int nth)
 {

@@ -112,6 +112,11 @@ private:
 
 std::string rtrim_blanks(const std::string& text);
 
+// The columns of a dBase III file as its header declares them, checked against
+// the file: none, with the reason in `error`, when the file is no whole table
+// (a header, field list or record count that the file does not hold).
+std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, std::string& error);
+
 // Makes the nth coming read, write, seek or flush of any table file fail, as a
 // full disk or a failing device does (nth 0 clears it); for the tests of what a
 // failure leaves behind.

@@ -61,6 +61,13 @@ bool commit_fault()
     return f.fault && f.fault->fail_at_commit;
 }
 
+bool step_fault(AtomicStep step)
+{
+    auto& f = faults();
+    std::lock_guard lock(f.mutex);
+    return f.fault && f.fault->fail_at == step;
+}
+
 bool directory_sync_fault()
 {
     auto& f = faults();
@@ -91,9 +98,10 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
     std::string pattern = path_join(path_directory(target_), hidden);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = ::mkstemp(name.data());
+    fd_ = step_fault(AtomicStep::create) ? -1 : ::mkstemp(name.data());
     if (fd_ < 0) {
-        error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(errno);
+        const int error = step_fault(AtomicStep::create) ? ENOSPC : errno;
+        error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(error);
         failed_ = true;
         return;
     }
@@ -134,26 +142,36 @@ bool AtomicFile::write(const void* data, std::size_t size)
     return true;
 }
 
+Result AtomicFile::fail(const std::string& what, int error)
+{
+    failed_ = true;
+    error_ = what + " \"" + target_ + "\": " + std::strerror(error);
+    return Result::failure(error_);
+}
+
+Result AtomicFile::prepare()
+{
+    if (prepared_) return Result::success();
+    if (failed_ || fd_ < 0) return Result::failure(error_.empty() ? "write failed" : error_);
+    if (commit_fault()) return fail("cannot write", ENOSPC);
+    if (step_fault(AtomicStep::sync) || ::fsync(fd_) != 0) return fail("cannot write", step_fault(AtomicStep::sync) ? EIO : errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (step_fault(AtomicStep::close)) {
+        ::close(fd);
+        return fail("cannot write", EIO);
+    }
+    if (::close(fd) != 0) return fail("cannot write", errno);
+    prepared_ = true;
+    return Result::success();
+}
+
 Result AtomicFile::commit()
 {
-    if (failed_ || fd_ < 0) return Result::failure(error_.empty() ? "write failed" : error_);
-    if (commit_fault()) {
-        failed_ = true;
-        error_ = "cannot write \"" + target_ + "\": " + std::strerror(ENOSPC);
-        return Result::failure(error_);
-    }
-    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-        fd_ = -1;
-        failed_ = true;
-        error_ = "cannot write \"" + target_ + "\": " + std::strerror(errno);
-        return Result::failure(error_);
-    }
-    fd_ = -1;
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        failed_ = true;
-        error_ = "cannot replace \"" + target_ + "\": " + std::strerror(errno);
-        return Result::failure(error_);
-    }
+    if (Result r = prepare(); !r) return r;
+    if (temp_.empty()) return Result::failure(error_.empty() ? "already committed" : error_);
+    if (step_fault(AtomicStep::rename) || ::rename(temp_.c_str(), target_.c_str()) != 0)
+        return fail("cannot replace", step_fault(AtomicStep::rename) ? EIO : errno);
     temp_.clear();
     if (int err = sync_directory(path_directory(target_))) {
         failed_ = true;

@@ -20,8 +20,13 @@ public:
     bool is_open() const { return fd_ >= 0; }
     bool write(const void* data, std::size_t size);
     bool write(const std::string& text) { return write(text.data(), text.size()); }
-    // Flushes to disk and renames over the target.
+    // Flushes to disk and closes: everything that can fail but the rename.
+    // Writers of several files prepare them all before committing any.
+    Result prepare();
+    // Prepares (when not done yet) and renames over the target.
     Result commit();
+    // The temporary file being written; "" once committed or when none could be made.
+    const std::string& temp_path() const { return temp_; }
     const std::string& error() const { return error_; }
 
 private:
@@ -29,7 +34,9 @@ private:
     std::string temp_;
     int fd_ = -1;
     bool failed_ = false;
+    bool prepared_ = false;
     std::string error_;
+    Result fail(const std::string& what, int error);
 };
 
 // Writes the whole content in one go through an AtomicFile.
@@ -39,11 +46,14 @@ Result write_file_atomic(const std::string& path, const std::string& content);
 // The next writes through AtomicFile (and every helper built on it) fail as a
 // full disk would: after `bytes_allowed` more bytes, or at commit when
 // `fail_at_commit` is set; `fail_at_directory_sync` fails the sync of the
-// directory after the rename. Cleared by clear_write_fault().
+// directory after the rename; `fail_at` fails one step of the file's life.
+// Cleared by clear_write_fault().
+enum class AtomicStep { none, create, sync, close, rename };
 struct WriteFault {
     std::uint64_t bytes_allowed = 0;
     bool fail_at_commit = false;
     bool fail_at_directory_sync = false;
+    AtomicStep fail_at = AtomicStep::none;
 };
 void inject_write_fault(const WriteFault& fault);
 void clear_write_fault();

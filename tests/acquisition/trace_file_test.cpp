@@ -130,20 +130,4 @@ TEST_F(AcqTest, OnlyTheProcessOfRecordBuildersDirectCallNestsInTheLoop)
     stop();
 }
 
-TEST_F(AcqTest, AWaferFileThatCannotBeCreatedIsReportedAndAcquisitionGoesOn)
-{
-    std::filesystem::remove_all(dir.file("SC_DATA"));
-    dir.write("SC_DATA", "not a directory");
-    source->ch1 = "0011100000";
-    ui.answer(1);  // trigger notice
-    ui.answer(1);  // the DAQ Error
-    ASSERT_TRUE(ui.set(sc_handle, 2, 1));
-    wait_real([this] { return board->stats().running; });
-    EXPECT_EQ(popup_titles().back(), "DAQ Error");
-    tick(6);
-    EXPECT_TRUE(acq().active);
-    EXPECT_FALSE(ui.trace(sc_handle, 20, 1).empty());
-    stop();
-}
-
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/trace_file.h"
+#include "platform/sys/format.h"
 #include "platform/sys/files.h"
 #include "tests/support/temp_dir.h"
 
@@ -115,6 +116,47 @@ TEST(TraceFile, ABlockThatCannotBeWrittenIsReported)
     vsys::FilePtr full = vsys::open_file("/dev/full", "wb");
     if (!full) GTEST_SKIP() << "no /dev/full here";
     EXPECT_FALSE(write_trace_block(full.get(), raw, 2, trailer));
+}
+
+// The trace writer under a failing disk: each failing write, flush or seek is
+// reported, and the file keeps its header and whole blocks only.
+TEST(TraceFile, EveryFailingWriteFlushOrSeekIsReportedAndLeavesWholeBlocks)
+{
+    const std::int16_t raw[6] = {1, -2, 3, -4, 5, -6};
+    const std::int32_t trailer[5] = {};
+    const std::uint64_t block = sizeof raw + kBlockTrailerBytes;
+    for (TraceIo op : {TraceIo::write, TraceIo::flush, TraceIo::seek}) {
+        int nth = 1;
+        for (;; ++nth) {
+            SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
+            vtest::TempDir dir;
+            std::string why;
+            vsys::FilePtr f = create_trace_file(dir.file("00000001.001"), why);
+            ASSERT_TRUE(f) << why;
+            inject_trace_fault(op, nth);
+            // The waiting file's life: header, block, rewound and written again, then blocks appended.
+            bool ok = write_trace_header(f.get(), "09.30.01", "2026/03/14") && write_trace_block(f.get(), raw, 6, trailer);
+            ok = ok && rewind_trace_file(f.get()) && write_trace_header(f.get(), "09.30.02", "2026/03/14") &&
+                 write_trace_block(f.get(), raw, 6, trailer);
+            int appended = 0;
+            while (ok && appended < 3) {
+                ok = write_trace_block(f.get(), raw, 6, trailer);
+                if (ok) ++appended;
+            }
+            const bool hit = trace_fault_pending() == 0;
+            inject_trace_fault(op, 0);
+            EXPECT_EQ(ok, !hit);
+            f.reset();
+            const std::uint64_t size = vsys::file_size(dir.file("00000001.001")).value_or(0);
+            if (!hit) {
+                EXPECT_EQ(size, 20u + 4 * block);
+                break;
+            }
+            EXPECT_TRUE(size == 0 || (size >= 20 && (size - 20) % block == 0)) << size;
+            if (::testing::Test::HasFailure()) return;
+        }
+        EXPECT_GT(nth, 1) << "op " << static_cast<int>(op);
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // End to end: a real-time run of a recipe no process has yet creates that process from its first wafer.
+#include "programs/stop_signals.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/acq_fixture.h"
 
@@ -50,6 +51,25 @@ TEST_F(AcqTest, RealTimeRunOfAnUnknownRecipeCreatesItsProcessFromTheFirstWafer)
     std::replace(start_time.begin(), start_time.end(), '.', ':');
     EXPECT_EQ(por.substr(0, por.find('\n')), start_time);
     EXPECT_FALSE(vsys::file_exists(dir.file("00000003.POR")));
+}
+
+// A stop request (SIGTERM, Ctrl+C) while a wafer is being collected: the wafer is stored and tested, then the program ends.
+TEST_F(AcqTest, AStopRequestStoresAndTestsTheWaferInProgress)
+{
+    wire_subsystems();
+    ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+    source->ch1 = "000111000000000001111111111";
+    start();
+    tick(22);
+    ASSERT_EQ(rows("SELECT RUN_NUM, NUM_WAF, COMPLETE FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM"), "1|1|1;2|1|0");
+    ASSERT_EQ(rows("SELECT RUN, WAFER FROM OTHER_01"), "1|1");
+    const auto before = vsys::file_size(trace_file(2, 1)).value_or(0);
+    end_program_on_request();
+    EXPECT_FALSE(acq().active);
+    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_EQ(vsys::file_size(trace_file(2, 1)).value_or(0), before);
+    EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF, COMPLETE FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM"), "1|1|1;2|1|1");
+    EXPECT_EQ(rows("SELECT RUN, WAFER FROM OTHER_01 ORDER BY RUN"), "1|1;2|1");
 }
 
 }  // namespace

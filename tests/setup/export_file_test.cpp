@@ -232,3 +232,103 @@ TEST_F(ExportTest, FileMenuImportStoresAndReexportsIntoSetup)
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(dir.read("Setup/Carried.Vantrel"), dir.read("Carried.Vantrel"));
 }
+
+// Members that are no tables of their kind, and information blocks a header row cannot hold: each is refused
+// with its reason before any file is replaced.
+TEST_F(ExportTest, MembersThatAreNotTablesOfTheirKindAreRefusedWithoutChange)
+{
+    add_por(std::string("09:30:00\n") + std::string(100, '\x22'));
+    ASSERT_EQ(ExportRecipe("Alpha", setup_directory().c_str(), 1, 0), 1);
+    const std::string good = dir.read("Setup/Alpha.Vantrel");
+    // Where each table member's bytes begin in the exported file.
+    std::size_t at[5];
+    for (std::size_t i = 0, pos = 4; i < 5; ++i) {
+        std::uint32_t n = 0;
+        std::memcpy(&n, good.data() + pos, 4);
+        at[i] = pos + 4;
+        pos += 4 + n;
+    }
+    const std::string limi = table_bytes("LIMI"), tags = table_bytes("TAGS"), numb = table_bytes("NUMB");
+    const std::size_t limi_at = at[2], tags_at = at[3];
+    const std::size_t info_at = good.size() - 184;
+    auto with_member = [&](std::size_t at, std::size_t old_size, const std::string& bytes) {
+        return good.substr(0, at - 4) + member(bytes) + good.substr(at + old_size);
+    };
+    auto with_info = [&](std::size_t offset, const std::string& bytes) {
+        std::string s = good;
+        s.replace(info_at + offset, bytes.size(), bytes);
+        return s;
+    };
+    std::string random(120, '\0');
+    for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>((i * 89 + 17) % 251);
+    std::string short_count = limi;
+    short_count[4] = static_cast<char>(short_count[4] + 3);  // more records declared than the file holds
+    std::string bad_record_length = limi;
+    bad_record_length[10] = static_cast<char>(bad_record_length[10] + 1);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"random bytes for a table", with_member(limi_at, limi.size(), random), "LIMI member is not a dBase table"},
+        {"a header only", with_member(limi_at, limi.size(), limi.substr(0, 40)), "LIMI member is not a dBase table"},
+        {"records the file does not hold", with_member(limi_at, limi.size(), short_count), "LIMI member is not a dBase table"},
+        {"a record length off its fields", with_member(limi_at, limi.size(), bad_record_length),
+         "LIMI member is not a dBase table"},
+        {"a NUMB table as TAGS", with_member(tags_at, tags.size(), numb), "TAGS member does not have the columns"},
+        {"rate code -301", with_info(17 + 33 + 33 + 65 + 4 + 20, le32(static_cast<std::uint32_t>(-301))), "out of range"},
+        {"rate code far beyond", with_info(17 + 33 + 33 + 65 + 4 + 20, le32(0x7FFFFFFF)), "out of range"},
+        {"wafer count 5000", with_info(17 + 33 + 33 + 65 + 4 + 20 + 4, le32(5000)), "out of range"},
+        {"completion 7", with_info(17 + 33 + 33 + 65, std::string("\x07\x00", 2)), "out of range"},
+        {"a control character in the recipe", with_info(17, "A\x01"), "out of range"},
+    };
+    const std::string before_tags = dir.read("0003TAGS.DBF");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.write("Setup/Broken.Vantrel", c.bytes);
+        ui.answer(1);
+        EXPECT_EQ(ImportRecipe("Broken", setup_directory().c_str()), -1);
+        EXPECT_EQ(ui.popups().back().title, "Import Error");
+        EXPECT_NE(ui.popups().back().text.find(c.reason), std::string::npos) << ui.popups().back().text;
+        EXPECT_NE(ui.popups().back().text.find("nothing was changed"), std::string::npos);
+        EXPECT_EQ(recipe_num, 3);
+        for (const char* f : {"0004LIMI.DBF", "0004TAGS.DBF", "0004NUMB.DBF", "00000004.POR", "00000004.INT"})
+            EXPECT_FALSE(exists(f)) << f;
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM = -4"), "0");
+        EXPECT_EQ(rows("SELECT INDEX FROM CONFIG WHERE PARAM = 1 AND INDEX = 4"), "");
+        std::size_t others = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            if (e.path().filename().string()[0] == '.') ++others;
+        EXPECT_EQ(others, 0u) << "a staged file stayed behind";
+    }
+    // Over an existing process the same refusals leave its tables as they were.
+    ui.answer_yes();
+    ui.answer(1);
+    dir.write("Setup/Alpha.Vantrel", with_member(tags_at, tags.size(), numb));
+    EXPECT_EQ(ImportRecipe("Alpha", setup_directory().c_str()), -1);
+    EXPECT_EQ(dir.read("0003TAGS.DBF"), before_tags);
+    // The file as exported still imports.
+    dir.write("Setup/Whole.Vantrel", good);
+    EXPECT_EQ(ImportRecipe("Whole", setup_directory().c_str()), 1);
+    EXPECT_EQ(dir.read("0004LIMI.DBF"), limi);
+}
+
+// A failing disk while the members are staged or put in place: the import fails and the target keeps its files.
+TEST_F(ExportTest, AFailingDiskDuringImportChangesNothing)
+{
+    ASSERT_EQ(ExportRecipe("Alpha", setup_directory().c_str(), 1, 0), 1);
+    const std::string before = dir.read("0003LIMI.DBF");
+    std::vector<vsys::WriteFault> faults = {{0, false}, {300, false}, {1u << 20, true}};
+    for (auto step : {vsys::AtomicStep::create, vsys::AtomicStep::sync, vsys::AtomicStep::close})
+        faults.push_back({1u << 20, false, false, step});
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(static_cast<int>(fault.fail_at));
+        ui.answer_yes();
+        ui.answer(1);
+        vsys::inject_write_fault(fault);
+        EXPECT_EQ(ImportRecipe("Alpha", setup_directory().c_str()), -1);
+        vsys::clear_write_fault();
+        EXPECT_EQ(ui.popups().back().title, "Import Error");
+        EXPECT_EQ(dir.read("0003LIMI.DBF"), before);
+    }
+}

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
@@ -53,6 +54,55 @@ TEST(AtomicFile, FailedWriteLeavesTheOldFileAndNoTemporary)
         for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
         EXPECT_EQ(entries, 1) << "a temporary file was left behind";
     }
+}
+
+// A full disk at any byte, or a failing create, flush to disk, close or rename:
+// the target keeps its old bytes, nothing temporary stays, the error names the file.
+TEST(AtomicFile, AFailureAtEveryPointLeavesTheOldFile)
+{
+    const std::string content = "replacement text, written in three pieces";
+    std::vector<vsys::WriteFault> faults;
+    for (std::uint64_t n = 0; n < content.size(); ++n) faults.push_back({n, false});
+    for (auto step : {vsys::AtomicStep::create, vsys::AtomicStep::sync, vsys::AtomicStep::close, vsys::AtomicStep::rename})
+        faults.push_back({1u << 20, false, false, step});
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(vsys::strprintf("bytes %d, step %d", static_cast<int>(fault.bytes_allowed),
+                                     static_cast<int>(fault.fail_at)));
+        vtest::TempDir dir;
+        dir.write("data.bin", "precious");
+        {
+            FaultGuard guard(fault);
+            vsys::AtomicFile f(dir.file("data.bin"));
+            bool written = f.write(content.substr(0, 10)) && f.write(content.substr(10, 20)) && f.write(content.substr(30));
+            vsys::Result r = f.commit();
+            EXPECT_FALSE(written && r.ok);
+            if (written) {
+                EXPECT_FALSE(r.ok);
+                EXPECT_NE(r.error.find("data.bin"), std::string::npos) << r.error;
+            } else {
+                EXPECT_NE(f.error().find("data.bin"), std::string::npos) << f.error();
+            }
+        }
+        EXPECT_EQ(dir.read("data.bin"), "precious");
+        int entries = 0;
+        for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+        EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+    }
+}
+
+TEST(AtomicFile, PreparedFilesChangeNothingUntilCommitted)
+{
+    vtest::TempDir dir;
+    dir.write("a.txt", "old a");
+    vsys::AtomicFile a(dir.file("a.txt"));
+    ASSERT_TRUE(a.write("new a"));
+    ASSERT_TRUE(a.prepare());
+    EXPECT_EQ(dir.read("a.txt"), "old a");
+    ASSERT_FALSE(a.temp_path().empty());
+    EXPECT_EQ(dir.read(std::filesystem::path(a.temp_path()).filename().string()), "new a");
+    ASSERT_TRUE(a.commit());
+    EXPECT_EQ(dir.read("a.txt"), "new a");
+    EXPECT_TRUE(a.temp_path().empty());
 }
 
 // The new content is in place but may not survive a power cut: the caller must hear of it.
