@@ -106,6 +106,8 @@ struct EmulatedBoard::Impl {
     std::set<UMockdevIoctlClient*> clients;
     std::map<std::uint8_t, std::deque<std::shared_ptr<Urb>>> waiting;  // per IN endpoint, not yet served
     std::map<std::uint8_t, std::shared_ptr<Urb>> serving;              // per IN endpoint
+    std::map<std::uint8_t, vusb::Handle> reading;                      // the board handle each reader waits on
+    std::set<vusb::Handle> spent;                                      // handles whose reads were cancelled
     std::deque<std::shared_ptr<Urb>> done;                             // finished, not yet reaped
     std::set<std::uint8_t> halted;
     std::vector<UsbFault> faults;
@@ -281,6 +283,7 @@ struct EmulatedBoard::Impl {
                 }
                 if (actual >= u->length() && u->length() > 0) break;
                 if (handle == vusb::kInvalidHandle) handle = sim->open(sim_name);
+                reading[ep] = handle;
                 const int want = std::min(packet, u->length() - actual);
                 std::uint8_t* into = u->bytes() != nullptr ? u->bytes() + actual : nullptr;
                 std::uint8_t scratch[1];
@@ -294,6 +297,13 @@ struct EmulatedBoard::Impl {
                                           static_cast<std::uint32_t>(want), &got);
                 const double waited = vsys::clock_seconds() - asked;
                 lock.lock();
+                if (spent.erase(h) > 0) {
+                    // A cancelled board handle fails every later read: take a fresh one.
+                    sim->close(h);
+                    handle = vusb::kInvalidHandle;
+                    reading.erase(ep);
+                    if (!ok) continue;
+                }
                 if (!ok) {
                     if (u->discarded || unplugged) continue;
                     if (h != vusb::kInvalidHandle && waited >= config.read_timeout - 1e-9) continue;  // nothing yet: NAK
@@ -306,11 +316,7 @@ struct EmulatedBoard::Impl {
                 if (static_cast<int>(got) < packet) break;  // a short (or empty) packet ends the transfer
             }
             serving.erase(ep);
-            if (status == -ENOENT && handle != vusb::kInvalidHandle) {
-                // The board's read was cancelled for good on that handle: take a fresh one.
-                sim->close(handle);
-                handle = vusb::kInvalidHandle;
-            }
+            reading.erase(ep);
             finish(u, status, actual);
         }
         if (handle != vusb::kInvalidHandle) sim->close(handle);
@@ -343,6 +349,17 @@ struct EmulatedBoard::Impl {
         bulk_out(u);
     }
 
+    // Called with the mutex held: the reader's wait on the board ends (that handle is spent).
+    void stop_reading(std::uint8_t ep)
+    {
+        auto it = reading.find(ep);
+        if (it != reading.end()) {
+            sim->cancel_reads(it->second);
+            spent.insert(it->second);
+        }
+        changed.notify_all();
+    }
+
     // -1 with errno EINVAL when the URB is no longer in flight.
     bool discard(UMockdevIoctlClient* client, unsigned long address)
     {
@@ -359,7 +376,7 @@ struct EmulatedBoard::Impl {
         for (auto& [ep, u] : serving) {
             if (u->client != client || u->data->client_addr != address) continue;
             u->discarded = true;
-            changed.notify_all();
+            stop_reading(ep);
             return true;
         }
         return false;
@@ -388,8 +405,11 @@ struct EmulatedBoard::Impl {
         for (auto& [ep, queue] : waiting)
             queue.erase(std::remove_if(queue.begin(), queue.end(), [&](auto& u) { return u->client == client; }),
                         queue.end());
-        for (auto& [ep, u] : serving)
-            if (u->client == client) u->discarded = true;
+        for (auto& [ep, u] : serving) {
+            if (u->client != client) continue;
+            u->discarded = true;
+            stop_reading(ep);
+        }
         done.erase(std::remove_if(done.begin(), done.end(), [&](auto& u) { return u->client == client; }), done.end());
         changed.notify_all();
     }
@@ -537,6 +557,7 @@ EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::Si
                          "\nA: bConfigurationValue=1\nA: idVendor=04b4\nA: idProduct=8613\n"
                          "H: descriptors=" + hex(descriptors(config)) + "\n";
     GError* error = nullptr;
+    if (config.device_indexes.empty()) return;  // no board on the bus
     if (!umockdev_testbed_add_from_string(m.testbed, record.c_str(), &error)) {
         std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "bad record");
         if (error != nullptr) g_error_free(error);
@@ -561,14 +582,19 @@ EmulatedBoard::~EmulatedBoard()
     {
         std::lock_guard lock(m.mutex);
         m.stopping = true;
-        for (auto& [ep, u] : m.serving) u->discarded = true;
+        for (auto& [ep, u] : m.serving) {
+            u->discarded = true;
+            m.stop_reading(ep);
+        }
         m.changed.notify_all();
     }
     for (auto& t : m.readers) t.join();
     GError* error = nullptr;
-    umockdev_testbed_detach_ioctl(m.testbed, kDevNode, &error);
-    if (error != nullptr) g_error_free(error);
-    g_object_unref(m.handler);
+    if (m.handler != nullptr) {
+        umockdev_testbed_detach_ioctl(m.testbed, kDevNode, &error);
+        if (error != nullptr) g_error_free(error);
+        g_object_unref(m.handler);
+    }
     g_object_unref(m.testbed);
     {
         std::lock_guard lock(m.mutex);
@@ -604,8 +630,10 @@ void EmulatedBoard::unplug()
         m.changed.notify_all();
     }
     m.sim->unplug();
-    umockdev_testbed_uevent(m.testbed, kSysPath, "remove");
-    umockdev_testbed_remove_device(m.testbed, (std::string("/sys") + kSysPath).c_str());
+    if (m.handler == nullptr) return;
+    const std::string sys = std::string("/sys") + kSysPath;
+    umockdev_testbed_uevent(m.testbed, sys.c_str(), "remove");
+    umockdev_testbed_remove_device(m.testbed, sys.c_str());
 }
 
 int EmulatedBoard::open_clients()
