@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace vusb {
@@ -70,7 +71,13 @@ struct Device {
     std::atomic<bool> cancelled {false};
     std::mutex io;                                       // one transfer at a time per device
     std::map<std::uint8_t, std::vector<std::uint8_t>> staging;  // per read endpoint
+    std::mutex pending_mutex;                            // guards pending against cancel_reads
+    libusb_transfer* pending = nullptr;                  // the read in flight
 };
+
+using TransferPtr = std::unique_ptr<libusb_transfer, decltype(&libusb_free_transfer)>;
+
+void LIBUSB_CALL mark_completed(libusb_transfer* transfer) { *static_cast<int*>(transfer->user_data) = 1; }
 
 class LibusbBackend : public Backend {
 public:
@@ -136,7 +143,12 @@ public:
 
     void cancel_reads(Handle handle) override
     {
-        if (auto device = find(handle)) device->cancelled = true;
+        auto device = find(handle);
+        if (!device) return;
+        std::lock_guard lock(device->pending_mutex);
+        device->cancelled = true;
+        // The read in flight ends now rather than at its time-out.
+        if (device->pending != nullptr) libusb_cancel_transfer(device->pending);
     }
 
     int ioctl(Handle handle, std::uint32_t code, const void* in, std::uint32_t in_length, void* out,
@@ -207,9 +219,10 @@ public:
             if (code == IOCTL_BULK_WRITE) {
                 if (endpoint & 0x80) return 0;
                 int sent = 0;
-                if (libusb_bulk_transfer(device->handle, endpoint, output, static_cast<int>(out_length), &sent,
-                                         config_.write_timeout_ms) != 0)
-                    return 0;
+                int r = libusb_bulk_transfer(device->handle, endpoint, output, static_cast<int>(out_length), &sent,
+                                             config_.write_timeout_ms);
+                if (r == LIBUSB_ERROR_PIPE) libusb_clear_halt(device->handle, endpoint);
+                if (r != 0) return 0;
                 *returned = static_cast<std::uint32_t>(sent);
                 return 1;
             }
@@ -218,9 +231,7 @@ public:
             auto& staging = device->staging[endpoint];
             staging.resize(staging_length(out_length, packet > 0 ? static_cast<std::size_t>(packet) : 0));
             int got = 0;
-            if (libusb_bulk_transfer(device->handle, endpoint, staging.data(), static_cast<int>(staging.size()), &got,
-                                     config_.read_timeout_ms) != 0)
-                return 0;
+            if (!read(*device, endpoint, staging.data(), static_cast<int>(staging.size()), &got)) return 0;
             // Bytes beyond the caller's buffer cannot be kept: never more is asked than fits.
             auto n = static_cast<std::uint32_t>(got) > out_length ? out_length : static_cast<std::uint32_t>(got);
             std::memcpy(output, staging.data(), n);
@@ -238,6 +249,48 @@ private:
         std::lock_guard lock(mutex_);
         auto it = devices_.find(handle);
         return it == devices_.end() ? nullptr : it->second;
+    }
+
+    // One bulk read that cancel_reads can end. True with the bytes received, also when the
+    // time-out ends a read that brought some: they are the board's data and are not sent again.
+    bool read(Device& device, std::uint8_t endpoint, std::uint8_t* buffer, int length, int* got)
+    {
+        TransferPtr transfer(libusb_alloc_transfer(0), &libusb_free_transfer);
+        if (!transfer) return false;
+        int completed = 0;
+        libusb_fill_bulk_transfer(transfer.get(), device.handle, endpoint, buffer, length, mark_completed, &completed,
+                                  config_.read_timeout_ms);
+        {
+            std::lock_guard lock(device.pending_mutex);
+            if (device.cancelled || libusb_submit_transfer(transfer.get()) != 0) return false;
+            device.pending = transfer.get();
+        }
+        bool given_up = false;
+        while (!completed) {
+            // The transfer must finish before its memory goes: on a failing event loop, cancel and keep waiting.
+            int r = libusb_handle_events_completed(context_, &completed);
+            if (r < 0 && r != LIBUSB_ERROR_INTERRUPTED && !given_up) {
+                libusb_cancel_transfer(transfer.get());
+                given_up = true;
+            }
+        }
+        {
+            std::lock_guard lock(device.pending_mutex);
+            device.pending = nullptr;
+        }
+        *got = transfer->actual_length;
+        switch (transfer->status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return true;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return *got > 0;
+        case LIBUSB_TRANSFER_STALL:
+            // A halted endpoint stays halted until the host clears it.
+            libusb_clear_halt(device.handle, endpoint);
+            return false;
+        default:
+            return false;
+        }
     }
 
     static void release(Device& device)
