@@ -114,6 +114,96 @@ struct EmulatedBoard::Impl {
     std::vector<UsbTraffic> log;
     std::vector<std::thread> readers;
     vusb::Handle command_handle = vusb::kInvalidHandle;
+    std::chrono::steady_clock::time_point born = std::chrono::steady_clock::now();
+
+    // Replay of a capture: the transfers expected in order, with their recorded outcomes.
+    struct Expected {
+        std::uint8_t type = 0, endpoint = 0;
+        int length = 0;
+        std::vector<std::uint8_t> out;
+        int status = 0, actual = 0;
+        std::vector<std::uint8_t> in;
+    };
+    bool replaying = false;
+    std::vector<Expected> script;
+    std::size_t next = 0;
+    std::string mismatch;
+
+    // Called with the mutex held.
+    void replay(const std::shared_ptr<Urb>& u)
+    {
+        const auto* raw = u->urb();
+        const bool control_urb = raw->type == USBDEVFS_URB_TYPE_CONTROL;
+        std::vector<std::uint8_t> out;
+        if (u->bytes() != nullptr && !control_urb && !(raw->endpoint & 0x80)) out.assign(u->bytes(), u->bytes() + u->length());
+        if (next < script.size()) {
+            const Expected& e = script[next];
+            if (e.type == raw->type && e.endpoint == raw->endpoint && e.length == u->length() &&
+                (control_urb || e.out == out)) {
+                ++next;
+                if (!e.in.empty() && u->bytes() != nullptr)
+                    std::memcpy(u->bytes(), e.in.data(), std::min<std::size_t>(e.in.size(), static_cast<std::size_t>(u->length())));
+                return finish(u, e.status, e.actual);
+            }
+        }
+        // Not what the capture holds next: the transfer waits (a read may yet be cancelled by the host).
+        if (mismatch.empty()) {
+            char text[160];
+            std::snprintf(text, sizeof text, "transfer %zu: type %d endpoint 0x%02x length %d, capture expects %s",
+                          next, raw->type, raw->endpoint, u->length(),
+                          next < script.size() ? "another transfer" : "nothing more");
+            mismatch = text;
+        }
+        waiting[raw->endpoint].push_back(u);
+    }
+
+    bool load(const std::string& path)
+    {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (f == nullptr) return false;
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(f);
+        if (bytes.size() < 24) return false;
+        std::map<std::uint64_t, std::size_t> by_id;
+        std::size_t at = 24;
+        auto get = [&](std::size_t offset, auto& value) { std::memcpy(&value, bytes.data() + offset, sizeof value); };
+        while (at + 16 + 64 <= bytes.size()) {
+            std::uint32_t length = 0;
+            get(at + 8, length);
+            const std::size_t event = at + 16;
+            if (event + length > bytes.size() || length < 64) return false;
+            std::uint64_t id = 0;
+            std::int32_t status = 0;
+            std::uint32_t urb_length = 0, data_length = 0;
+            get(event, id);
+            get(event + 28, status);
+            get(event + 32, urb_length);
+            get(event + 36, data_length);
+            const std::uint8_t kind = bytes[event + 8];
+            const std::uint8_t* data = bytes.data() + event + 64;
+            if (64 + data_length > length) return false;
+            if (kind == 'S') {
+                Expected e;
+                e.type = bytes[event + 9];
+                e.endpoint = bytes[event + 10];
+                e.length = static_cast<int>(urb_length);
+                e.out.assign(data, data + data_length);
+                by_id[id] = script.size();
+                script.push_back(std::move(e));
+            } else if (auto it = by_id.find(id); it != by_id.end()) {
+                Expected& e = script[it->second];
+                e.status = status;
+                e.actual = static_cast<int>(urb_length);
+                e.in.assign(data, data + data_length);
+            }
+            at = event + length;
+        }
+        return true;
+    }
+
+    double now() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - born).count(); }
 
     int pipe_of(std::uint8_t endpoint) const
     {
@@ -158,6 +248,7 @@ struct EmulatedBoard::Impl {
             t.out.assign(u.bytes(), u.bytes() + length);
         }
         t.requested = length;
+        t.submitted = now();
         log.push_back(std::move(t));
         return log.size() - 1;
     }
@@ -168,8 +259,11 @@ struct EmulatedBoard::Impl {
         u->urb()->status = status;
         u->urb()->actual_length = actual;
         if (u->traffic_index < log.size()) {
-            log[u->traffic_index].status = status;
-            log[u->traffic_index].actual = actual;
+            UsbTraffic& t = log[u->traffic_index];
+            t.status = status;
+            t.actual = actual;
+            t.finished = now();
+            if ((t.endpoint & 0x80) && u->bytes() != nullptr && actual > 0) t.in.assign(u->bytes(), u->bytes() + actual);
         }
         done.push_back(u);
         changed.notify_all();
@@ -338,6 +432,7 @@ struct EmulatedBoard::Impl {
         const bool control_urb = raw->type == USBDEVFS_URB_TYPE_CONTROL;
         u->traffic_index = record(*u, control_urb ? u->bytes() : nullptr);
         if (unplugged) return finish(u, -ENODEV, 0);
+        if (replaying) return replay(u);
         if (control_urb) return control(u);
         if (raw->type != USBDEVFS_URB_TYPE_BULK) return finish(u, -EINVAL, 0);
         if (raw->endpoint & 0x80) {
@@ -482,7 +577,7 @@ struct EmulatedBoard::Impl {
                                                   static_cast<std::uint8_t>(s.altsetting)};
             std::lock_guard lock(mutex);
             std::uint32_t returned = 0;
-            if (!sim->ioctl(commands(), vusb::IOCTL_SET_INTERFACE, record_bytes, 2, nullptr, 0, &returned))
+            if (sim && !sim->ioctl(commands(), vusb::IOCTL_SET_INTERFACE, record_bytes, 2, nullptr, 0, &returned))
                 return answer(-1, EINVAL);
             halted.clear();
             return answer(0, 0);
@@ -543,6 +638,29 @@ bool EmulatedBoard::available()
     return found;
 }
 
+namespace {
+
+// A fresh testbed holding the board's device (none when the config has no board).
+UMockdevTestbed* make_testbed(const vusb::SimBoardConfig& config)
+{
+    UMockdevTestbed* testbed = umockdev_testbed_new();
+    std::string record = std::string("P: ") + kSysPath + "\nN: bus/usb/001/002\n" + "E: DEVNAME=" + kDevNode +
+                         "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=002\n"
+                         "A: busnum=1\nA: devnum=2\nA: speed=" + (config.high_speed ? "480" : "12") +
+                         "\nA: bConfigurationValue=1\nA: idVendor=04b4\nA: idProduct=8613\n"
+                         "H: descriptors=" + hex(descriptors(config)) + "\n";
+    GError* error = nullptr;
+    if (config.device_indexes.empty()) return testbed;  // no board on the bus
+    if (!umockdev_testbed_add_from_string(testbed, record.c_str(), &error)) {
+        std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "bad record");
+        if (error != nullptr) g_error_free(error);
+        std::abort();
+    }
+    return testbed;
+}
+
+}  // namespace
+
 EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::SimBoardConfig& config)
     : impl_(std::make_unique<Impl>())
 {
@@ -550,19 +668,33 @@ EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::Si
     m.sim = std::move(sim);
     m.config = config;
     m.sim_name = "\\\\.\\Ezusb-" + std::to_string(config.device_indexes.empty() ? 0 : config.device_indexes.front());
-    m.testbed = umockdev_testbed_new();
-    std::string record = std::string("P: ") + kSysPath + "\nN: bus/usb/001/002\n" + "E: DEVNAME=" + kDevNode +
-                         "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=002\n"
-                         "A: busnum=1\nA: devnum=2\nA: speed=" + (config.high_speed ? "480" : "12") +
-                         "\nA: bConfigurationValue=1\nA: idVendor=04b4\nA: idProduct=8613\n"
-                         "H: descriptors=" + hex(descriptors(config)) + "\n";
-    GError* error = nullptr;
-    if (config.device_indexes.empty()) return;  // no board on the bus
-    if (!umockdev_testbed_add_from_string(m.testbed, record.c_str(), &error)) {
-        std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "bad record");
-        if (error != nullptr) g_error_free(error);
+    m.testbed = make_testbed(config);
+    if (config.device_indexes.empty()) return;
+    attach();
+    std::set<std::uint8_t> inputs;
+    for (std::uint8_t ep : m.config.alt1_endpoints)
+        if (ep & 0x80) inputs.insert(ep);
+    for (std::uint8_t ep : inputs) m.readers.emplace_back([&m, ep] { m.reader(ep); });
+}
+
+EmulatedBoard::EmulatedBoard(const vusb::SimBoardConfig& config, const std::string& capture)
+    : impl_(std::make_unique<Impl>())
+{
+    Impl& m = *impl_;
+    m.config = config;
+    m.testbed = make_testbed(config);
+    m.replaying = true;
+    if (!m.load(capture)) {
+        std::fprintf(stderr, "emulated board: cannot read the capture %s\n", capture.c_str());
         std::abort();
     }
+    attach();
+}
+
+void EmulatedBoard::attach()
+{
+    Impl& m = *impl_;
+    GError* error = nullptr;
     m.handler = umockdev_ioctl_base_new();
     g_signal_connect(m.handler, "handle-ioctl", G_CALLBACK(on_ioctl), &m);
     if (!umockdev_testbed_attach_ioctl(m.testbed, kDevNode, m.handler, &error)) {
@@ -570,10 +702,105 @@ EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::Si
         if (error != nullptr) g_error_free(error);
         std::abort();
     }
-    std::set<std::uint8_t> inputs;
-    for (std::uint8_t ep : m.config.alt1_endpoints)
-        if (ep & 0x80) inputs.insert(ep);
-    for (std::uint8_t ep : inputs) m.readers.emplace_back([&m, ep] { m.reader(ep); });
+}
+
+std::size_t EmulatedBoard::replay_left()
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->script.size() - impl_->next;
+}
+
+std::string EmulatedBoard::replay_mismatch()
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->mismatch;
+}
+
+namespace {
+
+void put(std::string& out, const void* p, std::size_t n) { out.append(static_cast<const char*>(p), n); }
+
+template <typename T>
+void put_value(std::string& out, T v)
+{
+    put(out, &v, sizeof v);
+}
+
+// One usbmon event: the 64-byte mmapped header and its data.
+void put_event(std::string& out, std::uint64_t id, char kind, const UsbTraffic& t, double when, int status,
+               std::uint32_t urb_length, const std::vector<std::uint8_t>& data)
+{
+    std::string e;
+    put_value<std::uint64_t>(e, id);
+    put_value<std::uint8_t>(e, static_cast<std::uint8_t>(kind));
+    put_value<std::uint8_t>(e, t.endpoint == 0 ? USBDEVFS_URB_TYPE_CONTROL : USBDEVFS_URB_TYPE_BULK);
+    put_value<std::uint8_t>(e, t.endpoint);
+    put_value<std::uint8_t>(e, 2);    // device
+    put_value<std::uint16_t>(e, 1);   // bus
+    put_value<std::uint8_t>(e, t.endpoint == 0 && kind == 'S' ? 0 : '-');  // setup present
+    put_value<std::uint8_t>(e, data.empty() ? '<' : 0);                     // data present
+    const auto seconds = static_cast<std::int64_t>(when);
+    put_value<std::int64_t>(e, seconds);
+    put_value<std::int32_t>(e, static_cast<std::int32_t>((when - static_cast<double>(seconds)) * 1e6));
+    put_value<std::int32_t>(e, status);
+    put_value<std::uint32_t>(e, urb_length);
+    put_value<std::uint32_t>(e, static_cast<std::uint32_t>(data.size()));
+    put(e, t.setup, sizeof t.setup);
+    put_value<std::int32_t>(e, 0);   // interval
+    put_value<std::int32_t>(e, 0);   // start frame
+    put_value<std::uint32_t>(e, 0);  // transfer flags
+    put_value<std::uint32_t>(e, 0);  // iso descriptors
+    e.insert(e.end(), data.begin(), data.end());
+    put_value<std::uint32_t>(out, static_cast<std::uint32_t>(seconds));
+    put_value<std::uint32_t>(out, static_cast<std::uint32_t>((when - static_cast<double>(seconds)) * 1e6));
+    put_value<std::uint32_t>(out, static_cast<std::uint32_t>(e.size()));
+    put_value<std::uint32_t>(out, static_cast<std::uint32_t>(e.size()));
+    out += e;
+}
+
+}  // namespace
+
+bool write_capture(const std::vector<UsbTraffic>& traffic, const std::string& path)
+{
+    std::string out;
+    put_value<std::uint32_t>(out, 0xA1B2C3D4);
+    put_value<std::uint16_t>(out, 2);
+    put_value<std::uint16_t>(out, 4);
+    put_value<std::int32_t>(out, 0);
+    put_value<std::uint32_t>(out, 0);
+    put_value<std::uint32_t>(out, 1u << 20);  // snapshot length
+    put_value<std::uint32_t>(out, 220);       // Linux USB, mmapped header
+    // Submissions and completions in the order they happened.
+    struct Event {
+        double when;
+        std::size_t index;
+        bool done;
+    };
+    std::vector<Event> events;
+    for (std::size_t i = 0; i < traffic.size(); ++i) {
+        if (traffic[i].status == -ENOENT || traffic[i].finished == 0) continue;
+        events.push_back({traffic[i].submitted, i, false});
+        events.push_back({traffic[i].finished, i, true});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.when < b.when; });
+    static const std::vector<std::uint8_t> none;
+    for (const Event& ev : events) {
+        const UsbTraffic& t = traffic[ev.index];
+        // A control transfer's length counts its setup bytes, as libusb submits it.
+        const std::uint32_t setup = t.endpoint == 0 ? 8 : 0;
+        if (!ev.done) {
+            const bool out_data = t.endpoint != 0 && !(t.endpoint & 0x80);
+            put_event(out, ev.index + 1, 'S', t, ev.when, -EINPROGRESS, static_cast<std::uint32_t>(t.requested) + setup,
+                      out_data ? t.out : none);
+        } else {
+            put_event(out, ev.index + 1, 'C', t, ev.when, t.status, static_cast<std::uint32_t>(t.actual), t.in);
+        }
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    ok = std::fclose(f) == 0 && ok;
+    return ok;
 }
 
 EmulatedBoard::~EmulatedBoard()

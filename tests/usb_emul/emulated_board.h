@@ -30,13 +30,22 @@ struct UsbTraffic {
     int actual = 0;                // bytes moved
     int status = 0;                // 0 or a negative errno
     std::vector<std::uint8_t> out; // bytes sent to the device (control OUT data, bulk OUT)
+    std::vector<std::uint8_t> in;  // bytes the device sent (bulk IN)
+    double submitted = 0, finished = 0;  // real seconds since the device was made
 };
 
+// Writes transfers as a usbmon capture (pcap, Linux USB with mmapped header) of bus 1, device 2.
+// Transfers the host cancelled are left out: a replay cannot cancel them on its own.
+bool write_capture(const std::vector<UsbTraffic>& traffic, const std::string& path);
+
+// One at a time per process: the testbed points the whole process at its mock root.
 class EmulatedBoard {
 public:
     // Puts `sim` behind a device node of a fresh testbed; its descriptors follow
     // `config` (bcdDevice, link speed, the alternate setting 1 endpoints).
     EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::SimBoardConfig& config);
+    // The same device node answered by replaying a capture (see write_capture) instead of a board.
+    EmulatedBoard(const vusb::SimBoardConfig& config, const std::string& capture);
     ~EmulatedBoard();
     EmulatedBoard(const EmulatedBoard&) = delete;
     EmulatedBoard& operator=(const EmulatedBoard&) = delete;
@@ -53,10 +62,14 @@ public:
     bool wait_closed();
     std::vector<UsbTraffic> traffic();
     void clear_traffic();
+    // Replay: transfers of the capture not yet asked for, and the first request that did not match.
+    std::size_t replay_left();
+    std::string replay_mismatch();
 
     struct Impl;
 
 private:
+    void attach();
     std::unique_ptr<Impl> impl_;
 };
 

@@ -1,6 +1,7 @@
 // The libusb backend against the emulated board: reads cut short, cancelled, stalled, and link faults as the user meets them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <future>
 
 #include "board/usb_transport.h"
@@ -181,6 +182,54 @@ TEST_F(LibusbBoard, OneStallOrSilenceInMidAcquisitionLosesNoScan)
         EXPECT_TRUE(messages().empty());
         VantrelKillBufferedAnalogIn();
     }
+}
+
+// The capture in tests/fixtures/usb: made by tests/usb_emul/record_capture.sh from the acquisition below.
+class LibusbCapture : public LibusbBoard {
+protected:
+    static std::string fixture() { return std::string(VANTREL_SOURCE_DIR) + "/tests/fixtures/usb/acquisition.pcap"; }
+
+    // Channels 1 and 3 at 10 scans a second: three blocks taken, then the stop.
+    void acquire()
+    {
+        enable(0x5, 10);
+        ASSERT_EQ(VantrelStartBufferedAnalogIn(10), 0);
+        ASSERT_TRUE(pump_blocks(3));
+        for (int b = 0; b < 3; ++b) {
+            void* buffer = nullptr;
+            char fill = 0;
+            ASSERT_EQ(VantrelGetBufferedAnalogInBinary(&buffer, &fill), 0);
+            auto* v = static_cast<std::int16_t*>(buffer);
+            for (int j = 0; j < 10; ++j) {
+                const auto scan = static_cast<std::uint64_t>(b * 10 + j);
+                ASSERT_EQ(v[2 * j], vtest::coded(3, scan)) << b;
+                ASSERT_EQ(v[2 * j + 1], vtest::coded(1, scan)) << b;
+            }
+        }
+        VantrelKillBufferedAnalogIn();
+        EXPECT_NE(VantrelStatus.load(), 200);
+        EXPECT_TRUE(messages().empty());
+    }
+};
+
+TEST_F(LibusbCapture, Record)
+{
+    const char* path = std::getenv("VANTREL_RECORD_CAPTURE");
+    if (path == nullptr) GTEST_SKIP() << "records only when tests/usb_emul/record_capture.sh asks";
+    ASSERT_NO_FATAL_FAILURE(acquire());
+    ASSERT_TRUE(vtest::write_capture(device->traffic(), path));
+}
+
+TEST_F(LibusbCapture, TheBackendReplaysTheRecordedAcquisition)
+{
+    // Every request must match the capture's next one (lengths, endpoints, command bytes), or the replay stalls.
+    close_usb_handle();
+    vusb::set_backend(nullptr);
+    device.reset();  // one testbed at a time: the process has one mock root
+    device = std::make_unique<vtest::EmulatedBoard>(vusb::SimBoardConfig {}, fixture());
+    use_backend(vusb::LibusbConfig {});
+    ASSERT_NO_FATAL_FAILURE(acquire()) << device->replay_mismatch();
+    EXPECT_EQ(device->replay_left(), 0u) << device->replay_mismatch();
 }
 
 }  // namespace
