@@ -1,9 +1,10 @@
-// End to end through libusb: minutes of the default chamber, acquired through the emulated board, store what the simulated board stores.
+// End to end through libusb: minutes of the default chamber, acquired and tested through the emulated board, store what the simulated board stores.
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 
 #include "platform/usb/chamber_model.h"
+#include "programs/wiring.h"
 #include "tests/acquisition/scenario_schedule.h"
 #include "tests/tools/demo_process.h"
 #include "tests/usb_emul/emulated_board.h"
@@ -12,6 +13,7 @@ namespace {
 
 struct Stored {
     std::string runs;
+    std::string alarms;
     std::map<std::string, std::string> traces;  // file name -> bytes
 };
 
@@ -25,12 +27,13 @@ public:
 
     void run(int seconds, Stored& out)
     {
+        wire_subsystems();
         vtest::DemoSetup setup;
         std::string error;
         ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
             << error;
-        vtest::apply_demo_setup(setup);
-        vtest::put_channel_names(setup);
+        ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
+        ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
         if (libusb_) {
             // The chamber of the default scenario, behind the fake device node, from the same start.
             vusb::Scenario scenario;
@@ -52,7 +55,8 @@ public:
         ASSERT_TRUE(acq().active);
         tick(seconds);
         stop();
-        out.runs = rows("SELECT RUN_NUM, NUM_WAF, RECIPE FROM VT_INFO ORDER BY RUN_NUM");
+        out.runs = rows("SELECT RUN_NUM, NUM_WAF, RECIPE, COMPLETE FROM VT_INFO ORDER BY RUN_NUM");
+        out.alarms = rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE FROM OOC_ALRM ORDER BY RUN, WAFER");
         for (const auto& entry : std::filesystem::directory_iterator(dir.file("SC_DATA")))
             out.traces[entry.path().filename().string()] = bytes(entry.path().string());
     }
@@ -76,15 +80,18 @@ void acquire(bool libusb, int seconds, Stored& out)
     a.finish();
 }
 
-TEST(LibusbAcquisition, MinutesOfTheChamberStoreWhatTheSimulatedBoardStores)
+TEST(LibusbAcquisition, MinutesOfTheChamberStoreAndTestWhatTheSimulatedBoardDoes)
 {
     if (!vtest::EmulatedBoard::available()) GTEST_SKIP() << "needs LD_PRELOAD=libumockdev-preload.so.0";
-    const int seconds = 300;
+    // One anomaly period of the chamber's schedule, so the tested wafers raise alarms.
+    const int seconds = 400;
     Stored sim, usb;
     ASSERT_NO_FATAL_FAILURE(acquire(false, seconds, sim));
     ASSERT_NO_FATAL_FAILURE(acquire(true, seconds, usb));
     ASSERT_GE(sim.traces.size(), 3u);
+    ASSERT_FALSE(sim.alarms.empty());
     EXPECT_EQ(usb.runs, sim.runs);
+    EXPECT_EQ(usb.alarms, sim.alarms);
     ASSERT_EQ(usb.traces.size(), sim.traces.size());
     for (const auto& [name, content] : sim.traces) {
         auto it = usb.traces.find(name);
