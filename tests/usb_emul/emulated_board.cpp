@@ -27,6 +27,14 @@ namespace {
 
 constexpr const char* kSysPath = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
 constexpr const char* kDevNode = "/dev/bus/usb/001/002";
+constexpr int kFirstDevnum = 2;
+
+std::string node_of(int devnum)
+{
+    char path[32];
+    std::snprintf(path, sizeof path, "/dev/bus/usb/001/%03d", devnum);
+    return path;
+}
 constexpr std::size_t kSetupSize = 8;
 constexpr std::uint8_t kCpuReset = 0xA0;
 constexpr std::uint16_t kCpuControl = 0xE600;
@@ -56,11 +64,11 @@ int max_packet(std::uint8_t endpoint, bool high_speed)
 }
 
 // Device descriptor, then the one configuration: interface 0 with alternate 0 (no endpoints) and 1.
-std::vector<std::uint8_t> descriptors(const vusb::SimBoardConfig& config)
+std::vector<std::uint8_t> descriptors(const vusb::SimBoardConfig& config, std::uint16_t product)
 {
     std::vector<std::uint8_t> d = {18, 1, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 64};
     put16(d, 0x04B4);
-    put16(d, 0x8613);
+    put16(d, product);
     put16(d, config.bcd_device);
     d.insert(d.end(), {0, 0, 0, 1});
     const auto& eps = config.alt1_endpoints;
@@ -76,6 +84,34 @@ std::vector<std::uint8_t> descriptors(const vusb::SimBoardConfig& config)
         d.push_back(0);
     }
     return d;
+}
+
+// The board's device as it sits on the bus (bus 1, port 1) with the given address and product id.
+void add_device(UMockdevTestbed* testbed, const vusb::SimBoardConfig& config, int devnum, std::uint16_t product)
+{
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers,
+                  "N: bus/usb/001/%03d\nE: DEVNAME=/dev/bus/usb/001/%03d\nE: DEVNUM=%03d\nA: devnum=%d\nA: idProduct=%04x\n",
+                  devnum, devnum, devnum, devnum, product);
+    std::string record = std::string("P: ") + kSysPath + "\n" + numbers +
+                         "E: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\n"
+                         "A: busnum=1\nA: speed=" + (config.high_speed ? "480" : "12") +
+                         "\nA: bConfigurationValue=1\nA: idVendor=04b4\n"
+                         "H: descriptors=" + hex(descriptors(config, product)) + "\n";
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(testbed, record.c_str(), &error)) {
+        std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "bad record");
+        if (error != nullptr) g_error_free(error);
+        std::abort();
+    }
+}
+
+// A fresh testbed holding the board's device (none when the config has no board).
+UMockdevTestbed* make_testbed(const vusb::SimBoardConfig& config)
+{
+    UMockdevTestbed* testbed = umockdev_testbed_new();
+    if (!config.device_indexes.empty()) add_device(testbed, config, kFirstDevnum, 0x8613);
+    return testbed;
 }
 
 struct Urb {
@@ -124,6 +160,38 @@ struct EmulatedBoard::Impl {
         int status = 0, actual = 0;
         std::vector<std::uint8_t> in;
     };
+    std::vector<std::string> attached;  // device nodes the handler answers
+    std::string current_node;           // the node of the board as it is now on the bus
+    std::uint16_t renumerate_to = 0;    // product id the board comes back with after its firmware starts
+    std::thread renumerator;
+    void attach_node(const std::string& node);
+
+    // The firmware just started: the board leaves the bus and comes back with another address and product id.
+    // Called with the mutex held.
+    void renumerate()
+    {
+        const std::uint16_t product = renumerate_to;
+        renumerate_to = 0;
+        current_node = node_of(kFirstDevnum + 1);  // the old node is gone from now on
+        for (auto& [ep, q] : waiting) {
+            for (auto& u : q) finish(u, -ESHUTDOWN, 0);
+            q.clear();
+        }
+        for (auto& [ep, u] : serving) {
+            u->discarded = true;
+            stop_reading(ep);
+        }
+        renumerator = std::thread([this, product] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::string sys = std::string("/sys") + kSysPath;
+            umockdev_testbed_uevent(testbed, sys.c_str(), "remove");
+            umockdev_testbed_remove_device(testbed, sys.c_str());
+            add_device(testbed, config, kFirstDevnum + 1, product);
+            std::lock_guard lock(mutex);
+            attach_node(node_of(kFirstDevnum + 1));
+        });
+    }
+
     bool replaying = false;
     std::vector<Expected> script;
     std::size_t next = 0;
@@ -304,6 +372,7 @@ struct EmulatedBoard::Impl {
         }
         if (!ok) return finish(u, -EPIPE, 0);
         finish(u, 0, static_cast<int>(returned));
+        if (value == kCpuControl && data[0] == 0 && renumerate_to != 0) renumerate();
     }
 
     void bulk_out(const std::shared_ptr<Urb>& u)
@@ -516,7 +585,8 @@ struct EmulatedBoard::Impl {
         bool gone = false;
         {
             std::lock_guard lock(mutex);
-            gone = unplugged;
+            const char* node = umockdev_ioctl_client_get_devnode(client);
+            gone = unplugged || (!current_node.empty() && node != nullptr && current_node != node);
         }
         auto answer = [&](long result, int error) {
             umockdev_ioctl_client_complete(client, result, error);
@@ -640,25 +710,6 @@ bool EmulatedBoard::available()
 
 namespace {
 
-// A fresh testbed holding the board's device (none when the config has no board).
-UMockdevTestbed* make_testbed(const vusb::SimBoardConfig& config)
-{
-    UMockdevTestbed* testbed = umockdev_testbed_new();
-    std::string record = std::string("P: ") + kSysPath + "\nN: bus/usb/001/002\n" + "E: DEVNAME=" + kDevNode +
-                         "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=002\n"
-                         "A: busnum=1\nA: devnum=2\nA: speed=" + (config.high_speed ? "480" : "12") +
-                         "\nA: bConfigurationValue=1\nA: idVendor=04b4\nA: idProduct=8613\n"
-                         "H: descriptors=" + hex(descriptors(config)) + "\n";
-    GError* error = nullptr;
-    if (config.device_indexes.empty()) return testbed;  // no board on the bus
-    if (!umockdev_testbed_add_from_string(testbed, record.c_str(), &error)) {
-        std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "bad record");
-        if (error != nullptr) g_error_free(error);
-        std::abort();
-    }
-    return testbed;
-}
-
 }  // namespace
 
 EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::SimBoardConfig& config)
@@ -694,10 +745,17 @@ EmulatedBoard::EmulatedBoard(const vusb::SimBoardConfig& config, const std::stri
 void EmulatedBoard::attach()
 {
     Impl& m = *impl_;
-    GError* error = nullptr;
     m.handler = umockdev_ioctl_base_new();
     g_signal_connect(m.handler, "handle-ioctl", G_CALLBACK(on_ioctl), &m);
-    if (!umockdev_testbed_attach_ioctl(m.testbed, kDevNode, m.handler, &error)) {
+    m.attach_node(kDevNode);
+}
+
+void EmulatedBoard::Impl::attach_node(const std::string& node)
+{
+    GError* error = nullptr;
+    attached.push_back(node);
+    current_node = node;
+    if (!umockdev_testbed_attach_ioctl(testbed, node.c_str(), handler, &error)) {
         std::fprintf(stderr, "emulated board: %s\n", error != nullptr ? error->message : "cannot attach");
         if (error != nullptr) g_error_free(error);
         std::abort();
@@ -817,9 +875,13 @@ EmulatedBoard::~EmulatedBoard()
     }
     for (auto& t : m.readers) t.join();
     GError* error = nullptr;
+    if (m.renumerator.joinable()) m.renumerator.join();
     if (m.handler != nullptr) {
-        umockdev_testbed_detach_ioctl(m.testbed, kDevNode, &error);
-        if (error != nullptr) g_error_free(error);
+        for (const auto& node : m.attached) {
+            umockdev_testbed_detach_ioctl(m.testbed, node.c_str(), &error);
+            if (error != nullptr) g_error_free(error);
+            error = nullptr;
+        }
         g_object_unref(m.handler);
     }
     g_object_unref(m.testbed);
@@ -836,6 +898,12 @@ EmulatedBoard::~EmulatedBoard()
         for (auto& u : m.done) drop(u);
         if (m.command_handle != vusb::kInvalidHandle) m.sim->close(m.command_handle);
     }
+}
+
+void EmulatedBoard::renumerate_after_firmware(std::uint16_t product)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->renumerate_to = product;
 }
 
 void EmulatedBoard::inject(const UsbFault& fault)

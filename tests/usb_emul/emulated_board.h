@@ -53,6 +53,9 @@ public:
     // True when the process runs with the umockdev preload library (tests skip otherwise).
     static bool available();
 
+    // When the next firmware starts, the board re-enumerates: it leaves the bus and comes back at
+    // another address with this product id, as an FX2 whose firmware brings its own descriptors.
+    void renumerate_after_firmware(std::uint16_t product);
     void inject(const UsbFault& fault);
     // The device leaves the bus: transfers in flight end, the node goes away.
     void unplug();
