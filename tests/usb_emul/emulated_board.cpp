@@ -708,10 +708,6 @@ bool EmulatedBoard::available()
     return found;
 }
 
-namespace {
-
-}  // namespace
-
 EmulatedBoard::EmulatedBoard(std::shared_ptr<vusb::SimBoard> sim, const vusb::SimBoardConfig& config)
     : impl_(std::make_unique<Impl>())
 {
