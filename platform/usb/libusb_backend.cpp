@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace vusb {
@@ -64,13 +65,23 @@ std::size_t staging_length(std::size_t length, std::size_t max_packet)
 
 namespace {
 
+constexpr int kFindAgainAttempts = 60;  // about three seconds
+
 struct Device {
     libusb_device_handle* handle = nullptr;
+    int index = 0;              // among the matching boards, as opened
     int alt = 0;
+    bool cpu_released = false;  // its firmware was just started: it may come back under another id
     std::atomic<bool> cancelled {false};
     std::mutex io;                                       // one transfer at a time per device
     std::map<std::uint8_t, std::vector<std::uint8_t>> staging;  // per read endpoint
+    std::mutex pending_mutex;                            // guards pending against cancel_reads
+    libusb_transfer* pending = nullptr;                  // the read in flight
 };
+
+using TransferPtr = std::unique_ptr<libusb_transfer, decltype(&libusb_free_transfer)>;
+
+void LIBUSB_CALL mark_completed(libusb_transfer* transfer) { *static_cast<int*>(transfer->user_data) = 1; }
 
 class LibusbBackend : public Backend {
 public:
@@ -90,30 +101,11 @@ public:
     {
         auto index = device_index_from_name(name);
         if (!index || context_ == nullptr) return kInvalidHandle;
-        libusb_device** list = nullptr;
-        ssize_t count = libusb_get_device_list(context_, &list);
-        if (count < 0) return kInvalidHandle;
-        libusb_device* chosen = nullptr;
-        int seen = 0;
-        for (const auto& id : config_.ids) {
-            for (ssize_t i = 0; i < count && chosen == nullptr; ++i) {
-                libusb_device_descriptor d {};
-                if (libusb_get_device_descriptor(list[i], &d) != 0) continue;
-                if (d.idVendor != id.first || d.idProduct != id.second) continue;
-                if (seen++ == *index) chosen = list[i];
-            }
-        }
-        libusb_device_handle* handle = nullptr;
-        int opened = chosen != nullptr ? libusb_open(chosen, &handle) : LIBUSB_ERROR_NO_DEVICE;
-        libusb_free_device_list(list, 1);
-        if (opened != 0) return kInvalidHandle;
-        libusb_set_auto_detach_kernel_driver(handle, 1);
-        if (libusb_claim_interface(handle, 0) != 0) {
-            libusb_close(handle);
-            return kInvalidHandle;
-        }
+        libusb_device_handle* handle = connect(*index);
+        if (handle == nullptr) return kInvalidHandle;
         auto device = std::make_shared<Device>();
         device->handle = handle;
+        device->index = *index;
         std::lock_guard lock(mutex_);
         Handle h = next_++;
         devices_[h] = device;
@@ -136,7 +128,12 @@ public:
 
     void cancel_reads(Handle handle) override
     {
-        if (auto device = find(handle)) device->cancelled = true;
+        auto device = find(handle);
+        if (!device) return;
+        std::lock_guard lock(device->pending_mutex);
+        device->cancelled = true;
+        // The read in flight ends now rather than at its time-out.
+        if (device->pending != nullptr) libusb_cancel_transfer(device->pending);
     }
 
     int ioctl(Handle handle, std::uint32_t code, const void* in, std::uint32_t in_length, void* out,
@@ -177,8 +174,11 @@ public:
             VendorRequest r = decode_vendor_request(input);
             ControlSetup s = control_setup_for(r);
             std::uint8_t data = r.data;
-            return libusb_control_transfer(device->handle, s.request_type, s.request, s.value, s.index, &data,
-                                           s.length > 1 ? 1 : s.length, config_.control_timeout_ms) >= 0;
+            if (libusb_control_transfer(device->handle, s.request_type, s.request, s.value, s.index, &data,
+                                        s.length > 1 ? 1 : s.length, config_.control_timeout_ms) < 0)
+                return 0;
+            device->cpu_released = r.request == kFirmwareLoadRequest && r.value == kCpuControlRegister && r.data == 0;
+            return 1;
         }
         case IOCTL_SET_INTERFACE:
             if (input == nullptr || in_length < 2) return 0;
@@ -207,9 +207,13 @@ public:
             if (code == IOCTL_BULK_WRITE) {
                 if (endpoint & 0x80) return 0;
                 int sent = 0;
-                if (libusb_bulk_transfer(device->handle, endpoint, output, static_cast<int>(out_length), &sent,
-                                         config_.write_timeout_ms) != 0)
-                    return 0;
+                int r = libusb_bulk_transfer(device->handle, endpoint, output, static_cast<int>(out_length), &sent,
+                                             config_.write_timeout_ms);
+                if (r == LIBUSB_ERROR_NO_DEVICE && found_again(*device))
+                    r = libusb_bulk_transfer(device->handle, endpoint, output, static_cast<int>(out_length), &sent,
+                                             config_.write_timeout_ms);
+                if (r == LIBUSB_ERROR_PIPE) libusb_clear_halt(device->handle, endpoint);
+                if (r != 0) return 0;
                 *returned = static_cast<std::uint32_t>(sent);
                 return 1;
             }
@@ -218,9 +222,11 @@ public:
             auto& staging = device->staging[endpoint];
             staging.resize(staging_length(out_length, packet > 0 ? static_cast<std::size_t>(packet) : 0));
             int got = 0;
-            if (libusb_bulk_transfer(device->handle, endpoint, staging.data(), static_cast<int>(staging.size()), &got,
-                                     config_.read_timeout_ms) != 0)
-                return 0;
+            bool gone = false;
+            if (!read(*device, endpoint, staging.data(), static_cast<int>(staging.size()), &got, &gone)) {
+                if (!gone || !found_again(*device)) return 0;
+                if (!read(*device, endpoint, staging.data(), static_cast<int>(staging.size()), &got, &gone)) return 0;
+            }
             // Bytes beyond the caller's buffer cannot be kept: never more is asked than fits.
             auto n = static_cast<std::uint32_t>(got) > out_length ? out_length : static_cast<std::uint32_t>(got);
             std::memcpy(output, staging.data(), n);
@@ -238,6 +244,109 @@ private:
         std::lock_guard lock(mutex_);
         auto it = devices_.find(handle);
         return it == devices_.end() ? nullptr : it->second;
+    }
+
+    // One bulk read that cancel_reads can end. True with the bytes received, also when the
+    // time-out ends a read that brought some: they are the board's data and are not sent again.
+    bool read(Device& device, std::uint8_t endpoint, std::uint8_t* buffer, int length, int* got, bool* gone)
+    {
+        *gone = false;
+        TransferPtr transfer(libusb_alloc_transfer(0), &libusb_free_transfer);
+        if (!transfer) return false;
+        int completed = 0;
+        libusb_fill_bulk_transfer(transfer.get(), device.handle, endpoint, buffer, length, mark_completed, &completed,
+                                  config_.read_timeout_ms);
+        {
+            std::lock_guard lock(device.pending_mutex);
+            if (device.cancelled) return false;
+            int submitted = libusb_submit_transfer(transfer.get());
+            *gone = submitted == LIBUSB_ERROR_NO_DEVICE;
+            if (submitted != 0) return false;
+            device.pending = transfer.get();
+        }
+        bool given_up = false;
+        while (!completed) {
+            // The transfer must finish before its memory goes: on a failing event loop, cancel and keep waiting.
+            int r = libusb_handle_events_completed(context_, &completed);
+            if (r < 0 && r != LIBUSB_ERROR_INTERRUPTED && !given_up) {
+                libusb_cancel_transfer(transfer.get());
+                given_up = true;
+            }
+        }
+        {
+            std::lock_guard lock(device.pending_mutex);
+            device.pending = nullptr;
+        }
+        *got = transfer->actual_length;
+        switch (transfer->status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return true;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return *got > 0;
+        case LIBUSB_TRANSFER_STALL:
+            // A halted endpoint stays halted until the host clears it.
+            libusb_clear_halt(device.handle, endpoint);
+            return false;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            *gone = true;
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    // The index-th board of the configured ids, opened with its interface claimed; nullptr when none.
+    libusb_device_handle* connect(int index)
+    {
+        libusb_device** list = nullptr;
+        ssize_t count = libusb_get_device_list(context_, &list);
+        if (count < 0) return nullptr;
+        libusb_device* chosen = nullptr;
+        int seen = 0;
+        for (const auto& id : config_.ids) {
+            for (ssize_t i = 0; i < count && chosen == nullptr; ++i) {
+                libusb_device_descriptor d {};
+                if (libusb_get_device_descriptor(list[i], &d) != 0) continue;
+                if (d.idVendor != id.first || d.idProduct != id.second) continue;
+                if (seen++ == index) chosen = list[i];
+            }
+        }
+        libusb_device_handle* handle = nullptr;
+        int opened = chosen != nullptr ? libusb_open(chosen, &handle) : LIBUSB_ERROR_NO_DEVICE;
+        libusb_free_device_list(list, 1);
+        if (opened != 0) return nullptr;
+        libusb_set_auto_detach_kernel_driver(handle, 1);
+        if (libusb_claim_interface(handle, 0) != 0) {
+            libusb_close(handle);
+            return nullptr;
+        }
+        return handle;
+    }
+
+    // A board whose firmware was just started may leave the bus and come back under the
+    // firmware's own ids (re-enumeration): the device is looked for again, a few seconds at most,
+    // and takes the place of the one that went, in the same alternate setting.
+    bool found_again(Device& device)
+    {
+        if (!device.cpu_released) return false;
+        device.cpu_released = false;
+        for (int attempt = 0; attempt < kFindAgainAttempts; ++attempt) {
+            if (device.cancelled) return false;
+            libusb_device_handle* handle = connect(device.index);
+            if (handle != nullptr && (device.alt == 0 || libusb_set_interface_alt_setting(handle, 0, device.alt) == 0)) {
+                std::lock_guard lock(device.pending_mutex);
+                release(device);
+                device.handle = handle;
+                return true;
+            }
+            if (handle != nullptr) {
+                libusb_release_interface(handle, 0);
+                libusb_close(handle);
+            }
+            struct timeval pause {0, 50000};
+            libusb_handle_events_timeout(context_, &pause);
+        }
+        return false;
     }
 
     static void release(Device& device)

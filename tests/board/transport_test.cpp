@@ -1,4 +1,5 @@
 // Tests of the transport: device search, connection set-up outcomes, the Intel HEX reader and the download.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -53,10 +54,12 @@ TEST_F(BoardTest, DeviceSearchTriesAllThirtyTwoNamesWhenNoneOpens)
     install(config);
     OpenCypressUSBHandle();
     EXPECT_EQ(hUSB.load(), vusb::kInvalidHandle);
-    auto names = board->stats().opened_names;
-    ASSERT_EQ(names.size(), 32u);
-    EXPECT_EQ(names.front(), "\\\\.\\Ezusb-0");
-    EXPECT_EQ(names.back(), "\\\\.\\Ezusb-31");
+    if (!via_libusb()) {  // the names reach the simulated board only on its own seam
+        auto names = board->stats().opened_names;
+        ASSERT_EQ(names.size(), 32u);
+        EXPECT_EQ(names.front(), "\\\\.\\Ezusb-0");
+        EXPECT_EQ(names.back(), "\\\\.\\Ezusb-31");
+    }
     EXPECT_EQ(LookForQLX4USB(), -1);
     EXPECT_TRUE(has_message("Error", "Cannot find a valid QLX4USB device.  Please check USB cable."));
 }
@@ -68,9 +71,10 @@ TEST_F(BoardTest, DeviceSearchStopsAtFirstBoardAndLookForClosesIt)
     install(config);
     EXPECT_EQ(LookForQLX4USB(), 0);
     EXPECT_EQ(hUSB.load(), vusb::kInvalidHandle);
-    auto stats = board->stats();
-    EXPECT_EQ(stats.opened_names.size(), 6u);
-    EXPECT_EQ(stats.open_handles, 0);
+    if (!via_libusb()) {
+        EXPECT_EQ(board->stats().opened_names.size(), 6u);
+    }
+    EXPECT_TRUE(board_closed());
 }
 
 struct ConnectCase {
@@ -103,6 +107,7 @@ TEST_F(BoardTest, ConnectionSetUpOutcomes)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!std::all_of(c.faults.begin(), c.faults.end(), reaches_board)) continue;
         vusb::SimBoardConfig config;
         config.alt1_endpoints = c.endpoints;
         config.bcd_device = 0x0004;
@@ -121,7 +126,7 @@ TEST_F(BoardTest, ConnectionSetUpOutcomes)
         } else {
             EXPECT_FALSE(ok);
             EXPECT_EQ(hUSB.load(), vusb::kInvalidHandle);
-            EXPECT_EQ(board->stats().open_handles, 0);
+            EXPECT_TRUE(board_closed());
             ASSERT_EQ(messages().size(), 1u);
             EXPECT_EQ(messages()[0].caption, c.caption);
             EXPECT_EQ(messages()[0].text, c.text);
