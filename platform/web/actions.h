@@ -2,8 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/ui/ui_loop.h"
 
 namespace vweb {
 
@@ -19,8 +22,12 @@ namespace vweb {
 bool is_action(const std::string& op);
 bool apply_action(const nlohmann::json& action);
 
-// Entries of a directory for the file and directory popups:
-// {dir (absolute), parent, entries: [{name, dir}]} directories first, or {dir, error}.
-nlohmann::json list_directory(const std::string& dir, bool dirs_only);
+// Entries of a directory for an open file or directory popup:
+// {dir (absolute), parent ("" when the user may not go up), entries: [{name, dir}]}
+// directories first, or {dir, error}. Only folders inside `roots` are listed; a
+// popup restricted to its folder lists that folder whatever is asked, and one
+// restricted to extensions lists only files that have them.
+nlohmann::json list_directory(const std::string& dir, const vui::FilePopupLimits& limits,
+                              const std::vector<std::string>& roots);
 
 }  // namespace vweb

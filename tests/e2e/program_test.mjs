@@ -25,7 +25,7 @@ async function main() {
       const shown = popup.filter({ hasText: 'Version 6.96' });
       await shown.waitFor({ timeout: 15000 });
       expect(await shown.locator('.titlebar').innerText() === 'Vantrel Review', 'popup title');
-      await shown.locator('button').first().click();
+      await shown.locator('.buttons button').first().click();
       await shown.waitFor({ state: 'detached', timeout: 15000 });
     });
   }
