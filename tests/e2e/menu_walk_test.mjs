@@ -70,7 +70,7 @@ async function main() {
       while (!(await gone(o)) && Date.now() < until) await page.waitForTimeout(100);
       expect(await gone(o), `${what}: not closed by ${how === 'box' ? 'its close box' : 'Esc'}`);
       o = await waitOpened(before, 700);
-      if (o) console.log(`${edition}: ${what}: then "${(await o.el.locator('.titlebar').first().innerText()).trim()}"`);
+      if (o) console.log(`${edition}: ${what}: then "${(await o.el.locator('.titlebar .title').first().innerText()).trim()}"`);
     }
   };
   // After a failed step: whatever is left open is cancelled so the next step starts from the main window.
@@ -144,7 +144,7 @@ async function main() {
           console.log(`${edition}: "${name}" opens nothing`);
           return;
         }
-        const what = `"${name}" ${o.kind} "${(await o.el.locator('.titlebar').first().innerText()).trim()}"`;
+        const what = `"${name}" ${o.kind} "${(await o.el.locator('.titlebar .title').first().innerText()).trim()}"`;
         await onTopInside(o, what);
         await closeAll(o, how, what);
       }

@@ -24,7 +24,7 @@ async function main() {
     await test('the "Vantrel Review" popup is shown and answered', async () => {
       const shown = popup.filter({ hasText: 'Version 6.96' });
       await shown.waitFor({ timeout: 15000 });
-      expect(await shown.locator('.titlebar').innerText() === 'Vantrel Review', 'popup title');
+      expect(await shown.locator('.titlebar .title').innerText() === 'Vantrel Review', 'popup title');
       await shown.locator('.buttons button').first().click();
       await shown.waitFor({ state: 'detached', timeout: 15000 });
     });

@@ -8,6 +8,7 @@ let socket = null;
 let pendingLists = new Map();
 let nextRequest = 1;
 let ended = false;
+let failures = 0;
 
 // Everything the user does goes through here.
 export function send(action) {
@@ -85,14 +86,17 @@ function connect() {
   const url = new URL('ws', location.href);
   url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
   socket = new WebSocket(url);
-  socket.onopen = () => { statusBox.className = 'status ok'; };
+  socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
   socket.onmessage = (e) => handle(JSON.parse(e.data));
   socket.onclose = (e) => {
     pendingLists.clear();
     // 1001 (going away): the program has ended; nothing comes back at this address until it is started again.
-    if (e.code === 1001) {
+    // Without that word (the program was killed), ten failed attempts in a row mean the same.
+    failures++;
+    if (e.code === 1001 || failures > 10) {
       ended = true;
-      statusBox.textContent = 'The program has ended. Start it again, then reload this page.';
+      statusBox.textContent = e.code === 1001 ? 'The program has ended. Start it again, then reload this page.'
+        : 'The program cannot be reached: it has ended. Start it again, then reload this page.';
       statusBox.className = 'status ended';
       popups.clear();
       screen.ended();
