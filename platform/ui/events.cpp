@@ -474,7 +474,8 @@ int file_select(const char* dir, const char* name, const char* types, const char
     p.directory = dir && *dir ? str(dir) : std::filesystem::current_path(ec).string();
     // A pattern such as "*.color" is a filter, not a name to offer.
     std::string spec = str(name);
-    p.default_path = spec.find_first_of("*?") == std::string::npos ? vsys::path_join(p.directory, spec) : p.directory + "/";
+    p.default_path = spec.empty() || spec.find_first_of("*?") != std::string::npos ? p.directory + "/"
+                                                                                   : vsys::path_join(p.directory, spec);
     p.file_types = str(types);
     p.restrict_dir = restrictDir != 0;
     p.restrict_ext = restrictExt != 0;

@@ -442,6 +442,11 @@ export class Screen {
         box.checked = !!data.value;
         box.disabled = indicator;
         box.dataset.press = '1';
+        // A check box has its label beside it; a switch's stands above it, as other controls' do.
+        if (data.style === S.SWITCH) {
+          wrap.append(box);
+          return labelled(wrap);
+        }
         wrap.append(box, document.createTextNode(' ' + label));
         out.push(wrap);
         return out;

@@ -168,7 +168,7 @@ export class Popups {
     const start = p.default_path || '';
     const slash = start.lastIndexOf('/');
     if (dirsOnly) input.value = start;
-    else input.value = p.restrict_dir ? start.slice(slash + 1) : (start.endsWith('/') ? '' : start);
+    else input.value = start.endsWith('/') ? '' : p.restrict_dir ? start.slice(slash + 1) : start;
     show(dirsOnly ? start : (p.directory || (slash > 0 ? start.slice(0, slash) : ''))).catch(() => {});
     const enter = () => {
       let v = input.value.trim();
