@@ -55,6 +55,11 @@ async function main() {
   const onTopInside = async (o, what) => {
     const title = o.el.locator(':scope > .titlebar');
     await title.click({ trial: true, timeout: 5000 });
+    // While a popup is installed the main window's menus are out of reach.
+    if (await page.locator('.panel.modal-host, .panel.modal-under').count()) {
+      const reached = await bar.locator('.menu').first().click({ trial: true, timeout: 500 }).then(() => true, () => false);
+      expect(!reached, `${what}: the main window's menu can still be clicked`);
+    }
     const b = await o.el.boundingBox();
     expect(b && b.x >= -1 && b.y >= -1 && b.x + b.width <= VIEW.width + 1 && b.y + b.height <= VIEW.height + 1,
       `${what} lies outside the view: ${JSON.stringify(b)}`);
@@ -113,6 +118,20 @@ async function main() {
     await page.setViewportSize(VIEW);
     await page.waitForTimeout(400);
   });
+
+  await test('colours are picked from swatches, never typed as numbers', async () => {
+    await pick(top, 23, 28);
+    const channels = page.locator('[data-panel="CHANNELS"]');
+    await channels.waitFor({ timeout: 10000 });
+    const swatches = channels.locator('input[type=color]');
+    expect(await swatches.count() === 32, `${await swatches.count()} colour swatches`);
+    expect(await swatches.first().inputValue() === '#e6194b', `channel 1 shows ${await swatches.first().inputValue()}`);
+    const values = await swatches.evaluateAll((els) => els.slice(0, 9).map((e) => e.value));
+    expect(new Set(values).size === 9, `the demo's channels share colours: ${values}`);
+    await page.keyboard.press('Escape');
+    await channels.waitFor({ state: 'detached', timeout: 10000 });
+  });
+  await recover();
 
   // Every item that is not dimmed, in menu order, Exit last.
   const items = await bar.locator('.menu').evaluateAll((menus) => menus.map((m) => ({
