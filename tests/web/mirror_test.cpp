@@ -220,7 +220,11 @@ protected:
         std::thread user([&] {
             for (int i = 0; i < 500 && !page.find("popup"); ++i) vsys::sleep_seconds(0.01);
             auto shown = page.find("popup");
-            if (!shown) return;
+            if (!shown) {
+                // Nothing came: end the popup's loop rather than hang (the test then fails on its result).
+                vui::post_task([] { QuitUserInterface(0); });
+                return;
+            }
             page_side(page, (*shown)["popup"]["id"].get<int>());
         });
         int r = FileSelectPopup(dir.c_str(), spec, "*.Vantrel", "Please Select Setup to Delete...", VAL_SELECT_BUTTON,
