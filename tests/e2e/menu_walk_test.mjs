@@ -230,8 +230,8 @@ async function main() {
       await page.waitForTimeout(200);
     }
     expect(session.exited && session.exited.code === 0, `the program did not end cleanly: ${JSON.stringify(session.exited)}`);
-    await page.locator('#status.ended').waitFor({ timeout: 10000 });
-    expect((await page.locator('#status').innerText()).includes('The program has ended'), 'the page does not say the program ended');
+    await page.locator('#status.ended').waitFor({ timeout: 20000 });
+    expect((await page.locator('#status').innerText()).includes('has ended'), 'the page does not say the program ended');
   });
 
   await session.done();

@@ -91,9 +91,9 @@ function connect() {
   socket.onclose = (e) => {
     pendingLists.clear();
     // 1001 (going away): the program has ended; nothing comes back at this address until it is started again.
-    // Without that word (the program was killed), ten failed attempts in a row mean the same.
+    // Without that word (the program was killed, or the word was lost), six failed attempts in a row mean the same.
     failures++;
-    if (e.code === 1001 || failures > 10) {
+    if (e.code === 1001 || failures > 5) {
       ended = true;
       statusBox.textContent = e.code === 1001 ? 'The program has ended. Start it again, then reload this page.'
         : 'The program cannot be reached: it has ended. Start it again, then reload this page.';
