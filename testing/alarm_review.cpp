@@ -481,6 +481,12 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
 
 }  // namespace
 
+int close_alarm_display(int panel, int event, void*, int, int)
+{
+    if (event == EVENT_CLOSE) DiscardPanel(panel);
+    return 0;
+}
+
 int show_errors(int panel, int control, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;

@@ -11,6 +11,7 @@ std::vector<vui::CallbackEntry> testing_callbacks()
              spc_sc_toggle(bar, item, data, panel);
          })},
         {"show_errors", CtrlCallbackPtr(show_errors)},
+        {"close_alarm_display", PanelCallbackPtr(close_alarm_display)},
         {"error_popup", CtrlCallbackPtr(error_popup)},
         {"error_info", CtrlCallbackPtr(error_info)},
         {"cancel_alarm_review", CtrlCallbackPtr(cancel_alarm_review)},

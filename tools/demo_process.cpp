@@ -159,6 +159,13 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
     get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
     put_channel_names(s);
     put_names(s, "timer_names", 29);
+    for (auto& [ch, v] : channel_pairs(value(s, "channel_colors")))
+        if (ch >= 1 && ch <= 32) get_put_number(4, static_cast<short>(ch), NUMBER_T_WRITE, std::strtod(v.c_str(), nullptr));
+    double ymin = 0, ymax = 0;
+    if (std::istringstream(value(s, "strip_chart_y")) >> ymin >> ymax && ymin < ymax) {
+        get_put_number(0, 0, NUMBER_T_WRITE, ymin);
+        get_put_number(1, 0, NUMBER_T_WRITE, ymax);
+    }
     for (DemoChart c : s.charts) {
         int points = 300, pager = 0, halt = 0;
         short activated = 0;

@@ -77,6 +77,11 @@
 // | 1134   | ATTR_LINE_STYLE           | plot              | line style number                                |
 // | 1147   | ATTR_REFRESH_GRAPH        | graph, strip      | 0 = the view redraws only on RefreshGraph or 1   |
 // | 1172   | ATTR_SMOOTH_UPDATE        | strip             | look                                             |
+// | 1201   | ATTR_ON_TEXT              | toggle button     | text shown while on ("" = the label)             |
+// | 1202   | ATTR_OFF_TEXT             | toggle button     | text shown while off ("" = the label)            |
+// | 1203   | ATTR_SHOW_AS_COLOR        | numeric           | 1 = the value is a 0xRRGGBB colour (look)        |
+// | 1204   | ATTR_CLOSE_CTRL           | panel             | control the close box (and a popup's Esc) presses; |
+// |        |                           |                   |   0 = EVENT_CLOSE to the panel callback          |
 
 enum : int {
     ATTR_DIMMED = 500,
@@ -150,6 +155,10 @@ enum : int {
     ATTR_LINE_STYLE = 1134,
     ATTR_REFRESH_GRAPH = 1147,
     ATTR_SMOOTH_UPDATE = 1172,
+    ATTR_ON_TEXT = 1201,
+    ATTR_OFF_TEXT = 1202,
+    ATTR_SHOW_AS_COLOR = 1203,
+    ATTR_CLOSE_CTRL = 1204,
 };
 
 // Event codes passed to callbacks.

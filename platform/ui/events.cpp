@@ -1,6 +1,8 @@
 // The event loop: the posted-work queue, user events and menu picks, timer ticks, modality, blocking popups.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -330,12 +332,94 @@ void run_popup(Popup& p)
 
 std::string str(const char* s) { return s ? s : ""; }
 
+std::string lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The extensions a file popup stands for: that of its default name or pattern, else those of its type list
+// ("*.txt;*.csv"); "*" and "*.*" stand for any.
+std::vector<std::string> file_extensions(const std::string& spec, const std::string& types)
+{
+    auto ext_of = [](const std::string& pattern) -> std::string {
+        std::string base = pattern.substr(pattern.find_last_of('/') + 1);
+        auto dot = base.find_last_of('.');
+        if (dot == std::string::npos || dot + 1 == base.size()) return {};
+        std::string ext = base.substr(dot);
+        return ext.find_first_of("*?") == std::string::npos ? ext : std::string();
+    };
+    if (std::string e = ext_of(spec); !e.empty()) return {e};
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= types.size()) {
+        std::size_t end = types.find(';', start);
+        if (end == std::string::npos) end = types.size();
+        std::string one = types.substr(start, end - start);
+        while (!one.empty() && one.front() == ' ') one.erase(one.begin());
+        while (!one.empty() && one.back() == ' ') one.pop_back();
+        if (std::string e = ext_of(one); !e.empty()) out.push_back(e);
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string chosen_path(const Popup& p, const std::string& response)
+{
+    return response.find('/') == std::string::npos ? vsys::path_join(p.directory, response) : response;
+}
+
+bool within_limits(const Popup& p, const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (p.restrict_dir) {
+        fs::path folder = fs::weakly_canonical(fs::absolute(p.directory, ec), ec);
+        fs::path file = fs::weakly_canonical(fs::absolute(path, ec), ec);
+        if (ec || file.parent_path() != folder) return false;
+    }
+    if (p.restrict_ext && !p.extensions.empty()) {
+        std::string name = lower(fs::path(path).filename().string());
+        bool ok = false;
+        for (const std::string& e : p.extensions) {
+            std::string ext = lower(e);
+            ok = ok || (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0);
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::optional<FilePopupLimits> file_popup_limits(int popup_id)
+{
+    for (const Popup* p : model().open_popups) {
+        if (p->id != popup_id || p->answered) continue;
+        if (p->kind == "dir") return FilePopupLimits{p->default_path, false, true, {}};
+        if (p->kind != "file") return std::nullopt;
+        return FilePopupLimits{p->directory, p->restrict_dir, false, p->restrict_ext ? p->extensions : std::vector<std::string>{}};
+    }
+    return std::nullopt;
+}
 
 bool answer_popup(int popup_id, const PopupAnswer& answer)
 {
     for (Popup* p : model().open_popups) {
         if (p->id == popup_id && !p->answered) {
+            // Whatever a page sends, a restricted file popup takes only a file of its folder and extensions;
+            // it stays open and says why. (The headless driver answers as a dialog that lets anything
+            // through, so the programs' own checks stay testable.)
+            if (p->kind == "file" && !answer.cancelled && answer.button >= 1 && !answer.response.empty() &&
+                !within_limits(*p, chosen_path(*p, answer.response))) {
+                std::string why = p->restrict_dir ? "Choose a file in " + p->directory : std::string("Choose a file");
+                if (p->restrict_ext && !p->extensions.empty()) {
+                    why += " of type";
+                    for (const std::string& e : p->extensions) why += " *" + e;
+                }
+                notify_popup_refused(p->id, why + ".");
+                return false;
+            }
             apply(*p, answer);
             return true;
         }
@@ -380,17 +464,26 @@ int generic_popup(const char* title, const char* message, const char* b1, const 
 }
 
 int file_select(const char* dir, const char* name, const char* types, const char* title, int button,
-                int /*restrictDir*/, int /*restrictExt*/, int /*allowCancel*/, int /*allowMakeDir*/, std::string& path)
+                int restrictDir, int restrictExt, int /*allowCancel*/, int /*allowMakeDir*/, std::string& path)
 {
     Popup p;
     p.kind = "file";
     p.title = str(title);
-    p.default_path = vsys::path_join(str(dir), str(name));
+    // No folder given: the working directory, as the page must know where to look.
+    std::error_code ec;
+    p.directory = dir && *dir ? str(dir) : std::filesystem::current_path(ec).string();
+    // A pattern such as "*.color" is a filter, not a name to offer.
+    std::string spec = str(name);
+    p.default_path = spec.empty() || spec.find_first_of("*?") != std::string::npos ? p.directory + "/"
+                                                                                   : vsys::path_join(p.directory, spec);
     p.file_types = str(types);
+    p.restrict_dir = restrictDir != 0;
+    p.restrict_ext = restrictExt != 0;
+    p.extensions = file_extensions(spec, p.file_types);
     p.buttons = {button == VAL_SAVE_BUTTON ? "Save" : button == VAL_LOAD_BUTTON ? "Load" : button == VAL_SELECT_BUTTON ? "Select" : "OK", "Cancel"};
     run_popup(p);
     if (p.button < 0 || p.response.empty()) return VAL_NO_FILE_SELECTED;
-    path = p.response.find('/') == std::string::npos && dir && *dir ? vsys::path_join(dir, p.response) : p.response;
+    path = chosen_path(p, p.response);
     return vsys::file_exists(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 

@@ -143,6 +143,8 @@ std::optional<Value> attribute_default(int attr, bool panel, int style)
     case ATTR_SHORTCUT_KEY: return i(0);
     case ATTR_IMAGE_FILE: return t("");
     case ATTR_LABEL_TEXT: return t("");
+    case ATTR_ON_TEXT: case ATTR_OFF_TEXT: return panel ? std::nullopt : t("");
+    case ATTR_SHOW_AS_COLOR: return panel ? std::nullopt : i(0);
     case ATTR_MAX_ENTRY_LENGTH: return i(0);
     case ATTR_VISIBLE_LINES: return i(5);
     default: break;
@@ -152,6 +154,7 @@ std::optional<Value> attribute_default(int attr, bool panel, int style)
         case ATTR_TITLE: return t("");
         case ATTR_SIZABLE: case ATTR_MOVABLE: case ATTR_CAN_MAXIMIZE: case ATTR_CAN_MINIMIZE:
         case ATTR_CLOSE_ITEM_VISIBLE: case ATTR_HAS_TASKBAR_BUTTON: return i(1);
+        case ATTR_CLOSE_CTRL: return i(0);
         case ATTR_FRAME_STYLE: return i(0);
         case ATTR_FRAME_THICKNESS: return i(2);
         case ATTR_TITLE_POINT_SIZE: return i(12);

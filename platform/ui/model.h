@@ -123,6 +123,10 @@ struct Popup {
     std::string title, text;
     std::vector<std::string> buttons;
     std::string default_path, file_types;
+    // File popups: the folder they open in and, when restricted, the only folder and extensions accepted.
+    std::string directory;
+    bool restrict_dir = false, restrict_ext = false;
+    std::vector<std::string> extensions;  // ".ext", as the program spells them
     int max_length = 0;
     int enter_button = 0, escape_button = 0;
     bool answered = false;

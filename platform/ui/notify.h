@@ -26,6 +26,7 @@ void notify_menubar(int menubar);
 void notify_menubar_gone(int menubar);
 void notify_popup(const Popup& popup);
 void notify_popup_gone(int id);
+void notify_popup_refused(int id, const std::string& why);  // an answer the popup does not take
 void notify_modal();  // the installed-popup stack changed
 void notify_stacking(int parent);  // the order of a panel's children (0: the top-level panels) changed
 void notify_active();  // the active panel changed

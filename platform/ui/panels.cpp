@@ -49,7 +49,8 @@ bool is_read_only(int attr)
 bool text_attribute(int attr)
 {
     return attr == ATTR_TITLE || attr == ATTR_LABEL_TEXT || attr == ATTR_CONSTANT_NAME ||
-           attr == ATTR_CALLBACK_NAME || attr == ATTR_IMAGE_FILE || attr == ATTR_ITEM_NAME;
+           attr == ATTR_CALLBACK_NAME || attr == ATTR_IMAGE_FILE || attr == ATTR_ITEM_NAME ||
+           attr == ATTR_ON_TEXT || attr == ATTR_OFF_TEXT;
 }
 
 bool double_attribute(int attr) { return attr == ATTR_MIN_VALUE || attr == ATTR_MAX_VALUE || attr == ATTR_INTERVAL; }

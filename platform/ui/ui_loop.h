@@ -78,6 +78,17 @@ void set_popup_responder(PopupResponder responder);
 // Answers an open popup (the view posts this as a task).
 bool answer_popup(int popup_id, const PopupAnswer& answer);
 
+// What an open file or directory popup may show: its folder, whether the user is
+// kept in it, and the extensions it is limited to (empty: any). Nothing when the
+// popup is not open or is of another kind.
+struct FilePopupLimits {
+    std::string directory;
+    bool restrict_dir = false;
+    bool dirs_only = false;
+    std::vector<std::string> extensions;
+};
+std::optional<FilePopupLimits> file_popup_limits(int popup_id);
+
 // Called when a loop would block with nothing queued (GetUserEvent(1) or a
 // popup waiting). Returns false to give up waiting (GetUserEvent then returns 0).
 // Without an idle hook the loop waits for posted work.

@@ -109,6 +109,9 @@ bool key(int panel, int key_code)
         auto it = c->attrs.find(ATTR_SHORTCUT_KEY);
         if (it != c->attrs.end() && it->second.as_int() == key_code && key_code != 0) return press(panel, c->id);
     }
+    // Esc that no control takes is the topmost popup's close box.
+    const auto& popups = model().popup_stack;
+    if (key_code == VAL_ESC_VKEY && !popups.empty() && popups.back() == panel) return close(panel);
     if (p->active_ctrl) return send(panel, p->active_ctrl, EVENT_KEYPRESS, key_code);
     return false;
 }
@@ -129,7 +132,15 @@ bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double yma
     return send(panel, ctrl, EVENT_LEFT_CLICK, 0, 0, true);
 }
 
-bool close(int panel) { return send(panel, 0, EVENT_CLOSE); }
+bool close(int panel)
+{
+    // A panel that names its close control (its Cancel, say) has it pressed, as its callbacks expect.
+    Panel* p = find_panel(panel);
+    auto it = p ? p->attrs.find(ATTR_CLOSE_CTRL) : decltype(p->attrs.end()){};
+    if (p && it != p->attrs.end() && it->second.as_int() > 0 && find_ctrl(panel, static_cast<int>(it->second.as_int())))
+        return press(panel, static_cast<int>(it->second.as_int()));
+    return send(panel, 0, EVENT_CLOSE);
+}
 
 bool move_panel(int panel, int top, int left)
 {

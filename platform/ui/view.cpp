@@ -134,7 +134,8 @@ json popup_json(const Popup& p)
 {
     return {{"id", p.id}, {"kind", p.kind}, {"title", p.title}, {"text", p.text}, {"buttons", p.buttons},
             {"default_path", p.default_path}, {"file_types", p.file_types}, {"max_length", p.max_length},
-            {"enter_button", p.enter_button}, {"escape_button", p.escape_button}};
+            {"enter_button", p.enter_button}, {"escape_button", p.escape_button}, {"directory", p.directory},
+            {"restrict_dir", p.restrict_dir}, {"restrict_ext", p.restrict_ext}, {"extensions", p.extensions}};
 }
 
 }  // namespace
@@ -256,6 +257,11 @@ void notify_popup(const Popup& popup)
 void notify_popup_gone(int id)
 {
     if (has_subscribers()) send({{"type", "popup_gone"}, {"id", id}});
+}
+
+void notify_popup_refused(int id, const std::string& why)
+{
+    if (has_subscribers()) send({{"type", "popup_refused"}, {"id", id}, {"text", why}});
 }
 
 void notify_modal()

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -110,7 +111,7 @@ const std::map<std::string, std::vector<Field>>& message_fields()
         {"answer",
          {{"popup", Kind::integer, true}, {"button", Kind::integer, false}, {"response", Kind::text, false},
           {"cancelled", Kind::flag, false}}},
-        {"list_dir", {{"dir", Kind::text, false}, {"dirs_only", Kind::flag, false}, {"req", Kind::integer, false}}},
+        {"list_dir", {{"dir", Kind::text, false}, {"popup", Kind::integer, false}, {"req", Kind::integer, false}}},
         {"ping", {}},
     };
     return fields;
@@ -222,12 +223,32 @@ bool apply_action(const json& a)
     return false;
 }
 
-json list_directory(const std::string& dir, bool dirs_only)
+json list_directory(const std::string& dir, const vui::FilePopupLimits& limits, const std::vector<std::string>& roots)
 {
     std::error_code ec;
-    fs::path d = dir.empty() ? fs::current_path(ec) : fs::path(dir);
-    fs::path real = fs::canonical(d, ec);
-    if (ec || !fs::is_directory(real, ec)) return {{"dir", dir}, {"error", "Cannot read the directory."}};
+    auto inside = [&](const fs::path& p) {
+        for (const std::string& r : roots) {
+            std::error_code rec;
+            fs::path root = fs::canonical(r, rec);
+            if (rec) continue;
+            auto [a, b] = std::mismatch(root.begin(), root.end(), p.begin(), p.end());
+            if (a == root.end()) return true;
+        }
+        return false;
+    };
+    fs::path folder = fs::canonical(limits.directory.empty() ? fs::current_path(ec) : fs::path(limits.directory), ec);
+    fs::path real = limits.restrict_dir ? folder : fs::canonical(dir.empty() ? folder : fs::path(dir), ec);
+    if (ec || !fs::is_directory(real, ec) || !inside(real)) return {{"dir", dir}, {"error", "This folder cannot be shown."}};
+    auto wanted = [&](const std::string& name) {
+        if (limits.extensions.empty()) return true;
+        std::string n = name;
+        for (char& c : n) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (std::string e : limits.extensions) {
+            for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (n.size() > e.size() && n.compare(n.size() - e.size(), e.size(), e) == 0) return true;
+        }
+        return false;
+    };
     std::vector<std::pair<bool, std::string>> found;
     for (fs::directory_iterator it(real, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
          it.increment(ec)) {
@@ -235,14 +256,17 @@ json list_directory(const std::string& dir, bool dirs_only)
         if (name.empty() || name[0] == '.') continue;
         std::error_code kind_ec;
         bool is_dir = it->is_directory(kind_ec);
-        if (dirs_only && !is_dir) continue;
+        if (is_dir && limits.restrict_dir) continue;
+        if (!is_dir && (limits.dirs_only || !wanted(name))) continue;
         found.emplace_back(!is_dir, name);  // directories sort first
     }
     std::sort(found.begin(), found.end());
     json entries = json::array();
     for (const auto& [is_file, name] : found) entries.push_back({{"name", name}, {"dir", !is_file}});
-    return {{"dir", real.string()}, {"parent", real.has_parent_path() ? real.parent_path().string() : real.string()},
-            {"entries", entries}};
+    std::string parent;
+    if (!limits.restrict_dir && real.has_parent_path() && real.parent_path() != real && inside(real.parent_path()))
+        parent = real.parent_path().string();
+    return {{"dir", real.string()}, {"parent", parent}, {"entries", entries}};
 }
 
 }  // namespace vweb

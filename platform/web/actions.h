@@ -4,8 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/ui/ui_loop.h"
 
 namespace vweb {
 
@@ -26,12 +29,16 @@ constexpr std::size_t kMaxMessageBytes = 1u << 20;
 constexpr int kMaxMessageDepth = 4;
 
 // One message of a page, read and checked field by field: an object whose "op" is an
-// action above, "list_dir" {dir, dirs_only, req} or "ping", each field of its type.
+// action above, "list_dir" {dir, popup, req} or "ping", each field of its type.
 // Nothing when it is not one, with the reason in `error`.
 std::optional<nlohmann::json> read_message(std::string_view text, std::string& error);
 
-// Entries of a directory for the file and directory popups:
-// {dir (absolute), parent, entries: [{name, dir}]} directories first, or {dir, error}.
-nlohmann::json list_directory(const std::string& dir, bool dirs_only);
+// Entries of a directory for an open file or directory popup:
+// {dir (absolute), parent ("" when the user may not go up), entries: [{name, dir}]}
+// directories first, or {dir, error}. Only folders inside `roots` are listed; a
+// popup restricted to its folder lists that folder whatever is asked, and one
+// restricted to extensions lists only files that have them.
+nlohmann::json list_directory(const std::string& dir, const vui::FilePopupLimits& limits,
+                              const std::vector<std::string>& roots);
 
 }  // namespace vweb

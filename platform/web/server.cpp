@@ -316,6 +316,27 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
+    // Listings follow the limits of the open popup that asks, read on the UI thread.
+    void list_on_ui_thread(int client, const json& m)
+    {
+        int popup = m.contains("popup") && m["popup"].is_number_integer() ? m["popup"].get<int>() : 0;
+        std::string dir = m.contains("dir") && m["dir"].is_string() ? m["dir"].get<std::string>() : std::string();
+        int req = m.contains("req") && m["req"].is_number_integer() ? m["req"].get<int>() : 0;
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, client, popup, dir, req] {
+            auto self = weak.lock();
+            if (!self) return;
+            auto limits = vui::file_popup_limits(popup);
+            json r = limits ? list_directory(dir, *limits, self->document_roots())
+                            : json{{"dir", dir}, {"error", "No file dialog is open."}};
+            r["type"] = "dir_list";
+            r["req"] = req;
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(client);
+            if (it != self->clients.end()) self->reply(*it->second, r);
+        });
+    }
+
     void reply(Client& c, const json& m) { c.push(std::make_shared<const std::string>(m.dump(-1, ' ', false, json::error_handler_t::replace))); }
 
     void on_message(Client& c, const char* data, std::size_t size)
@@ -330,10 +351,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         json& m = *read;
         std::string op = m["op"];
         if (op == "list_dir") {
-            json r = list_directory(m.value("dir", std::string()), m.value("dirs_only", false));
-            r["type"] = "dir_list";
-            r["req"] = m.value("req", 0);
-            reply(c, r);
+            list_on_ui_thread(c.id, m);
             return;
         }
         if (!is_action(op)) return;  // "ping" and the like only keep the connection alive
@@ -531,7 +549,10 @@ Server::~Server()
     // connection noticing the stop only at its next read timeout.
     {
         std::lock_guard lock(state_->mutex);
-        for (auto& [id, c] : state_->clients) mg_websocket_write(c->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+        // Close code 1001 (going away): the program ends, the page stops reconnecting.
+        static const char going_away[] = {'\x03', '\xE9'};
+        for (auto& [id, c] : state_->clients)
+            mg_websocket_write(c->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, going_away, sizeof going_away);
     }
     // civetweb's listener looks at its stop flag only between connections:
     // knock until it has stopped, so stopping takes milliseconds, not seconds.

@@ -91,6 +91,7 @@ protected:
                                calls.push_back(vsys::strprintf("show_errors:%d,%d,%d", panel, control, event));
                                return 0;
                            })});
+        entries.push_back({"close_alarm_display", PanelCallbackPtr([](int, int, void*, int, int) { return 0; })});
         vui::register_callbacks(entries);
     }
     void TearDown() override

@@ -74,8 +74,8 @@ export class ProgramSession {
     });
   }
 
-  // The address the program prints, then a page on it in headless Chromium on a 1920 x 1080 screen.
-  async openPage() {
+  // The address the program prints, then a page on it in headless Chromium (a 1920 x 1080 screen unless told).
+  async openPage(viewport = { width: 1920, height: 1080 }) {
     const url = (await this.waitFor(
       () => this.out.map((l) => /^Open (http:\/\/127\.0\.0\.1:\d+\/) in a browser/.exec(l)).find(Boolean),
       'the address line', 30000))[1];
@@ -86,11 +86,12 @@ export class ProgramSession {
       headless: true,
       args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
         '--disable-component-update', '--disable-sync'],
-      viewport: { width: 1920, height: 1080 },
+      viewport,
     });
     const page = this.context.pages()[0] || await this.context.newPage();
     page.on('pageerror', (e) => { this.pageErrors.push(e.message); console.log('page error: ' + e.message); });
     await page.goto(url);
+    this.url = url;
     return page;
   }
 
@@ -129,11 +130,14 @@ export class ProgramSession {
   }
 }
 
-// Picks a menu bar item of a panel as a mouse would: press on the menu, release on the item.
-export async function pick(panel, menu, item) {
-  const bar = panel.locator('.menubar');
-  await bar.locator(`.menu[data-menu="${menu}"]`).dispatchEvent('mousedown');
-  await bar.locator(`[data-menu-item="${item}"]`).dispatchEvent('mouseup');
+// Picks a menu bar item of a panel with the mouse: a click on the menu, then on the item (through the
+// submenus named in `via`, each opened by hovering its row). Playwright checks that each target is
+// visible and not covered, as a person would see it.
+export async function pick(panel, menu, item, via = []) {
+  const bar = panel.locator(':scope > div > .menubar');
+  await bar.locator(`.menu[data-menu="${menu}"]`).click();
+  for (const row of via) await bar.locator(`[data-menu-item="${row}"]`).hover();
+  await bar.locator(`[data-menu-item="${item}"]`).click();
 }
 
 // Answers whatever the program asks (trigger notices, messages) with the first button while waiting for `done`.
@@ -145,7 +149,7 @@ export async function answering(page, label, done, what, ms) {
     const p = popup.first();
     if (await p.count()) {
       console.log(`${label}: answering "${(await p.innerText()).replace(/\s+/g, ' ')}"`);
-      await p.locator('button').first().click({ timeout: 5000 }).catch(() => {});
+      await p.locator('.buttons button').first().click({ timeout: 5000 }).catch(() => {});
     }
     await page.waitForTimeout(200);
   }

@@ -24,8 +24,8 @@ async function main() {
     await test('the "Vantrel Review" popup is shown and answered', async () => {
       const shown = popup.filter({ hasText: 'Version 6.96' });
       await shown.waitFor({ timeout: 15000 });
-      expect(await shown.locator('.titlebar').innerText() === 'Vantrel Review', 'popup title');
-      await shown.locator('button').first().click();
+      expect(await shown.locator('.titlebar .title').innerText() === 'Vantrel Review', 'popup title');
+      await shown.locator('.buttons button').first().click();
       await shown.waitFor({ state: 'detached', timeout: 15000 });
     });
   }
@@ -74,6 +74,8 @@ async function main() {
       const before = await scans();
       await ctrl(2).locator('button').click();
       await answering(page, edition, async () => (await pressed()) && (await scans()) > before, 'scans on the strip chart', 20000);
+      // The toggle shows the text its panel gives for "on".
+      expect(await ctrl(2).locator('button').innerText() === 'STOP', `the running toggle reads ${await ctrl(2).locator('button').innerText()}`);
       // A screenful of trace for the screenshot.
       const first = await scans();
       await page.waitForFunction((n) => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]').dataset.scans) > n,
@@ -87,6 +89,7 @@ async function main() {
     await test('stop ends the acquisition and keeps the wafer file', async () => {
       await ctrl(2).locator('button').click();
       await answering(page, edition, async () => !(await pressed()), 'the toggle released', 20000);
+      expect(await ctrl(2).locator('button').innerText() === 'START', `the stopped toggle reads ${await ctrl(2).locator('button').innerText()}`);
       // What was sent before the stop may still be on its way; after that the chart stands still.
       await page.waitForTimeout(1000);
       const settled = await scans();

@@ -106,6 +106,20 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
     EXPECT_EQ(recipe_num, 3);
 }
 
+// The alarm display popup's close box and Esc leave it without a review and free the rest of the program.
+TEST_F(AlarmReview, AlarmDisplayPopupClosesByItsCloseBoxAndEsc)
+{
+    for (bool by_esc : {false, true}) {
+        ASSERT_EQ(a_display(-1, 49, EVENT_COMMIT, nullptr, 0, 0), 0);
+        int popup = ui.find_panel("APOP");
+        ASSERT_GT(popup, 0);
+        EXPECT_TRUE(by_esc ? ui.key(popup, VAL_ESC_VKEY) : ui.close(popup));
+        EXPECT_FALSE(ui.panel_exists(popup)) << (by_esc ? "Esc" : "close box");
+        EXPECT_EQ(ui.modal_panel(), 0);
+        EXPECT_LE(list_panel, 0);
+    }
+}
+
 TEST_F(AlarmReview, ListHoldsWhatExistsAndRefusesWhenEmpty)
 {
     ui.answer(1);

@@ -1,6 +1,8 @@
 // The event loop: quit latch, GetUserEvent, modal popups, nested popups, wait panel, timers during popups, fatal errors.
 #include <gtest/gtest-spi.h>
 
+#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -322,6 +324,75 @@ TEST_F(LoopTest, ACallbackMayDiscardItsOwnPanel)
     EXPECT_FALSE(ui.panel_exists(d));
     EXPECT_EQ(ui.modal_panel(), 0);
     EXPECT_FALSE(ui.press(d, 2));
+}
+
+// The close box presses the panel's close control when it names one, else raises EVENT_CLOSE; Esc that no
+// control takes does the same for the topmost installed popup only.
+TEST_F(LoopTest, CloseBoxAndEscOfPopups)
+{
+    int d = LoadPanel(0, "demo.uir", 3);
+    InstallPopup(d);
+    int closes = 0;
+    InstallPanelCallback(d, [](int, int event, void* n, int, int) {
+        if (event == EVENT_CLOSE) ++*static_cast<int*>(n);
+        return 0;
+    }, &closes);
+    EXPECT_TRUE(ui.close(d));
+    EXPECT_TRUE(ui.key(d, VAL_ESC_VKEY));
+    EXPECT_EQ(closes, 2);
+    EXPECT_TRUE(h.calls.empty());
+    ASSERT_EQ(SetPanelAttribute(d, ATTR_CLOSE_CTRL, 2), 0);
+    EXPECT_TRUE(ui.close(d));
+    EXPECT_TRUE(ui.key(d, VAL_ESC_VKEY));
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_ok:1", "demo_ok:1"}));
+    EXPECT_EQ(closes, 2);
+    // A window that is not the topmost popup keeps Esc as an ordinary key.
+    RemovePopup(0);
+    h.calls.clear();
+    int p = load_demo();
+    EXPECT_FALSE(ui.key(p, VAL_ESC_VKEY));
+    EXPECT_EQ(h.calls, std::vector<std::string>{});
+    DiscardPanel(d);
+}
+
+// A toggle's on and off texts, and a numeric shown as a colour, are kept with the control for the view.
+TEST_F(LoopTest, ToggleTextsAndColourLook)
+{
+    int p = NewPanel(0, "P", 0, 0, 100, 100);
+    int t = NewCtrl(p, CTRL_TOGGLE_BUTTON, "Start", 10, 10);
+    ASSERT_EQ(SetCtrlAttribute(p, t, ATTR_ON_TEXT, "STOP"), 0);
+    ASSERT_EQ(SetCtrlAttribute(p, t, ATTR_OFF_TEXT, "START"), 0);
+    char text[16] = "";
+    ASSERT_EQ(GetCtrlAttribute(p, t, ATTR_ON_TEXT, text), 0);
+    EXPECT_STREQ(text, "STOP");
+    EXPECT_LT(SetCtrlAttribute(p, t, ATTR_ON_TEXT, 5), 0);
+    int n = NewCtrl(p, CTRL_NUMERIC, "Colour", 40, 10);
+    int look = -1;
+    ASSERT_EQ(GetCtrlAttribute(p, n, ATTR_SHOW_AS_COLOR, &look), 0);
+    EXPECT_EQ(look, 0);
+    EXPECT_LT(SetPanelAttribute(p, ATTR_ON_TEXT, "x"), 0);
+    DiscardPanel(p);
+}
+
+// A file popup without a folder opens in the working directory; a pattern is a filter, not a name.
+TEST_F(LoopTest, FilePopupFolderAndPattern)
+{
+    vtest::TempDir here(true);
+    here.write("a.color", "x");
+    std::optional<vui::FilePopupLimits> limits;
+    vui::set_popup_responder([&](const vui::PopupInfo& info) -> std::optional<vui::PopupAnswer> {
+        limits = vui::file_popup_limits(info.id);
+        return vui::PopupAnswer{1, "a.color", false};
+    });
+    std::string chosen;
+    EXPECT_EQ(FileSelectPopup("", "*.color", "*.color", "Color save file", VAL_LOAD_BUTTON, 0, 1, 1, 1, &chosen),
+              VAL_EXISTING_FILE_SELECTED);
+    ASSERT_TRUE(limits.has_value());
+    EXPECT_EQ(std::filesystem::canonical(limits->directory), std::filesystem::canonical(here.path()));
+    EXPECT_FALSE(limits->restrict_dir);
+    EXPECT_EQ(limits->extensions, std::vector<std::string>{".color"});
+    EXPECT_EQ(std::filesystem::canonical(chosen), std::filesystem::canonical(here.path() + "/a.color"));
+    vui::set_popup_responder(nullptr);
 }
 
 TEST_F(LoopTest, MousePositionIsVerticalThenHorizontal)

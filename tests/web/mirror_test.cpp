@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -218,12 +220,13 @@ TEST_F(MirrorTest, MalformedMessagesChangeNothing)
     for (const json& bad : {json{{"op", "press"}, {"panel", "x"}}, json{{"op", "zoom"}, {"panel", panel}, {"ctrl", strip}},
                             json{{"op", "set"}, {"panel", panel}, {"ctrl", button}}, json{{"op", 5}}, json::array()})
         page.send(bad);
+    // Without an open file popup nothing is listed.
     page.send({{"op", "list_dir"}, {"dir", web.path()}, {"req", 7}});
     ASSERT_TRUE(pump_until([&] { return page.find("dir_list").has_value(); }));
     json list = *page.find("dir_list");
     EXPECT_EQ(list["req"], 7);
-    ASSERT_EQ(list["entries"].size(), 1u);
-    EXPECT_EQ(list["entries"][0]["name"], "index.html");
+    EXPECT_TRUE(list.contains("error"));
+    EXPECT_FALSE(list.contains("entries"));
     EXPECT_EQ(commits, 0);
 }
 
@@ -235,7 +238,7 @@ TEST_F(MirrorTest, HostileMessagesAreAnsweredWithAnErrorAndTheProgramGoesOn)
     std::string p = std::to_string(panel), b = std::to_string(button);
     const std::string bad[] = {
         R"({"op":"list_dir","dir":5})",
-        R"({"op":"list_dir","dirs_only":"yes"})",
+        R"({"op":"list_dir","popup":"yes"})",
         R"({"op":"list_dir","req":"7"})",
         deep,
         R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + deep + "}",
@@ -305,6 +308,124 @@ TEST_F(MirrorTest, OpenPagesLeaveRoomForANewPageAndNeverSendTheOperatorAway)
     operating->send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
     EXPECT_TRUE(pump_until([&] { return commits == 2; }));
     server.reset();  // the pages are told to close and go at once
+// A file popup over a working directory with a Setup folder: what the page may list and what the program gets.
+class FilePopupTest : public ::testing::Test {
+protected:
+    FilePopupTest()
+    {
+        vui::reset_ui();
+        web.write("index.html", "<!doctype html>");
+        std::filesystem::create_directories(work.path() + "/Setup/inner");
+        work.write("Setup/ETCH.Vantrel", "x");
+        work.write("Setup/notes.txt", "x");
+        work.write("RECIPE.DBF", "x");
+        vweb::Options o;
+        o.address = *vweb::parse_listen_address("127.0.0.1:0");
+        o.web_root = web.path();
+        o.document_roots = {work.path()};
+        std::string error;
+        server = vweb::Server::start(o, error);
+        EXPECT_TRUE(server) << error;
+        vui::pump_once();
+    }
+    ~FilePopupTest() override
+    {
+        server.reset();
+        vui::reset_ui();
+    }
+
+    // Shows a file popup while `page_side` plays the page on its own thread; returns the popup's result.
+    int run(const std::string& dir, const char* spec, int restrict_dir, int restrict_ext, std::string& chosen,
+            const std::function<void(Page&, int popup)>& page_side)
+    {
+        Page page(server->port());
+        EXPECT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+        std::thread user([&] {
+            for (int i = 0; i < 500 && !page.find("popup"); ++i) vsys::sleep_seconds(0.01);
+            auto shown = page.find("popup");
+            if (!shown) {
+                // Nothing came: end the popup's loop rather than hang (the test then fails on its result).
+                vui::post_task([] { QuitUserInterface(0); });
+                return;
+            }
+            page_side(page, (*shown)["popup"]["id"].get<int>());
+        });
+        int r = FileSelectPopup(dir.c_str(), spec, "*.Vantrel", "Please Select Setup to Delete...", VAL_SELECT_BUTTON,
+                                restrict_dir, restrict_ext, 1, 0, &chosen);
+        user.join();
+        return r;
+    }
+
+    // Asks for a listing and waits for its answer.
+    static json listing(Page& page, int popup, const std::string& dir, int req)
+    {
+        page.send({{"op", "list_dir"}, {"popup", popup}, {"dir", dir}, {"req", req}});
+        for (int i = 0; i < 500; ++i) {
+            if (auto m = page.find("dir_list", [&](const json& j) { return j["req"] == req; })) return *m;
+            vsys::sleep_seconds(0.01);
+        }
+        return {};
+    }
+
+    static std::vector<std::string> names(const json& list)
+    {
+        std::vector<std::string> out;
+        for (const auto& e : list.value("entries", json::array())) out.push_back(e["name"]);
+        return out;
+    }
+
+    vtest::TempDir web, work;
+    std::unique_ptr<vweb::Server> server;
+};
+
+TEST_F(FilePopupTest, ARestrictedPopupListsAndAcceptsOnlyItsFolderAndExtension)
+{
+    const std::string setup = work.path() + "/Setup";
+    json inside, asked_up, asked_root, refused;
+    std::string chosen;
+    int r = run(setup, "", 1, 1, chosen, [&](Page& page, int popup) {
+        inside = listing(page, popup, setup, 1);
+        asked_up = listing(page, popup, work.path(), 2);
+        asked_root = listing(page, popup, "/", 3);
+        // Answers the page may not give: a table beside the folder, another extension. The popup stays and says why.
+        for (const std::string& bad : {work.path() + "/RECIPE.DBF", setup + "/notes.txt", setup + "/../RECIPE.DBF"}) {
+            page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", bad}});
+            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+        }
+        refused = page.find("popup_refused").value_or(json());
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
+    });
+    EXPECT_EQ(names(inside), std::vector<std::string>{"ETCH.Vantrel"});
+    EXPECT_EQ(inside["parent"], "");
+    // Asked for another folder, it still shows only its own.
+    EXPECT_EQ(names(asked_up), std::vector<std::string>{"ETCH.Vantrel"});
+    EXPECT_EQ(names(asked_root), std::vector<std::string>{"ETCH.Vantrel"});
+    EXPECT_EQ(refused.value("text", std::string()), "Choose a file in " + setup + " of type *.Vantrel.");
+    EXPECT_EQ(r, VAL_NO_FILE_SELECTED);
+    EXPECT_TRUE(chosen.empty());
+
+    r = run(setup, "", 1, 1, chosen, [&](Page& page, int popup) {
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", "ETCH.Vantrel"}});
+    });
+    EXPECT_EQ(r, VAL_EXISTING_FILE_SELECTED);
+    EXPECT_EQ(chosen, setup + "/ETCH.Vantrel");
+}
+
+TEST_F(FilePopupTest, AnOpenPopupListsOnlyFoldersTheProgramServes)
+{
+    json home, up, outside;
+    std::string chosen;
+    int r = run(work.path(), "", 0, 0, chosen, [&](Page& page, int popup) {
+        home = listing(page, popup, "", 1);
+        up = listing(page, popup, work.path() + "/..", 2);
+        outside = listing(page, popup, "/etc", 3);
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
+    });
+    EXPECT_EQ(r, VAL_NO_FILE_SELECTED);
+    EXPECT_EQ(names(home), (std::vector<std::string>{"Setup", "RECIPE.DBF"}));
+    EXPECT_EQ(home["parent"], "");  // the working directory is the top
+    EXPECT_TRUE(up.contains("error"));
+    EXPECT_TRUE(outside.contains("error"));
 }
 
 }  // namespace

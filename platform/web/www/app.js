@@ -7,18 +7,20 @@ const statusBox = document.getElementById('status');
 let socket = null;
 let pendingLists = new Map();
 let nextRequest = 1;
+let ended = false;
+let failures = 0;
 
 // Everything the user does goes through here.
 export function send(action) {
   if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(action));
 }
 
-// Directory listings for the file popups (answered by the server directly).
-export function listDirectory(dir, dirsOnly) {
+// Directory listings for a file popup: the server lists what that popup may show.
+export function listDirectory(dir, popup) {
   return new Promise((resolve) => {
     const req = nextRequest++;
     pendingLists.set(req, resolve);
-    send({ op: 'list_dir', dir, dirs_only: dirsOnly, req });
+    send({ op: 'list_dir', dir, popup, req });
   });
 }
 
@@ -62,6 +64,8 @@ function handle(m) {
     case 'menubar_gone': screen.menubarGone(m.handle); break;
     case 'popup': popups.open(m.popup); break;
     case 'popup_gone': popups.close(m.id); break;
+    case 'popup_refused': popups.refused(m.id, m.text); break;
+    case 'stacking': screen.stacking(m.parent, m.order); break;
     case 'modal': screen.modal(m.stack); break;
     case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
     case 'document': openDocument(m.path); break;
@@ -82,19 +86,31 @@ function connect() {
   const url = new URL('ws', location.href);
   url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
   socket = new WebSocket(url);
-  socket.onopen = () => { statusBox.className = 'status ok'; };
+  socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
   socket.onmessage = (e) => handle(JSON.parse(e.data));
-  socket.onclose = () => {
+  socket.onclose = (e) => {
+    pendingLists.clear();
+    // 1001 (going away): the program has ended; nothing comes back at this address until it is started again.
+    // Without that word (the program was killed, or the word was lost), six failed attempts in a row mean the same.
+    failures++;
+    if (e.code === 1001 || failures > 5) {
+      ended = true;
+      statusBox.textContent = e.code === 1001 ? 'The program has ended. Start it again, then reload this page.'
+        : 'The program cannot be reached: it has ended. Start it again, then reload this page.';
+      statusBox.className = 'status ended';
+      popups.clear();
+      screen.ended();
+      return;
+    }
     statusBox.textContent = 'Connection lost: reconnecting…';
     statusBox.className = 'status';
-    pendingLists.clear();
     setTimeout(connect, 1000);
   };
 }
 
 // Shortcut keys go to the panel the user works in; plain typing stays in the fields.
 document.addEventListener('keydown', (e) => {
-  if (popups.active()) return;
+  if (popups.active() || ended) return;
   const code = keyCode(e);
   if (!code) return;
   const inField = e.target instanceof HTMLInputElement || e.target instanceof HTMLTextAreaElement || e.target instanceof HTMLSelectElement;

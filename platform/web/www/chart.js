@@ -340,7 +340,12 @@ export class Chart {
   }
 
   mouse() {
-    const pos = (e) => { const b = this.canvas.getBoundingClientRect(); return [e.clientX - b.left, e.clientY - b.top]; };
+    // The window may be shown scaled to fit the browser: back to the chart's own pixels.
+    const pos = (e) => {
+      const b = this.canvas.getBoundingClientRect();
+      const s = this.canvas.clientWidth ? b.width / this.canvas.clientWidth : 1;
+      return [(e.clientX - b.left) / s, (e.clientY - b.top) / s];
+    };
     const base = () => ({ panel: this.panel, ctrl: this.id });
     this.canvas.addEventListener('contextmenu', (e) => {
       e.preventDefault();

@@ -17,7 +17,14 @@ export class MenuBar {
     this.el.classList.toggle('dimmed', !!data.dimmed);
     const reopen = this.openMenu;
     this.el.replaceChildren(...data.menus.map((m) => this.menu(m)));
-    if (reopen) this.el.querySelector(`.menu[data-menu="${reopen}"]`)?.classList.add('open');
+    // A menu open while the program rebuilds the bar stays open, its list shown.
+    const menu = reopen ? this.el.querySelector(`.menu[data-menu="${reopen}"]`) : null;
+    if (menu) {
+      menu.classList.add('open');
+      menu.querySelector(':scope > .menu-list').style.display = '';
+    } else {
+      this.openMenu = null;
+    }
   }
 
   closeAll() {

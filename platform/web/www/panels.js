@@ -6,7 +6,8 @@ import { parseListText } from './listtext.js';
 // Attribute numbers the view reads.
 const A = { DIMMED: 500, CONSTANT: 501, MAX_LEN: 513, CHECK_MODE: 514, VISIBLE: 530, LEFT: 531, TOP: 532,
   WIDTH: 533, HEIGHT: 540, SIZABLE: 571, TITLE: 573, MOVABLE: 581, ZOOM: 597, CLOSE_ITEM: 605, LABEL: 641,
-  TEXT_COLOR: 680, MODE: 710, CTRL_COLOR: 985, IMAGE: 1050, MIN: 511, MAX: 512 };
+  TEXT_COLOR: 680, MODE: 710, CTRL_COLOR: 985, IMAGE: 1050, MIN: 511, MAX: 512, ON_TEXT: 1201, OFF_TEXT: 1202,
+  SHOW_AS_COLOR: 1203 };
 const S = { NUMERIC: 100, SLIDE: 110, STRING: 160, RING: 170, TEXT_MSG: 180, TEXT_BOX: 190, COMMAND: 200,
   TOGGLE: 210, SWITCH: 215, CHECK: 220, LED: 230, PICTURE_BUTTON: 235, LIST: 250, GRAPH: 300, STRIP: 310,
   TIMER: 320, DECORATION: 330, PICTURE: 340 };
@@ -14,6 +15,12 @@ const INTEGER_TYPES = new Set([1, 2, 3, 7, 8, 9]);
 
 const attr = (o, n, dflt) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : dflt);
 export const color = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6, '0');
+
+// How much an element is shown scaled (the windows shrink to fit the browser): screen pixels per layout pixel.
+export function scaleOf(el) {
+  const w = el.offsetWidth;
+  return w ? el.getBoundingClientRect().width / w : 1;
+}
 
 function defaultSize(style) {
   if (style === S.GRAPH || style === S.STRIP) return [300, 200];
@@ -29,8 +36,38 @@ export class Screen {
     this.menubars = new Map(); // handle -> MenuBar
     this.topLevel = [];
     this.stack = [];
-    this.shade = null;
     this.lastActive = 0;
+    this.fitting = false;
+    window.addEventListener('resize', () => this.fit());
+  }
+
+  // The top-level windows shrink to fit the browser's viewport (never grow); panel files keep their coordinates.
+  fit() {
+    if (this.fitting) return;
+    this.fitting = true;
+    requestAnimationFrame(() => {
+      this.fitting = false;
+      let right = 0, bottom = 0;
+      for (const h of this.topLevel) {
+        const p = this.panels.get(h);
+        if (!p || p.el.classList.contains('hidden')) continue;
+        right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
+        bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
+      }
+      const s = right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
+      this.root.style.transform = s < 1 ? `scale(${s})` : '';
+      this.root.dataset.scale = s.toFixed(4);
+    });
+  }
+
+  // A panel's children (0: the top-level panels) changed their stacking order, front first.
+  stacking(parent, order) {
+    if (!parent) this.topLevel = order.slice();
+    else {
+      const p = this.panels.get(parent);
+      if (p) p.data.children = order.slice();
+    }
+    this.restack();
   }
 
   clear() {
@@ -42,6 +79,10 @@ export class Screen {
     this.modal([]);
   }
 
+  ended() {
+    for (const p of this.panels.values()) p.el.classList.add('modal-under');
+  }
+
   load(snap) {
     this.clear();
     this.topLevel = snap.top_level || [];
@@ -51,6 +92,7 @@ export class Screen {
     for (const b of snap.menubars) this.menubar(b);
     this.modal(snap.modal || []);
     this.restack();
+    this.fit();
   }
 
   panel(data, deferPlacing) {
@@ -93,12 +135,19 @@ export class Screen {
     el.classList.toggle('dimmed', !!attr(data, A.DIMMED, 0));
     p.closeBox.style.display = attr(data, A.CLOSE_ITEM, 1) ? '' : 'none';
     p.sizer.style.display = attr(data, A.SIZABLE, 1) ? '' : 'none';
-    el.style.left = attr(data, A.LEFT, 0) + 'px';
-    el.style.top = attr(data, A.TOP, 0) + 'px';
+    this.position(p, attr(data, A.LEFT, 0), attr(data, A.TOP, 0));
     p.client.style.width = attr(data, A.WIDTH, 400) + 'px';
     p.client.style.height = attr(data, A.HEIGHT, 300) + 'px';
-    if (!deferPlacing) { this.place(p); this.restack(); }
+    if (!deferPlacing) { this.place(p); this.restack(); this.fit(); }
     return p;
+  }
+
+  // A child window's top and left are those of its client area, as the programs place them (a child at top 20
+  // shows its title bar in the 20 pixels above); a top-level window's are those of its frame.
+  position(p, left, top) {
+    const child = !!p.data.parent;
+    p.el.style.left = (child ? left - 1 : left) + 'px';
+    p.el.style.top = (child ? top - 21 - p.menuSlot.offsetHeight : top) + 'px';
   }
 
   place(p) {
@@ -114,12 +163,22 @@ export class Screen {
     });
     order(this.topLevel.filter((h) => this.panels.has(h)), 10);
     for (const p of this.panels.values()) order(p.data.children || [], 10);
-    // The topmost installed popup sits above a shade that keeps the rest out of reach.
+    // The topmost installed popup comes to the front; every window outside it looks and is out of reach,
+    // its own parents included (only the path down to the popup stays live).
     const top = this.stack.length ? this.panels.get(this.stack[this.stack.length - 1]) : null;
+    const path = new Set();
     if (top) {
       let outer = top;
-      while (this.panels.get(outer.data.parent)) outer = this.panels.get(outer.data.parent);
+      while (this.panels.get(outer.data.parent)) { outer = this.panels.get(outer.data.parent); path.add(outer.data.handle); }
       outer.el.style.zIndex = '10001';
+    }
+    const inside = (p) => {
+      for (let q = p; q; q = this.panels.get(q.data.parent)) if (q === top) return true;
+      return false;
+    };
+    for (const p of this.panels.values()) {
+      p.el.classList.toggle('modal-host', !!top && path.has(p.data.handle));
+      p.el.classList.toggle('modal-under', !!top && !path.has(p.data.handle) && !inside(p));
     }
   }
 
@@ -130,21 +189,16 @@ export class Screen {
     this.panels.delete(handle);
     this.topLevel = this.topLevel.filter((h) => h !== handle);
     for (const [id, b] of this.menubars) if (b.panel === handle) this.menubarGone(id);
+    this.fit();
   }
 
   modal(stack) {
     this.stack = stack;
-    if (stack.length && !this.shade) {
-      this.shade = document.createElement('div');
-      this.shade.className = 'modal-shade';
-      this.shade.style.zIndex = '10000';
-      document.body.append(this.shade);
-    } else if (!stack.length && this.shade) {
-      this.shade.remove();
-      this.shade = null;
-    }
     this.restack();
   }
+
+  // The installed popup on top, if any: it takes the keys.
+  modalTop() { return this.stack.length ? this.stack[this.stack.length - 1] : 0; }
 
   // Title bar drags move the window, the corner sizes it; the program hears about it when the mouse is let go.
   dragging(p, bar, sizer) {
@@ -152,18 +206,17 @@ export class Screen {
       if (e.button !== 0 || e.target.tagName === 'BUTTON') return;
       if (!sizing && !attr(p.data, A.MOVABLE, 1)) return;
       e.preventDefault();
-      const x0 = e.clientX, y0 = e.clientY;
+      const x0 = e.clientX, y0 = e.clientY, scale = scaleOf(p.el);
       const left = attr(p.data, A.LEFT, 0), top = attr(p.data, A.TOP, 0);
       const width = attr(p.data, A.WIDTH, 400), height = attr(p.data, A.HEIGHT, 300);
       let dx = 0, dy = 0;
       const move = (ev) => {
-        dx = ev.clientX - x0; dy = ev.clientY - y0;
+        dx = Math.round((ev.clientX - x0) / scale); dy = Math.round((ev.clientY - y0) / scale);
         if (sizing) {
           p.client.style.width = Math.max(50, width + dx) + 'px';
           p.client.style.height = Math.max(30, height + dy) + 'px';
         } else {
-          p.el.style.left = left + dx + 'px';
-          p.el.style.top = top + dy + 'px';
+          this.position(p, left + dx, top + dy);
         }
       };
       const up = () => {
@@ -182,6 +235,9 @@ export class Screen {
 
   activePanelFor(target) {
     const el = target instanceof Element ? target.closest('.panel') : null;
+    // While a popup is installed the keys are its own, wherever the focus was left.
+    const top = this.modalTop();
+    if (top && !(el && this.panels.get(top)?.el.contains(el))) return top;
     if (el) return Number(el.dataset.handle);
     return this.lastActive || this.topLevel.find((h) => this.panels.get(h) && !this.panels.get(h).el.classList.contains('hidden')) || 0;
   }
@@ -255,7 +311,25 @@ export class Screen {
       this.send({ op: 'press', panel, ctrl: data.id });
     };
     const focused = el.contains(document.activeElement) ? document.activeElement : null;
+    const oldList = el.querySelector('.listbox');
+    const scrolled = oldList ? [oldList.scrollTop, oldList.scrollLeft] : null;
     el.replaceChildren(...this.render(panel, data));
+    const list = el.querySelector('.listbox');
+    if (list) {
+      // A redrawn list keeps where the user scrolled; a new current item (the newest line of a log) comes into view.
+      if (scrolled) [list.scrollTop, list.scrollLeft] = scrolled;
+      const count = (data.items || []).length;
+      if (c.listIndex !== data.index || c.listCount !== count) {
+        const row = list.querySelector('.list-item.current');
+        if (row) {
+          if (row.offsetTop < list.scrollTop) list.scrollTop = row.offsetTop;
+          else if (row.offsetTop + row.offsetHeight > list.scrollTop + list.clientHeight)
+            list.scrollTop = row.offsetTop + row.offsetHeight - list.clientHeight;
+        }
+      }
+      c.listIndex = data.index;
+      c.listCount = count;
+    }
     // The control's face colour (a status indicator, for instance).
     const face = attr(data, A.CTRL_COLOR, undefined);
     if (face !== undefined)
@@ -263,8 +337,8 @@ export class Screen {
     if (focused) el.querySelector('input,textarea,select')?.focus();
     el.oncontextmenu = (e) => {
       e.preventDefault();
-      const r = el.getBoundingClientRect();
-      this.send({ op: 'rclick', panel, ctrl: data.id, x: Math.round(e.clientX - r.left), y: Math.round(e.clientY - r.top), ctrl_key: e.ctrlKey });
+      const r = el.getBoundingClientRect(), k = scaleOf(el);
+      this.send({ op: 'rclick', panel, ctrl: data.id, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k), ctrl_key: e.ctrlKey });
     };
   }
 
@@ -284,6 +358,17 @@ export class Screen {
       return out;
     };
     const set = (value) => this.send({ op: 'set', panel, ctrl: id, value, commit: true });
+    if (data.style === S.NUMERIC && attr(data, A.SHOW_AS_COLOR, 0)) {
+      // A colour is picked and shown as a swatch, never as its number.
+      const input = document.createElement('input');
+      input.type = 'color';
+      input.className = 'swatch';
+      input.value = color(Number(data.value) || 0);
+      input.title = input.value;
+      input.disabled = indicator;
+      input.addEventListener('change', () => set(parseInt(input.value.slice(1), 16)));
+      return labelled(input);
+    }
     switch (data.style) {
       case S.NUMERIC: case S.STRING: case S.SLIDE: {
         const input = document.createElement('input');
@@ -341,7 +426,9 @@ export class Screen {
       case S.COMMAND: case S.TOGGLE: case S.PICTURE_BUTTON: {
         const b = document.createElement('button');
         const image = attr(data, A.IMAGE, '');
-        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : label;
+        // A toggle shows the text of its state when the panel gives one.
+        const stateText = data.style === S.TOGGLE ? attr(data, data.value ? A.ON_TEXT : A.OFF_TEXT, '') : '';
+        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : stateText || label;
         if (data.style !== S.COMMAND && data.value) b.classList.add('pressed');
         b.disabled = indicator;
         b.dataset.press = '1';
@@ -355,6 +442,11 @@ export class Screen {
         box.checked = !!data.value;
         box.disabled = indicator;
         box.dataset.press = '1';
+        // A check box has its label beside it; a switch's stands above it, as other controls' do.
+        if (data.style === S.SWITCH) {
+          wrap.append(box);
+          return labelled(wrap);
+        }
         wrap.append(box, document.createTextNode(' ' + label));
         out.push(wrap);
         return out;
@@ -380,8 +472,8 @@ export class Screen {
   }
 
   click(panel, ctrl, e) {
-    const r = e.currentTarget.getBoundingClientRect();
-    this.send({ op: 'click', panel, ctrl, x: Math.round(e.clientX - r.left), y: Math.round(e.clientY - r.top), ctrl_key: e.ctrlKey });
+    const r = e.currentTarget.getBoundingClientRect(), k = scaleOf(e.currentTarget);
+    this.send({ op: 'click', panel, ctrl, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k), ctrl_key: e.ctrlKey });
   }
 
   listBox(panel, data, indicator) {
@@ -405,7 +497,15 @@ export class Screen {
         row.append(c);
       }
       const text = document.createElement('span');
-      text.style.position = 'relative';
+      text.className = 'item-text';
+      // Whole lines: text placed at pixel columns still widens the row, so the list scrolls sideways.
+      let wide = 0, at = 0;
+      for (const seg of parseListText(it.label)) {
+        at = seg.column >= 0 ? seg.column : at;
+        at += seg.text.length * 7.5;
+        wide = Math.max(wide, at);
+      }
+      text.style.minWidth = Math.ceil(wide) + 'px';
       for (const seg of parseListText(it.label)) {
         const s = document.createElement('span');
         s.textContent = seg.text;

@@ -5,6 +5,16 @@ export class Popups {
     this.send = send;
     this.listDirectory = listDirectory;
     this.shown = new Map();  // popup id -> element
+    this.keys = new Map();   // popup id -> {enter, escape}
+    // Enter and Esc answer the topmost popup wherever the focus was left.
+    document.addEventListener('keydown', (e) => {
+      const ids = [...this.shown.keys()];
+      if (!ids.length) return;
+      const top = ids[ids.length - 1];
+      const k = this.keys.get(top);
+      if (e.key === 'Escape' && k?.escape) { e.preventDefault(); k.escape(); }
+      if (e.key === 'Enter' && k?.enter && !(e.target instanceof HTMLButtonElement)) { e.preventDefault(); k.enter(); }
+    });
   }
 
   active() { return this.shown.size > 0; }
@@ -12,6 +22,7 @@ export class Popups {
   clear() {
     for (const el of this.shown.values()) el.remove();
     this.shown.clear();
+    this.keys.clear();
   }
 
   load(snap) {
@@ -22,6 +33,14 @@ export class Popups {
   close(id) {
     this.shown.get(id)?.remove();
     this.shown.delete(id);
+    this.keys.delete(id);
+  }
+
+  // The program did not take an answer (a file outside the dialog's folder or type): say why, keep the dialog.
+  refused(id, text) {
+    const box = this.shown.get(id);
+    const line = box?.querySelector('.refusal');
+    if (line) line.textContent = text;
   }
 
   answer(p, button, response = '', cancelled = false) {
@@ -39,7 +58,10 @@ export class Popups {
     box.dataset.kind = p.kind;
     const title = document.createElement('div');
     title.className = 'titlebar';
-    title.textContent = p.title || ' ';
+    const titleText = document.createElement('span');
+    titleText.className = 'title';
+    titleText.textContent = p.title || ' ';
+    title.append(titleText);
     const body = document.createElement('div');
     body.className = 'body';
     body.textContent = p.text;
@@ -82,47 +104,88 @@ export class Popups {
       button(p.buttons[0] || 'OK', onEnter);
       button(p.buttons[1] || 'Cancel', onEscape);
     } else {
-      const dirsOnly = p.kind === 'dir';
-      const files = document.createElement('div');
-      files.className = 'files';
-      body.append(files);
-      let current = '';
-      const show = async (dir) => {
-        const list = await this.listDirectory(dir, dirsOnly);
-        if (list.error) return;
-        current = list.dir;
-        if (dirsOnly) input.value = current;
-        files.replaceChildren();
+      this.fileChooser(p, body, input, button, (enter, escape) => { onEnter = enter; onEscape = escape; });
+    }
+    // The close box is the popup's cancel, as Esc is; a popup without one has no close box.
+    if (onEscape) {
+      const x = document.createElement('button');
+      x.textContent = '✕';
+      x.title = 'Close';
+      x.className = 'close';
+      x.addEventListener('click', () => onEscape());
+      title.append(x);
+    }
+    this.root.append(shade);
+    this.shown.set(p.id, shade);
+    this.keys.set(p.id, { enter: onEnter, escape: onEscape });
+    (input || buttons.querySelector('button'))?.focus();
+  }
+
+  // File and directory selection over the folders the program lets the page list.
+  fileChooser(p, body, input, button, handlers) {
+    const dirsOnly = p.kind === 'dir';
+    const exts = (p.extensions || []).map((e) => e.toLowerCase());
+    const limited = !!p.restrict_ext && exts.length > 0;
+    const where = document.createElement('div');
+    where.className = 'where';
+    const files = document.createElement('div');
+    files.className = 'files';
+    const refusal = document.createElement('div');
+    refusal.className = 'refusal';
+    body.append(where, files, refusal);
+    let current = '';
+    const show = async (dir) => {
+      const list = await this.listDirectory(dir, p.id);
+      if (list.error) { refusal.textContent = list.error; return; }
+      refusal.textContent = '';
+      current = list.dir;
+      where.textContent = 'Folder: ' + current + (!dirsOnly && exts.length && limited ? '    Files of type: ' + exts.map((e) => '*' + e).join(' ') : '');
+      if (dirsOnly) input.value = current;
+      files.replaceChildren();
+      if (list.parent) {
         const up = document.createElement('div');
         up.className = 'dir';
         up.textContent = '..';
         up.addEventListener('dblclick', () => show(list.parent));
         files.append(up);
-        for (const e of list.entries) {
-          const row = document.createElement('div');
-          row.className = e.dir ? 'dir' : 'file';
-          row.textContent = e.name;
-          const full = current.replace(/\/$/, '') + '/' + e.name;
-          row.addEventListener('click', () => { input.value = full; });
-          row.addEventListener('dblclick', () => (e.dir ? show(full) : onEnter()));
-          files.append(row);
+      }
+      for (const e of list.entries) {
+        const row = document.createElement('div');
+        row.className = e.dir ? 'dir' : 'file';
+        row.textContent = e.name;
+        row.dataset.name = e.name;
+        const full = current.replace(/\/$/, '') + '/' + e.name;
+        row.addEventListener('click', () => {
+          for (const r of files.querySelectorAll('.chosen')) r.classList.remove('chosen');
+          row.classList.add('chosen');
+          if (!e.dir || dirsOnly) input.value = p.restrict_dir ? e.name : full;
+        });
+        row.addEventListener('dblclick', () => (e.dir ? show(full) : enter()));
+        files.append(row);
+      }
+    };
+    // The name offered first; a pattern ("*.color") is only a filter.
+    const start = p.default_path || '';
+    const slash = start.lastIndexOf('/');
+    if (dirsOnly) input.value = start;
+    else input.value = start.endsWith('/') ? '' : p.restrict_dir ? start.slice(slash + 1) : start;
+    show(dirsOnly ? start : (p.directory || (slash > 0 ? start.slice(0, slash) : ''))).catch(() => {});
+    const enter = () => {
+      let v = input.value.trim();
+      if (!v) { refusal.textContent = dirsOnly ? 'Choose a folder.' : 'Choose a file.'; return; }
+      if (!dirsOnly) {
+        if (p.restrict_dir && v.includes('/')) { refusal.textContent = 'Choose a file in ' + p.directory + '.'; return; }
+        if (limited && !exts.some((e) => v.toLowerCase().endsWith(e))) {
+          // A name to save gets the dialog's extension; one to open must already have it.
+          if (p.buttons[0] !== 'Save') { refusal.textContent = 'Choose a file of type ' + exts.map((e) => '*' + e).join(' ') + '.'; return; }
+          v += p.extensions[0];
         }
-      };
-      const start = p.default_path || '';
-      input.value = dirsOnly ? start : start;
-      const startDir = dirsOnly ? start : start.replace(/\/[^/]*$/, '') || start;
-      show(startDir).catch(() => {});
-      onEnter = () => this.answer(p, 1, input.value.trim(), input.value.trim() === '');
-      onEscape = () => this.answer(p, 0, '', true);
-      button(p.buttons[0] || 'OK', onEnter);
-      button(p.buttons[1] || 'Cancel', onEscape);
-    }
-    box.addEventListener('keydown', (e) => {
-      if (e.key === 'Enter' && onEnter) { e.preventDefault(); onEnter(); }
-      if (e.key === 'Escape' && onEscape) { e.preventDefault(); onEscape(); }
-    });
-    this.root.append(shade);
-    this.shown.set(p.id, shade);
-    (input || buttons.querySelector('button'))?.focus();
+      }
+      this.answer(p, 1, v, false);
+    };
+    const escape = () => this.answer(p, 0, '', true);
+    button(p.buttons[0] || 'OK', enter);
+    button(p.buttons[1] || 'Cancel', escape);
+    handlers(enter, escape);
   }
 }
