@@ -1,9 +1,10 @@
-// dBase III table files through shapelib's DBF functions, with the in-memory copy and its indexes.
+// dBase III table files through shapelib's DBF functions, with the blocks read so far and the field indexes.
 #include "platform/sql/dbf_table.h"
 
 #include <shapefil.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <strings.h>
 #include <cerrno>
@@ -13,7 +14,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
+#include <numeric>
 #include <mutex>
 #include <set>
 
@@ -239,13 +242,27 @@ std::optional<double> parse_number(const char* p, int width)
     return v;
 }
 
-std::string number_key(double v)
+constexpr double kNoNumber = std::numeric_limits<double>::quiet_NaN();
+
+double field_number(const char* rec, const DbfField& f)
 {
-    if (v == 0) v = 0;  // one key for -0 and 0
-    std::string key(sizeof v, '\0');
-    std::memcpy(key.data(), &v, sizeof v);
-    return key;
+    auto v = parse_number(rec + f.offset, f.width);
+    return v ? *v : kNoNumber;
 }
+
+// Empty fields first, as SQLite orders NULL.
+bool number_before(double a, double b) { return std::isnan(a) ? !std::isnan(b) : (!std::isnan(b) && a < b); }
+
+std::string text_key(const char* rec, const DbfField& f)
+{
+    std::string text(rec + f.offset, f.width);
+    for (char& c : text)
+        if (c == '\0') c = ' ';
+    return rtrim_blanks(text);
+}
+
+// About 64 KB of records per block: one read each, few enough to keep a table of years.
+constexpr std::size_t kBlockBytes = 64 * 1024;
 
 }  // namespace
 
@@ -421,32 +438,94 @@ bool DbfTable::load(std::string& error)
     ++layout_version_;
     fields_ = std::move(fields);
     record_length_ = h->nRecordLength;
-    // shapelib reads one record per call, seeking each time; the record block
-    // is read here in one go from the layout shapelib found in the header.
+    header_length_ = h->nHeaderLength;
     int n = DBFGetRecordCount(h);
-    // Never trust a header count beyond what the file can hold.
-    if (record_length_ > 0 && sig->size > static_cast<std::uint64_t>(h->nHeaderLength)) {
-        std::uint64_t fit = (sig->size - static_cast<std::uint64_t>(h->nHeaderLength)) / static_cast<std::uint64_t>(record_length_);
+    // Never trust a header count beyond what the file can hold: a writer still
+    // appending leaves fewer records than its header says.
+    if (record_length_ > 0 && sig->size > static_cast<std::uint64_t>(header_length_)) {
+        std::uint64_t fit = (sig->size - static_cast<std::uint64_t>(header_length_)) / static_cast<std::uint64_t>(record_length_);
         if (static_cast<std::uint64_t>(n) > fit) n = static_cast<int>(fit);
     } else {
         n = 0;
     }
-    data_.assign(static_cast<std::size_t>(n) * record_length_, ' ');
-    std::size_t bytes = 0;
-    if (n > 0 && record_length_ > 0) {
-        vsys::FilePtr f = vsys::open_file(path_, "rb");
-        if (f && std::fseek(f.get(), h->nHeaderLength, SEEK_SET) == 0) bytes = std::fread(data_.data(), 1, data_.size(), f.get());
+    count_ = std::max(n, 0);
+    readable_rows_ = count_;
+    // The records are read when a statement reaches them, from this stream,
+    // which stays on the file found now even when another replaces it.
+    reader_ = vsys::open_file(path_, "rb");
+    if (!reader_) {
+        DBFClose(h);
+        error = "The table file " + path_ + " cannot be read";
+        return false;
     }
-    // A writer still appending leaves fewer records than its header says.
-    int got = record_length_ > 0 ? static_cast<int>(bytes / static_cast<std::size_t>(record_length_)) : 0;
-    count_ = got;
-    data_.resize(static_cast<std::size_t>(count_) * record_length_);
+    block_rows_ = std::max<std::size_t>(1, kBlockBytes / static_cast<std::size_t>(std::max(record_length_, 1)));
+    blocks_.clear();
+    blocks_.resize((static_cast<std::size_t>(count_) + block_rows_ - 1) / block_rows_ + 1);
     handle_ = h;
     signature_ = *sig;
     dirty_ = false;
     indexes_.clear();
     indexes_.resize(fields_.size());
     return true;
+}
+
+const char* DbfTable::read_block(std::size_t block) const
+{
+    if (block >= blocks_.size()) blocks_.resize(block + 1);
+    const std::size_t bytes = block_rows_ * static_cast<std::size_t>(record_length_);
+    std::unique_ptr<char[]> data(new char[bytes]);
+    const std::int64_t first = static_cast<std::int64_t>(block * block_rows_);
+    const std::int64_t rows = std::clamp<std::int64_t>(readable_rows_ - first, 0, static_cast<std::int64_t>(block_rows_));
+    std::size_t got = 0;
+    const std::size_t want = static_cast<std::size_t>(rows) * record_length_;
+    const off_t at = static_cast<off_t>(header_length_) + static_cast<off_t>(first) * record_length_;
+    while (got < want) {
+        ssize_t r = ::pread(::fileno(reader_.get()), data.get() + got, want - got, at + static_cast<off_t>(got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    // Records the file no longer holds (cut short by another program since it
+    // was opened) read as deleted; the next statement reads the file again.
+    for (std::size_t row = got / record_length_; row < block_rows_; ++row) {
+        char* rec = data.get() + row * record_length_;
+        std::memset(rec, ' ', record_length_);
+        rec[0] = '*';
+    }
+    blocks_[block] = std::move(data);
+    return blocks_[block].get();
+}
+
+void DbfTable::for_each_block(const std::function<void(int, int, const char*)>& fn) const
+{
+    std::unique_ptr<char[]> buffer;
+    for (std::size_t block = 0; block * block_rows_ < static_cast<std::size_t>(count_); ++block) {
+        const int first = static_cast<int>(block * block_rows_);
+        const int rows = std::min(count_ - first, static_cast<int>(block_rows_));
+        if (block < blocks_.size() && blocks_[block]) {
+            fn(first, rows, blocks_[block].get());
+            continue;
+        }
+        // Read as read_block does, into a buffer that is not kept.
+        if (!buffer) buffer.reset(new char[block_rows_ * static_cast<std::size_t>(record_length_)]);
+        const std::size_t want = static_cast<std::size_t>(rows) * record_length_;
+        const off_t at = static_cast<off_t>(header_length_) + static_cast<off_t>(first) * record_length_;
+        std::size_t got = 0;
+        if (first < readable_rows_) {
+            while (got < want) {
+                ssize_t r = ::pread(::fileno(reader_.get()), buffer.get() + got, want - got, at + static_cast<off_t>(got));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) break;
+                got += static_cast<std::size_t>(r);
+            }
+        }
+        for (std::size_t row = got / record_length_; row < static_cast<std::size_t>(rows); ++row) {
+            char* rec = buffer.get() + row * record_length_;
+            std::memset(rec, ' ', record_length_);
+            rec[0] = '*';
+        }
+        fn(first, rows, buffer.get());
+    }
 }
 
 DbfTable::Freshness DbfTable::refresh(std::string& error)
@@ -526,6 +605,15 @@ EncodeStatus DbfTable::encode(std::string& rec, int field, const Value& value) c
     return rtrim_blanks(text).size() > static_cast<std::size_t>(f.width) ? EncodeStatus::truncated : EncodeStatus::ok;
 }
 
+char* DbfTable::writable_record(int row)
+{
+    // The block is read before shapelib writes into it: what the file holds
+    // afterwards may still sit in shapelib's buffers.
+    record(row);
+    const std::size_t block = static_cast<std::size_t>(row) / block_rows_;
+    return blocks_[block].get() + (static_cast<std::size_t>(row) % block_rows_) * record_length_;
+}
+
 bool DbfTable::append(const std::string& rec, int& row, std::string& error)
 {
     if (!handle_ || !writable_) {
@@ -534,28 +622,48 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
     }
     std::string r = rec;
     r[0] = ' ';
+    char* dst = writable_record(count_);
     t_io_failed = false;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), count_, r.data()) || t_io_failed) {
         io_failed(error);
         return false;
     }
     row = count_++;
-    data_.append(r);
+    std::memcpy(dst, r.data(), record_length_);
     dirty_ = true;
-    for (std::size_t f = 0; f < indexes_.size(); ++f) {
-        if (!indexes_[f]) continue;
-        bool has_key = false;
-        std::string key = index_key(row, static_cast<int>(f), has_key);
-        if (has_key) (*indexes_[f])[key].push_back(row);
-    }
+    index_row(row, dst);
     return true;
 }
 
-void DbfTable::drop_indexes_touched(const char* before, const std::string& after)
+void DbfTable::index_row(int row, const char* rec)
 {
-    for (std::size_t f = 0; f < indexes_.size(); ++f)
-        if (indexes_[f] && std::memcmp(before + fields_[f].offset, after.data() + fields_[f].offset, fields_[f].width) != 0)
-            indexes_[f].reset();
+    for (std::size_t f = 0; f < indexes_.size(); ++f) {
+        FieldIndex* index = indexes_[f].get();
+        if (!index) continue;
+        if (index->numbers_ready) {
+            double key = field_number(rec, fields_[f]);
+            index->numbers.push_back(key);
+            if (index->order_ready) {
+                auto at = std::upper_bound(index->order.begin(), index->order.end(), key,
+                                           [&](double k, int r) { return number_before(k, index->numbers[r]); });
+                index->order.insert(at, row);
+            }
+        }
+        if (index->texts) (*index->texts)[text_key(rec, fields_[f])].push_back(row);
+    }
+}
+
+void DbfTable::reindex_row(int row, const char* before, const char* after)
+{
+    for (std::size_t f = 0; f < indexes_.size(); ++f) {
+        FieldIndex* index = indexes_[f].get();
+        const DbfField& field = fields_[f];
+        if (!index || std::memcmp(before + field.offset, after + field.offset, field.width) == 0) continue;
+        if (index->numbers_ready) index->numbers[row] = field_number(after, field);
+        index->order.clear();
+        index->order_ready = false;
+        index->texts.reset();
+    }
 }
 
 bool DbfTable::replace(int row, const std::string& rec, std::string& error)
@@ -564,14 +672,14 @@ bool DbfTable::replace(int row, const std::string& rec, std::string& error)
         error = "The record cannot be written to " + path_;
         return false;
     }
+    char* dst = writable_record(row);
     t_io_failed = false;
     std::string r = rec;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), row, r.data()) || t_io_failed) {
         io_failed(error);
         return false;
     }
-    char* dst = data_.data() + static_cast<std::size_t>(row) * record_length_;
-    drop_indexes_touched(dst, r);
+    reindex_row(row, dst, r.data());
     std::memcpy(dst, r.data(), record_length_);
     dirty_ = true;
     return true;
@@ -583,12 +691,13 @@ bool DbfTable::remove(int row, std::string& error)
         error = "The record cannot be deleted from " + path_;
         return false;
     }
+    char* dst = writable_record(row);
     t_io_failed = false;
     if (!DBFMarkRecordDeleted(static_cast<DBFHandle>(handle_), row, 1) || t_io_failed) {
         io_failed(error);
         return false;
     }
-    data_[static_cast<std::size_t>(row) * record_length_] = '*';
+    dst[0] = '*';
     dirty_ = true;
     return true;
 }
@@ -633,11 +742,16 @@ bool DbfTable::pack(std::string& error)
         }
     }
     std::uint32_t live = 0;
-    for (int row = 0; row < count_; ++row)
-        if (!deleted(row)) {
-            content.append(record(row), record_length_);
+    content.reserve(content.size() + static_cast<std::size_t>(count_) * record_length_ + 1);
+    // Blocks not read yet are read through, not kept: the table is read again after the rename.
+    for_each_block([&](int, int rows, const char* data) {
+        for (int i = 0; i < rows; ++i) {
+            const char* rec = data + static_cast<std::size_t>(i) * record_length_;
+            if (rec[0] == '*') continue;
+            content.append(rec, record_length_);
             ++live;
         }
+    });
     content.push_back('\x1A');
     vsys::CivilTime now = vsys::civil_now();
     content[1] = static_cast<char>(now.year - 1900);
@@ -686,42 +800,87 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& 
     return true;
 }
 
-std::string DbfTable::index_key(int row, int field, bool& has_key) const
+DbfTable::FieldIndex& DbfTable::numbers_of(int field)
 {
-    const DbfField& f = fields_[field];
-    const char* p = record(row) + f.offset;
-    if (f.numeric()) {
-        auto v = parse_number(p, f.width);
-        has_key = v.has_value();
-        return has_key ? number_key(*v) : std::string();
-    }
-    has_key = true;
-    std::string text(p, f.width);
-    for (char& c : text)
-        if (c == '\0') c = ' ';
-    return rtrim_blanks(text);
-}
-
-const std::vector<int>& DbfTable::lookup(int field, const std::string& key)
-{
-    static const std::vector<int> none;
     auto& index = indexes_[field];
-    if (!index) {
-        index = std::make_unique<std::unordered_map<std::string, std::vector<int>>>();
-        index->reserve(static_cast<std::size_t>(count_));
-        for (int row = 0; row < count_; ++row) {
-            if (deleted(row)) continue;
-            bool has_key = false;
-            std::string k = index_key(row, field, has_key);
-            if (has_key) (*index)[k].push_back(row);
-        }
+    if (!index) index = std::make_unique<FieldIndex>();
+    if (!index->numbers_ready) {
+        // One pass over the field alone: the records themselves are not kept.
+        const DbfField& f = fields_[field];
+        index->numbers.resize(static_cast<std::size_t>(count_));
+        for_each_block([&](int first, int rows, const char* data) {
+            for (int i = 0; i < rows; ++i)
+                index->numbers[static_cast<std::size_t>(first + i)] = field_number(data + static_cast<std::size_t>(i) * record_length_, f);
+        });
+        index->numbers_ready = true;
     }
-    auto it = index->find(key);
-    return it == index->end() ? none : it->second;
+    return *index;
 }
 
-const std::vector<int>& DbfTable::lookup_number(int field, double key) { return lookup(field, number_key(key)); }
+const std::vector<int>& DbfTable::rows_by_number(int field)
+{
+    FieldIndex& index = numbers_of(field);
+    if (!index.order_ready) {
+        const std::vector<double>& numbers = index.numbers;
+        index.order.resize(numbers.size());
+        std::iota(index.order.begin(), index.order.end(), 0);
+        // Run tables are mostly written in key order already.
+        if (!std::is_sorted(numbers.begin(), numbers.end(), number_before))
+            std::stable_sort(index.order.begin(), index.order.end(),
+                             [&](int a, int b) { return number_before(numbers[a], numbers[b]); });
+        index.order_ready = true;
+    }
+    return index.order;
+}
 
-const std::vector<int>& DbfTable::lookup_text(int field, const std::string& key) { return lookup(field, rtrim_blanks(key)); }
+double DbfTable::key_number(int field, int row)
+{
+    const FieldIndex* index = indexes_[field].get();
+    if (index && index->numbers_ready && static_cast<std::size_t>(row) < index->numbers.size()) return index->numbers[row];
+    return field_number(record(row), fields_[field]);
+}
+
+std::vector<int> DbfTable::lookup_number(int field, double key)
+{
+    std::vector<int> rows;
+    if (std::isnan(key)) return rows;
+    FieldIndex& index = numbers_of(field);
+    const std::vector<double>& numbers = index.numbers;
+    // The first look-up scans the field's numbers; from the second on they are kept sorted.
+    if (!index.order_ready && ++index.lookups >= 2) rows_by_number(field);
+    if (index.order_ready) {
+        auto [from, to] = std::equal_range(index.order.begin(), index.order.end(), key,
+                                           [&](auto a, auto b) {
+                                               if constexpr (std::is_same_v<decltype(a), double>)
+                                                   return number_before(a, numbers[b]);
+                                               else
+                                                   return number_before(numbers[a], b);
+                                           });
+        rows.assign(from, to);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    for (std::size_t r = 0; r < numbers.size(); ++r)
+        if (numbers[r] == key) rows.push_back(static_cast<int>(r));
+    return rows;
+}
+
+std::vector<int> DbfTable::lookup_text(int field, const std::string& key)
+{
+    auto& index = indexes_[field];
+    if (!index) index = std::make_unique<FieldIndex>();
+    if (!index->texts) {
+        const DbfField& f = fields_[field];
+        auto texts = std::make_unique<std::unordered_map<std::string, std::vector<int>>>();
+        texts->reserve(static_cast<std::size_t>(count_));
+        for_each_block([&](int first, int rows, const char* data) {
+            for (int i = 0; i < rows; ++i)
+                (*texts)[text_key(data + static_cast<std::size_t>(i) * record_length_, f)].push_back(first + i);
+        });
+        index->texts = std::move(texts);
+    }
+    auto it = index->texts->find(rtrim_blanks(key));
+    return it == index->texts->end() ? std::vector<int>() : it->second;
+}
 
 }  // namespace vsql

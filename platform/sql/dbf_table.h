@@ -1,7 +1,8 @@
-// A dBase III table file, held in memory record by record and kept in step with the file on disk.
+// A dBase III table file, read into memory block by block as statements need it and kept in step with the file on disk.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/sql/value.h"
+#include "platform/sys/files.h"
 
 namespace vsql {
 
@@ -61,7 +63,14 @@ public:
     int record_count() const { return count_; }
     int record_length() const { return record_length_; }
     bool deleted(int row) const { return record(row)[0] == '*'; }
-    const char* record(int row) const { return data_.data() + static_cast<std::size_t>(row) * record_length_; }
+    // The record's bytes; its block is read from the file on first use.
+    const char* record(int row) const
+    {
+        const std::size_t block = static_cast<std::size_t>(row) / block_rows_;
+        const char* data = block < blocks_.size() ? blocks_[block].get() : nullptr;
+        if (!data) data = read_block(block);
+        return data + (static_cast<std::size_t>(row) % block_rows_) * record_length_;
+    }
     Value value(int row, int field) const;
     // Bumped when the columns change (mounts must be redeclared) and when
     // record numbers may have changed (reload, pack).
@@ -82,33 +91,58 @@ public:
     bool pack(std::string& error);
 
     // Row numbers whose field equals the key (numbers compare as numbers,
-    // texts ignoring trailing blanks). Built on first use, kept until a write
-    // changes that field. Deleted rows may be listed.
-    const std::vector<int>& lookup_number(int field, double key);
-    const std::vector<int>& lookup_text(int field, const std::string& key);
+    // texts ignoring trailing blanks), in record order. Deleted rows may be listed.
+    // The first look-up reads only the field, without keeping the records.
+    std::vector<int> lookup_number(int field, double key);
+    std::vector<int> lookup_text(int field, const std::string& key);
+    // Every row in the order of a numeric field, empty fields (NULL) first.
+    const std::vector<int>& rows_by_number(int field);
+    // The field's number in a row (NaN when empty), from the field's key column.
+    double key_number(int field, int row);
+    bool has_key_numbers(int field) const { return indexes_[field] && indexes_[field]->numbers_ready; }
 
 private:
     explicit DbfTable(std::string path);
+    // What the module knows of one field's values, beside the records.
+    struct FieldIndex {
+        std::vector<double> numbers;  // numeric field: per row, NaN when empty
+        bool numbers_ready = false;
+        std::vector<int> order;  // rows by number, NaN first; empty until asked for
+        bool order_ready = false;
+        std::unique_ptr<std::unordered_map<std::string, std::vector<int>>> texts;  // text field: rows by trimmed text
+        int lookups = 0;
+    };
+
     bool load(std::string& error);
     void close_handle();
     void io_failed(std::string& error);
-    const std::vector<int>& lookup(int field, const std::string& key);
-    std::string index_key(int row, int field, bool& has_key) const;
-    void drop_indexes_touched(const char* before, const std::string& after);
+    const char* read_block(std::size_t block) const;
+    // Calls `fn(first_row, rows, bytes)` for every block in order, from memory when the block was
+    // read already, otherwise from the file through one buffer that is not kept.
+    void for_each_block(const std::function<void(int, int, const char*)>& fn) const;
+    FieldIndex& numbers_of(int field);
+    void index_row(int row, const char* rec);
+    void reindex_row(int row, const char* before, const char* after);
+    char* writable_record(int row);
 
     std::string path_;
     void* handle_ = nullptr;  // shapelib DBFHandle
     bool writable_ = false;
     std::vector<DbfField> fields_;
     int record_length_ = 0;
+    int header_length_ = 0;
     int count_ = 0;
-    std::string data_;
+    std::size_t block_rows_ = 1;
+    vsys::FilePtr reader_;  // the same file as the handle, read block by block
+    std::int64_t readable_rows_ = 0;  // rows the file held when it was opened
+    mutable std::vector<std::unique_ptr<char[]>> blocks_;
     FileSignature signature_;
     bool dirty_ = false;
     std::uint64_t schema_version_ = 0;
     std::uint64_t layout_version_ = 0;
-    std::vector<std::unique_ptr<std::unordered_map<std::string, std::vector<int>>>> indexes_;
+    std::vector<std::unique_ptr<FieldIndex>> indexes_;
 };
+
 
 std::string rtrim_blanks(const std::string& text);
 

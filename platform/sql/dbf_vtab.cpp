@@ -1,7 +1,8 @@
-// Virtual-table callbacks: scans, keyed look-ups through the table's indexes, and row writes.
+// Virtual-table callbacks: scans, keyed look-ups and key order through the table's field indexes, and row writes.
 #include "platform/sql/dbf_vtab.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,9 +16,15 @@ struct DbfVtab {
     MountSlot* slot = nullptr;
 };
 
+// idxNum: the field of an equality look-up + 1 in the low bits, or the numeric
+// field whose order the rows come in + 1 in the bits above, and its direction.
+constexpr int kOrderShift = 12;
+constexpr int kFieldMask = (1 << kOrderShift) - 1;
+constexpr int kDescending = 1 << 24;
+
 struct DbfCursor {
     sqlite3_vtab_cursor base{};
-    std::vector<int> rows;  // candidates of a keyed look-up
+    std::vector<int> rows;  // candidates of a keyed look-up, or every row in key order
     bool keyed = false;
     std::size_t end = 0;    // a scan stops at the rows there were when it began
     std::size_t at = 0;     // position in rows, or the row number of a scan
@@ -73,7 +80,8 @@ int x_disconnect(sqlite3_vtab* p)
 
 int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
 {
-    double rows = static_cast<double>(vt(p)->table->record_count()) + 1;
+    const DbfTable& t = *vt(p)->table;
+    double rows = static_cast<double>(t.record_count()) + 1;
     int chosen = -1;
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
@@ -88,10 +96,20 @@ int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
         info->idxNum = info->aConstraint[chosen].iColumn + 1;
         info->estimatedCost = 10;
         info->estimatedRows = 10;
-    } else {
-        info->idxNum = 0;
-        info->estimatedCost = rows * 2;
-        info->estimatedRows = static_cast<sqlite3_int64>(rows);
+        return SQLITE_OK;
+    }
+    info->idxNum = 0;
+    info->estimatedCost = rows * 2;
+    info->estimatedRows = static_cast<sqlite3_int64>(rows);
+    // One numeric column to order by (MAX and MIN of it ask the same): the
+    // rows come in the order of the field's index, without a sort.
+    if (info->nOrderBy == 1) {
+        const auto& o = info->aOrderBy[0];
+        if (o.iColumn >= 0 && o.iColumn < static_cast<int>(t.fields().size()) && t.fields()[o.iColumn].numeric()) {
+            info->idxNum = ((o.iColumn + 1) << kOrderShift) | (o.desc ? kDescending : 0);
+            info->orderByConsumed = 1;
+            info->estimatedCost = rows * 2 + 1;
+        }
     }
     return SQLITE_OK;
 }
@@ -112,6 +130,7 @@ int x_close(sqlite3_vtab_cursor* p)
 void settle(DbfCursor* c, DbfTable& t)
 {
     if (c->keyed) {
+        // Rows added during the scan are not in its list, as a plain scan stops at its end.
         while (c->at < c->rows.size() && (c->rows[c->at] >= t.record_count() || t.deleted(c->rows[c->at]))) ++c->at;
         c->row = c->at < c->rows.size() ? c->rows[c->at] : -1;
     } else {
@@ -127,10 +146,15 @@ int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char*, int argc, sqlite3
     DbfTable& t = *vt(p->pVtab)->table;
     c->at = 0;
     c->rows.clear();
-    c->keyed = idx_num > 0 && argc > 0;
+    const int order_field = ((idx_num >> kOrderShift) & kFieldMask) - 1;
+    c->keyed = (idx_num & kFieldMask) > 0 && argc > 0;
     c->end = static_cast<std::size_t>(t.record_count());
-    if (c->keyed) {
-        int field = idx_num - 1;
+    if (order_field >= 0 && order_field < static_cast<int>(t.fields().size())) {
+        c->keyed = true;
+        c->rows = t.rows_by_number(order_field);
+        if (idx_num & kDescending) std::reverse(c->rows.begin(), c->rows.end());
+    } else if (c->keyed) {
+        int field = (idx_num & kFieldMask) - 1;
         sqlite3_value* v = argv[0];
         if (field < static_cast<int>(t.fields().size()) && sqlite3_value_type(v) != SQLITE_NULL) {
             if (t.fields()[field].numeric()) {
@@ -165,6 +189,14 @@ int x_column(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int column)
         return SQLITE_OK;
     }
     const DbfField& f = t.fields()[column];
+    if (f.numeric() && t.has_key_numbers(column)) {
+        // The field's number is known from its index: no parsing.
+        double d = t.key_number(column, c->row);
+        if (std::isnan(d)) sqlite3_result_null(ctx);
+        else if (f.decimals == 0 && d == std::floor(d) && std::fabs(d) < 9.0e15) sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
+        else sqlite3_result_double(ctx, d);
+        return SQLITE_OK;
+    }
     if (!f.numeric()) {
         const char* p = t.record(c->row) + f.offset;
         if (std::memchr(p, '\0', static_cast<std::size_t>(f.width)) == nullptr) {

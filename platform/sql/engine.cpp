@@ -111,6 +111,8 @@ bool open_database(Connection& c, std::string& error)
         return false;
     }
     register_dbf_module(c.db, &c.slot);
+    // Sorts of large results (the run list) stay in memory instead of temporary files.
+    exec_plain(c, "PRAGMA temp_store = MEMORY", error);
     sqlite3_set_authorizer(c.db, authorize, &c);
     return true;
 }
