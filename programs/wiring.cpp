@@ -81,6 +81,7 @@ AcquisitionSeams acquisition_side()
     AcquisitionSeams s;
     s.test_trace = test_trace;
     s.saveAllAndExport = save_setup;
+    s.step_specs = step_specs;
     return s;
 }
 

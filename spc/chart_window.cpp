@@ -360,6 +360,7 @@ void display_new_chart()
             return;
         }
         set_panel_attributes(spc_panel, parent_panel, 0, 1);
+        SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
         draw_legend();
     } else {
         DeleteGraphPlot(spc_panel, XH_CHART, -1, VAL_DELAYED_DRAW);
