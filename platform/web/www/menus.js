@@ -17,7 +17,15 @@ export class MenuBar {
     this.el.classList.toggle('dimmed', !!data.dimmed);
     const reopen = this.openMenu;
     this.el.replaceChildren(...data.menus.map((m) => this.menu(m)));
-    if (reopen) this.el.querySelector(`.menu[data-menu="${reopen}"]`)?.classList.add('open');
+    // A menu open while the bar changes stays open, its list shown.
+    const again = reopen ? this.el.querySelector(`.menu[data-menu="${reopen}"]`) : null;
+    if (again) {
+      again.classList.add('open');
+      const list = again.querySelector(':scope > .menu-list');
+      if (list) list.style.display = '';
+    } else {
+      this.openMenu = null;
+    }
   }
 
   closeAll() {

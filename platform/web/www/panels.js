@@ -120,6 +120,8 @@ export class Screen {
       let outer = top;
       while (this.panels.get(outer.data.parent)) outer = this.panels.get(outer.data.parent);
       outer.el.style.zIndex = '10001';
+      // A popup inside another panel also comes in front of its siblings there.
+      top.el.style.zIndex = '10001';
     }
   }
 
@@ -341,7 +343,9 @@ export class Screen {
       case S.COMMAND: case S.TOGGLE: case S.PICTURE_BUTTON: {
         const b = document.createElement('button');
         const image = attr(data, A.IMAGE, '');
-        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : label;
+        // A toggle may name its own texts for on and off.
+        const stateText = data.style === S.TOGGLE ? attr(data, data.value ? 1010 : 1011, '') : '';
+        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : stateText || label;
         if (data.style !== S.COMMAND && data.value) b.classList.add('pressed');
         b.disabled = indicator;
         b.dataset.press = '1';
