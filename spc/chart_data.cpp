@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/shared_buffers.h"
+#include "core/text_utils.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "spc/limit_table.h"
@@ -330,16 +331,6 @@ Capability chart_capability(double ruleMean, double ruleStdev, double dataMean, 
     c.cpk = std::min(upper, lower);
     ppm_defects(ruleMean + 3 * ruleStdev, ruleMean - 3 * ruleStdev, dataMean, dataStdev, &c.defects);
     return c;
-}
-
-double ten_to_the(int n)
-{
-    double v = 1.0;
-    if (n > 0)
-        for (int i = 0; i < n; ++i) v *= 10.0;
-    else
-        for (int i = 0; i < -n; ++i) v /= 10.0;
-    return v;
 }
 
 AxisPlan plan_x_axis(int low, int high)

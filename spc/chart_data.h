@@ -44,8 +44,8 @@ struct Capability {
 // Cp, Cpk and defects of the data against the rule limits.
 Capability chart_capability(double ruleMean, double ruleStdev, double dataMean, double dataStdev);
 
-// 1.0 times or divided by ten n times.
-double ten_to_the(int n);
+// ten_to_the lives with the other numeric helpers.
+#include "core/text_utils.h"
 
 // One axis as the chart rounds it.
 struct AxisPlan {

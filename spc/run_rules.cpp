@@ -95,43 +95,53 @@ int rule_6(const RuleSeries& r, int i, int side)
     return 0;
 }
 
+// Every point of a window must be within (rule 7) or beyond (rule 8) one sigma, so the first point that is not
+// rules out every window that holds it: the search resumes after it.
 int rule_7(const RuleSeries& r, int i)
 {
-    for (int b = std::max(i - 14, 0); b <= i; ++b) {
+    int b = std::max(i - 14, 0);
+    while (b <= i) {
+        const int last = std::min(b + 14, r.n - 1);
+        if (last - b < 14) return 0;  // cut short at the oldest end, as every later window
         double prev = 0.0;
         short crossings = 0, within = 0;
-        const int last = std::min(b + 14, r.n - 1);
+        int failed = -1;
         for (int k = b; k <= last; ++k) {
             double dev = r.x[k] - r.m;
             if (prev * dev < 0.0) ++crossings;
             if (std::fabs(dev) < 1e-6) dev = prev;
             prev = dev;
-            if (std::fabs(dev) < r.s)
-                ++within;
-            else
-                within = 0;
+            if (!(std::fabs(dev) < r.s)) {
+                failed = k;
+                break;
+            }
+            ++within;
         }
-        if (within > 14 && crossings >= 1) return 1;
+        if (failed < 0 && within > 14 && crossings >= 1) return 1;
+        b = failed < 0 ? b + 1 : failed + 1;
     }
     return 0;
 }
 
 int rule_8(const RuleSeries& r, int i)
 {
-    for (int b = std::max(i - 7, 0); b <= i; ++b) {
-        double prev = 0.0;
-        int crossings = 0, outside = 0;
+    int b = std::max(i - 7, 0);
+    while (b <= i) {
         const int last = std::min(b + 7, r.n - 1);
+        if (last - b < 7) return 0;
+        double prev = 0.0;
+        int crossings = 0, failed = -1;
         for (int k = b; k <= last; ++k) {
             double dev = r.x[k] - r.m;
             if (prev * dev < 0.0) ++crossings;
             prev = dev;
-            if (std::fabs(dev) > r.s)
-                ++outside;
-            else
-                outside = 0;
+            if (!(std::fabs(dev) > r.s)) {
+                failed = k;
+                break;
+            }
         }
-        if (outside > 7 && crossings >= 1) return 1;
+        if (failed < 0 && crossings >= 1) return 1;
+        b = failed < 0 ? b + 1 : failed + 1;
     }
     return 0;
 }

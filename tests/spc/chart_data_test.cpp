@@ -377,6 +377,7 @@ TEST(Axes, TenToThe)
     EXPECT_EQ(ten_to_the(0), 1.0);
     EXPECT_EQ(ten_to_the(3), 1000.0);
     EXPECT_EQ(ten_to_the(-2), 1.0 / 10.0 / 10.0);
+    EXPECT_EQ(ten_to_the(-9), 1.0 / 10 / 10 / 10 / 10 / 10 / 10 / 10 / 10 / 10);
 }
 
 TEST(Axes, RoundingTable)
