@@ -1,4 +1,4 @@
-// What the main window and acquisition call beside themselves: the trace test of finished wafers and the saving of pending setup changes.
+// What the main window and acquisition call beside themselves: the trace test of finished wafers, the saving of pending setup changes and the chart limits the chart menus ask for.
 #pragma once
 
 #include "core/seam.h"
@@ -8,12 +8,17 @@ struct AcquisitionSeams {
                short precoat, short plot)>
         test_trace{"test_trace", "testing finished wafers", SeamKind::stores};
     Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup", SeamKind::stores};
+    // LCL, TARGET, UCL of a chart (operation 6); 0 when the chart has no limits. The chart menus offer a step's
+    // or a sigma vector's charts by it.
+    Seam<short(short operation, short type, short subtype, short channel, short step, double limits[3])> step_specs{
+        "step_specs", "reading the control limits"};
 
     template <typename Visit>
     void for_each(Visit&& visit) const
     {
         visit(test_trace);
         visit(saveAllAndExport);
+        visit(step_specs);
     }
 };
 

@@ -1,15 +1,146 @@
 // Building the main window once at start and its menu bar whenever the process setup changes.
 #include "acquisition/main_window.h"
 
+#include <algorithm>
+#include <string>
+#include <variant>
+
+#include "acquisition/acquisition_seams.h"
 #include "acquisition/axes.h"
 #include "acquisition/daq_loop.h"
 #include "acquisition/run_model.h"
+#include "core/config_store.h"
+#include "core/core_seams.h"
 #include "core/globals.h"
+#include "core/text_utils.h"
 #include "core/help_topics.h"
 #include "core/module_services.h"
 #include "core/panel_framework.h"
 #include "platform/sys/files.h"
+#include "platform/sys/format.h"
+#include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
+
+namespace {
+
+// Chart selectors: each chart item carries a pointer to one of them, so they outlive every menu bar.
+// High byte the chart group, low byte the channel or timer.
+unsigned short static_selectors[33], step_selectors[33], sigma_selectors[33], timer_selectors[17];
+
+constexpr int kChartMenu = 34, kChartAnchor = 35;
+
+MenuCallbackPtr chart_callback()
+{
+    const vui::RegisteredCallback* found = vui::find_callback("show_chart");
+    if (found && std::holds_alternative<MenuCallbackPtr>(*found)) return std::get<MenuCallbackPtr>(*found);
+    return nullptr;
+}
+
+short chart_limits(short type, short subtype, short channel, short step)
+{
+    const auto& seam = acquisition_seams().step_specs;
+    if (!seam.filled()) return 1;  // without the limit table every chart is offered
+    double limits[3] = {0.0, 0.0, 0.0};
+    return seam(6, type, subtype, channel, step, limits);
+}
+
+bool enabled(int c) { return c >= 1 && c <= 32 && (VantrelChannelStatusBits >> (c - 1) & 1u); }
+bool statistics_kind(int c) { return channel_type[c] == 0 || (channel_type[c] >= 20 && channel_type[c] <= 22); }
+
+int group(const char* name)
+{
+    int item = NewMenuItem(handle_menu, kChartMenu, name, kChartAnchor, 0, nullptr, nullptr);
+    return NewSubMenu(handle_menu, item);
+}
+
+int submenu_of(int menu, const char* name)
+{
+    int item = NewMenuItem(handle_menu, menu, name, -1, 0, nullptr, nullptr);
+    return NewSubMenu(handle_menu, item);
+}
+
+// The chart groups of menu 34: channel statistics, step metrics, timers and sigma vectors.
+void build_chart_menus()
+{
+    const MenuCallbackPtr show = chart_callback();
+    for (int t = 1; t <= 16; ++t) timer_selectors[t] = static_cast<unsigned short>(1280 + t);
+    for (int c = 1; c <= channels && c <= 32; ++c) {
+        static_selectors[c] = static_cast<unsigned short>(c);
+        step_selectors[c] = static_cast<unsigned short>(256 + c);
+        sigma_selectors[c] = static_cast<unsigned short>(1024 + c);
+    }
+    char names[33][33] = {};
+    for (int c = 1; c <= channels && c <= 32; ++c)
+        if (enabled(c)) right_text_trim(get_put_char(hdbc, 28, c, 6, names[c]));
+    const int last = std::min<int>(channels, 32);
+
+    bool any = false;
+    for (int c = 1; c <= 32; ++c) any = any || (enabled(c) && statistics_kind(c));
+    if (any) {
+        const int menu = group("Static Channel Charts");
+        for (int c = 1; c <= last; ++c) {
+            if (!enabled(c) || !statistics_kind(c)) continue;
+            const int sub = submenu_of(menu, names[c]);
+            for (const char* item : {"Mean", "Standard Deviation", "Minimum", "Maximum"})
+                NewMenuItem(handle_menu, sub, item, -1, 0, show, &static_selectors[c]);
+        }
+    }
+    any = false;
+    for (int c = 1; c <= last; ++c) any = any || (enabled(c) && channel_type[c] == 1);
+    if (any) {
+        const int menu = group("Step Channel Charts");
+        for (int c = 1; c <= last; ++c) {
+            if (!enabled(c) || channel_type[c] != 1) continue;
+            const int sub = submenu_of(menu, names[c]);
+            const int steps = round_to_int(get_put_number(26, static_cast<short>(c), 6, 0.0));
+            if (steps == 0) {
+                for (const char* item : {"Not available.", "This step channel has zero steps.",
+                                         "(see Step Channel Setup under Configure)"})
+                    NewMenuItem(handle_menu, sub, item, -1, 0, nullptr, nullptr);
+                continue;
+            }
+            for (int s = 1; s <= steps && s <= 16; ++s) {
+                if (chart_limits(1, 4, static_cast<short>(c), static_cast<short>(s)) != 0) {
+                    for (const char* form : {"Step %i Overshoot Area", "Step %i Overshoot Maximum",
+                                             "Step %i Undershoot Area", "Step %i Undershoot Minimum",
+                                             "Step %i Stability Time", "Step %i Decay Constant"})
+                        NewMenuItem(handle_menu, sub, vsys::strprintf(form, s).c_str(), -1, 0, show,
+                                    &step_selectors[c]);
+                } else {
+                    for (const char* form : {"Step %i Not available.", "Step %i The setpoint is not specified for this step.",
+                                             "Step %i (see Step Channel Setup under Configure)"})
+                        NewMenuItem(handle_menu, sub, vsys::strprintf(form, s).c_str(), -1, 0, nullptr, nullptr);
+                }
+            }
+        }
+    }
+    if (timer_status_bit & 0xFFFF) {
+        const int menu = group("Timer Charts");
+        for (int t = 1; t <= 16; ++t) {
+            if (!(timer_status_bit >> (t - 1) & 1)) continue;
+            char name[33] = "";
+            right_text_trim(get_put_char(hdbc, 29, t, 6, name));
+            NewMenuItem(handle_menu, menu, name, -1, 0, show, &timer_selectors[t]);
+        }
+    }
+    any = false;
+    for (int c = 1; c <= last; ++c) any = any || enabled(c);
+    if (any) {
+        const int menu = group("Sigma Charts");
+        for (int c = 1; c <= last; ++c) {
+            if (!enabled(c)) continue;
+            if (chart_limits(4, 0, static_cast<short>(c), 0) != 0) {
+                NewMenuItem(handle_menu, menu, names[c], -1, 0, show, &sigma_selectors[c]);
+            } else {
+                const std::string label = vsys::strprintf("%s NA (Spec Limit set to 0).", names[c]);
+                int item = NewMenuItem(handle_menu, menu, label.c_str(), -1, 0, show, &sigma_selectors[c]);
+                SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+            }
+        }
+    }
+}
+
+}  // namespace
 
 int sc_main()
 {
@@ -83,6 +214,10 @@ void update_menu()
     InstallMenuCallback(handle_menu, 50, alarm_list_pareto, nullptr);
     InstallMenuCallback(handle_menu, 48, menu_clear_alarms, nullptr);
     if (status_color == STATUS_YELLOW && sc_handle > 0) SetMenuBarAttribute(handle_menu, 48, ATTR_DIMMED, 0);
+    InstallMenuCallback(handle_menu, kChartAnchor, [](int bar, int item, void* data, int panel) {
+        core_seams().act_deact_charts(bar, item, data, panel);
+    }, nullptr);
+    build_chart_menus();
     // A setup import or the channel setup can rebuild the bar while acquisition
     // runs; the items that must not be used then stay dimmed.
     if (acq().active)

@@ -44,6 +44,14 @@ char* right_text_fill(char* s, int n)
     return s;
 }
 
+double ten_to_the(int n)
+{
+    double v = 1.0;
+    for (int i = 0; i < n; ++i) v *= 10.0;
+    for (int i = 0; i > n; --i) v /= 10.0;
+    return v;
+}
+
 int round_to_int(double x)
 {
     if (std::isnan(x)) return 0;

@@ -9,6 +9,8 @@ char* right_text_trim(char* s);
 char* right_text_fill(char* s, int n);
 // Nearest integer, halves up (2.5 -> 3, -2.5 -> -2); out-of-range values saturate, NaN gives 0.
 int round_to_int(double x);
+// 1.0 multiplied by ten n times, or divided by ten -n times: the axis steps of the charts.
+double ten_to_the(int n);
 char* convert_string_to_upper(char* s);
 // Today's date as "yyyy/mm/dd" into out (at least 11 bytes).
 void get_converted_date(char* out);

@@ -16,6 +16,9 @@
 #include "setup/setup_seams.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_titles.h"
+#include "spc/chart_window.h"
+#include "spc/install.h"
+#include "spc/spc_seams.h"
 #include "spc/limit_table.h"
 #include "testing/alarm_review.h"
 #include "testing/install.h"
@@ -63,6 +66,7 @@ TestingSeams testing_side()
     s.chart_preferences = chart_preferences;
     s.step_specs = step_specs;
     s.form_chart_title = form_chart_title;
+    s.display_new_chart = display_new_chart;
     s.normalize_por = [](int run, int wafer, int useCallerBuffer, short* blockBuffer) {
         normalize_por(run, wafer, static_cast<short>(useCallerBuffer), blockBuffer);
         return 0;
@@ -77,6 +81,7 @@ AcquisitionSeams acquisition_side()
     AcquisitionSeams s;
     s.test_trace = test_trace;
     s.saveAllAndExport = save_setup;
+    s.step_specs = step_specs;
     return s;
 }
 
@@ -89,8 +94,10 @@ const std::set<std::string>& unbuilt_seams()
         "network_stuff", "multi_copy", "insert_recipe_into_file_map",
         // The run selection of the process administration.
         "select_sc_run",
-        // SPC chart list, chart window, out-of-control popup and decision tree.
-        "act_deact_charts", "display_new_chart", "spc_error_popup", "spc_start_tree",
+        // SPC chart list, out-of-control popup and decision tree.
+        "act_deact_charts", "spc_error_popup", "spc_start_tree",
+        // Playback of a chart point's wafer.
+        "select_ok", "select_channels",
     };
     return names;
 }
@@ -101,8 +108,11 @@ void wire_subsystems()
     install_acquisition();
     install_setup();
     install_testing();
+    install_spc();
     provide_core_seams(core_side());
     provide_setup_seams(setup_side());
     provide_testing_seams(testing_side());
     provide_acquisition_seams(acquisition_side());
+    // The playback that a chart point offers is not built yet.
+    provide_spc_seams({});
 }

@@ -3,20 +3,8 @@
 
 #include <cmath>
 
+#include "core/text_utils.h"
 #include "platform/ui/userint.h"
-
-namespace {
-
-// 10 to the n by repeated multiplication or division, as the chart code does it.
-double ten_power(int n)
-{
-    double value = 1.0;
-    for (int i = 0; i < n; ++i) value *= 10;
-    for (int i = 0; i > n; --i) value /= 10;
-    return value;
-}
-
-}  // namespace
 
 std::vector<ParetoKind> GeneratePareto(const std::vector<std::string>& keys)
 {
@@ -62,11 +50,11 @@ AlarmAxis plan_alarm_axis(int minimum, int maximum, bool y_axis)
             else
                 ++e;
         }
-        d = static_cast<int>(std::trunc((maximum - minimum) / (steps[k] * ten_power(e))));
+        d = static_cast<int>(std::trunc((maximum - minimum) / (steps[k] * ten_to_the(e))));
     }
-    const double step = steps[k] * ten_power(e);
+    const double step = steps[k] * ten_to_the(e);
     double lo = std::trunc(minimum / step) * step;
-    if (minimum < 0 && lo - minimum > ten_power(e) * 1e-6) lo -= step;
+    if (minimum < 0 && lo - minimum > ten_to_the(e) * 1e-6) lo -= step;
     axis.minimum = static_cast<int>(std::trunc(lo));
     double hi;
     if (y_axis) {

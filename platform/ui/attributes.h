@@ -46,7 +46,8 @@
 // |  646   | ATTR_TEXT_POINT_SIZE      | ctrl              | look                                             |
 // |  680   | ATTR_TEXT_COLOR           | ctrl              | 0xRRGGBB                                         |
 // |  686   | ATTR_LABEL_POINT_SIZE     | ctrl              | look                                             |
-// |  710   | ATTR_CTRL_MODE            | ctrl              | 0 normal, 1 indicator: the user cannot change it |
+// |  710   | ATTR_CTRL_MODE            | ctrl              | 0 normal, 1 indicator: the user cannot change it; |
+// |        |                           |                   | 2 hot graph: a cursor move by hand also commits  |
 // |  821   | ATTR_TEXT_BOLD            | ctrl              | look                                             |
 // |  985   | ATTR_CTRL_COLOR           | ctrl              | 0xRRGGBB, colour of the control's face           |
 // | 1020   | ATTR_SHORTCUT_KEY         | ctrl, menu item   | key code (VAL_*_VKEY | modifiers), 0 = none      |
@@ -233,6 +234,20 @@ enum : int {
     VAL_SCATTER = 1,
     VAL_CONNECTED_POINTS = 2,
     VAL_VERTICAL_BAR = 3,
+    VAL_HORIZONTAL_BAR = 4,  // bars from the y axis to each x value (a histogram on its side)
+    // Point styles of plots (distinct shapes in the view).
+    VAL_SOLID_CIRCLE = 1,
+    VAL_SOLID_SQUARE = 2,
+    VAL_SMALL_SOLID_SQUARE = 3,
+    VAL_NO_POINT = 24,
+    // Line styles.
+    VAL_SOLID = 0,
+    VAL_DOT = 2,
+    VAL_DASH = 3,
+    // Control modes.
+    VAL_NORMAL = 0,
+    VAL_INDICATOR = 1,
+    VAL_HOT = 2,
     VAL_TRANSPARENT = 0x1000000,
     // Key codes: a virtual key in bits 8..15, a character in bits 0..7, modifiers above.
     VAL_ESC_VKEY = 0x300,

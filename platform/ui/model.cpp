@@ -171,6 +171,7 @@ std::optional<Value> attribute_default(int attr, bool panel, int style)
     case ATTR_CHECK_MODE: return style == CTRL_LIST_BOX ? i(0) : std::nullopt;
     case ATTR_INTERVAL: return style == CTRL_TIMER ? std::optional<Value>(Value::of(1.0)) : std::nullopt;
     case ATTR_ENABLED: return style == CTRL_TIMER ? i(1) : std::nullopt;
+    case ATTR_ON_TEXT: case ATTR_OFF_TEXT: return style == CTRL_TOGGLE_BUTTON ? t("") : std::nullopt;
     default: break;
     }
     if (is_graph_style(style)) {

@@ -122,7 +122,12 @@ bool move_cursor(int panel, int ctrl, int cursor, double x, double y)
 {
     if (!can_reach(panel, ctrl)) return refuse();
     if (move_graph_cursor(panel, ctrl, cursor, x, y) < 0) return false;
-    return send(panel, ctrl, EVENT_VAL_CHANGED);
+    Control* c = find_ctrl(panel, ctrl);
+    auto mode = c->attrs.find(ATTR_CTRL_MODE);
+    const bool hot = mode != c->attrs.end() && mode->second.as_int() == VAL_HOT;
+    // A hot graph reports where the user left the cursor.
+    if (!send(panel, ctrl, EVENT_VAL_CHANGED)) return false;
+    return !hot || send(panel, ctrl, EVENT_COMMIT);
 }
 
 bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax)

@@ -7,12 +7,13 @@
 #include "platform/ui/ui_loop.h"
 #include "programs/wiring.h"
 #include "spc/chart_titles.h"
+#include "spc/spc_seams.h"
 #include "tests/support/seams.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-// Names of the filled and the missing seams of the four subsystems that have them.
+// Names of the filled and the missing seams of the subsystems that have them.
 struct SeamCensus {
     std::set<std::string> filled, missing;
     int total = 0;
@@ -33,6 +34,7 @@ SeamCensus census()
     c.count(setup_seams());
     c.count(testing_seams());
     c.count(acquisition_seams());
+    c.count(spc_seams());
     return c;
 }
 
@@ -49,6 +51,7 @@ TEST(Wiring, EverySeamIsFilledButThoseNotBuiltYet)
     provide_setup_seams({});
     provide_testing_seams({});
     provide_acquisition_seams({});
+    provide_spc_seams({});
     ASSERT_EQ(census().filled, std::set<std::string>{});
 
     wire_subsystems();

@@ -1,10 +1,24 @@
 // Graphs and strip charts on canvas: plots, strip traces drawn from min/max columns, axes, cursors, zoom (Ctrl + drag), pan (Ctrl + Shift + drag).
 const A = { BG: 1081, GRID: 1086, XGRID: 1087, XLABELS: 1088, XDIV: 1090, XPREC: 1091, YGRID: 1094, YLABELS: 1096,
-  YDIV: 1098, YPREC: 1099, PPS: 1100, REFRESH: 1147, TRACE_COLOR: 1130, TRACE_VISIBLE: 1131, PLOT_STYLE: 1132 };
+  YDIV: 1098, YPREC: 1099, PPS: 1100, REFRESH: 1147, TRACE_COLOR: 1130, TRACE_VISIBLE: 1131, PLOT_STYLE: 1132,
+  POINT_STYLE: 1133, LINE_STYLE: 1134 };
 const STRIP = 310, AUTOSCALE = 1, TRANSPARENT = 0x1000000;
 const M = { left: 48, right: 14, top: 8, bottom: 18 };
 const hex = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6, '0');
 const attr = (o, n, d) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : d);
+
+// Point styles as distinct shapes: 1 solid circle, 2 solid square, 3 small solid square, 24 none.
+function mark(c, x, y, style) {
+  switch (style) {
+    case 1: c.beginPath(); c.arc(x, y, 3.5, 0, 2 * Math.PI); c.fill(); break;
+    case 2: c.fillRect(x - 3.5, y - 3.5, 7, 7); break;
+    case 3: c.fillRect(x - 1.5, y - 1.5, 3, 3); break;
+    case 24: break;
+    default: c.fillRect(x - 1.5, y - 1.5, 3, 3);
+  }
+}
+// Line styles: 2 dotted, 3 dashed, anything else solid.
+const dashes = (style) => (style === 2 ? [1, 3] : style === 3 ? [6, 4] : []);
 
 export class Chart {
   constructor(el, panel, ctrl, send) {
@@ -256,6 +270,8 @@ export class Chart {
     const col = hex(attr(p, A.TRACE_COLOR, 0xffffff));
     c.strokeStyle = c.fillStyle = col;
     c.lineWidth = 1;
+    c.setLineDash(dashes(attr(p, A.LINE_STYLE, 0)));
+    const pointStyle = attr(p, A.POINT_STYLE, -1);
     const fill = p.fill !== undefined && p.fill !== TRANSPARENT && p.fill >= 0 ? hex(p.fill) : null;
     switch (p.kind) {
       case 'xy': {
@@ -268,6 +284,17 @@ export class Chart {
           for (let i = 0; i < n; i++) {
             const top = Y(p.y[i]);
             c.fillRect(X(p.x[i]) - half, Math.min(top, base), 2 * half, Math.abs(base - top));
+          }
+          break;
+        }
+        if (style === 4) {
+          // Horizontal bars from x = 0 to each value, as tall as the spacing of the y values allows.
+          const gap = n > 1 ? Math.abs(Y(p.y[1]) - Y(p.y[0])) : 10;
+          const half = Math.max(1, gap * 0.45);
+          const base = Math.min(area.x + area.w, Math.max(area.x, X(0)));
+          for (let i = 0; i < n; i++) {
+            const end = X(p.x[i]);
+            c.fillRect(Math.min(base, end), Y(p.y[i]) - half, Math.abs(end - base), 2 * half);
           }
           break;
         }
@@ -287,14 +314,15 @@ export class Chart {
           flush();
           c.stroke();
         }
-        if (style === 1 || style === 2) for (let i = 0; i < n; i++) c.fillRect(X(p.x[i]) - 1.5, Y(p.y[i]) - 1.5, 3, 3);
+        c.setLineDash([]);
+        if (style === 1 || style === 2) for (let i = 0; i < n; i++) mark(c, X(p.x[i]), Y(p.y[i]), pointStyle);
         break;
       }
       case 'line':
         c.beginPath(); c.moveTo(X(p.x[0]), Y(p.y[0])); c.lineTo(X(p.x[1]), Y(p.y[1])); c.stroke();
         break;
       case 'point':
-        c.fillRect(X(p.x[0]) - 2, Y(p.y[0]) - 2, 4, 4);
+        mark(c, X(p.x[0]), Y(p.y[0]), pointStyle < 0 ? 2 : pointStyle);
         break;
       case 'rectangle': case 'oval': {
         const x = Math.min(X(p.x[0]), X(p.x[1])), y = Math.min(Y(p.y[0]), Y(p.y[1]));
@@ -313,6 +341,7 @@ export class Chart {
         c.fillText(p.text, X(p.x[0]), Y(p.y[0]));
         break;
     }
+    c.setLineDash([]);
     void area;
   }
 

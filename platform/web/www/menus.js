@@ -17,11 +17,12 @@ export class MenuBar {
     this.el.classList.toggle('dimmed', !!data.dimmed);
     const reopen = this.openMenu;
     this.el.replaceChildren(...data.menus.map((m) => this.menu(m)));
-    // A menu open while the program rebuilds the bar stays open, its list shown.
-    const menu = reopen ? this.el.querySelector(`.menu[data-menu="${reopen}"]`) : null;
-    if (menu) {
-      menu.classList.add('open');
-      menu.querySelector(':scope > .menu-list').style.display = '';
+    // A menu open while the bar changes stays open, its list shown.
+    const again = reopen ? this.el.querySelector(`.menu[data-menu="${reopen}"]`) : null;
+    if (again) {
+      again.classList.add('open');
+      const list = again.querySelector(':scope > .menu-list');
+      if (list) list.style.display = '';
     } else {
       this.openMenu = null;
     }

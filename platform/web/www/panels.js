@@ -171,6 +171,8 @@ export class Screen {
       let outer = top;
       while (this.panels.get(outer.data.parent)) { outer = this.panels.get(outer.data.parent); path.add(outer.data.handle); }
       outer.el.style.zIndex = '10001';
+      // A popup inside another panel also comes in front of its siblings there.
+      top.el.style.zIndex = '10001';
     }
     const inside = (p) => {
       for (let q = p; q; q = this.panels.get(q.data.parent)) if (q === top) return true;

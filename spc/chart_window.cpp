@@ -1,0 +1,722 @@
+// The SPC chart window: chart menu items, batch selection, drawing with limits, rules, histogram and capability,
+// axis toggles, exclusion of rule breakers, the point read-out with its playback offer and comments, and closing.
+#include "spc/chart_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/config_store.h"
+#include "core/core_seams.h"
+#include "core/db_statement.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/panel_framework.h"
+#include "core/run_lookup.h"
+#include "core/shared_buffers.h"
+#include "core/text_utils.h"
+#include "core/trace_file.h"
+#include "platform/sys/files.h"
+#include "platform/sys/format.h"
+#include "platform/ui/userint.h"
+#include "spc/chart_catalogue.h"
+#include "spc/chart_data.h"
+#include "spc/chart_titles.h"
+#include "spc/run_rules.h"
+#include "spc/spc_seams.h"
+#include "testing/alarm_review.h"
+#include "testing/chart_code.h"
+#include "testing/chart_identity.h"
+#include "testing/window_menu.h"
+
+int spc_data_plot = 0;
+int rule_breakers = 0;
+
+namespace {
+
+constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kGreen = 0x00FF00, kRed = 0xFF0000;
+
+// Plot handles of the limit lines: three natural, seven rule lines.
+int natural_plots[3] = {0, 0, 0};
+int rule_plots[7] = {0, 0, 0, 0, 0, 0, 0};
+
+bool window_open() { return spc_panel > 0; }
+
+int points_shown() { return std::max(0, std::min<int>(chart_points, static_cast<int>(x_array.size()))); }
+
+std::string process_name(int process)
+{
+    char name[33] = "";
+    get_put_char(hdbc, 1, process, 14, name);
+    right_text_trim(name);
+    return name;
+}
+
+// Fills a check list from a one-column query after its item 0; entries of `chosen` are checked.
+void fill_list(int panel, int ctrl, const std::string& sql, int width, int count, const std::vector<std::string>& chosen)
+{
+    DbStatement st(hdbc, sql);
+    if (!st.ok()) return;
+    std::vector<char> text(static_cast<std::size_t>(width) + 1, '\0');
+    long status = 0;
+    if (DBBindColChar(st.handle(), 1, width + 1, text.data(), &status, "") != 0) ShowError();
+    int k = 0;
+    const int n = std::min<int>(count, static_cast<int>(chosen.size()));
+    while (DBFetchNext(st.handle()) == 0) {
+        right_text_trim(text.data());
+        ++k;
+        InsertListItem(panel, ctrl, -1, text.data(), k);
+        for (int c = 0; c < n; ++c)
+            if (chosen[static_cast<std::size_t>(c)] == text.data()) {
+                CheckListItem(panel, ctrl, k, 1);
+                CheckListItem(panel, ctrl, 0, 0);
+            }
+    }
+}
+
+// The checked labels of a list from item 1 on; none when item 0 is checked.
+std::vector<std::string> checked_labels(int panel, int ctrl)
+{
+    std::vector<std::string> out;
+    int all = 0;
+    IsListItemChecked(panel, ctrl, 0, &all);
+    if (all) return out;
+    int n = 0;
+    GetNumListItems(panel, ctrl, &n);
+    for (int i = 1; i < n; ++i) {
+        int on = 0;
+        IsListItemChecked(panel, ctrl, i, &on);
+        if (!on) continue;
+        std::string label;
+        GetLabelFromIndex(panel, ctrl, i, &label);
+        out.push_back(label.substr(0, 32));
+    }
+    return out;
+}
+
+std::string chart_title()
+{
+    char title[kChartTitleSize] = "";
+    form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    return title;
+}
+
+int chart_code_shown() { return chart_code(spc_channel, chart_type, type_subparameter, spc_index); }
+
+void draw_legend()
+{
+    const int g = XH_LEGEND;
+    SetAxisRange(spc_panel, g, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
+    PlotPoint(spc_panel, g, 10, 50, VAL_SOLID_CIRCLE, kBlack);
+    PlotText(spc_panel, g, 11, 15, "In Control", kBlack, VAL_TRANSPARENT);
+    const bool compare = compare_panel > 0;
+    const double x = compare ? 38 : 68;
+    PlotPoint(spc_panel, g, x, 50, VAL_SOLID_CIRCLE, kBlack);
+    PlotPoint(spc_panel, g, x, 50, VAL_SMALL_SOLID_SQUARE, kWhite);
+    PlotText(spc_panel, g, x + 1, 15, "Rule Violation", kBlack, VAL_TRANSPARENT);
+    if (compare) {
+        PlotPoint(spc_panel, g, 68, 50, VAL_SOLID_SQUARE, 0x0000FF);
+        PlotText(spc_panel, g, 69, 15, "POR Data", kBlack, VAL_TRANSPARENT);
+    }
+}
+
+// Statistics of the points that break no enabled rule (all points when `all`), from the oldest to the newest.
+void recompute_statistics(bool all)
+{
+    const RuleSeries series = current_rule_series();
+    std::vector<double> good;
+    good.reserve(static_cast<std::size_t>(series.n));
+    plot_low[0] = 1e11;
+    plot_high[0] = -1e11;
+    for (int i = series.n - 1; i >= 0; --i) {
+        if (!all && first_broken_rule(series, nelson_rules, i) >= 0) continue;
+        const double v = series.x[i];
+        good.push_back(v);
+        plot_low[0] = std::min(plot_low[0], v);
+        plot_high[0] = std::max(plot_high[0], v);
+    }
+    series_statistics(good.data(), static_cast<int>(good.size()), &data_mean, &data_stdev);
+}
+
+bool acquisition_running()
+{
+    int running = 0;
+    return sc_handle > 0 && GetCtrlVal(sc_handle, 2, &running) >= 0 && running != 0;
+}
+
+}  // namespace
+
+// --- choosing a chart ---------------------------------------------------------------------------------------
+
+void show_chart(int menuBar, int item, void* callbackData, int panel)
+{
+    (void)panel;
+    char text[256] = "";
+    if (GetMenuBarAttribute(menuBar, item, ATTR_ITEM_NAME, text) < 0 || !callbackData) {
+        MessagePopup("Error", "Invalid menu id in show_chart()");
+        return;
+    }
+    const unsigned short selector = *static_cast<const unsigned short*>(callbackData);
+    wafer_restrictions = 0;
+    wafer_select.clear();
+    wafer_logic.clear();
+    lot_restrictions = 0;
+    lot_select.clear();
+    system_restrictions = 0;
+    system_select.clear();
+    chart_points = 0;
+    spc_channel = static_cast<short>(selector & 0xFF);
+    chart_type = static_cast<signed char>(selector >> 8);
+    const std::string name = text;
+    auto has = [&](const char* word) { return name.find(word) != std::string::npos; };
+    switch (chart_type) {
+    case 0:
+    case 18:
+        if (chart_type == 0 && spc_channel >= 1 && spc_channel <= 32) chart_type = channel_type[spc_channel];
+        spc_index = 0;
+        if (has("Mean")) type_subparameter = 1;
+        if (has("Minimum")) type_subparameter = 3;
+        if (has("Deviation")) type_subparameter = 2;
+        if (has("Maximum")) type_subparameter = 4;
+        break;
+    case 1: {
+        char word[64] = "";
+        int step = 0;
+        if (std::sscanf(text, "%63s %d", word, &step) == 2) spc_index = static_cast<short>(step);
+        if (has("Overshoot Area")) type_subparameter = 0;
+        if (has("Overshoot Maximum")) type_subparameter = 6;
+        if (has("Undershoot Area")) type_subparameter = 1;
+        if (has("Undershoot Minimum")) type_subparameter = 5;
+        if (has("Stability")) type_subparameter = 2;
+        if (has("Decay")) type_subparameter = 3;
+        break;
+    }
+    case 4:
+    case 5:
+        type_subparameter = 0;
+        spc_index = 0;
+        break;
+    case 17:
+        spc_channel = 17;
+        spc_index = 0;
+        if (has("Endpoint Time")) type_subparameter = 0;
+        if (has("Total Clean Time")) type_subparameter = 1;
+        break;
+    default: break;
+    }
+    // Endpoint data ignore the recipe; every other chart starts with the current process preset.
+    if (chart_type == 17) {
+        recipe_restrictions = 0;
+        recipe_select.clear();
+    } else {
+        recipe_restrictions = 1;
+        recipe_select.assign(1, process_name(recipe_num));
+    }
+    wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+int wafers_in_chart(int panel, int control, int event, void*, int, int)
+{
+    (void)panel;
+    if (event != EVENT_COMMIT) return 0;
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    int points = 300, pager = 0, rules = 0, halt = 0;
+    short limits = 1;
+    char trees[105] = "", popup[255] = "";
+    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
+                      &limits, trees, popup, &halt);
+    nelson_rules = rules & kAllRules;
+    natural = limits;
+    if (window_open() && chart_points > 2) points = chart_points;
+    const int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "wafers.uir", 1);
+    if (dialog < 0) {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        return 0;
+    }
+    SetCtrlVal(dialog, WF_POINTS, points);
+    const bool endpoint = chart_type == 17;
+    if (endpoint) SetCtrlAttribute(dialog, WF_WAFERS, ATTR_LABEL_TEXT, "Batch size to include");
+    const bool from_compare = compare_panel > 0 && (control == 2 || control == 3);
+    if (from_compare) SetPanelAttribute(dialog, ATTR_TITLE, control == 2 ? "Select POR Batches" : "Select TEST Batches");
+    const bool test = compare_panel < 0 || control == 3 || !from_compare;
+    const int conditions = test ? wafer_restrictions : por_wafer_restrictions;
+    const auto& select = test ? wafer_select : por_wafer_select;
+    const auto& logic = test ? wafer_logic : por_wafer_logic;
+
+    InsertListItem(dialog, WF_WAFERS, -1, "Select All", -2);
+    const int standard[14] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 25, 50, 75, 100};
+    for (int n : standard) {
+        std::string label = endpoint ? vsys::strprintf(n == 1 ? "Batches with %i wafer" : "Batches with %i wafers", n)
+                                     : vsys::strprintf("Trigger Number %i", n);
+        InsertListItem(dialog, WF_WAFERS, -1, label.c_str(), n);
+    }
+    const int n_conditions = std::min({conditions, static_cast<int>(select.size()), static_cast<int>(logic.size())});
+    if (n_conditions <= 0) CheckListItem(dialog, WF_WAFERS, 0, 1);
+    for (int k = 0; k < n_conditions; ++k) {
+        const int number = select[static_cast<std::size_t>(k)], l = logic[static_cast<std::size_t>(k)];
+        if (l == 0 && number >= 1 && number <= 10) {
+            CheckListItem(dialog, WF_WAFERS, number, 1);
+            continue;
+        }
+        if (l == 0 && (number == 25 || number == 50 || number == 75 || number == 100)) {
+            CheckListItem(dialog, WF_WAFERS, 10 + number / 25, 1);
+            continue;
+        }
+        if (l == 0 && number < 1) continue;
+        std::string label = "na";
+        if (!test)
+            label = vsys::strprintf(l < 0 ? "Trigger Numbers < %i" : l > 0 ? "Trigger Numbers > %i" : "Wafer %i", number);
+        else if (endpoint)
+            label = vsys::strprintf(l < 0 ? "Batches with < %i wafers" : l > 0 ? "Batches with > %i wafers"
+                                                                                : "Batches with %i wafers",
+                                    number);
+        else
+            label = vsys::strprintf(l < 0 ? "Trigger Numbers < %i" : l > 0 ? "Trigger Numbers > %i"
+                                                                           : "Trigger Number %i",
+                                    number);
+        int items = 0;
+        GetNumListItems(dialog, WF_WAFERS, &items);
+        InsertListItem(dialog, WF_WAFERS, -1, label.c_str(), number);
+        CheckListItem(dialog, WF_WAFERS, items, 1);
+    }
+
+    InsertListItem(dialog, WF_TRACE_IDS, -1, "Select all", -1);
+    CheckListItem(dialog, WF_TRACE_IDS, 0, 1);
+    fill_list(dialog, WF_TRACE_IDS,
+              endpoint ? "SELECT RTRIM(TRACE_ID) FROM ENDP_DAT ORDER BY SAV_DATE DESC, SAV_TIME DESC"
+                       : "SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SAV_DATE DESC, SAV_TIME DESC",
+              32, test ? lot_restrictions : por_lot_restrictions, test ? lot_select : por_lot_select);
+    InsertListItem(dialog, WF_RECIPES, -1, "Select All", -1);
+    CheckListItem(dialog, WF_RECIPES, 0, 1);
+    if (!endpoint)
+        fill_list(dialog, WF_RECIPES, "SELECT DISTINCT RTRIM(RECIPE) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY 1 ASC", 32,
+                  test ? recipe_restrictions : por_recipe_restrictions, test ? recipe_select : por_recipe_select);
+    InsertListItem(dialog, WF_SYSTEMS, -1, "Select All", -1);
+    CheckListItem(dialog, WF_SYSTEMS, 0, 1);
+    fill_list(dialog, WF_SYSTEMS,
+              endpoint ? "SELECT DISTINCT SYSTEM_ID FROM ENDP_DAT ORDER BY SYSTEM_ID ASC"
+                       : "SELECT DISTINCT SYSTEM_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SYSTEM_ID ASC",
+              16, test ? system_restrictions : por_system_restrictions, test ? system_select : por_system_select);
+    InstallPopup(dialog);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    return 0;
+}
+
+int new_chart(int panel, int control, int event, void*, int, int)
+{
+    (void)control;
+    if (event != EVENT_COMMIT) return 0;
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    if (window_open()) {
+        DiscardMyPanel(&spc_panel);
+        spc_panel = -1;
+        free_mem();
+    }
+    int points = 0;
+    GetCtrlVal(panel, WF_POINTS, &points);
+    chart_points = points;
+    wafer_select.clear();
+    wafer_logic.clear();
+    int all = 0;
+    IsListItemChecked(panel, WF_WAFERS, 0, &all);
+    if (!all) {
+        int n = 0;
+        GetNumListItems(panel, WF_WAFERS, &n);
+        for (int i = 1; i < n; ++i) {
+            int on = 0;
+            IsListItemChecked(panel, WF_WAFERS, i, &on);
+            if (!on) continue;
+            int value = 0;
+            std::string label;
+            GetValueFromIndex(panel, WF_WAFERS, i, &value);
+            GetLabelFromIndex(panel, WF_WAFERS, i, &label);
+            wafer_select.push_back(value);
+            wafer_logic.push_back(label.find('<') != std::string::npos   ? -1
+                                  : label.find('>') != std::string::npos ? 1
+                                                                         : 0);
+        }
+    }
+    wafer_restrictions = static_cast<int>(wafer_select.size());
+    lot_select = checked_labels(panel, WF_TRACE_IDS);
+    lot_restrictions = static_cast<int>(lot_select.size());
+    recipe_select = checked_labels(panel, WF_RECIPES);
+    recipe_restrictions = static_cast<int>(recipe_select.size());
+    system_select = checked_labels(panel, WF_SYSTEMS);
+    system_restrictions = static_cast<int>(system_select.size());
+    DiscardPanel(panel);
+    display_new_chart();
+    return 0;
+}
+
+// --- the window -------------------------------------------------------------------------------------------
+
+void display_new_chart()
+{
+    if (!window_open()) {
+        spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
+        if (spc_panel < 0) {
+            spc_panel = -1;
+            return;
+        }
+        set_panel_attributes(spc_panel, parent_panel, 0, 1);
+        SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
+        draw_legend();
+    } else {
+        DeleteGraphPlot(spc_panel, XH_CHART, -1, VAL_DELAYED_DRAW);
+        DeleteGraphPlot(spc_panel, XH_HISTOGRAM, -1, VAL_DELAYED_DRAW);
+    }
+    const std::string title = chart_title();
+    SetPanelAttribute(spc_panel, ATTR_TITLE, title);
+    SetCtrlVal(spc_panel, XH_CODE, chart_code_shown());
+    SetCtrlVal(spc_panel, XH_PROCESS, recipe_num);
+    SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+    if (chart_points > 0) {
+        int count = chart_points;
+        x_array = load_data(&count, &data_mean, &data_stdev, TEST_SET, 0);
+        chart_points = std::max(count, 0);
+    } else {
+        chart_points = 0;
+    }
+    if (chart_points <= 0) {
+        DiscardMyPanel(&spc_panel);
+        spc_panel = -1;
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        MessagePopup(title.c_str(), "No data found for this chart.");
+        free_mem();
+        return;
+    }
+    if (sc_handle > 0) spc_sc_toggle(handle_menu, ITEM_SPC_CHART, nullptr, 0);
+    display_capability(0, 0);
+    InstallCtrlCallback(spc_panel, XH_CLOSE, discard_chart, nullptr);
+    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Closing...");
+    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Close");
+    menu_tile(handle_menu, ITEM_TILE, nullptr, parent_panel);
+    DisplayPanel(spc_panel);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+}
+
+void plot_limit_lines()
+{
+    const double left = -chart_points;
+    auto line = [&](double value, int colour, bool dotted) {
+        int plot = PlotLine(spc_panel, XH_CHART, left, value, 0.0, value, colour);
+        if (plot > 0 && dotted) {
+            SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_LINE_STYLE, VAL_DOT);
+            SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_POINT_STYLE, VAL_NO_POINT);
+        }
+        return plot;
+    };
+    natural_plots[0] = line(data_mean + 3 * data_stdev, kGreen, false);
+    natural_plots[1] = line(data_mean, kGreen, false);
+    natural_plots[2] = line(data_mean - 3 * data_stdev, kGreen, false);
+    rule_plots[0] = line(rule_mean, kRed, false);
+    rule_plots[1] = line(rule_mean + rule_stdev, kRed, true);
+    rule_plots[2] = line(rule_mean + 2 * rule_stdev, kRed, true);
+    rule_plots[3] = line(rule_mean + 3 * rule_stdev, kRed, false);
+    rule_plots[4] = line(rule_mean - rule_stdev, kRed, true);
+    rule_plots[5] = line(rule_mean - 2 * rule_stdev, kRed, true);
+    rule_plots[6] = line(rule_mean - 3 * rule_stdev, kRed, false);
+}
+
+void display_capability(int firstRun, int lastRun)
+{
+    (void)firstRun;
+    (void)lastRun;
+    const int n = points_shown();
+    if (n < 1) return;
+    if (window_open()) {
+        for (int g : {XH_CHART, XH_HISTOGRAM}) {
+            SetCtrlAttribute(spc_panel, g, ATTR_PLOT_BGCOLOR, kWhite);
+            DeleteGraphPlot(spc_panel, g, -1, VAL_DELAYED_DRAW);
+            SetCtrlAttribute(spc_panel, g, ATTR_REFRESH_GRAPH, 0);
+        }
+        std::vector<double> xs(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) xs[static_cast<std::size_t>(i)] = -i;
+        plot_limit_lines();
+        rule_breakers = 0;
+        spc_data_plot = PlotXY(spc_panel, XH_CHART, xs.data(), x_array.data(), n, VAL_DOUBLE, VAL_DOUBLE,
+                               VAL_CONNECTED_POINTS, VAL_SOLID_CIRCLE, VAL_SOLID, 1, kBlack);
+        const RuleSeries series = current_rule_series();
+        for (int i = 0; i < n; ++i) {
+            if (first_broken_rule(series, nelson_rules, i) < 0) continue;
+            PlotPoint(spc_panel, XH_CHART, -i, x_array[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE, kWhite);
+            ++rule_breakers;
+        }
+        double low = plot_low[3], high = plot_high[3];
+        scale_spc_axes(-n, 0, &low, &high, spc_panel, XH_CHART);
+        std::vector<double> centres;
+        std::vector<int> counts;
+        int bins = 0;
+        GenerateHistogram(x_array.data(), n, low, high, centres, &bins, counts);
+        int largest = 0;
+        for (int c : counts) largest = std::max(largest, c);
+        if (bins > 0)
+            PlotXY(spc_panel, XH_HISTOGRAM, counts.data(), centres.data(), bins, VAL_INTEGER, VAL_DOUBLE,
+                   VAL_HORIZONTAL_BAR, VAL_NO_POINT, VAL_SOLID, 1, kBlack);
+        SetAxisRange(spc_panel, XH_HISTOGRAM, VAL_MANUAL, 0.0, std::max(largest, 1), VAL_MANUAL, low, high);
+        SetCtrlVal(spc_panel, XH_POSITION, 0);
+        SetCtrlVal(spc_panel, XH_NATURAL, 0);
+        SetCtrlVal(spc_panel, XH_SPEC, 0);
+        const Capability c = chart_capability(rule_mean, rule_stdev, data_mean, data_stdev);
+        SetCtrlVal(spc_panel, XH_CP, vsys::strprintf("Cp = %.3f", c.cp));
+        SetCtrlVal(spc_panel, XH_CPK, vsys::strprintf("Cpk = %.3f", c.cpk));
+        SetCtrlVal(spc_panel, XH_DEFECTS, vsys::strprintf("Defects = %d PPM (Assuming Normal Dist.)", c.defects));
+    }
+    if (window_open()) {
+        for (int g : {XH_CHART, XH_HISTOGRAM}) SetCtrlAttribute(spc_panel, g, ATTR_REFRESH_GRAPH, 1);
+        SetCtrlAttribute(spc_panel, XH_CHART, ATTR_CTRL_MODE, VAL_HOT);
+        move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+    }
+}
+
+// --- limit toggles and exclusion ---------------------------------------------------------------------------
+
+namespace {
+int toggle_limits(int panel, int event, bool natural_lines)
+{
+    if (event != EVENT_COMMIT && panel != -1) return 0;
+    if (!window_open()) return 0;
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    int hide_natural = 0, hide_spec = 0;
+    GetCtrlVal(spc_panel, XH_NATURAL, &hide_natural);
+    GetCtrlVal(spc_panel, XH_SPEC, &hide_spec);
+    const int shown_natural = hide_natural == 0 ? 1 : 0, shown_spec = hide_spec == 0 ? 1 : 0;
+    if (natural_lines)
+        for (int plot : natural_plots) SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_VISIBLE, shown_natural);
+    else
+        for (int plot : rule_plots) SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_VISIBLE, shown_spec);
+    const int range = shown_natural + 2 * shown_spec;
+    double low = plot_low[range], high = plot_high[range];
+    scale_spc_axes(-chart_points, 0, &low, &high, spc_panel, XH_CHART);
+    SetAxisRange(spc_panel, XH_HISTOGRAM, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, low, high);
+    move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    return 0;
+}
+}  // namespace
+
+int toggle_natural(int panel, int, int event, void*, int, int) { return toggle_limits(panel, event, true); }
+int toggle_spec(int panel, int, int event, void*, int, int) { return toggle_limits(panel, event, false); }
+
+int exclude_defects(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    if (on) {
+        if (chart_points - rule_breakers <= 1) {
+            SetMouseCursor(VAL_DEFAULT_CURSOR);
+            MessagePopup("", "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and standard "
+                             "deviation calculation.");
+            SetCtrlVal(panel, control, 0);
+            return 0;
+        }
+        if (rule_breakers == 0) {
+            SetMouseCursor(VAL_DEFAULT_CURSOR);
+            MessagePopup("", "No defects to remove from this data set.");
+            SetCtrlVal(panel, control, 0);
+            return 0;
+        }
+    }
+    recompute_statistics(!on);
+    SetCtrlVal(panel, control, on ? 1 : 0);
+    compute_chart_limits(data_mean, data_stdev);
+    display_capability(0, 0);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    MessagePopup("FYI", on ? "The mean and standard deviation have \nnow been calculated without rule breakers."
+                           : "Rule breakers are now included in the \nmean and standard deviation calculations.");
+    return 0;
+}
+
+// --- point read-out ------------------------------------------------------------------------------------------
+
+int move_cursor(int panel, int control, int event, void*, int, int)
+{
+    (void)panel;
+    (void)control;
+    if (event != EVENT_COMMIT) return 0;
+    if (!window_open()) return 1;
+    const int n = points_shown();
+    int p = 0;
+    GetCtrlVal(spc_panel, XH_POSITION, &p);
+    if (p > 0) p = 1 - n;
+    if (p <= -n) p = 0;
+    SetCtrlVal(spc_panel, XH_POSITION, p);
+    if (n < 1) return 1;
+    show_point_info(p);
+    SetActiveGraphCursor(spc_panel, XH_CHART, 1);
+    SetCursorAttribute(spc_panel, XH_CHART, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetGraphCursor(spc_panel, XH_CHART, 1, p, x_array[static_cast<std::size_t>(-p)]);
+    return 1;
+}
+
+void show_point_info(int position)
+{
+    const int i = -position;
+    if (!window_open() || i < 0 || i >= points_shown() || i >= static_cast<int>(run_index.size()) ||
+        i >= static_cast<int>(wafer_index.size()))
+        return;
+    const int run = run_index[static_cast<std::size_t>(i)], wafer = wafer_index[static_cast<std::size_t>(i)];
+    SetCtrlVal(spc_panel, XH_WAFER, vsys::strprintf("# %d", wafer));
+    std::string rules;
+    const RuleSeries series = current_rule_series();
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if ((nelson_rules >> rule & 1) && rule_holds(series, rule, i)) rules += rule_label(rule);
+    ResetTextBox(spc_panel, XH_RULES, rules.empty() ? "None" : rules.c_str());
+    // The run is read into a record of its own: the current run and setup stay as they are.
+    const RunRecord record = look_up_run(hdbc, run);
+    std::string time = record.time;
+    if (vsys::FilePtr file = vsys::open_file(wafer_trace_path(vt_dir, run, wafer), "rb")) {
+        if (auto header = read_trace_header(file.get()); header && header->fields >= 1) time = colon_time(header->time);
+    }
+    SetCtrlVal(spc_panel, XH_TIME, time);
+    SetCtrlVal(spc_panel, XH_DATE, record.date);
+    SetCtrlVal(spc_panel, XH_VALUE, x_array[static_cast<std::size_t>(i)]);
+    SetCtrlVal(spc_panel, XH_TRACE_ID, record.trace_id);
+    SetCtrlVal(spc_panel, XH_SYSTEM, record.system_id);
+    ResetTextBox(spc_panel, XH_RECIPE, record.recipe.c_str());
+    ResetTextBox(spc_panel, XH_COMMENT, record.comment.c_str());
+}
+
+int snap_cursor(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT && event != EVENT_LEFT_DOUBLE_CLICK) return 0;
+    if (!window_open()) return 0;
+    core_seams().saveAllAndExport(0);
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    int plot = -1, index = -1;
+    GetGraphCursorIndex(panel, control, 1, &plot, &index);
+    const int i = plot == spc_data_plot && index >= 0 && index < points_shown() ? index : 0;
+    SetCtrlVal(spc_panel, XH_POSITION, -i);
+    move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+    if (event == EVENT_LEFT_DOUBLE_CLICK && i < static_cast<int>(run_index.size()) &&
+        i < static_cast<int>(wafer_index.size())) {
+        const int run = run_index[static_cast<std::size_t>(i)], wafer = wafer_index[static_cast<std::size_t>(i)];
+        const RunRecord record = look_up_run(hdbc, run);
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        if (chart_type == 17) {
+            MessagePopup("", "This feature has not been implemented yet for plasma clean data.");
+            return 1;
+        }
+        const std::string question =
+            vsys::strprintf("Do you want to view the strip chart for %s trigger %i?", record.trace_id.c_str(), wafer);
+        if (!ConfirmPopup("Strip Chart Playback", question.c_str())) return 1;
+        // A playback replaces the current process and run: not while acquisition records with them.
+        if (acquisition_running()) {
+            MessagePopup("Strip Chart Playback", "Stored wafers cannot be played back while acquisition runs.");
+            return 1;
+        }
+        const SpcSeams& seams = spc_seams();
+        if (chart_type == 18)
+            seams.select_ok(run, wafer);
+        else
+            seams.select_channels(run, wafer);
+    }
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    return 1;
+}
+
+int put_com(int panel, int control, int event, void*, int, int)
+{
+    (void)control;
+    if (event != EVENT_COMMIT) return 0;
+    char constant[64] = "";
+    GetPanelAttribute(panel, ATTR_CONSTANT_NAME, constant);
+    const bool chart = std::strcmp(constant, "SPC") == 0;
+    std::string comment;
+    if (GetTextBoxLine(panel, chart ? XH_COMMENT : 9, 0, &comment) < 0) comment = "NA";
+    comment = comment.substr(0, 64);
+    std::string sql;
+    if (chart) {
+        std::string trace;
+        GetCtrlVal(panel, XH_TRACE_ID, &trace);
+        sql = vsys::strprintf(chart_type == 17 ? "UPDATE ENDP_DAT SET COMMENT = '%s' WHERE TRACE_ID = '%s'"
+                                               : "UPDATE VT_INFO SET COMMENT = '%s' WHERE TRACE_ID = '%s'",
+                              sql_quote(comment.c_str()).c_str(), sql_quote(trace.c_str()).c_str());
+    } else {
+        int run = 0;
+        GetCtrlVal(panel, 3, &run);
+        sql = vsys::strprintf("UPDATE VT_INFO SET COMMENT = '%s' WHERE RUN_NUM = %i", sql_quote(comment.c_str()).c_str(),
+                              run);
+    }
+    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+    return 0;
+}
+
+// --- closing -------------------------------------------------------------------------------------------------
+
+void get_rule_n_popup_text(int panel, char* trees, char* popupText)
+{
+    if (panel >= 1) return;
+    int points = 0, pager = 0, rules = 0, halt = 0;
+    short limits = 0;
+    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
+                      &limits, trees, popupText, &halt);
+}
+
+int discard_chart(int panel, int control, int event, void*, int, int)
+{
+    (void)control;
+    if (event != EVENT_COMMIT) return 0;
+    int code = 0;
+    GetCtrlVal(spc_panel > 0 ? spc_panel : panel, XH_CODE, &code);
+    char text[16] = "";
+    vsys::format_into(text, sizeof text, "%.9d", code < 0 ? -code : code);
+    short rule = 0;
+    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    int points = 300, pager = 0, rules = 0, halt = 0;
+    short limits = 1;
+    char trees[105] = "", popup[255] = "";
+    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
+                      &limits, nullptr, nullptr, &halt);
+    get_rule_n_popup_text(-(spc_panel > 0 ? spc_panel : panel), trees, popup);
+    right_text_trim(trees);
+    right_text_trim(popup);
+    if (compare_panel < 0) {
+        const bool changed = (chart_points != points && chart_points >= 300) || nelson_rules != rules ||
+                             natural != limits;
+        if (changed) {
+            GotoEditMode();
+            int new_points = chart_points, new_rules = nelson_rules, zero = 0;
+            short new_limits = natural;
+            chart_preferences(CHART_WRITE, &spc_channel, &chart_type, &type_subparameter, &spc_index, &new_points,
+                              &pager, &new_rules, &new_limits, trees, popup, &zero);
+            if (chart_type != 17 && sc_handle > 0) {
+                SetMenuBarAttribute(handle_menu, ITEM_SPC_CHART, ATTR_DIMMED, 1);
+                spc_sc_toggle(handle_menu, ITEM_STRIP_CHART, nullptr, 0);
+            }
+        }
+    }
+    if (list_panel > 0) error_popup(-1, 0, -10, nullptr, 0, 0);
+    if (compare_panel > 0) {
+        if (chart_points > 0 || por_chart_points > 0) {
+            run_index.clear();
+            wafer_index.clear();
+        }
+        if (chart_points > 0) {
+            x_array.clear();
+            chart_points = 0;
+        }
+        if (por_chart_points > 0) {
+            por_x_array.clear();
+            por_chart_points = 0;
+        }
+    } else {
+        free_mem();
+        chart_points = 0;
+    }
+    discard_window(ITEM_SPC_CHART);
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+    return 0;
+}
+
+int spc_command_not_built(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    std::string label;
+    GetCtrlAttribute(panel, control, ATTR_LABEL_TEXT, &label);
+    show_missing_part(label.empty() ? "this command" : label);
+    return 0;
+}

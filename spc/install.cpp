@@ -1,0 +1,35 @@
+// The SPC subsystem's callbacks by name, and the seams it is given.
+#include "spc/install.h"
+
+#include "spc/chart_window.h"
+#include "spc/spc_seams.h"
+
+std::vector<vui::CallbackEntry> spc_callbacks()
+{
+    return {
+        {"show_chart", MenuCallbackPtr(show_chart)},
+        {"wafers_in_chart", CtrlCallbackPtr(wafers_in_chart)},
+        {"new_chart", CtrlCallbackPtr(new_chart)},
+        {"toggle_natural", CtrlCallbackPtr(toggle_natural)},
+        {"toggle_spec", CtrlCallbackPtr(toggle_spec)},
+        {"exclude_defects", CtrlCallbackPtr(exclude_defects)},
+        {"move_cursor", CtrlCallbackPtr(move_cursor)},
+        {"snap_cursor", CtrlCallbackPtr(snap_cursor)},
+        {"put_com", CtrlCallbackPtr(put_com)},
+        {"discard_chart", CtrlCallbackPtr(discard_chart)},
+        {"spc_command_not_built", CtrlCallbackPtr(spc_command_not_built)},
+    };
+}
+
+void install_spc() { vui::register_callbacks(spc_callbacks()); }
+
+namespace {
+SpcSeams& given_seams()
+{
+    static SpcSeams seams;
+    return seams;
+}
+}  // namespace
+
+void provide_spc_seams(SpcSeams seams) { given_seams() = std::move(seams); }
+const SpcSeams& spc_seams() { return given_seams(); }

@@ -1,0 +1,43 @@
+// The thirteen run rules that judge one point of an SPC chart against its centre line and sigma.
+#pragma once
+
+#include <cstdint>
+
+// A chart series as the rules see it: values newest first, centre line m and sigma s.
+struct RuleSeries {
+    const double* x = nullptr;
+    int n = 0;
+    double m = 0.0;
+    double s = 0.0;
+};
+
+// Rule numbers are the bits of the rule mask.
+constexpr int kRuleCount = 13;
+constexpr int kAllRules = 0x1FFF;
+
+// 1 when rule `rule` (0..12) holds at position i (0..n-1) of the series; 0 otherwise.
+int rule_holds(const RuleSeries& series, int rule, int i);
+// The first enabled rule (bit order) that holds at position i, or -1.
+int first_broken_rule(const RuleSeries& series, int mask, int i);
+// The two-character label of a rule without trailing blank ("1a", "4", ...), "" outside 0..12.
+const char* rule_label(int rule);
+
+// The tests over the current chart: x_array, chart_points, rule_mean, rule_stdev.
+int rule_1a_test(int i);
+int rule_1b_test(int i);
+int rule_2a_test(int i);
+int rule_2b_test(int i);
+int rule_3a_test(int i);
+int rule_3b_test(int i);
+int rule_4_test(int i);
+int rule_5a_test(int i);
+int rule_5b_test(int i);
+int rule_6a_test(int i);
+int rule_6b_test(int i);
+int rule_7_test(int i);
+int rule_8_test(int i);
+// The series of the current chart.
+RuleSeries current_rule_series();
+
+// Copies the sentence of rule 0..12 into text (at least 59 bytes); other numbers leave text alone.
+void form_error_message(int rule, char* text);
