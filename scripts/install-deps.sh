@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libshp-dev shapelib python3-dbfread
   libcivetweb-dev nlohmann-json3-dev zlib1g-dev libusb-1.0-0-dev unixodbc-dev odbcinst
-  chromium
+  chromium qpdf poppler-utils
 )
 
 missing=()
