@@ -8,12 +8,16 @@ struct AcquisitionSeams {
                short precoat, short plot)>
         test_trace{"test_trace", "testing finished wafers", SeamKind::stores};
     Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup", SeamKind::stores};
+    // The View Log command opens the activity report's request.
+    Seam<int(int panel, int control, int event, void* data, int d1, int d2)> request_logfile{"request_logfile",
+                                                                                             "the activity report"};
 
     template <typename Visit>
     void for_each(Visit&& visit) const
     {
         visit(test_trace);
         visit(saveAllAndExport);
+        visit(request_logfile);
     }
 };
 
