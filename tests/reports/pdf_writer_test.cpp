@@ -19,6 +19,8 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "platform/ui/headless.h"
+#include "platform/ui/view.h"
+#include "reports/launch_pdf.h"
 #include "reports/pdf_chart.h"
 #include "tests/support/temp_dir.h"
 
@@ -457,6 +459,24 @@ TEST(PdfNumbers, AreWrittenTheSameWhateverTheLocale)
     EXPECT_EQ(reports::pdf_number(-0.125, 2), "-0.12");
     EXPECT_EQ(reports::pdf_number(792.0, 0), "792");
     std::setlocale(LC_NUMERIC, keep.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LaunchPdfView, OpensTheReportInANewTabOnlyWhenAPageIsConnectedAndLeavesThePathAlone)
+{
+    vui::Headless ui;
+    vtest::TempDir dir(true);
+    char path[64] = "chart report.pdf";
+    EXPECT_EQ(LaunchPdfView(path), 0);  // no page: no viewer
+    EXPECT_TRUE(ui.documents().empty());
+    const int page = vui::subscribe([](const nlohmann::json&) {});
+    EXPECT_EQ(LaunchPdfView(path), 1);
+    vui::unsubscribe(page);
+    EXPECT_STREQ(path, "chart report.pdf");
+    EXPECT_EQ(ui.documents(), std::vector<std::string>{dir.file("chart report.pdf")});
 }
 
 }  // namespace
