@@ -174,6 +174,15 @@ TEST_F(ActivityReportTest, AnEndNotLaterThanTheStartIsRefusedAndThePopupStays)
     EXPECT_TRUE(ui.documents().empty());
 }
 
+TEST_F(ActivityReportTest, CancelLeavesWithoutAReport)
+{
+    const int panel = open_popup();
+    ASSERT_TRUE(ui.press(panel, 3));
+    EXPECT_FALSE(ui.panel_exists(panel));
+    EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));
+    EXPECT_TRUE(ui.documents().empty());
+}
+
 TEST_F(ActivityReportTest, AnEmptyWindowSaysSoWithoutAFinalLineEnd)
 {
     const int panel = open_popup();
