@@ -3,8 +3,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <cmath>
+#include <cstdlib>
+#include <map>
 #include <random>
-#include <regex>
+#include <set>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -15,6 +19,29 @@
 
 namespace {
 
+// Every page line is one of the writer's operators, its operands finite numbers.
+bool well_formed(const std::string& line)
+{
+    static const std::set<std::string> bare = {"10 i", "BT", "ET", "S", "f", "b", "s", "0 J", "2 j", "[] 0 d", "[3] 0 d"};
+    if (bare.count(line)) return true;
+    if (line.size() > 3 && line.compare(line.size() - 3, 3, " Tj") == 0 && line[0] == '(') return true;
+    if (line.rfind("/F1 ", 0) == 0 && line.compare(line.size() - 3, 3, " Tf") == 0) return true;
+    static const std::map<std::string, int> operands = {{"m", 2}, {"l", 2}, {"RG", 3}, {"rg", 3}, {"re", 4},
+                                                         {"Tm", 6}, {"c", 6}, {"w", 1}};
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    if (words.empty()) return false;
+    const auto op = operands.find(words.back());
+    if (op == operands.end() || static_cast<int>(words.size()) != op->second + 1) return false;
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        char* end = nullptr;
+        const double v = std::strtod(words[i].c_str(), &end);
+        if (*end || !std::isfinite(v) || words[i].find_first_of("eEnN") != std::string::npos) return false;
+    }
+    return true;
+}
+
 TEST(TracePlotFuzz, RandomTraceFilesAndRecordsGiveWellFormedPages)
 {
     vui::Headless ui;
@@ -22,11 +49,6 @@ TEST(TracePlotFuzz, RandomTraceFilesAndRecordsGiveWellFormedPages)
     std::mt19937 rng(20261211);
     auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    // Every page line is one of the writer's operators with finite numbers.
-    const std::regex line(
-        "(10 i|BT|ET|S|f|b|s|0 J|2 j|\\[\\] 0 d|\\[3\\] 0 d|/F1 -?\\d+ Tf|.* Tj|"
-        "(-?\\d+\\.\\d+ ){2}(m|l)|(-?\\d+\\.\\d+ ){3}(RG|rg)|0\\.0 0\\.0 0\\.0 RG|(-?\\d+\\.\\d+ ){4}re|"
-        "(-?\\d+(\\.\\d+)? ){6}Tm|(-?\\d+\\.\\d+ ){6}c| ?\\d+\\.\\d+ w)");
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE(round);
         std::string bytes;
@@ -65,7 +87,7 @@ TEST(TracePlotFuzz, RandomTraceFilesAndRecordsGiveWellFormedPages)
             const std::size_t end = text.find("\r\n", at);
             ASSERT_NE(end, std::string::npos);
             const std::string l = text.substr(at, end - at);
-            EXPECT_TRUE(std::regex_match(l, line)) << l;
+            EXPECT_TRUE(well_formed(l)) << l;
             at = end + 2;
         }
     }
