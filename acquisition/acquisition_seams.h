@@ -12,6 +12,9 @@ struct AcquisitionSeams {
     // or a sigma vector's charts by it.
     Seam<short(short operation, short type, short subtype, short channel, short step, double limits[3])> step_specs{
         "step_specs", "reading the control limits"};
+    // The View Log command opens the activity report's request.
+    Seam<int(int panel, int control, int event, void* data, int d1, int d2)> request_logfile{"request_logfile",
+                                                                                             "the activity report"};
 
     template <typename Visit>
     void for_each(Visit&& visit) const
@@ -19,6 +22,7 @@ struct AcquisitionSeams {
         visit(test_trace);
         visit(saveAllAndExport);
         visit(step_specs);
+        visit(request_logfile);
     }
 };
 

@@ -114,3 +114,5 @@ void system_name(int, int, void*, int)
     }
     DiscardPanel(dialog);
 }
+
+void ViewLog(int, int, void*, int) { acquisition_seams().request_logfile(0, 0, EVENT_COMMIT, nullptr, 0, 0); }

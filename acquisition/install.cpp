@@ -49,6 +49,7 @@ std::vector<vui::CallbackEntry> acquisition_callbacks()
         {"panel_shutdown", PanelCallbackPtr(panel_shutdown)},
         {"toggle_realtime", MenuCallbackPtr(toggle_realtime)},
         {"system_name", MenuCallbackPtr(system_name)},
+        {"ViewLog", MenuCallbackPtr(ViewLog)},
     };
 }
 

@@ -9,6 +9,8 @@
 #include "core/callbacks.h"
 #include "core/core_seams.h"
 #include "platform/ui/ui_loop.h"
+#include "reports/activity_report.h"
+#include "reports/install.h"
 #include "setup/export_file.h"
 #include "setup/install.h"
 #include "setup/por_trace.h"
@@ -82,6 +84,7 @@ AcquisitionSeams acquisition_side()
     s.test_trace = test_trace;
     s.saveAllAndExport = save_setup;
     s.step_specs = step_specs;
+    s.request_logfile = request_logfile;
     return s;
 }
 
@@ -109,6 +112,7 @@ void wire_subsystems()
     install_setup();
     install_testing();
     install_spc();
+    install_reports();
     provide_core_seams(core_side());
     provide_setup_seams(setup_side());
     provide_testing_seams(testing_side());

@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev libshp-dev shapelib python3-dbfread
   libcivetweb-dev nlohmann-json3-dev zlib1g-dev libusb-1.0-0-dev unixodbc-dev odbcinst
   umockdev libumockdev-dev gir1.2-umockdev-1.0
-  chromium
+  chromium qpdf poppler-utils
 )
 
 missing=()

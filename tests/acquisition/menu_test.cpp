@@ -201,4 +201,20 @@ TEST_F(MenuTest, AcquisitionDimsTheSetupItemsAlsoAcrossARebuild)
     EXPECT_TRUE(checked(14));
 }
 
+TEST_F(MenuTest, ViewLogOpensTheActivityReportWhoseOkOpensTheReport)
+{
+    ASSERT_EQ(vtest::run(hdbc, "INSERT INTO VT_INFO (RUN_NUM, NUM_WAF, RECIPE, TRACE_ID, SAV_DATE, SAV_TIME, "
+                               "COMPLETE) VALUES (10, 2, 'ETCH', 'LOT-10', '2026/03/14', '09:10:00', 1)"),
+              0);
+    ASSERT_TRUE(ui.pick(handle_menu, "View Log..."));
+    const int popup = ui.modal_panel();
+    ASSERT_GT(popup, 0);
+    EXPECT_EQ(ui.title(popup), "Activity Report");
+    ASSERT_TRUE(ui.press(popup, 2));
+    EXPECT_FALSE(ui.panel_exists(popup));
+    ASSERT_EQ(ui.documents(), std::vector<std::string>{dir.file("ACTIVITY.TXT")});
+    EXPECT_NE(dir.read("ACTIVITY.TXT").find("09:10:00 2 Triggered Events, Trace ID = LOT-10, ETCH"), std::string::npos)
+        << dir.read("ACTIVITY.TXT");
+}
+
 }  // namespace

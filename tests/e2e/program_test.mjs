@@ -61,6 +61,22 @@ async function main() {
     await about.waitFor({ state: 'detached', timeout: 15000 });
   });
 
+  await test('View Log writes the activity report and it opens in a new tab', async () => {
+    await pick(top, 72, 77);
+    const request = page.locator('[data-panel="LOGREQ"]');
+    await request.waitFor({ timeout: 15000 });
+    const opened = session.context.waitForEvent('page', { timeout: 15000 });
+    await request.locator('[data-ctrl="2"] button').click();
+    const tab = await opened;
+    await tab.waitForLoadState();
+    const text = await tab.locator('body').innerText();
+    expect(tab.url().includes('ACTIVITY.TXT'), `the tab shows ${tab.url()}`);
+    expect(/ Activity From \d{4}\/\d\d\/\d\d \d\d:\d\d:00 to /.test(text), `the report reads ${JSON.stringify(text)}`);
+    await tab.close();
+    await page.bringToFront();
+    await request.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
   if (review) {
     await test('the start/stop toggle is hidden', async () => {
       await ctrl(4).locator('button').waitFor({ timeout: 10000 });  // the pause toggle beside it is shown
