@@ -12,6 +12,7 @@
 #include "setup/export_file.h"
 #include "setup/install.h"
 #include "setup/por_trace.h"
+#include "setup/run_selection.h"
 #include "setup/setup_files.h"
 #include "setup/setup_seams.h"
 #include "spc/chart_catalogue.h"
@@ -52,6 +53,7 @@ SetupSeams setup_side()
         SetStripChartY(minimum, maximum, static_cast<char>(flag));
     };
     s.DaqLoop = DaqLoop;
+    s.select_sc_run = [](int mode) { return select_sc_run(static_cast<short>(mode)); };
     return s;
 }
 
@@ -87,8 +89,8 @@ const std::set<std::string>& unbuilt_seams()
     static const std::set<std::string> names = {
         // Run copies of the process administration.
         "network_stuff", "multi_copy", "insert_recipe_into_file_map",
-        // The run selection of the process administration.
-        "select_sc_run",
+        // The playback of the runs chosen in the run selection.
+        "select_ok",
         // SPC chart list, chart window, out-of-control popup and decision tree.
         "act_deact_charts", "display_new_chart", "spc_error_popup", "spc_start_tree",
     };

@@ -4,6 +4,7 @@
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/por_trace.h"
+#include "setup/run_selection.h"
 #include "setup/setup_files.h"
 
 std::vector<vui::CallbackEntry> setup_callbacks()
@@ -15,6 +16,10 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"cancel_channel_setup", CtrlCallbackPtr(cancel_channel_setup)},
         {"new_por", CtrlCallbackPtr(new_por)},
         {"pick_por", MenuCallbackPtr(pick_por)},
+        {"get_run_info", CtrlCallbackPtr(get_run_info)},
+        {"cancel_replay", CtrlCallbackPtr(cancel_replay)},
+        {"select_channels", CtrlCallbackPtr(select_channels)},
+        {"channel_ok", CtrlCallbackPtr(channel_ok)},
     };
 }
 
