@@ -4,6 +4,7 @@
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/por_trace.h"
+#include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "setup/setup_files.h"
 
@@ -20,6 +21,10 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"cancel_replay", CtrlCallbackPtr(cancel_replay)},
         {"select_channels", CtrlCallbackPtr(select_channels)},
         {"channel_ok", CtrlCallbackPtr(channel_ok)},
+        {"delete_old", MenuCallbackPtr(delete_old)},
+        {"delete_old_ok", CtrlCallbackPtr(delete_old_ok)},
+        {"delete_ok", CtrlCallbackPtr(delete_ok)},
+        {"pack_db", MenuCallbackPtr(pack_db)},
     };
 }
 
