@@ -12,6 +12,8 @@
 #include "setup/export_file.h"
 #include "setup/install.h"
 #include "setup/por_trace.h"
+#include "setup/run_copy.h"
+#include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "setup/setup_files.h"
 #include "setup/setup_seams.h"
@@ -39,6 +41,9 @@ CoreSeams core_side()
     s.show_errors = show_errors;
     s.saveAllAndExport = save_setup;
     s.ExportRecipe = ExportRecipe;
+    s.network_stuff = network_stuff;
+    s.multi_copy = multi_copy;
+    s.insert_recipe_into_file_map = insert_recipe_into_file_map;
     return s;
 }
 
@@ -87,8 +92,6 @@ AcquisitionSeams acquisition_side()
 const std::set<std::string>& unbuilt_seams()
 {
     static const std::set<std::string> names = {
-        // Run copies of the process administration.
-        "network_stuff", "multi_copy", "insert_recipe_into_file_map",
         // The playback of the runs chosen in the run selection.
         "select_ok",
         // SPC chart list, chart window, out-of-control popup and decision tree.

@@ -4,6 +4,7 @@
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/por_trace.h"
+#include "setup/run_copy.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "setup/setup_files.h"
@@ -25,6 +26,8 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"delete_old_ok", CtrlCallbackPtr(delete_old_ok)},
         {"delete_ok", CtrlCallbackPtr(delete_ok)},
         {"pack_db", MenuCallbackPtr(pack_db)},
+        {"network_upload", MenuCallbackPtr(network_upload)},
+        {"upload_ok", CtrlCallbackPtr(upload_ok)},
     };
 }
 
