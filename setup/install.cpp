@@ -1,6 +1,7 @@
 // The setup subsystem's callback table.
 #include "setup/install.h"
 
+#include "setup/channel_instructions.h"
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
 #include "setup/por_trace.h"
@@ -26,6 +27,8 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"delete_old_ok", CtrlCallbackPtr(delete_old_ok)},
         {"delete_ok", CtrlCallbackPtr(delete_ok)},
         {"pack_db", MenuCallbackPtr(pack_db)},
+        {"setup_instructions", CtrlCallbackPtr(setup_instructions)},
+        {"instructions_ok", CtrlCallbackPtr(instructions_ok)},
         {"network_upload", MenuCallbackPtr(network_upload)},
         {"upload_ok", CtrlCallbackPtr(upload_ok)},
     };
