@@ -4,6 +4,7 @@
 #include "setup/channel_instructions.h"
 #include "setup/channel_setup.h"
 #include "setup/export_file.h"
+#include "setup/limit_dialogs.h"
 #include "setup/por_trace.h"
 #include "setup/run_copy.h"
 #include "setup/run_deletion.h"
@@ -27,6 +28,9 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"delete_old_ok", CtrlCallbackPtr(delete_old_ok)},
         {"delete_ok", CtrlCallbackPtr(delete_ok)},
         {"pack_db", MenuCallbackPtr(pack_db)},
+        {"display_specs", MenuCallbackPtr(display_specs)},
+        {"save_specs", CtrlCallbackPtr(save_specs)},
+        {"save_step_setpoint_specs", CtrlCallbackPtr(save_step_setpoint_specs)},
         {"setup_instructions", CtrlCallbackPtr(setup_instructions)},
         {"instructions_ok", CtrlCallbackPtr(instructions_ok)},
         {"network_upload", MenuCallbackPtr(network_upload)},
