@@ -10,6 +10,7 @@
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "setup/setup_files.h"
+#include "setup/timer_editor.h"
 
 std::vector<vui::CallbackEntry> setup_callbacks()
 {
@@ -31,6 +32,16 @@ std::vector<vui::CallbackEntry> setup_callbacks()
         {"display_specs", MenuCallbackPtr(display_specs)},
         {"save_specs", CtrlCallbackPtr(save_specs)},
         {"save_step_setpoint_specs", CtrlCallbackPtr(save_step_setpoint_specs)},
+        {"timer_setup_part2", MenuCallbackPtr(timer_setup_part2)},
+        {"select_timer", CtrlCallbackPtr(select_timer)},
+        {"timer_add", CtrlCallbackPtr(timer_add)},
+        {"timer_delete", CtrlCallbackPtr(static_cast<int (*)(int, int, int, void*, int, int)>(timer_delete))},
+        {"exit_timer_setup", CtrlCallbackPtr(exit_timer_setup)},
+        {"close_timer_panel", PanelCallbackPtr(close_timer_panel)},
+        {"timer_altered", CtrlCallbackPtr(timer_altered)},
+        {"update_timer_chart", CtrlCallbackPtr(update_timer_chart)},
+        {"update_timer_start", CtrlCallbackPtr(update_timer_start)},
+        {"update_timer_end", CtrlCallbackPtr(update_timer_end)},
         {"setup_instructions", CtrlCallbackPtr(setup_instructions)},
         {"instructions_ok", CtrlCallbackPtr(instructions_ok)},
         {"network_upload", MenuCallbackPtr(network_upload)},

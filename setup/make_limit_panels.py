@@ -24,7 +24,7 @@ def group():
             num(r + 33, "TARGET" if first else "", 330, top),
             num(r + 65, "UCL" if first else "", 440, top),
         ]
-    return {"resource": 1, "constant": "PART2", "title": "", "left": 0, "top": 40, "width": 690,
+    return {"resource": 1, "constant": "LIMIT_ROWS", "title": "", "left": 0, "top": 40, "width": 690,
             "height": 340, "controls": controls}
 
 

@@ -20,7 +20,7 @@ protected:
         timer_status_bit = 0x5;  // timers 1 and 3
     }
     int frame() { return ui.find_panel("SPEC"); }
-    int group() { return ui.find_panel("PART2"); }
+    int group() { return ui.find_panel("LIMIT_ROWS"); }
     std::vector<double> stored(short type, short sub, short key, short step)
     {
         double v[3] = {0, 0, 0};
