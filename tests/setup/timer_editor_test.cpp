@@ -129,3 +129,55 @@ TEST_F(TimerEditorTest, WithoutAProcessOfRecordNothingOpens)
     EXPECT_EQ(last_popup(),
               "|The PROCESS OF RECORD must be selected before timer limits can be set (See the File Menu).");
 }
+
+TEST_F(TimerEditorTest, ClosingDuringASearchCancelsItFirst)
+{
+    int panel = open();
+    ASSERT_GT(panel, 0);
+    ui.after_pumps(1, [&] { ui.close(panel); });
+    ui.press(panel, TM_APPLY);
+    EXPECT_FALSE(ui.panel_exists(panel));
+}
+
+TEST_F(TimerEditorTest, AddAskesForNameAndBothConditionsAndKeepsTheListInOrder)
+{
+    timer_status_bit = 0x4;  // timer 3 only: the new one takes number 1
+    timer_start_channel[3] = 1;
+    timer_end_channel[3] = 2;
+    timer_start_logic_bit = 0x4;
+    timer_start_val[3] = timer_end_val[3] = 2.0;
+    timer_start_gun[3] = timer_end_gun[3] = 1;
+    char name[33] = "Later";
+    get_put_char(hdbc, 29, 3, TAGS_WRITE, name);
+    int panel = open();
+    ASSERT_GT(panel, 0);
+    ui.answer_text("RF on", 2);
+    ui.after_pumps(1, [&] {
+        int start = ui.find_panel("START_COND");
+        ui.select(start, 5, 0);
+        ui.set(start, 4, 2.0);
+        ui.press(start, 2);
+    });
+    ui.after_pumps(2, [&] {
+        int end = ui.find_panel("END_COND");
+        ui.select(end, 5, 1);
+        ui.set(end, 6, -1);
+        ui.press(end, 2);
+    });
+    ui.answer(1);  // "Please click on PREVIOUS/NEXT ..."
+    ui.press(panel, TM_ADD);
+    EXPECT_EQ(ui.plain_items(panel, TM_LIST), (std::vector<std::string>{"RF on", "Later"}));
+    EXPECT_EQ(timer_start_channel[1], 1);
+    EXPECT_EQ(timer_end_channel[1], 2);
+    EXPECT_EQ(last_popup(), "Timer Setup|Please click on PREVIOUS/NEXT buttons to select start and stop events.");
+    // Not yet validated: leaving is refused until APPLY.
+    ui.answer(1);
+    ui.press(panel, TM_EXIT);
+    EXPECT_TRUE(ui.panel_exists(panel));
+    ui.press(panel, TM_APPLY);
+    ui.press(panel, TM_EXIT);
+    EXPECT_FALSE(ui.panel_exists(panel));
+    EXPECT_EQ(timer_status_bit, 0x5);
+    char stored[33];
+    EXPECT_STREQ(get_put_char(hdbc, 29, 1, TAGS_READ, stored), "RF on");
+}
