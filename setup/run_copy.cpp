@@ -377,6 +377,8 @@ int upload_ok(int panel, int, int event, void*, int, int)
         return 1;
     }
     HidePanel(panel);
+    // A new folder typed into the directory popup is made here.
+    (void)vsys::ensure_directory(directory);
     TargetConnection target(directory);
     if (target.handle() <= 0) {
         MessagePopup("Network Error",

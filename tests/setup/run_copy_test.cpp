@@ -96,6 +96,14 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO"), "2");
 }
 
+TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
+{
+    copy_all(COPY_TRACES, target.file("new"));
+    EXPECT_EQ(target.read("new/sc_data/00000001.001"), "r10w1");
+    connect(target.file("new"));
+    EXPECT_EQ(rows("SELECT TRACE_ID FROM VT_INFO ORDER BY RUN_NUM"), "TOOL7:10;TOOL7:11");
+}
+
 TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 {
     network_upload(0, COPY_TRACES, nullptr, 0);
