@@ -114,3 +114,17 @@ TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
     EXPECT_TRUE(ui.panel_exists(panel));
     EXPECT_EQ(ui.title(panel), "Copy TRACE Data To ...");
 }
+
+TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
+{
+    target.write("plain_file", "x");
+    network_upload(0, COPY_SPC, nullptr, 0);
+    int panel = ui.find_panel("SC_SEL");
+    ui.check(panel, SEL_RUNS, 0);
+    ui.answer_path(target.file("plain_file"));
+    ui.answer(1);
+    ui.press(panel, SEL_OK);
+    EXPECT_EQ(ui.popups().back().title, "Network Error");
+    EXPECT_NE(ui.popups().back().text.find("plain_file"), std::string::npos);
+    EXPECT_FALSE(ui.panel_exists(panel));
+}

@@ -188,3 +188,29 @@ TEST_F(RunSelectionTest, ReplayOkHandsOverToPlaybackAndCancelRestoresTheSetup)
     EXPECT_EQ(recipe_num, keep);
     EXPECT_NE(VantrelChannelStatusBits, 0xFFu);
 }
+
+TEST_F(RunSelectionTest, ChannelChoiceOffersTheRunsChannelsAndLeavesTheProcessLoaded)
+{
+    add_run(10, 1, "TOOL7:a", "2026/03/14", 2, "U0000000005 02 10.0");  // channels 1 and 3
+    make_current(4, "Other");
+    sc_handle = NewPanel(0, "Strip", 0, 0, 100, 100);
+    int id = 0;
+    while (id < kPlaybackChoiceControl) id = NewCtrl(sc_handle, CTRL_STRING, "", 0, 0);
+    SetCtrlVal(sc_handle, kPlaybackChoiceControl, "0 2 2");  // channel 2 offered and chosen earlier
+    run_num = 10;
+    const unsigned mask = VantrelChannelStatusBits;
+    select_channels(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
+    int choice = ui.find_panel("CHOOSE");
+    ASSERT_GT(choice, 0);
+    std::vector<int> values;
+    for (const auto& item : ui.items(choice, 2)) values.push_back(static_cast<int>(item.value.i));
+    EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(ui.items(choice, 2)[2].checked);
+    EXPECT_EQ(recipe_num, 4);
+    EXPECT_EQ(VantrelChannelStatusBits, mask);
+    ui.check(choice, 2, 3);
+    ui.press(choice, 3);
+    EXPECT_FALSE(ui.panel_exists(choice));
+    EXPECT_EQ(ui.text(sc_handle, kPlaybackChoiceControl), "0 7 6");
+    EXPECT_EQ(calls.back(), "select_ok -1");  // the choice was opened to replay at once
+}
