@@ -94,9 +94,10 @@ int trace_number(int channel)
     return std::popcount(below);
 }
 
+// Positions count in the process of record's own rate.
 double elapsed(double from, double to)
 {
-    return sample_rate_index > 0 ? to - from : std::abs(sample_rate_index) * (to - from);
+    return por.rate_index > 0 ? to - from : std::abs(por.rate_index) * (to - from);
 }
 
 void show_elapsed(int panel, int start_number, int end_number)
