@@ -180,8 +180,8 @@ void apply_row(short p, short i, double v)
     case 20: if (t) set_bit(timer_end_logic_bit, i - 1, v); break;
     case 21: if (t) timer_start_val[i] = v; break;
     case 22: if (t) timer_end_val[i] = v; break;
-    case 23: if (t) timer_start_gun[i] = static_cast<signed char>(r); break;
-    case 24: if (t) timer_end_gun[i] = static_cast<signed char>(r); break;
+    case 23: if (t) timer_start_gun[i] = r; break;
+    case 24: if (t) timer_end_gun[i] = r; break;
     case 25: if (ch) step_set_channel[i] = static_cast<signed char>(r); break;
     case 26: if (ch) steps_per_process[i] = static_cast<signed char>(r); break;
     default: break;

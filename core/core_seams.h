@@ -24,7 +24,11 @@ struct CoreSeams {
         "network_stuff", "copying result and alarm rows of a run", SeamKind::stores};
     Seam<int(const char* source, const char* destination, short* count)> multi_copy{
         "multi_copy", "copying the wafer traces of a run", SeamKind::stores};
-    Seam<int(int target)> insert_recipe_into_file_map{"insert_recipe_into_file_map",
+    // Stores a source process's setup under its name in the target (source, target, target directory, source
+    // directory, name, process, new number out, confirm).
+    Seam<int(int source, int target, const char* targetDirectory, const char* sourceDirectory, const char* name,
+             int process, int* newNumber, short confirm)>
+        insert_recipe_into_file_map{"insert_recipe_into_file_map",
                                                        "copying a process setup to another directory",
                                                        SeamKind::stores};
 

@@ -278,7 +278,9 @@ int archive(int s, RunRow& row, const run_info_request& r)
                     get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
                     get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
                     get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-                    h.insert_recipe_into_file_map(r.run);
+                    int stored = 0;
+                    h.insert_recipe_into_file_map(hdbc, r.run, dir.c_str(), vt_dir.c_str(), row.recipe, recipe_num,
+                                                  &stored, 0);
                 }
             }
         }

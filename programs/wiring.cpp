@@ -14,6 +14,9 @@
 #include "setup/export_file.h"
 #include "setup/install.h"
 #include "setup/por_trace.h"
+#include "setup/run_copy.h"
+#include "setup/run_deletion.h"
+#include "setup/run_selection.h"
 #include "setup/setup_files.h"
 #include "setup/setup_seams.h"
 #include "spc/chart_catalogue.h"
@@ -43,6 +46,9 @@ CoreSeams core_side()
     s.show_errors = show_errors;
     s.saveAllAndExport = save_setup;
     s.ExportRecipe = ExportRecipe;
+    s.network_stuff = network_stuff;
+    s.multi_copy = multi_copy;
+    s.insert_recipe_into_file_map = insert_recipe_into_file_map;
     return s;
 }
 
@@ -57,6 +63,7 @@ SetupSeams setup_side()
         SetStripChartY(minimum, maximum, static_cast<char>(flag));
     };
     s.DaqLoop = DaqLoop;
+    s.select_sc_run = [](int mode) { return select_sc_run(static_cast<short>(mode)); };
     return s;
 }
 
@@ -93,14 +100,10 @@ AcquisitionSeams acquisition_side()
 const std::set<std::string>& unbuilt_seams()
 {
     static const std::set<std::string> names = {
-        // Run copies of the process administration.
-        "network_stuff", "multi_copy", "insert_recipe_into_file_map",
-        // The run selection of the process administration.
-        "select_sc_run",
+        // The playback of the runs chosen in the run selection, and of a chart point's wafer.
+        "select_ok", "select_channels",
         // SPC chart list, out-of-control popup and decision tree.
         "act_deact_charts", "spc_error_popup", "spc_start_tree",
-        // Playback of a chart point's wafer.
-        "select_ok", "select_channels",
     };
     return names;
 }

@@ -14,7 +14,7 @@ def table():
         mark = "set_pending_altered_flag"
         controls += [
             {"id": n + 1, "kind": "string", "label": "" if n > 1 else "Name", "value": "",
-             "left": 40, "top": top, "width": 160, "height": 20, "callback": mark,
+             "left": 40, "top": top, "width": 160, "height": 20, "callback": "setup_instructions",
              "attributes": {"513": 32}},
             {"id": n + 33, "kind": "numeric", "data_type": "int", "label": "" if n > 1 else "Colour",
              "value": 0, "left": 210, "top": top, "width": 80, "height": 20, "callback": "color_function"},
@@ -30,12 +30,12 @@ def table():
             {"id": n + 193, "kind": "text_message", "label": "%d" % n, "left": 10, "top": top,
              "width": 25, "height": 20},
         ]
-    return {"resource": 1, "constant": "CHANNELS", "title": "Channels", "left": 0, "top": 60,
+    return {"resource": 1, "constant": "SUB", "title": "Channels", "left": 0, "top": 60,
             "width": 670, "height": 30 + 32 * ROW + 10, "controls": controls}
 
 
 def frame():
-    return {"resource": 2, "constant": "CHSETUP", "title": "Channel Setup", "width": 690, "height": 30 + 32 * ROW + 110,
+    return {"resource": 2, "constant": "CHAN", "title": "Channel Setup", "width": 690, "height": 30 + 32 * ROW + 110,
             "controls": [
                 {"id": 2, "constant": "YMIN", "kind": "numeric", "data_type": "double", "label": "Chart minimum",
                  "value": -11.0, "left": 20, "top": 20, "width": 100, "height": 20},

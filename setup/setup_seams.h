@@ -13,6 +13,9 @@ struct SetupSeams {
         "DaqLoop", "acquisition while a process of record is built", SeamKind::stores};
     // The run selection (mode 1: pick the wafer that becomes the process of record).
     Seam<int(int mode)> select_sc_run{"select_sc_run", "the run selection"};
+    // The playback of the chosen runs: the OK of the run selection in replay and summary use.
+    Seam<int(int panel, int control, int event, void* data, int d1, int d2)> select_ok{"select_ok",
+                                                                                       "the playback of stored runs"};
 
     template <typename Visit>
     void for_each(Visit&& visit) const
@@ -22,6 +25,7 @@ struct SetupSeams {
         visit(SetStripChartY);
         visit(DaqLoop);
         visit(select_sc_run);
+        visit(select_ok);
     }
 };
 

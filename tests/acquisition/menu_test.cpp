@@ -87,10 +87,10 @@ TEST_F(MenuTest, EachItemShowsItsEffect)
         {"Record Data", [this] {}, [this] { EXPECT_FALSE(checked(14)); }},
         {"Channel Setup...", [this] {},
          [this] {
-             const int frame = ui.find_panel("CHSETUP");
+             const int frame = ui.find_panel("CHAN");
              ASSERT_GT(frame, 0);
              ASSERT_TRUE(ui.press(frame, 5));
-             EXPECT_EQ(ui.find_panel("CHSETUP"), 0);
+             EXPECT_EQ(ui.find_panel("CHAN"), 0);
          }},
         {"Alarm List...", [this] {},
          [this] {
@@ -191,7 +191,7 @@ TEST_F(MenuTest, AcquisitionDimsTheSetupItemsAlsoAcrossARebuild)
     Flags |= FLAG_PENDING_CHANGES;
     ui.answer_no();
     ASSERT_TRUE(ui.pick(handle_menu, 28));
-    const int frame = ui.find_panel("CHSETUP");
+    const int frame = ui.find_panel("CHAN");
     ASSERT_GT(frame, 0);
     ASSERT_TRUE(ui.press(frame, 4));
     ASSERT_TRUE(acq().active);

@@ -277,7 +277,7 @@ TEST_F(CoreTest, EveryGroupSurvivesASaveAndALoad)
     EXPECT_EQ(timer_end_logic_bit, 1);
     EXPECT_EQ(timer_start_val[1], 0.75);
     EXPECT_EQ(timer_end_val[16], 9.5);
-    EXPECT_EQ(timer_start_gun[1], -56) << "ordinals are kept as signed 8-bit values";
+    EXPECT_EQ(timer_start_gun[1], 200) << "event numbers load as 32-bit values";
     EXPECT_EQ(timer_end_gun[16], -3);
     EXPECT_EQ(rows("SELECT NUM_VAL FROM \"0003NUMB\" WHERE PARAM = 17 AND INDEX = 16"), "-1.000000000");
 }

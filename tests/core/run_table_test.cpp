@@ -397,8 +397,9 @@ TEST_F(Archive, CopiesRunsUnderNewNumbers)
             *count = 0;
             return 0;
         };
-        s.insert_recipe_into_file_map = [&](int) {
-            log.push_back("recipe:" + std::to_string(recipe_num));
+        s.insert_recipe_into_file_map = [&](int, int, const char*, const char*, const char*, int process, int*,
+                                            short) {
+            log.push_back("recipe:" + std::to_string(process));
             return 0;
         };
     });

@@ -17,7 +17,7 @@ protected:
             };
         });
     }
-    int frame() const { return ui.find_panel("CHSETUP"); }
+    int frame() const { return ui.find_panel("CHAN"); }
     int table() const { return channel_setup_panel; }
     void open()
     {
