@@ -62,7 +62,7 @@ async function main() {
   });
 
   await test('View Log writes the activity report and it opens in a new tab', async () => {
-    await pick(top, 72, 77);
+    await pick(top, 72, 83);
     const request = page.locator('[data-panel="LOGREQ"]');
     await request.waitFor({ timeout: 15000 });
     const opened = session.context.waitForEvent('page', { timeout: 15000 });

@@ -8,7 +8,7 @@
 #include "spc/chart_window.h"
 #include "testing/chart_identity.h"
 #include "tests/acquisition/scenario_schedule.h"
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 
 #include <string>
 
@@ -21,11 +21,11 @@ protected:
         ChamberTest::SetUp();
         if (HasFatalFailure()) return;
         wire_subsystems();
-        vtest::DemoSetup setup;
+        vdemo::DemoSetup setup;
         std::string error;
-        ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
+        ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
             << error;
-        ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
+        ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
         // The menu bar as start-up builds it for the demo process.
         update_menu();
         ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
@@ -107,7 +107,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     ASSERT_TRUE(ui.press(dialog, WF_OK));
     EXPECT_FALSE(ui.panel_exists(dialog));
 
-    // The chart: RF_FWD step 1 maximum with its stored limits (500, 800), so the ringing wafers break rule 1a.
+    // The chart: RF_FWD step 1 maximum with its stored limits (50, 80), so the ringing wafers break rule 1a.
     ASSERT_GT(spc_panel, 0);
     EXPECT_TRUE(ui.panel_visible(spc_panel));
     EXPECT_EQ(chart_type, 1);
@@ -118,8 +118,8 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     EXPECT_EQ(ui.title(spc_panel), channel_name(1) + " Step Overshoot Maximum 1");
     const int n = chart_points;
     ASSERT_GE(n, 10);
-    EXPECT_EQ(rule_mean, 650);
-    EXPECT_EQ(rule_stdev, 50);
+    EXPECT_EQ(rule_mean, 65);
+    EXPECT_EQ(rule_stdev, 5);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0x00FF00), 3);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0xFF0000), 7);
     EXPECT_EQ(count_plots(vui::Plot::XY), 1);
@@ -143,7 +143,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     // A point that breaks 1a reads so; moving the cursor onto it by hand selects it.
     int breaker = -1;
     for (int i = 0; i < n && breaker < 0; ++i)
-        if (x_array[static_cast<std::size_t>(i)] > 800) breaker = i;
+        if (x_array[static_cast<std::size_t>(i)] > 80) breaker = i;
     ASSERT_GE(breaker, 0);
     EXPECT_EQ(ui.modal_panel(), 0);
     ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -breaker, x_array[static_cast<std::size_t>(breaker)]));

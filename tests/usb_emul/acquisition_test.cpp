@@ -6,7 +6,7 @@
 #include "platform/usb/chamber_model.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/scenario_schedule.h"
-#include "tests/tools/demo_process.h"
+#include "tools/demo_process.h"
 #include "tests/usb_emul/emulated_board.h"
 
 namespace {
@@ -28,11 +28,11 @@ public:
     void run(int seconds, Stored& out)
     {
         wire_subsystems();
-        vtest::DemoSetup setup;
+        vdemo::DemoSetup setup;
         std::string error;
-        ASSERT_TRUE(vtest::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
+        ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
             << error;
-        ASSERT_TRUE(vtest::seed_demo_process(setup, &error)) << error;
+        ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
         ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
         if (libusb_) {
             // The chamber of the default scenario, behind the fake device node, from the same start.

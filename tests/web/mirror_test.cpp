@@ -308,6 +308,8 @@ TEST_F(MirrorTest, OpenPagesLeaveRoomForANewPageAndNeverSendTheOperatorAway)
     operating->send({{"op", "press"}, {"panel", panel}, {"ctrl", button}});
     EXPECT_TRUE(pump_until([&] { return commits == 2; }));
     server.reset();  // the pages are told to close and go at once
+}
+
 // A file popup over a working directory with a Setup folder: what the page may list and what the program gets.
 class FilePopupTest : public ::testing::Test {
 protected:

@@ -295,6 +295,8 @@ export class Screen {
     el.style.height = attr(data, A.HEIGHT, dh) + 'px';
     el.classList.toggle('hidden', !attr(data, A.VISIBLE, 1) || data.style === S.TIMER);
     el.classList.toggle('dimmed', !!attr(data, A.DIMMED, 0));
+    // A label that nothing listens to never takes a click meant for the control under it.
+    el.style.pointerEvents = data.style === S.TEXT_MSG && !data.callback ? 'none' : '';
     if (attr(data, A.TEXT_COLOR, undefined) !== undefined) el.style.color = color(attr(data, A.TEXT_COLOR, 0));
     if (data.style === S.GRAPH || data.style === S.STRIP) {
       el.classList.add('chart');
