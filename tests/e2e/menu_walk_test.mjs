@@ -160,9 +160,13 @@ async function main() {
         const before = await openNow();
         await pick(top, it.menu, it.id, it.via);
         let o = await waitOpened(before);
+        // A long command's wait panel closes by itself: what the command shows after it is the window to check.
+        if (o && (await o.el.getAttribute('data-panel').catch(() => null)) === 'WAIT') {
+          await o.el.waitFor({ state: 'detached', timeout: 60000 });
+          o = await waitOpened(before);
+        }
         let title = o && (await o.el.locator('.titlebar .title').first().innerText({ timeout: 3000 }).catch(() => null));
         if (o && title === null) {
-          // A wait panel that closed by itself: what the command shows next is the window to check.
           o = await waitOpened(await openNow());
           title = o && (await o.el.locator('.titlebar .title').first().innerText({ timeout: 3000 }).catch(() => null));
         }
