@@ -49,7 +49,12 @@ export class Chart {
 
   setGraph(g) { this.graph = g; this.redraw(); }
 
-  addPlot(p) { this.plots.push(p); if (this.autoRefresh()) this.redraw(); }
+  // A plot already shown comes again when one of its attributes changes: it replaces the old one in place.
+  addPlot(p) {
+    const at = this.plots.findIndex((q) => q.handle === p.handle);
+    if (at >= 0) this.plots[at] = p; else this.plots.push(p);
+    if (this.autoRefresh()) this.redraw();
+  }
 
   deletePlots(handle, immediate) {
     this.plots = handle === -1 ? [] : this.plots.filter((p) => p.handle !== handle);
