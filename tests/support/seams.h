@@ -11,33 +11,20 @@
 namespace vtest {
 
 // Changes some of the seams a subsystem has been given and gives them back.
-template <typename Edit>
-void amend_core_seams(Edit edit)
+template <typename Get, typename Provide, typename Edit>
+void amend_seams(Get get, Provide provide, Edit edit)
 {
-    CoreSeams s = core_seams();
+    auto s = get();
     edit(s);
-    provide_core_seams(std::move(s));
+    provide(std::move(s));
 }
 template <typename Edit>
-void amend_setup_seams(Edit edit)
-{
-    SetupSeams s = setup_seams();
-    edit(s);
-    provide_setup_seams(std::move(s));
-}
+void amend_core_seams(Edit edit) { amend_seams(core_seams, provide_core_seams, edit); }
 template <typename Edit>
-void amend_testing_seams(Edit edit)
-{
-    TestingSeams s = testing_seams();
-    edit(s);
-    provide_testing_seams(std::move(s));
-}
+void amend_setup_seams(Edit edit) { amend_seams(setup_seams, provide_setup_seams, edit); }
 template <typename Edit>
-void amend_acquisition_seams(Edit edit)
-{
-    AcquisitionSeams s = acquisition_seams();
-    edit(s);
-    provide_acquisition_seams(std::move(s));
-}
+void amend_testing_seams(Edit edit) { amend_seams(testing_seams, provide_testing_seams, edit); }
+template <typename Edit>
+void amend_acquisition_seams(Edit edit) { amend_seams(acquisition_seams, provide_acquisition_seams, edit); }
 
 }  // namespace vtest
