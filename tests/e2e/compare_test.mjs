@@ -86,11 +86,12 @@ async function main() {
       'no interpretation of the PASS');
     expect(lines.some((l) => l === 'Less than 3 points in TEST data. Cannot perform comparison.'), 'no short-batch line');
     expect(lines[0] === 'POR Systems:' && lines[1] === 'TOOL_A', `header: ${JSON.stringify(lines.slice(0, 3))}`);
-    // PASS in green, FAIL in red.
-    const colours = await items(results, 3).locator('span.seg').evaluateAll((els) => els
+    // PASS in green and FAIL in red, both in the verdict column to the right of the heading.
+    const verdictSpans = await items(results, 3).locator('span.seg').evaluateAll((els) => els
       .filter((e) => e.textContent === 'PASS' || e.textContent === 'FAIL')
-      .map((e) => `${e.textContent} ${getComputedStyle(e).color}`));
-    expect(colours.includes('PASS rgb(0, 255, 0)') && colours.includes('FAIL rgb(255, 0, 0)'), `colours: ${colours}`);
+      .map((e) => `${e.textContent} ${getComputedStyle(e).color} ${e.style.left}`));
+    expect(verdictSpans.includes('PASS rgb(0, 255, 0) 500px') && verdictSpans.includes('FAIL rgb(255, 0, 0) 500px'),
+      `verdicts drawn as ${JSON.stringify(verdictSpans)}`);
     await shoot('compare_results.png');
   });
 
