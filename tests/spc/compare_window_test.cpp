@@ -456,3 +456,33 @@ TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
     ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
     EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), series[1]);
 }
+
+TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    Flags |= FLAG_COMPARE;  // as start-up leaves it
+    int statics = 0, ch2menu = 0, mean = 0;
+    for (const auto& e : ui.menu_items(handle_menu, 34))
+        if (e.name == "Static Channel Charts") statics = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, statics))
+        if (e.name == "CH2") ch2menu = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
+        if (e.name == "Mean") mean = e.id;
+    ASSERT_TRUE(ui.pick(handle_menu, mean));
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto systems = ui.plain_items(dialog, WF_SYSTEMS);
+    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, 0, false));
+    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, static_cast<int>(std::find(systems.begin(), systems.end(), "TOOL_A") -
+                                                              systems.begin())));
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_GT(spc_panel, 0);
+    ASSERT_EQ(system_restrictions, 1);
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    EXPECT_EQ(spc_panel, -1);
+    EXPECT_EQ(system_restrictions, 0);
+    EXPECT_EQ(chart_points, 0);
+    auto item = ui.menu_item(handle_menu, ITEM_SPC_CHART);
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->dimmed);
+}
