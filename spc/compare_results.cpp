@@ -145,8 +145,9 @@ void add_count_lines(int popup, const char* batch, int n)
 // One chart's block of lines; the chart identity globals name the chart.
 void compare_chart(int popup, int code)
 {
-    char text[16] = "";
-    vsys::format_into(text, sizeof text, "%.9d", std::abs(code));
+    char text[24] = "";
+    // In 64 bits: the magnitude of the most negative code does not fit an int.
+    vsys::format_into(text, sizeof text, "%.9lld", code < 0 ? -static_cast<long long>(code) : static_cast<long long>(code));
     short rule = 0;
     get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
 

@@ -2,6 +2,7 @@
 // level, a comparison with PASS and FAIL blocks, Cancel midway, Print and Save, and an open chart window left as
 // it was.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <fstream>
 #include <numeric>
@@ -485,4 +486,18 @@ TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
     auto item = ui.menu_item(handle_menu, ITEM_SPC_CHART);
     ASSERT_TRUE(item);
     EXPECT_TRUE(item->dimmed);
+}
+
+TEST_F(CompareWindowTest, AChartWithoutSeriesFailsWithBothShortBatchLines)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    // A code of no chart, and the most negative code a list item can carry.
+    check_charts({{chart_code(9, 0, 1, 0), true}, {INT_MIN, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    const auto lines = ui.plain_items(popup, POP_LIST);
+    EXPECT_EQ(count_of(lines, "POR mean - TEST mean FAIL"), 2);
+    EXPECT_EQ(count_of(lines, "Less than 3 points in POR data.  Cannot perform comparison."), 2);
+    EXPECT_EQ(count_of(lines, "Less than 3 points in TEST data.  Cannot perform comparison."), 2);
 }
