@@ -13,6 +13,7 @@
 #include "reports/install.h"
 #include "setup/export_file.h"
 #include "setup/install.h"
+#include "setup/limit_dialogs.h"
 #include "setup/por_trace.h"
 #include "setup/run_copy.h"
 #include "setup/run_deletion.h"
@@ -120,6 +121,8 @@ void wire_subsystems()
     provide_setup_seams(setup_side());
     provide_testing_seams(testing_side());
     provide_acquisition_seams(acquisition_side());
-    // The playback that a chart point offers is not built yet.
-    provide_spc_seams({});
+    // The playback that a chart point offers is not built yet; the step limit dialogs are.
+    SpcSeams spc;
+    spc.display_specs = display_specs;
+    provide_spc_seams(std::move(spc));
 }

@@ -23,6 +23,7 @@
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
 #include "spc/chart_titles.h"
+#include "spc/compare_window.h"
 #include "spc/run_rules.h"
 #include "spc/spc_seams.h"
 #include "testing/alarm_review.h"
@@ -298,6 +299,7 @@ int wafers_in_chart(int panel, int control, int event, void*, int, int)
               endpoint ? "SELECT DISTINCT SYSTEM_ID FROM ENDP_DAT ORDER BY SYSTEM_ID ASC"
                        : "SELECT DISTINCT SYSTEM_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SYSTEM_ID ASC",
               16, test ? system_restrictions : por_system_restrictions, test ? system_select : por_system_select);
+    if (from_compare) InstallCtrlCallback(dialog, WF_OK, control == 2 ? select_por_batches : select_test_batches, nullptr);
     InstallPopup(dialog);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;

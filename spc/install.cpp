@@ -2,6 +2,10 @@
 #include "spc/install.h"
 
 #include "spc/chart_window.h"
+#include "spc/compare_confidence.h"
+#include "spc/compare_results.h"
+#include "spc/compare_setpoints.h"
+#include "spc/compare_window.h"
 #include "spc/spc_seams.h"
 
 std::vector<vui::CallbackEntry> spc_callbacks()
@@ -18,6 +22,18 @@ std::vector<vui::CallbackEntry> spc_callbacks()
         {"put_com", CtrlCallbackPtr(put_com)},
         {"discard_chart", CtrlCallbackPtr(discard_chart)},
         {"spc_command_not_built", CtrlCallbackPtr(spc_command_not_built)},
+        {"compare_batches", CtrlCallbackPtr(compare_batches)},
+        {"stop_compare", CtrlCallbackPtr(stop_compare)},
+        {"select_test_batches", CtrlCallbackPtr(select_test_batches)},
+        {"select_por_batches", CtrlCallbackPtr(select_por_batches)},
+        {"perform_comparison", CtrlCallbackPtr(perform_comparison)},
+        {"display_confidence", CtrlCallbackPtr(display_confidence)},
+        {"confidence_ok", CtrlCallbackPtr(confidence_ok)},
+        {"text_print_save", MenuCallbackPtr(text_print_save)},
+        {"MenuCompare", MenuCallbackPtr(MenuCompare)},
+        {"display_mfc", MenuCallbackPtr(display_mfc)},
+        {"display_mfc_spec", CtrlCallbackPtr(display_mfc_spec)},
+        {"mfc_summary", CtrlCallbackPtr(mfc_summary)},
     };
 }
 

@@ -163,7 +163,7 @@ std::string content_type_of(const std::string& path)
     if (ext == ".gif") return "image/gif";
     if (ext == ".svg") return "image/svg+xml";
     if (ext == ".ico") return "image/x-icon";
-    if (ext == ".txt" || ext == ".log" || ext == ".csv" || ext == ".ini" || ext == ".dat") return "text/plain; charset=utf-8";
+    if (ext == ".txt" || ext == ".tmp" || ext == ".log" || ext == ".csv" || ext == ".ini" || ext == ".dat") return "text/plain; charset=utf-8";
     return "application/octet-stream";
 }
 

@@ -9,8 +9,10 @@ export function parseListText(label) {
     const fg = /^\x1bfg([0-9A-Fa-f]{6})/.exec(label.slice(i));
     const col = /^\x1bp(\d+)l/.exec(label.slice(i));
     if (!fg && !col) break;  // an unreadable code ends the text, as the library does
+    // Codes in a row apply together: a colour right after a column keeps the column.
+    const column = col ? Number(col[1]) : seg.text ? -1 : seg.column;
     if (seg.text) segments.push(seg);
-    seg = { column: col ? Number(col[1]) : -1, color: fg ? '#' + fg[1] : seg.color, text: '' };
+    seg = { column, color: fg ? '#' + fg[1] : seg.color, text: '' };
     i += (fg || col)[0].length;
   }
   if (seg.text) segments.push(seg);

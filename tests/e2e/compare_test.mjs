@@ -1,0 +1,157 @@
+// Browser test of the batch comparison: from the Charts menu an engineer defines the POR and TEST batches by
+// their systems, picks 95 %, compares and reads PASS and FAIL per chart, saves the results and prints them to a new
+// tab, ends the comparison, and reads the step set-point summary.
+// Usage: node compare_test.mjs <bin directory> <compare_demo> <platform/web directory> <screenshot directory>
+//        <make_demo_dir> <setup file>
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { ProgramSession, expect, pick } from './harness.mjs';
+
+const [binDir, demo, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
+const session = new ProgramSession({ binDir, edition: 'compare_demo', webDir, limitMs: 250000 });
+const test = (name, body) => session.test(name, body);
+
+async function main() {
+  fs.copyFileSync(demo, path.join(session.progDir, 'compare_demo'));
+  fs.chmodSync(path.join(session.progDir, 'compare_demo'), 0o755);
+  execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
+  session.start();
+  const page = await session.openPage();
+
+  const top = page.locator('[data-panel="TOP"]');
+  const compare = page.locator('[data-panel="COMPARE"]');
+  const wafers = page.locator('[data-panel="WAFERS"]');
+  const level = page.locator('[data-panel="CONFIDENCE"]');
+  const results = page.locator('[data-panel="POP"]');
+  const steps = page.locator('[data-panel="MFC_SPEC"]');
+  const popups = page.locator('.popup');
+  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
+  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
+  const shoot = async (name) => {
+    fs.mkdirSync(shotDir, { recursive: true });
+    const shot = path.join(shotDir, name);
+    await page.screenshot({ path: shot });
+    console.log(`screenshot: ${shot}`);
+  };
+  // Keeps only one system of the batch dialog opened by `button` and presses its OK.
+  const batch = async (button, system, title) => {
+    await ctrl(compare, button).locator('button').click();
+    await wafers.waitFor({ timeout: 15000 });
+    expect((await wafers.locator('.titlebar .title').first().innerText()).trim() === title, `the dialog is not "${title}"`);
+    await items(wafers, 5).filter({ hasText: 'Select All' }).locator('input[type="checkbox"]').click();
+    await items(wafers, 5).filter({ hasText: system }).locator('input[type="checkbox"]').click();
+    await page.waitForFunction((s) => [...document.querySelectorAll('[data-panel="WAFERS"] [data-ctrl="5"] .list-item')]
+      .some((r) => r.innerText.includes(s) && r.querySelector('input').checked), system, { timeout: 10000 });
+    await ctrl(wafers, 9).locator('button').click();
+    await wafers.waitFor({ state: 'detached', timeout: 15000 });
+  };
+
+  await test('Charts > Batch Comparison opens the comparison window', async () => {
+    await top.waitFor({ timeout: 20000 });
+    await pick(top, 34, 85);
+    await compare.waitFor({ timeout: 15000 });
+  });
+
+  await test('the POR and TEST batches are chosen by system', async () => {
+    await batch(2, 'TOOL_A', 'Select POR Batches');
+    await batch(3, 'TOOL_B', 'Select TEST Batches');
+  });
+
+  await test('the confidence level is set to 95%', async () => {
+    await ctrl(compare, 6).locator('button').click();
+    await level.waitFor({ timeout: 15000 });
+    const ring = ctrl(level, 2).locator('select');
+    expect(await ring.inputValue() === '4', 'the dialog does not open at 99.9%');
+    await ring.selectOption({ label: '95%' });
+    await ctrl(level, 3).locator('button').click();
+    await level.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  let lines = [];
+  await test('Compare shows a FAIL and a PASS block and the short chart', async () => {
+    await ctrl(compare, 7).locator('button').click();
+    await results.waitFor({ timeout: 30000 });
+    await page.locator('[data-panel="WAIT"]').waitFor({ state: 'detached', timeout: 30000 });
+    expect((await results.locator('.titlebar .title').first().innerText()).trim() === 'Batch Comparison Results',
+      'the results popup has another title');
+    await ctrl(results, 2).locator('button:not([disabled])').waitFor({ timeout: 10000 });
+    lines = (await items(results, 3).allInnerTexts()).map((l) => l.replace(/\s+/g, ' ').trim());
+    const verdicts = lines.filter((l) => /POR mean - TEST mean (PASS|FAIL)$/.test(l));
+    expect(verdicts.length === 3, `verdict lines: ${JSON.stringify(verdicts)}`);
+    expect(/FAIL$/.test(verdicts[0]) && /PASS$/.test(verdicts[1]) && /FAIL$/.test(verdicts[2]),
+      `verdicts in order: ${JSON.stringify(verdicts)}`);
+    expect(lines.some((l) => /^The TEST mean is greater than the POR mean by 5\.000 \+\/- /.test(l)), 'no interpretation of the FAIL');
+    expect(lines.some((l) => l === 'There is less than 95% confidence that there is a difference between the means.'),
+      'no interpretation of the PASS');
+    expect(lines.some((l) => l === 'Less than 3 points in TEST data. Cannot perform comparison.'), 'no short-batch line');
+    expect(lines[0] === 'POR Systems:' && lines[1] === 'TOOL_A', `header: ${JSON.stringify(lines.slice(0, 3))}`);
+    // PASS in green and FAIL in red, both in the verdict column to the right of the heading.
+    const verdictSpans = await items(results, 3).locator('span.seg').evaluateAll((els) => els
+      .filter((e) => e.textContent === 'PASS' || e.textContent === 'FAIL')
+      .map((e) => `${e.textContent} ${getComputedStyle(e).color} ${e.style.left}`));
+    expect(verdictSpans.includes('PASS rgb(0, 255, 0) 500px') && verdictSpans.includes('FAIL rgb(255, 0, 0) 500px'),
+      `verdicts drawn as ${JSON.stringify(verdictSpans)}`);
+    await shoot('compare_results.png');
+  });
+
+  await test('Save writes the lines without codes into the chosen file', async () => {
+    await pick(results, 8, 4);
+    const chooser = popups.filter({ hasText: 'Please enter a text file name.' });
+    await chooser.waitFor({ timeout: 15000 });
+    await chooser.locator('input.response').fill('RESULTS.TXT');
+    await chooser.locator('.buttons button').first().click();
+    await chooser.waitFor({ state: 'detached', timeout: 15000 });
+    const file = path.join(session.work, 'RESULTS.TXT');
+    await session.waitFor(() => fs.existsSync(file), 'the saved file', 15000);
+    const text = fs.readFileSync(file, 'utf8');
+    expect(!text.includes('\u001b'), 'the saved file holds in-line codes');
+    expect(/POR mean - TEST mean FAIL\n/.test(text) && /POR mean - TEST mean PASS\n/.test(text), 'the verdicts are not saved');
+  });
+
+  await test('Print opens the printed lines in a new tab', async () => {
+    const opened = session.context.waitForEvent('page', { timeout: 15000 });
+    await pick(results, 8, 3);
+    const tab = await opened;
+    await tab.waitForLoadState();
+    const text = await tab.locator('body').innerText();
+    expect(tab.url().includes('PRINT.TMP'), `the tab shows ${tab.url()}`);
+    expect(text.includes('95% Confidence Interval = ('), `the printout reads ${JSON.stringify(text.slice(0, 200))}`);
+    await tab.close();
+    await page.bringToFront();
+  });
+
+  await test('Close and Done end the comparison', async () => {
+    await ctrl(results, 2).locator('button').click();
+    await results.waitFor({ state: 'detached', timeout: 15000 });
+    await ctrl(compare, 8).locator('button').click();
+    await compare.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('Configure > Step Channel Setup shows the step limit summary', async () => {
+    await pick(top, 23, 84);
+    await steps.waitFor({ timeout: 15000 });
+    const listed = (await items(steps, 2).allInnerTexts()).map((s) => s.trim());
+    expect(JSON.stringify(listed) === JSON.stringify(['RF_FWD', 'GAS_A', 'GAS_B']), `step channels: ${JSON.stringify(listed)}`);
+    await ctrl(steps, 14).locator('button').click();
+    await results.waitFor({ timeout: 15000 });
+    expect((await ctrl(results, 7).innerText()).includes('Summary for all channels which have the STEP data type.'),
+      'no summary heading');
+    const summary = (await items(results, 3).allInnerTexts()).map((l) => l.replace(/\s+/g, ' ').trim());
+    expect(summary[0] === 'RF_FWD has 2 step(s).', `summary starts ${JSON.stringify(summary.slice(0, 3))}`);
+    expect(summary.some((l) => l.startsWith('UNDERSHOOT MINIMUM:')), 'no undershoot minimum line');
+    await shoot('step_summary.png');
+    await ctrl(results, 2).locator('button').click();
+    await results.waitFor({ state: 'detached', timeout: 15000 });
+    await ctrl(steps, 5).locator('button').click();
+    await steps.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('the page raised no script errors', async () => {
+    expect(session.pageErrors.length === 0, `page errors: ${session.pageErrors.join('; ')}`);
+  });
+  await session.stopProgram();
+  await session.done();
+}
+
+main().catch(async (e) => { console.error(e); await session.finish(1); });

@@ -1,0 +1,503 @@
+// The comparison window through the headless UI: opening it from the menu, the two batch dialogs, the confidence
+// level, a comparison with PASS and FAIL blocks, Cancel midway, Print and Save, and an open chart window left as
+// it was.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/schema.h"
+#include "core/shared_buffers.h"
+#include "platform/sys/atomic_file.h"
+#include "platform/sys/format.h"
+#include "programs/wiring.h"
+#include "spc/chart_data.h"
+#include "spc/chart_window.h"
+#include "spc/compare_confidence.h"
+#include "spc/compare_results.h"
+#include "spc/compare_window.h"
+#include "testing/chart_code.h"
+#include "testing/chart_identity.h"
+#include "testing/window_menu.h"
+#include "tests/acquisition/acq_fixture.h"
+
+namespace {
+
+constexpr int kCompareItem = 85;
+
+// Values of one batch: a small spread around a level, the same pattern in every batch.
+double value_at(double level, int k) { return level + ((k * 37) % 11 - 5) * 0.01; }
+
+struct Stats {
+    double mean = 0.0, sd = 0.0;
+};
+Stats stats(const std::vector<double>& v)
+{
+    Stats s;
+    s.mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+    double ss = 0.0;
+    for (double x : v) ss += (x - s.mean) * (x - s.mean);
+    s.sd = std::sqrt(ss / static_cast<double>(v.size() - 1));
+    return s;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CompareWindowTest : public acqtest::AcqTest {
+protected:
+    void SetUp() override
+    {
+        AcqTest::SetUp();
+        if (HasFatalFailure()) return;
+        wire_subsystems();
+        confidence_level = 4;
+        update_menu();
+    }
+    void TearDown() override
+    {
+        provide_chart_list_reader(nullptr);
+        for (int* h : {&spc_panel, &compare_panel})
+            if (*h > 0) DiscardPanel(*h);
+        spc_panel = compare_panel = -1;
+        free_mem();
+        por_free_mem();
+        confidence_level = 4;
+        AcqTest::TearDown();
+    }
+    // POR runs 1..30 on TOOL_A, TEST runs 31..60 on TOOL_B. CH2 Mean: POR near 10, TEST near 12. CH3 Mean: both
+    // batches the same pattern near 5. CH1 Mean: two POR points only.
+    void seed()
+    {
+        for (int c : {1, 2, 3}) ASSERT_EQ(create_other_table(&hdbc, c), 0);
+        for (int run = 1; run <= 60; ++run) {
+            const bool por = run <= 30;
+            const int k = por ? run : run - 30;
+            ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO VT_INFO (RUN_NUM, NUM_WAF, RECIPE, TRACE_ID, SYSTEM_ID, "
+                                                       "SAV_DATE, SAV_TIME) VALUES (%d, 1, 'ETCH', 'LOT%d', '%s', "
+                                                       "'2026/03/04', '05:06:07')",
+                                                       run, run, por ? "TOOL_A" : "TOOL_B")),
+                      0);
+            const double ch2 = value_at(por ? 10.0 : 12.0, k), ch3 = value_at(5.0, k);
+            (por ? por2 : test2).push_back(ch2);
+            (por ? por3 : test3).push_back(ch3);
+            ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO OTHER_02 (RUN, WAFER, DATA_MEAN) VALUES (%d, 1, %.9f)",
+                                                       run, ch2)),
+                      0);
+            ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO OTHER_03 (RUN, WAFER, DATA_MEAN) VALUES (%d, 1, %.9f)",
+                                                       run, ch3)),
+                      0);
+            if (run <= 2) {
+                ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO OTHER_01 (RUN, WAFER, DATA_MEAN) VALUES (%d, 1, 1.5)",
+                                                           run)),
+                          0);
+            }
+        }
+    }
+    void check_charts(std::vector<ListedChart> charts)
+    {
+        provide_chart_list_reader([charts] { return charts; });
+    }
+    void open_comparison()
+    {
+        ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
+        ASSERT_GT(compare_panel, 0);
+    }
+    // Opens the batch dialog of the button and keeps only the given system.
+    void choose_batch(int button, const std::string& system)
+    {
+        ASSERT_TRUE(ui.press(compare_panel, button));
+        const int dialog = ui.find_panel("WAFERS");
+        ASSERT_GT(dialog, 0);
+        EXPECT_EQ(ui.title(dialog), button == CMP_POR ? "Select POR Batches" : "Select TEST Batches");
+        const auto labels = ui.plain_items(dialog, WF_SYSTEMS);
+        const auto it = std::find(labels.begin(), labels.end(), system);
+        ASSERT_NE(it, labels.end());
+        ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, 0, false));
+        ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, static_cast<int>(it - labels.begin()), true));
+        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        EXPECT_FALSE(ui.panel_exists(dialog));
+    }
+    void choose_level(int level)
+    {
+        ASSERT_TRUE(ui.press(compare_panel, CMP_LEVEL));
+        const int dialog = ui.find_panel("CONFIDENCE");
+        ASSERT_GT(dialog, 0);
+        EXPECT_EQ(ui.ival(dialog, CL_LEVEL), confidence_level);
+        ASSERT_TRUE(ui.set(dialog, CL_LEVEL, level));
+        ASSERT_TRUE(ui.press(dialog, CL_OK));
+        EXPECT_FALSE(ui.panel_exists(dialog));
+    }
+    int compare()
+    {
+        EXPECT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+        return ui.find_panel("POP");
+    }
+    static int count_of(const std::vector<std::string>& lines, const std::string& part)
+    {
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                              [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+    }
+
+    std::vector<double> por2, test2, por3, test3;
+    const int ch1 = chart_code(1, 0, 1, 0), ch2 = chart_code(2, 0, 1, 0), ch3 = chart_code(3, 0, 1, 0);
+};
+
+}  // namespace
+
+TEST_F(CompareWindowTest, AnEmptyRunTableOpensNoWindow)
+{
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
+    ASSERT_FALSE(ui.popups().empty());
+    EXPECT_EQ(ui.popups().back().text, "Cannot compare data sets because no data is in the database.");
+    EXPECT_EQ(compare_panel, -1);
+    EXPECT_EQ(wafer_restrictions + por_wafer_restrictions + system_restrictions + por_system_restrictions, 0);
+}
+
+TEST_F(CompareWindowTest, TheMenuOpensTheWindowAndLaterOnlyRaisesIt)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    EXPECT_TRUE(Flags & FLAG_COMPARE);
+    auto item = ui.menu_item(handle_menu, ITEM_COMPARE);
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->dimmed);
+    EXPECT_TRUE(item->checked);
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    EXPECT_EQ(por_system_select, std::vector<std::string>{"TOOL_A"});
+    EXPECT_EQ(system_select, std::vector<std::string>{"TOOL_B"});
+    const int panel = compare_panel;
+    ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
+    EXPECT_EQ(compare_panel, panel);
+    EXPECT_EQ(por_system_restrictions, 1);
+    EXPECT_EQ(system_restrictions, 1);
+    // Done ends the comparison: the window closes and both batches are emptied.
+    ASSERT_TRUE(ui.press(compare_panel, CMP_DONE));
+    EXPECT_EQ(compare_panel, -1);
+    EXPECT_EQ(por_system_restrictions + system_restrictions, 0);
+}
+
+TEST_F(CompareWindowTest, OneBatchDialogLeavesTheOtherBatchAlone)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    // The TEST dialog: two trace ids and a wafer condition above 9 and one below 3.
+    ASSERT_TRUE(ui.press(compare_panel, CMP_TEST));
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto ids = ui.plain_items(dialog, WF_TRACE_IDS);
+    ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, 0, false));
+    for (const char* id : {"LOT40", "LOT41"}) {
+        const auto it = std::find(ids.begin(), ids.end(), id);
+        ASSERT_NE(it, ids.end());
+        ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, static_cast<int>(it - ids.begin())));
+    }
+    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, 0, false));
+    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, 2));  // "Trigger Number 2"
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    EXPECT_EQ(lot_select, (std::vector<std::string>{"LOT40", "LOT41"}));
+    EXPECT_EQ(wafer_select, std::vector<int>{2});
+    EXPECT_EQ(wafer_logic, std::vector<int>{0});
+    EXPECT_EQ(system_restrictions, 0);
+    EXPECT_EQ(por_system_select, std::vector<std::string>{"TOOL_A"});
+    EXPECT_EQ(por_lot_restrictions, 0);
+}
+
+TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(choose_level(2));
+    EXPECT_EQ(confidence_level, 2);
+    check_charts({{-ch2, true}, {chart_code(2, 0, 2, 0), false}, {ch3, true}, {ch1, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    EXPECT_EQ(ui.title(popup), "Batch Comparison Results");
+    EXPECT_FALSE(ui.panel_exists(ui.find_panel("WAIT")));
+    EXPECT_FALSE(ui.dimmed(popup, POP_CLOSE));
+    const auto lines = ui.plain_items(popup, POP_LIST);
+
+    const Stats p2 = stats(por2), t2 = stats(test2), p3 = stats(por3), t3 = stats(test3);
+    const double t = t_critical_value(58, 2);
+    const double se2 = std::sqrt(t2.sd * t2.sd / 30 + p2.sd * p2.sd / 30);
+    const std::vector<std::string> header = {"POR Systems:", "TOOL_A", "", "TEST Systems:", "TOOL_B", ""};
+    ASSERT_GE(lines.size(), header.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6), header);
+    // CH2: TEST lies about 2 above POR.
+    std::size_t i = 6;
+    EXPECT_NE(lines[i].find("     POR mean - TEST mean FAIL"), std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i + 1], "30 points have been used to calculate the POR standard deviation.");
+    EXPECT_EQ(lines[i + 2], "30 points have been used to calculate the TEST standard deviation.");
+    EXPECT_EQ(lines[i + 3], vsys::strprintf("POR mean = %.6f", p2.mean));
+    EXPECT_EQ(lines[i + 4], vsys::strprintf("POR standard deviation = %.6f", p2.sd));
+    EXPECT_EQ(lines[i + 5], vsys::strprintf("TEST mean = %.6f", t2.mean));
+    EXPECT_EQ(lines[i + 6], vsys::strprintf("TEST standard deviation = %.6f", t2.sd));
+    EXPECT_EQ(lines[i + 7], vsys::strprintf("The TEST mean is greater than the POR mean by %.3f +/- %.3f",
+                                            t2.mean - p2.mean, t * se2));
+    EXPECT_EQ(lines[i + 8], vsys::strprintf("95%% Confidence Interval = (%.6f, %.6f)", p2.mean - t2.mean - t * se2,
+                                            p2.mean - t2.mean + t * se2));
+    EXPECT_EQ(lines[i + 9], "");
+    // CH3: the same values in both batches.
+    i += 10;
+    EXPECT_NE(lines[i].find("     POR mean - TEST mean PASS"), std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i + 7], "There is less than 95% confidence that there is a difference between the means.");
+    EXPECT_NEAR(p3.mean, t3.mean, 1e-12);
+    // CH1: two POR points, no TEST point.
+    i += 10;
+    ASSERT_EQ(lines.size(), i + 4);
+    EXPECT_NE(lines[i].find("     POR mean - TEST mean FAIL"), std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i + 1], "Less than 3 points in POR data.  Cannot perform comparison.");
+    EXPECT_EQ(lines[i + 2], "Less than 3 points in TEST data.  Cannot perform comparison.");
+    // The raw lines carry the colour of each verdict.
+    const auto raw = ui.items(popup, POP_LIST);
+    EXPECT_NE(raw[6].label.find("\033p500l\033fgFF0000FAIL"), std::string::npos);
+    EXPECT_NE(raw[16].label.find("\033p500l\033fg00FF00PASS"), std::string::npos);
+    // Closing the results drops pending setup changes, as the results popup's close does.
+    Flags |= FLAG_PENDING_CHANGES;
+    ASSERT_TRUE(ui.press(popup, POP_CLOSE));
+    EXPECT_FALSE(ui.panel_exists(popup));
+    EXPECT_FALSE(Flags & FLAG_PENDING_CHANGES);
+}
+
+TEST_F(CompareWindowTest, FewPointsWarnAndGiveNoInterpretation)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    // Three wafers of each batch: LOT1..LOT3 against LOT31..LOT33.
+    for (int button : {CMP_POR, CMP_TEST}) {
+        ASSERT_TRUE(ui.press(compare_panel, button));
+        const int dialog = ui.find_panel("WAFERS");
+        const auto ids = ui.plain_items(dialog, WF_TRACE_IDS);
+        ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, 0, false));
+        for (int k = 1; k <= 3; ++k) {
+            const auto it = std::find(ids.begin(), ids.end(), "LOT" + std::to_string(button == CMP_POR ? k : k + 30));
+            ASSERT_NE(it, ids.end());
+            ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, static_cast<int>(it - ids.begin())));
+        }
+        ASSERT_TRUE(ui.press(dialog, WF_OK));
+    }
+    check_charts({{ch2, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    const auto lines = ui.plain_items(popup, POP_LIST);
+    EXPECT_EQ(count_of(lines, "Only 3 points have been used to calculate the POR standard deviation.WARNING"), 1);
+    EXPECT_EQ(count_of(lines, "Only 3 points have been used to calculate the TEST standard deviation.WARNING"), 1);
+    EXPECT_EQ(count_of(lines, "At least 25 points are recommended for an accurate comparison."), 2);
+    EXPECT_EQ(count_of(lines, "greater than"), 0);
+    EXPECT_EQ(count_of(lines, "99.9% Confidence Interval = ("), 1);
+    EXPECT_EQ(count_of(lines, "POR Lots:"), 1);
+}
+
+TEST_F(CompareWindowTest, NothingCheckedIsRefused)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    // The chart list window is closed: nothing is checked.
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+    EXPECT_EQ(ui.popups().back().text, "No SPC Charts have been selected.  Please select charts with the SELECT SPC "
+                                       "CHARTS/VIEW DUAL SPC CHARTS command button.");
+    EXPECT_EQ(ui.find_panel("POP"), 0);
+    check_charts({{ch2, false}, {ch3, false}});
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+    EXPECT_EQ(ui.find_panel("POP"), 0);
+}
+
+TEST_F(CompareWindowTest, CancelDuringTheFirstChartKeepsItsBlockOnly)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    std::vector<ListedChart> ten(10, ListedChart{ch2, true});
+    check_charts(ten);
+    ui.after_pumps(1, [&] {
+        const int wait = ui.find_panel("WAIT");
+        ASSERT_GT(wait, 0);
+        EXPECT_EQ(ui.text(wait, 4), "Calculating Confidence Intervals...");
+        ASSERT_TRUE(ui.press(wait, 3));
+    });
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    const auto lines = ui.plain_items(popup, POP_LIST);
+    EXPECT_EQ(count_of(lines, "POR mean - TEST mean"), 1);
+    EXPECT_EQ(ui.find_panel("WAIT"), 0);
+}
+
+TEST_F(CompareWindowTest, SavePrintAndTheirFailures)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    check_charts({{ch2, true}, {ch1, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    const int bar = GetPanelMenuBar(popup);
+    ASSERT_GT(bar, 0);
+    std::string expected;
+    for (const auto& l : ui.plain_items(popup, POP_LIST)) expected += l + "\n";
+    EXPECT_NE(expected.find("POR mean - TEST mean FAIL\n"), std::string::npos);
+    EXPECT_EQ(expected.find('\033'), std::string::npos);
+
+    const std::string saved = dir.file("RESULTS.TXT");
+    ui.answer_path(saved);
+    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    EXPECT_EQ(read_file(saved), expected);
+    // Over an existing file only after a yes.
+    ASSERT_TRUE(vsys::write_file_atomic(saved, "old\n").ok);
+    ui.answer_path(saved);
+    ui.answer_no();
+    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    EXPECT_EQ(ui.popups().back().text, "Are you sure you want to write over " + saved);
+    EXPECT_EQ(read_file(saved), "old\n");
+    ui.answer_path(saved);
+    ui.answer_yes();
+    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    EXPECT_EQ(read_file(saved), expected);
+    ui.answer_cancel();
+    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+
+    // Print writes the print file in the working directory and opens it.
+    ASSERT_TRUE(ui.pick(bar, POP_PRINT));
+    EXPECT_EQ(read_file(dir.file("PRINT.TMP")), expected);
+    EXPECT_EQ(ui.documents(), std::vector<std::string>{dir.file("PRINT.TMP")});
+
+    // A failing write is reported and leaves the old file; nothing is opened.
+    for (const vsys::WriteFault& fault : {vsys::WriteFault{10, false}, vsys::WriteFault{0, true},
+                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::sync},
+                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::rename}}) {
+        ASSERT_TRUE(vsys::write_file_atomic(saved, "old\n").ok);
+        vsys::inject_write_fault(fault);
+        ui.answer_path(saved);
+        ui.answer_yes();
+        ui.answer(1);
+        ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+        vsys::clear_write_fault();
+        EXPECT_EQ(ui.popups().back().title, saved);
+        EXPECT_EQ(ui.popups().back().text.rfind("Unable to ", 0), 0u) << ui.popups().back().text;
+        EXPECT_EQ(read_file(saved), "old\n");
+    }
+    vsys::inject_write_fault({5, false});
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(bar, POP_PRINT));
+    vsys::clear_write_fault();
+    EXPECT_EQ(ui.popups().back().title, dir.file("PRINT.TMP"));
+    EXPECT_EQ(ui.documents().size(), 1u);
+}
+
+TEST_F(CompareWindowTest, PrintingAnEmptyTextSaysSo)
+{
+    const int popup = load_text_popup(0);
+    ASSERT_GT(popup, 0);
+    InstallPopup(popup);
+    ui.answer(1);
+    ASSERT_TRUE(ui.pick(GetPanelMenuBar(popup), POP_PRINT));
+    EXPECT_EQ(ui.popups().back().text, "No text to print.");
+    EXPECT_EQ(read_file(dir.file("PRINT.TMP")), "");
+    EXPECT_TRUE(ui.documents().empty());
+    DiscardPanel(popup);
+}
+
+TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    // CH2 Mean from the chart menu, all batches.
+    int statics = 0, ch2menu = 0, mean = 0;
+    for (const auto& e : ui.menu_items(handle_menu, 34))
+        if (e.name == "Static Channel Charts") statics = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, statics))
+        if (e.name == "CH2") ch2menu = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
+        if (e.name == "Mean") mean = e.id;
+    ASSERT_GT(mean, 0);
+    ASSERT_TRUE(ui.pick(handle_menu, mean));
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_GT(spc_panel, 0);
+    const std::vector<double> series = x_array;
+    const std::vector<int> runs = run_index;
+    const int points = chart_points;
+    ASSERT_EQ(points, 60);
+    const short identity[4] = {spc_channel, chart_type, type_subparameter, spc_index};
+    const double limits[2] = {rule_mean, plot_high[3]};
+
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    check_charts({{ch3, true}, {ch1, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    ASSERT_TRUE(ui.press(popup, POP_CLOSE));
+
+    EXPECT_EQ(x_array, series);
+    EXPECT_EQ(run_index, runs);
+    EXPECT_EQ(chart_points, points);
+    EXPECT_EQ(spc_channel, identity[0]);
+    EXPECT_EQ(chart_type, identity[1]);
+    EXPECT_EQ(type_subparameter, identity[2]);
+    EXPECT_EQ(spc_index, identity[3]);
+    EXPECT_EQ(rule_mean, limits[0]);
+    EXPECT_EQ(plot_high[3], limits[1]);
+    // The read-out of the chart's second point shows the chart's own value.
+    ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
+    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), series[1]);
+}
+
+TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    Flags |= FLAG_COMPARE;  // as start-up leaves it
+    int statics = 0, ch2menu = 0, mean = 0;
+    for (const auto& e : ui.menu_items(handle_menu, 34))
+        if (e.name == "Static Channel Charts") statics = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, statics))
+        if (e.name == "CH2") ch2menu = e.submenu;
+    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
+        if (e.name == "Mean") mean = e.id;
+    ASSERT_TRUE(ui.pick(handle_menu, mean));
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto systems = ui.plain_items(dialog, WF_SYSTEMS);
+    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, 0, false));
+    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, static_cast<int>(std::find(systems.begin(), systems.end(), "TOOL_A") -
+                                                              systems.begin())));
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_GT(spc_panel, 0);
+    ASSERT_EQ(system_restrictions, 1);
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    EXPECT_EQ(spc_panel, -1);
+    EXPECT_EQ(system_restrictions, 0);
+    EXPECT_EQ(chart_points, 0);
+    auto item = ui.menu_item(handle_menu, ITEM_SPC_CHART);
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->dimmed);
+}
+
+TEST_F(CompareWindowTest, AChartWithoutSeriesFailsWithBothShortBatchLines)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    // A code of no chart, and the most negative code a list item can carry.
+    check_charts({{chart_code(9, 0, 1, 0), true}, {INT_MIN, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    const auto lines = ui.plain_items(popup, POP_LIST);
+    EXPECT_EQ(count_of(lines, "POR mean - TEST mean FAIL"), 2);
+    EXPECT_EQ(count_of(lines, "Less than 3 points in POR data.  Cannot perform comparison."), 2);
+    EXPECT_EQ(count_of(lines, "Less than 3 points in TEST data.  Cannot perform comparison."), 2);
+}
