@@ -1,7 +1,9 @@
 // The SPC subsystem's callbacks by name, and the seams it is given.
 #include "spc/install.h"
 
+#include "spc/chart_list.h"
 #include "spc/chart_window.h"
+#include "spc/rule_dialogs.h"
 #include "spc/spc_seams.h"
 
 std::vector<vui::CallbackEntry> spc_callbacks()
@@ -18,6 +20,14 @@ std::vector<vui::CallbackEntry> spc_callbacks()
         {"put_com", CtrlCallbackPtr(put_com)},
         {"discard_chart", CtrlCallbackPtr(discard_chart)},
         {"spc_command_not_built", CtrlCallbackPtr(spc_command_not_built)},
+        {"select_rules", CtrlCallbackPtr(select_rules)},
+        {"adjust_spec", CtrlCallbackPtr(adjust_spec)},
+        {"set_spec_limits", CtrlCallbackPtr(set_spec_limits)},
+        {"custom_slots", CtrlCallbackPtr(custom_slots)},
+        {"change_process", CtrlCallbackPtr(change_process)},
+        {"toggle_check", CtrlCallbackPtr(toggle_check)},
+        {"double_click", CtrlCallbackPtr(double_click)},
+        {"get_active_charts", CtrlCallbackPtr(get_active_charts)},
     };
 }
 
