@@ -277,10 +277,11 @@ int select_rules(int, int, int event, void*, int, int)
     }
     int boxes[kRuleCount] = {};
     for (int k = 0; k < kRuleCount; ++k) {
-        boxes[k] = NewCtrl(p, CTRL_CHECK_BOX, k == 0 ? "Status" : "", 25 + 28 * k, 10);
+        boxes[k] = NewCtrl(p, CTRL_CHECK_BOX, "", 25 + 28 * k, 10);
         SetCtrlVal(p, boxes[k], stored.rules >> k & 1);
         text_at(p, kRuleTexts[k], 28 + 28 * k, 42, 560);
     }
+    text_at(p, "Status", 5, 2, 40);
     text_at(p, "Rule", 5, 42, 100);
     text_at(p, "*Must cross target.", 425, 42, 200);
     const int cancel = button(p, "Cancel", 425, 420);
@@ -315,11 +316,10 @@ int adjust_spec(int, int, int event, void*, int, int)
                     {"Process Mean", mean, 100},
                     {"Process Mean - 3 sigma", mean - 3 * sigma, 150}};
     for (const auto& r : readouts) {
-        const int t = NewCtrl(p, CTRL_TEXT_MSG, r.caption, r.top, 250);
-        SetCtrlAttribute(p, t, ATTR_WIDTH, 200);
-        SetCtrlVal(p, t, vsys::strprintf("%.3f", r.value));
+        text_at(p, r.caption, r.top - 18, 250, 200);
+        text_at(p, vsys::strprintf("%.3f", r.value).c_str(), r.top, 250, 200);
     }
-    d.choice = NewCtrl(p, CTRL_BINARY_SWITCH, "", 225, 300);
+    d.choice = NewCtrl(p, CTRL_BINARY_SWITCH, "Use 3 Sigma Limits", 225, 300);
     SetCtrlAttribute(p, d.choice, ATTR_ON_TEXT, "Use 3 Sigma Limits");
     SetCtrlAttribute(p, d.choice, ATTR_OFF_TEXT, "Use Specification Limits");
     SetCtrlVal(p, d.choice, stored.limits != 0 ? 1 : 0);

@@ -16,6 +16,7 @@
 #include "spc/slideshow.h"
 #include "testing/chart_code.h"
 #include "testing/chart_identity.h"
+#include "platform/sql/dbf_table.h"
 #include "tests/acquisition/acq_fixture.h"
 
 #include <chrono>
@@ -340,7 +341,7 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     EXPECT_EQ(ui.title(dialog), "SPC Rule Selection: CH2 Mean");
     const auto boxes = controls_of(dialog, CTRL_CHECK_BOX);
     ASSERT_EQ(boxes.size(), 13u);
-    EXPECT_EQ(boxes[0].label, "Status");
+    EXPECT_EQ(ui.text(dialog, controls_of(dialog, CTRL_TEXT_MSG).at(13).id), "Status");
     for (int k = 0; k < 13; ++k) EXPECT_EQ(ui.ival(dialog, boxes[static_cast<std::size_t>(k)].id), k < 2 ? 1 : 0);
     ASSERT_TRUE(ui.set(dialog, boxes[0].id, 0));
     ASSERT_TRUE(ui.set(dialog, boxes[2].id, 1));
@@ -395,7 +396,10 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
         EXPECT_EQ(ui.ival(dialog, the_switch), 1);
         EXPECT_EQ(ui.visible(dialog, fields[1].id), c.type != 4);
         EXPECT_EQ(ui.visible(dialog, fields[2].id), c.type != 4);
-        EXPECT_EQ(ui.text(dialog, control_labelled(dialog, CTRL_TEXT_MSG, "Process Mean + 3 sigma")), "11.500");
+        std::vector<std::string> readouts;
+        for (const Ctrl& t : controls_of(dialog, CTRL_TEXT_MSG)) readouts.push_back(ui.text(dialog, t.id));
+        EXPECT_EQ(readouts, (std::vector<std::string>{"Process Mean + 3 sigma", "11.500", "Process Mean", "10.000",
+                                                      "Process Mean - 3 sigma", "8.500"}));
         ASSERT_TRUE(ui.set(dialog, fields[0].id, 12.0));
         EXPECT_EQ(ui.ival(dialog, the_switch), 0);  // a limit change chooses specification limits
         if (c.type != 4) {
@@ -723,7 +727,39 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
                       vsys::strprintf("2|%d|1|0|0", c.type));
         }
     }
+    // A row that cannot be written is reported and recording goes on; the status turns yellow all the same.
+    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::seek, vsql::DbfIo::flush}) {
+        SCOPED_TRACE(static_cast<int>(op));
+        vtest::run(hdbc, "DELETE FROM OOC_ALRM");
+        status_color = STATUS_WHITE;
+        nelson_rules = 0x4 | 0x80;
+        chart_type = 0;
+        const std::size_t shown = ui.popups().size();
+        ui.answer(1);
+        vsql::inject_dbf_fault(op, 1);
+        record_ooc_alarms(9, 9);
+        vsql::inject_dbf_fault(op, 0);
+        ASSERT_EQ(ui.popups().size(), shown + 1);
+        EXPECT_EQ(ui.popups().back().title, "Database Error");
+        EXPECT_EQ(status_color, STATUS_YELLOW);
+        EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM WHERE RULE = 7"), "7");
+    }
     free_mem();
+}
+
+TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
+{
+    // Every rule on over these points: each point breaks one, so nothing would be left.
+    store_row(2, 0, 1, 0, 0x1FFF, 1, "", "");
+    view_mean_chart();
+    ASSERT_GE(rule_breakers, chart_points - 1);
+    const double mean = data_mean;
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    EXPECT_EQ(ui.popups().back().text, "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and "
+                                       "standard deviation calculation.");
+    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(data_mean, mean);
 }
 
 }  // namespace
