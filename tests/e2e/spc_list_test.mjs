@@ -16,14 +16,17 @@ const CHART = 'RF_FWD Overshoot Maximum Step 1';
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   session.start({ VANTREL_SIM_SPEED: '20' });
-  const page = await session.openPage();
-
-  const top = page.locator('[data-panel="TOP"]');
-  const chart = page.locator('[data-panel="SCHART"]');
-  const spc = page.locator('[data-panel="SPC"]');
-  const list = page.locator('[data-panel="SPC_LIST"]');
-  const wafers = page.locator('[data-panel="WAFERS"]');
-  const realtime = page.locator('[data-panel="REALTIME"]');
+  let page = await session.openPage();
+  let top, chart, spc, list, wafers, realtime;
+  const bind = () => {
+    top = page.locator('[data-panel="TOP"]');
+    chart = page.locator('[data-panel="SCHART"]');
+    spc = page.locator('[data-panel="SPC"]');
+    list = page.locator('[data-panel="SPC_LIST"]');
+    wafers = page.locator('[data-panel="WAFERS"]');
+    realtime = page.locator('[data-panel="REALTIME"]');
+  };
+  bind();
   const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');
   // Dialogs built in code have no constant name: they are found by their title, as a person finds them.
@@ -166,15 +169,38 @@ async function main() {
     await spc.waitFor({ state: 'detached', timeout: 15000 });
   });
 
-  await test('the slideshow shows the charts one after another and stops on Stop', async () => {
+  await test('Done closes the chart list', async () => {
+    await ctrl(list, 3).locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  // The acquisition ran 20 times faster; the slideshow's 3 s per chart are watched at the normal pace.
+  await test('the program starts again at normal speed on the same working directory', async () => {
+    await session.stopProgram();
+    session.exited = null;
+    session.out.length = 0;
+    session.start({});
+    page = await session.openPage();
+    bind();
+    await chart.waitFor({ timeout: 20000 });
+  });
+
+  const startShow = async () => {
+    // The chart menus serve the strip chart: it comes to the front first.
+    await chart.locator(':scope > .titlebar > .title').click();
     await choose('Charts', 'Chart Slideshow');
     await spc.waitFor({ timeout: 15000 });
-    const stop = ctrl(spc, 4).locator('button');
-    const text = (await stop.innerText()).trim();
-    expect(text === 'Stop', `the toggle reads ${text}`);
-    const titleOf = () => spc.locator(':scope > .titlebar > .title').innerText();
     await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] > .titlebar > .title')?.textContent.length > 0,
       null, { timeout: 15000 });
+  };
+  const titleOf = () => spc.locator(':scope > .titlebar > .title').innerText();
+
+  await test('the slideshow shows the charts one after another and closes after the last', async () => {
+    await startShow();
+    const text = (await ctrl(spc, 4).locator('button').innerText()).trim();
+    expect(text === 'Stop', `the toggle reads ${text}`);
+    const dimmed = await ctrl(spc, 5).evaluate((el) => el.classList.contains('dimmed'));
+    expect(dimmed, 'Run Rules... is not dimmed during the slideshow');
     const first = await titleOf();
     await shoot('spc_slideshow.png');
     await page.waitForFunction((t) => {
@@ -182,8 +208,18 @@ async function main() {
       return now && now !== t;
     }, first, { timeout: 15000 });
     await shoot('spc_slideshow_next.png');
-    await stop.click();
+    await spc.waitFor({ state: 'detached', timeout: 60000 });
+    const back = await top.locator('.menubar [data-menu="34"]').evaluate((m) => m.classList.contains('dimmed'));
+    expect(!back, 'the Charts menu stays dimmed after the slideshow');
+  });
+
+  await test('Stop ends the slideshow after the chart on show', async () => {
+    await startShow();
+    const t0 = Date.now();
+    await ctrl(spc, 4).locator('button').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
+    // Stopped within the first chart's 3 s, not after all the charts.
+    expect(Date.now() - t0 < 3000, `the slideshow took ${Date.now() - t0} ms to stop`);
   });
 
   await test('the page raised no script errors', async () => {
