@@ -1,6 +1,7 @@
 // The chart list, its dialogs, popups and trees, the slideshow and rule alarms, driven as a user on the wired program.
 #include "core/config_store.h"
 #include "core/long_command.h"
+#include "core/module_services.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/format.h"
@@ -241,6 +242,18 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
     ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(rows("SELECT CHANNEL, DATA_PARAM FROM 0003ACTC"), "2|2");
+}
+
+TEST_F(ChartList, TheChartButtonsOfThePanelsOpenTheList)
+{
+    for (auto* button : {dual_spc_charts, spc_charts}) {
+        ASSERT_EQ(button(parent_panel, 1, EVENT_COMMIT, nullptr, 0, 0), 0);
+        ASSERT_GT(spc_chart_selections, 0);
+        EXPECT_TRUE(ui.panel_visible(spc_chart_selections));
+        ASSERT_TRUE(ui.close(spc_chart_selections));  // the close box is Done
+        EXPECT_EQ(spc_chart_selections, -1);
+    }
+    EXPECT_TRUE(ui.popups().empty());  // no part is reported missing any more
 }
 
 TEST_F(ChartList, AnotherProcessIsListedWithItsNamesAndDoneGivesTheCurrentOneBack)
