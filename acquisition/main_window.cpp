@@ -217,6 +217,9 @@ void update_menu()
     InstallMenuCallback(handle_menu, kChartAnchor, [](int bar, int item, void* data, int panel) {
         core_seams().act_deact_charts(bar, item, data, panel);
     }, nullptr);
+    InstallMenuCallback(handle_menu, 36, [](int bar, int item, void* data, int panel) {
+        core_seams().start_next(bar, item, data, panel);
+    }, nullptr);
     build_chart_menus();
     // A setup import or the channel setup can rebuild the bar while acquisition
     // runs; the items that must not be used then stay dimmed.

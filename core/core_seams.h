@@ -14,6 +14,8 @@ struct CoreSeams {
         "show_errors", "reviewing and clearing alarms", SeamKind::stores};
     // SPC chart list: the chart buttons of the panels open it.
     Seam<int(int menuBar, int item, void* data, int panel)> act_deact_charts{"act_deact_charts", "the SPC chart list"};
+    // The Charts menu's slideshow of the activated charts.
+    Seam<void(int menuBar, int item, void* data, int panel)> start_next{"start_next", "the chart slideshow"};
     // Process setup files: a new process name is saved and exported, every process exported.
     Seam<void(int force)> saveAllAndExport{"saveAllAndExport", "saving the process setup",
                                                 SeamKind::stores};
@@ -40,6 +42,7 @@ struct CoreSeams {
         visit(spc_sc_toggle);
         visit(show_errors);
         visit(act_deact_charts);
+        visit(start_next);
         visit(saveAllAndExport);
         visit(ExportRecipe);
         visit(network_stuff);

@@ -21,8 +21,11 @@
 #include "setup/setup_files.h"
 #include "setup/setup_seams.h"
 #include "spc/chart_catalogue.h"
+#include "spc/chart_list.h"
 #include "spc/chart_titles.h"
 #include "spc/chart_window.h"
+#include "spc/decision_tree.h"
+#include "spc/slideshow.h"
 #include "spc/install.h"
 #include "spc/spc_seams.h"
 #include "spc/limit_table.h"
@@ -50,6 +53,11 @@ CoreSeams core_side()
     s.network_stuff = network_stuff;
     s.multi_copy = multi_copy;
     s.insert_recipe_into_file_map = insert_recipe_into_file_map;
+    s.act_deact_charts = [](int bar, int item, void* data, int panel) {
+        act_deact_charts(bar, item, data, panel);
+        return 0;
+    };
+    s.start_next = start_next;
     return s;
 }
 
@@ -77,6 +85,8 @@ TestingSeams testing_side()
     s.step_specs = step_specs;
     s.form_chart_title = form_chart_title;
     s.display_new_chart = display_new_chart;
+    s.spc_error_popup = spc_error_popup;
+    s.spc_start_tree = spc_start_tree;
     s.normalize_por = [](int run, int wafer, int useCallerBuffer, short* blockBuffer) {
         normalize_por(run, wafer, static_cast<short>(useCallerBuffer), blockBuffer);
         return 0;
@@ -103,8 +113,6 @@ const std::set<std::string>& unbuilt_seams()
     static const std::set<std::string> names = {
         // The playback of the runs chosen in the run selection, and of a chart point's wafer.
         "select_ok", "select_channels",
-        // SPC chart list, out-of-control popup and decision tree.
-        "act_deact_charts", "spc_error_popup", "spc_start_tree",
     };
     return names;
 }

@@ -113,6 +113,9 @@ def seeds():
         {"op": "ping"},
     ]
     yield "browser_message", {"%02d_%s.json" % (i, m["op"]): json.dumps(m).encode() for i, m in enumerate(messages)}
+    # Decision trees: the rule number in the first byte, then a catalogue's trees text (8 characters a rule).
+    trees = b"ETCH1   AB CD   ../x    s_vector" + b"T" * 64 + b"LAST    "
+    yield "decision_tree", {"rule_%02d" % rule: bytes([rule + 1]) + trees for rule in (0, 1, 2, 3, 12)}
 
 
 def main():

@@ -24,6 +24,7 @@
 #include "spc/chart_data.h"
 #include "spc/chart_titles.h"
 #include "spc/compare_window.h"
+#include "spc/ooc_alarms.h"
 #include "spc/run_rules.h"
 #include "spc/spc_seams.h"
 #include "testing/alarm_review.h"
@@ -423,10 +424,10 @@ void plot_limit_lines()
 
 void display_capability(int firstRun, int lastRun)
 {
-    (void)firstRun;
-    (void)lastRun;
     const int n = points_shown();
     if (n < 1) return;
+    const double sigma = natural == 1 ? data_stdev : natural == 0 ? rule_stdev : 0.0;
+    if (firstRun > 0 && sigma > 1e-6) record_ooc_alarms(firstRun, lastRun);
     if (window_open()) {
         for (int g : {XH_CHART, XH_HISTOGRAM}) {
             SetCtrlAttribute(spc_panel, g, ATTR_PLOT_BGCOLOR, kWhite);

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int kChartListControl = 5;
 constexpr int kComparePoints = 500;
 constexpr std::size_t kLineLength = 295;
 constexpr char kEscape = '\033';
@@ -36,23 +35,6 @@ std::function<std::vector<ListedChart>()>& reader()
 {
     static std::function<std::vector<ListedChart>()> r;
     return r;
-}
-
-std::vector<ListedChart> read_chart_list_window()
-{
-    std::vector<ListedChart> out;
-    if (spc_chart_selections <= 0) return out;
-    int n = 0;
-    if (GetNumListItems(spc_chart_selections, kChartListControl, &n) < 0) return out;
-    for (int i = 0; i < n; ++i) {
-        ListedChart c;
-        int on = 0;
-        IsListItemChecked(spc_chart_selections, kChartListControl, i, &on);
-        GetValueFromIndex(spc_chart_selections, kChartListControl, i, &c.code);
-        c.checked = on != 0;
-        out.push_back(c);
-    }
-    return out;
 }
 
 // The chart identity and series that the chart window and the rules read: a comparison loads every chart into
@@ -200,7 +182,7 @@ void compare_chart(int popup, int code)
 
 }  // namespace
 
-std::vector<ListedChart> listed_charts() { return reader() ? reader()() : read_chart_list_window(); }
+std::vector<ListedChart> compared_charts() { return reader() ? reader()() : listed_charts(); }
 
 void provide_chart_list_reader(std::function<std::vector<ListedChart>()> r) { reader() = std::move(r); }
 
@@ -310,7 +292,7 @@ void text_print_save(int, int item, void*, int panel)
 int perform_comparison(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    const std::vector<ListedChart> items = listed_charts();
+    const std::vector<ListedChart> items = compared_charts();
     const bool any = std::any_of(items.begin(), items.end(), [](const ListedChart& c) { return c.checked; });
     if (!any) {
         MessagePopup("", "No SPC Charts have been selected.  Please select charts with the SELECT SPC CHARTS/VIEW "

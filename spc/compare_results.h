@@ -6,15 +6,11 @@
 #include <string>
 #include <vector>
 
-// One item of the chart list as the comparison reads it: the chart code (negative when not activated) and its tick.
-struct ListedChart {
-    int code = 0;
-    bool checked = false;
-};
+#include "spc/chart_list.h"
 
-// The chart list's items in list order; none while the chart list window is closed. By default read from the
-// chart list window's list control; the wiring or a test may give another source.
-std::vector<ListedChart> listed_charts();
+// The chart list's items in list order, ticked or not; none while the chart list window is closed. Read from the
+// chart list window; the wiring or a test may give another source.
+std::vector<ListedChart> compared_charts();
 void provide_chart_list_reader(std::function<std::vector<ListedChart>()> reader);
 
 // The interval of one chart from the two batches' counts, means and standard deviations (both counts at least 3).

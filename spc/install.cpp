@@ -1,11 +1,13 @@
 // The SPC subsystem's callbacks by name, and the seams it is given.
 #include "spc/install.h"
 
+#include "spc/chart_list.h"
 #include "spc/chart_window.h"
 #include "spc/compare_confidence.h"
 #include "spc/compare_results.h"
 #include "spc/compare_setpoints.h"
 #include "spc/compare_window.h"
+#include "spc/rule_dialogs.h"
 #include "spc/spc_seams.h"
 
 std::vector<vui::CallbackEntry> spc_callbacks()
@@ -34,6 +36,14 @@ std::vector<vui::CallbackEntry> spc_callbacks()
         {"display_mfc", MenuCallbackPtr(display_mfc)},
         {"display_mfc_spec", CtrlCallbackPtr(display_mfc_spec)},
         {"mfc_summary", CtrlCallbackPtr(mfc_summary)},
+        {"select_rules", CtrlCallbackPtr(select_rules)},
+        {"adjust_spec", CtrlCallbackPtr(adjust_spec)},
+        {"set_spec_limits", CtrlCallbackPtr(set_spec_limits)},
+        {"custom_slots", CtrlCallbackPtr(custom_slots)},
+        {"change_process", CtrlCallbackPtr(change_process)},
+        {"toggle_check", CtrlCallbackPtr(toggle_check)},
+        {"double_click", CtrlCallbackPtr(double_click)},
+        {"get_active_charts", CtrlCallbackPtr(get_active_charts)},
     };
 }
 

@@ -66,10 +66,15 @@ int main(int argc, char** argv)
     if (!seed(std::filesystem::current_path().string())) return EXIT_FAILURE;
     wire_subsystems();
     provide_chart_list_reader([] {
-        return std::vector<ListedChart>{{chart_code(4, 0, 1, 0), true},
-                                        {chart_code(4, 0, 2, 0), false},
-                                        {chart_code(6, 0, 1, 0), true},
-                                        {-chart_code(1, 0, 1, 0), true}};
+        std::vector<ListedChart> charts;
+        for (const auto& [code, ticked] : {std::pair{chart_code(4, 0, 1, 0), true}, std::pair{chart_code(4, 0, 2, 0), false},
+                                           std::pair{chart_code(6, 0, 1, 0), true}, std::pair{-chart_code(1, 0, 1, 0), true}}) {
+            ListedChart c;
+            c.code = code;
+            c.checked = ticked;
+            charts.push_back(c);
+        }
+        return charts;
     });
     if (!install_board()) return EXIT_FAILURE;
     auto view = vweb::start_from_command_line(argc, argv);

@@ -78,7 +78,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     std::vector<std::string> groups;
     for (const auto& e : ui.menu_items(handle_menu, 34)) groups.push_back(e.name);
     ASSERT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
-                                                "Sigma Charts", "SPC Chart List...", "Batch Comparison..."}));
+                                                "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
     const int steps = submenu_of(34, "Step Channel Charts");
     const int rf = submenu_of(steps, channel_name(1));
     ASSERT_GT(rf, 0);

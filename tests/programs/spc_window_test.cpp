@@ -197,7 +197,7 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     std::vector<std::string> groups;
     for (const auto& e : ui.menu_items(handle_menu, 34)) groups.push_back(e.name);
     EXPECT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
-                                                "Sigma Charts", "SPC Chart List...", "Batch Comparison..."}));
+                                                "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
     std::vector<std::string> names;
     for (const auto& e : ui.menu_items(handle_menu, submenu_of(submenu_of(34, "Step Channel Charts"), "CH1")))
         names.push_back(e.name);
@@ -233,7 +233,7 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     VantrelChannelStatusBits = 0;
     timer_status_bit = 0;
     update_menu();
-    EXPECT_EQ(ui.menu_items(handle_menu, 34).size(), 2u);
+    EXPECT_EQ(ui.menu_items(handle_menu, 34).size(), 3u);
 }
 
 }  // namespace

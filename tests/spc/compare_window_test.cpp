@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <numeric>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -103,8 +104,16 @@ protected:
             }
         }
     }
-    void check_charts(std::vector<ListedChart> charts)
+    // The chart list's items as (code, ticked).
+    void check_charts(const std::vector<std::pair<int, bool>>& items)
     {
+        std::vector<ListedChart> charts;
+        for (const auto& [code, ticked] : items) {
+            ListedChart c;
+            c.code = code;
+            c.checked = ticked;
+            charts.push_back(c);
+        }
         provide_chart_list_reader([charts] { return charts; });
     }
     void open_comparison()
@@ -322,7 +331,7 @@ TEST_F(CompareWindowTest, CancelDuringTheFirstChartKeepsItsBlockOnly)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    std::vector<ListedChart> ten(10, ListedChart{ch2, true});
+    std::vector<std::pair<int, bool>> ten(10, {ch2, true});
     check_charts(ten);
     ui.after_pumps(1, [&] {
         const int wait = ui.find_panel("WAIT");

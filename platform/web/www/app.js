@@ -51,7 +51,10 @@ function handle(m) {
       break;
     case 'reset': screen.clear(); popups.clear(); break;
     case 'panel': screen.panel(m.panel); break;
-    case 'panel_gone': screen.panelGone(m.handle); break;
+    case 'panel_gone':
+      screen.panelGone(m.handle);
+      if (screen.lastActive === m.handle) screen.lastActive = 0;
+      break;
     case 'ctrl': screen.ctrl(m.panel, m.ctrl); break;
     case 'ctrl_gone': screen.ctrlGone(m.panel, m.id); break;
     case 'graph': screen.chart(m.panel, m.id)?.setGraph(m.graph); break;
@@ -67,6 +70,8 @@ function handle(m) {
     case 'popup_refused': popups.refused(m.id, m.text); break;
     case 'stacking': screen.stacking(m.parent, m.order); break;
     case 'modal': screen.modal(m.stack); break;
+    // The window the program makes active takes the keys that no focused field holds (Esc closes it).
+    case 'active': if (m.panel > 0) screen.lastActive = m.panel; break;
     case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
     case 'document': openDocument(m.path); break;
     case 'dir_list': {

@@ -520,7 +520,12 @@ export class Screen {
       row.append(text);
       if (!indicator) {
         row.addEventListener('click', () => this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: false }));
-        row.addEventListener('dblclick', () => this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: true }));
+        row.addEventListener('dblclick', (e) => {
+          this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: true });
+          // The double click itself, at its place in the list, for lists that act on it.
+          const r = box.getBoundingClientRect(), k = scaleOf(box);
+          this.send({ op: 'dblclick', panel, ctrl: data.id, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k) });
+        });
       }
       box.append(row);
     });

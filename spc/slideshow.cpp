@@ -1,0 +1,210 @@
+// The chart slideshow: every catalogued chart of the current process in the chart window, a few seconds each.
+#include "spc/slideshow.h"
+
+#include <string>
+#include <vector>
+
+#include "core/config_store.h"
+#include "core/db_statement.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/long_command.h"
+#include "core/panel_framework.h"
+#include "core/shared_buffers.h"
+#include "core/text_utils.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/format.h"
+#include "platform/sys/timing.h"
+#include "platform/ui/userint.h"
+#include "spc/chart_catalogue.h"
+#include "spc/chart_data.h"
+#include "spc/chart_titles.h"
+#include "spc/chart_window.h"
+#include "testing/chart_code.h"
+#include "testing/chart_identity.h"
+
+namespace {
+
+// Controls of the chart window and main-menu items that rest while the slideshow runs.
+constexpr int kRestingControls[] = {6, 9, 10, 11, 12, 13, 14, 5, 16};
+constexpr int kRestingItems[] = {2, 23, 27, 37, 34, 47, 56, 63};
+
+// The chart window the slideshow opened; another window in spc_panel is not ours.
+int show_panel = -1;
+
+struct SlideRow {
+    short channel = 0, type = 0, subtype = 0, index = 0;
+    int points = 0, rules = 0;
+    short limits = 1;
+};
+
+// The rows are read whole and the statement closed before any chart is shown: deleting a row packs the table.
+bool read_rows(std::vector<SlideRow>& rows)
+{
+    DbStatement st(hdbc, vsys::strprintf("SELECT * FROM %.4iACTC ORDER BY CHART_TYPE ASC, CHANNEL ASC, D_INDEX ASC, "
+                                         "DATA_PARAM ASC",
+                                         recipe_num));
+    if (!st.ok()) return false;
+    SlideRow row;
+    long status[7] = {};
+    const int s = st.handle();
+    int r = 0;
+    r |= DBBindColShort(s, 1, &row.channel, &status[0]);
+    r |= DBBindColShort(s, 2, &row.type, &status[1]);
+    r |= DBBindColShort(s, 3, &row.subtype, &status[2]);
+    r |= DBBindColShort(s, 4, &row.index, &status[3]);
+    r |= DBBindColInt(s, 5, &row.points, &status[4]);
+    r |= DBBindColInt(s, 6, &row.rules, &status[5]);
+    r |= DBBindColShort(s, 7, &row.limits, &status[6]);
+    if (r != 0) ShowError();
+    while (DBFetchNext(s) == 0) rows.push_back(row);
+    return true;
+}
+
+bool window_is_ours() { return spc_panel > 0 && spc_panel == show_panel; }
+
+// Waits the slide's time while the user's events are handled; false when the show must stop.
+bool wait_slide()
+{
+    const double end = Timer() + kSlideSeconds;
+    while (Timer() < end) {
+        ProcessSystemEvents();
+        if (!window_is_ours()) return false;
+        int stop = 0;
+        GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+        if (stop) return false;
+        vsys::sleep_seconds(0.05);
+    }
+    ProcessSystemEvents();
+    if (!window_is_ours()) return false;
+    int stop = 0;
+    GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+    return stop == 0;
+}
+
+void release_series()
+{
+    x_array.clear();
+    run_index.clear();
+    wafer_index.clear();
+    chart_points = 0;
+}
+
+void draw_slideshow_legend(int panel)
+{
+    SetAxisRange(panel, XH_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
+    PlotPoint(panel, XH_LEGEND, 10, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotText(panel, XH_LEGEND, 11, 15, "In Control", 0x000000, VAL_TRANSPARENT);
+    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SMALL_SOLID_SQUARE, 0xFFFFFF);
+    PlotText(panel, XH_LEGEND, 69, 15, "Rule Violation", 0x000000, VAL_TRANSPARENT);
+}
+
+}  // namespace
+
+void next(int display, int runLimit, const char* recipe)
+{
+    SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    free_mem();
+    std::vector<SlideRow> rows;
+    if (!read_rows(rows)) {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        return;
+    }
+    if (rows.empty() && display < 1) {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        MessagePopup("", "No active charts to display.");
+    }
+    if (recipe && *recipe) {
+        recipe_restrictions = 1;
+        recipe_select.assign(1, recipe);
+    }
+    for (SlideRow& row : rows) {
+        spc_channel = row.channel;
+        chart_type = row.type;
+        type_subparameter = row.subtype;
+        spc_index = row.index;
+        chart_points = row.points;
+        nelson_rules = row.rules;
+        natural = row.limits;
+        if (window_is_ours()) SetCtrlVal(spc_panel, XH_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
+        if (chart_points > 0) {
+            int count = chart_points;
+            x_array = load_data(&count, &data_mean, &data_stdev, TEST_SET, runLimit);
+            if (count == -1) {
+                chart_preferences(CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr);
+                count = 0;
+            }
+            chart_points = count > 0 ? count : 0;
+            if (window_is_ours()) SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+        }
+        if (chart_points > 0) {
+            if (window_is_ours()) {
+                char title[kChartTitleSize] = "";
+                form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+                SetPanelAttribute(spc_panel, ATTR_TITLE, title);
+                SetCtrlVal(spc_panel, XH_PROCESS, recipe_num);
+                display_capability(display, runLimit);
+            }
+            SetMouseCursor(VAL_DEFAULT_CURSOR);
+            const bool go_on = wait_slide();
+            SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+            // A chart window that replaced ours owns the series now.
+            if (!go_on && spc_panel > 0 && !window_is_ours()) {
+                SetMouseCursor(VAL_DEFAULT_CURSOR);
+                return;
+            }
+            release_series();
+            if (!go_on) break;
+        } else {
+            release_series();
+        }
+    }
+    free_mem();
+    release_series();
+    SetMouseCursor(VAL_DEFAULT_CURSOR);
+}
+
+void start_next(int, int, void*, int)
+{
+    LongCommand guard("Slideshow");
+    if (!guard.held()) return;
+    if (spc_panel > 0) {
+        DiscardMyPanel(&spc_panel);
+        free_mem();
+        por_free_mem();
+    }
+    spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
+    if (spc_panel <= 0) {
+        spc_panel = -1;
+        return;
+    }
+    show_panel = spc_panel;
+    draw_slideshow_legend(spc_panel);
+    set_panel_attributes(spc_panel, parent_panel, 0, 1);
+    SetCtrlAttribute(spc_panel, XH_RECIPE, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, XH_RULES, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, XH_HISTOGRAM, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
+    for (int c : kRestingControls) SetCtrlAttribute(spc_panel, c, ATTR_DIMMED, 1);
+    for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+    SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+    InstallCtrlCallback(spc_panel, XH_CLOSE, CtrlCallbackPtr{}, nullptr);
+    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Stop");
+    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Stopping...");
+    // The close box stops the show as Stop does.
+    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
+    DisplayPanel(spc_panel);
+    chart_points = 0;
+    wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
+    char name[33] = "";
+    get_put_char(hdbc, 1, recipe_num, CONFIG_READ, name);
+    right_text_trim(name);
+    next(0, 0, name);
+    if (window_is_ours()) DiscardMyPanel(&spc_panel);
+    show_panel = -1;
+    // The menu comes back however the show ended, also when its window was discarded meanwhile.
+    for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+}

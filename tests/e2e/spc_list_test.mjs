@@ -1,0 +1,234 @@
+// Browser test of the SPC chart list: after the default scenario's wafers are tested, an engineer deactivates and
+// activates a chart by double clicks, views it, changes its run rules and its limits in the code-built dialogs,
+// and runs the chart slideshow, stopping it with its Stop toggle. Screenshots go to the screenshot directory.
+// Usage: node spc_list_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { ProgramSession, expect, answering } from './harness.mjs';
+
+const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 420000 });
+const test = (name, body) => session.test(name, body);
+const RF_OVERSHOOT = /^RF_FWD .* > 80\.000 /;
+const CHART = 'RF_FWD Overshoot Maximum Step 1';
+
+async function main() {
+  execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
+  session.start({ VANTREL_SIM_SPEED: '20' });
+  let page = await session.openPage();
+  let top, chart, spc, list, wafers, realtime;
+  const bind = () => {
+    top = page.locator('[data-panel="TOP"]');
+    chart = page.locator('[data-panel="SCHART"]');
+    spc = page.locator('[data-panel="SPC"]');
+    list = page.locator('[data-panel="SPC_LIST"]');
+    wafers = page.locator('[data-panel="WAFERS"]');
+    realtime = page.locator('[data-panel="REALTIME"]');
+  };
+  bind();
+  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
+  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
+  // Dialogs built in code have no constant name: they are found by their title, as a person finds them.
+  const dialog = (title) => page.locator('.panel').filter({ has: page.locator(':scope > .titlebar > .title', { hasText: title }) });
+  const field = (panel, label) => panel.locator(':scope > .client > [data-ctrl]').filter({ hasText: label }).locator('input').first();
+  const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
+  const shoot = async (name) => {
+    fs.mkdirSync(shotDir, { recursive: true });
+    const shot = path.join(shotDir, name);
+    await page.screenshot({ path: shot });
+    console.log(`screenshot: ${shot}`);
+  };
+  const MENUS = { Configure: 23, Charts: 34 };
+  const choose = async (menuName, ...names) => {
+    const menu = top.locator(`.menubar > .menu[data-menu="${MENUS[menuName]}"]`);
+    await menu.click({ position: { x: 5, y: 5 } });
+    const sub = 'xpath=./div[contains(concat(" ", @class, " "), " menu-list ")]';
+    let scope = menu.locator(sub);
+    for (const [i, name] of names.entries()) {
+      const row = scope.locator(`xpath=./div[contains(concat(" ", @class, " "), " menu-item ")][span[1][normalize-space(.)="${name}"]]`);
+      if (i === names.length - 1) {
+        await row.click();
+      } else {
+        await row.hover();
+        scope = row.locator(sub);
+      }
+    }
+  };
+  // The colour the list shows an item's text in: red for an activated chart.
+  const itemColour = (name) => items(list, 5).filter({ hasText: name }).first().locator('.item-text > span').first()
+    .evaluate((s) => getComputedStyle(s).color);
+  const RED = 'rgb(255, 0, 0)';
+  const waitColour = async (name, want) => {
+    const until = Date.now() + 15000;
+    while (Date.now() < until) {
+      const c = await itemColour(name);
+      if ((c === RED) === want) return;
+      await page.waitForTimeout(100);
+    }
+    throw new Error(`${name} is not ${want ? 'red' : 'plain'}`);
+  };
+
+  await test('acquisition with real-time testing stores test results', async () => {
+    await chart.waitFor({ timeout: 20000 });
+    await choose('Configure', 'Real-Time Testing');
+    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="53"]')
+      ?.classList.contains('checked'), null, { timeout: 15000 });
+    await ctrl(chart, 2).locator('button').click();
+    const seen = async () => (await items(realtime, 3).allInnerTexts()).some((l) => RF_OVERSHOOT.test(l));
+    await answering(page, 'Vantrel', seen, 'the RF overshoot alarm', 240000);
+    await ctrl(chart, 2).locator('button').click();
+    await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
+  });
+
+  await test('the chart list shows the process charts, the watched ones in red', async () => {
+    await choose('Charts', 'SPC Chart List...');
+    await list.waitFor({ timeout: 15000 });
+    await list.locator(':scope > .titlebar > .title').click();
+    const labels = (await items(list, 5).allInnerTexts()).map((t) => t.trim());
+    expect(labels.includes(CHART), `the list holds ${labels.length} items, not ${CHART}`);
+    expect(await itemColour(CHART) === RED, `${CHART} is not red`);
+    const ring = (await ctrl(list, 6).innerText()).trim();
+    expect(ring.includes('ETCH'), `the process ring reads ${ring}`);
+    await shoot('spc_list.png');
+  });
+
+  await test('double clicks deactivate and activate a chart', async () => {
+    const row = items(list, 5).filter({ hasText: CHART }).first();
+    await row.scrollIntoViewIfNeeded();
+    await row.dblclick();
+    await waitColour(CHART, false);
+    await row.dblclick();
+    await waitColour(CHART, true);
+    await shoot('spc_list_activated.png');
+  });
+
+  await test('View Chart opens the chart through batch selection', async () => {
+    await items(list, 5).filter({ hasText: CHART }).first().click();
+    await ctrl(list, 2).locator('button').click();
+    await wafers.waitFor({ timeout: 15000 });
+    await ctrl(wafers, 9).locator('button').click();
+    await spc.waitFor({ timeout: 15000 });
+    await page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-ctrl="3"]')?.dataset.plots ?? 0) >= 11,
+      null, { timeout: 15000 });
+    const title = await spc.locator(':scope > .titlebar > .title').innerText();
+    expect(title === 'RF_FWD Step Overshoot Maximum 1', `the chart window is titled ${title}`);
+  });
+
+  await test('the rule selection stores a changed rule', async () => {
+    await ctrl(spc, 5).locator('button').click();
+    const rules = dialog('SPC Rule Selection');
+    await rules.waitFor({ timeout: 15000 });
+    const boxes = rules.locator('input[type="checkbox"]');
+    expect(await boxes.count() === 13, `the rule selection has ${await boxes.count()} boxes`);
+    const before = await boxes.nth(2).isChecked();
+    await boxes.nth(2).click();
+    await page.waitForFunction(([w]) => {
+      const t = [...document.querySelectorAll('.panel')].find((p) => p.querySelector(':scope > .titlebar > .title')?.textContent.startsWith('SPC Rule Selection'));
+      return t?.querySelectorAll('input[type="checkbox"]')[2]?.checked === w;
+    }, [!before], { timeout: 10000 });
+    await shoot('spc_rule_selection.png');
+    await rules.locator('button', { hasText: 'Ok' }).click();
+    await rules.waitFor({ state: 'detached', timeout: 15000 });
+    // Opened again, the dialog starts from the stored rules.
+    await ctrl(spc, 5).locator('button').click();
+    await rules.waitFor({ timeout: 15000 });
+    expect(await rules.locator('input[type="checkbox"]').nth(2).isChecked() === !before, 'rule 2a was not stored');
+    await rules.locator('button', { hasText: 'Cancel' }).click();
+    await rules.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('Edit Limits stores wider specification limits', async () => {
+    await ctrl(spc, 6).locator('button').click();
+    const limits = dialog('Edit Limits');
+    await limits.waitFor({ timeout: 15000 });
+    const upper = field(limits, 'Upper Specification Limit'), lower = field(limits, 'Lower Specification Limit');
+    const target = field(limits, 'Specification Target');
+    const u = Number(await upper.inputValue()), l = Number(await lower.inputValue());
+    expect(Number.isFinite(u) && Number.isFinite(l) && u > l, `the limits read ${u} and ${l}`);
+    // Wider limits, centred about the target as the dialog requires.
+    await upper.fill(String(u + 1));
+    await upper.press('Enter');
+    await lower.fill(String(l - 1));
+    await lower.press('Enter');
+    await target.fill(String((u + l) / 2));
+    await target.press('Enter');
+    const sigma = limits.locator('input[type="checkbox"]');
+    expect(!(await sigma.isChecked()), 'a changed limit leaves the 3-sigma switch on');
+    await page.waitForTimeout(300);
+    await shoot('spc_edit_limits.png');
+    await limits.locator('button', { hasText: /^OK$/ }).click();
+    await limits.waitFor({ state: 'detached', timeout: 15000 });
+    await ctrl(spc, 6).locator('button').click();
+    await limits.waitFor({ timeout: 15000 });
+    const again = Number(await field(limits, 'Upper Specification Limit').inputValue());
+    expect(Math.abs(again - (u + 1)) < 1e-6, `the upper limit reads ${again}, not ${u + 1}`);
+    await limits.locator('button', { hasText: 'Cancel' }).click();
+    await limits.waitFor({ state: 'detached', timeout: 15000 });
+    await ctrl(spc, 4).locator('button').click();
+    await spc.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('Done closes the chart list', async () => {
+    await ctrl(list, 3).locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  // The acquisition ran 20 times faster; the slideshow's 3 s per chart are watched at the normal pace.
+  await test('the program starts again at normal speed on the same working directory', async () => {
+    await session.stopProgram();
+    session.exited = null;
+    session.out.length = 0;
+    session.start({});
+    page = await session.openPage();
+    bind();
+    await chart.waitFor({ timeout: 20000 });
+  });
+
+  const startShow = async () => {
+    // The chart menus serve the strip chart: it comes to the front first.
+    await chart.locator(':scope > .titlebar > .title').click();
+    await choose('Charts', 'Chart Slideshow');
+    await spc.waitFor({ timeout: 15000 });
+    await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] > .titlebar > .title')?.textContent.length > 0,
+      null, { timeout: 15000 });
+  };
+  const titleOf = () => spc.locator(':scope > .titlebar > .title').innerText();
+
+  await test('the slideshow shows the charts one after another and closes after the last', async () => {
+    await startShow();
+    const text = (await ctrl(spc, 4).locator('button').innerText()).trim();
+    expect(text === 'Stop', `the toggle reads ${text}`);
+    const dimmed = await ctrl(spc, 5).evaluate((el) => el.classList.contains('dimmed'));
+    expect(dimmed, 'Run Rules... is not dimmed during the slideshow');
+    const first = await titleOf();
+    await shoot('spc_slideshow.png');
+    await page.waitForFunction((t) => {
+      const now = document.querySelector('[data-panel="SPC"] > .titlebar > .title')?.textContent;
+      return now && now !== t;
+    }, first, { timeout: 15000 });
+    await shoot('spc_slideshow_next.png');
+    await spc.waitFor({ state: 'detached', timeout: 60000 });
+    const back = await top.locator('.menubar [data-menu="34"]').evaluate((m) => m.classList.contains('dimmed'));
+    expect(!back, 'the Charts menu stays dimmed after the slideshow');
+  });
+
+  await test('Stop ends the slideshow after the chart on show', async () => {
+    await startShow();
+    const t0 = Date.now();
+    await ctrl(spc, 4).locator('button').click();
+    await spc.waitFor({ state: 'detached', timeout: 15000 });
+    // Stopped within the first chart's 3 s, not after all the charts.
+    expect(Date.now() - t0 < 3000, `the slideshow took ${Date.now() - t0} ms to stop`);
+  });
+
+  await test('the page raised no script errors', async () => {
+    expect(session.pageErrors.length === 0, session.pageErrors.join('; '));
+  });
+
+  await test('SIGTERM ends the program with exit code 0', () => session.stopProgram());
+
+  await session.done();
+}
+
+main().catch((e) => { console.error(e); session.finish(1); });
