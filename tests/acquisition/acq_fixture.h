@@ -31,6 +31,7 @@
 #include "platform/sys/message_box.h"
 #include "platform/ui/headless.h"
 #include "platform/usb/sim_board.h"
+#include "playback/playback.h"
 #include "setup/install.h"
 #include "testing/install.h"
 #include "tests/sql/sql_fixture.h"
@@ -92,6 +93,7 @@ protected:
         // The menu bar names the setup and alarm subsystems' callbacks; their seams stay unfilled here.
         vui::register_callbacks(setup_callbacks());
         vui::register_callbacks(testing_callbacks());
+        vui::register_callbacks(playback_callbacks());
         install_acquisition();
         source = std::make_shared<PatternSource>();
         vusb::SimBoardConfig config;
