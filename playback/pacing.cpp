@@ -196,7 +196,11 @@ void strip_after_block(PlaybackState& s)
         SetCtrlVal(sc_handle, SC_X_START, vsys::strprintf("%d", scrolled ? s.elapsed - s.seconds_per_screen : 0));
         SetCtrlVal(sc_handle, SC_X_END, vsys::strprintf("%d", scrolled ? s.elapsed : s.seconds_per_screen));
         const bool can_go_back = scrolled && s.history;
+        // Only a change is passed on: the buttons stay put under the user's pointer.
         for (int b : {l_button, l1_button}) {
+            int dimmed = 0;
+            GetCtrlAttribute(sc_handle, b, ATTR_DIMMED, &dimmed);
+            if (dimmed == (can_go_back ? 0 : 1)) continue;
             if (!can_go_back) SetCtrlVal(sc_handle, b, 0);
             SetCtrlAttribute(sc_handle, b, ATTR_DIMMED, can_go_back ? 0 : 1);
         }
@@ -225,8 +229,8 @@ void strip_after_block(PlaybackState& s)
         if (!s.ff_value && !s.play_value && !s.back_value) {
             s.play_value = value_of(r1_button);
             s.back_value = value_of(l1_button);
-            SetCtrlVal(sc_handle, r1_button, 0);
-            SetCtrlVal(sc_handle, l1_button, 0);
+            if (s.play_value) SetCtrlVal(sc_handle, r1_button, 0);
+            if (s.back_value) SetCtrlVal(sc_handle, l1_button, 0);
         }
     }
     if (s.back_value && s.replay_count == 0 && s.history) {

@@ -16,7 +16,7 @@ async function main() {
   const page = await session.openPage();
 
   const chart = page.locator('[data-panel="SCHART"]');
-  const sel = page.locator('[data-panel="SC_SEL"]');
+  const sel = page.locator('[data-panel="SC_SEL"]:not(.hidden)');
   const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');
   const pressed = (n) => ctrl(chart, n).locator('button.pressed').count().then((k) => k === 1);
@@ -32,11 +32,14 @@ async function main() {
     console.log(`screenshot: ${shot}`);
   };
   const traces = () => fs.readdirSync(path.join(session.work, 'SC_DATA')).length;
-  // Opens the run selection and checks the first two runs listed, for the given destination.
+  // Opens the run selection and checks the first two runs listed (at least two wafers), for the given destination.
   const choose = async (destination) => {
     await ctrl(chart, 3).locator('button').click();
     await sel.waitFor({ timeout: 15000 });
-    for (const i of [0, 1]) await items(sel, 3).nth(i).locator('input[type="checkbox"]').click();
+    // Two runs, or the one run of several wafers that was recorded.
+    await items(sel, 3).first().waitFor({ timeout: 15000 });
+    const n = Math.min(2, await items(sel, 3).count());
+    for (let i = 0; i < n; i++) await items(sel, 3).nth(i).locator('input[type="checkbox"]').click();
     const ring = ctrl(sel, 18).locator('select');
     const options = await ring.locator('option').allInnerTexts();
     await ring.selectOption(String(options.indexOf(destination)));
@@ -61,14 +64,25 @@ async function main() {
       const b = document.querySelector('[data-panel="SCHART"] button[aria-label="left1"]');
       return t(23) > 0 && b && !b.closest('[data-ctrl]').classList.contains('dimmed');
     }, null, { timeout: 120000 });
-    const before = Number(await textOf(chart, 24));
+    // One step forward stops the play: the chart then waits for a button.
+    await chart.locator('button[aria-label="right1"]').click();
+    const settled = async () => {
+      let last = -1;
+      for (;;) {
+        await page.waitForTimeout(1500);
+        const now = Number(await textOf(chart, 24));
+        if (now === last) return now;
+        last = now;
+      }
+    };
+    const before = await settled();
+    expect(!(await chart.locator('button[aria-label="right"]').evaluate((b) => b.classList.contains('pressed'))),
+      'play is still on');
     await back.click();
-    await page.waitForFunction((b) => {
-      const t = Number(document.querySelector('[data-panel="SCHART"] > .client > [data-ctrl="24"]')?.innerText);
-      return t < b;
-    }, before, { timeout: 15000 });
-    const after = Number(await textOf(chart, 24));
-    expect(after < before, `the chart ended at ${before} s and after the step back at ${after} s`);
+    await page.waitForFunction((b) => Number(document.querySelector('[data-panel="SCHART"] > .client > [data-ctrl="24"]')
+      ?.innerText) === b - 1, before, { timeout: 15000 });
+    const after = await settled();
+    expect(after === before - 1, `the chart ended at ${before} s and after the step back at ${after} s`);
     await shoot('playback_step_back.png');
     // Fast forward to the end: the buttons go and the Play toggle is released.
     await chart.locator('button[aria-label="fforward"]').click();
