@@ -54,8 +54,9 @@ void wait_from(double start, double seconds)
 {
     while (vsys::clock_seconds() - start < seconds) {
         if (poll_event()) return;
+        // Never a sleep too short to move the clock on.
         const double left = seconds - (vsys::clock_seconds() - start);
-        vsys::sleep_seconds(std::min(0.01, std::max(left, 0.0)));
+        vsys::sleep_seconds(std::min(0.01, std::max(left, 0.001)));
     }
 }
 

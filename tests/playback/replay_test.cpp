@@ -156,6 +156,29 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
     EXPECT_EQ(mode, VAL_MANUAL);
     EXPECT_LE(lo, 0.0);
     EXPECT_GE(hi, 13.0);
+    // The graph's tools return to what the playback recorded: zoom in on x, then restore.
+    auto tool = [&](int value) {
+        ASSERT_TRUE(ui.right_click(sc_handle, SC_PLAYBACK_GRAPH, 50, 50));
+        const int menu = ui.find_panel("TOOLS");
+        ASSERT_GT(menu, 0);
+        int index = -1;
+        GetIndexFromValue(menu, 2, &index, value);
+        ASSERT_TRUE(ui.select(menu, 2, index));
+    };
+    int xm = 0, ym = 0;
+    double x0, x1, y0, y1;
+    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    const double played_y0 = y0, played_y1 = y1;
+    tool(2);  // Zoom In X
+    double z0, z1;
+    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &z0, &z1, &ym, &y0, &y1);
+    EXPECT_LT(z1 - z0, hi - lo);
+    tool(8);  // Zoom Restore
+    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    EXPECT_DOUBLE_EQ(x0, lo);
+    EXPECT_DOUBLE_EQ(x1, hi);
+    EXPECT_DOUBLE_EQ(y0, played_y0);
+    EXPECT_DOUBLE_EQ(y1, played_y1);
 }
 
 TEST_F(PlaybackTest, ManualXScaleAsksUntilTheRangeIsValidAndStopsAtItsEnd)
