@@ -81,7 +81,10 @@ void rebuild_legend(const BlockLayout& l)
     VantrelChannelStatusBits = l.mask;
     channels = static_cast<std::uint8_t>(l.channels);
     saved_channels = static_cast<std::uint8_t>(l.saved);
+    // The legend's rebuild resets the view; the playback's own view stands.
+    const std::uint8_t view = view_preference;
     names(-2, 0, 0, 1);
+    view_preference = view;
     VantrelChannelStatusBits = mask;
     channels = count;
     saved_channels = saved;
@@ -267,24 +270,28 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
 
 void set_graph_axes(PlaybackState& s)
 {
-    if (s.plots_made > 0) {
-        double xmin = s.x_min, xmax = s.output == OUT_MANUAL_X ? s.x_max_entered : s.largest_x;
-        int xdiv = 10, xprec = 1;
+    // With nothing plotted there is no x range to show: the axis stays as it was.
+    const bool plotted = s.plots_made > 0;
+    double xmin = s.x_min, xmax = s.output == OUT_MANUAL_X ? s.x_max_entered : s.largest_x;
+    int xdiv = 10, xprec = 1;
+    if (plotted || s.output == OUT_MANUAL_X) {
         auto_axis(&xmin, &xmax, &xdiv, &xprec);
         SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_XAXIS, VAL_MANUAL, xmin, xmax);
         SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_XDIVISIONS, xdiv);
         SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_XPRECISION, xprec);
-        if (view_preference == 18) {
-            double ymin = get_put_number(0, 1, NUMBER_T_READ, 0.0), ymax = get_put_number(1, 1, NUMBER_T_READ, 0.0);
-            if (!(ymin < ymax)) ymax = ymin + 500.0;
-            int ydiv = 10, yprec = 1;
-            auto_axis(&ymin, &ymax, &ydiv, &yprec);
-            SetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, ymin, ymax);
-            SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YDIVISIONS, ydiv);
-            SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YPRECISION, yprec);
-        }
-        if (RefreshGraph(sc_handle, SC_PLAYBACK_GRAPH) < 0)
-            MessagePopup("Plot Error", "Out of memory.  Please exit program and re-try with less data points.");
+    }
+    if (view_preference == 18) {
+        double ymin = get_put_number(0, 1, NUMBER_T_READ, 0.0), ymax = get_put_number(1, 1, NUMBER_T_READ, 0.0);
+        if (!(ymin < ymax)) ymax = ymin + 500.0;
+        int ydiv = 10, yprec = 1;
+        auto_axis(&ymin, &ymax, &ydiv, &yprec);
+        SetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, ymin, ymax);
+        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YDIVISIONS, ydiv);
+        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YPRECISION, yprec);
+    }
+    if (RefreshGraph(sc_handle, SC_PLAYBACK_GRAPH) < 0)
+        MessagePopup("Plot Error", "Out of memory.  Please exit program and re-try with less data points.");
+    if (plotted) {
         int ydiv = 10, yprec = 1;
         GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YDIVISIONS, &ydiv);
         GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YPRECISION, &yprec);

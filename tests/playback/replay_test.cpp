@@ -9,6 +9,7 @@
 #include "core/config_store.h"
 #include "core/run_table.h"
 #include "platform/sys/format.h"
+#include "testing/chart_identity.h"
 
 namespace {
 
@@ -339,6 +340,50 @@ TEST_F(PlaybackTest, DirectCallForADeletedTraceSaysSo)
     EXPECT_EQ(play_chart_point(1, 1, true), 0);
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
     EXPECT_TRUE(ui.visible(sc_handle, SC_PLAYBACK_GRAPH));
+}
+
+TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
+{
+    record_two_wafer_run();
+    // Playback y-range settings both 0.
+    get_put_number(0, 1, NUMBER_T_WRITE, 0.0);
+    get_put_number(1, 1, NUMBER_T_WRITE, 0.0);
+    chart_type = 18;
+    ui.answer(2);
+    EXPECT_EQ(play_chart_point(1, 1, true), 0);
+    chart_type = 0;
+    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
+    EXPECT_TRUE(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).empty());
+    // The y axis comes from the playback y-range settings: both 0 give 0..500.
+    int xm = 0, ym = 0;
+    double x0, x1, y0, y1;
+    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    EXPECT_DOUBLE_EQ(y0, 0.0);
+    EXPECT_DOUBLE_EQ(y1, 500.0);
+    EXPECT_EQ(ym, VAL_MANUAL);
+}
+
+TEST_F(PlaybackTest, SlowRateTextFileCountsSecondsPerSample)
+{
+    setup_three_channels(-5);
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    delay = 2;
+    minimum_trig_width = 0;
+    precoat_minimum = 8;
+    source->ch1 = "0000000000111111111100000000000000000";
+    start();
+    tick(31);
+    stop();
+    const int panel = open_selection();
+    destination(panel, "Text File (time and traces)");
+    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ui.answer_path(dir.file("textFiles/slow"));
+    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    const std::string text = bytes_of(dir.file("textFiles/slow.001"));
+    EXPECT_NE(text.find("\nSeconds per Sample = 5\n\nSec.\tCH1\tCH2\tCH3\t\n5\t"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n10\t"), std::string::npos) << text;
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    EXPECT_EQ(lines, 7 + static_cast<long>(blocks_of(trace_file(1, 1), 1, 3).size()));
 }
 
 TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)
