@@ -187,6 +187,11 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     }
     // A run is only ever read into the command's own record.
     s.record = read_run(s.item_run);
+    // A run without a row has no layout to read its blocks with: it is passed over.
+    if (!s.record.found) {
+        if (w.direct) MessagePopup("", "Strip chart data cannot be replayed because this trace was deleted.");
+        return true;
+    }
     s.layout = layout_of(s.record);
     if (s.layout.saved > 32) {
         SetCtrlVal(sc_handle, SC_PLAY, 0);

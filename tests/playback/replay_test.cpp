@@ -335,6 +335,11 @@ TEST_F(PlaybackTest, DirectCallForADeletedTraceSaysSo)
     ui.answer(1);
     EXPECT_EQ(play_chart_point(1, 2, true), 0);
     EXPECT_EQ(ui.popups().back().text, "Strip chart data cannot be replayed because this trace was deleted.");
+    // A run without a row is passed over the same way.
+    ui.answer(2);
+    ui.answer(1);
+    EXPECT_EQ(play_chart_point(99, 1, true), 0);
+    EXPECT_EQ(ui.popups().back().text, "Strip chart data cannot be replayed because this trace was deleted.");
     // The same chart point's first wafer plays.
     ui.answer(2);
     EXPECT_EQ(play_chart_point(1, 1, true), 0);
