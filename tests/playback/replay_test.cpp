@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "core/config_store.h"
 #include "core/run_table.h"
@@ -389,6 +390,30 @@ TEST_F(PlaybackTest, SlowRateTextFileCountsSecondsPerSample)
     EXPECT_NE(text.find("\n10\t"), std::string::npos) << text;
     const auto lines = std::count(text.begin(), text.end(), '\n');
     EXPECT_EQ(lines, 7 + static_cast<long>(blocks_of(trace_file(1, 1), 1, 3).size()));
+}
+
+TEST_F(PlaybackTest, TheProcessOfRecordPlaysLastWithTheOldestRunFirst)
+{
+    record_two_wafer_run();
+    // The process of record of process 3: wafer 1's blocks behind a time-only header, and its header row.
+    const std::string wafer = bytes_of(trace_file(1, 1));
+    {
+        std::ofstream por(dir.file("00000003.POR"), std::ios::binary);
+        por << "09:30:00\n" << wafer.substr(wafer.find('\n') + 1);
+    }
+    ASSERT_EQ(vtest::run(hdbc, "INSERT INTO VT_INFO (RUN_NUM, NUM_WAF, RATE, CHANNELS, RECIPE, TRACE_ID, SAV_DATE, "
+                               "SAV_TIME) SELECT -3, 1, RATE, CHANNELS, RECIPE, 'POR', SAV_DATE, SAV_TIME FROM VT_INFO "
+                               "WHERE RUN_NUM = 1"),
+              0);
+    const int panel = open_selection();
+    ASSERT_EQ(ui.plain_items(panel, SEL_RUNS).front(), "ETCH POR");
+    destination(panel, "Strip Chart with Auto X Scale");
+    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
+    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n-3\t1\t13.0000 0\n");
+    EXPECT_EQ(ui.text(sc_handle, SC_TRACE_ID), "ETCH POR");
+    EXPECT_EQ(ui.text(sc_handle, SC_WAFER), "");
 }
 
 TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)
