@@ -103,17 +103,17 @@ void create_play_buttons(PlaybackState& s)
     GetCtrlAttribute(sc_handle, SC_PAUSE, ATTR_WIDTH, &pause_width);
     GetCtrlAttribute(sc_handle, SC_PAUSE, ATTR_HEIGHT, &pause_height);
     const int centre = left + width / 2, w = pause_width / 3, y = top + height;
-    struct Spec {
+    struct ButtonPlace {
         int* handle;
         int offset;
         const char* icon;
     };
-    const Spec specs[] = {{&l_button, -2, "left.ico"},
+    const ButtonPlace places[] = {{&l_button, -2, "left.ico"},
                           {&l1_button, -1, "left1.ico"},
                           {&r1_button, 0, "right1.ico"},
                           {&r_button, 1, "right.ico"},
                           {&f_button, 2, "fforward.ico"}};
-    for (const Spec& b : specs) {
+    for (const ButtonPlace& b : places) {
         *b.handle = NewCtrl(sc_handle, CTRL_PICTURE_BUTTON, "", y, centre + b.offset * w);
         SetCtrlAttribute(sc_handle, *b.handle, ATTR_WIDTH, w);
         SetCtrlAttribute(sc_handle, *b.handle, ATTR_HEIGHT, pause_height);
