@@ -1,7 +1,7 @@
 // The playback command and test summary: replay of stored runs, re-test, pacing buttons, the summary file and their callbacks.
 #pragma once
 
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/ui/ui_loop.h"
