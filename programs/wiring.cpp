@@ -9,6 +9,7 @@
 #include "core/callbacks.h"
 #include "core/core_seams.h"
 #include "platform/ui/ui_loop.h"
+#include "playback/playback.h"
 #include "reports/activity_report.h"
 #include "reports/install.h"
 #include "setup/export_file.h"
@@ -73,6 +74,7 @@ SetupSeams setup_side()
     };
     s.DaqLoop = DaqLoop;
     s.select_sc_run = [](int mode) { return select_sc_run(static_cast<short>(mode)); };
+    s.select_ok = select_ok;
     return s;
 }
 
@@ -110,10 +112,8 @@ AcquisitionSeams acquisition_side()
 
 const std::set<std::string>& unbuilt_seams()
 {
-    static const std::set<std::string> names = {
-        // The playback of the runs chosen in the run selection, and of a chart point's wafer.
-        "select_ok", "select_channels",
-    };
+    // Every seam is filled: the list stays for the wiring test and for subsystems still to come.
+    static const std::set<std::string> names;
     return names;
 }
 
@@ -125,12 +125,15 @@ void wire_subsystems()
     install_testing();
     install_spc();
     install_reports();
+    install_playback();
     provide_core_seams(core_side());
     provide_setup_seams(setup_side());
     provide_testing_seams(testing_side());
     provide_acquisition_seams(acquisition_side());
-    // The playback that a chart point offers is not built yet; the step limit dialogs are.
+    // The step limit dialogs; a chart point's wafer is played back at once or through the channel choice.
     SpcSeams spc;
     spc.display_specs = display_specs;
+    spc.select_ok = [](int run, int wafer) { return play_chart_point(run, wafer, true); };
+    spc.select_channels = [](int run, int wafer) { return play_chart_point(run, wafer, false); };
     provide_spc_seams(std::move(spc));
 }

@@ -466,6 +466,11 @@ int HidePanel(int panel)
     if (!p) return UIE_BAD_HANDLE;
     p->attrs[ATTR_VISIBLE] = Value::of(std::int64_t{0});
     notify_panel(panel);
+    // A popup that is hidden no longer holds the user: the windows under it can be reached again.
+    Model& m = model();
+    const auto before = m.popup_stack.size();
+    m.popup_stack.erase(std::remove(m.popup_stack.begin(), m.popup_stack.end(), panel), m.popup_stack.end());
+    if (m.popup_stack.size() != before) notify_modal();
     return 0;
 }
 

@@ -31,6 +31,7 @@
 #include "platform/sys/message_box.h"
 #include "platform/ui/headless.h"
 #include "platform/usb/sim_board.h"
+#include "playback/playback.h"
 #include "setup/install.h"
 #include "spc/install.h"
 #include "testing/install.h"
@@ -94,6 +95,7 @@ protected:
         vui::register_callbacks(setup_callbacks());
         vui::register_callbacks(testing_callbacks());
         vui::register_callbacks(spc_callbacks());
+        vui::register_callbacks(playback_callbacks());
         install_acquisition();
         source = std::make_shared<PatternSource>();
         vusb::SimBoardConfig config;

@@ -61,8 +61,9 @@ async function main() {
     const d = cv.getContext('2d').getImageData(0, 0, cv.width, cv.height).data;
     const out = { red: 0, green: 0, black: 0 };
     for (let i = 0; i < d.length; i += 4) {
-      if (d[i] > 200 && d[i + 1] < 60 && d[i + 2] < 60) out.red++;
-      else if (d[i] < 60 && d[i + 1] > 200 && d[i + 2] < 60) out.green++;
+      // A one-pixel line between pixel rows is drawn half-strength over white: count hue, not full strength.
+      if (d[i] > 150 && d[i] - d[i + 1] > 80 && d[i] - d[i + 2] > 80) out.red++;
+      else if (d[i + 1] > 150 && d[i + 1] - d[i] > 80 && d[i + 1] - d[i + 2] > 80) out.green++;
       else if (d[i] < 40 && d[i + 1] < 40 && d[i + 2] < 40) out.black++;
     }
     return out;
@@ -117,7 +118,7 @@ async function main() {
       const cv = document.querySelector('[data-panel="SPC"] [data-ctrl="3"] canvas');
       const d = cv.getContext('2d').getImageData(0, 0, cv.width, cv.height).data;
       let red = 0;
-      for (let i = 0; i < d.length; i += 4) if (d[i] > 200 && d[i + 1] < 60 && d[i + 2] < 60) red++;
+      for (let i = 0; i < d.length; i += 4) if (d[i] > 150 && d[i] - d[i + 1] > 80 && d[i] - d[i + 2] > 80) red++;
       return red < 50;
     }, null, { timeout: 15000 });
     const g = await colours(spc, 3);

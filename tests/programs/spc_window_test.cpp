@@ -166,11 +166,18 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
     EXPECT_EQ(ui.popups().back().title, "Strip Chart Playback");
     EXPECT_EQ(ui.popups().back().text, "Do you want to view the strip chart for LOT357 trigger 1?");
-    // Yes: playback is not part of this build yet, and says so.
+    // Yes: the channel choice opens to play the point's wafer at once; its trace file is gone.
     ui.answer_yes();
-    ui.answer(1);
     ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
-    EXPECT_EQ(ui.popups().back().title, "Not Available");
+    const int choice = ui.find_panel("CHOOSE");
+    ASSERT_GT(choice, 0);
+    EXPECT_EQ(ui.ival(choice, 4), 1);
+    EXPECT_EQ(run_num, 357);
+    ui.answer(2);  // a new chart
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(choice, 3));
+    EXPECT_EQ(ui.popups().back().text, "Strip chart data cannot be replayed because this trace was deleted.");
+    EXPECT_EQ(ui.ival(sc_handle, 3), 0);
     // While acquisition records, the current run is not given away.
     SetCtrlVal(sc_handle, 2, 1);
     ui.answer_yes();

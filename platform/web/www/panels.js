@@ -11,6 +11,11 @@ const A = { DIMMED: 500, CONSTANT: 501, MAX_LEN: 513, CHECK_MODE: 514, VISIBLE: 
 const S = { NUMERIC: 100, SLIDE: 110, STRING: 160, RING: 170, TEXT_MSG: 180, TEXT_BOX: 190, COMMAND: 200,
   TOGGLE: 210, SWITCH: 215, CHECK: 220, LED: 230, PICTURE_BUTTON: 235, LIST: 250, GRAPH: 300, STRIP: 310,
   TIMER: 320, DECORATION: 330, PICTURE: 340 };
+
+// The play buttons' pictures.
+const PICTURE_GLYPHS = {
+  'left.ico': '◀◀', 'left1.ico': '◀❙', 'right1.ico': '❙▶', 'right.ico': '▶', 'fforward.ico': '▶▶',
+};
 const INTEGER_TYPES = new Set([1, 2, 3, 7, 8, 9]);
 
 const attr = (o, n, dflt) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : dflt);
@@ -432,7 +437,10 @@ export class Screen {
         const image = attr(data, A.IMAGE, '');
         // A toggle shows the text of its state when the panel gives one.
         const stateText = data.style === S.TOGGLE ? attr(data, data.value ? A.ON_TEXT : A.OFF_TEXT, '') : '';
-        b.textContent = data.style === S.PICTURE_BUTTON && image ? (data.value ? '❐' : '□') : stateText || label;
+        // Pictures we know are drawn as their symbol; any other shows whether it is pressed.
+        const glyph = PICTURE_GLYPHS[String(image).toLowerCase()];
+        b.textContent = data.style === S.PICTURE_BUTTON && image ? glyph ?? (data.value ? '❐' : '□') : stateText || label;
+        if (glyph) b.setAttribute('aria-label', String(image).replace(/\.ico$/i, ''));
         if (data.style !== S.COMMAND && data.value) b.classList.add('pressed');
         b.disabled = indicator;
         b.dataset.press = '1';

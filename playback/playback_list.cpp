@@ -1,0 +1,89 @@
+// Reading and writing the playback list, one line per trace.
+#include "playback/playback_list.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include <unistd.h>
+
+#include "platform/sys/files.h"
+#include "platform/sys/format.h"
+
+namespace {
+
+ListIo fault_op = ListIo::open;
+int fault_countdown = 0;
+
+// True when the injected fault hits this call.
+bool faulted(ListIo op)
+{
+    if (fault_countdown <= 0 || op != fault_op) return false;
+    if (--fault_countdown > 0) return false;
+    errno = ENOSPC;
+    return true;
+}
+
+}  // namespace
+
+void inject_list_fault(ListIo op, int nth)
+{
+    fault_op = op;
+    fault_countdown = nth;
+}
+
+std::string format_playback_line(const PlaybackListLine& line)
+{
+    return vsys::strprintf("%d\t%d\t%.4lf %d\n", line.run, line.wafer, line.x, line.style);
+}
+
+std::optional<PlaybackListLine> parse_playback_line(std::string_view text)
+{
+    // Copied so that the scan stops at the end of this line.
+    const std::string copy(text.substr(0, 200));
+    PlaybackListLine line;
+    int used = 0;
+    if (std::sscanf(copy.c_str(), "%d\t%d\t%lf %d%n", &line.run, &line.wafer, &line.x, &line.style, &used) != 4)
+        return std::nullopt;
+    for (std::size_t i = static_cast<std::size_t>(used); i < copy.size(); ++i)
+        if (copy[i] != ' ' && copy[i] != '\r' && copy[i] != '\t') return std::nullopt;
+    return line;
+}
+
+bool append_playback_line(const std::string& path, const PlaybackListLine& line)
+{
+    if (faulted(ListIo::open)) return false;
+    vsys::FilePtr file = vsys::open_file(path, "a");
+    if (!file) return false;
+    std::fseek(file.get(), 0, SEEK_END);
+    const long before = std::ftell(file.get());
+    const std::string text = format_playback_line(line);
+    bool ok = !faulted(ListIo::write) && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    ok = !faulted(ListIo::flush) && std::fflush(file.get()) == 0 && ok;
+    // A half line would be read as a trace that is not there: cut it off again.
+    if (!ok && before >= 0) {
+        std::fflush(file.get());
+        if (::ftruncate(::fileno(file.get()), before) != 0) return false;
+    }
+    return ok;
+}
+
+std::vector<PlaybackListLine> read_playback_list(const std::string& path)
+{
+    std::vector<PlaybackListLine> lines;
+    vsys::FilePtr file = vsys::open_file(path, "r");
+    if (!file) return lines;
+    std::string text;
+    int c;
+    while ((c = std::fgetc(file.get())) != EOF) {
+        if (c != '\n') {
+            if (text.size() < 256) text.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (auto line = parse_playback_line(text)) lines.push_back(*line);
+        text.clear();
+    }
+    if (!text.empty())
+        if (auto line = parse_playback_line(text)) lines.push_back(*line);
+    return lines;
+}
