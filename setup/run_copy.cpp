@@ -135,17 +135,6 @@ bool wait_cancelled(int waitPanel)
     return cancel != 0;
 }
 
-void reload_process_setup()
-{
-    char text[33] = "";
-    get_put_char(hdbc, 0, 5, CONFIG_READ, text);
-    int number = 0;
-    if (std::sscanf(text, "%d", &number) == 1) recipe_num = number;
-    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-}
-
 int process_number(int connection, const std::string& name)
 {
     char text[33];
