@@ -31,6 +31,7 @@
 #include "platform/sys/message_box.h"
 #include "platform/ui/headless.h"
 #include "platform/usb/sim_board.h"
+#include "reports/install.h"
 #include "setup/install.h"
 #include "testing/install.h"
 #include "tests/sql/sql_fixture.h"
@@ -89,9 +90,10 @@ protected:
         seams.saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
         provide_acquisition_seams(std::move(seams));
         vui::register_callbacks(core_callbacks());
-        // The menu bar names the setup and alarm subsystems' callbacks; their seams stay unfilled here.
+        // The menu bar and the print button name the setup, alarm and report subsystems' callbacks; their seams stay unfilled here.
         vui::register_callbacks(setup_callbacks());
         vui::register_callbacks(testing_callbacks());
+        vui::register_callbacks(reports_callbacks());
         install_acquisition();
         source = std::make_shared<PatternSource>();
         vusb::SimBoardConfig config;

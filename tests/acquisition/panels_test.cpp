@@ -3,6 +3,7 @@
 
 #include "acquisition/install.h"
 #include "core/callbacks.h"
+#include "reports/install.h"
 #include "setup/install.h"
 #include "testing/install.h"
 #include "tests/support/temp_dir.h"
@@ -14,6 +15,7 @@ TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
     install_acquisition();
     vui::register_callbacks(setup_callbacks());
     vui::register_callbacks(testing_callbacks());
+    vui::register_callbacks(reports_callbacks());
     for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
                              "SystemName.uir", "right.uir", "playback.uir", "realtime.uir"}) {
         vsys::Result r = vui::check_panel_file(vtest::bin_dir() + "/panels/" + file);
