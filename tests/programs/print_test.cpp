@@ -6,6 +6,7 @@
 #include "platform/ui/view.h"
 #include "programs/wiring.h"
 #include "reports/panel_print.h"
+#include "reports/pdf_chart.h"
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "tests/acquisition/acq_fixture.h"
@@ -256,6 +257,24 @@ TEST_F(PrintTest, ListedRunsWithoutARowOrFileAreSkippedAndStyleTwoIsDashed)
     ui.answer_path(pdf);
     ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
     EXPECT_EQ(withSkips, page_lines(pdf)) << "the run without a row and the missing file drew nothing";
+}
+
+TEST_F(PrintTest, AFailedWriteLeavesNoReportAndOpensNoTab)
+{
+    record_two_wafers();
+    for (reports::PdfIo io : {reports::PdfIo::write, reports::PdfIo::flush, reports::PdfIo::seek}) {
+        reports::inject_pdf_fault(io, 2);
+        ui.answer_path(report("Broken.pdf"));
+        ui.answer(1);
+        ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+        reports::clear_pdf_fault();
+        EXPECT_EQ(ui.popups().back().title, "PDF Error");
+        EXPECT_FALSE(vsys::file_exists(report("Broken.pdf")));
+        EXPECT_TRUE(ui.documents().empty());
+        int progressVisible = 1;
+        GetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
+        EXPECT_EQ(progressVisible, 0);
+    }
 }
 
 struct TitleCase {
