@@ -21,6 +21,7 @@ enum StripChartControl : int {
     SC_X_END = 24,
     SC_TIMER = 25,
     SC_CURSORS = 26,
+    SC_PRINT = 27,
 };
 
 enum StripChartMenuItem : int {

@@ -2,6 +2,7 @@
 #include "playback/playback_list.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,6 +10,7 @@
 
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/sys/read_number.h"
 
 namespace {
 
@@ -39,14 +41,14 @@ std::string format_playback_line(const PlaybackListLine& line)
 
 std::optional<PlaybackListLine> parse_playback_line(std::string_view text)
 {
-    // Copied so that the scan stops at the end of this line.
-    const std::string copy(text.substr(0, 200));
+    const char* s = text.data();
+    const char* end = s + text.size();
     PlaybackListLine line;
-    int used = 0;
-    if (std::sscanf(copy.c_str(), "%d\t%d\t%lf %d%n", &line.run, &line.wafer, &line.x, &line.style, &used) != 4)
+    if (!vsys::read_number(s, end, line.run) || !vsys::read_number(s, end, line.wafer) ||
+        !vsys::read_number(s, end, line.x) || !vsys::read_number(s, end, line.style) || !std::isfinite(line.x))
         return std::nullopt;
-    for (std::size_t i = static_cast<std::size_t>(used); i < copy.size(); ++i)
-        if (copy[i] != ' ' && copy[i] != '\r' && copy[i] != '\t') return std::nullopt;
+    for (; s < end; ++s)
+        if (*s != ' ' && *s != '\r' && *s != '\t') return std::nullopt;
     return line;
 }
 

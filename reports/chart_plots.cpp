@@ -31,39 +31,25 @@ public:
     void add(double x, double y)
     {
         const bool usable = have_ && std::fabs(y - py_) > SmallPdfNumber;
-        if (y > top_) {
+        if (y > top_ || y < bottom_) {
+            // Leaving through one edge, or jumping across the box from beyond the other edge.
+            const bool above = y > top_;
+            const double edge = above ? top_ : bottom_;
+            const double opposite = above ? bottom_ : top_;
+            const bool fromFarSide = have_ && (above ? py_ < bottom_ : py_ > top_);
             if (down_ && usable) {
-                const double cx = cross(top_, x, y);
-                lineTo(cx, top_, c_);
+                const double cx = cross(edge, x, y);
+                lineTo(cx, edge, c_);
                 bwrite("S", c_);
                 down_ = false;
                 px_ = cx;
-                py_ = top_;
-            } else if (have_ && py_ < bottom_ && usable) {
-                moveTo(cross(bottom_, x, y), bottom_, c_);
-                lineTo(cross(top_, x, y), top_, c_);
-                bwrite("S", c_);
-                px_ = x;
-                py_ = y;
+                py_ = edge;
             } else {
-                px_ = x;
-                py_ = y;
-            }
-        } else if (y < bottom_) {
-            if (down_ && usable) {
-                const double cx = cross(bottom_, x, y);
-                lineTo(cx, bottom_, c_);
-                bwrite("S", c_);
-                down_ = false;
-                px_ = cx;
-                py_ = bottom_;
-            } else if (have_ && py_ > top_ && usable) {
-                moveTo(cross(top_, x, y), top_, c_);
-                lineTo(cross(bottom_, x, y), bottom_, c_);
-                bwrite("S", c_);
-                px_ = x;
-                py_ = y;
-            } else {
+                if (fromFarSide && usable) {
+                    moveTo(cross(opposite, x, y), opposite, c_);
+                    lineTo(cross(edge, x, y), edge, c_);
+                    bwrite("S", c_);
+                }
                 px_ = x;
                 py_ = y;
             }

@@ -116,6 +116,17 @@ def seeds():
     # Decision trees: the rule number in the first byte, then a catalogue's trees text (8 characters a rule).
     trees = b"ETCH1   AB CD   ../x    s_vector" + b"T" * 64 + b"LAST    "
     yield "decision_tree", {"rule_%02d" % rule: bytes([rule + 1]) + trees for rule in (0, 1, 2, 3, 12)}
+    yield "playback_list", {
+        "two_lines": b"1\t1\t0.0000 0\n-3\t1\t2.5000 2\n",
+        "two_runs_and_por": b"1\t1\t0.0000 0\n2\t1\t3.0000 0\n-3\t0\t12.5000 2\n",
+        "odd_numbers": b"1\t1\tnan 0\n+4 1 1e400 0\n",
+    }
+    # Chart list and comparison lines with their in-line column and colour codes.
+    yield "list_codes", {
+        "column": b"\033p20lPOR mean = 1.5",
+        "unfinished": b"cut \033p20 \033fgFF\033",
+        "verdict": b"CH1 Mean     POR mean - TEST mean \033p500l\033fgFF0000FAIL",
+    }
 
 
 def main():

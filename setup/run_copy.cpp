@@ -135,17 +135,6 @@ bool wait_cancelled(int waitPanel)
     return cancel != 0;
 }
 
-void reload_process_setup()
-{
-    char text[33] = "";
-    get_put_char(hdbc, 0, 5, CONFIG_READ, text);
-    int number = 0;
-    if (std::sscanf(text, "%d", &number) == 1) recipe_num = number;
-    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-}
-
 int process_number(int connection, const std::string& name)
 {
     char text[33];
@@ -365,7 +354,10 @@ int upload_ok(int panel, int, int event, void*, int, int)
     char start[261] = "";
     read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "ARCHIVE", start);
     std::string chosen;
-    if (DirSelectPopup(std::strcmp(start, "NA") == 0 ? vt_dir.c_str() : start, "Please select a location for the data.",
+    // No archive set (a missing key reads as one 0xFF byte, or "NA"): the popup starts in the working directory.
+    const bool noArchive = start[0] == '\0' || static_cast<unsigned char>(start[0]) == kIniMissing ||
+                           std::strcmp(start, "NA") == 0;
+    if (DirSelectPopup(noArchive ? vt_dir.c_str() : start, "Please select a location for the data.",
                        1, 1, &chosen) <= 0) {
         DiscardMyPanel(&handle);
         return 1;
@@ -398,9 +390,12 @@ int upload_ok(int panel, int, int event, void*, int, int)
         check_tables(&target.handle());
         int next = 1;
         determine_run(target.handle(), &next);
-        for (const char* sub : {"sc_data", "clean", "trees"})
-            (void)vsys::ensure_directory(vsys::path_join(directory, sub));
-        const std::string target_sc = vsys::find_file_nocase(directory, "SC_DATA").value_or(directory + "/sc_data");
+        for (const char* sub : {"clean", "trees"}) (void)vsys::ensure_directory(vsys::path_join(directory, sub));
+        // The trace folder under the name the programs look for: a lower-case one would leave the copied traces
+        // unseen when the target is opened as a working directory (names are case-sensitive here).
+        const std::string target_sc =
+            vsys::find_file_nocase(directory, "SC_DATA").value_or(vsys::path_join(directory, "SC_DATA"));
+        (void)vsys::ensure_directory(target_sc);
         int count = 0, done = 0;
         GetNumListItems(panel, SEL_RUNS, &count);
         std::string last_recipe;

@@ -23,17 +23,6 @@
 
 namespace {
 
-void reload_process_setup()
-{
-    char text[33] = "";
-    get_put_char(hdbc, 0, 5, CONFIG_READ, text);
-    int number = 0;
-    if (std::sscanf(text, "%d", &number) == 1) recipe_num = number;
-    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-}
-
 // The runs that an old-run deletion selects, read before it marks them.
 std::vector<int> runs_saved_before(const char* date)
 {

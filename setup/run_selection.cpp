@@ -186,17 +186,6 @@ int replay_ok(int panel, int control, int event, void* data, int d1, int d2)
     return setup_seams().select_ok(panel, control, event, data, d1, d2);
 }
 
-void reload_process_setup()
-{
-    char text[33] = "";
-    get_put_char(hdbc, 0, 5, CONFIG_READ, text);
-    int number = 0;
-    if (std::sscanf(text, "%d", &number) == 1) recipe_num = number;
-    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
-    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
-}
-
 struct DestinationItem {
     const char* label;
     int value;
@@ -212,6 +201,17 @@ constexpr DestinationItem kDestinations[] = {
 };
 
 }  // namespace
+
+void reload_process_setup()
+{
+    char text[33] = "";
+    get_put_char(hdbc, 0, 5, CONFIG_READ, text);
+    int number = 0;
+    if (std::sscanf(text, "%d", &number) == 1) recipe_num = number;
+    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
+    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
+    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
+}
 
 bool is_endpoint_label(const char* text)
 {

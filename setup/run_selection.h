@@ -28,6 +28,9 @@ enum RunSelectionMode : short { SEL_REPLAY = 0, SEL_POR = 1, SEL_COPY = 2, SEL_S
 // Strip-chart control that keeps the playback channel choice ("FirstTime" or "%hd %u %u").
 constexpr int kPlaybackChoiceControl = 19;
 
+// Makes the current process and its channel, step and timer setup current again after another run's were read.
+void reload_process_setup();
+
 // Fills and shows the run-selection panel for replay (0), the process-of-record choice (1) or the summary (3).
 // Returns the panel, or 0 when no run is stored.
 int select_sc_run(short mode);

@@ -1,4 +1,4 @@
-// step_specs: reads and writes control limits by (type, sub-type, channel, step); three zeros remove a row.
+// step_specs: reads and writes control limits by (type, sub-type, channel, step); three zeros remove a row (but a set point's).
 #include "spc/limit_table.h"
 
 #include <cmath>
@@ -62,7 +62,11 @@ short perform(short op, short type, short subtype, short channel, short step, do
             limits[0] = limits[1] = limits[2] = 0.0;
         }
     } else if (op == LIMITS_WRITE) {
-        const bool zero = all_zero(limits);
+        // A set-point row of zeros switches that step's stability test off; removing it would bring the default
+        // range back and silently undo the user's entry. Every other kind is removed by zeros.
+        const bool setPoint = type == 1 && subtype == 4;
+        const bool zero = all_zero(limits) && !setPoint;
+        if (setPoint && all_zero(limits)) limits[0] = limits[1] = limits[2] = 0.0;
         if (DBFetchNext(s) == 0) {
             int r;
             if (zero) {

@@ -27,11 +27,14 @@ struct StepState {
     bool percent = false;
     double low = 0, target = 0, high = 0;
     double low_factor = 0, target_factor = 0, high_factor = 0;
+    // The set-point row holds three zeros: the user switched this step's stability test off.
+    bool stability_off = false;
 };
 
 StepState start_step(const double limits[3])
 {
     StepState st;
+    st.stability_off = limits[0] == 0.0 && limits[1] == 0.0 && limits[2] == 0.0;
     if (limits[1] < 1e-6) {
         st.percent = true;
         st.low_factor = limits[0] / 100;
@@ -138,7 +141,8 @@ void test_step_metrics(const WaferTrace& trace, const TraceSetup& setup, TestSer
                 }
                 const double values[7] = {st.over, st.under, stability, decay, 0, st.minimum, st.maximum};
                 for (int sub : {0, 1, 2, 3, 5, 6})
-                    services.realtime_check(c, 1, sub, step, trace.run, trace.wafer, values[sub]);
+                    if (sub != 2 || !st.stability_off)
+                        services.realtime_check(c, 1, sub, step, trace.run, trace.wafer, values[sub]);
                 services.insert_row(vsys::strprintf("INSERT INTO STEP%.2d%.2d VALUES (%i, %i, %.3lf, %.3lf, %.3lf, %.3lf)",
                                                     c, step, trace.run, trace.wafer, st.over, st.under, stability, decay),
                                     ResultTable::step, c, step);

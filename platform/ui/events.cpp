@@ -396,9 +396,11 @@ std::optional<FilePopupLimits> file_popup_limits(int popup_id)
 {
     for (const Popup* p : model().open_popups) {
         if (p->id != popup_id || p->answered) continue;
-        if (p->kind == "dir") return FilePopupLimits{p->default_path, false, true, {}};
+        if (p->kind == "dir") return FilePopupLimits{p->default_path, false, true, {}, p->allow_make_dir};
         if (p->kind != "file") return std::nullopt;
-        return FilePopupLimits{p->directory, p->restrict_dir, false, p->restrict_ext ? p->extensions : std::vector<std::string>{}};
+        return FilePopupLimits{p->directory, p->restrict_dir, false,
+                               p->restrict_ext ? p->extensions : std::vector<std::string>{},
+                               p->allow_make_dir && !p->restrict_dir};
     }
     return std::nullopt;
 }
@@ -464,7 +466,7 @@ int generic_popup(const char* title, const char* message, const char* b1, const 
 }
 
 int file_select(const char* dir, const char* name, const char* types, const char* title, int button,
-                int restrictDir, int restrictExt, int /*allowCancel*/, int /*allowMakeDir*/, std::string& path)
+                int restrictDir, int restrictExt, int /*allowCancel*/, int allowMakeDir, std::string& path)
 {
     Popup p;
     p.kind = "file";
@@ -479,6 +481,7 @@ int file_select(const char* dir, const char* name, const char* types, const char
     p.file_types = str(types);
     p.restrict_dir = restrictDir != 0;
     p.restrict_ext = restrictExt != 0;
+    p.allow_make_dir = allowMakeDir != 0 && !p.restrict_dir;
     p.extensions = file_extensions(spec, p.file_types);
     p.buttons = {button == VAL_SAVE_BUTTON ? "Save" : button == VAL_LOAD_BUTTON ? "Load" : button == VAL_SELECT_BUTTON ? "Select" : "OK", "Cancel"};
     run_popup(p);
@@ -487,10 +490,11 @@ int file_select(const char* dir, const char* name, const char* types, const char
     return vsys::file_exists(path) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 
-int dir_select(const char* dir, const char* title, int /*allowCancel*/, int /*allowMakeDir*/, std::string& path)
+int dir_select(const char* dir, const char* title, int /*allowCancel*/, int allowMakeDir, std::string& path)
 {
     Popup p;
     p.kind = "dir";
+    p.allow_make_dir = allowMakeDir != 0;
     p.title = str(title);
     p.default_path = str(dir);
     p.buttons = {"Select", "Cancel"};

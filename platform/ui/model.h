@@ -126,6 +126,7 @@ struct Popup {
     // File popups: the folder they open in and, when restricted, the only folder and extensions accepted.
     std::string directory;
     bool restrict_dir = false, restrict_ext = false;
+    bool allow_make_dir = false;  // file and directory popups: the user may make a new folder
     std::vector<std::string> extensions;  // ".ext", as the program spells them
     int max_length = 0;
     int enter_button = 0, escape_button = 0;

@@ -79,13 +79,14 @@ void set_popup_responder(PopupResponder responder);
 bool answer_popup(int popup_id, const PopupAnswer& answer);
 
 // What an open file or directory popup may show: its folder, whether the user is
-// kept in it, and the extensions it is limited to (empty: any). Nothing when the
+// kept in it, the extensions it is limited to (empty: any), and whether it lets the user make a folder. Nothing when the
 // popup is not open or is of another kind.
 struct FilePopupLimits {
     std::string directory;
     bool restrict_dir = false;
     bool dirs_only = false;
     std::vector<std::string> extensions;
+    bool allow_make_dir = false;
 };
 std::optional<FilePopupLimits> file_popup_limits(int popup_id);
 

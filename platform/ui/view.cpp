@@ -135,7 +135,8 @@ json popup_json(const Popup& p)
     return {{"id", p.id}, {"kind", p.kind}, {"title", p.title}, {"text", p.text}, {"buttons", p.buttons},
             {"default_path", p.default_path}, {"file_types", p.file_types}, {"max_length", p.max_length},
             {"enter_button", p.enter_button}, {"escape_button", p.escape_button}, {"directory", p.directory},
-            {"restrict_dir", p.restrict_dir}, {"restrict_ext", p.restrict_ext}, {"extensions", p.extensions}};
+            {"restrict_dir", p.restrict_dir}, {"restrict_ext", p.restrict_ext}, {"extensions", p.extensions},
+            {"allow_make_dir", p.allow_make_dir}};
 }
 
 }  // namespace

@@ -112,6 +112,9 @@ const std::map<std::string, std::vector<Field>>& message_fields()
          {{"popup", Kind::integer, true}, {"button", Kind::integer, false}, {"response", Kind::text, false},
           {"cancelled", Kind::flag, false}}},
         {"list_dir", {{"dir", Kind::text, false}, {"popup", Kind::integer, false}, {"req", Kind::integer, false}}},
+        {"make_dir",
+         {{"dir", Kind::text, false}, {"name", Kind::text, true}, {"popup", Kind::integer, true},
+          {"req", Kind::integer, false}}},
         {"ping", {}},
     };
     return fields;
@@ -267,6 +270,30 @@ json list_directory(const std::string& dir, const vui::FilePopupLimits& limits, 
     if (!limits.restrict_dir && real.has_parent_path() && real.parent_path() != real && inside(real.parent_path()))
         parent = real.parent_path().string();
     return {{"dir", real.string()}, {"parent", parent}, {"entries", entries}};
+}
+
+json make_directory(const std::string& dir, const std::string& name, const vui::FilePopupLimits& limits,
+                    const std::vector<std::string>& roots)
+{
+    if (!limits.allow_make_dir || limits.restrict_dir) return {{"dir", dir}, {"error", "No new folder can be made here."}};
+    // One visible path component of printable characters: nothing that climbs, nests or hides.
+    const bool plain = !name.empty() && name.size() <= 255 && name[0] != '.' && name.front() != ' ' &&
+                       name.back() != ' ' &&
+                       std::none_of(name.begin(), name.end(), [](char c) {
+                           return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+                       });
+    if (!plain) return {{"dir", dir}, {"error", "Enter a folder name without /, \\ or a leading dot."}};
+    // Only inside a folder this popup may list.
+    const json parent = list_directory(dir, limits, roots);
+    if (parent.contains("error")) return parent;
+    std::error_code ec;
+    const fs::path made = fs::path(parent["dir"].get<std::string>()) / name;
+    if (fs::exists(fs::symlink_status(made, ec))) return {{"dir", dir}, {"error", "\"" + name + "\" exists already."}};
+    if (!fs::create_directory(made, ec) || ec)
+        return {{"dir", dir}, {"error", "The folder could not be made: " + (ec ? ec.message() : std::string("unknown error")) + "."}};
+    json listing = list_directory(made.string(), limits, roots);
+    listing["made"] = made.string();
+    return listing;
 }
 
 }  // namespace vweb

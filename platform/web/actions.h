@@ -41,4 +41,10 @@ std::optional<nlohmann::json> read_message(std::string_view text, std::string& e
 nlohmann::json list_directory(const std::string& dir, const vui::FilePopupLimits& limits,
                               const std::vector<std::string>& roots);
 
+// Makes the folder `name` in `dir` for an open popup that allows it and answers with the new folder's listing
+// (as list_directory), or {dir, error}. The name is one plain path component; the folder must be one the
+// popup may list.
+nlohmann::json make_directory(const std::string& dir, const std::string& name, const vui::FilePopupLimits& limits,
+                              const std::vector<std::string>& roots);
+
 }  // namespace vweb

@@ -337,6 +337,28 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
+    // A new folder for the open popup that asks, made on the UI thread while that popup is open.
+    void make_dir_on_ui_thread(int client, const json& m)
+    {
+        int popup = m["popup"].get<int>();
+        std::string dir = m.contains("dir") && m["dir"].is_string() ? m["dir"].get<std::string>() : std::string();
+        std::string name = m["name"].get<std::string>();
+        int req = m.contains("req") && m["req"].is_number_integer() ? m["req"].get<int>() : 0;
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, client, popup, dir, name, req] {
+            auto self = weak.lock();
+            if (!self) return;
+            auto limits = vui::file_popup_limits(popup);
+            json r = limits ? make_directory(dir, name, *limits, self->document_roots())
+                            : json{{"dir", dir}, {"error", "No file dialog is open."}};
+            r["type"] = "dir_list";
+            r["req"] = req;
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(client);
+            if (it != self->clients.end()) self->reply(*it->second, r);
+        });
+    }
+
     void reply(Client& c, const json& m) { c.push(std::make_shared<const std::string>(m.dump(-1, ' ', false, json::error_handler_t::replace))); }
 
     void on_message(Client& c, const char* data, std::size_t size)
@@ -352,6 +374,19 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         std::string op = m["op"];
         if (op == "list_dir") {
             list_on_ui_thread(c.id, m);
+            return;
+        }
+        if (op == "make_dir") {
+            // Making a folder changes the disk: only the page that operates the program may.
+            {
+                std::lock_guard lock(mutex);
+                if (user == 0) user = c.id;
+                if (user != c.id) {
+                    reply(c, {{"type", "role"}, {"user", false}});
+                    return;
+                }
+            }
+            make_dir_on_ui_thread(c.id, m);
             return;
         }
         if (!is_action(op)) return;  // "ping" and the like only keep the connection alive

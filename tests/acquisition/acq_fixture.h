@@ -32,6 +32,7 @@
 #include "platform/ui/headless.h"
 #include "platform/usb/sim_board.h"
 #include "playback/playback.h"
+#include "reports/install.h"
 #include "setup/install.h"
 #include "spc/install.h"
 #include "testing/install.h"
@@ -91,11 +92,12 @@ protected:
         seams.saveAllAndExport = [this](int force) { calls.push_back("saveAllAndExport:" + std::to_string(force)); };
         provide_acquisition_seams(std::move(seams));
         vui::register_callbacks(core_callbacks());
-        // The menu bar names the setup and alarm subsystems' callbacks; their seams stay unfilled here.
+        // The menu bar and the print button name the setup, alarm and report subsystems' callbacks; their seams stay unfilled here.
         vui::register_callbacks(setup_callbacks());
         vui::register_callbacks(testing_callbacks());
         vui::register_callbacks(spc_callbacks());
         vui::register_callbacks(playback_callbacks());
+        vui::register_callbacks(reports_callbacks());
         install_acquisition();
         source = std::make_shared<PatternSource>();
         vusb::SimBoardConfig config;

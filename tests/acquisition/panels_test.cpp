@@ -4,6 +4,7 @@
 #include "acquisition/install.h"
 #include "core/callbacks.h"
 #include "playback/playback.h"
+#include "reports/install.h"
 #include "setup/install.h"
 #include "spc/install.h"
 #include "testing/install.h"
@@ -18,6 +19,7 @@ TEST(AcquisitionPanels, LoadWithTheRegisteredCallbacks)
     vui::register_callbacks(testing_callbacks());
     vui::register_callbacks(spc_callbacks());
     vui::register_callbacks(playback_callbacks());
+    vui::register_callbacks(reports_callbacks());
     for (const char* file : {"top.uir", "s_chart.uir", "daq_set.uir", "vt_setup.uir", "about_vt.uir",
                              "SystemName.uir", "right.uir", "playback.uir", "realtime.uir",
                              "compare.uir", "pop.uir", "mfc_comd.uir"}) {

@@ -1,6 +1,7 @@
 // Browser test of the SPC chart window: after the default scenario has raised alarms, a chart opens from the chart
 // menu through batch selection and another from the alarm list; the series, limit lines, rule markers, histogram
-// and capability are drawn, the cursor and the point read-out follow the user, and the window closes.
+// and capability are drawn, the cursor and the point read-out follow the user, and the window closes. The
+// strip chart and the SPC chart print to PDF reports that open in new tabs.
 // Usage: node spc_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -50,6 +51,27 @@ async function main() {
       }
     }
   };
+  // Print... of a window: the file dialog offers the report name, Save writes the PDF, and it opens in a new tab.
+  const printTo = async (panel, n, name) => {
+    await ctrl(panel, n).locator('button').click();
+    const dialog = page.locator('.popup').filter({ hasText: 'Please enter a file name...' });
+    await dialog.waitFor({ timeout: 15000 });
+    const field = dialog.locator('input.response');
+    const offered = await field.inputValue();
+    expect(offered.endsWith('/printPDF/' + name), `the dialog offers ${offered}`);
+    const tab = session.context.waitForEvent('page', { timeout: 30000 });
+    await dialog.locator('.buttons button[data-button="Save"]').click();
+    const doc = await tab;
+    await doc.waitForLoadState('domcontentloaded').catch(() => {});
+    expect(decodeURIComponent(doc.url()).endsWith('/printPDF/' + name), `the new tab shows ${doc.url()}`);
+    await doc.close();
+    const pdf = path.join(session.work, 'printPDF', name);
+    execFileSync('qpdf', ['--check', pdf], { stdio: 'pipe' });
+    const info = execFileSync('pdfinfo', [pdf], { encoding: 'utf8' });
+    expect(/Pages:\s+1\n/.test(info) && /Page size:\s+792 x 612 pts/.test(info) && /PDF version:\s+1\.6/.test(info),
+      `pdfinfo says ${info}`);
+    return execFileSync('pdftotext', ['-layout', pdf, '-'], { encoding: 'utf8' });
+  };
   const plotsOf = async (panel, n) => Number(await ctrl(panel, n).getAttribute('data-plots') ?? 0);
   const textOf = async (panel, n) => {
     const el = ctrl(panel, n);
@@ -79,6 +101,11 @@ async function main() {
     await answering(page, 'Vantrel', seen, 'the RF overshoot alarm', 240000);
     await ctrl(chart, 2).locator('button').click();
     await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
+  });
+
+  await test('the strip chart prints the recorded traces to a PDF that opens in a new tab', async () => {
+    const text = await printTo(chart, 27, 'Chart.pdf');
+    expect(text.includes('Chart') && text.includes('RF_FWD'), `the page reads ${text}`);
   });
 
   await test('the chart menu opens batch selection for the RF overshoot chart', async () => {
@@ -136,6 +163,11 @@ async function main() {
     const close = (await ctrl(spc, 4).innerText()).trim();
     expect(close === 'Close', `the Close toggle reads ${close}`);
     await shoot('spc_chart_menu.png');
+  });
+
+  await test('the SPC chart prints to a PDF that opens in a new tab', async () => {
+    const text = await printTo(spc, 9, 'SpcChart.pdf');
+    expect(text.includes('SpcChart'), `the page reads ${text}`);
   });
 
   await test('the cursor dragged to another point moves the read-out', async () => {

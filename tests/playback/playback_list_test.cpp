@@ -41,6 +41,9 @@ TEST(PlaybackList, MalformedLinesAreSkipped)
     } cases[] = {
         {"1\t2\t3.0000 0", true}, {"1\t2\t3.0000 0\r", true}, {"1\t2\t3.0000", false},
         {"", false},              {"x\t2\t3.0 0", false},      {"1\t2\t3.0 0 junk", false},
+        // Never a position that cannot be drawn, and never a decimal comma.
+        {"1\t2\tnan 0", false},   {"1\t2\t1e400 0", false},    {"1\t2\t2,5 0", false},
+        {"+4 1 1e1 0", true},
     };
     for (const auto& c : cases) EXPECT_EQ(parse_playback_line(c.text).has_value(), c.ok) << c.text;
 }

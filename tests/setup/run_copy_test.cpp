@@ -1,6 +1,7 @@
 // Copy of runs to another directory: rows, results, alarms, traces and setups there; a second copy duplicates nothing; the working directory itself is refused.
 #include <gtest/gtest.h>
 
+#include "core/trace_file.h"
 #include "core/schema.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
@@ -56,7 +57,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     EXPECT_EQ(q("SELECT RUN, DATA_MEAN FROM OTHER_01 ORDER BY RUN"), "1|1.234567890;2|1.234567890");
     EXPECT_EQ(q("SELECT RUN, AREA FROM AREA_01 ORDER BY RUN"), "1|0.000001234;2|0.000001234");
     EXPECT_EQ(q("SELECT RUN, RULE FROM OOC_ALRM ORDER BY RUN"), "1|3;2|3");
-    EXPECT_EQ(target.read("sc_data/00000002.002"), "r11w2");
+    EXPECT_EQ(target.read("SC_DATA/00000002.002"), "r11w2");
     EXPECT_TRUE(vsys::directory_exists(target.file("trees")));
     char name[33] = "";
     get_put_char(t, 0, 0, PROCESS_BY_NAME, vsys::format_into(name, sizeof name, "Alpha") ? name : name);
@@ -75,6 +76,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
     EXPECT_EQ(ui.items(panel, SEL_RUNS).size(), 2u);
+    EXPECT_TRUE(vsys::file_exists(wafer_trace_path(target.path(), 1, 1))) << "the copied traces lie where the program reads them";
 }
 
 TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirectoryIsRefused)
@@ -82,7 +84,7 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
     copy_all(COPY_SPC, target.path());
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT TRACE_DEL FROM VT_INFO").rows), "1;1");
-    EXPECT_FALSE(vsys::file_exists(target.file("sc_data/00000001.001")));
+    EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000001.001")));
     DBDisconnect(t);
 
     network_upload(0, COPY_TRACES, nullptr, 0);
@@ -99,7 +101,7 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
 TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 {
     copy_all(COPY_TRACES, target.file("new"));
-    EXPECT_EQ(target.read("new/sc_data/00000001.001"), "r10w1");
+    EXPECT_EQ(target.read("new/SC_DATA/00000001.001"), "r10w1");
     connect(target.file("new"));
     EXPECT_EQ(rows("SELECT TRACE_ID FROM VT_INFO ORDER BY RUN_NUM"), "TOOL7:10;TOOL7:11");
 }

@@ -1,6 +1,8 @@
 // The chart catalogue, the control-limit table and chart titles of a process.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cstring>
 
 #include "core/config_store.h"
@@ -161,12 +163,21 @@ TEST_F(SpcTest, LimitDefaultsWritesAndDeletes)
     step_specs(LIMITS_READ, 1, 4, 2, 1, l);
     EXPECT_DOUBLE_EQ(l[0], 4.000000002);
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003LIMI WHERE TYPE = 1"), "1");
-    // Three zeros (within 1e-9) delete the row; the set point falls back to its default.
+    // Three zeros (within 1e-9) of a set point are kept as an explicit zero row: its stability test is off, and
+    // the default range does not come back.
     double z[3] = {1e-9, 0, -5e-10};
     step_specs(LIMITS_WRITE, 1, 4, 2, 1, z);
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003LIMI WHERE TYPE = 1"), "0");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003LIMI WHERE TYPE = 1"), "1");
     EXPECT_EQ(step_specs(LIMITS_READ, 1, 4, 2, 1, l), 1);
-    EXPECT_EQ(l[1], -100.0);
+    EXPECT_EQ(std::vector<double>(l, l + 3), (std::vector<double>{0.0, 0.0, 0.0}));
+    step_specs(LIMITS_WRITE, 1, 4, 2, 2, z);  // a new row as well
+    EXPECT_EQ(step_specs(LIMITS_READ, 1, 4, 2, 2, l), 1);
+    EXPECT_EQ(std::vector<double>(l, l + 3), (std::vector<double>{0.0, 0.0, 0.0}));
+    // Other step results still lose their row to zeros.
+    double stab[3] = {1, 2, 3};
+    step_specs(LIMITS_WRITE, 1, 2, 2, 1, stab);
+    step_specs(LIMITS_WRITE, 1, 2, 2, 1, z);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003LIMI WHERE TYPE = 1 AND SUBTYPE = 2"), "0");
     double small[3] = {2e-9, 0, 0};
     step_specs(LIMITS_WRITE, 0, 1, 7, 0, small);
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003LIMI WHERE TYPE = 0"), "1");

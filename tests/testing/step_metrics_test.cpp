@@ -54,6 +54,17 @@ TEST(StepMetrics, ReferenceStepAtTenSamplesPerSecond)
     EXPECT_EQ(log, expected);
 }
 
+TEST(StepMetrics, ASetPointRowOfZerosSwitchesOnlyTheStabilityCheckOff)
+{
+    TraceSetup s = step_setup(10, 10);
+    Recorder r;
+    r.rows[{1, 4, 1, 1}] = {0, 0, 0};
+    auto log = run_steps(s, r, kReference);
+    ASSERT_EQ(log.size(), 7u);
+    for (const std::string& line : log) EXPECT_EQ(line.find("check 1 1 2 "), std::string::npos) << line;
+    EXPECT_EQ(log[5], "INSERT INTO STEP0101 VALUES (7, 3, 52.000, 0.000, 0.000, 0.200)");
+}
+
 struct StepCase {
     const char* name;
     Scans scans;

@@ -358,6 +358,37 @@ protected:
         return r;
     }
 
+    // Shows a directory popup (new folders allowed or not) while `page_side` plays the page.
+    int run_dir(const std::string& dir, int allow_make, std::string& chosen,
+                const std::function<void(Page&, int popup)>& page_side)
+    {
+        Page page(server->port());
+        EXPECT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+        std::thread user([&] {
+            for (int i = 0; i < 500 && !page.find("popup"); ++i) vsys::sleep_seconds(0.01);
+            auto shown = page.find("popup");
+            if (!shown) {
+                vui::post_task([] { QuitUserInterface(0); });
+                return;
+            }
+            page_side(page, (*shown)["popup"]["id"].get<int>());
+        });
+        int r = DirSelectPopup(dir.c_str(), "Please select a location for the data.", 1, allow_make, &chosen);
+        user.join();
+        return r;
+    }
+
+    // Asks for a new folder and waits for the answer.
+    static json make(Page& page, int popup, const std::string& dir, const std::string& name, int req)
+    {
+        page.send({{"op", "make_dir"}, {"popup", popup}, {"dir", dir}, {"name", name}, {"req", req}});
+        for (int i = 0; i < 500; ++i) {
+            if (auto m = page.find("dir_list", [&](const json& j) { return j["req"] == req; })) return *m;
+            vsys::sleep_seconds(0.01);
+        }
+        return {};
+    }
+
     // Asks for a listing and waits for its answer.
     static json listing(Page& page, int popup, const std::string& dir, int req)
     {
@@ -428,6 +459,44 @@ TEST_F(FilePopupTest, AnOpenPopupListsOnlyFoldersTheProgramServes)
     EXPECT_EQ(home["parent"], "");  // the working directory is the top
     EXPECT_TRUE(up.contains("error"));
     EXPECT_TRUE(outside.contains("error"));
+}
+
+TEST_F(FilePopupTest, ADirectoryPopupMakesAPlainNewFolderOnlyWhereItMayListAndOnlyWhenAllowed)
+{
+    json made, again, refused, outside;
+    std::vector<json> bad_names;
+    std::string chosen;
+    int r = run_dir(work.path(), 1, chosen, [&](Page& page, int popup) {
+        made = make(page, popup, work.path(), "Archive 2026", 1);
+        again = make(page, popup, work.path(), "Archive 2026", 2);
+        int req = 3;
+        for (const char* name : {"", "..", ".hidden", "a/b", "..\\x", "tab\tname", " lead"})
+            bad_names.push_back(make(page, popup, work.path(), name, req++));
+        outside = make(page, popup, "/tmp", "vantrel_never_made", 20);
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", made.value("dir", std::string())}});
+    });
+    EXPECT_EQ(r, VAL_DIRECTORY_SELECTED);
+    const std::string folder = std::filesystem::canonical(work.path()).string() + "/Archive 2026";
+    EXPECT_EQ(made.value("made", std::string()), folder) << made.dump();
+    EXPECT_EQ(made["dir"], folder);  // the answer lists the new folder, which the popup then shows
+    EXPECT_TRUE(made["entries"].empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(chosen, folder);
+    EXPECT_NE(again.value("error", std::string()).find("exists already"), std::string::npos);
+    for (const json& b : bad_names) EXPECT_TRUE(b.contains("error")) << b.dump();
+    EXPECT_TRUE(outside.contains("error"));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/vantrel_never_made"));
+    // Folders the program lists are only those it serves: nothing else was made beside the new one.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.path()), std::filesystem::directory_iterator()), 3);
+
+    // A popup that does not allow new folders makes none.
+    r = run_dir(work.path(), 0, chosen, [&](Page& page, int popup) {
+        refused = make(page, popup, work.path(), "Other", 1);
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
+    });
+    EXPECT_EQ(r, VAL_NO_DIRECTORY_SELECTED);
+    EXPECT_TRUE(refused.contains("error"));
+    EXPECT_FALSE(std::filesystem::exists(work.path() + "/Other"));
 }
 
 }  // namespace

@@ -24,8 +24,17 @@ export function listDirectory(dir, popup) {
   });
 }
 
+// A new folder for a file or directory popup that allows it; answered with the new folder's listing.
+export function makeDirectory(dir, name, popup) {
+  return new Promise((resolve) => {
+    const req = nextRequest++;
+    pendingLists.set(req, resolve);
+    send({ op: 'make_dir', dir, name, popup, req });
+  });
+}
+
 const screen = new Screen(document.getElementById('screen'), send);
-const popups = new Popups(document.getElementById('popups'), send, listDirectory);
+const popups = new Popups(document.getElementById('popups'), send, listDirectory, makeDirectory);
 
 function openDocument(path) {
   const url = 'doc?path=' + encodeURIComponent(path);

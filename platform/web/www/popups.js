@@ -1,9 +1,10 @@
 // Blocking popups of the program: message, confirm, generic, prompt, and file and directory selection over the server's files.
 export class Popups {
-  constructor(root, send, listDirectory) {
+  constructor(root, send, listDirectory, makeDirectory) {
     this.root = root;
     this.send = send;
     this.listDirectory = listDirectory;
+    this.makeDirectory = makeDirectory;
     this.shown = new Map();  // popup id -> element
     this.keys = new Map();   // popup id -> {enter, escape}
     // Enter and Esc answer the topmost popup wherever the focus was left.
@@ -134,8 +135,8 @@ export class Popups {
     refusal.className = 'refusal';
     body.append(where, files, refusal);
     let current = '';
-    const show = async (dir) => {
-      const list = await this.listDirectory(dir, p.id);
+    const show = async (dir) => render(await this.listDirectory(dir, p.id));
+    const render = (list) => {
       if (list.error) { refusal.textContent = list.error; return; }
       refusal.textContent = '';
       current = list.dir;
@@ -184,6 +185,40 @@ export class Popups {
       this.answer(p, 1, v, false);
     };
     const escape = () => this.answer(p, 0, '', true);
+    if (p.allow_make_dir) {
+      // A new folder inside the one shown; the program checks the name and where it goes.
+      const make = document.createElement('div');
+      make.className = 'make-folder';
+      make.hidden = true;
+      const name = document.createElement('input');
+      name.className = 'folder-name';
+      name.placeholder = 'New folder name';
+      name.maxLength = 255;
+      const create = document.createElement('button');
+      create.textContent = 'Create';
+      const doCreate = async () => {
+        const wanted = name.value.trim();
+        if (!wanted) { refusal.textContent = 'Enter a name for the new folder.'; return; }
+        const list = await this.makeDirectory(current, wanted, p.id);
+        if (list.error) { refusal.textContent = list.error; return; }
+        name.value = '';
+        make.hidden = true;
+        render(list);
+      };
+      create.addEventListener('click', doCreate);
+      name.addEventListener('keydown', (e) => {
+        // Enter and Esc here belong to the name, not to the dialog.
+        if (e.key === 'Enter') { e.preventDefault(); e.stopPropagation(); doCreate(); }
+        if (e.key === 'Escape') { e.preventDefault(); e.stopPropagation(); make.hidden = true; }
+      });
+      make.append(name, create);
+      // Beside the folder line, not among the answer buttons: it answers nothing.
+      const newFolder = document.createElement('button');
+      newFolder.className = 'new-folder';
+      newFolder.textContent = 'New Folder';
+      newFolder.addEventListener('click', () => { make.hidden = false; name.focus(); });
+      where.after(newFolder, make);
+    }
     button(p.buttons[0] || 'OK', enter);
     button(p.buttons[1] || 'Cancel', escape);
     handlers(enter, escape);
