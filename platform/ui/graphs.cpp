@@ -6,6 +6,7 @@
 #include "platform/ui/graph_ops.h"
 #include "platform/ui/model.h"
 #include "platform/ui/notify.h"
+#include "platform/ui/view.h"
 
 using namespace vui;
 
@@ -445,22 +446,28 @@ int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, i
     std::vector<double> raw;
     if (!read_array(array, static_cast<int>(span), dataType, raw)) return UIE_BAD_TYPE;
     std::size_t traces = g->traces.size();
-    bool tell = has_subscribers();  // the copy for the view is made only when one listens
-    std::vector<std::vector<double>> appended(tell ? traces : 0);
-    std::int64_t first_scan = g->scans;
+    StripAppend block;
+    block.panel = panel;
+    block.ctrl = ctrl;
+    block.first_scan = g->scans;
+    block.first_trace = g->next_trace;
+    block.traces = static_cast<int>(traces);
+    block.values = raw.data() + startingIndex;
+    block.count = static_cast<std::size_t>(numberOfPoints);
+    block.step = static_cast<std::size_t>(skipCount) + 1;
     for (int k = 0; k < numberOfPoints; ++k) {
         double v = raw[static_cast<std::size_t>(startingIndex + std::int64_t{k} * (std::int64_t{skipCount} + 1))];
         std::size_t t = static_cast<std::size_t>(g->next_trace);
         auto& pts = g->traces[t].points;
         pts.push_back(v);
         while (static_cast<int>(pts.size()) > g->points_per_screen) pts.pop_front();
-        if (tell) appended[t].push_back(v);
         if (++g->next_trace == static_cast<int>(traces)) {
             g->next_trace = 0;
             ++g->scans;
         }
     }
-    if (tell) notify_strip_append(panel, ctrl, first_scan, appended);
+    // The view reads the values where they are: nothing is copied for it.
+    if (numberOfPoints > 0 && strip_watched()) notify_strip_append(block);
     return 0;
 }
 
