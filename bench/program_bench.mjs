@@ -57,8 +57,17 @@ const errorShown = (page) => page.evaluate(() => {
   return el ? /Error = \d+/.exec(el.textContent)?.[0] ?? '' : '';
 });
 
+// Main-thread time of the page's tasks, from Chromium's own counters (seconds).
+async function taskSeconds(cdp) {
+  const { metrics } = await cdp.send('Performance.getMetrics');
+  return metrics.find((m) => m.name === 'TaskDuration')?.value ?? NaN;
+}
+
 async function framesPerSecond(page) {
   await page.waitForTimeout(3000);
+  const cdp = await page.context().newCDPSession(page);
+  await cdp.send('Performance.enable');
+  const busy0 = await taskSeconds(cdp);
   const fps = await page.evaluate(() => new Promise((done) => {
     let frames = 0;
     const t0 = performance.now();
@@ -69,9 +78,10 @@ async function framesPerSecond(page) {
     };
     requestAnimationFrame(tick);
   }));
+  const busy = (await taskSeconds(cdp)) - busy0;
   const scans = await page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
   if (process.env.BENCH_SHOT) await page.screenshot({ path: process.env.BENCH_SHOT });
-  return { fps, scans, error: await errorShown(page) };
+  return { fps, busy, scans, error: await errorShown(page) };
 }
 
 async function noDrop(page) {
@@ -87,7 +97,8 @@ async function noDrop(page) {
 if (mode === 'fps') {
   const speed = Number(speedArg ?? 20);
   const r = await run(speed, framesPerSecond);
-  console.log(`page_fps rate=${rate} channels=32 speed=${speed}: ${r.fps.toFixed(1)} fps (scans shown ${r.scans}${r.error ? ', ' + r.error : ''})`);
+  console.log(`page_fps rate=${rate} channels=32 speed=${speed}: ${r.fps.toFixed(1)} fps, main thread busy ${(r.busy * 10).toFixed(1)} % ` +
+    `(scans shown ${r.scans}${r.error ? ', ' + r.error : ''})`);
 } else if (mode === 'maxspeed') {
   let best = 0;
   for (const speed of (speedArg ?? '5,10,20,30,40,50,60').split(',').map(Number)) {
