@@ -464,6 +464,7 @@ bool DbfTable::load(std::string& error)
     handle_ = h;
     signature_ = *sig;
     dirty_ = false;
+    pending_deletes_.clear();
     indexes_.clear();
     indexes_.resize(fields_.size());
     return true;
@@ -692,13 +693,38 @@ bool DbfTable::remove(int row, std::string& error)
         return false;
     }
     char* dst = writable_record(row);
-    t_io_failed = false;
-    if (!DBFMarkRecordDeleted(static_cast<DBFHandle>(handle_), row, 1) || t_io_failed) {
-        io_failed(error);
-        return false;
-    }
+    // The flag reaches the file with the statement's flush, in one write per block:
+    // a delete of many rows costs no read and write of each record.
+    if (dst[0] != '*') pending_deletes_.push_back(row);
     dst[0] = '*';
     dirty_ = true;
+    return true;
+}
+
+bool DbfTable::write_deletions()
+{
+    if (pending_deletes_.empty()) return true;
+    std::vector<int> rows;
+    rows.swap(pending_deletes_);
+    std::sort(rows.begin(), rows.end());
+    DBFHandle h = static_cast<DBFHandle>(handle_);
+    // shapelib's copy of its current record may predate the flag: it must not write it back.
+    h->nCurrentRecord = -1;
+    h->bCurrentRecordModified = 0;
+    for (std::size_t i = 0; i < rows.size();) {
+        // The records from the first to the last flagged row of one block, as memory holds them
+        // (the same bytes as the file, but for the flags).
+        const std::size_t block = static_cast<std::size_t>(rows[i]) / block_rows_;
+        std::size_t j = i;
+        while (j + 1 < rows.size() && static_cast<std::size_t>(rows[j + 1]) / block_rows_ == block) ++j;
+        const int first = rows[i], last = rows[j];
+        const char* data = record(first);
+        const SAOffset at = static_cast<SAOffset>(header_length_) + static_cast<SAOffset>(first) * record_length_;
+        const SAOffset bytes = static_cast<SAOffset>(last - first + 1) * record_length_;
+        if (h->sHooks.FSeek(h->fp, at, SEEK_SET) != 0 || h->sHooks.FWrite(const_cast<char*>(data), 1, bytes, h->fp) != bytes)
+            return false;
+        i = j + 1;
+    }
     return true;
 }
 
@@ -716,7 +742,10 @@ bool DbfTable::flush(std::string& error)
     t_io_failed = false;
     DBFHandle h = static_cast<DBFHandle>(handle_);
     stamp_today(h);
+    // The header and shapelib's pending record first, so the flags are the last word on their rows.
     DBFUpdateHeader(h);
+    if (!t_io_failed && !write_deletions()) t_io_failed = true;
+    if (!t_io_failed && h->sHooks.FFlush(h->fp) != 0) t_io_failed = true;
     if (t_io_failed) {
         io_failed(error);
         return false;

@@ -141,6 +141,9 @@ private:
     std::uint64_t schema_version_ = 0;
     std::uint64_t layout_version_ = 0;
     std::vector<std::unique_ptr<FieldIndex>> indexes_;
+    // Rows marked deleted in memory whose flag is still to be written (by flush()).
+    std::vector<int> pending_deletes_;
+    bool write_deletions();
 };
 
 

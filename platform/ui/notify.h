@@ -8,6 +8,7 @@
 namespace vui {
 
 struct Popup;
+struct StripAppend;
 
 bool has_subscribers();
 void clear_subscribers();
@@ -20,7 +21,8 @@ void notify_graph(int panel, int ctrl);  // axes, cursors, traces of a graph or 
 void notify_plot_added(int panel, int ctrl, int plot);
 void notify_plots_deleted(int panel, int ctrl, int plot, bool immediate);
 void notify_refresh(int panel, int ctrl);
-void notify_strip_append(int panel, int ctrl, std::int64_t first_scan, const std::vector<std::vector<double>>& values);
+bool strip_watched();  // anyone to tell of strip blocks: without, PlotStripChart copies nothing
+void notify_strip_append(const StripAppend& block);
 void notify_strip_clear(int panel, int ctrl);
 void notify_menubar(int menubar);
 void notify_menubar_gone(int menubar);

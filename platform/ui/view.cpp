@@ -1,6 +1,7 @@
 // The change stream: JSON snapshots of the model and the change messages sent to subscribers.
 #include "platform/ui/view.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/ui/model.h"
@@ -12,18 +13,34 @@ namespace vui {
 
 namespace {
 
-std::map<int, std::function<void(const json&)>>& subscribers()
+struct Subscriber {
+    std::function<void(const json&)> changes;
+    std::function<void(const StripAppend&)> strips;  // empty: strip blocks come as JSON
+    std::function<bool()> watching;                  // empty: always
+    bool awake() const { return !watching || watching(); }
+};
+
+std::map<int, Subscriber>& subscribers()
 {
-    static std::map<int, std::function<void(const json&)>> s;
+    static std::map<int, Subscriber> s;
     return s;
 }
 int next_subscriber = 1;
+
+// Whether any subscriber wants changes now: an idle view costs no JSON.
+bool watched()
+{
+    for (const auto& [id, sub] : subscribers())
+        if (sub.awake()) return true;
+    return false;
+}
 
 void send(const json& message)
 {
     // Copy: a subscriber may unsubscribe while being told.
     auto subs = subscribers();
-    for (auto& [id, fn] : subs) fn(message);
+    for (auto& [id, sub] : subs)
+        if (sub.awake()) sub.changes(message);
 }
 
 json value_json(const Value& v)
@@ -164,8 +181,14 @@ nlohmann::json snapshot()
 
 int subscribe(std::function<void(const nlohmann::json&)> subscriber)
 {
+    return subscribe_view(std::move(subscriber), nullptr, nullptr);
+}
+
+int subscribe_view(std::function<void(const nlohmann::json&)> changes, std::function<void(const StripAppend&)> strips,
+                   std::function<bool()> watching)
+{
     int id = next_subscriber++;
-    subscribers()[id] = std::move(subscriber);
+    subscribers()[id] = Subscriber{std::move(changes), std::move(strips), std::move(watching)};
     return id;
 }
 
@@ -176,41 +199,41 @@ void clear_subscribers() { subscribers().clear(); }
 
 void notify_reset()
 {
-    if (has_subscribers()) send({{"type", "reset"}});
+    if (watched()) send({{"type", "reset"}});
 }
 
 void notify_panel(int panel)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     if (Panel* p = find_panel(panel)) send({{"type", "panel"}, {"panel", panel_json(*p)}});
 }
 
 void notify_panel_gone(int panel)
 {
-    if (has_subscribers()) send({{"type", "panel_gone"}, {"handle", panel}});
+    if (watched()) send({{"type", "panel_gone"}, {"handle", panel}});
 }
 
 void notify_ctrl(int panel, int ctrl)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     if (Control* c = find_ctrl(panel, ctrl)) send({{"type", "ctrl"}, {"panel", panel}, {"ctrl", ctrl_json(panel, *c, false)}});
 }
 
 void notify_ctrl_gone(int panel, int ctrl)
 {
-    if (has_subscribers()) send({{"type", "ctrl_gone"}, {"panel", panel}, {"id", ctrl}});
+    if (watched()) send({{"type", "ctrl_gone"}, {"panel", panel}, {"id", ctrl}});
 }
 
 void notify_graph(int panel, int ctrl)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     Control* c = find_ctrl(panel, ctrl);
     if (c && c->graph) send({{"type", "graph"}, {"panel", panel}, {"id", ctrl}, {"graph", graph_json(panel, *c)}});
 }
 
 void notify_plot_added(int panel, int ctrl, int plot)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     Control* c = find_ctrl(panel, ctrl);
     if (!c || !c->graph) return;
     for (const auto& p : c->graph->plots)
@@ -219,60 +242,77 @@ void notify_plot_added(int panel, int ctrl, int plot)
 
 void notify_plots_deleted(int panel, int ctrl, int plot, bool immediate)
 {
-    if (has_subscribers())
+    if (watched())
         send({{"type", "plots_deleted"}, {"panel", panel}, {"id", ctrl}, {"plot", plot}, {"immediate", immediate}});
 }
 
 void notify_refresh(int panel, int ctrl)
 {
-    if (has_subscribers()) send({{"type", "refresh"}, {"panel", panel}, {"id", ctrl}});
+    if (watched()) send({{"type", "refresh"}, {"panel", panel}, {"id", ctrl}});
 }
 
-void notify_strip_append(int panel, int ctrl, std::int64_t first_scan, const std::vector<std::vector<double>>& values)
+bool strip_watched() { return watched(); }
+
+void notify_strip_append(const StripAppend& block)
 {
-    if (has_subscribers())
-        send({{"type", "strip"}, {"panel", panel}, {"id", ctrl}, {"first_scan", first_scan}, {"traces", values}});
+    auto subs = subscribers();
+    json message;  // built once, for subscribers that take JSON
+    for (auto& [id, sub] : subs) {
+        if (!sub.awake()) continue;
+        if (sub.strips) {
+            sub.strips(block);
+            continue;
+        }
+        if (message.is_null()) {
+            // Trace t's k-th value counted from the block's first scan, as the JSON form has always had it.
+            std::vector<std::vector<double>> values(static_cast<std::size_t>(std::max(block.traces, 1)));
+            for (std::size_t k = 0; k < block.count; ++k)
+                values[(static_cast<std::size_t>(block.first_trace) + k) % values.size()].push_back(block.at(k));
+            message = {{"type", "strip"}, {"panel", block.panel}, {"id", block.ctrl}, {"first_scan", block.first_scan}, {"traces", values}};
+        }
+        sub.changes(message);
+    }
 }
 
 void notify_strip_clear(int panel, int ctrl)
 {
-    if (has_subscribers()) send({{"type", "strip_clear"}, {"panel", panel}, {"id", ctrl}});
+    if (watched()) send({{"type", "strip_clear"}, {"panel", panel}, {"id", ctrl}});
 }
 
 void notify_menubar(int menubar)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     if (MenuBar* b = find_menubar(menubar)) send({{"type", "menubar"}, {"menubar", menubar_json(*b)}});
 }
 
 void notify_menubar_gone(int menubar)
 {
-    if (has_subscribers()) send({{"type", "menubar_gone"}, {"handle", menubar}});
+    if (watched()) send({{"type", "menubar_gone"}, {"handle", menubar}});
 }
 
 void notify_popup(const Popup& popup)
 {
-    if (has_subscribers()) send({{"type", "popup"}, {"popup", popup_json(popup)}});
+    if (watched()) send({{"type", "popup"}, {"popup", popup_json(popup)}});
 }
 
 void notify_popup_gone(int id)
 {
-    if (has_subscribers()) send({{"type", "popup_gone"}, {"id", id}});
+    if (watched()) send({{"type", "popup_gone"}, {"id", id}});
 }
 
 void notify_popup_refused(int id, const std::string& why)
 {
-    if (has_subscribers()) send({{"type", "popup_refused"}, {"id", id}, {"text", why}});
+    if (watched()) send({{"type", "popup_refused"}, {"id", id}, {"text", why}});
 }
 
 void notify_modal()
 {
-    if (has_subscribers()) send({{"type", "modal"}, {"stack", model().popup_stack}});
+    if (watched()) send({{"type", "modal"}, {"stack", model().popup_stack}});
 }
 
 void notify_stacking(int parent)
 {
-    if (!has_subscribers()) return;
+    if (!watched()) return;
     if (parent == 0) {
         send({{"type", "stacking"}, {"parent", 0}, {"order", model().top_level}});
     } else if (Panel* p = find_panel(parent)) {
@@ -282,18 +322,18 @@ void notify_stacking(int parent)
 
 void notify_active()
 {
-    if (has_subscribers()) send({{"type", "active"}, {"panel", model().active_panel}});
+    if (watched()) send({{"type", "active"}, {"panel", model().active_panel}});
 }
 
 void notify_mouse_cursor()
 {
-    if (has_subscribers())
+    if (watched())
         send({{"type", "mouse_cursor"}, {"cursor", model().mouse_cursor}, {"wait", model().wait_cursor}});
 }
 
 void notify_document(const std::string& path)
 {
-    if (has_subscribers()) send({{"type", "document"}, {"path", path}});
+    if (watched()) send({{"type", "document"}, {"path", path}});
 }
 
 }  // namespace vui

@@ -31,6 +31,8 @@
 // block; they hand the message over to their own thread.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <nlohmann/json.hpp>
 
@@ -39,5 +41,25 @@ namespace vui {
 nlohmann::json snapshot();
 int subscribe(std::function<void(const nlohmann::json&)> subscriber);
 void unsubscribe(int id);
+
+// Values appended to a strip chart, as the program passed them: value k goes to
+// trace (first_trace + k) % traces of scan first_scan + (first_trace + k) / traces.
+struct StripAppend {
+    int panel = 0;
+    int ctrl = 0;
+    std::int64_t first_scan = 0;
+    int first_trace = 0;
+    int traces = 1;
+    const double* values = nullptr;
+    std::size_t count = 0;
+    std::size_t step = 1;  // distance between two values in `values`
+    double at(std::size_t k) const { return values[k * step]; }
+};
+
+// A view that may be idle (no page open): changes are built only while
+// `watching` says yes, and strip blocks reach `strips` as raw values, never as
+// JSON. Both are asked and called on the UI thread.
+int subscribe_view(std::function<void(const nlohmann::json&)> changes, std::function<void(const StripAppend&)> strips,
+                   std::function<bool()> watching);
 
 }  // namespace vui

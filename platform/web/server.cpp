@@ -48,14 +48,18 @@ struct Client {
     mg_connection* conn = nullptr;
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::shared_ptr<const std::string>> out;
+    struct Outgoing {
+        std::shared_ptr<const std::string> data;
+        bool binary = false;  // strip frames; everything else is JSON text
+    };
+    std::deque<Outgoing> out;
     std::size_t queued_bytes = 0;
     bool closing = false;
     bool overflow = false;
     bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
     std::thread writer;
 
-    void push(std::shared_ptr<const std::string> message)
+    void push(std::shared_ptr<const std::string> message, bool binary = false)
     {
         {
             std::lock_guard lock(mutex);
@@ -65,7 +69,7 @@ struct Client {
                 overflow = true;
                 out.clear();
             } else {
-                out.push_back(std::move(message));
+                out.push_back({std::move(message), binary});
             }
         }
         wake.notify_one();
@@ -74,7 +78,7 @@ struct Client {
     void write_loop()
     {
         while (true) {
-            std::shared_ptr<const std::string> message;
+            Outgoing message;
             {
                 std::unique_lock lock(mutex);
                 wake.wait(lock, [&] { return closing || overflow || !out.empty(); });
@@ -87,9 +91,10 @@ struct Client {
                 }
                 message = std::move(out.front());
                 out.pop_front();
-                queued_bytes -= message->size();
+                queued_bytes -= message.data->size();
             }
-            if (mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_TEXT, message->data(), message->size()) <= 0) {
+            int opcode = message.binary ? MG_WEBSOCKET_OPCODE_BINARY : MG_WEBSOCKET_OPCODE_TEXT;
+            if (mg_websocket_write(conn, opcode, message.data->data(), message.data->size()) <= 0) {
                 std::lock_guard lock(mutex);
                 closing = true;
                 return;
@@ -202,6 +207,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
 
     // UI thread only.
     int subscription = 0;
+    // Pages whose snapshot is queued: while none, the UI builds no change for us.
+    std::atomic<int> ready_pages{0};
 
     // --- access ---
     bool token_ok(const mg_connection* conn) const
@@ -229,7 +236,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     }
 
     // --- the change stream ---
-    // Strip blocks and snapshots go out thinned to the chart's pixel columns.
+    // Snapshots go out with their strip charts thinned to the pixel columns.
     static json adapt_strip(int panel, int ctrl, std::int64_t first_scan, const std::vector<std::vector<double>>& values)
     {
         int pps = 100, width = 300;
@@ -241,14 +248,6 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     static json adapt(const json& m)
     {
         const std::string& type = m["type"].get_ref<const std::string&>();
-        if (type == "strip") {
-            json out = adapt_strip(m["panel"], m["id"], m["first_scan"].get<std::int64_t>(),
-                                   m["traces"].get<std::vector<std::vector<double>>>());
-            out["type"] = "strip";
-            out["panel"] = m["panel"];
-            out["id"] = m["id"];
-            return out;
-        }
         if (type == "snapshot") {
             json s = m;
             for (auto& p : s["panels"]) {
@@ -264,6 +263,18 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return s;
         }
         return m;
+    }
+
+    // A strip block goes out as a binary frame of its min/max columns, thinned from the program's own values.
+    void broadcast_strip(const vui::StripAppend& b)
+    {
+        int pps = 100, width = 300;
+        GetCtrlAttribute(b.panel, b.ctrl, ATTR_POINTS_PER_SCREEN, &pps);
+        GetCtrlAttribute(b.panel, b.ctrl, ATTR_WIDTH, &width);
+        auto frame = std::make_shared<const std::string>(strip_frame(b, scans_per_column(pps, width), pps));
+        std::lock_guard lock(mutex);
+        for (auto& [id, c] : clients)
+            if (c->ready) c->push(frame, true);
     }
 
     void broadcast(const json& m)
@@ -297,7 +308,9 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         vui::post_task([weak] {
             auto self = weak.lock();
             if (!self || self->subscription) return;
-            self->subscription = vui::subscribe([self](const json& m) { self->broadcast(m); });
+            self->subscription = vui::subscribe_view([self](const json& m) { self->broadcast(m); },
+                                                     [self](const vui::StripAppend& b) { self->broadcast_strip(b); },
+                                                     [self] { return self->ready_pages.load() > 0; });
         });
     }
 
@@ -312,6 +325,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto it = self->clients.find(client);
             if (it == self->clients.end()) return;
             it->second->push(std::make_shared<const std::string>(snap.dump(-1, ' ', false, json::error_handler_t::replace)));
+            if (!it->second->ready) ++self->ready_pages;
             it->second->ready = true;
         });
     }
@@ -522,6 +536,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto it = self->clients.find(raw->id);
             if (it != self->clients.end()) {
                 client = it->second;
+                if (client->ready) --self->ready_pages;
                 self->clients.erase(it);
             }
             if (self->user == raw->id) self->user = 0;
@@ -606,6 +621,7 @@ Server::~Server()
     {
         std::lock_guard lock(state_->mutex);
         left.swap(state_->clients);
+        state_->ready_pages = 0;
     }
     for (auto& [id, c] : left) c->stop();
     if (state_->subscription) vui::unsubscribe(state_->subscription);

@@ -2,6 +2,7 @@
 #include "platform/web/thinning.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vweb {
 
@@ -51,6 +52,83 @@ nlohmann::json strip_block_json(std::int64_t first_scan, const std::vector<std::
     for (const auto& t : traces) longest = std::max(longest, t.size());
     return {{"first_scan", first_scan}, {"end_scan", first_scan + static_cast<std::int64_t>(longest)},
             {"bucket", std::max(bucket, 1)}, {"first_column", b.first_column}, {"traces", b.traces}};
+}
+
+std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket, std::int64_t keep, std::int64_t& end_scan)
+{
+    bucket = std::max(bucket, 1);
+    const std::size_t traces = static_cast<std::size_t>(std::max(block.traces, 1));
+    const std::size_t first_trace = static_cast<std::size_t>(std::max(block.first_trace, 0)) % traces;
+    const std::size_t positions = first_trace + block.count;
+    end_scan = block.first_scan + static_cast<std::int64_t>((positions + traces - 1) / traces);
+    std::size_t k = 0;
+    if (keep > 0 && end_scan - keep > block.first_scan) {
+        // Older scans would scroll out of the screen at once.
+        std::size_t from = static_cast<std::size_t>(end_scan - keep - block.first_scan) * traces;
+        k = from > first_trace ? std::min(from - first_trace, block.count) : 0;
+    }
+    std::vector<ThinnedTrace> out(traces);
+    std::size_t pos = first_trace + k;
+    std::size_t t = pos % traces;
+    std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
+    std::int64_t column = scan / bucket;
+    std::int64_t next_column_scan = (column + 1) * bucket;
+    std::vector<std::int64_t> current(traces, -1);
+    std::size_t columns = static_cast<std::size_t>((end_scan - scan + bucket - 1) / bucket + 1);
+    for (auto& tr : out) tr.minmax.reserve(2 * columns);
+    for (; k < block.count; ++k) {
+        double v = block.at(k);
+        auto& r = out[t].minmax;
+        if (current[t] != column) {
+            if (r.empty()) out[t].first_column = column;
+            current[t] = column;
+            r.push_back(v);
+            r.push_back(v);
+        } else {
+            double& lo = r[r.size() - 2];
+            double& hi = r.back();
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        if (++t == traces) {
+            t = 0;
+            if (++scan == next_column_scan) {
+                ++column;
+                next_column_scan += bucket;
+            }
+        }
+    }
+    return out;
+}
+
+std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t keep)
+{
+    std::int64_t end_scan = 0;
+    auto thin = thin_append(block, bucket, keep, end_scan);
+    std::vector<double> head = {1,
+                                static_cast<double>(block.panel),
+                                static_cast<double>(block.ctrl),
+                                static_cast<double>(block.first_scan),
+                                static_cast<double>(end_scan),
+                                static_cast<double>(std::max(bucket, 1)),
+                                static_cast<double>(thin.size())};
+    std::size_t values = 0;
+    for (const auto& t : thin) {
+        head.push_back(static_cast<double>(t.first_column));
+        head.push_back(static_cast<double>(t.minmax.size()));
+        values += t.minmax.size();
+    }
+    // The page reads the frame as one Float64Array: x86 and ARM hosts are little-endian like it.
+    std::string frame((head.size() + values) * sizeof(double), '\0');
+    char* at = frame.data();
+    std::memcpy(at, head.data(), head.size() * sizeof(double));
+    at += head.size() * sizeof(double);
+    for (const auto& t : thin) {
+        if (t.minmax.empty()) continue;
+        std::memcpy(at, t.minmax.data(), t.minmax.size() * sizeof(double));
+        at += t.minmax.size() * sizeof(double);
+    }
+    return frame;
 }
 
 }  // namespace vweb

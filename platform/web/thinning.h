@@ -4,7 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <string>
+
 #include <nlohmann/json.hpp>
+
+#include "platform/ui/view.h"
 
 namespace vweb {
 
@@ -27,5 +31,19 @@ ThinnedBlock thin_block(std::int64_t first_scan, const std::vector<std::vector<d
 // The browser's form of a strip block: {first_scan, end_scan (one past the last scan), bucket, first_column, traces}.
 nlohmann::json strip_block_json(std::int64_t first_scan, const std::vector<std::vector<double>>& traces, int bucket,
                                 std::int64_t keep);
+
+// Thins a block straight from the values the program appended (same columns
+// as thin_block); each trace starts at its own first column, since a block may
+// begin or end inside a scan. `end_scan` gets one past the last scan touched.
+struct ThinnedTrace {
+    std::int64_t first_column = 0;
+    std::vector<double> minmax;  // [min, max, min, max, ...]
+};
+std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket, std::int64_t keep, std::int64_t& end_scan);
+
+// The binary frame of a thinned block: little-endian float64 throughout,
+// [1, panel, id, first_scan, end_scan, bucket, traces, then per trace
+// first_column and its count of values, then every trace's values in turn].
+std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t keep);
 
 }  // namespace vweb

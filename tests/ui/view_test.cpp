@@ -116,6 +116,38 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     EXPECT_EQ(mirror.active, p);
 }
 
+// An idle view (no page open) is told nothing; a watching one gets strip blocks as the plotted values.
+TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
+{
+    int p = load_demo();
+    bool watching = false;
+    int changes = 0;
+    std::vector<double> got;
+    std::vector<int> traces_of;
+    vui::subscribe_view([&](const json&) { ++changes; },
+                        [&](const vui::StripAppend& b) {
+                            for (std::size_t k = 0; k < b.count; ++k) {
+                                got.push_back(b.at(k));
+                                traces_of.push_back((b.first_trace + static_cast<int>(k)) % b.traces);
+                            }
+                        },
+                        [&] { return watching; });
+    double block[6] = {1, 2, 3, 4, 5, 6};
+    SetCtrlVal(p, 2, 7);
+    PlotStripChart(p, 8, block, 6, 0, 0, VAL_DOUBLE);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(got.empty());
+
+    watching = true;
+    SetCtrlVal(p, 2, 8);
+    EXPECT_EQ(changes, 1);
+    // Every other value from the second on: 2, 4, 6 (the chart has two traces).
+    PlotStripChart(p, 8, block, 3, 1, 1, VAL_DOUBLE);
+    EXPECT_EQ(got, (std::vector<double>{2, 4, 6}));
+    EXPECT_EQ(traces_of, (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(changes, 1) << "strip blocks never go out as JSON to a view that takes values";
+}
+
 TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
 {
     int p = load_demo();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -82,7 +83,34 @@ private:
             std::lock_guard lock(page->mutex_);
             page->got_.push_back(json::parse(data, data + size));
         }
+        if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_BINARY) {
+            std::lock_guard lock(page->mutex_);
+            page->got_.push_back(strip_of_frame(data, size));
+        }
         return 1;
+    }
+    // A binary strip frame read back as the page reads it.
+    static json strip_of_frame(const char* data, std::size_t size)
+    {
+        std::vector<double> f(size / sizeof(double));
+        std::memcpy(f.data(), data, f.size() * sizeof(double));
+        if (f.size() < 7 || f[0] != 1) return json{{"type", "bad_frame"}};
+        std::size_t traces = static_cast<std::size_t>(f[6]);
+        if (f.size() < 7 + 2 * traces) return json{{"type", "bad_frame"}};
+        json m = {{"type", "strip"}, {"panel", static_cast<int>(f[1])}, {"id", static_cast<int>(f[2])},
+                  {"first_scan", static_cast<std::int64_t>(f[3])}, {"end_scan", static_cast<std::int64_t>(f[4])},
+                  {"bucket", static_cast<int>(f[5])}, {"traces", json::array()}, {"first_columns", json::array()}};
+        std::size_t at = 7 + 2 * traces;
+        for (std::size_t t = 0; t < traces; ++t) {
+            std::size_t n = static_cast<std::size_t>(f[8 + 2 * t]);
+            if (at + n > f.size()) return json{{"type", "bad_frame"}};
+            m["first_columns"].push_back(static_cast<std::int64_t>(f[7 + 2 * t]));
+            m["traces"].push_back(std::vector<double>(f.begin() + static_cast<std::ptrdiff_t>(at), f.begin() + static_cast<std::ptrdiff_t>(at + n)));
+            at += n;
+        }
+        if (at != f.size()) return json{{"type", "bad_frame"}};
+        m["first_column"] = m["first_columns"].empty() ? json(0) : m["first_columns"][0];
+        return m;
     }
     static void on_close(const mg_connection*, void* self) { static_cast<Page*>(self)->closed_ = true; }
 
@@ -190,6 +218,8 @@ TEST_F(MirrorTest, APageGetsTheSnapshotThenTheChanges)
     EXPECT_EQ(s["traces"][0][0], 1000);   // min of scans 1000..1009
     EXPECT_EQ(s["traces"][0][1], 1009);   // max
     EXPECT_EQ(s["traces"][1][198], -1999);
+    EXPECT_EQ(s["first_columns"], json::array({100, 100}));
+    EXPECT_EQ(page.count("bad_frame"), 0u);
 }
 
 TEST_F(MirrorTest, TheFirstPageThatActsIsTheUserUntilItLeaves)

@@ -1,6 +1,8 @@
 // Strip-chart blocks thinned to a minimum and a maximum per pixel column.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/web/thinning.h"
 
 namespace {
@@ -52,6 +54,71 @@ TEST(Thinning, ThirtyTwoTracesAtFullRateShrinkToTheWidth)
         EXPECT_EQ(*std::min_element(t.begin(), t.end()), 0);
         EXPECT_EQ(*std::max_element(t.begin(), t.end()), 100);
     }
+}
+
+// Interleaved values (scan-major, as the program plots them) split into traces.
+std::vector<std::vector<double>> split(const std::vector<double>& v, std::size_t traces)
+{
+    std::vector<std::vector<double>> out(traces);
+    for (std::size_t k = 0; k < v.size(); ++k) out[k % traces].push_back(v[k]);
+    return out;
+}
+
+TEST(Thinning, StraightFromTheValuesMatchesThinningTheTraces)
+{
+    struct Case {
+        std::int64_t first_scan;
+        std::size_t traces, scans;
+        int bucket;
+        std::int64_t keep;
+    } cases[] = {{0, 2, 5, 3, 100}, {5, 2, 3, 3, 100}, {2000, 1, 1000, 1, 10}, {7, 32, 10000, 17, 10000}, {1234, 3, 50, 4, 20}};
+    for (const auto& c : cases) {
+        std::vector<double> v(c.traces * c.scans);
+        for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<double>((k * 37 + 11) % 1009) - 500.0;
+        vui::StripAppend b;
+        b.first_scan = c.first_scan;
+        b.traces = static_cast<int>(c.traces);
+        b.values = v.data();
+        b.count = v.size();
+        std::int64_t end = 0;
+        auto direct = vweb::thin_append(b, c.bucket, c.keep, end);
+        auto old = vweb::thin_block(c.first_scan, split(v, c.traces), c.bucket, c.keep);
+        EXPECT_EQ(end, c.first_scan + static_cast<std::int64_t>(c.scans));
+        ASSERT_EQ(direct.size(), c.traces);
+        for (std::size_t t = 0; t < c.traces; ++t) {
+            EXPECT_EQ(direct[t].first_column, old.first_column) << c.first_scan << " trace " << t;
+            EXPECT_EQ(direct[t].minmax, old.traces[t]) << c.first_scan << " trace " << t;
+        }
+    }
+}
+
+TEST(Thinning, ABlockCutInsideAScanPutsEachValueInItsOwnScan)
+{
+    // Three traces; the block starts at trace 2 of scan 10 and ends after trace 1 of scan 12,
+    // taking every other value of the program's array.
+    std::vector<double> v = {5, -1, 6, -1, 7, -1, 8, -1, 9, -1, 10, -1, 11};
+    vui::StripAppend b;
+    b.first_scan = 10;
+    b.first_trace = 2;
+    b.traces = 3;
+    b.values = v.data();
+    b.count = 6;
+    b.step = 2;
+    std::int64_t end = 0;
+    auto t = vweb::thin_append(b, 1, 100, end);
+    EXPECT_EQ(end, 13);
+    EXPECT_EQ(t[2].first_column, 10);
+    EXPECT_EQ(t[2].minmax, (std::vector<double>{5, 5, 8, 8}));
+    EXPECT_EQ(t[0].first_column, 11);
+    EXPECT_EQ(t[0].minmax, (std::vector<double>{6, 6, 9, 9}));
+    EXPECT_EQ(t[1].minmax, (std::vector<double>{7, 7, 10, 10}));
+
+    // The frame: a float64 header, then the values of each trace in turn.
+    std::string f = vweb::strip_frame(b, 1, 100);
+    std::vector<double> d(f.size() / sizeof(double));
+    std::memcpy(d.data(), f.data(), d.size() * sizeof(double));
+    std::vector<double> want = {1, 0, 0, 10, 13, 1, 3, 11, 4, 11, 4, 10, 4, 6, 6, 9, 9, 7, 7, 10, 10, 5, 5, 8, 8};
+    EXPECT_EQ(d, want);
 }
 
 }  // namespace

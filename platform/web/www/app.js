@@ -51,6 +51,21 @@ function openDocument(path) {
   }
 }
 
+// A strip block comes as float64 values: [1, panel, id, first_scan, end_scan, bucket, traces,
+// then per trace its first column and count, then the min/max pairs of each trace in turn].
+function stripOfFrame(buf) {
+  const f = new Float64Array(buf);
+  const n = f[6];
+  const traces = [], firsts = [];
+  let at = 7 + 2 * n;
+  for (let t = 0; t < n; t++) {
+    firsts.push(f[7 + 2 * t]);
+    traces.push(f.subarray(at, at + f[8 + 2 * t]));
+    at += f[8 + 2 * t];
+  }
+  return { type: 'strip', panel: f[1], id: f[2], first_scan: f[3], end_scan: f[4], bucket: f[5], traces, firsts };
+}
+
 function handle(m) {
   switch (m.type) {
     case 'snapshot':
@@ -101,7 +116,8 @@ function connect() {
   url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
   socket = new WebSocket(url);
   socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
-  socket.onmessage = (e) => handle(JSON.parse(e.data));
+  socket.binaryType = 'arraybuffer';
+  socket.onmessage = (e) => (typeof e.data === 'string' ? handle(JSON.parse(e.data)) : handle(stripOfFrame(e.data)));
   socket.onclose = (e) => {
     pendingLists.clear();
     // 1001 (going away): the program has ended; nothing comes back at this address until it is started again.

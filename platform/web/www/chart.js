@@ -73,9 +73,11 @@ export class Chart {
     }
     const s = this.strip;
     b.traces.forEach((flat, t) => {
-      const tr = s.traces[t] || (s.traces[t] = { first: b.first_column, mins: [], maxs: [] });
+      if (!flat.length) return;
+      const first = b.firsts ? b.firsts[t] : b.first_column;
+      const tr = s.traces[t] || (s.traces[t] = { first, mins: [], maxs: [] });
       for (let k = 0; k < flat.length / 2; k++) {
-        const col = b.first_column + k;
+        const col = first + k;
         const i = col - tr.first;
         if (i < 0) continue;
         if (i < tr.mins.length) {
@@ -177,13 +179,16 @@ export class Chart {
     if (this.isStrip) this.drawStrip(c, r, area);
     else for (const p of this.plots) this.drawPlot(c, p, X, Y, area);
     this.drawCursors(c, X, Y, area);
-    if (this.drag?.rect) {
+    // Over a strip chart the zoom rectangle goes on a sheet above its traces.
+    const z = this.isStrip ? this.zoomSheet(w, h, dpr, area) : c;
+    if (z && this.drag?.rect) {
       const d = this.drag;
-      c.strokeStyle = '#fff';
-      c.setLineDash([4, 3]);
-      c.strokeRect(Math.min(d.x0, d.x), Math.min(d.y0, d.y), Math.abs(d.x - d.x0), Math.abs(d.y - d.y0));
-      c.setLineDash([]);
+      z.strokeStyle = '#fff';
+      z.setLineDash([4, 3]);
+      z.strokeRect(Math.min(d.x0, d.x), Math.min(d.y0, d.y), Math.abs(d.x - d.x0), Math.abs(d.y - d.y0));
+      z.setLineDash([]);
     }
+    if (z && z !== c) z.restore();
     c.restore();
   }
 
@@ -214,60 +219,119 @@ export class Chart {
     }
   }
 
-  // Strip traces live in a layer of their own that scrolls: a frame shifts it by whole pixels and
-  // draws only the columns that arrived since; new ranges, sizes or trace colours redraw it whole.
+  // Strip traces live in two tiles of the plot area's size, laid over the canvas, that scroll by
+  // being moved (never copied): a frame draws only the columns that arrived since, into the tile
+  // that holds them; new ranges, sizes or trace colours redraw both whole.
+  stripTiles(area, dpr) {
+    if (!this.box) {
+      if (getComputedStyle(this.el).position === 'static') this.el.style.position = 'relative';
+      this.box = document.createElement('div');
+      this.box.style.cssText = 'position:absolute;overflow:hidden;pointer-events:none';
+      this.tiles = [0, 1].map(() => {
+        const cv = document.createElement('canvas');
+        cv.style.cssText = 'position:absolute;left:0;top:0';
+        this.box.append(cv);
+        return { cv, start: 0 };
+      });
+      this.el.append(this.box);
+    }
+    const bs = this.box.style;
+    bs.left = area.x + 'px'; bs.top = area.y + 'px'; bs.width = area.w + 'px'; bs.height = area.h + 'px';
+    const width = Math.round(area.w * dpr), height = Math.round(area.h * dpr);
+    for (const t of this.tiles) {
+      if (t.cv.width !== width || t.cv.height !== height) {
+        t.cv.width = width; t.cv.height = height;
+        t.cv.style.width = area.w + 'px'; t.cv.style.height = area.h + 'px';
+        this.layer = null;
+      }
+    }
+    return this.tiles;
+  }
+
+  zoomSheet(w, h, dpr, area) {
+    if (!this.drag?.rect) {
+      if (this.sheet) this.sheet.getContext('2d').clearRect(0, 0, this.sheet.width, this.sheet.height);
+      return null;
+    }
+    if (!this.sheet) {
+      this.sheet = document.createElement('canvas');
+      this.sheet.style.cssText = 'position:absolute;left:0;top:0;pointer-events:none';
+      this.el.append(this.sheet);
+    }
+    const sh = this.sheet;
+    if (sh.width !== Math.round(w * dpr) || sh.height !== Math.round(h * dpr)) {
+      sh.width = Math.round(w * dpr); sh.height = Math.round(h * dpr);
+      sh.style.width = w + 'px'; sh.style.height = h + 'px';
+    }
+    const z = sh.getContext('2d');
+    z.setTransform(dpr, 0, 0, dpr, 0, 0);
+    z.clearRect(0, 0, w, h);
+    z.save();
+    z.beginPath();
+    z.rect(area.x, area.y, area.w, area.h);
+    z.clip();
+    return z;
+  }
+
   drawStrip(c, r, area) {
-    if (!this.strip) return;
     const dpr = window.devicePixelRatio || 1;
+    const tiles = this.stripTiles(area, dpr);
+    if (!this.strip) {
+      if (this.layer !== undefined) for (const t of tiles) t.cv.getContext('2d').clearRect(0, 0, t.cv.width, t.cv.height);
+      this.layer = undefined;
+      return;
+    }
     const b = this.strip.bucket;
     const spp = (r.x1 - r.x0) / area.w;  // scans per pixel
     const origin = Math.floor(r.x0 / spp);  // the left edge, in whole pixels of an absolute scale
     const colors = this.graph?.traces || [];
     const key = [area.w, area.h, dpr, r.y0, r.y1, spp, b, JSON.stringify(colors)].join('|');
     let L = this.layer;
-    const width = Math.round(area.w * dpr), height = Math.round(area.h * dpr);
-    if (!L || L.key !== key || origin < L.origin || origin - L.origin >= area.w) {
-      if (!L || L.canvas.width !== width || L.canvas.height !== height) {
-        L = this.layer = { canvas: document.createElement('canvas') };
-        L.canvas.width = width;
-        L.canvas.height = height;
-      }
-      L.canvas.getContext('2d').clearRect(0, 0, width, height);
-      L.key = key;
-      L.origin = origin;
-      L.drawn = [];
-    } else if (origin > L.origin) {
-      const lc = L.canvas.getContext('2d');
-      lc.setTransform(1, 0, 0, 1, 0, 0);
-      lc.globalCompositeOperation = 'copy';
-      lc.drawImage(L.canvas, -(origin - L.origin) * dpr, 0);
-      lc.globalCompositeOperation = 'source-over';
-      L.origin = origin;
+    const clear = (t) => t.cv.getContext('2d').clearRect(0, 0, t.cv.width, t.cv.height);
+    if (!L || L.key !== key || origin < tiles[0].start || origin >= tiles[1].start + area.w) {
+      tiles[0].start = origin;
+      tiles[1].start = origin + area.w;
+      tiles.forEach(clear);
+      L = this.layer = { key, drawn: [] };
+    } else if (origin >= tiles[0].start + area.w) {
+      // The left tile has scrolled out: it comes back on the right, empty.
+      const gone = tiles.shift();
+      gone.start = tiles[0].start + area.w;
+      clear(gone);
+      tiles.push(gone);
     }
-    const lc = L.canvas.getContext('2d');
-    lc.setTransform(dpr, 0, 0, dpr, 0, 0);
-    lc.lineWidth = 1;
-    const px = (col) => Math.floor((col * b) / spp) - origin + 0.5;
+    for (const t of tiles) t.cv.style.transform = `translateX(${t.start - origin}px)`;
+    const px = (col) => Math.floor((col * b) / spp);
     const py = (v) => area.h - ((v - r.y0) / (r.y1 - r.y0)) * area.h;
-    this.strip.traces.forEach((tr, t) => {
-      if (colors[t] && !colors[t].visible) return;
-      const last = tr.first + tr.mins.length - 1;
+    const from = this.strip.traces.map((tr, t) =>
       // From the column drawn last (it may have grown since) so the line joins up.
-      let col = Math.max(tr.first, Math.floor(r.x0 / b) - 1, L.drawn[t] !== undefined ? L.drawn[t] - 1 : -Infinity);
-      lc.strokeStyle = hex(colors[t]?.color ?? 0xff0000);
-      lc.beginPath();
-      let started = false;
-      for (; col <= last; col++) {
-        const i = col - tr.first;
-        if (Number.isNaN(tr.mins[i])) { started = false; continue; }
-        const x = px(col);
-        if (!started) { lc.moveTo(x, py(tr.mins[i])); started = true; } else lc.lineTo(x, py(tr.mins[i]));
-        if (tr.maxs[i] !== tr.mins[i]) lc.lineTo(x, py(tr.maxs[i]));
-      }
-      lc.stroke();
-      L.drawn[t] = last;
-    });
-    c.drawImage(L.canvas, area.x, area.y, area.w, area.h);
+      Math.max(tr.first, Math.floor(r.x0 / b) - 1, L.drawn[t] !== undefined ? L.drawn[t] - 1 : -Infinity));
+    for (const tile of tiles) {
+      const lc = tile.cv.getContext('2d');
+      lc.setTransform(dpr, 0, 0, dpr, 0, 0);
+      lc.lineWidth = 1;
+      // Only the columns that reach into this tile (and one either side, for the joins).
+      const lo = Math.floor(((tile.start - 1) * spp) / b) - 1, hi = Math.ceil(((tile.start + area.w + 1) * spp) / b) + 1;
+      this.strip.traces.forEach((tr, t) => {
+        if (colors[t] && !colors[t].visible) return;
+        const last = Math.min(tr.first + tr.mins.length - 1, hi);
+        let col = Math.max(from[t], lo);
+        if (col > last) return;
+        lc.strokeStyle = hex(colors[t]?.color ?? 0xff0000);
+        lc.beginPath();
+        let started = false;
+        for (; col <= last; col++) {
+          const i = col - tr.first;
+          if (Number.isNaN(tr.mins[i])) { started = false; continue; }
+          const x = px(col) - tile.start + 0.5;
+          if (!started) { lc.moveTo(x, py(tr.mins[i])); started = true; } else lc.lineTo(x, py(tr.mins[i]));
+          if (tr.maxs[i] !== tr.mins[i]) lc.lineTo(x, py(tr.maxs[i]));
+        }
+        lc.stroke();
+      });
+    }
+    this.strip.traces.forEach((tr, t) => { L.drawn[t] = tr.first + tr.mins.length - 1; });
+    void c;
   }
 
   drawPlot(c, p, X, Y, area) {
