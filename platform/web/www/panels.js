@@ -319,6 +319,12 @@ export class Screen {
       if (target?.type === 'checkbox') e.preventDefault();
       this.send({ op: 'press', panel, ctrl: data.id });
     };
+    // Redrawn only when what it shows changes: a control the program sets again and again (a replay's buttons,
+    // dimmed and undimmed every block) would otherwise leave the page between a press and its release.
+    const { [A.DIMMED]: _dimmed, [A.VISIBLE]: _visible, ...shown } = data.attributes || {};
+    const drawn = JSON.stringify([shown, { ...data, attributes: null }]);
+    if (!fresh && c.drawn === drawn) return;
+    c.drawn = drawn;
     const focused = el.contains(document.activeElement) ? document.activeElement : null;
     const oldList = el.querySelector('.listbox');
     const scrolled = oldList ? [oldList.scrollTop, oldList.scrollLeft] : null;
