@@ -78,6 +78,12 @@ async function main() {
     expect(JSON.stringify(checked) === JSON.stringify(TICKED), `ticked: ${JSON.stringify(checked)}`);
     await shoot('compare_chart_list.png');
     await ctrl(list, 3).locator('button').click();
+    // Done brings the comparison window back in front of the list, as a person sees before going on.
+    await page.waitForFunction(() => {
+      const c = document.querySelector('[data-panel="COMPARE"]');
+      const l = document.querySelector('[data-panel="SPC_LIST"]');
+      return c && (!l || !l.checkVisibility() || Number(c.style.zIndex) > Number(l.style.zIndex));
+    }, null, { timeout: 15000 });
   });
 
   await test('the confidence level is set to 95%', async () => {
@@ -135,14 +141,11 @@ async function main() {
   await test('Print opens the printed lines in a new tab', async () => {
     const opened = session.context.waitForEvent('page', { timeout: 30000 });
     await pick(results, 8, 3);
-    // A busy program may answer after the browser's pop-up allowance: the page then offers a link to the printout.
-    const link = page.locator('.notice a');
-    const first = await Promise.race([opened.then(() => 'tab'), link.waitFor({ timeout: 30000 }).then(() => 'link')]);
-    if (first === 'link') {
-      console.log('the printout is offered as a link');
-      await link.click();
-    }
-    const tab = await opened;
+    const tab = await opened.catch(async (e) => {
+      // Tells a printout the page never showed from a Print the program never ran.
+      await shoot('compare_print_missing.png');
+      throw new Error(`${e.message}; PRINT.TMP written: ${fs.existsSync(path.join(session.work, 'PRINT.TMP'))}`);
+    });
     await tab.waitForLoadState();
     const text = await tab.locator('body').innerText();
     expect(tab.url().includes('PRINT.TMP'), `the tab shows ${tab.url()}`);
