@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/config_store.h"
 #include "core/schema.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/atomic_file.h"
@@ -67,9 +68,9 @@ protected:
     void TearDown() override
     {
         provide_chart_list_reader(nullptr);
-        for (int* h : {&spc_panel, &compare_panel})
+        for (int* h : {&spc_panel, &compare_panel, &spc_chart_selections})
             if (*h > 0) DiscardPanel(*h);
-        spc_panel = compare_panel = -1;
+        spc_panel = compare_panel = spc_chart_selections = -1;
         free_mem();
         por_free_mem();
         confidence_level = 4;
@@ -280,6 +281,36 @@ TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
     ASSERT_TRUE(ui.press(popup, POP_CLOSE));
     EXPECT_FALSE(ui.panel_exists(popup));
     EXPECT_FALSE(Flags & FLAG_PENDING_CHANGES);
+}
+
+TEST_F(CompareWindowTest, TheRealChartListInCheckModeChoosesTheComparedCharts)
+{
+    // The stored setup, which the comparison loads: channels 1..3 are statistics channels, so the list offers their
+    // Mean, Standard Deviation, Minimum and Maximum.
+    timer_status_bit = 0;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    ASSERT_TRUE(ui.press(compare_panel, CMP_CHARTS));
+    ASSERT_GT(spc_chart_selections, 0);
+    ASSERT_TRUE(chart_list_in_check_mode());
+    const auto labels = ui.plain_items(spc_chart_selections, SL_LIST);
+    for (const char* name : {"CH2 Mean", "CH3 Mean"}) {
+        const auto it = std::find(labels.begin(), labels.end(), name);
+        ASSERT_NE(it, labels.end()) << name << " not in " << ::testing::PrintToString(labels);
+        ASSERT_TRUE(ui.check(spc_chart_selections, SL_LIST, static_cast<int>(it - labels.begin())));
+    }
+    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    std::vector<std::string> verdicts;
+    for (const std::string& line : ui.plain_items(popup, POP_LIST))
+        if (line.find("     POR mean - TEST mean ") != std::string::npos) verdicts.push_back(line);
+    ASSERT_EQ(verdicts.size(), 2u);
+    EXPECT_EQ(verdicts[0], "CH2 Mean     POR mean - TEST mean FAIL");
+    EXPECT_EQ(verdicts[1], "CH3 Mean     POR mean - TEST mean PASS");
 }
 
 TEST_F(CompareWindowTest, FewPointsWarnAndGiveNoInterpretation)
