@@ -2,7 +2,7 @@
 #include "platform/sql/dbf_table.h"
 
 #include <shapefil.h>
-#include <stdio_ext.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,12 +37,12 @@ thread_local const char* t_open_path = nullptr;
 thread_local bool t_io_failed = false;
 
 // A file that failed once fails for good, until it is opened again. shapelib
-// carries on after a failed call: a buffered write fails late, at a seek or a
-// flush, and the header would then be rewritten from what a failed read left.
-// Nothing more reaches such a file; the table is read again from disk.
+// carries on after a failed call, and the header would then be rewritten from
+// what a failed read left. Nothing more reaches such a file; the table is read
+// again from disk.
 struct IoFaults {
     std::mutex mutex;
-    std::set<std::FILE*> failed;
+    std::set<const void*> failed;
     DbfIo injected_op = DbfIo::write;
     int injected_countdown = 0;  // the nth coming call of the op fails; 0: none
 };
@@ -52,8 +52,8 @@ IoFaults& io_faults()
     return f;
 }
 
-// True when the call must not run: the stream failed before, or a test made this call fail.
-bool refused(std::FILE* f, DbfIo op)
+// True when the call must not run: the file failed before, or a test made this call fail.
+bool refused(const void* f, DbfIo op)
 {
     IoFaults& faults = io_faults();
     std::lock_guard lock(faults.mutex);
@@ -65,7 +65,7 @@ bool refused(std::FILE* f, DbfIo op)
     return false;
 }
 
-void mark_failed(std::FILE* f)
+void mark_failed(const void* f)
 {
     t_io_failed = true;
     IoFaults& faults = io_faults();
@@ -79,68 +79,125 @@ bool ends_with_nocase(const char* text, const char* suffix)
     return n >= m && strcasecmp(text + n - m, suffix) == 0;
 }
 
+// shapelib seeks to the record, writes it, then seeks to the header, reads it
+// back and rewrites it, for every statement. Through a buffered stream each of
+// those seeks costs system calls of its own; here a seek only moves our
+// position and every read or write goes to the file at once, at that position.
+struct HookFile {
+    int fd = -1;
+    std::int64_t position = 0;
+};
+
+HookFile* file_of(SAFile f) { return reinterpret_cast<HookFile*>(f); }
+
 SAFile hook_open(const char* filename, const char* access)
 {
     if (ends_with_nocase(filename, ".cpg")) return nullptr;
     const char* target = (t_open_path && ends_with_nocase(filename, ".dbf")) ? t_open_path : filename;
-    return reinterpret_cast<SAFile>(std::fopen(target, access));
+    const bool update = std::strchr(access, '+') != nullptr;
+    int flags = O_CLOEXEC;
+    switch (access[0]) {
+    case 'r': flags |= update ? O_RDWR : O_RDONLY; break;
+    case 'w': flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: return nullptr;
+    }
+    const int fd = ::open(target, flags, 0666);
+    if (fd < 0) return nullptr;
+    auto* file = new HookFile;
+    file->fd = fd;
+    return reinterpret_cast<SAFile>(file);
 }
 SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 {
-    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    HookFile* file = file_of(f);
     if (refused(file, DbfIo::read)) {
         mark_failed(file);
         return 0;
     }
-    return std::fread(p, size, n, file);
+    if (size == 0 || n == 0) return 0;
+    const std::size_t want = static_cast<std::size_t>(size * n);
+    std::size_t got = 0;
+    while (got < want) {
+        ssize_t r = ::pread(file->fd, static_cast<char*>(p) + got, want - got, static_cast<off_t>(file->position + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    file->position += static_cast<std::int64_t>(got);
+    return got / size;
 }
 SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 {
-    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    HookFile* file = file_of(f);
     if (refused(file, DbfIo::write)) {
         mark_failed(file);
         return 0;
     }
-    SAOffset done = std::fwrite(p, size, n, file);
-    if (done != n) mark_failed(file);
-    return done;
+    if (size == 0 || n == 0) return 0;
+    const std::size_t want = static_cast<std::size_t>(size * n);
+    std::size_t done = 0;
+    while (done < want) {
+        ssize_t r = ::pwrite(file->fd, static_cast<const char*>(p) + done, want - done,
+                             static_cast<off_t>(file->position + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    file->position += static_cast<std::int64_t>(done);
+    if (done != want) mark_failed(file);
+    return done / size;
 }
 SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
 {
-    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    HookFile* file = file_of(f);
     if (refused(file, DbfIo::seek)) {
         mark_failed(file);
         return -1;
     }
-    int rc = std::fseek(file, static_cast<long>(offset), whence);
-    if (rc != 0) mark_failed(file);
-    return rc;
+    std::int64_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = file->position;
+    } else if (whence == SEEK_END) {
+        struct stat st {};
+        if (::fstat(file->fd, &st) != 0) {
+            mark_failed(file);
+            return -1;
+        }
+        base = static_cast<std::int64_t>(st.st_size);
+    } else if (whence != SEEK_SET) {
+        mark_failed(file);
+        return -1;
+    }
+    const std::int64_t to = base + static_cast<std::int64_t>(offset);
+    if (to < 0) {
+        mark_failed(file);
+        return -1;
+    }
+    file->position = to;
+    return 0;
 }
-SAOffset hook_tell(SAFile f) { return std::ftell(reinterpret_cast<std::FILE*>(f)); }
+SAOffset hook_tell(SAFile f) { return static_cast<SAOffset>(file_of(f)->position); }
 int hook_flush(SAFile f)
 {
-    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    // Nothing is held back: every write reached the file when it was made.
+    HookFile* file = file_of(f);
     if (refused(file, DbfIo::flush)) {
         mark_failed(file);
         return EOF;
     }
-    int rc = std::fflush(file);
-    if (rc != 0) mark_failed(file);
-    return rc;
+    return 0;
 }
 int hook_close(SAFile f)
 {
-    std::FILE* file = reinterpret_cast<std::FILE*>(f);
+    HookFile* file = file_of(f);
     {
         IoFaults& faults = io_faults();
         std::lock_guard lock(faults.mutex);
-        // A failed stream's buffered bytes are dropped, never written at close.
-        if (faults.failed.erase(file)) {
-            t_io_failed = true;
-            __fpurge(file);
-        }
+        if (faults.failed.erase(file)) t_io_failed = true;
     }
-    int rc = std::fclose(file);
+    int rc = ::close(file->fd);
+    delete file;
     if (rc != 0) t_io_failed = true;
     return rc;
 }

@@ -5,11 +5,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
+#include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "testing/alarm_review.h"
 #include "testing/install.h"
@@ -89,6 +91,51 @@ TEST_F(TraceTest, RetestWritesRowsMarksTheRunAndRaisesAlarms)
     EXPECT_EQ(rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE, CLEARED FROM OOC_ALRM"),
               "21|1|2|0|1|0|0|0");
     EXPECT_EQ(status_color, STATUS_YELLOW);
+}
+
+// The result table of two tested wafers, byte for byte: header, field list, records and end mark.
+TEST_F(TraceTest, ResultRowsOfTwoWafersAreStoredByteForByte)
+{
+    run_row(21, "LOT-21");
+    write_wafer(21, 1, 3, 100, 500);
+    write_wafer(21, 2, 3, 200, 500);
+    test_trace(block, 21, 1, sc_handle, 3, "", "ETCH A", 0, 0);
+    test_trace(block, 21, 2, sc_handle, 3, "", "ETCH A", 0, 0);
+    std::ifstream in(dir.file("OTHER_01.DBF"), std::ios::binary);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    const std::pair<const char*, int> fields[] = {{"RUN", 9},        {"WAFER", 9},    {"DATA_MEAN", 19},
+                                                  {"DATA_STDEV", 19}, {"DATA_MAX", 19}, {"DATA_MIN", 19}};
+    constexpr int kHeader = 32 + 6 * 32 + 1, kRecord = 1 + 9 + 9 + 4 * 19;
+    const vsys::CivilTime today = vsys::civil_now();
+    std::string want(32, '\0');
+    want[0] = '\x03';
+    want[1] = static_cast<char>(today.year - 1900);
+    want[2] = static_cast<char>(today.month);
+    want[3] = static_cast<char>(today.day);
+    want[4] = '\x02';  // two records
+    want[8] = static_cast<char>(kHeader & 0xFF);
+    want[9] = static_cast<char>(kHeader >> 8);
+    want[10] = static_cast<char>(kRecord);
+    want[29] = '\x57';  // the code page mark every table carries
+    for (auto [name, width] : fields) {
+        std::string d(32, '\0');
+        d.replace(0, std::strlen(name), name);
+        d[11] = 'N';
+        d[16] = static_cast<char>(width);
+        d[17] = static_cast<char>(width == 9 ? 0 : 9);
+        want += d;
+    }
+    want += '\x0D';
+    // Channel 1 alternates between its base count and one more.
+    const double stats[2][4] = {{100.5, 0.548, 101, 100}, {200.5, 0.548, 201, 200}};
+    for (int w = 1; w <= 2; ++w) {
+        const double* v = stats[w - 1];
+        want += vsys::strprintf(" %9d%9d%19.9f%19.9f%19.9f%19.9f", 21, w, v[0], v[1], v[2], v[3]);
+    }
+    want += '\x1A';
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "byte " << i;
 }
 
 TEST_F(TraceTest, AlarmOfATestedWaferIsReviewedAndCleared)
