@@ -29,6 +29,10 @@ int SummarizeParameter(int panel, int list, std::string& out, char listTraces);
 // channel choice, then plays it at once (chart type 18) or opens the channel choice.
 int play_chart_point(int run, int wafer, bool at_once);
 
+// The wafer a single-wafer item of the run list names: 1 unless its label carries "Cassette slot #" or
+// "Trigger #".
+int wafer_of_label(const std::string& label);
+
 // The playback callbacks by name.
 std::vector<vui::CallbackEntry> playback_callbacks();
 void install_playback();

@@ -50,28 +50,6 @@ void dim_controls(int dim)
     for (int c : {SC_START, SC_AXES, SC_EXIT, SC_PAUSE}) SetCtrlAttribute(sc_handle, c, ATTR_DIMMED, dim);
 }
 
-// The wafer a single-wafer item stands for, from its label.
-int wafer_of_label(const std::string& label)
-{
-    auto word = [&](int n) {
-        // The n-th word (1-based) with its first character blanked.
-        std::size_t at = 0;
-        std::string w;
-        for (int i = 0; i < n; ++i) {
-            at = label.find_first_not_of(" \t", at);
-            if (at == std::string::npos) return 0;
-            const std::size_t end = label.find_first_of(" \t", at);
-            w = label.substr(at, end == std::string::npos ? std::string::npos : end - at);
-            at = end == std::string::npos ? label.size() : end;
-        }
-        if (!w.empty()) w[0] = ' ';
-        return std::atoi(w.c_str());
-    };
-    int wafer = 1;
-    if (label.find("Cassette slot #") != std::string::npos) wafer = word(3);
-    if (label.find("Trigger #") != std::string::npos) wafer = word(2);
-    return wafer;
-}
 
 // The run's channels become the setup's while the legend and the strip chart's traces are rebuilt.
 void rebuild_legend(const BlockLayout& l)
@@ -465,6 +443,28 @@ int run_command(int panel)
 }
 
 }  // namespace
+
+int wafer_of_label(const std::string& label)
+{
+    auto word = [&](int n) {
+        // The n-th word (1-based) with its first character blanked.
+        std::size_t at = 0;
+        std::string w;
+        for (int i = 0; i < n; ++i) {
+            at = label.find_first_not_of(" \t", at);
+            if (at == std::string::npos) return 0;
+            const std::size_t end = label.find_first_of(" \t", at);
+            w = label.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            at = end == std::string::npos ? label.size() : end;
+        }
+        if (!w.empty()) w[0] = ' ';
+        return std::atoi(w.c_str());
+    };
+    int wafer = 1;
+    if (label.find("Cassette slot #") != std::string::npos) wafer = word(3);
+    if (label.find("Trigger #") != std::string::npos) wafer = word(2);
+    return wafer;
+}
 
 int select_ok(int panel, int, int event, void*, int, int)
 {

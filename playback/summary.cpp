@@ -74,27 +74,6 @@ SetupSnapshot take_snapshot()
     return s;
 }
 
-// The wafer a single-wafer label names (1 unless it carries "Cassette slot #" or "Trigger #").
-int wafer_of(const std::string& label)
-{
-    auto word = [&](int n) {
-        std::size_t at = 0;
-        std::string w;
-        for (int i = 0; i < n; ++i) {
-            at = label.find_first_not_of(" \t", at);
-            if (at == std::string::npos) return 0;
-            const std::size_t end = label.find_first_of(" \t", at);
-            w = label.substr(at, end == std::string::npos ? std::string::npos : end - at);
-            at = end == std::string::npos ? label.size() : end;
-        }
-        return w.size() > 1 ? std::atoi(w.c_str() + 1) : 0;
-    };
-    int wafer = 1;
-    if (label.find("Cassette slot #") != std::string::npos) wafer = word(3);
-    if (label.find("Trigger #") != std::string::npos) wafer = word(2);
-    return wafer;
-}
-
 void empty_selection()
 {
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
@@ -133,7 +112,7 @@ int SummarizeParameter(int panel, int list, std::string& out, char listTraces)
         try {
             empty_selection();
             if (one_wafer) {
-                wafer = wafer_of(label);
+                wafer = wafer_of_label(label);
                 wafer_select.push_back(wafer);
                 wafer_logic.push_back(0);
                 wafer_restrictions = 1;

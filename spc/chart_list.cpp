@@ -19,6 +19,7 @@
 #include "spc/chart_catalogue.h"
 #include "spc/chart_window.h"
 #include "spc/limit_table.h"
+#include "testing/alarm_lines.h"
 #include "testing/chart_code.h"
 #include "testing/chart_identity.h"
 #include "testing/window_menu.h"
@@ -66,19 +67,6 @@ const char* statistic_word(int subtype)
     return subtype >= 1 && subtype <= 4 ? words[subtype] : "";
 }
 
-const char* step_word(int subtype)
-{
-    switch (subtype) {
-    case 0: return "Overshoot Area";
-    case 1: return "Undershoot Area";
-    case 2: return "Stability Time";
-    case 3: return "Decay Constant";
-    case 5: return "Undershoot Minimum";
-    case 6: return "Overshoot Maximum";
-    default: return "";
-    }
-}
-
 bool enabled(int channel) { return channel >= 1 && channel <= 32 && (VantrelChannelStatusBits >> (channel - 1) & 1u); }
 
 void fill_list(int panel)
@@ -98,7 +86,7 @@ void fill_list(int panel)
         const int n = static_cast<int>(std::floor(steps + 0.5));
         for (int step = 1; step <= n; ++step)
             for (int sub : {0, 1, 2, 3, 5, 6})
-                append(panel, c, 1, sub, step, vsys::strprintf("%s %s Step %i", name.c_str(), step_word(sub), step));
+                append(panel, c, 1, sub, step, vsys::strprintf("%s %s Step %i", name.c_str(), step_metric_name(sub), step));
     }
     for (int c = 1; c <= count; ++c) {
         if (!enabled(c)) continue;
@@ -272,14 +260,7 @@ int double_click(int, int, int event, void*, int, int)
     if (compare_panel > 0) {
         display_new_chart();
     } else {
-        if (chart_type == 17) {
-            recipe_restrictions = 0;
-            recipe_select.clear();
-        } else {
-            recipe_restrictions = 1;
-            recipe_select.assign(1, process_name(recipe_num));
-        }
-        wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+        open_batch_selection();
     }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;

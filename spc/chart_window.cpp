@@ -207,6 +207,11 @@ void show_chart(int menuBar, int item, void* callbackData, int panel)
         break;
     default: break;
     }
+    open_batch_selection();
+}
+
+void open_batch_selection()
+{
     // Endpoint data ignore the recipe; every other chart starts with the current process preset.
     if (chart_type == 17) {
         recipe_restrictions = 0;

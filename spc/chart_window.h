@@ -44,6 +44,8 @@ extern int rule_breakers;
 
 void show_chart(int menuBar, int item, void* callbackData, int panel);
 int wafers_in_chart(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+// The batch selection of the current chart, its recipe preset to the current process (none for endpoint data).
+void open_batch_selection();
 int new_chart(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 void display_new_chart();
 void plot_limit_lines();
