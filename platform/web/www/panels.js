@@ -311,7 +311,29 @@ export class Screen {
     }
     // Presses are taken on the control's own box, which outlives re-rendering: a click whose
     // button was redrawn between mouse down and up still counts.
+    // A list row under the pointer, found again by position when the row was redrawn between press and release.
+    const rowAt = (e) => {
+      const hit = e.target instanceof Element && e.target.closest('.list-item') ? e.target
+        : document.elementFromPoint(e.clientX, e.clientY);
+      const row = hit?.closest('.list-item');
+      return row && el.contains(row) ? row : null;
+    };
+    const listening = data.style === S.LIST && attr(data, A.MODE, 0) !== 1;
+    el.ondblclick = !listening ? null : (e) => {
+      const row = rowAt(e);
+      if (!row) return;
+      this.send({ op: 'select', panel, ctrl: data.id, index: Number(row.dataset.index), commit: true });
+      // The double click itself, at its place in the list, for lists that act on it.
+      const box = el.querySelector('.listbox') ?? el;
+      const r = box.getBoundingClientRect(), k = scaleOf(box);
+      this.send({ op: 'dblclick', panel, ctrl: data.id, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k) });
+    };
     el.onclick = (e) => {
+      if (listening) {
+        const row = rowAt(e);
+        if (row) this.send({ op: 'select', panel, ctrl: data.id, index: Number(row.dataset.index), commit: false });
+        return;
+      }
       const target = e.target instanceof Element ? e.target.closest('[data-press]') : null;
       const inside = target && el.contains(target);
       if (!inside && e.target !== el) return;
@@ -532,15 +554,7 @@ export class Screen {
         text.append(s);
       }
       row.append(text);
-      if (!indicator) {
-        row.addEventListener('click', () => this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: false }));
-        row.addEventListener('dblclick', (e) => {
-          this.send({ op: 'select', panel, ctrl: data.id, index: i, commit: true });
-          // The double click itself, at its place in the list, for lists that act on it.
-          const r = box.getBoundingClientRect(), k = scaleOf(box);
-          this.send({ op: 'dblclick', panel, ctrl: data.id, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k) });
-        });
-      }
+      // Clicks and double clicks are taken on the control's own box (see ctrl), which outlives redrawing.
       box.append(row);
     });
     return box;
