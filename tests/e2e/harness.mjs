@@ -148,8 +148,12 @@ export async function answering(page, label, done, what, ms) {
     if (await done()) return;
     const p = popup.first();
     if (await p.count()) {
-      console.log(`${label}: answering "${(await p.innerText()).replace(/\s+/g, ' ')}"`);
-      await p.locator('.buttons button').first().click({ timeout: 5000 }).catch(() => {});
+      // A message the program takes down itself (the trigger came) may be gone by now.
+      const text = await p.innerText({ timeout: 2000 }).catch(() => null);
+      if (text !== null) {
+        console.log(`${label}: answering "${text.replace(/\s+/g, ' ')}"`);
+        await p.locator('.buttons button').first().click({ timeout: 5000 }).catch(() => {});
+      }
     }
     await page.waitForTimeout(200);
   }
