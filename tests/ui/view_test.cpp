@@ -124,7 +124,8 @@ TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
     int changes = 0;
     std::vector<double> got;
     std::vector<int> traces_of;
-    vui::subscribe_view([&](const json&) { ++changes; },
+    // Its lambdas see this test's locals: it ends with the test.
+    const int sub = vui::subscribe_view([&](const json&) { ++changes; },
                         [&](const vui::StripAppend& b) {
                             for (std::size_t k = 0; k < b.count; ++k) {
                                 got.push_back(b.at(k));
@@ -146,6 +147,7 @@ TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
     EXPECT_EQ(got, (std::vector<double>{2, 4, 6}));
     EXPECT_EQ(traces_of, (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(changes, 1) << "strip blocks never go out as JSON to a view that takes values";
+    vui::unsubscribe(sub);
 }
 
 TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
@@ -171,7 +173,7 @@ TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
 
     // What the program opens goes to the view as a document message.
     std::vector<std::string> documents;
-    vui::subscribe([&](const json& m) {
+    const int reader = vui::subscribe([&](const json& m) {
         if (m["type"] == "document") documents.push_back(m["path"]);
     });
     vui::install_document_hook();
@@ -186,6 +188,7 @@ TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
     ui.pump();
     EXPECT_EQ(ui.text(p, 3), "from the browser");
     EXPECT_EQ(h.calls.size(), 0u);  // control 3 has no callback
+    vui::unsubscribe(reader);
 }
 
 }  // namespace
