@@ -259,6 +259,25 @@ async function main() {
     expect(await child.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'DEMO', 'the child is not inside its parent');
   });
 
+  await test('a click on a window the program covered brings it to the front', async () => {
+    const title = demo.locator(':scope > .titlebar > .title');
+    await title.click();
+    const from = lines.length;
+    await demo.locator(':scope > div > .menubar .menu[data-menu="2"]').click();
+    await demo.locator('[data-menu-item="10"]').click();
+    await waitLine(/^CALL demo_menu 10$/, from);
+    const notice = page.locator('[data-panel="WAIT"]:not(.hidden)');
+    await notice.waitFor();
+    const b = await notice.boundingBox();
+    const spot = [b.x + b.width / 2, b.y + b.height / 2];
+    const onTop = (want) => page.waitForFunction(([x, y, w]) => document.elementFromPoint(x, y)?.closest('[data-panel]')?.dataset.panel === w,
+      [...spot, want], { timeout: 15000 });
+    await onTop('WAIT');
+    // The main window was the active one all along; a click on it must still bring it forward.
+    await title.click();
+    await onTop('DEMO');
+  });
+
   await test('a document the program opens comes up in a new tab', async () => {
     const from = lines.length;
     const opened = context.waitForEvent('page', { timeout: 15000 });

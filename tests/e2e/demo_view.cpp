@@ -91,6 +91,14 @@ void menu(int bar, int item, void*, int)
     if (item == 3) {
         if (vsys::write_file_atomic("report.txt", "Wafer report\n")) vsys::launch_document("report.txt");
     }
+    if (item == 10) {
+        // A window the program brings up by itself, over the main one, without making it the active one.
+        static int notice = 0;
+        if (notice <= 0) notice = LoadPanel(0, "demo.uir", 2);
+        SetPanelAttribute(notice, ATTR_LEFT, 300);
+        SetPanelAttribute(notice, ATTR_TOP, 150);
+        DisplayPanel(notice);
+    }
     if (item == 9) {
         // The chart list is rebuilt at run time; each item carries its chart number as callback data.
         if (g_dynamic_item) DiscardMenuItem(bar, g_dynamic_item);

@@ -124,7 +124,8 @@ export class Screen {
       this.dragging(p, bar, p.sizer);
       p.el.addEventListener('mousedown', (e) => {
         // The innermost panel under the mouse becomes the active one.
-        if (e.target.closest('.panel') !== p.el || this.lastActive === p.data.handle) return;
+        // The active window may since have been covered by one the program showed: a click brings it forward.
+        if (e.target.closest('.panel') !== p.el || (this.lastActive === p.data.handle && this.inFront(p))) return;
         this.lastActive = p.data.handle;
         this.send({ op: 'activate', panel: p.data.handle });
       });
@@ -238,6 +239,17 @@ export class Screen {
     };
     bar.addEventListener('mousedown', (e) => start(e, false));
     sizer.addEventListener('mousedown', (e) => start(e, true));
+  }
+
+  // True when no shown sibling lies above the panel or any of its parents.
+  inFront(p) {
+    for (let q = p; q; q = this.panels.get(q.data.parent)) {
+      const parent = this.panels.get(q.data.parent);
+      const siblings = parent ? parent.data.children || [] : this.topLevel;
+      const first = siblings.find((h) => this.panels.get(h) && !this.panels.get(h).el.classList.contains('hidden'));
+      if (first !== undefined && first !== q.data.handle) return false;
+    }
+    return true;
   }
 
   activePanelFor(target) {
