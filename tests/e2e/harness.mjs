@@ -92,6 +92,7 @@ export class ProgramSession {
     page.on('pageerror', (e) => { this.pageErrors.push(e.message); console.log('page error: ' + e.message); });
     await page.goto(url);
     this.url = url;
+    this.page = page;
     return page;
   }
 
@@ -104,7 +105,23 @@ export class ProgramSession {
     } catch (e) {
       this.failed++;
       console.log(`FAIL  ${this.edition}: ${name}: ${e.message}`);
+      await this.describeWindows();
     }
+  }
+
+  // After a failure: which windows were showing, front first, so a covered control can be told from a lost one.
+  async describeWindows() {
+    if (!this.page || !this.context) return;
+    const shown = await this.page.evaluate(() => [...document.querySelectorAll('[data-panel], .popup')]
+      .filter((el) => !el.classList.contains('hidden') && el.offsetParent !== null)
+      .map((el) => {
+        const r = el.getBoundingClientRect();
+        const title = el.querySelector(':scope .title')?.textContent ?? '';
+        return { panel: el.dataset.panel, title, z: Number(getComputedStyle(el).zIndex) || 0,
+          popup: el.classList.contains('popup'), box: [r.left, r.top, r.width, r.height].map(Math.round) };
+      })
+      .sort((a, b) => b.z - a.z)).catch(() => []);
+    for (const w of shown) console.log(`  window ${w.panel} "${w.title}" z ${w.z}${w.popup ? ' popup' : ''} at ${w.box.join(' ')}`);
   }
 
   // SIGTERM must end the program cleanly.

@@ -178,9 +178,15 @@ async function main() {
     const k = box.width / Number(await canvas.getAttribute('width'));
     const at = k * Number((await graph.getAttribute('data-cursors')).split(',')[0]);
     const y = box.y + box.height / 2;
-    await page.mouse.move(box.x + at, y);
+    const from = box.x + at, to = box.x + at - box.width / 4;
+    // A late alarm may have brought the real-time testing window up over the chart: a click on the chart's title
+    // bar brings the chart to the front, as a person would do before dragging.
+    await spc.locator(':scope > .titlebar > .title').click();
+    await page.waitForFunction(([xs, yy]) => xs.every((x) => document.elementFromPoint(x, yy)?.closest('[data-panel="SPC"]')),
+      [[from, to], y], { timeout: 15000 });
+    await page.mouse.move(from, y);
     await page.mouse.down();
-    await page.mouse.move(box.x + at - box.width / 4, y, { steps: 5 });
+    await page.mouse.move(to, y, { steps: 5 });
     await page.mouse.up();
     await page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-ctrl="14"] input')?.value) < 0,
       null, { timeout: 15000 });
