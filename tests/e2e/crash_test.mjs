@@ -10,7 +10,7 @@ import path from 'node:path';
 import { ProgramSession, expect, pick } from './harness.mjs';
 
 const [binDir, webDir, makeDemoDir, setupFile, checker, seedArg] = process.argv.slice(2);
-const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 170000 });
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 290000 });
 const test = (name, body) => session.test(name, body);
 const CYCLES = 3;
 const MENU_CONFIGURE = 23;
@@ -54,16 +54,26 @@ async function oneLife(cycle) {
       ?.classList.contains('checked'), null, { timeout: 15000 });
   }
   await start.click();
-  // Answer what comes (the trigger notice) until the moment of the kill.
-  const until = Date.now() + 300 + random() * 3000;
-  while (Date.now() < until) {
-    const p = page.locator('.popup').first();
-    if (await p.count()) {
-      texts.push((await p.innerText()).replace(/\s+/g, ' '));
-      await p.locator('button').first().click({ timeout: 2000 }).catch(() => {});
+  // Answer what comes (the trigger notice) until `done`.
+  const answerUntil = async (done) => {
+    while (!done()) {
+      const p = page.locator('.popup').first();
+      if (await p.count()) {
+        texts.push((await p.innerText()).replace(/\s+/g, ' '));
+        await p.locator('button').first().click({ timeout: 2000 }).catch(() => {});
+      }
+      await page.waitForTimeout(50 + random() * 150);
     }
-    await page.waitForTimeout(50 + random() * 150);
+  };
+  // The first life may die at any moment, even starting up; the later ones first record a wafer, however slow
+  // the machine, so that the kills also come while stored wafers are followed by new ones.
+  if (cycle > 0) {
+    const count = () => { try { return fs.readdirSync(path.join(session.work, 'SC_DATA')).length; } catch { return 0; } };
+    const had = count(), late = Date.now() + 60000;
+    await answerUntil(() => count() > had || Date.now() > late);
   }
+  const until = Date.now() + 300 + random() * 3000;
+  await answerUntil(() => Date.now() >= until);
   session.child.kill('SIGKILL');
   await session.waitFor(() => session.exited, 'the end of the killed program', 15000);
   await session.context.close();

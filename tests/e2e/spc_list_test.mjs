@@ -215,11 +215,19 @@ async function main() {
 
   await test('Stop ends the slideshow after the chart on show', async () => {
     await startShow();
-    const t0 = Date.now();
+    // Every title the window shows from here on is noted, however briefly it stands.
+    await page.evaluate(() => {
+      const title = document.querySelector('[data-panel="SPC"] > .titlebar > .title');
+      window.shownTitles = [title.textContent];
+      new MutationObserver(() => window.shownTitles.push(title.textContent))
+        .observe(title, { childList: true, characterData: true, subtree: true });
+    });
     await ctrl(spc, 4).locator('button').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
-    // Stopped within the first chart's 3 s, not after all the charts.
-    expect(Date.now() - t0 < 3000, `the slideshow took ${Date.now() - t0} ms to stop`);
+    // Stopped on the chart on show, not after all five: a slow machine may have moved on to the next one before the
+    // click arrived, never further.
+    const shown = [...new Set(await page.evaluate(() => window.shownTitles))];
+    expect(shown.length <= 2, `the slideshow went on to ${shown.join(', ')}`);
   });
 
   await test('the page raised no script errors', async () => {
