@@ -399,6 +399,8 @@ void display_new_chart()
     InstallCtrlCallback(spc_panel, XH_CLOSE, discard_chart, nullptr);
     SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Closing...");
     SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Close");
+    // The window's close box does what Close does: the catalogue row is kept and the buffers freed.
+    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
     menu_tile(handle_menu, ITEM_TILE, nullptr, parent_panel);
     DisplayPanel(spc_panel);
     SetMouseCursor(VAL_DEFAULT_CURSOR);

@@ -93,6 +93,15 @@ TEST_F(SpcWindowTest, CloseAfterShowingMorePointsWritesTheCatalogueRow)
     EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
 }
 
+TEST_F(SpcWindowTest, TheCloseBoxClosesTheChartAsCloseDoes)
+{
+    store_row(300, 3, 1);
+    open_mean_chart(350);
+    ASSERT_TRUE(ui.close(spc_panel));
+    EXPECT_EQ(spc_panel, -1);
+    EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
+}
+
 TEST_F(SpcWindowTest, CloseWithFewerThanThreeHundredPointsWritesNothing)
 {
     store_row(300, 3, 1);
