@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/ini_file.h"
+#include "core/long_command.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/format.h"
@@ -23,6 +24,13 @@ int Shutdown(int panel, int control, int event, void*, int, int)
         MessagePopup("", "Data collection is in progress.  Please stop data collection, by pressing the STOP button, "
                          "before exiting.");
         SetCtrlVal(sc_handle, 7, 0);
+        return 0;
+    }
+    // A replay, summary or slideshow runs inside this very event loop: leaving now would take its windows and
+    // buffers from under it.
+    if (LongCommand::running()) {
+        LongCommand refused("Exit");
+        if (sc_handle > 0) SetCtrlVal(sc_handle, 7, 0);
         return 0;
     }
     acquisition_seams().saveAllAndExport(0);

@@ -2,6 +2,7 @@
 #include "tests/acquisition/acq_fixture.h"
 
 #include "acquisition/zoom.h"
+#include "core/long_command.h"
 #include "core/ini_file.h"
 
 namespace {
@@ -209,6 +210,16 @@ TEST_F(AcqTest, ExitIsRefusedWhileAcquiringAndAskedOtherwise)
               "exiting.");
     EXPECT_EQ(ui.ival(sc_handle, 7), 0);
     stop();
+    {
+        // A replay still running inside the event loop keeps the program open.
+        LongCommand replay("Playback");
+        ui.answer(1);
+        ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+        EXPECT_EQ(ui.popups().back().text,
+                  "Playback is still running.  Please wait until it ends, or stop it, and try again.");
+        EXPECT_EQ(ui.ival(sc_handle, 7), 0);
+        EXPECT_GT(sc_handle, 0);
+    }
     ui.answer_no();
     ASSERT_TRUE(ui.set(sc_handle, 7, 1));
     EXPECT_EQ(ui.popups().back().text, "Are sure you want to exit Vantrel?");
