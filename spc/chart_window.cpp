@@ -131,8 +131,10 @@ void recompute_statistics(bool all)
     good.reserve(static_cast<std::size_t>(series.n));
     plot_low[0] = 1e11;
     plot_high[0] = -1e11;
+    const std::vector<std::uint16_t> broken =
+        all ? std::vector<std::uint16_t>() : broken_rule_masks(series, nelson_rules);
     for (int i = series.n - 1; i >= 0; --i) {
-        if (!all && first_broken_rule(series, nelson_rules, i) >= 0) continue;
+        if (!all && broken[static_cast<std::size_t>(i)] != 0) continue;
         const double v = series.x[i];
         good.push_back(v);
         plot_low[0] = std::min(plot_low[0], v);
@@ -447,9 +449,9 @@ void display_capability(int firstRun, int lastRun)
         rule_breakers = 0;
         spc_data_plot = PlotXY(spc_panel, XH_CHART, xs.data(), x_array.data(), n, VAL_DOUBLE, VAL_DOUBLE,
                                VAL_CONNECTED_POINTS, VAL_SOLID_CIRCLE, VAL_SOLID, 1, kBlack);
-        const RuleSeries series = current_rule_series();
+        const std::vector<std::uint16_t> broken = broken_rule_masks(current_rule_series(), nelson_rules);
         for (int i = 0; i < n; ++i) {
-            if (first_broken_rule(series, nelson_rules, i) < 0) continue;
+            if (i >= static_cast<int>(broken.size()) || broken[static_cast<std::size_t>(i)] == 0) continue;
             PlotPoint(spc_panel, XH_CHART, -i, x_array[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE, kWhite);
             ++rule_breakers;
         }

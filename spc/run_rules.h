@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // A chart series as the rules see it: values newest first, centre line m and sigma s.
 struct RuleSeries {
@@ -19,6 +20,9 @@ constexpr int kAllRules = 0x1FFF;
 int rule_holds(const RuleSeries& series, int rule, int i);
 // The first enabled rule (bit order) that holds at position i, or -1.
 int first_broken_rule(const RuleSeries& series, int mask, int i);
+// For every position 0..n-1, the rules of `mask` that hold there (bit r for rule r), exactly as rule_holds
+// judges each point, in time linear in n. Its lowest set bit is first_broken_rule.
+std::vector<std::uint16_t> broken_rule_masks(const RuleSeries& series, int mask);
 // The two-character label of a rule without trailing blank ("1a", "4", ...), "" outside 0..12.
 const char* rule_label(int rule);
 

@@ -1,7 +1,11 @@
-// The thirteen run rules on their edge cases and, point by point, against an independent reading of each rule.
+// The thirteen run rules on their edge cases, point by point against an independent reading of each rule, and
+// the series-level masks against the point-by-point tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -298,4 +302,137 @@ TEST(RunRules, TheCurrentChartsTestsAndSentences)
     EXPECT_STREQ(text, "2 out of 3 consecutive points were < the target - 2 sigma");
     EXPECT_STREQ(rule_label(6), "4");
     EXPECT_STREQ(rule_label(13), "");
+}
+
+namespace {
+
+// The masks of every point, rule by rule through rule_holds.
+std::vector<std::uint16_t> point_by_point(const RuleSeries& r, int mask)
+{
+    std::vector<std::uint16_t> out(static_cast<std::size_t>(std::max(r.n, 0)), 0);
+    for (int i = 0; i < r.n; ++i)
+        for (int rule = 0; rule < kRuleCount; ++rule)
+            if ((mask >> rule & 1) && rule_holds(r, rule, i)) out[static_cast<std::size_t>(i)] |= 1u << rule;
+    return out;
+}
+
+// A series of stretches, each of one kind: noise, points on the centre or the 1, 2, 3 sigma lines (and just
+// inside or beyond the tolerances), repeats, zig-zags, runs on one side, trends, near-centre deviations, NaN.
+std::vector<double> random_series(std::mt19937& random, int n, double m, double s)
+{
+    std::uniform_int_distribution<int> kind(0, 11), length(1, 20), line(-3, 3), coin(0, 1);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const double unit = s > 0.0 ? s : 1.0;
+    std::vector<double> x;
+    while (static_cast<int>(x.size()) < n) {
+        const int k = kind(random), len = length(random), sign = coin(random) ? 1 : -1;
+        const double start = x.empty() ? m : x.back();
+        for (int j = 0; j < len && static_cast<int>(x.size()) < n; ++j) {
+            double v = m + noise(random) * unit;
+            switch (k) {
+            case 0: break;
+            case 1: v = m + line(random) * s; break;
+            case 2: v = m + line(random) * s + (coin(random) ? 1 : -1) * (coin(random) ? 5e-10 : 2e-9); break;
+            case 3: v = start; break;
+            case 4: v = m + ((j % 2) ? sign : -sign) * (0.5 + std::fabs(noise(random))) * unit; break;
+            case 5: v = m + sign * (0.2 + std::fabs(noise(random))) * unit; break;
+            case 6: v = start + sign * (j + 1) * 0.3 * unit; break;
+            case 7: v = m + (coin(random) ? 1 : -1) * (coin(random) ? 5e-7 : 0.0); break;
+            case 8: v = m + sign * (coin(random) ? 0.5 : 1.5) * unit * (j % 3 ? 1 : -1); break;
+            case 9: v = coin(random) ? std::nan("") : v; break;
+            case 10: v = m + sign * (2.0 + 0.2 * line(random)) * unit; break;
+            default: v = m + (j % 2 ? 1.5 : -1.5) * unit; break;
+            }
+            x.push_back(v);
+        }
+    }
+    return x;
+}
+
+}  // namespace
+
+TEST(RunRules, SeriesMasksEqualRuleHoldsAtEveryPoint)
+{
+    std::mt19937 random(7031);
+    const double sigmas[] = {1.0, 0.5, 2.0, 0.0, 1e-7, -1.0};
+    std::uniform_int_distribution<int> size(0, 40), pick_sigma(0, 5), any_mask(0, kAllRules), one_rule(0, 12);
+    std::vector<long> held(kRuleCount, 0);
+    long compared = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int n = trial % 10 == 0 ? 300 : size(random);
+        const double m = trial % 3 == 0 ? 2.5 : 0.0;
+        // Most series have a usable sigma, so that every rule gets its chance.
+        const double s = trial % 4 == 0 ? sigmas[pick_sigma(random)] : trial % 2 ? 1.0 : 0.5;
+        const std::vector<double> x = random_series(random, n, m, s);
+        const RuleSeries r{x.data(), n, m, s};
+        const std::vector<std::uint16_t> all = point_by_point(r, kAllRules);
+        for (std::uint16_t bits : all)
+            for (int rule = 0; rule < kRuleCount; ++rule) held[static_cast<std::size_t>(rule)] += bits >> rule & 1;
+        for (int mask : {kAllRules, 0, any_mask(random), any_mask(random), 1 << one_rule(random), -1, 0x3FFF}) {
+            std::vector<std::uint16_t> expected = all;
+            for (std::uint16_t& e : expected) e = static_cast<std::uint16_t>(e & (mask & kAllRules));
+            ASSERT_EQ(broken_rule_masks(r, mask), expected) << "trial " << trial << " n " << n << " mask " << mask;
+            ++compared;
+        }
+        const std::vector<std::uint16_t> masks = broken_rule_masks(r, kAllRules);
+        for (int i = 0; i < n; ++i) {
+            const std::uint16_t bits = masks[static_cast<std::size_t>(i)];
+            const int lowest = bits ? std::countr_zero(bits) : -1;
+            ASSERT_EQ(lowest, first_broken_rule(r, kAllRules, i)) << "trial " << trial << " at " << i;
+        }
+    }
+    EXPECT_EQ(compared, 3000 * 7);
+    // Every rule holds somewhere in the corpus, so the agreement is not that of two empty answers.
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        EXPECT_GT(held[static_cast<std::size_t>(rule)], 20) << rule_label(rule);
+}
+
+TEST(RunRules, SeriesMasksOnSeriesWhereEachRuleHolds)
+{
+    std::vector<double> nine(30, -0.5), trend(30, 100.0), four(20, 0.0), fifteen(40, 5.0), eight(30, 0.0), two(20, 0.0);
+    for (int k = 5; k <= 13; ++k) nine[static_cast<std::size_t>(k)] = 0.5;
+    for (int k = 10; k <= 16; ++k) trend[static_cast<std::size_t>(k)] = 26 - k;
+    for (int k = 0; k <= 9; ++k) trend[static_cast<std::size_t>(k)] = 0.0;
+    for (int k : {5, 6, 8, 9}) four[static_cast<std::size_t>(k)] = 1.5;
+    for (int k = 10; k <= 24; ++k) fifteen[static_cast<std::size_t>(k)] = k == 17 ? -0.5 : k % 2 ? 0.0 : 0.5;
+    for (int k = 10; k <= 17; ++k) eight[static_cast<std::size_t>(k)] = k == 13 ? -2.0 : 2.0;
+    two[8] = 2.0;
+    two[10] = 2.5;
+    auto negated = [](std::vector<double> x) {
+        for (double& v : x) v = -v;
+        return x;
+    };
+    struct Case {
+        std::vector<double> x;
+        int rule;
+        std::set<int> where;
+    };
+    const Case cases[] = {
+        {{0, 3, 3 + 2e-9, -3, -3 - 2e-9}, 0, {2}},
+        {{0, 3, 3 + 2e-9, -3, -3 - 2e-9}, 1, {4}},
+        {nine, 2, range(5, 13)},
+        {negated(nine), 3, range(5, 13)},
+        {trend, 4, range(10, 16)},
+        {negated(trend), 5, range(10, 16)},
+        {alternating(40, 9, 23), 6, range(9, 23)},
+        {two, 7, {8}},
+        {negated(two), 8, {8}},
+        {four, 9, {5, 6, 8, 9}},
+        {negated(four), 10, {5, 6, 8, 9}},
+        {fifteen, 11, range(10, 24)},
+        {eight, 12, range(10, 17)},
+    };
+    for (const Case& c : cases) {
+        const RuleSeries r{c.x.data(), static_cast<int>(c.x.size()), 0.0, 1.0};
+        const std::vector<std::uint16_t> masks = broken_rule_masks(r, kAllRules);
+        EXPECT_EQ(masks, point_by_point(r, kAllRules)) << rule_label(c.rule);
+        std::set<int> found;
+        for (int i = 0; i < r.n; ++i)
+            if (masks[static_cast<std::size_t>(i)] >> c.rule & 1) found.insert(i);
+        EXPECT_EQ(found, c.where) << rule_label(c.rule);
+    }
+    // No values or no points: nothing holds, one entry per position.
+    EXPECT_EQ(broken_rule_masks(RuleSeries{nullptr, 3, 0.0, 1.0}, kAllRules), std::vector<std::uint16_t>(3, 0));
+    EXPECT_TRUE(broken_rule_masks(RuleSeries{nine.data(), 0, 0.0, 1.0}, kAllRules).empty());
+    EXPECT_TRUE(broken_rule_masks(RuleSeries{nine.data(), -2, 0.0, 1.0}, kAllRules).empty());
 }
