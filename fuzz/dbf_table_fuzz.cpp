@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int f = 0; f < fields; ++f) (void)table->value(row, f);
     }
     if (fields > 0 && table->record_count() > 0) {
-        if (table->fields()[0].numeric()) (void)table->lookup_number(0, 1.0);
+        std::vector<int> rows;
+        if (table->fields()[0].numeric()) table->lookup_number(0, 1.0, rows);
         else (void)table->lookup_text(0, "A");
         std::string record = table->blank_record();
         (void)table->encode(record, 0, vsql::Value{std::string("FUZZ")});

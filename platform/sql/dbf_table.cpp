@@ -282,6 +282,25 @@ std::optional<double> parse_number(const char* p, int width)
         while (j < width && (p[j] == ' ' || p[j] == '\0')) ++j;
         if (digits > 0 && j == width && (i == width || p[i] == ' ' || p[i] == '\0'))
             return static_cast<double>(negative ? -v : v);
+        // A plain decimal of at most 15 digits: both the digits and the power of ten are exact doubles,
+        // so one division rounds as strtod does.
+        if (i < width && p[i] == '.') {
+            int k = i + 1, decimals = 0;
+            while (k < width && p[k] >= '0' && p[k] <= '9' && digits < 15) {
+                v = v * 10 + (p[k] - '0');
+                ++k;
+                ++digits;
+                ++decimals;
+            }
+            j = k;
+            while (j < width && (p[j] == ' ' || p[j] == '\0')) ++j;
+            if (digits > 0 && digits < 16 && j == width && (k == width || p[k] == ' ' || p[k] == '\0')) {
+                static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+                const double d = static_cast<double>(v) / kTens[decimals];
+                return negative ? -d : d;
+            }
+        }
     }
     char buf[64];
     int n = 0;
@@ -921,15 +940,17 @@ const std::vector<int>& DbfTable::rows_by_number(int field)
 
 double DbfTable::key_number(int field, int row)
 {
-    const FieldIndex* index = indexes_[field].get();
-    if (index && index->numbers_ready && static_cast<std::size_t>(row) < index->numbers.size()) return index->numbers[row];
+    auto& index = indexes_[field];
+    if (!index) index = std::make_unique<FieldIndex>();
+    if (!index->numbers_ready && ++index->parses > std::max(count_, 1024)) numbers_of(field);
+    if (index->numbers_ready && static_cast<std::size_t>(row) < index->numbers.size()) return index->numbers[row];
     return field_number(record(row), fields_[field]);
 }
 
-std::vector<int> DbfTable::lookup_number(int field, double key)
+void DbfTable::lookup_number(int field, double key, std::vector<int>& rows)
 {
-    std::vector<int> rows;
-    if (std::isnan(key)) return rows;
+    rows.clear();
+    if (std::isnan(key)) return;
     FieldIndex& index = numbers_of(field);
     const std::vector<double>& numbers = index.numbers;
     // The first look-up scans the field's numbers; from the second on they are kept sorted.
@@ -944,11 +965,10 @@ std::vector<int> DbfTable::lookup_number(int field, double key)
                                            });
         rows.assign(from, to);
         std::sort(rows.begin(), rows.end());
-        return rows;
+        return;
     }
     for (std::size_t r = 0; r < numbers.size(); ++r)
         if (numbers[r] == key) rows.push_back(static_cast<int>(r));
-    return rows;
 }
 
 std::vector<int> DbfTable::lookup_text(int field, const std::string& key)

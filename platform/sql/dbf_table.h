@@ -93,13 +93,14 @@ public:
     // Row numbers whose field equals the key (numbers compare as numbers,
     // texts ignoring trailing blanks), in record order. Deleted rows may be listed.
     // The first look-up reads only the field, without keeping the records.
-    std::vector<int> lookup_number(int field, double key);
+    // The number look-up fills `rows`, reusing its storage: a join looks up once per outer row.
+    void lookup_number(int field, double key, std::vector<int>& rows);
     std::vector<int> lookup_text(int field, const std::string& key);
     // Every row in the order of a numeric field, empty fields (NULL) first.
     const std::vector<int>& rows_by_number(int field);
-    // The field's number in a row (NaN when empty), from the field's key column.
+    // The field's number in a row (NaN when empty), from the field's key column; a field read
+    // more often than it has rows gets its key column.
     double key_number(int field, int row);
-    bool has_key_numbers(int field) const { return indexes_[field] && indexes_[field]->numbers_ready; }
 
 private:
     explicit DbfTable(std::string path);
@@ -111,6 +112,7 @@ private:
         bool order_ready = false;
         std::unique_ptr<std::unordered_map<std::string, std::vector<int>>> texts;  // text field: rows by trimmed text
         int lookups = 0;
+        int parses = 0;  // numbers read from the records while there was no number column
     };
 
     bool load(std::string& error);

@@ -159,7 +159,7 @@ int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char*, int argc, sqlite3
         if (field < static_cast<int>(t.fields().size()) && sqlite3_value_type(v) != SQLITE_NULL) {
             if (t.fields()[field].numeric()) {
                 int type = sqlite3_value_numeric_type(v);
-                if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) c->rows = t.lookup_number(field, sqlite3_value_double(v));
+                if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) t.lookup_number(field, sqlite3_value_double(v), c->rows);
             } else {
                 const unsigned char* text = sqlite3_value_text(v);
                 if (text) c->rows = t.lookup_text(field, reinterpret_cast<const char*>(text));
@@ -189,8 +189,8 @@ int x_column(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int column)
         return SQLITE_OK;
     }
     const DbfField& f = t.fields()[column];
-    if (f.numeric() && t.has_key_numbers(column)) {
-        // The field's number is known from its index: no parsing.
+    if (f.numeric()) {
+        // From the field's index when it has one; without the text of a Value otherwise.
         double d = t.key_number(column, c->row);
         if (std::isnan(d)) sqlite3_result_null(ctx);
         else if (f.decimals == 0 && d == std::floor(d) && std::fabs(d) < 9.0e15) sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));

@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/sql/engine.h"
 #include "platform/sys/files.h"
@@ -228,6 +232,91 @@ TEST_F(LazyRead, PackOfATableReadInPartsKeepsEveryLiveRecord)
     EXPECT_EQ(one(h, "SELECT RTRIM(TRACE_ID) FROM RUNS WHERE RUN_NUM = 17"), "CHANGED");
     const std::string reader = vtest::read_with_dbfread(db.file("RUNS.DBF"));
     EXPECT_EQ(std::count(reader.begin(), reader.end(), ';') + 1, std::stol(one(h, "SELECT COUNT(*) FROM RUNS")));
+}
+
+// Numbers as another program may write them: each must read as strtod reads the field's text (blanks
+// taken out), to the last bit, and a text strtod refuses must read as NULL.
+TEST_F(LazyRead, DecimalFieldsReadAsStrtodReadsThem)
+{
+    const std::vector<std::string> texts = {
+        "1.5", "-0.1", "0.3", "+2.5", ".5", "5.", "-.25", "-0.000", "0.000", "123456789.123456", "-99999999.999999",
+        "1234567890.123456", "0.1234567890123456", "1e3", "2.5x", "1 2.5", "-", ".", "3.14159", "  7.000001",
+        "999999999999999.", "0.000000000000001", "42", "-17", "9007199254740993"};
+    ASSERT_EQ(run(h, "CREATE TABLE NUMS (X NUMERIC(20,6))"), 0);
+    for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(run(h, "INSERT INTO NUMS VALUES (NULL)"), 0);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        patch_record(db.file("NUMS.DBF"), static_cast<int>(i), 1, std::string(20 - texts[i].size(), ' ') + texts[i]);
+    // Twice: parsed from the records, then from the field's kept numbers.
+    for (int pass = 0; pass < 2; ++pass) {
+        int s = qeExecSQL(h, "SELECT X FROM NUMS");
+        ASSERT_GT(s, 0) << qeErrMsg();
+        double value = 0;
+        long status = 8;
+        ASSERT_EQ(qeBindColDouble(s, 1, &value, &status), 0);
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(text);
+            ASSERT_EQ(qeFetchNext(s), 0);
+            std::string compact;
+            for (char c : text)
+                if (c != ' ') compact += c;
+            char* end = nullptr;
+            const double expected = std::strtod(compact.c_str(), &end);
+            if (compact.empty() || *end != '\0' || !std::isfinite(expected)) {
+                EXPECT_EQ(status, -2);
+                continue;
+            }
+            EXPECT_NE(status, -2);
+            EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << value << " != " << expected;
+        }
+        EXPECT_NE(qeFetchNext(s), 0);
+        qeEndSQL(s);
+        for (int i = 0; i < 1100 / static_cast<int>(texts.size()) + 1; ++i) one(h, "SELECT SUM(X) FROM NUMS");
+    }
+}
+
+// A field read again and again keeps its numbers beside the records: they must follow every write.
+TEST_F(LazyRead, NumbersKeptForOftenReadFieldsFollowWrites)
+{
+    constexpr int n = 1500;
+    fill(h, n);
+    std::map<std::string, std::pair<long, int>> model;  // trace -> wafers (-1: NULL), rate * 4
+    for (int r = 1; r <= n; ++r) model["T" + std::to_string(r)] = {r % 7 == 0 ? -1 : r % 25, (r % 100) * 4 + 2};
+    auto expected = [&] {
+        long wafers = 0, rates = 0;
+        for (const auto& [trace, v] : model) {
+            if (v.first >= 0) wafers += v.first;
+            rates += v.second;
+        }
+        return std::to_string(wafers) + "|" + std::to_string(rates);
+    };
+    const char* sums = "SELECT SUM(WAFERS), CAST(SUM(RATE) * 4 AS INTEGER) FROM RUNS";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(one(h, sums), expected());
+    struct Step {
+        const char* sql;  // or null: another program writes run 1's WAFERS
+        std::string trace;
+        std::pair<long, int> after;  // -2: the row is gone
+    };
+    const Step steps[] = {
+        {"UPDATE RUNS SET WAFERS = 1000, RATE = 0.25 WHERE TRACE_ID = 'T10'", "T10", {1000, 1}},
+        {"UPDATE RUNS SET WAFERS = NULL WHERE TRACE_ID = 'T11'", "T11", {-1, (11 % 100) * 4 + 2}},
+        {"INSERT INTO RUNS VALUES (2000, 7, 'NEW', 1.75)", "NEW", {7, 7}},
+        {"DELETE FROM RUNS WHERE TRACE_ID = 'T12'", "T12", {-2, 0}},
+        {nullptr, "T1", {500, (1 % 100) * 4 + 2}},
+        {"UPDATE RUNS SET WAFERS = 3 WHERE TRACE_ID = 'T1'", "T1", {3, (1 % 100) * 4 + 2}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.sql ? step.sql : "another writer");
+        if (step.sql) ASSERT_EQ(run(h, step.sql), 0) << qeErrMsg();
+        else patch_record(db.file("RUNS.DBF"), 0, 10, "  500");
+        if (step.after.first == -2) model.erase(step.trace);
+        else model[step.trace] = step.after;
+        EXPECT_EQ(one(h, sums), expected());
+        const auto it = model.find(step.trace);
+        EXPECT_EQ(one(h, "SELECT WAFERS FROM RUNS WHERE TRACE_ID = '" + step.trace + "'"),
+                  it == model.end() ? "" : it->second.first < 0 ? "NULL" : std::to_string(it->second.first));
+        EXPECT_EQ(one(h, "SELECT RUN_NUM, WAFERS FROM RUNS ORDER BY WAFERS DESC, RUN_NUM"),
+                  one(h, "SELECT RUN_NUM, WAFERS FROM RUNS ORDER BY WAFERS + 0 DESC, RUN_NUM + 0"));
+    }
 }
 
 }  // namespace
