@@ -547,11 +547,15 @@ int SetActivePanel(int panel)
     raise_panel(panel);
     notify_active();
     if (previous != panel) {
-        // Focus changes reach panel callbacks through the queue, as a user's click would.
-        UserEvent lost{previous, 0, EVENT_LOST_FOCUS, 0, 0, false};
-        UserEvent got{panel, 0, EVENT_GOT_FOCUS, 0, 0, false};
-        if (previous > 0) post_task([lost] { call_panel_callback(lost.panel, lost.event, 0, 0); });
-        post_task([got] { call_panel_callback(got.panel, got.event, 0, 0); });
+        // Focus changes reach panel callbacks through the queue, as a user's click would. A change overtaken by a
+        // later one is not delivered: two callbacks that each take the focus back would otherwise trade it forever.
+        if (previous > 0)
+            post_task([previous] {
+                if (model().active_panel != previous) call_panel_callback(previous, EVENT_LOST_FOCUS, 0, 0);
+            });
+        post_task([panel] {
+            if (model().active_panel == panel) call_panel_callback(panel, EVENT_GOT_FOCUS, 0, 0);
+        });
     }
     return 0;
 }

@@ -1,33 +1,35 @@
 // Browser test of the batch comparison: from the Charts menu an engineer defines the POR and TEST batches by
-// their systems, picks 95 %, compares and reads PASS and FAIL per chart, saves the results and prints them to a new
-// tab, ends the comparison, and reads the step set-point summary.
-// Usage: node compare_test.mjs <bin directory> <compare_demo> <platform/web directory> <screenshot directory>
-//        <make_demo_dir> <setup file>
+// their systems, ticks charts in the SPC chart list, picks 95 %, compares and reads PASS and FAIL per chart, saves
+// the results and prints them to a new tab, ends the comparison, and reads the step set-point summary.
+// Usage: node compare_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir>
+//        <setup file> <seed_compare_runs>
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { ProgramSession, expect, pick } from './harness.mjs';
 
-const [binDir, demo, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
-const session = new ProgramSession({ binDir, edition: 'compare_demo', webDir, limitMs: 250000 });
+const [binDir, webDir, shotDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 250000 });
 const test = (name, body) => session.test(name, body);
 
 async function main() {
-  fs.copyFileSync(demo, path.join(session.progDir, 'compare_demo'));
-  fs.chmodSync(path.join(session.progDir, 'compare_demo'), 0o755);
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
+  execFileSync(seedRuns, [session.work], { stdio: 'inherit' });
   session.start();
   const page = await session.openPage();
 
   const top = page.locator('[data-panel="TOP"]');
   const compare = page.locator('[data-panel="COMPARE"]');
   const wafers = page.locator('[data-panel="WAFERS"]');
+  const list = page.locator('[data-panel="SPC_LIST"]');
   const level = page.locator('[data-panel="CONFIDENCE"]');
   const results = page.locator('[data-panel="POP"]');
   const steps = page.locator('[data-panel="MFC_SPEC"]');
   const popups = page.locator('.popup');
   const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');
+  const expect_checked = (label) => page.waitForFunction((l) => [...document.querySelectorAll('[data-panel="SPC_LIST"] [data-ctrl="5"] .list-item')]
+    .some((r) => r.querySelector('.item-text')?.textContent.trim() === l && r.querySelector('input')?.checked), label, { timeout: 10000 });
   const shoot = async (name) => {
     fs.mkdirSync(shotDir, { recursive: true });
     const shot = path.join(shotDir, name);
@@ -58,6 +60,37 @@ async function main() {
     await batch(3, 'TOOL_B', 'Select TEST Batches');
   });
 
+  // Channels 4 and 6 have results in both batches; OES (channel 7) has none, which gives the short-batch line.
+  const TICKED = ['PRESSURE Mean', 'DC_BIAS Mean', 'OES Mean'];
+  const row = (label) => items(list, 5).filter({ has: page.locator('.item-text', { hasText: new RegExp(`^${label}$`) }) });
+  await test('Select SPC Charts opens the chart list with check boxes, and the charts are ticked', async () => {
+    await ctrl(compare, 5).locator('button').click();
+    await list.waitFor({ timeout: 15000 });
+    const labels = (await items(list, 5).allInnerTexts()).map((t) => t.trim());
+    for (const label of TICKED) expect(labels.includes(label), `the list lacks ${label}: ${JSON.stringify(labels)}`);
+    const boxes = await items(list, 5).locator('input[type="checkbox"]').count();
+    expect(boxes === labels.length, `${boxes} check boxes for ${labels.length} charts`);
+    expect((await ctrl(list, 6).innerText()).includes('ETCH'), 'the list does not show the process ETCH');
+    for (const label of TICKED) {
+      const box = row(label).locator('input[type="checkbox"]');
+      expect(await row(label).count() === 1, `${label} is listed ${await row(label).count()} times`);
+      await box.scrollIntoViewIfNeeded();
+      await box.click();
+      // The box shows the tick once the program has taken it.
+      await expect_checked(label);
+    }
+    const ticked = await items(list, 5).evaluateAll((rows) => rows.filter((r) => r.querySelector('input')?.checked)
+      .map((r) => r.querySelector('.item-text').textContent.trim()));
+    expect(JSON.stringify(ticked) === JSON.stringify(TICKED), `ticked: ${JSON.stringify(ticked)}`);
+    await shoot('compare_chart_list.png');
+    // Done brings the comparison back to the front; the list keeps its ticks.
+    await ctrl(list, 3).locator('button').click();
+    await page.waitForFunction(() => {
+      const z = (n) => Number(getComputedStyle(document.querySelector(`[data-panel="${n}"]`)).zIndex) || 0;
+      return z('COMPARE') > z('SPC_LIST');
+    }, null, { timeout: 15000 });
+  });
+
   await test('the confidence level is set to 95%', async () => {
     await ctrl(compare, 6).locator('button').click();
     await level.waitFor({ timeout: 15000 });
@@ -75,7 +108,11 @@ async function main() {
     await page.locator('[data-panel="WAIT"]').waitFor({ state: 'detached', timeout: 30000 });
     expect((await results.locator('.titlebar .title').first().innerText()).trim() === 'Batch Comparison Results',
       'the results popup has another title');
-    await ctrl(results, 2).locator('button:not([disabled])').waitFor({ timeout: 10000 });
+    // Close is dimmed until the last chart is compared; the view dims the control's box, not its button.
+    await page.waitForFunction(() => {
+      const close = document.querySelector('[data-panel="POP"] > .client > [data-ctrl="2"]');
+      return close && !close.classList.contains('dimmed');
+    }, null, { timeout: 30000 });
     lines = (await items(results, 3).allInnerTexts()).map((l) => l.replace(/\s+/g, ' ').trim());
     const verdicts = lines.filter((l) => /POR mean - TEST mean (PASS|FAIL)$/.test(l));
     expect(verdicts.length === 3, `verdict lines: ${JSON.stringify(verdicts)}`);
@@ -113,7 +150,8 @@ async function main() {
     const opened = session.context.waitForEvent('page', { timeout: 15000 });
     await pick(results, 8, 3);
     const tab = await opened;
-    await tab.waitForLoadState();
+    await tab.waitForURL(/PRINT\.TMP/, { timeout: 15000 });
+    await tab.waitForLoadState('load', { timeout: 15000 });
     const text = await tab.locator('body').innerText();
     expect(tab.url().includes('PRINT.TMP'), `the tab shows ${tab.url()}`);
     expect(text.includes('95% Confidence Interval = ('), `the printout reads ${JSON.stringify(text.slice(0, 200))}`);

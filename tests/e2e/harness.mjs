@@ -54,7 +54,8 @@ export class ProgramSession {
 
   wake() { for (const w of this.waiters.slice()) w(); }
 
-  // Waits until `check` returns something truthy; re-checked whenever the program prints or ends.
+  // Waits until `check` returns something truthy; re-checked whenever the program prints or ends, and every
+  // 100 ms for what the program does silently (a file it writes after taking down its dialog).
   waitFor(check, what, ms) {
     return new Promise((resolve, reject) => {
       const test = () => {
@@ -62,13 +63,16 @@ export class ProgramSession {
         if (!v) return false;
         this.waiters.splice(this.waiters.indexOf(test), 1);
         clearTimeout(timer);
+        clearInterval(poll);
         resolve(v);
         return true;
       };
       const timer = setTimeout(() => {
         this.waiters.splice(this.waiters.indexOf(test), 1);
+        clearInterval(poll);
         reject(new Error(`${what} not within ${ms} ms`));
       }, ms);
+      const poll = setInterval(test, 100);
       this.waiters.push(test);
       test();
     });

@@ -312,6 +312,31 @@ TEST_F(LoopTest, PanelEventsFocusCloseMoveAndSize)
     EXPECT_EQ(ui.panel_attribute(b, ATTR_WIDTH), 500);
 }
 
+// Panels whose callbacks take the focus back when they get it (the main window's do, through the Window menu):
+// two quick changes must settle on the last one, not trade the focus between the two forever.
+TEST_F(LoopTest, AFocusChangeOvertakenByAnotherIsNotDelivered)
+{
+    int a = load_demo();
+    int b = load_demo();
+    SetActivePanel(a);
+    ui.pump();
+    int got = 0;
+    h.panel = [&](int panel, int event) {
+        if (event == EVENT_GOT_FOCUS) {
+            ++got;
+            SetActivePanel(panel);
+        }
+        return 0;
+    };
+    SetActivePanel(b);
+    SetActivePanel(a);
+    int rounds = 0;
+    while (vui::pump_once() && rounds < 100) ++rounds;
+    EXPECT_LT(rounds, 100) << "the focus never settled";
+    EXPECT_EQ(GetActivePanel(), a);
+    EXPECT_EQ(got, 1);
+}
+
 TEST_F(LoopTest, ACallbackMayDiscardItsOwnPanel)
 {
     int d = LoadPanel(0, "demo.uir", 3);
