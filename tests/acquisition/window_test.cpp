@@ -2,8 +2,8 @@
 #include "tests/acquisition/acq_fixture.h"
 
 #include "acquisition/zoom.h"
-#include "core/long_command.h"
 #include "core/ini_file.h"
+#include "core/long_command.h"
 
 namespace {
 

@@ -28,7 +28,7 @@ async function main() {
   const popups = page.locator('.popup');
   const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');
-  const expect_checked = (label) => page.waitForFunction((l) => [...document.querySelectorAll('[data-panel="SPC_LIST"] [data-ctrl="5"] .list-item')]
+  const waitTicked = (label) => page.waitForFunction((l) => [...document.querySelectorAll('[data-panel="SPC_LIST"] [data-ctrl="5"] .list-item')]
     .some((r) => r.querySelector('.item-text')?.textContent.trim() === l && r.querySelector('input')?.checked), label, { timeout: 10000 });
   const shoot = async (name) => {
     fs.mkdirSync(shotDir, { recursive: true });
@@ -77,7 +77,7 @@ async function main() {
       await box.scrollIntoViewIfNeeded();
       await box.click();
       // The box shows the tick once the program has taken it.
-      await expect_checked(label);
+      await waitTicked(label);
     }
     const ticked = await items(list, 5).evaluateAll((rows) => rows.filter((r) => r.querySelector('input')?.checked)
       .map((r) => r.querySelector('.item-text').textContent.trim()));

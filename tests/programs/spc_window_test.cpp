@@ -81,25 +81,21 @@ protected:
 
 TEST_F(SpcWindowTest, CloseAfterShowingMorePointsWritesTheCatalogueRow)
 {
-    store_row(300, 3, 1);
-    open_mean_chart(350);
-    EXPECT_EQ(chart_points, 350);
-    EXPECT_EQ(run_index.front(), 360);
-    EXPECT_EQ(run_index.back(), 11);
-    EXPECT_EQ(rule_breakers, 2);
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
-    EXPECT_EQ(spc_panel, -1);
-    EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
-    EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
-}
-
-TEST_F(SpcWindowTest, TheCloseBoxClosesTheChartAsCloseDoes)
-{
-    store_row(300, 3, 1);
-    open_mean_chart(350);
-    ASSERT_TRUE(ui.close(spc_panel));
-    EXPECT_EQ(spc_panel, -1);
-    EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
+    // The Close button and the window's close box end the chart alike.
+    for (const bool close_box : {false, true}) {
+        SCOPED_TRACE(close_box ? "close box" : "Close");
+        store_row(300, 3, 1);
+        Flags &= ~FLAG_PENDING_CHANGES;
+        open_mean_chart(350);
+        EXPECT_EQ(chart_points, 350);
+        EXPECT_EQ(run_index.front(), 360);
+        EXPECT_EQ(run_index.back(), 11);
+        EXPECT_EQ(rule_breakers, 2);
+        ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, XH_CLOSE));
+        EXPECT_EQ(spc_panel, -1);
+        EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
+        EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
+    }
 }
 
 TEST_F(SpcWindowTest, CloseWithFewerThanThreeHundredPointsWritesNothing)

@@ -552,7 +552,12 @@ TEST_F(ChartList, DecisionTreesOpenFromTheTreesFolderAndUnsafeNamesAreRefused)
     write("FIX.EXE", "#!/bin/sh\necho \"$#\" > '" + marker + "'\n");
     std::filesystem::permissions(dir.file("TREES/FIX.EXE"), std::filesystem::perms::owner_all);
     EXPECT_EQ(launch_decision_tree("FIX"), dir.file("TREES/FIX.EXE"));
-    for (int i = 0; i < 500 && !vsys::file_exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The program writes its line after creating the file: wait for the line, not for the file.
+    auto written = [&] {
+        std::error_code ec;
+        return std::filesystem::file_size(marker, ec) > 0 && !ec;
+    };
+    for (int i = 0; i < 500 && !written(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::ifstream in(marker);
     std::string args;
     std::getline(in, args);
