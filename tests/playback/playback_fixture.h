@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/strip_chart_panel.h"
 #include "core/long_command.h"
 #include "core/shared_buffers.h"
+#include "panels/s_chart.h"
 #include "platform/sys/atomic_file.h"
 #include "programs/wiring.h"
 #include "playback/pacing.h"
@@ -63,7 +63,7 @@ protected:
     // Opens the run selection through the Play toggle; the panel.
     int open_selection()
     {
-        EXPECT_TRUE(ui.press(sc_handle, SC_PLAY));
+        EXPECT_TRUE(ui.press(sc_handle, SCHART_PLAY));
         const int panel = ui.find_panel("SC_SEL");
         EXPECT_GT(panel, 0);
         return panel;

@@ -60,8 +60,8 @@ TEST_F(PlaybackTest, TextFilesWithTimeColumnOfTheChosenChannels)
     }
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t0.0000 0\n");
     // The command has ended: idle window, setup back.
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
-    EXPECT_FALSE(ui.dimmed(sc_handle, SC_START));
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
+    EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_START));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_FALSE(LongCommand::running());
 }
@@ -105,15 +105,15 @@ TEST_F(PlaybackTest, OverlayAlignsEachWaferOnItsTrigger)
     EXPECT_DOUBLE_EQ(lines[1].x, 2.0 - 1 / 10.0);
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 2\n1\t2\t1.9000 0\n");
     // One plot per block and channel, the first joined to the wafer's own first sample.
-    const auto plots = ui.plots(sc_handle, SC_PLAYBACK_GRAPH);
+    const auto plots = ui.plots(sc_handle, SCHART_PLAYBACK);
     EXPECT_EQ(static_cast<int>(plots.size()), 3 * (6 + 7));
     EXPECT_EQ(GraphInfoEntries, 3 * (6 + 7));
     ASSERT_FALSE(plots.empty());
     EXPECT_DOUBLE_EQ(plots[0].x.front(), 0.9 + 0.1);
-    EXPECT_TRUE(ui.visible(sc_handle, SC_PLAYBACK_GRAPH));
-    EXPECT_FALSE(ui.visible(sc_handle, SC_STRIP));
+    EXPECT_TRUE(ui.visible(sc_handle, SCHART_PLAYBACK));
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_STRIP));
     const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1");
-    EXPECT_EQ(ui.text(sc_handle, SC_COMMENT), " - - - - - - " + trace + " #1");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_COMMENT), " - - - - - - " + trace + " #1");
 }
 
 TEST_F(PlaybackTest, AddToTheCurrentOverlayKeepsItsPlotsAndList)
@@ -124,13 +124,13 @@ TEST_F(PlaybackTest, AddToTheCurrentOverlayKeepsItsPlotsAndList)
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
     ui.answer(2);
     ASSERT_TRUE(ui.press(panel, SEL_OK));
-    const auto before = ui.plots(sc_handle, SC_PLAYBACK_GRAPH).size();
+    const auto before = ui.plots(sc_handle, SCHART_PLAYBACK).size();
     panel = open_selection();
     destination(panel, "Strip Chart Overlay with Auto X Scale");
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
     ui.answer(1);  // "Add to current chart"
     ASSERT_TRUE(ui.press(panel, SEL_OK));
-    EXPECT_EQ(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).size(), 2 * before);
+    EXPECT_EQ(ui.plots(sc_handle, SCHART_PLAYBACK).size(), 2 * before);
     EXPECT_EQ(read_playback_list(list_file()).size(), 4u);
     // Cancel leaves everything as it was and the window idle.
     panel = open_selection();
@@ -138,9 +138,9 @@ TEST_F(PlaybackTest, AddToTheCurrentOverlayKeepsItsPlotsAndList)
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
     ui.answer(3);
     ASSERT_TRUE(ui.press(panel, SEL_OK));
-    EXPECT_EQ(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).size(), 2 * before);
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
-    EXPECT_FALSE(ui.dimmed(sc_handle, SC_EXIT));
+    EXPECT_EQ(ui.plots(sc_handle, SCHART_PLAYBACK).size(), 2 * before);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
+    EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_EXIT));
     EXPECT_TRUE(ui.panel_exists(panel));
 }
 
@@ -154,13 +154,13 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n");
     int mode = 0;
     double lo = 0, hi = 0;
-    GetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_XAXIS, &mode, &lo, &hi);
+    GetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, &mode, &lo, &hi);
     EXPECT_EQ(mode, VAL_MANUAL);
     EXPECT_LE(lo, 0.0);
     EXPECT_GE(hi, 13.0);
     // The graph's tools return to what the playback recorded: zoom in on x, then restore.
     auto tool = [&](int value) {
-        ASSERT_TRUE(ui.right_click(sc_handle, SC_PLAYBACK_GRAPH, 50, 50));
+        ASSERT_TRUE(ui.right_click(sc_handle, SCHART_PLAYBACK, 50, 50));
         const int menu = ui.find_panel("TOOLS");
         ASSERT_GT(menu, 0);
         int index = -1;
@@ -169,14 +169,14 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
     };
     int xm = 0, ym = 0;
     double x0, x1, y0, y1;
-    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &x0, &x1, &ym, &y0, &y1);
     const double played_y0 = y0, played_y1 = y1;
     tool(2);  // Zoom In X
     double z0, z1;
-    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &z0, &z1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &z0, &z1, &ym, &y0, &y1);
     EXPECT_LT(z1 - z0, hi - lo);
     tool(8);  // Zoom Restore
-    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &x0, &x1, &ym, &y0, &y1);
     EXPECT_DOUBLE_EQ(x0, lo);
     EXPECT_DOUBLE_EQ(x1, hi);
     EXPECT_DOUBLE_EQ(y0, played_y0);
@@ -201,7 +201,7 @@ TEST_F(PlaybackTest, ManualXScaleAsksUntilTheRangeIsValidAndStopsAtItsEnd)
     for (const auto& p : ui.popups()) invalid += p.title == "Input Error" && p.text == "Invalid entry";
     EXPECT_EQ(invalid, 1);
     // Blocks 3 and 4 only (2..4 s), then the playback ends: the second wafer is never taken up.
-    const auto plots = ui.plots(sc_handle, SC_PLAYBACK_GRAPH);
+    const auto plots = ui.plots(sc_handle, SCHART_PLAYBACK);
     EXPECT_EQ(plots.size(), 2u * 3u);
     EXPECT_EQ(read_playback_list(list_file()).size(), 1u);
 }
@@ -214,10 +214,10 @@ TEST_F(PlaybackTest, ManualXScaleCancelLeavesTheWindowIdle)
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
     ui.answer_cancel();
     ASSERT_TRUE(ui.press(panel, SEL_OK));
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
-    EXPECT_FALSE(ui.dimmed(sc_handle, SC_START));
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
+    EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_START));
     EXPECT_FALSE(LongCommand::running());
-    EXPECT_TRUE(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).empty());
+    EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
 }
 
 TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
@@ -241,12 +241,12 @@ TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
 TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
 {
     record_two_wafer_run();
-    SetCtrlAttribute(sc_handle, SC_STRIP, ATTR_POINTS_PER_SCREEN, 30);  // three seconds a screen
+    SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, 30);  // three seconds a screen
     const int panel = open_selection();
     destination(panel, "Strip Chart");
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
     std::vector<std::string> seen;
-    auto readout = [&] { return ui.text(sc_handle, SC_X_START) + ".." + ui.text(sc_handle, SC_X_END); };
+    auto readout = [&] { return ui.text(sc_handle, SCHART_X_START) + ".." + ui.text(sc_handle, SCHART_X_END); };
     // Acts once the condition holds, looking again at every chance the replay gives.
     std::function<void(std::function<bool()>, std::function<void()>)> when;
     when = [&](std::function<bool()> cond, std::function<void()> act) {
@@ -262,13 +262,13 @@ TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
         ui.press(sc_handle, f_button);
     };
     auto step_on = [&] {
-        seen.push_back(readout() + " " + std::to_string(ui.trace(sc_handle, SC_STRIP, 1).size()));
+        seen.push_back(readout() + " " + std::to_string(ui.trace(sc_handle, SCHART_STRIP, 1).size()));
         EXPECT_EQ(ui.ival(sc_handle, r_button), 0);
         ui.press(sc_handle, r1_button);
         when([&] { return readout() == "3..6"; }, forward);
     };
     // After the sixth block: one step back (the buttons are a group: play goes off).
-    when([&] { return ui.text(sc_handle, SC_X_END) == "6" && !ui.dimmed(sc_handle, l1_button); },
+    when([&] { return ui.text(sc_handle, SCHART_X_END) == "6" && !ui.dimmed(sc_handle, l1_button); },
          [&] {
              seen.push_back("history " + std::to_string(vsys::file_size(history_path()).value_or(0)));
              EXPECT_TRUE(ui.press(sc_handle, l1_button));
@@ -279,11 +279,11 @@ TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
     const int record = 20 + 60 + 4;
     EXPECT_EQ(seen, (std::vector<std::string>{"history " + std::to_string(6 * record), "2..5 30", "3..6"}));
     // The whole run played; the buttons and the history are gone.
-    EXPECT_EQ(ui.text(sc_handle, SC_X_END), "13");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_X_END), "13");
     EXPECT_FALSE(vsys::file_exists(history_path()));
     EXPECT_EQ(l_button, 0);
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n");
-    EXPECT_EQ(ui.trace(sc_handle, SC_STRIP, 1).size(), 30u);
+    EXPECT_EQ(ui.trace(sc_handle, SCHART_STRIP, 1).size(), 30u);
 }
 
 TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
@@ -295,7 +295,7 @@ TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
     inject_history_fault(3);
     ASSERT_TRUE(ui.press(panel, SEL_OK));
     inject_history_fault(0);
-    EXPECT_EQ(ui.trace(sc_handle, SC_STRIP, 1).size(), 130u);
+    EXPECT_EQ(ui.trace(sc_handle, SCHART_STRIP, 1).size(), 130u);
     EXPECT_FALSE(vsys::file_exists(history_path()));
 }
 
@@ -345,7 +345,7 @@ TEST_F(PlaybackTest, DirectCallForADeletedTraceSaysSo)
     ui.answer(2);
     EXPECT_EQ(play_chart_point(1, 1, true), 0);
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
-    EXPECT_TRUE(ui.visible(sc_handle, SC_PLAYBACK_GRAPH));
+    EXPECT_TRUE(ui.visible(sc_handle, SCHART_PLAYBACK));
 }
 
 TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
@@ -359,11 +359,11 @@ TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
     EXPECT_EQ(play_chart_point(1, 1, true), 0);
     chart_type = 0;
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
-    EXPECT_TRUE(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).empty());
+    EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
     // The y axis comes from the playback y-range settings: both 0 give 0..500.
     int xm = 0, ym = 0;
     double x0, x1, y0, y1;
-    GetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, &xm, &x0, &x1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &x0, &x1, &ym, &y0, &y1);
     EXPECT_DOUBLE_EQ(y0, 0.0);
     EXPECT_DOUBLE_EQ(y1, 500.0);
     EXPECT_EQ(ym, VAL_MANUAL);
@@ -412,8 +412,8 @@ TEST_F(PlaybackTest, TheProcessOfRecordPlaysLastWithTheOldestRunFirst)
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
     ASSERT_TRUE(ui.press(panel, SEL_OK));
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n-3\t1\t13.0000 0\n");
-    EXPECT_EQ(ui.text(sc_handle, SC_TRACE_ID), "ETCH POR");
-    EXPECT_EQ(ui.text(sc_handle, SC_WAFER), "");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_TRACE_ID), "ETCH POR");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_WAFER), "");
 }
 
 TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)

@@ -40,7 +40,7 @@ protected:
 TEST_F(SummaryTest, MenuEntryRunsTheSummaryOfTheChosenTraces)
 {
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 1);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 1);
     const int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
     EXPECT_EQ(ui.text(panel, SEL_INSTRUCTION), "Click on OK after selecting Trace IDs to summarize.");
@@ -55,7 +55,7 @@ TEST_F(SummaryTest, MenuEntryRunsTheSummaryOfTheChosenTraces)
     EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text, "Test Result Summary|1 violation found.");
     ASSERT_FALSE(ui.documents().empty());
     EXPECT_EQ(ui.documents().back(), dir.file("VantrelSummary.txt"));
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.panel_exists(panel));
 }
 
@@ -81,7 +81,7 @@ TEST_F(SummaryTest, StoppedBeforeItStartsWritesTheNoChartText)
 {
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
     const int panel = ui.find_panel("SC_SEL");
-    SetCtrlVal(sc_handle, SC_PLAY, 0);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 0);
     ui.answer(1);
     Summarize(panel, 0);
     EXPECT_EQ(bytes_of(dir.file("VantrelSummary.txt")),
