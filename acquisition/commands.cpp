@@ -104,12 +104,12 @@ void system_name(int, int, void*, int)
     int p = 0, c = 0;
     for (;;) {
         if (GetUserEvent(1, &p, &c) == 0) {
-            c = 4;  // nobody can answer any more: as Cancel
+            c = SYSNAME_CANCEL;  // nobody can answer any more: as Cancel
             break;
         }
-        if (p == dialog && (c == 5 || c == 4)) break;
+        if (p == dialog && (c == SYSNAME_OK || c == SYSNAME_CANCEL)) break;
     }
-    if (c == 5) {
+    if (c == SYSNAME_OK) {
         std::string text;
         GetCtrlVal(dialog, SYSNAME_NAME, &text);
         if (!text.empty()) {
