@@ -1,5 +1,4 @@
 // Pacing of the replay: play buttons, waits cut short by user events, the rewind history file and the pause.
-#include "panels/s_chart.h"
 #include "playback/pacing.h"
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -64,7 +64,7 @@ void write_labels(int run, const RunRecord& record, int wafer)
 {
     const std::string label = trace_label(run, record);
     SetCtrlVal(sc_handle, SCHART_TRACE_ID, label);
-    SetCtrlVal(sc_handle, 9, label);
+    SetCtrlVal(sc_handle, SCHART_PLAY_RUN, label);
     SetCtrlVal(sc_handle, SCHART_WAFER, run < 0 ? std::string() : vsys::strprintf("# %i", wafer));
 }
 

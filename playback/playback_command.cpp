@@ -1,5 +1,4 @@
 // The playback command: entry, refusals, channel and run choice, re-test, window state around the replay, and its end.
-#include "panels/s_chart.h"
 #include "playback/playback.h"
 
 #include <algorithm>
@@ -22,6 +21,8 @@
 #include "core/sql_access.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -184,7 +185,7 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     }
     const std::string label = trace_label(s.item_run, s.record);
     SetCtrlVal(sc_handle, SCHART_TRACE_ID, label);
-    SetCtrlVal(sc_handle, 9, label);
+    SetCtrlVal(sc_handle, SCHART_PLAY_RUN, label);
     if (!w.direct && (s.elapsed == 0 || s.layout.saved != remembered_saved)) {
         if (s.checked == 1 && s.item_run > 0) {
             char name[33] = "";
@@ -213,8 +214,8 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
         if (!s.show[ch]) {
             SetTraceAttribute(sc_handle, SCHART_STRIP, s.layout.saved - k, ATTR_TRACE_VISIBLE, 0);
             int at = -1;
-            if (legend_panel > 0 && GetIndexFromValue(legend_panel, 3, &at, ch) >= 0 && at >= 0)
-                DeleteListItem(legend_panel, 3, at, 1);
+            if (legend_panel > 0 && GetIndexFromValue(legend_panel, LEGEND_CHANNELS, &at, ch) >= 0 && at >= 0)
+                DeleteListItem(legend_panel, LEGEND_CHANNELS, at, 1);
         }
         ++k;
     }
@@ -359,7 +360,7 @@ int run_command(int panel)
     }
     for (int c : {SCHART_WAFER, SCHART_TRACE_ID, SCHART_TIME, SCHART_DATE, SCHART_SYSTEM}) SetCtrlVal(sc_handle, c, "");
     std::string choice;
-    GetCtrlVal(sc_handle, kPlaybackChoiceControl, &choice);
+    GetCtrlVal(sc_handle, SCHART_PLAY_STATE, &choice);
     short all = 0;
     unsigned chosen = 0;
     if (std::sscanf(choice.c_str(), "%hd %*u %u", &all, &chosen) < 1) all = 0;
@@ -399,12 +400,12 @@ int run_command(int panel)
     }
     SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_REFRESH_GRAPH, 0);
     for (int c : {SCHART_DATE, SCHART_TIME, SCHART_SYSTEM, SCHART_TRACE_ID, SCHART_WAFER}) SetCtrlAttribute(sc_handle, c, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 9, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, 22, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_RUN, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_WAFER, ATTR_VISIBLE, 0);
     SetCtrlVal(sc_handle, SCHART_COMMENT, "");
     if (s.retest) {
         // One real-time test window: an open one is reused.
-        if (realtime_panel <= 0) realtime_panel = LoadPanel(sc_handle, "realtime.uir", 1);
+        if (realtime_panel <= 0) realtime_panel = LoadPanel(sc_handle, "realtime.uir", REALTIME);
         if (list_panel > 0) {
             DiscardMyPanel(&list_panel);
             list_panel = -1;
@@ -482,7 +483,7 @@ int play(int, int, int event, void*, int, int)
     int on = 0;
     GetCtrlVal(sc_handle, SCHART_PLAY, &on);
     if (on) {
-        SetCtrlVal(sc_handle, kPlaybackChoiceControl, "FirstTime");
+        SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "FirstTime");
         select_sc_run(SEL_REPLAY);
     }
     return 0;
@@ -525,7 +526,7 @@ int play_chart_point(int run, int wafer, bool at_once)
     right_text_trim(name);
     get_put_char(hdbc, 1, 0, PROCESS_BY_NAME, name);
     if (std::strcmp(name, "Not Found") != 0) recipe_num = std::atoi(name);
-    SetCtrlVal(sc_handle, kPlaybackChoiceControl, vsys::strprintf("1 %u %u", record.channels.mask, record.channels.mask));
+    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, vsys::strprintf("1 %u %u", record.channels.mask, record.channels.mask));
     if (at_once) return select_ok(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
     return select_channels(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
 }

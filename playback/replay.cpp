@@ -1,5 +1,4 @@
 // The replay of one stored trace: header, destination start, playback list line, the block loop and its outputs.
-#include "panels/s_chart.h"
 #include "playback/replay.h"
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"

@@ -12,6 +12,7 @@
 #include "core/long_command.h"
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/atomic_file.h"
 #include "programs/wiring.h"
 #include "playback/pacing.h"
@@ -71,10 +72,10 @@ protected:
     // Picks the destination by its ring label.
     void destination(int panel, const std::string& label)
     {
-        const auto items = ui.plain_items(panel, SEL_DESTINATION);
+        const auto items = ui.plain_items(panel, SC_SEL_DESTINATION);
         for (std::size_t i = 0; i < items.size(); ++i)
             if (items[i] == label) {
-                ASSERT_TRUE(ui.select(panel, SEL_DESTINATION, static_cast<int>(i), true));
+                ASSERT_TRUE(ui.select(panel, SC_SEL_DESTINATION, static_cast<int>(i), true));
                 return;
             }
         FAIL() << "no destination " << label;

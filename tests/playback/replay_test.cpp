@@ -9,6 +9,8 @@
 
 #include "core/config_store.h"
 #include "core/run_table.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/format.h"
 #include "testing/chart_identity.h"
 
@@ -38,10 +40,10 @@ TEST_F(PlaybackTest, TextFilesWithTimeColumnOfTheChosenChannels)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Text File (time and traces)");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    SetCtrlVal(sc_handle, kPlaybackChoiceControl, "0 7 5");  // channels 1 and 3 of 1..3
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "0 7 5");  // channels 1 and 3 of 1..3
     ui.answer_path(dir.file("textFiles/lot"));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_TRUE(vsys::directory_exists(dir.file("textFiles")));
     const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1");
     const std::string date = rows("SELECT SAV_DATE FROM VT_INFO WHERE RUN_NUM = 1");
@@ -71,12 +73,12 @@ TEST_F(PlaybackTest, TextFileThatCannotBeWrittenIsReportedNotLeftHalf)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Text File (traces only)");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer_path(dir.file("textFiles/full"));
     // Something else stands where the first file goes: it cannot be put in place.
     std::filesystem::create_directories(dir.file("textFiles/full.001"));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.popups().back().title, "Text File Error");
     EXPECT_EQ(ui.popups().back().text.rfind("Cannot write " + dir.file("textFiles/full.001"), 0), 0u);
     // Nothing half-written is left; the second wafer's file is whole.
@@ -93,9 +95,9 @@ TEST_F(PlaybackTest, OverlayAlignsEachWaferOnItsTrigger)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart Overlay with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(2);  // "Create a new chart"
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     // Wafer 1 keeps the block before its trigger: 11 scans read, x = 2.0 - 11 / 10; wafer 2 triggers on its first.
     const auto lines = read_playback_list(list_file());
     ASSERT_EQ(lines.size(), 2u);
@@ -121,23 +123,23 @@ TEST_F(PlaybackTest, AddToTheCurrentOverlayKeepsItsPlotsAndList)
     record_two_wafer_run();
     int panel = open_selection();
     destination(panel, "Strip Chart Overlay with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(2);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     const auto before = ui.plots(sc_handle, SCHART_PLAYBACK).size();
     panel = open_selection();
     destination(panel, "Strip Chart Overlay with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(1);  // "Add to current chart"
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.plots(sc_handle, SCHART_PLAYBACK).size(), 2 * before);
     EXPECT_EQ(read_playback_list(list_file()).size(), 4u);
     // Cancel leaves everything as it was and the window idle.
     panel = open_selection();
     destination(panel, "Strip Chart Overlay with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(3);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.plots(sc_handle, SCHART_PLAYBACK).size(), 2 * before);
     EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_EXIT));
@@ -149,8 +151,8 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n");
     int mode = 0;
     double lo = 0, hi = 0;
@@ -188,7 +190,7 @@ TEST_F(PlaybackTest, ManualXScaleAsksUntilTheRangeIsValidAndStopsAtItsEnd)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart with Manual X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer_text("abc");
     ui.answer(1);  // Invalid entry
     ui.answer_text("8");
@@ -196,7 +198,7 @@ TEST_F(PlaybackTest, ManualXScaleAsksUntilTheRangeIsValidAndStopsAtItsEnd)
     ui.answer(1);  // maximum not above the minimum
     ui.answer_text("2");
     ui.answer_text("4");
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     int invalid = 0;
     for (const auto& p : ui.popups()) invalid += p.title == "Input Error" && p.text == "Invalid entry";
     EXPECT_EQ(invalid, 1);
@@ -211,9 +213,9 @@ TEST_F(PlaybackTest, ManualXScaleCancelLeavesTheWindowIdle)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart with Manual X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer_cancel();
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_START));
     EXPECT_FALSE(LongCommand::running());
@@ -226,13 +228,13 @@ TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
     record_one_wafer_run();
     const int panel = open_selection();
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text, "Playback Error|No runs have been selected.");
     destination(panel, "Text File (traces only)");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 1));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.popups().back().text, "Can only convert one run at a time to text.");
     EXPECT_TRUE(ui.panel_visible(panel));
     EXPECT_FALSE(LongCommand::running());
@@ -244,7 +246,7 @@ TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
     SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, 30);  // three seconds a screen
     const int panel = open_selection();
     destination(panel, "Strip Chart");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     std::vector<std::string> seen;
     auto readout = [&] { return ui.text(sc_handle, SCHART_X_START) + ".." + ui.text(sc_handle, SCHART_X_END); };
     // Acts once the condition holds, looking again at every chance the replay gives.
@@ -275,7 +277,7 @@ TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
              // Waiting for a button: the screen was redrawn from the history, one block earlier.
              when([&] { return readout() == "2..5"; }, step_on);
          });
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     const int record = 20 + 60 + 4;
     EXPECT_EQ(seen, (std::vector<std::string>{"history " + std::to_string(6 * record), "2..5 30", "3..6"}));
     // The whole run played; the buttons and the history are gone.
@@ -291,9 +293,9 @@ TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     inject_history_fault(3);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     inject_history_fault(0);
     EXPECT_EQ(ui.trace(sc_handle, SCHART_STRIP, 1).size(), 130u);
     EXPECT_FALSE(vsys::file_exists(history_path()));
@@ -307,9 +309,9 @@ TEST_F(PlaybackTest, RetestRewritesResultsAndCompletionState)
     ASSERT_EQ(vtest::run(hdbc, "INSERT INTO OTHER_01 (RUN, WAFER, DATA_MEAN) VALUES (1, 1, 99)"), 0);
     const int panel = open_selection();
     destination(panel, "None");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.set(panel, SEL_OPTION_B, 1));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.set(panel, SC_SEL_OPTION_B, 1));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(rows("SELECT COMPLETE FROM VT_INFO WHERE RUN_NUM = 1"), "1");
     // The old row is gone; the re-test wrote its own rows for both wafers.
     EXPECT_EQ(rows("SELECT COUNT(*) FROM OTHER_01 WHERE RUN = 1 AND DATA_MEAN = 99"), "0");
@@ -322,9 +324,9 @@ TEST_F(PlaybackTest, RetestOfARunWithoutTraceFilesKeepsItMarked)
     for (int w : {1, 2}) ASSERT_TRUE(vsys::delete_file(trace_file(1, w)));
     const int panel = open_selection();
     destination(panel, "None");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.set(panel, SEL_OPTION_B, 1));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.set(panel, SC_SEL_OPTION_B, 1));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(rows("SELECT COMPLETE FROM VT_INFO WHERE RUN_NUM = 1"), "-1");
 }
 
@@ -382,9 +384,9 @@ TEST_F(PlaybackTest, SlowRateTextFileCountsSecondsPerSample)
     stop();
     const int panel = open_selection();
     destination(panel, "Text File (time and traces)");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer_path(dir.file("textFiles/slow"));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     const std::string text = bytes_of(dir.file("textFiles/slow.001"));
     EXPECT_NE(text.find("\nSeconds per Sample = 5\n\nSec.\tCH1\tCH2\tCH3\t\n5\t"), std::string::npos) << text;
     EXPECT_NE(text.find("\n10\t"), std::string::npos) << text;
@@ -406,11 +408,11 @@ TEST_F(PlaybackTest, TheProcessOfRecordPlaysLastWithTheOldestRunFirst)
                                "WHERE RUN_NUM = 1"),
               0);
     const int panel = open_selection();
-    ASSERT_EQ(ui.plain_items(panel, SEL_RUNS).front(), "ETCH POR");
+    ASSERT_EQ(ui.plain_items(panel, SC_SEL_RUNS).front(), "ETCH POR");
     destination(panel, "Strip Chart with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 1));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t6.0000 0\n-3\t1\t13.0000 0\n");
     EXPECT_EQ(ui.text(sc_handle, SCHART_TRACE_ID), "ETCH POR");
     EXPECT_EQ(ui.text(sc_handle, SCHART_WAFER), "");
@@ -421,8 +423,8 @@ TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Strip Chart with Auto X Scale");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     ASSERT_TRUE(ui.pick(handle_menu, "Show/Hide Traces..."));
     const int dialog = ui.find_panel("TRACES");
     ASSERT_GT(dialog, 0);
