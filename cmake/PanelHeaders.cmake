@@ -17,4 +17,8 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/cmake/panel_header.py ${VANTREL_PANEL_FILES}
   COMMENT "Panel constants from panels/*.uir")
 add_custom_target(vantrel_panel_headers DEPENDS ${VANTREL_PANEL_HEADERS})
-include_directories(${VANTREL_GENERATED_DIR})
+# Linking this (platform_ui does, so every library and program of the UI does) orders its compilation after the
+# headers are made.
+add_library(vantrel_panel_names INTERFACE)
+target_include_directories(vantrel_panel_names INTERFACE ${VANTREL_GENERATED_DIR})
+add_dependencies(vantrel_panel_names vantrel_panel_headers)
