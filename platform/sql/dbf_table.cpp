@@ -699,6 +699,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
     }
     std::string r = rec;
     r[0] = ' ';
+    note_before_write(-1);
     char* dst = writable_record(count_);
     t_io_failed = false;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), count_, r.data()) || t_io_failed) {
@@ -749,6 +750,7 @@ bool DbfTable::replace(int row, const std::string& rec, std::string& error)
         error = "The record cannot be written to " + path_;
         return false;
     }
+    note_before_write(row);
     char* dst = writable_record(row);
     t_io_failed = false;
     std::string r = rec;
@@ -768,6 +770,7 @@ bool DbfTable::remove(int row, std::string& error)
         error = "The record cannot be deleted from " + path_;
         return false;
     }
+    note_before_write(row);
     char* dst = writable_record(row);
     // The flag reaches the file with the statement's flush, in one write per block:
     // a delete of many rows costs no read and write of each record.
@@ -802,6 +805,70 @@ bool DbfTable::write_deletions()
         i = j + 1;
     }
     return true;
+}
+
+void DbfTable::note_before_write(int row)
+{
+    if (!undo_.active) {
+        undo_.active = true;
+        const int fd = ::fileno(reader_.get());
+        struct stat st {};
+        undo_.size = ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        auto read_at = [&](std::uint64_t at, std::uint64_t n) {
+            std::string bytes(static_cast<std::size_t>(n), '\0');
+            ssize_t got = n ? ::pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) : 0;
+            bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            return bytes;
+        };
+        undo_.head = read_at(0, std::min<std::uint64_t>(32, undo_.size));
+        const std::uint64_t data_end = static_cast<std::uint64_t>(header_length_) +
+                                       static_cast<std::uint64_t>(count_) * static_cast<std::uint64_t>(record_length_);
+        // Normally the one end-of-file byte; whatever a writer left there goes back as it was.
+        undo_.tail_at = data_end;
+        if (undo_.size > data_end) undo_.tail = read_at(data_end, std::min<std::uint64_t>(undo_.size - data_end, 1 << 20));
+    }
+    if (row >= 0 && row < count_ && !undo_.records.count(row)) {
+        // Memory holds what the file holds, but for deletion flags of this statement, noted before they are set.
+        undo_.records.emplace(row, std::string(record(row), static_cast<std::size_t>(record_length_)));
+    }
+}
+
+void DbfTable::undo_changes()
+{
+    if (!undo_.active) return;
+    Undo undo = std::move(undo_);
+    undo_ = Undo{};
+    // Nothing more of this statement may reach the file through shapelib.
+    if (auto* h = static_cast<DBFHandle>(handle_)) {
+        h->bCurrentRecordModified = 0;
+        h->bUpdated = 0;
+        h->nCurrentRecord = -1;
+    }
+    dirty_ = false;
+    pending_deletes_.clear();
+    close_handle();
+    // Straight to the file, not through the hooks: a file that failed once refuses them. Cutting the
+    // file back and rewriting bytes in place needs no new space on a full disk.
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        auto put = [&](std::uint64_t at, const std::string& bytes) {
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                ssize_t w = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) break;
+                done += static_cast<std::size_t>(w);
+            }
+        };
+        if (::ftruncate(fd, static_cast<off_t>(undo.size)) == 0) put(undo.tail_at, undo.tail);
+        for (const auto& [row, bytes] : undo.records)
+            put(static_cast<std::uint64_t>(header_length_) + static_cast<std::uint64_t>(row) * static_cast<std::uint64_t>(record_length_), bytes);
+        put(0, undo.head);
+        ::close(fd);
+    }
+    // Memory follows the file again; a file that cannot be read is found so by the next statement.
+    std::string ignored;
+    if (!load(ignored)) signature_ = FileSignature{};
 }
 
 void DbfTable::io_failed(std::string& error)

@@ -292,7 +292,15 @@ int run_sqlite(Connection& c, const StatementText& st, Statement& out)
         std::string flush_error;
         for (const std::string& name : names) {
             auto m = c.mounts.find(name);
-            if (m != c.mounts.end() && !m->second.table->flush(flush_error)) break;
+            if (step == SQLITE_DONE && m != c.mounts.end() && !m->second.table->flush(flush_error)) break;
+        }
+        // A statement that failed leaves every file it wrote as it was before it.
+        const bool failed = step != SQLITE_DONE || !flush_error.empty();
+        for (const std::string& name : names) {
+            auto m = c.mounts.find(name);
+            if (m == c.mounts.end()) continue;
+            if (failed) m->second.table->undo_changes();
+            else m->second.table->keep_changes();
         }
         if (c.slot.truncated) engine().warning = 1;
         if (step != SQLITE_DONE) {
