@@ -938,35 +938,88 @@ bool DbfTable::pack(std::string& error)
     return load(error);
 }
 
+// The bytes of an empty table as shapelib writes them: the 32-byte header (dated today, code page
+// mark 0x57), one descriptor per field, the header's end mark and the end-of-file mark.
+static std::optional<std::string> empty_table_bytes(const std::vector<DbfColumnDef>& columns)
+{
+    const std::size_t header_length = 32 + 32 * columns.size() + 1;
+    std::size_t record_length = 1;
+    for (const DbfColumnDef& c : columns) record_length += static_cast<std::size_t>(c.width);
+    if (columns.empty() || header_length > 0xFFFF || record_length > 0xFFFF) return std::nullopt;
+    std::string bytes(header_length + 1, '\0');
+    const vsys::CivilTime now = vsys::civil_now();
+    bytes[0] = 0x03;
+    bytes[1] = static_cast<char>(now.year - 1900);
+    bytes[2] = static_cast<char>(now.month);
+    bytes[3] = static_cast<char>(now.day);
+    bytes[8] = static_cast<char>(header_length & 0xFF);
+    bytes[9] = static_cast<char>(header_length >> 8);
+    bytes[10] = static_cast<char>(record_length & 0xFF);
+    bytes[11] = static_cast<char>(record_length >> 8);
+    bytes[29] = 0x57;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const DbfColumnDef& c = columns[i];
+        const std::string name = upper(c.name);
+        if (name.empty() || name.size() > 10 || c.width < 1 || c.width > 255) return std::nullopt;
+        char* d = bytes.data() + 32 + 32 * i;
+        std::memcpy(d, name.data(), name.size());
+        d[11] = c.type == 'N' ? 'N' : 'C';
+        d[16] = static_cast<char>(c.width);
+        d[17] = static_cast<char>(c.type == 'N' ? c.decimals : 0);
+    }
+    bytes[header_length - 1] = 0x0D;
+    bytes[header_length] = 0x1A;
+    return bytes;
+}
+
 bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& columns, std::string& error)
 {
-    // shapelib names what it creates "<base>.dbf"; build it under a name no
-    // table can have, then rename it into place.
-    std::string dir = vsys::path_directory(path);
-    std::string base = vsys::path_filename(path);
-    base = base.substr(0, base.rfind('.'));
-    std::string temp = vsys::path_join(dir, "~" + base + ".dbf");
-    SAHooks hooks = make_hooks();
+    std::optional<std::string> bytes = empty_table_bytes(columns);
+    if (!bytes) {
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    const std::string dir = vsys::path_directory(path);
+    // Written whole as a file without a name, then given its name: no reader ever sees it part-written,
+    // and a file of that name that appeared meanwhile is kept. Where the file system cannot, the file
+    // is written under a name no table can have and renamed into place.
+    std::string temp;
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        std::string base = vsys::path_filename(path);
+        temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    // Through the same file functions (and injected faults) as every other write of a table.
     t_io_failed = false;
-    DBFHandle h = DBFCreateLL(temp.c_str(), "LDID/87", &hooks);
-    if (!h) {
-        error = "The table file " + path + " cannot be created";
-        return false;
+    auto* file = new HookFile;
+    file->fd = fd;
+    const SAFile f = reinterpret_cast<SAFile>(file);
+    const SAOffset n = static_cast<SAOffset>(bytes->size());
+    bool ok = hook_write(bytes->data(), 1, n, f) == n;
+    ok = hook_flush(f) == 0 && ok && !t_io_failed;
+    if (ok && temp.empty()) {
+        const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            ok = false;
+            error = "The table file " + path + " cannot be created: " + std::strerror(errno);
+        }
     }
-    bool ok = true;
-    for (const DbfColumnDef& c : columns)
-        if (DBFAddField(h, upper(c.name).c_str(), c.type == 'N' ? FTDouble : FTString, c.width, c.decimals) < 0) ok = false;
-    stamp_today(h);
-    DBFClose(h);
-    if (!ok || t_io_failed) {
-        std::remove(temp.c_str());
-        error = "The table file " + path + " cannot be created";
-        return false;
+    ok = hook_close(f) == 0 && ok;
+    if (ok && !temp.empty()) {
+        vsys::Result r = vsys::rename_replace(temp, path);
+        if (!r) {
+            ok = false;
+            error = "The table file " + path + " cannot be created: " + r.error;
+        }
     }
-    vsys::Result r = vsys::rename_replace(temp, path);
-    if (!r) {
-        std::remove(temp.c_str());
-        error = "The table file " + path + " cannot be created: " + r.error;
+    if (!ok) {
+        if (!temp.empty()) std::remove(temp.c_str());
+        if (error.empty()) error = "The table file " + path + " cannot be created";
         return false;
     }
     return true;
