@@ -286,6 +286,8 @@ int select_sc_run(short mode)
             int count = 0;
             GetNumListItems(panel, SEL_DESTINATION, &count);
             if (stored >= 0 && stored < count) SetCtrlIndex(panel, SEL_DESTINATION, stored);
+            // Only a replay shows a choice of channels.
+            SetCtrlAttribute(panel, SEL_CHOOSE_CHANNELS, ATTR_VISIBLE, 1);
         } else {
             for (int c : {SEL_OPTION_A, SEL_OPTION_B, SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
             SetCtrlAttribute(panel, SEL_WAFERS, ATTR_CHECK_MODE, 0);

@@ -21,6 +21,7 @@ enum RunSelectionControl : int {
     SEL_HIDDEN = 19,
     SEL_MODE = 20,
     SEL_INSTRUCTION = 21,
+    SEL_CHOOSE_CHANNELS = 22,
 };
 
 enum RunSelectionMode : short { SEL_REPLAY = 0, SEL_POR = 1, SEL_COPY = 2, SEL_SUMMARY = 3 };
