@@ -228,10 +228,6 @@ void update_menu()
     // runs; the items that must not be used then stay dimmed.
     if (acq().active)
         for (int item : kDimmedWhileRunning) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
-#ifdef VANTREL_REVIEW
-    // The review program acquires nothing: its menus offer no acquisition command.
-    for (int item : kAcquisitionOnlyItems) DiscardMenuItem(handle_menu, item);
-#endif
 }
 
 void sc_menu_help(int menuBar, int item, void* data, int panel)

@@ -10,9 +10,6 @@ constexpr std::array<int, 9> kDimmedWhileRunning = {
     MENUBAR_FILE_OPEN,  MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_FILE_RECORD_DATA,
     MENUBAR_FILE_SAVE,  MENUBAR_CONFIGURE_TRIGGERS,         MENUBAR_CHARTS,
     MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_CONFIGURE_COLORS_DEFAULT_COLORS};
-// Record Data, Acquisition Rate..., Triggers... and Real-Time Testing: none of them in the review program.
-constexpr std::array<int, 4> kAcquisitionOnlyItems = {MENUBAR_FILE_RECORD_DATA, MENUBAR_CONFIGURE_ACQUISITION_RATE,
-                                                       MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CONFIGURE_REAL_TIME_TESTING};
 
 int sc_main();
 void update_menu();

@@ -247,7 +247,7 @@ int network_stuff(int target, int newRun, short keep, int waitPanel)
 }
 
 int insert_recipe_into_file_map(int source, int target, const char* targetDirectory, const char* sourceDirectory,
-                                const char* name, int process, int* newNumber, short)
+                                const char* name, int process, int* newNumber, short ask)
 {
     char text[33];
     copy_text(text, name);
@@ -257,20 +257,42 @@ int insert_recipe_into_file_map(int source, int target, const char* targetDirect
         char free_number[33] = "";
         get_put_char(target, 0, 0, FIRST_FREE_PROCESS, free_number);
         number = std::atoi(free_number);
+        if (number < 3 || number > 9000) {
+            SetMouseCursor(VAL_DEFAULT_CURSOR);
+            MessagePopup("", "Maximum number of processes exceeded.  You must delete another process before you can "
+                             "save a new one.");
+            *newNumber = -1;
+            return -1;
+        }
+        get_put_char(target, 1, number, CONFIG_WRITE, text);
+        if (target != hdbc) {
+            char current[33];
+            vsys::format_into(current, sizeof current, "%d", number);
+            get_put_char(target, 0, 5, CONFIG_WRITE, current);
+        }
+        *newNumber = number;
+        return copy_process_from_to(source, target, process, sourceDirectory, number, targetDirectory);
     }
     if (number < 3 || number > 9000) {
-        MessagePopup("", "Maximum number of processes exceeded.  You must delete another process before you can save "
-                         "a new one.");
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        if (number > 9000)
+            MessagePopup("", "Maximum number of setup files has been reached.  Please delete setup files and try to "
+                             "save again.");
+        else
+            MessagePopup("", "This setup file is write protected.  Use Save As...");
         *newNumber = -1;
         return -1;
     }
-    get_put_char(target, 1, number, CONFIG_WRITE, text);
-    if (target != hdbc) {
-        char current[33];
-        vsys::format_into(current, sizeof current, "%d", number);
-        get_put_char(target, 0, 5, CONFIG_WRITE, current);
+    if (ask != 0) {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        const int answer = ConfirmPopup("", vsys::strprintf("Are you sure you want to write over '%s'?", text).c_str());
+        if (answer != 1) return answer;
     }
     *newNumber = number;
+    if (source == target && number == process) {
+        get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+        return 0;
+    }
     return copy_process_from_to(source, target, process, sourceDirectory, number, targetDirectory);
 }
 

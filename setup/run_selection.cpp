@@ -289,6 +289,8 @@ int select_sc_run(short mode)
             int count = 0;
             GetNumListItems(panel, SC_SEL_DESTINATION, &count);
             if (stored >= 0 && stored < count) SetCtrlIndex(panel, SC_SEL_DESTINATION, stored);
+            // Only a replay shows a choice of channels.
+            SetCtrlAttribute(panel, SC_SEL_CHOOSE_CHANNELS, ATTR_VISIBLE, 1);
         } else {
             for (int c : {SC_SEL_OPTION_A, SC_SEL_OPTION_B, SC_SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
             SetCtrlAttribute(panel, SC_SEL_WAFERS, ATTR_CHECK_MODE, 0);

@@ -575,13 +575,16 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
     }
     trace.reset();
     searching = false;
-    // Stored numbers above the events found come down to the last event.
+    // Stored numbers above the events found come down to the last event, whose marker is drawn: a cancelled
+    // search keeps these markers for the events found so far.
     if (!start_list.empty() && timer_start_gun[t] > static_cast<int>(start_list.size()))
         timer_start_gun[t] = static_cast<int>(start_list.size());
     if (!end_list.empty() && timer_end_gun[t] > static_cast<int>(end_list.size()))
         timer_end_gun[t] = static_cast<int>(end_list.size());
     SetCtrlVal(panel, PART2_START_EVENT, timer_start_gun[t]);
     SetCtrlVal(panel, PART2_END_EVENT, timer_end_gun[t]);
+    step_events(panel, 0, true);
+    step_events(panel, 0, false);
     for (double* y : {start_y, end_y}) {
         if (y[0] > y[1]) y[0] = y[1] = 0.0;
         y[0] = std::floor(y[0]);

@@ -9,6 +9,7 @@
 
 #include "core/config_store.h"
 #include "core/run_table.h"
+#include "panels/playback.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "platform/sys/format.h"
@@ -35,13 +36,38 @@ std::string expected_rows(const std::vector<std::vector<std::int16_t>>& blocks, 
     return out;
 }
 
+
+// Opens the channel choice from the run selection and ticks only `channels` (by channel number).
+void choose_channels(vui::Headless& ui, int selection, const std::vector<int>& channels)
+{
+    ASSERT_TRUE(ui.visible(selection, SC_SEL_CHOOSE_CHANNELS));
+    ASSERT_TRUE(ui.press(selection, SC_SEL_CHOOSE_CHANNELS));
+    const int choice = ui.find_panel("CHOOSE");
+    ASSERT_GT(choice, 0);
+    EXPECT_EQ(ui.modal_panel(), choice);
+    EXPECT_EQ(ui.ival(choice, CHOOSE_START), 0);
+    const auto items = ui.items(choice, CHOOSE_CHANNELS);
+    ASSERT_FALSE(items.empty());
+    EXPECT_TRUE(items[0].checked) << "a fresh replay offers every recorded channel";
+    ASSERT_TRUE(ui.check(choice, CHOOSE_CHANNELS, 0, false));
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        const int ch = static_cast<int>(items[i].value.i);
+        const bool wanted = std::find(channels.begin(), channels.end(), ch) != channels.end();
+        ASSERT_TRUE(ui.check(choice, CHOOSE_CHANNELS, static_cast<int>(i), wanted));
+    }
+    ASSERT_TRUE(ui.press(choice, CHOOSE_OK));
+    EXPECT_FALSE(ui.panel_exists(choice));
+}
+
 TEST_F(PlaybackTest, TextFilesWithTimeColumnOfTheChosenChannels)
 {
     record_two_wafer_run();
     const int panel = open_selection();
     destination(panel, "Text File (time and traces)");
     ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
-    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "0 7 5");  // channels 1 and 3 of 1..3
+    choose_channels(ui, panel, {1, 3});
+    EXPECT_EQ(ui.text(sc_handle, SCHART_PLAY_STATE), "0 7 5");
+    EXPECT_TRUE(ui.panel_exists(panel)) << "without Replay now the choice waits for the selection's OK";
     ui.answer_path(dir.file("textFiles/lot"));
     ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_TRUE(vsys::directory_exists(dir.file("textFiles")));

@@ -45,6 +45,7 @@ TEST_F(SummaryTest, MenuEntryRunsTheSummaryOfTheChosenTraces)
     const int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
     EXPECT_EQ(ui.text(panel, SC_SEL_INSTRUCT), "Click on OK after selecting Trace IDs to summarize.");
+    EXPECT_FALSE(ui.visible(panel, SC_SEL_CHOOSE_CHANNELS)) << "a summary shows no traces, so no channel choice";
     ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(1);
     ASSERT_TRUE(ui.press(panel, SC_SEL_OK));

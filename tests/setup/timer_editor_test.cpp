@@ -182,3 +182,67 @@ TEST_F(TimerEditorTest, AddAskesForNameAndBothConditionsAndKeepsTheListInOrder)
     char stored[33];
     EXPECT_STREQ(get_put_char(hdbc, 29, 1, TAGS_READ, stored), "RF on");
 }
+
+namespace {
+
+// The blue marker lines of a graph, by their x position.
+std::vector<double> markers(const vui::Headless& ui, int panel, int graph)
+{
+    std::vector<double> xs;
+    for (const auto& p : ui.plots(panel, graph)) {
+        auto colour = p.attrs.find(ATTR_TRACE_COLOR);
+        if (p.kind == vui::Plot::Line && colour != p.attrs.end() && colour->second.as_int() == 0x0000FF)
+            xs.push_back(p.x[0]);
+    }
+    return xs;
+}
+
+}  // namespace
+
+// One sample every 5 s: positions are block numbers and elapsed times five times their difference.
+TEST_F(TimerEditorTest, SlowRatePositionsAreBlocksAndElapsedTimesCountFiveSecondsEach)
+{
+    vtest::run(hdbc, "UPDATE VT_INFO SET RATE = -5 WHERE RUN_NUM = -3");
+    dir.write("00000003.INT", "0\n0\n-5\n");
+    // One scan per block: START crossings in blocks 2, 7 and 9, the END crossing in block 7.
+    std::vector<std::pair<short, short>> scans{{0, 5000},    {0, 5000}, {4000, 5000}, {4000, 5000}, {3200, 5000},
+                                               {4000, 5000}, {0, 5000}, {4000, 0},    {0, 0},       {4000, 0}};
+    dir.write("00000003.POR", "09:30:00\n" + blocks(scans, 1));
+    timer_start_gun[1] = 1;
+    const int panel = open();
+    ASSERT_GT(panel, 0);
+    EXPECT_EQ(ui.text(panel, PART2_START_MSG), "3 START EVENTS were detected in the POR.");
+    EXPECT_EQ(markers(ui, panel, PART2_START_GRAPH), (std::vector<double>{2.0}));
+    EXPECT_EQ(markers(ui, panel, PART2_END_GRAPH), (std::vector<double>{7.0}));
+    EXPECT_EQ(ui.text(panel, PART2_ELAPSED), "25.0000 sec");
+    ui.press(panel, PART2_START_NEXT);
+    EXPECT_EQ(markers(ui, panel, PART2_START_GRAPH), (std::vector<double>{7.0}));
+    EXPECT_EQ(ui.text(panel, PART2_ELAPSED), "0.0000 sec");
+    ui.press(panel, PART2_START_NEXT);
+    EXPECT_EQ(ui.text(panel, PART2_ELAPSED), "-10.0000 sec");
+}
+
+// Cancel Search stops after the block in hand; the events found so far get their markers and can be stepped.
+TEST_F(TimerEditorTest, ACancelledSearchMarksTheEventsFoundSoFar)
+{
+    // The wafer's first real block (from x 1.0) crosses twice more; only the carried-over scan at x 0.5 is read
+    // before the cancel takes effect.
+    std::vector<std::pair<short, short>> scans{{0, 5000}, {4000, 0}, {0, 5000}, {4000, 5000}, {0, 0},
+                                               {4000, 0}, {4000, 0}, {4000, 0}, {4000, 0}, {4000, 0}};
+    dir.write("00000003.POR", "09:30:00\n" + blocks(scans, 2));
+    const int panel = open();
+    ASSERT_GT(panel, 0);
+    EXPECT_EQ(ui.text(panel, PART2_START_MSG), "3 START EVENTS were detected in the POR.");
+    ui.after_pumps(1, [&] { ASSERT_TRUE(ui.press(panel, PART2_CANCEL)); });
+    ASSERT_TRUE(ui.press(panel, PART2_APPLY));
+    EXPECT_EQ(ui.popups().size(), 0u) << "a cancelled search reports no missing event";
+    EXPECT_EQ(timer_start_gun[1], 1) << "the stored number comes down to the one event found";
+    EXPECT_EQ(timer_end_gun[1], 1);
+    EXPECT_EQ(markers(ui, panel, PART2_START_GRAPH), (std::vector<double>{0.5}));
+    EXPECT_EQ(markers(ui, panel, PART2_END_GRAPH), (std::vector<double>{0.5}));
+    EXPECT_EQ(ui.text(panel, PART2_ELAPSED), "0.0000 sec");
+    EXPECT_EQ(ui.label(panel, PART2_CANCEL), "Cancel");
+    // The timer counts as checked: leaving is not refused.
+    ASSERT_TRUE(ui.press(panel, PART2_EXIT));
+    EXPECT_FALSE(ui.panel_exists(panel));
+}
