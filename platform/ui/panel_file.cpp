@@ -383,10 +383,28 @@ void build_menubar(const json& r, const std::string& where, MenuBar* bar)
     if (bar) bar->next_id = ids.empty() ? 1 : *ids.rbegin() + 1;
 }
 
+constexpr std::size_t kKeptLoadErrors = 20;
+
+std::vector<std::string>& failed_loads()
+{
+    static std::vector<std::string> kept;
+    return kept;
+}
+
+std::function<void(const std::string&)>& load_error_listener()
+{
+    static std::function<void(const std::string&)> listener;
+    return listener;
+}
+
 int fail(const LoadError& e)
 {
     last_error() = e.what();
     std::fprintf(stderr, "%s\n", e.what());
+    auto& kept = failed_loads();
+    if (kept.size() == kKeptLoadErrors) kept.erase(kept.begin());
+    kept.push_back(e.what());
+    if (load_error_listener()) load_error_listener()(e.what());
     return e.code;
 }
 
@@ -406,6 +424,15 @@ const RegisteredCallback* find_callback(const std::string& name)
 void clear_callback_registry() { registry().clear(); }
 
 std::string last_load_error() { return last_error(); }
+
+std::vector<std::string> load_errors() { return failed_loads(); }
+
+void set_load_error_listener(std::function<void(const std::string&)> listener)
+{
+    load_error_listener() = std::move(listener);
+}
+
+void forget_load_errors() { failed_loads().clear(); }
 
 vsys::Result check_panel_file(const std::string& path)
 {
