@@ -3,7 +3,13 @@
 #include "tests/acquisition/scenario_schedule.h"
 #include "tools/demo_process.h"
 #include "platform/sys/format.h"
+#include "platform/sys/files.h"
+#include "platform/sys/launch.h"
+#include "spc/decision_tree.h"
 
+#include <cmath>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
@@ -61,6 +67,44 @@ TEST_F(ChamberTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
     int lines = 0;
     GetNumListItems(realtime_panel, 3, &lines);
     EXPECT_EQ(lines, static_cast<int>(kAlarmOfPeriodWafer.size()));
+}
+
+// The Limits dialog refuses limits that are not centred on the target or not ordered: every watched chart of
+// the demo must be editable as shipped.
+TEST(DemoSetup, EveryWatchedChartsLimitsAreCentredAndOrdered)
+{
+    vdemo::DemoSetup setup;
+    std::string error;
+    ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
+    ASSERT_FALSE(setup.charts.empty());
+    for (const vdemo::DemoChart& c : setup.charts) {
+        const std::string chart = vsys::strprintf("%d %d %d %d", c.channel, c.type, c.subtype, c.index);
+        EXPECT_LT(c.limits[0], c.limits[2]) << chart;
+        EXPECT_LT(std::abs((c.limits[0] + c.limits[2]) / 2 - c.limits[1]), 1e-5) << chart;
+    }
+}
+
+TEST_F(ChamberTest, TheDemosOvershootChartOpensItsDecisionTree)
+{
+    wire_subsystems();
+    vdemo::DemoSetup setup;
+    std::string error;
+    const std::string sim = std::string(VANTREL_SOURCE_DIR) + "/sim";
+    ASSERT_TRUE(vdemo::read_demo_setup(sim + "/default_setup.txt", setup, &error)) << error;
+    ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
+    ASSERT_TRUE(vdemo::install_demo_trees(setup, sim + "/trees", vt_dir, &error)) << error;
+    std::vector<std::string> opened;
+    vsys::set_document_launcher([&](const std::string& p) { opened.push_back(p); });
+    spc_start_tree(1, 1, 6, 1, 0);  // RF_FWD step 1 maximum, above its upper limit
+    spc_start_tree(1, 1, 6, 1, 1);  // below its lower limit: no tree
+    vsys::set_document_launcher(nullptr);
+    ASSERT_EQ(opened, std::vector<std::string> {vsys::path_join(vsys::path_join(vt_dir, "TREES"), "RF_OVER.TXT")});
+    auto text = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(text(opened[0]), text(sim + "/trees/RF_OVER.TXT"));
+    EXPECT_FALSE(text(opened[0]).empty());
 }
 
 }  // namespace
