@@ -7,7 +7,9 @@
 #include "platform/sys/launch.h"
 #include "spc/decision_tree.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -81,6 +83,37 @@ TEST(DemoSetup, EveryWatchedChartsLimitsAreCentredAndOrdered)
         const std::string chart = vsys::strprintf("%d %d %d %d", c.channel, c.type, c.subtype, c.index);
         EXPECT_LT(c.limits[0], c.limits[2]) << chart;
         EXPECT_LT(std::abs((c.limits[0] + c.limits[2]) / 2 - c.limits[1]), 1e-5) << chart;
+    }
+}
+
+// Contrast as screen readers measure it (relative luminance of sRGB): a trace must read on the white chart and on
+// the yellow that an alarm turns the chart's background.
+double luminance(int rgb)
+{
+    auto channel = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel((rgb >> 16) & 0xFF) + 0.7152 * channel((rgb >> 8) & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+}
+
+double contrast(int a, int b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(DemoSetup, EveryChannelsColourReadsOnWhiteAndOnTheAlarmColour)
+{
+    vdemo::DemoSetup setup;
+    std::string error;
+    ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
+    const auto colours = vdemo::channel_pairs(setup.values["channel_colors"]);
+    ASSERT_EQ(colours.size(), 9u);
+    for (const auto& [channel, text] : colours) {
+        const int rgb = static_cast<int>(std::strtol(text.c_str(), nullptr, 0));
+        EXPECT_GE(contrast(rgb, 0xFFFFFF), 4.5) << "channel " << channel;
+        EXPECT_GE(contrast(rgb, STATUS_YELLOW), 4.5) << "channel " << channel;
     }
 }
 
