@@ -322,8 +322,9 @@ void build_items(MenuBar* bar, int menu_id, const json& items, const std::string
 {
     for (const auto& it : items) {
         std::string iw = where + " item " + (it.contains("id") ? it.at("id").dump() : std::string("?"));
-        only_keys(it, {"id", "name", "shortcut", "callback", "checked", "dimmed", "submenu"}, iw);
+        only_keys(it, {"id", "constant", "name", "shortcut", "callback", "checked", "dimmed", "submenu"}, iw);
         int id = take_id(it, iw, ids);
+        (void)field<std::string>(it, "constant", "", iw);  // only the build's header reads it
         MenuNode n;
         n.id = id;
         n.name = field<std::string>(it, "name", "", iw);
@@ -360,12 +361,14 @@ void build_items(MenuBar* bar, int menu_id, const json& items, const std::string
 
 void build_menubar(const json& r, const std::string& where, MenuBar* bar)
 {
-    only_keys(r, {"resource", "menus"}, where);
+    only_keys(r, {"resource", "constant", "menus"}, where);
+    (void)field<std::string>(r, "constant", "", where);
     std::set<int> ids;
     for (const auto& m : r.value("menus", json::array())) {
         std::string mw = where + " menu " + (m.contains("id") ? m.at("id").dump() : std::string("?"));
-        only_keys(m, {"id", "name", "dimmed", "items"}, mw);
+        only_keys(m, {"id", "constant", "name", "dimmed", "items"}, mw);
         int id = take_id(m, mw, ids);
+        (void)field<std::string>(m, "constant", "", mw);
         if (bar) {
             MenuNode n;
             n.id = id;
