@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "panels/s_chart.h"
+
 namespace {
 
 using acqtest::AcqTest;
@@ -47,7 +49,7 @@ TEST_F(AcqTest, WaitingFileHoldsOnlyHeaderAndLatestBlock)
     tick(7);
     EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), 20u + 80u);
     EXPECT_EQ(bytes(trace_file(1, 1)).substr(0, 20), "09.30.07 2026/03/14\n");
-    EXPECT_EQ(ui.text(sc_handle, 18), "TOOL_A:2026/03/14 09:30:07");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_TRACE_ID), "TOOL_A:2026/03/14 09:30:07");
     stop();
     EXPECT_FALSE(vsys::file_exists(trace_file(1, 1)));
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
@@ -73,7 +75,7 @@ TEST_F(AcqTest, AnotherRunsRowReadDuringAcquisitionChangesNothingRecorded)
     EXPECT_FALSE(vsys::file_exists(trace_file(77, 5)));
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0"), "1|1");
     // The chart still shows 3.75 V for the trigger channel (the lowest enabled channel is the last trace).
-    std::vector<double> t = ui.trace(sc_handle, 20, 3);
+    std::vector<double> t = ui.trace(sc_handle, SCHART_STRIP, 3);
     ASSERT_FALSE(t.empty());
     EXPECT_DOUBLE_EQ(t.back(), 3.75);
 }
