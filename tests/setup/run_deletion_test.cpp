@@ -78,7 +78,7 @@ TEST_F(RunDeletionTest, CheckedRunsAndEndpointFilesAreDeletedInProcess)
     add_run(7, "2026/01/03");
     dir.write("CLEAN/8.ENP", "e");
     dir.write("CLEAN/7.ENP", "keep");
-    const int panel = LoadPanel(0, "sc_sel.uir", 1);
+    const int panel = LoadPanel(0, "sc_sel.uir", SC_SEL);
     SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_CHECK_MODE, 1);
     InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:5", 5);
     InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:EPEP", 6);
