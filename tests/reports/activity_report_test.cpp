@@ -8,6 +8,7 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/schema.h"
+#include "panels/log_req.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -177,7 +178,7 @@ TEST_F(ActivityReportTest, AnEndNotLaterThanTheStartIsRefusedAndThePopupStays)
 TEST_F(ActivityReportTest, CancelLeavesWithoutAReport)
 {
     const int panel = open_popup();
-    ASSERT_TRUE(ui.press(panel, 3));
+    ASSERT_TRUE(ui.press(panel, LOGREQ_CANCEL));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));
     EXPECT_TRUE(ui.documents().empty());
