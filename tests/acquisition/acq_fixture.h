@@ -126,7 +126,7 @@ protected:
     {
         if (acq().active) {
             SetCtrlVal(sc_handle, SCHART_START, 0);
-            start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0);
+            start_stop(sc_handle, SCHART_START, EVENT_COMMIT, nullptr, 0, 0);
         }
         VantrelKillBufferedAnalogIn();
         close_usb_handle();
@@ -194,7 +194,7 @@ protected:
         for (int i = 0; i < n; ++i) {
             vsys::advance_clock(1.0);
             wait_real([] { return vboard::block_queue().ready_count() > 0 || VantrelStatus.load() == 200; });
-            DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+            DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
         }
     }
 

@@ -107,7 +107,7 @@ TEST_F(AcqTest, AStalledTickTakesEveryBlockThatPiledUp)
         vsys::advance_clock(1.0);
         ASSERT_TRUE(wait_real([i] { return vboard::block_queue().ready_count() >= static_cast<std::size_t>(i); }));
     }
-    DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+    DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
     EXPECT_EQ(vboard::block_queue().ready_count(), 0u) << "the backlog drained in one tick";
     EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), before + kStalled * 80);
     EXPECT_EQ(vboard::block_queue().dropped(), 0u);
@@ -120,9 +120,9 @@ TEST_F(AcqTest, AStalledTickTakesEveryBlockThatPiledUp)
 TEST_F(AcqTest, PauseIsRefusedWhilePlaybackIsOn)
 {
     SetCtrlVal(sc_handle, SCHART_PLAY, 1);
-    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(pause(sc_handle, SCHART_PAUSE, EVENT_COMMIT, nullptr, 0, 0), 1);
     SetCtrlVal(sc_handle, SCHART_PAUSE, 1);
-    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(pause(sc_handle, SCHART_PAUSE, EVENT_COMMIT, nullptr, 0, 0), 1);
 }
 
 TEST_F(AcqTest, BoardFailureStopsThroughTheStopSequence)
@@ -137,7 +137,7 @@ TEST_F(AcqTest, BoardFailureStopsThroughTheStopSequence)
         wait_real([] { return VantrelStatus.load() == 200; }, 0.05);
     }
     ASSERT_EQ(VantrelStatus.load(), 200);
-    DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+    DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
     EXPECT_FALSE(acq().active);
     EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
     EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);

@@ -116,7 +116,7 @@ TEST_F(AcqTest, OnlyTheProcessOfRecordBuildersDirectCallNestsInTheLoop)
             if (timer_result != -1) return 1;
             vsys::advance_clock(1.0);
             wait_real([] { return vboard::block_queue().ready_count() > 0; });
-            timer_result = DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+            timer_result = DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
             left_by_timer = vboard::block_queue().ready_count();
             DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
             left_by_builder = vboard::block_queue().ready_count();
