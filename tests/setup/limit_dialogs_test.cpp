@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "panels/mfc_set.h"
+#include "panels/s_chart.h"
 #include "panels/specs.h"
 #include "setup/limit_dialogs.h"
 #include "spc/limit_table.h"
@@ -41,11 +42,11 @@ TEST_F(LimitDialogsTest, EveryMenuGroupStoresUnderTheKeyItsRowShowed)
         short type, sub;
         std::vector<short> keys;
     } cases[] = {
-        {LIMITS_MEAN, "Control Limits for the Mean", 0, 1, {1, 3}},
-        {LIMITS_STDEV, "Control Limits for the Standard Deviation", 0, 2, {1, 3}},
-        {LIMITS_MIN, "Control Limits for the Minimum", 0, 3, {1, 3}},
-        {LIMITS_MAX, "Control Limits for the Maximum", 0, 4, {1, 3}},
-        {LIMITS_TIMERS, "Timer Control Limits", 5, 0, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, "Control Limits for the Mean", 0, 1, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, "Control Limits for the Standard Deviation", 0, 2, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, "Control Limits for the Minimum", 0, 3, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, "Control Limits for the Maximum", 0, 4, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, "Timer Control Limits", 5, 0, {1, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
@@ -96,19 +97,19 @@ TEST_F(LimitDialogsTest, RefusalsAndWriteProtection)
 {
     timer_status_bit = 0;
     ui.answer(1);
-    display_specs(0, LIMITS_TIMERS, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, nullptr, 0);
     EXPECT_EQ(last_popup(), "|Timers must be configured first.");
     ui.answer(1);
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     EXPECT_EQ(ui.popups().back().title, "Sigma Vector Error");
     dir.write("00000003.POR", "x");
     dir.write("00000003.INT", "0\n0\n5\n");
     sample_rate_index = 10;
     ui.answer(1);
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     EXPECT_NE(ui.popups().back().text.find("different sample rate"), std::string::npos);
     sample_rate_index = 5;
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     ASSERT_GT(frame(), 0);
     EXPECT_EQ(ui.text(frame(), SPEC_NOTE), "Enter 0 to deactivate the Sigma Vector Test.");
     EXPECT_FALSE(ui.visible(group(), LIMIT_ROWS_LCL_1));
@@ -120,7 +121,7 @@ TEST_F(LimitDialogsTest, RefusalsAndWriteProtection)
     Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
     recipe_num = 1;
     ui.answer(1);  // the write-protection message when the dialog opens
-    display_specs(0, LIMITS_MEAN, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, nullptr, 0);
     ASSERT_GT(frame(), 0);
     ui.answer(1);  // the write-protection message of a changed value
     ui.set(group(), LIMIT_ROWS_UCL_1, 4.0);
