@@ -7,6 +7,7 @@
 #include "core/trace_file.h"
 #include "platform/sys/format.h"
 #include "platform/sys/files.h"
+#include "tests/support/case_label.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -71,7 +72,7 @@ TEST_P(Header, FromBytesAndFromAFileAlike)
     EXPECT_EQ(std::ftell(f.get()), static_cast<long>(c.end));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kHeaders));
+INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kHeaders), vtest::ByCaseName());
 
 TEST(TraceFile, ColonTime)
 {
