@@ -9,6 +9,7 @@
 
 #include "core/config_store.h"
 #include "core/run_table.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "testing/chart_identity.h"
 
@@ -292,9 +293,10 @@ TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
     const int panel = open_selection();
     destination(panel, "Strip Chart");
     ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-    inject_history_fault(3);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
-    inject_history_fault(0);
+    {
+        vsys::FaultPlanScope plan({vsys::FileOp::write, 3, false, "tmp.bin"});
+        ASSERT_TRUE(ui.press(panel, SEL_OK));
+    }
     EXPECT_EQ(ui.trace(sc_handle, SC_STRIP, 1).size(), 130u);
     EXPECT_FALSE(vsys::file_exists(history_path()));
 }
