@@ -7,6 +7,7 @@
 #include "core/trace_file.h"
 #include "panels/s_chart.h"
 #include "platform/sql/dbf_table.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 
 namespace {
@@ -21,8 +22,7 @@ class RecordingFaults : public AcqTest {
 protected:
     void TearDown() override
     {
-        vsql::inject_dbf_fault(vsql::DbfIo::write, 0);
-        inject_trace_fault(TraceIo::write, 0);
+        vsys::clear_fault_plan();
         AcqTest::TearDown();
     }
 
@@ -162,17 +162,17 @@ TEST_F(RecordingFaults, AnExistingTraceIsNeverOpenedForWriting)
 // Every failing write, flush or seek of the trace writer, at each point of a recording.
 TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
 {
-    for (TraceIo op : {TraceIo::write, TraceIo::flush, TraceIo::seek}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         int nth = 1;
         for (;; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
             new_case();
             source->ch1 = kTwoWafers;
-            inject_trace_fault(op, nth);
+            vsys::set_fault_plan({op, nth, false, "/SC_DATA/"});
             press_start();
             run_pattern(static_cast<int>(std::string(kTwoWafers).size()));
-            const bool hit = trace_fault_pending() == 0;
-            inject_trace_fault(op, 0);
+            const bool hit = vsys::fault_plan_strikes() > 0;
+            vsys::clear_fault_plan();
             if (acq().active) stop();
             settle_answers();
             const auto shown = errors();
@@ -199,17 +199,17 @@ TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
 // Every failing write, flush or seek of the run table during a recording.
 TEST_F(RecordingFaults, TheFirstRunTableFailureStopsAcquisitionWithOneMessage)
 {
-    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::flush, vsql::DbfIo::seek}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         int nth = 1;
         for (;; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
             new_case();
             source->ch1 = kTwoWafers;
             press_start();
-            vsql::inject_dbf_fault(op, nth);
+            vsys::set_fault_plan({op, nth, false, "VT_INFO"});
             run_pattern(static_cast<int>(std::string(kTwoWafers).size()));
-            const bool hit = vsql::dbf_fault_pending() == 0;
-            vsql::inject_dbf_fault(op, 0);
+            const bool hit = vsys::fault_plan_strikes() > 0;
+            vsys::clear_fault_plan();
             if (acq().active) stop();
             settle_answers();
             const auto shown = errors();

@@ -1,5 +1,6 @@
 // Runs and wafers cut by the triggers: run rows, wafer files, precoat split, the 1000th wafer and slow rates.
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/case_label.h"
 
 #include <map>
 
@@ -63,7 +64,7 @@ TEST_P(Triggers, CutRunsAndWafers)
     EXPECT_EQ(files, t.blocks.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Triggers, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Table, Triggers, ::testing::ValuesIn(kCases), vtest::ByCaseName());
 
 TEST_F(AcqTest, PrecoatWaferOfARunBecomesARunOfItsOwn)
 {

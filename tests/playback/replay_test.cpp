@@ -13,6 +13,7 @@
 #include "panels/right.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "testing/chart_identity.h"
 
@@ -321,9 +322,10 @@ TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
     const int panel = open_selection();
     destination(panel, "Strip Chart");
     ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
-    inject_history_fault(3);
-    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
-    inject_history_fault(0);
+    {
+        vsys::FaultPlanScope plan({vsys::FileOp::write, 3, false, "tmp.bin"});
+        ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    }
     EXPECT_EQ(ui.trace(sc_handle, SCHART_STRIP, 1).size(), 130u);
     EXPECT_FALSE(vsys::file_exists(history_path()));
 }

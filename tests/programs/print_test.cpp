@@ -3,6 +3,7 @@
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
 #include "panels/x_hist.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
 #include "programs/wiring.h"
@@ -263,12 +264,14 @@ TEST_F(PrintTest, ListedRunsWithoutARowOrFileAreSkippedAndStyleTwoIsDashed)
 TEST_F(PrintTest, AFailedWriteLeavesNoReportAndOpensNoTab)
 {
     record_two_wafers();
-    for (reports::PdfIo io : {reports::PdfIo::write, reports::PdfIo::flush, reports::PdfIo::seek}) {
-        reports::inject_pdf_fault(io, 2);
+    for (vsys::FileOp io : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         ui.answer_path(report("Broken.pdf"));
         ui.answer(1);
-        ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
-        reports::clear_pdf_fault();
+        {
+            vsys::FaultPlanScope plan({io, 1, true, "Broken.pdf"});
+            ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
         EXPECT_EQ(ui.popups().back().title, "PDF Error");
         EXPECT_FALSE(vsys::file_exists(report("Broken.pdf")));
         EXPECT_TRUE(ui.documents().empty());

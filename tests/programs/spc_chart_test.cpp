@@ -191,7 +191,7 @@ TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
     ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
     // The newest alarm is selected; View Chart opens its chart over the alarm's trace and the ones before it.
-    ASSERT_TRUE(ui.press(list_panel, ALARMS_VIEW));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     ASSERT_GT(spc_panel, 0);
     const int code = ui.ival(spc_panel, XH_CODE);
     EXPECT_EQ(code, selected_alarm_code / 100 * 100);

@@ -10,6 +10,7 @@
 #include "core/schema.h"
 #include "panels/log_req.h"
 #include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/headless.h"
@@ -37,7 +38,7 @@ protected:
     }
     void TearDown() override
     {
-        vsys::clear_write_fault();
+        vsys::clear_fault_plan();
         hdbc = -1;
         vt_dir.clear();
         vsys::set_project_dir_override("");
@@ -194,15 +195,16 @@ TEST_F(ActivityReportTest, AFailedWriteReportsTheLogfileErrorKeepsNoReportAndOpe
 {
     run_row(2, 1, "LOT-2", "2026/03/14", "08:10:00");
     db.dir().write("ACTIVITY.TXT", "an old report");
-    for (vsys::WriteFault fault : {vsys::WriteFault{0, false, false}, vsys::WriteFault{20, false, false},
-                                   vsys::WriteFault{1 << 20, true, false}}) {
+    for (const vsys::FileFault& fault : {vsys::FileFault::disk_full_after(0, "ACTIVITY"),
+                                         vsys::FileFault::disk_full_after(20, "ACTIVITY"),
+                                         vsys::FileFault {vsys::FileOp::flush, 1, false, "ACTIVITY"}}) {
         const int panel = open_popup();
         set_end(panel, true, 2026, 3, 14, 8, 0, 0);
         set_end(panel, false, 2026, 3, 14, 9, 0, 0);
-        vsys::inject_write_fault(fault);
+        vsys::set_fault_plan(fault);
         ui.answer(1);
         ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
-        vsys::clear_write_fault();
+        vsys::clear_fault_plan();
         ASSERT_FALSE(ui.popups().empty());
         EXPECT_EQ(ui.popups().back().title, "Logfile Error");
         EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));

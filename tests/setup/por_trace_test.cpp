@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "setup/por_trace.h"
 #include "setup/setup_paths.h"
 #include "tests/setup/setup_fixture.h"
@@ -162,9 +163,9 @@ TEST_F(PorTest, AFailedBuildKeepsTheOldProcessOfRecord)
     EXPECT_EQ(por(), "old por");
     EXPECT_EQ(interval(), "old int");
     wafer(10, 2, "09:30:00 2026/03/14\n", blocks(pulse, 2));
-    vsys::inject_write_fault({30, false});
+    vsys::set_fault_plan(vsys::FileFault::disk_full_after(30));
     normalize_por(10, 2, 0, nullptr);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(por(), "old por");
     EXPECT_EQ(interval(), "old int");
 }

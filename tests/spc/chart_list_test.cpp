@@ -4,6 +4,7 @@
 #include "core/module_services.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
@@ -750,7 +751,7 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         }
     }
     // A row that cannot be written is reported and recording goes on; the status turns yellow all the same.
-    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::seek, vsql::DbfIo::flush}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::seek, vsys::FileOp::flush}) {
         SCOPED_TRACE(static_cast<int>(op));
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
         status_color = STATUS_WHITE;
@@ -758,9 +759,10 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         chart_type = 0;
         const std::size_t shown = ui.popups().size();
         ui.answer(1);
-        vsql::inject_dbf_fault(op, 1);
-        record_ooc_alarms(9, 9);
-        vsql::inject_dbf_fault(op, 0);
+        {
+            vsys::FaultPlanScope plan({op, 1, false, "OOC_ALRM"});
+            record_ooc_alarms(9, 9);
+        }
         ASSERT_EQ(ui.popups().size(), shown + 1);
         EXPECT_EQ(ui.popups().back().title, "Database Error");
         EXPECT_EQ(status_color, STATUS_YELLOW);
