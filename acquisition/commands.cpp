@@ -4,6 +4,7 @@
 #include <string>
 
 #include "acquisition/acquisition_seams.h"
+#include "acquisition/run_model.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -107,7 +108,8 @@ void system_name(int, int, void*, int)
         }
         if (p == dialog && (c == 5 || c == 4)) break;
     }
-    if (c == 5) {
+    // The runs being recorded keep the system name they started with.
+    if (c == 5 && !acq().active) {
         std::string text;
         GetCtrlVal(dialog, 2, &text);
         if (!text.empty()) {
