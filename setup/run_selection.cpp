@@ -323,10 +323,11 @@ int cancel_replay(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (sc_handle > 0) SetCtrlVal(sc_handle, 3, 0);
     reload_process_setup();
-    if (sc_handle > 0) {
-        SetCtrlAttribute(sc_handle, 2, ATTR_DIMMED, 0);
-        SetCtrlAttribute(sc_handle, 5, ATTR_DIMMED, 0);
-    }
+    // Every control the playback command dims stays dimmed while its selection is open (an OK refused for want
+    // of a run leaves them so): Cancel gives them all back.
+    enum : int { kStartStop = 2, kAxes = 5, kExit = 7, kPause = 4 };
+    if (sc_handle > 0)
+        for (int ctrl : {kStartStop, kAxes, kExit, kPause}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
     int handle = panel;
     DiscardMyPanel(&handle);
     return 0;

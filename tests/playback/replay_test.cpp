@@ -238,6 +238,19 @@ TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
     EXPECT_FALSE(LongCommand::running());
 }
 
+TEST_F(PlaybackTest, CancelAfterARefusedOkGivesBackEveryControlTheCommandDimmed)
+{
+    record_one_wafer_run();
+    const int panel = open_selection();
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_EQ(ui.popups().back().text, "No runs have been selected.");
+    ASSERT_TRUE(ui.press(panel, SEL_CANCEL));
+    EXPECT_FALSE(ui.panel_exists(panel));
+    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
+    for (int ctrl : {SC_START, SC_AXES, SC_EXIT, SC_PAUSE}) EXPECT_FALSE(ui.dimmed(sc_handle, ctrl)) << ctrl;
+}
+
 TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
 {
     record_two_wafer_run();
