@@ -102,11 +102,13 @@ void hide_row(int group, int r)
     for (int c : {97 + r, r + 1, r + 33, r + 65}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
-void fill_row(int group, int r, const std::string& label, const double limits[3])
+// A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
+// every other group shows the triple as stored, so that OK writes back what it read.
+void fill_row(int group, int r, const std::string& label, const double limits[3], bool step_group)
 {
     SetCtrlVal(group, 97 + r, label);
     SetCtrlVal(group, r + 1, limits[0]);
-    SetCtrlVal(group, r + 33, std::fabs(limits[1]));
+    SetCtrlVal(group, r + 33, step_group ? std::fabs(limits[1]) : limits[1]);
     SetCtrlVal(group, r + 65, limits[2]);
 }
 
@@ -140,7 +142,7 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
             continue;
         }
         const auto& v = values[static_cast<std::size_t>(r - 1)];
-        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data());
+        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data(), g.type == 1);
         if (sigma) {
             SetCtrlAttribute(group, r + 1, ATTR_VISIBLE, 0);
             SetCtrlAttribute(group, r + 33, ATTR_VISIBLE, 0);
