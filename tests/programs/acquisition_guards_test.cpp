@@ -8,6 +8,8 @@
 
 #include "acquisition/strip_chart_panel.h"
 #include "platform/ui/ui_loop.h"
+#include "spc/chart_catalogue.h"
+#include "spc/limit_table.h"
 #include "testing/window_menu.h"
 
 namespace {
@@ -224,6 +226,34 @@ TEST_F(GuardTest, AStopRequestDuringPauseEndsTheProgram)
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF, COMPLETE FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM"), "1|1|1;2|1|1");
     EXPECT_EQ(rows("SELECT RUN, WAFER FROM OTHER_01 ORDER BY RUN"), "1|1;2|1");
     for (int i = 0; i < kLongAfter; ++i) ProcessSystemEvents();
+}
+
+// The Real-Time Testing window lies in the strip chart: shown for a wafer that breaks a watched chart's limits while a
+// chart window is in front, it comes in front together with the strip chart around it.
+TEST_F(GuardTest, TheRealTimeWindowComesInFrontOfAChartWindow)
+{
+    // Channel 3 holds 0.625 V; its mean is watched (limits mode 0) with an upper limit of 0.5.
+    short channel = 3, type = 0, sub = 1, index = 0, mode = 0;
+    int points = 300, pager = 5, rules = 1, halt = 1;
+    char trees[105] = "", text[255] = "";
+    chart_preferences(CHART_WRITE, &channel, &type, &sub, &index, &points, &pager, &rules, &mode, trees, text, &halt);
+    double limits[3] = {0.0, 0.25, 0.5};
+    step_specs(LIMITS_WRITE, type, sub, channel, index, limits);
+    ASSERT_TRUE(ui.pick(handle_menu, ITEM_REALTIME));
+    source->ch1 = "000111000000000";
+    start();
+    ASSERT_GT(realtime_panel, 0);
+    spc_panel = LoadPanel(parent_panel, "x_hist.uir", 1);
+    ASSERT_GT(spc_panel, 0);
+    DisplayPanel(spc_panel);
+    spc_sc_toggle(handle_menu, ITEM_SPC_CHART, nullptr, parent_panel);
+    ASSERT_EQ(ui.panel_attribute(spc_panel, ATTR_ZPLANE_POSITION), 0);
+    ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM OOC_ALRM") == "1"; }));
+    EXPECT_TRUE(ui.panel_visible(realtime_panel));
+    EXPECT_EQ(ui.panel_attribute(realtime_panel, ATTR_ZPLANE_POSITION), 0);
+    EXPECT_EQ(ui.panel_attribute(sc_handle, ATTR_ZPLANE_POSITION), 0);
+    EXPECT_EQ(ui.panel_attribute(spc_panel, ATTR_ZPLANE_POSITION), 1);
+    stop();
 }
 
 // --- the Window menu's discard_window, for every front window, acquiring and not ---------------------------------
