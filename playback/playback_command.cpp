@@ -342,6 +342,9 @@ int run_command(int panel)
         if (answer == 1) {
             s.add_flag = 2;
             clear = false;
+            // Added to an empty graph: whatever the list still names (acquisition's wafers, a summary's traces)
+            // is not on the chart, so it is not printed either.
+            if (GraphInfoEntries == 0) (void)vsys::delete_file_if_present(s.list_path);
         } else if (answer != 2) {
             back_to_idle();
             return 1;

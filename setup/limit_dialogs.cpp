@@ -103,11 +103,13 @@ void hide_row(int group, int r)
     for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
-void fill_row(int group, int r, const std::string& label, const double limits[3])
+// A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
+// every other group shows the triple as stored, so that OK writes back what it read.
+void fill_row(int group, int r, const std::string& label, const double limits[3], bool step_group)
 {
     SetCtrlVal(group, LIMIT_ROWS_ROW_1 - 1 + r, label);
     SetCtrlVal(group, LIMIT_ROWS_LCL_1 - 1 + r, limits[0]);
-    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, std::fabs(limits[1]));
+    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, step_group ? std::fabs(limits[1]) : limits[1]);
     SetCtrlVal(group, LIMIT_ROWS_UCL_1 - 1 + r, limits[2]);
 }
 
@@ -141,7 +143,7 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
             continue;
         }
         const auto& v = values[static_cast<std::size_t>(r - 1)];
-        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data());
+        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data(), g.type == 1);
         if (sigma) {
             SetCtrlAttribute(group, LIMIT_ROWS_LCL_1 - 1 + r, ATTR_VISIBLE, 0);
             SetCtrlAttribute(group, LIMIT_ROWS_TARGET_1 - 1 + r, ATTR_VISIBLE, 0);

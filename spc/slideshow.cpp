@@ -28,6 +28,19 @@ namespace {
 // Controls of the chart window and main-menu items that rest while the slideshow runs.
 constexpr int kRestingControls[] = {6, 9, 10, 11, 12, 13, 14, 5, 16};
 constexpr int kRestingItems[] = {2, 23, 27, 37, 34, 47, 56, 63};
+// Of those, the ones the start of acquisition dims until it stops (rate, triggers, charts, system name, colours).
+constexpr int kDimmedWhileAcquiring[] = {27, 37, 34, 47, 56};
+constexpr int kStartStopToggle = 2;  // of the strip-chart panel
+
+// Acquisition may have been started during the show (its start closes the show's window).
+bool dimmed_by_acquisition(int item)
+{
+    int running = 0;
+    if (sc_handle <= 0 || GetCtrlVal(sc_handle, kStartStopToggle, &running) < 0 || running == 0) return false;
+    for (int i : kDimmedWhileAcquiring)
+        if (i == item) return true;
+    return false;
+}
 
 // The chart window the slideshow opened; another window in spc_panel is not ours.
 int show_panel = -1;
@@ -206,5 +219,6 @@ void start_next(int, int, void*, int)
     if (window_is_ours()) DiscardMyPanel(&spc_panel);
     show_panel = -1;
     // The menu comes back however the show ended, also when its window was discarded meanwhile.
-    for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    for (int item : kRestingItems)
+        if (!dimmed_by_acquisition(item)) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
 }

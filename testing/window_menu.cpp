@@ -16,6 +16,33 @@ namespace {
 
 constexpr int kClosedPosition = 100;
 constexpr int kSpcCodeControl = 21;
+constexpr int kStartStopToggle = 2;  // of the strip-chart panel
+
+// Menu items usable only while the strip chart is the front window.
+enum : int {
+    MENU_FILE = 2,
+    MENU_CONFIGURE = 23,
+    ITEM_RATE = 27,
+    MENU_CHARTS = 34,
+    ITEM_TRIGGERS = 37,
+    ITEM_SYSTEM_NAME = 47,
+};
+constexpr int kStripChartItems[] = {MENU_FILE, MENU_CONFIGURE, ITEM_TRIGGERS, ITEM_RATE, MENU_CHARTS, ITEM_SYSTEM_NAME};
+// Of those, the ones the start of acquisition dims until it stops.
+constexpr int kDimmedWhileAcquiring[] = {ITEM_RATE, ITEM_TRIGGERS, MENU_CHARTS, ITEM_SYSTEM_NAME};
+
+bool acquiring()
+{
+    int running = 0;
+    return sc_handle > 0 && GetCtrlVal(sc_handle, kStartStopToggle, &running) >= 0 && running != 0;
+}
+
+bool dimmed_while_acquiring(int item)
+{
+    for (int i : kDimmedWhileAcquiring)
+        if (i == item) return true;
+    return false;
+}
 
 int* handle_of(int item)
 {
@@ -99,9 +126,13 @@ void discard_window(int menuItem)
     if (front < kClosedPosition)
         for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item)
             SetMenuBarAttribute(handle_menu, item, ATTR_CHECKED, positions[item] == front ? 1 : 0);
-    const int strip_items[] = {2, 23, 37, 27, 34, 47};
-    for (int item : strip_items)
-        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, positions[ITEM_STRIP_CHART] == front ? 0 : 1);
+    // The setup commands stay dimmed while acquisition records with the setup, whatever window closed.
+    const bool strip_in_front = positions[ITEM_STRIP_CHART] == front;
+    const bool running = acquiring();
+    for (int item : kStripChartItems) {
+        const bool usable = strip_in_front && !(running && dimmed_while_acquiring(item));
+        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, usable ? 0 : 1);
+    }
     if (front >= kClosedPosition) return;
     for (int item : {ITEM_STRIP_CHART, ITEM_ALARMS, ITEM_SPC_CHART, ITEM_CHART_LIST, ITEM_COMPARE})
         if (positions[item] == front) {

@@ -88,7 +88,8 @@ TEST_F(PlaybackTest, TextFilesWithTimeColumnOfTheChosenChannels)
                                      expected_rows(blocks, elapsed, BinaryToVoltage[ADCBits == 1 ? 1 : 0]);
         EXPECT_EQ(bytes_of(dir.file(vsys::strprintf("textFiles/lot.%.3d", wafer))), expected) << wafer;
     }
-    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t0.0000 0\n");
+    // A text file is not on the chart: the list (what the print draws) names nothing.
+    EXPECT_EQ(bytes_of(list_file()), "");
     // The command has ended: idle window, setup back.
     EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_START));
@@ -268,6 +269,19 @@ TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
     EXPECT_FALSE(LongCommand::running());
 }
 
+TEST_F(PlaybackTest, CancelAfterARefusedOkGivesBackEveryControlTheCommandDimmed)
+{
+    record_one_wafer_run();
+    const int panel = open_selection();
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    ASSERT_EQ(ui.popups().back().text, "No runs have been selected.");
+    ASSERT_TRUE(ui.press(panel, SC_SEL_CANCEL));
+    EXPECT_FALSE(ui.panel_exists(panel));
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
+    for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE}) EXPECT_FALSE(ui.dimmed(sc_handle, ctrl)) << ctrl;
+}
+
 TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
 {
     record_two_wafer_run();
@@ -389,7 +403,8 @@ TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
     ui.answer(2);
     EXPECT_EQ(play_chart_point(1, 1, true), 0);
     chart_type = 0;
-    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
+    // Nothing drawn, nothing listed for the print.
+    EXPECT_EQ(bytes_of(list_file()), "");
     EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
     // The y axis comes from the playback y-range settings: both 0 give 0..500.
     int xm = 0, ym = 0;

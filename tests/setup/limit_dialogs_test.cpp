@@ -128,3 +128,72 @@ TEST_F(LimitDialogsTest, RefusalsAndWriteProtection)
     ui.press(frame(), SPEC_OK);
     EXPECT_EQ(stored(0, 1, 1, 0), (std::vector<double>{0.0, 0.0, 0.0}));
 }
+
+// Every group: open, change one value of the last row, OK. Every row reads back as stored, sign included; only
+// the step groups show and store TARGET as a size, and the set-point dialog takes its sign from the switch.
+TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
+{
+    dir.write("00000003.POR", "x");
+    dir.write("00000003.INT", "0\n0\n10\n");
+    sample_rate_index = 10;
+    constexpr int kFrameOk = 2, kSetPointOk = 84;
+    using Triple = std::vector<double>;
+    struct Case {
+        const char* label;
+        int menu_bar, item;  // as display_specs is called: menu item, or minus the step channel and request
+        short type, sub;
+        std::vector<short> keys;         // rows' channel or timer (step groups: channel 2, steps 1 and 2)
+        std::vector<Triple> stored, read_back;
+    };
+    const Triple negative{-300.0, -250.0, -200.0}, mixed{-1.5, 0.25, 2.0};
+    const Triple step_one{1.0, -5.0, 9.0}, step_two{2.0, 6.0, 10.0};
+    const Triple step_one_positive{1.0, 5.0, 9.0};
+    const Case cases[] = {
+        {"mean", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, 0, 1, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"standard deviation", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, 0, 2, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"minimum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, 0, 3, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"maximum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, 0, 4, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"timers", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, 5, 0, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"sigma vector", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, 4, 0, {1, 2, 3}, {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}},
+         {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}}},
+        {"step overshoot area", -2, -7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step undershoot area", -2, -11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step stability time", -2, -10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step decay", -2, -13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step minimum undershoot", -2, -12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step maximum overshoot", -2, -9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"set-point", -2, -8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Flags = 0;
+        const bool step = c.type == 1;
+        auto key_of = [&](std::size_t r) { return step ? std::pair<short, short>{2, c.keys[r]} : std::pair<short, short>{c.keys[r], 0}; };
+        for (std::size_t r = 0; r < c.keys.size(); ++r) {
+            Triple v = c.stored[r];
+            step_specs(7, c.type, c.sub, key_of(r).first, key_of(r).second, v.data());
+        }
+        display_specs(c.menu_bar, c.item, nullptr, 0);
+        const bool set_point = c.sub == 4 && step;
+        const int panel = set_point ? ui.find_panel("MFC_SPEC") : group();
+        ASSERT_GT(panel, 0);
+        // The last row's UCL is changed by as little as a user types.
+        const int last = static_cast<int>(c.keys.size());
+        const int ucl = set_point ? last + 49 : last + 65;
+        const double new_ucl = c.read_back.back()[2] + 1.0;
+        ASSERT_TRUE(ui.set(panel, ucl, new_ucl));
+        if (set_point) {
+            EXPECT_EQ(ui.ival(panel, 1 + 1), 0);  // a negative TARGET: relative to the set-point
+            EXPECT_DOUBLE_EQ(ui.dval(panel, 1 + 33), 5.0);
+            ASSERT_TRUE(ui.press(panel, kSetPointOk));
+        } else {
+            ASSERT_TRUE(ui.press(frame(), kFrameOk));
+        }
+        EXPECT_EQ(frame(), 0);
+        for (std::size_t r = 0; r < c.keys.size(); ++r) {
+            Triple expected = c.read_back[r];
+            if (static_cast<int>(r) + 1 == last) expected[2] = new_ucl;
+            EXPECT_EQ(stored(c.type, c.sub, key_of(r).first, key_of(r).second), expected) << "row " << r + 1;
+        }
+    }
+}

@@ -654,6 +654,23 @@ TEST_F(Slideshow, StopEndsTheShowAfterTheCurrentChart)
     EXPECT_FALSE(ui.menu_item(handle_menu, 47)->dimmed);
 }
 
+// Start during the show closes the show's window (a start closes the windows of stored data); the show's end
+// gives back its menu but for what acquisition dims until it stops.
+TEST_F(Slideshow, AcquisitionStartedDuringTheShowKeepsItsItemsDimmed)
+{
+    store_row(2, 0, 1, 0, 3, 1, "", "");
+    store_row(3, 0, 1, 0, 3, 1, "", "");
+    trigger = 0;  // collect always: channel 1, the trigger's, is off here
+    ui.after_pumps(3, [&] { start(); });
+    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(acq().active);
+    EXPECT_EQ(spc_panel, -1);
+    for (int item : {27, 37, 34, 47, 56}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {2, 23}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    stop();
+    for (int item : {27, 37, 34, 47, 56}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+}
+
 TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
 {
     store_row(2, 0, 1, 0, 3, 1, "", "");
