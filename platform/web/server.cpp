@@ -20,6 +20,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/sys/confine.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/ui_loop.h"
@@ -354,6 +355,12 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         return {std::filesystem::current_path(ec).string(), vsys::project_dir()};
     }
 
+    // File popups list what a typed path may reach: the archive directory too.
+    std::vector<std::string> listing_roots() const
+    {
+        return options.document_roots.empty() ? vsys::allowed_roots() : options.document_roots;
+    }
+
     void subscribe_on_ui_thread()
     {
         std::weak_ptr<State> weak = weak_from_this();
@@ -398,7 +405,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
-            json r = limits ? list_directory(dir, *limits, self->document_roots())
+            json r = limits ? list_directory(dir, *limits, self->listing_roots())
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;
@@ -420,7 +427,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
-            json r = limits ? make_directory(dir, name, *limits, self->document_roots())
+            json r = limits ? make_directory(dir, name, *limits, self->listing_roots())
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;

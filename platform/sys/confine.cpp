@@ -1,0 +1,157 @@
+// Confining typed paths to the allowed roots, and opening them by directory handles without following links.
+#include "platform/sys/confine.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace vsys {
+
+namespace {
+
+std::mutex& reader_mutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::function<std::string()>& archive_reader()
+{
+    static std::function<std::string()> reader;
+    return reader;
+}
+
+bool within(const fs::path& file, const fs::path& root)
+{
+    auto f = file.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++f) {
+        if (r->empty()) continue;  // a trailing separator
+        if (f == file.end() || *f != *r) return false;
+    }
+    return true;
+}
+
+// The resolved root that holds `path` (itself resolved), if any.
+std::optional<fs::path> root_of(const fs::path& path)
+{
+    std::error_code ec;
+    for (const auto& root : allowed_roots()) {
+        fs::path r = fs::canonical(root, ec);
+        if (!ec && within(path, r)) return r;
+    }
+    return std::nullopt;
+}
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    ~Fd()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int release()
+    {
+        int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+std::optional<int> open_flags(const char* mode)
+{
+    if (!mode || !*mode) return std::nullopt;
+    bool plus = std::strchr(mode, '+') != nullptr;
+    switch (mode[0]) {
+    case 'r': return plus ? O_RDWR : O_RDONLY;
+    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void set_archive_reader(std::function<std::string()> reader)
+{
+    std::lock_guard lock(reader_mutex());
+    archive_reader() = std::move(reader);
+}
+
+std::vector<std::string> allowed_roots()
+{
+    std::error_code ec;
+    std::vector<std::string> roots{fs::current_path(ec).string(), project_dir()};
+    std::function<std::string()> reader;
+    {
+        std::lock_guard lock(reader_mutex());
+        reader = archive_reader();
+    }
+    if (reader) {
+        std::string archive = reader();
+        if (!archive.empty() && archive != "NA" && fs::path(archive).is_absolute()) roots.push_back(archive);
+    }
+    return roots;
+}
+
+std::optional<std::string> confined_path(const std::string& path)
+{
+    if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
+    std::error_code ec;
+    fs::path full = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec || !root_of(full)) return std::nullopt;
+    return full.string();
+}
+
+FilePtr open_confined(const std::string& path, const char* mode)
+{
+    auto flags = open_flags(mode);
+    auto full = confined_path(path);
+    if (!flags || !full) {
+        errno = EACCES;
+        return nullptr;
+    }
+    fs::path file(*full);
+    fs::path root = *root_of(file);
+    fs::path inside = file.lexically_relative(root);
+    if (inside.empty() || inside == ".") {
+        errno = EISDIR;
+        return nullptr;
+    }
+    Fd dir(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0) return nullptr;
+    fs::path name;
+    for (auto it = inside.begin(); it != inside.end(); ++it) {
+        auto next = std::next(it);
+        if (next == inside.end()) {
+            name = *it;
+            break;
+        }
+        if (*it == "..") {
+            errno = EACCES;
+            return nullptr;
+        }
+        Fd sub(::openat(dir.fd, it->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (sub.fd < 0) return nullptr;
+        std::swap(dir.fd, sub.fd);
+    }
+    if (name == "..") {
+        errno = EACCES;
+        return nullptr;
+    }
+    Fd fd(::openat(dir.fd, name.c_str(), *flags | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.fd < 0) return nullptr;
+    FilePtr f(::fdopen(fd.fd, mode));
+    if (f) fd.release();
+    return f;
+}
+
+}  // namespace vsys
