@@ -111,6 +111,33 @@ std::optional<std::string> confined_path(const std::string& path)
     return full.string();
 }
 
+namespace {
+
+// Walks `inside` (relative, resolved) down from `root` without following links;
+// the last component is left out when `stop_before_last`. A directory descriptor or -1.
+int walk(const fs::path& root, const fs::path& inside, bool stop_before_last, fs::path* last)
+{
+    Fd dir(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0) return -1;
+    for (auto it = inside.begin(); it != inside.end(); ++it) {
+        if (it->empty() || *it == ".") continue;
+        if (*it == "..") {
+            errno = EACCES;
+            return -1;
+        }
+        if (stop_before_last && std::next(it) == inside.end()) {
+            *last = *it;
+            break;
+        }
+        Fd sub(::openat(dir.fd, it->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (sub.fd < 0) return -1;
+        std::swap(dir.fd, sub.fd);
+    }
+    return dir.release();
+}
+
+}  // namespace
+
 FilePtr open_confined(const std::string& path, const char* mode)
 {
     auto flags = open_flags(mode);
@@ -121,30 +148,11 @@ FilePtr open_confined(const std::string& path, const char* mode)
     }
     fs::path file(*full);
     fs::path root = *root_of(file);
-    fs::path inside = file.lexically_relative(root);
-    if (inside.empty() || inside == ".") {
-        errno = EISDIR;
-        return nullptr;
-    }
-    Fd dir(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (dir.fd < 0) return nullptr;
     fs::path name;
-    for (auto it = inside.begin(); it != inside.end(); ++it) {
-        auto next = std::next(it);
-        if (next == inside.end()) {
-            name = *it;
-            break;
-        }
-        if (*it == "..") {
-            errno = EACCES;
-            return nullptr;
-        }
-        Fd sub(::openat(dir.fd, it->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (sub.fd < 0) return nullptr;
-        std::swap(dir.fd, sub.fd);
-    }
-    if (name == "..") {
-        errno = EACCES;
+    Fd dir(walk(root, file.lexically_relative(root), true, &name));
+    if (dir.fd < 0) return nullptr;
+    if (name.empty() || name == "..") {
+        errno = EISDIR;
         return nullptr;
     }
     Fd fd(::openat(dir.fd, name.c_str(), *flags | O_NOFOLLOW | O_CLOEXEC, 0666));
@@ -152,6 +160,17 @@ FilePtr open_confined(const std::string& path, const char* mode)
     FilePtr f(::fdopen(fd.fd, mode));
     if (f) fd.release();
     return f;
+}
+
+int open_confined_directory(const std::string& dir)
+{
+    auto full = confined_path(dir);
+    if (!full) {
+        errno = EACCES;
+        return -1;
+    }
+    fs::path root = *root_of(fs::path(*full));
+    return walk(root, fs::path(*full).lexically_relative(root), false, nullptr);
 }
 
 }  // namespace vsys

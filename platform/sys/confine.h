@@ -26,4 +26,7 @@ std::optional<std::string> confined_path(const std::string& path);
 // in place after the check cannot lead out. Nothing (errno set) otherwise.
 FilePtr open_confined(const std::string& path, const char* mode);
 
+// The same walk for a directory: a descriptor of it (read-only, for *at calls), or -1 (errno set).
+int open_confined_directory(const std::string& dir);
+
 }  // namespace vsys
