@@ -8,8 +8,6 @@
 #include "acquisition/main_window.h"
 #include "core/callbacks.h"
 #include "core/core_seams.h"
-#include "core/ini_file.h"
-#include "platform/sys/confine.h"
 #include "platform/ui/ui_loop.h"
 #include "playback/playback.h"
 #include "reports/activity_report.h"
@@ -122,12 +120,6 @@ const std::set<std::string>& unbuilt_seams()
 void wire_subsystems()
 {
     vui::register_callbacks(core_callbacks());
-    // Typed paths may lead to the archive directory too (how runs reach a shared drive).
-    vsys::set_archive_reader([] {
-        char value[kIniValueSize];
-        read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "ARCHIVE", value);
-        return static_cast<unsigned char>(value[0]) == kIniMissing ? std::string() : std::string(value);
-    });
     install_acquisition();
     install_setup();
     install_testing();

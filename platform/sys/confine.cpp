@@ -28,6 +28,23 @@ std::function<std::string()>& archive_reader()
     return reader;
 }
 
+std::function<std::string()>& working_dir_reader()
+{
+    static std::function<std::string()> reader;
+    return reader;
+}
+
+// What a reader says now, or "" without one.
+std::string ask(std::function<std::string()>& (*which)())
+{
+    std::function<std::string()> reader;
+    {
+        std::lock_guard lock(reader_mutex());
+        reader = which();
+    }
+    return reader ? reader() : std::string();
+}
+
 bool within(const fs::path& file, const fs::path& root)
 {
     auto f = file.begin();
@@ -86,19 +103,21 @@ void set_archive_reader(std::function<std::string()> reader)
     archive_reader() = std::move(reader);
 }
 
+void set_working_dir_reader(std::function<std::string()> reader)
+{
+    std::lock_guard lock(reader_mutex());
+    working_dir_reader() = std::move(reader);
+}
+
 std::vector<std::string> allowed_roots()
 {
     std::error_code ec;
-    std::vector<std::string> roots{fs::current_path(ec).string(), project_dir()};
-    std::function<std::string()> reader;
-    {
-        std::lock_guard lock(reader_mutex());
-        reader = archive_reader();
-    }
-    if (reader) {
-        std::string archive = reader();
-        if (!archive.empty() && archive != "NA" && fs::path(archive).is_absolute()) roots.push_back(archive);
-    }
+    std::vector<std::string> roots{fs::current_path(ec).string()};
+    std::string working = ask(working_dir_reader);
+    if (!working.empty() && fs::path(working).is_absolute()) roots.push_back(working);
+    roots.push_back(project_dir());
+    std::string archive = ask(archive_reader);
+    if (!archive.empty() && archive != "NA" && fs::path(archive).is_absolute()) roots.push_back(archive);
     return roots;
 }
 

@@ -12,8 +12,11 @@ namespace vsys {
 
 // The archive directory as the settings hold it now ("" or "NA": none), asked at each check.
 void set_archive_reader(std::function<std::string()> reader);
+// The working directory as the program holds it, when it may differ from the current one.
+void set_working_dir_reader(std::function<std::string()> reader);
 
-// The working directory (the current one), the program directory and the archive directory.
+// The working directory (the current one, and the program's when it differs), the program
+// directory and the archive directory.
 std::vector<std::string> allowed_roots();
 
 // `path` made absolute and resolved (symbolic links in the part that exists),

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/sys/atomic_file.h"
 #include "platform/sys/confine.h"
 #include "tests/support/temp_dir.h"
 
@@ -56,6 +57,65 @@ TEST_F(ConfineTest, OpeningWalksFromTheRootAndFollowsNoLink)
     EXPECT_EQ(outside.read("secret.txt"), "keep");
     EXPECT_FALSE(vsys::open_confined(outside.file("secret.txt"), "r"));
     EXPECT_FALSE(vsys::open_confined("Runs.old/a.txt", "x"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConfineTest, AConfinedAtomicFileWritesThroughItsFolderOnlyInsideTheRoots)
+{
+    using Where = vsys::AtomicFile::Where;
+    work.write("Runs/old.txt", "old");
+    {
+        vsys::AtomicFile f("Runs/old.txt", Where::confined);
+        ASSERT_TRUE(f.is_open()) << f.error();
+        ASSERT_TRUE(f.write("new"));
+        ASSERT_TRUE(f.commit()) << f.error();
+    }
+    EXPECT_EQ(work.read("Runs/old.txt"), "new");
+    fs::create_directory_symlink(outside.path(), work.path() + "/escape");
+    for (const std::string& refused : {outside.file("report.txt"), work.path() + "/escape/report.txt"}) {
+        vsys::AtomicFile f(refused, Where::confined);
+        EXPECT_FALSE(f.is_open()) << refused;
+        EXPECT_FALSE(f.commit()) << refused;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(ConfineTest, AConfinedAtomicFileThatFailsLeavesTheTargetAndNoTemporary)
+{
+    using Where = vsys::AtomicFile::Where;
+    struct Case {
+        const char* label;
+        vsys::WriteFault fault;
+    } cases[] = {
+        {"disk full while writing", {2, false, false, vsys::AtomicStep::none}},
+        {"disk full at commit", {0, true, false, vsys::AtomicStep::none}},
+        {"no temporary", {100, false, false, vsys::AtomicStep::create}},
+        {"sync fails", {100, false, false, vsys::AtomicStep::sync}},
+        {"close fails", {100, false, false, vsys::AtomicStep::close}},
+        {"rename fails", {100, false, false, vsys::AtomicStep::rename}},
+    };
+    for (const auto& c : cases) {
+        work.write("Runs/kept.txt", "kept");
+        vsys::inject_write_fault(c.fault);
+        {
+            vsys::AtomicFile f("Runs/kept.txt", Where::confined);
+            f.write("replacement");
+            EXPECT_FALSE(f.commit()) << c.label;
+        }
+        vsys::clear_write_fault();
+        EXPECT_EQ(work.read("Runs/kept.txt"), "kept") << c.label;
+        EXPECT_EQ(std::distance(fs::directory_iterator(work.path() + "/Runs"), fs::directory_iterator()), 1) << c.label;
+    }
+    // The folder's sync after the rename: the new content is there, the failure is told.
+    vsys::inject_write_fault({100, false, true, vsys::AtomicStep::none});
+    vsys::AtomicFile f("Runs/kept.txt", Where::confined);
+    f.write("synced?");
+    EXPECT_FALSE(f.commit());
+    vsys::clear_write_fault();
+    EXPECT_EQ(work.read("Runs/kept.txt"), "synced?");
 }
 
 }  // namespace
