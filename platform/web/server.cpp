@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/sys/confine.h"
 #include "platform/sys/files.h"
@@ -90,6 +91,7 @@ struct Client {
     // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
     std::atomic<std::int64_t> leave_by_ms{0};
     std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
+    std::uint64_t told_busy = ~0ull;  // the drain after which the page was last told its actions are refused
     bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
     std::thread writer;
 
@@ -241,6 +243,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     ConnectionBounds bounds{kMaxUnfinishedPerAddress, kMaxUnfinished};
     std::atomic<int> pending_actions{0};
     std::atomic<int> peak_actions{0};
+    std::atomic<std::uint64_t> drains{0};  // times the pending actions ran out
 
     std::mutex mutex;
     std::map<int, std::shared_ptr<Client>> clients;
@@ -479,7 +482,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         int waiting = ++pending_actions;
         if (waiting > kMaxPendingActions) {
             --pending_actions;
-            reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: this one was not done."}});
+            // Said once until the queue has drained: a reply to each refused action would pile up instead.
+            std::uint64_t drain = drains.load();
+            if (std::exchange(c.told_busy, drain) != drain)
+                reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: the latest were not done."}});
             return;
         }
         int peak = peak_actions.load();
@@ -494,7 +500,9 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     // UI thread. After a flood the queue's memory goes back to the system once it has drained.
     void action_done()
     {
-        if (--pending_actions == 0 && peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
+        if (--pending_actions > 0) return;
+        ++drains;
+        if (peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
     }
 
     // --- civetweb callbacks ---
