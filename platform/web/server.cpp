@@ -579,7 +579,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     {
         const mg_request_info* ri = mg_get_request_info(conn);
         int fd = ri ? find_server_socket(port.load(), ri->remote_addr, ri->remote_port) : -1;
-        if (fd < 0) return;
+        if (fd < 0) {
+            // Not to be read unbounded by civetweb either: the page goes (it reconnects).
+            client.ask_to_leave();
+            return;
+        }
         FrameReader reader(kMaxMessageBytes,
                            {[&](std::string_view text) { on_message(client, text.data(), text.size()); },
                             [&](int opcode, std::string_view payload) {
