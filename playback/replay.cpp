@@ -242,7 +242,7 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
     if (s.output == OUT_TEXT) {
         text_name = s.item_run < 0 ? vsys::strprintf("%s.POR", s.text_path.c_str())
                                    : vsys::strprintf("%s.%.3d", s.text_path.c_str(), s.wafer);
-        text = std::make_unique<vsys::AtomicFile>(text_name);
+        text = std::make_unique<vsys::AtomicFile>(text_name, vsys::AtomicFile::Where::confined);  // a typed name
         if (!text->is_open()) {
             MessagePopup("Text File Error", vsys::strprintf("Cannot open %s", text_name.c_str()).c_str());
             text.reset();

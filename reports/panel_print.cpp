@@ -68,6 +68,7 @@ bool choose_file(const std::string& directory, const char* defaultName, char (&p
                                        VAL_SAVE_BUTTON, 0, 1, 1, 1, path);
     if (chosen != VAL_EXISTING_FILE_SELECTED && chosen != VAL_NEW_FILE_SELECTED) return false;
     schartDefault(&chart);
+    chart.typedPath = true;
     vsys::format_into(chart.title, sizeof chart.title, "%s", reports::report_title(path).c_str());
     return true;
 }

@@ -60,6 +60,9 @@ struct SChart {
     std::string pdfPath;
     std::string tempDir;
     std::string failure;
+    // The operator typed the document's name: it is opened only inside the
+    // working, program and archive directories, by their directory handles.
+    bool typedPath = false;
 };
 
 struct SChartTrace {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/sys/confine.h"
 #include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -178,7 +179,7 @@ int bwrite(const char* text, SChart* chart)
 int schartInitialize(SChart* chart, const char* pdfPath, const char* tempDir)
 {
     chart->failure.clear();
-    vsys::FilePtr pdf = vsys::open_file(pdfPath, "wb+");
+    vsys::FilePtr pdf = chart->typedPath ? vsys::open_confined(pdfPath, "wb+") : vsys::open_file(pdfPath, "wb+");
     if (!pdf) {
         MessagePopup("PDF Error", vsys::strprintf("Could not open %s.  Please make sure all other applications close "
                                                   "this file before attempting to write to this file.",

@@ -242,7 +242,7 @@ int load_text_popup(int parent)
 
 bool write_text_lines(int popup, const std::string& path)
 {
-    vsys::AtomicFile file(path);
+    vsys::AtomicFile file(path, vsys::AtomicFile::Where::confined);  // a typed name
     if (!file.is_open()) {
         MessagePopup(path.c_str(), "Unable to open file");
         return false;

@@ -1,12 +1,15 @@
 // Temporary-then-rename file writer; every step asks the fault plan first.
 #include "platform/sys/atomic_file.h"
 
+#include "platform/sys/confine.h"
+#include "platform/sys/format.h"
 #include "platform/sys/fault_plan.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +44,12 @@ int sync_directory(const std::string& dir, const std::string& target)
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
+AtomicFile::AtomicFile(std::string target, Where where) : target_(std::move(target))
 {
+    if (where == Where::confined) {
+        open_in_folder();
+        return;
+    }
     // Built by appending: GCC 12 at -O3 sees a false overlap (-Wrestrict) in "." + name + suffix.
     std::string hidden = ".";
     hidden += path_filename(target_);
@@ -63,10 +70,38 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
     ::fchmod(fd_, 0666 & ~process_umask());
 }
 
+void AtomicFile::open_in_folder()
+{
+    const std::string dir = path_directory(target_);
+    const std::string name = path_filename(target_);
+    dir_fd_ = open_confined_directory(dir.empty() ? "." : dir);
+    int error = dir_fd_ < 0 ? errno : 0;
+    if (!error && (name.empty() || name == "." || name == "..")) error = EISDIR;
+    if (!error && file_fault(FileOp::create, target_)) error = ENOSPC;
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; !error && fd_ < 0 && attempt < 100; ++attempt) {
+        std::string hidden = "." + name + strprintf(".%d.%u", static_cast<int>(::getpid()), counter++);
+        fd_ = ::openat(dir_fd_, hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ >= 0) temp_name_ = hidden;
+        else if (errno != EEXIST) error = errno;
+    }
+    if (fd_ < 0) {
+        error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(error ? error : EEXIST);
+        failed_ = true;
+        return;
+    }
+    temp_ = path_join(dir, temp_name_);
+    ::fchmod(fd_, 0666 & ~process_umask());
+}
+
 AtomicFile::~AtomicFile()
 {
     if (fd_ >= 0) ::close(fd_);
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) {
+        if (dir_fd_ >= 0) ::unlinkat(dir_fd_, temp_name_.c_str(), 0);
+        else ::unlink(temp_.c_str());
+    }
+    if (dir_fd_ >= 0) ::close(dir_fd_);
 }
 
 bool AtomicFile::write(const void* data, std::size_t size)
@@ -123,10 +158,17 @@ Result AtomicFile::commit()
 {
     if (Result r = prepare(); !r) return r;
     if (temp_.empty()) return Result::failure(error_.empty() ? "already committed" : error_);
-    if (file_fault(FileOp::rename, target_)) return fail("cannot replace", EIO);
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("cannot replace", errno);
+    const bool refused = file_fault(FileOp::rename, target_);
+    bool renamed = false;
+    if (!refused)
+        renamed = dir_fd_ >= 0 ? ::renameat(dir_fd_, temp_name_.c_str(), dir_fd_, path_filename(target_).c_str()) == 0
+                               : ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!renamed) return fail("cannot replace", refused ? EIO : errno);
     temp_.clear();
-    if (int err = sync_directory(path_directory(target_), target_)) {
+    const int synced = dir_fd_ < 0 ? sync_directory(path_directory(target_), target_)
+                       : file_fault(FileOp::sync_directory, target_) ? EIO
+                       : ::fsync(dir_fd_) == 0 || errno == EINVAL ? 0 : errno;
+    if (int err = synced) {
         failed_ = true;
         error_ = "cannot write \"" + target_ + "\": " + std::strerror(err);
         return Result::failure(error_);

@@ -12,7 +12,11 @@ namespace vsys {
 
 class AtomicFile {
 public:
-    explicit AtomicFile(std::string target);
+    // `confined`: for a path the operator typed. The folder is opened only inside the
+    // working, program and archive directories (see confine.h) and the file is made
+    // and renamed through that folder's handle, so no link swapped in meanwhile leads out.
+    enum class Where { anywhere, confined };
+    explicit AtomicFile(std::string target, Where where = Where::anywhere);
     ~AtomicFile();  // without commit() the temporary is removed and the target is untouched
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -33,10 +37,13 @@ private:
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    int dir_fd_ = -1;         // confined: the target's folder
+    std::string temp_name_;   // confined: the temporary's name in it
     bool failed_ = false;
     bool prepared_ = false;
     std::string error_;
     Result fail(const std::string& what, int error);
+    void open_in_folder();
 };
 
 // Writes the whole content in one go through an AtomicFile.

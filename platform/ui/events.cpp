@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/sys/clock.h"
+#include "platform/sys/confine.h"
 #include "platform/sys/files.h"
 #include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
@@ -425,7 +426,19 @@ bool answer_popup(int popup_id, const PopupAnswer& answer)
                 notify_popup_refused(p->id, why + ".");
                 return false;
             }
-            apply(*p, answer);
+            // A typed path leads only where a listed one could: the working, program and archive directories.
+            // The program gets it resolved, with no link left in it to swap.
+            PopupAnswer taken = answer;
+            if ((p->kind == "file" || p->kind == "dir") && !answer.cancelled && answer.button >= 1 &&
+                !answer.response.empty()) {
+                auto confined = vsys::confined_path(chosen_path(*p, answer.response));
+                if (!confined) {
+                    notify_popup_refused(p->id, "Choose a place in the working, program or archive directory.");
+                    return false;
+                }
+                taken.response = *confined;
+            }
+            apply(*p, taken);
             return true;
         }
     }

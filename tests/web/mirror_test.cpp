@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sys/clock.h"
+#include "platform/sys/confine.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 #include "platform/web/actions.h"
@@ -436,7 +437,8 @@ protected:
         return out;
     }
 
-    vtest::TempDir web, work;
+    vtest::TempDir web;
+    vtest::TempDir work{true};  // the working directory: typed paths lead only there and to the program directory
     std::unique_ptr<vweb::Server> server;
 };
 
@@ -526,6 +528,62 @@ TEST_F(FilePopupTest, ADirectoryPopupMakesAPlainNewFolderOnlyWhereItMayListAndOn
     EXPECT_EQ(r, VAL_NO_DIRECTORY_SELECTED);
     EXPECT_TRUE(refused.contains("error"));
     EXPECT_FALSE(std::filesystem::exists(work.path() + "/Other"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectories)
+{
+    vtest::TempDir outside, archive;
+    outside.write("secret.txt", "x");
+    std::filesystem::create_directory_symlink(outside.path(), work.path() + "/escape");
+    vsys::set_archive_reader([&] { return archive.path(); });
+    const std::string refusal = "Choose a place in the working, program or archive directory.";
+    struct Case {
+        const char* label;
+        std::string typed;
+        bool taken;
+    } cases[] = {
+        {"a file of another folder", outside.path() + "/report.pdf", false},
+        {"a system file", "/etc/passwd", false},
+        {"up out of the working directory", "../report.pdf", false},
+        {"through a link that leads out", work.path() + "/escape/secret.txt", false},
+        {"a new file in the working directory", "report.pdf", true},
+        {"a file in the archive directory", archive.path() + "/report.pdf", true},
+    };
+    for (const auto& c : cases) {
+        json refused;
+        std::string chosen;
+        int r = run(work.path(), "", 0, 0, chosen, [&](Page& page, int popup) {
+            page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", c.typed}});
+            if (c.taken) return;
+            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+            refused = page.find("popup_refused").value_or(json());
+            page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
+        });
+        if (c.taken) {
+            EXPECT_EQ(r, VAL_NEW_FILE_SELECTED) << c.label;
+            EXPECT_EQ(std::filesystem::path(chosen).filename(), "report.pdf") << c.label;
+        } else {
+            EXPECT_EQ(r, VAL_NO_FILE_SELECTED) << c.label;
+            EXPECT_EQ(refused.value("text", std::string()), refusal) << c.label;
+        }
+    }
+    // A folder for a copy of runs: the same bounds.
+    json refused;
+    std::string chosen;
+    int r = run_dir(work.path(), 1, chosen, [&](Page& page, int popup) {
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", outside.path()}});
+        for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+        refused = page.find("popup_refused").value_or(json());
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", archive.path()}});
+    });
+    EXPECT_EQ(refused.value("text", std::string()), refusal);
+    EXPECT_EQ(r, VAL_DIRECTORY_SELECTED);
+    EXPECT_EQ(chosen, std::filesystem::canonical(archive.path()).string());
+    vsys::set_archive_reader(nullptr);
 }
 
 }  // namespace
