@@ -283,3 +283,119 @@ TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
 }
 
 }  // namespace
+
+namespace {
+
+// The first control of a style on a panel built in code.
+int first_of_style(int panel, int style)
+{
+    int c = 0;
+    GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &c);
+    while (c > 0) {
+        int s = 0;
+        GetCtrlAttribute(panel, c, ATTR_CTRL_STYLE, &s);
+        if (s == style) return c;
+        int next = 0;
+        GetCtrlAttribute(panel, c, ATTR_NEXT_CTRL, &next);
+        c = next;
+    }
+    return 0;
+}
+
+// The batch dialog's Custom... button and its standard item of trigger number 1.
+constexpr int kCustomButton = 12, kTriggerOneItem = 1;
+
+// A batch selection with a condition of its own (not one of the list's standard numbers) reopens as it was left:
+// the comparison's TEST batch, chosen and opened again.
+TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
+{
+    constexpr int kCompareItem = 85, kTestBatchesButton = 3;
+    ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
+    ASSERT_GT(compare_panel, 0);
+    ASSERT_TRUE(ui.press(compare_panel, kTestBatchesButton));
+    int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.title(dialog), "Select TEST Batches");
+    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, kTriggerOneItem, true));
+    ASSERT_TRUE(ui.press(dialog, kCustomButton));
+    const int custom = ui.modal_panel();
+    ASSERT_NE(custom, dialog);
+    ASSERT_TRUE(ui.set(custom, first_of_style(custom, CTRL_RING), -1));
+    ASSERT_TRUE(ui.set(custom, first_of_style(custom, CTRL_NUMERIC), 5));
+    int ok = 0;
+    for (int id = 1; id < 32 && !ok; ++id)
+        if (ui.label(custom, id) == "OK") ok = id;
+    ASSERT_TRUE(ui.press(custom, ok));
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    EXPECT_FALSE(ui.panel_exists(dialog));
+    ASSERT_EQ(wafer_select, (std::vector<int>{1, 5}));
+
+    ASSERT_TRUE(ui.press(compare_panel, kTestBatchesButton));
+    dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto items = ui.items(dialog, WF_WAFERS);
+    ASSERT_EQ(items.size(), 16u) << "the fifteen standard items and the custom condition";
+    EXPECT_FALSE(items[0].checked);
+    EXPECT_TRUE(items[kTriggerOneItem].checked);
+    EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
+    EXPECT_EQ(items.back().value.as_int(), 5);
+    EXPECT_TRUE(items.back().checked);
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    EXPECT_EQ(wafer_select, (std::vector<int>{1, 5}));
+    EXPECT_EQ(wafer_logic, (std::vector<int>{0, -1}));
+}
+
+// Rule alarms are recorded for a run range only while the sigma in use is above 1e-6.
+TEST_F(SpcWindowTest, RuleAlarmsNeedASigmaAbove1e6)
+{
+    open_mean_chart(300);
+    struct Case {
+        const char* label;
+        double sigma;
+        bool recorded;
+    };
+    const Case cases[] = {{"sigma 1e-7", 1e-7, false}, {"sigma exactly 1e-6", 1e-6, false}, {"sigma 1", 1.0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(vtest::run(hdbc, "DELETE FROM OOC_ALRM"), 0);
+        status_color = STATUS_WHITE;
+        natural = 0;
+        rule_mean = 5.0;  // every point lies above: nine in a row break rule 2a
+        rule_stdev = c.sigma;
+        nelson_rules = 1 << 2;
+        display_capability(1, 360);
+        const std::string written = rows("SELECT COUNT(*) FROM OOC_ALRM WHERE RULE = 2");
+        EXPECT_EQ(written != "0", c.recorded) << written;
+        EXPECT_EQ(status_color, c.recorded ? STATUS_YELLOW : STATUS_WHITE);
+    }
+}
+
+// A point of an endpoint chart offers no playback: its wafers have no trace of their own.
+TEST_F(SpcWindowTest, DoubleClickOnAnEndpointChartSaysItIsNotImplemented)
+{
+    for (int run = 1; run <= 5; ++run)
+        ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO ENDP_DAT VALUES ('TOOL_A', 'CLEAN%dEP', 'none', "
+                                                   "'2026/02/04', '05:00:00', 'PLASMA CLEAN', %d, 1, %d, 100, 0)",
+                                                   run, 400 + run, 40 + run)),
+                  0);
+    spc_channel = 17;
+    chart_type = 17;
+    type_subparameter = 0;
+    spc_index = 0;
+    ASSERT_EQ(wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the chart menu opens it
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_GT(spc_panel, 0);
+    ASSERT_GT(chart_points, 0);
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, 0, x_array[0]));
+    ui.answer(1);
+    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_FALSE(ui.popups().empty());
+    EXPECT_EQ(ui.popups().back().title, "");
+    EXPECT_EQ(ui.popups().back().text, "This feature has not been implemented yet for plasma clean data.");
+    EXPECT_EQ(ui.find_panel("CHOOSE"), 0);
+    EXPECT_EQ(ui.answers_left(), 0u);
+}
+
+}  // namespace
