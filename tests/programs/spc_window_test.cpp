@@ -1,5 +1,8 @@
 // The SPC chart window on a result table made for the test: closing writes changed settings, exclusion of rule
 // breakers, the playback offer of a point, the trace header's time in the read-out, and the chart menus' groups.
+#include "panels/compare.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "programs/wiring.h"
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
@@ -252,9 +255,6 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
 
 namespace {
 
-// The chart window's Limits... button, of the shipped panel file.
-constexpr int kLimitsButton = 6;
-
 // The "Edit Limits" dialog: closing it only discards it, while its Cancel drops the pending setup changes.
 TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
 {
@@ -262,7 +262,7 @@ TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
     for (bool by_cancel : {false, true}) {
         SCOPED_TRACE(by_cancel ? "Cancel" : "close box");
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
-        ASSERT_TRUE(ui.press(spc_panel, kLimitsButton));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_LIMITS_BUTTON));
         const int dialog = ui.modal_panel();
         ASSERT_GT(dialog, 0);
         ASSERT_EQ(ui.title(dialog), "Edit Limits");
@@ -302,22 +302,21 @@ int first_of_style(int panel, int style)
     return 0;
 }
 
-// The batch dialog's Custom... button and its standard item of trigger number 1.
-constexpr int kCustomButton = 12, kTriggerOneItem = 1;
+// The batch dialog's standard item of trigger number 1.
+constexpr int kTriggerOneItem = 1;
 
 // A batch selection with a condition of its own (not one of the list's standard numbers) reopens as it was left:
 // the comparison's TEST batch, chosen and opened again.
 TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
 {
-    constexpr int kCompareItem = 85, kTestBatchesButton = 3;
-    ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_BATCH_COMPARISON));
     ASSERT_GT(compare_panel, 0);
-    ASSERT_TRUE(ui.press(compare_panel, kTestBatchesButton));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
     int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
     EXPECT_EQ(ui.title(dialog), "Select TEST Batches");
     ASSERT_TRUE(ui.check(dialog, WF_WAFERS, kTriggerOneItem, true));
-    ASSERT_TRUE(ui.press(dialog, kCustomButton));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_CUSTOM));
     const int custom = ui.modal_panel();
     ASSERT_NE(custom, dialog);
     ASSERT_TRUE(ui.set(custom, first_of_style(custom, CTRL_RING), -1));
@@ -330,7 +329,7 @@ TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
     EXPECT_FALSE(ui.panel_exists(dialog));
     ASSERT_EQ(wafer_select, (std::vector<int>{1, 5}));
 
-    ASSERT_TRUE(ui.press(compare_panel, kTestBatchesButton));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
     dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
     const auto items = ui.items(dialog, WF_WAFERS);

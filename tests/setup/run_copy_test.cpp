@@ -4,6 +4,7 @@
 #include "core/trace_file.h"
 #include "core/schema.h"
 #include "panels/sc_sel.h"
+#include "panels/wait.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
 #include "setup/setup_paths.h"
@@ -136,18 +137,17 @@ TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
 // the channel in hand, loses its alarm rows, and no further run is copied.
 TEST_F(RunCopyTest, CancelDuringTheChannelLoopEndsTheCopyAfterTheRunInHand)
 {
-    constexpr int kWaitCancel = 3;
     network_upload(0, COPY_BOTH, nullptr, 0);
     const int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
-    for (std::size_t i = 0; i < ui.items(panel, SEL_RUNS).size(); ++i) ui.check(panel, SEL_RUNS, static_cast<int>(i));
+    for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
     ui.answer_path(target.path());
     ui.after_pumps(1, [&] {
         const int wait = ui.find_panel("WAIT");
         ASSERT_GT(wait, 0);
-        ASSERT_TRUE(ui.press(wait, kWaitCancel));
+        ASSERT_TRUE(ui.press(wait, WAIT_CANCEL));
     });
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
     EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
     for (const auto& p : ui.popups()) EXPECT_NE(p.title, "Network Error") << "a cancelled copy is no failure";
