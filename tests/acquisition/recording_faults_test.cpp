@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sql/dbf_table.h"
 #include "platform/sys/format.h"
 
@@ -30,7 +31,7 @@ protected:
     {
         ui.answer(1);
         ui.answer(1);
-        ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+        ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 1));
         wait_real([this] { return !acq().active || board->stats().running; });
     }
 
@@ -103,9 +104,9 @@ TEST_F(RecordingFaults, AnUnreadableRunTableRefusesTheStartWithOneMessage)
     dir.write("SC_DATA/00000001.001", "an old wafer");
     damage_run_table(dir.file("VT_INFO.DBF"));
     ui.answer(1);
-    ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+    ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 1));
     EXPECT_FALSE(acq().active);
-    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
     const auto shown = errors();
     ASSERT_EQ(shown.size(), 1u) << shown.back().text;
     EXPECT_EQ(shown[0].title, "DAQ Error");
@@ -183,7 +184,7 @@ TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
             EXPECT_EQ(shown[0].title, "DAQ Error");
             EXPECT_NE(shown[0].text.find("Cannot write the wafer trace file"), std::string::npos) << shown[0].text;
             EXPECT_NE(shown[0].text.find("No space left on device"), std::string::npos) << shown[0].text;
-            EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+            EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
             expect_whole_traces();
             // Every row names wafers whose files are there.
             for (const auto& r : vtest::query(hdbc, "SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0").rows)

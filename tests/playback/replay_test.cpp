@@ -10,6 +10,7 @@
 #include "core/config_store.h"
 #include "core/run_table.h"
 #include "panels/playback.h"
+#include "panels/right.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "platform/sys/format.h"
@@ -192,8 +193,8 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
         const int menu = ui.find_panel("TOOLS");
         ASSERT_GT(menu, 0);
         int index = -1;
-        GetIndexFromValue(menu, 2, &index, value);
-        ASSERT_TRUE(ui.select(menu, 2, index));
+        GetIndexFromValue(menu, TOOLS_TOOLS, &index, value);
+        ASSERT_TRUE(ui.select(menu, TOOLS_TOOLS, index));
     };
     int xm = 0, ym = 0;
     double x0, x1, y0, y1;
@@ -454,16 +455,16 @@ TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)
     ASSERT_TRUE(ui.pick(handle_menu, "Show/Hide Traces..."));
     const int dialog = ui.find_panel("TRACES");
     ASSERT_GT(dialog, 0);
-    ASSERT_GE(ui.items(dialog, 5).size(), 3u);
-    ASSERT_TRUE(ui.check(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.check(dialog, 5, 2, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 2, true));
-    EXPECT_FALSE(ui.items(dialog, 5)[0].checked);
-    EXPECT_TRUE(ui.items(dialog, 5)[2].checked);
-    ASSERT_TRUE(ui.check(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 0, true));
-    EXPECT_FALSE(ui.items(dialog, 5)[2].checked);
+    ASSERT_GE(ui.items(dialog, TRACES_CHANNELS).size(), 3u);
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 2, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 2, true));
+    EXPECT_FALSE(ui.items(dialog, TRACES_CHANNELS)[0].checked);
+    EXPECT_TRUE(ui.items(dialog, TRACES_CHANNELS)[2].checked);
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 0, true));
+    EXPECT_FALSE(ui.items(dialog, TRACES_CHANNELS)[2].checked);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "core/schema.h"
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
 #include "programs/wiring.h"
@@ -147,7 +148,7 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     ASSERT_EQ(ui.ival(spc_panel, XH_NATURAL), 0);
     ASSERT_EQ(ui.ival(spc_panel, XH_SPEC), 0);
     ui.answer_path(report("Mean (CH2).pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     const std::string pdf = report("Mean (CH2).pdf");
     ASSERT_TRUE(vsys::file_exists(pdf));
     EXPECT_EQ(ui.documents(), std::vector<std::string>{pdf});
@@ -166,7 +167,7 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     ASSERT_TRUE(ui.set(spc_panel, XH_NATURAL, 1));
     ASSERT_TRUE(ui.set(spc_panel, XH_SPEC, 1));
     ui.answer_path(report("Hidden.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("Hidden.pdf"));
     const std::string hidden = page_lines(report("Hidden.pdf"));
     EXPECT_EQ(count(hidden, "0.000 1.000 0.000 RG"), 0u);
@@ -179,7 +180,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     const std::vector<double> kept = x_array;
     chart_points = 0;
     ui.answer_path(report("SpcChart.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("SpcChart.pdf"));
     const std::string empty = page_lines(report("SpcChart.pdf"));
     EXPECT_EQ(count(empty, "\nb\r"), 0u) << "no dots";
@@ -188,7 +189,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     chart_points = static_cast<int>(kept.size());
 
     ui.answer_cancel();
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     EXPECT_EQ(ui.popups().back().kind, "file");
     EXPECT_EQ(ui.popups().back().title, "Please enter a file name...");
     EXPECT_EQ(ui.documents().size(), 1u);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "panels/s_chart.h"
 #include "setup/export_file.h"
 #include "setup/setup_files.h"
 #include "setup/setup_paths.h"
@@ -228,7 +229,7 @@ TEST_F(ExportTest, FileMenuImportStoresAndReexportsIntoSetup)
 {
     ASSERT_EQ(ExportRecipe("Carried", dir.path().c_str(), 1, 0), 1);
     ui.answer_path(file("Carried.Vantrel"));
-    save_read(0, FILE_IMPORT, nullptr, 0);
+    save_read(0, MENUBAR_FILE_IMPORT, nullptr, 0);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(dir.read("Setup/Carried.Vantrel"), dir.read("Carried.Vantrel"));
 }
