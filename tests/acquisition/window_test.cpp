@@ -265,3 +265,37 @@ TEST_F(AcqTest, TraceDialogHidesTracesAndCancelRestores)
 }
 
 }  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+// The legend's width and whether it is shown are written at Exit and come back at the next start.
+TEST_F(AcqTest, LegendKeysWrittenAtExitReturnAtTheNextStart)
+{
+    ASSERT_TRUE(ui.size_panel(legend_panel, ui.panel_attribute(legend_panel, ATTR_HEIGHT), 160));
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_LEGEND));
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_VIEW_LEGEND)->checked);
+    EXPECT_FALSE(ui.panel_visible(legend_panel));
+    ui.answer_yes();
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_FILE_EXIT));
+    EXPECT_EQ(sc_handle, -1);
+    const std::string ini = program.read("VANTREL.INI");
+    EXPECT_NE(ini.find("LEGEND_WIDTH = 160\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LEGEND_VISIBLE = 0\n"), std::string::npos) << ini;
+
+    // The next start.
+    for (int* h : {&parent_panel, &handle_menu, &sc_handle, &legend_panel}) *h = -1;
+    sc_main();
+    ASSERT_GT(legend_panel, 0);
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
+    EXPECT_FALSE(ui.panel_visible(legend_panel));
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_VIEW_LEGEND)->checked);
+    // Shown again, it keeps that width.
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_LEGEND));
+    EXPECT_TRUE(ui.panel_visible(legend_panel));
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
+}
+
+}  // namespace

@@ -11,7 +11,9 @@ const test = (name, body) => session.test(name, body);
 const work = session.work;
 
 async function main() {
-  session.start(review ? {} : { VANTREL_SIM_SPEED: '20' });
+  // No display: Help answers with its popup instead of starting a viewer.
+  const noDisplay = { DISPLAY: undefined, WAYLAND_DISPLAY: undefined };
+  session.start(review ? noDisplay : { ...noDisplay, VANTREL_SIM_SPEED: '20' });
   const page = await session.openPage();
 
   const top = page.locator('[data-panel="TOP"]');
@@ -60,6 +62,26 @@ async function main() {
     expect(text.includes(review ? 'Vantrel Review' : 'Vantrel'), `About box reads ${JSON.stringify(text)}`);
     await about.locator('[data-ctrl="2"] button').click();
     await about.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  await test('in the modal Triggers dialog F1 and its Help button answer with help', async () => {
+    await pick(top, 23, 37);
+    const dialog = page.locator('[data-panel="TRIGGERS"]');
+    await dialog.waitFor({ timeout: 15000 });
+    const noViewer = popup.filter({ hasText: 'No help viewer is available' });
+    for (const how of ['F1', 'Help button']) {
+      if (how === 'F1') {
+        await dialog.locator('[data-ctrl="7"] input').click();
+        await page.keyboard.press('F1');
+      } else {
+        await dialog.locator('[data-ctrl="26"] button').click();
+      }
+      await noViewer.waitFor({ timeout: 15000 });
+      await noViewer.locator('.buttons button').first().click();
+      await noViewer.waitFor({ state: 'detached', timeout: 15000 });
+    }
+    await dialog.locator('[data-ctrl="13"] button').click();
+    await dialog.waitFor({ state: 'detached', timeout: 15000 });
   });
 
   await test('View Log writes the activity report and it opens in a new tab', async () => {

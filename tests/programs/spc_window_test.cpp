@@ -1,7 +1,10 @@
 // The SPC chart window on a result table made for the test: closing writes changed settings, exclusion of rule
 // breakers, the playback offer of a point, the trace header's time in the read-out, and the chart menus' groups.
+#include "panels/compare.h"
 #include "panels/playback.h"
 #include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "programs/wiring.h"
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
@@ -254,9 +257,6 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
 
 namespace {
 
-// The chart window's Limits... button, of the shipped panel file.
-constexpr int kLimitsButton = 6;
-
 // The "Edit Limits" dialog: closing it only discards it, while its Cancel drops the pending setup changes.
 TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
 {
@@ -264,7 +264,7 @@ TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
     for (bool by_cancel : {false, true}) {
         SCOPED_TRACE(by_cancel ? "Cancel" : "close box");
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
-        ASSERT_TRUE(ui.press(spc_panel, kLimitsButton));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_LIMITS_BUTTON));
         const int dialog = ui.modal_panel();
         ASSERT_GT(dialog, 0);
         ASSERT_EQ(ui.title(dialog), "Edit Limits");
@@ -282,6 +282,121 @@ TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
         EXPECT_EQ((Flags & FLAG_PENDING_CHANGES) != 0, !by_cancel);
         EXPECT_GT(spc_panel, 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The first control of a style on a panel built in code.
+int first_of_style(int panel, int style)
+{
+    int c = 0;
+    GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &c);
+    while (c > 0) {
+        int s = 0;
+        GetCtrlAttribute(panel, c, ATTR_CTRL_STYLE, &s);
+        if (s == style) return c;
+        int next = 0;
+        GetCtrlAttribute(panel, c, ATTR_NEXT_CTRL, &next);
+        c = next;
+    }
+    return 0;
+}
+
+// The batch dialog's standard item of trigger number 1.
+constexpr int kTriggerOneItem = 1;
+
+// A batch selection with a condition of its own (not one of the list's standard numbers) reopens as it was left:
+// the comparison's TEST batch, chosen and opened again.
+TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
+{
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_BATCH_COMPARISON));
+    ASSERT_GT(compare_panel, 0);
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
+    int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    EXPECT_EQ(ui.title(dialog), "Select TEST Batches");
+    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, kTriggerOneItem, true));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_CUSTOM));
+    const int custom = ui.modal_panel();
+    ASSERT_NE(custom, dialog);
+    ASSERT_TRUE(ui.set(custom, first_of_style(custom, CTRL_RING), -1));
+    ASSERT_TRUE(ui.set(custom, first_of_style(custom, CTRL_NUMERIC), 5));
+    int ok = 0;
+    for (int id = 1; id < 32 && !ok; ++id)
+        if (ui.label(custom, id) == "OK") ok = id;
+    ASSERT_TRUE(ui.press(custom, ok));
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    EXPECT_FALSE(ui.panel_exists(dialog));
+    ASSERT_EQ(wafer_select, (std::vector<int>{1, 5}));
+
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
+    dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto items = ui.items(dialog, WF_WAFERS);
+    ASSERT_EQ(items.size(), 16u) << "the fifteen standard items and the custom condition";
+    EXPECT_FALSE(items[0].checked);
+    EXPECT_TRUE(items[kTriggerOneItem].checked);
+    EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
+    EXPECT_EQ(items.back().value.as_int(), 5);
+    EXPECT_TRUE(items.back().checked);
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    EXPECT_EQ(wafer_select, (std::vector<int>{1, 5}));
+    EXPECT_EQ(wafer_logic, (std::vector<int>{0, -1}));
+}
+
+// Rule alarms are recorded for a run range only while the sigma in use is above 1e-6.
+TEST_F(SpcWindowTest, RuleAlarmsNeedASigmaAbove1e6)
+{
+    open_mean_chart(300);
+    struct Case {
+        const char* label;
+        double sigma;
+        bool recorded;
+    };
+    const Case cases[] = {{"sigma 1e-7", 1e-7, false}, {"sigma exactly 1e-6", 1e-6, false}, {"sigma 1", 1.0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(vtest::run(hdbc, "DELETE FROM OOC_ALRM"), 0);
+        status_color = STATUS_WHITE;
+        natural = 0;
+        rule_mean = 5.0;  // every point lies above: nine in a row break rule 2a
+        rule_stdev = c.sigma;
+        nelson_rules = 1 << 2;
+        display_capability(1, 360);
+        const std::string written = rows("SELECT COUNT(*) FROM OOC_ALRM WHERE RULE = 2");
+        EXPECT_EQ(written != "0", c.recorded) << written;
+        EXPECT_EQ(status_color, c.recorded ? STATUS_YELLOW : STATUS_WHITE);
+    }
+}
+
+// A point of an endpoint chart offers no playback: its wafers have no trace of their own.
+TEST_F(SpcWindowTest, DoubleClickOnAnEndpointChartSaysItIsNotImplemented)
+{
+    for (int run = 1; run <= 5; ++run)
+        ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO ENDP_DAT VALUES ('TOOL_A', 'CLEAN%dEP', 'none', "
+                                                   "'2026/02/04', '05:00:00', 'PLASMA CLEAN', %d, 1, %d, 100, 0)",
+                                                   run, 400 + run, 40 + run)),
+                  0);
+    spc_channel = 17;
+    chart_type = 17;
+    type_subparameter = 0;
+    spc_index = 0;
+    ASSERT_EQ(wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the chart menu opens it
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_GT(spc_panel, 0);
+    ASSERT_GT(chart_points, 0);
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, 0, x_array[0]));
+    ui.answer(1);
+    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_FALSE(ui.popups().empty());
+    EXPECT_EQ(ui.popups().back().title, "");
+    EXPECT_EQ(ui.popups().back().text, "This feature has not been implemented yet for plasma clean data.");
+    EXPECT_EQ(ui.find_panel("CHOOSE"), 0);
+    EXPECT_EQ(ui.answers_left(), 0u);
 }
 
 }  // namespace

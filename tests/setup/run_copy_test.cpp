@@ -5,6 +5,7 @@
 #include "core/schema.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "panels/wait.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
 #include "setup/setup_paths.h"
@@ -131,4 +132,33 @@ TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
     EXPECT_EQ(ui.popups().back().title, "Network Error");
     EXPECT_NE(ui.popups().back().text.find("plain_file"), std::string::npos);
     EXPECT_FALSE(ui.panel_exists(panel));
+}
+
+// Cancel pressed while the first run's result tables are copied: that run keeps its row, traces and the tables of
+// the channel in hand, loses its alarm rows, and no further run is copied.
+TEST_F(RunCopyTest, CancelDuringTheChannelLoopEndsTheCopyAfterTheRunInHand)
+{
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, nullptr, 0);
+    const int panel = ui.find_panel("SC_SEL");
+    ASSERT_GT(panel, 0);
+    for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
+    ui.answer_path(target.path());
+    ui.after_pumps(1, [&] {
+        const int wait = ui.find_panel("WAIT");
+        ASSERT_GT(wait, 0);
+        ASSERT_TRUE(ui.press(wait, WAIT_CANCEL));
+    });
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    EXPECT_EQ(ui.find_panel("WAIT"), 0);
+    EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
+    for (const auto& p : ui.popups()) EXPECT_NE(p.title, "Network Error") << "a cancelled copy is no failure";
+    int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
+    ASSERT_GT(t, 0);
+    auto q = [&](const std::string& sql) { return vtest::flat(vtest::query(t, sql).rows); };
+    EXPECT_EQ(q("SELECT RUN_NUM, TRACE_ID FROM VT_INFO"), "1|TOOL7:10");
+    EXPECT_EQ(q("SELECT RUN FROM OTHER_01"), "1");
+    EXPECT_EQ(q("SELECT COUNT(*) FROM OOC_ALRM"), "0");
+    DBDisconnect(t);
+    EXPECT_EQ(target.read("SC_DATA/00000001.002"), "r10w2");
+    EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000002.001")));
 }
