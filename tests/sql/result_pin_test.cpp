@@ -78,13 +78,16 @@ struct Pinned {
     std::size_t rows;
 };
 
-// The chart load as the chart window builds it, and the run table's statements. The hashes are those of
-// the results before the planner was told honest costs and before rows were read on demand.
+// The chart load as the chart window builds it (ordered by the result table's keys) and as it was built
+// before (ordered by the result columns), and the run table's statements. The hashes are those of the
+// results before the planner was told honest costs and before rows were read on demand.
 const Pinned kPinned[] = {
     {"chart, one process", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM AND RECIPE IN('ETCH') ORDER BY 1 DESC, 2 DESC", 0xa374402377d38a90ull, 4699},
     {"chart, one process, by the result table's keys", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM AND RECIPE IN('ETCH') ORDER BY RUN DESC, WAFER DESC", 0xa374402377d38a90ull, 4699},
     {"chart, restricted", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM AND RUN_NUM <= 1300 AND (WAFER = 1 OR WAFER > 3) AND TRACE_ID IN('LOT20','LOT21','LOT40') AND RECIPE IN('ETCH','ASH') AND SYSTEM_ID IN('TOOL1','TOOL2') ORDER BY 1 DESC, 2 DESC", 0x7a18285b688d4008ull, 94},
     {"chart, every run", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM ORDER BY 1 DESC, 2 DESC", 0x6c26bf3f4f50f29dull, 6027},
+    {"chart, restricted, by the result table's keys", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM AND RUN_NUM <= 1300 AND (WAFER = 1 OR WAFER > 3) AND TRACE_ID IN('LOT20','LOT21','LOT40') AND RECIPE IN('ETCH','ASH') AND SYSTEM_ID IN('TOOL1','TOOL2') ORDER BY RUN DESC, WAFER DESC", 0x7a18285b688d4008ull, 94},
+    {"chart, every run, by the result table's keys", "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_01, VT_INFO WHERE RUN = RUN_NUM ORDER BY RUN DESC, WAFER DESC", 0x6c26bf3f4f50f29dull, 6027},
     {"run list", "SELECT * FROM VT_INFO WHERE RUN_NUM > 0 AND TRACE_DEL = 0 ORDER BY RUN_NUM ASC", 0x515314dd36d854f3ull, 1383},
     {"runs from", "SELECT * FROM VT_INFO WHERE RUN_NUM > 0 AND RUN_NUM >= 1234 ORDER BY RUN_NUM ASC", 0xbc829a9b90be72f4ull, 267},
     {"every run", "SELECT * FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM ASC", 0xc3b4dfd98e9acf87ull, 1498},
@@ -114,6 +117,41 @@ TEST(ResultPin, ChartLoadAndRunTableResultsStayAsTheyWere)
                                                               static_cast<unsigned long long>(fnv1a(text)), r.rows.size());
         }
         if (pass == 0) qeDisconnect(h);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Orders of several columns given by the table itself come out as SQLite's own sort leaves them (a
+// column behind "+" is an expression the table cannot order by): empty values, equal keys, deleted rows.
+TEST(ResultPin, OrdersGivenByTheTableAreThoseOfSQLitesSort)
+{
+    vtest::SqlDir db;
+    const int h = db.hdbc();
+    ASSERT_EQ(run(h, "CREATE TABLE T (A NUMERIC(5,0), B NUMERIC(7,2), C NUMERIC(5,0), TAG CHAR(8))"), 0);
+    std::string rows;
+    for (int i = 0; i < 400; ++i) {
+        const std::string a = i % 17 == 0 ? "NULL" : std::to_string((i * 7) % 23);
+        const std::string b = i % 13 == 0 ? "NULL" : vsys::strprintf("%.2f", ((i * 5) % 9) - 4.5);
+        rows += vsys::strprintf("%s(%s, %s, %d, 'r%d')", rows.empty() ? "" : ",", a.c_str(), b.c_str(), i % 3, i);
+    }
+    ASSERT_EQ(run(h, "INSERT INTO T VALUES " + rows), 0);
+    ASSERT_EQ(run(h, "DELETE FROM T WHERE C = 1 AND A = 4"), 0);
+    struct Order {
+        const char* by_columns;
+        const char* by_expressions;
+    };
+    const Order orders[] = {
+        {"A DESC, B DESC", "+A DESC, +B DESC"}, {"A ASC, B DESC", "+A ASC, +B DESC"}, {"A DESC, B ASC", "+A DESC, +B ASC"},
+        {"A, B, C", "+A, +B, +C"},             {"B DESC, A", "+B DESC, +A"},       {"C DESC, A DESC, B", "+C DESC, +A DESC, +B"},
+    };
+    for (const Order& order : orders) {
+        SCOPED_TRACE(order.by_columns);
+        const std::string given = vtest::flat(vtest::query(h, std::string("SELECT TAG FROM T ORDER BY ") + order.by_columns).rows);
+        EXPECT_EQ(given, vtest::flat(vtest::query(h, std::string("SELECT TAG FROM T ORDER BY ") + order.by_expressions).rows));
+        EXPECT_FALSE(given.empty());
     }
 }
 
