@@ -174,7 +174,9 @@ std::string load_statement(short set, int run_limit)
                      por ? por_recipe_select : recipe_select);
     append_texts(sql, " AND SYSTEM_ID IN(", por ? por_system_restrictions : system_restrictions,
                  por ? por_system_select : system_select);
-    sql += " ORDER BY 1 DESC, 2 DESC";
+    // The result table's own run and wafer (equal to the run table's by the join): the engine reads that
+    // table in this order and stops after the points asked for, instead of sorting every run.
+    sql += " ORDER BY RUN DESC, WAFER DESC";
     return sql;
 }
 

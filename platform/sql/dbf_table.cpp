@@ -533,6 +533,7 @@ bool DbfTable::load(std::string& error)
     pending_deletes_.clear();
     indexes_.clear();
     indexes_.resize(fields_.size());
+    multi_orders_.clear();
     return true;
 }
 
@@ -705,6 +706,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
 
 void DbfTable::index_row(int row, const char* rec)
 {
+    multi_orders_.clear();
     for (std::size_t f = 0; f < indexes_.size(); ++f) {
         FieldIndex* index = indexes_[f].get();
         if (!index) continue;
@@ -712,9 +714,14 @@ void DbfTable::index_row(int row, const char* rec)
             double key = field_number(rec, fields_[f]);
             index->numbers.push_back(key);
             if (index->order_ready) {
-                auto at = std::upper_bound(index->order.begin(), index->order.end(), key,
+                // Scans still holding the order keep theirs.
+                if (index->order.use_count() > 1) index->order = std::make_shared<std::vector<int>>(*index->order);
+                std::vector<int>& order = *index->order;
+                auto at = std::upper_bound(order.begin(), order.end(), key,
                                            [&](double k, int r) { return number_before(k, index->numbers[r]); });
-                index->order.insert(at, row);
+                const bool new_key = at == order.begin() || number_before(index->numbers[*(at - 1)], key);
+                order.insert(at, row);
+                if (new_key) ++index->distinct;
             }
         }
         if (index->texts) (*index->texts)[text_key(rec, fields_[f])].push_back(row);
@@ -723,12 +730,13 @@ void DbfTable::index_row(int row, const char* rec)
 
 void DbfTable::reindex_row(int row, const char* before, const char* after)
 {
+    multi_orders_.clear();
     for (std::size_t f = 0; f < indexes_.size(); ++f) {
         FieldIndex* index = indexes_[f].get();
         const DbfField& field = fields_[f];
         if (!index || std::memcmp(before + field.offset, after + field.offset, field.width) == 0) continue;
         if (index->numbers_ready) index->numbers[row] = field_number(after, field);
-        index->order.clear();
+        index->order.reset();
         index->order_ready = false;
         index->texts.reset();
     }
@@ -1032,20 +1040,74 @@ DbfTable::FieldIndex& DbfTable::numbers_of(int field)
     return *index;
 }
 
-const std::vector<int>& DbfTable::rows_by_number(int field)
+DbfTable::RowOrder DbfTable::rows_by_number(int field)
 {
     FieldIndex& index = numbers_of(field);
     if (!index.order_ready) {
         const std::vector<double>& numbers = index.numbers;
-        index.order.resize(numbers.size());
-        std::iota(index.order.begin(), index.order.end(), 0);
+        auto order = std::make_shared<std::vector<int>>(numbers.size());
+        std::iota(order->begin(), order->end(), 0);
         // Run tables are mostly written in key order already.
         if (!std::is_sorted(numbers.begin(), numbers.end(), number_before))
-            std::stable_sort(index.order.begin(), index.order.end(),
-                             [&](int a, int b) { return number_before(numbers[a], numbers[b]); });
+            std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return number_before(numbers[a], numbers[b]); });
+        std::size_t distinct = 0;
+        for (std::size_t i = 0; i < order->size(); ++i)
+            if (i == 0 || number_before(numbers[(*order)[i - 1]], numbers[(*order)[i]])) ++distinct;
+        index.order = std::move(order);
+        index.distinct = distinct;
         index.order_ready = true;
     }
     return index.order;
+}
+
+DbfTable::RowOrder DbfTable::rows_by_numbers(const std::vector<OrderKey>& keys)
+{
+    if (keys.size() == 1 && !keys[0].descending) return rows_by_number(keys[0].field);
+    std::string name;
+    for (const OrderKey& k : keys) name += vsys::strprintf("%d%c", k.field, k.descending ? 'd' : 'a');
+    auto found = multi_orders_.find(name);
+    if (found != multi_orders_.end()) return found->second;
+    std::vector<const std::vector<double>*> columns;
+    for (const OrderKey& k : keys) columns.push_back(&numbers_of(k.field).numbers);
+    // From the first key's order, which is mostly there already: only runs of equal first keys are sorted.
+    auto order = std::make_shared<std::vector<int>>(*rows_by_number(keys[0].field));
+    const std::vector<double>& first = *columns[0];
+    if (keys[0].descending) {
+        // Descending, with equal keys still in record order.
+        std::reverse(order->begin(), order->end());
+        for (auto run = order->begin(); run != order->end();) {
+            auto end = run + 1;
+            while (end != order->end() && !number_before(first[*end], first[*run]) && !number_before(first[*run], first[*end])) ++end;
+            std::reverse(run, end);
+            run = end;
+        }
+    }
+    auto rest_before = [&](int a, int b) {
+        for (std::size_t k = 1; k < keys.size(); ++k) {
+            const double x = (*columns[k])[a], y = (*columns[k])[b];
+            if (number_before(x, y)) return !keys[k].descending;
+            if (number_before(y, x)) return keys[k].descending;
+        }
+        return false;
+    };
+    for (auto run = order->begin(); run != order->end();) {
+        auto end = run + 1;
+        while (end != order->end() && !number_before(first[*end], first[*run]) && !number_before(first[*run], first[*end])) ++end;
+        if (end - run > 1) std::stable_sort(run, end, rest_before);
+        run = end;
+    }
+    RowOrder shared = std::move(order);
+    multi_orders_[name] = shared;
+    return shared;
+}
+
+std::optional<double> DbfTable::rows_per_key(int field) const
+{
+    if (field < 0 || static_cast<std::size_t>(field) >= indexes_.size() || !indexes_[field]) return std::nullopt;
+    const FieldIndex& index = *indexes_[field];
+    if (index.order_ready && index.distinct > 0) return static_cast<double>(index.order->size()) / static_cast<double>(index.distinct);
+    if (index.texts && !index.texts->empty()) return static_cast<double>(count_) / static_cast<double>(index.texts->size());
+    return std::nullopt;
 }
 
 double DbfTable::key_number(int field, int row)
@@ -1066,7 +1128,7 @@ void DbfTable::lookup_number(int field, double key, std::vector<int>& rows)
     // The first look-up scans the field's numbers; from the second on they are kept sorted.
     if (!index.order_ready && ++index.lookups >= 2) rows_by_number(field);
     if (index.order_ready) {
-        auto [from, to] = std::equal_range(index.order.begin(), index.order.end(), key,
+        auto [from, to] = std::equal_range(index.order->begin(), index.order->end(), key,
                                            [&](auto a, auto b) {
                                                if constexpr (std::is_same_v<decltype(a), double>)
                                                    return number_before(a, numbers[b]);

@@ -79,17 +79,17 @@ TEST(LoadStatement, TheMeanChartWithWaferAndTraceIdRestrictions)
     lot_select = {"A1", "B2"};
     EXPECT_EQ(load_statement(TEST_SET, 0),
               "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM AND (WAFER = 1 OR WAFER > 20) "
-              "AND TRACE_ID IN('A1','B2') ORDER BY 1 DESC, 2 DESC");
+              "AND TRACE_ID IN('A1','B2') ORDER BY RUN DESC, WAFER DESC");
     // The POR batch is a selection of its own.
     EXPECT_EQ(load_statement(POR_SET, 0),
-              "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM ORDER BY 1 DESC, 2 DESC");
+              "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM ORDER BY RUN DESC, WAFER DESC");
     clear_selection();
 }
 
 TEST(LoadStatement, EachChartKindReadsItsTableAndColumn)
 {
     clear_selection();
-    const std::string order = " ORDER BY 1 DESC, 2 DESC";
+    const std::string order = " ORDER BY RUN DESC, WAFER DESC";
     const std::tuple<int, int, int, int, std::string> cases[] = {
         {1, 0, 2, 3, "SELECT RUN_NUM, WAFER, OVER FROM STEP0203, VT_INFO WHERE RUN = RUN_NUM"},
         {1, 1, 2, 3, "SELECT RUN_NUM, WAFER, UNDER FROM STEP0203, VT_INFO WHERE RUN = RUN_NUM"},
@@ -135,11 +135,11 @@ TEST(LoadStatement, EndpointChartsLimitRunIgnoreRecipesAndQuoteTexts)
     wafer_logic = {-1};
     EXPECT_EQ(load_statement(TEST_SET, 50),
               "SELECT RUN, WAFER, EP_TIME FROM ENDP_DAT WHERE RUN > 0 AND RUN <= 50 AND (WAFER < 3) AND "
-              "TRACE_ID IN('O''Brien') AND SYSTEM_ID IN('S1','S''2') ORDER BY 1 DESC, 2 DESC");
+              "TRACE_ID IN('O''Brien') AND SYSTEM_ID IN('S1','S''2') ORDER BY RUN DESC, WAFER DESC");
     set_chart(5, 0, 1, 0);
     EXPECT_EQ(load_statement(TEST_SET, 50),
               "SELECT RUN_NUM, WAFER, VALUE FROM TIMER_01, VT_INFO WHERE RUN = RUN_NUM AND RUN_NUM <= 50 AND (WAFER < 3) "
-              "AND TRACE_ID IN('O''Brien') AND RECIPE IN('ETCH') AND SYSTEM_ID IN('S1','S''2') ORDER BY 1 DESC, 2 DESC");
+              "AND TRACE_ID IN('O''Brien') AND RECIPE IN('ETCH') AND SYSTEM_ID IN('S1','S''2') ORDER BY RUN DESC, WAFER DESC");
     clear_selection();
 }
 
