@@ -372,6 +372,8 @@ export class Screen {
     el.dataset.style = data.style;
     const constant = attr(data, A.CONSTANT, '');
     if (constant) el.dataset.constant = constant;
+    // How many rows a list holds (a long one shows only those in view).
+    if (data.count !== undefined) el.dataset.rows = data.items.length;
     el.style.left = attr(data, A.LEFT, 0) + 'px';
     el.style.top = attr(data, A.TOP, 0) + 'px';
     el.style.width = attr(data, A.WIDTH, dw) + 'px';
