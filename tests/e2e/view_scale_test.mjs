@@ -58,7 +58,16 @@ async function main() {
     const lot = (index) => `LOT${String(Math.floor((RUNS - index) / 25)).padStart(7, '0')}`;
     const at = (index) => ids.locator(`.list-item[data-index="${index}"]`);
     expect((await at(1).innerText()).trim() === lot(1), `row 1 reads ${await at(1).innerText()}`);
-    const target = 5;
+    // Scrolled with the mouse wheel, as a person does, until row 1500 is in view (each step drawn before the next).
+    const target = 1500;
+    await ids.locator('.listbox').hover();
+    for (let k = 0; k < 100 && !(await at(target).isVisible().catch(() => false)); k++) {
+      await page.mouse.wheel(0, 20 * ROW_HEIGHT);
+      await page.waitForTimeout(60);
+    }
+    await at(target).waitFor({ timeout: 10000 });
+    const drawnThere = await ids.locator('.list-item').count();
+    expect(drawnThere < 100, `${drawnThere} rows in the page after scrolling`);
     expect((await at(target).innerText()).trim() === lot(target), `row ${target} reads ${await at(target).innerText()}`);
     await at(target).locator('input').click();
     await page.waitForFunction((i) => document.querySelector(`[data-panel="WAFERS"] [data-ctrl="3"] .list-item[data-index="${i}"] input`)?.checked === true,
