@@ -113,11 +113,15 @@ void forget_everything()
     p.sent_menus.clear();
 }
 
-// The nodes of a bar by id, as menu_node_flat gives them.
+// Node ids start at 1: the bar's own dimming and menu order stand under 0.
+constexpr int kBarKey = 0;
+
+// The nodes of a bar by id, as menu_node_flat gives them, and the bar itself.
 std::map<int, json> flat_nodes(const MenuBar& b)
 {
     std::map<int, json> out;
     for (const auto& [id, n] : b.nodes) out[id] = view_json::menu_node_flat(n);
+    out[kBarKey] = {{"dimmed", b.dimmed}, {"menus", b.menus}, {"is_menu", false}, {"id", kBarKey}};
     return out;
 }
 
@@ -173,14 +177,21 @@ void send_menubar(int handle)
         send({{"type", "menubar"}, {"menubar", view_json::menubar(*b)}});
     } else {
         json changed = json::array(), gone = json::array();
+        bool bar_changed = false;
         for (const auto& [id, node] : now) {
             auto was = sent->second.find(id);
-            if (was == sent->second.end() || was->second != node) changed.push_back(node);
+            if (was != sent->second.end() && was->second == node) continue;
+            if (id == kBarKey)
+                bar_changed = true;
+            else
+                changed.push_back(node);
         }
         for (const auto& [id, node] : sent->second)
             if (!now.count(id)) gone.push_back(id);
-        send({{"type", "menu_delta"}, {"handle", handle}, {"panel", b->panel}, {"dimmed", b->dimmed},
-              {"menus", b->menus}, {"nodes", std::move(changed)}, {"gone", std::move(gone)}});
+        // A bar set to what it already shows sends nothing.
+        if (bar_changed || !changed.empty() || !gone.empty())
+            send({{"type", "menu_delta"}, {"handle", handle}, {"panel", b->panel}, {"dimmed", b->dimmed},
+                  {"menus", b->menus}, {"nodes", std::move(changed)}, {"gone", std::move(gone)}});
     }
     p.sent_menus[handle] = std::move(now);
 }

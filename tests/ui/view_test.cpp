@@ -320,6 +320,11 @@ TEST_F(ViewTest, MenuChangesGoOutAsTheNodesThatChanged)
         const json& d = mirror.seen.front();
         for (const auto& n : d["nodes"]) EXPECT_NE(n["id"], kFileMenu) << "an unchanged menu is not sent";
         EXPECT_EQ(d["gone"].size(), old.size()) << round;
+        // Setting what the bar already shows sends nothing.
+        mirror.seen.clear();
+        SetMenuBarAttribute(bar, kRecordingItem, ATTR_CHECKED, round % 2);
+        ui.pump();
+        EXPECT_EQ(mirror.count("menu_delta"), 0u) << round;
         json fresh;
         const json after = vui::snapshot();
         for (const auto& m : after["menubars"])
