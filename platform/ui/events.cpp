@@ -109,6 +109,7 @@ bool fire_due_timers()
 
 void wait_for_work()
 {
+    flush_changes();
     Queue& q = queue();
     std::unique_lock lock(q.mutex);
     q.ready.wait_for(lock, std::chrono::milliseconds(10), [&] { return !q.tasks.empty(); });
@@ -223,6 +224,7 @@ bool pump_once()
     bool ran = false;
     for (std::size_t n = pending_tasks(); n > 0 && run_one_task(); --n) ran = true;
     if (fire_due_timers()) ran = true;
+    flush_changes();
     return ran;
 }
 
@@ -593,6 +595,8 @@ int GetUserEvent(int wait, int* panelOrMenuBar, int* controlOrMenuItem)
         if (controlOrMenuItem) *controlOrMenuItem = s.commit_b;
         return true;
     };
+    // What the program changed so far reaches the views while it polls.
+    flush_changes();
     // A driver acting between steps dispatches its events inside the hooks.
     s.has_commit = false;
     if (s.pump_hook) s.pump_hook();

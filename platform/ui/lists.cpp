@@ -91,7 +91,7 @@ int insert_list_item(int panel, int ctrl, int index, const std::string& label, c
             c.index = 0;
         else if (at <= c.index)
             ++c.index;
-        notify_ctrl(panel, ctrl);
+        notify_list_rows(panel, ctrl, static_cast<std::size_t>(at), 0, 1);
         return 0;
     });
 }
@@ -104,7 +104,7 @@ int replace_list_item(int panel, int ctrl, int index, const std::string& label, 
         if (!item_value(c, v, value)) return UIE_BAD_TYPE;
         c.items[static_cast<std::size_t>(index)].label = label;
         c.items[static_cast<std::size_t>(index)].value = value;
-        notify_ctrl(panel, ctrl);
+        notify_list_rows(panel, ctrl, static_cast<std::size_t>(index), 1, 1);
         return 0;
     });
 }
@@ -164,7 +164,7 @@ int DeleteListItem(int panel, int ctrl, int index, int count)
             c.index -= end - index;
         else if (c.index >= index)
             c.index = std::min(index, static_cast<int>(c.items.size()) - 1);
-        notify_ctrl(panel, ctrl);
+        notify_list_rows(panel, ctrl, static_cast<std::size_t>(index), static_cast<std::size_t>(end - index), 0);
         return 0;
     });
 }
@@ -172,9 +172,10 @@ int DeleteListItem(int panel, int ctrl, int index, int count)
 int ClearListCtrl(int panel, int ctrl)
 {
     return on_list(panel, ctrl, [&](Control& c) -> int {
+        const std::size_t had = c.items.size();
         c.items.clear();
         c.index = -1;
-        notify_ctrl(panel, ctrl);
+        notify_list_rows(panel, ctrl, 0, had, 0);
         return 0;
     });
 }
@@ -209,8 +210,10 @@ int CheckListItem(int panel, int ctrl, int index, int checked)
 {
     return on_list(panel, ctrl, [&](Control& c) -> int {
         if (!valid_index(c, index)) return UIE_BAD_INDEX;
-        c.items[static_cast<std::size_t>(index)].checked = checked != 0;
-        notify_ctrl(panel, ctrl);
+        auto& item = c.items[static_cast<std::size_t>(index)];
+        if (item.checked == (checked != 0)) return 0;
+        item.checked = checked != 0;
+        notify_list_rows(panel, ctrl, static_cast<std::size_t>(index), 1, 1);
         return 0;
     });
 }

@@ -1,6 +1,7 @@
 // What the model tells the change stream: one call per kind of change (UI thread; cheap when no view listens).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,11 +12,16 @@ struct Popup;
 struct StripAppend;
 
 bool has_subscribers();
+// Sends the control, panel and menu-bar changes gathered since the last call (the event loop calls it
+// at the end of each turn and before it waits).
+void flush_changes();
 void clear_subscribers();
 void notify_reset();
 void notify_panel(int panel);  // created or any panel attribute changed
 void notify_panel_gone(int panel);
-void notify_ctrl(int panel, int ctrl);  // created, value, attribute or items changed
+void notify_ctrl(int panel, int ctrl);  // created, value or attribute changed
+// Rows [at, at + removed) of a list box or ring were replaced by `inserted` rows.
+void notify_list_rows(int panel, int ctrl, std::size_t at, std::size_t removed, std::size_t inserted);
 void notify_ctrl_gone(int panel, int ctrl);
 void notify_graph(int panel, int ctrl);  // axes, cursors, traces of a graph or strip chart
 void notify_plot_added(int panel, int ctrl, int plot);

@@ -1,11 +1,20 @@
 // The change stream: JSON snapshots of the model and the change messages sent to subscribers.
+//
+// Changes to controls, panels and menu bars are gathered during one turn of the
+// event loop and sent once when it ends (flush_changes): a list filled row by row
+// goes out as one message, its rows as a splice of what changed; a menu bar as
+// the nodes that changed. Any other message sends what is gathered first, so the
+// order a view sees stays the model's.
 #include "platform/ui/view.h"
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "platform/ui/model.h"
 #include "platform/ui/notify.h"
+#include "platform/ui/view_json.h"
 
 using nlohmann::json;
 
@@ -37,144 +46,225 @@ bool watched()
 
 void send(const json& message)
 {
-    // Copy: a subscriber may unsubscribe while being told.
-    auto subs = subscribers();
-    for (auto& [id, sub] : subs)
-        if (sub.awake()) sub.changes(message);
-}
-
-json value_json(const Value& v)
-{
-    switch (v.kind) {
-    case Value::Int: return v.i;
-    case Value::Double: return v.d;
-    default: return v.s;
+    // Ids first: a subscriber may unsubscribe while being told.
+    std::vector<int> ids;
+    for (const auto& [id, sub] : subscribers()) ids.push_back(id);
+    for (int id : ids) {
+        auto it = subscribers().find(id);
+        if (it != subscribers().end() && it->second.awake()) it->second.changes(message);
     }
 }
 
-json attrs_json(const std::map<int, Value>& attrs)
+// --- what one turn changed -----------------------------------------------------------------
+
+enum class Kind { Panel, Ctrl, MenuBar };
+using Key = std::tuple<Kind, int, int>;
+
+// The rows of a list that changed since the last send: all but the first `head`
+// and the last `tail` of both the old and the new list.
+struct RowChange {
+    bool any = false;
+    std::size_t head = 0, tail = 0;
+};
+
+struct Pending {
+    std::vector<Key> order;  // first change first; a panel changed again comes again
+    std::set<Key> marked;
+    std::map<Key, std::size_t> last;  // where a marked panel's latest change stands in `order`
+    std::set<int> sent_panels;         // panels the views know
+    std::map<std::pair<int, int>, RowChange> rows;
+    // What the views were last sent: list rows per control, menu nodes per bar.
+    std::map<std::pair<int, int>, std::size_t> sent_rows;
+    std::map<int, std::map<int, json>> sent_menus;
+    bool flushing = false;
+};
+
+Pending& pending()
 {
-    json a = json::object();
-    for (const auto& [k, v] : attrs)
-        if (k >= 0) a[std::to_string(k)] = value_json(v);
-    return a;
+    static Pending p;
+    return p;
 }
 
-json plot_json(const Plot& p)
+void mark(const Key& key)
 {
-    static const char* kinds[] = {"xy", "line", "point", "oval", "rectangle", "text"};
-    json j = {{"handle", p.handle}, {"kind", kinds[p.kind]}, {"x", p.x}, {"y", p.y}, {"attributes", attrs_json(p.attrs)}};
-    auto fill = p.attrs.find(-1);
-    if (fill != p.attrs.end()) j["fill"] = fill->second.as_int();
-    if (p.kind == Plot::Text) j["text"] = p.text;
-    return j;
-}
-
-json graph_json(int panel, const Control& c)
-{
-    const GraphData& g = *c.graph;
-    // The ranges shown: autoscaled axes follow the data.
-    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-    GetAxisRange(panel, c.id, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
-    json cursors = json::array();
-    for (const auto& cur : g.cursors)
-        cursors.push_back({{"x", cur.x}, {"y", cur.y}, {"mode", cur.mode}, {"color", cur.color}, {"plot", cur.plot}, {"point", cur.point}});
-    json traces = json::array();
-    for (const auto& t : g.traces) traces.push_back({{"color", t.color}, {"visible", t.visible}});
-    return {{"x_axis", {{"mode", g.xaxis.mode}, {"min", g.xaxis.min}, {"max", g.xaxis.max}}},
-            {"y_axis", {{"mode", g.yaxis.mode}, {"min", g.yaxis.min}, {"max", g.yaxis.max}}},
-            {"x_shown", {xmin, xmax}},
-            {"y_shown", {ymin, ymax}},
-            {"cursors", cursors},
-            {"active_cursor", g.active_cursor},
-            {"traces", traces},
-            {"points_per_screen", g.points_per_screen},
-            {"scans", g.scans}};
-}
-
-json ctrl_json(int panel, const Control& c, bool with_data)
-{
-    json j = {{"id", c.id}, {"style", c.style}, {"data_type", c.data_type}, {"attributes", attrs_json(c.attrs)},
-              {"callback", c.callback_name}};
-    if (!c.graph && c.style != CTRL_TIMER) j["value"] = value_json(c.value);
-    if (style_has_items(c.style)) {
-        json items = json::array();
-        for (const auto& i : c.items) items.push_back({{"label", i.label}, {"value", value_json(i.value)}, {"checked", i.checked}});
-        j["items"] = items;
-        j["index"] = c.index;
-    }
-    if (c.graph) {
-        j["graph"] = graph_json(panel, c);
-        if (with_data) {
-            json plots = json::array();
-            for (const auto& p : c.graph->plots) plots.push_back(plot_json(p));
-            j["plots"] = plots;
-            json traces = json::array();
-            for (const auto& t : c.graph->traces) traces.push_back(json(std::vector<double>(t.points.begin(), t.points.end())));
-            j["trace_points"] = traces;
-        }
-    }
-    return j;
-}
-
-json panel_json(const Panel& p)
-{
-    return {{"handle", p.handle}, {"parent", p.parent}, {"file", p.file}, {"resource", p.resource},
-            {"attributes", attrs_json(p.attrs)}, {"children", p.children}, {"active_ctrl", p.active_ctrl},
-            {"menubar", p.menubar}, {"callback", p.callback_name}};
-}
-
-json menu_node_json(const MenuBar& b, int id)
-{
-    const MenuNode& n = b.nodes.at(id);
-    json j = {{"id", n.id}, {"name", n.name}, {"dimmed", n.dimmed}};
-    if (n.is_menu) {
-        json items = json::array();
-        for (int c : n.children) items.push_back(menu_node_json(b, c));
-        j["items"] = items;
+    Pending& p = pending();
+    if (p.marked.insert(key).second) {
+        p.order.push_back(key);
+    } else if (std::get<0>(key) == Kind::Panel && p.last[key] + 1 != p.order.size()) {
+        // Shown after the controls that changed since: a window never appears before its contents.
+        p.order.push_back(key);
     } else {
-        j["checked"] = n.checked;
-        j["shortcut"] = n.shortcut;
-        if (n.submenu) j["submenu"] = menu_node_json(b, n.submenu);
+        return;
     }
-    return j;
+    if (std::get<0>(key) == Kind::Panel) p.last[key] = p.order.size() - 1;
 }
 
-json menubar_json(const MenuBar& b)
+void unmark(const Key& key) { pending().marked.erase(key); }
+
+void forget_everything()
 {
-    json menus = json::array();
-    for (int m : b.menus) menus.push_back(menu_node_json(b, m));
-    return {{"handle", b.handle}, {"panel", b.panel}, {"dimmed", b.dimmed}, {"menus", menus}};
+    Pending& p = pending();
+    p.order.clear();
+    p.marked.clear();
+    p.last.clear();
+    p.sent_panels.clear();
+    p.rows.clear();
+    p.sent_rows.clear();
+    p.sent_menus.clear();
 }
 
-json popup_json(const Popup& p)
+// Node ids start at 1: the bar's own dimming and menu order stand under 0.
+constexpr int kBarKey = 0;
+
+// The nodes of a bar by id, as menu_node_flat gives them, and the bar itself.
+std::map<int, json> flat_nodes(const MenuBar& b)
 {
-    return {{"id", p.id}, {"kind", p.kind}, {"title", p.title}, {"text", p.text}, {"buttons", p.buttons},
-            {"default_path", p.default_path}, {"file_types", p.file_types}, {"max_length", p.max_length},
-            {"enter_button", p.enter_button}, {"escape_button", p.escape_button}, {"directory", p.directory},
-            {"restrict_dir", p.restrict_dir}, {"restrict_ext", p.restrict_ext}, {"extensions", p.extensions},
-            {"allow_make_dir", p.allow_make_dir}};
+    std::map<int, json> out;
+    for (const auto& [id, n] : b.nodes) out[id] = view_json::menu_node_flat(n);
+    out[kBarKey] = {{"dimmed", b.dimmed}, {"menus", b.menus}, {"is_menu", false}, {"id", kBarKey}};
+    return out;
 }
+
+// A panel made in this turn goes out first as it was made (hidden): its controls need somewhere to go,
+// and it is shown only by its own later message, once they are there.
+void introduce_panel(int handle)
+{
+    Pending& p = pending();
+    Panel* panel = find_panel(handle);
+    if (!panel || p.sent_panels.count(handle)) return;
+    json j = view_json::panel(*panel);
+    j["attributes"][std::to_string(ATTR_VISIBLE)] = 0;
+    send({{"type", "panel"}, {"panel", std::move(j)}});
+    p.sent_panels.insert(handle);
+}
+
+void send_ctrl(int panel, int ctrl)
+{
+    Pending& p = pending();
+    introduce_panel(panel);
+    const auto key = std::make_pair(panel, ctrl);
+    RowChange rows;
+    if (auto it = p.rows.find(key); it != p.rows.end()) {
+        rows = it->second;
+        p.rows.erase(it);
+    }
+    Control* c = find_ctrl(panel, ctrl);
+    if (!c) return;
+    json j = view_json::ctrl(panel, *c, false);
+    if (style_has_items(c->style)) {
+        const std::size_t n = c->items.size();
+        auto sent = p.sent_rows.find(key);
+        const std::size_t old = sent == p.sent_rows.end() ? 0 : sent->second;
+        if (sent == p.sent_rows.end() || rows.head + rows.tail > std::min(old, n)) {
+            j["items"] = view_json::items(*c, 0, n);
+        } else if (rows.any) {
+            j["splice"] = {{"at", rows.head}, {"remove", old - rows.head - rows.tail},
+                           {"items", view_json::items(*c, rows.head, n - rows.tail)}};
+        }
+        p.sent_rows[key] = n;
+    }
+    send({{"type", "ctrl"}, {"panel", panel}, {"ctrl", std::move(j)}});
+}
+
+void send_menubar(int handle)
+{
+    MenuBar* b = find_menubar(handle);
+    if (!b) return;
+    Pending& p = pending();
+    auto now = flat_nodes(*b);
+    auto sent = p.sent_menus.find(handle);
+    if (sent == p.sent_menus.end()) {
+        send({{"type", "menubar"}, {"menubar", view_json::menubar(*b)}});
+    } else {
+        json changed = json::array(), gone = json::array();
+        bool bar_changed = false;
+        for (const auto& [id, node] : now) {
+            auto was = sent->second.find(id);
+            if (was != sent->second.end() && was->second == node) continue;
+            if (id == kBarKey)
+                bar_changed = true;
+            else
+                changed.push_back(node);
+        }
+        for (const auto& [id, node] : sent->second)
+            if (!now.count(id)) gone.push_back(id);
+        // A bar set to what it already shows sends nothing.
+        if (bar_changed || !changed.empty() || !gone.empty())
+            send({{"type", "menu_delta"}, {"handle", handle}, {"panel", b->panel}, {"dimmed", b->dimmed},
+                  {"menus", b->menus}, {"nodes", std::move(changed)}, {"gone", std::move(gone)}});
+    }
+    p.sent_menus[handle] = std::move(now);
+}
+
+// Everything gathered goes out before a message that is not gathered.
+void flush_before_other() { flush_changes(); }
 
 }  // namespace
 
+void flush_changes()
+{
+    Pending& p = pending();
+    if (p.order.empty() || p.flushing) return;
+    p.flushing = true;
+    std::vector<Key> order;
+    order.swap(p.order);
+    std::map<Key, std::size_t> last;
+    last.swap(p.last);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Key& key = order[i];
+        auto [kind, a, b] = key;
+        if (kind == Kind::Panel && last[key] != i) {
+            if (p.marked.count(key) && watched()) introduce_panel(a);
+            continue;
+        }
+        if (!p.marked.erase(key)) continue;  // dropped since (its object went away)
+        if (!watched()) continue;
+        switch (kind) {
+        case Kind::Panel:
+            if (Panel* panel = find_panel(a)) {
+                send({{"type", "panel"}, {"panel", view_json::panel(*panel)}});
+                p.sent_panels.insert(a);
+            }
+            break;
+        case Kind::Ctrl: send_ctrl(a, b); break;
+        case Kind::MenuBar: send_menubar(a); break;
+        }
+    }
+    p.rows.clear();
+    p.flushing = false;
+}
+
 nlohmann::json snapshot()
 {
+    flush_changes();
     Model& m = model();
+    Pending& pend = pending();
+    forget_everything();
     json panels = json::array();
     for (const auto& [h, p] : m.panels) {
-        json pj = panel_json(*p);
+        pend.sent_panels.insert(h);
+        json pj = view_json::panel(*p);
         json ctrls = json::array();
-        for (const auto& c : p->controls) ctrls.push_back(ctrl_json(h, *c, true));
-        pj["controls"] = ctrls;
-        panels.push_back(pj);
+        for (const auto& c : p->controls) {
+            json cj = view_json::ctrl(h, *c, true);
+            if (style_has_items(c->style)) {
+                cj["items"] = view_json::items(*c, 0, c->items.size());
+                pend.sent_rows[{h, c->id}] = c->items.size();
+            }
+            ctrls.push_back(std::move(cj));
+        }
+        pj["controls"] = std::move(ctrls);
+        panels.push_back(std::move(pj));
     }
     json bars = json::array();
-    for (const auto& [h, b] : m.menubars) bars.push_back(menubar_json(*b));
+    for (const auto& [h, b] : m.menubars) {
+        bars.push_back(view_json::menubar(*b));
+        pend.sent_menus[h] = flat_nodes(*b);
+    }
     json popups = json::array();
-    for (const Popup* p : m.open_popups) popups.push_back(popup_json(*p));
-    return {{"type", "snapshot"}, {"panels", panels}, {"top_level", m.top_level}, {"menubars", bars},
-            {"popups", popups}, {"modal", m.popup_stack}, {"active_panel", m.active_panel},
+    for (const Popup* p : m.open_popups) popups.push_back(view_json::popup(*p));
+    return {{"type", "snapshot"}, {"panels", std::move(panels)}, {"top_level", m.top_level}, {"menubars", std::move(bars)},
+            {"popups", std::move(popups)}, {"modal", m.popup_stack}, {"active_panel", m.active_panel},
             {"mouse_cursor", m.mouse_cursor}, {"wait_cursor", m.wait_cursor},
             {"screen", {{"width", m.screen_width}, {"height", m.screen_height}}}};
 }
@@ -195,70 +285,112 @@ int subscribe_view(std::function<void(const nlohmann::json&)> changes, std::func
 void unsubscribe(int id) { subscribers().erase(id); }
 
 bool has_subscribers() { return !subscribers().empty(); }
-void clear_subscribers() { subscribers().clear(); }
+void clear_subscribers()
+{
+    subscribers().clear();
+    forget_everything();
+}
 
 void notify_reset()
 {
+    forget_everything();
     if (watched()) send({{"type", "reset"}});
 }
 
 void notify_panel(int panel)
 {
-    if (!watched()) return;
-    if (Panel* p = find_panel(panel)) send({{"type", "panel"}, {"panel", panel_json(*p)}});
+    if (watched()) mark({Kind::Panel, panel, 0});
 }
 
 void notify_panel_gone(int panel)
 {
-    if (watched()) send({{"type", "panel_gone"}, {"handle", panel}});
+    Pending& p = pending();
+    unmark({Kind::Panel, panel, 0});
+    p.sent_panels.erase(panel);
+    for (auto it = p.marked.begin(); it != p.marked.end();)
+        it = std::get<0>(*it) == Kind::Ctrl && std::get<1>(*it) == panel ? p.marked.erase(it) : std::next(it);
+    for (auto it = p.sent_rows.begin(); it != p.sent_rows.end();)
+        it = it->first.first == panel ? p.sent_rows.erase(it) : std::next(it);
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "panel_gone"}, {"handle", panel}});
 }
 
 void notify_ctrl(int panel, int ctrl)
 {
+    if (watched()) mark({Kind::Ctrl, panel, ctrl});
+}
+
+void notify_list_rows(int panel, int ctrl, std::size_t at, std::size_t removed, std::size_t inserted)
+{
     if (!watched()) return;
-    if (Control* c = find_ctrl(panel, ctrl)) send({{"type", "ctrl"}, {"panel", panel}, {"ctrl", ctrl_json(panel, *c, false)}});
+    Control* c = find_ctrl(panel, ctrl);
+    if (!c) return;
+    const std::size_t before = c->items.size() + removed - inserted;
+    const std::size_t tail = before >= at + removed ? before - at - removed : 0;
+    RowChange& r = pending().rows[{panel, ctrl}];
+    if (!r.any) {
+        r = {true, at, tail};
+    } else {
+        r.head = std::min(r.head, at);
+        r.tail = std::min(r.tail, tail);
+    }
+    mark({Kind::Ctrl, panel, ctrl});
 }
 
 void notify_ctrl_gone(int panel, int ctrl)
 {
-    if (watched()) send({{"type", "ctrl_gone"}, {"panel", panel}, {"id", ctrl}});
+    unmark({Kind::Ctrl, panel, ctrl});
+    pending().sent_rows.erase({panel, ctrl});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "ctrl_gone"}, {"panel", panel}, {"id", ctrl}});
 }
 
 void notify_graph(int panel, int ctrl)
 {
     if (!watched()) return;
+    flush_before_other();
     Control* c = find_ctrl(panel, ctrl);
-    if (c && c->graph) send({{"type", "graph"}, {"panel", panel}, {"id", ctrl}, {"graph", graph_json(panel, *c)}});
+    if (c && c->graph) send({{"type", "graph"}, {"panel", panel}, {"id", ctrl}, {"graph", view_json::graph(panel, *c)}});
 }
 
 void notify_plot_added(int panel, int ctrl, int plot)
 {
     if (!watched()) return;
+    flush_before_other();
     Control* c = find_ctrl(panel, ctrl);
     if (!c || !c->graph) return;
     for (const auto& p : c->graph->plots)
-        if (p.handle == plot) send({{"type", "plot"}, {"panel", panel}, {"id", ctrl}, {"plot", plot_json(p)}});
+        if (p.handle == plot) send({{"type", "plot"}, {"panel", panel}, {"id", ctrl}, {"plot", view_json::plot(p)}});
 }
 
 void notify_plots_deleted(int panel, int ctrl, int plot, bool immediate)
 {
-    if (watched())
-        send({{"type", "plots_deleted"}, {"panel", panel}, {"id", ctrl}, {"plot", plot}, {"immediate", immediate}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "plots_deleted"}, {"panel", panel}, {"id", ctrl}, {"plot", plot}, {"immediate", immediate}});
 }
 
 void notify_refresh(int panel, int ctrl)
 {
-    if (watched()) send({{"type", "refresh"}, {"panel", panel}, {"id", ctrl}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "refresh"}, {"panel", panel}, {"id", ctrl}});
 }
 
 bool strip_watched() { return watched(); }
 
 void notify_strip_append(const StripAppend& block)
 {
-    auto subs = subscribers();
+    flush_before_other();
+    std::vector<int> ids;
+    for (const auto& [id, sub] : subscribers()) ids.push_back(id);
     json message;  // built once, for subscribers that take JSON
-    for (auto& [id, sub] : subs) {
-        if (!sub.awake()) continue;
+    for (int id : ids) {
+        auto it = subscribers().find(id);
+        if (it == subscribers().end() || !it->second.awake()) continue;
+        Subscriber& sub = it->second;
         if (sub.strips) {
             sub.strips(block);
             continue;
@@ -276,43 +408,57 @@ void notify_strip_append(const StripAppend& block)
 
 void notify_strip_clear(int panel, int ctrl)
 {
-    if (watched()) send({{"type", "strip_clear"}, {"panel", panel}, {"id", ctrl}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "strip_clear"}, {"panel", panel}, {"id", ctrl}});
 }
 
 void notify_menubar(int menubar)
 {
-    if (!watched()) return;
-    if (MenuBar* b = find_menubar(menubar)) send({{"type", "menubar"}, {"menubar", menubar_json(*b)}});
+    if (watched()) mark({Kind::MenuBar, menubar, 0});
 }
 
 void notify_menubar_gone(int menubar)
 {
-    if (watched()) send({{"type", "menubar_gone"}, {"handle", menubar}});
+    unmark({Kind::MenuBar, menubar, 0});
+    pending().sent_menus.erase(menubar);
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "menubar_gone"}, {"handle", menubar}});
 }
 
 void notify_popup(const Popup& popup)
 {
-    if (watched()) send({{"type", "popup"}, {"popup", popup_json(popup)}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "popup"}, {"popup", view_json::popup(popup)}});
 }
 
 void notify_popup_gone(int id)
 {
-    if (watched()) send({{"type", "popup_gone"}, {"id", id}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "popup_gone"}, {"id", id}});
 }
 
 void notify_popup_refused(int id, const std::string& why)
 {
-    if (watched()) send({{"type", "popup_refused"}, {"id", id}, {"text", why}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "popup_refused"}, {"id", id}, {"text", why}});
 }
 
 void notify_modal()
 {
-    if (watched()) send({{"type", "modal"}, {"stack", model().popup_stack}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "modal"}, {"stack", model().popup_stack}});
 }
 
 void notify_stacking(int parent)
 {
     if (!watched()) return;
+    flush_before_other();
     if (parent == 0) {
         send({{"type", "stacking"}, {"parent", 0}, {"order", model().top_level}});
     } else if (Panel* p = find_panel(parent)) {
@@ -322,18 +468,23 @@ void notify_stacking(int parent)
 
 void notify_active()
 {
-    if (watched()) send({{"type", "active"}, {"panel", model().active_panel}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "active"}, {"panel", model().active_panel}});
 }
 
 void notify_mouse_cursor()
 {
-    if (watched())
-        send({{"type", "mouse_cursor"}, {"cursor", model().mouse_cursor}, {"wait", model().wait_cursor}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "mouse_cursor"}, {"cursor", model().mouse_cursor}, {"wait", model().wait_cursor}});
 }
 
 void notify_document(const std::string& path)
 {
-    if (watched()) send({{"type", "document"}, {"path", path}});
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "document"}, {"path", path}});
 }
 
 }  // namespace vui

@@ -341,7 +341,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             for (auto& [id, c] : clients) anyone = anyone || c->ready;
             if (!anyone) return;  // nobody watches: no thinning, no text
         }
-        auto text = std::make_shared<const std::string>(adapt(m).dump(-1, ' ', false, json::error_handler_t::replace));
+        // Only a snapshot is adapted: every other message is dumped as it is, without a copy.
+        const bool whole = m["type"] == "snapshot";
+        auto text = std::make_shared<const std::string>(whole ? adapt(m).dump(-1, ' ', false, json::error_handler_t::replace)
+                                                              : m.dump(-1, ' ', false, json::error_handler_t::replace));
         // A document opens once, on the user's page (on every page while nobody has acted yet).
         bool only_user = m["type"] == "document";
         std::lock_guard lock(mutex);

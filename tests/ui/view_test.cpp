@@ -1,4 +1,6 @@
 // The change stream: a view mirrors the model from a snapshot and the changes that follow, and answers popups.
+#include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "platform/sys/launch.h"
@@ -13,15 +15,45 @@ namespace {
 
 using ViewTest = DemoTest;
 
+// A menu bar as a view keeps it: its nodes by id, flat (a menu lists its items' ids).
+json flat_bar(const json& bar)
+{
+    json nodes = json::object();
+    std::function<void(const json&)> walk = [&](const json& n) {
+        json f = {{"id", n["id"]}, {"name", n["name"]}, {"dimmed", n["dimmed"]}, {"is_menu", n.contains("items")}};
+        if (n.contains("items")) {
+            json ids = json::array();
+            for (const auto& i : n["items"]) {
+                ids.push_back(i["id"]);
+                walk(i);
+            }
+            f["items"] = ids;
+        } else {
+            f["checked"] = n["checked"];
+            f["shortcut"] = n["shortcut"];
+            f["submenu"] = n.contains("submenu") ? n["submenu"]["id"] : json(0);
+            if (n.contains("submenu")) walk(n["submenu"]);
+        }
+        nodes[std::to_string(n["id"].get<int>())] = f;
+    };
+    json menus = json::array();
+    for (const auto& m : bar["menus"]) {
+        menus.push_back(m["id"]);
+        walk(m);
+    }
+    return {{"dimmed", bar["dimmed"]}, {"menus", menus}, {"nodes", nodes}};
+}
+
 // The least a view keeps: panels, controls and strip-chart traces by key.
 struct Mirror {
     std::map<int, json> panels;
     std::map<std::pair<int, int>, json> ctrls;
     std::map<std::pair<int, int>, std::vector<std::vector<double>>> traces;
-    std::map<int, json> menubars;
+    std::map<int, json> menubars;  // flat
     std::vector<json> popups;
     std::map<int, json> order;  // children by parent, 0 = top level
     int active = 0;
+    std::vector<json> seen;  // every change, in order
 
     void load(const json& snap)
     {
@@ -33,19 +65,45 @@ struct Mirror {
                 if (c.contains("trace_points")) traces[{h, c["id"]}] = c["trace_points"].get<std::vector<std::vector<double>>>();
             }
         }
-        for (const auto& b : snap["menubars"]) menubars[b["handle"]] = b;
+        for (const auto& b : snap["menubars"]) menubars[b["handle"]] = flat_bar(b);
         order[0] = snap["top_level"];
         for (const auto& [h, p] : panels) order[h] = p["children"];
         active = snap["active_panel"];
     }
+    // A control's message keeps the rows the view has unless it brings them whole or as a splice.
+    void apply_ctrl(int panel, json c)
+    {
+        auto key = std::make_pair(panel, c["id"].get<int>());
+        json rows = ctrls.count(key) ? ctrls[key].value("items", json::array()) : json::array();
+        if (c.contains("splice")) {
+            const json& s = c["splice"];
+            std::size_t at = s["at"], remove = s["remove"];
+            json out = json::array();
+            for (std::size_t i = 0; i < at; ++i) out.push_back(rows[i]);
+            for (const auto& r : s["items"]) out.push_back(r);
+            for (std::size_t i = at + remove; i < rows.size(); ++i) out.push_back(rows[i]);
+            rows = out;
+            c.erase("splice");
+        }
+        if (!c.contains("items") && c.contains("count")) c["items"] = rows;
+        ctrls[key] = c;
+    }
     void apply(const json& m)
     {
+        seen.push_back(m);
         std::string type = m["type"];
         if (type == "panel") panels[m["panel"]["handle"]] = m["panel"];
         if (type == "panel_gone") panels.erase(m["handle"].get<int>());
-        if (type == "ctrl") ctrls[{m["panel"], m["ctrl"]["id"]}] = m["ctrl"];
+        if (type == "ctrl") apply_ctrl(m["panel"], m["ctrl"]);
         if (type == "ctrl_gone") ctrls.erase({m["panel"], m["id"]});
-        if (type == "menubar") menubars[m["menubar"]["handle"]] = m["menubar"];
+        if (type == "menubar") menubars[m["menubar"]["handle"]] = flat_bar(m["menubar"]);
+        if (type == "menu_delta") {
+            json& bar = menubars[m["handle"]];
+            bar["dimmed"] = m["dimmed"];
+            bar["menus"] = m["menus"];
+            for (const auto& n : m["nodes"]) bar["nodes"][std::to_string(n["id"].get<int>())] = n;
+            for (const auto& id : m["gone"]) bar["nodes"].erase(std::to_string(id.get<int>()));
+        }
         if (type == "popup") popups.push_back(m["popup"]);
         if (type == "strip") {
             auto& t = traces[{m["panel"], m["id"]}];
@@ -56,6 +114,10 @@ struct Mirror {
         if (type == "strip_clear") traces[{m["panel"], m["id"]}].clear();
         if (type == "stacking") order[m["parent"]] = m["order"];
         if (type == "active") active = m["panel"];
+    }
+    std::size_t count(const std::string& type) const
+    {
+        return static_cast<std::size_t>(std::count_if(seen.begin(), seen.end(), [&](const json& m) { return m["type"] == type; }));
     }
 };
 
@@ -116,6 +178,161 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     EXPECT_EQ(mirror.active, p);
 }
 
+// Controls and menus of the demo panel file.
+constexpr int kValue = 2, kChannels = 4;
+constexpr int kFileMenu = 2, kRecordingItem = 4;
+
+// A view subscribed as the browser's is (snapshot and subscription in one task), for as long as it lives.
+class Watching {
+public:
+    explicit Watching(Mirror& mirror)
+    {
+        vui::post_task([this, &mirror] {
+            mirror.load(vui::snapshot());
+            id_ = vui::subscribe([&mirror](const json& m) { mirror.apply(m); });
+        });
+    }
+    ~Watching() { vui::unsubscribe(id_); }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+
+private:
+    int id_ = 0;
+};
+
+json items_of(const json& snap, int panel, int ctrl)
+{
+    for (const auto& p : snap["panels"])
+        if (p["handle"] == panel)
+            for (const auto& c : p["controls"])
+                if (c["id"] == ctrl) return c["items"];
+    return nullptr;
+}
+
+// A list filled row by row in one turn goes out once; later single changes go out as the rows they touch.
+TEST_F(ViewTest, ListChangesOfOneTurnGoOutOnceAsTheRowsThatChanged)
+{
+    int p = load_demo();
+    Mirror mirror;
+    Watching view(mirror);
+    ui.pump();
+    mirror.seen.clear();
+
+    struct Step {
+        const char* label;
+        std::function<void()> change;
+        std::size_t at, remove, rows;  // the splice expected
+    };
+    const Step steps[] = {
+        {"a thousand rows appended one by one",
+         [&] {
+             for (int k = 0; k < 1000; ++k) InsertListItem(p, kChannels, -1, ("Run " + std::to_string(k)).c_str(), k + 10);
+         },
+         3, 0, 1000},
+        {"one row ticked", [&] { CheckListItem(p, kChannels, 500, 1); }, 500, 1, 1},
+        {"rows deleted in the middle", [&] { DeleteListItem(p, kChannels, 100, 50); }, 100, 50, 0},
+        {"two rows replaced apart", [&] {
+             ReplaceListItem(p, kChannels, 10, "ten", 10);
+             ReplaceListItem(p, kChannels, 20, "twenty", 20);
+         }, 10, 11, 11},
+        {"a row inserted at the top", [&] { InsertListItem(p, kChannels, 0, "first", 99); }, 0, 0, 1},
+        {"the list cleared and filled again", [&] {
+             ClearListCtrl(p, kChannels);
+             InsertListItem(p, kChannels, -1, "only", 1);
+         }, 0, 954, 1},
+    };
+    for (const Step& step : steps) {
+        mirror.seen.clear();
+        step.change();
+        EXPECT_TRUE(mirror.seen.empty()) << step.label << ": nothing goes out before the turn ends";
+        ui.pump();
+        ASSERT_EQ(mirror.count("ctrl"), 1u) << step.label;
+        const json& c = mirror.seen.front()["ctrl"];
+        ASSERT_TRUE(c.contains("splice")) << step.label;
+        EXPECT_EQ(c["splice"]["at"], step.at) << step.label;
+        EXPECT_EQ(c["splice"]["remove"], step.remove) << step.label;
+        EXPECT_EQ(c["splice"]["items"].size(), step.rows) << step.label;
+        const auto key = std::make_pair(p, kChannels);
+        EXPECT_EQ(mirror.ctrls[key]["items"], items_of(vui::snapshot(), p, kChannels)) << step.label;
+    }
+
+    // A value change alone carries no rows; a ticked row that was already ticked sends nothing.
+    mirror.seen.clear();
+    SetCtrlVal(p, kValue, 9);
+    CheckListItem(p, kChannels, 0, 0);
+    ui.pump();
+    ASSERT_EQ(mirror.count("ctrl"), 1u);
+    EXPECT_FALSE(mirror.seen.front()["ctrl"].contains("items"));
+    EXPECT_FALSE(mirror.seen.front()["ctrl"].contains("splice"));
+}
+
+// Changes gathered in a turn keep their place before any message that is not gathered.
+TEST_F(ViewTest, GatheredChangesGoOutBeforeTheMessagesThatFollowThem)
+{
+    int p = load_demo();
+    Mirror mirror;
+    Watching view(mirror);
+    ui.pump();
+    mirror.seen.clear();
+    InsertListItem(p, kChannels, -1, "Run 1", 11);
+    int extra = NewCtrl(p, CTRL_STRING, "EXTRA", 2, 400);
+    DiscardCtrl(p, extra);  // gone before the turn ended: never sent
+    SetActivePanel(p);
+    ASSERT_GE(mirror.seen.size(), 2u);
+    EXPECT_EQ(mirror.seen[0]["type"], "ctrl");
+    EXPECT_EQ(mirror.seen[0]["ctrl"]["id"], kChannels);
+    EXPECT_EQ(mirror.seen.back()["type"], "active");
+    for (const auto& m : mirror.seen) EXPECT_FALSE(m["type"] == "ctrl" && m["ctrl"]["id"] == extra);
+}
+
+// A menu rebuilt item by item goes out once, as the nodes that changed; the rest of the bar is not sent.
+TEST_F(ViewTest, MenuChangesGoOutAsTheNodesThatChanged)
+{
+    int p = load_demo();
+    int bar = LoadMenuBar(p, "demo.uir", 1);
+    Mirror mirror;
+    Watching view(mirror);
+    ui.pump();
+    mirror.seen.clear();
+
+    // As the Window menu is kept: every item removed and added again, one of them checked.
+    int window = NewMenu(bar, "Window", -1);
+    ui.pump();
+    mirror.seen.clear();
+    for (int round = 0; round < 3; ++round) {
+        std::vector<int> old;
+        // Ids come from the model; remove the items the menu holds.
+        const json before = vui::snapshot();
+        for (const auto& m : before["menubars"])
+            if (m["handle"] == bar)
+                for (const auto& menu : m["menus"])
+                    if (menu["id"] == window)
+                        for (const auto& i : menu["items"]) old.push_back(i["id"]);
+        mirror.seen.clear();
+        for (int id : old) DiscardMenuItem(bar, id);
+        int a = NewMenuItem(bar, window, "Strip Chart", -1, 0, nullptr, nullptr);
+        NewMenuItem(bar, window, "Alarms", -1, 0, nullptr, nullptr);
+        SetMenuBarAttribute(bar, a, ATTR_CHECKED, 1);
+        SetMenuBarAttribute(bar, kRecordingItem, ATTR_CHECKED, round % 2);
+        ui.pump();
+        ASSERT_EQ(mirror.count("menu_delta"), 1u) << round;
+        EXPECT_EQ(mirror.count("menubar"), 0u) << round;
+        const json& d = mirror.seen.front();
+        for (const auto& n : d["nodes"]) EXPECT_NE(n["id"], kFileMenu) << "an unchanged menu is not sent";
+        EXPECT_EQ(d["gone"].size(), old.size()) << round;
+        // Setting what the bar already shows sends nothing.
+        mirror.seen.clear();
+        SetMenuBarAttribute(bar, kRecordingItem, ATTR_CHECKED, round % 2);
+        ui.pump();
+        EXPECT_EQ(mirror.count("menu_delta"), 0u) << round;
+        json fresh;
+        const json after = vui::snapshot();
+        for (const auto& m : after["menubars"])
+            if (m["handle"] == bar) fresh = flat_bar(m);
+        EXPECT_EQ(mirror.menubars[bar], fresh) << round;
+    }
+}
+
 // An idle view (no page open) is told nothing; a watching one gets strip blocks as the plotted values.
 TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
 {
@@ -139,8 +356,11 @@ TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(got.empty());
 
+    // A page starts watching with a snapshot, as the browser view's pages do.
     watching = true;
+    vui::snapshot();
     SetCtrlVal(p, 2, 8);
+    ui.pump();
     EXPECT_EQ(changes, 1);
     // Every other value from the second on: 2, 4, 6 (the chart has two traces).
     PlotStripChart(p, 8, block, 3, 1, 1, VAL_DOUBLE);

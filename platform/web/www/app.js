@@ -108,6 +108,7 @@ function handle(m) {
     case 'strip': screen.chart(m.panel, m.id)?.appendStrip(m); break;
     case 'strip_clear': screen.chart(m.panel, m.id)?.clearStrip(); break;
     case 'menubar': screen.menubar(m.menubar); break;
+    case 'menu_delta': screen.menuDelta(m); break;
     case 'menubar_gone': screen.menubarGone(m.handle); break;
     case 'popup': popups.open(m.popup); break;
     case 'popup_gone': popups.close(m.id); break;

@@ -21,6 +21,45 @@ const INTEGER_TYPES = new Set([1, 2, 3, 7, 8, 9]);
 const attr = (o, n, dflt) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : dflt);
 export const color = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6, '0');
 
+// List rows are this tall (style.css); a list longer than VIRTUAL_FROM rows keeps only those in view in the page.
+const ROW_HEIGHT = 16;
+const VIRTUAL_FROM = 500;
+const OVERSCAN = 8;
+
+// The rows after a splice {at, remove, items}; a same-size splice replaces in place.
+function spliceRows(rows, s) {
+  if (s.remove === s.items.length) {
+    const out = rows.slice();
+    s.items.forEach((it, k) => { out[s.at + k] = it; });
+    return out;
+  }
+  return rows.slice(0, s.at).concat(s.items, rows.slice(s.at + s.remove));
+}
+
+// How wide a row's text reaches, in pixels: text placed at pixel columns counts from there.
+function labelWidth(label) {
+  if (!label.includes('\x1b')) return label.length * 7.5;
+  let wide = 0, at = 0;
+  for (const seg of parseListText(label)) {
+    at = seg.column >= 0 ? seg.column : at;
+    at += seg.text.length * 7.5;
+    wide = Math.max(wide, at);
+  }
+  return wide;
+}
+
+// The widest row of a long list (kept per control: only new rows are measured).
+function listWidth(c, items) {
+  if (c.widthOf !== items) {
+    const known = c.widthOf && c.widthOf.length <= items.length && c.widthOf[0] === items[0] ? c.widthOf.length : 0;
+    let wide = known ? c.width : 0;
+    for (let i = known; i < items.length; i++) wide = Math.max(wide, labelWidth(items[i].label));
+    c.width = wide;
+    c.widthOf = items;
+  }
+  return Math.ceil(c.width) + 40;
+}
+
 // How much an element is shown scaled (the windows shrink to fit the browser): screen pixels per layout pixel.
 export function scaleOf(el) {
   const w = el.offsetWidth;
@@ -288,6 +327,14 @@ export class Screen {
     if (p && bar.el.parentElement !== p.menuSlot) p.menuSlot.replaceChildren(bar.el);
   }
 
+  menuDelta(d) {
+    const bar = this.menubars.get(d.handle);
+    if (!bar) return;
+    bar.delta(d);
+    const p = this.panels.get(d.panel);
+    if (p && bar.el.parentElement !== p.menuSlot) p.menuSlot.replaceChildren(bar.el);
+  }
+
   menubarGone(handle) {
     const bar = this.menubars.get(handle);
     if (bar) bar.el.remove();
@@ -304,6 +351,19 @@ export class Screen {
       p.controls.set(data.id, c);
       p.client.append(c.el);
     }
+    // A list's rows come whole, as a splice of what changed, or not at all (unchanged).
+    if (data.count !== undefined) {
+      let rows = c.data?.items ?? [];
+      if (data.items) {
+        rows = data.items;
+        c.rowsVersion = (c.rowsVersion ?? 0) + 1;
+      } else if (data.splice) {
+        rows = spliceRows(rows, data.splice);
+        c.rowsVersion = (c.rowsVersion ?? 0) + 1;
+      }
+      delete data.splice;
+      data.items = rows;
+    }
     c.data = data;
     const el = c.el;
     const [dw, dh] = defaultSize(data.style);
@@ -312,6 +372,8 @@ export class Screen {
     el.dataset.style = data.style;
     const constant = attr(data, A.CONSTANT, '');
     if (constant) el.dataset.constant = constant;
+    // How many rows a list holds (a long one shows only those in view).
+    if (data.count !== undefined) el.dataset.rows = data.items.length;
     el.style.left = attr(data, A.LEFT, 0) + 'px';
     el.style.top = attr(data, A.TOP, 0) + 'px';
     el.style.width = attr(data, A.WIDTH, dw) + 'px';
@@ -362,28 +424,26 @@ export class Screen {
     // Redrawn only when what it shows changes: a control the program sets again and again (a replay's buttons,
     // dimmed and undimmed every block) would otherwise leave the page between a press and its release.
     const { [A.DIMMED]: _dimmed, [A.VISIBLE]: _visible, ...shown } = data.attributes || {};
-    const drawn = JSON.stringify([shown, { ...data, attributes: null }]);
+    const drawn = JSON.stringify([shown, { ...data, attributes: null, items: c.rowsVersion ?? null }]);
     if (!fresh && c.drawn === drawn) return;
     c.drawn = drawn;
     const focused = el.contains(document.activeElement) ? document.activeElement : null;
     const oldList = el.querySelector('.listbox');
     const scrolled = oldList ? [oldList.scrollTop, oldList.scrollLeft] : null;
-    el.replaceChildren(...this.render(panel, data));
+    el.replaceChildren(...this.render(panel, data, c));
     const list = el.querySelector('.listbox');
     if (list) {
       // A redrawn list keeps where the user scrolled; a new current item (the newest line of a log) comes into view.
       if (scrolled) [list.scrollTop, list.scrollLeft] = scrolled;
       const count = (data.items || []).length;
-      if (c.listIndex !== data.index || c.listCount !== count) {
-        const row = list.querySelector('.list-item.current');
-        if (row) {
-          if (row.offsetTop < list.scrollTop) list.scrollTop = row.offsetTop;
-          else if (row.offsetTop + row.offsetHeight > list.scrollTop + list.clientHeight)
-            list.scrollTop = row.offsetTop + row.offsetHeight - list.clientHeight;
-        }
+      if ((c.listIndex !== data.index || c.listCount !== count) && data.index >= 0 && data.index < count) {
+        const top = data.index * ROW_HEIGHT;
+        if (top < list.scrollTop) list.scrollTop = top;
+        else if (top + ROW_HEIGHT > list.scrollTop + list.clientHeight) list.scrollTop = top + ROW_HEIGHT - list.clientHeight;
       }
       c.listIndex = data.index;
       c.listCount = count;
+      list.drawRows?.();
     }
     // The control's face colour (a status indicator, for instance).
     const face = attr(data, A.CTRL_COLOR, undefined);
@@ -397,7 +457,7 @@ export class Screen {
     };
   }
 
-  render(panel, data) {
+  render(panel, data, c) {
     const id = data.id;
     const label = attr(data, A.LABEL, '');
     const indicator = attr(data, A.MODE, 0) === 1;
@@ -515,7 +575,7 @@ export class Screen {
         if (!indicator) led.dataset.press = '1';
         return labelled(led);
       }
-      case S.LIST: return labelled(this.listBox(panel, data, indicator));
+      case S.LIST: return labelled(this.listBox(panel, data, indicator, c));
       case S.DECORATION: case S.PICTURE: {
         const d = document.createElement('div');
         d.className = data.style === S.DECORATION ? 'decoration' : 'picture';
@@ -534,47 +594,72 @@ export class Screen {
     this.send({ op: 'click', panel, ctrl, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k), ctrl_key: e.ctrlKey });
   }
 
-  listBox(panel, data, indicator) {
+  // Short lists hold every row; long ones only the rows in view (and a few either side), drawn as the list scrolls.
+  listBox(panel, data, indicator, c) {
     const box = document.createElement('div');
     box.className = 'listbox';
     const checks = !!attr(data, A.CHECK_MODE, 0);
-    (data.items || []).forEach((it, i) => {
-      const row = document.createElement('div');
-      row.className = 'list-item' + (i === data.index ? ' current' : '');
-      row.dataset.index = i;
-      if (checks) {
-        const c = document.createElement('input');
-        c.type = 'checkbox';
-        c.checked = it.checked;
-        c.disabled = indicator;
-        c.addEventListener('click', (e) => {
-          e.preventDefault();
-          e.stopPropagation();
-          this.send({ op: 'check', panel, ctrl: data.id, index: i, checked: !it.checked });
-        });
-        row.append(c);
+    const items = data.items || [];
+    const row = (it, i) => this.listRow(panel, data, it, i, checks, indicator);
+    if (items.length <= VIRTUAL_FROM) {
+      items.forEach((it, i) => box.append(row(it, i)));
+      return box;
+    }
+    box.classList.add('virtual');
+    const room = document.createElement('div');
+    room.className = 'list-room';
+    room.style.height = items.length * ROW_HEIGHT + 'px';
+    room.style.width = listWidth(c, items) + 'px';
+    box.append(room);
+    let shown = [-1, -1];
+    box.drawRows = () => {
+      const first = Math.max(0, Math.floor(box.scrollTop / ROW_HEIGHT) - OVERSCAN);
+      const last = Math.min(items.length, Math.ceil((box.scrollTop + box.clientHeight) / ROW_HEIGHT) + OVERSCAN);
+      if (first === shown[0] && last === shown[1]) return;
+      shown = [first, last];
+      const rows = [];
+      for (let i = first; i < last; i++) {
+        const r = row(items[i], i);
+        r.style.top = i * ROW_HEIGHT + 'px';
+        rows.push(r);
       }
-      const text = document.createElement('span');
-      text.className = 'item-text';
-      // Whole lines: text placed at pixel columns still widens the row, so the list scrolls sideways.
-      let wide = 0, at = 0;
-      for (const seg of parseListText(it.label)) {
-        at = seg.column >= 0 ? seg.column : at;
-        at += seg.text.length * 7.5;
-        wide = Math.max(wide, at);
-      }
-      text.style.minWidth = Math.ceil(wide) + 'px';
-      for (const seg of parseListText(it.label)) {
-        const s = document.createElement('span');
-        s.textContent = seg.text;
-        if (seg.color) s.style.color = seg.color;
-        if (seg.column >= 0) { s.className = 'seg'; s.style.left = seg.column + 'px'; }
-        text.append(s);
-      }
-      row.append(text);
-      // Clicks and double clicks are taken on the control's own box (see ctrl), which outlives redrawing.
-      box.append(row);
-    });
+      room.replaceChildren(...rows);
+    };
+    box.addEventListener('scroll', () => box.drawRows());
+    // Drawn again once it has a size (a list filled while its window is hidden has none yet).
+    new ResizeObserver(() => box.drawRows()).observe(box);
     return box;
+  }
+
+  listRow(panel, data, it, i, checks, indicator) {
+    const row = document.createElement('div');
+    row.className = 'list-item' + (i === data.index ? ' current' : '');
+    row.dataset.index = i;
+    if (checks) {
+      const c = document.createElement('input');
+      c.type = 'checkbox';
+      c.checked = it.checked;
+      c.disabled = indicator;
+      c.addEventListener('click', (e) => {
+        e.preventDefault();
+        e.stopPropagation();
+        this.send({ op: 'check', panel, ctrl: data.id, index: i, checked: !it.checked });
+      });
+      row.append(c);
+    }
+    const text = document.createElement('span');
+    text.className = 'item-text';
+    // Whole lines: text placed at pixel columns still widens the row, so the list scrolls sideways.
+    text.style.minWidth = Math.ceil(labelWidth(it.label)) + 'px';
+    for (const seg of parseListText(it.label)) {
+      const s = document.createElement('span');
+      s.textContent = seg.text;
+      if (seg.color) s.style.color = seg.color;
+      if (seg.column >= 0) { s.className = 'seg'; s.style.left = seg.column + 'px'; }
+      text.append(s);
+    }
+    row.append(text);
+    // Clicks and double clicks are taken on the control's own box (see ctrl), which outlives redrawing.
+    return row;
   }
 }
