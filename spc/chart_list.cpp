@@ -21,7 +21,6 @@
 #include "spc/limit_table.h"
 #include "testing/alarm_lines.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/window_menu.h"
 
 namespace {
@@ -236,31 +235,31 @@ int double_click(int, int, int event, void*, int, int)
     if (GetCtrlIndex(list, SL_LIST, &index) < 0 || index < 0) return 0;
     GetValueFromIndex(list, SL_LIST, index, &value);
     const Decoded d = decode(value);
-    spc_channel = d.channel;
-    chart_type = d.type;
-    type_subparameter = d.subtype;
-    spc_index = d.step;
     GetCtrlVal(list, SL_PROCESS, &recipe_num);
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
+    ChartRecord chart;
+    chart.process = recipe_num;
+    chart.channel = d.channel;
+    chart.type = d.type;
+    chart.subtype = d.subtype;
+    chart.step = d.step;
+    int points = 300, pager = 0, halt = 0;
     char trees[105] = "", text[255] = "";
-    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
-                      &limits, trees, text, &halt);
-    chart_points = points;
-    nelson_rules = rules;
-    natural = limits;
+    chart.natural = 1;
+    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
+                         &pager, &chart.rules, &chart.natural, trees, text, &halt);
+    chart.points = points;
     double spec[3] = {0.0, 0.0, 0.0};
-    if (chart_type == 1 && step_specs(LIMITS_READ, 1, 4, spc_channel, spc_index, spec) == 0)
+    if (chart.type == 1 && step_specs_of(chart.process, LIMITS_READ, 1, 4, chart.channel, chart.step, spec) == 0)
         MessagePopup("Notice", "The specification limits for this channel's Setpoint have been set to (0,0,0).  This "
                                "prevents new data from being added to this chart.");
-    if (chart_type == 4 && step_specs(LIMITS_READ, 4, 0, spc_channel, 0, spec) == 0)
+    if (chart.type == 4 && step_specs_of(chart.process, LIMITS_READ, 4, 0, chart.channel, 0, spec) == 0)
         MessagePopup("Notice", "The specification limits for this channel's Sigma Vector have been set to 0.  This "
                                "prevents new data from being added to this chart.");
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (compare_panel > 0) {
-        display_new_chart();
+        display_new_chart(chart);
     } else {
-        open_batch_selection();
+        open_batch_selection(chart);
     }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,6 @@
 #include "spc/spc_seams.h"
 #include "testing/alarm_review.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/window_menu.h"
 
 int spc_data_plot = 0;
@@ -43,9 +43,15 @@ constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kGreen = 0x00FF00, kRed = 0x
 int natural_plots[3] = {0, 0, 0};
 int rule_plots[7] = {0, 0, 0, 0, 0, 0, 0};
 
+// The window's chart: what it shows, or showed last.
+ChartRecord shown;
+
+// The chart each open batch selection chooses the batches of, by panel.
+std::map<int, ChartRecord> batch_charts;
+
 bool window_open() { return spc_panel > 0; }
 
-int points_shown() { return std::max(0, std::min<int>(chart_points, static_cast<int>(x_array.size()))); }
+int points_shown() { return std::max(0, std::min<int>(shown.points, static_cast<int>(shown.values.size()))); }
 
 std::string process_name(int process)
 {
@@ -97,14 +103,14 @@ std::vector<std::string> checked_labels(int panel, int ctrl)
     return out;
 }
 
-std::string chart_title()
+std::string chart_title(const ChartRecord& chart)
 {
     char title[kChartTitleSize] = "";
-    form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
     return title;
 }
 
-int chart_code_shown() { return chart_code(spc_channel, chart_type, type_subparameter, spc_index); }
+int code_of(const ChartRecord& chart) { return chart_code(chart.channel, chart.type, chart.subtype, chart.step); }
 
 void draw_legend()
 {
@@ -126,22 +132,24 @@ void draw_legend()
 // Statistics of the points that break no enabled rule (all points when `all`), from the oldest to the newest.
 void recompute_statistics(bool all)
 {
-    const RuleSeries series = current_rule_series();
+    const RuleSeries series = rule_series(shown);
     std::vector<double> good;
     good.reserve(static_cast<std::size_t>(series.n));
-    plot_low[0] = 1e11;
-    plot_high[0] = -1e11;
+    shown.plot_low[0] = 1e11;
+    shown.plot_high[0] = -1e11;
     const std::vector<std::uint16_t> broken =
-        all ? std::vector<std::uint16_t>() : broken_rule_masks(series, nelson_rules);
+        all ? std::vector<std::uint16_t>() : broken_rule_masks(series, shown.rules);
     for (int i = series.n - 1; i >= 0; --i) {
         if (!all && broken[static_cast<std::size_t>(i)] != 0) continue;
         const double v = series.x[i];
         good.push_back(v);
-        plot_low[0] = std::min(plot_low[0], v);
-        plot_high[0] = std::max(plot_high[0], v);
+        shown.plot_low[0] = std::min(shown.plot_low[0], v);
+        shown.plot_high[0] = std::max(shown.plot_high[0], v);
     }
-    series_statistics(good.data(), static_cast<int>(good.size()), &data_mean, &data_stdev);
+    series_statistics(good.data(), static_cast<int>(good.size()), &shown.data_mean, &shown.data_stdev);
 }
+
+void open_selection(ChartRecord chart, int control);
 
 bool acquisition_running()
 {
@@ -169,82 +177,103 @@ void show_chart(int menuBar, int item, void* callbackData, int panel)
     lot_select.clear();
     system_restrictions = 0;
     system_select.clear();
-    chart_points = 0;
-    spc_channel = static_cast<short>(selector & 0xFF);
-    chart_type = static_cast<signed char>(selector >> 8);
+    // A text that names none of its type's metrics keeps the sub-type (and step) of the chart shown before.
+    ChartRecord chart;
+    chart.process = recipe_num;
+    chart.subtype = shown.subtype;
+    chart.step = shown.step;
+    chart.points = 0;
+    chart.channel = static_cast<short>(selector & 0xFF);
+    chart.type = static_cast<signed char>(selector >> 8);
     const std::string name = text;
     auto has = [&](const char* word) { return name.find(word) != std::string::npos; };
-    switch (chart_type) {
+    switch (chart.type) {
     case 0:
     case 18:
-        if (chart_type == 0 && spc_channel >= 1 && spc_channel <= 32) chart_type = channel_type[spc_channel];
-        spc_index = 0;
-        if (has("Mean")) type_subparameter = 1;
-        if (has("Minimum")) type_subparameter = 3;
-        if (has("Deviation")) type_subparameter = 2;
-        if (has("Maximum")) type_subparameter = 4;
+        if (chart.type == 0 && chart.channel >= 1 && chart.channel <= 32) chart.type = channel_type[chart.channel];
+        chart.step = 0;
+        if (has("Mean")) chart.subtype = 1;
+        if (has("Minimum")) chart.subtype = 3;
+        if (has("Deviation")) chart.subtype = 2;
+        if (has("Maximum")) chart.subtype = 4;
         break;
     case 1: {
         char word[64] = "";
         int step = 0;
-        if (std::sscanf(text, "%63s %d", word, &step) == 2) spc_index = static_cast<short>(step);
-        if (has("Overshoot Area")) type_subparameter = 0;
-        if (has("Overshoot Maximum")) type_subparameter = 6;
-        if (has("Undershoot Area")) type_subparameter = 1;
-        if (has("Undershoot Minimum")) type_subparameter = 5;
-        if (has("Stability")) type_subparameter = 2;
-        if (has("Decay")) type_subparameter = 3;
+        if (std::sscanf(text, "%63s %d", word, &step) == 2) chart.step = static_cast<short>(step);
+        if (has("Overshoot Area")) chart.subtype = 0;
+        if (has("Overshoot Maximum")) chart.subtype = 6;
+        if (has("Undershoot Area")) chart.subtype = 1;
+        if (has("Undershoot Minimum")) chart.subtype = 5;
+        if (has("Stability")) chart.subtype = 2;
+        if (has("Decay")) chart.subtype = 3;
         break;
     }
     case 4:
     case 5:
-        type_subparameter = 0;
-        spc_index = 0;
+        chart.subtype = 0;
+        chart.step = 0;
         break;
     case 17:
-        spc_channel = 17;
-        spc_index = 0;
-        if (has("Endpoint Time")) type_subparameter = 0;
-        if (has("Total Clean Time")) type_subparameter = 1;
+        chart.channel = 17;
+        chart.step = 0;
+        if (has("Endpoint Time")) chart.subtype = 0;
+        if (has("Total Clean Time")) chart.subtype = 1;
         break;
     default: break;
     }
-    open_batch_selection();
+    open_batch_selection(chart);
 }
 
-void open_batch_selection()
+void open_batch_selection(const ChartRecord& chart)
 {
     // Endpoint data ignore the recipe; every other chart starts with the current process preset.
-    if (chart_type == 17) {
+    if (chart.type == 17) {
         recipe_restrictions = 0;
         recipe_select.clear();
     } else {
         recipe_restrictions = 1;
         recipe_select.assign(1, process_name(recipe_num));
     }
-    wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
+    open_selection(chart, -1);
 }
 
 int wafers_in_chart(int panel, int control, int event, void*, int, int)
 {
     (void)panel;
     if (event != EVENT_COMMIT) return 0;
+    open_selection(shown, control);
+    return 0;
+}
+
+ChartRecord batch_chart(int panel)
+{
+    const auto found = batch_charts.find(panel);
+    return found != batch_charts.end() ? found->second : shown;
+}
+
+namespace {
+
+void open_selection(ChartRecord chart, int control)
+{
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     int points = 300, pager = 0, rules = 0, halt = 0;
     short limits = 1;
     char trees[105] = "", popup[255] = "";
-    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
-                      &limits, trees, popup, &halt);
-    nelson_rules = rules & kAllRules;
-    natural = limits;
-    if (window_open() && chart_points > 2) points = chart_points;
+    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
+                         &pager, &rules, &limits, trees, popup, &halt);
+    chart.rules = rules & kAllRules;
+    chart.natural = limits;
+    if (window_open() && shown.points > 2) points = shown.points;
+    chart.points = points;
     const int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "wafers.uir", 1);
     if (dialog < 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
-        return 0;
+        return;
     }
+    batch_charts[dialog] = chart;
     SetCtrlVal(dialog, WF_POINTS, points);
-    const bool endpoint = chart_type == 17;
+    const bool endpoint = chart.type == 17;
     if (endpoint) SetCtrlAttribute(dialog, WF_WAFERS, ATTR_LABEL_TEXT, "Batch size to include");
     const bool from_compare = compare_panel > 0 && (control == 2 || control == 3);
     if (from_compare) SetPanelAttribute(dialog, ATTR_TITLE, control == 2 ? "Select POR Batches" : "Select TEST Batches");
@@ -310,22 +339,27 @@ int wafers_in_chart(int panel, int control, int event, void*, int, int)
     if (from_compare) InstallCtrlCallback(dialog, WF_OK, control == 2 ? select_por_batches : select_test_batches, nullptr);
     InstallPopup(dialog);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
-    return 0;
 }
+
+}  // namespace
 
 int new_chart(int panel, int control, int event, void*, int, int)
 {
     (void)control;
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
+    // The chart this selection was opened for, whatever has been tested or shown since.
+    ChartRecord chart = batch_chart(panel);
+    batch_charts.erase(panel);
     if (window_open()) {
         DiscardMyPanel(&spc_panel);
         spc_panel = -1;
         free_mem();
+        shown.release_series();
     }
     int points = 0;
     GetCtrlVal(panel, WF_POINTS, &points);
-    chart_points = points;
+    chart.points = points;
     wafer_select.clear();
     wafer_logic.clear();
     int all = 0;
@@ -355,14 +389,20 @@ int new_chart(int panel, int control, int event, void*, int, int)
     system_select = checked_labels(panel, WF_SYSTEMS);
     system_restrictions = static_cast<int>(system_select.size());
     DiscardPanel(panel);
-    display_new_chart();
+    display_new_chart(chart);
     return 0;
 }
 
 // --- the window -------------------------------------------------------------------------------------------
 
-void display_new_chart()
+ChartRecord& shown_chart() { return shown; }
+
+bool window_shows(const ChartRecord& chart) { return window_open() && same_chart(shown, chart); }
+
+void display_new_chart(const ChartRecord& chart)
 {
+    // The window takes its own copy: what the caller does with its record later changes nothing here.
+    if (&chart != &shown) shown = chart;
     if (!window_open()) {
         spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
         if (spc_panel < 0) {
@@ -376,24 +416,22 @@ void display_new_chart()
         DeleteGraphPlot(spc_panel, XH_CHART, -1, VAL_DELAYED_DRAW);
         DeleteGraphPlot(spc_panel, XH_HISTOGRAM, -1, VAL_DELAYED_DRAW);
     }
-    const std::string title = chart_title();
+    const std::string title = chart_title(shown);
     SetPanelAttribute(spc_panel, ATTR_TITLE, title);
-    SetCtrlVal(spc_panel, XH_CODE, chart_code_shown());
-    SetCtrlVal(spc_panel, XH_PROCESS, recipe_num);
+    SetCtrlVal(spc_panel, XH_CODE, code_of(shown));
+    SetCtrlVal(spc_panel, XH_PROCESS, shown.process);
     SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
-    if (chart_points > 0) {
-        int count = chart_points;
-        x_array = load_data(&count, &data_mean, &data_stdev, TEST_SET, 0);
-        chart_points = std::max(count, 0);
-    } else {
-        chart_points = 0;
-    }
-    if (chart_points <= 0) {
+    if (shown.points > 0)
+        load_data(shown, TEST_SET, 0);
+    else
+        shown.release_series();
+    if (shown.points <= 0) {
         DiscardMyPanel(&spc_panel);
         spc_panel = -1;
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         MessagePopup(title.c_str(), "No data found for this chart.");
         free_mem();
+        shown.release_series();
         return;
     }
     if (sc_handle > 0) spc_sc_toggle(handle_menu, ITEM_SPC_CHART, nullptr, 0);
@@ -410,7 +448,9 @@ void display_new_chart()
 
 void plot_limit_lines()
 {
-    const double left = -chart_points;
+    const double left = -shown.points;
+    const double data_mean = shown.data_mean, data_stdev = shown.data_stdev;
+    const double rule_mean = shown.rule_mean, rule_stdev = shown.rule_stdev;
     auto line = [&](double value, int colour, bool dotted) {
         int plot = PlotLine(spc_panel, XH_CHART, left, value, 0.0, value, colour);
         if (plot > 0 && dotted) {
@@ -435,8 +475,8 @@ void display_capability(int firstRun, int lastRun)
 {
     const int n = points_shown();
     if (n < 1) return;
-    const double sigma = natural == 1 ? data_stdev : natural == 0 ? rule_stdev : 0.0;
-    if (firstRun > 0 && sigma > 1e-6) record_ooc_alarms(firstRun, lastRun);
+    const double sigma = shown.natural == 1 ? shown.data_stdev : shown.natural == 0 ? shown.rule_stdev : 0.0;
+    if (firstRun > 0 && sigma > 1e-6) record_ooc_alarms(shown, firstRun, lastRun);
     if (window_open()) {
         for (int g : {XH_CHART, XH_HISTOGRAM}) {
             SetCtrlAttribute(spc_panel, g, ATTR_PLOT_BGCOLOR, kWhite);
@@ -447,20 +487,21 @@ void display_capability(int firstRun, int lastRun)
         for (int i = 0; i < n; ++i) xs[static_cast<std::size_t>(i)] = -i;
         plot_limit_lines();
         rule_breakers = 0;
-        spc_data_plot = PlotXY(spc_panel, XH_CHART, xs.data(), x_array.data(), n, VAL_DOUBLE, VAL_DOUBLE,
+        spc_data_plot = PlotXY(spc_panel, XH_CHART, xs.data(), shown.values.data(), n, VAL_DOUBLE, VAL_DOUBLE,
                                VAL_CONNECTED_POINTS, VAL_SOLID_CIRCLE, VAL_SOLID, 1, kBlack);
-        const std::vector<std::uint16_t> broken = broken_rule_masks(current_rule_series(), nelson_rules);
+        const std::vector<std::uint16_t> broken = broken_rule_masks(rule_series(shown), shown.rules);
         for (int i = 0; i < n; ++i) {
             if (i >= static_cast<int>(broken.size()) || broken[static_cast<std::size_t>(i)] == 0) continue;
-            PlotPoint(spc_panel, XH_CHART, -i, x_array[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE, kWhite);
+            PlotPoint(spc_panel, XH_CHART, -i, shown.values[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE,
+                      kWhite);
             ++rule_breakers;
         }
-        double low = plot_low[3], high = plot_high[3];
+        double low = shown.plot_low[3], high = shown.plot_high[3];
         scale_spc_axes(-n, 0, &low, &high, spc_panel, XH_CHART);
         std::vector<double> centres;
         std::vector<int> counts;
         int bins = 0;
-        GenerateHistogram(x_array.data(), n, low, high, centres, &bins, counts);
+        GenerateHistogram(shown.values.data(), n, low, high, centres, &bins, counts);
         int largest = 0;
         for (int c : counts) largest = std::max(largest, c);
         if (bins > 0)
@@ -470,7 +511,7 @@ void display_capability(int firstRun, int lastRun)
         SetCtrlVal(spc_panel, XH_POSITION, 0);
         SetCtrlVal(spc_panel, XH_NATURAL, 0);
         SetCtrlVal(spc_panel, XH_SPEC, 0);
-        const Capability c = chart_capability(rule_mean, rule_stdev, data_mean, data_stdev);
+        const Capability c = chart_capability(shown.rule_mean, shown.rule_stdev, shown.data_mean, shown.data_stdev);
         SetCtrlVal(spc_panel, XH_CP, vsys::strprintf("Cp = %.3f", c.cp));
         SetCtrlVal(spc_panel, XH_CPK, vsys::strprintf("Cpk = %.3f", c.cpk));
         SetCtrlVal(spc_panel, XH_DEFECTS, vsys::strprintf("Defects = %d PPM (Assuming Normal Dist.)", c.defects));
@@ -499,8 +540,8 @@ int toggle_limits(int panel, int event, bool natural_lines)
     else
         for (int plot : rule_plots) SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_VISIBLE, shown_spec);
     const int range = shown_natural + 2 * shown_spec;
-    double low = plot_low[range], high = plot_high[range];
-    scale_spc_axes(-chart_points, 0, &low, &high, spc_panel, XH_CHART);
+    double low = shown.plot_low[range], high = shown.plot_high[range];
+    scale_spc_axes(-shown.points, 0, &low, &high, spc_panel, XH_CHART);
     SetAxisRange(spc_panel, XH_HISTOGRAM, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, low, high);
     move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
@@ -518,7 +559,7 @@ int exclude_defects(int panel, int control, int event, void*, int, int)
     GetCtrlVal(panel, control, &on);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (on) {
-        if (chart_points - rule_breakers <= 1) {
+        if (shown.points - rule_breakers <= 1) {
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             MessagePopup("", "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and standard "
                              "deviation calculation.");
@@ -534,7 +575,7 @@ int exclude_defects(int panel, int control, int event, void*, int, int)
     }
     recompute_statistics(!on);
     SetCtrlVal(panel, control, on ? 1 : 0);
-    compute_chart_limits(data_mean, data_stdev);
+    compute_chart_limits(shown, shown.data_mean, shown.data_stdev);
     display_capability(0, 0);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     MessagePopup("FYI", on ? "The mean and standard deviation have \nnow been calculated without rule breakers."
@@ -560,22 +601,22 @@ int move_cursor(int panel, int control, int event, void*, int, int)
     show_point_info(p);
     SetActiveGraphCursor(spc_panel, XH_CHART, 1);
     SetCursorAttribute(spc_panel, XH_CHART, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
-    SetGraphCursor(spc_panel, XH_CHART, 1, p, x_array[static_cast<std::size_t>(-p)]);
+    SetGraphCursor(spc_panel, XH_CHART, 1, p, shown.values[static_cast<std::size_t>(-p)]);
     return 1;
 }
 
 void show_point_info(int position)
 {
     const int i = -position;
-    if (!window_open() || i < 0 || i >= points_shown() || i >= static_cast<int>(run_index.size()) ||
-        i >= static_cast<int>(wafer_index.size()))
+    if (!window_open() || i < 0 || i >= points_shown() || i >= static_cast<int>(shown.runs.size()) ||
+        i >= static_cast<int>(shown.wafers.size()))
         return;
-    const int run = run_index[static_cast<std::size_t>(i)], wafer = wafer_index[static_cast<std::size_t>(i)];
+    const int run = shown.runs[static_cast<std::size_t>(i)], wafer = shown.wafers[static_cast<std::size_t>(i)];
     SetCtrlVal(spc_panel, XH_WAFER, vsys::strprintf("# %d", wafer));
     std::string rules;
-    const RuleSeries series = current_rule_series();
+    const RuleSeries series = rule_series(shown);
     for (int rule = 0; rule < kRuleCount; ++rule)
-        if ((nelson_rules >> rule & 1) && rule_holds(series, rule, i)) rules += rule_label(rule);
+        if ((shown.rules >> rule & 1) && rule_holds(series, rule, i)) rules += rule_label(rule);
     ResetTextBox(spc_panel, XH_RULES, rules.empty() ? "None" : rules.c_str());
     // The run is read into a record of its own: the current run and setup stay as they are.
     const RunRecord record = look_up_run(hdbc, run);
@@ -585,7 +626,7 @@ void show_point_info(int position)
     }
     SetCtrlVal(spc_panel, XH_TIME, time);
     SetCtrlVal(spc_panel, XH_DATE, record.date);
-    SetCtrlVal(spc_panel, XH_VALUE, x_array[static_cast<std::size_t>(i)]);
+    SetCtrlVal(spc_panel, XH_VALUE, shown.values[static_cast<std::size_t>(i)]);
     SetCtrlVal(spc_panel, XH_TRACE_ID, record.trace_id);
     SetCtrlVal(spc_panel, XH_SYSTEM, record.system_id);
     ResetTextBox(spc_panel, XH_RECIPE, record.recipe.c_str());
@@ -603,12 +644,12 @@ int snap_cursor(int panel, int control, int event, void*, int, int)
     const int i = plot == spc_data_plot && index >= 0 && index < points_shown() ? index : 0;
     SetCtrlVal(spc_panel, XH_POSITION, -i);
     move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
-    if (event == EVENT_LEFT_DOUBLE_CLICK && i < static_cast<int>(run_index.size()) &&
-        i < static_cast<int>(wafer_index.size())) {
-        const int run = run_index[static_cast<std::size_t>(i)], wafer = wafer_index[static_cast<std::size_t>(i)];
+    if (event == EVENT_LEFT_DOUBLE_CLICK && i < static_cast<int>(shown.runs.size()) &&
+        i < static_cast<int>(shown.wafers.size())) {
+        const int run = shown.runs[static_cast<std::size_t>(i)], wafer = shown.wafers[static_cast<std::size_t>(i)];
         const RunRecord record = look_up_run(hdbc, run);
         SetMouseCursor(VAL_DEFAULT_CURSOR);
-        if (chart_type == 17) {
+        if (shown.type == 17) {
             MessagePopup("", "This feature has not been implemented yet for plasma clean data.");
             return 1;
         }
@@ -621,7 +662,7 @@ int snap_cursor(int panel, int control, int event, void*, int, int)
             return 1;
         }
         const SpcSeams& seams = spc_seams();
-        if (chart_type == 18)
+        if (shown.type == 18)
             seams.select_ok(run, wafer);
         else
             seams.select_channels(run, wafer);
@@ -644,7 +685,7 @@ int put_com(int panel, int control, int event, void*, int, int)
     if (chart) {
         std::string trace;
         GetCtrlVal(panel, XH_TRACE_ID, &trace);
-        sql = vsys::strprintf(chart_type == 17 ? "UPDATE ENDP_DAT SET COMMENT = '%s' WHERE TRACE_ID = '%s'"
+        sql = vsys::strprintf(shown.type == 17 ? "UPDATE ENDP_DAT SET COMMENT = '%s' WHERE TRACE_ID = '%s'"
                                                : "UPDATE VT_INFO SET COMMENT = '%s' WHERE TRACE_ID = '%s'",
                               sql_quote(comment.c_str()).c_str(), sql_quote(trace.c_str()).c_str());
     } else {
@@ -662,40 +703,37 @@ int put_com(int panel, int control, int event, void*, int, int)
 void get_rule_n_popup_text(int panel, char* trees, char* popupText)
 {
     if (panel >= 1) return;
+    ChartRecord chart = shown;
     int points = 0, pager = 0, rules = 0, halt = 0;
     short limits = 0;
-    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
-                      &limits, trees, popupText, &halt);
+    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
+                         &pager, &rules, &limits, trees, popupText, &halt);
 }
 
 int discard_chart(int panel, int control, int event, void*, int, int)
 {
     (void)control;
     if (event != EVENT_COMMIT) return 0;
-    int code = 0;
-    GetCtrlVal(spc_panel > 0 ? spc_panel : panel, XH_CODE, &code);
-    char text[16] = "";
-    vsys::format_into(text, sizeof text, "%.9d", code < 0 ? -code : code);
-    short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    // The window's own record names the chart and its process: a test or a process change since it opened
+    // does not move the row that is written.
+    ChartRecord chart = shown;
     int points = 300, pager = 0, rules = 0, halt = 0;
     short limits = 1;
     char trees[105] = "", popup[255] = "";
-    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
-                      &limits, nullptr, nullptr, &halt);
+    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
+                         &pager, &rules, &limits, nullptr, nullptr, &halt);
     get_rule_n_popup_text(-(spc_panel > 0 ? spc_panel : panel), trees, popup);
     right_text_trim(trees);
     right_text_trim(popup);
     if (compare_panel < 0) {
-        const bool changed = (chart_points != points && chart_points >= 300) || nelson_rules != rules ||
-                             natural != limits;
+        const bool changed = (chart.points != points && chart.points >= 300) || chart.rules != rules ||
+                             chart.natural != limits;
         if (changed) {
             GotoEditMode();
-            int new_points = chart_points, new_rules = nelson_rules, zero = 0;
-            short new_limits = natural;
-            chart_preferences(CHART_WRITE, &spc_channel, &chart_type, &type_subparameter, &spc_index, &new_points,
-                              &pager, &new_rules, &new_limits, trees, popup, &zero);
-            if (chart_type != 17 && sc_handle > 0) {
+            int zero = 0;
+            chart_preferences_of(chart.process, CHART_WRITE, &chart.channel, &chart.type, &chart.subtype, &chart.step,
+                                 &chart.points, &pager, &chart.rules, &chart.natural, trees, popup, &zero);
+            if (chart.type != 17 && sc_handle > 0) {
                 SetMenuBarAttribute(handle_menu, ITEM_SPC_CHART, ATTR_DIMMED, 1);
                 spc_sc_toggle(handle_menu, ITEM_STRIP_CHART, nullptr, 0);
             }
@@ -703,21 +741,14 @@ int discard_chart(int panel, int control, int event, void*, int, int)
     }
     if (list_panel > 0) error_popup(-1, 0, -10, nullptr, 0, 0);
     if (compare_panel > 0) {
-        if (chart_points > 0 || por_chart_points > 0) {
-            run_index.clear();
-            wafer_index.clear();
-        }
-        if (chart_points > 0) {
-            x_array.clear();
-            chart_points = 0;
-        }
+        shown.release_series();
         if (por_chart_points > 0) {
             por_x_array.clear();
             por_chart_points = 0;
         }
     } else {
         free_mem();
-        chart_points = 0;
+        shown.release_series();
     }
     discard_window(ITEM_SPC_CHART);
     SetMouseCursor(VAL_DEFAULT_CURSOR);

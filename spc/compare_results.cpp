@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/chart_record.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
@@ -19,7 +20,6 @@
 #include "spc/chart_titles.h"
 #include "spc/compare_confidence.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
@@ -36,42 +36,6 @@ std::function<std::vector<ListedChart>()>& reader()
     static std::function<std::vector<ListedChart>()> r;
     return r;
 }
-
-// The chart identity and series that the chart window and the rules read: a comparison loads every chart into
-// them, so it keeps them aside and puts them back when it ends, whatever way it ends.
-class ChartContext {
-public:
-    ChartContext()
-        : channel_(spc_channel), type_(chart_type), subtype_(type_subparameter), index_(spc_index),
-          points_(chart_points), por_points_(por_chart_points), x_(std::move(x_array)), por_x_(std::move(por_x_array)),
-          runs_(std::move(run_index)), wafers_(std::move(wafer_index)), rule_mean_(rule_mean), rule_stdev_(rule_stdev),
-          data_mean_(data_mean), data_stdev_(data_stdev)
-    {
-        std::copy(plot_low, plot_low + 4, low_);
-        std::copy(plot_high, plot_high + 4, high_);
-        x_array.clear(), por_x_array.clear(), run_index.clear(), wafer_index.clear();
-    }
-    ~ChartContext()
-    {
-        spc_channel = channel_, chart_type = type_, type_subparameter = subtype_, spc_index = index_;
-        chart_points = points_, por_chart_points = por_points_;
-        x_array = std::move(x_), por_x_array = std::move(por_x_);
-        run_index = std::move(runs_), wafer_index = std::move(wafers_);
-        rule_mean = rule_mean_, rule_stdev = rule_stdev_, data_mean = data_mean_, data_stdev = data_stdev_;
-        std::copy(low_, low_ + 4, plot_low);
-        std::copy(high_, high_ + 4, plot_high);
-    }
-    ChartContext(const ChartContext&) = delete;
-    ChartContext& operator=(const ChartContext&) = delete;
-
-private:
-    short channel_, type_, subtype_, index_;
-    int points_, por_points_;
-    std::vector<double> x_, por_x_;
-    std::vector<int> runs_, wafers_;
-    double rule_mean_, rule_stdev_, data_mean_, data_stdev_;
-    double low_[4] = {}, high_[4] = {};
-};
 
 void add_line(int popup, const std::string& line)
 {
@@ -124,27 +88,30 @@ void add_count_lines(int popup, const char* batch, int n)
     add_line(popup, "\033p20lAt least 25 points are recommended for an accurate comparison.");
 }
 
-// One chart's block of lines; the chart identity globals name the chart.
+// One chart's block of lines. The chart is loaded into records of the comparison's own, so the chart window
+// keeps what it shows.
 void compare_chart(int popup, int code)
 {
     char text[24] = "";
     // In 64 bits: the magnitude of the most negative code does not fit an int.
     vsys::format_into(text, sizeof text, "%.9lld", code < 0 ? -static_cast<long long>(code) : static_cast<long long>(code));
     short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    ChartRecord por;
+    por.process = recipe_num;
+    get_info_from_code(text, &por.channel, &por.type, &por.subtype, &por.step, &rule);
+    por.points = kComparePoints;
+    ChartRecord test = por;
 
-    int nP = kComparePoints, nT = kComparePoints;
-    double meanP = 0.0, sP = 0.0, meanT = 0.0, sT = 0.0;
-    (void)load_data(&nP, &meanP, &sP, POR_SET, 0);
-    run_index.clear(), wafer_index.clear();
+    const int nP = std::max(load_data(por, POR_SET, 0), 0);
+    const double meanP = por.data_mean, sP = por.data_stdev;
     ProcessSystemEvents();
-    (void)load_data(&nT, &meanT, &sT, TEST_SET, 0);
-    run_index.clear(), wafer_index.clear();
+    const int nT = std::max(load_data(test, TEST_SET, 0), 0);
+    const double meanT = test.data_mean, sT = test.data_stdev;
 
     // A chart without a title is named by its code.
     char title[kChartTitleSize] = "";
     vsys::format_into(title, sizeof title, "%s", text);
-    form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    form_chart_title(title, por.channel, por.type, por.subtype, por.step);
     const std::string heading = std::string(title) + "     POR mean - TEST mean ";
 
     if (nP < 3 || nT < 3) {
@@ -311,7 +278,6 @@ int perform_comparison(int panel, int, int event, void*, int, int)
     write_header(popup);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     {
-        const ChartContext kept;
         WaitPanel wait("Calculating Confidence Intervals...");
         const int n = static_cast<int>(items.size());
         for (int i = 0; i < n; ++i) {

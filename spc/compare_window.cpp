@@ -131,6 +131,7 @@ int compare_batches(int panel, int, int event, void*, int, int)
     }
     free_mem();
     por_free_mem();
+    shown_chart().release_series();
     if (!(Flags & FLAG_COMPARE)) {
         get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
         get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
@@ -173,6 +174,7 @@ int stop_compare(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     free_mem();
     por_free_mem();
+    shown_chart().release_series();
     discard_window(ITEM_COMPARE);
     discard_window(ITEM_CHART_LIST);
     discard_window(ITEM_SPC_CHART);

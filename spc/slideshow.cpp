@@ -21,7 +21,6 @@
 #include "spc/chart_titles.h"
 #include "spc/chart_window.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
@@ -82,14 +81,6 @@ bool wait_slide()
     return stop == 0;
 }
 
-void release_series()
-{
-    x_array.clear();
-    run_index.clear();
-    wafer_index.clear();
-    chart_points = 0;
-}
-
 void draw_slideshow_legend(int panel)
 {
     SetAxisRange(panel, XH_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
@@ -120,49 +111,45 @@ void next(int display, int runLimit, const char* recipe)
         recipe_select.assign(1, recipe);
     }
     for (SlideRow& row : rows) {
-        spc_channel = row.channel;
-        chart_type = row.type;
-        type_subparameter = row.subtype;
-        spc_index = row.index;
-        chart_points = row.points;
-        nelson_rules = row.rules;
-        natural = row.limits;
+        // Each slide is a record of its own; the window shows it while it is up.
+        ChartRecord chart;
+        chart.process = recipe_num;
+        chart.channel = row.channel;
+        chart.type = row.type;
+        chart.subtype = row.subtype;
+        chart.step = row.index;
+        chart.points = row.points;
+        chart.rules = row.rules;
+        chart.natural = row.limits;
         if (window_is_ours()) SetCtrlVal(spc_panel, XH_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
-        if (chart_points > 0) {
-            int count = chart_points;
-            x_array = load_data(&count, &data_mean, &data_stdev, TEST_SET, runLimit);
-            if (count == -1) {
-                chart_preferences(CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, nullptr, nullptr);
-                count = 0;
-            }
-            chart_points = count > 0 ? count : 0;
+        if (chart.points > 0) {
+            if (load_data(chart, TEST_SET, runLimit) == -1)
+                chart_preferences_of(chart.process, CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
             if (window_is_ours()) SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
         }
-        if (chart_points > 0) {
+        if (chart.points > 0) {
             if (window_is_ours()) {
                 char title[kChartTitleSize] = "";
-                form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+                form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
                 SetPanelAttribute(spc_panel, ATTR_TITLE, title);
-                SetCtrlVal(spc_panel, XH_PROCESS, recipe_num);
+                SetCtrlVal(spc_panel, XH_PROCESS, chart.process);
+                shown_chart() = std::move(chart);
                 display_capability(display, runLimit);
             }
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             const bool go_on = wait_slide();
             SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-            // A chart window that replaced ours owns the series now.
+            // A chart window that replaced ours owns its chart now.
             if (!go_on && spc_panel > 0 && !window_is_ours()) {
                 SetMouseCursor(VAL_DEFAULT_CURSOR);
                 return;
             }
-            release_series();
+            if (window_is_ours()) shown_chart().release_series();
             if (!go_on) break;
-        } else {
-            release_series();
         }
     }
     free_mem();
-    release_series();
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
 
@@ -197,7 +184,7 @@ void start_next(int, int, void*, int)
     // The close box stops the show as Stop does.
     SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
     DisplayPanel(spc_panel);
-    chart_points = 0;
+    shown_chart().release_series();
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
     char name[33] = "";
     get_put_char(hdbc, 1, recipe_num, CONFIG_READ, name);

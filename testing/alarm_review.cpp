@@ -20,6 +20,7 @@
 #include "platform/ui/userint.h"
 #include "testing/alarm_lines.h"
 #include "testing/chart_code.h"
+#include "core/chart_record.h"
 #include "testing/chart_identity.h"
 #include "testing/pareto.h"
 #include "testing/testing_seams.h"
@@ -394,22 +395,23 @@ bool clear_kind(int channel, int type, int subtype, int index, int rule, const s
     return ok;
 }
 
-int view_alarm_chart(const EntryInfo& entry, int rule)
+int view_alarm_chart(const EntryInfo& entry, int rule, ChartRecord chart)
 {
+    const bool endpoint = chart.type == 17;
     std::string trace = entry.trace_id;
     const std::string process = sql_quote(entry.process.c_str());
     if (!entry.has_trace) {
         trace.clear();
         std::string sql =
-            chart_type == 17
+            endpoint
                 ? vsys::strprintf("SELECT RTRIM(C.TRACE_ID), C.SAV_DATE, C.SAV_TIME FROM ENDP_DAT C, OOC_ALRM E WHERE "
                                   "E.RUN = C.RUN AND E.CHANNEL = %i AND E.TYPE = %i AND E.SUB_TYPE = %i AND E.INDEX = "
                                   "%i AND E.RULE = %i ORDER BY 2 DESC, 3 DESC",
-                                  spc_channel, chart_type, type_subparameter, spc_index, rule)
+                                  chart.channel, chart.type, chart.subtype, chart.step, rule)
                 : vsys::strprintf("SELECT RTRIM(I.TRACE_ID), I.SAV_DATE, I.SAV_TIME FROM VT_INFO I,OOC_ALRM E  WHERE "
                                   "E.RUN = I.RUN_NUM AND E.CHANNEL = %i AND E.TYPE = %i AND E.SUB_TYPE = %i AND  "
                                   "E.INDEX = %i AND E.RULE = %i AND I.RECIPE = '%s' ORDER BY 2 DESC, 3 DESC",
-                                  spc_channel, chart_type, type_subparameter, spc_index, rule, process.c_str());
+                                  chart.channel, chart.type, chart.subtype, chart.step, rule, process.c_str());
         DbStatement st(hdbc, sql);
         char text[33] = "";
         long status = 0;
@@ -425,7 +427,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
     }
     system_restrictions = 0;
     wafer_restrictions = 0;
-    if (chart_type == 17) {
+    if (endpoint) {
         recipe_restrictions = 0;
         recipe_select.clear();
     } else {
@@ -436,7 +438,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
     lot_restrictions = 1;
     const std::string quoted_trace = sql_quote(trace.c_str());
     {
-        DbStatement st(hdbc, chart_type == 17
+        DbStatement st(hdbc, endpoint
                                  ? vsys::strprintf("SELECT RUN FROM ENDP_DAT WHERE TRACE_ID = '%s'", quoted_trace.c_str())
                                  : vsys::strprintf("SELECT RUN_NUM FROM VT_INFO WHERE TRACE_ID = '%s'",
                                                    quoted_trace.c_str()));
@@ -446,7 +448,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
         if (st.ok() && DBBindColInt(st.handle(), 1, &run, &status) == 0 && DBFetchNext(st.handle()) == 0) run_num = run;
     }
     {
-        DbStatement st(hdbc, chart_type == 17 ? vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM ENDP_DAT WHERE RUN < %i ORDER "
+        DbStatement st(hdbc, endpoint ? vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM ENDP_DAT WHERE RUN < %i ORDER "
                                                                 "BY SAV_DATE DESC, SAV_TIME DESC",
                                                                 run_num)
                                               : vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM < %i AND "
@@ -461,21 +463,14 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
             }
         lot_restrictions = static_cast<int>(lot_select.size());
     }
-    if (spc_panel > 0) {
-        if (chart_points > 0) {
-            run_index.clear();
-            wafer_index.clear();
-            x_array.clear();
-            chart_points = 0;
-        }
-        por_free_mem();
-    }
+    // The window's own series goes when it takes this chart.
+    if (spc_panel > 0) por_free_mem();
     const TestingSeams& seams = testing_seams();
     int pager = 0, halt = 0;
     char trees[105] = "", popup[255] = "";
-    seams.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &chart_points, &pager,
-                            &nelson_rules, &natural, trees, popup, &halt);
-    seams.display_new_chart();
+    seams.chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
+                            &chart.rules, &chart.natural, trees, popup, &halt);
+    seams.display_new_chart(chart);
     return 1;
 }
 
@@ -607,7 +602,8 @@ int error_info(int, int control, int event, void*, int, int)
     char text[16];
     vsys::format_into(text, sizeof text, "%.9d", selected_alarm_code);
     short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    ChartRecord chart;
+    get_info_from_code(text, &chart.channel, &chart.type, &chart.subtype, &chart.step, &rule);
     const EntryInfo* found = selected_entry();
     const EntryInfo entry = found ? *found : EntryInfo{};
     int number = process_number(entry.process);
@@ -620,6 +616,7 @@ int error_info(int, int control, int event, void*, int, int)
         return 1;
     }
     recipe_num = number;
+    chart.process = number;
     const TestingSeams& seams = testing_seams();
     switch (control) {
     case BTN_CLEAR: {
@@ -652,13 +649,13 @@ int error_info(int, int control, int event, void*, int, int)
     }
     case BTN_DEACTIVATE:
         if (ConfirmPopup("", "Are you sure you want to deactivate this chart?") == 1)
-            seams.chart_preferences(5, &spc_channel, &chart_type, &type_subparameter, &spc_index, nullptr, nullptr,
+            seams.chart_preferences(5, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr,
                                     nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;
     case BTN_TREE:
-        seams.spc_start_tree(spc_channel, chart_type, type_subparameter, spc_index, rule);
+        seams.spc_start_tree(chart.channel, chart.type, chart.subtype, chart.step, rule);
         return 0;
-    default: return view_alarm_chart(entry, rule);
+    default: return view_alarm_chart(entry, rule, chart);
     }
 }
 

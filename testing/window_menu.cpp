@@ -9,7 +9,6 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/testing_seams.h"
 
 namespace {
@@ -35,12 +34,11 @@ void retitle_spc_chart()
     GetCtrlVal(spc_panel, kSpcCodeControl, &code);
     char text[16];
     vsys::format_into(text, sizeof text, "%.9d", std::abs(code));
-    short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    short channel = 0, type = 0, subtype = 0, step = 0, rule = 0;
+    get_info_from_code(text, &channel, &type, &subtype, &step, &rule);
     char title[96];
     vsys::format_into(title, sizeof title, "%s", text);
-    if (spc_channel >= 1 && spc_channel <= 32)
-        testing_seams().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    if (channel >= 1 && channel <= 32) testing_seams().form_chart_title(title, channel, type, subtype, step);
     SetPanelAttribute(spc_panel, ATTR_TITLE, title);
 }
 

@@ -136,7 +136,7 @@ protected:
         ASSERT_TRUE(ui.set(dialog, WF_POINTS, 20));
         ASSERT_TRUE(ui.press(dialog, WF_OK));
         ASSERT_GT(spc_panel, 0);
-        ASSERT_EQ(chart_points, 20);
+        ASSERT_EQ(shown_chart().points, 20);
     }
 };
 
@@ -176,8 +176,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
 {
     open_mean_chart();
-    const std::vector<double> kept = x_array;
-    chart_points = 0;
+    const std::vector<double> kept = shown_chart().values;
+    shown_chart().points = 0;
     ui.answer_path(report("SpcChart.pdf"));
     ASSERT_TRUE(ui.press(spc_panel, 9));
     check_pdf(report("SpcChart.pdf"));
@@ -185,7 +185,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     EXPECT_EQ(count(empty, "\nb\r"), 0u) << "no dots";
     EXPECT_EQ(count(empty, "\nf\r"), 0u) << "no histogram bars";
     EXPECT_EQ(count(empty, "0.000 0.000 0.000 RG"), 0u) << "no series line and no histogram";
-    chart_points = static_cast<int>(kept.size());
+    shown_chart().points = static_cast<int>(kept.size());
 
     ui.answer_cancel();
     ASSERT_TRUE(ui.press(spc_panel, 9));

@@ -110,16 +110,16 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     // The chart: RF_FWD step 1 maximum with its stored limits (50, 80), so the ringing wafers break rule 1a.
     ASSERT_GT(spc_panel, 0);
     EXPECT_TRUE(ui.panel_visible(spc_panel));
-    EXPECT_EQ(chart_type, 1);
-    EXPECT_EQ(type_subparameter, 6);
-    EXPECT_EQ(spc_index, 1);
-    EXPECT_EQ(spc_channel, 1);
+    EXPECT_EQ(shown_chart().type, 1);
+    EXPECT_EQ(shown_chart().subtype, 6);
+    EXPECT_EQ(shown_chart().step, 1);
+    EXPECT_EQ(shown_chart().channel, 1);
     EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 10160100);
     EXPECT_EQ(ui.title(spc_panel), channel_name(1) + " Step Overshoot Maximum 1");
-    const int n = chart_points;
+    const int n = shown_chart().points;
     ASSERT_GE(n, 10);
-    EXPECT_EQ(rule_mean, 65);
-    EXPECT_EQ(rule_stdev, 5);
+    EXPECT_EQ(shown_chart().rule_mean, 65);
+    EXPECT_EQ(shown_chart().rule_stdev, 5);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0x00FF00), 3);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0xFF0000), 7);
     EXPECT_EQ(count_plots(vui::Plot::XY), 1);
@@ -134,19 +134,19 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
 
     // The read-out starts at the newest point.
     EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), 0);
-    EXPECT_EQ(ui.text(spc_panel, XH_WAFER), vsys::strprintf("# %d", wafer_index[0]));
-    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), x_array[0]);
+    EXPECT_EQ(ui.text(spc_panel, XH_WAFER), vsys::strprintf("# %d", shown_chart().wafers[0]));
+    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), shown_chart().values[0]);
     const std::string trace = ui.text(spc_panel, XH_TRACE_ID);
-    EXPECT_EQ(trace, rows(vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM = %d", run_index[0])));
+    EXPECT_EQ(trace, rows(vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM = %d", shown_chart().runs[0])));
     EXPECT_EQ(ui.text(spc_panel, XH_TIME).size(), 8u);
 
     // A point that breaks 1a reads so; moving the cursor onto it by hand selects it.
     int breaker = -1;
     for (int i = 0; i < n && breaker < 0; ++i)
-        if (x_array[static_cast<std::size_t>(i)] > 80) breaker = i;
+        if (shown_chart().values[static_cast<std::size_t>(i)] > 80) breaker = i;
     ASSERT_GE(breaker, 0);
     EXPECT_EQ(ui.modal_panel(), 0);
-    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -breaker, x_array[static_cast<std::size_t>(breaker)]));
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -breaker, shown_chart().values[static_cast<std::size_t>(breaker)]));
     EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -breaker);
     EXPECT_EQ(ui.text(spc_panel, XH_RULES).substr(0, 2), "1a");
     // Stepping past the newest point wraps to the oldest.
@@ -173,7 +173,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
     EXPECT_EQ(spc_panel, -1);
     EXPECT_TRUE(ui.menu_item(handle_menu, 59)->dimmed);
-    EXPECT_EQ(chart_points, 0);
+    EXPECT_EQ(shown_chart().points, 0);
     EXPECT_EQ(rows("SELECT POINTS, RULES, LIMITS FROM 0003ACTC WHERE CHANNEL = 1 AND CHART_TYPE = 1 AND DATA_PARAM = 6 "
                    "AND D_INDEX = 1"),
               before);
@@ -193,7 +193,7 @@ TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
     const int code = ui.ival(spc_panel, XH_CODE);
     EXPECT_EQ(code, selected_alarm_code / 100 * 100);
     EXPECT_GE(lot_restrictions, 1);
-    EXPECT_GT(chart_points, 0);
+    EXPECT_GT(shown_chart().points, 0);
     EXPECT_EQ(count_plots(vui::Plot::XY), 1);
     ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
     EXPECT_EQ(spc_panel, -1);

@@ -9,7 +9,6 @@
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
 #include "tests/acquisition/acq_fixture.h"
 
 #include <cmath>
@@ -87,9 +86,9 @@ TEST_F(SpcWindowTest, CloseAfterShowingMorePointsWritesTheCatalogueRow)
         store_row(300, 3, 1);
         Flags &= ~FLAG_PENDING_CHANGES;
         open_mean_chart(350);
-        EXPECT_EQ(chart_points, 350);
-        EXPECT_EQ(run_index.front(), 360);
-        EXPECT_EQ(run_index.back(), 11);
+        EXPECT_EQ(shown_chart().points, 350);
+        EXPECT_EQ(shown_chart().runs.front(), 360);
+        EXPECT_EQ(shown_chart().runs.back(), 11);
         EXPECT_EQ(rule_breakers, 2);
         ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, XH_CLOSE));
         EXPECT_EQ(spc_panel, -1);
@@ -102,7 +101,7 @@ TEST_F(SpcWindowTest, CloseWithFewerThanThreeHundredPointsWritesNothing)
 {
     store_row(300, 3, 1);
     open_mean_chart(250);
-    EXPECT_EQ(chart_points, 250);
+    EXPECT_EQ(shown_chart().points, 250);
     ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
     EXPECT_EQ(catalogue(), "300|5|3|1|TREE1|Check the MFC|1");
 }
@@ -112,23 +111,23 @@ TEST_F(SpcWindowTest, ExcludingRuleBreakersAndTakingThemBack)
     open_mean_chart(300);
     ASSERT_EQ(rule_breakers, 2);
     std::vector<double> good;
-    for (double v : x_array)
+    for (double v : shown_chart().values)
         if (v != 20.0 && v != 0.0) good.push_back(v);
-    const double all_mean = data_mean, all_stdev = data_stdev;
+    const double all_mean = shown_chart().data_mean, all_stdev = shown_chart().data_stdev;
     ui.answer(1);
     ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
     EXPECT_EQ(ui.popups().back().title, "FYI");
     EXPECT_EQ(ui.popups().back().text, "The mean and standard deviation have \nnow been calculated without rule breakers.");
     EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
     const double m = std::accumulate(good.begin(), good.end(), 0.0) / static_cast<double>(good.size());
-    EXPECT_NEAR(data_mean, m, 1e-12);
-    EXPECT_LT(data_stdev, all_stdev);
-    EXPECT_EQ(rule_mean, data_mean);  // natural limits follow
+    EXPECT_NEAR(shown_chart().data_mean, m, 1e-12);
+    EXPECT_LT(shown_chart().data_stdev, all_stdev);
+    EXPECT_EQ(shown_chart().rule_mean, shown_chart().data_mean);  // natural limits follow
     ui.answer(1);
     ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
-    EXPECT_NEAR(data_mean, all_mean, 1e-12);
-    EXPECT_NEAR(data_stdev, all_stdev, 1e-12);
+    EXPECT_NEAR(shown_chart().data_mean, all_mean, 1e-12);
+    EXPECT_NEAR(shown_chart().data_stdev, all_stdev, 1e-12);
 }
 
 TEST_F(SpcWindowTest, NothingToExcludeIsRefused)
@@ -166,7 +165,7 @@ TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone
 TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
 {
     open_mean_chart(300);
-    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -3, x_array[3]));
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -3, shown_chart().values[3]));
     ui.answer_no();
     ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
     EXPECT_EQ(ui.popups().back().title, "Strip Chart Playback");
@@ -235,11 +234,12 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     // A step item carries its channel's selector: the chart it opens is that channel's step metric.
     auto step2 = ui.menu_items(handle_menu, submenu_of(submenu_of(34, "Step Channel Charts"), "CH3"));
     ASSERT_TRUE(ui.pick(handle_menu, step2[10].id));  // "Step 2 Stability Time"
-    EXPECT_EQ(chart_type, 1);
-    EXPECT_EQ(spc_channel, 3);
-    EXPECT_EQ(spc_index, 2);
-    EXPECT_EQ(type_subparameter, 2);
-    EXPECT_GT(ui.find_panel("WAFERS"), 0);
+    ASSERT_GT(ui.find_panel("WAFERS"), 0);
+    const ChartRecord chosen = batch_chart(ui.find_panel("WAFERS"));
+    EXPECT_EQ(chosen.type, 1);
+    EXPECT_EQ(chosen.channel, 3);
+    EXPECT_EQ(chosen.step, 2);
+    EXPECT_EQ(chosen.subtype, 2);
     // No enabled channel and no timer: no group at all.
     DiscardPanel(ui.find_panel("WAFERS"));
     VantrelChannelStatusBits = 0;

@@ -16,7 +16,6 @@
 #include "spc/rule_dialogs.h"
 #include "spc/slideshow.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "platform/sql/dbf_table.h"
 #include "tests/acquisition/acq_fixture.h"
 
@@ -342,7 +341,7 @@ TEST_F(ChartList, ViewOpensTheBatchSelectionForTheProcessAndTheChart)
     EXPECT_EQ(recipe_restrictions, 1);
     EXPECT_EQ(recipe_select, (std::vector<std::string>{"ETCH"}));
     EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 20010000);
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
@@ -368,7 +367,7 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     EXPECT_FALSE(ui.panel_exists(dialog));
     EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
-    EXPECT_EQ(nelson_rules, (1 << 1) | (1 << 2) | (1 << 7));
+    EXPECT_EQ(shown_chart().rules, (1 << 1) | (1 << 2) | (1 << 7));
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|134|1|TREE0   TREE1|Check the MFC|1");
 
     // A chart without row opens with 1a and 1b; Cancel drops pending changes and stores nothing.
@@ -395,13 +394,14 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
     const LimitCase cases[] = {{2, 0, 1, 0, "Mean"}, {5, 1, 0, 2, "Overshoot"}, {3, 4, 0, 0, "Sigma"}, {4, 5, 0, 0, ""}};
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.type);
-        spc_channel = static_cast<short>(c.channel);
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = static_cast<short>(c.sub);
-        spc_index = static_cast<short>(c.step);
-        chart_points = 300;
-        data_mean = 10.0;
-        data_stdev = 0.5;
+        shown_chart().process = recipe_num;
+        shown_chart().channel = static_cast<short>(c.channel);
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = static_cast<short>(c.sub);
+        shown_chart().step = static_cast<short>(c.step);
+        shown_chart().points = 300;
+        shown_chart().data_mean = 10.0;
+        shown_chart().data_stdev = 0.5;
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
         ASSERT_EQ(adjust_spec(-1, 6, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the window's Limits button
         const int dialog = ui.modal_panel();
@@ -433,7 +433,7 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
         ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
         EXPECT_FALSE(ui.panel_exists(dialog));
         double stored[3] = {-1, -1, -1};
-        EXPECT_EQ(step_specs(LIMITS_READ, chart_type, type_subparameter, spc_channel, spc_index, stored), 1);
+        EXPECT_EQ(step_specs(LIMITS_READ, shown_chart().type, shown_chart().subtype, shown_chart().channel, shown_chart().step, stored), 1);
         EXPECT_DOUBLE_EQ(stored[2], 12.0);
         EXPECT_DOUBLE_EQ(stored[0], c.type == 4 ? 0.0 : 4.0);
         EXPECT_DOUBLE_EQ(stored[1], c.type == 4 ? 0.0 : 8.0);
@@ -451,8 +451,8 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     limits(0, 1, 2, 0, 4.0, 7.0, 10.0);
     store_row(2, 0, 1, 0, 3, 0, "T", "text");
     view_mean_chart();
-    ASSERT_EQ(natural, 0);
-    EXPECT_DOUBLE_EQ(rule_mean, 7.0);
+    ASSERT_EQ(shown_chart().natural, 0);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, 7.0);
     ASSERT_TRUE(ui.press(spc_panel, 6));
     const int dialog = ui.modal_panel();
     const int ok = control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK");
@@ -463,8 +463,8 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     ASSERT_TRUE(ui.set(dialog, the_switch, 1));
     ASSERT_TRUE(ui.press(dialog, ok));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(natural, 1);
-    EXPECT_DOUBLE_EQ(rule_mean, data_mean);
+    EXPECT_EQ(shown_chart().natural, 1);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, shown_chart().data_mean);
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|3|1|T|text|1");
 }
 
@@ -495,14 +495,14 @@ TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
     ASSERT_TRUE(ui.press(selection, WF_OK));
     EXPECT_EQ(wafer_select, (std::vector<int>{5}));
     EXPECT_EQ(wafer_logic, (std::vector<int>{-1}));
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
 {
     store_row(3, 0, 2, 0, 3, 0, "", "Call the engineer   ");
     view_mean_chart();
-    const int rules_before = nelson_rules;
+    const int rules_before = shown_chart().rules;
     ui.answer(1);
     spc_error_popup(3, 0, 2, 0, 2);
     ASSERT_FALSE(ui.popups().empty());
@@ -514,9 +514,9 @@ TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
     EXPECT_EQ(ui.popups().back().text,
               std::string("CH2 Minimum was found to be out of control because ") + rule_sentence(0) + ".\n\n");
     // The chart window keeps its own chart.
-    EXPECT_EQ(spc_channel, 2);
-    EXPECT_EQ(type_subparameter, 1);
-    EXPECT_EQ(nelson_rules, rules_before);
+    EXPECT_EQ(shown_chart().channel, 2);
+    EXPECT_EQ(shown_chart().subtype, 1);
+    EXPECT_EQ(shown_chart().rules, rules_before);
 }
 
 TEST_F(ChartList, DecisionTreesOpenFromTheTreesFolderAndUnsafeNamesAreRefused)
@@ -670,7 +670,7 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     EXPECT_NE(spc_panel, show_window);
     EXPECT_FALSE(ui.panel_exists(show_window));
     EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 30010000);
-    EXPECT_EQ(chart_points, 20);
+    EXPECT_EQ(shown_chart().points, 20);
     EXPECT_EQ(ui.label(spc_panel, XH_CLOSE), "Close");
     EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
 }
@@ -725,23 +725,23 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
     for (const AlarmCase& c : cases) {
         SCOPED_TRACE(c.name);
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
-        x_array = values;
-        run_index.clear();
-        wafer_index.clear();
+        shown_chart().values = values;
+        shown_chart().runs.clear();
+        shown_chart().wafers.clear();
         for (int run = 20; run >= 1; --run) {
-            run_index.push_back(run);
-            wafer_index.push_back(2);
+            shown_chart().runs.push_back(run);
+            shown_chart().wafers.push_back(2);
         }
-        chart_points = 20;
-        spc_channel = 2;
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = 1;
-        spc_index = 0;
-        nelson_rules = c.rules;
-        rule_mean = 10.0;
-        rule_stdev = 1.0;
+        shown_chart().points = 20;
+        shown_chart().channel = 2;
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = 1;
+        shown_chart().step = 0;
+        shown_chart().rules = c.rules;
+        shown_chart().rule_mean = 10.0;
+        shown_chart().rule_stdev = 1.0;
         status_color = STATUS_WHITE;
-        record_ooc_alarms(c.first, c.last);
+        record_ooc_alarms(shown_chart(), c.first, c.last);
         EXPECT_EQ(rows("SELECT RUN, WAFER, RULE FROM OOC_ALRM ORDER BY RUN, RULE"), c.expected);
         EXPECT_EQ(status_color, std::string(c.expected).empty() ? STATUS_WHITE : STATUS_YELLOW);
         if (*c.expected) {
@@ -754,12 +754,12 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         SCOPED_TRACE(static_cast<int>(op));
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
         status_color = STATUS_WHITE;
-        nelson_rules = 0x4 | 0x80;
-        chart_type = 0;
+        shown_chart().rules = 0x4 | 0x80;
+        shown_chart().type = 0;
         const std::size_t shown = ui.popups().size();
         ui.answer(1);
         vsql::inject_dbf_fault(op, 1);
-        record_ooc_alarms(9, 9);
+        record_ooc_alarms(shown_chart(), 9, 9);
         vsql::inject_dbf_fault(op, 0);
         ASSERT_EQ(ui.popups().size(), shown + 1);
         EXPECT_EQ(ui.popups().back().title, "Database Error");
@@ -774,14 +774,14 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
     // Every rule on over these points: each point breaks one, so nothing would be left.
     store_row(2, 0, 1, 0, 0x1FFF, 1, "", "");
     view_mean_chart();
-    ASSERT_GE(rule_breakers, chart_points - 1);
-    const double mean = data_mean;
+    ASSERT_GE(rule_breakers, shown_chart().points - 1);
+    const double mean = shown_chart().data_mean;
     ui.answer(1);
     ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and "
                                        "standard deviation calculation.");
     EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
-    EXPECT_EQ(data_mean, mean);
+    EXPECT_EQ(shown_chart().data_mean, mean);
 }
 
 }  // namespace

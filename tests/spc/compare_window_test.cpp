@@ -23,7 +23,6 @@
 #include "spc/compare_results.h"
 #include "spc/compare_window.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/window_menu.h"
 #include "tests/acquisition/acq_fixture.h"
 
@@ -470,12 +469,12 @@ TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
     ASSERT_GT(dialog, 0);
     ASSERT_TRUE(ui.press(dialog, WF_OK));
     ASSERT_GT(spc_panel, 0);
-    const std::vector<double> series = x_array;
-    const std::vector<int> runs = run_index;
-    const int points = chart_points;
+    const std::vector<double> series = shown_chart().values;
+    const std::vector<int> runs = shown_chart().runs;
+    const int points = shown_chart().points;
     ASSERT_EQ(points, 60);
-    const short identity[4] = {spc_channel, chart_type, type_subparameter, spc_index};
-    const double limits[2] = {rule_mean, plot_high[3]};
+    const short identity[4] = {shown_chart().channel, shown_chart().type, shown_chart().subtype, shown_chart().step};
+    const double limits[2] = {shown_chart().rule_mean, shown_chart().plot_high[3]};
 
     ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
     ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
@@ -484,15 +483,15 @@ TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
     ASSERT_GT(popup, 0);
     ASSERT_TRUE(ui.press(popup, POP_CLOSE));
 
-    EXPECT_EQ(x_array, series);
-    EXPECT_EQ(run_index, runs);
-    EXPECT_EQ(chart_points, points);
-    EXPECT_EQ(spc_channel, identity[0]);
-    EXPECT_EQ(chart_type, identity[1]);
-    EXPECT_EQ(type_subparameter, identity[2]);
-    EXPECT_EQ(spc_index, identity[3]);
-    EXPECT_EQ(rule_mean, limits[0]);
-    EXPECT_EQ(plot_high[3], limits[1]);
+    EXPECT_EQ(shown_chart().values, series);
+    EXPECT_EQ(shown_chart().runs, runs);
+    EXPECT_EQ(shown_chart().points, points);
+    EXPECT_EQ(shown_chart().channel, identity[0]);
+    EXPECT_EQ(shown_chart().type, identity[1]);
+    EXPECT_EQ(shown_chart().subtype, identity[2]);
+    EXPECT_EQ(shown_chart().step, identity[3]);
+    EXPECT_EQ(shown_chart().rule_mean, limits[0]);
+    EXPECT_EQ(shown_chart().plot_high[3], limits[1]);
     // The read-out of the chart's second point shows the chart's own value.
     ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
     EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), series[1]);
@@ -522,7 +521,7 @@ TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     EXPECT_EQ(spc_panel, -1);
     EXPECT_EQ(system_restrictions, 0);
-    EXPECT_EQ(chart_points, 0);
+    EXPECT_EQ(shown_chart().points, 0);
     auto item = ui.menu_item(handle_menu, ITEM_SPC_CHART);
     ASSERT_TRUE(item);
     EXPECT_TRUE(item->dimmed);
