@@ -10,6 +10,8 @@
 #include "core/shared_buffers.h"
 #include "core/config_store.h"
 #include "core/wait_panel.h"
+#include "panels/playback.h"
+#include "panels/s_chart.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
 
@@ -31,29 +33,29 @@ int display_toggle(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT || sc_handle <= 0 || legend_panel <= 0) return 0;
     int running = 0;
-    GetCtrlVal(sc_handle, 2, &running);
+    GetCtrlVal(sc_handle, SCHART_START, &running);
     if (!running && visible(sc_handle, 20)) {
         MessagePopup("Hide/Display Trace Error",
                      "This feature only affects strip charts when new data is being collected.  Playback existing "
                      "data with auto or manual scale if you would like to Hide/Display traces.");
         return 0;
     }
-    const int dialog = LoadPanel(0, "playback.uir", 2);
+    const int dialog = LoadPanel(0, "playback.uir", TRACES);
     if (dialog <= 0) return 0;
     InsertListItem(dialog, kList, -1, "All", 0);
     const bool subset = visible(legend_panel, 2);
     int mask = subset ? 0 : -1;
     if (!subset) CheckListItem(dialog, kList, 0, 1);
     int count = 0;
-    GetNumListItems(legend_panel, 3, &count);
+    GetNumListItems(legend_panel, LEGEND_CHANNELS, &count);
     for (int i = 0; i < count; ++i) {
         std::string label;
         int value = 0;
-        GetLabelFromIndex(legend_panel, 3, i, &label);
-        GetValueFromIndex(legend_panel, 3, i, &value);
+        GetLabelFromIndex(legend_panel, LEGEND_CHANNELS, i, &label);
+        GetValueFromIndex(legend_panel, LEGEND_CHANNELS, i, &value);
         InsertListItem(dialog, kList, -1, label.c_str(), value);
         int shown = -1;
-        if (subset && GetIndexFromValue(legend_panel, 2, &shown, value) >= 0 && shown >= 0) {
+        if (subset && GetIndexFromValue(legend_panel, LEGEND_SHOWN, &shown, value) >= 0 && shown >= 0) {
             CheckListItem(dialog, kList, i + 1, 1);
             if (i < 32) mask |= 1 << i;
         }
@@ -71,8 +73,8 @@ void view_hide_trace(int panel)
     std::array<bool, 33> shown {};
     shown.fill(all != 0);
     if (all) {
-        SetCtrlAttribute(legend_panel, 3, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(legend_panel, 2, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, 0);
     } else {
         int count = 0;
         GetNumListItems(panel, kList, &count);
@@ -85,11 +87,11 @@ void view_hide_trace(int panel)
             shown[ch] = checked != 0;
             GetLabelFromIndex(panel, kList, i, &labels[ch]);
         }
-        ClearListCtrl(legend_panel, 2);
+        ClearListCtrl(legend_panel, LEGEND_SHOWN);
         for (int ch = 1; ch <= 32; ++ch)
-            if (shown[ch]) InsertListItem(legend_panel, 2, -1, labels[ch].c_str(), ch);
-        SetCtrlAttribute(legend_panel, 3, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(legend_panel, 2, ATTR_VISIBLE, 1);
+            if (shown[ch]) InsertListItem(legend_panel, LEGEND_SHOWN, -1, labels[ch].c_str(), ch);
+        SetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, 1);
     }
     if (visible(sc_handle, 20)) {
         int enabled = 0;
@@ -100,20 +102,20 @@ void view_hide_trace(int panel)
         for (int ch = 1; ch <= n; ++ch) {
             if (!(VantrelChannelStatusBits & (1u << (ch - 1)))) continue;
             ++k;
-            SetTraceAttribute(sc_handle, 20, enabled - k + 1, ATTR_TRACE_VISIBLE, shown[ch] ? 1 : 0);
+            SetTraceAttribute(sc_handle, SCHART_STRIP, enabled - k + 1, ATTR_TRACE_VISIBLE, shown[ch] ? 1 : 0);
         }
     }
     if (visible(sc_handle, 14) && GraphInfoEntries > 0 && !GraphInfo.empty()) {
-        SetCtrlAttribute(sc_handle, 14, ATTR_REFRESH_GRAPH, 0);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_REFRESH_GRAPH, 0);
         WaitPanel wait("Toggling trace attribute...");
         double reference = Timer();
         const std::size_t records = std::min(GraphInfo.size(), static_cast<std::size_t>(GraphInfoEntries));
         for (std::size_t r = 0; r < records; ++r) {
             const GraphRecord& g = GraphInfo[r];
             if (all)
-                SetPlotAttribute(sc_handle, 14, g.plot, ATTR_TRACE_VISIBLE, 1);
+                SetPlotAttribute(sc_handle, SCHART_PLAYBACK, g.plot, ATTR_TRACE_VISIBLE, 1);
             else if (g.channel >= 1 && g.channel <= 32)
-                SetPlotAttribute(sc_handle, 14, g.plot, ATTR_TRACE_VISIBLE, shown[g.channel] ? 1 : 0);
+                SetPlotAttribute(sc_handle, SCHART_PLAYBACK, g.plot, ATTR_TRACE_VISIBLE, shown[g.channel] ? 1 : 0);
             if ((r + 1) % 100 == 0) {
                 double elapsed = Timer() - reference;
                 if (elapsed > 1.0) {
@@ -126,7 +128,7 @@ void view_hide_trace(int panel)
             }
         }
         wait.progress(1.0);
-        RefreshGraph(sc_handle, 14);
+        RefreshGraph(sc_handle, SCHART_PLAYBACK);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/right.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/sys/process.h"
 #include "platform/ui/userint.h"
@@ -103,7 +105,7 @@ const char* kPan =
 
 void open_menu(int top, int left)
 {
-    const int menu = LoadPanel(sc_handle, "right.uir", 1);
+    const int menu = LoadPanel(sc_handle, "right.uir", TOOLS);
     if (menu <= 0) return;
     state().menu = menu;
     SetPanelAttribute(menu, ATTR_TOP, top);
@@ -112,14 +114,14 @@ void open_menu(int top, int left)
     int count = 0;
     for (const Tool& t : kTools) {
         if (t.value >= 14 && n < 1) continue;
-        InsertListItem(menu, 2, -1, t.entry, t.value);
+        InsertListItem(menu, TOOLS_TOOLS, -1, t.entry, t.value);
         ++count;
     }
-    for (; count < 24; ++count) InsertListItem(menu, 2, -1, "     ", -1);
-    SetCtrlIndex(menu, 2, 22);
+    for (; count < 24; ++count) InsertListItem(menu, TOOLS_TOOLS, -1, "     ", -1);
+    SetCtrlIndex(menu, TOOLS_TOOLS, 22);
     auto check = [menu](int value, bool on) {
         int index = -1;
-        if (GetIndexFromValue(menu, 2, &index, value) >= 0 && index >= 0) CheckListItem(menu, 2, index, on ? 1 : 0);
+        if (GetIndexFromValue(menu, TOOLS_TOOLS, &index, value) >= 0 && index >= 0) CheckListItem(menu, TOOLS_TOOLS, index, on ? 1 : 0);
     };
     check(13, n >= 1);
     check(14, n >= 2);
@@ -142,7 +144,7 @@ void switch_grid(int attr, short param)
     GetCtrlAttribute(sc_handle, kGraph, attr, &on);
     on = !on;
     SetCtrlAttribute(sc_handle, kGraph, attr, on);
-    SetCtrlAttribute(sc_handle, 20, attr, on);
+    SetCtrlAttribute(sc_handle, SCHART_STRIP, attr, on);
     get_put_number(param, 0, NUMBER_T_WRITE, on);
 }
 
@@ -186,8 +188,8 @@ void SetCursorText()
     } else {
         text = vsys::strprintf("X = %.4lf Y = %.4lf", x1, y1);
     }
-    SetCtrlVal(sc_handle, 26, text.c_str());
-    SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 1);
+    SetCtrlVal(sc_handle, SCHART_CURSORS, text.c_str());
+    SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 1);
     int plot1 = -1, point1 = -1, plot2 = 0, point2 = 0, mode = 0;
     GetGraphCursorIndex(sc_handle, kGraph, 1, &plot1, &point1);
     if (n >= 2) GetGraphCursorIndex(sc_handle, kGraph, 2, &plot2, &point2);
@@ -257,11 +259,11 @@ int clickAction(int panel, int control, int event, void*, int, int)
     case 13:
         if (cursors() == 0) {
             first_cursor();
-            SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 1);
+            SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 1);
             chartCallback(sc_handle, kGraph, EVENT_VAL_CHANGED, nullptr, 0, 0);
         } else {
             SetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, 0);
-            SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 0);
+            SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 0);
         }
         break;
     case 14:

@@ -168,6 +168,29 @@ TEST_F(MenuTest, ClearAlarmsOpensTheReviewAndTheWindowMenuFollows)
     EXPECT_FALSE(dimmed(60));
 }
 
+// The strip chart's Tile button arranges the open windows as the Window menu's Tile does.
+TEST_F(MenuTest, TileButtonArrangesTheWindowsLikeTheMenuItem)
+{
+    constexpr int kTileButton = 28, kTileItem = 62;
+    uncleared_alarm();
+    update_menu();
+    ASSERT_TRUE(ui.pick(handle_menu, 48));
+    ASSERT_GT(list_panel, 0);
+    auto geometry = [this] {
+        std::vector<int> g;
+        for (int panel : {sc_handle, list_panel})
+            for (int attr : {ATTR_TOP, ATTR_LEFT, ATTR_WIDTH, ATTR_HEIGHT}) g.push_back(ui.panel_attribute(panel, attr));
+        return g;
+    };
+    ASSERT_TRUE(ui.pick(handle_menu, kTileItem));
+    const auto tiled = geometry();
+    ASSERT_TRUE(ui.move_panel(list_panel, 300, 200));
+    ASSERT_TRUE(ui.move_panel(sc_handle, 250, 150));
+    ASSERT_NE(geometry(), tiled);
+    ASSERT_TRUE(ui.press(sc_handle, kTileButton));
+    EXPECT_EQ(geometry(), tiled);
+}
+
 TEST_F(MenuTest, ClearAlarmsWithNothingLeftTurnsTheStatusWhite)
 {
     status_color = STATUS_YELLOW;

@@ -15,41 +15,13 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
+#include "tests/support/fake_help_viewer.h"
 
 namespace {
 
 using coretest::CoreTest;
 
-// A recording "xchm" on PATH and a display, for one test.
-class FakeViewer {
-public:
-    explicit FakeViewer(const vtest::TempDir& dir) : dir_(dir)
-    {
-        std::filesystem::create_directory(dir.file("bin"));
-        std::filesystem::copy_file(vtest::record_args_tool(), dir.file("bin/xchm"));
-        for (const char* name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "RECORD_ARGS_TO"}) {
-            const char* v = std::getenv(name);
-            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-        }
-        ::setenv("PATH", dir.file("bin").c_str(), 1);
-        ::setenv("DISPLAY", ":42", 1);
-        ::unsetenv("WAYLAND_DISPLAY");
-    }
-    ~FakeViewer()
-    {
-        for (auto& [name, value] : saved_)
-            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-    }
-    std::string record_to(const std::string& name)
-    {
-        ::setenv("RECORD_ARGS_TO", dir_.file(name).c_str(), 1);
-        return dir_.file(name);
-    }
-
-private:
-    const vtest::TempDir& dir_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using FakeViewer = vtest::FakeHelpViewer;
 
 TEST(HelpTopics, ByPanelNameAndLimitDialogTitle)
 {

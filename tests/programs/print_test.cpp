@@ -1,7 +1,7 @@
 // The Print command of the SPC chart and strip-chart windows, pressed as a user does, checked with real PDF tools.
-#include "acquisition/strip_chart_panel.h"
 #include "core/schema.h"
 #include "core/shared_buffers.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
 #include "programs/wiring.h"
@@ -198,7 +198,7 @@ TEST_F(PrintTest, StripChartPrintWithoutAPlaybackListSaysSoAndAsksForNoFile)
 {
     std::remove(dir.file("playback.tmp").c_str());
     ui.answer(1);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups().back().title, "PDF Error");
     EXPECT_EQ(ui.popups().back().text, "No traces selected to print.  Please click on the Playback button and select "
@@ -211,7 +211,7 @@ TEST_F(PrintTest, StripChartPrintDrawsTheRecordedTracesWithLegendAndTicks)
 {
     record_two_wafers();
     ui.answer_path(report("Run 1.pdf"));
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     EXPECT_EQ(ui.popups().back().kind, "file");
     const std::string pdf = report("Run 1.pdf");
     EXPECT_EQ(ui.documents(), std::vector<std::string>{pdf});
@@ -219,21 +219,21 @@ TEST_F(PrintTest, StripChartPrintDrawsTheRecordedTracesWithLegendAndTicks)
     for (const char* want : {"Run 1", "CH1", "CH2", "CH3", "0.0"}) EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
     EXPECT_EQ(count(text, "CH1"), 1u) << "one legend entry per channel over both wafers";
     int progressVisible = 1;
-    GetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
+    GetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
     EXPECT_EQ(progressVisible, 0);
 }
 
 TEST_F(PrintTest, StripChartPrintOfThePlaybackGraphShowsBothCursorReadOutsTwice)
 {
     record_two_wafers();
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, 1);
-    SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
-    SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, -1.0, 5.0);
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_NUM_CURSORS, 2);
-    SetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 1, 2.5, 3.75);
-    SetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 2, 7.25, -0.5);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, 1);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_LEFT_YAXIS, VAL_MANUAL, -1.0, 5.0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 2);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 1, 2.5, 3.75);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 2, 7.25, -0.5);
     ui.answer_path(report("Cursors.pdf"));
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     const std::string text = check_pdf(report("Cursors.pdf"));
     for (const char* want : {"X1=+2.5000", "Y1=+3.7500", "X2=+7.2500", "Y2=-0.5000", "dX=-4.7500", "dY=+4.2500", "10.0"})
         EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
@@ -248,14 +248,14 @@ TEST_F(PrintTest, ListedRunsWithoutARowOrFileAreSkippedAndStyleTwoIsDashed)
     const std::string pdf = report("Skips.pdf");
     std::ofstream(dir.file("playback.tmp"), std::ios::trunc) << "7\t1\t0.0000 0\n8\t1\t0.5000 0\n1\t1\t1.0000 2\n";
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     check_pdf(pdf);
     const std::string withSkips = page_lines(pdf);
     EXPECT_EQ(count(withSkips, "[3] 0 d"), 3u) << "three channels of the one dashed trace";
 
     std::ofstream(dir.file("playback.tmp"), std::ios::trunc) << "1\t1\t1.0000 2\n";
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     EXPECT_EQ(withSkips, page_lines(pdf)) << "the run without a row and the missing file drew nothing";
 }
 
@@ -266,13 +266,13 @@ TEST_F(PrintTest, AFailedWriteLeavesNoReportAndOpensNoTab)
         reports::inject_pdf_fault(io, 2);
         ui.answer_path(report("Broken.pdf"));
         ui.answer(1);
-        ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+        ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
         reports::clear_pdf_fault();
         EXPECT_EQ(ui.popups().back().title, "PDF Error");
         EXPECT_FALSE(vsys::file_exists(report("Broken.pdf")));
         EXPECT_TRUE(ui.documents().empty());
         int progressVisible = 1;
-        GetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
+        GetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
         EXPECT_EQ(progressVisible, 0);
     }
 }

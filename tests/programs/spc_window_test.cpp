@@ -249,3 +249,37 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
 }
 
 }  // namespace
+
+namespace {
+
+// The chart window's Limits... button, of the shipped panel file.
+constexpr int kLimitsButton = 6;
+
+// The "Edit Limits" dialog: closing it only discards it, while its Cancel drops the pending setup changes.
+TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
+{
+    open_mean_chart(300);
+    for (bool by_cancel : {false, true}) {
+        SCOPED_TRACE(by_cancel ? "Cancel" : "close box");
+        Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
+        ASSERT_TRUE(ui.press(spc_panel, kLimitsButton));
+        const int dialog = ui.modal_panel();
+        ASSERT_GT(dialog, 0);
+        ASSERT_EQ(ui.title(dialog), "Edit Limits");
+        int field = 0, cancel = 0;
+        for (int id = 1; id < 64; ++id) {
+            if (!field && ui.label(dialog, id) == "Upper Specification Limit") field = id;
+            if (!cancel && ui.label(dialog, id) == "Cancel") cancel = id;
+        }
+        ASSERT_GT(field, 0);
+        ASSERT_GT(cancel, 0);
+        ASSERT_TRUE(ui.set(dialog, field, 12.5));
+        ASSERT_NE(Flags & FLAG_PENDING_CHANGES, 0);
+        ASSERT_TRUE(by_cancel ? ui.press(dialog, cancel) : ui.close(dialog));
+        EXPECT_FALSE(ui.panel_exists(dialog));
+        EXPECT_EQ((Flags & FLAG_PENDING_CHANGES) != 0, !by_cancel);
+        EXPECT_GT(spc_panel, 0);
+    }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 
 #include "core/trace_file.h"
 #include "core/schema.h"
+#include "panels/sc_sel.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
 #include "setup/setup_paths.h"
@@ -35,9 +36,9 @@ protected:
         network_upload(0, item, nullptr, 0);
         int panel = ui.find_panel("SC_SEL");
         ASSERT_GT(panel, 0);
-        for (std::size_t i = 0; i < ui.items(panel, SEL_RUNS).size(); ++i) ui.check(panel, SEL_RUNS, static_cast<int>(i));
+        for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
         ui.answer_path(to);
-        ui.press(panel, SEL_OK);
+        ui.press(panel, SC_SEL_OK);
     }
     vtest::TempDir target;
 };
@@ -75,7 +76,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     select_sc_run(SEL_REPLAY);
     int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.items(panel, SEL_RUNS).size(), 2u);
+    EXPECT_EQ(ui.items(panel, SC_SEL_RUNS).size(), 2u);
     EXPECT_TRUE(vsys::file_exists(wafer_trace_path(target.path(), 1, 1))) << "the copied traces lie where the program reads them";
 }
 
@@ -89,10 +90,10 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
 
     network_upload(0, COPY_TRACES, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
-    ui.check(panel, SEL_RUNS, 0);
+    ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(dir.path() + "/./");
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(ui.popups().back().title, "Copy Error");
     EXPECT_GT(ui.find_panel("SC_SEL"), 0);
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO"), "2");
@@ -111,7 +112,7 @@ TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
     network_upload(0, COPY_TRACES, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(last_popup(), "|No Strip Chart Data checked.");
     EXPECT_TRUE(ui.panel_exists(panel));
     EXPECT_EQ(ui.title(panel), "Copy TRACE Data To ...");
@@ -122,10 +123,10 @@ TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
     target.write("plain_file", "x");
     network_upload(0, COPY_SPC, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
-    ui.check(panel, SEL_RUNS, 0);
+    ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(target.file("plain_file"));
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(ui.popups().back().title, "Network Error");
     EXPECT_NE(ui.popups().back().text.find("plain_file"), std::string::npos);
     EXPECT_FALSE(ui.panel_exists(panel));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/schema.h"
+#include "panels/sc_sel.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "tests/setup/setup_fixture.h"
@@ -78,19 +79,19 @@ TEST_F(RunDeletionTest, CheckedRunsAndEndpointFilesAreDeletedInProcess)
     dir.write("CLEAN/8.ENP", "e");
     dir.write("CLEAN/7.ENP", "keep");
     const int panel = LoadPanel(0, "sc_sel.uir", 1);
-    SetCtrlAttribute(panel, SEL_RUNS, ATTR_CHECK_MODE, 1);
-    InsertListItem(panel, SEL_RUNS, -1, "TOOL7:5", 5);
-    InsertListItem(panel, SEL_RUNS, -1, "TOOL7:EPEP", 6);
-    InsertListItem(panel, SEL_RUNS, -1, "TOOL7:7", 7);
-    InsertListItem(panel, SEL_RUNS, -1, "TOOL7:endEP  ", 8);
-    InstallCtrlCallback(panel, SEL_OK, delete_ok, nullptr);
+    SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_CHECK_MODE, 1);
+    InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:5", 5);
+    InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:EPEP", 6);
+    InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:7", 7);
+    InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:endEP  ", 8);
+    InstallCtrlCallback(panel, SC_SEL_OK, delete_ok, nullptr);
     InstallPopup(panel);
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(last_popup(), "|No checked runs to delete.");
     ASSERT_TRUE(ui.panel_exists(panel));
-    for (int i : {0, 1, 3}) ui.check(panel, SEL_RUNS, i);
-    ui.press(panel, SEL_OK);
+    for (int i : {0, 1, 3}) ui.check(panel, SC_SEL_RUNS, i);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "7");
     EXPECT_EQ(rows("SELECT RUN FROM OTHER_01"), "7");
