@@ -1,5 +1,6 @@
 // The Print command of the chart windows: the SPC chart with its histograms and limit lines, or the strip chart's
 // listed traces with legend and cursors, written through the PDF chart writer and opened in the viewer.
+#include "panels/x_hist.h"
 #include "reports/panel_print.h"
 
 #include <algorithm>
@@ -115,15 +116,15 @@ void print_spc(const std::string& directory)
     char path[260] = "";
     SChart chart;
     if (!choose_file(directory, "SpcChart.pdf", path, chart)) return;
-    take_axes(spc_panel, XH_CHART, true, chart);
+    take_axes(spc_panel, SPC_CHART, true, chart);
     if (schartInitialize(&chart, path, vt_dir.c_str()) != 0) return;
     // What the chart window shows: its own chart record.
     const ChartRecord& shown = shown_chart();
     if (compare_panel > 0 && por_chart_points > 0) spc_series(por_x_array, por_chart_points, kPorBlue, chart);
     spc_series(shown.values, shown.points, kTestBlack, chart);
     int natural = 1, spec = 1;
-    GetCtrlVal(spc_panel, XH_NATURAL, &natural);
-    GetCtrlVal(spc_panel, XH_SPEC, &spec);
+    GetCtrlVal(spc_panel, SPC_NATURAL, &natural);
+    GetCtrlVal(spc_panel, SPC_SPEC, &spec);
     if (natural == 0)
         for (double y : {shown.data_mean, shown.data_mean + 3 * shown.data_stdev, shown.data_mean - 3 * shown.data_stdev})
             schartMarkY(y, kNaturalGreen, "", &chart);

@@ -56,8 +56,8 @@ void load_text(char* out, int width, const char* field)
         copy_bounded(out, field, width);
 }
 
-short perform(int process, int op, short* channel, short* type, short* param, short* index, int* points, int* pager, int* rules,
-              short* limits, char* trees, char* popupText, int* halt, bool may_create)
+short perform(int process, int op, short* channel, short* type, short* param, short* index, int* points, int* pager,
+              int* rules, short* limits, char* trees, char* popupText, int* halt, bool may_create)
 {
     DbStatement st(hdbc, vsys::strprintf("SELECT * FROM %.4iACTC WHERE CHANNEL = %i AND CHART_TYPE = %i AND "
                                          "DATA_PARAM = %i AND D_INDEX = %i",

@@ -1,5 +1,8 @@
 // The SPC chart window: chart menu items, batch selection, drawing with limits, rules, histogram and capability,
 // axis toggles, exclusion of rule breakers, the point read-out with its playback offer and comments, and closing.
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "spc/chart_window.h"
 
 #include <algorithm>
@@ -114,7 +117,7 @@ int code_of(const ChartRecord& chart) { return chart_code(chart.channel, chart.t
 
 void draw_legend()
 {
-    const int g = XH_LEGEND;
+    const int g = SPC_LEGEND;
     SetAxisRange(spc_panel, g, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
     PlotPoint(spc_panel, g, 10, 50, VAL_SOLID_CIRCLE, kBlack);
     PlotText(spc_panel, g, 11, 15, "In Control", kBlack, VAL_TRANSPARENT);
@@ -154,7 +157,7 @@ void open_selection(ChartRecord chart, int control);
 bool acquisition_running()
 {
     int running = 0;
-    return sc_handle > 0 && GetCtrlVal(sc_handle, 2, &running) >= 0 && running != 0;
+    return sc_handle > 0 && GetCtrlVal(sc_handle, SCHART_START, &running) >= 0 && running != 0;
 }
 
 }  // namespace
@@ -266,15 +269,15 @@ void open_selection(ChartRecord chart, int control)
     chart.natural = limits;
     if (window_open() && shown.points > 2) points = shown.points;
     chart.points = points;
-    const int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "wafers.uir", 1);
+    const int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "wafers.uir", WAFERS);
     if (dialog < 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         return;
     }
     batch_charts[dialog] = chart;
-    SetCtrlVal(dialog, WF_POINTS, points);
+    SetCtrlVal(dialog, WAFERS_POINTS, points);
     const bool endpoint = chart.type == 17;
-    if (endpoint) SetCtrlAttribute(dialog, WF_WAFERS, ATTR_LABEL_TEXT, "Batch size to include");
+    if (endpoint) SetCtrlAttribute(dialog, WAFERS_WAFER_LIST, ATTR_LABEL_TEXT, "Batch size to include");
     const bool from_compare = compare_panel > 0 && (control == 2 || control == 3);
     if (from_compare) SetPanelAttribute(dialog, ATTR_TITLE, control == 2 ? "Select POR Batches" : "Select TEST Batches");
     const bool test = compare_panel < 0 || control == 3 || !from_compare;
@@ -282,23 +285,23 @@ void open_selection(ChartRecord chart, int control)
     const auto& select = test ? wafer_select : por_wafer_select;
     const auto& logic = test ? wafer_logic : por_wafer_logic;
 
-    InsertListItem(dialog, WF_WAFERS, -1, "Select All", -2);
+    InsertListItem(dialog, WAFERS_WAFER_LIST, -1, "Select All", -2);
     const int standard[14] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 25, 50, 75, 100};
     for (int n : standard) {
         std::string label = endpoint ? vsys::strprintf(n == 1 ? "Batches with %i wafer" : "Batches with %i wafers", n)
                                      : vsys::strprintf("Trigger Number %i", n);
-        InsertListItem(dialog, WF_WAFERS, -1, label.c_str(), n);
+        InsertListItem(dialog, WAFERS_WAFER_LIST, -1, label.c_str(), n);
     }
     const int n_conditions = std::min({conditions, static_cast<int>(select.size()), static_cast<int>(logic.size())});
-    if (n_conditions <= 0) CheckListItem(dialog, WF_WAFERS, 0, 1);
+    if (n_conditions <= 0) CheckListItem(dialog, WAFERS_WAFER_LIST, 0, 1);
     for (int k = 0; k < n_conditions; ++k) {
         const int number = select[static_cast<std::size_t>(k)], l = logic[static_cast<std::size_t>(k)];
         if (l == 0 && number >= 1 && number <= 10) {
-            CheckListItem(dialog, WF_WAFERS, number, 1);
+            CheckListItem(dialog, WAFERS_WAFER_LIST, number, 1);
             continue;
         }
         if (l == 0 && (number == 25 || number == 50 || number == 75 || number == 100)) {
-            CheckListItem(dialog, WF_WAFERS, 10 + number / 25, 1);
+            CheckListItem(dialog, WAFERS_WAFER_LIST, 10 + number / 25, 1);
             continue;
         }
         if (l == 0 && number < 1) continue;
@@ -314,29 +317,29 @@ void open_selection(ChartRecord chart, int control)
                                                                            : "Trigger Number %i",
                                     number);
         int items = 0;
-        GetNumListItems(dialog, WF_WAFERS, &items);
-        InsertListItem(dialog, WF_WAFERS, -1, label.c_str(), number);
-        CheckListItem(dialog, WF_WAFERS, items, 1);
+        GetNumListItems(dialog, WAFERS_WAFER_LIST, &items);
+        InsertListItem(dialog, WAFERS_WAFER_LIST, -1, label.c_str(), number);
+        CheckListItem(dialog, WAFERS_WAFER_LIST, items, 1);
     }
 
-    InsertListItem(dialog, WF_TRACE_IDS, -1, "Select all", -1);
-    CheckListItem(dialog, WF_TRACE_IDS, 0, 1);
-    fill_list(dialog, WF_TRACE_IDS,
+    InsertListItem(dialog, WAFERS_TRACE_LIST, -1, "Select all", -1);
+    CheckListItem(dialog, WAFERS_TRACE_LIST, 0, 1);
+    fill_list(dialog, WAFERS_TRACE_LIST,
               endpoint ? "SELECT RTRIM(TRACE_ID) FROM ENDP_DAT ORDER BY SAV_DATE DESC, SAV_TIME DESC"
                        : "SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SAV_DATE DESC, SAV_TIME DESC",
               32, test ? lot_restrictions : por_lot_restrictions, test ? lot_select : por_lot_select);
-    InsertListItem(dialog, WF_RECIPES, -1, "Select All", -1);
-    CheckListItem(dialog, WF_RECIPES, 0, 1);
+    InsertListItem(dialog, WAFERS_RECIPE_LIST, -1, "Select All", -1);
+    CheckListItem(dialog, WAFERS_RECIPE_LIST, 0, 1);
     if (!endpoint)
-        fill_list(dialog, WF_RECIPES, "SELECT DISTINCT RTRIM(RECIPE) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY 1 ASC", 32,
+        fill_list(dialog, WAFERS_RECIPE_LIST, "SELECT DISTINCT RTRIM(RECIPE) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY 1 ASC", 32,
                   test ? recipe_restrictions : por_recipe_restrictions, test ? recipe_select : por_recipe_select);
-    InsertListItem(dialog, WF_SYSTEMS, -1, "Select All", -1);
-    CheckListItem(dialog, WF_SYSTEMS, 0, 1);
-    fill_list(dialog, WF_SYSTEMS,
+    InsertListItem(dialog, WAFERS_SYSTEM_LIST, -1, "Select All", -1);
+    CheckListItem(dialog, WAFERS_SYSTEM_LIST, 0, 1);
+    fill_list(dialog, WAFERS_SYSTEM_LIST,
               endpoint ? "SELECT DISTINCT SYSTEM_ID FROM ENDP_DAT ORDER BY SYSTEM_ID ASC"
                        : "SELECT DISTINCT SYSTEM_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SYSTEM_ID ASC",
               16, test ? system_restrictions : por_system_restrictions, test ? system_select : por_system_select);
-    if (from_compare) InstallCtrlCallback(dialog, WF_OK, control == 2 ? select_por_batches : select_test_batches, nullptr);
+    if (from_compare) InstallCtrlCallback(dialog, WAFERS_OK, control == 2 ? select_por_batches : select_test_batches, nullptr);
     InstallPopup(dialog);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
@@ -358,23 +361,23 @@ int new_chart(int panel, int control, int event, void*, int, int)
         shown.release_series();
     }
     int points = 0;
-    GetCtrlVal(panel, WF_POINTS, &points);
+    GetCtrlVal(panel, WAFERS_POINTS, &points);
     chart.points = points;
     wafer_select.clear();
     wafer_logic.clear();
     int all = 0;
-    IsListItemChecked(panel, WF_WAFERS, 0, &all);
+    IsListItemChecked(panel, WAFERS_WAFER_LIST, 0, &all);
     if (!all) {
         int n = 0;
-        GetNumListItems(panel, WF_WAFERS, &n);
+        GetNumListItems(panel, WAFERS_WAFER_LIST, &n);
         for (int i = 1; i < n; ++i) {
             int on = 0;
-            IsListItemChecked(panel, WF_WAFERS, i, &on);
+            IsListItemChecked(panel, WAFERS_WAFER_LIST, i, &on);
             if (!on) continue;
             int value = 0;
             std::string label;
-            GetValueFromIndex(panel, WF_WAFERS, i, &value);
-            GetLabelFromIndex(panel, WF_WAFERS, i, &label);
+            GetValueFromIndex(panel, WAFERS_WAFER_LIST, i, &value);
+            GetLabelFromIndex(panel, WAFERS_WAFER_LIST, i, &label);
             wafer_select.push_back(value);
             wafer_logic.push_back(label.find('<') != std::string::npos   ? -1
                                   : label.find('>') != std::string::npos ? 1
@@ -382,11 +385,11 @@ int new_chart(int panel, int control, int event, void*, int, int)
         }
     }
     wafer_restrictions = static_cast<int>(wafer_select.size());
-    lot_select = checked_labels(panel, WF_TRACE_IDS);
+    lot_select = checked_labels(panel, WAFERS_TRACE_LIST);
     lot_restrictions = static_cast<int>(lot_select.size());
-    recipe_select = checked_labels(panel, WF_RECIPES);
+    recipe_select = checked_labels(panel, WAFERS_RECIPE_LIST);
     recipe_restrictions = static_cast<int>(recipe_select.size());
-    system_select = checked_labels(panel, WF_SYSTEMS);
+    system_select = checked_labels(panel, WAFERS_SYSTEM_LIST);
     system_restrictions = static_cast<int>(system_select.size());
     DiscardPanel(panel);
     display_new_chart(chart);
@@ -404,23 +407,23 @@ void display_new_chart(const ChartRecord& chart)
     // The window takes its own copy: what the caller does with its record later changes nothing here.
     if (&chart != &shown) shown = chart;
     if (!window_open()) {
-        spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
+        spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", SPC);
         if (spc_panel < 0) {
             spc_panel = -1;
             return;
         }
         set_panel_attributes(spc_panel, parent_panel, 0, 1);
-        SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
+        SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_NUM_CURSORS, 1);
         draw_legend();
     } else {
-        DeleteGraphPlot(spc_panel, XH_CHART, -1, VAL_DELAYED_DRAW);
-        DeleteGraphPlot(spc_panel, XH_HISTOGRAM, -1, VAL_DELAYED_DRAW);
+        DeleteGraphPlot(spc_panel, SPC_CHART, -1, VAL_DELAYED_DRAW);
+        DeleteGraphPlot(spc_panel, SPC_HISTOGRAM, -1, VAL_DELAYED_DRAW);
     }
     const std::string title = chart_title(shown);
     SetPanelAttribute(spc_panel, ATTR_TITLE, title);
-    SetCtrlVal(spc_panel, XH_CODE, code_of(shown));
-    SetCtrlVal(spc_panel, XH_PROCESS, shown.process);
-    SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+    SetCtrlVal(spc_panel, SPC_CODE, code_of(shown));
+    SetCtrlVal(spc_panel, SPC_PROCESS, shown.process);
+    SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
     if (shown.points > 0)
         load_data(shown, TEST_SET, 0);
     else
@@ -434,14 +437,14 @@ void display_new_chart(const ChartRecord& chart)
         shown.release_series();
         return;
     }
-    if (sc_handle > 0) spc_sc_toggle(handle_menu, ITEM_SPC_CHART, nullptr, 0);
+    if (sc_handle > 0) spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART, nullptr, 0);
     display_capability(0, 0);
-    InstallCtrlCallback(spc_panel, XH_CLOSE, discard_chart, nullptr);
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Closing...");
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Close");
+    InstallCtrlCallback(spc_panel, SPC_CLOSE, discard_chart, nullptr);
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, "Closing...");
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, "Close");
     // The window's close box does what Close does: the catalogue row is kept and the buffers freed.
-    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
-    menu_tile(handle_menu, ITEM_TILE, nullptr, parent_panel);
+    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, SPC_CLOSE);
+    menu_tile(handle_menu, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     DisplayPanel(spc_panel);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
@@ -452,10 +455,10 @@ void plot_limit_lines()
     const double data_mean = shown.data_mean, data_stdev = shown.data_stdev;
     const double rule_mean = shown.rule_mean, rule_stdev = shown.rule_stdev;
     auto line = [&](double value, int colour, bool dotted) {
-        int plot = PlotLine(spc_panel, XH_CHART, left, value, 0.0, value, colour);
+        int plot = PlotLine(spc_panel, SPC_CHART, left, value, 0.0, value, colour);
         if (plot > 0 && dotted) {
-            SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_LINE_STYLE, VAL_DOT);
-            SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_POINT_STYLE, VAL_NO_POINT);
+            SetPlotAttribute(spc_panel, SPC_CHART, plot, ATTR_LINE_STYLE, VAL_DOT);
+            SetPlotAttribute(spc_panel, SPC_CHART, plot, ATTR_TRACE_POINT_STYLE, VAL_NO_POINT);
         }
         return plot;
     };
@@ -478,7 +481,7 @@ void display_capability(int firstRun, int lastRun)
     const double sigma = shown.natural == 1 ? shown.data_stdev : shown.natural == 0 ? shown.rule_stdev : 0.0;
     if (firstRun > 0 && sigma > 1e-6) record_ooc_alarms(shown, firstRun, lastRun);
     if (window_open()) {
-        for (int g : {XH_CHART, XH_HISTOGRAM}) {
+        for (int g : {SPC_CHART, SPC_HISTOGRAM}) {
             SetCtrlAttribute(spc_panel, g, ATTR_PLOT_BGCOLOR, kWhite);
             DeleteGraphPlot(spc_panel, g, -1, VAL_DELAYED_DRAW);
             SetCtrlAttribute(spc_panel, g, ATTR_REFRESH_GRAPH, 0);
@@ -487,17 +490,17 @@ void display_capability(int firstRun, int lastRun)
         for (int i = 0; i < n; ++i) xs[static_cast<std::size_t>(i)] = -i;
         plot_limit_lines();
         rule_breakers = 0;
-        spc_data_plot = PlotXY(spc_panel, XH_CHART, xs.data(), shown.values.data(), n, VAL_DOUBLE, VAL_DOUBLE,
+        spc_data_plot = PlotXY(spc_panel, SPC_CHART, xs.data(), shown.values.data(), n, VAL_DOUBLE, VAL_DOUBLE,
                                VAL_CONNECTED_POINTS, VAL_SOLID_CIRCLE, VAL_SOLID, 1, kBlack);
         const std::vector<std::uint16_t> broken = broken_rule_masks(rule_series(shown), shown.rules);
         for (int i = 0; i < n; ++i) {
             if (i >= static_cast<int>(broken.size()) || broken[static_cast<std::size_t>(i)] == 0) continue;
-            PlotPoint(spc_panel, XH_CHART, -i, shown.values[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE,
+            PlotPoint(spc_panel, SPC_CHART, -i, shown.values[static_cast<std::size_t>(i)], VAL_SMALL_SOLID_SQUARE,
                       kWhite);
             ++rule_breakers;
         }
         double low = shown.plot_low[3], high = shown.plot_high[3];
-        scale_spc_axes(-n, 0, &low, &high, spc_panel, XH_CHART);
+        scale_spc_axes(-n, 0, &low, &high, spc_panel, SPC_CHART);
         std::vector<double> centres;
         std::vector<int> counts;
         int bins = 0;
@@ -505,20 +508,20 @@ void display_capability(int firstRun, int lastRun)
         int largest = 0;
         for (int c : counts) largest = std::max(largest, c);
         if (bins > 0)
-            PlotXY(spc_panel, XH_HISTOGRAM, counts.data(), centres.data(), bins, VAL_INTEGER, VAL_DOUBLE,
+            PlotXY(spc_panel, SPC_HISTOGRAM, counts.data(), centres.data(), bins, VAL_INTEGER, VAL_DOUBLE,
                    VAL_HORIZONTAL_BAR, VAL_NO_POINT, VAL_SOLID, 1, kBlack);
-        SetAxisRange(spc_panel, XH_HISTOGRAM, VAL_MANUAL, 0.0, std::max(largest, 1), VAL_MANUAL, low, high);
-        SetCtrlVal(spc_panel, XH_POSITION, 0);
-        SetCtrlVal(spc_panel, XH_NATURAL, 0);
-        SetCtrlVal(spc_panel, XH_SPEC, 0);
+        SetAxisRange(spc_panel, SPC_HISTOGRAM, VAL_MANUAL, 0.0, std::max(largest, 1), VAL_MANUAL, low, high);
+        SetCtrlVal(spc_panel, SPC_POINT, 0);
+        SetCtrlVal(spc_panel, SPC_NATURAL, 0);
+        SetCtrlVal(spc_panel, SPC_SPEC, 0);
         const Capability c = chart_capability(shown.rule_mean, shown.rule_stdev, shown.data_mean, shown.data_stdev);
-        SetCtrlVal(spc_panel, XH_CP, vsys::strprintf("Cp = %.3f", c.cp));
-        SetCtrlVal(spc_panel, XH_CPK, vsys::strprintf("Cpk = %.3f", c.cpk));
-        SetCtrlVal(spc_panel, XH_DEFECTS, vsys::strprintf("Defects = %d PPM (Assuming Normal Dist.)", c.defects));
+        SetCtrlVal(spc_panel, SPC_CP, vsys::strprintf("Cp = %.3f", c.cp));
+        SetCtrlVal(spc_panel, SPC_CPK, vsys::strprintf("Cpk = %.3f", c.cpk));
+        SetCtrlVal(spc_panel, SPC_DEFECTS, vsys::strprintf("Defects = %d PPM (Assuming Normal Dist.)", c.defects));
     }
     if (window_open()) {
-        for (int g : {XH_CHART, XH_HISTOGRAM}) SetCtrlAttribute(spc_panel, g, ATTR_REFRESH_GRAPH, 1);
-        SetCtrlAttribute(spc_panel, XH_CHART, ATTR_CTRL_MODE, VAL_HOT);
+        for (int g : {SPC_CHART, SPC_HISTOGRAM}) SetCtrlAttribute(spc_panel, g, ATTR_REFRESH_GRAPH, 1);
+        SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_CTRL_MODE, VAL_HOT);
         move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
     }
 }
@@ -532,17 +535,17 @@ int toggle_limits(int panel, int event, bool natural_lines)
     if (!window_open()) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     int hide_natural = 0, hide_spec = 0;
-    GetCtrlVal(spc_panel, XH_NATURAL, &hide_natural);
-    GetCtrlVal(spc_panel, XH_SPEC, &hide_spec);
+    GetCtrlVal(spc_panel, SPC_NATURAL, &hide_natural);
+    GetCtrlVal(spc_panel, SPC_SPEC, &hide_spec);
     const int shown_natural = hide_natural == 0 ? 1 : 0, shown_spec = hide_spec == 0 ? 1 : 0;
     if (natural_lines)
-        for (int plot : natural_plots) SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_VISIBLE, shown_natural);
+        for (int plot : natural_plots) SetPlotAttribute(spc_panel, SPC_CHART, plot, ATTR_TRACE_VISIBLE, shown_natural);
     else
-        for (int plot : rule_plots) SetPlotAttribute(spc_panel, XH_CHART, plot, ATTR_TRACE_VISIBLE, shown_spec);
+        for (int plot : rule_plots) SetPlotAttribute(spc_panel, SPC_CHART, plot, ATTR_TRACE_VISIBLE, shown_spec);
     const int range = shown_natural + 2 * shown_spec;
     double low = shown.plot_low[range], high = shown.plot_high[range];
-    scale_spc_axes(-shown.points, 0, &low, &high, spc_panel, XH_CHART);
-    SetAxisRange(spc_panel, XH_HISTOGRAM, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, low, high);
+    scale_spc_axes(-shown.points, 0, &low, &high, spc_panel, SPC_CHART);
+    SetAxisRange(spc_panel, SPC_HISTOGRAM, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, low, high);
     move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;
@@ -593,15 +596,15 @@ int move_cursor(int panel, int control, int event, void*, int, int)
     if (!window_open()) return 1;
     const int n = points_shown();
     int p = 0;
-    GetCtrlVal(spc_panel, XH_POSITION, &p);
+    GetCtrlVal(spc_panel, SPC_POINT, &p);
     if (p > 0) p = 1 - n;
     if (p <= -n) p = 0;
-    SetCtrlVal(spc_panel, XH_POSITION, p);
+    SetCtrlVal(spc_panel, SPC_POINT, p);
     if (n < 1) return 1;
     show_point_info(p);
-    SetActiveGraphCursor(spc_panel, XH_CHART, 1);
-    SetCursorAttribute(spc_panel, XH_CHART, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
-    SetGraphCursor(spc_panel, XH_CHART, 1, p, shown.values[static_cast<std::size_t>(-p)]);
+    SetActiveGraphCursor(spc_panel, SPC_CHART, 1);
+    SetCursorAttribute(spc_panel, SPC_CHART, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetGraphCursor(spc_panel, SPC_CHART, 1, p, shown.values[static_cast<std::size_t>(-p)]);
     return 1;
 }
 
@@ -612,25 +615,25 @@ void show_point_info(int position)
         i >= static_cast<int>(shown.wafers.size()))
         return;
     const int run = shown.runs[static_cast<std::size_t>(i)], wafer = shown.wafers[static_cast<std::size_t>(i)];
-    SetCtrlVal(spc_panel, XH_WAFER, vsys::strprintf("# %d", wafer));
+    SetCtrlVal(spc_panel, SPC_WAFER, vsys::strprintf("# %d", wafer));
     std::string rules;
     const RuleSeries series = rule_series(shown);
     for (int rule = 0; rule < kRuleCount; ++rule)
         if ((shown.rules >> rule & 1) && rule_holds(series, rule, i)) rules += rule_label(rule);
-    ResetTextBox(spc_panel, XH_RULES, rules.empty() ? "None" : rules.c_str());
+    ResetTextBox(spc_panel, SPC_RULES, rules.empty() ? "None" : rules.c_str());
     // The run is read into a record of its own: the current run and setup stay as they are.
     const RunRecord record = look_up_run(hdbc, run);
     std::string time = record.time;
     if (vsys::FilePtr file = vsys::open_file(wafer_trace_path(vt_dir, run, wafer), "rb")) {
         if (auto header = read_trace_header(file.get()); header && header->fields >= 1) time = colon_time(header->time);
     }
-    SetCtrlVal(spc_panel, XH_TIME, time);
-    SetCtrlVal(spc_panel, XH_DATE, record.date);
-    SetCtrlVal(spc_panel, XH_VALUE, shown.values[static_cast<std::size_t>(i)]);
-    SetCtrlVal(spc_panel, XH_TRACE_ID, record.trace_id);
-    SetCtrlVal(spc_panel, XH_SYSTEM, record.system_id);
-    ResetTextBox(spc_panel, XH_RECIPE, record.recipe.c_str());
-    ResetTextBox(spc_panel, XH_COMMENT, record.comment.c_str());
+    SetCtrlVal(spc_panel, SPC_TIME, time);
+    SetCtrlVal(spc_panel, SPC_DATE, record.date);
+    SetCtrlVal(spc_panel, SPC_VALUE, shown.values[static_cast<std::size_t>(i)]);
+    SetCtrlVal(spc_panel, SPC_TRACE_ID, record.trace_id);
+    SetCtrlVal(spc_panel, SPC_SYSTEM, record.system_id);
+    ResetTextBox(spc_panel, SPC_RECIPE, record.recipe.c_str());
+    ResetTextBox(spc_panel, SPC_COMMENT, record.comment.c_str());
 }
 
 int snap_cursor(int panel, int control, int event, void*, int, int)
@@ -642,7 +645,7 @@ int snap_cursor(int panel, int control, int event, void*, int, int)
     int plot = -1, index = -1;
     GetGraphCursorIndex(panel, control, 1, &plot, &index);
     const int i = plot == spc_data_plot && index >= 0 && index < points_shown() ? index : 0;
-    SetCtrlVal(spc_panel, XH_POSITION, -i);
+    SetCtrlVal(spc_panel, SPC_POINT, -i);
     move_cursor(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
     if (event == EVENT_LEFT_DOUBLE_CLICK && i < static_cast<int>(shown.runs.size()) &&
         i < static_cast<int>(shown.wafers.size())) {
@@ -671,6 +674,12 @@ int snap_cursor(int panel, int control, int event, void*, int, int)
     return 1;
 }
 
+namespace {
+// Another panel that binds put_com shows a run: its number and its comment box.
+constexpr int kRunNumber = 3;
+constexpr int kRunComment = 9;
+}  // namespace
+
 int put_com(int panel, int control, int event, void*, int, int)
 {
     (void)control;
@@ -679,18 +688,18 @@ int put_com(int panel, int control, int event, void*, int, int)
     GetPanelAttribute(panel, ATTR_CONSTANT_NAME, constant);
     const bool chart = std::strcmp(constant, "SPC") == 0;
     std::string comment;
-    if (GetTextBoxLine(panel, chart ? XH_COMMENT : 9, 0, &comment) < 0) comment = "NA";
+    if (GetTextBoxLine(panel, chart ? SPC_COMMENT : kRunComment, 0, &comment) < 0) comment = "NA";
     comment = comment.substr(0, 64);
     std::string sql;
     if (chart) {
         std::string trace;
-        GetCtrlVal(panel, XH_TRACE_ID, &trace);
+        GetCtrlVal(panel, SPC_TRACE_ID, &trace);
         sql = vsys::strprintf(shown.type == 17 ? "UPDATE ENDP_DAT SET COMMENT = '%s' WHERE TRACE_ID = '%s'"
                                                : "UPDATE VT_INFO SET COMMENT = '%s' WHERE TRACE_ID = '%s'",
                               sql_quote(comment.c_str()).c_str(), sql_quote(trace.c_str()).c_str());
     } else {
         int run = 0;
-        GetCtrlVal(panel, 3, &run);
+        GetCtrlVal(panel, kRunNumber, &run);
         sql = vsys::strprintf("UPDATE VT_INFO SET COMMENT = '%s' WHERE RUN_NUM = %i", sql_quote(comment.c_str()).c_str(),
                               run);
     }
@@ -734,8 +743,8 @@ int discard_chart(int panel, int control, int event, void*, int, int)
             chart_preferences_of(chart.process, CHART_WRITE, &chart.channel, &chart.type, &chart.subtype, &chart.step,
                                  &chart.points, &pager, &chart.rules, &chart.natural, trees, popup, &zero);
             if (chart.type != 17 && sc_handle > 0) {
-                SetMenuBarAttribute(handle_menu, ITEM_SPC_CHART, ATTR_DIMMED, 1);
-                spc_sc_toggle(handle_menu, ITEM_STRIP_CHART, nullptr, 0);
+                SetMenuBarAttribute(handle_menu, MENUBAR_WINDOW_SPC_CHART, ATTR_DIMMED, 1);
+                spc_sc_toggle(handle_menu, MENUBAR_WINDOW_STRIP_CHART, nullptr, 0);
             }
         }
     }
@@ -750,7 +759,7 @@ int discard_chart(int panel, int control, int event, void*, int, int)
         free_mem();
         shown.release_series();
     }
-    discard_window(ITEM_SPC_CHART);
+    discard_window(MENUBAR_WINDOW_SPC_CHART);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;
 }

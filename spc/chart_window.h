@@ -4,42 +4,6 @@
 
 #include "core/chart_record.h"
 
-// Controls of the chart window ("x_hist.uir" panel 1).
-enum : int {
-    XH_HISTOGRAM = 2,
-    XH_CHART = 3,
-    XH_CLOSE = 4,
-    XH_EXCLUDE = 11,
-    XH_NATURAL = 12,
-    XH_SPEC = 13,
-    XH_POSITION = 14,
-    XH_VALUE = 15,
-    XH_COMMENT = 16,
-    XH_RULES = 17,
-    XH_LEGEND = 18,
-    XH_RECIPE = 19,
-    XH_PROCESS = 20,
-    XH_CODE = 21,
-    XH_TIME = 22,
-    XH_CPK = 23,
-    XH_DATE = 24,
-    XH_WAFER = 25,
-    XH_TRACE_ID = 26,
-    XH_SYSTEM = 27,
-    XH_CP = 28,
-    XH_DEFECTS = 29,
-};
-
-// Controls of the batch selection ("wafers.uir" panel 1).
-enum : int {
-    WF_WAFERS = 2,
-    WF_TRACE_IDS = 3,
-    WF_RECIPES = 4,
-    WF_SYSTEMS = 5,
-    WF_OK = 9,
-    WF_POINTS = 10,
-};
-
 // Handle of the plot of the TEST points and the number of points marked by the last plot.
 extern int spc_data_plot;
 extern int rule_breakers;

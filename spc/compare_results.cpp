@@ -1,4 +1,6 @@
 // The batch comparison's intervals and verdicts, its results popup, and Print and Save of a text popup.
+#include "panels/compare.h"
+#include "panels/pop.h"
 #include "spc/compare_results.h"
 
 #include <algorithm>
@@ -40,7 +42,7 @@ std::function<std::vector<ListedChart>()>& reader()
 void add_line(int popup, const std::string& line)
 {
     const std::string bounded = line.size() > kLineLength ? line.substr(0, kLineLength) : line;
-    InsertListItem(popup, POP_LIST, -1, bounded.c_str(), 0);
+    InsertListItem(popup, POP_LINES, -1, bounded.c_str(), 0);
 }
 
 void add_group(int popup, const char* title, int count, const std::vector<std::string>& entries)
@@ -198,9 +200,9 @@ std::string strip_codes(const std::string& label)
 
 int load_text_popup(int parent)
 {
-    const int popup = LoadPanel(parent, "pop.uir", 1);
+    const int popup = LoadPanel(parent, "pop.uir", POP);
     if (popup < 0) return -1;
-    if (LoadMenuBar(popup, "pop.uir", 1) < 0) {
+    if (LoadMenuBar(popup, "pop.uir", POPMENU) < 0) {
         DiscardPanel(popup);
         return -1;
     }
@@ -215,11 +217,11 @@ bool write_text_lines(int popup, const std::string& path)
         return false;
     }
     int n = 0;
-    GetNumListItems(popup, POP_LIST, &n);
+    GetNumListItems(popup, POP_LINES, &n);
     bool ok = true;
     for (int i = 0; i < n && ok; ++i) {
         std::string label;
-        GetLabelFromIndex(popup, POP_LIST, i, &label);
+        GetLabelFromIndex(popup, POP_LINES, i, &label);
         ok = file.write(strip_codes(label) + "\n");
     }
     const vsys::Result written = ok ? file.commit() : vsys::Result::failure(file.error());
@@ -233,9 +235,9 @@ bool write_text_lines(int popup, const std::string& path)
 void text_print_save(int, int item, void*, int panel)
 {
     std::string path;
-    if (item == POP_PRINT) {
+    if (item == POPMENU_FILE_PRINT) {
         path = vsys::path_join(vt_dir, "PRINT.TMP");
-    } else if (item == POP_SAVE) {
+    } else if (item == POPMENU_FILE_SAVE) {
         const int chosen = FileSelectPopup(vt_dir.c_str(), "*.TXT", "*.TXT", "Please enter a text file name.",
                                            VAL_OK_BUTTON, 0, 0, 1, 1, &path);
         if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
@@ -246,9 +248,9 @@ void text_print_save(int, int item, void*, int panel)
         return;
     }
     if (!write_text_lines(panel, path)) return;
-    if (item != POP_PRINT) return;
+    if (item != POPMENU_FILE_PRINT) return;
     int n = 0;
-    GetNumListItems(panel, POP_LIST, &n);
+    GetNumListItems(panel, POP_LINES, &n);
     if (n == 0) {
         MessagePopup("", "No text to print.");
         return;
@@ -264,15 +266,15 @@ int perform_comparison(int panel, int, int event, void*, int, int)
     if (!any) {
         MessagePopup("", "No SPC Charts have been selected.  Please select charts with the SELECT SPC CHARTS/VIEW "
                          "DUAL SPC CHARTS command button.");
-        SetActiveCtrl(panel, 5);
+        SetActiveCtrl(panel, COMPARE_CHARTS);
         return 1;
     }
     int popup = load_text_popup(0);
     if (popup < 0) return 0;
     SetPanelAttribute(popup, ATTR_TITLE, "Batch Comparison Results");
-    for (int c : {7, 6, 5, 4}) SetCtrlAttribute(popup, c, ATTR_VISIBLE, 0);
+    for (int c : {POP_HEADING, POP_EXTRA3, POP_EXTRA2, POP_EXTRA1}) SetCtrlAttribute(popup, c, ATTR_VISIBLE, 0);
     SetCtrlAttribute(popup, POP_CLOSE, ATTR_DIMMED, 1);
-    ClearListCtrl(popup, POP_LIST);
+    ClearListCtrl(popup, POP_LINES);
     InstallPopup(popup);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     write_header(popup);

@@ -16,7 +16,8 @@ bool all_zero(const double v[3])
     return std::fabs(v[0]) <= 1e-9 && std::fabs(v[1]) <= 1e-9 && std::fabs(v[2]) <= 1e-9;
 }
 
-short perform(int process, short op, short type, short subtype, short channel, short step, double limits[3], bool may_create)
+short perform(int process, short op, short type, short subtype, short channel, short step, double limits[3],
+              bool may_create)
 {
     DbStatement st(hdbc, vsys::strprintf("SELECT LCL, TARGET, UCL FROM %.4dLIMI WHERE TYPE = %i AND SUBTYPE = %i AND "
                                          "CHANNEL = %i AND STEP_INDEX = %i",

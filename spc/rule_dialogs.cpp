@@ -3,6 +3,8 @@
 // Each dialog keeps a record of the chart it was opened for (process and key): its OK stores that chart's row
 // in that process's tables even when the chart window or the current process has moved on, and redraws the
 // window only while it still shows that chart.
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "spc/rule_dialogs.h"
 
 #include <cmath>
@@ -118,10 +120,10 @@ int rules_ok(int panel, const ChartRecord& chart, const int (&boxes)[kRuleCount]
     if (window_shows(c)) {
         shown_chart().rules = mask;
         int excluded = 0;
-        GetCtrlVal(spc_panel, XH_EXCLUDE, &excluded);
+        GetCtrlVal(spc_panel, SPC_EXCLUDE, &excluded);
         if (excluded) {
-            SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
-            exclude_defects(spc_panel, XH_EXCLUDE, EVENT_COMMIT, nullptr, 0, 0);
+            SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
+            exclude_defects(spc_panel, SPC_EXCLUDE, EVENT_COMMIT, nullptr, 0, 0);
         }
         if (window_shows(c)) display_capability(0, 0);
     }
@@ -209,10 +211,10 @@ int custom_ok(int panel, int selection, short type, int number_ctrl, int relatio
     DiscardPanel(panel);
     // The condition goes to the batch selection the dialog was opened from, if it is still there.
     int items = 0;
-    if (selection <= 0 || GetNumListItems(selection, WF_WAFERS, &items) < 0) return 0;
-    InsertListItem(selection, WF_WAFERS, -1, label.c_str(), number);
-    CheckListItem(selection, WF_WAFERS, items, 1);
-    CheckListItem(selection, WF_WAFERS, 0, 0);
+    if (selection <= 0 || GetNumListItems(selection, WAFERS_WAFER_LIST, &items) < 0) return 0;
+    InsertListItem(selection, WAFERS_WAFER_LIST, -1, label.c_str(), number);
+    CheckListItem(selection, WAFERS_WAFER_LIST, items, 1);
+    CheckListItem(selection, WAFERS_WAFER_LIST, 0, 0);
     return 0;
 }
 

@@ -1,4 +1,6 @@
 // The chart slideshow: every catalogued chart of the current process in the chart window, a few seconds each.
+#include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "spc/slideshow.h"
 
 #include <string>
@@ -25,8 +27,11 @@
 namespace {
 
 // Controls of the chart window and main-menu items that rest while the slideshow runs.
-constexpr int kRestingControls[] = {6, 9, 10, 11, 12, 13, 14, 5, 16};
-constexpr int kRestingItems[] = {2, 23, 27, 37, 34, 47, 56, 63};
+constexpr int kRestingControls[] = {SPC_LIMITS_BUTTON, SPC_PRINT,  SPC_EXCLUDE,      SPC_NATURAL,
+                                    SPC_SPEC,          SPC_POINT, SPC_RULES_BUTTON, SPC_COMMENT};
+constexpr int kRestingItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,      MENUBAR_CONFIGURE_ACQUISITION_RATE,
+                                 MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                 MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_HELP};
 
 // The chart window the slideshow opened; another window in spc_panel is not ours.
 int show_panel = -1;
@@ -70,25 +75,25 @@ bool wait_slide()
         ProcessSystemEvents();
         if (!window_is_ours()) return false;
         int stop = 0;
-        GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+        GetCtrlVal(spc_panel, SPC_CLOSE, &stop);
         if (stop) return false;
         vsys::sleep_seconds(0.05);
     }
     ProcessSystemEvents();
     if (!window_is_ours()) return false;
     int stop = 0;
-    GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+    GetCtrlVal(spc_panel, SPC_CLOSE, &stop);
     return stop == 0;
 }
 
 void draw_slideshow_legend(int panel)
 {
-    SetAxisRange(panel, XH_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
-    PlotPoint(panel, XH_LEGEND, 10, 50, VAL_SOLID_CIRCLE, 0x000000);
-    PlotText(panel, XH_LEGEND, 11, 15, "In Control", 0x000000, VAL_TRANSPARENT);
-    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SOLID_CIRCLE, 0x000000);
-    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SMALL_SOLID_SQUARE, 0xFFFFFF);
-    PlotText(panel, XH_LEGEND, 69, 15, "Rule Violation", 0x000000, VAL_TRANSPARENT);
+    SetAxisRange(panel, SPC_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
+    PlotPoint(panel, SPC_LEGEND, 10, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotText(panel, SPC_LEGEND, 11, 15, "In Control", 0x000000, VAL_TRANSPARENT);
+    PlotPoint(panel, SPC_LEGEND, 68, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotPoint(panel, SPC_LEGEND, 68, 50, VAL_SMALL_SOLID_SQUARE, 0xFFFFFF);
+    PlotText(panel, SPC_LEGEND, 69, 15, "Rule Violation", 0x000000, VAL_TRANSPARENT);
 }
 
 }  // namespace
@@ -121,19 +126,19 @@ void next(int display, int runLimit, const char* recipe)
         chart.points = row.points;
         chart.rules = row.rules;
         chart.natural = row.limits;
-        if (window_is_ours()) SetCtrlVal(spc_panel, XH_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
+        if (window_is_ours()) SetCtrlVal(spc_panel, SPC_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
         if (chart.points > 0) {
             if (load_data(chart, TEST_SET, runLimit) == -1)
                 chart_preferences_of(chart.process, CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index,
                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-            if (window_is_ours()) SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+            if (window_is_ours()) SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
         }
         if (chart.points > 0) {
             if (window_is_ours()) {
                 char title[kChartTitleSize] = "";
                 form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
                 SetPanelAttribute(spc_panel, ATTR_TITLE, title);
-                SetCtrlVal(spc_panel, XH_PROCESS, chart.process);
+                SetCtrlVal(spc_panel, SPC_PROCESS, chart.process);
                 shown_chart() = std::move(chart);
                 display_capability(display, runLimit);
             }
@@ -162,7 +167,7 @@ void start_next(int, int, void*, int)
         free_mem();
         por_free_mem();
     }
-    spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
+    spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", SPC);
     if (spc_panel <= 0) {
         spc_panel = -1;
         return;
@@ -170,19 +175,19 @@ void start_next(int, int, void*, int)
     show_panel = spc_panel;
     draw_slideshow_legend(spc_panel);
     set_panel_attributes(spc_panel, parent_panel, 0, 1);
-    SetCtrlAttribute(spc_panel, XH_RECIPE, ATTR_HEIGHT, 19);
-    SetCtrlAttribute(spc_panel, XH_RULES, ATTR_HEIGHT, 19);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(spc_panel, XH_HISTOGRAM, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
+    SetCtrlAttribute(spc_panel, SPC_RECIPE, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, SPC_RULES, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, SPC_HISTOGRAM, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_NUM_CURSORS, 1);
     for (int c : kRestingControls) SetCtrlAttribute(spc_panel, c, ATTR_DIMMED, 1);
     for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
-    SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
-    InstallCtrlCallback(spc_panel, XH_CLOSE, CtrlCallbackPtr{}, nullptr);
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Stop");
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Stopping...");
+    SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
+    InstallCtrlCallback(spc_panel, SPC_CLOSE, CtrlCallbackPtr{}, nullptr);
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, "Stop");
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, "Stopping...");
     // The close box stops the show as Stop does.
-    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
+    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, SPC_CLOSE);
     DisplayPanel(spc_panel);
     shown_chart().release_series();
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;

@@ -1,4 +1,5 @@
 // The real-time limit check: a value beyond the stored limits of an activated chart becomes an alarm row and a line.
+#include "panels/realtime.h"
 #include "testing/realtime_check.h"
 
 #include "core/errors.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr double kBreachMargin = 1e-9;
-constexpr int kRealtimeList = 3;
 
 void raise_alarm(const ChartRecord& chart, int run, int wafer, double value, const char* trace_id, int rule,
                  const char* sign, double limit)
@@ -30,10 +30,10 @@ void raise_alarm(const ChartRecord& chart, int run, int wafer, double value, con
                                              limit, wafer, run);
     // The window is loaded with acquisition; without it the row and the colour stand alone.
     if (realtime_panel <= 0) return;
-    InsertListItem(realtime_panel, kRealtimeList, -1, line.c_str(), 0);
+    InsertListItem(realtime_panel, REALTIME_ALARMS, -1, line.c_str(), 0);
     int count = 0;
-    GetNumListItems(realtime_panel, kRealtimeList, &count);
-    if (count > 0) SetCtrlIndex(realtime_panel, kRealtimeList, count - 1);
+    GetNumListItems(realtime_panel, REALTIME_ALARMS, &count);
+    if (count > 0) SetCtrlIndex(realtime_panel, REALTIME_ALARMS, count - 1);
     DisplayPanel(realtime_panel);
 }
 

@@ -3,6 +3,11 @@
 #include "programs/wiring.h"
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_titles.h"
@@ -15,20 +20,10 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-// Buttons of the chart window beside Close.
-constexpr int kRunRulesButton = 5;
-constexpr int kLimitsButton = 6;
-// Alarms > Alarm List..., the count of alarms it asks for and its button, and the list's View Chart.
-constexpr int kAlarmListItem = 49;
-constexpr int kNewestAlarms = 2;
-constexpr int kShowAlarmList = 3;
-constexpr int kViewChartButton = 4;
 
 // The records of a dBase file, each as its bytes (deletion flag first).
 std::vector<std::string> dbf_records(const std::string& path)
@@ -80,7 +75,7 @@ protected:
         // An old alarm of CH2 Mean, through which the user opens the chart.
         ASSERT_EQ(vtest::run(hdbc, "INSERT INTO OOC_ALRM VALUES (40, 1, 2, 0, 1, 0, 2, 0)"), 0);
         update_menu();
-        ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
         // The setup is stored as a user's would be: start saves it, and what reloads it finds the same.
         Flags |= FLAG_PENDING_CHANGES;
     }
@@ -116,7 +111,7 @@ protected:
     // Charts > Static Channel Charts > CH2 > Mean: the batch selection of CH2 Mean.
     int pick_mean_chart()
     {
-        const int ch2 = submenu_of(submenu_of(34, "Static Channel Charts"), "CH2");
+        const int ch2 = submenu_of(submenu_of(MENUBAR_CHARTS, "Static Channel Charts"), "CH2");
         EXPECT_GT(ch2, 0);
         EXPECT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
         const int dialog = ui.find_panel("WAFERS");
@@ -130,16 +125,16 @@ protected:
         source->ch1 = pattern;
         ui.answer_yes();  // save the pending setup
         ASSERT_NO_FATAL_FAILURE(start());
-        ASSERT_TRUE(ui.pick(handle_menu, kAlarmListItem));
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
         const int ask = ui.find_panel("APOP");
         ASSERT_GT(ask, 0);
-        ASSERT_TRUE(ui.set(ask, kNewestAlarms, 20));
-        ASSERT_TRUE(ui.press(ask, kShowAlarmList));
+        ASSERT_TRUE(ui.set(ask, APOP_COUNT, 20));
+        ASSERT_TRUE(ui.press(ask, APOP_LIST));
         ASSERT_GT(list_panel, 0);
-        ASSERT_TRUE(ui.press(list_panel, kViewChartButton));
+        ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
         ASSERT_GT(spc_panel, 0);
-        ASSERT_EQ(ui.ival(spc_panel, XH_CODE), chart_code(2, 0, 1, 0));
-        ASSERT_EQ(ui.ival(spc_panel, XH_PROCESS), 3);
+        ASSERT_EQ(ui.ival(spc_panel, SPC_CODE), chart_code(2, 0, 1, 0));
+        ASSERT_EQ(ui.ival(spc_panel, SPC_PROCESS), 3);
     }
     // Ticks until one more wafer is tested (with a precoat wafer, after its process is made).
     void test_a_wafer()
@@ -149,7 +144,7 @@ protected:
             tick();
         ASSERT_NE(rows("SELECT COUNT(*) FROM VT_INFO WHERE COMPLETE = 1"), complete) << "no wafer was tested";
         if (spc_panel > 0 && !ui.panel_visible(spc_panel)) {
-            ASSERT_TRUE(ui.pick(handle_menu, ITEM_SPC_CHART));
+            ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_WINDOW_SPC_CHART));
         }
     }
     std::string catalogue_file() const { return dir.file("0003ACTC.DBF"); }
@@ -187,7 +182,7 @@ TEST_F(ChartWhileTesting, CloseAfterAWaferWasTestedWritesNoCatalogueRow)
     ASSERT_EQ(before.size(), 3u);
     ASSERT_NO_FATAL_FAILURE(start_and_view_chart("00011100000000000"));
     ASSERT_NO_FATAL_FAILURE(test_a_wafer());
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     EXPECT_EQ(spc_panel, -1);
     // The window's settings did not change: nothing is written, the shown chart's row neither.
     const std::string shown = others_unchanged(before);
@@ -200,7 +195,7 @@ TEST_F(ChartWhileTesting, RunRulesAfterAWaferWasTestedAreTheShownChartsAndOnlyIt
     const std::vector<std::string> before = dbf_records(catalogue_file());
     ASSERT_NO_FATAL_FAILURE(start_and_view_chart("000111000000000000001110000000000"));
     ASSERT_NO_FATAL_FAILURE(test_a_wafer());
-    ASSERT_TRUE(ui.press(spc_panel, kRunRulesButton));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_RULES_BUTTON));
     const int rules = ui.modal_panel();
     ASSERT_GT(rules, 0);
     EXPECT_EQ(ui.title(rules), "SPC Rule Selection: " + shown_title());
@@ -226,7 +221,7 @@ TEST_F(ChartWhileTesting, RunRulesAfterAWaferWasTestedAreTheShownChartsAndOnlyIt
     EXPECT_EQ(shown_row(), "300|1|0|TREE2|Check the MFC");
     // A later wafer and the Close keep what the dialog stored.
     ASSERT_NO_FATAL_FAILURE(test_a_wafer());
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     others_unchanged(before);
     EXPECT_EQ(shown_row(), "300|1|0|TREE2|Check the MFC");
 }
@@ -245,7 +240,7 @@ TEST_F(ChartWhileTesting, LimitsAfterAPrecoatWaferAreWrittenToTheShownChartsProc
     // A precoat process starts without activated charts.
     ASSERT_TRUE(dbf_records(dir.file("0004ACTC.DBF")).empty());
 
-    ASSERT_TRUE(ui.press(spc_panel, kLimitsButton));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_LIMITS_BUTTON));
     const int limits = ui.modal_panel();
     ASSERT_GT(limits, 0);
     std::vector<int> fields;
@@ -288,15 +283,15 @@ TEST_F(ChartWhileTesting, ABatchSelectionOpenWhileAWaferIsTestedShowsItsOwnChart
     ui.answer_yes();  // save the pending setup
     ASSERT_NO_FATAL_FAILURE(start());
     // However the Charts menu comes to be offered while acquiring, the selection keeps the chart it was opened for.
-    SetMenuBarAttribute(handle_menu, 34, ATTR_DIMMED, 0);
+    SetMenuBarAttribute(handle_menu, MENUBAR_CHARTS, ATTR_DIMMED, 0);
     const int dialog = pick_mean_chart();
     ASSERT_GT(dialog, 0);
     ASSERT_NO_FATAL_FAILURE(test_a_wafer());
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     ASSERT_GT(spc_panel, 0);
     EXPECT_EQ(ui.title(spc_panel), shown_title());
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), chart_code(2, 0, 1, 0));
-    EXPECT_EQ(ui.ival(spc_panel, XH_PROCESS), 3);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), chart_code(2, 0, 1, 0));
+    EXPECT_EQ(ui.ival(spc_panel, SPC_PROCESS), 3);
     EXPECT_EQ(shown_chart().rules, 0x5);
 }
 

@@ -2,6 +2,8 @@
 #include "core/schema.h"
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
 #include "programs/wiring.h"
@@ -133,8 +135,8 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.set(dialog, WF_POINTS, 20));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, 20));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
         ASSERT_EQ(shown_chart().points, 20);
     }
@@ -144,8 +146,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 {
     open_mean_chart();
     // Both switches at 0: the window shows three green and seven red lines.
-    ASSERT_EQ(ui.ival(spc_panel, XH_NATURAL), 0);
-    ASSERT_EQ(ui.ival(spc_panel, XH_SPEC), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_NATURAL), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_SPEC), 0);
     ui.answer_path(report("Mean (CH2).pdf"));
     ASSERT_TRUE(ui.press(spc_panel, 9));
     const std::string pdf = report("Mean (CH2).pdf");
@@ -163,8 +165,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     EXPECT_GE(count(lines, "\nf\r"), 1u) << "the histogram's bars";
 
     // Hiding both sets of lines in the window leaves them off the page.
-    ASSERT_TRUE(ui.set(spc_panel, XH_NATURAL, 1));
-    ASSERT_TRUE(ui.set(spc_panel, XH_SPEC, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_NATURAL, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_SPEC, 1));
     ui.answer_path(report("Hidden.pdf"));
     ASSERT_TRUE(ui.press(spc_panel, 9));
     check_pdf(report("Hidden.pdf"));

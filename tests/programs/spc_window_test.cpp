@@ -4,6 +4,8 @@
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
 #include "core/trace_file.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
@@ -64,8 +66,8 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.set(dialog, WF_POINTS, points));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, points));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
     }
     std::string catalogue() { return rows("SELECT POINTS, PAGER, RULES, LIMITS, RTRIM(D_TREE), RTRIM(P_TEXT), HALT FROM 0003ACTC WHERE CHANNEL = 2 AND CHART_TYPE = 0 AND DATA_PARAM = 1 AND D_INDEX = 0"); }
@@ -90,7 +92,7 @@ TEST_F(SpcWindowTest, CloseAfterShowingMorePointsWritesTheCatalogueRow)
         EXPECT_EQ(shown_chart().runs.front(), 360);
         EXPECT_EQ(shown_chart().runs.back(), 11);
         EXPECT_EQ(rule_breakers, 2);
-        ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, XH_CLOSE));
+        ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, SPC_CLOSE));
         EXPECT_EQ(spc_panel, -1);
         EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
         EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
@@ -102,7 +104,7 @@ TEST_F(SpcWindowTest, CloseWithFewerThanThreeHundredPointsWritesNothing)
     store_row(300, 3, 1);
     open_mean_chart(250);
     EXPECT_EQ(shown_chart().points, 250);
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     EXPECT_EQ(catalogue(), "300|5|3|1|TREE1|Check the MFC|1");
 }
 
@@ -115,16 +117,16 @@ TEST_F(SpcWindowTest, ExcludingRuleBreakersAndTakingThemBack)
         if (v != 20.0 && v != 0.0) good.push_back(v);
     const double all_mean = shown_chart().data_mean, all_stdev = shown_chart().data_stdev;
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().title, "FYI");
     EXPECT_EQ(ui.popups().back().text, "The mean and standard deviation have \nnow been calculated without rule breakers.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
     const double m = std::accumulate(good.begin(), good.end(), 0.0) / static_cast<double>(good.size());
     EXPECT_NEAR(shown_chart().data_mean, m, 1e-12);
     EXPECT_LT(shown_chart().data_stdev, all_stdev);
     EXPECT_EQ(shown_chart().rule_mean, shown_chart().data_mean);  // natural limits follow
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
     EXPECT_NEAR(shown_chart().data_mean, all_mean, 1e-12);
     EXPECT_NEAR(shown_chart().data_stdev, all_stdev, 1e-12);
@@ -135,9 +137,9 @@ TEST_F(SpcWindowTest, NothingToExcludeIsRefused)
     open_mean_chart(50);  // runs 311..360: no outlier
     ASSERT_EQ(rule_breakers, 0);
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "No defects to remove from this data set.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
 }
 
 TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone)
@@ -145,19 +147,19 @@ TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone
     run_num = 77;
     num_of_wafers = 5;
     open_mean_chart(300);
-    EXPECT_EQ(ui.text(spc_panel, XH_TIME), "04:05:06");  // no trace file: the run row's time
-    EXPECT_EQ(ui.text(spc_panel, XH_DATE), "2026/02/03");
-    EXPECT_EQ(ui.text(spc_panel, XH_TRACE_ID), "LOT360");
-    EXPECT_EQ(ui.text(spc_panel, XH_SYSTEM), "TOOL_A");
-    EXPECT_EQ(ui.text(spc_panel, XH_RULES), "None");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TIME), "04:05:06");  // no trace file: the run row's time
+    EXPECT_EQ(ui.text(spc_panel, SPC_DATE), "2026/02/03");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TRACE_ID), "LOT360");
+    EXPECT_EQ(ui.text(spc_panel, SPC_SYSTEM), "TOOL_A");
+    EXPECT_EQ(ui.text(spc_panel, SPC_RULES), "None");
     {
         vsys::FilePtr f = vsys::open_file(wafer_trace_path(vt_dir, 359, 1), "wb");
         ASSERT_TRUE(f);
         ASSERT_TRUE(write_trace_header(f.get(), "12.34.56", "2026/02/03"));
     }
-    ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
-    EXPECT_EQ(ui.text(spc_panel, XH_TIME), "12:34:56");
-    EXPECT_EQ(ui.text(spc_panel, XH_TRACE_ID), "LOT359");
+    ASSERT_TRUE(ui.set(spc_panel, SPC_POINT, -1));
+    EXPECT_EQ(ui.text(spc_panel, SPC_TIME), "12:34:56");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TRACE_ID), "LOT359");
     EXPECT_EQ(run_num, 77);
     EXPECT_EQ(num_of_wafers, 5);
 }
@@ -165,14 +167,14 @@ TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone
 TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
 {
     open_mean_chart(300);
-    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -3, shown_chart().values[3]));
+    ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -3, shown_chart().values[3]));
     ui.answer_no();
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     EXPECT_EQ(ui.popups().back().title, "Strip Chart Playback");
     EXPECT_EQ(ui.popups().back().text, "Do you want to view the strip chart for LOT357 trigger 1?");
     // Yes: the channel choice opens to play the point's wafer at once; its trace file is gone.
     ui.answer_yes();
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     const int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
     EXPECT_EQ(ui.ival(choice, 4), 1);
@@ -186,10 +188,10 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     SetCtrlVal(sc_handle, 2, 1);
     ui.answer_yes();
     ui.answer(1);
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     EXPECT_EQ(ui.popups().back().text, "Stored wafers cannot be played back while acquisition runs.");
     SetCtrlVal(sc_handle, 2, 0);
-    EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -3);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -3);
 }
 
 TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)

@@ -11,6 +11,7 @@
 #include "core/callbacks.h"
 #include "core/globals.h"
 #include "core/shared_buffers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/userint.h"
@@ -56,14 +57,14 @@ TEST(SpcPrint, PageMatchesTheScriptMadeLineList)
     spc_panel = LoadPanel(0, "x_hist.uir", 1);
     ASSERT_GT(spc_panel, 0);
     DisplayPanel(spc_panel);
-    SetAxisScalingMode(spc_panel, XH_CHART, VAL_XAXIS, VAL_MANUAL, -10.0, 0.0);
-    SetAxisScalingMode(spc_panel, XH_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_XDIVISIONS, 5);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_XPRECISION, 0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_YDIVISIONS, 5);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_YPRECISION, 1);
-    SetCtrlVal(spc_panel, XH_NATURAL, 0);
-    SetCtrlVal(spc_panel, XH_SPEC, 0);
+    SetAxisScalingMode(spc_panel, SPC_CHART, VAL_XAXIS, VAL_MANUAL, -10.0, 0.0);
+    SetAxisScalingMode(spc_panel, SPC_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_XDIVISIONS, 5);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_XPRECISION, 0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_YDIVISIONS, 5);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_YPRECISION, 1);
+    SetCtrlVal(spc_panel, SPC_NATURAL, 0);
+    SetCtrlVal(spc_panel, SPC_SPEC, 0);
     compare_panel = 1;  // the comparison window is open: the POR series is printed too
     por_x_array = {5.0, 5.5, 4.5, 5.0};
     por_chart_points = 4;

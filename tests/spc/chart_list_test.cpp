@@ -4,6 +4,9 @@
 #include "core/module_services.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/spc_list.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
@@ -134,7 +137,7 @@ protected:
     }
     int index_of(int code)
     {
-        const auto items = ui.items(spc_chart_selections, SL_LIST);
+        const auto items = ui.items(spc_chart_selections, SPC_LIST_CHARTS);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const int v = static_cast<int>(items[i].value.as_int());
             if (v == code || v == -code) return static_cast<int>(i);
@@ -142,25 +145,25 @@ protected:
         ADD_FAILURE() << "no item of code " << code;
         return -1;
     }
-    std::string label_of(int code) { return ui.items(spc_chart_selections, SL_LIST)[index_of(code)].label; }
+    std::string label_of(int code) { return ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].label; }
     int value_of(int code)
     {
-        return static_cast<int>(ui.items(spc_chart_selections, SL_LIST)[index_of(code)].value.as_int());
+        return static_cast<int>(ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].value.as_int());
     }
     void double_click_item(int code)
     {
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(code)));
-        ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, 30, 5));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(code)));
+        ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, 30, 5));
     }
     // Views CH2 Mean from the list through the batch selection.
     void view_mean_chart()
     {
         if (spc_chart_selections <= 0) open_list();
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
         const int selection = ui.find_panel("WAFERS");
         ASSERT_GT(selection, 0);
-        ASSERT_TRUE(ui.press(selection, WF_OK));
+        ASSERT_TRUE(ui.press(selection, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
     }
     vtest::SimulatedClock clock;
@@ -178,7 +181,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(ui.title(spc_chart_selections), "SPC Chart List");
     std::vector<std::string> labels;
     std::vector<int> values;
-    for (const auto& item : ui.items(spc_chart_selections, SL_LIST)) {
+    for (const auto& item : ui.items(spc_chart_selections, SPC_LIST_CHARTS)) {
         labels.push_back(item.label);
         values.push_back(static_cast<int>(item.value.as_int()));
     }
@@ -201,7 +204,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(values[8], -50100100);
     EXPECT_FALSE(chart_list_in_check_mode());
     // The ring offers the processes with the current one chosen.
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 3);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 3);
 }
 
 TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
@@ -232,13 +235,13 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
     EXPECT_EQ(row_of(2, 0, 3, 0), "");
 
     // A double click at or beyond the list's width does nothing.
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(mean)));
-    const int width = ui.attribute(spc_chart_selections, SL_LIST, ATTR_WIDTH);
-    ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, width, 5));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(mean)));
+    const int width = ui.attribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_WIDTH);
+    ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, width, 5));
     EXPECT_EQ(label_of(mean), "CH2 Mean");
 
     // Done compacts the catalogue and closes the list.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(rows("SELECT CHANNEL, DATA_PARAM FROM 0003ACTC"), "2|2");
 }
@@ -282,11 +285,11 @@ TEST_F(ChartList, AnotherProcessIsListedWithItsNamesAndDoneGivesTheCurrentOneBac
     get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
 
     open_list();
-    ASSERT_TRUE(ui.set(spc_chart_selections, SL_PROCESS, 4));
+    ASSERT_TRUE(ui.set(spc_chart_selections, SPC_LIST_PROCESS, 4));
     EXPECT_EQ(recipe_num, 4);
-    EXPECT_EQ(ui.plain_items(spc_chart_selections, SL_LIST),
+    EXPECT_EQ(ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS),
               (std::vector<std::string>{"FLOW Mean", "FLOW Standard Deviation", "FLOW Minimum", "FLOW Maximum"}));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(recipe_num, 3);
     EXPECT_EQ(VantrelChannelStatusBits, bits);
 }
@@ -298,7 +301,7 @@ TEST_F(ChartList, AProcessTheDefaultListingLeavesOutIsStillTheOneListed)
     get_put_char(hdbc, 1, 2, CONFIG_WRITE, name);
     recipe_num = 2;
     open_list();
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 2);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 2);
     EXPECT_EQ(recipe_num, 2);
     EXPECT_EQ(chart_list_process(), 2);
 }
@@ -318,14 +321,14 @@ TEST_F(ChartList, ComparisonModeNeedsBatchesAndShowsCheckBoxes)
     ASSERT_TRUE(ui.pick(handle_menu, 35));
     ASSERT_GT(spc_chart_selections, 0);
     EXPECT_TRUE(chart_list_in_check_mode());
-    ASSERT_TRUE(ui.check(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 4, 0))));
+    ASSERT_TRUE(ui.check(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 4, 0))));
     const auto ticked = checked_charts();
     ASSERT_EQ(ticked.size(), 1u);
     EXPECT_EQ(ticked[0].code, 20040000);
     EXPECT_EQ(ticked[0].label, "CH2 Maximum");
     EXPECT_EQ(ticked[0].subtype, 4);
     // Done hides the list and keeps its ticks for the comparison.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_GT(spc_chart_selections, 0);
     EXPECT_FALSE(ui.panel_visible(spc_chart_selections));
     EXPECT_EQ(checked_charts().size(), 1u);
@@ -340,7 +343,7 @@ TEST_F(ChartList, ViewOpensTheBatchSelectionForTheProcessAndTheChart)
     view_mean_chart();
     EXPECT_EQ(recipe_restrictions, 1);
     EXPECT_EQ(recipe_select, (std::vector<std::string>{"ETCH"}));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 20010000);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 20010000);
     EXPECT_EQ(shown_chart().points, 40);
 }
 
@@ -349,8 +352,8 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     store_row(2, 0, 1, 0, 0x3, 1, "TREE0   TREE1", "Check the MFC");
     view_mean_chart();
     ui.answer(1);  // the exclusion's FYI
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
-    ASSERT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
+    ASSERT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
     ASSERT_TRUE(ui.press(spc_panel, 5));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
@@ -365,13 +368,13 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     ui.answer(1);  // rule breakers are taken back in
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "Ok    ")));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
     EXPECT_EQ(shown_chart().rules, (1 << 1) | (1 << 2) | (1 << 7));
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|134|1|TREE0   TREE1|Check the MFC|1");
 
     // A chart without row opens with 1a and 1b; Cancel drops pending changes and stores nothing.
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     vtest::run(hdbc, "DELETE FROM 0003ACTC");
     view_mean_chart();
     ASSERT_TRUE(ui.press(spc_panel, 5));
@@ -471,8 +474,8 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
 TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
 {
     open_list();
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     const int selection = ui.find_panel("WAFERS");
     ASSERT_GT(selection, 0);
     ASSERT_TRUE(ui.press(selection, 12));
@@ -488,11 +491,11 @@ TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
     ASSERT_TRUE(ui.set(dialog, ring, -1));
     ASSERT_TRUE(ui.set(dialog, number, 5));
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
-    const auto items = ui.items(selection, WF_WAFERS);
+    const auto items = ui.items(selection, WAFERS_WAFER_LIST);
     EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
     EXPECT_TRUE(items.back().checked);
     EXPECT_FALSE(items.front().checked);
-    ASSERT_TRUE(ui.press(selection, WF_OK));
+    ASSERT_TRUE(ui.press(selection, WAFERS_OK));
     EXPECT_EQ(wafer_select, (std::vector<int>{5}));
     EXPECT_EQ(wafer_logic, (std::vector<int>{-1}));
     EXPECT_EQ(shown_chart().points, 40);
@@ -614,9 +617,9 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     bool dimmed_during = false;
     ui.after_pumps(2, [&] {
         dimmed_during = ui.menu_item(handle_menu, 34)->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
     });
-    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, XH_CODE)); });
+    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, SPC_CODE)); });
     const double start = vsys::clock_seconds();
     ASSERT_TRUE(ui.pick(handle_menu, 36));
     const double took = vsys::clock_seconds() - start;
@@ -638,10 +641,10 @@ TEST_F(Slideshow, StopEndsTheShowAfterTheCurrentChart)
     store_row(3, 0, 1, 0, 3, 1, "", "");
     std::string off, on;
     ui.after_pumps(3, [&] {
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, &off);
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, &on);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
-        ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, &off);
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, &on);
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     });
     const double start = vsys::clock_seconds();
     ASSERT_TRUE(ui.pick(handle_menu, 36));
@@ -661,17 +664,17 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     int show_window = 0;
     ui.after_pumps(3, [&] {
         show_window = spc_panel;
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(3, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(3, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     });
-    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WF_OK)); });
+    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WAFERS_OK)); });
     ASSERT_TRUE(ui.pick(handle_menu, 36));
     ASSERT_GT(spc_panel, 0);
     EXPECT_NE(spc_panel, show_window);
     EXPECT_FALSE(ui.panel_exists(show_window));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 30010000);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 30010000);
     EXPECT_EQ(shown_chart().points, 20);
-    EXPECT_EQ(ui.label(spc_panel, XH_CLOSE), "Close");
+    EXPECT_EQ(ui.label(spc_panel, SPC_CLOSE), "Close");
     EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
 }
 
@@ -777,10 +780,10 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
     ASSERT_GE(rule_breakers, shown_chart().points - 1);
     const double mean = shown_chart().data_mean;
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and "
                                        "standard deviation calculation.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
     EXPECT_EQ(shown_chart().data_mean, mean);
 }
 
