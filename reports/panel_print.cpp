@@ -1,6 +1,5 @@
 // The Print command of the chart windows: the SPC chart with its histograms and limit lines, or the strip chart's
 // listed traces with legend and cursors, written through the PDF chart writer and opened in the viewer.
-#include "panels/x_hist.h"
 #include "reports/panel_print.h"
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/read_number.h"

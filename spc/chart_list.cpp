@@ -1,6 +1,4 @@
 // The SPC chart list window: the charts a process offers, their activation, viewing, and the ticks of check mode.
-#include "panels/s_chart.h"
-#include "panels/spc_list.h"
 #include "spc/chart_list.h"
 
 #include <algorithm>
@@ -15,6 +13,8 @@
 #include "core/shared_buffers.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
+#include "panels/spc_list.h"
 #include "platform/sys/format.h"
 #include "platform/ui/list_text.h"
 #include "platform/ui/userint.h"

@@ -1,8 +1,5 @@
 // The SPC chart window: chart menu items, batch selection, drawing with limits, rules, histogram and capability,
 // axis toggles, exclusion of rule breakers, the point read-out with its playback offer and comments, and closing.
-#include "panels/s_chart.h"
-#include "panels/wafers.h"
-#include "panels/x_hist.h"
 #include "spc/chart_window.h"
 
 #include <algorithm>
@@ -21,6 +18,10 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/compare.h"
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -267,20 +268,27 @@ void open_selection(ChartRecord chart, int control)
                          &pager, &rules, &limits, trees, popup, &halt);
     chart.rules = rules & kAllRules;
     chart.natural = limits;
-    if (window_open() && shown.points > 2) points = shown.points;
+    if (window_open() && chart.points > 2) points = chart.points;
+    // The selection keeps the chart's identity and settings; its series is loaded when the selection is taken.
+    chart.release_series();
     chart.points = points;
     const int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "wafers.uir", WAFERS);
     if (dialog < 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         return;
     }
+    std::erase_if(batch_charts, [](const auto& entry) {
+        int visible = 0;
+        return GetPanelAttribute(entry.first, ATTR_VISIBLE, &visible) < 0;
+    });
     batch_charts[dialog] = chart;
     SetCtrlVal(dialog, WAFERS_POINTS, points);
     const bool endpoint = chart.type == 17;
     if (endpoint) SetCtrlAttribute(dialog, WAFERS_WAFER_LIST, ATTR_LABEL_TEXT, "Batch size to include");
-    const bool from_compare = compare_panel > 0 && (control == 2 || control == 3);
-    if (from_compare) SetPanelAttribute(dialog, ATTR_TITLE, control == 2 ? "Select POR Batches" : "Select TEST Batches");
-    const bool test = compare_panel < 0 || control == 3 || !from_compare;
+    const bool from_compare = compare_panel > 0 && (control == COMPARE_POR || control == COMPARE_TEST);
+    if (from_compare)
+        SetPanelAttribute(dialog, ATTR_TITLE, control == COMPARE_POR ? "Select POR Batches" : "Select TEST Batches");
+    const bool test = compare_panel < 0 || control == COMPARE_TEST || !from_compare;
     const int conditions = test ? wafer_restrictions : por_wafer_restrictions;
     const auto& select = test ? wafer_select : por_wafer_select;
     const auto& logic = test ? wafer_logic : por_wafer_logic;
@@ -331,7 +339,8 @@ void open_selection(ChartRecord chart, int control)
     InsertListItem(dialog, WAFERS_RECIPE_LIST, -1, "Select All", -1);
     CheckListItem(dialog, WAFERS_RECIPE_LIST, 0, 1);
     if (!endpoint)
-        fill_list(dialog, WAFERS_RECIPE_LIST, "SELECT DISTINCT RTRIM(RECIPE) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY 1 ASC", 32,
+        fill_list(dialog, WAFERS_RECIPE_LIST,
+                  "SELECT DISTINCT RTRIM(RECIPE) FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY 1 ASC", 32,
                   test ? recipe_restrictions : por_recipe_restrictions, test ? recipe_select : por_recipe_select);
     InsertListItem(dialog, WAFERS_SYSTEM_LIST, -1, "Select All", -1);
     CheckListItem(dialog, WAFERS_SYSTEM_LIST, 0, 1);
@@ -339,7 +348,8 @@ void open_selection(ChartRecord chart, int control)
               endpoint ? "SELECT DISTINCT SYSTEM_ID FROM ENDP_DAT ORDER BY SYSTEM_ID ASC"
                        : "SELECT DISTINCT SYSTEM_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SYSTEM_ID ASC",
               16, test ? system_restrictions : por_system_restrictions, test ? system_select : por_system_select);
-    if (from_compare) InstallCtrlCallback(dialog, WAFERS_OK, control == 2 ? select_por_batches : select_test_batches, nullptr);
+    if (from_compare)
+        InstallCtrlCallback(dialog, WAFERS_OK, control == COMPARE_POR ? select_por_batches : select_test_batches, nullptr);
     InstallPopup(dialog);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }

@@ -1,5 +1,4 @@
 // The confidence level of the batch comparison and the t quantile table it reads.
-#include "panels/compare.h"
 #include "spc/compare_confidence.h"
 
 #include <algorithm>
@@ -7,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/compare.h"
 #include "platform/ui/userint.h"
 
 namespace {

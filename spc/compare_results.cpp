@@ -1,6 +1,4 @@
 // The batch comparison's intervals and verdicts, its results popup, and Print and Save of a text popup.
-#include "panels/compare.h"
-#include "panels/pop.h"
 #include "spc/compare_results.h"
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/wait_panel.h"
+#include "panels/compare.h"
+#include "panels/pop.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"

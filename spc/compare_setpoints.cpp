@@ -1,6 +1,4 @@
 // The step set-point panel and the step limit summary in the text popup.
-#include "panels/mfc_comd.h"
-#include "panels/pop.h"
 #include "spc/compare_setpoints.h"
 
 #include <algorithm>
@@ -10,6 +8,8 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
+#include "panels/mfc_comd.h"
+#include "panels/pop.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "spc/compare_results.h"

@@ -1,7 +1,4 @@
 // The batch comparison window and the two batch selections it holds.
-#include "panels/compare.h"
-#include "panels/s_chart.h"
-#include "panels/wafers.h"
 #include "spc/compare_window.h"
 
 #include <string>
@@ -13,6 +10,9 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/compare.h"
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
 #include "platform/ui/userint.h"
 #include "spc/chart_window.h"
 #include "testing/window_menu.h"

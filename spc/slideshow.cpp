@@ -1,6 +1,4 @@
 // The chart slideshow: every catalogued chart of the current process in the chart window, a few seconds each.
-#include "panels/s_chart.h"
-#include "panels/x_hist.h"
 #include "spc/slideshow.h"
 
 #include <string>
@@ -14,6 +12,8 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"

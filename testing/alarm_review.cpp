@@ -1,8 +1,4 @@
 // The alarm window: Alarm List, Alarm Pareto and Active Alarm forms, and the review actions on the selected alarm.
-#include "panels/alarms.h"
-#include "panels/apop.h"
-#include "panels/realtime.h"
-#include "panels/s_chart.h"
 #include "testing/alarm_review.h"
 
 #include <cstdlib>
@@ -20,6 +16,10 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/wait_panel.h"
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/alarm_lines.h"

@@ -1,11 +1,11 @@
 // The real-time limit check: a value beyond the stored limits of an activated chart becomes an alarm row and a line.
-#include "panels/realtime.h"
 #include "testing/realtime_check.h"
 
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
+#include "panels/realtime.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/testing_seams.h"

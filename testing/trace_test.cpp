@@ -1,5 +1,4 @@
 // The trace test of one stored wafer: settles its process, marks the run tested, runs the four analyses, paints the status.
-#include "panels/s_chart.h"
 #include "testing/trace_test.h"
 
 #include <sys/stat.h>
@@ -21,6 +20,7 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"

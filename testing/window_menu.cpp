@@ -1,6 +1,4 @@
 // The Window menu: brings a main window forward, closes one, and keeps the items' checks and dimming true to the screen.
-#include "panels/s_chart.h"
-#include "panels/x_hist.h"
 #include "testing/window_menu.h"
 
 #include <cstdlib>
@@ -8,6 +6,8 @@
 
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
