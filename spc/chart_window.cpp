@@ -41,7 +41,7 @@ int rule_breakers = 0;
 
 namespace {
 
-constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kGreen = 0x00FF00, kRed = 0xFF0000;
+constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kGreen = 0x00FF00, kRed = 0xFF0000, kBlue = 0x0000FF;
 
 // Plot handles of the limit lines: three natural, seven rule lines.
 int natural_plots[3] = {0, 0, 0};
@@ -128,7 +128,7 @@ void draw_legend()
     PlotPoint(spc_panel, g, x, 50, VAL_SMALL_SOLID_SQUARE, kWhite);
     PlotText(spc_panel, g, x + 1, 15, "Rule Violation", kBlack, VAL_TRANSPARENT);
     if (compare) {
-        PlotPoint(spc_panel, g, 68, 50, VAL_SOLID_SQUARE, 0x0000FF);
+        PlotPoint(spc_panel, g, 68, 50, VAL_SOLID_SQUARE, kBlue);
         PlotText(spc_panel, g, 69, 15, "POR Data", kBlack, VAL_TRANSPARENT);
     }
 }
@@ -155,6 +155,34 @@ void recompute_statistics(bool all)
 
 void open_selection(ChartRecord chart, int control);
 
+// The POR batch beside the TEST points: its histogram in blue over the TEST one, and its newest points as blue
+// squares over the newest TEST points.
+void draw_por_series()
+{
+    const int n_por = std::min<int>(por_chart_points, static_cast<int>(por_x_array.size()));
+    if (n_por <= 0) return;
+    int x_mode = 0, y_mode = 0;
+    double x_min = 0.0, x_max = 0.0, y_min = 0.0, y_max = 0.0;
+    GetAxisRange(spc_panel, SPC_HISTOGRAM, &x_mode, &x_min, &x_max, &y_mode, &y_min, &y_max);
+    std::vector<double> centres;
+    std::vector<int> counts;
+    int bins = 0;
+    GenerateHistogram(por_x_array.data(), n_por, y_min, y_max, centres, &bins, counts);
+    int largest = 0;
+    for (int c : counts) largest = std::max(largest, c);
+    if (largest > x_max) SetAxisRange(spc_panel, SPC_HISTOGRAM, VAL_MANUAL, 0.0, largest, VAL_NO_CHANGE, 0.0, 0.0);
+    if (bins > 0)
+        PlotXY(spc_panel, SPC_HISTOGRAM, counts.data(), centres.data(), bins, VAL_INTEGER, VAL_DOUBLE, VAL_HORIZONTAL_BAR,
+               VAL_NO_POINT, VAL_SOLID, 1, kBlue);
+    const int n = std::min(n_por, points_shown());
+    double low = shown.plot_low[3], high = shown.plot_high[3];
+    scale_spc_axes(-n, 0, &low, &high, spc_panel, SPC_CHART);
+    std::vector<double> xs(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) xs[static_cast<std::size_t>(i)] = -i;
+    PlotXY(spc_panel, SPC_CHART, xs.data(), por_x_array.data(), n, VAL_DOUBLE, VAL_DOUBLE, VAL_CONNECTED_POINTS,
+           VAL_SOLID_SQUARE, VAL_SOLID, 1, kBlue);
+}
+
 bool acquisition_running()
 {
     int running = 0;
@@ -168,6 +196,8 @@ bool acquisition_running()
 void show_chart(int menuBar, int item, void* callbackData, int panel)
 {
     (void)panel;
+    // A chart chosen from the menu ends a running comparison: its batches are chosen anew.
+    if (compare_panel > 0) stop_compare(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
     char text[256] = "";
     if (GetMenuBarAttribute(menuBar, item, ATTR_ITEM_NAME, text) < 0 || !callbackData) {
         MessagePopup("Error", "Invalid menu id in show_chart()");
@@ -424,27 +454,49 @@ void display_new_chart(const ChartRecord& chart)
         }
         set_panel_attributes(spc_panel, parent_panel, 0, 1);
         SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_NUM_CURSORS, 1);
-        draw_legend();
     } else {
         DeleteGraphPlot(spc_panel, SPC_CHART, -1, VAL_DELAYED_DRAW);
         DeleteGraphPlot(spc_panel, SPC_HISTOGRAM, -1, VAL_DELAYED_DRAW);
+        DeleteGraphPlot(spc_panel, SPC_LEGEND, -1, VAL_DELAYED_DRAW);
     }
+    const bool compare = compare_panel > 0;
+    draw_legend();
     const std::string title = chart_title(shown);
     SetPanelAttribute(spc_panel, ATTR_TITLE, title);
     SetCtrlVal(spc_panel, SPC_CODE, code_of(shown));
     SetCtrlVal(spc_panel, SPC_PROCESS, shown.process);
     SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
-    if (shown.points > 0)
+    // Beside a comparison the POR batch of the same chart is loaded too; it keeps only its values and ranges.
+    ChartRecord por;
+    if (shown.points > 0) {
+        if (compare) {
+            por = shown;
+            load_data(por, POR_SET, 0);
+        }
         load_data(shown, TEST_SET, 0);
-    else
+        if (compare && por.points > 0)
+            for (int i = 0; i < 4; ++i) {
+                shown.plot_low[i] = std::min(shown.plot_low[i], por.plot_low[i]);
+                shown.plot_high[i] = std::max(shown.plot_high[i], por.plot_high[i]);
+            }
+    } else {
         shown.release_series();
-    if (shown.points <= 0) {
+    }
+    por_x_array = std::move(por.values);
+    por_chart_points = por.points;
+    if (shown.points <= 0 || (compare && por_chart_points <= 0)) {
         DiscardMyPanel(&spc_panel);
         spc_panel = -1;
         SetMouseCursor(VAL_DEFAULT_CURSOR);
-        MessagePopup(title.c_str(), "No data found for this chart.");
-        free_mem();
+        if (!compare) {
+            MessagePopup(title.c_str(), "No data found for this chart.");
+            free_mem();
+        }
+        if (compare && shown.points <= 0) MessagePopup(title.c_str(), "No Test data found for this chart.");
+        if (compare && por_chart_points <= 0) MessagePopup(title.c_str(), "No Process of Record data found for this chart.");
         shown.release_series();
+        por_x_array.clear();
+        por_chart_points = 0;
         return;
     }
     if (sc_handle > 0) spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART, nullptr, 0);
@@ -454,6 +506,8 @@ void display_new_chart(const ChartRecord& chart)
     SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, "Close");
     // The window's close box does what Close does: the catalogue row is kept and the buffers freed.
     SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, SPC_CLOSE);
+    for (int c : {SPC_PRINT, SPC_RULES_BUTTON, SPC_LIMITS_BUTTON}) SetCtrlAttribute(spc_panel, c, ATTR_DIMMED, compare);
+    if (compare) draw_por_series();
     menu_tile(handle_menu, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     DisplayPanel(spc_panel);
     SetMouseCursor(VAL_DEFAULT_CURSOR);

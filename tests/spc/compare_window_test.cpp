@@ -127,6 +127,17 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
         ASSERT_GT(compare_panel, 0);
     }
+    // The comparison's chart list, then View on the chart of that label.
+    void view_chart(const std::string& label)
+    {
+        ASSERT_TRUE(ui.press(compare_panel, COMPARE_CHARTS));
+        ASSERT_GT(spc_chart_selections, 0);
+        const auto labels = ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS);
+        const auto it = std::find(labels.begin(), labels.end(), label);
+        ASSERT_NE(it, labels.end()) << label << " not in " << ::testing::PrintToString(labels);
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, static_cast<int>(it - labels.begin()), false));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
+    }
     // Opens the batch dialog of the button and keeps only the given system.
     void choose_batch(int button, const std::string& system)
     {
@@ -457,13 +468,100 @@ TEST_F(CompareWindowTest, PrintingAnEmptyTextSaysSo)
     DiscardPanel(popup);
 }
 
-TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
+// With the comparison open, the chart list's View draws the chart at once with both batches.
+TEST_F(CompareWindowTest, AChartViewedBesideAComparisonShowsBothBatchesAndKeepsItsSeries)
+{
+    timer_status_bit = 0;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(view_chart("CH2 Mean"));
+    EXPECT_EQ(ui.find_panel("WAFERS"), 0);
+    ASSERT_GT(spc_panel, 0);
+    // TEST is TOOL_B's 30 points, POR TOOL_A's, newest first.
+    EXPECT_EQ(shown_chart().points, 30);
+    EXPECT_EQ(shown_chart().values, std::vector<double>(test2.rbegin(), test2.rend()));
+    ASSERT_EQ(por_chart_points, 30);
+    EXPECT_EQ(por_x_array, std::vector<double>(por2.rbegin(), por2.rend()));
+    for (int c : {SPC_PRINT, SPC_RULES_BUTTON, SPC_LIMITS_BUTTON}) EXPECT_TRUE(ui.dimmed(spc_panel, c)) << c;
+    // Both batches are within the value axis.
+    EXPECT_LE(shown_chart().plot_low[3], *std::min_element(por2.begin(), por2.end()));
+    EXPECT_GE(shown_chart().plot_high[3], *std::max_element(test2.begin(), test2.end()));
+    int blue_squares = 0, bars = 0;
+    for (const auto& plot : ui.plots(spc_panel, SPC_CHART)) {
+        auto colour = plot.attrs.find(ATTR_TRACE_COLOR);
+        if (plot.kind == vui::Plot::XY && colour != plot.attrs.end() && colour->second.as_int() == 0x0000FF) ++blue_squares;
+    }
+    for (const auto& plot : ui.plots(spc_panel, SPC_HISTOGRAM))
+        if (plot.kind == vui::Plot::XY) ++bars;
+    EXPECT_EQ(blue_squares, 1);
+    EXPECT_EQ(bars, 2);
+    bool names_por = false;
+    for (const auto& plot : ui.plots(spc_panel, SPC_LEGEND))
+        if (plot.text == "POR Data") names_por = true;
+    EXPECT_TRUE(names_por);
+
+    // A comparison run meanwhile loads charts into records of its own: the window keeps what it shows.
+    const std::vector<double> series = shown_chart().values;
+    const std::vector<int> runs = shown_chart().runs;
+    const double limits[2] = {shown_chart().rule_mean, shown_chart().plot_high[3]};
+    check_charts({{ch3, true}, {ch1, true}});
+    const int popup = compare();
+    ASSERT_GT(popup, 0);
+    ASSERT_TRUE(ui.press(popup, POP_CLOSE));
+    EXPECT_EQ(shown_chart().values, series);
+    EXPECT_EQ(shown_chart().runs, runs);
+    EXPECT_EQ(shown_chart().points, 30);
+    EXPECT_EQ(shown_chart().channel, 2);
+    EXPECT_EQ(shown_chart().subtype, 1);
+    EXPECT_EQ(shown_chart().rule_mean, limits[0]);
+    EXPECT_EQ(shown_chart().plot_high[3], limits[1]);
+    // The read-out of the chart's second point shows the chart's own value.
+    ASSERT_TRUE(ui.set(spc_panel, SPC_POINT, -1));
+    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, SPC_VALUE), series[1]);
+}
+
+TEST_F(CompareWindowTest, ABatchWithoutPointsBesideAComparisonSaysWhichAndLeavesNoWindow)
+{
+    // CH1 Mean has two points, both on TOOL_A.
+    const struct {
+        const char* name;
+        const char* por;
+        const char* test;
+        const char* message;
+    } cases[] = {
+        {"no TEST points", "TOOL_A", "TOOL_B", "No Test data found for this chart."},
+        {"no POR points", "TOOL_B", "TOOL_A", "No Process of Record data found for this chart."},
+    };
+    timer_status_bit = 0;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    ASSERT_NO_FATAL_FAILURE(seed());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(open_comparison());
+        ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, c.por));
+        ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, c.test));
+        ui.answer(1);
+        ASSERT_NO_FATAL_FAILURE(view_chart("CH1 Mean"));
+        EXPECT_EQ(ui.popups().back().text, c.message);
+        EXPECT_EQ(ui.popups().back().title, "CH1 Mean");
+        EXPECT_EQ(spc_panel, -1);
+        EXPECT_EQ(por_chart_points, 0);
+        ASSERT_TRUE(ui.press(compare_panel, COMPARE_DONE));
+        if (spc_chart_selections > 0) DiscardPanel(spc_chart_selections);
+        spc_chart_selections = -1;
+    }
+}
+
+TEST_F(CompareWindowTest, AChartChosenFromTheMenuEndsTheComparison)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    // CH2 Mean from the chart menu, all batches.
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
     int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, 34))
+    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS))
         if (e.name == "Static Channel Charts") statics = e.submenu;
     for (const auto& e : ui.menu_items(handle_menu, statics))
         if (e.name == "CH2") ch2menu = e.submenu;
@@ -471,36 +569,15 @@ TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
         if (e.name == "Mean") mean = e.id;
     ASSERT_GT(mean, 0);
     ASSERT_TRUE(ui.pick(handle_menu, mean));
+    EXPECT_EQ(compare_panel, -1);
+    EXPECT_EQ(por_system_restrictions, 0);
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
     ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     ASSERT_GT(spc_panel, 0);
-    const std::vector<double> series = shown_chart().values;
-    const std::vector<int> runs = shown_chart().runs;
-    const int points = shown_chart().points;
-    ASSERT_EQ(points, 60);
-    const short identity[4] = {shown_chart().channel, shown_chart().type, shown_chart().subtype, shown_chart().step};
-    const double limits[2] = {shown_chart().rule_mean, shown_chart().plot_high[3]};
-
-    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
-    check_charts({{ch3, true}, {ch1, true}});
-    const int popup = compare();
-    ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.press(popup, POP_CLOSE));
-
-    EXPECT_EQ(shown_chart().values, series);
-    EXPECT_EQ(shown_chart().runs, runs);
-    EXPECT_EQ(shown_chart().points, points);
-    EXPECT_EQ(shown_chart().channel, identity[0]);
-    EXPECT_EQ(shown_chart().type, identity[1]);
-    EXPECT_EQ(shown_chart().subtype, identity[2]);
-    EXPECT_EQ(shown_chart().step, identity[3]);
-    EXPECT_EQ(shown_chart().rule_mean, limits[0]);
-    EXPECT_EQ(shown_chart().plot_high[3], limits[1]);
-    // The read-out of the chart's second point shows the chart's own value.
-    ASSERT_TRUE(ui.set(spc_panel, SPC_POINT, -1));
-    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, SPC_VALUE), series[1]);
+    EXPECT_EQ(shown_chart().points, 60);
+    EXPECT_EQ(por_chart_points, 0);
+    EXPECT_FALSE(ui.dimmed(spc_panel, SPC_RULES_BUTTON));
 }
 
 TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
