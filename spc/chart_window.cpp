@@ -3,6 +3,7 @@
 #include "spc/chart_window.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -154,6 +155,37 @@ void recompute_statistics(bool all)
 }
 
 void open_selection(ChartRecord chart, int control);
+
+// The playback of a point runs under the process of its run: the process number, its setup and the strip chart's
+// legend change together. A process that no longer exists gives the configured current one.
+void switch_to_process_of(const std::string& recipe, short type)
+{
+    char name[33] = "";
+    copy_bounded(name, recipe.c_str(), 32);
+    right_text_trim(name);
+    char found[33] = "";
+    copy_bounded(found, name, 32);
+    get_put_char(hdbc, 1, 0, PROCESS_BY_NAME, found);
+    int process = 0;
+    if (std::strcmp(found, "Not Found") == 0) {
+        char current[33] = "";
+        get_put_char(hdbc, 0, 5, CONFIG_READ, current);
+        process = std::atoi(current);
+        MessagePopup("Playback Error",
+                     vsys::strprintf("The '%s' process does not exist.  \nData can only be played back with current "
+                                     "parameters.",
+                                     name)
+                         .c_str());
+    } else {
+        process = std::atoi(found);
+    }
+    recipe_num = process;
+    get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
+    get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
+    get_put_number(0, 0, LOAD_TIMER_GROUP, 0.0);
+    const CoreSeams& core = core_seams();
+    core.names(-2, type == 18 ? 18 : 0, 0, sc_handle);
+}
 
 // The POR batch beside the TEST points: its histogram in blue over the TEST one, and its newest points as blue
 // squares over the newest TEST points.
@@ -728,6 +760,8 @@ int snap_cursor(int panel, int control, int event, void*, int, int)
             MessagePopup("Strip Chart Playback", "Stored wafers cannot be played back while acquisition runs.");
             return 1;
         }
+        if (sc_handle > 0) spc_sc_toggle(handle_menu, MENUBAR_WINDOW_STRIP_CHART, nullptr, 0);
+        switch_to_process_of(record.recipe, shown.type);
         const SpcSeams& seams = spc_seams();
         if (shown.type == 18)
             seams.select_ok(run, wafer);

@@ -4,6 +4,7 @@
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "panels/wafers.h"
 #include "panels/x_hist.h"
 #include "platform/sys/format.h"
@@ -192,6 +193,59 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     EXPECT_EQ(ui.popups().back().text, "Stored wafers cannot be played back while acquisition runs.");
     SetCtrlVal(sc_handle, 2, 0);
     EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -3);
+}
+
+TEST_F(SpcWindowTest, ThePlaybackOfAPointRunsUnderItsRunsProcessAndSetup)
+{
+    // The current process ETCH (3) records three channels; ASH (5) two. Both setups are stored.
+    char current[33] = "3";
+    get_put_char(hdbc, 0, 5, CONFIG_WRITE, current);
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    recipe_num = 5;
+    VantrelChannelStatusBits = 0x3;
+    channels = 2;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    char ash[33] = "ASH";
+    get_put_char(hdbc, 1, 5, CONFIG_WRITE, ash);
+    recipe_num = 3;
+    VantrelChannelStatusBits = 0x7;
+    channels = 3;
+    const struct {
+        const char* name;
+        const char* recipe;
+        int process;
+        std::uint32_t mask;
+        const char* error;
+    } cases[] = {
+        {"a known process", "ASH", 5, 0x3, nullptr},
+        {"a process that is gone", "GONE", 3, 0x7,
+         "The 'GONE' process does not exist.  \nData can only be played back with current parameters."},
+    };
+    open_mean_chart(300);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recipe_num = c.process == 3 ? 5 : 3;  // whatever was current before
+        ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("UPDATE VT_INFO SET RECIPE = '%s' WHERE RUN_NUM = 357", c.recipe)), 0);
+        ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -3, shown_chart().values[3]));
+        const std::size_t before = ui.popups().size();
+        ui.answer_yes();
+        if (c.error) ui.answer(1);
+        ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
+        if (c.error) {
+            ASSERT_EQ(ui.popups().size(), before + 2);
+            EXPECT_EQ(ui.popups().back().title, "Playback Error");
+            EXPECT_EQ(ui.popups().back().text, c.error);
+        } else {
+            EXPECT_EQ(ui.popups().size(), before + 1);
+        }
+        // The process and its setup switched together, and the strip chart shows the playback graph.
+        EXPECT_EQ(recipe_num, c.process);
+        EXPECT_EQ(VantrelChannelStatusBits, c.mask);
+        EXPECT_TRUE(ui.visible(sc_handle, SCHART_PLAYBACK));
+        const int choice = ui.find_panel("CHOOSE");
+        ASSERT_GT(choice, 0);
+        DiscardPanel(choice);
+    }
 }
 
 TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
