@@ -30,10 +30,12 @@
 #include "playback/pacing.h"
 #include "playback/replay.h"
 #include "setup/run_selection.h"
-#include "testing/chart_identity.h"
 #include "testing/trace_test.h"
 
 namespace {
+
+// A direct playback comes from a chart point; an on-time chart's point is overlaid as its own kind.
+bool on_time_chart_point = false;
 
 int current_process()
 {
@@ -330,7 +332,7 @@ int run_command(int panel)
     } else {
         s.checked = 1;
         SetCtrlVal(sc_handle, SCHART_PLAY, 1);
-        s.output = chart_type == 18 ? OUT_OVERLAY_18 : OUT_OVERLAY;
+        s.output = on_time_chart_point ? OUT_OVERLAY_18 : OUT_OVERLAY;
     }
     s.list_path = playback_list_path();
     bool clear = true;
@@ -514,9 +516,10 @@ int all_or_some(int panel, int control, int event, void*, int, int)
     return 0;
 }
 
-int play_chart_point(int run, int wafer, bool at_once)
+int play_chart_point(int run, int wafer, bool at_once, bool on_time_chart)
 {
     if (sc_handle <= 0) return 1;
+    on_time_chart_point = on_time_chart;
     const RunRecord record = look_up_run(hdbc, run);
     run_num = run;
     num_of_wafers = wafer;

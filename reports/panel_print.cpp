@@ -25,6 +25,7 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/read_number.h"
@@ -113,22 +114,25 @@ void print_spc(const std::string& directory)
     char path[260] = "";
     SChart chart;
     if (!choose_file(directory, "SpcChart.pdf", path, chart)) return;
-    take_axes(spc_panel, XH_CHART, true, chart);
+    take_axes(spc_panel, SPC_CHART, true, chart);
     if (schartInitialize(&chart, path, vt_dir.c_str()) != 0) return;
+    // What the chart window shows: its own chart record.
+    const ChartRecord& shown = shown_chart();
     if (compare_panel > 0 && por_chart_points > 0) spc_series(por_x_array, por_chart_points, kPorBlue, chart);
-    spc_series(x_array, chart_points, kTestBlack, chart);
+    spc_series(shown.values, shown.points, kTestBlack, chart);
     int natural = 1, spec = 1;
-    GetCtrlVal(spc_panel, XH_NATURAL, &natural);
-    GetCtrlVal(spc_panel, XH_SPEC, &spec);
+    GetCtrlVal(spc_panel, SPC_NATURAL, &natural);
+    GetCtrlVal(spc_panel, SPC_SPEC, &spec);
     if (natural == 0)
-        for (double y : {data_mean, data_mean + 3 * data_stdev, data_mean - 3 * data_stdev})
+        for (double y : {shown.data_mean, shown.data_mean + 3 * shown.data_stdev, shown.data_mean - 3 * shown.data_stdev})
             schartMarkY(y, kNaturalGreen, "", &chart);
     if (spec == 0) {
         const struct {
             double sigmas;
             const char* dash;
         } lines[] = {{0, ""}, {1, "3"}, {2, "3"}, {3, ""}, {-1, "3"}, {-2, "3"}, {-3, ""}};
-        for (const auto& l : lines) schartMarkY(rule_mean + l.sigmas * rule_stdev, kSpecRed, l.dash, &chart);
+        for (const auto& l : lines)
+            schartMarkY(shown.rule_mean + l.sigmas * shown.rule_stdev, kSpecRed, l.dash, &chart);
     }
     if (schartFinish(&chart) == 0) LaunchPdfView(path);
 }

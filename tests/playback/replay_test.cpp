@@ -399,10 +399,8 @@ TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
     // Playback y-range settings both 0.
     get_put_number(0, 1, NUMBER_T_WRITE, 0.0);
     get_put_number(1, 1, NUMBER_T_WRITE, 0.0);
-    chart_type = 18;
     ui.answer(2);
-    EXPECT_EQ(play_chart_point(1, 1, true), 0);
-    chart_type = 0;
+    EXPECT_EQ(play_chart_point(1, 1, true, true), 0);
     // Nothing drawn, nothing listed for the print.
     EXPECT_EQ(bytes_of(list_file()), "");
     EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());

@@ -246,7 +246,7 @@ TEST_F(GuardTest, TheRealTimeWindowComesInFrontOfAChartWindow)
     spc_panel = LoadPanel(parent_panel, "x_hist.uir", 1);
     ASSERT_GT(spc_panel, 0);
     DisplayPanel(spc_panel);
-    spc_sc_toggle(handle_menu, ITEM_SPC_CHART, nullptr, parent_panel);
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART, nullptr, parent_panel);
     ASSERT_EQ(ui.panel_attribute(spc_panel, ATTR_ZPLANE_POSITION), 0);
     ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM OOC_ALRM") == "1"; }));
     EXPECT_TRUE(ui.panel_visible(realtime_panel));
@@ -275,14 +275,14 @@ struct DiscardCase {
 class DiscardWindowTest : public GuardTest {
 protected:
     const std::vector<WindowFile> windows {
-        {ITEM_CHART_LIST, &spc_chart_selections, "spc_list.uir"},
-        {ITEM_SPC_CHART, &spc_panel, "x_hist.uir"},
-        {ITEM_ALARMS, &list_panel, "alarms.uir"},
-        {ITEM_COMPARE, &compare_panel, "compare.uir"},
+        {MENUBAR_WINDOW_SPC_CHART_LIST, &spc_chart_selections, "spc_list.uir"},
+        {MENUBAR_WINDOW_SPC_CHART, &spc_panel, "x_hist.uir"},
+        {MENUBAR_WINDOW_ALARM_WINDOW, &list_panel, "alarms.uir"},
+        {MENUBAR_WINDOW_BATCH_COMPARISON, &compare_panel, "compare.uir"},
     };
     int* handle_of(int item) const
     {
-        if (item == ITEM_STRIP_CHART) return &sc_handle;
+        if (item == MENUBAR_WINDOW_STRIP_CHART) return &sc_handle;
         for (const WindowFile& w : windows)
             if (w.item == item) return w.handle;
         return nullptr;
@@ -302,7 +302,7 @@ protected:
     std::map<int, std::pair<bool, bool>> menu_state() const
     {
         std::map<int, std::pair<bool, bool>> state;
-        for (int item = ITEM_STRIP_CHART; item <= ITEM_TILE; ++item) state[item] = {dimmed(item), checked(item)};
+        for (int item = MENUBAR_WINDOW_STRIP_CHART; item <= MENUBAR_WINDOW_TILE; ++item) state[item] = {dimmed(item), checked(item)};
         for (int item : kStripChartItems) state[item] = {dimmed(item), checked(item)};
         return state;
     }
@@ -311,20 +311,20 @@ protected:
 TEST_F(DiscardWindowTest, EveryFrontWindowAcquiringAndNot)
 {
     const DiscardCase cases[] = {
-        {"refresh with the strip chart alone", {}, ITEM_TILE, ITEM_STRIP_CHART, {}},
-        {"alarm window closed over the strip chart", {ITEM_ALARMS}, ITEM_ALARMS, ITEM_STRIP_CHART, {ITEM_ALARMS}},
-        {"alarm window takes the SPC chart with it", {ITEM_SPC_CHART, ITEM_ALARMS}, ITEM_ALARMS, ITEM_STRIP_CHART,
-         {ITEM_ALARMS, ITEM_SPC_CHART}},
-        {"SPC chart closed over the chart list", {ITEM_CHART_LIST, ITEM_SPC_CHART}, ITEM_SPC_CHART, ITEM_CHART_LIST,
-         {ITEM_SPC_CHART}},
-        {"chart list closed behind the comparison", {ITEM_CHART_LIST, ITEM_COMPARE}, ITEM_CHART_LIST, ITEM_COMPARE,
-         {ITEM_CHART_LIST}},
-        {"comparison closed over the alarm window", {ITEM_ALARMS, ITEM_COMPARE}, ITEM_COMPARE, ITEM_ALARMS,
-         {ITEM_COMPARE}},
-        {"SPC chart closed under the alarm window", {ITEM_SPC_CHART, ITEM_ALARMS}, ITEM_SPC_CHART, ITEM_ALARMS,
-         {ITEM_SPC_CHART}},
-        {"every window, the front one closed", {ITEM_CHART_LIST, ITEM_ALARMS, ITEM_SPC_CHART, ITEM_COMPARE},
-         ITEM_COMPARE, ITEM_SPC_CHART, {ITEM_COMPARE}},
+        {"refresh with the strip chart alone", {}, MENUBAR_WINDOW_TILE, MENUBAR_WINDOW_STRIP_CHART, {}},
+        {"alarm window closed over the strip chart", {MENUBAR_WINDOW_ALARM_WINDOW}, MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_STRIP_CHART, {MENUBAR_WINDOW_ALARM_WINDOW}},
+        {"alarm window takes the SPC chart with it", {MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_ALARM_WINDOW}, MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_STRIP_CHART,
+         {MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_SPC_CHART}},
+        {"SPC chart closed over the chart list", {MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_SPC_CHART}, MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_SPC_CHART_LIST,
+         {MENUBAR_WINDOW_SPC_CHART}},
+        {"chart list closed behind the comparison", {MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_BATCH_COMPARISON}, MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_BATCH_COMPARISON,
+         {MENUBAR_WINDOW_SPC_CHART_LIST}},
+        {"comparison closed over the alarm window", {MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_BATCH_COMPARISON}, MENUBAR_WINDOW_BATCH_COMPARISON, MENUBAR_WINDOW_ALARM_WINDOW,
+         {MENUBAR_WINDOW_BATCH_COMPARISON}},
+        {"SPC chart closed under the alarm window", {MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_ALARM_WINDOW}, MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_ALARM_WINDOW,
+         {MENUBAR_WINDOW_SPC_CHART}},
+        {"every window, the front one closed", {MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_BATCH_COMPARISON},
+         MENUBAR_WINDOW_BATCH_COMPARISON, MENUBAR_WINDOW_SPC_CHART, {MENUBAR_WINDOW_BATCH_COMPARISON}},
     };
     for (bool acquiring : {false, true}) {
         if (acquiring) start();
@@ -338,23 +338,23 @@ TEST_F(DiscardWindowTest, EveryFrontWindowAcquiringAndNot)
                 EXPECT_TRUE(dimmed(item)) << item;
                 EXPECT_FALSE(checked(item)) << item;
             }
-            for (int item = ITEM_STRIP_CHART; item <= ITEM_COMPARE; ++item)
+            for (int item = MENUBAR_WINDOW_STRIP_CHART; item <= MENUBAR_WINDOW_BATCH_COMPARISON; ++item)
                 EXPECT_EQ(checked(item), item == c.front) << item;
             EXPECT_EQ(ui.panel_attribute(*handle_of(c.front), ATTR_ZPLANE_POSITION), 0);
             for (int item : kStripChartItems) {
                 bool locked = false;
                 for (int d : kDimmedWhileAcquiring) locked = locked || (acquiring && d == item);
-                EXPECT_EQ(dimmed(item), c.front != ITEM_STRIP_CHART || locked) << item;
+                EXPECT_EQ(dimmed(item), c.front != MENUBAR_WINDOW_STRIP_CHART || locked) << item;
             }
-            for (int item : {ITEM_CHART_LIST, ITEM_SPC_CHART, ITEM_ALARMS, ITEM_COMPARE}) discard_window(item);
+            for (int item : {MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_SPC_CHART, MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_BATCH_COMPARISON}) discard_window(item);
         }
         // The strip chart is never closed here: nothing changes.
-        open({ITEM_ALARMS});
+        open({MENUBAR_WINDOW_ALARM_WINDOW});
         const auto before = menu_state();
-        discard_window(ITEM_STRIP_CHART);
+        discard_window(MENUBAR_WINDOW_STRIP_CHART);
         EXPECT_EQ(menu_state(), before);
         EXPECT_GT(list_panel, 0);
-        discard_window(ITEM_ALARMS);
+        discard_window(MENUBAR_WINDOW_ALARM_WINDOW);
     }
     stop();
 }

@@ -3,6 +3,7 @@
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "panels/wafers.h"
 #include "panels/x_hist.h"
 #include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
@@ -139,10 +140,10 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.set(dialog, WF_POINTS, 20));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, 20));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
-        ASSERT_EQ(chart_points, 20);
+        ASSERT_EQ(shown_chart().points, 20);
     }
 };
 
@@ -150,8 +151,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 {
     open_mean_chart();
     // Both switches at 0: the window shows three green and seven red lines.
-    ASSERT_EQ(ui.ival(spc_panel, XH_NATURAL), 0);
-    ASSERT_EQ(ui.ival(spc_panel, XH_SPEC), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_NATURAL), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_SPEC), 0);
     ui.answer_path(report("Mean (CH2).pdf"));
     ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     const std::string pdf = report("Mean (CH2).pdf");
@@ -169,8 +170,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     EXPECT_GE(count(lines, "\nf\r"), 1u) << "the histogram's bars";
 
     // Hiding both sets of lines in the window leaves them off the page.
-    ASSERT_TRUE(ui.set(spc_panel, XH_NATURAL, 1));
-    ASSERT_TRUE(ui.set(spc_panel, XH_SPEC, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_NATURAL, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_SPEC, 1));
     ui.answer_path(report("Hidden.pdf"));
     ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("Hidden.pdf"));
@@ -182,8 +183,8 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
 {
     open_mean_chart();
-    const std::vector<double> kept = x_array;
-    chart_points = 0;
+    const std::vector<double> kept = shown_chart().values;
+    shown_chart().points = 0;
     ui.answer_path(report("SpcChart.pdf"));
     ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("SpcChart.pdf"));
@@ -191,7 +192,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     EXPECT_EQ(count(empty, "\nb\r"), 0u) << "no dots";
     EXPECT_EQ(count(empty, "\nf\r"), 0u) << "no histogram bars";
     EXPECT_EQ(count(empty, "0.000 0.000 0.000 RG"), 0u) << "no series line and no histogram";
-    chart_points = static_cast<int>(kept.size());
+    shown_chart().points = static_cast<int>(kept.size());
 
     ui.answer_cancel();
     ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));

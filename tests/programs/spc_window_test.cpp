@@ -9,12 +9,14 @@
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
 #include "tests/acquisition/acq_fixture.h"
 
 #include <cmath>
@@ -70,8 +72,8 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.set(dialog, WF_POINTS, points));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, points));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
     }
     std::string catalogue() { return rows("SELECT POINTS, PAGER, RULES, LIMITS, RTRIM(D_TREE), RTRIM(P_TEXT), HALT FROM 0003ACTC WHERE CHANNEL = 2 AND CHART_TYPE = 0 AND DATA_PARAM = 1 AND D_INDEX = 0"); }
@@ -92,11 +94,11 @@ TEST_F(SpcWindowTest, CloseAfterShowingMorePointsWritesTheCatalogueRow)
         store_row(300, 3, 1);
         Flags &= ~FLAG_PENDING_CHANGES;
         open_mean_chart(350);
-        EXPECT_EQ(chart_points, 350);
-        EXPECT_EQ(run_index.front(), 360);
-        EXPECT_EQ(run_index.back(), 11);
+        EXPECT_EQ(shown_chart().points, 350);
+        EXPECT_EQ(shown_chart().runs.front(), 360);
+        EXPECT_EQ(shown_chart().runs.back(), 11);
         EXPECT_EQ(rule_breakers, 2);
-        ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, XH_CLOSE));
+        ASSERT_TRUE(close_box ? ui.close(spc_panel) : ui.press(spc_panel, SPC_CLOSE));
         EXPECT_EQ(spc_panel, -1);
         EXPECT_EQ(catalogue(), "350|5|3|1|TREE1|Check the MFC|0");
         EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
@@ -107,8 +109,8 @@ TEST_F(SpcWindowTest, CloseWithFewerThanThreeHundredPointsWritesNothing)
 {
     store_row(300, 3, 1);
     open_mean_chart(250);
-    EXPECT_EQ(chart_points, 250);
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    EXPECT_EQ(shown_chart().points, 250);
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     EXPECT_EQ(catalogue(), "300|5|3|1|TREE1|Check the MFC|1");
 }
 
@@ -117,23 +119,23 @@ TEST_F(SpcWindowTest, ExcludingRuleBreakersAndTakingThemBack)
     open_mean_chart(300);
     ASSERT_EQ(rule_breakers, 2);
     std::vector<double> good;
-    for (double v : x_array)
+    for (double v : shown_chart().values)
         if (v != 20.0 && v != 0.0) good.push_back(v);
-    const double all_mean = data_mean, all_stdev = data_stdev;
+    const double all_mean = shown_chart().data_mean, all_stdev = shown_chart().data_stdev;
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().title, "FYI");
     EXPECT_EQ(ui.popups().back().text, "The mean and standard deviation have \nnow been calculated without rule breakers.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
     const double m = std::accumulate(good.begin(), good.end(), 0.0) / static_cast<double>(good.size());
-    EXPECT_NEAR(data_mean, m, 1e-12);
-    EXPECT_LT(data_stdev, all_stdev);
-    EXPECT_EQ(rule_mean, data_mean);  // natural limits follow
+    EXPECT_NEAR(shown_chart().data_mean, m, 1e-12);
+    EXPECT_LT(shown_chart().data_stdev, all_stdev);
+    EXPECT_EQ(shown_chart().rule_mean, shown_chart().data_mean);  // natural limits follow
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
-    EXPECT_NEAR(data_mean, all_mean, 1e-12);
-    EXPECT_NEAR(data_stdev, all_stdev, 1e-12);
+    EXPECT_NEAR(shown_chart().data_mean, all_mean, 1e-12);
+    EXPECT_NEAR(shown_chart().data_stdev, all_stdev, 1e-12);
 }
 
 TEST_F(SpcWindowTest, NothingToExcludeIsRefused)
@@ -141,9 +143,9 @@ TEST_F(SpcWindowTest, NothingToExcludeIsRefused)
     open_mean_chart(50);  // runs 311..360: no outlier
     ASSERT_EQ(rule_breakers, 0);
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "No defects to remove from this data set.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
 }
 
 TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone)
@@ -151,19 +153,19 @@ TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone
     run_num = 77;
     num_of_wafers = 5;
     open_mean_chart(300);
-    EXPECT_EQ(ui.text(spc_panel, XH_TIME), "04:05:06");  // no trace file: the run row's time
-    EXPECT_EQ(ui.text(spc_panel, XH_DATE), "2026/02/03");
-    EXPECT_EQ(ui.text(spc_panel, XH_TRACE_ID), "LOT360");
-    EXPECT_EQ(ui.text(spc_panel, XH_SYSTEM), "TOOL_A");
-    EXPECT_EQ(ui.text(spc_panel, XH_RULES), "None");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TIME), "04:05:06");  // no trace file: the run row's time
+    EXPECT_EQ(ui.text(spc_panel, SPC_DATE), "2026/02/03");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TRACE_ID), "LOT360");
+    EXPECT_EQ(ui.text(spc_panel, SPC_SYSTEM), "TOOL_A");
+    EXPECT_EQ(ui.text(spc_panel, SPC_RULES), "None");
     {
         vsys::FilePtr f = vsys::open_file(wafer_trace_path(vt_dir, 359, 1), "wb");
         ASSERT_TRUE(f);
         ASSERT_TRUE(write_trace_header(f.get(), "12.34.56", "2026/02/03"));
     }
-    ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
-    EXPECT_EQ(ui.text(spc_panel, XH_TIME), "12:34:56");
-    EXPECT_EQ(ui.text(spc_panel, XH_TRACE_ID), "LOT359");
+    ASSERT_TRUE(ui.set(spc_panel, SPC_POINT, -1));
+    EXPECT_EQ(ui.text(spc_panel, SPC_TIME), "12:34:56");
+    EXPECT_EQ(ui.text(spc_panel, SPC_TRACE_ID), "LOT359");
     EXPECT_EQ(run_num, 77);
     EXPECT_EQ(num_of_wafers, 5);
 }
@@ -171,14 +173,14 @@ TEST_F(SpcWindowTest, ReadOutTakesTheTraceHeadersTimeAndLeavesTheCurrentRunAlone
 TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
 {
     open_mean_chart(300);
-    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -3, x_array[3]));
+    ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -3, shown_chart().values[3]));
     ui.answer_no();
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     EXPECT_EQ(ui.popups().back().title, "Strip Chart Playback");
     EXPECT_EQ(ui.popups().back().text, "Do you want to view the strip chart for LOT357 trigger 1?");
     // Yes: the channel choice opens to play the point's wafer at once; its trace file is gone.
     ui.answer_yes();
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     const int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
     EXPECT_EQ(ui.ival(choice, CHOOSE_START), 1);
@@ -192,10 +194,63 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     SetCtrlVal(sc_handle, SCHART_START, 1);
     ui.answer_yes();
     ui.answer(1);
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     EXPECT_EQ(ui.popups().back().text, "Stored wafers cannot be played back while acquisition runs.");
     SetCtrlVal(sc_handle, SCHART_START, 0);
-    EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -3);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -3);
+}
+
+TEST_F(SpcWindowTest, ThePlaybackOfAPointRunsUnderItsRunsProcessAndSetup)
+{
+    // The current process ETCH (3) records three channels; ASH (5) two. Both setups are stored.
+    char current[33] = "3";
+    get_put_char(hdbc, 0, 5, CONFIG_WRITE, current);
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    recipe_num = 5;
+    VantrelChannelStatusBits = 0x3;
+    channels = 2;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    char ash[33] = "ASH";
+    get_put_char(hdbc, 1, 5, CONFIG_WRITE, ash);
+    recipe_num = 3;
+    VantrelChannelStatusBits = 0x7;
+    channels = 3;
+    const struct {
+        const char* name;
+        const char* recipe;
+        int process;
+        std::uint32_t mask;
+        const char* error;
+    } cases[] = {
+        {"a known process", "ASH", 5, 0x3, nullptr},
+        {"a process that is gone", "GONE", 3, 0x7,
+         "The 'GONE' process does not exist.  \nData can only be played back with current parameters."},
+    };
+    open_mean_chart(300);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recipe_num = c.process == 3 ? 5 : 3;  // whatever was current before
+        ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("UPDATE VT_INFO SET RECIPE = '%s' WHERE RUN_NUM = 357", c.recipe)), 0);
+        ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -3, shown_chart().values[3]));
+        const std::size_t before = ui.popups().size();
+        ui.answer_yes();
+        if (c.error) ui.answer(1);
+        ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
+        if (c.error) {
+            ASSERT_EQ(ui.popups().size(), before + 2);
+            EXPECT_EQ(ui.popups().back().title, "Playback Error");
+            EXPECT_EQ(ui.popups().back().text, c.error);
+        } else {
+            EXPECT_EQ(ui.popups().size(), before + 1);
+        }
+        // The process and its setup switched together, and the strip chart shows the playback graph.
+        EXPECT_EQ(recipe_num, c.process);
+        EXPECT_EQ(VantrelChannelStatusBits, c.mask);
+        EXPECT_TRUE(ui.visible(sc_handle, SCHART_PLAYBACK));
+        const int choice = ui.find_panel("CHOOSE");
+        ASSERT_GT(choice, 0);
+        DiscardPanel(choice);
+    }
 }
 
 TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
@@ -240,11 +295,12 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     // A step item carries its channel's selector: the chart it opens is that channel's step metric.
     auto step2 = ui.menu_items(handle_menu, submenu_of(submenu_of(34, "Step Channel Charts"), "CH3"));
     ASSERT_TRUE(ui.pick(handle_menu, step2[10].id));  // "Step 2 Stability Time"
-    EXPECT_EQ(chart_type, 1);
-    EXPECT_EQ(spc_channel, 3);
-    EXPECT_EQ(spc_index, 2);
-    EXPECT_EQ(type_subparameter, 2);
-    EXPECT_GT(ui.find_panel("WAFERS"), 0);
+    ASSERT_GT(ui.find_panel("WAFERS"), 0);
+    const ChartRecord chosen = batch_chart(ui.find_panel("WAFERS"));
+    EXPECT_EQ(chosen.type, 1);
+    EXPECT_EQ(chosen.channel, 3);
+    EXPECT_EQ(chosen.step, 2);
+    EXPECT_EQ(chosen.subtype, 2);
     // No enabled channel and no timer: no group at all.
     DiscardPanel(ui.find_panel("WAFERS"));
     VantrelChannelStatusBits = 0;
@@ -317,7 +373,7 @@ TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
     int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
     EXPECT_EQ(ui.title(dialog), "Select TEST Batches");
-    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, kTriggerOneItem, true));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_WAFER_LIST, kTriggerOneItem, true));
     ASSERT_TRUE(ui.press(dialog, WAFERS_CUSTOM));
     const int custom = ui.modal_panel();
     ASSERT_NE(custom, dialog);
@@ -327,21 +383,21 @@ TEST_F(SpcWindowTest, BatchSelectionReopensWithItsCustomCondition)
     for (int id = 1; id < 32 && !ok; ++id)
         if (ui.label(custom, id) == "OK") ok = id;
     ASSERT_TRUE(ui.press(custom, ok));
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     EXPECT_FALSE(ui.panel_exists(dialog));
     ASSERT_EQ(wafer_select, (std::vector<int>{1, 5}));
 
     ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
     dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
-    const auto items = ui.items(dialog, WF_WAFERS);
+    const auto items = ui.items(dialog, WAFERS_WAFER_LIST);
     ASSERT_EQ(items.size(), 16u) << "the fifteen standard items and the custom condition";
     EXPECT_FALSE(items[0].checked);
     EXPECT_TRUE(items[kTriggerOneItem].checked);
     EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
     EXPECT_EQ(items.back().value.as_int(), 5);
     EXPECT_TRUE(items.back().checked);
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     EXPECT_EQ(wafer_select, (std::vector<int>{1, 5}));
     EXPECT_EQ(wafer_logic, (std::vector<int>{0, -1}));
 }
@@ -360,10 +416,10 @@ TEST_F(SpcWindowTest, RuleAlarmsNeedASigmaAbove1e6)
         SCOPED_TRACE(c.label);
         ASSERT_EQ(vtest::run(hdbc, "DELETE FROM OOC_ALRM"), 0);
         status_color = STATUS_WHITE;
-        natural = 0;
-        rule_mean = 5.0;  // every point lies above: nine in a row break rule 2a
-        rule_stdev = c.sigma;
-        nelson_rules = 1 << 2;
+        shown_chart().natural = 0;
+        shown_chart().rule_mean = 5.0;  // every point lies above: nine in a row break rule 2a
+        shown_chart().rule_stdev = c.sigma;
+        shown_chart().rules = 1 << 2;
         display_capability(1, 360);
         const std::string written = rows("SELECT COUNT(*) FROM OOC_ALRM WHERE RULE = 2");
         EXPECT_EQ(written != "0", c.recorded) << written;
@@ -379,19 +435,19 @@ TEST_F(SpcWindowTest, DoubleClickOnAnEndpointChartSaysItIsNotImplemented)
                                                    "'2026/02/04', '05:00:00', 'PLASMA CLEAN', %d, 1, %d, 100, 0)",
                                                    run, 400 + run, 40 + run)),
                   0);
-    spc_channel = 17;
-    chart_type = 17;
-    type_subparameter = 0;
-    spc_index = 0;
-    ASSERT_EQ(wafers_in_chart(-1, -1, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the chart menu opens it
+    ChartRecord endpoint;
+    endpoint.process = recipe_num;
+    endpoint.channel = 17;
+    endpoint.type = 17;
+    open_batch_selection(endpoint);  // as the chart menu opens it
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     ASSERT_GT(spc_panel, 0);
-    ASSERT_GT(chart_points, 0);
-    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, 0, x_array[0]));
+    ASSERT_GT(shown_chart().points, 0);
+    ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, 0, shown_chart().values[0]));
     ui.answer(1);
-    ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
+    ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     ASSERT_FALSE(ui.popups().empty());
     EXPECT_EQ(ui.popups().back().title, "");
     EXPECT_EQ(ui.popups().back().text, "This feature has not been implemented yet for plasma clean data.");

@@ -5,6 +5,9 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/fault_plan.h"
+#include "panels/spc_list.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
@@ -17,7 +20,6 @@
 #include "spc/rule_dialogs.h"
 #include "spc/slideshow.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "platform/sql/dbf_table.h"
 #include "tests/acquisition/acq_fixture.h"
 
@@ -136,7 +138,7 @@ protected:
     }
     int index_of(int code)
     {
-        const auto items = ui.items(spc_chart_selections, SL_LIST);
+        const auto items = ui.items(spc_chart_selections, SPC_LIST_CHARTS);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const int v = static_cast<int>(items[i].value.as_int());
             if (v == code || v == -code) return static_cast<int>(i);
@@ -144,25 +146,25 @@ protected:
         ADD_FAILURE() << "no item of code " << code;
         return -1;
     }
-    std::string label_of(int code) { return ui.items(spc_chart_selections, SL_LIST)[index_of(code)].label; }
+    std::string label_of(int code) { return ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].label; }
     int value_of(int code)
     {
-        return static_cast<int>(ui.items(spc_chart_selections, SL_LIST)[index_of(code)].value.as_int());
+        return static_cast<int>(ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].value.as_int());
     }
     void double_click_item(int code)
     {
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(code)));
-        ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, 30, 5));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(code)));
+        ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, 30, 5));
     }
     // Views CH2 Mean from the list through the batch selection.
     void view_mean_chart()
     {
         if (spc_chart_selections <= 0) open_list();
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
         const int selection = ui.find_panel("WAFERS");
         ASSERT_GT(selection, 0);
-        ASSERT_TRUE(ui.press(selection, WF_OK));
+        ASSERT_TRUE(ui.press(selection, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
     }
     vtest::SimulatedClock clock;
@@ -180,7 +182,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(ui.title(spc_chart_selections), "SPC Chart List");
     std::vector<std::string> labels;
     std::vector<int> values;
-    for (const auto& item : ui.items(spc_chart_selections, SL_LIST)) {
+    for (const auto& item : ui.items(spc_chart_selections, SPC_LIST_CHARTS)) {
         labels.push_back(item.label);
         values.push_back(static_cast<int>(item.value.as_int()));
     }
@@ -203,7 +205,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(values[8], -50100100);
     EXPECT_FALSE(chart_list_in_check_mode());
     // The ring offers the processes with the current one chosen.
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 3);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 3);
 }
 
 TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
@@ -234,13 +236,13 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
     EXPECT_EQ(row_of(2, 0, 3, 0), "");
 
     // A double click at or beyond the list's width does nothing.
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(mean)));
-    const int width = ui.attribute(spc_chart_selections, SL_LIST, ATTR_WIDTH);
-    ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, width, 5));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(mean)));
+    const int width = ui.attribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_WIDTH);
+    ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, width, 5));
     EXPECT_EQ(label_of(mean), "CH2 Mean");
 
     // Done compacts the catalogue and closes the list.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(rows("SELECT CHANNEL, DATA_PARAM FROM 0003ACTC"), "2|2");
 }
@@ -284,11 +286,11 @@ TEST_F(ChartList, AnotherProcessIsListedWithItsNamesAndDoneGivesTheCurrentOneBac
     get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
 
     open_list();
-    ASSERT_TRUE(ui.set(spc_chart_selections, SL_PROCESS, 4));
+    ASSERT_TRUE(ui.set(spc_chart_selections, SPC_LIST_PROCESS, 4));
     EXPECT_EQ(recipe_num, 4);
-    EXPECT_EQ(ui.plain_items(spc_chart_selections, SL_LIST),
+    EXPECT_EQ(ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS),
               (std::vector<std::string>{"FLOW Mean", "FLOW Standard Deviation", "FLOW Minimum", "FLOW Maximum"}));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(recipe_num, 3);
     EXPECT_EQ(VantrelChannelStatusBits, bits);
 }
@@ -300,7 +302,7 @@ TEST_F(ChartList, AProcessTheDefaultListingLeavesOutIsStillTheOneListed)
     get_put_char(hdbc, 1, 2, CONFIG_WRITE, name);
     recipe_num = 2;
     open_list();
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 2);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 2);
     EXPECT_EQ(recipe_num, 2);
     EXPECT_EQ(chart_list_process(), 2);
 }
@@ -320,14 +322,14 @@ TEST_F(ChartList, ComparisonModeNeedsBatchesAndShowsCheckBoxes)
     ASSERT_TRUE(ui.pick(handle_menu, 35));
     ASSERT_GT(spc_chart_selections, 0);
     EXPECT_TRUE(chart_list_in_check_mode());
-    ASSERT_TRUE(ui.check(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 4, 0))));
+    ASSERT_TRUE(ui.check(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 4, 0))));
     const auto ticked = checked_charts();
     ASSERT_EQ(ticked.size(), 1u);
     EXPECT_EQ(ticked[0].code, 20040000);
     EXPECT_EQ(ticked[0].label, "CH2 Maximum");
     EXPECT_EQ(ticked[0].subtype, 4);
     // Done hides the list and keeps its ticks for the comparison.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_GT(spc_chart_selections, 0);
     EXPECT_FALSE(ui.panel_visible(spc_chart_selections));
     EXPECT_EQ(checked_charts().size(), 1u);
@@ -342,8 +344,8 @@ TEST_F(ChartList, ViewOpensTheBatchSelectionForTheProcessAndTheChart)
     view_mean_chart();
     EXPECT_EQ(recipe_restrictions, 1);
     EXPECT_EQ(recipe_select, (std::vector<std::string>{"ETCH"}));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 20010000);
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 20010000);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
@@ -351,8 +353,8 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     store_row(2, 0, 1, 0, 0x3, 1, "TREE0   TREE1", "Check the MFC");
     view_mean_chart();
     ui.answer(1);  // the exclusion's FYI
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
-    ASSERT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
+    ASSERT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
     ASSERT_TRUE(ui.press(spc_panel, 5));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
@@ -367,13 +369,13 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     ui.answer(1);  // rule breakers are taken back in
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "Ok    ")));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
-    EXPECT_EQ(nelson_rules, (1 << 1) | (1 << 2) | (1 << 7));
+    EXPECT_EQ(shown_chart().rules, (1 << 1) | (1 << 2) | (1 << 7));
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|134|1|TREE0   TREE1|Check the MFC|1");
 
     // A chart without row opens with 1a and 1b; Cancel drops pending changes and stores nothing.
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     vtest::run(hdbc, "DELETE FROM 0003ACTC");
     view_mean_chart();
     ASSERT_TRUE(ui.press(spc_panel, 5));
@@ -396,13 +398,14 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
     const LimitCase cases[] = {{2, 0, 1, 0, "Mean"}, {5, 1, 0, 2, "Overshoot"}, {3, 4, 0, 0, "Sigma"}, {4, 5, 0, 0, ""}};
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.type);
-        spc_channel = static_cast<short>(c.channel);
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = static_cast<short>(c.sub);
-        spc_index = static_cast<short>(c.step);
-        chart_points = 300;
-        data_mean = 10.0;
-        data_stdev = 0.5;
+        shown_chart().process = recipe_num;
+        shown_chart().channel = static_cast<short>(c.channel);
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = static_cast<short>(c.sub);
+        shown_chart().step = static_cast<short>(c.step);
+        shown_chart().points = 300;
+        shown_chart().data_mean = 10.0;
+        shown_chart().data_stdev = 0.5;
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
         ASSERT_EQ(adjust_spec(-1, 6, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the window's Limits button
         const int dialog = ui.modal_panel();
@@ -434,7 +437,7 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
         ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
         EXPECT_FALSE(ui.panel_exists(dialog));
         double stored[3] = {-1, -1, -1};
-        EXPECT_EQ(step_specs(LIMITS_READ, chart_type, type_subparameter, spc_channel, spc_index, stored), 1);
+        EXPECT_EQ(step_specs(LIMITS_READ, shown_chart().type, shown_chart().subtype, shown_chart().channel, shown_chart().step, stored), 1);
         EXPECT_DOUBLE_EQ(stored[2], 12.0);
         EXPECT_DOUBLE_EQ(stored[0], c.type == 4 ? 0.0 : 4.0);
         EXPECT_DOUBLE_EQ(stored[1], c.type == 4 ? 0.0 : 8.0);
@@ -452,8 +455,8 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     limits(0, 1, 2, 0, 4.0, 7.0, 10.0);
     store_row(2, 0, 1, 0, 3, 0, "T", "text");
     view_mean_chart();
-    ASSERT_EQ(natural, 0);
-    EXPECT_DOUBLE_EQ(rule_mean, 7.0);
+    ASSERT_EQ(shown_chart().natural, 0);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, 7.0);
     ASSERT_TRUE(ui.press(spc_panel, 6));
     const int dialog = ui.modal_panel();
     const int ok = control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK");
@@ -464,16 +467,16 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     ASSERT_TRUE(ui.set(dialog, the_switch, 1));
     ASSERT_TRUE(ui.press(dialog, ok));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(natural, 1);
-    EXPECT_DOUBLE_EQ(rule_mean, data_mean);
+    EXPECT_EQ(shown_chart().natural, 1);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, shown_chart().data_mean);
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|3|1|T|text|1");
 }
 
 TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
 {
     open_list();
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     const int selection = ui.find_panel("WAFERS");
     ASSERT_GT(selection, 0);
     ASSERT_TRUE(ui.press(selection, 12));
@@ -489,21 +492,21 @@ TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
     ASSERT_TRUE(ui.set(dialog, ring, -1));
     ASSERT_TRUE(ui.set(dialog, number, 5));
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
-    const auto items = ui.items(selection, WF_WAFERS);
+    const auto items = ui.items(selection, WAFERS_WAFER_LIST);
     EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
     EXPECT_TRUE(items.back().checked);
     EXPECT_FALSE(items.front().checked);
-    ASSERT_TRUE(ui.press(selection, WF_OK));
+    ASSERT_TRUE(ui.press(selection, WAFERS_OK));
     EXPECT_EQ(wafer_select, (std::vector<int>{5}));
     EXPECT_EQ(wafer_logic, (std::vector<int>{-1}));
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
 {
     store_row(3, 0, 2, 0, 3, 0, "", "Call the engineer   ");
     view_mean_chart();
-    const int rules_before = nelson_rules;
+    const int rules_before = shown_chart().rules;
     ui.answer(1);
     spc_error_popup(3, 0, 2, 0, 2);
     ASSERT_FALSE(ui.popups().empty());
@@ -515,9 +518,9 @@ TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
     EXPECT_EQ(ui.popups().back().text,
               std::string("CH2 Minimum was found to be out of control because ") + rule_sentence(0) + ".\n\n");
     // The chart window keeps its own chart.
-    EXPECT_EQ(spc_channel, 2);
-    EXPECT_EQ(type_subparameter, 1);
-    EXPECT_EQ(nelson_rules, rules_before);
+    EXPECT_EQ(shown_chart().channel, 2);
+    EXPECT_EQ(shown_chart().subtype, 1);
+    EXPECT_EQ(shown_chart().rules, rules_before);
 }
 
 TEST_F(ChartList, DecisionTreesOpenFromTheTreesFolderAndUnsafeNamesAreRefused)
@@ -615,9 +618,9 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     bool dimmed_during = false;
     ui.after_pumps(2, [&] {
         dimmed_during = ui.menu_item(handle_menu, 34)->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
     });
-    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, XH_CODE)); });
+    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, SPC_CODE)); });
     const double start = vsys::clock_seconds();
     ASSERT_TRUE(ui.pick(handle_menu, 36));
     const double took = vsys::clock_seconds() - start;
@@ -639,10 +642,10 @@ TEST_F(Slideshow, StopEndsTheShowAfterTheCurrentChart)
     store_row(3, 0, 1, 0, 3, 1, "", "");
     std::string off, on;
     ui.after_pumps(3, [&] {
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, &off);
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, &on);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
-        ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, &off);
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, &on);
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     });
     const double start = vsys::clock_seconds();
     ASSERT_TRUE(ui.pick(handle_menu, 36));
@@ -679,17 +682,17 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     int show_window = 0;
     ui.after_pumps(3, [&] {
         show_window = spc_panel;
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(3, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(3, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     });
-    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WF_OK)); });
+    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WAFERS_OK)); });
     ASSERT_TRUE(ui.pick(handle_menu, 36));
     ASSERT_GT(spc_panel, 0);
     EXPECT_NE(spc_panel, show_window);
     EXPECT_FALSE(ui.panel_exists(show_window));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 30010000);
-    EXPECT_EQ(chart_points, 20);
-    EXPECT_EQ(ui.label(spc_panel, XH_CLOSE), "Close");
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 30010000);
+    EXPECT_EQ(shown_chart().points, 20);
+    EXPECT_EQ(ui.label(spc_panel, SPC_CLOSE), "Close");
     EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
 }
 
@@ -743,23 +746,23 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
     for (const AlarmCase& c : cases) {
         SCOPED_TRACE(c.name);
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
-        x_array = values;
-        run_index.clear();
-        wafer_index.clear();
+        shown_chart().values = values;
+        shown_chart().runs.clear();
+        shown_chart().wafers.clear();
         for (int run = 20; run >= 1; --run) {
-            run_index.push_back(run);
-            wafer_index.push_back(2);
+            shown_chart().runs.push_back(run);
+            shown_chart().wafers.push_back(2);
         }
-        chart_points = 20;
-        spc_channel = 2;
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = 1;
-        spc_index = 0;
-        nelson_rules = c.rules;
-        rule_mean = 10.0;
-        rule_stdev = 1.0;
+        shown_chart().points = 20;
+        shown_chart().channel = 2;
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = 1;
+        shown_chart().step = 0;
+        shown_chart().rules = c.rules;
+        shown_chart().rule_mean = 10.0;
+        shown_chart().rule_stdev = 1.0;
         status_color = STATUS_WHITE;
-        record_ooc_alarms(c.first, c.last);
+        record_ooc_alarms(shown_chart(), c.first, c.last);
         EXPECT_EQ(rows("SELECT RUN, WAFER, RULE FROM OOC_ALRM ORDER BY RUN, RULE"), c.expected);
         EXPECT_EQ(status_color, std::string(c.expected).empty() ? STATUS_WHITE : STATUS_YELLOW);
         if (*c.expected) {
@@ -772,13 +775,13 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         SCOPED_TRACE(static_cast<int>(op));
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
         status_color = STATUS_WHITE;
-        nelson_rules = 0x4 | 0x80;
-        chart_type = 0;
+        shown_chart().rules = 0x4 | 0x80;
+        shown_chart().type = 0;
         const std::size_t shown = ui.popups().size();
         ui.answer(1);
         {
             vsys::FaultPlanScope plan({op, 1, false, "OOC_ALRM"});
-            record_ooc_alarms(9, 9);
+            record_ooc_alarms(shown_chart(), 9, 9);
         }
         ASSERT_EQ(ui.popups().size(), shown + 1);
         EXPECT_EQ(ui.popups().back().title, "Database Error");
@@ -793,14 +796,14 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
     // Every rule on over these points: each point breaks one, so nothing would be left.
     store_row(2, 0, 1, 0, 0x1FFF, 1, "", "");
     view_mean_chart();
-    ASSERT_GE(rule_breakers, chart_points - 1);
-    const double mean = data_mean;
+    ASSERT_GE(rule_breakers, shown_chart().points - 1);
+    const double mean = shown_chart().data_mean;
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and "
                                        "standard deviation calculation.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
-    EXPECT_EQ(data_mean, mean);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
+    EXPECT_EQ(shown_chart().data_mean, mean);
 }
 
 }  // namespace

@@ -344,12 +344,21 @@ TEST_F(AlarmReview, ViewChartSelectsTheTraces)
     alarm(12, 1, 3, 0, 1, 0, 0);
     alarm(12, 2, 4, 0, 1, 0, 0);
     int shown = 0;
-    vtest::amend_testing_seams([&](TestingSeams& s) { s.display_new_chart = [&] { ++shown; }; });
+    ChartRecord chart;
+    vtest::amend_testing_seams([&](TestingSeams& s) {
+        s.display_new_chart = [&](const ChartRecord& c) {
+            chart = c;
+            ++shown;
+        };
+    });
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.select(list_panel, 9, 0));
     ASSERT_TRUE(ui.press(list_panel, 4));
     EXPECT_EQ(shown, 1);
+    EXPECT_EQ(chart.channel, 4);
+    EXPECT_EQ(chart.type, 0);
+    EXPECT_EQ(chart.subtype, 1);
     EXPECT_EQ(run_num, 12);
     ASSERT_EQ(lot_select.size(), 10u);
     EXPECT_EQ(lot_select[0], "LOT-12");
