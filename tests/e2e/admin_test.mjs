@@ -6,7 +6,8 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, controlSelector, pickMenu, settled, shoot,
+  ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, controlSelector, pickMenu, settled,
+  shoot,
 } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);

@@ -4,8 +4,8 @@
 // Usage: node alarms_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
 import { execFileSync } from 'node:child_process';
 import {
-  ProgramSession, expect, answering, panelOf, control, button, listItems, pressed, controlSelector, pickMenu, menuItem,
-  expectClass, settled, shoot,
+  ProgramSession, expect, answering, panelOf, control, button, listItems, pressed, controlSelector, pickMenu,
+  menuItem, expectClass, settled, shoot,
 } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);

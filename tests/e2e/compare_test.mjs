@@ -6,9 +6,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import {
-  ProgramSession, expect, panelOf, control, button, listItems, pickMenu, shoot,
-} from './harness.mjs';
+import { ProgramSession, expect, panelOf, control, button, listItems, pickMenu, shoot } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 250000 });

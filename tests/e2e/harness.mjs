@@ -1,5 +1,6 @@
-// Harness of the browser tests of the real programs: a fresh copy of bin/ and working directory, the program's
-// output, headless Chromium on its page, named test steps and a bounded run.
+// Harness of the browser tests: for the real programs a fresh copy of bin/ and working directory, the program's
+// output, headless Chromium on its page, named test steps and a bounded run; for every script the controls by
+// their generated names, menu items by their paths, the wait until the program has handled the clicks, shared steps.
 import { spawn } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
@@ -169,9 +170,11 @@ export function controlSelector(name) {
 }
 
 // A control by its generated name; `within` (a window's locator) picks one of two windows of the same panel.
-export const control = (page, name, within = null) =>
-  within ? within.locator(controlSelector(name).split(', ').map((s) => `:scope ${s.replace(/^\[data-panel="[^"]*"\]/, '')}`)
-    .join(', ')) : page.locator(controlSelector(name));
+export function control(page, name, within = null) {
+  if (!within) return page.locator(controlSelector(name));
+  const ways = controlSelector(name).split(', ').map((way) => `:scope ${way.slice(way.indexOf('>'))}`);
+  return within.locator(ways.join(', '));
+}
 export const button = (page, name, within = null) => control(page, name, within).locator('button');
 export const listItems = (page, name, within = null) => control(page, name, within).locator('.list-item');
 // A toggle button that shows itself pressed.
@@ -188,24 +191,26 @@ export async function settled(page) {
 
 const xpathText = (s) => (s.includes('"') ? `concat("${s.split('"').join('", \'"\', "')}")` : `"${s}"`);
 const HAS_CLASS = (c) => `contains(concat(" ", @class, " "), " ${c} ")`;
+// A menu of a menu bar, the rows of a menu or submenu, and one row, by the names they show.
+const menuNamed = (name) => `xpath=./div[${HAS_CLASS('menu')}][normalize-space(text()[1])=${xpathText(name)}]`;
+const ROWS = `./div[${HAS_CLASS('menu-list')}]/div[${HAS_CLASS('menu-item')}]`;
+const rowNamed = (name) => `xpath=${ROWS}[span[1][normalize-space(.)=${xpathText(name)}]]`;
 
 // Picks a menu bar item of a window with the mouse by its path of names ("File/Save", "Configure/Control
 // Limits/Mean..."): a click on the menu, a hover on each submenu's row, a click on the item. A name may hold "/"
 // itself ("View/Show/Hide Traces..."): the longest name the menu shows is taken. Playwright checks that each target
 // is visible and not covered, as a person would see it.
-export async function pickMenu(window, path) {
-  const names = Array.isArray(path) ? path : path.split('/');
-  const bar = window.locator(':scope > div > .menubar');
-  const menu = bar.locator(`xpath=./div[${HAS_CLASS('menu')}][normalize-space(text()[1])=${xpathText(names[0])}]`);
+export async function pickMenu(window, menuPath) {
+  const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
+  const menu = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
   await menu.click({ position: { x: 5, y: 5 } });
   let level = menu;
   for (let i = 1; i < names.length;) {
-    const rows = level.locator(`xpath=./div[${HAS_CLASS('menu-list')}]/div[${HAS_CLASS('menu-item')}]`);
-    const shown = await rows.evaluateAll((els) => els.map((e) => e.querySelector(':scope > span').textContent.trim()));
+    const shown = await level.locator(`xpath=${ROWS}`)
+      .evaluateAll((rows) => rows.map((r) => r.querySelector(':scope > span').textContent.trim()));
     let k = names.length - i;
     while (k > 1 && !shown.includes(names.slice(i, i + k).join('/'))) k--;
-    const name = names.slice(i, i + k).join('/');
-    const row = level.locator(`xpath=./div[${HAS_CLASS('menu-list')}]/div[${HAS_CLASS('menu-item')}][span[1][normalize-space(.)=${xpathText(name)}]]`);
+    const row = level.locator(rowNamed(names.slice(i, i + k).join('/')));
     i += k;
     if (i < names.length) await row.hover();
     else await row.click();
@@ -214,12 +219,10 @@ export async function pickMenu(window, path) {
 }
 
 // A menu bar item's row by its path of names, to read its state (checked, dimmed) without opening the menu.
-export function menuItem(window, path) {
-  const names = Array.isArray(path) ? path : path.split('/');
-  let at = window.locator(`xpath=./div/div[${HAS_CLASS('menubar')}]/div[${HAS_CLASS('menu')}][normalize-space(text()[1])=${xpathText(names[0])}]`);
-  for (const name of names.slice(1)) {
-    at = at.locator(`xpath=./div[${HAS_CLASS('menu-list')}]/div[${HAS_CLASS('menu-item')}][span[1][normalize-space(.)=${xpathText(name)}]]`);
-  }
+export function menuItem(window, menuPath) {
+  const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
+  let at = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
+  for (const name of names.slice(1)) at = at.locator(rowNamed(name));
   return at;
 }
 

@@ -5,7 +5,8 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, pressed, valueOf, controlSelector, shoot,
+  ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, pressed, valueOf, controlSelector,
+  shoot,
 } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);

@@ -3,7 +3,9 @@
 import fs from 'node:fs';
 import path from 'node:path';
 
-import { ProgramSession, expect, answering, panelOf, control, button, pressed, controlSelector, pickMenu, shoot } from './harness.mjs';
+import {
+  ProgramSession, expect, answering, panelOf, control, button, pressed, controlSelector, pickMenu, shoot,
+} from './harness.mjs';
 
 const [binDir, edition, webDir, shotDir] = process.argv.slice(2);
 const review = edition === 'VantrelReview';

@@ -6,8 +6,8 @@
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import {
-  ProgramSession, expect, answering, recordAlarm, panelOf, control, button, listItems, valueOf, controlSelector, pickMenu,
-  settled, shoot,
+  ProgramSession, expect, answering, recordAlarm, panelOf, control, button, listItems, valueOf, controlSelector,
+  pickMenu, settled, shoot,
 } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
