@@ -131,7 +131,8 @@ int alter_trigger_info(int panel, int control, int event, void* data, int d1, in
     SetCtrlVal(panel, TRIGGERS_HINT,
                mode == 0 ? "Use Data Delay to continue to collect data after a trigger becomes false."
                          : "Use Data Delay to continue to collect data after a trigger is detected.");
-    for (int ctrl : {TRIGGERS_PRECOAT, TRIGGERS_PRECOAT_NOTE, TRIGGERS_PRECOAT_BOX, TRIGGERS_PRECOAT_TITLE}) SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
+    for (int ctrl : {TRIGGERS_PRECOAT, TRIGGERS_PRECOAT_NOTE, TRIGGERS_PRECOAT_BOX, TRIGGERS_PRECOAT_TITLE})
+        SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
     return 0;
 }
 

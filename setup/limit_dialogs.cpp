@@ -100,7 +100,8 @@ std::string tag(int param, int index)
 
 void hide_row(int group, int r)
 {
-    for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
+    for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r})
+        SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
 // A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
@@ -170,8 +171,9 @@ void open_setpoints(int parent, int c)
     const int steps = c >= 1 && c <= 32 ? steps_per_process[c] : 0;
     for (int s = 1; s <= 16; ++s) {
         if (s > steps) {
-            for (int id : {MFC_SPEC_ROW_1 - 1 + s, MFC_SPEC_FIXED_1 - 1 + s, MFC_SPEC_LCL_1 - 1 + s, MFC_SPEC_TARGET_1 - 1 + s,
-                            MFC_SPEC_UCL_1 - 1 + s}) SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
+            for (int id : {MFC_SPEC_ROW_1 - 1 + s, MFC_SPEC_FIXED_1 - 1 + s, MFC_SPEC_LCL_1 - 1 + s,
+                           MFC_SPEC_TARGET_1 - 1 + s, MFC_SPEC_UCL_1 - 1 + s})
+                SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
             continue;
         }
         double v[3] = {0, 0, 0};

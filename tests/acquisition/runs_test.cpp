@@ -168,7 +168,7 @@ TEST_F(AcqTest, WithoutRecordingNothingIsWrittenButTheChartMoves)
     stop();
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
     // Every stop turns recording on again.
-    EXPECT_TRUE(ui.menu_item(handle_menu, 14)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_FILE_RECORD_DATA)->checked);
 }
 
 }  // namespace

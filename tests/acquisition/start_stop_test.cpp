@@ -56,7 +56,7 @@ TEST_F(AcqTest, AFailedBufferedStartUndoesTheRunRowAndTheDimming)
     EXPECT_TRUE(reported);
     EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
-    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)->dimmed);
     EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_AXES));
     EXPECT_TRUE(global_scaled_data.empty());
 }
@@ -140,7 +140,7 @@ TEST_F(AcqTest, BoardFailureStopsThroughTheStopSequence)
     DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
     EXPECT_FALSE(acq().active);
     EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)->dimmed);
     // The wafer that was being collected is kept.
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0"), "1|1");
     EXPECT_TRUE(vsys::file_exists(trace_file(1, 1)));

@@ -65,7 +65,7 @@ TEST_F(AcqTest, AboutBoxAndRealTimeMenuItem)
     ASSERT_GT(about, 0);
     EXPECT_EQ(ui.text(about, ABOUT_VERSION), "Version 6.96");
     ASSERT_TRUE(ui.press(about, ABOUT_OK));
-    EXPECT_FALSE(ui.menu_item(handle_menu, 53)->checked);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING)->checked);
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     EXPECT_EQ(current_file_index, 0);
     char text[33];
@@ -76,7 +76,7 @@ TEST_F(AcqTest, AboutBoxAndRealTimeMenuItem)
     // A rebuilt bar shows the state again.
     current_file_index = 0;
     update_menu();
-    EXPECT_TRUE(ui.menu_item(handle_menu, 53)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING)->checked);
 }
 
 TEST_F(AcqTest, RateDialogStoresOnlyPendingChanges)

@@ -21,6 +21,9 @@
 
 namespace {
 
+// The Help button (id 2) of the panel files these tests write.
+constexpr int kHelpButton = 2;
+
 using coretest::CoreTest;
 
 using FakeViewer = vtest::FakeHelpViewer;
@@ -95,7 +98,7 @@ TEST_F(Services, HelpButtonOpensTheTopicOfItsPanel)
         ASSERT_GT(panel, 0) << vui::last_load_error();
         DisplayPanel(panel);
         std::string record = viewer.record_to("args" + std::to_string(c.resource));
-        ASSERT_TRUE(ui.press(panel, 2));
+        ASSERT_TRUE(ui.press(panel, kHelpButton));
         auto args = vtest::read_recorded_args(record);
         ASSERT_EQ(args.size(), 3u);
         EXPECT_EQ(args[1], "--contextid=" + std::to_string(c.topic));
@@ -117,7 +120,7 @@ TEST_F(Services, HelpWithoutAViewerSaysSo)
     ASSERT_GT(panel, 0) << vui::last_load_error();
     DisplayPanel(panel);
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, 2));
+    ASSERT_TRUE(ui.press(panel, kHelpButton));
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].title, "Help");
     EXPECT_EQ(ui.popups()[0].text, "No help viewer is available: the help file opens with xchm on a desktop display.");

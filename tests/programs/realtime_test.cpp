@@ -16,7 +16,7 @@ TEST_F(AcqTest, RealTimeRunOfAnUnknownRecipeCreatesItsProcessFromTheFirstWafer)
     // The current process's name without "PRECOAT" is the run's recipe: "ETCH B", which no process has.
     char process[33] = "ETCH B PRECOAT";
     get_put_char(hdbc, 1, 3, CONFIG_WRITE, process);
-    ASSERT_TRUE(ui.menu_item(handle_menu, 14)->checked);  // recording on
+    ASSERT_TRUE(ui.menu_item(handle_menu, MENUBAR_FILE_RECORD_DATA)->checked);  // recording on
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));                // real-time testing on
     ASSERT_EQ(current_file_index, 0);
 
