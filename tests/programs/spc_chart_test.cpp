@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kChartsMenu = 34;  // "Charts" on the chart window's bar
+
 class SpcChartTest : public acqtest::ChamberTest {
 protected:
     void SetUp() override
@@ -76,10 +78,10 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     LoadSetup();
     // The chart menu holds the four groups ahead of its anchor item.
     std::vector<std::string> groups;
-    for (const auto& e : ui.menu_items(handle_menu, 34)) groups.push_back(e.name);
+    for (const auto& e : ui.menu_items(handle_menu, kChartsMenu)) groups.push_back(e.name);
     ASSERT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
-    const int steps = submenu_of(34, "Step Channel Charts");
+    const int steps = submenu_of(kChartsMenu, "Step Channel Charts");
     const int rf = submenu_of(steps, channel_name(1));
     ASSERT_GT(rf, 0);
     const int item = item_in(rf, "Step 1 Overshoot Maximum");
@@ -201,7 +203,7 @@ TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
 
 TEST_F(SpcChartTest, AChartWithoutDataSaysSoAndLeavesNoWindow)
 {
-    const int statics = submenu_of(34, "Static Channel Charts");
+    const int statics = submenu_of(kChartsMenu, "Static Channel Charts");
     const int oes = submenu_of(statics, channel_name(7));
     ASSERT_TRUE(ui.pick(handle_menu, item_in(oes, "Mean")));
     const int dialog = ui.find_panel("WAFERS");
