@@ -16,6 +16,7 @@
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 #include <sys/wait.h>
 
@@ -126,18 +127,9 @@ protected:
                       0);
         }
         update_menu();
-        auto item_in = [&](int menu, const std::string& name) {
-            for (const auto& e : ui.menu_items(handle_menu, menu))
-                if (e.name == name) return e.id;
-            return 0;
-        };
-        auto submenu_of = [&](int menu, const std::string& name) {
-            auto e = ui.menu_item(handle_menu, item_in(menu, name));
-            return e ? e->submenu : 0;
-        };
-        const int ch2 = submenu_of(submenu_of(34, "Static Channel Charts"), "CH2");
-        ASSERT_GT(ch2, 0);
-        ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
+        const int mean = vtest::menu_path(ui, handle_menu, "Charts/Static Channel Charts/CH2/Mean");
+        ASSERT_GT(mean, 0);
+        ASSERT_TRUE(ui.pick(handle_menu, mean));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
         ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, 20));

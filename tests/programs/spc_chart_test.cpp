@@ -19,6 +19,7 @@
 
 namespace {
 
+
 class SpcChartTest : public acqtest::ChamberTest {
 protected:
     void SetUp() override
@@ -84,7 +85,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS)) groups.push_back(e.name);
     ASSERT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
-    const int steps = submenu_of(34, "Step Channel Charts");
+    const int steps = submenu_of(MENUBAR_CHARTS, "Step Channel Charts");
     const int rf = submenu_of(steps, channel_name(1));
     ASSERT_GT(rf, 0);
     const int item = item_in(rf, "Step 1 Overshoot Maximum");
@@ -206,7 +207,7 @@ TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
 
 TEST_F(SpcChartTest, AChartWithoutDataSaysSoAndLeavesNoWindow)
 {
-    const int statics = submenu_of(34, "Static Channel Charts");
+    const int statics = submenu_of(MENUBAR_CHARTS, "Static Channel Charts");
     const int oes = submenu_of(statics, channel_name(7));
     ASSERT_TRUE(ui.pick(handle_menu, item_in(oes, "Mean")));
     const int dialog = ui.find_panel("WAFERS");

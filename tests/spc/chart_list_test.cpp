@@ -5,6 +5,7 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/fault_plan.h"
+#include "panels/s_chart.h"
 #include "panels/spc_list.h"
 #include "panels/wafers.h"
 #include "panels/x_hist.h"
@@ -30,6 +31,7 @@
 #include <vector>
 
 namespace {
+
 
 constexpr const char* kRed = "\033fgFF0000";
 
@@ -617,7 +619,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     store_row(5, 1, 4, 1, 3, 1, "", "");  // a set point has no series
     bool dimmed_during = false;
     ui.after_pumps(2, [&] {
-        dimmed_during = ui.menu_item(handle_menu, 34)->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
+        dimmed_during = ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed && ui.dimmed(spc_panel, SPC_RULES_BUTTON) && ui.dimmed(spc_panel, SPC_LIMITS_BUTTON);
         seen.push_back(ui.ival(spc_panel, SPC_CODE));
     });
     ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, SPC_CODE)); });
@@ -629,7 +631,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     EXPECT_GE(took, 2 * kSlideSeconds);  // two charts with points, the set point passed over at once
     EXPECT_LT(took, 2 * kSlideSeconds + 0.5);
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed);
     EXPECT_FALSE(ui.menu_item(handle_menu, 2)->dimmed);
     EXPECT_EQ(row_of(5, 1, 4, 1), "");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003ACTC"), "2");
@@ -693,7 +695,7 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 30010000);
     EXPECT_EQ(shown_chart().points, 20);
     EXPECT_EQ(ui.label(spc_panel, SPC_CLOSE), "Close");
-    EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed);
 }
 
 TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)

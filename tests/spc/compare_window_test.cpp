@@ -32,10 +32,12 @@
 #include "testing/chart_code.h"
 #include "testing/window_menu.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 namespace {
 
 constexpr int kCompareItem = 85;
+constexpr const char* kCh2Mean = "Charts/Static Channel Charts/CH2/Mean";
 
 // Values of one batch: a small spread around a level, the same pattern in every batch.
 double value_at(double level, int k) { return level + ((k * 37) % 11 - 5) * 0.01; }
@@ -562,13 +564,8 @@ TEST_F(CompareWindowTest, AChartChosenFromTheMenuEndsTheComparison)
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
-    int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS))
-        if (e.name == "Static Channel Charts") statics = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, statics))
-        if (e.name == "CH2") ch2menu = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
-        if (e.name == "Mean") mean = e.id;
+    // CH2 Mean from the chart menu, all batches.
+    const int mean = vtest::menu_path(ui, handle_menu, kCh2Mean);
     ASSERT_GT(mean, 0);
     ASSERT_TRUE(ui.pick(handle_menu, mean));
     EXPECT_EQ(compare_panel, -1);
@@ -586,13 +583,8 @@ TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     Flags |= FLAG_COMPARE;  // as start-up leaves it
-    int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, 34))
-        if (e.name == "Static Channel Charts") statics = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, statics))
-        if (e.name == "CH2") ch2menu = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
-        if (e.name == "Mean") mean = e.id;
+    const int mean = vtest::menu_path(ui, handle_menu, kCh2Mean);
+    ASSERT_GT(mean, 0);
     ASSERT_TRUE(ui.pick(handle_menu, mean));
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
