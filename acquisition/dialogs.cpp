@@ -2,6 +2,7 @@
 #include "acquisition/dialogs.h"
 
 #include "acquisition/acquisition_seams.h"
+#include "acquisition/run_model.h"
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
@@ -58,7 +59,8 @@ void offer_save()
     acquisition_seams().saveAllAndExport(0);
 }
 
-bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0; }
+// Acquisition records with the rate and triggers it started with: while it runs, OK keeps them.
+bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0 && !acq().active; }
 
 }  // namespace
 

@@ -276,7 +276,10 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
     line.wafer = s.item_run < 0 ? 1 : s.wafer;
     line.x = s.graph_kind ? s.x : static_cast<double>(s.elapsed);
     line.style = s.add_flag;
-    append_playback_line(s.list_path, line);
+    // The list names what the chart shows (the print draws it): a trace no output draws is not listed.
+    const bool drawn = s.output == OUT_STRIP || s.output == OUT_MANUAL_X || s.output == OUT_AUTO_X ||
+                       s.output == OUT_OVERLAY;
+    if (drawn) append_playback_line(s.list_path, line);
 
     // 4. Block loop.
     const bool strip = s.output == OUT_STRIP;

@@ -37,9 +37,6 @@
 
 namespace {
 
-// Controls of the legend window.
-constexpr int kLegendShown = 2;
-constexpr int kLegendChannels = 3;
 // Length of the colour escape that opens every legend label.
 constexpr int kColourEscape = 9;
 
@@ -144,19 +141,19 @@ void choose_channels(std::array<bool, 33>& chosen, SChart& chart)
 {
     chosen.fill(false);
     int items = 0, choiceVisible = 0, shownItems = 0;
-    GetNumListItems(legend_panel, kLegendChannels, &items);
-    GetCtrlAttribute(legend_panel, kLegendShown, ATTR_VISIBLE, &choiceVisible);
+    GetNumListItems(legend_panel, LEGEND_CHANNELS, &items);
+    GetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, &choiceVisible);
     for (int i = 0; i < items; ++i) {
         char label[300] = "";
-        GetLabelFromIndex(legend_panel, kLegendChannels, i, label);
+        GetLabelFromIndex(legend_panel, LEGEND_CHANNELS, i, label);
         const int length = static_cast<int>(std::strlen(label));
         if (length - kColourEscape > chart.legendWidth) chart.legendWidth = length - kColourEscape;
         int channel = 0;
-        if (GetValueFromIndex(legend_panel, kLegendChannels, i, &channel) < 0) continue;
+        if (GetValueFromIndex(legend_panel, LEGEND_CHANNELS, i, &channel) < 0) continue;
         if (channel < 0 || channel > 32) continue;
         if (!choiceVisible) {
             chosen[static_cast<std::size_t>(channel)] = true;
-        } else if (GetIndexFromValue(legend_panel, kLegendShown, &shownItems, channel) >= 0 && shownItems >= 0) {
+        } else if (GetIndexFromValue(legend_panel, LEGEND_SHOWN, &shownItems, channel) >= 0 && shownItems >= 0) {
             chosen[static_cast<std::size_t>(channel)] = true;
         }
     }

@@ -14,6 +14,7 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "panels/mfc_set.h"
+#include "panels/s_chart.h"
 #include "panels/specs.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -23,8 +24,6 @@
 
 namespace {
 
-enum : int { FRAME_CHANNEL = 5, FRAME_TITLE = 6, FRAME_NOTE = 10, FRAME_GROUP = 11 };
-enum : int { SP_CHANNEL = 67 };
 constexpr int kRows = 32;
 
 struct Group {
@@ -51,12 +50,12 @@ constexpr Group kGroups[] = {
 const Group* group_for_item(int item)
 {
     switch (item) {
-    case LIMITS_MEAN: return &kGroups[0];
-    case LIMITS_STDEV: return &kGroups[1];
-    case LIMITS_MIN: return &kGroups[2];
-    case LIMITS_MAX: return &kGroups[3];
-    case LIMITS_TIMERS: return &kGroups[4];
-    case LIMITS_SIGMA: return &kGroups[5];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN: return &kGroups[0];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION: return &kGroups[1];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM: return &kGroups[2];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM: return &kGroups[3];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS: return &kGroups[4];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR: return &kGroups[5];
     default: return nullptr;
     }
 }
@@ -104,11 +103,13 @@ void hide_row(int group, int r)
     for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
-void fill_row(int group, int r, const std::string& label, const double limits[3])
+// A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
+// every other group shows the triple as stored, so that OK writes back what it read.
+void fill_row(int group, int r, const std::string& label, const double limits[3], bool step_group)
 {
     SetCtrlVal(group, LIMIT_ROWS_ROW_1 - 1 + r, label);
     SetCtrlVal(group, LIMIT_ROWS_LCL_1 - 1 + r, limits[0]);
-    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, std::fabs(limits[1]));
+    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, step_group ? std::fabs(limits[1]) : limits[1]);
     SetCtrlVal(group, LIMIT_ROWS_UCL_1 - 1 + r, limits[2]);
 }
 
@@ -128,13 +129,13 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
     const int frame = LoadPanel(parent, "specs.uir", SPEC);
     if (frame < 0) return -1;
     const int group = LoadPanel(frame, "specs.uir", LIMIT_ROWS);
-    SetCtrlVal(frame, FRAME_TITLE, g.title);
-    SetCtrlVal(frame, FRAME_GROUP, group);
-    SetCtrlVal(frame, FRAME_CHANNEL, channel);
+    SetCtrlVal(frame, SPEC_TITLE, g.title);
+    SetCtrlVal(frame, SPEC_GROUP, group);
+    SetCtrlVal(frame, SPEC_CHANNEL, channel);
     if (sigma)
-        SetCtrlVal(frame, FRAME_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
+        SetCtrlVal(frame, SPEC_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
     else
-        SetCtrlAttribute(frame, FRAME_NOTE, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(frame, SPEC_NOTE, ATTR_VISIBLE, 0);
     const int used = static_cast<int>(labels.size());
     for (int r = 1; r <= kRows; ++r) {
         if (r > used) {
@@ -142,7 +143,7 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
             continue;
         }
         const auto& v = values[static_cast<std::size_t>(r - 1)];
-        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data());
+        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data(), g.type == 1);
         if (sigma) {
             SetCtrlAttribute(group, LIMIT_ROWS_LCL_1 - 1 + r, ATTR_VISIBLE, 0);
             SetCtrlAttribute(group, LIMIT_ROWS_TARGET_1 - 1 + r, ATTR_VISIBLE, 0);
@@ -181,7 +182,7 @@ void open_setpoints(int parent, int c)
         SetCtrlVal(panel, MFC_SPEC_TARGET_1 - 1 + s, std::fabs(v[1]));
         SetCtrlVal(panel, MFC_SPEC_UCL_1 - 1 + s, v[2]);
     }
-    SetCtrlVal(panel, SP_CHANNEL, c);
+    SetCtrlVal(panel, MFC_SPEC_CHANNEL, c);
     InstallPopup(panel);
 }
 
@@ -265,9 +266,9 @@ int save_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     int group = 0, channel = 0;
     std::string title;
-    GetCtrlVal(panel, FRAME_GROUP, &group);
-    GetCtrlVal(panel, FRAME_CHANNEL, &channel);
-    GetCtrlVal(panel, FRAME_TITLE, &title);
+    GetCtrlVal(panel, SPEC_GROUP, &group);
+    GetCtrlVal(panel, SPEC_CHANNEL, &channel);
+    GetCtrlVal(panel, SPEC_TITLE, &title);
     int width = 0;
     if (group <= 0 || GetPanelAttribute(group, ATTR_WIDTH, &width) < 0) return -1;
     if (Flags & FLAG_PENDING_CHANGES) {
@@ -308,7 +309,7 @@ int save_step_setpoint_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (Flags & FLAG_PENDING_CHANGES) {
         int c = 0;
-        GetCtrlVal(panel, SP_CHANNEL, &c);
+        GetCtrlVal(panel, MFC_SPEC_CHANNEL, &c);
         const int steps = c >= 1 && c <= 32 ? std::min<int>(steps_per_process[c], 16) : 0;
         for (int s = 1; s <= steps; ++s) {
             int fixed = 0;

@@ -32,6 +32,20 @@ constexpr int kRestingControls[] = {SPC_LIMITS_BUTTON, SPC_PRINT,  SPC_EXCLUDE, 
 constexpr int kRestingItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,      MENUBAR_CONFIGURE_ACQUISITION_RATE,
                                  MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
                                  MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_HELP};
+// Of those, the ones the start of acquisition dims until it stops (rate, triggers, charts, system name, colours).
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS,
+                                         MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                         MENUBAR_CONFIGURE_COLORS_LOAD_COLORS};
+
+// Acquisition may have been started during the show (its start closes the show's window).
+bool dimmed_by_acquisition(int item)
+{
+    int running = 0;
+    if (sc_handle <= 0 || GetCtrlVal(sc_handle, SCHART_START, &running) < 0 || running == 0) return false;
+    for (int i : kDimmedWhileAcquiring)
+        if (i == item) return true;
+    return false;
+}
 
 // The chart window the slideshow opened; another window in spc_panel is not ours.
 int show_panel = -1;
@@ -198,5 +212,6 @@ void start_next(int, int, void*, int)
     if (window_is_ours()) DiscardMyPanel(&spc_panel);
     show_panel = -1;
     // The menu comes back however the show ended, also when its window was discarded meanwhile.
-    for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    for (int item : kRestingItems)
+        if (!dimmed_by_acquisition(item)) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
 }

@@ -17,6 +17,27 @@ namespace {
 
 constexpr int kClosedPosition = 100;
 
+// Menu items usable only while the strip chart is the front window.
+constexpr int kStripChartItems[] = {MENUBAR_FILE,       MENUBAR_CONFIGURE,
+                                    MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CONFIGURE_ACQUISITION_RATE,
+                                    MENUBAR_CHARTS,     MENUBAR_CONFIGURE_SYSTEM_NAME};
+// Of those, the ones the start of acquisition dims until it stops.
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS,
+                                         MENUBAR_CONFIGURE_SYSTEM_NAME};
+
+bool acquiring()
+{
+    int running = 0;
+    return sc_handle > 0 && GetCtrlVal(sc_handle, SCHART_START, &running) >= 0 && running != 0;
+}
+
+bool dimmed_while_acquiring(int item)
+{
+    for (int i : kDimmedWhileAcquiring)
+        if (i == item) return true;
+    return false;
+}
+
 int* handle_of(int item)
 {
     switch (item) {
@@ -100,9 +121,13 @@ void discard_window(int menuItem)
     if (front < kClosedPosition)
         for (int item = MENUBAR_WINDOW_STRIP_CHART; item <= MENUBAR_WINDOW_BATCH_COMPARISON; ++item)
             SetMenuBarAttribute(handle_menu, item, ATTR_CHECKED, positions[item] == front ? 1 : 0);
-    const int strip_items[] = {2, 23, 37, 27, 34, 47};
-    for (int item : strip_items)
-        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, positions[MENUBAR_WINDOW_STRIP_CHART] == front ? 0 : 1);
+    // The setup commands stay dimmed while acquisition records with the setup, whatever window closed.
+    const bool strip_in_front = positions[MENUBAR_WINDOW_STRIP_CHART] == front;
+    const bool running = acquiring();
+    for (int item : kStripChartItems) {
+        const bool usable = strip_in_front && !(running && dimmed_while_acquiring(item));
+        SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, usable ? 0 : 1);
+    }
     if (front >= kClosedPosition) return;
     for (int item : {MENUBAR_WINDOW_STRIP_CHART, MENUBAR_WINDOW_ALARM_WINDOW, MENUBAR_WINDOW_SPC_CHART,
                      MENUBAR_WINDOW_SPC_CHART_LIST, MENUBAR_WINDOW_BATCH_COMPARISON})

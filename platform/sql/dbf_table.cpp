@@ -22,6 +22,7 @@
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 
@@ -43,8 +44,6 @@ thread_local bool t_io_failed = false;
 struct IoFaults {
     std::mutex mutex;
     std::set<const void*> failed;
-    DbfIo injected_op = DbfIo::write;
-    int injected_countdown = 0;  // the nth coming call of the op fails; 0: none
 };
 IoFaults& io_faults()
 {
@@ -52,18 +51,8 @@ IoFaults& io_faults()
     return f;
 }
 
-// True when the call must not run: the file failed before, or a test made this call fail.
-bool refused(const void* f, DbfIo op)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    if (faults.failed.count(f)) return true;
-    if (faults.injected_countdown > 0 && faults.injected_op == op && --faults.injected_countdown == 0) {
-        faults.failed.insert(f);
-        return true;
-    }
-    return false;
-}
+struct HookFile;
+bool refused(const HookFile* f, vsys::FileOp op);
 
 void mark_failed(const void* f)
 {
@@ -86,7 +75,21 @@ bool ends_with_nocase(const char* text, const char* suffix)
 struct HookFile {
     int fd = -1;
     std::int64_t position = 0;
+    std::string path;  // for the fault plan
 };
+
+// True when the call must not run: the file failed before, or the fault plan makes this call fail.
+bool refused(const HookFile* f, vsys::FileOp op)
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    if (faults.failed.count(f)) return true;
+    if (vsys::file_fault(op, f->path)) {
+        faults.failed.insert(f);
+        return true;
+    }
+    return false;
+}
 
 HookFile* file_of(SAFile f) { return reinterpret_cast<HookFile*>(f); }
 
@@ -106,12 +109,13 @@ SAFile hook_open(const char* filename, const char* access)
     if (fd < 0) return nullptr;
     auto* file = new HookFile;
     file->fd = fd;
+    file->path = target;
     return reinterpret_cast<SAFile>(file);
 }
 SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::read)) {
+    if (refused(file, vsys::FileOp::read)) {
         mark_failed(file);
         return 0;
     }
@@ -130,7 +134,7 @@ SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::write)) {
+    if (refused(file, vsys::FileOp::write)) {
         mark_failed(file);
         return 0;
     }
@@ -151,7 +155,7 @@ SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::seek)) {
+    if (refused(file, vsys::FileOp::seek)) {
         mark_failed(file);
         return -1;
     }
@@ -182,7 +186,7 @@ int hook_flush(SAFile f)
 {
     // Nothing is held back: every write reached the file when it was made.
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::flush)) {
+    if (refused(file, vsys::FileOp::flush)) {
         mark_failed(file);
         return EOF;
     }
@@ -407,20 +411,6 @@ std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, s
     return fields;
 }
 
-void inject_dbf_fault(DbfIo op, int nth)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    faults.injected_op = op;
-    faults.injected_countdown = nth;
-}
-
-int dbf_fault_pending()
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    return faults.injected_countdown;
-}
 
 std::string rtrim_blanks(const std::string& text)
 {

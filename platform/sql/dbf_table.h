@@ -174,12 +174,4 @@ std::string rtrim_blanks(const std::string& text);
 // (a header, field list or record count that the file does not hold).
 std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, std::string& error);
 
-// Makes the nth coming read, write, seek or flush of any table file fail, as a
-// full disk or a failing device does (nth 0 clears it); for the tests of what a
-// failure leaves behind.
-enum class DbfIo { read, write, seek, flush };
-void inject_dbf_fault(DbfIo op, int nth);
-// How many calls of the injected op are still to come before it fails; 0 once it has.
-int dbf_fault_pending();
-
 }  // namespace vsql

@@ -201,6 +201,8 @@ void set_idle_hook(std::function<bool()> hook) { loop().idle_hook = std::move(ho
 void set_pump_hook(std::function<void()> hook) { loop().pump_hook = std::move(hook); }
 int refused_events() { return loop().refused; }
 
+bool quit_requested() { return loop().quit_requested; }
+
 std::optional<double> next_timer_due()
 {
     std::optional<double> best;

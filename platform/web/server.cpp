@@ -378,6 +378,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             if (!self) return;
             json snap = adapt(vui::snapshot());
             snap["load_errors"] = vui::load_errors();
+            snap["title"] = self->options.title;
             std::lock_guard lock(self->mutex);
             auto it = self->clients.find(client);
             if (it == self->clients.end()) return;

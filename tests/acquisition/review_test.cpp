@@ -1,4 +1,5 @@
 // The review edition: the same main window without the start/stop toggle, and no acquisition.
+#include "panels/s_chart.h"
 #include "tests/acquisition/acq_fixture.h"
 
 namespace {
@@ -7,9 +8,9 @@ using acqtest::AcqTest;
 
 TEST_F(AcqTest, ReviewHasNoAcquisition)
 {
-    EXPECT_FALSE(ui.visible(sc_handle, 2));
-    EXPECT_EQ(start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0), 1);
-    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 0);
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_START));
+    EXPECT_EQ(start_stop(sc_handle, SCHART_START, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(pause(sc_handle, SCHART_PAUSE, EVENT_COMMIT, nullptr, 0, 0), 0);
     EXPECT_EQ(Start(), 1);
     EXPECT_FALSE(acq().active);
     EXPECT_EQ(vsys::path_filename(playback_list_path()), "review.tmp");

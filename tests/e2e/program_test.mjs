@@ -33,6 +33,8 @@ async function main() {
   await test('the main window shows its panels and menu bar', async () => {
     await top.waitFor({ timeout: 20000 });
     await chart.waitFor({ timeout: 20000 });
+    const title = await page.title();
+    expect(title === (review ? 'Vantrel Review' : 'Vantrel'), `the tab is titled ${JSON.stringify(title)}`);
     expect(await chart.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'TOP',
       'the strip-chart panel is not inside the main panel');
     const legend = page.locator('[data-panel="LEGEND"]');

@@ -1,4 +1,7 @@
 // End to end: after the default scenario has raised its alarms, charts open from the chart menu and from the alarm list.
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/s_chart.h"
 #include "programs/wiring.h"
 #include "acquisition/main_window.h"
 #include "core/shared_buffers.h"
@@ -30,7 +33,7 @@ protected:
         ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
         // The menu bar as start-up builds it for the demo process.
         update_menu();
-        ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));  // real-time testing on
         ASSERT_NO_FATAL_FAILURE(run_chamber(770));
     }
     void TearDown() override
@@ -183,14 +186,14 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
 
 TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 49));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     int popup = ui.find_panel("APOP");
     ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.set(popup, 2, 20));
-    ASSERT_TRUE(ui.press(popup, 3));
+    ASSERT_TRUE(ui.set(popup, APOP_COUNT, 20));
+    ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
     // The newest alarm is selected; View Chart opens its chart over the alarm's trace and the ones before it.
-    ASSERT_TRUE(ui.press(list_panel, 4));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     ASSERT_GT(spc_panel, 0);
     const int code = ui.ival(spc_panel, SPC_CODE);
     EXPECT_EQ(code, selected_alarm_code / 100 * 100);

@@ -1,5 +1,7 @@
 // The SPC chart window on a result table made for the test: closing writes changed settings, exclusion of rule
 // breakers, the playback offer of a point, the trace header's time in the read-out, and the chart menus' groups.
+#include "panels/playback.h"
+#include "panels/s_chart.h"
 #include "programs/wiring.h"
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
@@ -178,20 +180,20 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     const int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
-    EXPECT_EQ(ui.ival(choice, 4), 1);
+    EXPECT_EQ(ui.ival(choice, CHOOSE_START), 1);
     EXPECT_EQ(run_num, 357);
     ui.answer(2);  // a new chart
     ui.answer(1);
-    ASSERT_TRUE(ui.press(choice, 3));
+    ASSERT_TRUE(ui.press(choice, CHOOSE_OK));
     EXPECT_EQ(ui.popups().back().text, "Strip chart data cannot be replayed because this trace was deleted.");
-    EXPECT_EQ(ui.ival(sc_handle, 3), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     // While acquisition records, the current run is not given away.
-    SetCtrlVal(sc_handle, 2, 1);
+    SetCtrlVal(sc_handle, SCHART_START, 1);
     ui.answer_yes();
     ui.answer(1);
     ASSERT_TRUE(ui.double_click(spc_panel, SPC_CHART));
     EXPECT_EQ(ui.popups().back().text, "Stored wafers cannot be played back while acquisition runs.");
-    SetCtrlVal(sc_handle, 2, 0);
+    SetCtrlVal(sc_handle, SCHART_START, 0);
     EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -3);
 }
 

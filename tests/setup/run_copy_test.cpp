@@ -3,6 +3,7 @@
 
 #include "core/trace_file.h"
 #include "core/schema.h"
+#include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
@@ -47,7 +48,7 @@ protected:
 
 TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnASecondCopy)
 {
-    copy_all(COPY_BOTH, target.path() + "/");
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path() + "/");
     EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     ASSERT_GT(t, 0);
@@ -64,7 +65,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     get_put_char(t, 0, 0, PROCESS_BY_NAME, vsys::format_into(name, sizeof name, "Alpha") ? name : name);
     EXPECT_STREQ(name, "3");
 
-    copy_all(COPY_BOTH, target.path());
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path());
     EXPECT_EQ(q("SELECT COUNT(*) FROM VT_INFO"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OTHER_01"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OOC_ALRM"), "2");
@@ -82,13 +83,13 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
 
 TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirectoryIsRefused)
 {
-    copy_all(COPY_SPC, target.path());
+    copy_all(MENUBAR_FILE_COPY_SPC_DATA_TO, target.path());
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT TRACE_DEL FROM VT_INFO").rows), "1;1");
     EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000001.001")));
     DBDisconnect(t);
 
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(dir.path() + "/./");
@@ -101,7 +102,7 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
 
 TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 {
-    copy_all(COPY_TRACES, target.file("new"));
+    copy_all(MENUBAR_FILE_COPY_TRACES_TO, target.file("new"));
     EXPECT_EQ(target.read("new/SC_DATA/00000001.001"), "r10w1");
     connect(target.file("new"));
     EXPECT_EQ(rows("SELECT TRACE_ID FROM VT_INFO ORDER BY RUN_NUM"), "TOOL7:10;TOOL7:11");
@@ -109,7 +110,7 @@ TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 
 TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 {
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.answer(1);
     ui.press(panel, SC_SEL_OK);
@@ -121,7 +122,7 @@ TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
 {
     target.write("plain_file", "x");
-    network_upload(0, COPY_SPC, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_SPC_DATA_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(target.file("plain_file"));
