@@ -33,8 +33,9 @@ constexpr int kRestingItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,      MENUBAR
                                  MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
                                  MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_HELP};
 // Of those, the ones the start of acquisition dims until it stops (rate, triggers, charts, system name, colours).
-constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS,
-                                         MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS};
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS,
+                                         MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                         MENUBAR_CONFIGURE_COLORS_LOAD_COLORS};
 
 // Acquisition may have been started during the show (its start closes the show's window).
 bool dimmed_by_acquisition(int item)

@@ -16,9 +16,11 @@
 namespace {
 
 constexpr int kClosedPosition = 100;
+
 // Menu items usable only while the strip chart is the front window.
-constexpr int kStripChartItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,           MENUBAR_CONFIGURE_TRIGGERS,
-                                    MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME};
+constexpr int kStripChartItems[] = {MENUBAR_FILE,       MENUBAR_CONFIGURE,
+                                    MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CONFIGURE_ACQUISITION_RATE,
+                                    MENUBAR_CHARTS,     MENUBAR_CONFIGURE_SYSTEM_NAME};
 // Of those, the ones the start of acquisition dims until it stops.
 constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS,
                                          MENUBAR_CONFIGURE_SYSTEM_NAME};
@@ -35,7 +37,6 @@ bool dimmed_while_acquiring(int item)
         if (i == item) return true;
     return false;
 }
-
 
 int* handle_of(int item)
 {

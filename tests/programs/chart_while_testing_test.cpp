@@ -76,8 +76,6 @@ protected:
         ASSERT_EQ(vtest::run(hdbc, "INSERT INTO OOC_ALRM VALUES (40, 1, 2, 0, 1, 0, 2, 0)"), 0);
         update_menu();
         ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
-        // The setup is stored as a user's would be: start saves it, and what reloads it finds the same.
-        Flags |= FLAG_PENDING_CHANGES;
     }
     void TearDown() override
     {
@@ -123,7 +121,6 @@ protected:
     void start_and_view_chart(const std::string& pattern)
     {
         source->ch1 = pattern;
-        ui.answer_yes();  // save the pending setup
         ASSERT_NO_FATAL_FAILURE(start());
         ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
         const int ask = ui.find_panel("APOP");
@@ -280,7 +277,6 @@ TEST_F(ChartWhileTesting, LimitsAfterAPrecoatWaferAreWrittenToTheShownChartsProc
 TEST_F(ChartWhileTesting, ABatchSelectionOpenWhileAWaferIsTestedShowsItsOwnChart)
 {
     source->ch1 = "00011100000000000";
-    ui.answer_yes();  // save the pending setup
     ASSERT_NO_FATAL_FAILURE(start());
     // However the Charts menu comes to be offered while acquiring, the selection keeps the chart it was opened for.
     SetMenuBarAttribute(handle_menu, MENUBAR_CHARTS, ATTR_DIMMED, 0);
