@@ -12,6 +12,7 @@
 #include "core/ini_file.h"
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 
@@ -148,7 +149,7 @@ void SetStripChartY(double min, double max, char store)
 {
     int divisions = 10, precision = 1;
     auto_axis(&min, &max, &divisions, &precision);
-    for (int ctrl : {14, 20}) {
+    for (int ctrl : {SCHART_PLAYBACK, SCHART_STRIP}) {
         SetAxisScalingMode(sc_handle, ctrl, VAL_LEFT_YAXIS, VAL_MANUAL, min, max);
         SetCtrlAttribute(sc_handle, ctrl, ATTR_YDIVISIONS, divisions);
         SetCtrlAttribute(sc_handle, ctrl, ATTR_YPRECISION, precision);
@@ -165,44 +166,44 @@ int aok(int panel, int control, int event, void*, int, int)
     int x_mode = 0, x_grid = 1, y_grid = 1;
     if (panel > 0) {
         double ymax = 0, ymin = 0;
-        GetCtrlVal(panel, 7, &ymax);
-        GetCtrlVal(panel, 8, &ymin);
+        GetCtrlVal(panel, AXES_YMAX, &ymax);
+        GetCtrlVal(panel, AXES_YMIN, &ymin);
         if (ymax - ymin < 1e-9) {
             MessagePopup("Y Axis Error", "The maximum must be greater than the minimum.");
             return 1;
         }
-        GetCtrlVal(panel, 6, &x_grid);
-        GetCtrlVal(panel, 9, &y_grid);
+        GetCtrlVal(panel, AXES_XGRID, &x_grid);
+        GetCtrlVal(panel, AXES_YGRID, &y_grid);
         get_put_number(2, 0, NUMBER_T_WRITE, x_grid);
         get_put_number(3, 0, NUMBER_T_WRITE, y_grid);
         int strip_visible = 0;
-        GetCtrlAttribute(sc_handle, 20, ATTR_VISIBLE, &strip_visible);
+        GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_VISIBLE, &strip_visible);
         if (strip_visible) {
             SetStripChartY(ymin, ymax, 1);
             int width = 30;
-            GetCtrlVal(panel, 4, &width);
+            GetCtrlVal(panel, AXES_WIDTH, &width);
             sc_points = points_for(width);
             get_put_number(10, 0, NUMBER_T_WRITE, width);
             x_mode = 0;
         } else {
             SetStripChartY(ymin, ymax, 0);
-            GetCtrlVal(panel, 5, &x_mode);
+            GetCtrlVal(panel, AXES_XMODE, &x_mode);
         }
         if (x_mode == 1) {
-            SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_AUTOSCALE, 0, 0);
+            SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_AUTOSCALE, 0, 0);
         } else if (x_mode == 2) {
             double xmax = 0, xmin = 0;
-            GetCtrlVal(panel, 2, &xmax);
-            GetCtrlVal(panel, 3, &xmin);
+            GetCtrlVal(panel, AXES_XMAX, &xmax);
+            GetCtrlVal(panel, AXES_XMIN, &xmin);
             if (xmin >= xmax) {
                 MessagePopup("X Axis Error", "The maximum must be greater than the minimum.");
                 return 1;
             }
             int n = 10, p = 1;
             auto_axis(&xmin, &xmax, &n, &p);
-            SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_MANUAL, xmin, xmax);
-            SetCtrlAttribute(sc_handle, 14, ATTR_XDIVISIONS, n);
-            SetCtrlAttribute(sc_handle, 14, ATTR_XPRECISION, p);
+            SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, xmin, xmax);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XDIVISIONS, n);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XPRECISION, p);
         }
     } else {
         double ymin = get_put_number(0, 0, NUMBER_T_READ, -11.0);
@@ -217,7 +218,7 @@ int aok(int panel, int control, int event, void*, int, int)
         sc_points = points_for(round_to_int(get_put_number(10, 0, NUMBER_T_READ, 30.0)));
         x_mode = 0;
     }
-    for (int ctrl : {14, 20}) {
+    for (int ctrl : {SCHART_PLAYBACK, SCHART_STRIP}) {
         SetCtrlAttribute(sc_handle, ctrl, ATTR_XGRID_VISIBLE, x_grid);
         SetCtrlAttribute(sc_handle, ctrl, ATTR_YGRID_VISIBLE, y_grid);
         SetCtrlAttribute(sc_handle, ctrl, ATTR_GRID_COLOR, 0xC0C0C0);
@@ -228,7 +229,7 @@ int aok(int panel, int control, int event, void*, int, int)
         auto_axis(&lo, &hi, &n, &p);
         sc_points = points_for(hi);
         if (sc_points < 2) sc_points = 2;
-        if (SetCtrlAttribute(sc_handle, 20, ATTR_POINTS_PER_SCREEN, sc_points) == UIE_OUT_OF_RANGE) {
+        if (SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, sc_points) == UIE_OUT_OF_RANGE) {
             if (panel > 0)
                 MessagePopup("Strip Chart Error",
                              vsys::strprintf("The maximum points per screen has been exceeded on the strip chart.  "
@@ -237,49 +238,49 @@ int aok(int panel, int control, int event, void*, int, int)
                                  .c_str());
             sc_points = 10000;
             n = 10;
-            SetCtrlAttribute(sc_handle, 20, ATTR_POINTS_PER_SCREEN, sc_points);
+            SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, sc_points);
         }
-        SetCtrlAttribute(sc_handle, 20, ATTR_XDIVISIONS, n);
-        SetCtrlVal(sc_handle, 24, vsys::strprintf("%i", width_seconds()).c_str());
-        SetCtrlVal(sc_handle, 23, "0");
+        SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_XDIVISIONS, n);
+        SetCtrlVal(sc_handle, SCHART_X_END, vsys::strprintf("%i", width_seconds()).c_str());
+        SetCtrlVal(sc_handle, SCHART_X_START, "0");
     }
-    if (panel > 0 && control != 10) DiscardMyPanel(&panel);
+    if (panel > 0 && control != AXES_APPLY) DiscardMyPanel(&panel);
     return 0;
 }
 
 int display_axes(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
-    int dialog = LoadPanel(0, "s_chart.uir", 3);
+    int dialog = LoadPanel(0, "s_chart.uir", AXES);
     if (dialog <= 0) return 0;
     int xm = 0, ym = 0, x_grid = 1, y_grid = 1;
     double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
     int playback = 0;
-    GetCtrlAttribute(sc_handle, 14, ATTR_VISIBLE, &playback);
-    const int graph = playback ? 14 : 20;
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, &playback);
+    const int graph = playback ? SCHART_PLAYBACK : SCHART_STRIP;
     GetAxisRange(sc_handle, graph, &xm, &xmin, &xmax, &ym, &ymin, &ymax);
-    GetCtrlAttribute(sc_handle, 20, ATTR_XGRID_VISIBLE, &x_grid);
-    GetCtrlAttribute(sc_handle, 20, ATTR_YGRID_VISIBLE, &y_grid);
-    SetCtrlVal(dialog, 7, ymax);
-    SetCtrlVal(dialog, 8, ymin);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_XGRID_VISIBLE, &x_grid);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_YGRID_VISIBLE, &y_grid);
+    SetCtrlVal(dialog, AXES_YMAX, ymax);
+    SetCtrlVal(dialog, AXES_YMIN, ymin);
     if (playback) {
-        SetCtrlVal(dialog, 2, xmax);
-        SetCtrlVal(dialog, 3, xmin);
-        for (int ctrl : {18, 17, 4}) SetCtrlAttribute(dialog, ctrl, ATTR_VISIBLE, 0);
+        SetCtrlVal(dialog, AXES_XMAX, xmax);
+        SetCtrlVal(dialog, AXES_XMIN, xmin);
+        for (int ctrl : {AXES_WIDTH_NOTE, AXES_WIDTH_LABEL, AXES_WIDTH}) SetCtrlAttribute(dialog, ctrl, ATTR_VISIBLE, 0);
         const bool manual = xm == VAL_MANUAL;
-        SetCtrlVal(dialog, 5, manual ? 2 : 1);
-        SetCtrlAttribute(dialog, 2, ATTR_VISIBLE, manual ? 1 : 0);
-        SetCtrlAttribute(dialog, 3, ATTR_VISIBLE, manual ? 1 : 0);
+        SetCtrlVal(dialog, AXES_XMODE, manual ? 2 : 1);
+        SetCtrlAttribute(dialog, AXES_XMAX, ATTR_VISIBLE, manual ? 1 : 0);
+        SetCtrlAttribute(dialog, AXES_XMIN, ATTR_VISIBLE, manual ? 1 : 0);
     } else {
-        SetCtrlAttribute(dialog, 4, ATTR_MAX_VALUE, rate_code() > 0 ? 10000 / rate_code() : 1000);
-        SetCtrlVal(dialog, 4, width_seconds());
-        SetCtrlAttribute(dialog, 5, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(dialog, 4, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(dialog, 2, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(dialog, 3, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(dialog, AXES_WIDTH, ATTR_MAX_VALUE, rate_code() > 0 ? 10000 / rate_code() : 1000);
+        SetCtrlVal(dialog, AXES_WIDTH, width_seconds());
+        SetCtrlAttribute(dialog, AXES_XMODE, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(dialog, AXES_WIDTH, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(dialog, AXES_XMAX, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(dialog, AXES_XMIN, ATTR_VISIBLE, 0);
     }
-    SetCtrlVal(dialog, 6, x_grid);
-    SetCtrlVal(dialog, 9, y_grid);
+    SetCtrlVal(dialog, AXES_XGRID, x_grid);
+    SetCtrlVal(dialog, AXES_YGRID, y_grid);
     InstallPopup(dialog);
     return 0;
 }
@@ -288,15 +289,15 @@ int change_x_type(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_VAL_CHANGED) return 0;
     int mode = 0;
-    GetCtrlVal(panel, 5, &mode);
+    GetCtrlVal(panel, AXES_XMODE, &mode);
     if (mode == 1) {
-        SetCtrlAttribute(panel, 2, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, 3, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, AXES_XMAX, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, AXES_XMIN, ATTR_VISIBLE, 0);
     } else if (mode == 2) {
-        SetCtrlAttribute(panel, 2, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(panel, 3, ATTR_VISIBLE, 1);
-        SetCtrlVal(panel, 3, 0.0);
-        SetCtrlVal(panel, 2, 30.0);
+        SetCtrlAttribute(panel, AXES_XMAX, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(panel, AXES_XMIN, ATTR_VISIBLE, 1);
+        SetCtrlVal(panel, AXES_XMIN, 0.0);
+        SetCtrlVal(panel, AXES_XMAX, 30.0);
     }
     return 0;
 }
@@ -304,35 +305,35 @@ int change_x_type(int panel, int, int event, void*, int, int)
 void names(int mode, int, int, int)
 {
     if (sc_handle <= 0) return;
-    SetCtrlAttribute(sc_handle, 14, ATTR_XLABEL_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 14, ATTR_YLABEL_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XLABEL_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YLABEL_VISIBLE, 1);
     double ymin = get_put_number(0, 0, NUMBER_T_READ, -11.0);
     double ymax = get_put_number(1, 0, NUMBER_T_READ, 11.0);
     if (ymin >= ymax) {
         ymin = -11;
         ymax = 11;
     }
-    SetAxisScalingMode(sc_handle, 14, VAL_LEFT_YAXIS, VAL_MANUAL, ymin, ymax);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_LEFT_YAXIS, VAL_MANUAL, ymin, ymax);
     const bool playback = mode == -2;
-    SetCtrlAttribute(sc_handle, 20, ATTR_VISIBLE, playback ? 0 : 1);
-    SetCtrlAttribute(sc_handle, 14, ATTR_VISIBLE, playback ? 1 : 0);
-    SetCtrlAttribute(sc_handle, 15, ATTR_VISIBLE, playback ? 0 : 1);
-    if (!playback) SetCtrlAttribute(sc_handle, 26, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_VISIBLE, playback ? 0 : 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, playback ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_VISIBLE, playback ? 0 : 1);
+    if (!playback) SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 0);
     view_preference = 0;
     if (wafer_file_open()) {
-        SetCtrlAttribute(sc_handle, 18, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(sc_handle, 10, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(sc_handle, 9, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(sc_handle, 22, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(sc_handle, SCHART_TRACE_ID, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(sc_handle, SCHART_WAFER, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(sc_handle, SCHART_PLAY_RUN, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(sc_handle, SCHART_PLAY_WAFER, ATTR_VISIBLE, 0);
     } else if (legend_panel > 0) {
-        SetCtrlAttribute(legend_panel, 3, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(legend_panel, 2, ATTR_VISIBLE, 0);
-        ClearListCtrl(legend_panel, 3);
+        SetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, 0);
+        ClearListCtrl(legend_panel, LEGEND_CHANNELS);
         int enabled = 0;
         const int count = channels > 32 ? 32 : channels;
         for (int ch = 1; ch <= count; ++ch)
             if (VantrelChannelStatusBits & (1u << (ch - 1))) ++enabled;
-        if (enabled > 0) SetCtrlAttribute(sc_handle, 20, ATTR_NUM_TRACES, enabled);
+        if (enabled > 0) SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_NUM_TRACES, enabled);
         int k = 0;
         for (int ch = 1; ch <= count; ++ch) {
             if (!(VantrelChannelStatusBits & (1u << (ch - 1)))) continue;
@@ -341,16 +342,16 @@ void names(int mode, int, int, int)
                                                            get_default_color(static_cast<short>(ch))));
             char name[33];
             get_put_char(hdbc, 28, ch, TAGS_READ, name);
-            InsertListItem(legend_panel, 3, -1, vsys::strprintf("\033fg%.6X%s", colour & 0xFFFFFF, name).c_str(), ch);
+            InsertListItem(legend_panel, LEGEND_CHANNELS, -1, vsys::strprintf("\033fg%.6X%s", colour & 0xFFFFFF, name).c_str(), ch);
             const int trace = enabled - k + 1;
-            SetTraceAttribute(sc_handle, 20, trace, ATTR_TRACE_VISIBLE, 1);
-            SetTraceAttribute(sc_handle, 20, trace, ATTR_TRACE_COLOR, colour & 0xFFFFFF);
+            SetTraceAttribute(sc_handle, SCHART_STRIP, trace, ATTR_TRACE_VISIBLE, 1);
+            SetTraceAttribute(sc_handle, SCHART_STRIP, trace, ATTR_TRACE_COLOR, colour & 0xFFFFFF);
         }
         int lines = 0;
-        GetNumListItems(legend_panel, 3, &lines);
-        SetCtrlAttribute(legend_panel, 3, ATTR_VISIBLE_LINES, lines < 1 ? 1 : lines);
+        GetNumListItems(legend_panel, LEGEND_CHANNELS, &lines);
+        SetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_VISIBLE_LINES, lines < 1 ? 1 : lines);
         int height = 0;
-        GetCtrlAttribute(legend_panel, 3, ATTR_HEIGHT, &height);
+        GetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_HEIGHT, &height);
         if (height > 0) SetPanelAttribute(legend_panel, ATTR_HEIGHT, height);
     }
     char system[33], process[33];
@@ -372,11 +373,11 @@ int clamp_width(int width, int panel_width)
 void place_beside_legend(int panel_width, int width)
 {
     SetPanelAttribute(legend_panel, ATTR_LEFT, panel_width - width - 10);
-    SetCtrlAttribute(sc_handle, 20, ATTR_WIDTH, panel_width - width - 5);
-    SetCtrlAttribute(sc_handle, 14, ATTR_WIDTH, panel_width - width - 5);
+    SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, panel_width - width - 5);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_WIDTH, panel_width - width - 5);
     int label = 0;
-    GetCtrlAttribute(sc_handle, 24, ATTR_WIDTH, &label);
-    SetCtrlAttribute(sc_handle, 24, ATTR_LEFT, panel_width - width - label - 20);
+    GetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_WIDTH, &label);
+    SetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_LEFT, panel_width - width - label - 20);
 }
 
 }  // namespace
@@ -385,11 +386,11 @@ int resize_legend(int, int event, void*, int d1, int)
 {
     if (event != EVENT_PANEL_SIZE || legend_panel <= 0 || sc_handle <= 0) return 0;
     int checked = 1;
-    if (GetMenuBarAttribute(handle_menu, 25, ATTR_CHECKED, &checked) >= 0 && !checked) return 0;
+    if (GetMenuBarAttribute(handle_menu, MENUBAR_VIEW_LEGEND, ATTR_CHECKED, &checked) >= 0 && !checked) return 0;
     int top15 = 0, height15 = 0, top24 = 0, panel_width = 0;
-    GetCtrlAttribute(sc_handle, 15, ATTR_TOP, &top15);
-    GetCtrlAttribute(sc_handle, 15, ATTR_HEIGHT, &height15);
-    GetCtrlAttribute(sc_handle, 24, ATTR_TOP, &top24);
+    GetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_TOP, &top15);
+    GetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_HEIGHT, &height15);
+    GetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_TOP, &top24);
     GetPanelAttribute(sc_handle, ATTR_WIDTH, &panel_width);
     const int top = top15 + height15 + 3;
     SetPanelAttribute(legend_panel, ATTR_TOP, top);
@@ -403,7 +404,7 @@ int resize_legend(int, int event, void*, int d1, int)
         SetPanelAttribute(legend_panel, ATTR_WIDTH, width);
         read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "LEGEND_VISIBLE", value);
         if (static_cast<unsigned char>(value[0]) != kIniMissing && std::atoi(value) == 0) {
-            SetMenuBarAttribute(handle_menu, 25, ATTR_CHECKED, 1);
+            SetMenuBarAttribute(handle_menu, MENUBAR_VIEW_LEGEND, ATTR_CHECKED, 1);
             toggle_legend(handle_menu, 25, nullptr, sc_handle);
             SetPanelAttribute(legend_panel, ATTR_LEFT, panel_width - width - 10);
             return 0;
@@ -417,7 +418,7 @@ int resize_legend(int, int event, void*, int d1, int)
     place_beside_legend(panel_width, width);
     int legend_height = 0;
     GetPanelAttribute(legend_panel, ATTR_HEIGHT, &legend_height);
-    for (int list : {2, 3}) {
+    for (int list : {LEGEND_SHOWN, LEGEND_CHANNELS}) {
         SetCtrlAttribute(legend_panel, list, ATTR_WIDTH, width + 10);
         SetCtrlAttribute(legend_panel, list, ATTR_HEIGHT, legend_height + 10);
     }
@@ -436,10 +437,10 @@ void toggle_legend(int menuBar, int item, void*, int)
     GetPanelAttribute(sc_handle, ATTR_WIDTH, &panel_width);
     if (!checked) {
         HidePanel(legend_panel);
-        SetCtrlAttribute(sc_handle, 20, ATTR_WIDTH, panel_width - 5);
-        SetCtrlAttribute(sc_handle, 14, ATTR_WIDTH, panel_width - 5);
-        GetCtrlAttribute(sc_handle, 24, ATTR_WIDTH, &label);
-        SetCtrlAttribute(sc_handle, 24, ATTR_LEFT, panel_width - label - 20);
+        SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, panel_width - 5);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_WIDTH, panel_width - 5);
+        GetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_WIDTH, &label);
+        SetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_LEFT, panel_width - label - 20);
     } else {
         DisplayPanel(legend_panel);
         resize_legend(legend_panel, EVENT_PANEL_SIZE, nullptr, 0, 0);

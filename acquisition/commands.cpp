@@ -12,6 +12,8 @@
 #include "core/long_command.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/SystemName.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 
@@ -20,23 +22,23 @@ int Shutdown(int panel, int control, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (!check_password(&panel, &control, Shutdown, 0)) return 0;
     int running = 0;
-    if (sc_handle > 0) GetCtrlVal(sc_handle, 2, &running);
+    if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_START, &running);
     if (running) {
         MessagePopup("", "Data collection is in progress.  Please stop data collection, by pressing the STOP button, "
                          "before exiting.");
-        SetCtrlVal(sc_handle, 7, 0);
+        SetCtrlVal(sc_handle, SCHART_EXIT, 0);
         return 0;
     }
     // A replay, summary or slideshow runs inside this very event loop: leaving now would take its windows and
     // buffers from under it.
     if (LongCommand::running()) {
         LongCommand refused("Exit");
-        if (sc_handle > 0) SetCtrlVal(sc_handle, 7, 0);
+        if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_EXIT, 0);
         return 0;
     }
     acquisition_seams().saveAllAndExport(0);
     if (!ConfirmPopup("", "Are sure you want to exit Vantrel?")) {
-        if (sc_handle > 0) SetCtrlVal(sc_handle, 7, 0);
+        if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_EXIT, 0);
         return 0;
     }
     if (legend_panel > 0) {
@@ -64,13 +66,13 @@ int Shutdown(int panel, int control, int event, void*, int, int)
 void return_to(int, int, void*, int)
 {
     if (sc_handle <= 0) return;
-    SetCtrlVal(sc_handle, 7, 1);
-    Shutdown(sc_handle, 7, EVENT_COMMIT, nullptr, 0, 0);
+    SetCtrlVal(sc_handle, SCHART_EXIT, 1);
+    Shutdown(sc_handle, SCHART_EXIT, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 int panel_shutdown(int panel, int event, void*, int, int)
 {
-    if (event == EVENT_CLOSE) Shutdown(panel, 7, EVENT_COMMIT, nullptr, 0, 0);
+    if (event == EVENT_CLOSE) Shutdown(panel, SCHART_EXIT, EVENT_COMMIT, nullptr, 0, 0);
     return 0;
 }
 
@@ -93,25 +95,25 @@ void toggle_realtime(int menuBar, int item, void*, int)
 
 void system_name(int, int, void*, int)
 {
-    int dialog = LoadPanel(0, "SystemName.uir", 1);
+    int dialog = LoadPanel(0, "SystemName.uir", SYSNAME);
     if (dialog <= 0) return;
     char name[33];
     get_put_char(hdbc, 0, 0, CONFIG_READ, name);
-    SetCtrlAttribute(dialog, 2, ATTR_MAX_ENTRY_LENGTH, 32);
-    SetCtrlVal(dialog, 2, name);
+    SetCtrlAttribute(dialog, SYSNAME_NAME, ATTR_MAX_ENTRY_LENGTH, 32);
+    SetCtrlVal(dialog, SYSNAME_NAME, name);
     InstallPopup(dialog);
     int p = 0, c = 0;
     for (;;) {
         if (GetUserEvent(1, &p, &c) == 0) {
-            c = 4;  // nobody can answer any more: as Cancel
+            c = SYSNAME_CANCEL;  // nobody can answer any more: as Cancel
             break;
         }
-        if (p == dialog && (c == 5 || c == 4)) break;
+        if (p == dialog && (c == SYSNAME_OK || c == SYSNAME_CANCEL)) break;
     }
     // The runs being recorded keep the system name they started with.
-    if (c == 5 && !acq().active) {
+    if (c == SYSNAME_OK && !acq().active) {
         std::string text;
-        GetCtrlVal(dialog, 2, &text);
+        GetCtrlVal(dialog, SYSNAME_NAME, &text);
         if (!text.empty()) {
             char value[33];
             vsys::format_into(value, sizeof value, "%s", text.c_str());

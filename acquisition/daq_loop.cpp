@@ -16,6 +16,7 @@
 #include "core/sql_access.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
@@ -122,8 +123,8 @@ void update_time_labels(const AcqContext& c)
         span = sc_points * std::abs(c.rate_index);
     }
     if (strip_x_position > span) {
-        SetCtrlVal(sc_handle, 24, vsys::strprintf("%i", strip_x_position).c_str());
-        SetCtrlVal(sc_handle, 23, vsys::strprintf("%i", strip_x_position - span).c_str());
+        SetCtrlVal(sc_handle, SCHART_X_END, vsys::strprintf("%i", strip_x_position).c_str());
+        SetCtrlVal(sc_handle, SCHART_X_START, vsys::strprintf("%i", strip_x_position - span).c_str());
     }
 }
 
@@ -134,12 +135,12 @@ void rewrite_waiting_file(const AcqContext& c, const std::int16_t* raw)
     std::string now = TimeStr();
     get_converted_date(save_date);
     copy_bounded(save_time, now.c_str(), 8);
-    SetCtrlVal(sc_handle, 11, save_date);
-    SetCtrlVal(sc_handle, 12, save_time);
+    SetCtrlVal(sc_handle, SCHART_DATE, save_date);
+    SetCtrlVal(sc_handle, SCHART_TIME, save_time);
     char system[13];
     copy_bounded(system, start_systemID_a, 12);
     const std::string trace = vsys::strprintf("%s:%s %s", system, save_date, save_time);
-    SetCtrlVal(sc_handle, 18, trace.c_str());
+    SetCtrlVal(sc_handle, SCHART_TRACE_ID, trace.c_str());
     const std::string sql = vsys::strprintf("UPDATE VT_INFO SET TRACE_ID = '%s' WHERE RUN_NUM = %i",
                                             sql_quote(trace.c_str()).c_str(), c.run);
     if (DBImmediateSQL(hdbc, sql.c_str()) != 0)
@@ -158,8 +159,8 @@ void show_clock()
     if (sc_handle <= 0) return;
     char date[11];
     get_converted_date(date);
-    SetCtrlVal(sc_handle, 17, date);
-    SetCtrlVal(sc_handle, 16, TimeStr().c_str());
+    SetCtrlVal(sc_handle, SCHART_CLOCK_DATE, date);
+    SetCtrlVal(sc_handle, SCHART_CLOCK_TIME, TimeStr().c_str());
 }
 
 #ifndef VANTREL_REVIEW
@@ -172,13 +173,13 @@ Taken take_block(int panel)
 {
     const int prev = transfer_error + daqbuf;
     int running = 0;
-    if (sc_handle > 0) GetCtrlVal(sc_handle, 2, &running);
+    if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_START, &running);
     if (running != 1 || sc_handle < 0) return Taken::not_running;
     AcqContext& c = acq();
     int ready = 0;
     daqbuf = static_cast<short>(VantrelCheckBufferedAnalogIn(&ready));
     if (daqbuf == 200) {
-        SetCtrlVal(sc_handle, 2, 0);
+        SetCtrlVal(sc_handle, SCHART_START, 0);
         start_stop(1, 1, 1, nullptr, -1, -1);
         return Taken::none;
     }
@@ -190,13 +191,13 @@ Taken take_block(int panel)
     transfer_error = static_cast<short>(VantrelGetBufferedAnalogInBinary(&block, &fill));
     global_hbuffer_ptr = static_cast<std::int16_t*>(block);
     if (transfer_error != 0) {
-        SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0xFF0000);
-        SetCtrlAttribute(sc_handle, 15, ATTR_LABEL_TEXT, vsys::strprintf("Error = %d", transfer_error).c_str());
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0xFF0000);
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_LABEL_TEXT, vsys::strprintf("Error = %d", transfer_error).c_str());
     } else if (daqbuf != 0) {
-        SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0xFF0000);
-        SetCtrlAttribute(sc_handle, 15, ATTR_LABEL_TEXT, vsys::strprintf("Error = %d", daqbuf).c_str());
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0xFF0000);
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_LABEL_TEXT, vsys::strprintf("Error = %d", daqbuf).c_str());
     } else if (prev != 0) {
-        SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0xFFFF00);
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0xFFFF00);
     }
     const bool process = c.rate_index > 0 || daq_tick_count % c.rate_index == 0;
     const std::size_t values = static_cast<std::size_t>(c.saved) * static_cast<std::size_t>(c.rate);
@@ -206,7 +207,7 @@ Taken take_block(int panel)
         scale_block(c, raw, scaled);
         evaluate_triggers(c, scaled);
         if (Flags & FLAG_TRIGGER_ACTIVE) {
-            PlotStripChart(sc_handle, 20, scaled, static_cast<int>(values), 0, 0, VAL_DOUBLE);
+            PlotStripChart(sc_handle, SCHART_STRIP, scaled, static_cast<int>(values), 0, 0, VAL_DOUBLE);
             if (save == 1 && data_file && !recording_failed()) {
                 if (write_trace_block(data_file.get(), raw, static_cast<int>(values)))
                     count_wafer_block();
@@ -234,7 +235,7 @@ Taken take_block(int panel)
             }
         }
     }
-    SetCtrlVal(sc_handle, 15, static_cast<int>(CPU_Time()));
+    SetCtrlVal(sc_handle, SCHART_STATUS, static_cast<int>(CPU_Time()));
     return Taken::block;
 }
 

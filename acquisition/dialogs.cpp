@@ -6,6 +6,8 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/daq_set.h"
+#include "panels/vt_setup.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -66,11 +68,11 @@ int DisplayConfig(int, int, int, void*, int, int)
 {
     if (write_protected()) return 0;
     offer_save();
-    int dialog = LoadPanel(0, "daq_set.uir", 1);
+    int dialog = LoadPanel(0, "daq_set.uir", DAQSET);
     if (dialog <= 0) return 0;
-    ClearListCtrl(dialog, 2);
-    for (const Rate& r : kRates) InsertListItem(dialog, 2, -1, r.label, r.value);
-    SetCtrlVal(dialog, 2, sample_rate_index);
+    ClearListCtrl(dialog, DAQSET_RATE);
+    for (const Rate& r : kRates) InsertListItem(dialog, DAQSET_RATE, -1, r.label, r.value);
+    SetCtrlVal(dialog, DAQSET_RATE, sample_rate_index);
     InstallPopup(dialog);
     return 0;
 }
@@ -79,7 +81,7 @@ int ConfigureDAQ(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     if (pending()) {
-        GetCtrlVal(panel, 2, &sample_rate_index);
+        GetCtrlVal(panel, DAQSET_RATE, &sample_rate_index);
         sample_rate = sample_rate_index > 0 ? sample_rate_index : 1;
     }
     DiscardMyPanel(&panel);
@@ -90,29 +92,29 @@ int display_trig(int, int, int, void*, int, int)
 {
     if (write_protected()) return 0;
     offer_save();
-    int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "vt_setup.uir", 1);
+    int dialog = LoadPanel(parent_panel > 0 ? parent_panel : 0, "vt_setup.uir", TRIGGERS);
     if (dialog <= 0) return 0;
-    InsertListItem(dialog, 5, -1, "Disabled", 0);
-    InsertListItem(dialog, 2, -1, "Disabled", 0);
+    InsertListItem(dialog, TRIGGERS_CH1, -1, "Disabled", 0);
+    InsertListItem(dialog, TRIGGERS_CH2, -1, "Disabled", 0);
     const int count = channels > 32 ? 32 : channels;
     for (int n = 1; n <= count; ++n) {
         if (!(VantrelChannelStatusBits & (1u << (n - 1)))) continue;
         char name[33];
         get_put_char(hdbc, 28, n, TAGS_READ, name);
         if (name[0] == '\0') continue;
-        InsertListItem(dialog, 5, -1, name, n);
-        InsertListItem(dialog, 2, -1, name, n);
+        InsertListItem(dialog, TRIGGERS_CH1, -1, name, n);
+        InsertListItem(dialog, TRIGGERS_CH2, -1, name, n);
     }
-    SetCtrlVal(dialog, 5, trig_ch);
-    SetCtrlVal(dialog, 2, trig_2_ch);
-    SetCtrlVal(dialog, 7, delay);
-    SetCtrlVal(dialog, 6, minimum_trig_width);
-    SetCtrlVal(dialog, 3, trig_type);
-    SetCtrlVal(dialog, 10, precoat_minimum);
-    SetCtrlVal(dialog, 9, trig_log);
-    SetCtrlVal(dialog, 11, trig_val);
-    SetCtrlVal(dialog, 8, trig_2_log);
-    SetCtrlVal(dialog, 4, trig_2_val);
+    SetCtrlVal(dialog, TRIGGERS_CH1, trig_ch);
+    SetCtrlVal(dialog, TRIGGERS_CH2, trig_2_ch);
+    SetCtrlVal(dialog, TRIGGERS_DELAY, delay);
+    SetCtrlVal(dialog, TRIGGERS_WIDTH, minimum_trig_width);
+    SetCtrlVal(dialog, TRIGGERS_MODE, trig_type);
+    SetCtrlVal(dialog, TRIGGERS_PRECOAT, precoat_minimum);
+    SetCtrlVal(dialog, TRIGGERS_LOG1, trig_log);
+    SetCtrlVal(dialog, TRIGGERS_VAL1, trig_val);
+    SetCtrlVal(dialog, TRIGGERS_LOG2, trig_2_log);
+    SetCtrlVal(dialog, TRIGGERS_VAL2, trig_2_val);
     alter_trigger_info(dialog, -1, EVENT_VAL_CHANGED, nullptr, 0, 0);
     trigger_check(dialog, -1, EVENT_VAL_CHANGED, nullptr, 0, 0);
     InstallPopup(dialog);
@@ -124,12 +126,12 @@ int alter_trigger_info(int panel, int control, int event, void* data, int d1, in
     if (event != EVENT_VAL_CHANGED) return 0;
     if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
     int mode = 0;
-    GetCtrlVal(panel, 3, &mode);
+    GetCtrlVal(panel, TRIGGERS_MODE, &mode);
     if (mode != 0 && mode != 1) return 0;
-    SetCtrlVal(panel, 15,
+    SetCtrlVal(panel, TRIGGERS_HINT,
                mode == 0 ? "Use Data Delay to continue to collect data after a trigger becomes false."
                          : "Use Data Delay to continue to collect data after a trigger is detected.");
-    for (int ctrl : {10, 25, 19, 22}) SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
+    for (int ctrl : {TRIGGERS_PRECOAT, TRIGGERS_PRECOAT_NOTE, TRIGGERS_PRECOAT_BOX, TRIGGERS_PRECOAT_TITLE}) SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
     return 0;
 }
 
@@ -138,12 +140,12 @@ int trigger_check(int panel, int control, int event, void* data, int d1, int d2)
     if (event != EVENT_VAL_CHANGED) return 0;
     if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
     int first = 0;
-    GetCtrlVal(panel, 5, &first);
+    GetCtrlVal(panel, TRIGGERS_CH1, &first);
     if (first == 0) {
-        SetCtrlVal(panel, 2, 0);
-        SetCtrlAttribute(panel, 2, ATTR_DIMMED, 1);
+        SetCtrlVal(panel, TRIGGERS_CH2, 0);
+        SetCtrlAttribute(panel, TRIGGERS_CH2, ATTR_DIMMED, 1);
     } else {
-        SetCtrlAttribute(panel, 2, ATTR_DIMMED, 0);
+        SetCtrlAttribute(panel, TRIGGERS_CH2, ATTR_DIMMED, 0);
     }
     return 0;
 }
@@ -156,8 +158,8 @@ int trigger_ok(int panel, int, int event, void*, int, int)
         return 0;
     }
     int new_delay = 0, width = 0;
-    GetCtrlVal(panel, 7, &new_delay);
-    GetCtrlVal(panel, 6, &width);
+    GetCtrlVal(panel, TRIGGERS_DELAY, &new_delay);
+    GetCtrlVal(panel, TRIGGERS_WIDTH, &width);
     if (width > new_delay) {
         MessagePopup("Trigger Error", "The Minimum Trigger Width must be <= to the Trigger Delay.");
         return -1;
@@ -165,22 +167,22 @@ int trigger_ok(int panel, int, int event, void*, int, int)
     delay = new_delay;
     minimum_trig_width = width;
     short one = 0, two = 0;
-    GetCtrlVal(panel, 5, &one);
-    GetCtrlVal(panel, 2, &two);
+    GetCtrlVal(panel, TRIGGERS_CH1, &one);
+    GetCtrlVal(panel, TRIGGERS_CH2, &two);
     trigger = static_cast<short>((one != 0) + (two != 0));
     trig_ch = one;
     trig_2_ch = two;
-    GetCtrlVal(panel, 3, &trig_type);
+    GetCtrlVal(panel, TRIGGERS_MODE, &trig_type);
     if (trig_type == 0) {
-        GetCtrlVal(panel, 10, &precoat_minimum);
+        GetCtrlVal(panel, TRIGGERS_PRECOAT, &precoat_minimum);
     } else {
         precoat_minimum = 1000000000;
-        SetCtrlVal(panel, 10, precoat_minimum);
+        SetCtrlVal(panel, TRIGGERS_PRECOAT, precoat_minimum);
     }
-    GetCtrlVal(panel, 9, &trig_log);
-    GetCtrlVal(panel, 11, &trig_val);
-    GetCtrlVal(panel, 8, &trig_2_log);
-    GetCtrlVal(panel, 4, &trig_2_val);
+    GetCtrlVal(panel, TRIGGERS_LOG1, &trig_log);
+    GetCtrlVal(panel, TRIGGERS_VAL1, &trig_val);
+    GetCtrlVal(panel, TRIGGERS_LOG2, &trig_2_log);
+    GetCtrlVal(panel, TRIGGERS_VAL2, &trig_2_val);
     DiscardMyPanel(&panel);
     return 0;
 }

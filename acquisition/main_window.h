@@ -3,10 +3,13 @@
 
 #include <array>
 
+#include "panels/s_chart.h"
+
 // Menu items that must not be used while acquisition runs.
-constexpr std::array<int, 9> kDimmedWhileRunning = {3, 27, 14, 4, 37, 34, 47, 56, 51};
-// Record Data, Acquisition Rate..., Triggers... and Real-Time Testing: none of them in the review program.
-constexpr std::array<int, 4> kAcquisitionOnlyItems = {14, 27, 37, 53};
+constexpr std::array<int, 9> kDimmedWhileRunning = {
+    MENUBAR_FILE_OPEN,  MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_FILE_RECORD_DATA,
+    MENUBAR_FILE_SAVE,  MENUBAR_CONFIGURE_TRIGGERS,         MENUBAR_CHARTS,
+    MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_CONFIGURE_COLORS_DEFAULT_COLORS};
 
 int sc_main();
 void update_menu();

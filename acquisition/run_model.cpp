@@ -14,6 +14,7 @@
 #include "core/sql_access.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/userint.h"
@@ -209,7 +210,7 @@ void insert_run_row(int run, char* system, char* recipe, char* trace, char* comm
 std::string comment_text()
 {
     char comment[300] = "";
-    if (sc_handle > 0) GetCtrlVal(sc_handle, 13, comment);
+    if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_COMMENT, comment);
     comment[64] = '\0';
     return sql_quote(comment);
 }
@@ -282,8 +283,8 @@ int startNewRun()
     copy_bounded(recipe, c.recipe.c_str(), 32);
     insert_run_row(c.run, system, recipe, trace, comment);
     if (sc_handle > 0) {
-        SetCtrlVal(sc_handle, 18, trace);
-        SetCtrlVal(sc_handle, 13, "Type comments here (up to 64 characters).");
+        SetCtrlVal(sc_handle, SCHART_TRACE_ID, trace);
+        SetCtrlVal(sc_handle, SCHART_COMMENT, "Type comments here (up to 64 characters).");
     }
     return 1;
 }
@@ -305,8 +306,8 @@ int Start()
         std::string now = TimeStr();
         get_converted_date(save_date);
         if (sc_handle > 0) {
-            SetCtrlVal(sc_handle, 12, now.c_str());
-            SetCtrlVal(sc_handle, 10, vsys::strprintf("# %i", c.wafer).c_str());
+            SetCtrlVal(sc_handle, SCHART_TIME, now.c_str());
+            SetCtrlVal(sc_handle, SCHART_WAFER, vsys::strprintf("# %i", c.wafer).c_str());
         }
         if (now.size() >= 8) now[2] = now[5] = '.';
         copy_bounded(save_time, now.c_str(), 8);
@@ -366,7 +367,7 @@ int Stop()
         char recipe[33], trace[33] = "", text[65];
         copy_bounded(recipe, name.c_str(), 32);
         char raw_comment[300] = "";
-        if (sc_handle > 0) GetCtrlVal(sc_handle, 13, raw_comment);
+        if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_COMMENT, raw_comment);
         copy_bounded(text, raw_comment, 64);
         if (!recording_failed()) insert_run_row(c.run, system, recipe, trace, text);
     }
@@ -390,10 +391,10 @@ void test_next_wafer(bool last_too)
     if (realtime_wafer_counter >= last_finished && realtime_run_counter == c.run) return;
     SetWaitCursor(1);
     if (sc_handle > 0) {
-        SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x0000FF);
-        for (int ctrl : {7, 4, 2}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 1);
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0x0000FF);
+        for (int ctrl : {SCHART_EXIT, SCHART_PAUSE, SCHART_START}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 1);
     }
-    for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
+    for (int item : {MENUBAR_FILE, MENUBAR_CONFIGURE}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
     const int kept = c.run;
     std::vector<short> buffer;
     try {
@@ -422,10 +423,10 @@ void test_next_wafer(bool last_too)
     // may have moved on) is what the globals show again.
     publish_run();
     if (sc_handle > 0) {
-        for (int ctrl : {7, 4, 2}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
-        if (daqbuf == 0 && transfer_error == 0) SetCtrlAttribute(sc_handle, 15, ATTR_CTRL_COLOR, 0x00FF00);
+        for (int ctrl : {SCHART_EXIT, SCHART_PAUSE, SCHART_START}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
+        if (daqbuf == 0 && transfer_error == 0) SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0x00FF00);
     }
-    for (int item : {2, 23}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    for (int item : {MENUBAR_FILE, MENUBAR_CONFIGURE}) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
     SetWaitCursor(0);
 #else
     (void)last_too;

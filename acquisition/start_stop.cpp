@@ -11,7 +11,6 @@
 #include "acquisition/daq_loop.h"
 #include "acquisition/main_window.h"
 #include "acquisition/run_model.h"
-#include "acquisition/strip_chart_panel.h"
 #include "board/board_api.h"
 #include "board/board_setup.h"
 #include "board/tc_calibration.h"
@@ -25,6 +24,8 @@
 #include "core/shared_buffers.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
 #include "platform/ui/ui_loop.h"
@@ -33,9 +34,12 @@
 #ifndef VANTREL_REVIEW
 namespace {
 
-constexpr int kUndimmedAtStop[] = {56, 24, 2, 37, 27, 14, 4, 3, 34, 47, 51};
+constexpr int kUndimmedAtStop[] = {MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_FILE, MENUBAR_CONFIGURE_TRIGGERS,
+                                   MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_FILE_RECORD_DATA, MENUBAR_FILE_SAVE,
+                                   MENUBAR_FILE_OPEN, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                   MENUBAR_CONFIGURE_COLORS_DEFAULT_COLORS};
 
-void toggle_off() { SetCtrlVal(sc_handle, SC_START, 0); }
+void toggle_off() { SetCtrlVal(sc_handle, SCHART_START, 0); }
 
 // The board reads its own copy of the setup.
 void copy_board_setup()
@@ -63,8 +67,8 @@ void set_running_controls(bool running)
     } else {
         for (int item : kUndimmedAtStop) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
     }
-    SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, running ? 1 : 0);
-    SetCtrlAttribute(sc_handle, SC_AXES, ATTR_DIMMED, running ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, running ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SCHART_AXES, ATTR_DIMMED, running ? 1 : 0);
 }
 
 void trigger_notice()
@@ -105,16 +109,16 @@ bool save_setup_and_find_board()
 // The strip chart starts empty at x = 0, with its span in the x labels.
 void clear_strip_chart_for_start()
 {
-    DeleteGraphPlot(sc_handle, SC_PLAYBACK_GRAPH, -1, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(sc_handle, SCHART_PLAYBACK, -1, VAL_IMMEDIATE_DRAW);
     GraphInfo.clear();
     GraphInfoEntries = 0;
     daqbuf = 0;
     transfer_error = 0;
     aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
-    SetCtrlVal(sc_handle, SC_X_START, "0");
+    SetCtrlVal(sc_handle, SCHART_X_START, "0");
     const int span = sample_rate_index > 0 ? sc_points / (sample_rate < 1 ? 1 : sample_rate)
                                            : sc_points * std::abs(sample_rate_index);
-    SetCtrlVal(sc_handle, SC_X_END, vsys::strprintf("%i", span).c_str());
+    SetCtrlVal(sc_handle, SCHART_X_END, vsys::strprintf("%i", span).c_str());
     daq_tick_count = -1;
     strip_x_position = 0;
 }
@@ -127,7 +131,7 @@ void count_channels_and_recording()
         if (VantrelChannelStatusBits & (1u << (c - 1))) ++enabled;
     saved_channels = static_cast<std::uint8_t>(enabled);
     int checked = 1;
-    if (GetMenuBarAttribute(handle_menu, MENU_RECORD_DATA, ATTR_CHECKED, &checked) < 0) checked = 1;
+    if (GetMenuBarAttribute(handle_menu, MENUBAR_FILE_RECORD_DATA, ATTR_CHECKED, &checked) < 0) checked = 1;
     save = checked ? 1 : 0;
 }
 
@@ -179,16 +183,16 @@ void name_the_run()
     if (char* p = std::strstr(recipe_name, "PRECOAT")) *p = '\0';
     right_text_trim(recipe_name);
     if (recipe_name[0] == '\0') copy_bounded(recipe_name, "INVALID RECIPE", 32);
-    SetCtrlAttribute(sc_handle, SC_X_START, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, SC_X_END, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_CTRL_COLOR, 0x00FF00);
-    SetCtrlAttribute(sc_handle, SC_CURSORS, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_X_START, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0x00FF00);
+    SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 0);
     check_tables(&hdbc);
-    for (int ctrl : {SC_DATE, SC_TIME, SC_TRACE_ID, SC_COMMENT, SC_SYSTEM})
+    for (int ctrl : {SCHART_DATE, SCHART_TIME, SCHART_TRACE_ID, SCHART_COMMENT, SCHART_SYSTEM})
         SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, save != 0 ? 1 : 0);
-    SetCtrlAttribute(sc_handle, SC_WAFER, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_WAFER, ATTR_VISIBLE, 1);
 }
 
 // Recording needs the run table: without it the next run number is unknown and old traces are at risk.
@@ -215,11 +219,11 @@ bool open_run(AcqContext& c)
     }
     startNewRun();
     if (!run_row_inserted()) return false;
-    SetCtrlVal(sc_handle, SC_SYSTEM, start_systemID_a);
+    SetCtrlVal(sc_handle, SCHART_SYSTEM, start_systemID_a);
     if (current_file_index != -1) {
         current_file_index = 1;
         if (realtime_panel == -1) {
-            int loaded = LoadPanel(sc_handle, "realtime.uir", 1);
+            int loaded = LoadPanel(sc_handle, "realtime.uir", REALTIME);
             realtime_panel = loaded > 0 ? loaded : -1;
         }
         realtime_wafer_counter = 1;
@@ -241,8 +245,8 @@ void undo_failed_start(const AcqContext& c, bool inserted)
         if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
     }
     set_running_controls(false);
-    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_CTRL_COLOR, 0xFFFFFF);
+    SetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_CTRL_COLOR, 0xFFFFFF);
 }
 
 int start_sequence()
@@ -265,7 +269,7 @@ int start_sequence()
     // A new run row resets the converter scale: the run records with the scale it has now.
     c.adc_bits = ADCBits == 1 ? 1 : 0;
     c.volts_per_count = BinaryToVoltage[c.adc_bits];
-    ClearStripChart(sc_handle, SC_STRIP);
+    ClearStripChart(sc_handle, SCHART_STRIP);
     for (auto& v : pedestal_ontime) v = 0;
     set_running_controls(true);
     SetWaitCursor(0);
@@ -285,7 +289,7 @@ int start_sequence()
     Flags &= static_cast<std::uint8_t>(~FLAG_TRIGGER_ACTIVE);
     c.active = true;
     Start();
-    InstallCtrlCallback(sc_handle, SC_TIMER, DaqLoop, nullptr);
+    InstallCtrlCallback(sc_handle, SCHART_TIMER, DaqLoop, nullptr);
     if (recording_failed()) stop_after_failure();
     return 0;
 }
@@ -298,15 +302,15 @@ void report_failure()
 
 int stop_sequence()
 {
-    InstallCtrlCallback(sc_handle, SC_TIMER, IdleLoop, nullptr);
+    InstallCtrlCallback(sc_handle, SCHART_TIMER, IdleLoop, nullptr);
     VantrelKillBufferedAnalogIn();
     pPlayback.reset();
     global_scaled_data.clear();
     global_scaled_data.shrink_to_fit();
     SetWaitCursor(1);
-    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 0);
-    SetCtrlVal(sc_handle, SC_STATUS, 0);
-    SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_LABEL_TEXT, "Status");
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
+    SetCtrlVal(sc_handle, SCHART_STATUS, 0);
+    SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_LABEL_TEXT, "Status");
     AcqContext& c = acq();
     const bool was_recording = wafer_file_open();
     const bool waiting = c.trigger != 0 && !(Flags & FLAG_TRIGGER_ACTIVE);
@@ -324,7 +328,7 @@ int stop_sequence()
     }
     c.active = false;
     set_running_controls(false);
-    SetMenuBarAttribute(handle_menu, MENU_RECORD_DATA, ATTR_CHECKED, 1);
+    SetMenuBarAttribute(handle_menu, MENUBAR_FILE_RECORD_DATA, ATTR_CHECKED, 1);
     SetWaitCursor(0);
     return 0;
 }
@@ -336,8 +340,8 @@ void end_acquisition_for_exit()
 {
 #ifndef VANTREL_REVIEW
     if (!acq().active || sc_handle <= 0) return;
-    SetCtrlVal(sc_handle, SC_START, 0);
-    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
+    SetCtrlVal(sc_handle, SCHART_START, 0);
+    SetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_VISIBLE, 0);
     stop_sequence();
     // Nothing more is recorded after a failure: what was stored is what gets tested.
     test_wafers_left();
@@ -348,8 +352,8 @@ void stop_after_failure()
 {
 #ifndef VANTREL_REVIEW
     if (acq().active) {
-        SetCtrlVal(sc_handle, SC_START, 0);
-        SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, 0);
+        SetCtrlVal(sc_handle, SCHART_START, 0);
+        SetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_VISIBLE, 0);
         stop_sequence();
     }
     report_failure();
@@ -364,8 +368,8 @@ int start_stop(int, int, int event, void*, int, int)
 #else
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int on = 0;
-    GetCtrlVal(sc_handle, SC_START, &on);
-    SetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_VISIBLE, on == 1 ? 1 : 0);
+    GetCtrlVal(sc_handle, SCHART_START, &on);
+    SetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_VISIBLE, on == 1 ? 1 : 0);
     if (on == 1) {
         if (acq().active) return 0;
         return start_sequence();
@@ -385,26 +389,26 @@ int pause(int, int, int event, void*, int, int)
 #else
     if (event != EVENT_COMMIT || sc_handle <= 0) return 0;
     int playing = 0, paused = 0;
-    GetCtrlVal(sc_handle, SC_PLAY, &playing);
-    GetCtrlVal(sc_handle, SC_PAUSE, &paused);
+    GetCtrlVal(sc_handle, SCHART_PLAY, &playing);
+    GetCtrlVal(sc_handle, SCHART_PAUSE, &paused);
     if (paused == 0 || playing != 0) return 1;
-    InstallCtrlCallback(sc_handle, SC_TIMER, IdleLoop, nullptr);
+    InstallCtrlCallback(sc_handle, SCHART_TIMER, IdleLoop, nullptr);
     int dim3 = 0, dim2 = 0;
-    GetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, &dim3);
-    GetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, &dim2);
-    SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, 1);
-    SetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, 1);
+    GetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, &dim3);
+    GetCtrlAttribute(sc_handle, SCHART_START, ATTR_DIMMED, &dim2);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, 1);
+    SetCtrlAttribute(sc_handle, SCHART_START, ATTR_DIMMED, 1);
     daqbuf = 0;
     transfer_error = 0;
     int running = 0;
-    GetCtrlVal(sc_handle, SC_START, &running);
+    GetCtrlVal(sc_handle, SCHART_START, &running);
     while (paused == 1 && sc_handle > 0) {
         int p = 0, c = 0;
         GetUserEvent(0, &p, &c);
-        if (sc_handle <= 0 || GetCtrlVal(sc_handle, SC_PAUSE, &paused) < 0) break;
+        if (sc_handle <= 0 || GetCtrlVal(sc_handle, SCHART_PAUSE, &paused) < 0) break;
         // A stop request (a signal, a fatal error) ends the pause as it ends the program's own loop.
         if (vui::quit_requested()) {
-            SetCtrlVal(sc_handle, SC_PAUSE, 0);
+            SetCtrlVal(sc_handle, SCHART_PAUSE, 0);
             break;
         }
         if (running == 1) {
@@ -420,11 +424,11 @@ int pause(int, int, int event, void*, int, int)
         if (paused == 1) Delay(0.05);
     }
     if (sc_handle <= 0) return 1;
-    SetCtrlAttribute(sc_handle, SC_START, ATTR_DIMMED, dim2);
+    SetCtrlAttribute(sc_handle, SCHART_START, ATTR_DIMMED, dim2);
     // Acquisition may have been stopped meanwhile (a stop request runs the stop sequence): then it stays stopped.
     const bool still_running = running == 1 && acq().active;
-    if (still_running || running != 1) SetCtrlAttribute(sc_handle, SC_PLAY, ATTR_DIMMED, dim3);
-    if (still_running) InstallCtrlCallback(sc_handle, SC_TIMER, DaqLoop, nullptr);
+    if (still_running || running != 1) SetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, dim3);
+    if (still_running) InstallCtrlCallback(sc_handle, SCHART_TIMER, DaqLoop, nullptr);
     return 1;
 #endif
 }

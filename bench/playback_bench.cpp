@@ -6,7 +6,6 @@
 #include <string>
 
 #include "acquisition/install.h"
-#include "acquisition/strip_chart_panel.h"
 #include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/globals.h"
@@ -14,6 +13,7 @@
 #include "core/schema.h"
 #include "core/sql_access.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -116,14 +116,14 @@ void BM_Replay60s32ChannelsToStripChart(benchmark::State& st)
 {
     Bench& b = bench();
     if (!b.problem.empty()) return st.SkipWithError(b.problem.c_str());
-    SetCtrlVal(sc_handle, SC_PLAY, 1);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 1);
     int seconds = 0;
     for (auto _ : st) {
         PlaybackState s = b.state(OUT_STRIP);
         create_play_buttons(s);
         SetCtrlVal(sc_handle, r_button, 0);
         SetCtrlVal(sc_handle, f_button, 1);
-        ClearStripChart(sc_handle, SC_STRIP);
+        ClearStripChart(sc_handle, SCHART_STRIP);
         replay_trace(s, vsys::open_file(b.trace, "rb"));
         discard_play_buttons(s);
         seconds = s.elapsed;
@@ -137,7 +137,7 @@ void BM_Replay60s32ChannelsToTextFile(benchmark::State& st)
 {
     Bench& b = bench();
     if (!b.problem.empty()) return st.SkipWithError(b.problem.c_str());
-    SetCtrlVal(sc_handle, SC_PLAY, 1);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 1);
     int seconds = 0;
     for (auto _ : st) {
         PlaybackState s = b.state(OUT_TEXT);

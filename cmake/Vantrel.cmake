@@ -10,18 +10,18 @@ function(vantrel_subsystem name)
   set(shared_objects)
   if(ARG_SOURCES)
     add_library(${name}_shared OBJECT ${ARG_SOURCES})
-    target_link_libraries(${name}_shared PUBLIC ${ARG_PLATFORM})
+    target_link_libraries(${name}_shared PUBLIC ${ARG_PLATFORM} vantrel_panel_names)
     set(shared_objects $<TARGET_OBJECTS:${name}_shared>)
   endif()
   add_library(${name} STATIC ${ARG_EDITION_SOURCES} ${shared_objects})
   add_library(${name}_review STATIC ${ARG_EDITION_SOURCES} ${shared_objects})
   target_compile_definitions(${name}_review PUBLIC VANTREL_REVIEW)
-  target_link_libraries(${name} PUBLIC ${ARG_SUBSYSTEMS} ${ARG_PLATFORM})
+  target_link_libraries(${name} PUBLIC ${ARG_SUBSYSTEMS} ${ARG_PLATFORM} vantrel_panel_names)
   set(review_deps)
   foreach(dep IN LISTS ARG_SUBSYSTEMS)
     list(APPEND review_deps ${dep}_review)
   endforeach()
-  target_link_libraries(${name}_review PUBLIC ${review_deps} ${ARG_PLATFORM})
+  target_link_libraries(${name}_review PUBLIC ${review_deps} ${ARG_PLATFORM} vantrel_panel_names)
 endfunction()
 
 # One GoogleTest executable per test folder; every test runs under ctest with
@@ -35,9 +35,11 @@ function(vantrel_test_suite name)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     INSTALL_RPATH "$ORIGIN/../bin")
   # Listing the tests of a sanitizer build on a busy machine can take far
-  # longer than the 5-second default.
+  # longer than the 5-second default. A generated case is named by its own
+  # label (vtest::ByCaseName), never by the bytes of its value.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_dependencies(${name} record_args)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "helpbridge/tarvex.h"
+#include "panels/specs.h"
 #include "platform/sys/files.h"
 #include "platform/sys/launch.h"
 #include "platform/ui/userint.h"
@@ -68,7 +69,7 @@ int help_bw(int panel, int, int event, void*, int, int)
     path += "Vantrel.chm";
     std::string name, title;
     GetPanelAttribute(panel, ATTR_CONSTANT_NAME, &name);
-    if (name == "SPEC") GetCtrlVal(panel, 6, &title);
+    if (name == "SPEC") GetCtrlVal(panel, SPEC_TITLE, &title);
     int topic = help_topic(name.c_str(), title.c_str());
     if (topic == 0) return 0;
     if (!help_viewer_available()) {

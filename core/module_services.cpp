@@ -5,16 +5,18 @@
 
 #include "core/errors.h"
 #include "core/core_seams.h"
+#include "panels/apop.h"
+#include "panels/s_chart.h"
 #include "platform/ui/userint.h"
 
 int a_display(int panel, int control, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    int popup = LoadPanel(0, "apop.uir", 1);
+    int popup = LoadPanel(0, "apop.uir", APOP);
     if (popup <= 0) return 0;
     if (panel == -1) {
-        if (control == 49) SetCtrlAttribute(popup, 4, ATTR_VISIBLE, 0);
-        if (control == 50) SetCtrlAttribute(popup, 3, ATTR_VISIBLE, 0);
+        if (control == MENUBAR_ALARMS_ALARM_LIST) SetCtrlAttribute(popup, APOP_PARETO, ATTR_VISIBLE, 0);
+        if (control == MENUBAR_ALARMS_ALARM_PARETO) SetCtrlAttribute(popup, APOP_LIST, ATTR_VISIBLE, 0);
     }
     InstallPopup(popup);
     return 0;

@@ -6,6 +6,7 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/core_seams.h"
+#include "panels/s_chart.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -303,7 +304,7 @@ int DiscardMyPanel(int* panel)
         SetPanelAttribute(rec.parent, ATTR_DIMMED, 0);
         panel_attributes parent_rec;
         if (!prepared(rec.parent, parent_rec)) {
-            SetMenuBarAttribute(handle_menu, 64, ATTR_SHORTCUT_KEY, 3840);
+            SetMenuBarAttribute(handle_menu, MENUBAR_HELP_HELP, ATTR_SHORTCUT_KEY, 3840);
             SetMenuBarAttribute(handle_menu, 0, ATTR_DIMMED, 0);
             for (const MainWindow& w : kMain)
                 if (*w.handle > 0) SetPanelAttribute(*w.handle, ATTR_DIMMED, 0);

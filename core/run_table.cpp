@@ -21,6 +21,7 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "core/wait_panel.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
@@ -121,8 +122,8 @@ int new_run(int s, RunRow& row, const run_info_request& r)
     copy_bounded(row.comment, r.comment, 64);
     row.trace_del = row.complete = row.cassette = 0;
     if (sc_handle > 0) {
-        SetCtrlVal(sc_handle, 11, save_date);
-        SetCtrlVal(sc_handle, 12, save_time);
+        SetCtrlVal(sc_handle, SCHART_DATE, save_date);
+        SetCtrlVal(sc_handle, SCHART_TIME, save_time);
     }
     ADCBits = 0;
     copy_bounded(row.channels, channel_text().c_str(), 19);

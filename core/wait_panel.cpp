@@ -2,13 +2,14 @@
 #include "core/wait_panel.h"
 
 #include "core/panel_framework.h"
+#include "panels/wait.h"
 #include "platform/ui/userint.h"
 
 WaitPanel::WaitPanel(const char* text)
 {
-    panel_ = LoadPanel(0, "wait.uir", 2);
+    panel_ = LoadPanel(0, "wait.uir", WAIT);
     if (panel_ <= 0) return;
-    SetCtrlVal(panel_, 4, text);
+    SetCtrlVal(panel_, WAIT_TEXT, text);
     InstallPopup(panel_);
 }
 
@@ -16,7 +17,7 @@ WaitPanel::~WaitPanel() { DiscardMyPanel(&panel_); }
 
 void WaitPanel::progress(double fraction)
 {
-    if (panel_ > 0) SetCtrlVal(panel_, 2, fraction);
+    if (panel_ > 0) SetCtrlVal(panel_, WAIT_PROGRESS, fraction);
 }
 
 bool WaitPanel::cancelled()
@@ -24,6 +25,6 @@ bool WaitPanel::cancelled()
     int p = 0, c = 0;
     GetUserEvent(0, &p, &c);
     int cancel = 0;
-    if (panel_ > 0) GetCtrlVal(panel_, 3, &cancel);
+    if (panel_ > 0) GetCtrlVal(panel_, WAIT_CANCEL, &cancel);
     return cancel != 0;
 }

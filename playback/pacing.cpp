@@ -5,11 +5,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "acquisition/strip_chart_panel.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "playback/playback.h"
@@ -18,11 +19,9 @@ int l_button = 0, l1_button = 0, r1_button = 0, r_button = 0, f_button = 0;
 
 namespace {
 
-int history_fault = 0;
-
 bool history_write(std::FILE* f, const void* data, std::size_t bytes)
 {
-    if (history_fault > 0 && --history_fault == 0) {
+    if (vsys::file_fault(vsys::FileOp::write, f)) {
         errno = ENOSPC;
         return false;
     }
@@ -63,9 +62,9 @@ void wait_from(double start, double seconds)
 void write_labels(int run, const RunRecord& record, int wafer)
 {
     const std::string label = trace_label(run, record);
-    SetCtrlVal(sc_handle, SC_TRACE_ID, label);
-    SetCtrlVal(sc_handle, 9, label);
-    SetCtrlVal(sc_handle, SC_WAFER, run < 0 ? std::string() : vsys::strprintf("# %i", wafer));
+    SetCtrlVal(sc_handle, SCHART_TRACE_ID, label);
+    SetCtrlVal(sc_handle, SCHART_PLAY_RUN, label);
+    SetCtrlVal(sc_handle, SCHART_WAFER, run < 0 ? std::string() : vsys::strprintf("# %i", wafer));
 }
 
 // Makes the block buffers fit a block of `layout`.
@@ -89,19 +88,17 @@ void drop_history(PlaybackState& s)
 
 }  // namespace
 
-void inject_history_fault(int nth) { history_fault = nth; }
-
 std::string history_path() { return vsys::path_join(vt_dir, "tmp.bin"); }
 
 void create_play_buttons(PlaybackState& s)
 {
     int left = 0, width = 0, top = 0, height = 0, pause_width = 0, pause_height = 0;
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_LEFT, &left);
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_WIDTH, &width);
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_TOP, &top);
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_HEIGHT, &height);
-    GetCtrlAttribute(sc_handle, SC_PAUSE, ATTR_WIDTH, &pause_width);
-    GetCtrlAttribute(sc_handle, SC_PAUSE, ATTR_HEIGHT, &pause_height);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_LEFT, &left);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, &width);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_TOP, &top);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_HEIGHT, &height);
+    GetCtrlAttribute(sc_handle, SCHART_PAUSE, ATTR_WIDTH, &pause_width);
+    GetCtrlAttribute(sc_handle, SCHART_PAUSE, ATTR_HEIGHT, &pause_height);
     const int centre = left + width / 2, w = pause_width / 3, y = top + height;
     struct ButtonPlace {
         int* handle;
@@ -190,12 +187,12 @@ void strip_after_block(PlaybackState& s)
                                                 : s.points_per_screen * l.seconds_per_block();
         if (s.seconds_per_screen < 1) {
             s.points_per_screen = l.rate;
-            SetCtrlAttribute(sc_handle, SC_STRIP, ATTR_POINTS_PER_SCREEN, std::max(l.rate, 2));
+            SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, std::max(l.rate, 2));
             s.seconds_per_screen = 1;
         }
         const bool scrolled = s.elapsed > s.seconds_per_screen;
-        SetCtrlVal(sc_handle, SC_X_START, vsys::strprintf("%d", scrolled ? s.elapsed - s.seconds_per_screen : 0));
-        SetCtrlVal(sc_handle, SC_X_END, vsys::strprintf("%d", scrolled ? s.elapsed : s.seconds_per_screen));
+        SetCtrlVal(sc_handle, SCHART_X_START, vsys::strprintf("%d", scrolled ? s.elapsed - s.seconds_per_screen : 0));
+        SetCtrlVal(sc_handle, SCHART_X_END, vsys::strprintf("%d", scrolled ? s.elapsed : s.seconds_per_screen));
         const bool can_go_back = scrolled && s.history;
         // Only a change is passed on: the buttons stay put under the user's pointer.
         for (int b : {l_button, l1_button}) {
@@ -216,9 +213,9 @@ void strip_after_block(PlaybackState& s)
     if (wait > 0) wait_from(s.block_start, wait);
 
     poll_event();
-    int toggle = value_of(SC_PLAY);
+    int toggle = value_of(SCHART_PLAY);
     auto read_buttons = [&] {
-        toggle = value_of(SC_PLAY);
+        toggle = value_of(SCHART_PLAY);
         s.ff_value = value_of(f_button);
         s.play_value = value_of(r_button);
         s.back_value = value_of(l_button);
@@ -235,7 +232,7 @@ void strip_after_block(PlaybackState& s)
         }
     }
     if (s.back_value && s.replay_count == 0 && s.history) {
-        ClearStripChart(sc_handle, SC_STRIP);
+        ClearStripChart(sc_handle, SCHART_STRIP);
         std::FILE* h = s.history.get();
         int moved = 0;
         for (int i = 0; i <= s.seconds_per_screen; ++i) {
@@ -267,11 +264,11 @@ void after_block(PlaybackState& s, bool block_read)
         return;
     }
     poll_event();
-    int toggle = value_of(SC_PLAY), pause = value_of(SC_PAUSE);
+    int toggle = value_of(SCHART_PLAY), pause = value_of(SCHART_PAUSE);
     while (toggle && pause) {
         idle_poll();
-        toggle = value_of(SC_PLAY);
-        pause = value_of(SC_PAUSE);
+        toggle = value_of(SCHART_PLAY);
+        pause = value_of(SCHART_PAUSE);
     }
 }
 

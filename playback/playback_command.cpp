@@ -8,7 +8,6 @@
 
 #include "acquisition/axes.h"
 #include "acquisition/run_model.h"
-#include "acquisition/strip_chart_panel.h"
 #include "acquisition/traces.h"
 #include "acquisition/zoom.h"
 #include "core/config_store.h"
@@ -22,6 +21,9 @@
 #include "core/sql_access.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -33,11 +35,6 @@
 
 namespace {
 
-constexpr int kRunList = 3;
-constexpr int kSummaryFlag = 16;
-constexpr int kRetestFlag = 17;
-constexpr int kDestination = 18;
-
 int current_process()
 {
     char text[33] = "";
@@ -47,7 +44,7 @@ int current_process()
 
 void dim_controls(int dim)
 {
-    for (int c : {SC_START, SC_AXES, SC_EXIT, SC_PAUSE}) SetCtrlAttribute(sc_handle, c, ATTR_DIMMED, dim);
+    for (int c : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE}) SetCtrlAttribute(sc_handle, c, ATTR_DIMMED, dim);
 }
 
 
@@ -110,10 +107,10 @@ void play_wafer(PlaybackState& s, const Walk& w, bool whole_run)
 {
     std::string trace;
     if (s.item_run < 0) {
-        SetCtrlVal(sc_handle, SC_WAFER, "");
+        SetCtrlVal(sc_handle, SCHART_WAFER, "");
         trace = por_trace_path(vt_dir, -s.item_run);
     } else {
-        SetCtrlVal(sc_handle, SC_WAFER, vsys::strprintf("# %i", s.wafer));
+        SetCtrlVal(sc_handle, SCHART_WAFER, vsys::strprintf("# %i", s.wafer));
         trace = wafer_trace_path(vt_dir, s.record.run, s.wafer);
     }
     vsys::FilePtr file = vsys::open_file(trace, "rb");
@@ -139,10 +136,10 @@ void play_wafer(PlaybackState& s, const Walk& w, bool whole_run)
     const double p = 100.0 * s.wafer / std::max(s.last_wafer, 1);
     const std::string label = trace_label(s.item_run, s.record);
     if (s.first_wafer > 1)
-        SetCtrlVal(sc_handle, SC_PLAY_INFO,
+        SetCtrlVal(sc_handle, SCHART_PLAY_INFO,
                    vsys::strprintf("%4.1f%% of %s #%i is complete.", p, label.c_str(), s.wafer));
     else
-        SetCtrlVal(sc_handle, SC_PLAY_INFO, vsys::strprintf("%4.1f%% of %s is complete.", p, label.c_str()));
+        SetCtrlVal(sc_handle, SCHART_PLAY_INFO, vsys::strprintf("%4.1f%% of %s is complete.", p, label.c_str()));
     s.largest_x = std::max(s.largest_x, s.x);
 }
 
@@ -152,11 +149,11 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     bool whole = false;
     if (!w.direct) {
         int checked = 0;
-        IsListItemChecked(w.panel, kRunList, index, &checked);
+        IsListItemChecked(w.panel, SC_SEL_RUNS, index, &checked);
         if (!checked) return true;
-        GetValueFromIndex(w.panel, kRunList, index, &s.item_run);
+        GetValueFromIndex(w.panel, SC_SEL_RUNS, index, &s.item_run);
         std::string label;
-        GetLabelFromIndex(w.panel, kRunList, index, &label);
+        GetLabelFromIndex(w.panel, SC_SEL_RUNS, index, &label);
         whole = !label.empty() && label[0] == '+';
         s.first_wafer = s.last_wafer = wafer_of_label(label);
     } else {
@@ -172,7 +169,7 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     }
     s.layout = layout_of(s.record);
     if (s.layout.saved > 32) {
-        SetCtrlVal(sc_handle, SC_PLAY, 0);
+        SetCtrlVal(sc_handle, SCHART_PLAY, 0);
         MessagePopup("Incompatible File", vsys::strprintf("Cannot play back %s because the number of channels exceeds %d.",
                                                           s.record.trace_id.c_str(), 32)
                                               .c_str());
@@ -183,8 +180,8 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
         s.last_wafer = s.record.wafers;
     }
     const std::string label = trace_label(s.item_run, s.record);
-    SetCtrlVal(sc_handle, SC_TRACE_ID, label);
-    SetCtrlVal(sc_handle, 9, label);
+    SetCtrlVal(sc_handle, SCHART_TRACE_ID, label);
+    SetCtrlVal(sc_handle, SCHART_PLAY_RUN, label);
     if (!w.direct && (s.elapsed == 0 || s.layout.saved != remembered_saved)) {
         if (s.checked == 1 && s.item_run > 0) {
             char name[33] = "";
@@ -199,11 +196,11 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     }
     if (s.elapsed == 0 || s.layout.saved != remembered_saved || w.direct) {
         if (w.direct) rebuild_legend(s.layout);
-        SetCtrlAttribute(sc_handle, SC_X_END, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
-        SetCtrlAttribute(sc_handle, SC_X_START, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
-        SetCtrlAttribute(sc_handle, SC_STRIP, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
-        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, s.graph_kind ? 1 : 0);
-        SetCtrlAttribute(sc_handle, SC_STATUS, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
+        SetCtrlAttribute(sc_handle, SCHART_X_START, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
+        SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_VISIBLE, s.graph_kind ? 0 : 1);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, s.graph_kind ? 1 : 0);
+        SetCtrlAttribute(sc_handle, SCHART_STATUS, ATTR_VISIBLE, 0);
     }
     remembered_saved = s.layout.saved;
     // Channels not chosen: their strip-chart traces hidden, their legend items gone.
@@ -211,10 +208,10 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     for (int ch = 1; ch <= s.layout.channels; ++ch) {
         if (!(s.layout.mask & (1u << (ch - 1)))) continue;
         if (!s.show[ch]) {
-            SetTraceAttribute(sc_handle, SC_STRIP, s.layout.saved - k, ATTR_TRACE_VISIBLE, 0);
+            SetTraceAttribute(sc_handle, SCHART_STRIP, s.layout.saved - k, ATTR_TRACE_VISIBLE, 0);
             int at = -1;
-            if (legend_panel > 0 && GetIndexFromValue(legend_panel, 3, &at, ch) >= 0 && at >= 0)
-                DeleteListItem(legend_panel, 3, at, 1);
+            if (legend_panel > 0 && GetIndexFromValue(legend_panel, LEGEND_CHANNELS, &at, ch) >= 0 && at >= 0)
+                DeleteListItem(legend_panel, LEGEND_CHANNELS, at, 1);
         }
         ++k;
     }
@@ -224,10 +221,10 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
         EXIT_NOW("NULL pointer returned");
         return false;
     }
-    SetCtrlVal(sc_handle, SC_TIME, s.record.time);
-    SetCtrlVal(sc_handle, SC_DATE, s.record.date);
-    SetCtrlVal(sc_handle, SC_SYSTEM, s.record.system_id);
-    if (s.output < OUT_OVERLAY) SetCtrlVal(sc_handle, SC_COMMENT, s.record.comment);
+    SetCtrlVal(sc_handle, SCHART_TIME, s.record.time);
+    SetCtrlVal(sc_handle, SCHART_DATE, s.record.date);
+    SetCtrlVal(sc_handle, SCHART_SYSTEM, s.record.system_id);
+    if (s.output < OUT_OVERLAY) SetCtrlVal(sc_handle, SCHART_COMMENT, s.record.comment);
 
     if (s.retest && s.item_run > 0) {
         if (whole && s.record.complete != 0 && s.record.complete != -3)
@@ -238,16 +235,16 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     for (s.wafer = s.first_wafer; s.wafer <= s.last_wafer && !s.stop_all; ++s.wafer) {
         play_wafer(s, w, whole);
         int toggle = 0;
-        GetCtrlVal(sc_handle, SC_PLAY, &toggle);
+        GetCtrlVal(sc_handle, SCHART_PLAY, &toggle);
         if (!toggle || !s.plot_ok) break;
     }
     s.raw.clear();
     s.scaled.clear();
     s.xs.clear();
     s.ys.clear();
-    if (s.graph_kind) SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_PLOT_BGCOLOR, STATUS_WHITE);
+    if (s.graph_kind) SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_PLOT_BGCOLOR, STATUS_WHITE);
     int toggle = 0;
-    GetCtrlVal(sc_handle, SC_PLAY, &toggle);
+    GetCtrlVal(sc_handle, SCHART_PLAY, &toggle);
     return toggle && s.plot_ok && !s.stop_all;
 }
 
@@ -259,39 +256,39 @@ void set_graph_axes(PlaybackState& s)
     int xdiv = 10, xprec = 1;
     if (plotted || s.output == OUT_MANUAL_X) {
         auto_axis(&xmin, &xmax, &xdiv, &xprec);
-        SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_XAXIS, VAL_MANUAL, xmin, xmax);
-        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_XDIVISIONS, xdiv);
-        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_XPRECISION, xprec);
+        SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, xmin, xmax);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XDIVISIONS, xdiv);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XPRECISION, xprec);
     }
     if (view_preference == 18) {
         double ymin = get_put_number(0, 1, NUMBER_T_READ, 0.0), ymax = get_put_number(1, 1, NUMBER_T_READ, 0.0);
         if (!(ymin < ymax)) ymax = ymin + 500.0;
         int ydiv = 10, yprec = 1;
         auto_axis(&ymin, &ymax, &ydiv, &yprec);
-        SetAxisRange(sc_handle, SC_PLAYBACK_GRAPH, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, ymin, ymax);
-        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YDIVISIONS, ydiv);
-        SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YPRECISION, yprec);
+        SetAxisRange(sc_handle, SCHART_PLAYBACK, VAL_NO_CHANGE, 0.0, 0.0, VAL_MANUAL, ymin, ymax);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YDIVISIONS, ydiv);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YPRECISION, yprec);
     }
-    if (RefreshGraph(sc_handle, SC_PLAYBACK_GRAPH) < 0)
+    if (RefreshGraph(sc_handle, SCHART_PLAYBACK) < 0)
         MessagePopup("Plot Error", "Out of memory.  Please exit program and re-try with less data points.");
     if (plotted) {
         int ydiv = 10, yprec = 1;
-        GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YDIVISIONS, &ydiv);
-        GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_YPRECISION, &yprec);
+        GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YDIVISIONS, &ydiv);
+        GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YPRECISION, &yprec);
         setPlaybackLimits(xmin, xmax, s.y_small, s.y_large);
         int mode = 0;
         double ylo = 0, yhi = 0;
-        GetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_LEFT_YAXIS, &mode, &ylo, &yhi);
+        GetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_LEFT_YAXIS, &mode, &ylo, &yhi);
         setRestoreLimits(ylo, yhi);
         setRestoreSteps(xdiv, xprec, ydiv, yprec);
     }
-    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
 }
 
 void back_to_idle()
 {
-    SetCtrlVal(sc_handle, SC_PLAY, 0);
-    SetCtrlVal(sc_handle, SC_PAUSE, 0);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 0);
+    SetCtrlVal(sc_handle, SCHART_PAUSE, 0);
     dim_controls(0);
 }
 
@@ -301,18 +298,18 @@ int run_command(int panel)
     PlaybackState s;
     s.direct = direct;
     s.panel = panel;
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_POINTS_PER_SCREEN, &s.points_per_screen);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_POINTS_PER_SCREEN, &s.points_per_screen);
     dim_controls(1);
-    ClearStripChart(sc_handle, SC_STRIP);
+    ClearStripChart(sc_handle, SCHART_STRIP);
     Walk w{panel, direct, 1};
     if (!direct) {
-        GetNumListItems(panel, kRunList, &w.items);
-        GetNumCheckedItems(panel, kRunList, &s.checked);
+        GetNumListItems(panel, SC_SEL_RUNS, &w.items);
+        GetNumCheckedItems(panel, SC_SEL_RUNS, &s.checked);
         if (s.checked == 0) {
             MessagePopup("Playback Error", "No runs have been selected.");
             return 1;
         }
-        GetCtrlVal(panel, kDestination, &s.output);
+        GetCtrlVal(panel, SC_SEL_DESTINATION, &s.output);
         if (s.output == OUT_TEXT_TIMED) {
             s.output = OUT_TEXT;
             s.time_column = true;
@@ -321,18 +318,18 @@ int run_command(int panel)
             HidePanel(panel);
         } else {
             int ring = 0;
-            GetCtrlIndex(panel, kDestination, &ring);
+            GetCtrlIndex(panel, SC_SEL_DESTINATION, &ring);
             get_put_number(6, 0, NUMBER_T_WRITE, ring);
         }
-        GetCtrlVal(panel, kRetestFlag, &s.retest);
-        GetCtrlVal(panel, kSummaryFlag, &s.summary);
+        GetCtrlVal(panel, SC_SEL_OPTION_B, &s.retest);
+        GetCtrlVal(panel, SC_SEL_OPTION_A, &s.summary);
         if (s.output == OUT_TEXT && s.checked > 1) {
             MessagePopup("Convert to Text Error", "Can only convert one run at a time to text.");
             return 1;
         }
     } else {
         s.checked = 1;
-        SetCtrlVal(sc_handle, SC_PLAY, 1);
+        SetCtrlVal(sc_handle, SCHART_PLAY, 1);
         s.output = chart_type == 18 ? OUT_OVERLAY_18 : OUT_OVERLAY;
     }
     s.list_path = playback_list_path();
@@ -354,15 +351,15 @@ int run_command(int panel)
         }
     }
     if (clear) {
-        DeleteGraphPlot(sc_handle, SC_PLAYBACK_GRAPH, -1, VAL_IMMEDIATE_DRAW);
+        DeleteGraphPlot(sc_handle, SCHART_PLAYBACK, -1, VAL_IMMEDIATE_DRAW);
         GraphInfo.clear();
         GraphInfo.shrink_to_fit();
         GraphInfoEntries = 0;
         (void)vsys::delete_file_if_present(s.list_path);
     }
-    for (int c : {SC_WAFER, SC_TRACE_ID, SC_TIME, SC_DATE, SC_SYSTEM}) SetCtrlVal(sc_handle, c, "");
+    for (int c : {SCHART_WAFER, SCHART_TRACE_ID, SCHART_TIME, SCHART_DATE, SCHART_SYSTEM}) SetCtrlVal(sc_handle, c, "");
     std::string choice;
-    GetCtrlVal(sc_handle, kPlaybackChoiceControl, &choice);
+    GetCtrlVal(sc_handle, SCHART_PLAY_STATE, &choice);
     short all = 0;
     unsigned chosen = 0;
     if (std::sscanf(choice.c_str(), "%hd %*u %u", &all, &chosen) < 1) all = 0;
@@ -380,8 +377,8 @@ int run_command(int panel)
         s.text_path = path;
     }
     if (s.output == OUT_STRIP) create_play_buttons(s);
-    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, s.graph_kind ? 1 : 0);
-    if (s.graph_kind) SetCtrlVal(sc_handle, SC_PLAY_INFO, "Please wait while the data is retrieved...");
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, s.graph_kind ? 1 : 0);
+    if (s.graph_kind) SetCtrlVal(sc_handle, SCHART_PLAY_INFO, "Please wait while the data is retrieved...");
     for (int ch = 1; ch <= 32; ++ch)
         s.colours[ch] = round_to_int(get_put_number(4, static_cast<short>(ch), NUMBER_T_READ,
                                                     get_default_color(static_cast<short>(ch)))) &
@@ -400,14 +397,14 @@ int run_command(int panel)
         s.x_min = lo;
         s.x_max_entered = hi;
     }
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_REFRESH_GRAPH, 0);
-    for (int c : {SC_DATE, SC_TIME, SC_SYSTEM, SC_TRACE_ID, SC_WAFER}) SetCtrlAttribute(sc_handle, c, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(sc_handle, 9, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(sc_handle, 22, ATTR_VISIBLE, 0);
-    SetCtrlVal(sc_handle, SC_COMMENT, "");
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_REFRESH_GRAPH, 0);
+    for (int c : {SCHART_DATE, SCHART_TIME, SCHART_SYSTEM, SCHART_TRACE_ID, SCHART_WAFER}) SetCtrlAttribute(sc_handle, c, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_RUN, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_WAFER, ATTR_VISIBLE, 0);
+    SetCtrlVal(sc_handle, SCHART_COMMENT, "");
     if (s.retest) {
         // One real-time test window: an open one is reused.
-        if (realtime_panel <= 0) realtime_panel = LoadPanel(sc_handle, "realtime.uir", 1);
+        if (realtime_panel <= 0) realtime_panel = LoadPanel(sc_handle, "realtime.uir", REALTIME);
         if (list_panel > 0) {
             DiscardMyPanel(&list_panel);
             list_panel = -1;
@@ -430,8 +427,8 @@ int run_command(int panel)
     }
     if (s.graph_kind) set_graph_axes(s);
     if (s.summary && !direct) Summarize(panel, 0);
-    SetCtrlVal(sc_handle, SC_PLAY, 0);
-    SetCtrlVal(sc_handle, SC_PAUSE, 0);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 0);
+    SetCtrlVal(sc_handle, SCHART_PAUSE, 0);
     recipe_num = current_process();
     get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
     get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
@@ -483,9 +480,9 @@ int play(int, int, int event, void*, int, int)
     // The toggle is the stop switch of a playback or summary that runs: it opens nothing then.
     if (LongCommand::running()) return 0;
     int on = 0;
-    GetCtrlVal(sc_handle, SC_PLAY, &on);
+    GetCtrlVal(sc_handle, SCHART_PLAY, &on);
     if (on) {
-        SetCtrlVal(sc_handle, kPlaybackChoiceControl, "FirstTime");
+        SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "FirstTime");
         select_sc_run(SEL_REPLAY);
     }
     return 0;
@@ -498,7 +495,7 @@ void menu_summary(int, int, void*, int)
         LongCommand refused("Test Summary");
         return;
     }
-    SetCtrlVal(sc_handle, SC_PLAY, 1);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 1);
     select_sc_run(SEL_SUMMARY);
 }
 
@@ -528,7 +525,7 @@ int play_chart_point(int run, int wafer, bool at_once)
     right_text_trim(name);
     get_put_char(hdbc, 1, 0, PROCESS_BY_NAME, name);
     if (std::strcmp(name, "Not Found") != 0) recipe_num = std::atoi(name);
-    SetCtrlVal(sc_handle, kPlaybackChoiceControl, vsys::strprintf("1 %u %u", record.channels.mask, record.channels.mask));
+    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, vsys::strprintf("1 %u %u", record.channels.mask, record.channels.mask));
     if (at_once) return select_ok(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
     return select_channels(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
 }

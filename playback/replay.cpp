@@ -6,13 +6,13 @@
 #include <memory>
 #include <new>
 
-#include "acquisition/strip_chart_panel.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
@@ -152,11 +152,11 @@ std::vector<std::pair<int, int>> text_columns(const PlaybackState& s)
 void set_comment_line(const std::string& text)
 {
     int style = 0;
-    GetCtrlAttribute(sc_handle, SC_COMMENT, ATTR_CTRL_STYLE, &style);
+    GetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_CTRL_STYLE, &style);
     if (style == CTRL_TEXT_BOX)
-        ResetTextBox(sc_handle, SC_COMMENT, text.c_str());
+        ResetTextBox(sc_handle, SCHART_COMMENT, text.c_str());
     else
-        SetCtrlVal(sc_handle, SC_COMMENT, text);
+        SetCtrlVal(sc_handle, SCHART_COMMENT, text);
 }
 
 void plot_graph_block(PlaybackState& s)
@@ -206,7 +206,7 @@ void plot_graph_block(PlaybackState& s)
             return;
         }
         GraphInfoEntries = static_cast<int>(GraphInfo.size());
-        const int handle = PlotXY(sc_handle, SC_PLAYBACK_GRAPH, s.xs.data(), s.ys[static_cast<std::size_t>(kk)].data(),
+        const int handle = PlotXY(sc_handle, SCHART_PLAYBACK, s.xs.data(), s.ys[static_cast<std::size_t>(kk)].data(),
                                   l.rate + 1, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, VAL_NO_POINT, style, 1,
                                   s.colours[ch]);
         GraphInfo.back().plot = handle;
@@ -232,7 +232,7 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
     const int fields = GetTimeAndDateFromBin(trace.get(), time, date, &dotted);
     const long data_start = std::ftell(trace.get());
     std::string shown_time = fields < 1 ? s.record.time : std::string(time);
-    SetCtrlVal(sc_handle, SC_TIME, shown_time);
+    SetCtrlVal(sc_handle, SCHART_TIME, shown_time);
 
     // 2. Destination start.
     std::unique_ptr<vsys::AtomicFile> text;
@@ -306,7 +306,7 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
                         s.scaled[static_cast<std::size_t>(sc) * static_cast<std::size_t>(s.shown.saved) +
                                  static_cast<std::size_t>(s.shown.saved - k)] = scaled_value(s, ch, k, sc);
                 }
-                PlotStripChart(sc_handle, SC_STRIP, s.scaled.data(), static_cast<int>(s.shown.values()), 0, 0,
+                PlotStripChart(sc_handle, SCHART_STRIP, s.scaled.data(), static_cast<int>(s.shown.values()), 0, 0,
                                VAL_DOUBLE);
             } else if (s.graph_kind && s.output != OUT_TEXT) {
                 plot_graph_block(s);
@@ -331,7 +331,7 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
         after_block(s, got);
         if (!got || s.stop_all) break;
         int toggle = 0;
-        GetCtrlVal(sc_handle, SC_PLAY, &toggle);
+        GetCtrlVal(sc_handle, SCHART_PLAY, &toggle);
         if (!toggle || !s.plot_ok) break;
     }
 

@@ -5,13 +5,13 @@
 #include <new>
 #include <vector>
 
-#include "acquisition/strip_chart_panel.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/run_lookup.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -38,13 +38,13 @@ int current_process()
 int toggle_on()
 {
     int on = 0;
-    if (sc_handle > 0) GetCtrlVal(sc_handle, SC_PLAY, &on);
+    if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_PLAY, &on);
     return on;
 }
 
 void message(const char* text)
 {
-    if (sc_handle > 0) SetCtrlVal(sc_handle, SC_PLAY_INFO, text);
+    if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_PLAY_INFO, text);
 }
 
 // The process setup the summary walks, taken once: reading runs on the way changes none of it.
@@ -178,7 +178,7 @@ int Summarize(int panel, int)
                          "and try again.";
     if (!file.is_open()) return MessagePopup("Test Summary Error", cannot);
     HidePanel(panel);
-    if (sc_handle > 0) SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 1);
+    if (sc_handle > 0) SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 1);
     message("Please wait while the data is retrieved...");
     std::string out = "Vantrel Test Results\n";
     int summarised = 0, total = 0;
@@ -227,7 +227,7 @@ int Summarize(int panel, int)
                "SPC Charts).\n";
     file.write(out);
     const vsys::Result written = file.commit();
-    if (sc_handle > 0) SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 0);
+    if (sc_handle > 0) SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
     if (!written.ok) return MessagePopup("Test Summary Error", cannot);
     const std::string result = total == 0   ? std::string("No violations found.")
                                : total == 1 ? std::string("1 violation found.")

@@ -12,6 +12,7 @@
 #include "core/panel_framework.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "panels/log_req.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/files.h"
@@ -86,7 +87,7 @@ bool ends_with_first(const char* id, const char* word)
 int request_logfile(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    const int panel = LoadPanel(0, "log_req.uir", 1);
+    const int panel = LoadPanel(0, "log_req.uir", LOGREQ);
     if (panel <= 0) return 0;
     SetCtrlVal(panel, MESSAGE, "");
     const vsys::CivilTime now = vsys::civil_now();

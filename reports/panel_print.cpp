@@ -16,7 +16,6 @@
 
 #include "acquisition/axes.h"
 #include "acquisition/run_model.h"
-#include "acquisition/strip_chart_panel.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -25,6 +24,7 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/read_number.h"
@@ -36,9 +36,6 @@
 
 namespace {
 
-// Controls of the legend window.
-constexpr int kLegendShown = 2;
-constexpr int kLegendChannels = 3;
 // Length of the colour escape that opens every legend label.
 constexpr int kColourEscape = 9;
 
@@ -140,19 +137,19 @@ void choose_channels(std::array<bool, 33>& chosen, SChart& chart)
 {
     chosen.fill(false);
     int items = 0, choiceVisible = 0, shownItems = 0;
-    GetNumListItems(legend_panel, kLegendChannels, &items);
-    GetCtrlAttribute(legend_panel, kLegendShown, ATTR_VISIBLE, &choiceVisible);
+    GetNumListItems(legend_panel, LEGEND_CHANNELS, &items);
+    GetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, &choiceVisible);
     for (int i = 0; i < items; ++i) {
         char label[300] = "";
-        GetLabelFromIndex(legend_panel, kLegendChannels, i, label);
+        GetLabelFromIndex(legend_panel, LEGEND_CHANNELS, i, label);
         const int length = static_cast<int>(std::strlen(label));
         if (length - kColourEscape > chart.legendWidth) chart.legendWidth = length - kColourEscape;
         int channel = 0;
-        if (GetValueFromIndex(legend_panel, kLegendChannels, i, &channel) < 0) continue;
+        if (GetValueFromIndex(legend_panel, LEGEND_CHANNELS, i, &channel) < 0) continue;
         if (channel < 0 || channel > 32) continue;
         if (!choiceVisible) {
             chosen[static_cast<std::size_t>(channel)] = true;
-        } else if (GetIndexFromValue(legend_panel, kLegendShown, &shownItems, channel) >= 0 && shownItems >= 0) {
+        } else if (GetIndexFromValue(legend_panel, LEGEND_SHOWN, &shownItems, channel) >= 0 && shownItems >= 0) {
             chosen[static_cast<std::size_t>(channel)] = true;
         }
     }
@@ -220,14 +217,14 @@ void print_strip_chart(const std::string& directory)
     const std::vector<PlaybackListLine>& lines = *listed;
 
     int graphVisible = 0, cursors = 0;
-    GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, &graphVisible);
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, &graphVisible);
     if (graphVisible) {
-        take_axes(sc_handle, SC_PLAYBACK_GRAPH, true, chart);
-        GetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_NUM_CURSORS, &cursors);
+        take_axes(sc_handle, SCHART_PLAYBACK, true, chart);
+        GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, &cursors);
     } else {
         std::string start, end;
-        GetCtrlVal(sc_handle, SC_X_START, &start);
-        GetCtrlVal(sc_handle, SC_X_END, &end);
+        GetCtrlVal(sc_handle, SCHART_X_START, &start);
+        GetCtrlVal(sc_handle, SCHART_X_END, &end);
         double xMin = 0.0, xMax = 0.0;
         if (!parse_number_text(start, xMin)) xMin = 0.0;
         if (!parse_number_text(end, xMax)) xMax = xMin + 1.0;
@@ -237,20 +234,20 @@ void print_strip_chart(const std::string& directory)
         chart.xMax = xMax;
         chart.xDecimals = static_cast<std::int8_t>(std::clamp(precision, 0, 15));
         chart.xGridStep = chart.xLabelStep = divisions > 0 ? (xMax - xMin) / divisions : 0.0;
-        take_axes(sc_handle, SC_STRIP, false, chart);
+        take_axes(sc_handle, SCHART_STRIP, false, chart);
     }
     int xGrid = 0, yGrid = 0;
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_XGRID_VISIBLE, &xGrid);
-    GetCtrlAttribute(sc_handle, SC_STRIP, ATTR_YGRID_VISIBLE, &yGrid);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_XGRID_VISIBLE, &xGrid);
+    GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_YGRID_VISIBLE, &yGrid);
     chart.options.xGrid = xGrid ? 1 : 0;
     chart.options.yGrid = yGrid ? 1 : 0;
     const bool withCursors = graphVisible && cursors >= 1;
     if (withCursors) {
         chart.cursorDecimals = 4;
-        GetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 1, &chart.cursor1X, &chart.cursor1Y);
+        GetGraphCursor(sc_handle, SCHART_PLAYBACK, 1, &chart.cursor1X, &chart.cursor1Y);
         chart.options.showCursor1 = 1;
         if (cursors >= 2) {
-            GetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 2, &chart.cursor2X, &chart.cursor2Y);
+            GetGraphCursor(sc_handle, SCHART_PLAYBACK, 2, &chart.cursor2X, &chart.cursor2Y);
             chart.options.showCursor2 = 1;
         }
         std::size_t longest = 0;
@@ -267,7 +264,7 @@ void print_strip_chart(const std::string& directory)
     schartMarkCursors(&chart);
     LegendState legend;
     int lastPlot = 0;
-    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 1);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const PlaybackListLine& line = lines[i];
         const double endX = i + 1 < lines.size() ? lines[i + 1].x : chart.xMin + 1.0;
@@ -282,13 +279,13 @@ void print_strip_chart(const std::string& directory)
             progress = line.run > 0 ? vsys::strprintf("Now converting %s trigger %d", traceId.c_str(), line.wafer)
                                     : vsys::strprintf("Now converting %s POR", recipe.c_str());
         }
-        SetCtrlVal(sc_handle, SC_PLAY_INFO, progress.c_str());
+        SetCtrlVal(sc_handle, SCHART_PLAY_INFO, progress.c_str());
         const int plotted = plot_listed_trace(line, run, chosen, legend, chart);
         if (plotted != -2) lastPlot = plotted;
     }
     if (withCursors) schartMarkCursors(&chart);
     if (schartFinish(&chart) == 0) LaunchPdfView(path);
-    SetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
 }
 
 }  // namespace

@@ -113,10 +113,4 @@ std::string to_font_text(const char* utf8);
 // The PDF literal string of a text already in the font's encoding (backslash and parentheses escaped).
 std::string pdf_literal(const std::string& fontText);
 
-// Test seam: the n-th (from 0) operation of one kind on any of the writer's files fails from now on,
-// as a full disk, a failing flush or a failing seek would.
-enum class PdfIo { write, flush, seek, deflate };
-void inject_pdf_fault(PdfIo op, int nth);
-void clear_pdf_fault();
-
 }  // namespace reports

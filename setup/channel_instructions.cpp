@@ -10,6 +10,7 @@
 #include "core/panel_framework.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "panels/instruct.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 
@@ -65,12 +66,12 @@ int setup_instructions(int panel, int control, int event, void* data, int d1, in
     } else {
         shown = trim_right(text);
     }
-    const int dialog = LoadPanel(0, "instruct.uir", 1);
+    const int dialog = LoadPanel(0, "instruct.uir", INSTRUCT);
     if (dialog < 0) return 0;
-    SetCtrlVal(dialog, 6, vsys::strprintf("%s Instructions (maximum 254 characters)", trim_right(name).c_str()));
-    SetCtrlVal(dialog, 7, vsys::strprintf("Connect signal to A%d", channel));
-    SetCtrlVal(dialog, 5, channel);
-    ResetTextBox(dialog, 2, shown.c_str());
+    SetCtrlVal(dialog, INSTRUCT_HEADING, vsys::strprintf("%s Instructions (maximum 254 characters)", trim_right(name).c_str()));
+    SetCtrlVal(dialog, INSTRUCT_SUGGESTION, vsys::strprintf("Connect signal to A%d", channel));
+    SetCtrlVal(dialog, INSTRUCT_CHANNEL, channel);
+    ResetTextBox(dialog, INSTRUCT_TEXT, shown.c_str());
     InstallPopup(dialog);
     if (s.close() < 0) ShowError();
     return 0;
@@ -80,7 +81,7 @@ int instructions_ok(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int channel = 0;
-    GetCtrlVal(panel, 5, &channel);
+    GetCtrlVal(panel, INSTRUCT_CHANNEL, &channel);
     std::optional<DbStatement> st;
     if (!open_with_table(st, vsys::strprintf("SELECT CHANNEL, S_TEXT FROM %.4dINST WHERE CHANNEL = %d", recipe_num,
                                              channel)))
@@ -95,10 +96,10 @@ int instructions_ok(int panel, int, int event, void*, int, int)
     const bool found = DBFetchNext(s.handle()) == 0;
     std::string typed;
     int lines = 0;
-    GetNumTextBoxLines(panel, 2, &lines);
+    GetNumTextBoxLines(panel, INSTRUCT_TEXT, &lines);
     for (int i = 0; i < lines && i < 5; ++i) {
         std::string line;
-        GetTextBoxLine(panel, 2, i, &line);
+        GetTextBoxLine(panel, INSTRUCT_TEXT, i, &line);
         typed += line;
     }
     if (typed.size() > 254) typed.resize(254);

@@ -8,6 +8,7 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
+#include "panels/card_004.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "setup/setup_files.h"
@@ -20,12 +21,12 @@ namespace {
 int frame_panel = -1;
 
 constexpr int kMin = 2, kMax = 3;
-int name_ctrl(int n) { return n + 1; }
-int colour_ctrl(int n) { return n + 33; }
-int enable_ctrl(int n) { return n + 65; }
-int kind_ctrl(int n) { return n + 97; }
-int slope_ctrl(int n) { return n + 129; }
-int inter_ctrl(int n) { return n + 161; }
+int name_ctrl(int n) { return SUB_NAME_1 - 1 + n; }
+int colour_ctrl(int n) { return SUB_COLOUR_1 - 1 + n; }
+int enable_ctrl(int n) { return SUB_ON_1 - 1 + n; }
+int kind_ctrl(int n) { return SUB_KIND_1 - 1 + n; }
+int slope_ctrl(int n) { return SUB_SLOPE_1 - 1 + n; }
+int inter_ctrl(int n) { return SUB_INTERCEPT_1 - 1 + n; }
 
 bool enabled(int channel) { return channel >= 1 && channel <= 32 && (VantrelChannelStatusBits >> (channel - 1)) & 1u; }
 
@@ -48,8 +49,8 @@ void display_channel_setup(int, int, void*, int)
     saveAllAndExport(0);
     if (frame_panel > 0) close_dialog();
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    frame_panel = LoadPanel(0, "card_004.uir", 2);
-    channel_setup_panel = frame_panel > 0 ? LoadPanel(frame_panel, "card_004.uir", 1) : -1;
+    frame_panel = LoadPanel(0, "card_004.uir", CHAN);
+    channel_setup_panel = frame_panel > 0 ? LoadPanel(frame_panel, "card_004.uir", SUB) : -1;
     if (frame_panel <= 0 || channel_setup_panel <= 0) {
         close_dialog();
         SetMouseCursor(VAL_DEFAULT_CURSOR);

@@ -13,6 +13,9 @@
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/mfc_set.h"
+#include "panels/s_chart.h"
+#include "panels/specs.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -21,8 +24,6 @@
 
 namespace {
 
-enum : int { FRAME_CHANNEL = 5, FRAME_TITLE = 6, FRAME_NOTE = 10, FRAME_GROUP = 11 };
-enum : int { SP_CHANNEL = 67 };
 constexpr int kRows = 32;
 
 struct Group {
@@ -49,12 +50,12 @@ constexpr Group kGroups[] = {
 const Group* group_for_item(int item)
 {
     switch (item) {
-    case LIMITS_MEAN: return &kGroups[0];
-    case LIMITS_STDEV: return &kGroups[1];
-    case LIMITS_MIN: return &kGroups[2];
-    case LIMITS_MAX: return &kGroups[3];
-    case LIMITS_TIMERS: return &kGroups[4];
-    case LIMITS_SIGMA: return &kGroups[5];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN: return &kGroups[0];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION: return &kGroups[1];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM: return &kGroups[2];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM: return &kGroups[3];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS: return &kGroups[4];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR: return &kGroups[5];
     default: return nullptr;
     }
 }
@@ -99,17 +100,17 @@ std::string tag(int param, int index)
 
 void hide_row(int group, int r)
 {
-    for (int c : {97 + r, r + 1, r + 33, r + 65}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
+    for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
 // A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
 // every other group shows the triple as stored, so that OK writes back what it read.
 void fill_row(int group, int r, const std::string& label, const double limits[3], bool step_group)
 {
-    SetCtrlVal(group, 97 + r, label);
-    SetCtrlVal(group, r + 1, limits[0]);
-    SetCtrlVal(group, r + 33, step_group ? std::fabs(limits[1]) : limits[1]);
-    SetCtrlVal(group, r + 65, limits[2]);
+    SetCtrlVal(group, LIMIT_ROWS_ROW_1 - 1 + r, label);
+    SetCtrlVal(group, LIMIT_ROWS_LCL_1 - 1 + r, limits[0]);
+    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, step_group ? std::fabs(limits[1]) : limits[1]);
+    SetCtrlVal(group, LIMIT_ROWS_UCL_1 - 1 + r, limits[2]);
 }
 
 // The interval file's sample-rate code; none when it cannot be read.
@@ -125,16 +126,16 @@ bool por_rate(int* rate)
 int open_frame_dialog(int parent, const Group& g, int channel, const std::vector<std::string>& labels,
                        const std::vector<std::array<double, 3>>& values, bool sigma)
 {
-    const int frame = LoadPanel(parent, "specs.uir", 2);
+    const int frame = LoadPanel(parent, "specs.uir", SPEC);
     if (frame < 0) return -1;
-    const int group = LoadPanel(frame, "specs.uir", 1);
-    SetCtrlVal(frame, FRAME_TITLE, g.title);
-    SetCtrlVal(frame, FRAME_GROUP, group);
-    SetCtrlVal(frame, FRAME_CHANNEL, channel);
+    const int group = LoadPanel(frame, "specs.uir", LIMIT_ROWS);
+    SetCtrlVal(frame, SPEC_TITLE, g.title);
+    SetCtrlVal(frame, SPEC_GROUP, group);
+    SetCtrlVal(frame, SPEC_CHANNEL, channel);
     if (sigma)
-        SetCtrlVal(frame, FRAME_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
+        SetCtrlVal(frame, SPEC_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
     else
-        SetCtrlAttribute(frame, FRAME_NOTE, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(frame, SPEC_NOTE, ATTR_VISIBLE, 0);
     const int used = static_cast<int>(labels.size());
     for (int r = 1; r <= kRows; ++r) {
         if (r > used) {
@@ -144,8 +145,8 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
         const auto& v = values[static_cast<std::size_t>(r - 1)];
         fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data(), g.type == 1);
         if (sigma) {
-            SetCtrlAttribute(group, r + 1, ATTR_VISIBLE, 0);
-            SetCtrlAttribute(group, r + 33, ATTR_VISIBLE, 0);
+            SetCtrlAttribute(group, LIMIT_ROWS_LCL_1 - 1 + r, ATTR_VISIBLE, 0);
+            SetCtrlAttribute(group, LIMIT_ROWS_TARGET_1 - 1 + r, ATTR_VISIBLE, 0);
         }
     }
     if (used <= 15 || g.type == 1) SetPanelAttribute(group, ATTR_PANEL_SCROLL_BARS, 0);
@@ -163,24 +164,25 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
 
 void open_setpoints(int parent, int c)
 {
-    const int panel = LoadPanel(parent, "mfc_set.uir", 1);
+    const int panel = LoadPanel(parent, "mfc_set.uir", MFC_SPEC);
     if (panel < 0) return;
     const std::string name = tag(28, c);
     const int steps = c >= 1 && c <= 32 ? steps_per_process[c] : 0;
     for (int s = 1; s <= 16; ++s) {
         if (s > steps) {
-            for (int id : {67 + s, s + 1, s + 17, s + 33, s + 49}) SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
+            for (int id : {MFC_SPEC_ROW_1 - 1 + s, MFC_SPEC_FIXED_1 - 1 + s, MFC_SPEC_LCL_1 - 1 + s, MFC_SPEC_TARGET_1 - 1 + s,
+                            MFC_SPEC_UCL_1 - 1 + s}) SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
             continue;
         }
         double v[3] = {0, 0, 0};
         step_specs(6, 1, 4, static_cast<short>(c), static_cast<short>(s), v);
-        SetCtrlVal(panel, 67 + s, vsys::strprintf("%s Step %i", name.c_str(), s));
-        SetCtrlVal(panel, s + 1, v[1] >= 0.000001 ? 1 : 0);
-        SetCtrlVal(panel, s + 17, v[0]);
-        SetCtrlVal(panel, s + 33, std::fabs(v[1]));
-        SetCtrlVal(panel, s + 49, v[2]);
+        SetCtrlVal(panel, MFC_SPEC_CHANNEL + s, vsys::strprintf("%s Step %i", name.c_str(), s));
+        SetCtrlVal(panel, MFC_SPEC_FIXED_1 - 1 + s, v[1] >= 0.000001 ? 1 : 0);
+        SetCtrlVal(panel, MFC_SPEC_LCL_1 - 1 + s, v[0]);
+        SetCtrlVal(panel, MFC_SPEC_TARGET_1 - 1 + s, std::fabs(v[1]));
+        SetCtrlVal(panel, MFC_SPEC_UCL_1 - 1 + s, v[2]);
     }
-    SetCtrlVal(panel, SP_CHANNEL, c);
+    SetCtrlVal(panel, MFC_SPEC_CHANNEL, c);
     InstallPopup(panel);
 }
 
@@ -254,7 +256,7 @@ void display_specs(int menuBar, int item, void*, int panel)
     const int group = open_frame_dialog(sc_handle > 0 ? sc_handle : 0, *g, 0, labels, values, g->type == 4);
     if (group > 0 && g->type != 5)
         for (std::size_t r = 0; r < keys.size() && r < kRows; ++r)
-            SetCtrlAttribute(group, 98 + static_cast<int>(r), ATTR_TEXT_COLOR,
+            SetCtrlAttribute(group, LIMIT_ROWS_ROW_1 + static_cast<int>(r), ATTR_TEXT_COLOR,
                              round_to_int(get_put_number(4, static_cast<short>(keys[r]), NUMBER_T_READ, 0.0)));
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
@@ -264,18 +266,18 @@ int save_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     int group = 0, channel = 0;
     std::string title;
-    GetCtrlVal(panel, FRAME_GROUP, &group);
-    GetCtrlVal(panel, FRAME_CHANNEL, &channel);
-    GetCtrlVal(panel, FRAME_TITLE, &title);
+    GetCtrlVal(panel, SPEC_GROUP, &group);
+    GetCtrlVal(panel, SPEC_CHANNEL, &channel);
+    GetCtrlVal(panel, SPEC_TITLE, &title);
     int width = 0;
     if (group <= 0 || GetPanelAttribute(group, ATTR_WIDTH, &width) < 0) return -1;
     if (Flags & FLAG_PENDING_CHANGES) {
         for (const Group& g : kGroups) {
             if (title != g.title) continue;
             auto read_row = [&](int r, double v[3]) {
-                GetCtrlVal(group, r + 1, &v[0]);
-                GetCtrlVal(group, r + 33, &v[1]);
-                GetCtrlVal(group, r + 65, &v[2]);
+                GetCtrlVal(group, LIMIT_ROWS_LCL_1 - 1 + r, &v[0]);
+                GetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, &v[1]);
+                GetCtrlVal(group, LIMIT_ROWS_UCL_1 - 1 + r, &v[2]);
             };
             if (g.type == 1) {
                 const int steps = channel >= 1 && channel <= 32 ? std::min<int>(steps_per_process[channel], kRows) : 0;
@@ -307,15 +309,15 @@ int save_step_setpoint_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (Flags & FLAG_PENDING_CHANGES) {
         int c = 0;
-        GetCtrlVal(panel, SP_CHANNEL, &c);
+        GetCtrlVal(panel, MFC_SPEC_CHANNEL, &c);
         const int steps = c >= 1 && c <= 32 ? std::min<int>(steps_per_process[c], 16) : 0;
         for (int s = 1; s <= steps; ++s) {
             int fixed = 0;
             double v[3];
-            GetCtrlVal(panel, s + 1, &fixed);
-            GetCtrlVal(panel, s + 17, &v[0]);
-            GetCtrlVal(panel, s + 33, &v[1]);
-            GetCtrlVal(panel, s + 49, &v[2]);
+            GetCtrlVal(panel, MFC_SPEC_FIXED_1 - 1 + s, &fixed);
+            GetCtrlVal(panel, MFC_SPEC_LCL_1 - 1 + s, &v[0]);
+            GetCtrlVal(panel, MFC_SPEC_TARGET_1 - 1 + s, &v[1]);
+            GetCtrlVal(panel, MFC_SPEC_UCL_1 - 1 + s, &v[2]);
             if (fixed == 0) v[1] *= -1.0;
             step_specs(7, 1, 4, static_cast<short>(c), static_cast<short>(s), v);
         }

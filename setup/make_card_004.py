@@ -13,21 +13,21 @@ def table():
         top = 30 + (n - 1) * ROW
         mark = "set_pending_altered_flag"
         controls += [
-            {"id": n + 1, "kind": "string", "label": "" if n > 1 else "Name", "value": "",
+            {"id": n + 1, "constant": "NAME_%d" % n, "kind": "string", "label": "" if n > 1 else "Name", "value": "",
              "left": 40, "top": top, "width": 160, "height": 20, "callback": "setup_instructions",
              "attributes": {"513": 32}},
-            {"id": n + 33, "kind": "numeric", "data_type": "int", "label": "" if n > 1 else "Colour",
+            {"id": n + 33, "constant": "COLOUR_%d" % n, "kind": "numeric", "data_type": "int", "label": "" if n > 1 else "Colour",
              "value": 0, "left": 210, "top": top, "width": 80, "height": 20, "callback": "color_function"},
-            {"id": n + 65, "kind": "binary_switch", "data_type": "int", "label": "" if n > 1 else "On",
+            {"id": n + 65, "constant": "ON_%d" % n, "kind": "binary_switch", "data_type": "int", "label": "" if n > 1 else "On",
              "value": 0, "left": 300, "top": top, "width": 40, "height": 20, "callback": mark},
-            {"id": n + 97, "kind": "ring", "data_type": "int", "label": "" if n > 1 else "Kind", "value": 0,
+            {"id": n + 97, "constant": "KIND_%d" % n, "kind": "ring", "data_type": "int", "label": "" if n > 1 else "Kind", "value": 0,
              "left": 350, "top": top, "width": 100, "height": 20, "callback": mark,
              "items": [{"label": l, "value": v} for l, v in KINDS]},
-            {"id": n + 129, "kind": "numeric", "data_type": "double", "label": "" if n > 1 else "Slope",
+            {"id": n + 129, "constant": "SLOPE_%d" % n, "kind": "numeric", "data_type": "double", "label": "" if n > 1 else "Slope",
              "value": 1.0, "left": 460, "top": top, "width": 90, "height": 20, "callback": mark},
-            {"id": n + 161, "kind": "numeric", "data_type": "double", "label": "" if n > 1 else "Intercept",
+            {"id": n + 161, "constant": "INTERCEPT_%d" % n, "kind": "numeric", "data_type": "double", "label": "" if n > 1 else "Intercept",
              "value": 0.0, "left": 560, "top": top, "width": 90, "height": 20, "callback": mark},
-            {"id": n + 193, "kind": "text_message", "label": "%d" % n, "left": 10, "top": top,
+            {"id": n + 193, "constant": "ROW_%d" % n, "kind": "text_message", "label": "%d" % n, "left": 10, "top": top,
              "width": 25, "height": 20},
         ]
     return {"resource": 1, "constant": "SUB", "title": "Channels", "left": 0, "top": 60,

@@ -8,8 +8,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 MARK = "set_pending_altered_flag"
 
 
-def num(cid, label, left, top):
-    return {"id": cid, "kind": "numeric", "data_type": "double", "label": label, "value": 0.0, "left": left,
+def num(cid, constant, label, left, top):
+    return {"id": cid, "constant": constant, "kind": "numeric", "data_type": "double", "label": label, "value": 0.0, "left": left,
             "top": top, "width": 100, "height": 20, "callback": MARK}
 
 
@@ -19,10 +19,10 @@ def group():
         top = 20 + (r - 1) * ROW
         first = r == 1
         controls += [
-            {"id": 97 + r, "kind": "text_message", "label": "", "left": 10, "top": top, "width": 200, "height": 20},
-            num(r + 1, "LCL" if first else "", 220, top),
-            num(r + 33, "TARGET" if first else "", 330, top),
-            num(r + 65, "UCL" if first else "", 440, top),
+            {"id": 97 + r, "constant": "ROW_%d" % r, "kind": "text_message", "label": "", "left": 10, "top": top, "width": 200, "height": 20},
+            num(r + 1, "LCL_%d" % r, "LCL" if first else "", 220, top),
+            num(r + 33, "TARGET_%d" % r, "TARGET" if first else "", 330, top),
+            num(r + 65, "UCL_%d" % r, "UCL" if first else "", 440, top),
         ]
     return {"resource": 1, "constant": "LIMIT_ROWS", "title": "", "left": 0, "top": 40, "width": 690,
             "height": 340, "controls": controls}
@@ -51,12 +51,12 @@ def setpoint():
         top = 30 + (s - 1) * ROW
         first = s == 1
         controls += [
-            {"id": 67 + s, "kind": "text_message", "label": "", "left": 10, "top": top, "width": 180, "height": 20},
-            {"id": s + 1, "kind": "binary_switch", "data_type": "int", "label": "Fixed" if first else "",
+            {"id": 67 + s, "constant": "ROW_%d" % s, "kind": "text_message", "label": "", "left": 10, "top": top, "width": 180, "height": 20},
+            {"id": s + 1, "constant": "FIXED_%d" % s, "kind": "binary_switch", "data_type": "int", "label": "Fixed" if first else "",
              "value": 0, "left": 200, "top": top, "width": 50, "height": 20, "callback": MARK},
-            num(s + 17, "LCL" if first else "", 260, top),
-            num(s + 33, "TARGET" if first else "", 370, top),
-            num(s + 49, "UCL" if first else "", 480, top),
+            num(s + 17, "LCL_%d" % s, "LCL" if first else "", 260, top),
+            num(s + 33, "TARGET_%d" % s, "TARGET" if first else "", 370, top),
+            num(s + 49, "UCL_%d" % s, "UCL" if first else "", 480, top),
         ]
     controls += [
         {"id": 67, "constant": "CHANNEL", "kind": "numeric", "data_type": "int", "label": "", "left": 600,

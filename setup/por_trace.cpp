@@ -17,6 +17,7 @@
 #include "core/panel_framework.h"
 #include "core/run_table.h"
 #include "core/trace_file.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -261,9 +262,9 @@ int new_por(int panel, int, int event, void*, int, int)
     if (!GotoEditMode()) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     int index = 0, run = 0, wafer = 0;
-    GetCtrlIndex(panel, 3, &index);
-    GetValueFromIndex(panel, 3, index, &run);
-    GetCtrlVal(panel, 4, &wafer);
+    GetCtrlIndex(panel, SC_SEL_RUNS, &index);
+    GetValueFromIndex(panel, SC_SEL_RUNS, index, &run);
+    GetCtrlVal(panel, SC_SEL_WAFERS, &wafer);
     char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
     short complete = 0, cassette = 0;
     info_table({hdbc, 3, run, system, recipe, trace, comment, &complete, &cassette});

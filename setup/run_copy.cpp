@@ -19,6 +19,9 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "core/wait_panel.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
+#include "panels/wait.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -131,7 +134,7 @@ bool wait_cancelled(int waitPanel)
     if (waitPanel <= 0) return false;
     ProcessSystemEvents();
     int cancel = 0;
-    GetCtrlVal(waitPanel, 3, &cancel);
+    GetCtrlVal(waitPanel, WAIT_CANCEL, &cancel);
     return cancel != 0;
 }
 
@@ -235,7 +238,7 @@ int network_stuff(int target, int newRun, short keep, int waitPanel)
         for (const auto& t : tables)
             if (writing && target > 0) writing = copy_table(target, t, newRun);
         cancel = wait_cancelled(waitPanel);
-        if (waitPanel > 0) SetCtrlVal(waitPanel, 2, c / 33.0);
+        if (waitPanel > 0) SetCtrlVal(waitPanel, WAIT_PROGRESS, c / 33.0);
         if (cancel) break;
     }
     if (cancel) return 1;
@@ -244,7 +247,7 @@ int network_stuff(int target, int newRun, short keep, int waitPanel)
 }
 
 int insert_recipe_into_file_map(int source, int target, const char* targetDirectory, const char* sourceDirectory,
-                                const char* name, int process, int* newNumber, short)
+                                const char* name, int process, int* newNumber, short ask)
 {
     char text[33];
     copy_text(text, name);
@@ -254,20 +257,42 @@ int insert_recipe_into_file_map(int source, int target, const char* targetDirect
         char free_number[33] = "";
         get_put_char(target, 0, 0, FIRST_FREE_PROCESS, free_number);
         number = std::atoi(free_number);
+        if (number < 3 || number > 9000) {
+            SetMouseCursor(VAL_DEFAULT_CURSOR);
+            MessagePopup("", "Maximum number of processes exceeded.  You must delete another process before you can "
+                             "save a new one.");
+            *newNumber = -1;
+            return -1;
+        }
+        get_put_char(target, 1, number, CONFIG_WRITE, text);
+        if (target != hdbc) {
+            char current[33];
+            vsys::format_into(current, sizeof current, "%d", number);
+            get_put_char(target, 0, 5, CONFIG_WRITE, current);
+        }
+        *newNumber = number;
+        return copy_process_from_to(source, target, process, sourceDirectory, number, targetDirectory);
     }
     if (number < 3 || number > 9000) {
-        MessagePopup("", "Maximum number of processes exceeded.  You must delete another process before you can save "
-                         "a new one.");
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        if (number > 9000)
+            MessagePopup("", "Maximum number of setup files has been reached.  Please delete setup files and try to "
+                             "save again.");
+        else
+            MessagePopup("", "This setup file is write protected.  Use Save As...");
         *newNumber = -1;
         return -1;
     }
-    get_put_char(target, 1, number, CONFIG_WRITE, text);
-    if (target != hdbc) {
-        char current[33];
-        vsys::format_into(current, sizeof current, "%d", number);
-        get_put_char(target, 0, 5, CONFIG_WRITE, current);
+    if (ask != 0) {
+        SetMouseCursor(VAL_DEFAULT_CURSOR);
+        const int answer = ConfirmPopup("", vsys::strprintf("Are you sure you want to write over '%s'?", text).c_str());
+        if (answer != 1) return answer;
     }
     *newNumber = number;
+    if (source == target && number == process) {
+        get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+        return 0;
+    }
     return copy_process_from_to(source, target, process, sourceDirectory, number, targetDirectory);
 }
 
@@ -275,25 +300,25 @@ void network_upload(int, int item, void*, int)
 {
     saveAllAndExport(0);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    const int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "sc_sel.uir", 1);
+    const int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "sc_sel.uir", SC_SEL);
     if (panel < 0) return;
-    SetCtrlVal(panel, SEL_MODE, static_cast<short>(SEL_COPY));
-    SetCtrlAttribute(panel, SEL_WAFERS, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, SEL_RUNS, ATTR_WIDTH, 375);
+    SetCtrlVal(panel, SC_SEL_MODE, static_cast<short>(SEL_COPY));
+    SetCtrlAttribute(panel, SC_SEL_WAFERS, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_WIDTH, 375);
     std::string sql, title;
     const char* instruction = "Please check the runs that you would like to copy.";
     CtrlCallbackPtr ok = upload_ok;
     switch (item) {
-    case COPY_TRACES:
+    case MENUBAR_FILE_COPY_TRACES_TO:
         sql = "SELECT RUN_NUM, TRACE_ID, SAV_DATE, SAV_TIME FROM VT_INFO WHERE TRACE_DEL = 0 AND RUN_NUM > 0 UNION "
               "SELECT RUN, TRACE_ID, SAV_DATE, SAV_TIME FROM ENDP_DAT WHERE RUN > 0 ORDER BY 3 DESC, 4 DESC";
         title = "Copy TRACE Data To ...";
         break;
-    case COPY_SPC:
-    case COPY_BOTH:
+    case MENUBAR_FILE_COPY_SPC_DATA_TO:
+    case MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO:
         sql = "SELECT RUN_NUM, TRACE_ID, SAV_DATE, SAV_TIME FROM VT_INFO WHERE RUN_NUM > 0 UNION SELECT RUN, "
               "TRACE_ID, SAV_DATE, SAV_TIME FROM ENDP_DAT WHERE RUN > 0 ORDER BY 3 DESC, 4 DESC";
-        title = item == COPY_SPC ? "Copy SPC Data To ..." : "Copy TRACE and SPC Data To ...";
+        title = item == MENUBAR_FILE_COPY_SPC_DATA_TO ? "Copy SPC Data To ..." : "Copy TRACE and SPC Data To ...";
         break;
     default: {
         int next = 1;
@@ -308,8 +333,8 @@ void network_upload(int, int item, void*, int)
     }
     }
     SetPanelAttribute(panel, ATTR_TITLE, title);
-    SetCtrlVal(panel, SEL_INSTRUCTION, instruction);
-    InstallCtrlCallback(panel, SEL_OK, ok, nullptr);
+    SetCtrlVal(panel, SC_SEL_INSTRUCT, instruction);
+    InstallCtrlCallback(panel, SC_SEL_OK, ok, nullptr);
     DbStatement s(hdbc, sql);
     if (!s.ok()) ShowError();
     int run = 0;
@@ -323,19 +348,19 @@ void network_upload(int, int item, void*, int)
     if (!s.ok() || DBFetchNext(s.handle()) != 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         MessagePopup("", "No data files have been saved yet.");
-        if (sc_handle > 0) SetCtrlVal(sc_handle, 3, 0);
+        if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_PLAY, 0);
         int handle = panel;
         DiscardMyPanel(&handle);
         return;
     }
-    ClearListCtrl(panel, SEL_RUNS);
-    for (int c : {SEL_OPTION_A, SEL_OPTION_B, SEL_DESTINATION, SEL_HIDDEN}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, SEL_RUNS, ATTR_CHECK_MODE, 1);
+    ClearListCtrl(panel, SC_SEL_RUNS);
+    for (int c : {SC_SEL_OPTION_A, SC_SEL_OPTION_B, SC_SEL_DESTINATION, SC_SEL_HIDDEN}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_CHECK_MODE, 1);
     do {
-        InsertListItem(panel, SEL_RUNS, -1, trace, run);
+        InsertListItem(panel, SC_SEL_RUNS, -1, trace, run);
     } while (DBFetchNext(s.handle()) == 0);
     if (s.close() < 0) ShowError();
-    InstallCtrlCallback(panel, SEL_CANCEL, cancel_this_panel, nullptr);
+    InstallCtrlCallback(panel, SC_SEL_CANCEL, cancel_this_panel, nullptr);
     get_run_info(panel, -1, EVENT_COMMIT, nullptr, 0, 0);
     InstallPopup(panel);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
@@ -345,7 +370,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int ticked = 0;
-    GetNumCheckedItems(panel, SEL_RUNS, &ticked);
+    GetNumCheckedItems(panel, SC_SEL_RUNS, &ticked);
     if (ticked <= 0) {
         MessagePopup("", "No Strip Chart Data checked.");
         return 1;
@@ -397,15 +422,15 @@ int upload_ok(int panel, int, int event, void*, int, int)
             vsys::find_file_nocase(directory, "SC_DATA").value_or(vsys::path_join(directory, "SC_DATA"));
         (void)vsys::ensure_directory(target_sc);
         int count = 0, done = 0;
-        GetNumListItems(panel, SEL_RUNS, &count);
+        GetNumListItems(panel, SC_SEL_RUNS, &count);
         std::string last_recipe;
         bool first = true;
         for (int i = count - 1; i >= 0 && !failed && target.handle() > 0; --i) {
             int on = 0;
-            IsListItemChecked(panel, SEL_RUNS, i, &on);
+            IsListItemChecked(panel, SC_SEL_RUNS, i, &on);
             if (!on) continue;
             int run = 0;
-            GetValueFromIndex(panel, SEL_RUNS, i, &run);
+            GetValueFromIndex(panel, SC_SEL_RUNS, i, &run);
             const SourceRow row = read_source_row(run);
             if (row.found) {
                 const TargetRun existing = find_in_target(target.handle(), row.trace);
@@ -465,7 +490,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
             wait.progress(static_cast<double>(done) / ticked);
         }
         if (target.handle() <= 0) failed = true;
-        if (sc_handle > 0) SetCtrlAttribute(sc_handle, 21, ATTR_VISIBLE, 0);
+        if (sc_handle > 0) SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
     }
     reload_process_setup();
     if (failed)

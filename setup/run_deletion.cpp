@@ -16,6 +16,8 @@
 #include "core/run_table.h"
 #include "core/sql_access.h"
 #include "core/wait_panel.h"
+#include "panels/del_old.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -68,7 +70,7 @@ bool remove_run_files(const std::string& directory, int run, bool endpoint)
 
 void delete_old(int, int, void*, int)
 {
-    int panel = LoadPanel(0, "del_old.uir", 1);
+    int panel = LoadPanel(0, "del_old.uir", DEL_OLD);
     if (panel < 0) return;
     InstallPopup(panel);
 }
@@ -78,9 +80,9 @@ int delete_old_ok(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     short year = 0, month = 0, day = 0;
-    GetCtrlVal(panel, DEL_YEAR, &year);
-    GetCtrlVal(panel, DEL_MONTH, &month);
-    GetCtrlVal(panel, DEL_DAY, &day);
+    GetCtrlVal(panel, DEL_OLD_YEAR, &year);
+    GetCtrlVal(panel, DEL_OLD_MONTH, &month);
+    GetCtrlVal(panel, DEL_OLD_DAY, &day);
     int handle = panel;
     DiscardMyPanel(&handle);
     vsys::format_into(save_date, sizeof save_date, "%04d/%02d/%02d", year % 10000, month % 100, day % 100);
@@ -107,7 +109,7 @@ int delete_ok(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int checked = 0;
-    GetNumCheckedItems(panel, SEL_RUNS, &checked);
+    GetNumCheckedItems(panel, SC_SEL_RUNS, &checked);
     if (checked <= 0) {
         MessagePopup("", "No checked runs to delete.");
         return 1;
@@ -115,16 +117,16 @@ int delete_ok(int panel, int, int event, void*, int, int)
     {
         WaitPanel wait("Deleting Traces ...");
         int count = 0, handled = 0;
-        GetNumListItems(panel, SEL_RUNS, &count);
+        GetNumListItems(panel, SC_SEL_RUNS, &count);
         bool cancel = false;
         for (int i = 0; i < count && !cancel; ++i) {
             int on = 0;
-            IsListItemChecked(panel, SEL_RUNS, i, &on);
+            IsListItemChecked(panel, SC_SEL_RUNS, i, &on);
             if (!on) continue;
             int run = 0;
             std::string label;
-            GetValueFromIndex(panel, SEL_RUNS, i, &run);
-            GetLabelFromIndex(panel, SEL_RUNS, i, &label);
+            GetValueFromIndex(panel, SC_SEL_RUNS, i, &run);
+            GetLabelFromIndex(panel, SC_SEL_RUNS, i, &label);
             label = trimmed(label);
             // Rows first, then the files, each run before the next: a cancel leaves no run half deleted.
             delete_db_records(hdbc, run, '=', 4, -1);

@@ -13,6 +13,9 @@
 #include "core/run_lookup.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/playback.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -28,14 +31,14 @@ constexpr const char* kColumn60 = "\033p60l";
 std::string label_at(int panel, int index)
 {
     std::string label;
-    GetLabelFromIndex(panel, SEL_RUNS, index, &label);
+    GetLabelFromIndex(panel, SC_SEL_RUNS, index, &label);
     return label;
 }
 
 int value_at(int panel, int index)
 {
     int value = 0;
-    GetValueFromIndex(panel, SEL_RUNS, index, &value);
+    GetValueFromIndex(panel, SC_SEL_RUNS, index, &value);
     return value;
 }
 
@@ -71,35 +74,35 @@ void offer_channels(std::uint32_t mask)
 {
     if (sc_handle <= 0) return;
     std::string choice;
-    if (GetCtrlVal(sc_handle, kPlaybackChoiceControl, &choice) < 0) return;
+    if (GetCtrlVal(sc_handle, SCHART_PLAY_STATE, &choice) < 0) return;
     if (choice == "FirstTime") {
-        SetCtrlVal(sc_handle, kPlaybackChoiceControl, vsys::strprintf("1 %u %u", mask, mask));
+        SetCtrlVal(sc_handle, SCHART_PLAY_STATE, vsys::strprintf("1 %u %u", mask, mask));
         return;
     }
     short all = 0;
     unsigned offered = 0, chosen = 0;
     std::sscanf(choice.c_str(), "%hd %u %u", &all, &offered, &chosen);
     offered |= mask;
-    SetCtrlVal(sc_handle, kPlaybackChoiceControl, vsys::strprintf("%hd %u %u", all, offered, chosen));
+    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, vsys::strprintf("%hd %u %u", all, offered, chosen));
 }
 
 // Double click: a collapsed run ("+") shows its wafers whose trace files exist, newest first.
 void expand_run(int panel)
 {
     int index = 0;
-    if (GetCtrlIndex(panel, SEL_RUNS, &index) < 0 || index < 0) return;
+    if (GetCtrlIndex(panel, SC_SEL_RUNS, &index) < 0 || index < 0) return;
     std::string label = label_at(panel, index);
     if (label.empty() || label[0] != '+') return;
     const int run = value_at(panel, index);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     const RunRecord record = look_up_run(hdbc, run);
     label[0] = '-';
-    ReplaceListItem(panel, SEL_RUNS, index, label.c_str(), run);
-    CheckListItem(panel, SEL_RUNS, index, 0);
+    ReplaceListItem(panel, SC_SEL_RUNS, index, label.c_str(), run);
+    CheckListItem(panel, SC_SEL_RUNS, index, 0);
     int at = index + 1;
     for (int w = record.wafers; w >= 1; --w) {
         if (!can_read(wafer_trace_path(vt_dir, run, w))) continue;
-        InsertListItem(panel, SEL_RUNS, at++, vsys::strprintf("%sTrigger #%i", kColumn60, w).c_str(), run);
+        InsertListItem(panel, SC_SEL_RUNS, at++, vsys::strprintf("%sTrigger #%i", kColumn60, w).c_str(), run);
     }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
@@ -110,21 +113,21 @@ void collapse_run(int panel, int index, int run)
     std::string label = label_at(panel, index);
     if (label.empty() || label[0] != '-') return;
     label[0] = '+';
-    ReplaceListItem(panel, SEL_RUNS, index, label.c_str(), run);
+    ReplaceListItem(panel, SC_SEL_RUNS, index, label.c_str(), run);
     int count = 0;
-    GetNumListItems(panel, SEL_RUNS, &count);
+    GetNumListItems(panel, SC_SEL_RUNS, &count);
     int last = index + 1;
     while (last < count && value_at(panel, last) == run) ++last;
-    if (last > index + 1) DeleteListItem(panel, SEL_RUNS, index + 1, last - index - 1);
-    SetCtrlIndex(panel, SEL_RUNS, index);
+    if (last > index + 1) DeleteListItem(panel, SC_SEL_RUNS, index + 1, last - index - 1);
+    SetCtrlIndex(panel, SC_SEL_RUNS, index);
 }
 
 void read_out(int panel)
 {
     short mode = 0;
-    GetCtrlVal(panel, SEL_MODE, &mode);
+    GetCtrlVal(panel, SC_SEL_MODE, &mode);
     int index = 0;
-    if (GetCtrlIndex(panel, SEL_RUNS, &index) < 0 || index < 0) return;
+    if (GetCtrlIndex(panel, SC_SEL_RUNS, &index) < 0 || index < 0) return;
     const int run = value_at(panel, index);
     const std::string label = trimmed(label_at(panel, index));
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
@@ -139,11 +142,11 @@ void read_out(int panel)
     int wafer_limit = record.wafers;
     std::string trace;
     if (run < 0) {
-        SetCtrlAttribute(panel, SEL_WAFER_COUNT, ATTR_LABEL_TEXT, "Trigger #");
+        SetCtrlAttribute(panel, SC_SEL_NWAFERS, ATTR_LABEL_TEXT, "Trigger #");
         wafer_limit = -1;
         trace = por_trace_path(vt_dir, -run);
     } else {
-        SetCtrlAttribute(panel, SEL_WAFER_COUNT, ATTR_LABEL_TEXT, "Triggers in run");
+        SetCtrlAttribute(panel, SC_SEL_NWAFERS, ATTR_LABEL_TEXT, "Triggers in run");
         int wafer = 1;
         if (label.find("Trigger #") != std::string::npos) std::sscanf(label.c_str(), "%*[^#]%*c%d", &wafer);
         trace = wafer_trace_path(vt_dir, run, wafer);
@@ -159,23 +162,23 @@ void read_out(int panel)
         }
         std::fclose(f);
     }
-    SetCtrlVal(panel, SEL_DATE, date);
-    SetCtrlVal(panel, SEL_TIME, time);
-    SetCtrlVal(panel, SEL_WAFER_COUNT, record.wafers);
-    SetCtrlVal(panel, SEL_RATE, record.rate_index < 0 ? -record.rate_index : record.rate_index);
-    SetCtrlAttribute(panel, SEL_RATE, ATTR_LABEL_TEXT, record.rate_index < 1 ? "Sec./Sample" : "Samples/Sec.");
-    SetCtrlVal(panel, SEL_SYSTEM, record.system_id);
+    SetCtrlVal(panel, SC_SEL_DATE, date);
+    SetCtrlVal(panel, SC_SEL_TIME, time);
+    SetCtrlVal(panel, SC_SEL_NWAFERS, record.wafers);
+    SetCtrlVal(panel, SC_SEL_RATE, record.rate_index < 0 ? -record.rate_index : record.rate_index);
+    SetCtrlAttribute(panel, SC_SEL_RATE, ATTR_LABEL_TEXT, record.rate_index < 1 ? "Sec./Sample" : "Samples/Sec.");
+    SetCtrlVal(panel, SC_SEL_SYSTEM, record.system_id);
 
     if (mode == SEL_REPLAY) collapse_run(panel, index, run);
     if (mode == SEL_POR) {
-        ClearListCtrl(panel, SEL_WAFERS);
+        ClearListCtrl(panel, SC_SEL_WAFERS);
         for (int w = 1; w <= wafer_limit && w <= 999; ++w)
             if (can_read(wafer_trace_path(vt_dir, run, w)))
-                InsertListItem(panel, SEL_WAFERS, -1, vsys::strprintf("%i", w).c_str(), w);
+                InsertListItem(panel, SC_SEL_WAFERS, -1, vsys::strprintf("%i", w).c_str(), w);
     }
-    SetCtrlVal(panel, SEL_CHANNELS, static_cast<int>(record.channels.saved));
-    SetCtrlVal(panel, SEL_PROCESS, record.recipe);
-    ResetTextBox(panel, SEL_COMMENT, record.comment.c_str());
+    SetCtrlVal(panel, SC_SEL_NCHANNELS, static_cast<int>(record.channels.saved));
+    SetCtrlVal(panel, SC_SEL_PROCESS, record.recipe);
+    ResetTextBox(panel, SC_SEL_COMMENT, record.comment.c_str());
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
 
@@ -237,23 +240,23 @@ int select_sc_run(short mode)
     if (!s.ok() || DBFetchNext(s.handle()) != 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         MessagePopup("", "No data files have been saved yet.");
-        if (sc_handle > 0) SetCtrlVal(sc_handle, 3, 0);
+        if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_PLAY, 0);
         return 0;
     }
-    const int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "sc_sel.uir", 1);
+    const int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "sc_sel.uir", SC_SEL);
     if (panel < 0) {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         return 0;
     }
-    SetCtrlAttribute(panel, SEL_HIDDEN, ATTR_VISIBLE, 0);
-    SetCtrlVal(panel, SEL_MODE, mode);
+    SetCtrlAttribute(panel, SC_SEL_HIDDEN, ATTR_VISIBLE, 0);
+    SetCtrlVal(panel, SC_SEL_MODE, mode);
     // Process 0 has no process of record: its entry's value (-0) would read as a run number.
     if (mode == SEL_REPLAY && recipe_num > 0) {
         auto size = vsys::file_size(por_trace_path(vt_dir, recipe_num));
         if (size && *size > 100) {
             char name[33] = "";
             get_put_char(hdbc, 1, recipe_num, CONFIG_READ, name);
-            InsertListItem(panel, SEL_RUNS, -1, vsys::strprintf("%s POR", name).c_str(), -recipe_num);
+            InsertListItem(panel, SC_SEL_RUNS, -1, vsys::strprintf("%s POR", name).c_str(), -recipe_num);
         }
     }
     do {
@@ -262,42 +265,44 @@ int select_sc_run(short mode)
             label = trace;
         else
             label = vsys::strprintf("%s%s%s", wafers >= 2 ? "+" : "", kColumn30, trace);
-        InsertListItem(panel, SEL_RUNS, -1, label.c_str(), run);
+        InsertListItem(panel, SC_SEL_RUNS, -1, label.c_str(), run);
     } while (DBFetchNext(s.handle()) == 0);
     if (s.close() < 0) ShowError();
 
     if (mode == SEL_REPLAY || mode == SEL_SUMMARY) {
-        SetCtrlVal(panel, SEL_INSTRUCTION, mode == SEL_REPLAY ? "Click on OK after selecting Trace IDs to replay."
+        SetCtrlVal(panel, SC_SEL_INSTRUCT, mode == SEL_REPLAY ? "Click on OK after selecting Trace IDs to replay."
                                                               : "Click on OK after selecting Trace IDs to summarize.");
-        SetCtrlAttribute(panel, SEL_RUNS, ATTR_CHECK_MODE, 1);
-        SetCtrlIndex(panel, SEL_RUNS, 0);
-        ClearListCtrl(panel, SEL_DESTINATION);
+        SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_CHECK_MODE, 1);
+        SetCtrlIndex(panel, SC_SEL_RUNS, 0);
+        ClearListCtrl(panel, SC_SEL_DESTINATION);
         if (mode == SEL_REPLAY) {
-            for (const auto& d : kDestinations) InsertListItem(panel, SEL_DESTINATION, -1, d.label, d.value);
+            for (const auto& d : kDestinations) InsertListItem(panel, SC_SEL_DESTINATION, -1, d.label, d.value);
         } else {
-            InsertListItem(panel, SEL_DESTINATION, -1, "None", -2);
-            SetCtrlIndex(panel, SEL_OPTION_A, 1);
+            InsertListItem(panel, SC_SEL_DESTINATION, -1, "None", -2);
+            SetCtrlIndex(panel, SC_SEL_OPTION_A, 1);
         }
-        SetCtrlAttribute(panel, SEL_WAFERS, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, SEL_RUNS, ATTR_WIDTH, 375);
-        SetCtrlAttribute(panel, SEL_RUNS, ATTR_LABEL_TEXT, "Trace ID");
+        SetCtrlAttribute(panel, SC_SEL_WAFERS, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_WIDTH, 375);
+        SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_LABEL_TEXT, "Trace ID");
         if (mode == SEL_REPLAY) {
             int stored = static_cast<int>(get_put_number(6, 0, NUMBER_T_READ, 0.0));
             int count = 0;
-            GetNumListItems(panel, SEL_DESTINATION, &count);
-            if (stored >= 0 && stored < count) SetCtrlIndex(panel, SEL_DESTINATION, stored);
+            GetNumListItems(panel, SC_SEL_DESTINATION, &count);
+            if (stored >= 0 && stored < count) SetCtrlIndex(panel, SC_SEL_DESTINATION, stored);
+            // Only a replay shows a choice of channels.
+            SetCtrlAttribute(panel, SC_SEL_CHOOSE_CHANNELS, ATTR_VISIBLE, 1);
         } else {
-            for (int c : {SEL_OPTION_A, SEL_OPTION_B, SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
-            SetCtrlAttribute(panel, SEL_WAFERS, ATTR_CHECK_MODE, 0);
+            for (int c : {SC_SEL_OPTION_A, SC_SEL_OPTION_B, SC_SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
+            SetCtrlAttribute(panel, SC_SEL_WAFERS, ATTR_CHECK_MODE, 0);
         }
-        InstallCtrlCallback(panel, SEL_OK, replay_ok, nullptr);
+        InstallCtrlCallback(panel, SC_SEL_OK, replay_ok, nullptr);
     } else {
-        SetCtrlVal(panel, SEL_INSTRUCTION, "Click on OK after selecting the new PROCESS OF RECORD.");
-        InstallCtrlCallback(panel, SEL_OK, new_por, nullptr);
-        for (int c : {SEL_OPTION_A, SEL_OPTION_B, SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, SEL_WAFERS, ATTR_CHECK_MODE, 0);
+        SetCtrlVal(panel, SC_SEL_INSTRUCT, "Click on OK after selecting the new PROCESS OF RECORD.");
+        InstallCtrlCallback(panel, SC_SEL_OK, new_por, nullptr);
+        for (int c : {SC_SEL_OPTION_A, SC_SEL_OPTION_B, SC_SEL_DESTINATION}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, SC_SEL_WAFERS, ATTR_CHECK_MODE, 0);
         SetPanelAttribute(panel, ATTR_TITLE, "Select PROCESS OF RECORD");
-        InsertListItem(panel, SEL_WAFERS, -1, "ALL", -1);
+        InsertListItem(panel, SC_SEL_WAFERS, -1, "ALL", -1);
     }
     get_run_info(panel, -1, EVENT_COMMIT, nullptr, 0, 0);
     InstallPopup(panel);
@@ -309,7 +314,7 @@ int get_run_info(int panel, int, int event, void*, int, int)
 {
     if (event == EVENT_LEFT_DOUBLE_CLICK) {
         short mode = 0;
-        GetCtrlVal(panel, SEL_MODE, &mode);
+        GetCtrlVal(panel, SC_SEL_MODE, &mode);
         if (mode == SEL_REPLAY || mode == SEL_SUMMARY) expand_run(panel);
         return 0;
     }
@@ -321,13 +326,13 @@ int get_run_info(int panel, int, int event, void*, int, int)
 int cancel_replay(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    if (sc_handle > 0) SetCtrlVal(sc_handle, 3, 0);
+    if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_PLAY, 0);
     reload_process_setup();
     // Every control the playback command dims stays dimmed while its selection is open (an OK refused for want
     // of a run leaves them so): Cancel gives them all back.
-    enum : int { kStartStop = 2, kAxes = 5, kExit = 7, kPause = 4 };
     if (sc_handle > 0)
-        for (int ctrl : {kStartStop, kAxes, kExit, kPause}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
+        for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE})
+            SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
     int handle = panel;
     DiscardMyPanel(&handle);
     return 0;
@@ -339,16 +344,16 @@ int select_channels(int panel, int, int event, void*, int, int)
     // The run's own mask and its process's channel names; the current process stays loaded.
     const RunRecord record = look_up_run(hdbc, run_num);
     const int process = process_of(record.recipe);
-    const int choice = LoadPanel(0, "playback.uir", 1);
+    const int choice = LoadPanel(0, "playback.uir", CHOOSE);
     if (choice < 0) return 0;
-    if (panel == -1) SetCtrlVal(choice, 4, 1);
+    if (panel == -1) SetCtrlVal(choice, CHOOSE_START, 1);
     short all = 0;
     unsigned offered = 0, chosen = 0;
     std::string text;
-    if (sc_handle > 0) GetCtrlVal(sc_handle, kPlaybackChoiceControl, &text);
+    if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_PLAY_STATE, &text);
     std::sscanf(text.c_str(), "%hd %u %u", &all, &offered, &chosen);
-    InsertListItem(choice, 2, 0, "ALL", 0);
-    CheckListItem(choice, 2, 0, all ? 1 : 0);
+    InsertListItem(choice, CHOOSE_CHANNELS, 0, "ALL", 0);
+    CheckListItem(choice, CHOOSE_CHANNELS, 0, all ? 1 : 0);
     const int keep = recipe_num;
     if (process >= 0) recipe_num = process;
     for (int ch = 1; ch <= 32; ++ch) {
@@ -357,9 +362,9 @@ int select_channels(int panel, int, int event, void*, int, int)
         char name[33] = "";
         get_put_char(hdbc, 28, ch, TAGS_READ, name);
         int index = 0;
-        GetNumListItems(choice, 2, &index);
-        InsertListItem(choice, 2, -1, name, ch);
-        if ((chosen & bit) && !all) CheckListItem(choice, 2, index, 1);
+        GetNumListItems(choice, CHOOSE_CHANNELS, &index);
+        InsertListItem(choice, CHOOSE_CHANNELS, -1, name, ch);
+        if ((chosen & bit) && !all) CheckListItem(choice, CHOOSE_CHANNELS, index, 1);
     }
     recipe_num = keep;
     InstallPopup(choice);
@@ -370,22 +375,22 @@ int channel_ok(int panel, int, int event, void* data, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int all = 0, count = 0;
-    IsListItemChecked(panel, 2, 0, &all);
-    GetNumListItems(panel, 2, &count);
+    IsListItemChecked(panel, CHOOSE_CHANNELS, 0, &all);
+    GetNumListItems(panel, CHOOSE_CHANNELS, &count);
     unsigned offered = 0, chosen = 0;
     for (int i = 1; i < count; ++i) {
         int ch = 0, checked = 0;
-        GetValueFromIndex(panel, 2, i, &ch);
-        IsListItemChecked(panel, 2, i, &checked);
+        GetValueFromIndex(panel, CHOOSE_CHANNELS, i, &ch);
+        IsListItemChecked(panel, CHOOSE_CHANNELS, i, &checked);
         if (ch < 1 || ch > 32) continue;
         offered |= 1u << (ch - 1);
         if (checked) chosen |= 1u << (ch - 1);
     }
     if (sc_handle > 0)
-        SetCtrlVal(sc_handle, kPlaybackChoiceControl,
+        SetCtrlVal(sc_handle, SCHART_PLAY_STATE,
                    vsys::strprintf("%hd %u %u", static_cast<short>(all), offered, chosen));
     int start = 0;
-    GetCtrlVal(panel, 4, &start);
+    GetCtrlVal(panel, CHOOSE_START, &start);
     int handle = panel;
     DiscardMyPanel(&handle);
     if (start == 1) setup_seams().select_ok(-1, 0, EVENT_COMMIT, data, 0, 0);

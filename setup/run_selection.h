@@ -1,32 +1,7 @@
 // The run selection: the stored runs listed for replay, summary or the choice of a process of record, with their read-out.
 #pragma once
 
-// Run-selection panel ("sc_sel.uir" panel 1) controls.
-enum RunSelectionControl : int {
-    SEL_OK = 2,
-    SEL_RUNS = 3,
-    SEL_WAFERS = 4,
-    SEL_TIME = 5,
-    SEL_SYSTEM = 6,
-    SEL_DATE = 7,
-    SEL_PROCESS = 8,
-    SEL_COMMENT = 9,
-    SEL_RATE = 10,
-    SEL_CHANNELS = 11,
-    SEL_WAFER_COUNT = 12,
-    SEL_CANCEL = 14,
-    SEL_OPTION_A = 16,
-    SEL_OPTION_B = 17,
-    SEL_DESTINATION = 18,
-    SEL_HIDDEN = 19,
-    SEL_MODE = 20,
-    SEL_INSTRUCTION = 21,
-};
-
 enum RunSelectionMode : short { SEL_REPLAY = 0, SEL_POR = 1, SEL_COPY = 2, SEL_SUMMARY = 3 };
-
-// Strip-chart control that keeps the playback channel choice ("FirstTime" or "%hd %u %u").
-constexpr int kPlaybackChoiceControl = 19;
 
 // Makes the current process and its channel, step and timer setup current again after another run's were read.
 void reload_process_setup();

@@ -15,6 +15,8 @@
 #include "core/run_lookup.h"
 #include "core/run_table.h"
 #include "core/trace_file.h"
+#include "panels/part1.h"
+#include "panels/part2.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -34,8 +36,8 @@ RunRecord por;
 bool searching = false, search_cancelled = false, close_requested = false;
 
 constexpr double kHysteresisCounts = 164.0;
-constexpr int kEditControls[] = {TM_START_EVENT, TM_END_EVENT, TM_LIST, TM_START_CHANNEL, TM_END_CHANNEL,
-                                 TM_START_SENSE, TM_END_SENSE, TM_START_LEVEL, TM_END_LEVEL, TM_APPLY, TM_DELETE};
+constexpr int kEditControls[] = {PART2_START_EVENT, PART2_END_EVENT, PART2_TIMERS, PART2_START_CH, PART2_END_CH,
+                                 PART2_START_SENSE, PART2_END_SENSE, PART2_START_LEVEL, PART2_END_LEVEL, PART2_APPLY, PART2_DELETE};
 
 bool bit(std::uint32_t mask, int t) { return (mask >> (t - 1)) & 1u; }
 void set_bit(int& mask, int t, bool on)
@@ -49,9 +51,9 @@ void set_bit(int& mask, int t, bool on)
 int current_timer(int panel)
 {
     int count = 0, t = 0, index = 0;
-    GetNumListItems(panel, TM_LIST, &count);
-    if (count <= 0 || GetCtrlIndex(panel, TM_LIST, &index) < 0 || index < 0) return 0;
-    GetValueFromIndex(panel, TM_LIST, index, &t);
+    GetNumListItems(panel, PART2_TIMERS, &count);
+    if (count <= 0 || GetCtrlIndex(panel, PART2_TIMERS, &index) < 0 || index < 0) return 0;
+    GetValueFromIndex(panel, PART2_TIMERS, index, &t);
     return t >= 1 && t <= 16 ? t : 0;
 }
 
@@ -74,16 +76,16 @@ void set_ring_by_value(int panel, int ring, int value)
 
 void clear_graphs(int panel)
 {
-    DeleteGraphPlot(panel, TM_START_GRAPH, -1, 1);
-    DeleteGraphPlot(panel, TM_END_GRAPH, -1, 1);
+    DeleteGraphPlot(panel, PART2_START_GRAPH, -1, 1);
+    DeleteGraphPlot(panel, PART2_END_GRAPH, -1, 1);
     start_marker_plot = end_marker_plot = 0;
 }
 
 void set_editing_dimmed(int panel, bool dimmed)
 {
     for (int c : kEditControls) SetCtrlAttribute(panel, c, ATTR_DIMMED, dimmed ? 1 : 0);
-    SetCtrlAttribute(panel, TM_EXIT, ATTR_DIMMED, dimmed ? 1 : 0);
-    SetCtrlAttribute(panel, TM_ADD, ATTR_DIMMED, dimmed ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_EXIT, ATTR_DIMMED, dimmed ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_ADD, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
 // Scan layout of the recording: channel's place counted from the end of a scan.
@@ -105,13 +107,13 @@ void show_elapsed(int panel, int start_number, int end_number)
     // Number 0 means no event chosen: no elapsed time.
     if (start_number < 1 || end_number < 1 || start_number > static_cast<int>(start_list.size()) ||
         end_number > static_cast<int>(end_list.size())) {
-        SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 0);
         return;
     }
-    SetCtrlVal(panel, TM_ELAPSED,
+    SetCtrlVal(panel, PART2_ELAPSED,
                vsys::strprintf("%.4lf sec", elapsed(start_list[static_cast<std::size_t>(start_number - 1)],
                                                     end_list[static_cast<std::size_t>(end_number - 1)])));
-    SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 1);
 }
 
 void draw_marker(int panel, int graph, int& plot, const double y[2], double x)
@@ -123,9 +125,9 @@ void draw_marker(int panel, int graph, int& plot, const double y[2], double x)
 // Stepping of one side; `start` selects the START or the END names.
 void step_events(int panel, int control, bool start)
 {
-    const int number_ctrl = start ? TM_START_EVENT : TM_END_EVENT;
-    const int previous = start ? TM_START_PREVIOUS : TM_END_PREVIOUS;
-    const int next = start ? TM_START_NEXT : TM_END_NEXT;
+    const int number_ctrl = start ? PART2_START_EVENT : PART2_END_EVENT;
+    const int previous = start ? PART2_START_PREV : PART2_END_PREV;
+    const int next = start ? PART2_START_NEXT : PART2_END_NEXT;
     const std::vector<double>& list = start ? start_list : end_list;
     const int count = static_cast<int>(list.size());
     int k = 0;
@@ -138,9 +140,9 @@ void step_events(int panel, int control, bool start)
     if (control > 0) set_pending_altered_flag(panel, 0, EVENT_VAL_CHANGED, nullptr, 0, 0);
     const int t = current_timer(panel);
     if (count > 0 && t > 0) {
-        SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 0);
         int& plot = start ? start_marker_plot : end_marker_plot;
-        const int graph = start ? TM_START_GRAPH : TM_END_GRAPH;
+        const int graph = start ? PART2_START_GRAPH : PART2_END_GRAPH;
         if (k >= 1)
             draw_marker(panel, graph, plot, start ? start_y : end_y, list[static_cast<std::size_t>(k - 1)]);
         else if (plot > 0) {
@@ -160,28 +162,32 @@ int cancel_search(int, int, int event, void*, int, int)
     return 0;
 }
 
+// The start and end condition panels number their controls alike.
+static_assert(START_COND_CHANNEL == END_COND_CHANNEL && START_COND_SENSE == END_COND_SENSE &&
+              START_COND_LEVEL == END_COND_LEVEL && START_COND_OK == END_COND_OK && START_COND_CANCEL == END_COND_CANCEL);
+
 // One condition popup: fills the slot's channel, sense and level on OK; false on Cancel.
 bool ask_condition(int panel, int resource, std::uint8_t& channel, int& logic, int t, double& level)
 {
     const int popup = LoadPanel(panel, "part1.uir", resource);
     if (popup < 0) return false;
-    ClearListCtrl(popup, 5);
+    ClearListCtrl(popup, START_COND_CHANNEL);
     for (int ch = 1; ch <= por.channels.channels.value_or(32) && ch <= 32; ++ch)
-        if (bit(por.channels.mask, ch)) InsertListItem(popup, 5, -1, tag(28, ch).c_str(), ch);
+        if (bit(por.channels.mask, ch)) InsertListItem(popup, START_COND_CHANNEL, -1, tag(28, ch).c_str(), ch);
     InstallPopup(popup);
     int p = 0, c = 0;
     while (true) {
         if (GetUserEvent(1, &p, &c) < 0) break;
-        if (p == popup && (c == 2 || c == 3)) break;
+        if (p == popup && (c == START_COND_OK || c == START_COND_CANCEL)) break;
         int width = 0;
         if (GetPanelAttribute(popup, ATTR_WIDTH, &width) < 0) break;
     }
-    const bool ok = p == popup && c == 2;
+    const bool ok = p == popup && c == START_COND_OK;
     if (ok) {
         int ch = 0, sense = 1;
-        GetCtrlVal(popup, 5, &ch);
-        GetCtrlVal(popup, 6, &sense);
-        GetCtrlVal(popup, 4, &level);
+        GetCtrlVal(popup, START_COND_CHANNEL, &ch);
+        GetCtrlVal(popup, START_COND_SENSE, &sense);
+        GetCtrlVal(popup, START_COND_LEVEL, &level);
         channel = static_cast<std::uint8_t>(ch);
         set_bit(logic, t, sense == 1);
     }
@@ -214,28 +220,28 @@ void timer_setup_part2(int, int, void*, int)
                          "Menu).");
         return;
     }
-    const int panel = LoadPanel(0, "part2.uir", 1);
+    const int panel = LoadPanel(0, "part2.uir", PART2);
     if (panel < 0) return;
     timer_setup_panel = panel;
     por = look_up_run(hdbc, -recipe_num);
-    SetCtrlAttribute(panel, TM_START_EVENT, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, TM_END_EVENT, ATTR_VISIBLE, 0);
-    for (int c : {TM_LIST, TM_START_CHANNEL, TM_END_CHANNEL}) ClearListCtrl(panel, c);
+    SetCtrlAttribute(panel, PART2_START_EVENT, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, PART2_END_EVENT, ATTR_VISIBLE, 0);
+    for (int c : {PART2_TIMERS, PART2_START_CH, PART2_END_CH}) ClearListCtrl(panel, c);
     start_marker_plot = end_marker_plot = 0;
-    InsertListItem(panel, TM_START_CHANNEL, -1, "UNKNOWN", -1);
-    InsertListItem(panel, TM_END_CHANNEL, -1, "UNKNOWN", -1);
+    InsertListItem(panel, PART2_START_CH, -1, "UNKNOWN", -1);
+    InsertListItem(panel, PART2_END_CH, -1, "UNKNOWN", -1);
     for (int t = 1; t <= 16; ++t)
         if (bit(static_cast<std::uint32_t>(timer_status_bit), t))
-            InsertListItem(panel, TM_LIST, -1, tag(29, t).c_str(), t);
-    SetCtrlIndex(panel, TM_LIST, 0);
+            InsertListItem(panel, PART2_TIMERS, -1, tag(29, t).c_str(), t);
+    SetCtrlIndex(panel, PART2_TIMERS, 0);
     timer_list_index = 0;
     int counted = 0;
     const int channel_count = por.channels.channels.value_or(32);
     for (int ch = 1; ch <= channel_count && ch <= 32; ++ch)
         if (bit(por.channels.mask, ch)) {
             const std::string name = tag(28, ch);
-            InsertListItem(panel, TM_START_CHANNEL, -1, name.c_str(), ch);
-            InsertListItem(panel, TM_END_CHANNEL, -1, name.c_str(), ch);
+            InsertListItem(panel, PART2_START_CH, -1, name.c_str(), ch);
+            InsertListItem(panel, PART2_END_CH, -1, name.c_str(), ch);
             ++counted;
         }
     if (counted == 0) {
@@ -248,9 +254,9 @@ void timer_setup_part2(int, int, void*, int)
         free_event_lists();
         return;
     }
-    for (int c : {TM_END_MESSAGE, TM_START_MESSAGE, TM_ELAPSED}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, TM_CANCEL, ATTR_LABEL_TEXT, "Cancel");
-    InstallCtrlCallback(panel, TM_CANCEL, cancel_uncommitted, nullptr);
+    for (int c : {PART2_END_MSG, PART2_START_MSG, PART2_ELAPSED}) SetCtrlAttribute(panel, c, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, PART2_CANCEL, ATTR_LABEL_TEXT, "Cancel");
+    InstallCtrlCallback(panel, PART2_CANCEL, cancel_uncommitted, nullptr);
     timer_validated = 1;
     select_timer(panel, -1, EVENT_VAL_CHANGED, nullptr, 0, 0);
     InstallPopup(panel);
@@ -259,9 +265,9 @@ void timer_setup_part2(int, int, void*, int)
 int validate_current_timer(int panel)
 {
     int count = 0;
-    GetNumListItems(panel, TM_LIST, &count);
+    GetNumListItems(panel, PART2_TIMERS, &count);
     if (count >= 1 && timer_validated == 0) {
-        SetCtrlIndex(panel, TM_LIST, timer_list_index);
+        SetCtrlIndex(panel, PART2_TIMERS, timer_list_index);
         MessagePopup("Timer Error", "The currently displayed timer has not been validated.  Please finalize timer "
                                     "conditions and click on APPLY.  If you would like to delete this timer, click "
                                     "on DELETE.");
@@ -275,19 +281,19 @@ int select_timer(int panel, int, int event, void*, int, int)
     if (event != EVENT_VAL_CHANGED) return 0;
     if (!validate_current_timer(panel)) return 0;
     timer_validated = 0;
-    GetCtrlIndex(panel, TM_LIST, &timer_list_index);
-    SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 0);
+    GetCtrlIndex(panel, PART2_TIMERS, &timer_list_index);
+    SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 0);
     if (const int t = current_timer(panel)) {
-        SetCtrlAttribute(panel, TM_START_MESSAGE, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, TM_END_MESSAGE, ATTR_VISIBLE, 0);
-        set_ring_by_value(panel, TM_START_CHANNEL, channel_or_unknown(timer_start_channel[t]));
-        set_ring_by_value(panel, TM_END_CHANNEL, channel_or_unknown(timer_end_channel[t]));
-        SetCtrlVal(panel, TM_START_SENSE, bit(static_cast<std::uint32_t>(timer_start_logic_bit), t) ? 1 : -1);
-        SetCtrlVal(panel, TM_END_SENSE, bit(static_cast<std::uint32_t>(timer_end_logic_bit), t) ? 1 : -1);
-        SetCtrlVal(panel, TM_START_LEVEL, timer_start_val[t]);
-        SetCtrlVal(panel, TM_END_LEVEL, timer_end_val[t]);
-        SetCtrlVal(panel, TM_START_EVENT, timer_start_gun[t]);
-        SetCtrlVal(panel, TM_END_EVENT, timer_end_gun[t]);
+        SetCtrlAttribute(panel, PART2_START_MSG, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PART2_END_MSG, ATTR_VISIBLE, 0);
+        set_ring_by_value(panel, PART2_START_CH, channel_or_unknown(timer_start_channel[t]));
+        set_ring_by_value(panel, PART2_END_CH, channel_or_unknown(timer_end_channel[t]));
+        SetCtrlVal(panel, PART2_START_SENSE, bit(static_cast<std::uint32_t>(timer_start_logic_bit), t) ? 1 : -1);
+        SetCtrlVal(panel, PART2_END_SENSE, bit(static_cast<std::uint32_t>(timer_end_logic_bit), t) ? 1 : -1);
+        SetCtrlVal(panel, PART2_START_LEVEL, timer_start_val[t]);
+        SetCtrlVal(panel, PART2_END_LEVEL, timer_end_val[t]);
+        SetCtrlVal(panel, PART2_START_EVENT, timer_start_gun[t]);
+        SetCtrlVal(panel, PART2_END_EVENT, timer_end_gun[t]);
     }
     clear_graphs(panel);
     free_event_lists();
@@ -300,7 +306,7 @@ int timer_add(int panel, int control, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (!validate_current_timer(panel)) return 0;
     int count = 0;
-    GetNumListItems(panel, TM_LIST, &count);
+    GetNumListItems(panel, PART2_TIMERS, &count);
     if (count >= 16) {
         MessagePopup("Add Timer Error", "Maximum number of timers have been added.");
         return 0;
@@ -312,32 +318,32 @@ int timer_add(int panel, int control, int event, void*, int, int)
     int t = 1;
     for (; t <= 16; ++t) {
         int index = 0;
-        if (GetIndexFromValue(panel, TM_LIST, &index, t) < 0 || index < 0) break;
+        if (GetIndexFromValue(panel, PART2_TIMERS, &index, t) < 0 || index < 0) break;
     }
     if (t > 16) return 0;
-    if (!ask_condition(panel, 2, timer_start_channel[t], timer_start_logic_bit, t, timer_start_val[t])) return 0;
-    if (!ask_condition(panel, 1, timer_end_channel[t], timer_end_logic_bit, t, timer_end_val[t])) return 0;
-    set_ring_by_value(panel, TM_END_CHANNEL, channel_or_unknown(timer_end_channel[t]));
-    SetCtrlVal(panel, TM_END_SENSE, bit(static_cast<std::uint32_t>(timer_end_logic_bit), t) ? 1 : -1);
-    SetCtrlVal(panel, TM_END_LEVEL, timer_end_val[t]);
-    set_ring_by_value(panel, TM_START_CHANNEL, channel_or_unknown(timer_start_channel[t]));
-    SetCtrlVal(panel, TM_START_SENSE, bit(static_cast<std::uint32_t>(timer_start_logic_bit), t) ? 1 : -1);
-    SetCtrlVal(panel, TM_START_LEVEL, timer_start_val[t]);
+    if (!ask_condition(panel, START_COND, timer_start_channel[t], timer_start_logic_bit, t, timer_start_val[t])) return 0;
+    if (!ask_condition(panel, END_COND, timer_end_channel[t], timer_end_logic_bit, t, timer_end_val[t])) return 0;
+    set_ring_by_value(panel, PART2_END_CH, channel_or_unknown(timer_end_channel[t]));
+    SetCtrlVal(panel, PART2_END_SENSE, bit(static_cast<std::uint32_t>(timer_end_logic_bit), t) ? 1 : -1);
+    SetCtrlVal(panel, PART2_END_LEVEL, timer_end_val[t]);
+    set_ring_by_value(panel, PART2_START_CH, channel_or_unknown(timer_start_channel[t]));
+    SetCtrlVal(panel, PART2_START_SENSE, bit(static_cast<std::uint32_t>(timer_start_logic_bit), t) ? 1 : -1);
+    SetCtrlVal(panel, PART2_START_LEVEL, timer_start_val[t]);
     timer_start_gun[t] = timer_end_gun[t] = 0;
-    SetCtrlVal(panel, TM_START_EVENT, 0);
-    SetCtrlVal(panel, TM_END_EVENT, 0);
+    SetCtrlVal(panel, PART2_START_EVENT, 0);
+    SetCtrlVal(panel, PART2_END_EVENT, 0);
     // The list stays in ascending timer order.
     int at = 0;
-    GetNumListItems(panel, TM_LIST, &count);
+    GetNumListItems(panel, PART2_TIMERS, &count);
     for (; at < count; ++at) {
         int v = 0;
-        GetValueFromIndex(panel, TM_LIST, at, &v);
+        GetValueFromIndex(panel, PART2_TIMERS, at, &v);
         if (v > t) break;
     }
-    InsertListItem(panel, TM_LIST, at, name, t);
-    SetCtrlIndex(panel, TM_LIST, at);
+    InsertListItem(panel, PART2_TIMERS, at, name, t);
+    SetCtrlIndex(panel, PART2_TIMERS, at);
     timer_validated = 1;
-    select_timer(panel, TM_LIST, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    select_timer(panel, PART2_TIMERS, EVENT_VAL_CHANGED, nullptr, 0, 0);
     if (timer_validated == 1)
         MessagePopup("Timer Setup", "Please click on PREVIOUS/NEXT buttons to select start and stop events.");
     timer_altered(panel, control, EVENT_VAL_CHANGED, nullptr, 0, 0);
@@ -348,14 +354,14 @@ int timer_delete(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int count = 0, index = -1;
-    GetNumListItems(panel, TM_LIST, &count);
-    GetCtrlIndex(panel, TM_LIST, &index);
+    GetNumListItems(panel, PART2_TIMERS, &count);
+    GetCtrlIndex(panel, PART2_TIMERS, &index);
     if (count > 0 && index >= 0) {
-        DeleteListItem(panel, TM_LIST, index, 1);
-        set_pending_altered_flag(panel, TM_LIST, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        DeleteListItem(panel, PART2_TIMERS, index, 1);
+        set_pending_altered_flag(panel, PART2_TIMERS, EVENT_VAL_CHANGED, nullptr, 0, 0);
     }
     timer_validated = 1;
-    select_timer(panel, TM_LIST, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    select_timer(panel, PART2_TIMERS, EVENT_VAL_CHANGED, nullptr, 0, 0);
     return 0;
 }
 
@@ -367,12 +373,12 @@ int exit_timer_setup(int panel, int, int event, void*, int, int)
         SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
         timer_status_bit = 0;
         int count = 0;
-        GetNumListItems(panel, TM_LIST, &count);
+        GetNumListItems(panel, PART2_TIMERS, &count);
         for (int i = 0; i < count; ++i) {
             int t = 0;
             std::string label;
-            GetValueFromIndex(panel, TM_LIST, i, &t);
-            GetLabelFromIndex(panel, TM_LIST, i, &label);
+            GetValueFromIndex(panel, PART2_TIMERS, i, &t);
+            GetLabelFromIndex(panel, PART2_TIMERS, i, &label);
             if (t < 1 || t > 16) continue;
             char name[33] = "";
             vsys::format_into(name, sizeof name, "%.32s", label.c_str());
@@ -397,7 +403,7 @@ int close_timer_panel(int panel, int event, void*, int, int)
         close_requested = true;
         return 0;
     }
-    return exit_timer_setup(panel, TM_EXIT, EVENT_COMMIT, nullptr, 0, 0);
+    return exit_timer_setup(panel, PART2_EXIT, EVENT_COMMIT, nullptr, 0, 0);
 }
 
 int timer_altered(int panel, int control, int event, void* data, int d1, int d2)
@@ -437,16 +443,16 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
     free_event_lists();
     const int t = current_timer(panel);
     if (t == 0) {
-        SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 0);
         set_editing_dimmed(panel, true);
-        SetCtrlAttribute(panel, TM_EXIT, ATTR_DIMMED, 0);
-        SetCtrlAttribute(panel, TM_ADD, ATTR_DIMMED, 0);
-        for (int c : {TM_START_PREVIOUS, TM_START_NEXT, TM_END_PREVIOUS, TM_END_NEXT})
+        SetCtrlAttribute(panel, PART2_EXIT, ATTR_DIMMED, 0);
+        SetCtrlAttribute(panel, PART2_ADD, ATTR_DIMMED, 0);
+        for (int c : {PART2_START_PREV, PART2_START_NEXT, PART2_END_PREV, PART2_END_NEXT})
             SetCtrlAttribute(panel, c, ATTR_DIMMED, 1);
         return 1;
     }
     int start_ch = -1, end_ch = -1;
-    GetCtrlVal(panel, TM_START_CHANNEL, &start_ch);
+    GetCtrlVal(panel, PART2_START_CH, &start_ch);
     timer_start_channel[t] = static_cast<std::uint8_t>(start_ch);
     if (start_ch == -1) {
         if (control > 0)
@@ -454,7 +460,7 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
                                               "unknown.");
         return 1;
     }
-    GetCtrlVal(panel, TM_END_CHANNEL, &end_ch);
+    GetCtrlVal(panel, PART2_END_CH, &end_ch);
     timer_end_channel[t] = static_cast<std::uint8_t>(end_ch);
     if (end_ch == -1) {
         if (control > 0)
@@ -463,19 +469,19 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
         return 1;
     }
     int start_sense = 1, end_sense = 1;
-    GetCtrlVal(panel, TM_START_SENSE, &start_sense);
-    GetCtrlVal(panel, TM_END_SENSE, &end_sense);
+    GetCtrlVal(panel, PART2_START_SENSE, &start_sense);
+    GetCtrlVal(panel, PART2_END_SENSE, &end_sense);
     set_bit(timer_start_logic_bit, t, start_sense == 1);
     set_bit(timer_end_logic_bit, t, end_sense == 1);
-    GetCtrlVal(panel, TM_START_LEVEL, &timer_start_val[t]);
-    GetCtrlVal(panel, TM_END_LEVEL, &timer_end_val[t]);
-    GetCtrlVal(panel, TM_START_EVENT, &timer_start_gun[t]);
-    GetCtrlVal(panel, TM_END_EVENT, &timer_end_gun[t]);
+    GetCtrlVal(panel, PART2_START_LEVEL, &timer_start_val[t]);
+    GetCtrlVal(panel, PART2_END_LEVEL, &timer_end_val[t]);
+    GetCtrlVal(panel, PART2_START_EVENT, &timer_start_gun[t]);
+    GetCtrlVal(panel, PART2_END_EVENT, &timer_end_gun[t]);
 
     clear_graphs(panel);
-    SetCtrlAttribute(panel, TM_START_GRAPH, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(panel, TM_END_GRAPH, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(panel, TM_ELAPSED, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, PART2_START_GRAPH, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(panel, PART2_END_GRAPH, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(panel, PART2_ELAPSED, ATTR_VISIBLE, 0);
     set_editing_dimmed(panel, true);
 
     start_y[0] = end_y[0] = 1e100;
@@ -491,8 +497,8 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
     if (trace && saved > 0) {
         const int ps = trace_number(start_ch), pe = trace_number(end_ch);
         const bool header = read_trace_header(trace.get()).has_value();
-        SetCtrlVal(panel, TM_END_MESSAGE, "Searching the POR for END EVENTS ...");
-        SetCtrlVal(panel, TM_START_MESSAGE, "Searching the POR for START EVENTS ...");
+        SetCtrlVal(panel, PART2_END_MSG, "Searching the POR for END EVENTS ...");
+        SetCtrlVal(panel, PART2_START_MSG, "Searching the POR for START EVENTS ...");
         const double scale = BinaryToVoltage[por.channels.adc_bits ? 1 : 0];
         const double hs = kHysteresisCounts * scale * channel_slope[start_ch];
         const double he = kHysteresisCounts * scale * channel_slope[end_ch];
@@ -503,8 +509,8 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
         double px = 0, pvs = 0, pve = 0;
         std::vector<std::int16_t> half_buffer(static_cast<std::size_t>(n) * static_cast<std::size_t>(saved));
         char trailer[20];
-        InstallCtrlCallback(panel, TM_CANCEL, cancel_search, nullptr);
-        SetCtrlAttribute(panel, TM_CANCEL, ATTR_LABEL_TEXT, "Cancel Search");
+        InstallCtrlCallback(panel, PART2_CANCEL, cancel_search, nullptr);
+        SetCtrlAttribute(panel, PART2_CANCEL, ATTR_LABEL_TEXT, "Cancel Search");
         int last_parity = -1;
         auto value = [&](int i, int p, int ch) {
             if (p < 1 || p > saved) return 0.0;
@@ -536,7 +542,7 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
                     }
                     start_state = s_now;
                 }
-                if (blocks > 0 || i > first) PlotLine(panel, TM_START_GRAPH, px, pvs, x, vs, 0x00FF00);
+                if (blocks > 0 || i > first) PlotLine(panel, PART2_START_GRAPH, px, pvs, x, vs, 0x00FF00);
                 start_y[0] = std::min(start_y[0], vs);
                 start_y[1] = std::max(start_y[1], vs);
                 pvs = vs;
@@ -551,7 +557,7 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
                     }
                     end_state = e_now;
                 }
-                if (blocks > 0 || i > first) PlotLine(panel, TM_END_GRAPH, px, pve, x, ve, 0xFF0000);
+                if (blocks > 0 || i > first) PlotLine(panel, PART2_END_GRAPH, px, pve, x, ve, 0xFF0000);
                 end_y[0] = std::min(end_y[0], ve);
                 end_y[1] = std::max(end_y[1], ve);
                 pve = ve;
@@ -561,36 +567,39 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
             const int parity = static_cast<int>(std::time(nullptr) % 2);
             if (parity != last_parity) {
                 last_parity = parity;
-                SetCtrlAttribute(panel, TM_START_MESSAGE, ATTR_VISIBLE, parity);
-                SetCtrlAttribute(panel, TM_END_MESSAGE, ATTR_VISIBLE, parity);
+                SetCtrlAttribute(panel, PART2_START_MSG, ATTR_VISIBLE, parity);
+                SetCtrlAttribute(panel, PART2_END_MSG, ATTR_VISIBLE, parity);
                 ProcessSystemEvents();
             }
         }
     }
     trace.reset();
     searching = false;
-    // Stored numbers above the events found come down to the last event.
+    // Stored numbers above the events found come down to the last event, whose marker is drawn: a cancelled
+    // search keeps these markers for the events found so far.
     if (!start_list.empty() && timer_start_gun[t] > static_cast<int>(start_list.size()))
         timer_start_gun[t] = static_cast<int>(start_list.size());
     if (!end_list.empty() && timer_end_gun[t] > static_cast<int>(end_list.size()))
         timer_end_gun[t] = static_cast<int>(end_list.size());
-    SetCtrlVal(panel, TM_START_EVENT, timer_start_gun[t]);
-    SetCtrlVal(panel, TM_END_EVENT, timer_end_gun[t]);
+    SetCtrlVal(panel, PART2_START_EVENT, timer_start_gun[t]);
+    SetCtrlVal(panel, PART2_END_EVENT, timer_end_gun[t]);
+    step_events(panel, 0, true);
+    step_events(panel, 0, false);
     for (double* y : {start_y, end_y}) {
         if (y[0] > y[1]) y[0] = y[1] = 0.0;
         y[0] = std::floor(y[0]);
         y[1] = std::ceil(y[1]);
         if (y[1] <= y[0]) y[1] = y[0] + 1.0;
     }
-    SetAxisRange(panel, TM_START_GRAPH, VAL_MANUAL, 0.0, blocks, VAL_MANUAL, start_y[0], start_y[1]);
-    SetAxisRange(panel, TM_END_GRAPH, VAL_MANUAL, 0.0, blocks, VAL_MANUAL, end_y[0], end_y[1]);
+    SetAxisRange(panel, PART2_START_GRAPH, VAL_MANUAL, 0.0, blocks, VAL_MANUAL, start_y[0], start_y[1]);
+    SetAxisRange(panel, PART2_END_GRAPH, VAL_MANUAL, 0.0, blocks, VAL_MANUAL, end_y[0], end_y[1]);
     for (const Kept& k : start_kept) {
         const double h = 0.03 * (start_y[1] - start_y[0]);
-        PlotOval(panel, TM_START_GRAPH, k.x - w, k.v - h, k.x + w, k.v + h, 0x00FF00, 0x00FF00);
+        PlotOval(panel, PART2_START_GRAPH, k.x - w, k.v - h, k.x + w, k.v + h, 0x00FF00, 0x00FF00);
     }
     for (const Kept& k : end_kept) {
         const double h = 0.03 * (end_y[1] - end_y[0]);
-        PlotOval(panel, TM_END_GRAPH, k.x - w, k.v - h, k.x + w, k.v + h, 0xFF0000, 0xFF0000);
+        PlotOval(panel, PART2_END_GRAPH, k.x - w, k.v - h, k.x + w, k.v + h, 0xFF0000, 0xFF0000);
     }
     bool missing = false;
     if (!search_cancelled) {
@@ -606,34 +615,34 @@ int update_timer_chart(int panel, int control, int event, void*, int, int)
         }
         // Event number 0 means none chosen: no marker and no elapsed time.
         if (timer_start_gun[t] >= 1)
-            draw_marker(panel, TM_START_GRAPH, start_marker_plot, start_y,
+            draw_marker(panel, PART2_START_GRAPH, start_marker_plot, start_y,
                         start_list[static_cast<std::size_t>(timer_start_gun[t] - 1)]);
         if (timer_end_gun[t] >= 1)
-            draw_marker(panel, TM_END_GRAPH, end_marker_plot, end_y,
+            draw_marker(panel, PART2_END_GRAPH, end_marker_plot, end_y,
                         end_list[static_cast<std::size_t>(timer_end_gun[t] - 1)]);
-        SetCtrlVal(panel, TM_START_EVENT, timer_start_gun[t]);
-        SetCtrlVal(panel, TM_END_EVENT, timer_end_gun[t]);
+        SetCtrlVal(panel, PART2_START_EVENT, timer_start_gun[t]);
+        SetCtrlVal(panel, PART2_END_EVENT, timer_end_gun[t]);
         show_elapsed(panel, timer_start_gun[t], timer_end_gun[t]);
-        SetCtrlAttribute(panel, TM_START_MESSAGE, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(panel, TM_END_MESSAGE, ATTR_VISIBLE, 1);
-        SetCtrlVal(panel, TM_END_MESSAGE,
+        SetCtrlAttribute(panel, PART2_START_MSG, ATTR_VISIBLE, 1);
+        SetCtrlAttribute(panel, PART2_END_MSG, ATTR_VISIBLE, 1);
+        SetCtrlVal(panel, PART2_END_MSG,
                    vsys::strprintf("%i END EVENTS were detected in the POR.", static_cast<int>(end_list.size())));
-        SetCtrlVal(panel, TM_START_MESSAGE,
+        SetCtrlVal(panel, PART2_START_MSG,
                    vsys::strprintf("%i START EVENTS were detected in the POR.", static_cast<int>(start_list.size())));
     }
-    RefreshGraph(panel, TM_START_GRAPH);
-    RefreshGraph(panel, TM_END_GRAPH);
-    SetCtrlAttribute(panel, TM_CANCEL, ATTR_LABEL_TEXT, "Cancel");
-    InstallCtrlCallback(panel, TM_CANCEL, cancel_uncommitted, nullptr);
+    RefreshGraph(panel, PART2_START_GRAPH);
+    RefreshGraph(panel, PART2_END_GRAPH);
+    SetCtrlAttribute(panel, PART2_CANCEL, ATTR_LABEL_TEXT, "Cancel");
+    InstallCtrlCallback(panel, PART2_CANCEL, cancel_uncommitted, nullptr);
     set_editing_dimmed(panel, false);
-    SetCtrlAttribute(panel, TM_START_EVENT, ATTR_DIMMED, start_list.empty() ? 1 : 0);
-    SetCtrlAttribute(panel, TM_END_EVENT, ATTR_DIMMED, end_list.empty() ? 1 : 0);
-    SetCtrlAttribute(panel, TM_START_PREVIOUS, ATTR_DIMMED, timer_start_gun[t] < 2 ? 1 : 0);
-    SetCtrlAttribute(panel, TM_END_PREVIOUS, ATTR_DIMMED, timer_end_gun[t] < 2 ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_START_EVENT, ATTR_DIMMED, start_list.empty() ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_END_EVENT, ATTR_DIMMED, end_list.empty() ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_START_PREV, ATTR_DIMMED, timer_start_gun[t] < 2 ? 1 : 0);
+    SetCtrlAttribute(panel, PART2_END_PREV, ATTR_DIMMED, timer_end_gun[t] < 2 ? 1 : 0);
     if (!missing) timer_validated = 1;
     if (close_requested) {
         close_requested = false;
-        exit_timer_setup(panel, TM_EXIT, EVENT_COMMIT, nullptr, 0, 0);
+        exit_timer_setup(panel, PART2_EXIT, EVENT_COMMIT, nullptr, 0, 0);
     }
     return 0;
 }

@@ -724,11 +724,3 @@ int discard_chart(int panel, int control, int event, void*, int, int)
     return 0;
 }
 
-int spc_command_not_built(int panel, int control, int event, void*, int, int)
-{
-    if (event != EVENT_COMMIT) return 0;
-    std::string label;
-    GetCtrlAttribute(panel, control, ATTR_LABEL_TEXT, &label);
-    show_missing_part(label.empty() ? "this command" : label);
-    return 0;
-}

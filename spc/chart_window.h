@@ -59,5 +59,3 @@ int snap_cursor(int panel, int control, int event, void* callbackData, int event
 int put_com(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int discard_chart(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 void get_rule_n_popup_text(int panel, char* trees, char* popupText);
-// The window's commands whose part this build lacks say so.
-int spc_command_not_built(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

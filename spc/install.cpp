@@ -23,7 +23,6 @@ std::vector<vui::CallbackEntry> spc_callbacks()
         {"snap_cursor", CtrlCallbackPtr(snap_cursor)},
         {"put_com", CtrlCallbackPtr(put_com)},
         {"discard_chart", CtrlCallbackPtr(discard_chart)},
-        {"spc_command_not_built", CtrlCallbackPtr(spc_command_not_built)},
         {"compare_batches", CtrlCallbackPtr(compare_batches)},
         {"stop_compare", CtrlCallbackPtr(stop_compare)},
         {"select_test_batches", CtrlCallbackPtr(select_test_batches)},

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <algorithm>
 #include <string>
+#include <variant>
 
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/format.h"
+#include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
@@ -339,6 +341,10 @@ int adjust_spec(int, int, int event, void*, int, int)
     const int ok = NewCtrl(p, CTRL_COMMAND_BUTTON, "OK", 250, 100);
     const int cancel = NewCtrl(p, CTRL_COMMAND_BUTTON, "Cancel", 250, 200);
     install_cancel(p, cancel);
+    // Closing only discards the dialog (its Cancel also drops the pending changes).
+    SetPanelAttribute(p, ATTR_CLOSE_CTRL, 0);
+    if (const auto* close = vui::find_callback("cancel_panel"))
+        if (const auto* f = std::get_if<PanelCallbackPtr>(close)) InstallPanelCallback(p, *f, nullptr);
     InstallCtrlCallback(p, ok, [d](int panel, int, int e, void*, int, int) {
         return e == EVENT_COMMIT ? edit_limits_ok(panel, d) : 0;
     }, nullptr);

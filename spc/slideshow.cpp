@@ -12,6 +12,7 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
@@ -28,15 +29,15 @@ namespace {
 // Controls of the chart window and main-menu items that rest while the slideshow runs.
 constexpr int kRestingControls[] = {6, 9, 10, 11, 12, 13, 14, 5, 16};
 constexpr int kRestingItems[] = {2, 23, 27, 37, 34, 47, 56, 63};
-// Of those, the ones the start of acquisition dims until it stops (rate, triggers, charts, system name, colours).
-constexpr int kDimmedWhileAcquiring[] = {27, 37, 34, 47, 56};
-constexpr int kStartStopToggle = 2;  // of the strip-chart panel
+// Of those, the ones the start of acquisition dims until it stops.
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS,
+                                         MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS};
 
 // Acquisition may have been started during the show (its start closes the show's window).
 bool dimmed_by_acquisition(int item)
 {
     int running = 0;
-    if (sc_handle <= 0 || GetCtrlVal(sc_handle, kStartStopToggle, &running) < 0 || running == 0) return false;
+    if (sc_handle <= 0 || GetCtrlVal(sc_handle, SCHART_START, &running) < 0 || running == 0) return false;
     for (int i : kDimmedWhileAcquiring)
         if (i == item) return true;
     return false;

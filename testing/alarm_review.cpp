@@ -100,7 +100,7 @@ int uncleared_count()
     DbStatement st(hdbc,
                    "SELECT I.RUN_NUM FROM VT_INFO I,OOC_ALRM E WHERE E.RUN = I.RUN_NUM AND E.CLEARED = 0 UNION ALL "
                    "SELECT C.RUN FROM ENDP_DAT C, OOC_ALRM E WHERE E.RUN = C.RUN AND E.CLEARED = 0");
-    if (!st.ok()) return 0;
+    if (!st.ok()) return -1;
     int n = 0;
     while (n < MAX_REVIEWED_ALARMS && DBFetchNext(st.handle()) == 0) ++n;
     return n;
@@ -509,7 +509,11 @@ int show_errors(int panel, int control, int event, void*, int, int)
     // Whatever was asked, the list never grows past what one review shows.
     if (n > MAX_REVIEWED_ALARMS) n = MAX_REVIEWED_ALARMS;
     if (n <= 0) {
-        if (panel < 0) paint_status(STATUS_WHITE);
+        // A count that could not be taken proves nothing: the alarm table itself decides the colour.
+        if (panel < 0 && n < 0)
+            recompute_status();
+        else if (panel < 0)
+            paint_status(STATUS_WHITE);
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         return 0;
     }

@@ -6,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
@@ -16,25 +17,19 @@ namespace {
 
 constexpr int kClosedPosition = 100;
 constexpr int kSpcCodeControl = 21;
-constexpr int kStartStopToggle = 2;  // of the strip-chart panel
 
 // Menu items usable only while the strip chart is the front window.
-enum : int {
-    MENU_FILE = 2,
-    MENU_CONFIGURE = 23,
-    ITEM_RATE = 27,
-    MENU_CHARTS = 34,
-    ITEM_TRIGGERS = 37,
-    ITEM_SYSTEM_NAME = 47,
-};
-constexpr int kStripChartItems[] = {MENU_FILE, MENU_CONFIGURE, ITEM_TRIGGERS, ITEM_RATE, MENU_CHARTS, ITEM_SYSTEM_NAME};
+constexpr int kStripChartItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,
+                                    MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CONFIGURE_ACQUISITION_RATE,
+                                    MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME};
 // Of those, the ones the start of acquisition dims until it stops.
-constexpr int kDimmedWhileAcquiring[] = {ITEM_RATE, ITEM_TRIGGERS, MENU_CHARTS, ITEM_SYSTEM_NAME};
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS,
+                                         MENUBAR_CONFIGURE_SYSTEM_NAME};
 
 bool acquiring()
 {
     int running = 0;
-    return sc_handle > 0 && GetCtrlVal(sc_handle, kStartStopToggle, &running) >= 0 && running != 0;
+    return sc_handle > 0 && GetCtrlVal(sc_handle, SCHART_START, &running) >= 0 && running != 0;
 }
 
 bool dimmed_while_acquiring(int item)

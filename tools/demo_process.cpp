@@ -8,6 +8,7 @@
 
 #include "core/config_store.h"
 #include "core/globals.h"
+#include "platform/sys/files.h"
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
 
@@ -27,6 +28,26 @@ bool parse_chart(const std::string& text, DemoChart& c)
     std::istringstream in(text);
     return static_cast<bool>(in >> c.channel >> c.type >> c.subtype >> c.index >> c.rules >> c.limits[0] >>
                              c.limits[1] >> c.limits[2]);
+}
+
+bool parse_tree(const std::string& text, DemoTree& t)
+{
+    std::istringstream in(text);
+    return static_cast<bool>(in >> t.channel >> t.type >> t.subtype >> t.index >> t.rule >> t.name) && t.rule >= 0 &&
+           t.rule < 13 && !t.name.empty() && t.name.size() <= 8;
+}
+
+// The catalogue's tree text: 13 fields of 8 characters, a blank ending a shorter name.
+std::string tree_text(const DemoSetup& s, const DemoChart& c)
+{
+    std::string text;
+    for (const DemoTree& t : s.trees) {
+        if (t.channel != c.channel || t.type != c.type || t.subtype != c.subtype || t.index != c.index) continue;
+        const std::size_t at = static_cast<std::size_t>(8 * t.rule);
+        if (text.size() < at + 8) text.resize(at + 8, ' ');
+        text.replace(at, 8, (t.name + "        ").substr(0, 8));
+    }
+    return text;
 }
 
 const std::string& value(const DemoSetup& s, const char* key)
@@ -92,6 +113,13 @@ bool read_demo_setup(const std::string& path, DemoSetup& out, std::string* error
                 return false;
             }
             out.charts.push_back(c);
+        } else if (key == "decision_tree") {
+            DemoTree t {};
+            if (!parse_tree(text, t)) {
+                if (error) *error = path + ":" + std::to_string(number) + ": decision_tree needs 5 numbers and a name";
+                return false;
+            }
+            out.trees.push_back(t);
         } else {
             out.values[key] = text;
         }
@@ -170,6 +198,7 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
         int points = 300, pager = 0, halt = 0;
         short activated = 0;
         char trees[105] = "", popup[255] = "";
+        std::snprintf(trees, sizeof trees, "%s", tree_text(s, c).c_str());
         chart_preferences(CHART_WRITE, &c.channel, &c.type, &c.subtype, &c.index, &points, &pager, &c.rules,
                           &activated, trees, popup, &halt);
         // The first write also creates the limit table, seeded with the timers' limits.
@@ -177,6 +206,26 @@ bool seed_demo_process(const DemoSetup& s, std::string* error)
         double back[3] = {0, 0, 0};
         if (step_specs(LIMITS_READ, c.type, c.subtype, c.channel, c.index, back) != 1 || back[2] != c.limits[2]) {
             if (error) *error = "the limits of a chart could not be stored";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool install_demo_trees(const DemoSetup& s, const std::string& tree_source, const std::string& directory,
+                        std::string* error)
+{
+    if (s.trees.empty()) return true;
+    const std::string folder = vsys::path_join(directory, "TREES");
+    if (vsys::Result made = vsys::ensure_directory(folder); !made) {
+        if (error) *error = made.error;
+        return false;
+    }
+    for (const DemoTree& t : s.trees) {
+        const std::string file = t.name + ".TXT";
+        if (vsys::Result copied = vsys::copy_file(vsys::path_join(tree_source, file), vsys::path_join(folder, file));
+            !copied) {
+            if (error) *error = copied.error;
             return false;
         }
     }

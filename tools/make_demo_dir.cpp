@@ -1,5 +1,6 @@
 // Makes a working directory for the demo: its database holds the process "ETCH" of a setup file, current.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "core/globals.h"
@@ -33,7 +34,9 @@ int main(int argc, char** argv)
         return 1;
     }
     check_tables(&hdbc);
-    const bool ok = vdemo::seed_demo_process(setup, &error);
+    // The decision trees ship in "trees" beside the setup file.
+    const std::string trees = (std::filesystem::path(argv[1]).parent_path() / "trees").string();
+    const bool ok = vdemo::seed_demo_process(setup, &error) && vdemo::install_demo_trees(setup, trees, dir, &error);
     DBDisconnect(hdbc);
     if (!ok) std::fprintf(stderr, "make_demo_dir: %s\n", error.c_str());
     return ok ? 0 : 1;

@@ -22,6 +22,7 @@
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 
@@ -43,8 +44,6 @@ thread_local bool t_io_failed = false;
 struct IoFaults {
     std::mutex mutex;
     std::set<const void*> failed;
-    DbfIo injected_op = DbfIo::write;
-    int injected_countdown = 0;  // the nth coming call of the op fails; 0: none
 };
 IoFaults& io_faults()
 {
@@ -52,18 +51,8 @@ IoFaults& io_faults()
     return f;
 }
 
-// True when the call must not run: the file failed before, or a test made this call fail.
-bool refused(const void* f, DbfIo op)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    if (faults.failed.count(f)) return true;
-    if (faults.injected_countdown > 0 && faults.injected_op == op && --faults.injected_countdown == 0) {
-        faults.failed.insert(f);
-        return true;
-    }
-    return false;
-}
+struct HookFile;
+bool refused(const HookFile* f, vsys::FileOp op);
 
 void mark_failed(const void* f)
 {
@@ -86,7 +75,21 @@ bool ends_with_nocase(const char* text, const char* suffix)
 struct HookFile {
     int fd = -1;
     std::int64_t position = 0;
+    std::string path;  // for the fault plan
 };
+
+// True when the call must not run: the file failed before, or the fault plan makes this call fail.
+bool refused(const HookFile* f, vsys::FileOp op)
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    if (faults.failed.count(f)) return true;
+    if (vsys::file_fault(op, f->path)) {
+        faults.failed.insert(f);
+        return true;
+    }
+    return false;
+}
 
 HookFile* file_of(SAFile f) { return reinterpret_cast<HookFile*>(f); }
 
@@ -106,12 +109,13 @@ SAFile hook_open(const char* filename, const char* access)
     if (fd < 0) return nullptr;
     auto* file = new HookFile;
     file->fd = fd;
+    file->path = target;
     return reinterpret_cast<SAFile>(file);
 }
 SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::read)) {
+    if (refused(file, vsys::FileOp::read)) {
         mark_failed(file);
         return 0;
     }
@@ -130,7 +134,7 @@ SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::write)) {
+    if (refused(file, vsys::FileOp::write)) {
         mark_failed(file);
         return 0;
     }
@@ -151,7 +155,7 @@ SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::seek)) {
+    if (refused(file, vsys::FileOp::seek)) {
         mark_failed(file);
         return -1;
     }
@@ -182,7 +186,7 @@ int hook_flush(SAFile f)
 {
     // Nothing is held back: every write reached the file when it was made.
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::flush)) {
+    if (refused(file, vsys::FileOp::flush)) {
         mark_failed(file);
         return EOF;
     }
@@ -407,20 +411,6 @@ std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, s
     return fields;
 }
 
-void inject_dbf_fault(DbfIo op, int nth)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    faults.injected_op = op;
-    faults.injected_countdown = nth;
-}
-
-int dbf_fault_pending()
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    return faults.injected_countdown;
-}
 
 std::string rtrim_blanks(const std::string& text)
 {
@@ -699,6 +689,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
     }
     std::string r = rec;
     r[0] = ' ';
+    note_before_write(-1);
     char* dst = writable_record(count_);
     t_io_failed = false;
     if (!DBFWriteTuple(static_cast<DBFHandle>(handle_), count_, r.data()) || t_io_failed) {
@@ -749,6 +740,7 @@ bool DbfTable::replace(int row, const std::string& rec, std::string& error)
         error = "The record cannot be written to " + path_;
         return false;
     }
+    note_before_write(row);
     char* dst = writable_record(row);
     t_io_failed = false;
     std::string r = rec;
@@ -768,6 +760,7 @@ bool DbfTable::remove(int row, std::string& error)
         error = "The record cannot be deleted from " + path_;
         return false;
     }
+    note_before_write(row);
     char* dst = writable_record(row);
     // The flag reaches the file with the statement's flush, in one write per block:
     // a delete of many rows costs no read and write of each record.
@@ -802,6 +795,70 @@ bool DbfTable::write_deletions()
         i = j + 1;
     }
     return true;
+}
+
+void DbfTable::note_before_write(int row)
+{
+    if (!undo_.active) {
+        undo_.active = true;
+        const int fd = ::fileno(reader_.get());
+        struct stat st {};
+        undo_.size = ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        auto read_at = [&](std::uint64_t at, std::uint64_t n) {
+            std::string bytes(static_cast<std::size_t>(n), '\0');
+            ssize_t got = n ? ::pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) : 0;
+            bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            return bytes;
+        };
+        undo_.head = read_at(0, std::min<std::uint64_t>(32, undo_.size));
+        const std::uint64_t data_end = static_cast<std::uint64_t>(header_length_) +
+                                       static_cast<std::uint64_t>(count_) * static_cast<std::uint64_t>(record_length_);
+        // Normally the one end-of-file byte; whatever a writer left there goes back as it was.
+        undo_.tail_at = data_end;
+        if (undo_.size > data_end) undo_.tail = read_at(data_end, std::min<std::uint64_t>(undo_.size - data_end, 1 << 20));
+    }
+    if (row >= 0 && row < count_ && !undo_.records.count(row)) {
+        // Memory holds what the file holds, but for deletion flags of this statement, noted before they are set.
+        undo_.records.emplace(row, std::string(record(row), static_cast<std::size_t>(record_length_)));
+    }
+}
+
+void DbfTable::undo_changes()
+{
+    if (!undo_.active) return;
+    Undo undo = std::move(undo_);
+    undo_ = Undo{};
+    // Nothing more of this statement may reach the file through shapelib.
+    if (auto* h = static_cast<DBFHandle>(handle_)) {
+        h->bCurrentRecordModified = 0;
+        h->bUpdated = 0;
+        h->nCurrentRecord = -1;
+    }
+    dirty_ = false;
+    pending_deletes_.clear();
+    close_handle();
+    // Straight to the file, not through the hooks: a file that failed once refuses them. Cutting the
+    // file back and rewriting bytes in place needs no new space on a full disk.
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        auto put = [&](std::uint64_t at, const std::string& bytes) {
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                ssize_t w = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) break;
+                done += static_cast<std::size_t>(w);
+            }
+        };
+        if (::ftruncate(fd, static_cast<off_t>(undo.size)) == 0) put(undo.tail_at, undo.tail);
+        for (const auto& [row, bytes] : undo.records)
+            put(static_cast<std::uint64_t>(header_length_) + static_cast<std::uint64_t>(row) * static_cast<std::uint64_t>(record_length_), bytes);
+        put(0, undo.head);
+        ::close(fd);
+    }
+    // Memory follows the file again; a file that cannot be read is found so by the next statement.
+    std::string ignored;
+    if (!load(ignored)) signature_ = FileSignature{};
 }
 
 void DbfTable::io_failed(std::string& error)
@@ -871,35 +928,88 @@ bool DbfTable::pack(std::string& error)
     return load(error);
 }
 
+// The bytes of an empty table as shapelib writes them: the 32-byte header (dated today, code page
+// mark 0x57), one descriptor per field, the header's end mark and the end-of-file mark.
+static std::optional<std::string> empty_table_bytes(const std::vector<DbfColumnDef>& columns)
+{
+    const std::size_t header_length = 32 + 32 * columns.size() + 1;
+    std::size_t record_length = 1;
+    for (const DbfColumnDef& c : columns) record_length += static_cast<std::size_t>(c.width);
+    if (columns.empty() || header_length > 0xFFFF || record_length > 0xFFFF) return std::nullopt;
+    std::string bytes(header_length + 1, '\0');
+    const vsys::CivilTime now = vsys::civil_now();
+    bytes[0] = 0x03;
+    bytes[1] = static_cast<char>(now.year - 1900);
+    bytes[2] = static_cast<char>(now.month);
+    bytes[3] = static_cast<char>(now.day);
+    bytes[8] = static_cast<char>(header_length & 0xFF);
+    bytes[9] = static_cast<char>(header_length >> 8);
+    bytes[10] = static_cast<char>(record_length & 0xFF);
+    bytes[11] = static_cast<char>(record_length >> 8);
+    bytes[29] = 0x57;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const DbfColumnDef& c = columns[i];
+        const std::string name = upper(c.name);
+        if (name.empty() || name.size() > 10 || c.width < 1 || c.width > 255) return std::nullopt;
+        char* d = bytes.data() + 32 + 32 * i;
+        std::memcpy(d, name.data(), name.size());
+        d[11] = c.type == 'N' ? 'N' : 'C';
+        d[16] = static_cast<char>(c.width);
+        d[17] = static_cast<char>(c.type == 'N' ? c.decimals : 0);
+    }
+    bytes[header_length - 1] = 0x0D;
+    bytes[header_length] = 0x1A;
+    return bytes;
+}
+
 bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& columns, std::string& error)
 {
-    // shapelib names what it creates "<base>.dbf"; build it under a name no
-    // table can have, then rename it into place.
-    std::string dir = vsys::path_directory(path);
-    std::string base = vsys::path_filename(path);
-    base = base.substr(0, base.rfind('.'));
-    std::string temp = vsys::path_join(dir, "~" + base + ".dbf");
-    SAHooks hooks = make_hooks();
+    std::optional<std::string> bytes = empty_table_bytes(columns);
+    if (!bytes) {
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    const std::string dir = vsys::path_directory(path);
+    // Written whole as a file without a name, then given its name: no reader ever sees it part-written,
+    // and a file of that name that appeared meanwhile is kept. Where the file system cannot, the file
+    // is written under a name no table can have and renamed into place.
+    std::string temp;
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        std::string base = vsys::path_filename(path);
+        temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        error = "The table file " + path + " cannot be created";
+        return false;
+    }
+    // Through the same file functions (and injected faults) as every other write of a table.
     t_io_failed = false;
-    DBFHandle h = DBFCreateLL(temp.c_str(), "LDID/87", &hooks);
-    if (!h) {
-        error = "The table file " + path + " cannot be created";
-        return false;
+    auto* file = new HookFile;
+    file->fd = fd;
+    const SAFile f = reinterpret_cast<SAFile>(file);
+    const SAOffset n = static_cast<SAOffset>(bytes->size());
+    bool ok = hook_write(bytes->data(), 1, n, f) == n;
+    ok = hook_flush(f) == 0 && ok && !t_io_failed;
+    if (ok && temp.empty()) {
+        const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            ok = false;
+            error = "The table file " + path + " cannot be created: " + std::strerror(errno);
+        }
     }
-    bool ok = true;
-    for (const DbfColumnDef& c : columns)
-        if (DBFAddField(h, upper(c.name).c_str(), c.type == 'N' ? FTDouble : FTString, c.width, c.decimals) < 0) ok = false;
-    stamp_today(h);
-    DBFClose(h);
-    if (!ok || t_io_failed) {
-        std::remove(temp.c_str());
-        error = "The table file " + path + " cannot be created";
-        return false;
+    ok = hook_close(f) == 0 && ok;
+    if (ok && !temp.empty()) {
+        vsys::Result r = vsys::rename_replace(temp, path);
+        if (!r) {
+            ok = false;
+            error = "The table file " + path + " cannot be created: " + r.error;
+        }
     }
-    vsys::Result r = vsys::rename_replace(temp, path);
-    if (!r) {
-        std::remove(temp.c_str());
-        error = "The table file " + path + " cannot be created: " + r.error;
+    if (!ok) {
+        if (!temp.empty()) std::remove(temp.c_str());
+        if (error.empty()) error = "The table file " + path + " cannot be created";
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +90,11 @@ public:
     // Rewrites the file without deleted records, through a new file renamed
     // over the old one.
     bool pack(std::string& error);
+    // A statement's writes are kept or taken back as a whole: the first write of a statement notes
+    // what it changes; keep_changes() forgets that, undo_changes() puts the file back as it was
+    // before the statement (its size, header, end marker and changed records) and reads it again.
+    void keep_changes() { undo_ = Undo{}; }
+    void undo_changes();
 
     // Row numbers whose field equals the key (numbers compare as numbers,
     // texts ignoring trailing blanks), in record order. Deleted rows may be listed.
@@ -146,6 +152,18 @@ private:
     // Rows marked deleted in memory whose flag is still to be written (by flush()).
     std::vector<int> pending_deletes_;
     bool write_deletions();
+
+    struct Undo {
+        bool active = false;
+        std::uint64_t size = 0;                   // of the file
+        std::string head;                         // the header's first 32 bytes: date and record count
+        std::uint64_t tail_at = 0;
+        std::string tail;                         // what followed the last record (the end marker)
+        std::map<int, std::string> records;       // records as they were before being changed in place
+    };
+    Undo undo_;
+    // Notes the file's state before the statement's first write, and the record before its first change.
+    void note_before_write(int row);
 };
 
 
@@ -155,13 +173,5 @@ std::string rtrim_blanks(const std::string& text);
 // the file: none, with the reason in `error`, when the file is no whole table
 // (a header, field list or record count that the file does not hold).
 std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, std::string& error);
-
-// Makes the nth coming read, write, seek or flush of any table file fail, as a
-// full disk or a failing device does (nth 0 clears it); for the tests of what a
-// failure leaves behind.
-enum class DbfIo { read, write, seek, flush };
-void inject_dbf_fault(DbfIo op, int nth);
-// How many calls of the injected op are still to come before it fails; 0 once it has.
-int dbf_fault_pending();
 
 }  // namespace vsql

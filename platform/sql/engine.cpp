@@ -134,7 +134,7 @@ std::optional<std::string> resolve_directory(const std::string& directory)
 int mount(Connection& c, const std::string& name)
 {
     if (!valid_table_name(name)) return set_error(kErrNoTable, "Invalid table name " + name);
-    auto path = vsys::find_file_nocase(c.directory, name + ".DBF");
+    auto path = c.names.find(c.directory, name + ".DBF");
     if (!path) return set_error(kErrNoTable, "Table " + name + " does not exist");
     std::string error;
     std::shared_ptr<DbfTable> table = DbfTable::open(*path, error);
@@ -292,7 +292,15 @@ int run_sqlite(Connection& c, const StatementText& st, Statement& out)
         std::string flush_error;
         for (const std::string& name : names) {
             auto m = c.mounts.find(name);
-            if (m != c.mounts.end() && !m->second.table->flush(flush_error)) break;
+            if (step == SQLITE_DONE && m != c.mounts.end() && !m->second.table->flush(flush_error)) break;
+        }
+        // A statement that failed leaves every file it wrote as it was before it.
+        const bool failed = step != SQLITE_DONE || !flush_error.empty();
+        for (const std::string& name : names) {
+            auto m = c.mounts.find(name);
+            if (m == c.mounts.end()) continue;
+            if (failed) m->second.table->undo_changes();
+            else m->second.table->keep_changes();
         }
         if (c.slot.truncated) engine().warning = 1;
         if (step != SQLITE_DONE) {
@@ -312,10 +320,10 @@ int run_sqlite(Connection& c, const StatementText& st, Statement& out)
 int create_table(Connection& c, const StatementText& st)
 {
     if (!st.error.empty()) return set_error(kErrSql, st.error);
-    if (vsys::find_file_nocase(c.directory, st.table + ".DBF"))
-        return set_error(kTableExists, "Table " + st.table + " already exists");
+    const std::string file = st.table + ".DBF";
+    if (c.names.find(c.directory, file)) return set_error(kTableExists, "Table " + st.table + " already exists");
     std::string error;
-    if (!DbfTable::create(vsys::path_join(c.directory, st.table + ".DBF"), st.columns, error))
+    if (!c.names.add(c.directory, file, [&] { return DbfTable::create(vsys::path_join(c.directory, file), st.columns, error); }))
         return set_error(kErrFile, error);
     return kOk;
 }
@@ -323,7 +331,7 @@ int create_table(Connection& c, const StatementText& st)
 int pack_table(Connection& c, const StatementText& st)
 {
     if (!st.error.empty()) return set_error(kErrSql, st.error);
-    auto path = vsys::find_file_nocase(c.directory, st.table + ".DBF");
+    auto path = c.names.find(c.directory, st.table + ".DBF");
     if (!path) return set_error(kErrNoTable, "Table " + st.table + " does not exist");
     std::string error;
     std::shared_ptr<DbfTable> table = DbfTable::open(*path, error);

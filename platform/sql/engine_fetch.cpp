@@ -335,7 +335,12 @@ int qeRecUpdate(int hstmt)
         }
         s.pending_ready = false;
         if (ok) ok = s.table->flush(error);
-        return ok ? kOk : set_error(kErrFile, error);
+        if (!ok) {
+            s.table->undo_changes();
+            return set_error(kErrFile, error);
+        }
+        s.table->keep_changes();
+        return kOk;
     });
 }
 
@@ -347,6 +352,11 @@ int qeRecDelete(int hstmt)
         std::string error;
         bool ok = s.table->remove(s.record, error) && s.table->flush(error);
         s.current = Statement::Current::none;
-        return ok ? kOk : set_error(kErrFile, error);
+        if (!ok) {
+            s.table->undo_changes();
+            return set_error(kErrFile, error);
+        }
+        s.table->keep_changes();
+        return kOk;
     });
 }

@@ -12,6 +12,7 @@
 
 #include "platform/sql/dbf_table.h"
 #include "platform/sql/dbf_vtab.h"
+#include "platform/sql/dir_names.h"
 #include "platform/sql/value.h"
 
 namespace vsql {
@@ -24,6 +25,7 @@ struct Mount {
 struct Connection {
     int handle = 0;
     std::string directory;  // resolved, without a trailing '/'
+    DirectoryNames names;    // its files
     sqlite3* db = nullptr;
     MountSlot slot;
     std::map<std::string, Mount> mounts;  // by upper-case table name

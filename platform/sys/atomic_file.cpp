@@ -1,5 +1,7 @@
-// Temporary-then-rename file writer with injectable write failures.
+// Temporary-then-rename file writer; every step asks the fault plan first.
 #include "platform/sys/atomic_file.h"
+
+#include "platform/sys/fault_plan.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,39 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace vsys {
 namespace {
-
-struct FaultState {
-    std::mutex mutex;
-    std::optional<WriteFault> fault;
-};
-
-FaultState& faults()
-{
-    static FaultState s;
-    return s;
-}
-
-// How many of `size` bytes may be written now; sets `hit` when a fault cuts it.
-std::size_t allowed_bytes(std::size_t size, bool& hit)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    hit = false;
-    if (!f.fault) return size;
-    if (f.fault->bytes_allowed >= size) {
-        f.fault->bytes_allowed -= size;
-        return size;
-    }
-    hit = true;
-    std::size_t n = static_cast<std::size_t>(f.fault->bytes_allowed);
-    f.fault->bytes_allowed = 0;
-    return n;
-}
 
 // Read once: umask can only be read by setting it, which is not safe to repeat
 // while other threads create files.
@@ -54,32 +27,11 @@ mode_t process_umask()
     return mask;
 }
 
-bool commit_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at_commit;
-}
-
-bool step_fault(AtomicStep step)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at == step;
-}
-
-bool directory_sync_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at_directory_sync;
-}
-
 // The rename is durable only once the directory entry is on disk too. File
 // systems that cannot sync a directory say EINVAL: nothing more can be done there.
-int sync_directory(const std::string& dir)
+int sync_directory(const std::string& dir, const std::string& target)
 {
-    if (directory_sync_fault()) return EIO;
+    if (file_fault(FileOp::sync_directory, target)) return EIO;
     int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     int err = ::fsync(fd) == 0 ? 0 : errno;
@@ -98,9 +50,10 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
     std::string pattern = path_join(path_directory(target_), hidden);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = step_fault(AtomicStep::create) ? -1 : ::mkstemp(name.data());
+    const bool refused = file_fault(FileOp::create, target_);
+    fd_ = refused ? -1 : ::mkstemp(name.data());
     if (fd_ < 0) {
-        const int error = step_fault(AtomicStep::create) ? ENOSPC : errno;
+        const int error = refused ? ENOSPC : errno;
         error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(error);
         failed_ = true;
         return;
@@ -120,7 +73,7 @@ bool AtomicFile::write(const void* data, std::size_t size)
 {
     if (failed_ || fd_ < 0) return false;
     bool fault = false;
-    std::size_t allowed = allowed_bytes(size, fault);
+    std::size_t allowed = file_write_allowance(size, target_, &fault);
     const char* p = static_cast<const char*>(data);
     std::size_t left = allowed;
     while (left > 0) {
@@ -153,11 +106,11 @@ Result AtomicFile::prepare()
 {
     if (prepared_) return Result::success();
     if (failed_ || fd_ < 0) return Result::failure(error_.empty() ? "write failed" : error_);
-    if (commit_fault()) return fail("cannot write", ENOSPC);
-    if (step_fault(AtomicStep::sync) || ::fsync(fd_) != 0) return fail("cannot write", step_fault(AtomicStep::sync) ? EIO : errno);
+    if (file_fault(FileOp::flush, target_)) return fail("cannot write", EIO);
+    if (::fsync(fd_) != 0) return fail("cannot write", errno);
     const int fd = fd_;
     fd_ = -1;
-    if (step_fault(AtomicStep::close)) {
+    if (file_fault(FileOp::close, target_)) {
         ::close(fd);
         return fail("cannot write", EIO);
     }
@@ -170,10 +123,10 @@ Result AtomicFile::commit()
 {
     if (Result r = prepare(); !r) return r;
     if (temp_.empty()) return Result::failure(error_.empty() ? "already committed" : error_);
-    if (step_fault(AtomicStep::rename) || ::rename(temp_.c_str(), target_.c_str()) != 0)
-        return fail("cannot replace", step_fault(AtomicStep::rename) ? EIO : errno);
+    if (file_fault(FileOp::rename, target_)) return fail("cannot replace", EIO);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("cannot replace", errno);
     temp_.clear();
-    if (int err = sync_directory(path_directory(target_))) {
+    if (int err = sync_directory(path_directory(target_), target_)) {
         failed_ = true;
         error_ = "cannot write \"" + target_ + "\": " + std::strerror(err);
         return Result::failure(error_);
@@ -187,20 +140,6 @@ Result write_file_atomic(const std::string& path, const std::string& content)
     if (!file.is_open()) return Result::failure(file.error());
     if (!file.write(content)) return Result::failure(file.error());
     return file.commit();
-}
-
-void inject_write_fault(const WriteFault& fault)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    f.fault = fault;
-}
-
-void clear_write_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    f.fault.reset();
 }
 
 }  // namespace vsys

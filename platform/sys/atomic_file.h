@@ -42,20 +42,4 @@ private:
 // Writes the whole content in one go through an AtomicFile.
 Result write_file_atomic(const std::string& path, const std::string& content);
 
-// --- fault injection for tests ----------------------------------------------
-// The next writes through AtomicFile (and every helper built on it) fail as a
-// full disk would: after `bytes_allowed` more bytes, or at commit when
-// `fail_at_commit` is set; `fail_at_directory_sync` fails the sync of the
-// directory after the rename; `fail_at` fails one step of the file's life.
-// Cleared by clear_write_fault().
-enum class AtomicStep { none, create, sync, close, rename };
-struct WriteFault {
-    std::uint64_t bytes_allowed = 0;
-    bool fail_at_commit = false;
-    bool fail_at_directory_sync = false;
-    AtomicStep fail_at = AtomicStep::none;
-};
-void inject_write_fault(const WriteFault& fault);
-void clear_write_fault();
-
 }  // namespace vsys

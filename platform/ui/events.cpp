@@ -187,6 +187,7 @@ void reset_ui()
     s.refused = 0;
     s.has_commit = false;
     reset_model();
+    forget_load_errors();
     clear_subscribers();
 }
 

@@ -153,6 +153,7 @@ struct Model {
 Model& model();
 // Forgets every panel, menu bar and popup (tests start from nothing).
 void reset_model();
+void forget_load_errors();
 
 Panel* find_panel(int handle);
 Control* find_ctrl(int panel, int ctrl);

@@ -322,8 +322,9 @@ void build_items(MenuBar* bar, int menu_id, const json& items, const std::string
 {
     for (const auto& it : items) {
         std::string iw = where + " item " + (it.contains("id") ? it.at("id").dump() : std::string("?"));
-        only_keys(it, {"id", "name", "shortcut", "callback", "checked", "dimmed", "submenu"}, iw);
+        only_keys(it, {"id", "constant", "name", "shortcut", "callback", "checked", "dimmed", "submenu"}, iw);
         int id = take_id(it, iw, ids);
+        (void)field<std::string>(it, "constant", "", iw);  // only the build's header reads it
         MenuNode n;
         n.id = id;
         n.name = field<std::string>(it, "name", "", iw);
@@ -360,12 +361,14 @@ void build_items(MenuBar* bar, int menu_id, const json& items, const std::string
 
 void build_menubar(const json& r, const std::string& where, MenuBar* bar)
 {
-    only_keys(r, {"resource", "menus"}, where);
+    only_keys(r, {"resource", "constant", "menus"}, where);
+    (void)field<std::string>(r, "constant", "", where);
     std::set<int> ids;
     for (const auto& m : r.value("menus", json::array())) {
         std::string mw = where + " menu " + (m.contains("id") ? m.at("id").dump() : std::string("?"));
-        only_keys(m, {"id", "name", "dimmed", "items"}, mw);
+        only_keys(m, {"id", "constant", "name", "dimmed", "items"}, mw);
         int id = take_id(m, mw, ids);
+        (void)field<std::string>(m, "constant", "", mw);
         if (bar) {
             MenuNode n;
             n.id = id;
@@ -380,10 +383,28 @@ void build_menubar(const json& r, const std::string& where, MenuBar* bar)
     if (bar) bar->next_id = ids.empty() ? 1 : *ids.rbegin() + 1;
 }
 
+constexpr std::size_t kKeptLoadErrors = 20;
+
+std::vector<std::string>& failed_loads()
+{
+    static std::vector<std::string> kept;
+    return kept;
+}
+
+std::function<void(const std::string&)>& load_error_listener()
+{
+    static std::function<void(const std::string&)> listener;
+    return listener;
+}
+
 int fail(const LoadError& e)
 {
     last_error() = e.what();
     std::fprintf(stderr, "%s\n", e.what());
+    auto& kept = failed_loads();
+    if (kept.size() == kKeptLoadErrors) kept.erase(kept.begin());
+    kept.push_back(e.what());
+    if (load_error_listener()) load_error_listener()(e.what());
     return e.code;
 }
 
@@ -403,6 +424,15 @@ const RegisteredCallback* find_callback(const std::string& name)
 void clear_callback_registry() { registry().clear(); }
 
 std::string last_load_error() { return last_error(); }
+
+std::vector<std::string> load_errors() { return failed_loads(); }
+
+void set_load_error_listener(std::function<void(const std::string&)> listener)
+{
+    load_error_listener() = std::move(listener);
+}
+
+void forget_load_errors() { failed_loads().clear(); }
 
 vsys::Result check_panel_file(const std::string& path)
 {

@@ -50,6 +50,10 @@ vsys::Result check_panel_file(const std::string& path);
 std::vector<std::string> check_panel_folder(const std::string& directory);
 // The message of the last failed LoadPanel or LoadMenuBar.
 std::string last_load_error();
+// The messages of the failed loads so far (the latest few), and who hears of the next ones
+// (the browser view, so that a window missing for a damaged file is not just a blank page).
+std::vector<std::string> load_errors();
+void set_load_error_listener(std::function<void(const std::string&)> listener);
 
 // Forgets every panel, menu bar, popup, queued task, subscriber and latched quit (tests start from nothing).
 void reset_ui();

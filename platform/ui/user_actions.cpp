@@ -96,19 +96,27 @@ bool check_item(int panel, int ctrl, int index, bool checked)
 bool key(int panel, int key_code)
 {
     if (!can_reach(panel, 0)) return refuse();
-    // The menu bar of the panel (or of the nearest ancestor that has one) comes first.
+    // The menu bar of the panel (or of the nearest ancestor that has one) comes first, unless a modal
+    // popup keeps it out of reach: then the popup's own controls take the key.
     for (Panel* p = find_panel(panel); p; p = find_panel(p->parent)) {
         if (!p->menubar) continue;
+        if (!can_reach(p->handle, 0)) break;
         MenuBar* b = find_menubar(p->menubar);
         for (auto& [id, n] : b->nodes)
             if (!n.is_menu && n.shortcut == key_code && n.shortcut != 0) return deliver_menu_pick(b->handle, id);
         break;
     }
-    Panel* p = find_panel(panel);
-    for (auto& c : p->controls) {
-        auto it = c->attrs.find(ATTR_SHORTCUT_KEY);
-        if (it != c->attrs.end() && it->second.as_int() == key_code && key_code != 0) return press(panel, c->id);
+    // Inside a modal popup the keys of the popup's controls work from its child panels too.
+    const auto& stack = model().popup_stack;
+    const int popup = stack.empty() ? 0 : stack.back();
+    for (Panel* q = find_panel(panel); q; q = find_panel(q->parent)) {
+        for (auto& c : q->controls) {
+            auto it = c->attrs.find(ATTR_SHORTCUT_KEY);
+            if (it != c->attrs.end() && it->second.as_int() == key_code && key_code != 0) return press(q->handle, c->id);
+        }
+        if (popup == 0 || q->handle == popup || !panel_within(panel, popup)) break;
     }
+    Panel* p = find_panel(panel);
     // Esc that no control takes is the topmost popup's close box.
     const auto& popups = model().popup_stack;
     if (key_code == VAL_ESC_VKEY && !popups.empty() && popups.back() == panel) return close(panel);

@@ -13,6 +13,7 @@
 
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/user_actions.h"
+#include "platform/ui/userint.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -90,6 +91,8 @@ const std::map<std::string, std::vector<Field>>& message_fields()
     static const Field panel{"panel", Kind::integer, true}, ctrl{"ctrl", Kind::integer, true};
     static const Field x{"x", Kind::integer, false}, y{"y", Kind::integer, false};
     static const Field ctrl_key{"ctrl_key", Kind::flag, false}, commit{"commit", Kind::flag, false};
+    // The page's viewport in panel coordinates, which windows are kept inside.
+    static const Field view_width{"view_width", Kind::integer, false}, view_height{"view_height", Kind::integer, false};
     static const std::map<std::string, std::vector<Field>> fields = {
         {"set", {panel, ctrl, {"value", Kind::value, true}, commit}},
         {"press", {panel, ctrl}},
@@ -106,8 +109,8 @@ const std::map<std::string, std::vector<Field>>& message_fields()
           {"ymax", Kind::real, true}}},
         {"close", {panel}},
         {"activate", {panel}},
-        {"move", {panel, {"top", Kind::integer, true}, {"left", Kind::integer, true}}},
-        {"size", {panel, {"height", Kind::integer, true}, {"width", Kind::integer, true}}},
+        {"move", {panel, {"top", Kind::integer, true}, {"left", Kind::integer, true}, view_width, view_height}},
+        {"size", {panel, {"height", Kind::integer, true}, {"width", Kind::integer, true}, view_width, view_height}},
         {"answer",
          {{"popup", Kind::integer, true}, {"button", Kind::integer, false}, {"response", Kind::text, false},
           {"cancelled", Kind::flag, false}}},
@@ -151,6 +154,45 @@ bool nests_within(std::string_view text, int limit)
         }
     }
     return true;
+}
+
+// The area a panel is moved and sized within: its parent panel, or for a window
+// of its own the page's viewport (bounded, and a usual screen when not given).
+struct Area {
+    int width, height;
+};
+
+Area area_of(const json& a, int panel)
+{
+    constexpr int kMinView = 200, kMaxView = 8192;
+    int parent = 0;
+    GetPanelAttribute(panel, ATTR_PANEL_PARENT, &parent);
+    if (parent > 0) {
+        Area area{0, 0};
+        GetPanelAttribute(parent, ATTR_WIDTH, &area.width);
+        GetPanelAttribute(parent, ATTR_HEIGHT, &area.height);
+        return area;
+    }
+    return {std::clamp(num(a, "view_width", 1920), kMinView, kMaxView), std::clamp(num(a, "view_height", 1080), kMinView, kMaxView)};
+}
+
+// A window keeps its title bar reachable: a corner inside the area, with room to grab it.
+bool move_within_view(const json& a, int panel)
+{
+    constexpr int kGrip = 40, kTitle = 20;
+    Area area = area_of(a, panel);
+    int top = std::clamp(num(a, "top"), 0, std::max(0, area.height - kTitle));
+    int left = std::clamp(num(a, "left"), 0, std::max(0, area.width - kGrip));
+    return vui::user::move_panel(panel, top, left);
+}
+
+bool size_within_view(const json& a, int panel)
+{
+    constexpr int kMinWidth = 50, kMinHeight = 30;
+    Area area = area_of(a, panel);
+    int height = std::clamp(num(a, "height"), kMinHeight, std::max(kMinHeight, area.height));
+    int width = std::clamp(num(a, "width"), kMinWidth, std::max(kMinWidth, area.width));
+    return vui::user::size_panel(panel, height, width);
 }
 
 }  // namespace
@@ -211,8 +253,8 @@ bool apply_action(const json& a)
             return vui::user::zoom(panel, ctrl, real(a, "xmin"), real(a, "xmax"), real(a, "ymin"), real(a, "ymax"));
         if (op == "close") return vui::user::close(panel);
         if (op == "activate") return vui::user::activate(panel);
-        if (op == "move") return vui::user::move_panel(panel, num(a, "top"), num(a, "left"));
-        if (op == "size") return vui::user::size_panel(panel, num(a, "height"), num(a, "width"));
+        if (op == "move") return move_within_view(a, panel);
+        if (op == "size") return size_within_view(a, panel);
         if (op == "answer") {
             vui::PopupAnswer answer;
             answer.button = num(a, "button", 1);

@@ -3,13 +3,15 @@
 
 #include <arpa/inet.h>
 #include <civetweb.h>
+#include <malloc.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <cstring>
@@ -24,6 +26,8 @@
 #include "platform/ui/userint.h"
 #include "platform/ui/view.h"
 #include "platform/web/actions.h"
+#include "platform/web/connections.h"
+#include "platform/web/frames.h"
 #include "platform/web/thinning.h"
 
 using nlohmann::json;
@@ -42,6 +46,32 @@ constexpr int kWorkerThreads = 64;
 constexpr int kMaxPages = 32;
 constexpr int kMaxPagesPerAddress = 16;
 constexpr const char* kRequestTimeoutMs = "3000";
+// Connections whose request has not arrived whole: beyond these the oldest is
+// shut. With the pages at most 56 threads are held, so 8 always serve requests.
+constexpr int kMaxUnfinished = 24;
+constexpr int kMaxUnfinishedPerAddress = 16;
+
+// A page asked to leave that has not gone by then is dropped.
+constexpr auto kCloseGrace = std::chrono::seconds(3);
+// A page that sends nothing (it pings every minute) for this long is gone.
+constexpr auto kPageSilence = std::chrono::seconds(300);
+// How often a page's reader looks up from its socket (stop, close deadline).
+constexpr int kReadSliceMs = 250;
+
+// Memory held by a burst of queued messages or actions beyond this is given back once they drain.
+constexpr std::size_t kTrimAfterBytes = 1u << 20;
+constexpr int kTrimAfterActions = 64;
+
+std::int64_t steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Actions waiting for the UI thread, from all pages: beyond this a page's action
+// is refused, so a flood cannot pile up memory.
+constexpr int kMaxPendingActions = 2000;
+// Off this machine, a token must not be guessable in a few tries.
+constexpr std::size_t kMinRemoteTokenLength = 16;
 
 struct Client {
     int id = 0;
@@ -56,6 +86,9 @@ struct Client {
     std::size_t queued_bytes = 0;
     bool closing = false;
     bool overflow = false;
+    // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
+    std::atomic<std::int64_t> leave_by_ms{0};
+    std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
     bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
     std::thread writer;
 
@@ -86,12 +119,19 @@ struct Client {
                 if (overflow) {
                     closing = true;
                     lock.unlock();
-                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+                    ask_to_leave();
                     return;
                 }
                 message = std::move(out.front());
                 out.pop_front();
                 queued_bytes -= message.data->size();
+                peak_bytes = std::max(peak_bytes, queued_bytes + message.data->size());
+                if (out.empty()) {
+                    // A burst drained: its memory goes back to the system, not only to the heap.
+                    if (peak_bytes > kTrimAfterBytes) malloc_trim(0);
+                    peak_bytes = 0;
+                    out.shrink_to_fit();
+                }
             }
             int opcode = message.binary ? MG_WEBSOCKET_OPCODE_BINARY : MG_WEBSOCKET_OPCODE_TEXT;
             if (mg_websocket_write(conn, opcode, message.data->data(), message.data->size()) <= 0) {
@@ -100,6 +140,14 @@ struct Client {
                 return;
             }
         }
+    }
+
+    // A close request; the page's reader drops the page if it has not gone within the grace.
+    void ask_to_leave()
+    {
+        std::int64_t none = 0;
+        leave_by_ms.compare_exchange_strong(none, steady_ms() + std::chrono::milliseconds(kCloseGrace).count());
+        mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
     }
 
     void stop()
@@ -187,7 +235,11 @@ void knock_once(const ListenAddress& address, int port)
 struct Server::State : std::enable_shared_from_this<Server::State> {
     Options options;
     mg_context* ctx = nullptr;
-    int port = 0;
+    std::atomic<int> port{0};
+    std::atomic<bool> stopping{false};
+    ConnectionBounds bounds{kMaxUnfinishedPerAddress, kMaxUnfinished};
+    std::atomic<int> pending_actions{0};
+    std::atomic<int> peak_actions{0};
 
     std::mutex mutex;
     std::map<int, std::shared_ptr<Client>> clients;
@@ -311,6 +363,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             self->subscription = vui::subscribe_view([self](const json& m) { self->broadcast(m); },
                                                      [self](const vui::StripAppend& b) { self->broadcast_strip(b); },
                                                      [self] { return self->ready_pages.load() > 0; });
+            // A window that could not be loaded is named on the pages, not only on stderr.
+            vui::set_load_error_listener([weak](const std::string& error) {
+                if (auto me = weak.lock()) me->broadcast(json{{"type", "load_error"}, {"error", error}});
+            });
         });
     }
 
@@ -321,6 +377,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto self = weak.lock();
             if (!self) return;
             json snap = adapt(vui::snapshot());
+            snap["load_errors"] = vui::load_errors();
+            snap["title"] = self->options.title;
             std::lock_guard lock(self->mutex);
             auto it = self->clients.find(client);
             if (it == self->clients.end()) return;
@@ -412,7 +470,25 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 return;
             }
         }
-        vui::post_task([m = std::move(m)] { apply_action(m); });
+        int waiting = ++pending_actions;
+        if (waiting > kMaxPendingActions) {
+            --pending_actions;
+            reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: this one was not done."}});
+            return;
+        }
+        int peak = peak_actions.load();
+        while (waiting > peak && !peak_actions.compare_exchange_weak(peak, waiting)) {}
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, m = std::move(m)] {
+            apply_action(m);
+            if (auto self = weak.lock()) self->action_done();
+        });
+    }
+
+    // UI thread. After a flood the queue's memory goes back to the system once it has drained.
+    void action_done()
+    {
+        if (--pending_actions == 0 && peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
     }
 
     // --- civetweb callbacks ---
@@ -477,9 +553,43 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         if (oldest) {
             oldest->evicted = true;
             auto it = clients.find(oldest->client);
-            if (it != clients.end()) mg_websocket_write(it->second->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+            if (it != clients.end()) it->second->ask_to_leave();
         }
         return false;
+    }
+
+    // civetweb holds a whole frame before its data handler sees it, however large
+    // the frame says it is: the page's socket is read here instead, each frame
+    // judged by its header. Returning ends the connection.
+    void read_page(mg_connection* conn, Client& client)
+    {
+        const mg_request_info* ri = mg_get_request_info(conn);
+        int fd = ri ? find_server_socket(port.load(), ri->remote_addr, ri->remote_port) : -1;
+        if (fd < 0) return;
+        FrameReader reader(kMaxMessageBytes,
+                           {[&](std::string_view text) { on_message(client, text.data(), text.size()); },
+                            [&](int opcode, std::string_view payload) {
+                                mg_websocket_write(conn, opcode, payload.data(), payload.size());
+                            }});
+        std::vector<char> buf(16 * 1024);
+        std::int64_t heard = steady_ms();
+        const std::int64_t silence = std::chrono::milliseconds(kPageSilence).count();
+        while (!stopping.load()) {
+            std::int64_t now = steady_ms();
+            std::int64_t leave_by = client.leave_by_ms.load();
+            if ((leave_by != 0 && now >= leave_by) || now - heard >= silence) break;
+            pollfd p{fd, POLLIN, 0};
+            int r = ::poll(&p, 1, kReadSliceMs);
+            if (r < 0 && errno != EINTR) break;
+            if (r <= 0) continue;
+            ssize_t n = ::recv(fd, buf.data(), buf.size(), MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            if (n <= 0) break;
+            heard = steady_ms();
+            if (!reader.feed(std::string_view(buf.data(), static_cast<std::size_t>(n)))) break;
+        }
+        // civetweb's own read then fails at once and it closes the connection.
+        ::shutdown(fd, SHUT_RDWR);
     }
 
     static int ws_connect(const mg_connection* conn, void* data)
@@ -513,6 +623,25 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         mg_set_user_connection_data(conn, client.get());
         client->writer = std::thread([c = client.get()] { c->write_loop(); });
         self->send_snapshot(client->id);
+        self->read_page(conn, *client);
+    }
+
+    // Every accepted connection, before its request is read.
+    static int connection_accepted(const mg_connection* conn, void** conn_data)
+    {
+        *conn_data = nullptr;
+        auto* self = static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
+        if (self && self->port.load() > 0) self->bounds.accepted(self->port.load());
+        return 0;
+    }
+
+    // A request arrived whole (a page's handshake too).
+    static int request_arrived(mg_connection* conn)
+    {
+        auto* self = static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
+        const mg_request_info* ri = mg_get_request_info(conn);
+        if (self && ri) self->bounds.finished(ri->remote_addr, ri->remote_port);
+        return 0;
     }
 
     static int ws_data(mg_connection* conn, int flags, char* data, std::size_t size, void* cbdata)
@@ -552,6 +681,12 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
                 ", which is not this machine only: give an access token with --token.";
         return nullptr;
     }
+    if (!options.address.loopback() && options.token.size() < kMinRemoteTokenLength) {
+        error = vsys::strprintf("The browser view listens on %s, which is not this machine only: its access token "
+                                "needs at least %zu characters.",
+                                options.address.host.c_str(), kMinRemoteTokenLength);
+        return nullptr;
+    }
     for (char c : options.token) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.' && c != '~') {
             error = "The access token may hold only letters, digits and - _ . ~";
@@ -576,6 +711,8 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
     mg_callbacks callbacks{};
     callbacks.log_message = [](const mg_connection*, const char*) { return 1; };  // errors are reported by start()
     callbacks.connection_close = &State::connection_closed;
+    callbacks.init_connection = &State::connection_accepted;
+    callbacks.begin_request = &State::request_arrived;
     state->ctx = mg_start(&callbacks, state.get(), opts);
     if (!state->ctx) {
         error = "The browser view cannot listen on " + ports + " (address in use or not on this machine).";
@@ -595,6 +732,7 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
 Server::~Server()
 {
     if (!state_) return;
+    state_->stopping = true;
     // Pages are told to close first: each answers at once, instead of its
     // connection noticing the stop only at its next read timeout.
     {
@@ -624,7 +762,10 @@ Server::~Server()
         state_->ready_pages = 0;
     }
     for (auto& [id, c] : left) c->stop();
-    if (state_->subscription) vui::unsubscribe(state_->subscription);
+    if (state_->subscription) {
+        vui::unsubscribe(state_->subscription);
+        vui::set_load_error_listener(nullptr);
+    }
 }
 
 int Server::port() const { return state_->port; }

@@ -29,6 +29,7 @@ struct Options {
     // directory and the program directory at each request (start-up changes into
     // the working directory after the server starts).
     std::vector<std::string> document_roots;
+    std::string title = "Vantrel";            // the browser tab's title
 };
 
 class Server {

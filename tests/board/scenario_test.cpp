@@ -57,9 +57,9 @@ TEST_F(BoardTest, DefaultScenarioDeliversItsFirstRun)
     EXPECT_NEAR(static_cast<double>(rising[1]), 409, 1);
     EXPECT_NEAR(static_cast<double>(rising[2]), 769, 1);
     EXPECT_NEAR(static_cast<double>(rising[3]), 1369, 1);
-    EXPECT_NEAR(coldest, 35.0, 0.5);
-    EXPECT_GT(hottest, 50.0);
-    EXPECT_LT(hottest, 80.0);
+    EXPECT_NEAR(coldest, 12.0, 0.5);
+    EXPECT_GT(hottest, 14.0);
+    EXPECT_LT(hottest, 18.0);
     EXPECT_GT(rf_peak, 6.3);  // the RF set-point step overshoots
     EXPECT_TRUE(messages().empty());
 }

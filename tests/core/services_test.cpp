@@ -12,44 +12,18 @@
 #include "core/help_topics.h"
 #include "core/module_services.h"
 #include "core/shared_buffers.h"
+#include "panels/apop.h"
+#include "panels/card_004.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
+#include "tests/support/fake_help_viewer.h"
 
 namespace {
 
 using coretest::CoreTest;
 
-// A recording "xchm" on PATH and a display, for one test.
-class FakeViewer {
-public:
-    explicit FakeViewer(const vtest::TempDir& dir) : dir_(dir)
-    {
-        std::filesystem::create_directory(dir.file("bin"));
-        std::filesystem::copy_file(vtest::record_args_tool(), dir.file("bin/xchm"));
-        for (const char* name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "RECORD_ARGS_TO"}) {
-            const char* v = std::getenv(name);
-            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-        }
-        ::setenv("PATH", dir.file("bin").c_str(), 1);
-        ::setenv("DISPLAY", ":42", 1);
-        ::unsetenv("WAYLAND_DISPLAY");
-    }
-    ~FakeViewer()
-    {
-        for (auto& [name, value] : saved_)
-            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-    }
-    std::string record_to(const std::string& name)
-    {
-        ::setenv("RECORD_ARGS_TO", dir_.file(name).c_str(), 1);
-        return dir_.file(name);
-    }
-
-private:
-    const vtest::TempDir& dir_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using FakeViewer = vtest::FakeHelpViewer;
 
 TEST(HelpTopics, ByPanelNameAndLimitDialogTitle)
 {
@@ -226,9 +200,9 @@ TEST_F(Services, PickedColourGoesToItsSample)
     int panel = NewPanel(0, "", 0, 0, 400, 400);
     for (int id = 1; id <= 65; ++id) NewCtrl(panel, CTRL_NUMERIC, "", 0, 0);
     DisplayPanel(panel);
-    InstallCtrlCallback(panel, 40, color_function, nullptr);
-    ASSERT_TRUE(ui.set(panel, 40, 0xFF8C00));
-    EXPECT_EQ(ui.attribute(panel, 8, ATTR_TEXT_COLOR), 0xFF8C00);  // channel 7's sample
+    InstallCtrlCallback(panel, SUB_COLOUR_7, color_function, nullptr);
+    ASSERT_TRUE(ui.set(panel, SUB_COLOUR_7, 0xFF8C00));
+    EXPECT_EQ(ui.attribute(panel, SUB_NAME_7, ATTR_TEXT_COLOR), 0xFF8C00);  // channel 7's sample
     DiscardPanel(panel);
 }
 
@@ -254,8 +228,8 @@ TEST_F(Services, AlarmCommands)
             a_display(c.panel, c.control, EVENT_COMMIT, nullptr, 0, 0);
         int popup = ui.modal_panel();
         ASSERT_GT(popup, 0);
-        EXPECT_EQ(ui.visible(popup, 3), c.list) << c.control;
-        EXPECT_EQ(ui.visible(popup, 4), c.pareto) << c.control;
+        EXPECT_EQ(ui.visible(popup, APOP_LIST), c.list) << c.control;
+        EXPECT_EQ(ui.visible(popup, APOP_PARETO), c.pareto) << c.control;
         DiscardPanel(popup);
     }
 }

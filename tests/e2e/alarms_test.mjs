@@ -31,7 +31,7 @@ async function main() {
   const title = (panel) => panel.locator(':scope > .titlebar > .title').innerText();
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');
   const realtime = page.locator('[data-panel="REALTIME"]');
-  const alarms = page.locator('[data-panel="ALARMS"]');
+  const alarms = page.locator('[data-panel="REVIEW"]');
   const apop = page.locator('[data-panel="APOP"]');
   const background = () => page.evaluate(() => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background);
   const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
@@ -116,7 +116,7 @@ async function main() {
     const graph = ctrl(alarms, 8);
     await graph.waitFor({ timeout: 15000 });
     expect(await graph.isVisible(), 'the Pareto graph is hidden');
-    await page.waitForFunction(() => Number(document.querySelector('[data-panel="ALARMS"] [data-ctrl="8"]')?.dataset.plots ?? 0) > 0,
+    await page.waitForFunction(() => Number(document.querySelector('[data-panel="REVIEW"] [data-ctrl="8"]')?.dataset.plots ?? 0) > 0,
       null, { timeout: 15000 });
     // Bars, not a line: some pixel column of the plot holds a tall run of the bars' red.
     const tallest = await graph.locator('canvas').evaluate((cv) => {
@@ -153,7 +153,7 @@ async function main() {
     expect(before >= 5, `the review lists ${before} kinds`);
     await items(alarms, 9).first().click();
     await ctrl(alarms, 5).locator('button').click();
-    await page.waitForFunction((n) => document.querySelectorAll('[data-panel="ALARMS"] [data-ctrl="9"] .list-item').length === n,
+    await page.waitForFunction((n) => document.querySelectorAll('[data-panel="REVIEW"] [data-ctrl="9"] .list-item').length === n,
       before - 1, { timeout: 15000 });
     expect(await background() === YELLOW, `one kind cleared of several: the status is ${await background()}`);
     await ctrl(alarms, 6).locator('button').click();

@@ -125,7 +125,7 @@ async function main() {
     await channels.waitFor({ timeout: 10000 });
     const swatches = channels.locator('input[type=color]');
     expect(await swatches.count() === 32, `${await swatches.count()} colour swatches`);
-    expect(await swatches.first().inputValue() === '#e6194b', `channel 1 shows ${await swatches.first().inputValue()}`);
+    expect(await swatches.first().inputValue() === '#c0001a', `channel 1 shows ${await swatches.first().inputValue()}`);
     const values = await swatches.evaluateAll((els) => els.slice(0, 9).map((e) => e.value));
     expect(new Set(values).size === 9, `the demo's channels share colours: ${values}`);
     await page.keyboard.press('Escape');

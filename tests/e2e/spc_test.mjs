@@ -23,7 +23,7 @@ async function main() {
   const spc = page.locator('[data-panel="SPC"]');
   const wafers = page.locator('[data-panel="WAFERS"]');
   const realtime = page.locator('[data-panel="REALTIME"]');
-  const alarms = page.locator('[data-panel="ALARMS"]');
+  const alarms = page.locator('[data-panel="REVIEW"]');
   const apop = page.locator('[data-panel="APOP"]');
   const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
   const items = (panel, n) => ctrl(panel, n).locator('.list-item');

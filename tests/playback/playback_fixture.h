@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/strip_chart_panel.h"
 #include "core/long_command.h"
 #include "core/shared_buffers.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/atomic_file.h"
 #include "programs/wiring.h"
 #include "playback/pacing.h"
@@ -63,7 +64,7 @@ protected:
     // Opens the run selection through the Play toggle; the panel.
     int open_selection()
     {
-        EXPECT_TRUE(ui.press(sc_handle, SC_PLAY));
+        EXPECT_TRUE(ui.press(sc_handle, SCHART_PLAY));
         const int panel = ui.find_panel("SC_SEL");
         EXPECT_GT(panel, 0);
         return panel;
@@ -71,10 +72,10 @@ protected:
     // Picks the destination by its ring label.
     void destination(int panel, const std::string& label)
     {
-        const auto items = ui.plain_items(panel, SEL_DESTINATION);
+        const auto items = ui.plain_items(panel, SC_SEL_DESTINATION);
         for (std::size_t i = 0; i < items.size(); ++i)
             if (items[i] == label) {
-                ASSERT_TRUE(ui.select(panel, SEL_DESTINATION, static_cast<int>(i), true));
+                ASSERT_TRUE(ui.select(panel, SC_SEL_DESTINATION, static_cast<int>(i), true));
                 return;
             }
         FAIL() << "no destination " << label;

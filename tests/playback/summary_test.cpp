@@ -3,6 +3,8 @@
 
 #include "core/config_store.h"
 #include "core/schema.h"
+#include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
@@ -40,13 +42,14 @@ protected:
 TEST_F(SummaryTest, MenuEntryRunsTheSummaryOfTheChosenTraces)
 {
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 1);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 1);
     const int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.text(panel, SEL_INSTRUCTION), "Click on OK after selecting Trace IDs to summarize.");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    EXPECT_EQ(ui.text(panel, SC_SEL_INSTRUCT), "Click on OK after selecting Trace IDs to summarize.");
+    EXPECT_FALSE(ui.visible(panel, SC_SEL_CHOOSE_CHANNELS)) << "a summary shows no traces, so no channel choice";
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1");
     const std::string expected = "Vantrel Test Results\n\nSelected Traces:\n" + trace + "\n\n" + padded("CH1 Mean") +
                                  "PASS!\n2 data points\n0 violations\nMean    = 10.500000\nStd Dev = 0.707107\n\n" +
@@ -55,7 +58,7 @@ TEST_F(SummaryTest, MenuEntryRunsTheSummaryOfTheChosenTraces)
     EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text, "Test Result Summary|1 violation found.");
     ASSERT_FALSE(ui.documents().empty());
     EXPECT_EQ(ui.documents().back(), dir.file("VantrelSummary.txt"));
-    EXPECT_EQ(ui.ival(sc_handle, SC_PLAY), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.panel_exists(panel));
 }
 
@@ -65,11 +68,11 @@ TEST_F(SummaryTest, OneWaferItemAndLimitBreaches)
     step_specs(LIMITS_WRITE, 0, 1, 1, 0, limits);
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
     const int panel = ui.find_panel("SC_SEL");
-    ASSERT_TRUE(ui.double_click(panel, SEL_RUNS));  // the run's wafers: "Trigger #2", "Trigger #1"
-    ASSERT_EQ(ui.plain_items(panel, SEL_RUNS).size(), 3u);
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
+    ASSERT_TRUE(ui.double_click(panel, SC_SEL_RUNS));  // the run's wafers: "Trigger #2", "Trigger #1"
+    ASSERT_EQ(ui.plain_items(panel, SC_SEL_RUNS).size(), 3u);
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 1));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, SEL_OK));
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 1");
     const std::string text = bytes_of(dir.file("VantrelSummary.txt"));
     EXPECT_NE(text.find("\nSelected Traces:\n" + trace + ", Trigger# 2\n"), std::string::npos) << text;
@@ -81,7 +84,7 @@ TEST_F(SummaryTest, StoppedBeforeItStartsWritesTheNoChartText)
 {
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
     const int panel = ui.find_panel("SC_SEL");
-    SetCtrlVal(sc_handle, SC_PLAY, 0);
+    SetCtrlVal(sc_handle, SCHART_PLAY, 0);
     ui.answer(1);
     Summarize(panel, 0);
     EXPECT_EQ(bytes_of(dir.file("VantrelSummary.txt")),
@@ -94,12 +97,12 @@ TEST_F(SummaryTest, AFileThatCannotBeWrittenIsReported)
 {
     ASSERT_TRUE(ui.pick(handle_menu, "Test Summary..."));
     const int panel = ui.find_panel("SC_SEL");
-    ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
+    ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     // The disk fills while the charts are examined.
-    ui.after_pumps(1, [] { vsys::inject_write_fault({10, false, false, vsys::AtomicStep::none}); });
+    ui.after_pumps(1, [] { vsys::set_fault_plan(vsys::FileFault::disk_full_after(10, "VantrelSummary")); });
     ui.answer(1);
     Summarize(panel, 0);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(ui.popups().back().title, "Test Summary Error");
     EXPECT_TRUE(ui.documents().empty());
     EXPECT_FALSE(vsys::file_exists(dir.file("VantrelSummary.txt")));

@@ -1,14 +1,16 @@
 // The Print command of the SPC chart and strip-chart windows, pressed as a user does, checked with real PDF tools.
-#include "acquisition/strip_chart_panel.h"
 #include "core/schema.h"
 #include "core/shared_buffers.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
+#include "panels/x_hist.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
 #include "playback/playback_list.h"
 #include "programs/wiring.h"
 #include "reports/panel_print.h"
 #include "reports/pdf_chart.h"
-#include "setup/run_selection.h"
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "tests/acquisition/acq_fixture.h"
@@ -150,7 +152,7 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     ASSERT_EQ(ui.ival(spc_panel, XH_NATURAL), 0);
     ASSERT_EQ(ui.ival(spc_panel, XH_SPEC), 0);
     ui.answer_path(report("Mean (CH2).pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     const std::string pdf = report("Mean (CH2).pdf");
     ASSERT_TRUE(vsys::file_exists(pdf));
     EXPECT_EQ(ui.documents(), std::vector<std::string>{pdf});
@@ -169,7 +171,7 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     ASSERT_TRUE(ui.set(spc_panel, XH_NATURAL, 1));
     ASSERT_TRUE(ui.set(spc_panel, XH_SPEC, 1));
     ui.answer_path(report("Hidden.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("Hidden.pdf"));
     const std::string hidden = page_lines(report("Hidden.pdf"));
     EXPECT_EQ(count(hidden, "0.000 1.000 0.000 RG"), 0u);
@@ -182,7 +184,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     const std::vector<double> kept = x_array;
     chart_points = 0;
     ui.answer_path(report("SpcChart.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("SpcChart.pdf"));
     const std::string empty = page_lines(report("SpcChart.pdf"));
     EXPECT_EQ(count(empty, "\nb\r"), 0u) << "no dots";
@@ -191,7 +193,7 @@ TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
     chart_points = static_cast<int>(kept.size());
 
     ui.answer_cancel();
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     EXPECT_EQ(ui.popups().back().kind, "file");
     EXPECT_EQ(ui.popups().back().title, "Please enter a file name...");
     EXPECT_EQ(ui.documents().size(), 1u);
@@ -201,7 +203,7 @@ TEST_F(PrintTest, StripChartPrintWithoutAPlaybackListSaysSoAndAsksForNoFile)
 {
     std::remove(dir.file("playback.tmp").c_str());
     ui.answer(1);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups().back().title, "PDF Error");
     EXPECT_EQ(ui.popups().back().text, "No traces selected to print.  Please click on the Playback button and select "
@@ -214,7 +216,7 @@ TEST_F(PrintTest, StripChartPrintDrawsTheRecordedTracesWithLegendAndTicks)
 {
     record_two_wafers();
     ui.answer_path(report("Run 1.pdf"));
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     EXPECT_EQ(ui.popups().back().kind, "file");
     const std::string pdf = report("Run 1.pdf");
     EXPECT_EQ(ui.documents(), std::vector<std::string>{pdf});
@@ -222,21 +224,21 @@ TEST_F(PrintTest, StripChartPrintDrawsTheRecordedTracesWithLegendAndTicks)
     for (const char* want : {"Run 1", "CH1", "CH2", "CH3", "0.0"}) EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
     EXPECT_EQ(count(text, "CH1"), 1u) << "one legend entry per channel over both wafers";
     int progressVisible = 1;
-    GetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
+    GetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
     EXPECT_EQ(progressVisible, 0);
 }
 
 TEST_F(PrintTest, StripChartPrintOfThePlaybackGraphShowsBothCursorReadOutsTwice)
 {
     record_two_wafers();
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_VISIBLE, 1);
-    SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
-    SetAxisScalingMode(sc_handle, SC_PLAYBACK_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, -1.0, 5.0);
-    SetCtrlAttribute(sc_handle, SC_PLAYBACK_GRAPH, ATTR_NUM_CURSORS, 2);
-    SetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 1, 2.5, 3.75);
-    SetGraphCursor(sc_handle, SC_PLAYBACK_GRAPH, 2, 7.25, -0.5);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_VISIBLE, 1);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_LEFT_YAXIS, VAL_MANUAL, -1.0, 5.0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 2);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 1, 2.5, 3.75);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 2, 7.25, -0.5);
     ui.answer_path(report("Cursors.pdf"));
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     const std::string text = check_pdf(report("Cursors.pdf"));
     for (const char* want : {"X1=+2.5000", "Y1=+3.7500", "X2=+7.2500", "Y2=-0.5000", "dX=-4.7500", "dY=+4.2500", "10.0"})
         EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
@@ -251,14 +253,14 @@ TEST_F(PrintTest, ListedRunsWithoutARowOrFileAreSkippedAndStyleTwoIsDashed)
     const std::string pdf = report("Skips.pdf");
     std::ofstream(dir.file("playback.tmp"), std::ios::trunc) << "7\t1\t0.0000 0\n8\t1\t0.5000 0\n1\t1\t1.0000 2\n";
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     check_pdf(pdf);
     const std::string withSkips = page_lines(pdf);
     EXPECT_EQ(count(withSkips, "[3] 0 d"), 3u) << "three channels of the one dashed trace";
 
     std::ofstream(dir.file("playback.tmp"), std::ios::trunc) << "1\t1\t1.0000 2\n";
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     EXPECT_EQ(withSkips, page_lines(pdf)) << "the run without a row and the missing file drew nothing";
 }
 
@@ -269,17 +271,17 @@ TEST_F(PrintTest, StripChartPrintDrawsOnlyWhatThePlaybackShows)
     record_two_wafers();
     ASSERT_GE(read_playback_list(dir.file("playback.tmp")).size(), 2u);
     auto play = [&](const std::string& output, int answer) {
-        ASSERT_TRUE(ui.press(sc_handle, SC_PLAY));
+        ASSERT_TRUE(ui.press(sc_handle, SCHART_PLAY));
         const int panel = ui.find_panel("SC_SEL");
         ASSERT_GT(panel, 0);
-        const auto items = ui.plain_items(panel, SEL_DESTINATION);
+        const auto items = ui.plain_items(panel, SC_SEL_DESTINATION);
         const auto at = std::find(items.begin(), items.end(), output);
         ASSERT_NE(at, items.end()) << output;
-        ASSERT_TRUE(ui.select(panel, SEL_DESTINATION, static_cast<int>(at - items.begin()), true));
-        ASSERT_TRUE(ui.check(panel, SEL_RUNS, 0));
-        ASSERT_TRUE(ui.check(panel, SEL_RUNS, 1));
+        ASSERT_TRUE(ui.select(panel, SC_SEL_DESTINATION, static_cast<int>(at - items.begin()), true));
+        ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+        ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 1));
         if (answer > 0) ui.answer(answer);
-        ASSERT_TRUE(ui.press(panel, SEL_OK));
+        ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
     };
     constexpr int kAddToCurrentChart = 1;
     play("Strip Chart Overlay with Auto X Scale", kAddToCurrentChart);
@@ -291,19 +293,19 @@ TEST_F(PrintTest, StripChartPrintDrawsOnlyWhatThePlaybackShows)
     EXPECT_EQ(listed[1].run, 1);
     EXPECT_EQ(listed[1].style, 0);
     const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 2");
-    EXPECT_EQ(ui.text(sc_handle, SC_COMMENT), " - - - - - - " + trace + " #1");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_COMMENT), " - - - - - - " + trace + " #1");
     const std::string overlay = report("Overlay.pdf");
     ui.answer_path(overlay);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     check_pdf(overlay);
     EXPECT_EQ(count(page_lines(overlay), "[3] 0 d"), 3u) << "the dotted wafer's three channels, once";
 
     // "None" reads the traces through and draws nothing: nothing is listed, so there is nothing to print.
     play("None", 0);
-    EXPECT_TRUE(ui.plots(sc_handle, SC_PLAYBACK_GRAPH).empty());
+    EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
     EXPECT_TRUE(read_playback_list(dir.file("playback.tmp")).empty());
     ui.answer(1);
-    ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
     EXPECT_EQ(ui.popups().back().title, "PDF Error");
     EXPECT_EQ(ui.documents(), std::vector<std::string>{overlay});
 }
@@ -311,17 +313,19 @@ TEST_F(PrintTest, StripChartPrintDrawsOnlyWhatThePlaybackShows)
 TEST_F(PrintTest, AFailedWriteLeavesNoReportAndOpensNoTab)
 {
     record_two_wafers();
-    for (reports::PdfIo io : {reports::PdfIo::write, reports::PdfIo::flush, reports::PdfIo::seek}) {
-        reports::inject_pdf_fault(io, 2);
+    for (vsys::FileOp io : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         ui.answer_path(report("Broken.pdf"));
         ui.answer(1);
-        ASSERT_TRUE(ui.press(sc_handle, SC_PRINT));
-        reports::clear_pdf_fault();
+        {
+            vsys::FaultPlanScope plan({io, 1, true, "Broken.pdf"});
+            ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
         EXPECT_EQ(ui.popups().back().title, "PDF Error");
         EXPECT_FALSE(vsys::file_exists(report("Broken.pdf")));
         EXPECT_TRUE(ui.documents().empty());
         int progressVisible = 1;
-        GetCtrlAttribute(sc_handle, SC_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
+        GetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, &progressVisible);
         EXPECT_EQ(progressVisible, 0);
     }
 }

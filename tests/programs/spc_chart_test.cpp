@@ -1,4 +1,7 @@
 // End to end: after the default scenario has raised its alarms, charts open from the chart menu and from the alarm list.
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/s_chart.h"
 #include "programs/wiring.h"
 #include "acquisition/main_window.h"
 #include "core/shared_buffers.h"
@@ -28,7 +31,7 @@ protected:
         ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
         // The menu bar as start-up builds it for the demo process.
         update_menu();
-        ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));  // real-time testing on
         ASSERT_NO_FATAL_FAILURE(run_chamber(770));
     }
     void TearDown() override
@@ -107,7 +110,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     ASSERT_TRUE(ui.press(dialog, WF_OK));
     EXPECT_FALSE(ui.panel_exists(dialog));
 
-    // The chart: RF_FWD step 1 maximum with its stored limits (50, 80), so the ringing wafers break rule 1a.
+    // The chart: RF_FWD step 1 maximum with its stored limits (64, 80), so the ringing wafers break rule 1a.
     ASSERT_GT(spc_panel, 0);
     EXPECT_TRUE(ui.panel_visible(spc_panel));
     EXPECT_EQ(chart_type, 1);
@@ -118,8 +121,8 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     EXPECT_EQ(ui.title(spc_panel), channel_name(1) + " Step Overshoot Maximum 1");
     const int n = chart_points;
     ASSERT_GE(n, 10);
-    EXPECT_EQ(rule_mean, 65);
-    EXPECT_EQ(rule_stdev, 5);
+    EXPECT_EQ(rule_mean, 72);
+    EXPECT_DOUBLE_EQ(rule_stdev, 16.0 / 6);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0x00FF00), 3);
     EXPECT_EQ(count_plots(vui::Plot::Line, 0xFF0000), 7);
     EXPECT_EQ(count_plots(vui::Plot::XY), 1);
@@ -181,14 +184,14 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
 
 TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 49));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     int popup = ui.find_panel("APOP");
     ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.set(popup, 2, 20));
-    ASSERT_TRUE(ui.press(popup, 3));
+    ASSERT_TRUE(ui.set(popup, APOP_COUNT, 20));
+    ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
     // The newest alarm is selected; View Chart opens its chart over the alarm's trace and the ones before it.
-    ASSERT_TRUE(ui.press(list_panel, 4));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     ASSERT_GT(spc_panel, 0);
     const int code = ui.ival(spc_panel, XH_CODE);
     EXPECT_EQ(code, selected_alarm_code / 100 * 100);

@@ -1,5 +1,7 @@
 // The SPC chart window on a result table made for the test: closing writes changed settings, exclusion of rule
 // breakers, the playback offer of a point, the trace header's time in the read-out, and the chart menus' groups.
+#include "panels/playback.h"
+#include "panels/s_chart.h"
 #include "programs/wiring.h"
 #include "core/config_store.h"
 #include "core/shared_buffers.h"
@@ -176,20 +178,20 @@ TEST_F(SpcWindowTest, DoubleClickOffersPlaybackButNotDuringAcquisition)
     ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
     const int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
-    EXPECT_EQ(ui.ival(choice, 4), 1);
+    EXPECT_EQ(ui.ival(choice, CHOOSE_START), 1);
     EXPECT_EQ(run_num, 357);
     ui.answer(2);  // a new chart
     ui.answer(1);
-    ASSERT_TRUE(ui.press(choice, 3));
+    ASSERT_TRUE(ui.press(choice, CHOOSE_OK));
     EXPECT_EQ(ui.popups().back().text, "Strip chart data cannot be replayed because this trace was deleted.");
-    EXPECT_EQ(ui.ival(sc_handle, 3), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     // While acquisition records, the current run is not given away.
-    SetCtrlVal(sc_handle, 2, 1);
+    SetCtrlVal(sc_handle, SCHART_START, 1);
     ui.answer_yes();
     ui.answer(1);
     ASSERT_TRUE(ui.double_click(spc_panel, XH_CHART));
     EXPECT_EQ(ui.popups().back().text, "Stored wafers cannot be played back while acquisition runs.");
-    SetCtrlVal(sc_handle, 2, 0);
+    SetCtrlVal(sc_handle, SCHART_START, 0);
     EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -3);
 }
 
@@ -246,6 +248,40 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     timer_status_bit = 0;
     update_menu();
     EXPECT_EQ(ui.menu_items(handle_menu, 34).size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// The chart window's Limits... button, of the shipped panel file.
+constexpr int kLimitsButton = 6;
+
+// The "Edit Limits" dialog: closing it only discards it, while its Cancel drops the pending setup changes.
+TEST_F(SpcWindowTest, ClosingEditLimitsKeepsThePendingChangesCancelDropsThem)
+{
+    open_mean_chart(300);
+    for (bool by_cancel : {false, true}) {
+        SCOPED_TRACE(by_cancel ? "Cancel" : "close box");
+        Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
+        ASSERT_TRUE(ui.press(spc_panel, kLimitsButton));
+        const int dialog = ui.modal_panel();
+        ASSERT_GT(dialog, 0);
+        ASSERT_EQ(ui.title(dialog), "Edit Limits");
+        int field = 0, cancel = 0;
+        for (int id = 1; id < 64; ++id) {
+            if (!field && ui.label(dialog, id) == "Upper Specification Limit") field = id;
+            if (!cancel && ui.label(dialog, id) == "Cancel") cancel = id;
+        }
+        ASSERT_GT(field, 0);
+        ASSERT_GT(cancel, 0);
+        ASSERT_TRUE(ui.set(dialog, field, 12.5));
+        ASSERT_NE(Flags & FLAG_PENDING_CHANGES, 0);
+        ASSERT_TRUE(by_cancel ? ui.press(dialog, cancel) : ui.close(dialog));
+        EXPECT_FALSE(ui.panel_exists(dialog));
+        EXPECT_EQ((Flags & FLAG_PENDING_CHANGES) != 0, !by_cancel);
+        EXPECT_GT(spc_panel, 0);
+    }
 }
 
 }  // namespace

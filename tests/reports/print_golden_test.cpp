@@ -11,6 +11,7 @@
 #include "core/callbacks.h"
 #include "core/globals.h"
 #include "core/shared_buffers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/userint.h"
@@ -53,7 +54,7 @@ TEST(SpcPrint, PageMatchesTheScriptMadeLineList)
     vui::register_callbacks(core_callbacks());
     vui::register_callbacks(spc_callbacks());
     install_reports();
-    spc_panel = LoadPanel(0, "x_hist.uir", 1);
+    spc_panel = LoadPanel(0, "x_hist.uir", SPC);
     ASSERT_GT(spc_panel, 0);
     DisplayPanel(spc_panel);
     SetAxisScalingMode(spc_panel, XH_CHART, VAL_XAXIS, VAL_MANUAL, -10.0, 0.0);
@@ -73,7 +74,7 @@ TEST(SpcPrint, PageMatchesTheScriptMadeLineList)
 
     const std::string pdf = dir.file("printPDF/spc_print.pdf");
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     compare_panel = spc_panel = -1;
     por_chart_points = chart_points = 0;
     ASSERT_TRUE(vsys::file_exists(pdf));

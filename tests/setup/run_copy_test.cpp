@@ -3,6 +3,8 @@
 
 #include "core/trace_file.h"
 #include "core/schema.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
 #include "setup/setup_paths.h"
@@ -35,9 +37,9 @@ protected:
         network_upload(0, item, nullptr, 0);
         int panel = ui.find_panel("SC_SEL");
         ASSERT_GT(panel, 0);
-        for (std::size_t i = 0; i < ui.items(panel, SEL_RUNS).size(); ++i) ui.check(panel, SEL_RUNS, static_cast<int>(i));
+        for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
         ui.answer_path(to);
-        ui.press(panel, SEL_OK);
+        ui.press(panel, SC_SEL_OK);
     }
     vtest::TempDir target;
 };
@@ -46,7 +48,7 @@ protected:
 
 TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnASecondCopy)
 {
-    copy_all(COPY_BOTH, target.path() + "/");
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path() + "/");
     EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     ASSERT_GT(t, 0);
@@ -63,7 +65,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     get_put_char(t, 0, 0, PROCESS_BY_NAME, vsys::format_into(name, sizeof name, "Alpha") ? name : name);
     EXPECT_STREQ(name, "3");
 
-    copy_all(COPY_BOTH, target.path());
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path());
     EXPECT_EQ(q("SELECT COUNT(*) FROM VT_INFO"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OTHER_01"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OOC_ALRM"), "2");
@@ -75,24 +77,24 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     select_sc_run(SEL_REPLAY);
     int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.items(panel, SEL_RUNS).size(), 2u);
+    EXPECT_EQ(ui.items(panel, SC_SEL_RUNS).size(), 2u);
     EXPECT_TRUE(vsys::file_exists(wafer_trace_path(target.path(), 1, 1))) << "the copied traces lie where the program reads them";
 }
 
 TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirectoryIsRefused)
 {
-    copy_all(COPY_SPC, target.path());
+    copy_all(MENUBAR_FILE_COPY_SPC_DATA_TO, target.path());
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT TRACE_DEL FROM VT_INFO").rows), "1;1");
     EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000001.001")));
     DBDisconnect(t);
 
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
-    ui.check(panel, SEL_RUNS, 0);
+    ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(dir.path() + "/./");
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(ui.popups().back().title, "Copy Error");
     EXPECT_GT(ui.find_panel("SC_SEL"), 0);
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO"), "2");
@@ -100,7 +102,7 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
 
 TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 {
-    copy_all(COPY_TRACES, target.file("new"));
+    copy_all(MENUBAR_FILE_COPY_TRACES_TO, target.file("new"));
     EXPECT_EQ(target.read("new/SC_DATA/00000001.001"), "r10w1");
     connect(target.file("new"));
     EXPECT_EQ(rows("SELECT TRACE_ID FROM VT_INFO ORDER BY RUN_NUM"), "TOOL7:10;TOOL7:11");
@@ -108,10 +110,10 @@ TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 
 TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 {
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(last_popup(), "|No Strip Chart Data checked.");
     EXPECT_TRUE(ui.panel_exists(panel));
     EXPECT_EQ(ui.title(panel), "Copy TRACE Data To ...");
@@ -120,12 +122,12 @@ TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
 {
     target.write("plain_file", "x");
-    network_upload(0, COPY_SPC, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_SPC_DATA_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
-    ui.check(panel, SEL_RUNS, 0);
+    ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(target.file("plain_file"));
     ui.answer(1);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(ui.popups().back().title, "Network Error");
     EXPECT_NE(ui.popups().back().text.find("plain_file"), std::string::npos);
     EXPECT_FALSE(ui.panel_exists(panel));

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "core/run_lookup.h"
+#include "panels/playback.h"
+#include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "setup/por_trace.h"
 #include "setup/run_selection.h"
 #include "tests/setup/setup_fixture.h"
@@ -51,7 +54,7 @@ protected:
         select_sc_run(mode);
         return ui.find_panel("SC_SEL");
     }
-    std::vector<std::string> labels(int panel) { return ui.plain_items(panel, SEL_RUNS); }
+    std::vector<std::string> labels(int panel) { return ui.plain_items(panel, SC_SEL_RUNS); }
 };
 
 }  // namespace
@@ -83,12 +86,12 @@ TEST_F(RunSelectionTest, ListsOfEachUseNewestFirst)
         int panel = open(c.mode);
         ASSERT_GT(panel, 0);
         std::vector<std::string> raw;
-        for (const auto& item : ui.items(panel, SEL_RUNS)) raw.push_back(trimmed_label(item.label));
+        for (const auto& item : ui.items(panel, SC_SEL_RUNS)) raw.push_back(trimmed_label(item.label));
         EXPECT_EQ(raw, c.raw);
         EXPECT_EQ(ui.title(panel), c.title);
-        EXPECT_EQ(ui.visible(panel, SEL_DESTINATION), c.mode == SEL_REPLAY);
-        EXPECT_EQ(ui.visible(panel, SEL_WAFERS), c.mode == SEL_POR);
-        ui.press(panel, SEL_CANCEL);
+        EXPECT_EQ(ui.visible(panel, SC_SEL_DESTINATION), c.mode == SEL_REPLAY);
+        EXPECT_EQ(ui.visible(panel, SC_SEL_WAFERS), c.mode == SEL_POR);
+        ui.press(panel, SC_SEL_CANCEL);
         EXPECT_FALSE(ui.panel_exists(panel));
     }
 }
@@ -101,28 +104,28 @@ TEST_F(RunSelectionTest, DoubleClickExpandsARunIntoItsWafersOnDisk)
     wafer(11, 1);
     int panel = open(SEL_REPLAY);
     ASSERT_GT(panel, 0);
-    ui.select(panel, SEL_RUNS, 0);
-    ui.double_click(panel, SEL_RUNS);
+    ui.select(panel, SC_SEL_RUNS, 0);
+    ui.double_click(panel, SC_SEL_RUNS);
     std::vector<std::string> want{"-TOOL7:four", "Trigger #4", "Trigger #2", "Trigger #1", "TOOL7:one"};
     std::vector<std::string> got;
     for (auto& l : labels(panel)) got.push_back(trimmed_label(l));
     EXPECT_EQ(got, want);
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(ui.items(panel, SEL_RUNS)[static_cast<std::size_t>(i)].value.i, 10);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(ui.items(panel, SC_SEL_RUNS)[static_cast<std::size_t>(i)].value.i, 10);
 
     // A wafer item, a single-wafer run and an expanded run are left alone by a double click.
     for (int index : {2, 4, 0}) {
-        ui.select(panel, SEL_RUNS, index);
-        ui.double_click(panel, SEL_RUNS);
-        EXPECT_EQ(ui.items(panel, SEL_RUNS).size(), 5u);
+        ui.select(panel, SC_SEL_RUNS, index);
+        ui.double_click(panel, SC_SEL_RUNS);
+        EXPECT_EQ(ui.items(panel, SC_SEL_RUNS).size(), 5u);
     }
     // A wafer item reads out its own trace's header.
     dir.write("SC_DATA/00000010.002", std::string("10.15.00 2026/03/20\n") + std::string(28, '\0'));
-    ui.select(panel, SEL_RUNS, 2, true);
-    EXPECT_EQ(ui.text(panel, SEL_DATE), "2026/03/20");
-    EXPECT_EQ(ui.text(panel, SEL_TIME), "10:15:00");
+    ui.select(panel, SC_SEL_RUNS, 2, true);
+    EXPECT_EQ(ui.text(panel, SC_SEL_DATE), "2026/03/20");
+    EXPECT_EQ(ui.text(panel, SC_SEL_TIME), "10:15:00");
     // Choosing the expanded run again folds it.
-    ui.select(panel, SEL_RUNS, 0, true);
-    EXPECT_EQ(ui.items(panel, SEL_RUNS).size(), 2u);
+    ui.select(panel, SC_SEL_RUNS, 0, true);
+    EXPECT_EQ(ui.items(panel, SC_SEL_RUNS).size(), 2u);
     EXPECT_EQ(trimmed_label(labels(panel)[0]), "+TOOL7:four");
 }
 
@@ -136,23 +139,23 @@ TEST_F(RunSelectionTest, ReadOutShowsTheRunAndLeavesTheProcessSetupAlone)
     const int rate = sample_rate_index;
     int panel = open(SEL_REPLAY);
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.text(panel, SEL_SYSTEM), "TOOL7");
-    EXPECT_EQ(trimmed_label(ui.text(panel, SEL_PROCESS)), "Alpha");
-    EXPECT_EQ(ui.text(panel, SEL_TIME), "11:00:00");
-    EXPECT_EQ(ui.text(panel, SEL_DATE), "2026/03/14");  // no date on the header line: the run row's
-    EXPECT_EQ(ui.ival(panel, SEL_WAFER_COUNT), 999);
-    EXPECT_EQ(ui.ival(panel, SEL_RATE), 5);
-    EXPECT_EQ(ui.label(panel, SEL_RATE), "Sec./Sample");
-    EXPECT_EQ(ui.ival(panel, SEL_CHANNELS), 3);
+    EXPECT_EQ(ui.text(panel, SC_SEL_SYSTEM), "TOOL7");
+    EXPECT_EQ(trimmed_label(ui.text(panel, SC_SEL_PROCESS)), "Alpha");
+    EXPECT_EQ(ui.text(panel, SC_SEL_TIME), "11:00:00");
+    EXPECT_EQ(ui.text(panel, SC_SEL_DATE), "2026/03/14");  // no date on the header line: the run row's
+    EXPECT_EQ(ui.ival(panel, SC_SEL_NWAFERS), 999);
+    EXPECT_EQ(ui.ival(panel, SC_SEL_RATE), 5);
+    EXPECT_EQ(ui.label(panel, SC_SEL_RATE), "Sec./Sample");
+    EXPECT_EQ(ui.ival(panel, SC_SEL_NCHANNELS), 3);
     EXPECT_EQ(VantrelChannelStatusBits, mask);
     EXPECT_EQ(sample_rate_index, rate);
 
     // "EP" inside and at the end: read out; only at the end: an endpoint record, nothing shown.
-    ui.select(panel, SEL_RUNS, 1, true);
-    EXPECT_EQ(ui.text(panel, SEL_TIME), "NA");
-    EXPECT_EQ(ui.ival(panel, SEL_CHANNELS), 2);
-    ui.select(panel, SEL_RUNS, 2, true);
-    EXPECT_EQ(ui.ival(panel, SEL_CHANNELS), 2);
+    ui.select(panel, SC_SEL_RUNS, 1, true);
+    EXPECT_EQ(ui.text(panel, SC_SEL_TIME), "NA");
+    EXPECT_EQ(ui.ival(panel, SC_SEL_NCHANNELS), 2);
+    ui.select(panel, SC_SEL_RUNS, 2, true);
+    EXPECT_EQ(ui.ival(panel, SC_SEL_NCHANNELS), 2);
     EXPECT_TRUE(is_endpoint_label("TOOL7:endEP"));
     EXPECT_FALSE(is_endpoint_label("EPEP"));
     EXPECT_FALSE(is_endpoint_label("TOOL7:EP run"));
@@ -166,9 +169,9 @@ TEST_F(RunSelectionTest, ProcessOfRecordChosenFromTheRunList)
     pick_por(0, 80, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.plain_items(panel, SEL_WAFERS), (std::vector<std::string>{"1", "3"}));
-    ui.select(panel, SEL_WAFERS, 1);
-    ui.press(panel, SEL_OK);
+    EXPECT_EQ(ui.plain_items(panel, SC_SEL_WAFERS), (std::vector<std::string>{"1", "3"}));
+    ui.select(panel, SC_SEL_WAFERS, 1);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_TRUE(exists("00000003.POR"));
     EXPECT_TRUE(exists("00000003.INT"));
@@ -179,12 +182,12 @@ TEST_F(RunSelectionTest, ReplayOkHandsOverToPlaybackAndCancelRestoresTheSetup)
 {
     add_run(10, 1, "TOOL7:a", "2026/03/14");
     int panel = open(SEL_REPLAY);
-    ui.press(panel, SEL_OK);
+    ui.press(panel, SC_SEL_OK);
     EXPECT_EQ(calls.back(), "select_ok " + std::to_string(panel));
     VantrelChannelStatusBits = 0xFFu;  // as a run read would leave it
     const int keep = recipe_num;
     recipe_num = 7;
-    ui.press(panel, SEL_CANCEL);
+    ui.press(panel, SC_SEL_CANCEL);
     EXPECT_EQ(recipe_num, keep);
     EXPECT_NE(VantrelChannelStatusBits, 0xFFu);
 }
@@ -195,22 +198,22 @@ TEST_F(RunSelectionTest, ChannelChoiceOffersTheRunsChannelsAndLeavesTheProcessLo
     make_current(4, "Other");
     sc_handle = NewPanel(0, "Strip", 0, 0, 100, 100);
     int id = 0;
-    while (id < kPlaybackChoiceControl) id = NewCtrl(sc_handle, CTRL_STRING, "", 0, 0);
-    SetCtrlVal(sc_handle, kPlaybackChoiceControl, "0 2 2");  // channel 2 offered and chosen earlier
+    while (id < SCHART_PLAY_STATE) id = NewCtrl(sc_handle, CTRL_STRING, "", 0, 0);
+    SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "0 2 2");  // channel 2 offered and chosen earlier
     run_num = 10;
     const unsigned mask = VantrelChannelStatusBits;
     select_channels(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
     int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
     std::vector<int> values;
-    for (const auto& item : ui.items(choice, 2)) values.push_back(static_cast<int>(item.value.i));
+    for (const auto& item : ui.items(choice, CHOOSE_CHANNELS)) values.push_back(static_cast<int>(item.value.i));
     EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_TRUE(ui.items(choice, 2)[2].checked);
+    EXPECT_TRUE(ui.items(choice, CHOOSE_CHANNELS)[2].checked);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(VantrelChannelStatusBits, mask);
-    ui.check(choice, 2, 3);
-    ui.press(choice, 3);
+    ui.check(choice, CHOOSE_CHANNELS, 3);
+    ui.press(choice, CHOOSE_OK);
     EXPECT_FALSE(ui.panel_exists(choice));
-    EXPECT_EQ(ui.text(sc_handle, kPlaybackChoiceControl), "0 7 6");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_PLAY_STATE), "0 7 6");
     EXPECT_EQ(calls.back(), "select_ok -1");  // the choice was opened to replay at once
 }

@@ -3,7 +3,9 @@
 #include "core/long_command.h"
 #include "core/module_services.h"
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
 #include "core/shared_buffers.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
@@ -661,13 +663,13 @@ TEST_F(Slideshow, AcquisitionStartedDuringTheShowKeepsItsItemsDimmed)
     store_row(3, 0, 1, 0, 3, 1, "", "");
     trigger = 0;  // collect always: channel 1, the trigger's, is off here
     ui.after_pumps(3, [&] { start(); });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_TRUE(acq().active);
     EXPECT_EQ(spc_panel, -1);
-    for (int item : {27, 37, 34, 47, 56}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
-    for (int item : {2, 23}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_FILE, MENUBAR_CONFIGURE}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
     stop();
-    for (int item : {27, 37, 34, 47, 56}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
 }
 
 TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
@@ -767,7 +769,7 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         }
     }
     // A row that cannot be written is reported and recording goes on; the status turns yellow all the same.
-    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::seek, vsql::DbfIo::flush}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::seek, vsys::FileOp::flush}) {
         SCOPED_TRACE(static_cast<int>(op));
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
         status_color = STATUS_WHITE;
@@ -775,9 +777,10 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         chart_type = 0;
         const std::size_t shown = ui.popups().size();
         ui.answer(1);
-        vsql::inject_dbf_fault(op, 1);
-        record_ooc_alarms(9, 9);
-        vsql::inject_dbf_fault(op, 0);
+        {
+            vsys::FaultPlanScope plan({op, 1, false, "OOC_ALRM"});
+            record_ooc_alarms(9, 9);
+        }
         ASSERT_EQ(ui.popups().size(), shown + 1);
         EXPECT_EQ(ui.popups().back().title, "Database Error");
         EXPECT_EQ(status_color, STATUS_YELLOW);

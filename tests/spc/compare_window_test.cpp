@@ -15,6 +15,7 @@
 #include "core/schema.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_data.h"
@@ -417,24 +418,25 @@ TEST_F(CompareWindowTest, SavePrintAndTheirFailures)
     EXPECT_EQ(ui.documents(), std::vector<std::string>{dir.file("PRINT.TMP")});
 
     // A failing write is reported and leaves the old file; nothing is opened.
-    for (const vsys::WriteFault& fault : {vsys::WriteFault{10, false}, vsys::WriteFault{0, true},
-                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::sync},
-                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::rename}}) {
+    for (const vsys::FileFault& fault : {vsys::FileFault::disk_full_after(10), vsys::FileFault {vsys::FileOp::flush},
+                                         vsys::FileFault {vsys::FileOp::close}, vsys::FileFault {vsys::FileOp::rename}}) {
         ASSERT_TRUE(vsys::write_file_atomic(saved, "old\n").ok);
-        vsys::inject_write_fault(fault);
         ui.answer_path(saved);
         ui.answer_yes();
         ui.answer(1);
-        ASSERT_TRUE(ui.pick(bar, POP_SAVE));
-        vsys::clear_write_fault();
+        {
+            vsys::FaultPlanScope plan(fault);
+            ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+        }
         EXPECT_EQ(ui.popups().back().title, saved);
         EXPECT_EQ(ui.popups().back().text.rfind("Unable to ", 0), 0u) << ui.popups().back().text;
         EXPECT_EQ(read_file(saved), "old\n");
     }
-    vsys::inject_write_fault({5, false});
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(bar, POP_PRINT));
-    vsys::clear_write_fault();
+    {
+        vsys::FaultPlanScope plan(vsys::FileFault::disk_full_after(5));
+        ASSERT_TRUE(ui.pick(bar, POP_PRINT));
+    }
     EXPECT_EQ(ui.popups().back().title, dir.file("PRINT.TMP"));
     EXPECT_EQ(ui.documents().size(), 1u);
 }

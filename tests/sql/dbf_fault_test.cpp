@@ -1,4 +1,4 @@
-// A table file under a failing disk: every failed read, write, seek or flush fails its statement, and the file keeps every row reported written, readable by an independent reader.
+// A table file under a failing disk: every failed read, write, seek or flush fails its statement and leaves the file as it was before it; every row reported written stays, readable by an independent reader.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,12 +7,13 @@
 #include <string>
 
 #include "platform/sql/dbf_table.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "tests/sql/sql_fixture.h"
 
 namespace {
 
-using vsql::DbfIo;
+using vsys::FileOp;
 using vtest::run;
 
 // N -> NAME as a reader sees the table; none when the reader cannot read it.
@@ -63,17 +64,16 @@ void check_rows(const std::map<int, std::string>& seen, const std::map<int, std:
                 EXPECT_EQ(it, seen.end()) << "row " << s.row;
             else
                 EXPECT_TRUE(it != seen.end() && it->second == s.name) << "row " << s.row;
-        } else if (it != seen.end()) {
-            EXPECT_TRUE(it->second == s.name || (was != before.end() && it->second == was->second))
-                << "row " << s.row << ": " << it->second;
+        } else if (was == before.end()) {
+            EXPECT_EQ(it, seen.end()) << "row " << s.row << " of a failed insert is in the file";
         } else {
-            EXPECT_TRUE(was == before.end() || deleted) << "row " << s.row << " was lost";
+            EXPECT_TRUE(it != seen.end() && it->second == was->second) << "row " << s.row << " was changed or lost";
         }
     }
 }
 
 // Runs the statements with the nth call of `op` failing and checks what the file holds.
-Outcome run_with_fault(DbfIo op, int nth)
+Outcome run_with_fault(FileOp op, int nth)
 {
     Outcome outcome;
     vtest::SqlDir db;
@@ -82,10 +82,16 @@ Outcome run_with_fault(DbfIo op, int nth)
     EXPECT_EQ(run(h, "INSERT INTO T VALUES (1, 'one'), (2, 'two'), (3, 'three')"), 0);
     std::map<int, std::string> before = {{1, "one"}, {2, "two"}, {3, "three"}};
     std::map<int, bool> succeeded;
-    vsql::inject_dbf_fault(op, nth);
-    for (const Statement& s : kStatements) succeeded[s.row] = run(h, s.sql) == 0;
-    outcome.fault_hit = vsql::dbf_fault_pending() == 0;
-    vsql::inject_dbf_fault(op, 0);
+    vsys::set_fault_plan({op, nth, false, "T.DBF"});
+    for (const Statement& s : kStatements) {
+        const std::string file_before = vtest::file_bytes(db.file("T.DBF"));
+        succeeded[s.row] = run(h, s.sql) == 0;
+        if (!succeeded[s.row]) {
+            EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), file_before) << s.sql;
+        }
+    }
+    outcome.fault_hit = vsys::fault_plan_strikes() > 0;
+    vsys::clear_fault_plan();
 
     // What a reader sees right after the failure, and after the disk works again and the table took one more row.
     const auto seen = parse_rows(vtest::read_with_dbfread(db.file("T.DBF")));
@@ -104,7 +110,7 @@ Outcome run_with_fault(DbfIo op, int nth)
 
 TEST(DbfFaults, EveryFailingCallFailsItsStatementAndLosesNoReportedRow)
 {
-    for (DbfIo op : {DbfIo::write, DbfIo::seek, DbfIo::flush, DbfIo::read}) {
+    for (FileOp op : {FileOp::write, FileOp::seek, FileOp::flush, FileOp::read}) {
         int nth = 1;
         for (; nth < 200; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
@@ -113,6 +119,25 @@ TEST(DbfFaults, EveryFailingCallFailsItsStatementAndLosesNoReportedRow)
         }
         EXPECT_GT(nth, 1) << "no call of op " << static_cast<int>(op) << " was made";
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A statement of several rows that fails on a later one takes back the rows it wrote before.
+TEST(DbfFaults, AStatementFailingOnALaterRowLeavesTheFileAsBefore)
+{
+    vtest::SqlDir db;
+    const int h = db.hdbc();
+    ASSERT_EQ(run(h, "CREATE TABLE T (N NUMERIC(3,0), NAME CHAR(20))"), 0);
+    ASSERT_EQ(run(h, "INSERT INTO T VALUES (1, 'one'), (2, 'two')"), 0);
+    const std::string before = vtest::file_bytes(db.file("T.DBF"));
+    EXPECT_NE(run(h, "INSERT INTO T VALUES (3, 'three'), (4, 'four'), (12345, 'too wide')"), 0);
+    EXPECT_NE(run(h, "UPDATE T SET N = N * 1000 + 1 WHERE N >= 1"), 0);
+    EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), before);
+    EXPECT_EQ(vtest::read_with_dbfread(db.file("T.DBF")), "1|one;2|two");
+    EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT N, NAME FROM T").rows), "1|one;2|two");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <shapefil.h>
+
 #include "platform/sql/engine.h"
 #include "tests/sql/sql_fixture.h"
 
@@ -175,6 +177,56 @@ TEST(DbfFiles, ADeleteChangesOnlyTheFlagsOfItsRows)
     EXPECT_EQ(flat(query(h, "SELECT COUNT(*) FROM T").rows), std::to_string(left));
     const std::string reader = vtest::read_with_dbfread(db.file("T.DBF"));
     EXPECT_EQ(std::count(reader.begin(), reader.end(), ';') + 1, left);
+}
+
+}  // namespace
+
+namespace {
+
+// A created table is byte for byte what shapelib writes for the same columns.
+TEST(DbfFiles, CreatedTablesAreWhatShapelibWrites)
+{
+    vtest::SqlDir db;
+    ASSERT_EQ(run(db.hdbc(), "CREATE TABLE RESULTS (RUN NUMERIC(9,0), WAFER NUMERIC(5,0), OVER NUMERIC(19,9), "
+                             "SYSTEM_ID CHAR(16), comment CHAR(254))"),
+              0);
+    const std::string ours = vtest::file_bytes(db.file("RESULTS.DBF"));
+    ASSERT_GT(ours.size(), 4u);
+
+    const std::string theirs_path = db.file("theirs.dbf");
+    DBFHandle h = DBFCreateEx(theirs_path.c_str(), "LDID/87");
+    ASSERT_NE(h, nullptr);
+    DBFAddField(h, "RUN", FTDouble, 9, 0);
+    DBFAddField(h, "WAFER", FTDouble, 5, 0);
+    DBFAddField(h, "OVER", FTDouble, 19, 9);
+    DBFAddField(h, "SYSTEM_ID", FTString, 16, 0);
+    DBFAddField(h, "COMMENT", FTString, 254, 0);
+    DBFSetLastModifiedDate(h, static_cast<unsigned char>(ours[1]), static_cast<unsigned char>(ours[2]),
+                           static_cast<unsigned char>(ours[3]));
+    DBFClose(h);
+    EXPECT_EQ(ours, vtest::file_bytes(theirs_path));
+    EXPECT_EQ(vtest::fields_with_dbfread(db.file("RESULTS.DBF")),
+              "RUN N 9 0,WAFER N 5 0,OVER N 19 9,SYSTEM_ID C 16 0,COMMENT C 254 0");
+}
+
+}  // namespace
+
+namespace {
+
+// Names are read from the directory once, but a table another program puts there in between is seen.
+TEST(DbfFiles, ATableAnotherProgramAddsBetweenCreatesIsFound)
+{
+    vtest::SqlDir db;
+    ASSERT_EQ(run(db.hdbc(), "CREATE TABLE FIRST (N NUMERIC(5,0))"), 0);
+    ASSERT_EQ(run(db.hdbc(), "CREATE TABLE SECOND (N NUMERIC(5,0))"), 0);
+    {
+        std::ifstream in(db.file("FIRST.DBF"), std::ios::binary);
+        std::ofstream out(db.file("third.dbf"), std::ios::binary);
+        out << in.rdbuf();
+    }
+    EXPECT_EQ(run(db.hdbc(), "CREATE TABLE THIRD (N NUMERIC(5,0))"), vsql::kTableExists);
+    EXPECT_EQ(run(db.hdbc(), "CREATE TABLE second (N NUMERIC(5,0))"), vsql::kTableExists);
+    EXPECT_EQ(flat(query(db.hdbc(), "SELECT COUNT(*) FROM Third").rows), "0");
 }
 
 }  // namespace

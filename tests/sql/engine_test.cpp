@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/sql/engine.h"
-#include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "tests/sql/sql_fixture.h"
 
@@ -332,20 +332,16 @@ TEST_F(Engine, PackThatFailsLeavesTheOldTable)
     std::string path = db.file("VT_INFO.DBF");
     auto before = vsys::file_size(path);
     std::string bytes_before = db.dir().read("VT_INFO.DBF");
-    vsys::WriteFault fault;
-    fault.fail_at_commit = true;  // the new file is written, then the rename fails
-    vsys::inject_write_fault(fault);
+    vsys::set_fault_plan(vsys::FileFault {vsys::FileOp::rename});  // the new file is written, then the rename fails
     EXPECT_EQ(run(h, "PACK VT_INFO"), vsql::kErrFile);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(db.dir().read("VT_INFO.DBF"), bytes_before);
     EXPECT_EQ(vtest::read_with_dbfread(path), "1|1|10|SYS|ETCH|T1|U|2026/03/01|10:00:00||0|0|0;"
                                               "3|1|10|SYS|ASH|T3|U|2026/03/01|10:00:00||1|0|0");
     EXPECT_EQ(flat(query(h, "SELECT RUN_NUM FROM VT_INFO ORDER BY 1").rows), "1;3");
-    vsys::WriteFault short_write;
-    short_write.bytes_allowed = 100;
-    vsys::inject_write_fault(short_write);
+    vsys::set_fault_plan(vsys::FileFault::disk_full_after(100));
     EXPECT_EQ(run(h, "PACK VT_INFO"), vsql::kErrFile);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(db.dir().read("VT_INFO.DBF"), bytes_before);
     ASSERT_EQ(run(h, "PACK VT_INFO"), 0) << qeErrMsg();
     EXPECT_LT(*vsys::file_size(path), *before);

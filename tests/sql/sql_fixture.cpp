@@ -99,6 +99,14 @@ std::string read_with_dbfread(const std::string& path)
     return run_python(path, script);
 }
 
+std::string file_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
 SqlDir::SqlDir()
 {
     hdbc_ = qeConnect(("DSN=ZID32_Samples; DB=" + dir_.path()).c_str());

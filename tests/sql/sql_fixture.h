@@ -27,6 +27,8 @@ std::string flat(const Rows& rows);
 // Reads a .DBF file with an independent dBase reader (python3-dbfread) and
 // returns its live records as "a|b;c|d" (numbers as the reader parsed them).
 std::string read_with_dbfread(const std::string& path);
+// The whole content of a file, empty when it cannot be read.
+std::string file_bytes(const std::string& path);
 // The field descriptors the same reader sees: "NAME C 32 0,RUN N 9 0".
 std::string fields_with_dbfread(const std::string& path);
 

@@ -1,6 +1,8 @@
 // The alarm window on real OOC_ALRM and VT_INFO files: the three forms, selection, clearing and the status colour.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/callbacks.h"
 #include "core/config_store.h"
 #include "core/db_statement.h"
@@ -300,6 +302,21 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     review_uncleared();
     EXPECT_EQ(list_panel, -1);
     EXPECT_EQ(status_color, STATUS_WHITE);
+}
+
+// A review whose count cannot be taken does not call the alarms cleared: the alarm table decides.
+TEST_F(AlarmReview, AFailedCountTurnsTheStatusWhiteOnlyWhenNoAlarmIsUncleared)
+{
+    run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
+    alarm(10, 1, 3, 0, 1, 0, 0);
+    ASSERT_TRUE(std::filesystem::remove(dir.file("ENDP_DAT.DBF")));  // the count's endpoint half cannot run
+    review_uncleared();
+    EXPECT_EQ(list_panel, -1);
+    EXPECT_EQ(status_color, STATUS_YELLOW);
+    ASSERT_EQ(vtest::run(hdbc, "UPDATE OOC_ALRM SET CLEARED = 1"), 0);
+    review_uncleared();
+    EXPECT_EQ(status_color, STATUS_WHITE);
+    EXPECT_TRUE(ui.popups().empty());
 }
 
 TEST_F(AlarmReview, MessagesWhenNothingOrOneCategory)

@@ -262,6 +262,8 @@ TEST_F(PanelTest, CheckPanelFileFindsEveryFault)
         {R"({"panels": [ )", "not valid"},
         {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "ring", "items": [{"label": "a", "value": "x"}]}]}]})", "does not suit"},
         {R"({"panels": [{"resource": 1, "controls": [{"id": 2, "kind": "numeric", "items": [{"label": "a"}]}]}]})", "only lists and rings"},
+        {R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "constant": 7}]}]}]})", "wrong type"},
+        {R"({"menubars": [{"resource": 1, "menus": [{"id": 2, "items": [{"id": 3, "const": "SAVE"}]}]}]})", "unknown field"},
     };
     for (const auto& c : cases) {
         std::string path = dir.write("bad.uir", c.content);

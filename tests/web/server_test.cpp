@@ -122,8 +122,14 @@ TEST_F(ServerTest, OffLoopbackEveryRequestNeedsTheToken)
     EXPECT_FALSE(start("0.0.0.0:0", "", error));
     EXPECT_NE(error.find("--token"), std::string::npos) << error;
     EXPECT_FALSE(start("127.0.0.1:0", "bad token;", error));
+    // Off this machine a short token is refused, whatever its letters.
+    for (const char* weak : {"x", "s3cret-42", "fifteen-chars-1"}) {
+        EXPECT_FALSE(start("0.0.0.0:0", weak, error)) << weak;
+        EXPECT_NE(error.find("at least 16 characters"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(start("127.0.0.1:0", "x", error)) << "on loopback the token only adds to the Host check";
 
-    auto server = start("0.0.0.0:0", "s3cret-42", error);
+    auto server = start("0.0.0.0:0", "s3cret-42-0123456", error);
     ASSERT_TRUE(server) << error;
     int port = server->port();
     EXPECT_EQ(get(port, "/").status, 403);
@@ -131,12 +137,13 @@ TEST_F(ServerTest, OffLoopbackEveryRequestNeedsTheToken)
     EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT").status, 403);
     EXPECT_EQ(get(port, "/ws").status, 403);
 
-    Reply first = get(port, "/?token=s3cret-42");
+    Reply first = get(port, "/?token=s3cret-42-0123456");
     EXPECT_EQ(first.status, 200);
-    EXPECT_NE(first.head.find("Set-Cookie: vantrel_token=s3cret-42; Path=/; HttpOnly; SameSite=Strict"), std::string::npos);
-    EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-42\r\n").status, 200);
-    EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-4\r\n").status, 403);
-    EXPECT_NE(server->url().find("?token=s3cret-42"), std::string::npos);
+    EXPECT_NE(first.head.find("Set-Cookie: vantrel_token=s3cret-42-0123456; Path=/; HttpOnly; SameSite=Strict"),
+              std::string::npos);
+    EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-42-0123456\r\n").status, 200);
+    EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-42-012345\r\n").status, 403);
+    EXPECT_NE(server->url().find("?token=s3cret-42-0123456"), std::string::npos);
 }
 
 TEST_F(ServerTest, AnAddressInUseIsReportedNotFatal)

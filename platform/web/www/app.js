@@ -66,11 +66,31 @@ function stripOfFrame(buf) {
   return { type: 'strip', panel: f[1], id: f[2], first_scan: f[3], end_scan: f[4], bucket: f[5], traces, firsts };
 }
 
+// Windows the program could not load (a damaged or missing panel file): said on the page, not left blank.
+function showLoadErrors(errors, more = false) {
+  let box = document.getElementById('load-errors');
+  if (!box) {
+    box = document.createElement('div');
+    box.id = 'load-errors';
+    box.className = 'load-errors';
+    document.body.prepend(box);
+  }
+  if (!more) box.replaceChildren();
+  for (const e of errors) {
+    const line = document.createElement('div');
+    line.textContent = 'A window could not be loaded: ' + e;
+    box.append(line);
+  }
+  box.hidden = box.childElementCount === 0;
+}
+
 function handle(m) {
   switch (m.type) {
     case 'snapshot':
       screen.load(m);
       popups.load(m);
+      showLoadErrors(m.load_errors || []);
+      if (typeof m.title === 'string' && m.title) document.title = m.title;
       document.body.style.cursor = m.wait_cursor ? 'wait' : '';
       break;
     case 'reset': screen.clear(); popups.clear(); break;
@@ -98,6 +118,7 @@ function handle(m) {
     case 'active': if (m.panel > 0) screen.lastActive = m.panel; break;
     case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
     case 'document': openDocument(m.path); break;
+    case 'load_error': showLoadErrors([m.error], true); break;
     case 'dir_list': {
       const done = pendingLists.get(m.req);
       pendingLists.delete(m.req);

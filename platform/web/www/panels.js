@@ -65,6 +65,12 @@ export class Screen {
     });
   }
 
+  // The browser window in panel coordinates: the program keeps moved and sized windows inside it.
+  viewExtent() {
+    const s = Number(this.root.dataset.scale) || 1;
+    return { view_width: Math.round(window.innerWidth / s), view_height: Math.round(window.innerHeight / s) };
+  }
+
   // A panel's children (0: the top-level panels) changed their stacking order, front first.
   stacking(parent, order) {
     if (!parent) this.topLevel = order.slice();
@@ -231,8 +237,8 @@ export class Screen {
         window.removeEventListener('mousemove', move);
         window.removeEventListener('mouseup', up);
         if (!dx && !dy) return;
-        if (sizing) this.send({ op: 'size', panel: p.data.handle, width: Math.max(50, width + dx), height: Math.max(30, height + dy) });
-        else this.send({ op: 'move', panel: p.data.handle, left: left + dx, top: top + dy });
+        if (sizing) this.send({ op: 'size', panel: p.data.handle, width: Math.max(50, width + dx), height: Math.max(30, height + dy), ...this.viewExtent() });
+        else this.send({ op: 'move', panel: p.data.handle, left: left + dx, top: top + dy, ...this.viewExtent() });
       };
       window.addEventListener('mousemove', move);
       window.addEventListener('mouseup', up);

@@ -1,0 +1,257 @@
+// The running server against careless and hostile clients: huge frames, half-open connections, pages that ignore close, floods.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sys/clock.h"
+#include "platform/ui/ui_loop.h"
+#include "platform/ui/userint.h"
+#include "platform/web/actions.h"
+#include "platform/web/server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/web/raw_client.h"
+
+using nlohmann::json;
+
+namespace {
+
+constexpr int kText = 0x1, kContinuation = 0x0, kClose = 0x8;
+constexpr int kCloseTooBig = 1009;
+constexpr std::int64_t kMemoryBound = 100ll << 20;
+
+std::int64_t resident_bytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// Runs the UI loop until `done` holds; gives up after `seconds` of real time.
+bool pump_until(const std::function<bool()>& done, double seconds = 10.0)
+{
+    double until = vsys::clock_seconds() + seconds;
+    while (vsys::clock_seconds() < until) {
+        vui::pump_once();
+        if (done()) return true;
+        vsys::sleep_seconds(0.002);
+    }
+    return done();
+}
+
+class HostileTest : public ::testing::Test {
+protected:
+    HostileTest()
+    {
+        vui::reset_ui();
+        web.write("index.html", "<!doctype html><title>Vantrel</title>");
+        web.write("app.js", "export {};");
+        panel = NewPanel(0, "Main", 10, 10, 400, 600);
+        DisplayPanel(panel);
+        button = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Go", 10, 10);
+        InstallCtrlCallback(panel, button, [this](int, int, int event, void*, int, int) {
+            commits += event == EVENT_COMMIT;
+            return 0;
+        }, nullptr);
+        vweb::Options o;
+        o.address = *vweb::parse_listen_address("127.0.0.1:0");
+        o.web_root = web.path();
+        std::string error;
+        server = vweb::Server::start(o, error);
+        EXPECT_TRUE(server) << error;
+        vui::pump_once();  // the server joins the change stream
+        port = server->port();
+    }
+    ~HostileTest() override
+    {
+        server.reset();
+        vui::reset_ui();
+    }
+
+    // GET of one front-end file on a fresh connection: its status, 0 for no answer.
+    int load(const std::string& target)
+    {
+        int fd = vtest::connect_from(port);
+        std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        char head[64] = "";
+        int status = 0;
+        if (vtest::send_all(fd, req) && ::recv(fd, head, sizeof head - 1, 0) > 12) status = std::atoi(head + 9);
+        ::close(fd);
+        return status;
+    }
+
+    vtest::TempDir web;
+    int panel = 0, button = 0, commits = 0, port = 0;
+    std::unique_ptr<vweb::Server> server;
+};
+
+TEST_F(HostileTest, AFrameOverTheBoundIsRefusedByItsHeaderAndTheConnectionCloses)
+{
+    struct Case {
+        const char* label;
+        std::string before;  // whole frames sent first
+        int opcode;
+        std::uint64_t length;  // only the header of this frame is sent
+    } cases[] = {
+        {"a 1 GB text frame", "", kText, 1ull << 30},
+        {"just over the bound", "", kText, vweb::kMaxMessageBytes + 1},
+        {"a 2^63 byte frame", "", kText, 1ull << 63},
+        {"a fragment that takes the message past the bound", vtest::frame(kText, std::string(600 << 10, 'x'), false),
+         kContinuation, 600 << 10},
+    };
+    for (const auto& c : cases) {
+        vtest::RawPage page(port);
+        ASSERT_TRUE(page.accepted()) << c.label;
+        ASSERT_TRUE(page.send(c.before + vtest::frame_header(c.opcode, c.length, true))) << c.label;
+        EXPECT_EQ(page.until_ended(), kCloseTooBig) << c.label;
+    }
+    // The server goes on serving.
+    EXPECT_EQ(load("/"), 200);
+}
+
+TEST_F(HostileTest, HugeFramesAtOnceTakeNoMemory)
+{
+    std::int64_t before = resident_bytes();
+    std::vector<std::unique_ptr<vtest::RawPage>> pages;
+    for (int i = 0; i < 3; ++i) {
+        pages.push_back(std::make_unique<vtest::RawPage>(port));
+        ASSERT_TRUE(pages.back()->accepted());
+        pages.back()->send(vtest::frame_header(kText, 600ull << 20));
+    }
+    // Each pushes its payload for as long as the server takes it: it stops taking at the header.
+    const std::string chunk(1 << 20, 'x');
+    for (auto& p : pages)
+        for (int mb = 0; mb < 64 && p->send(chunk); ++mb) {}
+    for (auto& p : pages) EXPECT_EQ(p->until_ended(), kCloseTooBig);
+    EXPECT_LT(resident_bytes() - before, kMemoryBound);
+}
+
+TEST_F(HostileTest, APageLoadIsServedWhileFourHundredHalfOpenConnectionsWait)
+{
+    std::vector<int> half_open;
+    for (int i = 0; i < 400; ++i) {
+        int fd = vtest::connect_from(port);
+        ASSERT_GE(fd, 0);
+        vtest::send_all(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        half_open.push_back(fd);
+    }
+    double start = vsys::clock_seconds();
+    EXPECT_EQ(load("/"), 200);
+    EXPECT_EQ(load("/app.js"), 200);
+    double took = vsys::clock_seconds() - start;
+    // Served with no more half-open requests left waiting than the bound of one
+    // address: the server shut the oldest as new ones came, it did not wait for
+    // each to time out (it would hold a thread's worth of them still).
+    int still_open = 0;
+    for (int fd : half_open) still_open += !vtest::ended_now(fd);
+    EXPECT_LE(still_open, 16);
+    EXPECT_TRUE(vtest::ended_now(half_open.front()));
+    std::printf("page load with 400 half-open connections: %.3f s\n", took);
+    for (int fd : half_open) ::close(fd);
+}
+
+TEST_F(HostileTest, APageThatIgnoresTheCloseRequestIsDroppedAndANewPageGetsIn)
+{
+    // As many pages of one address as the server keeps; none answers anything.
+    std::vector<std::unique_ptr<vtest::RawPage>> deaf;
+    for (int i = 0; i < 16; ++i) {
+        deaf.push_back(std::make_unique<vtest::RawPage>(port));
+        ASSERT_TRUE(deaf.back()->accepted()) << i;
+    }
+    std::unique_ptr<vtest::RawPage> newcomer;
+    // Refused at first; the oldest is asked to leave, ignores it, and is dropped.
+    EXPECT_TRUE(pump_until([&] {
+        newcomer = std::make_unique<vtest::RawPage>(port);
+        return newcomer->accepted();
+    }, 30.0));
+    EXPECT_NE(deaf.front()->until_ended(), -1);
+}
+
+TEST_F(HostileTest, AFloodOfActionsIsRefusedBeyondTheQueueAndItsMemoryIsGivenBack)
+{
+    vtest::RawPage page(port);
+    ASSERT_TRUE(page.accepted());
+    std::int64_t before = resident_bytes();
+    // The UI thread does not run while the flood comes in.
+    constexpr int kFlood = 100000;
+    std::string press = vtest::frame(kText, json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump());
+    std::string all;
+    for (int i = 0; i < kFlood; ++i) all += press;
+    ASSERT_TRUE(page.send(all));
+    int refused = 0, opcode = 0;
+    std::string payload;
+    while (refused + 2000 < kFlood && page.next(opcode, payload))
+        if (opcode == kText && json::parse(payload, nullptr, false).value("type", "") == "error") ++refused;
+    EXPECT_EQ(refused, kFlood - 2000);
+    EXPECT_TRUE(pump_until([&] { return commits == 2000; })) << commits;
+    EXPECT_LT(resident_bytes() - before, kMemoryBound);
+}
+
+TEST_F(HostileTest, MoveAndSizeStayInsideTheViewThePageReports)
+{
+    vtest::RawPage page(port);
+    ASSERT_TRUE(page.accepted());
+    auto at = [&](int attribute) {
+        int v = 0;
+        GetPanelAttribute(panel, attribute, &v);
+        return v;
+    };
+    page.send_text(json{{"op", "move"}, {"panel", panel}, {"top", 2000000000}, {"left", 2000000000},
+                        {"view_width", 1200}, {"view_height", 800}}.dump());
+    ASSERT_TRUE(pump_until([&] { return at(ATTR_LEFT) != 10; }));
+    EXPECT_LT(at(ATTR_LEFT), 1200);
+    EXPECT_LT(at(ATTR_TOP), 800);
+    page.send_text(json{{"op", "move"}, {"panel", panel}, {"top", -2000000000}, {"left", -2000000000}}.dump());
+    ASSERT_TRUE(pump_until([&] { return at(ATTR_LEFT) < 1200 - 100; }));
+    EXPECT_GE(at(ATTR_LEFT), 0);
+    EXPECT_GE(at(ATTR_TOP), 0);
+    page.send_text(json{{"op", "size"}, {"panel", panel}, {"height", 2000000000}, {"width", 2000000000},
+                        {"view_width", 1200}, {"view_height", 800}}.dump());
+    ASSERT_TRUE(pump_until([&] { return at(ATTR_WIDTH) != 600; }));
+    EXPECT_LE(at(ATTR_WIDTH), 1200);
+    EXPECT_LE(at(ATTR_HEIGHT), 800);
+    // A page that claims a vast viewport still cannot throw the window out of every other page's view.
+    page.send_text(json{{"op", "move"}, {"panel", panel}, {"top", 2000000000}, {"left", 2000000000},
+                        {"view_width", 2000000000}, {"view_height", 2000000000}}.dump());
+    ASSERT_TRUE(pump_until([&] { return at(ATTR_LEFT) > 1200; }));
+    EXPECT_LE(at(ATTR_LEFT), 8192);
+    EXPECT_LE(at(ATTR_TOP), 8192);
+}
+
+TEST_F(HostileTest, APanelFileThatFailsToLoadIsNamedOnThePage)
+{
+    vtest::TempDir panels;
+    std::string broken = panels.write("broken.uir", "{\"panels\": [ {\"resource\": 1, ");
+    EXPECT_LT(LoadPanel(0, broken.c_str(), 1), 0);  // before any page: in the snapshot
+    vtest::RawPage page(port);
+    ASSERT_TRUE(page.accepted());
+    auto wait_for = [&](const std::string& type) {
+        int opcode = 0;
+        std::string payload;
+        while (page.next(opcode, payload)) {
+            json m = json::parse(payload, nullptr, false);
+            if (opcode == kText && m.value("type", "") == type) return m;
+        }
+        return json();
+    };
+    // The snapshot is made on the UI thread.
+    ASSERT_TRUE(pump_until([&] {
+        pollfd p{page.fd(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }));
+    json snapshot = wait_for("snapshot");
+    ASSERT_EQ(snapshot["load_errors"].size(), 1u);
+    EXPECT_NE(snapshot["load_errors"][0].get<std::string>().find("broken.uir"), std::string::npos);
+    // One failing while the page watches comes at once; the program goes on.
+    EXPECT_LT(LoadPanel(0, panels.file("missing.uir").c_str(), 1), 0);
+    json later = wait_for("load_error");
+    EXPECT_NE(later["error"].get<std::string>().find("missing.uir"), std::string::npos);
+    EXPECT_GT(NewPanel(0, "Still here", 10, 10, 100, 100), 0);
+}
+
+}  // namespace
