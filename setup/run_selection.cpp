@@ -331,7 +331,8 @@ int cancel_replay(int panel, int, int event, void*, int, int)
     // Every control the playback command dims stays dimmed while its selection is open (an OK refused for want
     // of a run leaves them so): Cancel gives them all back.
     if (sc_handle > 0)
-        for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE}) SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
+        for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE})
+            SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
     int handle = panel;
     DiscardMyPanel(&handle);
     return 0;

@@ -6,7 +6,13 @@
 #include <functional>
 #include <map>
 
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/card_004.h"
+#include "panels/daq_set.h"
 #include "panels/s_chart.h"
+#include "panels/vt_setup.h"
+#include "panels/SystemName.h"
 #include "platform/ui/ui_loop.h"
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
@@ -14,28 +20,12 @@
 
 namespace {
 
-// Menu items and controls the tests use, by name.
-enum : int {
-    MENU_FILE = 2,
-    MENU_CONFIGURE = 23,
-    ITEM_RATE = 27,
-    ITEM_CHANNEL_SETUP = 28,
-    MENU_CHARTS = 34,
-    ITEM_TRIGGERS = 37,
-    ITEM_SYSTEM_NAME = 47,
-    ITEM_ALARM_LIST = 49,
-    ITEM_REALTIME = 53,
-};
-constexpr int kStripChartItems[] = {MENU_FILE, MENU_CONFIGURE, ITEM_RATE, MENU_CHARTS, ITEM_TRIGGERS, ITEM_SYSTEM_NAME};
-constexpr int kDimmedWhileAcquiring[] = {ITEM_RATE, MENU_CHARTS, ITEM_TRIGGERS, ITEM_SYSTEM_NAME};
-constexpr int kApopCount = 2, kApopList = 3;
-constexpr int kAlarmClose = 7;
-constexpr int kRateRing = 2, kRateOk = 3;
+constexpr int kStripChartItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,
+                                    MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CHARTS,
+                                    MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CONFIGURE_SYSTEM_NAME};
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CHARTS, MENUBAR_CONFIGURE_TRIGGERS,
+                                         MENUBAR_CONFIGURE_SYSTEM_NAME};
 constexpr int kRate100Index = 8;  // "   100/sec/ch ..." in the rate ring
-constexpr int kTriggerDelay = 7, kTriggerOk = 12;
-constexpr int kSystemNameText = 2, kSystemNameOk = 5;
-constexpr int kChannelFrameOk = 4;
-constexpr int channel_enable_ctrl(int channel) { return channel + 65; }
 
 class GuardTest : public acqtest::AcqTest {
 protected:
@@ -63,13 +53,13 @@ protected:
     // Alarms > Alarm List..., then the list's Close: the way a user opens and closes a window while acquiring.
     void open_and_close_the_alarm_list()
     {
-        ASSERT_TRUE(ui.pick(handle_menu, ITEM_ALARM_LIST));
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
         const int popup = ui.find_panel("APOP");
         ASSERT_GT(popup, 0);
-        ASSERT_TRUE(ui.set(popup, kApopCount, 20));
-        ASSERT_TRUE(ui.press(popup, kApopList));
+        ASSERT_TRUE(ui.set(popup, APOP_COUNT, 20));
+        ASSERT_TRUE(ui.press(popup, APOP_LIST));
         ASSERT_GT(list_panel, 0);
-        ASSERT_TRUE(ui.press(list_panel, kAlarmClose));
+        ASSERT_TRUE(ui.press(list_panel, REVIEW_CLOSE));
         ASSERT_EQ(list_panel, -1);
     }
     // Ticks until the condition holds (at most `most` seconds of blocks).
@@ -87,9 +77,9 @@ TEST_F(GuardTest, ClosingAWindowWhileAcquiringLeavesTheSetupCommandsDimmed)
     ASSERT_TRUE(acq().active);
     open_and_close_the_alarm_list();
     for (int item : kDimmedWhileAcquiring) EXPECT_TRUE(dimmed(item)) << item;
-    EXPECT_FALSE(dimmed(MENU_FILE));
-    EXPECT_FALSE(dimmed(MENU_CONFIGURE));
-    EXPECT_FALSE(ui.pick(handle_menu, ITEM_RATE));
+    EXPECT_FALSE(dimmed(MENUBAR_FILE));
+    EXPECT_FALSE(dimmed(MENUBAR_CONFIGURE));
+    EXPECT_FALSE(ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE));
     stop();
     for (int item : kStripChartItems) EXPECT_FALSE(dimmed(item)) << item;
 }
@@ -99,17 +89,17 @@ TEST_F(GuardTest, ClosingAWindowWhileAcquiringLeavesTheSetupCommandsDimmed)
 TEST_F(GuardTest, RunRowsKeepTheRateTheyWereRecordedAt)
 {
     uncleared_alarm();
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_REALTIME));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     source->ch1 = "0001110000000001110000000001110000";
     start();
     tick(2);
     open_and_close_the_alarm_list();
     // What the user did next: Acquisition Rate..., 100/s, OK (refused now, at the menu and at the dialog).
-    if (ui.pick(handle_menu, ITEM_RATE)) {
+    if (ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)) {
         const int dialog = ui.modal_panel();
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.select(dialog, kRateRing, kRate100Index));
-        ASSERT_TRUE(ui.press(dialog, kRateOk));
+        ASSERT_TRUE(ui.select(dialog, DAQSET_RATE, kRate100Index));
+        ASSERT_TRUE(ui.press(dialog, DAQSET_OK));
     }
     // The alarm's run is 10: acquisition numbers its runs from 11.
     ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 10") == "3"; }));
@@ -127,16 +117,16 @@ TEST_F(GuardTest, AChannelEnabledWhileAcquiringChangesNeitherTheRunRowsNorTheWaf
 {
     char process[33] = "ETCH B PRECOAT";
     get_put_char(hdbc, 1, 3, CONFIG_WRITE, process);
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_REALTIME));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     source->ch1 = "0001110000000001110000000";
     start();
     tick(2);
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_CHANNEL_SETUP));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_CHANNEL_SETUP));
     const int frame = ui.find_panel("CHAN"), channels_panel = ui.find_panel("SUB");
     ASSERT_GT(frame, 0);
     ASSERT_GT(channels_panel, 0);
-    ASSERT_TRUE(ui.set(channels_panel, channel_enable_ctrl(4), 1));
-    ASSERT_TRUE(ui.press(frame, kChannelFrameOk));
+    ASSERT_TRUE(ui.set(channels_panel, SUB_ON_4, 1));
+    ASSERT_TRUE(ui.press(frame, CHAN_OK));
     ASSERT_EQ(VantrelChannelStatusBits, 0xFu);
     const std::string recorded = rows("SELECT CHANNELS FROM VT_INFO WHERE RUN_NUM = 1");
     ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0") == "3"; }));
@@ -161,11 +151,11 @@ TEST_F(GuardTest, RateTriggerAndSystemNameDialogsKeepTheSetupWhileAcquiring)
     const std::size_t shown = ui.popups().size();
     for (int item : kDimmedWhileAcquiring) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
 
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_RATE));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE));
     int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    ASSERT_TRUE(ui.select(dialog, kRateRing, kRate100Index));
-    ASSERT_TRUE(ui.press(dialog, kRateOk));
+    ASSERT_TRUE(ui.select(dialog, DAQSET_RATE, kRate100Index));
+    ASSERT_TRUE(ui.press(dialog, DAQSET_OK));
     EXPECT_FALSE(ui.panel_exists(dialog));
     EXPECT_EQ(sample_rate_index, 10);
     EXPECT_EQ(sample_rate, 10);
@@ -174,21 +164,21 @@ TEST_F(GuardTest, RateTriggerAndSystemNameDialogsKeepTheSetupWhileAcquiring)
 
     // (The rate's change left edit mode on: the next dialog offers to save it first.)
     ui.answer_no();
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_TRIGGERS));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_TRIGGERS));
     dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    ASSERT_TRUE(ui.set(dialog, kTriggerDelay, 9));
-    ASSERT_TRUE(ui.press(dialog, kTriggerOk));
+    ASSERT_TRUE(ui.set(dialog, TRIGGERS_DELAY, 9));
+    ASSERT_TRUE(ui.press(dialog, TRIGGERS_OK));
     EXPECT_FALSE(ui.panel_exists(dialog));
     EXPECT_EQ(delay, 5);
 
     ui.after_pumps(1, [&] {
         const int named = ui.find_panel("SYSNAME");
         ASSERT_GT(named, 0);
-        ui.set(named, kSystemNameText, "TOOL_B");
-        ui.press(named, kSystemNameOk);
+        ui.set(named, SYSNAME_NAME, "TOOL_B");
+        ui.press(named, SYSNAME_OK);
     });
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_SYSTEM_NAME));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_SYSTEM_NAME));
     char name[33];
     EXPECT_STREQ(get_put_char(hdbc, 0, 0, CONFIG_READ, name), "TOOL_A");
     EXPECT_EQ(ui.title(parent_panel), "System=TOOL_A, ETCH");
@@ -201,7 +191,7 @@ TEST_F(GuardTest, RateTriggerAndSystemNameDialogsKeepTheSetupWhileAcquiring)
 // and tested, and the pause lets the program end.
 TEST_F(GuardTest, AStopRequestDuringPauseEndsTheProgram)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_REALTIME));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     source->ch1 = "000111000000000001111111111";
     start();
     tick(22);
@@ -239,7 +229,7 @@ TEST_F(GuardTest, TheRealTimeWindowComesInFrontOfAChartWindow)
     chart_preferences(CHART_WRITE, &channel, &type, &sub, &index, &points, &pager, &rules, &mode, trees, text, &halt);
     double limits[3] = {0.0, 0.25, 0.5};
     step_specs(LIMITS_WRITE, type, sub, channel, index, limits);
-    ASSERT_TRUE(ui.pick(handle_menu, ITEM_REALTIME));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     source->ch1 = "000111000000000";
     start();
     ASSERT_GT(realtime_panel, 0);

@@ -12,7 +12,6 @@
 #include "programs/wiring.h"
 #include "reports/panel_print.h"
 #include "reports/pdf_chart.h"
-#include "setup/run_selection.h"
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "tests/acquisition/acq_fixture.h"

@@ -136,7 +136,6 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
     dir.write("00000003.POR", "x");
     dir.write("00000003.INT", "0\n0\n10\n");
     sample_rate_index = 10;
-    constexpr int kFrameOk = 2, kSetPointOk = 84;
     using Triple = std::vector<double>;
     struct Case {
         const char* label;
@@ -171,7 +170,7 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
         auto key_of = [&](std::size_t r) { return step ? std::pair<short, short>{2, c.keys[r]} : std::pair<short, short>{c.keys[r], 0}; };
         for (std::size_t r = 0; r < c.keys.size(); ++r) {
             Triple v = c.stored[r];
-            step_specs(7, c.type, c.sub, key_of(r).first, key_of(r).second, v.data());
+            step_specs(LIMITS_WRITE, c.type, c.sub, key_of(r).first, key_of(r).second, v.data());
         }
         display_specs(c.menu_bar, c.item, nullptr, 0);
         const bool set_point = c.sub == 4 && step;
@@ -179,15 +178,15 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
         ASSERT_GT(panel, 0);
         // The last row's UCL is changed by as little as a user types.
         const int last = static_cast<int>(c.keys.size());
-        const int ucl = set_point ? last + 49 : last + 65;
+        const int ucl = set_point ? MFC_SPEC_UCL_1 - 1 + last : LIMIT_ROWS_UCL_1 - 1 + last;
         const double new_ucl = c.read_back.back()[2] + 1.0;
         ASSERT_TRUE(ui.set(panel, ucl, new_ucl));
         if (set_point) {
-            EXPECT_EQ(ui.ival(panel, 1 + 1), 0);  // a negative TARGET: relative to the set-point
-            EXPECT_DOUBLE_EQ(ui.dval(panel, 1 + 33), 5.0);
-            ASSERT_TRUE(ui.press(panel, kSetPointOk));
+            EXPECT_EQ(ui.ival(panel, MFC_SPEC_FIXED_1), 0);  // a negative TARGET: relative to the set-point
+            EXPECT_DOUBLE_EQ(ui.dval(panel, MFC_SPEC_TARGET_1), 5.0);
+            ASSERT_TRUE(ui.press(panel, MFC_SPEC_OK));
         } else {
-            ASSERT_TRUE(ui.press(frame(), kFrameOk));
+            ASSERT_TRUE(ui.press(frame(), SPEC_OK));
         }
         EXPECT_EQ(frame(), 0);
         for (std::size_t r = 0; r < c.keys.size(); ++r) {

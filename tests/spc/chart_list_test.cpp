@@ -3,6 +3,7 @@
 #include "core/long_command.h"
 #include "core/module_services.h"
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
 #include "panels/spc_list.h"
@@ -667,13 +668,13 @@ TEST_F(Slideshow, AcquisitionStartedDuringTheShowKeepsItsItemsDimmed)
     store_row(3, 0, 1, 0, 3, 1, "", "");
     trigger = 0;  // collect always: channel 1, the trigger's, is off here
     ui.after_pumps(3, [&] { start(); });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_TRUE(acq().active);
     EXPECT_EQ(spc_panel, -1);
-    for (int item : {27, 37, 34, 47, 56}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
-    for (int item : {2, 23}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_FILE, MENUBAR_CONFIGURE}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
     stop();
-    for (int item : {27, 37, 34, 47, 56}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
 }
 
 TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
