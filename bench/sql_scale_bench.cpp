@@ -109,6 +109,9 @@ struct Tables {
     }
     static Tables& of(int rows)
     {
+        // The engine first, so that it outlives the tables' connections at exit.
+        static const int engine = qeLibInit();
+        (void)engine;
         static std::map<int, std::unique_ptr<Tables>> made;
         auto& t = made[rows];
         if (t) return *t;

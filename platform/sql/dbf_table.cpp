@@ -978,45 +978,44 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& 
         return false;
     }
     const std::string dir = vsys::path_directory(path);
+    std::string base = vsys::path_filename(path);
+    const std::string temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
+    enum class Outcome { done, failed, not_here };
     // Written whole as a file without a name, then given its name: no reader ever sees it part-written,
     // and a file of that name that appeared meanwhile is kept. Where the file system cannot, the file
     // is written under a name no table can have and renamed into place.
-    std::string temp;
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        std::string base = vsys::path_filename(path);
-        temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    }
-    if (fd < 0) {
-        error = "The table file " + path + " cannot be created";
-        return false;
-    }
-    // Through the same file functions (and injected faults) as every other write of a table.
-    t_io_failed = false;
-    auto* file = new HookFile;
-    file->fd = fd;
-    const SAFile f = reinterpret_cast<SAFile>(file);
-    const SAOffset n = static_cast<SAOffset>(bytes->size());
-    bool ok = hook_write(bytes->data(), 1, n, f) == n;
-    ok = hook_flush(f) == 0 && ok && !t_io_failed;
-    if (ok && temp.empty()) {
-        const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            ok = false;
-            error = "The table file " + path + " cannot be created: " + std::strerror(errno);
+    auto attempt = [&](bool unnamed) {
+        const int fd = unnamed ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+                               : ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) return unnamed ? Outcome::not_here : Outcome::failed;
+        // Through the same file functions (and injected faults) as every other write of a table.
+        t_io_failed = false;
+        auto* file = new HookFile;
+        file->fd = fd;
+        const SAFile f = reinterpret_cast<SAFile>(file);
+        const SAOffset n = static_cast<SAOffset>(bytes->size());
+        bool ok = hook_write(bytes->data(), 1, n, f) == n;
+        ok = hook_flush(f) == 0 && ok && !t_io_failed;
+        Outcome outcome = ok ? Outcome::done : Outcome::failed;
+        if (ok && unnamed) {
+            const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                outcome = errno == EEXIST ? Outcome::failed : Outcome::not_here;
         }
-    }
-    ok = hook_close(f) == 0 && ok;
-    if (ok && !temp.empty()) {
-        vsys::Result r = vsys::rename_replace(temp, path);
-        if (!r) {
-            ok = false;
-            error = "The table file " + path + " cannot be created: " + r.error;
+        if (hook_close(f) != 0 && outcome == Outcome::done) outcome = Outcome::failed;
+        if (!unnamed && outcome == Outcome::done) {
+            vsys::Result r = vsys::rename_replace(temp, path);
+            if (!r) {
+                outcome = Outcome::failed;
+                error = "The table file " + path + " cannot be created: " + r.error;
+            }
         }
-    }
-    if (!ok) {
-        if (!temp.empty()) std::remove(temp.c_str());
+        if (!unnamed && outcome != Outcome::done) std::remove(temp.c_str());
+        return outcome;
+    };
+    Outcome outcome = attempt(true);
+    if (outcome == Outcome::not_here) outcome = attempt(false);
+    if (outcome != Outcome::done) {
         if (error.empty()) error = "The table file " + path + " cannot be created";
         return false;
     }

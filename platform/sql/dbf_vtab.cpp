@@ -150,9 +150,8 @@ int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
         info->needToFreeIdxStr = 1;
         info->orderByConsumed = 1;
         info->estimatedCost = rows / 2 + 1;
-    } else {
-        info->estimatedCost += unsorted_penalty(info, rows, rows);
     }
+    if (!info->orderByConsumed) info->estimatedCost += unsorted_penalty(info, rows, rows);
     return SQLITE_OK;
 }
 

@@ -1,6 +1,7 @@
 // A table file under a failing disk: every failed read, write, seek or flush fails its statement and leaves the file as it was before it; every row reported written stays, readable by an independent reader.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -138,6 +139,31 @@ TEST(DbfFaults, AStatementFailingOnALaterRowLeavesTheFileAsBefore)
     EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), before);
     EXPECT_EQ(vtest::read_with_dbfread(db.file("T.DBF")), "1|one;2|two");
     EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT N, NAME FROM T").rows), "1|one;2|two");
+}
+
+}  // namespace
+
+namespace {
+
+// A table that cannot be written whole is not created: no file of it or of its making stays behind.
+TEST(DbfFaults, ACreateThatFailsLeavesNoFile)
+{
+    for (DbfIo op : {DbfIo::write, DbfIo::flush}) {
+        SCOPED_TRACE(static_cast<int>(op));
+        vtest::SqlDir db;
+        vsql::inject_dbf_fault(op, 1);
+        EXPECT_NE(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+        EXPECT_EQ(vsql::dbf_fault_pending(), 0);
+        vsql::inject_dbf_fault(op, 0);
+        std::size_t files = 0;
+        for (const auto& e : std::filesystem::directory_iterator(db.dir().path())) {
+            ADD_FAILURE() << e.path();
+            ++files;
+        }
+        EXPECT_EQ(files, 0u);
+        EXPECT_EQ(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+        EXPECT_EQ(vtest::fields_with_dbfread(db.file("T.DBF")), "N N 9 0,NAME C 20 0");
+    }
 }
 
 }  // namespace
