@@ -21,6 +21,9 @@ function setupFor(dir) {
     .replace(/^sample_rate_index = .*$/m, `sample_rate_index = ${rate}`);
   const file = path.join(dir, 'bench_setup.txt');
   fs.writeFileSync(file, text);
+  // What the setup names beside it (its decision trees) comes along.
+  const trees = path.join(path.dirname(setupFile), 'trees');
+  if (fs.existsSync(trees)) fs.cpSync(trees, path.join(dir, 'trees'), { recursive: true });
   return file;
 }
 
