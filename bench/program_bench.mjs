@@ -2,12 +2,14 @@
 // highest clock speed at which acquisition drops no block, for 32 channels at a given rate.
 // Usage: node program_bench.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file>
 //          fps <rate> <speed> | maxspeed <rate> <speed,speed,...>
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { ProgramSession, answering } from '../tests/e2e/harness.mjs';
 
 const [binDir, webDir, makeDemoDir, setupFile, mode, rateArg, speedArg] = process.argv.slice(2);
+// BENCH_LOAD=N keeps N cores busy beside the program (a loaded machine).
+const LOAD = Number(process.env.BENCH_LOAD ?? 0);
 const rate = Number(rateArg ?? 100);
 const RUN_MS = 30000;
 
@@ -19,6 +21,9 @@ function setupFor(dir) {
     .replace(/^sample_rate_index = .*$/m, `sample_rate_index = ${rate}`);
   const file = path.join(dir, 'bench_setup.txt');
   fs.writeFileSync(file, text);
+  // What the setup names beside it (its decision trees) comes along.
+  const trees = path.join(path.dirname(setupFile), 'trees');
+  if (fs.existsSync(trees)) fs.cpSync(trees, path.join(dir, 'trees'), { recursive: true });
   return file;
 }
 
@@ -100,6 +105,9 @@ if (mode === 'fps') {
   console.log(`page_fps rate=${rate} channels=32 speed=${speed}: ${r.fps.toFixed(1)} fps, main thread busy ${(r.busy * 10).toFixed(1)} % ` +
     `(scans shown ${r.scans}${r.error ? ', ' + r.error : ''})`);
 } else if (mode === 'maxspeed') {
+  const burners = Array.from({ length: LOAD }, () => spawn(process.execPath, ['-e', 'for (;;) {}'], { stdio: 'ignore' }));
+  process.on('exit', () => burners.forEach((b) => b.kill('SIGKILL')));
+  if (LOAD) console.log(`maxspeed: ${LOAD} busy cores beside the program`);
   let best = 0;
   for (const speed of (speedArg ?? '5,10,20,30,40,50,60').split(',').map(Number)) {
     const error = await run(speed, noDrop);

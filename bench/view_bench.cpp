@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sys/clock.h"
@@ -14,12 +15,14 @@
 #include "platform/ui/userint.h"
 #include "platform/web/access.h"
 #include "platform/web/server.h"
+#include "platform/web/thinning.h"
 
 namespace {
 
 constexpr int kChannels = 32;
 
-// A page that takes every message and counts the bytes.
+// A page that takes every message, counts the bytes and, as a browser's animation frames do, asks for the
+// next strip data at most 60 times a second.
 class Page {
 public:
     explicit Page(int port)
@@ -27,9 +30,19 @@ public:
         char error[256] = "";
         conn_ = mg_connect_websocket_client("127.0.0.1", port, 0, error, sizeof error, "/ws", nullptr, &Page::on_data,
                                             nullptr, this);
+        if (conn_) frames_ = std::thread([this] {
+            static const std::string ask = R"({"op":"frame"})";
+            while (!stop_.load()) {
+                vsys::sleep_seconds(1.0 / 60);
+                if (drawn_.exchange(false))
+                    mg_websocket_client_write(conn_, MG_WEBSOCKET_OPCODE_TEXT, ask.data(), ask.size());
+            }
+        });
     }
     ~Page()
     {
+        stop_ = true;
+        if (frames_.joinable()) frames_.join();
         if (conn_) mg_close_connection(conn_);
     }
     bool connected() const { return conn_ != nullptr; }
@@ -43,10 +56,13 @@ private:
         if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE) return 0;
         p->bytes_ += size;
         ++p->messages_;
+        if ((flags & 0xF) == MG_WEBSOCKET_OPCODE_BINARY) p->drawn_ = true;
         return 1;
     }
     mg_connection* conn_ = nullptr;
     std::atomic<std::uint64_t> bytes_{0}, messages_{0};
+    std::atomic<bool> drawn_{false}, stop_{false};
+    std::thread frames_;
 };
 
 // Args: scans per block (one second of data), view: 0 detached, 1 server without a page, 2 one page open.
@@ -95,6 +111,7 @@ void BM_StripChartPath(benchmark::State& state)
     std::vector<double> slope(kChannels, 2.5 / 4096), inter(kChannels, 0.0);
     std::vector<double> scaled(raw.size());
     std::uint64_t blocks = 0;
+    const double started = vsys::clock_seconds();
     for (auto _ : state) {
         for (std::size_t k = 0; k < raw.size(); ++k) {
             const std::size_t c = k % kChannels;
@@ -105,9 +122,16 @@ void BM_StripChartPath(benchmark::State& state)
         ++blocks;
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(raw.size()));
+    const double seconds = vsys::clock_seconds() - started;
     if (page) {
         vsys::sleep_seconds(0.2);
         state.counters["page_bytes_per_block"] = static_cast<double>(page->bytes()) / static_cast<double>(blocks);
+        state.counters["page_bytes_per_s"] = static_cast<double>(page->bytes()) / seconds;
+        // What a block cost the page before strip data was paced to its frames: its own thinned frame.
+        vui::StripAppend one{panel, strip, 0, 0, kChannels, scaled.data(), scaled.size(), 1};
+        const int pps = std::min(10 * scans, 10000);
+        state.counters["unpaced_bytes_per_block"] =
+            static_cast<double>(vweb::strip_frame(one, vweb::scans_per_column(pps, 600), pps).size());
     }
     page.reset();
     server.reset();

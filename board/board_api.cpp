@@ -1,8 +1,11 @@
 // Board API: status word, block queue ownership, start/stop of buffered input, CPU time and Ctrl key.
 #include "board/board_api.h"
 
+#include "platform/sys/clock.h"
+
 #include "board/board_setup.h"
 #include "board/usb_transport.h"
+#include "platform/sys/clock.h"
 #include "platform/sys/message_box.h"
 #include "platform/sys/process.h"
 
@@ -64,7 +67,7 @@ int VantrelStartBufferedAnalogIn(int scans)
     VantrelKillBufferedAnalogIn();
     if (scans < 1) scans = 1;
     const std::size_t values = static_cast<std::size_t>(scans) * static_cast<std::size_t>(vboard::channel_count(mask));
-    if (!vboard::block_queue().allocate(vboard::kQueueBlocks, values)) {
+    if (!vboard::block_queue().allocate(vboard::queue_blocks(vsys::clock_speed()), values)) {
         VantrelStatus.store(2);
         vsys::message_box("VantrelStartBufferedAnalogIn Error", "Out of memory.");
         return 2;

@@ -1,6 +1,8 @@
 // The transfer thread and its start and stop: it owns the board while buffered input runs.
 #include "board/transfer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -145,6 +147,13 @@ void unpack_wide_scan(const std::uint8_t* packet, std::uint32_t mask, std::int16
 }
 
 double transfer_thread_cpu_seconds() { return cpu_seconds.load(); }
+
+std::size_t queue_blocks(double clock_speed)
+{
+    constexpr double kWallSeconds = 2.0;
+    const double blocks = std::ceil(kWallSeconds * std::max(clock_speed, 1.0)) + 2;
+    return std::max(kQueueBlocks, static_cast<std::size_t>(blocks));
+}
 
 void inject_transfer_buffer_failure() { fail_transfer_buffer.store(true); }
 

@@ -4,7 +4,10 @@
 //   "reset"                              the model was emptied
 //   "panel"        {panel}               a panel (created or changed), without its controls
 //   "panel_gone"   {handle}
-//   "ctrl"         {panel, ctrl}         a control with value, attributes and items, without plot data
+//   "ctrl"         {panel, ctrl}         a control with value and attributes, without plot data; a list box or
+//                                        ring also has "index" and "count", and its rows either whole ("items")
+//                                        or as "splice" {at, remove, items}: rows [at, at + remove) of what the
+//                                        view holds replaced by items; neither when no row changed
 //   "ctrl_gone"    {panel, id}
 //   "graph"        {panel, id, graph}    axes (with the ranges shown), cursors and traces (no points)
 //   "plot"         {panel, id, plot}     one plot with its points
@@ -12,13 +15,19 @@
 //   "refresh"      {panel, id}           draw what was deferred
 //   "strip"        {panel, id, first_scan, traces: [[values of trace 1], ...]}
 //   "strip_clear"  {panel, id}
-//   "menubar"      {menubar}             the whole bar;  "menubar_gone" {handle}
+//   "menubar"      {menubar}             the whole bar (when a view first meets it);  "menubar_gone" {handle}
+//   "menu_delta"   {handle, panel, dimmed, menus, nodes, gone}
+//                                        the nodes that changed (flat: a menu lists its items' ids, an item
+//                                        names its submenu's id or 0), the ids that went, the menus' order
 //   "popup"        {popup}               a blocking popup is open;  "popup_gone" {id}
 //   "modal"        {stack}               installed popups, topmost last
 //   "stacking"     {parent, order}       children of a panel (0: top level), front first
 //   "active"       {panel}               the active panel
 //   "mouse_cursor" {cursor, wait}
 //   "document"     {path}                the program opens a file: show it (new browser tab)
+// Control, panel and menu-bar changes are gathered during one turn of the event loop and go out together
+// when it ends (see flush_changes in notify.h), each object once; every other message first sends what is
+// gathered, so a view sees the changes in the model's order.
 // The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
 // menubars: [...], popups: [...], modal: [...], mouse_cursor, screen}.
 //

@@ -348,6 +348,14 @@ std::uint64_t SimBoard::scans_done(double now) const
     return s <= 0.0 ? 0 : static_cast<std::uint64_t>(s);
 }
 
+std::size_t fifo_capacity_for_speed(double speed)
+{
+    constexpr std::size_t kBoardFifo = 8u * 1024 * 1024;
+    constexpr double kHighestBytesPerSecond = 32.0 * 2 * 10000;
+    const double wall_second = kHighestBytesPerSecond * std::max(speed, 1.0);
+    return std::max(kBoardFifo, static_cast<std::size_t>(wall_second));
+}
+
 std::size_t SimBoard::unread_bytes(double now) const
 {
     std::size_t total = 0;

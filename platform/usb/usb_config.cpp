@@ -48,6 +48,7 @@ vsys::Result apply_board_environment(const BoardEnvironment& e)
     // The speed-up scales the whole program clock, board pacing included.
     if (!vsys::clock_is_simulated()) vsys::set_clock_speed(e.speed);
     SimBoardConfig config;
+    config.fifo_capacity = fifo_capacity_for_speed(vsys::clock_is_simulated() ? 1.0 : e.speed);
     config.signals = std::make_shared<ChamberModel>(std::move(scenario), vsys::clock_seconds());
     set_backend(std::make_shared<SimBoard>(config));
     return vsys::Result::success();

@@ -115,6 +115,8 @@ const std::map<std::string, std::vector<Field>>& message_fields()
          {{"popup", Kind::integer, true}, {"button", Kind::integer, false}, {"response", Kind::text, false},
           {"cancelled", Kind::flag, false}}},
         {"list_dir", {{"dir", Kind::text, false}, {"popup", Kind::integer, false}, {"req", Kind::integer, false}}},
+        // The page drew the strip data it was sent and takes the next frame.
+        {"frame", {}},
         {"make_dir",
          {{"dir", Kind::text, false}, {"name", Kind::text, true}, {"popup", Kind::integer, true},
           {"req", Kind::integer, false}}},

@@ -94,6 +94,45 @@ struct Client {
     std::uint64_t told_busy = ~0ull;  // the drain after which the page was last told its actions are refused
     bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
     std::thread writer;
+    // Strip data waits here while the page draws its last frame (guarded by `mutex`).
+    StripPacer pacer;
+    bool frame_wanted = true;
+
+    // A thinned strip block: sent at once when the page asked for a frame, else held with what waits.
+    void offer_strip(int panel, int ctrl, std::int64_t first_scan, std::int64_t end_scan, int bucket, std::int64_t keep,
+                     const std::vector<ThinnedTrace>& traces)
+    {
+        std::vector<std::string> frames;
+        {
+            std::lock_guard lock(mutex);
+            pacer.add(panel, ctrl, first_scan, end_scan, bucket, keep, traces);
+            if (!frame_wanted) return;
+            frames = pacer.take();
+            frame_wanted = false;
+        }
+        for (auto& f : frames) push(std::make_shared<const std::string>(std::move(f)), true);
+    }
+
+    // The page drew a frame: what waits goes out now, else the next block does.
+    void frame_drawn()
+    {
+        std::vector<std::string> frames;
+        {
+            std::lock_guard lock(mutex);
+            if (pacer.empty()) {
+                frame_wanted = true;
+                return;
+            }
+            frames = pacer.take();
+        }
+        for (auto& f : frames) push(std::make_shared<const std::string>(std::move(f)), true);
+    }
+
+    void forget_strips(int panel, int ctrl)
+    {
+        std::lock_guard lock(mutex);
+        pacer.forget(panel, ctrl);
+    }
 
     void push(std::shared_ptr<const std::string> message, bool binary = false)
     {
@@ -327,10 +366,13 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         int pps = 100, width = 300;
         GetCtrlAttribute(b.panel, b.ctrl, ATTR_POINTS_PER_SCREEN, &pps);
         GetCtrlAttribute(b.panel, b.ctrl, ATTR_WIDTH, &width);
-        auto frame = std::make_shared<const std::string>(strip_frame(b, scans_per_column(pps, width), pps));
+        // Thinned once; each page gets it paced to its own frames.
+        const int bucket = scans_per_column(pps, width);
+        std::int64_t end_scan = 0;
+        const auto thin = thin_append(b, bucket, pps, end_scan);
         std::lock_guard lock(mutex);
         for (auto& [id, c] : clients)
-            if (c->ready) c->push(frame, true);
+            if (c->ready) c->offer_strip(b.panel, b.ctrl, b.first_scan, end_scan, bucket, pps, thin);
     }
 
     void broadcast(const json& m)
@@ -348,6 +390,13 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         // A document opens once, on the user's page (on every page while nobody has acted yet).
         bool only_user = m["type"] == "document";
         std::lock_guard lock(mutex);
+        // Strip data held for a chart that is cleared or gone is never sent after it.
+        const std::string& type = m["type"].get_ref<const std::string&>();
+        if (type == "strip_clear" || type == "ctrl_gone" || type == "panel_gone" || type == "reset") {
+            const int panel = type == "reset" ? -1 : m.value(type == "panel_gone" ? "handle" : "panel", -1);
+            const int ctrl = type == "strip_clear" || type == "ctrl_gone" ? m.value("id", -1) : -1;
+            for (auto& [id, c] : clients) c->forget_strips(panel, ctrl);
+        }
         for (auto& [id, c] : clients)
             if (c->ready && (!only_user || user == 0 || user == id)) c->push(text);
     }
@@ -457,6 +506,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         }
         json& m = *read;
         std::string op = m["op"];
+        if (op == "frame") {
+            c.frame_drawn();
+            return;
+        }
         if (op == "list_dir") {
             list_on_ui_thread(c.id, m);
             return;

@@ -1,7 +1,9 @@
 // The embedded HTTP + WebSocket server of the browser view: front end, model mirror, user input, documents.
 //
 // Pages connect to /ws and receive the model's snapshot, then every change
-// (strip-chart blocks thinned to a minimum and a maximum per pixel column).
+// (strip-chart blocks thinned to a minimum and a maximum per pixel column, paced
+// to the page: after a strip frame the next one waits until the page sends
+// {"op": "frame"}, having drawn it, and holds at most a screen of columns).
 // What a page does comes back as JSON actions posted to the UI thread. Several
 // pages may watch; the first one that acts is the user, the others only watch
 // until it goes away.

@@ -2,6 +2,7 @@
 #include "platform/web/thinning.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace vweb {
@@ -101,14 +102,15 @@ std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket,
     return out;
 }
 
-std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t keep)
+namespace {
+
+std::string frame_of(int panel, int ctrl, std::int64_t first_scan, std::int64_t end_scan, int bucket,
+                     const std::vector<ThinnedTrace>& thin)
 {
-    std::int64_t end_scan = 0;
-    auto thin = thin_append(block, bucket, keep, end_scan);
     std::vector<double> head = {1,
-                                static_cast<double>(block.panel),
-                                static_cast<double>(block.ctrl),
-                                static_cast<double>(block.first_scan),
+                                static_cast<double>(panel),
+                                static_cast<double>(ctrl),
+                                static_cast<double>(first_scan),
                                 static_cast<double>(end_scan),
                                 static_cast<double>(std::max(bucket, 1)),
                                 static_cast<double>(thin.size())};
@@ -129,6 +131,83 @@ std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t 
         at += t.minmax.size() * sizeof(double);
     }
     return frame;
+}
+
+// Adds the columns of `add` to `into` (a column both hold is merged); a gap between them is left empty (NaN).
+void merge_columns(ThinnedTrace& into, const ThinnedTrace& add)
+{
+    if (add.minmax.empty()) return;
+    if (into.minmax.empty()) {
+        into = add;
+        return;
+    }
+    const std::int64_t held = static_cast<std::int64_t>(into.minmax.size() / 2);
+    const std::int64_t gap = add.first_column - (into.first_column + held);
+    if (gap > 0) into.minmax.insert(into.minmax.end(), static_cast<std::size_t>(2 * gap), std::nan(""));
+    for (std::size_t k = 0; k < add.minmax.size() / 2; ++k) {
+        const std::int64_t i = add.first_column + static_cast<std::int64_t>(k) - into.first_column;
+        if (i < 0) continue;
+        const auto at = static_cast<std::size_t>(2 * i);
+        if (at < into.minmax.size()) {
+            into.minmax[at] = std::isnan(into.minmax[at]) ? add.minmax[2 * k] : std::min(into.minmax[at], add.minmax[2 * k]);
+            into.minmax[at + 1] = std::isnan(into.minmax[at + 1]) ? add.minmax[2 * k + 1] : std::max(into.minmax[at + 1], add.minmax[2 * k + 1]);
+        } else {
+            into.minmax.push_back(add.minmax[2 * k]);
+            into.minmax.push_back(add.minmax[2 * k + 1]);
+        }
+    }
+}
+
+}  // namespace
+
+std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t keep)
+{
+    std::int64_t end_scan = 0;
+    auto thin = thin_append(block, bucket, keep, end_scan);
+    return frame_of(block.panel, block.ctrl, block.first_scan, end_scan, bucket, thin);
+}
+
+void StripPacer::add(int panel, int ctrl, std::int64_t first_scan, std::int64_t end_scan, int bucket, std::int64_t keep,
+                     const std::vector<ThinnedTrace>& traces)
+{
+    bucket = std::max(bucket, 1);
+    auto it = std::find_if(charts_.begin(), charts_.end(), [&](const Chart& c) { return c.panel == panel && c.ctrl == ctrl; });
+    if (it == charts_.end() || it->bucket != bucket || first_scan < it->first_scan) {
+        // New, or drawn at another scale (the page starts over then): what was held is of no use.
+        if (it != charts_.end()) charts_.erase(it);
+        charts_.push_back(Chart{panel, ctrl, first_scan, end_scan, keep, bucket, traces});
+        return;
+    }
+    Chart& c = *it;
+    c.end_scan = std::max(c.end_scan, end_scan);
+    c.keep = keep;
+    if (c.traces.size() < traces.size()) c.traces.resize(traces.size());
+    for (std::size_t t = 0; t < traces.size(); ++t) merge_columns(c.traces[t], traces[t]);
+    // Only the columns still on the screen (and one before, for the join) are worth sending.
+    const std::int64_t first_kept = std::max<std::int64_t>(0, c.end_scan - keep) / bucket - 1;
+    for (auto& tr : c.traces) {
+        const std::int64_t drop = first_kept - tr.first_column;
+        if (drop <= 0 || tr.minmax.empty()) continue;
+        const auto n = std::min<std::size_t>(static_cast<std::size_t>(2 * drop), tr.minmax.size());
+        tr.minmax.erase(tr.minmax.begin(), tr.minmax.begin() + static_cast<std::ptrdiff_t>(n));
+        tr.first_column += static_cast<std::int64_t>(n / 2);
+    }
+    c.first_scan = std::max(c.first_scan, first_kept * bucket);
+}
+
+std::vector<std::string> StripPacer::take()
+{
+    std::vector<std::string> frames;
+    for (const Chart& c : charts_) frames.push_back(frame_of(c.panel, c.ctrl, c.first_scan, c.end_scan, c.bucket, c.traces));
+    charts_.clear();
+    return frames;
+}
+
+void StripPacer::forget(int panel, int ctrl)
+{
+    charts_.erase(std::remove_if(charts_.begin(), charts_.end(),
+                                 [&](const Chart& c) { return panel < 0 || (c.panel == panel && (ctrl < 0 || c.ctrl == ctrl)); }),
+                  charts_.end());
 }
 
 }  // namespace vweb

@@ -46,4 +46,28 @@ std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket,
 // first_column and its count of values, then every trace's values in turn].
 std::string strip_frame(const vui::StripAppend& block, int bucket, std::int64_t keep);
 
+// What a page has not been sent yet of its strip charts, merged per chart column by column while the page
+// draws its last frame: whatever the acquisition's speed, a page gets at most one screen of columns per
+// chart each time it asks for the next frame.
+class StripPacer {
+public:
+    // A thinned block (as thin_append gives it) of a chart whose screen holds `keep` scans.
+    void add(int panel, int ctrl, std::int64_t first_scan, std::int64_t end_scan, int bucket, std::int64_t keep,
+             const std::vector<ThinnedTrace>& traces);
+    // One frame (strip_frame's form) per chart with news, and nothing held any more.
+    std::vector<std::string> take();
+    // Drops what is held for a chart (ctrl < 0: every chart of the panel; panel < 0: every chart).
+    void forget(int panel, int ctrl);
+    bool empty() const { return charts_.empty(); }
+
+private:
+    struct Chart {
+        int panel = 0, ctrl = 0;
+        std::int64_t first_scan = 0, end_scan = 0, keep = 0;
+        int bucket = 1;
+        std::vector<ThinnedTrace> traces;
+    };
+    std::vector<Chart> charts_;
+};
+
 }  // namespace vweb

@@ -316,4 +316,12 @@ TEST_F(TransferTest, ASecondStartWhileAThreadLivesIsRefused)
     EXPECT_TRUE(transfer_thread_alive());
 }
 
+// Sped up, the queue holds two wall-clock seconds of blocks; at the real pace, a minute.
+TEST(QueueSize, HoldsAMinuteOrTwoWallClockSecondsOfBlocks)
+{
+    EXPECT_EQ(vboard::queue_blocks(1.0), vboard::kQueueBlocks);
+    EXPECT_EQ(vboard::queue_blocks(20.0), vboard::kQueueBlocks);
+    for (double speed : {60.0, 100.0, 250.0}) EXPECT_GE(static_cast<double>(vboard::queue_blocks(speed)), 2 * speed) << speed;
+}
+
 }  // namespace

@@ -239,6 +239,59 @@ TEST_F(MirrorTest, APageGetsTheSnapshotThenTheChanges)
     EXPECT_EQ(page.count("bad_frame"), 0u);
 }
 
+// Strip data waits while the page draws: blocks that come between two frames go out merged, at most a screen of
+// columns, and the page's merge of the frames shows what one frame of everything would.
+TEST_F(MirrorTest, StripDataIsPacedToThePagesFrames)
+{
+    Page page(server->port());
+    ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
+    // Scan k of trace 0 is k, of trace 1 is -k; 50 blocks of 100 scans while the page draws its first frame.
+    constexpr int kBlocks = 50, kScans = 100;
+    for (int b = 0; b < kBlocks; ++b) {
+        std::vector<double> block(2 * kScans);
+        for (int k = 0; k < kScans; ++k) {
+            block[static_cast<std::size_t>(2 * k)] = b * kScans + k;
+            block[static_cast<std::size_t>(2 * k + 1)] = -(b * kScans + k);
+        }
+        PlotStripChart(panel, strip, block.data(), 2 * kScans, 0, 0, VAL_DOUBLE);
+        vui::pump_once();
+    }
+    ASSERT_TRUE(pump_until([&] { return page.count("strip") >= 1; }));
+
+    page.send({{"op", "frame"}});
+    ASSERT_TRUE(pump_until([&] { return page.count("strip") >= 2; }));
+    // The second frame holds every block that came after the first: the page was sent nothing else.
+    int seen = 0;
+    auto second = page.find("strip", [&](const json&) { return seen++ == 1; });
+    ASSERT_TRUE(second.has_value());
+    const json& s = *second;
+    // A 100-pixel chart of 1,000 points: columns of 10 scans, the last screen (and a column) of 5,000 scans.
+    EXPECT_EQ(s["end_scan"], kBlocks * kScans);
+    ASSERT_EQ(s["traces"].size(), 2u);
+    EXPECT_LE(s["traces"][0].size(), 2u * 101);
+    const std::int64_t first = s["first_columns"][0];
+    EXPECT_LE(first, (kBlocks * kScans - 1000) / 10);
+    const std::size_t columns = s["traces"][0].size() / 2;
+    EXPECT_EQ(first + static_cast<std::int64_t>(columns), kBlocks * kScans / 10);
+    for (std::size_t c = 0; c < columns; ++c) {
+        const double lo = static_cast<double>((first + static_cast<std::int64_t>(c)) * 10);
+        EXPECT_EQ(s["traces"][0][2 * c], lo) << c;
+        EXPECT_EQ(s["traces"][0][2 * c + 1], lo + 9) << c;
+        EXPECT_EQ(s["traces"][1][2 * c], -(lo + 9)) << c;
+    }
+
+    EXPECT_EQ(page.count("strip"), 2u);
+
+    // Asked again with nothing held: a block goes out as soon as the page's ask has arrived.
+    page.send({{"op", "frame"}});
+    std::vector<double> block(2 * kScans, 1.0);
+    EXPECT_TRUE(pump_until([&] {
+        PlotStripChart(panel, strip, block.data(), 2 * kScans, 0, 0, VAL_DOUBLE);
+        return page.count("strip") >= 3;
+    }));
+    EXPECT_EQ(page.count("bad_frame"), 0u);
+}
+
 TEST_F(MirrorTest, TheFirstPageThatActsIsTheUserUntilItLeaves)
 {
     auto first = std::make_unique<Page>(server->port());

@@ -9,6 +9,7 @@ let pendingLists = new Map();
 let nextRequest = 1;
 let ended = false;
 let failures = 0;
+let frameAsked = false;
 
 // Everything the user does goes through here.
 export function send(action) {
@@ -139,7 +140,15 @@ function connect() {
   socket = new WebSocket(url);
   socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
   socket.binaryType = 'arraybuffer';
-  socket.onmessage = (e) => (typeof e.data === 'string' ? handle(JSON.parse(e.data)) : handle(stripOfFrame(e.data)));
+  socket.onmessage = (e) => {
+    if (typeof e.data === 'string') return handle(JSON.parse(e.data));
+    handle(stripOfFrame(e.data));
+    // Drawn at the next animation frame; then the program may send the next strip data (at most a screen of it).
+    if (!frameAsked) {
+      frameAsked = true;
+      requestAnimationFrame(() => { frameAsked = false; send({ op: 'frame' }); });
+    }
+  };
   socket.onclose = (e) => {
     pendingLists.clear();
     // 1001 (going away): the program has ended; nothing comes back at this address until it is started again.
