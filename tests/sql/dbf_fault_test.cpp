@@ -148,13 +148,14 @@ namespace {
 // A table that cannot be written whole is not created: no file of it or of its making stays behind.
 TEST(DbfFaults, ACreateThatFailsLeavesNoFile)
 {
-    for (DbfIo op : {DbfIo::write, DbfIo::flush}) {
+    for (FileOp op : {FileOp::write, FileOp::flush}) {
         SCOPED_TRACE(static_cast<int>(op));
         vtest::SqlDir db;
-        vsql::inject_dbf_fault(op, 1);
-        EXPECT_NE(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
-        EXPECT_EQ(vsql::dbf_fault_pending(), 0);
-        vsql::inject_dbf_fault(op, 0);
+        {
+            vsys::FaultPlanScope plan {vsys::FileFault(op)};
+            EXPECT_NE(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
         std::size_t files = 0;
         for (const auto& e : std::filesystem::directory_iterator(db.dir().path())) {
             ADD_FAILURE() << e.path();
