@@ -13,6 +13,7 @@
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/mfc_comd.h"
 #include "panels/mfc_set.h"
 #include "panels/s_chart.h"
 #include "panels/specs.h"
@@ -39,12 +40,12 @@ constexpr Group kGroups[] = {
     {"Control Limits for the Maximum", 0, 4, 0},
     {"Timer Control Limits", 5, 0, 0},
     {"Sigma Vector Control Limits (%)", 4, 0, 0},
-    {"Step Overshoot Area Control Limits", 1, 0, 7},
-    {"Step Undershoot Area Control Limits", 1, 1, 11},
-    {"Step Stabilty Time Control Limits (sec)", 1, 2, 10},
-    {"Step Decay Limits (Time, in seconds, required to be reduced by 1/e)", 1, 3, 13},
-    {"Step Minimum Undershoot Control Limits", 1, 5, 12},
-    {"Step Maximum Overshoot Control Limits", 1, 6, 9},
+    {"Step Overshoot Area Control Limits", 1, 0, MFC_COMD_LIMIT7},
+    {"Step Undershoot Area Control Limits", 1, 1, MFC_COMD_LIMIT11},
+    {"Step Stabilty Time Control Limits (sec)", 1, 2, MFC_COMD_LIMIT10},
+    {"Step Decay Limits (Time, in seconds, required to be reduced by 1/e)", 1, 3, MFC_COMD_LIMIT13},
+    {"Step Minimum Undershoot Control Limits", 1, 5, MFC_COMD_LIMIT12},
+    {"Step Maximum Overshoot Control Limits", 1, 6, MFC_COMD_LIMIT9},
 };
 
 const Group* group_for_item(int item)
@@ -194,12 +195,12 @@ void display_specs(int menuBar, int item, void*, int panel)
 {
     const bool from_step_page = menuBar < 0 && item < 0;
     const Group* g = from_step_page ? group_for_request(-item) : group_for_item(item);
-    if (!g && !(from_step_page && item == -8)) return;
+    if (!g && !(from_step_page && item == -MFC_COMD_LIMIT8)) return;
     saveAllAndExport(0);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (from_step_page) {
         const int c = -menuBar;
-        if (item == -8) {
+        if (item == -MFC_COMD_LIMIT8) {
             open_setpoints(panel, c);
         } else {
             std::vector<std::string> labels;

@@ -5,12 +5,11 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, pick } from './harness.mjs';
+import { ProgramSession, expect, panelOf, pickMenu } from './harness.mjs';
 
 const [binDir, webDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 200000 });
 const test = (name, body) => session.test(name, body);
-const FILE = 2, FILE_EXPORT = 8, HELP = 63, HELP_ABOUT = 65;
 const REFUSAL = 'Choose a place in the working, program or archive directory.';
 
 async function main() {
@@ -23,12 +22,12 @@ async function main() {
   fs.writeFileSync(path.join(session.progDir, 'panels', 'about_vt.uir'), '{"panels": [ {"resource": 1, ');
   session.start();
   const page = await session.openPage({ width: 1280, height: 720 });
-  const top = page.locator('[data-panel="TOP"]');
+  const top = panelOf(page, 'TOP');
   await top.waitFor({ timeout: 30000 });
   const popups = page.locator('.popup');
 
   await test('a typed path outside the working, program and archive directories is refused', async () => {
-    await pick(top, FILE, FILE_EXPORT);
+    await pickMenu(top, 'File/Export...');
     const chooser = popups.filter({ hasText: 'Export setup as...' });
     await chooser.waitFor({ timeout: 15000 });
     for (const typed of [path.join(outside, 'x.Vantrel'), '../x.Vantrel', '/tmp/x.Vantrel']) {
@@ -46,12 +45,12 @@ async function main() {
   });
 
   await test('a damaged panel file is named on the page and the program goes on', async () => {
-    await pick(top, HELP, HELP_ABOUT);
+    await pickMenu(top, 'Help/About Vantrel...');
     const said = page.locator('#load-errors', { hasText: 'about_vt.uir' });
     await said.waitFor({ timeout: 15000 });
     expect((await said.innerText()).includes('not valid'), `the page says ${await said.innerText()}`);
     await top.locator(':scope > div > .menubar').waitFor({ timeout: 5000 });
-    await pick(top, FILE, FILE_EXPORT);
+    await pickMenu(top, 'File/Export...');
     const chooser = popups.filter({ hasText: 'Export setup as...' });
     await chooser.waitFor({ timeout: 15000 });
     await chooser.locator('.buttons button').last().click();

@@ -3,6 +3,7 @@
 
 #include "panels/apop.h"
 #include "panels/card_004.h"
+#include "panels/mfc_comd.h"
 #include "panels/mfc_set.h"
 #include "panels/part2.h"
 #include "panels/s_chart.h"
@@ -13,10 +14,6 @@
 #include "tests/support/fake_help_viewer.h"
 
 namespace {
-
-// The step channel page (mfc_comd.uir) shares its panel constant with the set-point limits, whose names are
-// included here: its own two buttons by number.
-constexpr int kStepPageHelp = 15, kStepPageCancel = 5, kStepPageSetpoints = 8;
 
 class HelpTest : public acqtest::AcqTest {
 protected:
@@ -85,7 +82,7 @@ TEST_F(HelpTest, EveryDialogWithATopicOpensItByItsButtonAndByF1)
         {"mean limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, "SPEC", "LIMIT_ROWS", SPEC_HELP, SPEC_CANCEL, "--contextid=1003"},
         {"timer limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, "SPEC", "SPEC", SPEC_HELP, SPEC_CANCEL, "--contextid=1004"},
         {"sigma limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, "SPEC", "LIMIT_ROWS", SPEC_HELP, SPEC_CANCEL, "--contextid=1005"},
-        {"step channel setup", MENUBAR_CONFIGURE_STEP_CHANNEL_SETUP, "MFC_SPEC", "MFC_SPEC", kStepPageHelp, kStepPageCancel,
+        {"step channel setup", MENUBAR_CONFIGURE_STEP_CHANNEL_SETUP, "MFC_SPEC", "MFC_SPEC", MFC_COMD_HELP, MFC_COMD_CANCEL,
          "--contextid=1002"},
         // The trace holds no timer event: the editor says so for both ends.
         {"timers", MENUBAR_CONFIGURE_TIMERS, "PART2", "PART2", PART2_HELP, PART2_CANCEL, "--contextid=1004", 2},
@@ -114,7 +111,7 @@ TEST_F(HelpTest, SetPointLimitsOpenTheStepTopic)
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_STEP_CHANNEL_SETUP));
     const int page = ui.find_panel("MFC_SPEC");
     ASSERT_GT(page, 0);
-    ASSERT_TRUE(ui.press(page, kStepPageSetpoints));
+    ASSERT_TRUE(ui.press(page, MFC_COMD_LIMIT8));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
     ASSERT_NE(dialog, page);
@@ -122,7 +119,7 @@ TEST_F(HelpTest, SetPointLimitsOpenTheStepTopic)
     EXPECT_EQ(topic_after("setpoints", [&] { return ui.press(dialog, MFC_SPEC_HELP); }), "--contextid=1002");
     EXPECT_EQ(topic_after("setpoints", [&] { return ui.key(dialog, VAL_F1_VKEY); }), "--contextid=1002");
     ASSERT_TRUE(ui.press(dialog, MFC_SPEC_CANCEL));
-    ASSERT_TRUE(ui.press(page, kStepPageCancel));
+    ASSERT_TRUE(ui.press(page, MFC_COMD_CANCEL));
 }
 
 // Windows that are not modal take Help from the menu bar and F1 for the window in front.

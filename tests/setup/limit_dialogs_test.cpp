@@ -1,6 +1,7 @@
 // Control-limit dialogs: every group saves and reads back through step_specs, keyed by the row's channel or timer; refusals.
 #include <gtest/gtest.h>
 
+#include "panels/mfc_comd.h"
 #include "panels/mfc_set.h"
 #include "panels/s_chart.h"
 #include "panels/specs.h"
@@ -62,7 +63,7 @@ TEST_F(LimitDialogsTest, EveryMenuGroupStoresUnderTheKeyItsRowShowed)
         EXPECT_EQ(frame(), 0);
         EXPECT_EQ(stored(c.type, c.sub, c.keys[1], 0), (std::vector<double>{1.0, 2.0, 3.0}));
     }
-    display_specs(0, 44, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STEPS, nullptr, 0);  // opens the step page, no limits dialog
     EXPECT_EQ(frame(), 0);
 }
 
@@ -70,7 +71,7 @@ TEST_F(LimitDialogsTest, StepGroupsAndSetPoints)
 {
     double negative[3] = {1.0, -5.0, 9.0};
     step_specs(7, 1, 0, 2, 1, negative);
-    display_specs(-2, -7, nullptr, 0);
+    display_specs(-2, -MFC_COMD_LIMIT7, nullptr, 0);
     ASSERT_GT(frame(), 0);
     EXPECT_EQ(ui.text(frame(), SPEC_TITLE), "Step Overshoot Area Control Limits");
     EXPECT_DOUBLE_EQ(ui.dval(group(), LIMIT_ROWS_TARGET_1), 5.0);
@@ -80,7 +81,7 @@ TEST_F(LimitDialogsTest, StepGroupsAndSetPoints)
     EXPECT_EQ(stored(1, 0, 2, 1), (std::vector<double>{1.0, 5.0, 9.0}));
 
     Flags = 0;
-    display_specs(-2, -8, nullptr, 0);
+    display_specs(-2, -MFC_COMD_LIMIT8, nullptr, 0);
     int sp = ui.find_panel("MFC_SPEC");
     ASSERT_GT(sp, 0);
     EXPECT_FALSE(ui.visible(sp, MFC_SPEC_CHANNEL + 3));
@@ -155,13 +156,13 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
         {"timers", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, 5, 0, {1, 3}, {negative, mixed}, {negative, mixed}},
         {"sigma vector", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, 4, 0, {1, 2, 3}, {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}},
          {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}}},
-        {"step overshoot area", -2, -7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step undershoot area", -2, -11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step stability time", -2, -10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step decay", -2, -13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step minimum undershoot", -2, -12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step maximum overshoot", -2, -9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"set-point", -2, -8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}},
+        {"step overshoot area", -2, -MFC_COMD_LIMIT7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step undershoot area", -2, -MFC_COMD_LIMIT11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step stability time", -2, -MFC_COMD_LIMIT10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step decay", -2, -MFC_COMD_LIMIT13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step minimum undershoot", -2, -MFC_COMD_LIMIT12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step maximum overshoot", -2, -MFC_COMD_LIMIT9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"set-point", -2, -MFC_COMD_LIMIT8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
