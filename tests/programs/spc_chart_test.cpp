@@ -81,7 +81,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     LoadSetup();
     // The chart menu holds the four groups ahead of its anchor item.
     std::vector<std::string> groups;
-    for (const auto& e : ui.menu_items(handle_menu, 34)) groups.push_back(e.name);
+    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS)) groups.push_back(e.name);
     ASSERT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
     const int steps = submenu_of(34, "Step Channel Charts");
@@ -135,7 +135,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     EXPECT_FALSE(ui.plots(spc_panel, SPC_HISTOGRAM).empty());
     EXPECT_EQ(ui.attribute(spc_panel, SPC_CHART, ATTR_CTRL_MODE), VAL_HOT);
     // Window menu: the chart window is the current one.
-    EXPECT_FALSE(ui.menu_item(handle_menu, 59)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_WINDOW_SPC_CHART)->dimmed);
 
     // The read-out starts at the newest point.
     EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), 0);
@@ -177,7 +177,7 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
                                     "AND DATA_PARAM = 6 AND D_INDEX = 1");
     ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_TRUE(ui.menu_item(handle_menu, 59)->dimmed);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_WINDOW_SPC_CHART)->dimmed);
     EXPECT_EQ(shown_chart().points, 0);
     EXPECT_EQ(rows("SELECT POINTS, RULES, LIMITS FROM 0003ACTC WHERE CHANNEL = 1 AND CHART_TYPE = 1 AND DATA_PARAM = 6 "
                    "AND D_INDEX = 1"),

@@ -264,7 +264,7 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     step_specs(LIMITS_WRITE, 4, 0, 2, 0, sigma);
     update_menu();
     std::vector<std::string> groups;
-    for (const auto& e : ui.menu_items(handle_menu, 34)) groups.push_back(e.name);
+    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS)) groups.push_back(e.name);
     EXPECT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
     std::vector<std::string> names;
@@ -303,7 +303,7 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     VantrelChannelStatusBits = 0;
     timer_status_bit = 0;
     update_menu();
-    EXPECT_EQ(ui.menu_items(handle_menu, 34).size(), 3u);
+    EXPECT_EQ(ui.menu_items(handle_menu, MENUBAR_CHARTS).size(), 3u);
 }
 
 }  // namespace

@@ -587,7 +587,7 @@ TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
     ASSERT_NO_FATAL_FAILURE(seed());
     Flags |= FLAG_COMPARE;  // as start-up leaves it
     int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, 34))
+    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS))
         if (e.name == "Static Channel Charts") statics = e.submenu;
     for (const auto& e : ui.menu_items(handle_menu, statics))
         if (e.name == "CH2") ch2menu = e.submenu;
