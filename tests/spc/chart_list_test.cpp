@@ -5,6 +5,7 @@
 #include "core/panel_framework.h"
 #include "panels/s_chart.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
 #include "panels/s_chart.h"
 #include "panels/spc_list.h"
 #include "panels/wafers.h"
@@ -136,7 +137,7 @@ protected:
     std::string rows(const std::string& sql) { return vtest::flat(vtest::query(hdbc, sql).rows); }
     void open_list()
     {
-        ASSERT_TRUE(ui.pick(handle_menu, 35));
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
         ASSERT_GT(spc_chart_selections, 0);
     }
     int index_of(int code)
@@ -316,13 +317,13 @@ TEST_F(ChartList, ComparisonModeNeedsBatchesAndShowsCheckBoxes)
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
     por_wafer_restrictions = por_lot_restrictions = por_recipe_restrictions = por_system_restrictions = 0;
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 35));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(ui.popups().back().text,
               "Cannot select SPC charts until Process of Record (POR) and TEST batches have been defined.");
 
     por_lot_restrictions = 1;
-    ASSERT_TRUE(ui.pick(handle_menu, 35));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
     ASSERT_GT(spc_chart_selections, 0);
     EXPECT_TRUE(chart_list_in_check_mode());
     ASSERT_TRUE(ui.check(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 4, 0))));
@@ -358,7 +359,7 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     ui.answer(1);  // the exclusion's FYI
     ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     ASSERT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
-    ASSERT_TRUE(ui.press(spc_panel, 5));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_RULES_BUTTON));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
     EXPECT_EQ(ui.title(dialog), "SPC Rule Selection: CH2 Mean");
@@ -381,7 +382,7 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     vtest::run(hdbc, "DELETE FROM 0003ACTC");
     view_mean_chart();
-    ASSERT_TRUE(ui.press(spc_panel, 5));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_RULES_BUTTON));
     const int again = ui.modal_panel();
     const auto fresh = controls_of(again, CTRL_CHECK_BOX);
     for (int k = 0; k < 13; ++k) EXPECT_EQ(ui.ival(again, fresh[static_cast<std::size_t>(k)].id), k < 2 ? 1 : 0);
@@ -460,7 +461,7 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     view_mean_chart();
     ASSERT_EQ(shown_chart().natural, 0);
     EXPECT_DOUBLE_EQ(shown_chart().rule_mean, 7.0);
-    ASSERT_TRUE(ui.press(spc_panel, 6));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_LIMITS_BUTTON));
     const int dialog = ui.modal_panel();
     const int ok = control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK");
     Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
@@ -577,20 +578,20 @@ TEST_F(ChartList, AlarmWindowExplainsAndStartsTheTree)
     std::ofstream(dir.file("TREES/MFC.TXT")) << "Check the MFC.\n";
     store_row(2, 0, 1, 0, 0x1FFF, 0, "                MFC", "Call process engineering");
     ASSERT_EQ(vtest::run(hdbc, "INSERT INTO OOC_ALRM VALUES (30, 1, 2, 0, 1, 0, 2, 0)"), 0);
-    ASSERT_TRUE(ui.pick(handle_menu, 49));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     const int popup = ui.find_panel("APOP");
     ASSERT_GT(popup, 0);
     ASSERT_TRUE(ui.set(popup, 2, 10));
     ASSERT_TRUE(ui.press(popup, 3));
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
     ui.answer(1);
-    ASSERT_TRUE(ui.double_click(list_panel, 9, 20, 5));
+    ASSERT_TRUE(ui.double_click(list_panel, REVIEW_ALARMS, 20, 5));
     EXPECT_EQ(ui.popups().back().title, "Out of control data!!!");
     EXPECT_EQ(ui.popups().back().text, std::string("CH2 Mean was found to be out of control because ") +
                                            rule_sentence(2) + ".\n\nCall process engineering");
-    ASSERT_FALSE(ui.dimmed(list_panel, 2));
-    ASSERT_TRUE(ui.press(list_panel, 2));
+    ASSERT_FALSE(ui.dimmed(list_panel, REVIEW_TREE));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_TREE));
     ASSERT_EQ(ui.documents().size(), 1u);
     EXPECT_EQ(ui.documents().back(), dir.file("TREES/MFC.TXT"));
 }
@@ -625,7 +626,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     });
     ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, SPC_CODE)); });
     const double start = vsys::clock_seconds();
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     const double took = vsys::clock_seconds() - start;
     EXPECT_TRUE(dimmed_during);
     EXPECT_EQ(seen, (std::vector<int>{20010000, 30010000}));
@@ -633,7 +634,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     EXPECT_LT(took, 2 * kSlideSeconds + 0.5);
     EXPECT_EQ(spc_panel, -1);
     EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 2)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_FILE)->dimmed);
     EXPECT_EQ(row_of(5, 1, 4, 1), "");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003ACTC"), "2");
     EXPECT_FALSE(LongCommand::running());
@@ -651,13 +652,13 @@ TEST_F(Slideshow, StopEndsTheShowAfterTheCurrentChart)
         ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     });
     const double start = vsys::clock_seconds();
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     EXPECT_LT(vsys::clock_seconds() - start, 1.0);  // the second chart never came
     EXPECT_EQ(seen, (std::vector<int>{20010000}));
     EXPECT_EQ(off, "Stop");
     EXPECT_EQ(on, "Stopping...");
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 47)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_SYSTEM_NAME)->dimmed);
 }
 
 // Start during the show closes the show's window (a start closes the windows of stored data); the show's end
@@ -689,7 +690,7 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
         ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     });
     ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WAFERS_OK)); });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_GT(spc_panel, 0);
     EXPECT_NE(spc_panel, show_window);
     EXPECT_FALSE(ui.panel_exists(show_window));
@@ -704,12 +705,12 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
     store_row(2, 0, 1, 0, 3, 1, "", "");
     ASSERT_EQ(vtest::run(hdbc, "DELETE FROM 0003ACTC"), 0);
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_FALSE(ui.popups().empty());
     EXPECT_EQ(ui.popups().back().text, "No active charts to display.");
     EXPECT_EQ(spc_panel, -1);
-    ASSERT_TRUE(ui.menu_item(handle_menu, 27).has_value());
-    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    ASSERT_TRUE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE).has_value());
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)->dimmed);
 
     store_row(2, 0, 1, 0, 3, 1, "", "");
     std::size_t before = 0;
@@ -718,7 +719,7 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
         ui.answer(1);
         start_next(handle_menu, 36, nullptr, parent_panel);
     });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_EQ(ui.popups().size(), before + 1);
     EXPECT_NE(ui.popups().back().text.find("Slideshow"), std::string::npos);
 }

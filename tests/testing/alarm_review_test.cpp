@@ -11,6 +11,7 @@
 #include "core/schema.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
 #include "platform/sys/format.h"
 #include "platform/ui/ui_loop.h"
 #include "testing/alarm_review.h"
@@ -95,16 +96,16 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
         " ETCH A, LOT-10, #2",
         "2026/03/01 08:00:00 A3 Mean Rule 1a",
     };
-    EXPECT_EQ(ui.plain_items(list_panel, 9), expected);
-    auto items = ui.items(list_panel, 9);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS), expected);
+    auto items = ui.items(list_panel, REVIEW_ALARMS);
     EXPECT_EQ(items[0].label, "\033fgFF0000 ETCH A, LOT-11, #7");
     EXPECT_EQ(items[1].label, "\033p50l2026/03/02 09:30:00 T2 Rule 1b");
-    EXPECT_EQ(ui.ival(list_panel, 9), chart_code(2, 5, 0, 0, 1));
+    EXPECT_EQ(ui.ival(list_panel, REVIEW_ALARMS), chart_code(2, 5, 0, 0, 1));
     // Opened from the popup: no clearing and no deactivation there.
-    EXPECT_FALSE(ui.visible(list_panel, 5));
-    EXPECT_FALSE(ui.visible(list_panel, 6));
-    EXPECT_FALSE(ui.visible(list_panel, 3));
-    EXPECT_FALSE(ui.visible(list_panel, 8));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_CLEAR));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_CLEAR_ALL));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_DEACTIVATE));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_PARETO));
     EXPECT_EQ(recipe_num, 3);
 }
 
@@ -132,10 +133,10 @@ TEST_F(AlarmReview, ListHoldsWhatExistsAndRefusesWhenEmpty)
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     for (int w = 1; w <= 7; ++w) alarm(10, w, 3, 0, 1, 0, 0);
     from_popup(20, 3);
-    EXPECT_EQ(ui.plain_items(list_panel, 9).size(), 14u);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 14u);
     // Asking for fewer lists the newest only.
     from_popup(2, 3);
-    auto items = ui.plain_items(list_panel, 9);
+    auto items = ui.plain_items(list_panel, REVIEW_ALARMS);
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0], " ETCH A, LOT-10, #7");
     EXPECT_EQ(items[2], " ETCH A, LOT-10, #6");
@@ -157,7 +158,7 @@ TEST_F(AlarmReview, CancelDuringALongLoad)
     ui.after_pumps(5, [this] { SetCtrlVal(ui.find_panel("WAIT"), 3, 1); });
     from_popup(60, 3);
     ASSERT_GT(list_panel, 0);
-    auto n = ui.plain_items(list_panel, 9).size();
+    auto n = ui.plain_items(list_panel, REVIEW_ALARMS).size();
     EXPECT_GT(n, 0u);
     EXPECT_LT(n, 120u);
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
@@ -180,10 +181,10 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
         "21 O'NEIL,Rule 1a A3 Mean",
         "Unknown alarm",
     };
-    EXPECT_EQ(ui.plain_items(list_panel, 9), expected);
-    auto items = ui.items(list_panel, 9);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS), expected);
+    auto items = ui.items(list_panel, REVIEW_ALARMS);
     EXPECT_EQ(items[0].label, "1\033p35l3\033p75l ETCH A,Rule 1a A3 Mean");
-    auto plots = ui.plots(list_panel, 8);
+    auto plots = ui.plots(list_panel, REVIEW_PARETO);
     ASSERT_EQ(plots.size(), 1u);
     EXPECT_EQ(plots[0].x, (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(plots[0].y, (std::vector<double>{3, 1, 1}));
@@ -193,11 +194,11 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
     EXPECT_EQ(xmax, 4);
     EXPECT_EQ(ymax, 4);
     // "Unknown alarm" stands for no chart: the tree button dims and the buttons act on nothing.
-    ASSERT_TRUE(ui.select(list_panel, 9, 2));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 2));
     EXPECT_EQ(selected_alarm_code, -1);
-    EXPECT_TRUE(ui.dimmed(list_panel, 2));
-    EXPECT_TRUE(ui.double_click(list_panel, 9, 10, 10));
-    EXPECT_TRUE(ui.press(list_panel, 4));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_TREE));
+    EXPECT_TRUE(ui.double_click(list_panel, REVIEW_ALARMS, 10, 10));
+    EXPECT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     EXPECT_EQ(charts.calls.size(), 0u);
 }
 
@@ -216,16 +217,16 @@ TEST_F(AlarmReview, SelectionReadsTheChartsDecisionTree)
     from_popup(20, 4);
     ASSERT_GT(list_panel, 0);
     // Entry 0 is channel 4 (newest first): no tree.
-    EXPECT_TRUE(ui.dimmed(list_panel, 2));
-    ASSERT_TRUE(ui.select(list_panel, 9, 1));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_TREE));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 1));
     EXPECT_EQ(selected_alarm_code, chart_code(3, 0, 1, 0, 1));
-    EXPECT_FALSE(ui.dimmed(list_panel, 2));
+    EXPECT_FALSE(ui.dimmed(list_panel, REVIEW_TREE));
     EXPECT_EQ(recipe_num, 4);  // the process named with a quote was found
     // A double click on the scroll bar does nothing; inside the list it shows the popup.
-    int width = ui.attribute(list_panel, 9, ATTR_WIDTH);
-    ui.double_click(list_panel, 9, width - 10, 5);
+    int width = ui.attribute(list_panel, REVIEW_ALARMS, ATTR_WIDTH);
+    ui.double_click(list_panel, REVIEW_ALARMS, width - 10, 5);
     EXPECT_TRUE(popups.empty());
-    ui.double_click(list_panel, 9, 20, 5);
+    ui.double_click(list_panel, REVIEW_ALARMS, 20, 5);
     EXPECT_EQ(popups, (std::vector<std::string>{"3 0 1 0 1"}));
 }
 
@@ -238,17 +239,17 @@ TEST_F(AlarmReview, ActiveAlarmFormForOneKind)
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Active Alarm");
-    EXPECT_EQ(ui.text(list_panel, 14), "ETCH A Alarm");
-    EXPECT_EQ(ui.text(list_panel, 13), "Chart 3/0/1/0 was found to be out of control because 1 point was > the target + 3 sigma.");
-    EXPECT_EQ(ui.text(list_panel, 12), "This error occured 3 times.");
-    EXPECT_EQ(ui.text(list_panel, 11), "Check the chamber");
-    EXPECT_FALSE(ui.visible(list_panel, 9));
-    EXPECT_TRUE(ui.visible(list_panel, 5));
+    EXPECT_EQ(ui.text(list_panel, REVIEW_PROCESS), "ETCH A Alarm");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_WHAT), "Chart 3/0/1/0 was found to be out of control because 1 point was > the target + 3 sigma.");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_WHEN), "This error occured 3 times.");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_POPUP_TEXT), "Check the chamber");
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_ALARMS));
+    EXPECT_TRUE(ui.visible(list_panel, REVIEW_CLEAR));
     // Clearing the kind clears its rows and the status follows the table.
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1;1;1");
     EXPECT_EQ(status_color, STATUS_WHITE);
-    EXPECT_TRUE(ui.dimmed(list_panel, 6));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_CLEAR_ALL));
 }
 
 TEST_F(AlarmReview, ClearingOneKindOfSeveralKeepsTheColourYellow)
@@ -261,23 +262,23 @@ TEST_F(AlarmReview, ClearingOneKindOfSeveralKeepsTheColourYellow)
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Active Alarm Pareto");
-    ASSERT_EQ(ui.plain_items(list_panel, 9).size(), 2u);
+    ASSERT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 2u);
     // Entry 0 is the O'NEIL kind (2 alarms): only its rows are cleared.
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT RUN, CLEARED FROM OOC_ALRM"), "10|0;11|1;11|1");
     EXPECT_EQ(status_color, STATUS_YELLOW);
-    EXPECT_EQ(ui.plain_items(list_panel, 9).size(), 1u);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 1u);
     // The bars follow the list: one bar is left, the ETCH A kind's.
-    auto plots = ui.plots(list_panel, 8);
+    auto plots = ui.plots(list_panel, REVIEW_PARETO);
     ASSERT_EQ(plots.size(), 1u);
     EXPECT_EQ(plots[0].x, (std::vector<double>{1}));
     EXPECT_EQ(plots[0].y, (std::vector<double>{1}));
     // The remaining kind is the last one: clearing it turns the status white.
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1;1");
     EXPECT_EQ(status_color, STATUS_WHITE);
-    EXPECT_TRUE(ui.plots(list_panel, 8).empty());
+    EXPECT_TRUE(ui.plots(list_panel, REVIEW_PARETO).empty());
 }
 
 TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
@@ -290,12 +291,12 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     InsertListItem(realtime_panel, 3, -1, "an alarm line", 0);
     review_uncleared();
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.press(list_panel, 6));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR_ALL));
     EXPECT_TRUE(ui.plain_items(realtime_panel, 3).empty());
     DiscardPanel(realtime_panel);
     realtime_panel = -1;
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1");
-    EXPECT_TRUE(ui.plain_items(list_panel, 9).empty());
+    EXPECT_TRUE(ui.plain_items(list_panel, REVIEW_ALARMS).empty());
     EXPECT_EQ(status_color, STATUS_WHITE);
     // A later review finds nothing: no window, no message, the status stays white.
     status_color = STATUS_YELLOW;
@@ -353,8 +354,8 @@ TEST_F(AlarmReview, ViewChartSelectsTheTraces)
     });
     review_uncleared();
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
-    ASSERT_TRUE(ui.press(list_panel, 4));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(chart.channel, 4);
     EXPECT_EQ(chart.type, 0);
@@ -376,7 +377,7 @@ TEST_F(AlarmReview, CloseRestoresTheCurrentProcess)
     get_put_char(hdbc, 0, 5, CONFIG_WRITE, current);
     review_uncleared();
     EXPECT_EQ(recipe_num, 4);
-    ASSERT_TRUE(ui.press(list_panel, 7));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLOSE));
     EXPECT_EQ(list_panel, -1);
     EXPECT_EQ(recipe_num, 3);
 }
