@@ -127,9 +127,10 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     int bar = LoadMenuBar(p, "demo.uir", 1);
     Mirror mirror;
     // As a view on another thread would: snapshot and subscription in one task.
+    int subscription = 0;
     vui::post_task([&] {
         mirror.load(vui::snapshot());
-        vui::subscribe([&](const json& m) { mirror.apply(m); });
+        subscription = vui::subscribe([&](const json& m) { mirror.apply(m); });
     });
     ui.pump();
     ASSERT_EQ(mirror.panels.count(p), 1u);
@@ -176,6 +177,7 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     EXPECT_EQ(mirror.order[0][0], p);
     EXPECT_EQ(mirror.order[p], (json{child, other}));
     EXPECT_EQ(mirror.active, p);
+    vui::unsubscribe(subscription);
 }
 
 // Controls and menus of the demo panel file.
