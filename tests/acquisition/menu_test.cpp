@@ -177,7 +177,7 @@ TEST_F(MenuTest, TileButtonArrangesTheWindowsLikeTheMenuItem)
 {
     uncleared_alarm();
     update_menu();
-    ASSERT_TRUE(ui.pick(handle_menu, 48));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS));
     ASSERT_GT(list_panel, 0);
     auto geometry = [this] {
         std::vector<int> g;

@@ -3,9 +3,9 @@
 #include "core/long_command.h"
 #include "core/module_services.h"
 #include "core/panel_framework.h"
-#include "panels/s_chart.h"
 #include "core/shared_buffers.h"
 #include "panels/alarms.h"
+#include "panels/apop.h"
 #include "panels/s_chart.h"
 #include "panels/spc_list.h"
 #include "panels/wafers.h"
@@ -483,7 +483,7 @@ TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
     ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     const int selection = ui.find_panel("WAFERS");
     ASSERT_GT(selection, 0);
-    ASSERT_TRUE(ui.press(selection, 12));
+    ASSERT_TRUE(ui.press(selection, WAFERS_CUSTOM));
     const int dialog = ui.modal_panel();
     ASSERT_NE(dialog, selection);
     EXPECT_EQ(ui.title(dialog), "Custom Selection");
@@ -581,8 +581,8 @@ TEST_F(ChartList, AlarmWindowExplainsAndStartsTheTree)
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     const int popup = ui.find_panel("APOP");
     ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.set(popup, 2, 10));
-    ASSERT_TRUE(ui.press(popup, 3));
+    ASSERT_TRUE(ui.set(popup, APOP_COUNT, 10));
+    ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
     ui.answer(1);

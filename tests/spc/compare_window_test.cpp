@@ -19,6 +19,7 @@
 #include "panels/s_chart.h"
 #include "panels/spc_list.h"
 #include "panels/wafers.h"
+#include "panels/wait.h"
 #include "panels/x_hist.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/fault_plan.h"
@@ -386,8 +387,8 @@ TEST_F(CompareWindowTest, CancelDuringTheFirstChartKeepsItsBlockOnly)
     ui.after_pumps(1, [&] {
         const int wait = ui.find_panel("WAIT");
         ASSERT_GT(wait, 0);
-        EXPECT_EQ(ui.text(wait, 4), "Calculating Confidence Intervals...");
-        ASSERT_TRUE(ui.press(wait, 3));
+        EXPECT_EQ(ui.text(wait, WAIT_TEXT), "Calculating Confidence Intervals...");
+        ASSERT_TRUE(ui.press(wait, WAIT_CANCEL));
     });
     const int popup = compare();
     ASSERT_GT(popup, 0);

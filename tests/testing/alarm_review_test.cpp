@@ -12,6 +12,10 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
+#include "panels/wait.h"
 #include "platform/sys/format.h"
 #include "platform/ui/ui_loop.h"
 #include "testing/alarm_review.h"
@@ -60,14 +64,15 @@ protected:
                                                    wafer, channel, type, subtype, index, rule, cleared)),
                   0);
     }
-    // The alarm display popup as the Alarms menu opens it: the count in control 2, then button 3 (list) or 4 (Pareto).
+    // The alarm display popup as the Alarms menu opens it: the count, then its List or Pareto button.
     void from_popup(int count, int button)
     {
-        ASSERT_EQ(a_display(-1, button == 3 ? 49 : 50, EVENT_COMMIT, nullptr, 0, 0), 0);
+        const int item = button == APOP_LIST ? MENUBAR_ALARMS_ALARM_LIST : MENUBAR_ALARMS_ALARM_PARETO;
+        ASSERT_EQ(a_display(-1, item, EVENT_COMMIT, nullptr, 0, 0), 0);
         int popup = ui.find_panel("APOP");
         ASSERT_GT(popup, 0);
-        EXPECT_FALSE(ui.visible(popup, button == 3 ? 4 : 3));
-        ASSERT_TRUE(ui.set(popup, 2, count));
+        EXPECT_FALSE(ui.visible(popup, button == APOP_LIST ? APOP_PARETO : APOP_LIST));
+        ASSERT_TRUE(ui.set(popup, APOP_COUNT, count));
         ASSERT_TRUE(ui.press(popup, button));
         EXPECT_FALSE(ui.panel_exists(popup));
     }
@@ -83,7 +88,7 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
     alarm(11, 5, 3, 1, 2, 4, 1);
     alarm(11, 6, 7, 4, 0, 0, 0);
     alarm(11, 7, 2, 5, 0, 0, 1);
-    from_popup(20, 3);
+    from_popup(20, APOP_LIST);
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Alarm List");
     const std::vector<std::string> expected = {
@@ -126,16 +131,16 @@ TEST_F(AlarmReview, AlarmDisplayPopupClosesByItsCloseBoxAndEsc)
 TEST_F(AlarmReview, ListHoldsWhatExistsAndRefusesWhenEmpty)
 {
     ui.answer(1);
-    from_popup(20, 3);
+    from_popup(20, APOP_LIST);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].text, "No alarms have occured.");
     EXPECT_EQ(list_panel, -1);
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     for (int w = 1; w <= 7; ++w) alarm(10, w, 3, 0, 1, 0, 0);
-    from_popup(20, 3);
+    from_popup(20, APOP_LIST);
     EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 14u);
     // Asking for fewer lists the newest only.
-    from_popup(2, 3);
+    from_popup(2, APOP_LIST);
     auto items = ui.plain_items(list_panel, REVIEW_ALARMS);
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0], " ETCH A, LOT-10, #7");
@@ -150,13 +155,13 @@ TEST_F(AlarmReview, CancelDuringALongLoad)
     ui.after_pumps(3, [this] {
         int wait = ui.find_panel("WAIT");
         ASSERT_GT(wait, 0);
-        SetCtrlVal(wait, 3, 1);
+        SetCtrlVal(wait, WAIT_CANCEL, 1);
     });
-    from_popup(60, 4);
+    from_popup(60, APOP_PARETO);
     EXPECT_EQ(list_panel, -1);
     EXPECT_TRUE(ui.popups().empty());
     ui.after_pumps(5, [this] { SetCtrlVal(ui.find_panel("WAIT"), 3, 1); });
-    from_popup(60, 3);
+    from_popup(60, APOP_LIST);
     ASSERT_GT(list_panel, 0);
     auto n = ui.plain_items(list_panel, REVIEW_ALARMS).size();
     EXPECT_GT(n, 0u);
@@ -173,7 +178,7 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
     alarm(11, 1, 3, 0, 1, 0, 0);  // same chart, other process: another kind
     alarm(10, 3, 3, 0, 1, 0, 0);
     alarm(10, 4, 9, 2, 0, 0, 0);  // a type the window does not know
-    from_popup(20, 4);
+    from_popup(20, APOP_PARETO);
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Alarm Pareto");
     const std::vector<std::string> expected = {
@@ -214,7 +219,7 @@ TEST_F(AlarmReview, SelectionReadsTheChartsDecisionTree)
             popups.push_back(vsys::strprintf("%d %d %d %d %d", ch, type, sub, step, rule));
         };
     });
-    from_popup(20, 4);
+    from_popup(20, APOP_PARETO);
     ASSERT_GT(list_panel, 0);
     // Entry 0 is channel 4 (newest first): no tree.
     EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_TREE));
@@ -287,8 +292,8 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     alarm(10, 1, 3, 0, 1, 0, 0);
     alarm(10, 2, 4, 0, 2, 0, 1);
     realtime_panel = NewPanel(0, "Real-time", 0, 0, 200, 300);
-    ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, 3);
-    InsertListItem(realtime_panel, 3, -1, "an alarm line", 0);
+    ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, REALTIME_ALARMS);
+    InsertListItem(realtime_panel, REALTIME_ALARMS, -1, "an alarm line", 0);
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR_ALL));
@@ -323,14 +328,14 @@ TEST_F(AlarmReview, AFailedCountTurnsTheStatusWhiteOnlyWhenNoAlarmIsUncleared)
 TEST_F(AlarmReview, MessagesWhenNothingOrOneCategory)
 {
     ui.answer(1);
-    from_popup(5, 4);
+    from_popup(5, APOP_PARETO);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].text, "No alarms have occured.");
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     alarm(10, 1, 3, 0, 1, 0, 0);
     alarm(10, 2, 3, 0, 1, 0, 0);
     ui.answer(1);
-    from_popup(5, 4);
+    from_popup(5, APOP_PARETO);
     ASSERT_EQ(ui.popups().size(), 2u);
     EXPECT_EQ(ui.popups()[1].text,
               "\n\n\nVantrel Pareto Chart is not available because there is only one alarm category.\n\n\n\n\n");
