@@ -20,6 +20,7 @@
 #include "testing/chart_identity.h"
 #include "platform/sql/dbf_table.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 #include <chrono>
 #include <fstream>
@@ -28,8 +29,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kChartsMenu = 34;  // "Charts" on the chart window's bar
 
 constexpr const char* kRed = "\033fgFF0000";
 
@@ -618,7 +617,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     store_row(5, 1, 4, 1, 3, 1, "", "");  // a set point has no series
     bool dimmed_during = false;
     ui.after_pumps(2, [&] {
-        dimmed_during = ui.menu_item(handle_menu, kChartsMenu)->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
+        dimmed_during = ui.menu_item(handle_menu, vtest::menu_path(ui, handle_menu, "Charts"))->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
         seen.push_back(ui.ival(spc_panel, XH_CODE));
     });
     ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, XH_CODE)); });
@@ -630,7 +629,7 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     EXPECT_GE(took, 2 * kSlideSeconds);  // two charts with points, the set point passed over at once
     EXPECT_LT(took, 2 * kSlideSeconds + 0.5);
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_FALSE(ui.menu_item(handle_menu, kChartsMenu)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, vtest::menu_path(ui, handle_menu, "Charts"))->dimmed);
     EXPECT_FALSE(ui.menu_item(handle_menu, 2)->dimmed);
     EXPECT_EQ(row_of(5, 1, 4, 1), "");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003ACTC"), "2");
@@ -677,7 +676,7 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 30010000);
     EXPECT_EQ(chart_points, 20);
     EXPECT_EQ(ui.label(spc_panel, XH_CLOSE), "Close");
-    EXPECT_FALSE(ui.menu_item(handle_menu, kChartsMenu)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, vtest::menu_path(ui, handle_menu, "Charts"))->dimmed);
 }
 
 TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
