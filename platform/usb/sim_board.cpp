@@ -508,9 +508,11 @@ int SimBoard::bulk_read(std::unique_lock<std::mutex>& lock, Handle handle, std::
         if (now >= deadline) return 0;
         double until = std::min(target, deadline);
         auto flag = handles_[handle];
+        stats_.read_waits_until = until;
         lock.unlock();
         bool reached = vsys::wait_until_clock(until, [&] { return flag->load() || unplugged_.load(); });
         lock.lock();
+        stats_.read_waits_until = 0;
         if (!reached) return 0;
     }
 }

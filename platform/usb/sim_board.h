@@ -95,6 +95,8 @@ struct SimStats {
     std::uint64_t blocks_admitted = 0;
     std::uint64_t blocks_dropped = 0;
     int open_handles = 0;
+    // A read that has taken all there is waits for the clock to bring more: until this time (0 when none waits).
+    double read_waits_until = 0;
 };
 
 class SimBoard : public Backend {

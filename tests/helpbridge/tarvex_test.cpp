@@ -1,7 +1,12 @@
 // callHtmlHelp hands exactly the caller's path and topic to the CHM viewer and never waits for it.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "helpbridge/tarvex.h"
 #include "platform/sys/files.h"
@@ -104,13 +109,26 @@ TEST(Tarvex, WithoutDisplayOrViewerNothingIsStarted)
 
 TEST(Tarvex, ReturnsWithoutWaitingForTheViewer)
 {
-    // A viewer that never exits must not hold the caller: use "sleep" as xchm.
+    // A viewer that never exits on its own must not hold the caller: it notes its process and sleeps.
     vtest::TempDir dir;
     FakeViewer viewer(dir);
+    const std::string pid_file = dir.file("viewer.pid");
     std::filesystem::remove(dir.file("bin/xchm"));
-    std::filesystem::copy_file("/bin/sleep", dir.file("bin/xchm"));
-    char file[] = "20";  // sleep reads the "file" argument as its duration
-    auto start = std::chrono::steady_clock::now();
+    {
+        std::ofstream script(dir.file("bin/xchm"));
+        script << "#!/bin/sh\necho $$ > '" << pid_file << ".tmp' && /bin/mv '" << pid_file << ".tmp' '" << pid_file
+               << "'\nexec /bin/sleep 3600\n";
+    }
+    std::filesystem::permissions(dir.file("bin/xchm"), std::filesystem::perms::owner_all);
+    char file[] = "/opt/vantrel/Vantrel.chm";
     callHtmlHelp(file, 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // Back here while the viewer still runs.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!vsys::file_exists(pid_file) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream in(pid_file);
+    pid_t pid = 0;
+    ASSERT_TRUE(in >> pid) << "the viewer never started";
+    EXPECT_EQ(::kill(pid, 0), 0) << "the viewer had already ended";
+    ::kill(pid, SIGTERM);
 }

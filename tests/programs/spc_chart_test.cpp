@@ -13,12 +13,12 @@
 #include "spc/chart_window.h"
 #include "testing/chart_identity.h"
 #include "tests/acquisition/scenario_schedule.h"
+#include "tests/support/menu_path.h"
 #include "tools/demo_process.h"
 
 #include <string>
 
 namespace {
-
 
 class SpcChartTest : public acqtest::ChamberTest {
 protected:
@@ -42,19 +42,6 @@ protected:
         free_mem();
         por_free_mem();
         ChamberTest::TearDown();
-    }
-    // The id of the item of that name in a menu or submenu; 0 when none.
-    int item_in(int menu, const std::string& name)
-    {
-        for (const auto& e : ui.menu_items(handle_menu, menu))
-            if (e.name == name) return e.id;
-        ADD_FAILURE() << "no item " << name << " in menu " << menu;
-        return 0;
-    }
-    int submenu_of(int menu, const std::string& name)
-    {
-        auto e = ui.menu_item(handle_menu, item_in(menu, name));
-        return e ? e->submenu : 0;
     }
     std::string channel_name(int channel)
     {
@@ -82,13 +69,12 @@ TEST_F(SpcChartTest, ChartMenuBatchSelectionChartReadOutCommentAndClose)
     LoadSetup();
     // The chart menu holds the four groups ahead of its anchor item.
     std::vector<std::string> groups;
-    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS)) groups.push_back(e.name);
+    for (const auto& e : vtest::menu_at(ui, handle_menu, "Charts")) groups.push_back(e.name);
     ASSERT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
-    const int steps = submenu_of(MENUBAR_CHARTS, "Step Channel Charts");
-    const int rf = submenu_of(steps, channel_name(1));
-    ASSERT_GT(rf, 0);
-    const int item = item_in(rf, "Step 1 Overshoot Maximum");
+    const int item =
+        vtest::menu_path(ui, handle_menu, "Charts/Step Channel Charts/" + channel_name(1) + "/Step 1 Overshoot Maximum");
+    ASSERT_GT(item, 0);
     ASSERT_TRUE(ui.pick(handle_menu, item));
 
     // Batch selection, preset with the current process.
@@ -207,9 +193,9 @@ TEST_F(SpcChartTest, AlarmListViewChartOpensTheAlarmsChart)
 
 TEST_F(SpcChartTest, AChartWithoutDataSaysSoAndLeavesNoWindow)
 {
-    const int statics = submenu_of(MENUBAR_CHARTS, "Static Channel Charts");
-    const int oes = submenu_of(statics, channel_name(7));
-    ASSERT_TRUE(ui.pick(handle_menu, item_in(oes, "Mean")));
+    const int mean = vtest::menu_path(ui, handle_menu, "Charts/Static Channel Charts/" + channel_name(7) + "/Mean");
+    ASSERT_GT(mean, 0);
+    ASSERT_TRUE(ui.pick(handle_menu, mean));
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
     // Only wafers above 900: none.

@@ -18,13 +18,13 @@
 #include "spc/chart_window.h"
 #include "spc/limit_table.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 #include <cmath>
 #include <numeric>
 #include <string>
 
 namespace {
-
 
 class SpcWindowTest : public acqtest::AcqTest {
 protected:
@@ -54,23 +54,12 @@ protected:
         free_mem();
         AcqTest::TearDown();
     }
-    int item_in(int menu, const std::string& name)
-    {
-        for (const auto& e : ui.menu_items(handle_menu, menu))
-            if (e.name == name) return e.id;
-        return 0;
-    }
-    int submenu_of(int menu, const std::string& name)
-    {
-        auto e = ui.menu_item(handle_menu, item_in(menu, name));
-        return e ? e->submenu : 0;
-    }
     // CH2 Mean through the chart menu and batch selection, with `points` asked for.
     void open_mean_chart(int points)
     {
-        const int ch2 = submenu_of(submenu_of(MENUBAR_CHARTS, "Static Channel Charts"), "CH2");
-        ASSERT_GT(ch2, 0);
-        ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
+        const int mean = vtest::menu_path(ui, handle_menu, "Charts/Static Channel Charts/CH2/Mean");
+        ASSERT_GT(mean, 0);
+        ASSERT_TRUE(ui.pick(handle_menu, mean));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
         ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, points));
@@ -268,33 +257,33 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     step_specs(LIMITS_WRITE, 4, 0, 2, 0, sigma);
     update_menu();
     std::vector<std::string> groups;
-    for (const auto& e : ui.menu_items(handle_menu, MENUBAR_CHARTS)) groups.push_back(e.name);
+    for (const auto& e : vtest::menu_at(ui, handle_menu, "Charts")) groups.push_back(e.name);
     EXPECT_EQ(groups, (std::vector<std::string>{"Static Channel Charts", "Step Channel Charts", "Timer Charts",
                                                 "Sigma Charts", "SPC Chart List...", "Chart Slideshow", "Batch Comparison..."}));
     std::vector<std::string> names;
-    for (const auto& e : ui.menu_items(handle_menu, submenu_of(submenu_of(MENUBAR_CHARTS, "Step Channel Charts"), "CH1")))
+    for (const auto& e : vtest::menu_at(ui, handle_menu, "Charts/Step Channel Charts/CH1"))
         names.push_back(e.name);
     EXPECT_EQ(names, (std::vector<std::string>{"Not available.", "This step channel has zero steps.",
                                                "(see Step Channel Setup under Configure)"}));
     names.clear();
-    for (const auto& e : ui.menu_items(handle_menu, submenu_of(submenu_of(MENUBAR_CHARTS, "Step Channel Charts"), "CH3")))
+    for (const auto& e : vtest::menu_at(ui, handle_menu, "Charts/Step Channel Charts/CH3"))
         names.push_back(e.name);
     ASSERT_EQ(names.size(), 12u);
     EXPECT_EQ(names[1], "Step 1 Overshoot Maximum");
     EXPECT_EQ(names[11], "Step 2 Decay Constant");
     names.clear();
-    for (const auto& e : ui.menu_items(handle_menu, submenu_of(MENUBAR_CHARTS, "Timer Charts"))) names.push_back(e.name);
+    for (const auto& e : vtest::menu_at(ui, handle_menu, "Charts/Timer Charts")) names.push_back(e.name);
     EXPECT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], "GAS_OFF");
     // Sigma: channel 2 has its limit, the others say they have none and are dimmed.
-    auto sigma_items = ui.menu_items(handle_menu, submenu_of(MENUBAR_CHARTS, "Sigma Charts"));
+    auto sigma_items = vtest::menu_at(ui, handle_menu, "Charts/Sigma Charts");
     ASSERT_EQ(sigma_items.size(), 3u);
     EXPECT_EQ(sigma_items[0].name, "CH1 NA (Spec Limit set to 0).");
     EXPECT_TRUE(sigma_items[0].dimmed);
     EXPECT_EQ(sigma_items[1].name, "CH2");
     EXPECT_FALSE(sigma_items[1].dimmed);
     // A step item carries its channel's selector: the chart it opens is that channel's step metric.
-    auto step2 = ui.menu_items(handle_menu, submenu_of(submenu_of(MENUBAR_CHARTS, "Step Channel Charts"), "CH3"));
+    auto step2 = vtest::menu_at(ui, handle_menu, "Charts/Step Channel Charts/CH3");
     ASSERT_TRUE(ui.pick(handle_menu, step2[10].id));  // "Step 2 Stability Time"
     ASSERT_GT(ui.find_panel("WAFERS"), 0);
     const ChartRecord chosen = batch_chart(ui.find_panel("WAFERS"));
@@ -307,7 +296,7 @@ TEST_F(SpcWindowTest, ChartMenuGroupsFollowTheSetup)
     VantrelChannelStatusBits = 0;
     timer_status_bit = 0;
     update_menu();
-    EXPECT_EQ(ui.menu_items(handle_menu, MENUBAR_CHARTS).size(), 3u);
+    EXPECT_EQ(vtest::menu_at(ui, handle_menu, "Charts").size(), 3u);
 }
 
 }  // namespace

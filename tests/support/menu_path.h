@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/ui/headless.h"
 
@@ -27,6 +28,15 @@ inline int menu_path(const vui::Headless& ui, int bar, const std::string& path)
             }
     }
     return id;
+}
+
+// The items of the menu (or submenu) at `path`, "Charts/Step Channel Charts/CH1"; none when a step is missing.
+inline std::vector<vui::Headless::MenuEntry> menu_at(const vui::Headless& ui, int bar, const std::string& path)
+{
+    const int id = menu_path(ui, bar, path);
+    if (id == 0) return {};
+    const auto entry = ui.menu_item(bar, id);
+    return ui.menu_items(bar, entry && entry->submenu != 0 ? entry->submenu : id);
 }
 
 }  // namespace vtest

@@ -46,6 +46,6 @@ std::string bin_dir();
 std::string record_args_tool();
 // Reads a NUL-separated argument record written by record_args, waiting up to
 // `patience` seconds of real time for it to appear (the program runs detached).
-std::vector<std::string> read_recorded_args(const std::string& path, double patience = 20.0);
+std::vector<std::string> read_recorded_args(const std::string& path, double patience = 60.0);
 
 }  // namespace vtest

@@ -194,6 +194,7 @@ struct EmulatedBoard::Impl {
                 // The new device appears only once the host has met the old one gone.
                 std::unique_lock lock(mutex);
                 changed.wait(lock, [&] { return stopping || refusals > refused; });
+                if (stopping) return;
             }
             const std::string sys = std::string("/sys") + kSysPath;
             umockdev_testbed_uevent(testbed, sys.c_str(), "remove");
