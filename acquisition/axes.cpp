@@ -266,7 +266,8 @@ int display_axes(int, int, int event, void*, int, int)
     if (playback) {
         SetCtrlVal(dialog, AXES_XMAX, xmax);
         SetCtrlVal(dialog, AXES_XMIN, xmin);
-        for (int ctrl : {AXES_WIDTH_NOTE, AXES_WIDTH_LABEL, AXES_WIDTH}) SetCtrlAttribute(dialog, ctrl, ATTR_VISIBLE, 0);
+        for (int ctrl : {AXES_WIDTH_NOTE, AXES_WIDTH_LABEL, AXES_WIDTH})
+            SetCtrlAttribute(dialog, ctrl, ATTR_VISIBLE, 0);
         const bool manual = xm == VAL_MANUAL;
         SetCtrlVal(dialog, AXES_XMODE, manual ? 2 : 1);
         SetCtrlAttribute(dialog, AXES_XMAX, ATTR_VISIBLE, manual ? 1 : 0);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "acquisition/acquisition_seams.h"
+#include "acquisition/run_model.h"
 #include "core/config_store.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -109,7 +110,8 @@ void system_name(int, int, void*, int)
         }
         if (p == dialog && (c == SYSNAME_OK || c == SYSNAME_CANCEL)) break;
     }
-    if (c == SYSNAME_OK) {
+    // The runs being recorded keep the system name they started with.
+    if (c == SYSNAME_OK && !acq().active) {
         std::string text;
         GetCtrlVal(dialog, SYSNAME_NAME, &text);
         if (!text.empty()) {

@@ -2,6 +2,7 @@
 #include "acquisition/dialogs.h"
 
 #include "acquisition/acquisition_seams.h"
+#include "acquisition/run_model.h"
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
@@ -58,7 +59,8 @@ void offer_save()
     acquisition_seams().saveAllAndExport(0);
 }
 
-bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0; }
+// Acquisition records with the rate and triggers it started with: while it runs, OK keeps them.
+bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0 && !acq().active; }
 
 }  // namespace
 
@@ -129,7 +131,8 @@ int alter_trigger_info(int panel, int control, int event, void* data, int d1, in
     SetCtrlVal(panel, TRIGGERS_HINT,
                mode == 0 ? "Use Data Delay to continue to collect data after a trigger becomes false."
                          : "Use Data Delay to continue to collect data after a trigger is detected.");
-    for (int ctrl : {TRIGGERS_PRECOAT, TRIGGERS_PRECOAT_NOTE, TRIGGERS_PRECOAT_BOX, TRIGGERS_PRECOAT_TITLE}) SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
+    for (int ctrl : {TRIGGERS_PRECOAT, TRIGGERS_PRECOAT_NOTE, TRIGGERS_PRECOAT_BOX, TRIGGERS_PRECOAT_TITLE})
+        SetCtrlAttribute(panel, ctrl, ATTR_VISIBLE, mode == 0 ? 1 : 0);
     return 0;
 }
 

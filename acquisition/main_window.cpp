@@ -187,7 +187,8 @@ int sc_main()
     }
     names(-1, 1, 0, 1);
     aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
-    for (int ctrl : {SCHART_SYSTEM, SCHART_DATE, SCHART_TIME, SCHART_WAFER, SCHART_TRACE_ID}) SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, 1);
+    for (int ctrl : {SCHART_SYSTEM, SCHART_DATE, SCHART_TIME, SCHART_WAFER, SCHART_TRACE_ID})
+        SetCtrlAttribute(sc_handle, ctrl, ATTR_VISIBLE, 1);
     SetCtrlAttribute(sc_handle, SCHART_PLAY_WAFER, ATTR_VISIBLE, 0);
     SetCtrlAttribute(sc_handle, SCHART_PLAY_RUN, ATTR_VISIBLE, 0);
     SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_SMOOTH_UPDATE, 1);

@@ -160,6 +160,53 @@ void publish_run()
     num_of_wafers = acq().wafer;
 }
 
+// The setup globals that give a stored block its layout, set to the recording's while a run row is written or a
+// recorded wafer is tested: a dialog or a run read back may have changed them since the start. The rows would
+// otherwise name a layout the traces do not have, and a test would read blocks of another size.
+class RecordedLayout {
+public:
+    explicit RecordedLayout(const AcqContext& c)
+    {
+        channels = static_cast<std::uint8_t>(c.channels);
+        VantrelChannelStatusBits = c.mask;
+        saved_channels = static_cast<std::uint8_t>(c.saved);
+        sample_rate_index = c.rate_index;
+        sample_rate = c.rate;
+        ADCBits = c.adc_bits;
+    }
+    ~RecordedLayout()
+    {
+        channels = channels_;
+        VantrelChannelStatusBits = mask_;
+        saved_channels = saved_;
+        sample_rate_index = rate_index_;
+        sample_rate = rate_;
+        // A new run row resets the converter scale: the run being recorded has it.
+        if (!keep_adc_bits_) ADCBits = adc_bits_;
+    }
+    RecordedLayout(const RecordedLayout&) = delete;
+    RecordedLayout& operator=(const RecordedLayout&) = delete;
+    void keep_adc_bits() { keep_adc_bits_ = true; }
+
+private:
+    std::uint8_t channels_ = channels;
+    std::uint32_t mask_ = VantrelChannelStatusBits;
+    std::uint8_t saved_ = saved_channels;
+    int rate_index_ = sample_rate_index;
+    int rate_ = sample_rate;
+    int adc_bits_ = ADCBits;
+    bool keep_adc_bits_ = false;
+};
+
+// Inserts the row of a new run (info_table code 1) under the recording's layout.
+void insert_run_row(int run, char* system, char* recipe, char* trace, char* comment)
+{
+    RecordedLayout layout(acq());
+    layout.keep_adc_bits();
+    run_row_step([&] { info_table({hdbc, 1, run, system, recipe, trace, comment, nullptr, nullptr}); });
+    acq().adc_bits = ADCBits;
+}
+
 std::string comment_text()
 {
     char comment[300] = "";
@@ -180,7 +227,8 @@ void capture_acquisition_setup()
         if (c.mask & (1u << (i - 1))) ++c.saved;
     c.rate_index = sample_rate_index == 0 ? 1 : sample_rate_index;
     c.rate = c.rate_index > 0 ? c.rate_index : 1;
-    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
+    c.adc_bits = ADCBits == 1 ? 1 : 0;
+    c.volts_per_count = BinaryToVoltage[c.adc_bits];
     for (int i = 0; i <= 32; ++i) {
         c.slope[i] = channel_slope[i];
         c.inter[i] = channel_inter[i];
@@ -233,7 +281,7 @@ int startNewRun()
     char system[36], recipe[33], trace[33] = "", comment[65] = "None";
     copy_bounded(system, c.system_id.c_str(), 35);
     copy_bounded(recipe, c.recipe.c_str(), 32);
-    run_row_step([&] { info_table({hdbc, 1, c.run, system, recipe, trace, comment, nullptr, nullptr}); });
+    insert_run_row(c.run, system, recipe, trace, comment);
     if (sc_handle > 0) {
         SetCtrlVal(sc_handle, SCHART_TRACE_ID, trace);
         SetCtrlVal(sc_handle, SCHART_COMMENT, "Type comments here (up to 64 characters).");
@@ -321,8 +369,7 @@ int Stop()
         char raw_comment[300] = "";
         if (sc_handle > 0) GetCtrlVal(sc_handle, SCHART_COMMENT, raw_comment);
         copy_bounded(text, raw_comment, 64);
-        if (!recording_failed())
-            run_row_step([&] { info_table({hdbc, 1, c.run, system, recipe, trace, text, nullptr, nullptr}); });
+        if (!recording_failed()) insert_run_row(c.run, system, recipe, trace, text);
     }
     run_sql(vsys::strprintf("UPDATE VT_INFO SET NUM_WAF = 1 WHERE RUN_NUM = %i", c.run));
     const std::string trace = vsys::strprintf("%s:%.8d PRECOAT", system13, c.run);
@@ -358,9 +405,12 @@ void test_next_wafer(bool last_too)
     }
     short result = 1;
     const auto& test = acquisition_seams().test_trace;
-    if (test.ready())
+    if (test.ready()) {
+        // The wafer is read with the layout it was recorded with, into a buffer of that block's size.
+        RecordedLayout layout(c);
         result = test(buffer.data(), realtime_run_counter, realtime_wafer_counter, sc_handle, 2, "", c.recipe.c_str(),
                       test_precoat_trace, 1);
+    }
     if (result == 1) {
         if (realtime_run_counter != kept) {
             realtime_run_counter = kept;

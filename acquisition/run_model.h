@@ -21,6 +21,7 @@ struct AcqContext {
     int rate_index = 1;     // rate code
     int rate = 1;           // scans per block
     double volts_per_count = 0.0006103515625;
+    int adc_bits = 0;       // converter scale of the run being recorded
     std::array<double, 33> slope {};
     std::array<double, 33> inter {};
     std::array<int, 33> type {};

@@ -28,6 +28,7 @@
 #include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
+#include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 
 #ifndef VANTREL_REVIEW
@@ -266,7 +267,8 @@ int start_sequence()
     AcqContext& c = acq();
     const bool inserted = open_run(c);
     // A new run row resets the converter scale: the run records with the scale it has now.
-    c.volts_per_count = BinaryToVoltage[ADCBits == 1 ? 1 : 0];
+    c.adc_bits = ADCBits == 1 ? 1 : 0;
+    c.volts_per_count = BinaryToVoltage[c.adc_bits];
     ClearStripChart(sc_handle, SCHART_STRIP);
     for (auto& v : pedestal_ontime) v = 0;
     set_running_controls(true);
@@ -404,6 +406,11 @@ int pause(int, int, int event, void*, int, int)
         int p = 0, c = 0;
         GetUserEvent(0, &p, &c);
         if (sc_handle <= 0 || GetCtrlVal(sc_handle, SCHART_PAUSE, &paused) < 0) break;
+        // A stop request (a signal, a fatal error) ends the pause as it ends the program's own loop.
+        if (vui::quit_requested()) {
+            SetCtrlVal(sc_handle, SCHART_PAUSE, 0);
+            break;
+        }
         if (running == 1) {
             int ready = 0;
             VantrelCheckBufferedAnalogIn(&ready);
@@ -417,9 +424,11 @@ int pause(int, int, int event, void*, int, int)
         if (paused == 1) Delay(0.05);
     }
     if (sc_handle <= 0) return 1;
-    SetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, dim3);
     SetCtrlAttribute(sc_handle, SCHART_START, ATTR_DIMMED, dim2);
-    if (running == 1) InstallCtrlCallback(sc_handle, SCHART_TIMER, DaqLoop, nullptr);
+    // Acquisition may have been stopped meanwhile (a stop request runs the stop sequence): then it stays stopped.
+    const bool still_running = running == 1 && acq().active;
+    if (still_running || running != 1) SetCtrlAttribute(sc_handle, SCHART_PLAY, ATTR_DIMMED, dim3);
+    if (still_running) InstallCtrlCallback(sc_handle, SCHART_TIMER, DaqLoop, nullptr);
     return 1;
 #endif
 }

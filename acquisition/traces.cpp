@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int kList = 5;
-constexpr int kMask = 4;
-
 bool visible(int panel, int ctrl)
 {
     int v = 0;
@@ -42,10 +39,10 @@ int display_toggle(int, int, int event, void*, int, int)
     }
     const int dialog = LoadPanel(0, "playback.uir", TRACES);
     if (dialog <= 0) return 0;
-    InsertListItem(dialog, kList, -1, "All", 0);
+    InsertListItem(dialog, TRACES_CHANNELS, -1, "All", 0);
     const bool subset = visible(legend_panel, 2);
     int mask = subset ? 0 : -1;
-    if (!subset) CheckListItem(dialog, kList, 0, 1);
+    if (!subset) CheckListItem(dialog, TRACES_CHANNELS, 0, 1);
     int count = 0;
     GetNumListItems(legend_panel, LEGEND_CHANNELS, &count);
     for (int i = 0; i < count; ++i) {
@@ -53,14 +50,14 @@ int display_toggle(int, int, int event, void*, int, int)
         int value = 0;
         GetLabelFromIndex(legend_panel, LEGEND_CHANNELS, i, &label);
         GetValueFromIndex(legend_panel, LEGEND_CHANNELS, i, &value);
-        InsertListItem(dialog, kList, -1, label.c_str(), value);
+        InsertListItem(dialog, TRACES_CHANNELS, -1, label.c_str(), value);
         int shown = -1;
         if (subset && GetIndexFromValue(legend_panel, LEGEND_SHOWN, &shown, value) >= 0 && shown >= 0) {
-            CheckListItem(dialog, kList, i + 1, 1);
+            CheckListItem(dialog, TRACES_CHANNELS, i + 1, 1);
             if (i < 32) mask |= 1 << i;
         }
     }
-    SetCtrlVal(dialog, kMask, mask);
+    SetCtrlVal(dialog, TRACES_MASK, mask);
     InstallPopup(dialog);
     return 0;
 }
@@ -69,7 +66,7 @@ void view_hide_trace(int panel)
 {
     if (sc_handle <= 0 || legend_panel <= 0) return;
     int all = 0;
-    IsListItemChecked(panel, kList, 0, &all);
+    IsListItemChecked(panel, TRACES_CHANNELS, 0, &all);
     std::array<bool, 33> shown {};
     shown.fill(all != 0);
     if (all) {
@@ -77,15 +74,15 @@ void view_hide_trace(int panel)
         SetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, 0);
     } else {
         int count = 0;
-        GetNumListItems(panel, kList, &count);
+        GetNumListItems(panel, TRACES_CHANNELS, &count);
         std::array<std::string, 33> labels;
         for (int i = 1; i < count; ++i) {
             int ch = 0, checked = 0;
-            GetValueFromIndex(panel, kList, i, &ch);
-            IsListItemChecked(panel, kList, i, &checked);
+            GetValueFromIndex(panel, TRACES_CHANNELS, i, &ch);
+            IsListItemChecked(panel, TRACES_CHANNELS, i, &checked);
             if (ch < 1 || ch > 32) continue;
             shown[ch] = checked != 0;
-            GetLabelFromIndex(panel, kList, i, &labels[ch]);
+            GetLabelFromIndex(panel, TRACES_CHANNELS, i, &labels[ch]);
         }
         ClearListCtrl(legend_panel, LEGEND_SHOWN);
         for (int ch = 1; ch <= 32; ++ch)
@@ -144,10 +141,10 @@ int cancel_toggle(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int mask = 0, count = 0;
-    GetCtrlVal(panel, kMask, &mask);
-    GetNumListItems(panel, kList, &count);
-    for (int k = 1; k < count; ++k) CheckListItem(panel, kList, k, k <= 32 && (mask & (1 << (k - 1))) ? 1 : 0);
-    CheckListItem(panel, kList, 0, mask == -1 ? 1 : 0);
+    GetCtrlVal(panel, TRACES_MASK, &mask);
+    GetNumListItems(panel, TRACES_CHANNELS, &count);
+    for (int k = 1; k < count; ++k) CheckListItem(panel, TRACES_CHANNELS, k, k <= 32 && (mask & (1 << (k - 1))) ? 1 : 0);
+    CheckListItem(panel, TRACES_CHANNELS, 0, mask == -1 ? 1 : 0);
     view_hide_trace(panel);
     DiscardMyPanel(&panel);
     return 0;

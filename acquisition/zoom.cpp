@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kGraph = 14;
-
 struct ZoomState {
     int menu = -1;
     double fit_x_min = 0.0, fit_x_max = 10.0, fit_y_min = -1.0, fit_y_max = 11.0;
@@ -39,15 +37,15 @@ void round_axis(int axis, double lo, double hi)
 {
     int n = 10, p = 1;
     auto_axis(&lo, &hi, &n, &p);
-    SetAxisScalingMode(sc_handle, kGraph, axis, VAL_MANUAL, lo, hi);
-    SetCtrlAttribute(sc_handle, kGraph, axis == VAL_XAXIS ? ATTR_XDIVISIONS : ATTR_YDIVISIONS, n);
-    SetCtrlAttribute(sc_handle, kGraph, axis == VAL_XAXIS ? ATTR_XPRECISION : ATTR_YPRECISION, p);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, axis, VAL_MANUAL, lo, hi);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, axis == VAL_XAXIS ? ATTR_XDIVISIONS : ATTR_YDIVISIONS, n);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, axis == VAL_XAXIS ? ATTR_XPRECISION : ATTR_YPRECISION, p);
 }
 
 void ranges(double* x0, double* x1, double* y0, double* y1)
 {
     int xm = 0, ym = 0;
-    GetAxisRange(sc_handle, kGraph, &xm, x0, x1, &ym, y0, y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, x0, x1, &ym, y0, y1);
 }
 
 void round_both()
@@ -61,7 +59,7 @@ void round_both()
 int cursors()
 {
     int n = 0;
-    GetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, &n);
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, &n);
     return n;
 }
 
@@ -69,13 +67,13 @@ void place_at_centre(int cursor)
 {
     double x0, x1, y0, y1;
     ranges(&x0, &x1, &y0, &y1);
-    SetGraphCursor(sc_handle, kGraph, cursor, (x0 + x1) / 2, (y0 + y1) / 2);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, cursor, (x0 + x1) / 2, (y0 + y1) / 2);
 }
 
 void first_cursor()
 {
-    SetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, 1);
-    SetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 1);
+    SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
     place_at_centre(1);
 }
 
@@ -127,12 +125,12 @@ void open_menu(int top, int left)
     check(14, n >= 2);
     if (n >= 1) {
         int mode = 0;
-        GetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, &mode);
+        GetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, &mode);
         check(15, mode == VAL_SNAP_TO_POINT);
     }
     int xg = 0, yg = 0;
-    GetCtrlAttribute(sc_handle, kGraph, ATTR_XGRID_VISIBLE, &xg);
-    GetCtrlAttribute(sc_handle, kGraph, ATTR_YGRID_VISIBLE, &yg);
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XGRID_VISIBLE, &xg);
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YGRID_VISIBLE, &yg);
     check(10, xg != 0);
     check(11, yg != 0);
     DisplayPanel(menu);
@@ -141,9 +139,9 @@ void open_menu(int top, int left)
 void switch_grid(int attr, short param)
 {
     int on = 0;
-    GetCtrlAttribute(sc_handle, kGraph, attr, &on);
+    GetCtrlAttribute(sc_handle, SCHART_PLAYBACK, attr, &on);
     on = !on;
-    SetCtrlAttribute(sc_handle, kGraph, attr, on);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, attr, on);
     SetCtrlAttribute(sc_handle, SCHART_STRIP, attr, on);
     get_put_number(param, 0, NUMBER_T_WRITE, on);
 }
@@ -180,10 +178,10 @@ void SetCursorText()
     const int n = cursors();
     if (n < 1) return;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    GetGraphCursor(sc_handle, kGraph, 1, &x1, &y1);
+    GetGraphCursor(sc_handle, SCHART_PLAYBACK, 1, &x1, &y1);
     std::string text;
     if (n >= 2) {
-        GetGraphCursor(sc_handle, kGraph, 2, &x2, &y2);
+        GetGraphCursor(sc_handle, SCHART_PLAYBACK, 2, &x2, &y2);
         text = vsys::strprintf("X1=%.4lf Y1=%.4lf X2=%.4lf Y2=%.4lf dX=%.4lf dY=%.4lf", x1, y1, x2, y2, x1 - x2, y1 - y2);
     } else {
         text = vsys::strprintf("X = %.4lf Y = %.4lf", x1, y1);
@@ -191,9 +189,9 @@ void SetCursorText()
     SetCtrlVal(sc_handle, SCHART_CURSORS, text.c_str());
     SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 1);
     int plot1 = -1, point1 = -1, plot2 = 0, point2 = 0, mode = 0;
-    GetGraphCursorIndex(sc_handle, kGraph, 1, &plot1, &point1);
-    if (n >= 2) GetGraphCursorIndex(sc_handle, kGraph, 2, &plot2, &point2);
-    GetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, &mode);
+    GetGraphCursorIndex(sc_handle, SCHART_PLAYBACK, 1, &plot1, &point1);
+    if (n >= 2) GetGraphCursorIndex(sc_handle, SCHART_PLAYBACK, 2, &plot2, &point2);
+    GetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, &mode);
     if ((plot1 > 0 && plot2 >= 0) || mode == VAL_FREE_FORM)
         Flags &= static_cast<std::uint8_t>(~FLAG_CURSOR_READOUT);
     else
@@ -241,15 +239,15 @@ int clickAction(int panel, int control, int event, void*, int, int)
     case 6: round_axis(VAL_LEFT_YAXIS, cy - ry, cy + ry); break;
     case 7:
     case 8:
-        SetAxisScalingMode(sc_handle, kGraph, VAL_XAXIS, VAL_MANUAL, s.fit_x_min, s.fit_x_max);
-        SetCtrlAttribute(sc_handle, kGraph, ATTR_XDIVISIONS, s.x_div);
-        SetCtrlAttribute(sc_handle, kGraph, ATTR_XPRECISION, s.x_prec);
+        SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, s.fit_x_min, s.fit_x_max);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XDIVISIONS, s.x_div);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_XPRECISION, s.x_prec);
         if (value == 7) {
             round_axis(VAL_LEFT_YAXIS, s.fit_y_min, s.fit_y_max);
         } else {
-            SetAxisScalingMode(sc_handle, kGraph, VAL_LEFT_YAXIS, VAL_MANUAL, s.restore_y_min, s.restore_y_max);
-            SetCtrlAttribute(sc_handle, kGraph, ATTR_YDIVISIONS, s.y_div);
-            SetCtrlAttribute(sc_handle, kGraph, ATTR_YPRECISION, s.y_prec);
+            SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_LEFT_YAXIS, VAL_MANUAL, s.restore_y_min, s.restore_y_max);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YDIVISIONS, s.y_div);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_YPRECISION, s.y_prec);
         }
         break;
     case 9: MessagePopup("View Pan", kPan); break;
@@ -260,32 +258,32 @@ int clickAction(int panel, int control, int event, void*, int, int)
         if (cursors() == 0) {
             first_cursor();
             SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 1);
-            chartCallback(sc_handle, kGraph, EVENT_VAL_CHANGED, nullptr, 0, 0);
+            chartCallback(sc_handle, SCHART_PLAYBACK, EVENT_VAL_CHANGED, nullptr, 0, 0);
         } else {
-            SetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, 0);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 0);
             SetCtrlAttribute(sc_handle, SCHART_CURSORS, ATTR_VISIBLE, 0);
         }
         break;
     case 14:
         if (cursors() >= 2) {
-            SetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, 1);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 1);
         } else {
             int mode = VAL_SNAP_TO_POINT;
-            GetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, &mode);
-            SetCtrlAttribute(sc_handle, kGraph, ATTR_NUM_CURSORS, 2);
-            SetCursorAttribute(sc_handle, kGraph, 2, ATTR_CURSOR_COLOR, 0x00FF00);
-            SetCursorAttribute(sc_handle, kGraph, 2, ATTR_CURSOR_MODE, mode);
+            GetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, &mode);
+            SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 2);
+            SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 2, ATTR_CURSOR_COLOR, 0x00FF00);
+            SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 2, ATTR_CURSOR_MODE, mode);
             place_at_centre(2);
-            SetActiveGraphCursor(sc_handle, kGraph, 2);
+            SetActiveGraphCursor(sc_handle, SCHART_PLAYBACK, 2);
         }
-        chartCallback(sc_handle, kGraph, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        chartCallback(sc_handle, SCHART_PLAYBACK, EVENT_VAL_CHANGED, nullptr, 0, 0);
         break;
     case 15: {
         int mode = 0;
-        GetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, &mode);
+        GetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, &mode);
         mode = mode == VAL_SNAP_TO_POINT ? VAL_FREE_FORM : VAL_SNAP_TO_POINT;
-        SetCursorAttribute(sc_handle, kGraph, 1, ATTR_CURSOR_MODE, mode);
-        if (cursors() >= 2) SetCursorAttribute(sc_handle, kGraph, 2, ATTR_CURSOR_MODE, mode);
+        SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, mode);
+        if (cursors() >= 2) SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 2, ATTR_CURSOR_MODE, mode);
         break;
     }
     default: break;

@@ -25,7 +25,6 @@
 #include "setup/install.h"
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
 #include "testing/install.h"
 
 namespace {
@@ -182,14 +181,15 @@ void BM_SummarizeOneChartOver1000Traces(benchmark::State& st)
         InsertListItem(panel, 3, -1, vsys::strprintf("\033p30lLOT%d", run).c_str(), run);
         CheckListItem(panel, 3, 1000 - run, 1);
     }
-    spc_channel = 1;
-    chart_type = 0;
-    type_subparameter = 1;
-    spc_index = 0;
+    ChartRecord chart;
+    chart.channel = 1;
+    chart.type = 0;
+    chart.subtype = 1;
+    chart.step = 0;
     int violations = 0;
     for (auto _ : st) {
         std::string out;
-        violations = SummarizeParameter(panel, 3, out, 0);
+        violations = SummarizeParameter(chart, panel, 3, out, 0);
         benchmark::DoNotOptimize(out);
     }
     st.counters["violations"] = violations;

@@ -15,7 +15,6 @@
 #include "platform/sys/format.h"
 #include "spc/chart_data.h"
 #include "spc/run_rules.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
@@ -72,18 +71,18 @@ void BM_Load300Of100000Rows(benchmark::State& state)
             DBImmediateSQL(hdbc, vsys::strprintf("INSERT INTO OTHER_01 (RUN, WAFER, DATA_MEAN) VALUES (%d, %d, %.6f)",
                                                  run, wafer, noise(random)).c_str());
     }
-    chart_type = 0;
-    type_subparameter = 1;
-    spc_channel = 1;
-    spc_index = 0;
-    natural = 1;
+    ChartRecord chart;
+    chart.type = 0;
+    chart.subtype = 1;
+    chart.channel = 1;
+    chart.step = 0;
+    chart.natural = 1;
     recipe_restrictions = 1;
     recipe_select = {"ETCH"};
     for (auto _ : state) {
-        int count = 300;
-        double mean = 0, stdev = 0;
-        std::vector<double> values = load_data(&count, &mean, &stdev, TEST_SET, 0);
-        benchmark::DoNotOptimize(values.data());
+        chart.points = 300;
+        load_data(chart, TEST_SET, 0);
+        benchmark::DoNotOptimize(chart.values.data());
     }
     DBDisconnect(hdbc);
     std::filesystem::remove_all(dir);

@@ -1,11 +1,14 @@
-// Speed of the trace test: one wafer of 32 channels at 100 scans per second for 60 s, per analysis and end to end.
+// Speed of the trace test: one wafer of 32 channels at 100 scans per second for 60 s, per analysis and end to end,
+// and the first wafer in a fresh directory beside native SQLite running the same statements.
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "core/run_table.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
+#include "platform/sql/dbf_table.h"
 #include "platform/sys/format.h"
 #include "testing/analysis.h"
 #include "testing/testing_seams.h"
@@ -153,12 +157,9 @@ void BM_ChannelStatistics(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(c.rows) / static_cast<double>(state.iterations());
 }
 
-// The whole trace test on a scratch working directory: file reading, all four
-// sections, result rows in the dBase tables, the run row update.
-void BM_TestTraceEndToEnd(benchmark::State& state)
+// The program's state for one wafer of the bench setup, on the working directory `dir` (created here).
+void prepare_directory(const std::string& dir)
 {
-    const bool steady = state.range(0) != 0;
-    const std::string dir = (std::filesystem::temp_directory_path() / "vantrel_testing_bench").string();
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir + "/SC_DATA");
     vt_dir = dir;
@@ -190,17 +191,108 @@ void BM_TestTraceEndToEnd(benchmark::State& state)
     seams.chart_preferences = [](int, short*, short*, short*, short*, int*, int*, int*, short*, char*, char*,
                                  int*) -> short { return 0; };
     provide_testing_seams(std::move(seams));
-    {
-        std::ofstream out(dir + "/SC_DATA/00000001.001", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(wafer().bytes.data()), static_cast<std::streamsize>(wafer().bytes.size()));
-    }
+    std::ofstream out(dir + "/SC_DATA/00000001.001", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(wafer().bytes.data()), static_cast<std::streamsize>(wafer().bytes.size()));
+}
+
+void finish_directory(const std::string& dir)
+{
+    DBDisconnect(hdbc);
+    hdbc = -1;
+    std::filesystem::remove_all(dir);
+}
+
+// The whole trace test on a scratch working directory: file reading, all four
+// sections, result rows in the dBase tables, the run row update.
+void BM_TestTraceEndToEnd(benchmark::State& state)
+{
+    const bool steady = state.range(0) != 0;
+    const std::string dir = (std::filesystem::temp_directory_path() / "vantrel_testing_bench").string();
+    prepare_directory(dir);
     short block[kChannels * kRate];
     // Steady: the result tables exist already, as they do from the second wafer of a process on.
     if (steady) test_trace(block, 1, 1, -1, 3, "LOT", "ETCH", 0, 0);
     for (auto _ : state) test_trace(block, 1, 1, -1, 3, "LOT", "ETCH", 0, 0);
-    DBDisconnect(hdbc);
-    hdbc = -1;
-    std::filesystem::remove_all(dir);
+    finish_directory(dir);
+}
+
+// The first wafer alone, in a fresh working directory each time: its result tables are created.
+void BM_FirstWafer(benchmark::State& state)
+{
+    const std::string dir = (std::filesystem::temp_directory_path() / "vantrel_first_wafer_bench").string();
+    short block[kChannels * kRate];
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare_directory(dir);
+        state.ResumeTiming();
+        test_trace(block, 1, 1, -1, 3, "LOT", "ETCH", 0, 0);
+        state.PauseTiming();
+        finish_directory(dir);
+        state.ResumeTiming();
+    }
+}
+
+// The statements of the first wafer as native SQLite runs them: the tables it created and the rows it
+// wrote, one statement each, on a fresh database each time.
+std::vector<std::string> first_wafer_statements()
+{
+    const std::string dir = (std::filesystem::temp_directory_path() / "vantrel_first_wafer_sql").string();
+    prepare_directory(dir);
+    std::set<std::string> before;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) before.insert(e.path().filename().string());
+    short block[kChannels * kRate];
+    test_trace(block, 1, 1, -1, 3, "LOT", "ETCH", 0, 0);
+    std::vector<std::string> creates, inserts;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string file = e.path().filename().string();
+        if (e.path().extension() != ".DBF" || before.count(file)) continue;
+        const std::string table = file.substr(0, file.size() - 4);
+        std::string why;
+        auto dbf = vsql::DbfTable::open(e.path().string(), why);
+        if (!dbf) continue;
+        std::string create = "CREATE TABLE \"" + table + "\" (";
+        for (std::size_t f = 0; f < dbf->fields().size(); ++f) {
+            const vsql::DbfField& field = dbf->fields()[f];
+            create += vsys::strprintf("%s\"%s\" %s(%d%s)", f ? ", " : "", field.name.c_str(), field.numeric() ? "NUMERIC" : "CHAR",
+                                      field.width, field.numeric() ? vsys::strprintf(",%d", field.decimals).c_str() : "");
+        }
+        creates.push_back(create + ")");
+        for (int r = 0; r < dbf->record_count(); ++r) {
+            std::string values;
+            for (std::size_t f = 0; f < dbf->fields().size(); ++f) {
+                const vsql::Value v = dbf->value(r, static_cast<int>(f));
+                std::string text = "NULL";
+                if (auto* i = std::get_if<std::int64_t>(&v)) text = std::to_string(*i);
+                else if (auto* d = std::get_if<double>(&v)) text = vsys::strprintf("%.9f", *d);
+                else if (auto* t = std::get_if<std::string>(&v)) text = "'" + *t + "'";
+                values += (f ? ", " : "") + text;
+            }
+            inserts.push_back("INSERT INTO \"" + table + "\" VALUES (" + values + ")");
+        }
+    }
+    finish_directory(dir);
+    creates.insert(creates.end(), inserts.begin(), inserts.end());
+    return creates;
+}
+
+void BM_FirstWaferNative(benchmark::State& state)
+{
+    const std::vector<std::string> statements = first_wafer_statements();
+    const std::string path = (std::filesystem::temp_directory_path() / "vantrel_first_wafer_native.db").string();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(path);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        state.ResumeTiming();
+        for (const std::string& sql : statements) sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        state.PauseTiming();
+        sqlite3_close(db);
+        state.ResumeTiming();
+    }
+    std::filesystem::remove(path);
+    state.counters["statements"] = static_cast<double>(statements.size());
 }
 
 }  // namespace
@@ -211,4 +303,6 @@ BENCHMARK(BM_Timers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChannelStatistics)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TestTraceEndToEnd)->Unit(benchmark::kMillisecond)->Arg(0)->Iterations(5);
 BENCHMARK(BM_TestTraceEndToEnd)->Unit(benchmark::kMillisecond)->Arg(1)->Iterations(50);
+BENCHMARK(BM_FirstWafer)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_FirstWaferNative)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_MAIN();

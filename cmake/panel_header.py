@@ -43,7 +43,8 @@ def constant(node, where, fallback_text=None):
 
 def panel_names(panel, where):
     names = []
-    pname = constant(panel, where)
+    # "names" gives a panel's code names a prefix of their own where two files share its constant (a help topic).
+    pname = panel['names'] if isinstance(panel.get('names'), str) and NAME.match(panel['names']) else constant(panel, where)
     names.append((pname, panel['resource'], f'panel "{panel.get("title", "")}"'))
     for c in panel.get('controls', []):
         cw = f'{where} control {c.get("id")}'

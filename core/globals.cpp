@@ -1,6 +1,9 @@
 // Definitions of the shared program state, in the state main() starts from.
 #include "core/globals.h"
 
+#include "core/ini_file.h"
+#include "platform/sys/confine.h"
+
 std::uint8_t Flags = 0;
 int hdbc = -1;
 int ndbc = -1;
@@ -24,3 +27,19 @@ int compare_panel = -1;
 int spc_chart_selections = -1;
 int legend_panel = -1;
 int realtime_panel = -1;
+
+namespace {
+
+// A path the operator types leads only to the working directory as the program holds it, the program
+// directory and the archive directory (how runs reach a shared drive).
+const bool typed_paths_confined = [] {
+    vsys::set_working_dir_reader([] { return vt_dir; });
+    vsys::set_archive_reader([] {
+        char value[kIniValueSize];
+        read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "ARCHIVE", value);
+        return static_cast<unsigned char>(value[0]) == kIniMissing ? std::string() : std::string(value);
+    });
+    return true;
+}();
+
+}  // namespace

@@ -1,11 +1,9 @@
 // The chart and playback buffers and their release.
 #include "core/shared_buffers.h"
 
-int wafer_restrictions = 0, lot_restrictions = 0, recipe_restrictions = 0, system_restrictions = 0, chart_points = 0;
+int wafer_restrictions = 0, lot_restrictions = 0, recipe_restrictions = 0, system_restrictions = 0;
 std::vector<int> wafer_select, wafer_logic;
 std::vector<std::string> lot_select, recipe_select, system_select;
-std::vector<int> run_index, wafer_index;
-std::vector<double> x_array;
 int por_wafer_restrictions = 0, por_lot_restrictions = 0, por_recipe_restrictions = 0, por_system_restrictions = 0,
     por_chart_points = 0;
 std::vector<int> por_wafer_select, por_wafer_logic;
@@ -31,7 +29,6 @@ void free_mem()
     release(lot_restrictions, lot_select);
     release(recipe_restrictions, recipe_select);
     release(system_restrictions, system_select);
-    release(chart_points, run_index, wafer_index, x_array);
 }
 
 void por_free_mem()

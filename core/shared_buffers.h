@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
-// TEST batch selection and chart points.
-extern int wafer_restrictions, lot_restrictions, recipe_restrictions, system_restrictions, chart_points;
+// TEST batch selection. The TEST series of a chart lives in the chart's own record (core/chart_record.h).
+extern int wafer_restrictions, lot_restrictions, recipe_restrictions, system_restrictions;
 extern std::vector<int> wafer_select, wafer_logic;
 extern std::vector<std::string> lot_select, recipe_select, system_select;
-extern std::vector<int> run_index, wafer_index;
-extern std::vector<double> x_array;
-// POR batch.
+// POR batch and the POR series the chart window shows beside a comparison.
 extern int por_wafer_restrictions, por_lot_restrictions, por_recipe_restrictions, por_system_restrictions,
     por_chart_points;
 extern std::vector<int> por_wafer_select, por_wafer_logic;
@@ -26,6 +24,6 @@ struct GraphRecord {
 extern std::vector<GraphRecord> GraphInfo;
 extern int GraphInfoEntries;
 
-// Release the TEST and the POR batch (each group only when its count is above 0).
+// Release the TEST batch, and the POR batch with its series (each group only when its count is above 0).
 void free_mem();
 void por_free_mem();

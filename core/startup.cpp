@@ -23,7 +23,7 @@ void initial_state()
     Flags |= FLAG_COMPARE;
     wafer_restrictions = por_wafer_restrictions = lot_restrictions = por_lot_restrictions = 0;
     recipe_restrictions = por_recipe_restrictions = system_restrictions = por_system_restrictions = 0;
-    chart_points = por_chart_points = 0;
+    por_chart_points = 0;
     confidence_level = 4;
 }
 

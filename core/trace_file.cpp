@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 
@@ -95,44 +95,29 @@ std::string colon_time(std::string time)
 
 namespace {
 
-struct TraceFaults {
-    std::mutex mutex;
-    TraceIo op = TraceIo::write;
-    int countdown = 0;
-};
-TraceFaults& trace_faults()
+// True when the fault plan makes this call fail, as a full disk would.
+bool injected(vsys::FileOp op, std::FILE* file)
 {
-    static TraceFaults f;
-    return f;
-}
-
-// True when a test made this call fail.
-bool injected(TraceIo op)
-{
-    TraceFaults& f = trace_faults();
-    std::lock_guard lock(f.mutex);
-    if (f.countdown > 0 && f.op == op && --f.countdown == 0) {
-        errno = ENOSPC;
-        return true;
-    }
-    return false;
+    if (!vsys::file_fault(op, file)) return false;
+    errno = ENOSPC;
+    return true;
 }
 
 bool put(std::FILE* file, const void* data, std::size_t size)
 {
-    if (injected(TraceIo::write)) return false;
+    if (injected(vsys::FileOp::write, file)) return false;
     return std::fwrite(data, 1, size, file) == size;
 }
 
 bool flush(std::FILE* file)
 {
-    if (injected(TraceIo::flush)) return false;
+    if (injected(vsys::FileOp::flush, file)) return false;
     return std::fflush(file) == 0;
 }
 
 bool seek(std::FILE* file, long offset)
 {
-    if (injected(TraceIo::seek)) return false;
+    if (injected(vsys::FileOp::seek, file)) return false;
     return std::fseek(file, offset, SEEK_SET) == 0;
 }
 
@@ -198,18 +183,3 @@ bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values, con
 }
 
 bool rewind_trace_file(std::FILE* file) { return file != nullptr && seek(file, 0); }
-
-void inject_trace_fault(TraceIo op, int nth)
-{
-    TraceFaults& f = trace_faults();
-    std::lock_guard lock(f.mutex);
-    f.op = op;
-    f.countdown = nth;
-}
-
-int trace_fault_pending()
-{
-    TraceFaults& f = trace_faults();
-    std::lock_guard lock(f.mutex);
-    return f.countdown;
-}

@@ -52,11 +52,3 @@ bool write_trace_header(std::FILE* file, const char* time, const char* date);
 bool write_trace_block(std::FILE* file, const std::int16_t* raw, int values, const std::int32_t (&trailer)[5]);
 // Goes back to the start of the file to write it again; false when the seek failed.
 bool rewind_trace_file(std::FILE* file);
-
-// --- fault injection for tests ----------------------------------------------
-// Makes the nth coming write, flush or seek of the trace writer fail as a full
-// disk would (errno ENOSPC); nth 0 clears it.
-enum class TraceIo { write, flush, seek };
-void inject_trace_fault(TraceIo op, int nth);
-// Calls of the injected op still to come before it fails; 0 once it has.
-int trace_fault_pending();

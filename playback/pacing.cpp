@@ -10,6 +10,7 @@
 #include "core/text_utils.h"
 #include "panels/s_chart.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "playback/playback.h"
@@ -18,11 +19,9 @@ int l_button = 0, l1_button = 0, r1_button = 0, r_button = 0, f_button = 0;
 
 namespace {
 
-int history_fault = 0;
-
 bool history_write(std::FILE* f, const void* data, std::size_t bytes)
 {
-    if (history_fault > 0 && --history_fault == 0) {
+    if (vsys::file_fault(vsys::FileOp::write, f)) {
         errno = ENOSPC;
         return false;
     }
@@ -88,8 +87,6 @@ void drop_history(PlaybackState& s)
 }
 
 }  // namespace
-
-void inject_history_fault(int nth) { history_fault = nth; }
 
 std::string history_path() { return vsys::path_join(vt_dir, "tmp.bin"); }
 

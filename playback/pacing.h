@@ -17,7 +17,3 @@ void discard_play_buttons(PlaybackState& s);
 bool next_strip_block(PlaybackState& s, std::FILE* trace);
 // After each block: waits, play buttons and stepping back ("Strip Chart"), the pause (others).
 void after_block(PlaybackState& s, bool block_read);
-
-// --- fault injection for tests ----------------------------------------------
-// Makes the nth coming write of the history file fail; nth 0 clears it.
-void inject_history_fault(int nth);

@@ -1,6 +1,8 @@
 // The playback command and test summary: replay of stored runs, re-test, pacing buttons, the summary file and their callbacks.
 #pragma once
 
+#include "core/chart_record.h"
+
 #include <string>
 #include <vector>
 
@@ -23,11 +25,12 @@ void menu_summary(int menuBar, int menuItem, void* data, int panel);
 // Writes the test summary of the checked traces of list 3 of the panel; see the summary module.
 int Summarize(int panel, int control);
 // Summarises the current chart over the checked items of the list into the text; returns its violations.
-int SummarizeParameter(int panel, int list, std::string& out, char listTraces);
+int SummarizeParameter(const ChartRecord& chart, int panel, int list, std::string& out, char listTraces);
 
 // A direct playback of one stored wafer (as a chart point asks for it): sets the run, wafer, process and
-// channel choice, then plays it at once (chart type 18) or opens the channel choice.
-int play_chart_point(int run, int wafer, bool at_once);
+// channel choice, then plays it at once (chart type 18) or opens the channel choice. A point of an on-time
+// chart is overlaid as one.
+int play_chart_point(int run, int wafer, bool at_once, bool on_time_chart = false);
 
 // The wafer a single-wafer item of the run list names: 1 unless its label carries "Cassette slot #" or
 // "Trigger #".

@@ -23,21 +23,19 @@
 #include "core/trace_file.h"
 #include "panels/realtime.h"
 #include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "playback/pacing.h"
 #include "playback/replay.h"
 #include "setup/run_selection.h"
-#include "testing/chart_identity.h"
 #include "testing/trace_test.h"
 
 namespace {
 
-constexpr int kRunList = 3;
-constexpr int kSummaryFlag = 16;
-constexpr int kRetestFlag = 17;
-constexpr int kDestination = 18;
+// A direct playback comes from a chart point; an on-time chart's point is overlaid as its own kind.
+bool on_time_chart_point = false;
 
 int current_process()
 {
@@ -153,11 +151,11 @@ bool play_item(PlaybackState& s, const Walk& w, int index, int& remembered_saved
     bool whole = false;
     if (!w.direct) {
         int checked = 0;
-        IsListItemChecked(w.panel, kRunList, index, &checked);
+        IsListItemChecked(w.panel, SC_SEL_RUNS, index, &checked);
         if (!checked) return true;
-        GetValueFromIndex(w.panel, kRunList, index, &s.item_run);
+        GetValueFromIndex(w.panel, SC_SEL_RUNS, index, &s.item_run);
         std::string label;
-        GetLabelFromIndex(w.panel, kRunList, index, &label);
+        GetLabelFromIndex(w.panel, SC_SEL_RUNS, index, &label);
         whole = !label.empty() && label[0] == '+';
         s.first_wafer = s.last_wafer = wafer_of_label(label);
     } else {
@@ -307,13 +305,13 @@ int run_command(int panel)
     ClearStripChart(sc_handle, SCHART_STRIP);
     Walk w{panel, direct, 1};
     if (!direct) {
-        GetNumListItems(panel, kRunList, &w.items);
-        GetNumCheckedItems(panel, kRunList, &s.checked);
+        GetNumListItems(panel, SC_SEL_RUNS, &w.items);
+        GetNumCheckedItems(panel, SC_SEL_RUNS, &s.checked);
         if (s.checked == 0) {
             MessagePopup("Playback Error", "No runs have been selected.");
             return 1;
         }
-        GetCtrlVal(panel, kDestination, &s.output);
+        GetCtrlVal(panel, SC_SEL_DESTINATION, &s.output);
         if (s.output == OUT_TEXT_TIMED) {
             s.output = OUT_TEXT;
             s.time_column = true;
@@ -322,11 +320,11 @@ int run_command(int panel)
             HidePanel(panel);
         } else {
             int ring = 0;
-            GetCtrlIndex(panel, kDestination, &ring);
+            GetCtrlIndex(panel, SC_SEL_DESTINATION, &ring);
             get_put_number(6, 0, NUMBER_T_WRITE, ring);
         }
-        GetCtrlVal(panel, kRetestFlag, &s.retest);
-        GetCtrlVal(panel, kSummaryFlag, &s.summary);
+        GetCtrlVal(panel, SC_SEL_OPTION_B, &s.retest);
+        GetCtrlVal(panel, SC_SEL_OPTION_A, &s.summary);
         if (s.output == OUT_TEXT && s.checked > 1) {
             MessagePopup("Convert to Text Error", "Can only convert one run at a time to text.");
             return 1;
@@ -334,7 +332,7 @@ int run_command(int panel)
     } else {
         s.checked = 1;
         SetCtrlVal(sc_handle, SCHART_PLAY, 1);
-        s.output = chart_type == 18 ? OUT_OVERLAY_18 : OUT_OVERLAY;
+        s.output = on_time_chart_point ? OUT_OVERLAY_18 : OUT_OVERLAY;
     }
     s.list_path = playback_list_path();
     bool clear = true;
@@ -346,6 +344,9 @@ int run_command(int panel)
         if (answer == 1) {
             s.add_flag = 2;
             clear = false;
+            // Added to an empty graph: whatever the list still names (acquisition's wafers, a summary's traces)
+            // is not on the chart, so it is not printed either.
+            if (GraphInfoEntries == 0) (void)vsys::delete_file_if_present(s.list_path);
         } else if (answer != 2) {
             back_to_idle();
             return 1;
@@ -515,9 +516,10 @@ int all_or_some(int panel, int control, int event, void*, int, int)
     return 0;
 }
 
-int play_chart_point(int run, int wafer, bool at_once)
+int play_chart_point(int run, int wafer, bool at_once, bool on_time_chart)
 {
     if (sc_handle <= 0) return 1;
+    on_time_chart_point = on_time_chart;
     const RunRecord record = look_up_run(hdbc, run);
     run_num = run;
     num_of_wafers = wafer;

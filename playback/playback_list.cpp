@@ -8,31 +8,22 @@
 
 #include <unistd.h>
 
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/read_number.h"
 
 namespace {
 
-ListIo fault_op = ListIo::open;
-int fault_countdown = 0;
-
-// True when the injected fault hits this call.
-bool faulted(ListIo op)
+// True when the fault plan makes this step fail; the writer then sees a full disk.
+bool faulted(vsys::FileOp op, const std::string& path)
 {
-    if (fault_countdown <= 0 || op != fault_op) return false;
-    if (--fault_countdown > 0) return false;
+    if (!vsys::file_fault(op, path)) return false;
     errno = ENOSPC;
     return true;
 }
 
 }  // namespace
-
-void inject_list_fault(ListIo op, int nth)
-{
-    fault_op = op;
-    fault_countdown = nth;
-}
 
 std::string format_playback_line(const PlaybackListLine& line)
 {
@@ -54,14 +45,14 @@ std::optional<PlaybackListLine> parse_playback_line(std::string_view text)
 
 bool append_playback_line(const std::string& path, const PlaybackListLine& line)
 {
-    if (faulted(ListIo::open)) return false;
+    if (faulted(vsys::FileOp::create, path)) return false;
     vsys::FilePtr file = vsys::open_file(path, "a");
     if (!file) return false;
     std::fseek(file.get(), 0, SEEK_END);
     const long before = std::ftell(file.get());
     const std::string text = format_playback_line(line);
-    bool ok = !faulted(ListIo::write) && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    ok = !faulted(ListIo::flush) && std::fflush(file.get()) == 0 && ok;
+    bool ok = !faulted(vsys::FileOp::write, path) && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    ok = !faulted(vsys::FileOp::flush, path) && std::fflush(file.get()) == 0 && ok;
     // A half line would be read as a trace that is not there: cut it off again.
     if (!ok && before >= 0) {
         std::fflush(file.get());

@@ -22,8 +22,3 @@ std::optional<PlaybackListLine> parse_playback_line(std::string_view text);
 bool append_playback_line(const std::string& path, const PlaybackListLine& line);
 // Every well-formed line of the file, in order (a missing file reads as none).
 std::vector<PlaybackListLine> read_playback_list(const std::string& path);
-
-// --- fault injection for tests ----------------------------------------------
-// Makes the nth coming open, write or flush (close) of the list writer fail; nth 0 clears it.
-enum class ListIo { open, write, flush };
-void inject_list_fault(ListIo op, int nth);

@@ -242,7 +242,7 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
     if (s.output == OUT_TEXT) {
         text_name = s.item_run < 0 ? vsys::strprintf("%s.POR", s.text_path.c_str())
                                    : vsys::strprintf("%s.%.3d", s.text_path.c_str(), s.wafer);
-        text = std::make_unique<vsys::AtomicFile>(text_name);
+        text = std::make_unique<vsys::AtomicFile>(text_name, vsys::AtomicFile::Where::confined);  // a typed name
         if (!text->is_open()) {
             MessagePopup("Text File Error", vsys::strprintf("Cannot open %s", text_name.c_str()).c_str());
             text.reset();
@@ -276,7 +276,10 @@ void replay_trace(PlaybackState& s, vsys::FilePtr trace)
     line.wafer = s.item_run < 0 ? 1 : s.wafer;
     line.x = s.graph_kind ? s.x : static_cast<double>(s.elapsed);
     line.style = s.add_flag;
-    append_playback_line(s.list_path, line);
+    // The list names what the chart shows (the print draws it): a trace no output draws is not listed.
+    const bool drawn = s.output == OUT_STRIP || s.output == OUT_MANUAL_X || s.output == OUT_AUTO_X ||
+                       s.output == OUT_OVERLAY;
+    if (drawn) append_playback_line(s.list_path, line);
 
     // 4. Block loop.
     const bool strip = s.output == OUT_STRIP;

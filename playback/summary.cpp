@@ -22,7 +22,6 @@
 #include "spc/chart_data.h"
 #include "spc/chart_titles.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
@@ -86,7 +85,7 @@ void empty_selection()
 
 }  // namespace
 
-int SummarizeParameter(int panel, int list, std::string& out, char listTraces)
+int SummarizeParameter(const ChartRecord& chart, int panel, int list, std::string& out, char listTraces)
 {
     ProcessSystemEvents();
     std::vector<double> values;
@@ -101,7 +100,7 @@ int SummarizeParameter(int panel, int list, std::string& out, char listTraces)
         IsListItemChecked(panel, list, i, &checked);
         if (!checked) continue;
         recipe_num = current_process();
-        if (step_specs(6, chart_type, type_subparameter, spc_channel, spc_index, limits) == 0) continue;
+        if (step_specs(6, chart.type, chart.subtype, chart.channel, chart.step, limits) == 0) continue;
         int run = 0;
         std::string label;
         GetValueFromIndex(panel, list, i, &run);
@@ -122,18 +121,18 @@ int SummarizeParameter(int panel, int list, std::string& out, char listTraces)
             while (!trace.empty() && trace.back() == ' ') trace.pop_back();
             lot_select.push_back(trace.substr(0, 32));
             lot_restrictions = 1;
-            chart_points = 1000;
-            double mean = 0, stdev = 0;
-            std::vector<double> loaded = load_data(&chart_points, &mean, &stdev, TEST_SET, 0);
+            ChartRecord loaded = chart;
+            loaded.points = 1000;
+            load_data(loaded, TEST_SET, 0);
             if (listTraces) {
                 if (one_wafer)
                     out += vsys::strprintf("%s, Trigger# %d\n", trace.c_str(), wafer);
                 else
                     out += vsys::strprintf("%s\n", trace.c_str());
             }
-            const int n = std::min<int>(std::max(chart_points, 0), static_cast<int>(loaded.size()));
+            const int n = std::min<int>(loaded.points, static_cast<int>(loaded.values.size()));
             for (int j = 0; j < n; ++j) {
-                const double x = loaded[static_cast<std::size_t>(j)];
+                const double x = loaded.values[static_cast<std::size_t>(j)];
                 values.push_back(x);
                 if (x > limits[2]) ++violations;
                 if (x < limits[0]) ++violations;
@@ -146,7 +145,7 @@ int SummarizeParameter(int panel, int list, std::string& out, char listTraces)
         empty_selection();
     }
     char title[256] = "";
-    if (chart_type <= 22) form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    if (chart.type <= 22) form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
     right_text_fill(title, 64);
     const int n = static_cast<int>(values.size());
     out += vsys::strprintf(n < 1 || violations > 0 ? "\n%sFAIL!!!\n" : "\n%sPASS!\n", title);
@@ -184,15 +183,17 @@ int Summarize(int panel, int)
     int summarised = 0, total = 0;
     const SetupSnapshot setup = take_snapshot();
     auto examine = [&](int channel, int type, int subtype, int index, const char* group) {
-        spc_channel = static_cast<short>(channel);
-        chart_type = static_cast<short>(type);
-        type_subparameter = static_cast<short>(subtype);
-        spc_index = static_cast<short>(index);
-        if (chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, nullptr, nullptr, nullptr,
+        ChartRecord chart;
+        chart.process = recipe_num;
+        chart.channel = static_cast<short>(channel);
+        chart.type = static_cast<short>(type);
+        chart.subtype = static_cast<short>(subtype);
+        chart.step = static_cast<short>(index);
+        if (chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr) == 0)
             return;
         message(group);
-        total += SummarizeParameter(panel, 3, out, summarised == 0 ? 1 : 0);
+        total += SummarizeParameter(chart, panel, 3, out, summarised == 0 ? 1 : 0);
         ++summarised;
         go_on = toggle_on();
     };

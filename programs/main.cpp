@@ -19,7 +19,11 @@ int main(int argc, char** argv)
 #ifndef VANTREL_REVIEW
     if (!install_board()) return EXIT_FAILURE;
 #endif
-    auto view = vweb::start_from_command_line(argc, argv);
+#ifdef VANTREL_REVIEW
+    auto view = vweb::start_from_command_line(argc, argv, "Vantrel Review");
+#else
+    auto view = vweb::start_from_command_line(argc, argv, "Vantrel");
+#endif
     if (!view) return EXIT_FAILURE;
     // Without a view attached the main window would wait for ever: it comes with the browser view.
     int rc = vantrel_main(argc, argv, sc_main);

@@ -133,7 +133,7 @@ void wire_subsystems()
     // The step limit dialogs; a chart point's wafer is played back at once or through the channel choice.
     SpcSeams spc;
     spc.display_specs = display_specs;
-    spc.select_ok = [](int run, int wafer) { return play_chart_point(run, wafer, true); };
+    spc.select_ok = [](int run, int wafer) { return play_chart_point(run, wafer, true, true); };
     spc.select_channels = [](int run, int wafer) { return play_chart_point(run, wafer, false); };
     provide_spc_seams(std::move(spc));
 }

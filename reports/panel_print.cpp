@@ -25,6 +25,7 @@
 #include "core/text_utils.h"
 #include "core/trace_file.h"
 #include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/sys/read_number.h"
@@ -36,9 +37,6 @@
 
 namespace {
 
-// Controls of the legend window.
-constexpr int kLegendShown = 2;
-constexpr int kLegendChannels = 3;
 // Length of the colour escape that opens every legend label.
 constexpr int kColourEscape = 9;
 
@@ -71,6 +69,7 @@ bool choose_file(const std::string& directory, const char* defaultName, char (&p
                                        VAL_SAVE_BUTTON, 0, 1, 1, 1, path);
     if (chosen != VAL_EXISTING_FILE_SELECTED && chosen != VAL_NEW_FILE_SELECTED) return false;
     schartDefault(&chart);
+    chart.typedPath = true;
     vsys::format_into(chart.title, sizeof chart.title, "%s", reports::report_title(path).c_str());
     return true;
 }
@@ -115,22 +114,25 @@ void print_spc(const std::string& directory)
     char path[260] = "";
     SChart chart;
     if (!choose_file(directory, "SpcChart.pdf", path, chart)) return;
-    take_axes(spc_panel, XH_CHART, true, chart);
+    take_axes(spc_panel, SPC_CHART, true, chart);
     if (schartInitialize(&chart, path, vt_dir.c_str()) != 0) return;
+    // What the chart window shows: its own chart record.
+    const ChartRecord& shown = shown_chart();
     if (compare_panel > 0 && por_chart_points > 0) spc_series(por_x_array, por_chart_points, kPorBlue, chart);
-    spc_series(x_array, chart_points, kTestBlack, chart);
+    spc_series(shown.values, shown.points, kTestBlack, chart);
     int natural = 1, spec = 1;
-    GetCtrlVal(spc_panel, XH_NATURAL, &natural);
-    GetCtrlVal(spc_panel, XH_SPEC, &spec);
+    GetCtrlVal(spc_panel, SPC_NATURAL, &natural);
+    GetCtrlVal(spc_panel, SPC_SPEC, &spec);
     if (natural == 0)
-        for (double y : {data_mean, data_mean + 3 * data_stdev, data_mean - 3 * data_stdev})
+        for (double y : {shown.data_mean, shown.data_mean + 3 * shown.data_stdev, shown.data_mean - 3 * shown.data_stdev})
             schartMarkY(y, kNaturalGreen, "", &chart);
     if (spec == 0) {
         const struct {
             double sigmas;
             const char* dash;
         } lines[] = {{0, ""}, {1, "3"}, {2, "3"}, {3, ""}, {-1, "3"}, {-2, "3"}, {-3, ""}};
-        for (const auto& l : lines) schartMarkY(rule_mean + l.sigmas * rule_stdev, kSpecRed, l.dash, &chart);
+        for (const auto& l : lines)
+            schartMarkY(shown.rule_mean + l.sigmas * shown.rule_stdev, kSpecRed, l.dash, &chart);
     }
     if (schartFinish(&chart) == 0) LaunchPdfView(path);
 }
@@ -140,19 +142,19 @@ void choose_channels(std::array<bool, 33>& chosen, SChart& chart)
 {
     chosen.fill(false);
     int items = 0, choiceVisible = 0, shownItems = 0;
-    GetNumListItems(legend_panel, kLegendChannels, &items);
-    GetCtrlAttribute(legend_panel, kLegendShown, ATTR_VISIBLE, &choiceVisible);
+    GetNumListItems(legend_panel, LEGEND_CHANNELS, &items);
+    GetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, &choiceVisible);
     for (int i = 0; i < items; ++i) {
         char label[300] = "";
-        GetLabelFromIndex(legend_panel, kLegendChannels, i, label);
+        GetLabelFromIndex(legend_panel, LEGEND_CHANNELS, i, label);
         const int length = static_cast<int>(std::strlen(label));
         if (length - kColourEscape > chart.legendWidth) chart.legendWidth = length - kColourEscape;
         int channel = 0;
-        if (GetValueFromIndex(legend_panel, kLegendChannels, i, &channel) < 0) continue;
+        if (GetValueFromIndex(legend_panel, LEGEND_CHANNELS, i, &channel) < 0) continue;
         if (channel < 0 || channel > 32) continue;
         if (!choiceVisible) {
             chosen[static_cast<std::size_t>(channel)] = true;
-        } else if (GetIndexFromValue(legend_panel, kLegendShown, &shownItems, channel) >= 0 && shownItems >= 0) {
+        } else if (GetIndexFromValue(legend_panel, LEGEND_SHOWN, &shownItems, channel) >= 0 && shownItems >= 0) {
             chosen[static_cast<std::size_t>(channel)] = true;
         }
     }

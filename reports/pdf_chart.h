@@ -60,6 +60,9 @@ struct SChart {
     std::string pdfPath;
     std::string tempDir;
     std::string failure;
+    // The operator typed the document's name: it is opened only inside the
+    // working, program and archive directories, by their directory handles.
+    bool typedPath = false;
 };
 
 struct SChartTrace {
@@ -112,11 +115,5 @@ std::string pdf_number(double value, int decimals);
 std::string to_font_text(const char* utf8);
 // The PDF literal string of a text already in the font's encoding (backslash and parentheses escaped).
 std::string pdf_literal(const std::string& fontText);
-
-// Test seam: the n-th (from 0) operation of one kind on any of the writer's files fails from now on,
-// as a full disk, a failing flush or a failing seek would.
-enum class PdfIo { write, flush, seek, deflate };
-void inject_pdf_fault(PdfIo op, int nth);
-void clear_pdf_fault();
 
 }  // namespace reports

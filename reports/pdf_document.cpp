@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/sys/confine.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -18,27 +20,6 @@ void schartDrawFrame(SChart* chart);   // chart_frame.cpp
 void schartComputeLayout(SChart* chart);  // chart_frame.cpp
 
 namespace reports {
-namespace {
-
-struct Fault {
-    bool armed = false;
-    PdfIo op = PdfIo::write;
-    int countdown = 0;
-};
-Fault fault;
-
-// True when this operation is the one a test asked to fail.
-bool injected(PdfIo op)
-{
-    if (!fault.armed || fault.op != op) return false;
-    if (fault.countdown-- > 0) return false;
-    return true;
-}
-
-}  // namespace
-
-void inject_pdf_fault(PdfIo op, int nth) { fault = Fault{true, op, nth}; }
-void clear_pdf_fault() { fault = Fault{}; }
 
 std::string pdf_number(double value, int decimals)
 {
@@ -56,8 +37,6 @@ std::string pdf_number(double value, int decimals)
 
 namespace {
 
-using reports::PdfIo;
-
 void fail(SChart* chart, const std::string& why)
 {
     if (chart->failure.empty()) chart->failure = why;
@@ -71,7 +50,7 @@ std::string describe(const char* what, int error)
 bool put(SChart* chart, std::FILE* file, const void* data, std::size_t size, const char* what)
 {
     if (!chart->failure.empty()) return false;
-    if (reports::injected(PdfIo::write)) {
+    if (vsys::file_fault(vsys::FileOp::write, file)) {
         fail(chart, describe(what, ENOSPC));
         return false;
     }
@@ -91,7 +70,7 @@ bool put_text(SChart* chart, std::FILE* file, const std::string& text, const cha
 bool flush(SChart* chart, std::FILE* file, const char* what)
 {
     if (!chart->failure.empty()) return false;
-    if (reports::injected(PdfIo::flush)) {
+    if (vsys::file_fault(vsys::FileOp::flush, file)) {
         fail(chart, describe(what, EIO));
         return false;
     }
@@ -108,7 +87,7 @@ bool tell(SChart* chart, std::FILE* file, std::int32_t* offset)
 {
     if (!chart->failure.empty()) return false;
     long at = -1;
-    if (!reports::injected(PdfIo::seek)) at = std::ftell(file);
+    if (!vsys::file_fault(vsys::FileOp::seek, file)) at = std::ftell(file);
     if (at < 0 || at > 9999999999L || at > INT32_MAX) {
         fail(chart, describe("finding the position in the report", at < 0 ? EIO : EFBIG));
         return false;
@@ -120,7 +99,7 @@ bool tell(SChart* chart, std::FILE* file, std::int32_t* offset)
 bool rewind_file(SChart* chart, std::FILE* file, const char* what)
 {
     if (!chart->failure.empty()) return false;
-    if (reports::injected(PdfIo::seek) || std::fseek(file, 0, SEEK_SET) != 0) {
+    if (vsys::file_fault(vsys::FileOp::seek, file) || std::fseek(file, 0, SEEK_SET) != 0) {
         fail(chart, describe(what, EIO));
         return false;
     }
@@ -157,7 +136,7 @@ bool drain(SChart* chart, z_stream& stream, int flushMode, std::FILE* small, uns
     for (;;) {
         stream.next_out = out.data();
         stream.avail_out = static_cast<uInt>(out.size());
-        int result = reports::injected(PdfIo::deflate) ? Z_STREAM_ERROR : deflate(&stream, flushMode);
+        int result = vsys::file_fault(vsys::FileOp::compress, small) ? Z_STREAM_ERROR : deflate(&stream, flushMode);
         const std::size_t produced = out.size() - stream.avail_out;
         if (result == Z_BUF_ERROR && produced == 0) return true;  // nothing was left to flush
         if (result != Z_OK && result != Z_STREAM_END) {
@@ -200,7 +179,7 @@ int bwrite(const char* text, SChart* chart)
 int schartInitialize(SChart* chart, const char* pdfPath, const char* tempDir)
 {
     chart->failure.clear();
-    vsys::FilePtr pdf = vsys::open_file(pdfPath, "wb+");
+    vsys::FilePtr pdf = chart->typedPath ? vsys::open_confined(pdfPath, "wb+") : vsys::open_file(pdfPath, "wb+");
     if (!pdf) {
         MessagePopup("PDF Error", vsys::strprintf("Could not open %s.  Please make sure all other applications close "
                                                   "this file before attempting to write to this file.",

@@ -44,6 +44,22 @@ LIMITS = dbf([("TYPE", "N", 5, 0), ("CHANNEL", "N", 5, 0), ("LCL", "N", 19, 9), 
 TAGS = dbf([("CHANNEL", "N", 5, 0), ("NAME", "C", 32, 0)], [["1", "RF FWD"], ["2", "PRESSURE"]], deleted={1})
 
 
+def frame_header(opcode, length, fin=True):
+    """A page's frame header, masked (as browsers send) with the mask 1 2 3 4."""
+    first = bytes([(0x80 if fin else 0) | opcode])
+    if length < 126:
+        size = bytes([0x80 | length])
+    elif length <= 0xFFFF:
+        size = bytes([0x80 | 126]) + struct.pack(">H", length)
+    else:
+        size = bytes([0x80 | 127]) + struct.pack(">Q", length)
+    return first + size + bytes([1, 2, 3, 4])
+
+
+def ws_frame(opcode, payload, fin=True):
+    return frame_header(opcode, len(payload), fin) + bytes(b ^ (1, 2, 3, 4)[i % 4] for i, b in enumerate(payload))
+
+
 def seeds():
     yield "dbf_table", {
         "two_columns.dbf": dbf([("NAME", "C", 10, 0), ("VALUE", "N", 12, 3)], [["ALPHA", "1.500"], ["BETA", "-2.000"]]),
@@ -112,7 +128,28 @@ def seeds():
         {"op": "list_dir", "dir": "/tmp", "dirs_only": True, "req": 3},
         {"op": "ping"},
     ]
-    yield "browser_message", {"%02d_%s.json" % (i, m["op"]): json.dumps(m).encode() for i, m in enumerate(messages)}
+    browser = {"%02d_%s.json" % (i, m["op"]): json.dumps(m).encode() for i, m in enumerate(messages)}
+    # The same target reads each input as a page's socket stream (frames judged by their headers) and as a
+    # typed path: frame headers, whole connections and paths as seeds too.
+    press = json.dumps(messages[0]).encode()
+    browser.update({
+        "frame_huge_text.bin": frame_header(0x1, 1 << 30),
+        "frame_over_the_bound.bin": frame_header(0x1, 4097),  # the target's bound is 4096 bytes
+        "frame_unmasked.bin": b"\x81\x02hi",
+        "frame_long_ping.bin": frame_header(0x9, 126),
+        "frame_reserved_bits.bin": b"\xc1\x80\0\0\0\0",
+        "frame_split_length.bin": frame_header(0x1, 70000)[:5],
+        "connection_press_ping_close.bin": ws_frame(0x1, press) + ws_frame(0x9, b"hi") + ws_frame(0x8, b"\x03\xe8"),
+        "connection_fragments.bin": ws_frame(0x1, press[:10], fin=False) + ws_frame(0x9, b"") +
+                                    ws_frame(0x0, press[10:]),
+        "connection_fragment_past_the_bound.bin": ws_frame(0x1, b"x" * 3000, fin=False) + frame_header(0x0, 1200),
+        "move_off_screen.json": json.dumps({"op": "move", "panel": 1, "top": 2000000000, "left": -2000000000,
+                                            "view_width": 2000000000, "view_height": 0}).encode(),
+        "path_outside.txt": b"/etc/passwd",
+        "path_up_and_out.txt": b"Setup/../../../tmp/x.pdf",
+        "path_inside.txt": b"textFiles/run12",
+    })
+    yield "browser_message", browser
     # Decision trees: the rule number in the first byte, then a catalogue's trees text (8 characters a rule).
     trees = b"ETCH1   AB CD   ../x    s_vector" + b"T" * 64 + b"LAST    "
     yield "decision_tree", {"rule_%02d" % rule: bytes([rule + 1]) + trees for rule in (0, 1, 2, 3, 12)}

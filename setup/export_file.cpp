@@ -251,7 +251,7 @@ int ExportRecipe(const char* name, const char* directory, char overwrite, char b
         process = std::atoi(text);
     }
     if (!overwrite && vsys::file_exists(path)) return 0;
-    vsys::AtomicFile out(path);
+    vsys::AtomicFile out(path, vsys::AtomicFile::Where::confined);  // a typed name
     if (!out.is_open() || !write_le32(out, 0)) return 0;
     for (const char* table : kProcessTables)
         if (ExportFile(existing_table_file(vt_dir, process, table), out) < 0) return 0;

@@ -13,7 +13,9 @@
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/mfc_comd.h"
 #include "panels/mfc_set.h"
+#include "panels/s_chart.h"
 #include "panels/specs.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -23,8 +25,6 @@
 
 namespace {
 
-enum : int { FRAME_CHANNEL = 5, FRAME_TITLE = 6, FRAME_NOTE = 10, FRAME_GROUP = 11 };
-enum : int { SP_CHANNEL = 67 };
 constexpr int kRows = 32;
 
 struct Group {
@@ -40,23 +40,23 @@ constexpr Group kGroups[] = {
     {"Control Limits for the Maximum", 0, 4, 0},
     {"Timer Control Limits", 5, 0, 0},
     {"Sigma Vector Control Limits (%)", 4, 0, 0},
-    {"Step Overshoot Area Control Limits", 1, 0, 7},
-    {"Step Undershoot Area Control Limits", 1, 1, 11},
-    {"Step Stabilty Time Control Limits (sec)", 1, 2, 10},
-    {"Step Decay Limits (Time, in seconds, required to be reduced by 1/e)", 1, 3, 13},
-    {"Step Minimum Undershoot Control Limits", 1, 5, 12},
-    {"Step Maximum Overshoot Control Limits", 1, 6, 9},
+    {"Step Overshoot Area Control Limits", 1, 0, MFC_COMD_LIMIT7},
+    {"Step Undershoot Area Control Limits", 1, 1, MFC_COMD_LIMIT11},
+    {"Step Stabilty Time Control Limits (sec)", 1, 2, MFC_COMD_LIMIT10},
+    {"Step Decay Limits (Time, in seconds, required to be reduced by 1/e)", 1, 3, MFC_COMD_LIMIT13},
+    {"Step Minimum Undershoot Control Limits", 1, 5, MFC_COMD_LIMIT12},
+    {"Step Maximum Overshoot Control Limits", 1, 6, MFC_COMD_LIMIT9},
 };
 
 const Group* group_for_item(int item)
 {
     switch (item) {
-    case LIMITS_MEAN: return &kGroups[0];
-    case LIMITS_STDEV: return &kGroups[1];
-    case LIMITS_MIN: return &kGroups[2];
-    case LIMITS_MAX: return &kGroups[3];
-    case LIMITS_TIMERS: return &kGroups[4];
-    case LIMITS_SIGMA: return &kGroups[5];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN: return &kGroups[0];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION: return &kGroups[1];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM: return &kGroups[2];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM: return &kGroups[3];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS: return &kGroups[4];
+    case MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR: return &kGroups[5];
     default: return nullptr;
     }
 }
@@ -101,14 +101,17 @@ std::string tag(int param, int index)
 
 void hide_row(int group, int r)
 {
-    for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r}) SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
+    for (int c : {LIMIT_ROWS_ROW_1 - 1 + r, LIMIT_ROWS_LCL_1 - 1 + r, LIMIT_ROWS_TARGET_1 - 1 + r, LIMIT_ROWS_UCL_1 - 1 + r})
+        SetCtrlAttribute(group, c, ATTR_VISIBLE, 0);
 }
 
-void fill_row(int group, int r, const std::string& label, const double limits[3])
+// A step group shows its TARGET as a size (the sign of a stored one marks limits relative to the set-point);
+// every other group shows the triple as stored, so that OK writes back what it read.
+void fill_row(int group, int r, const std::string& label, const double limits[3], bool step_group)
 {
     SetCtrlVal(group, LIMIT_ROWS_ROW_1 - 1 + r, label);
     SetCtrlVal(group, LIMIT_ROWS_LCL_1 - 1 + r, limits[0]);
-    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, std::fabs(limits[1]));
+    SetCtrlVal(group, LIMIT_ROWS_TARGET_1 - 1 + r, step_group ? std::fabs(limits[1]) : limits[1]);
     SetCtrlVal(group, LIMIT_ROWS_UCL_1 - 1 + r, limits[2]);
 }
 
@@ -128,13 +131,13 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
     const int frame = LoadPanel(parent, "specs.uir", SPEC);
     if (frame < 0) return -1;
     const int group = LoadPanel(frame, "specs.uir", LIMIT_ROWS);
-    SetCtrlVal(frame, FRAME_TITLE, g.title);
-    SetCtrlVal(frame, FRAME_GROUP, group);
-    SetCtrlVal(frame, FRAME_CHANNEL, channel);
+    SetCtrlVal(frame, SPEC_TITLE, g.title);
+    SetCtrlVal(frame, SPEC_GROUP, group);
+    SetCtrlVal(frame, SPEC_CHANNEL, channel);
     if (sigma)
-        SetCtrlVal(frame, FRAME_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
+        SetCtrlVal(frame, SPEC_NOTE, "Enter 0 to deactivate the Sigma Vector Test.");
     else
-        SetCtrlAttribute(frame, FRAME_NOTE, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(frame, SPEC_NOTE, ATTR_VISIBLE, 0);
     const int used = static_cast<int>(labels.size());
     for (int r = 1; r <= kRows; ++r) {
         if (r > used) {
@@ -142,7 +145,7 @@ int open_frame_dialog(int parent, const Group& g, int channel, const std::vector
             continue;
         }
         const auto& v = values[static_cast<std::size_t>(r - 1)];
-        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data());
+        fill_row(group, r, labels[static_cast<std::size_t>(r - 1)], v.data(), g.type == 1);
         if (sigma) {
             SetCtrlAttribute(group, LIMIT_ROWS_LCL_1 - 1 + r, ATTR_VISIBLE, 0);
             SetCtrlAttribute(group, LIMIT_ROWS_TARGET_1 - 1 + r, ATTR_VISIBLE, 0);
@@ -169,8 +172,9 @@ void open_setpoints(int parent, int c)
     const int steps = c >= 1 && c <= 32 ? steps_per_process[c] : 0;
     for (int s = 1; s <= 16; ++s) {
         if (s > steps) {
-            for (int id : {MFC_SPEC_ROW_1 - 1 + s, MFC_SPEC_FIXED_1 - 1 + s, MFC_SPEC_LCL_1 - 1 + s, MFC_SPEC_TARGET_1 - 1 + s,
-                            MFC_SPEC_UCL_1 - 1 + s}) SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
+            for (int id : {MFC_SPEC_ROW_1 - 1 + s, MFC_SPEC_FIXED_1 - 1 + s, MFC_SPEC_LCL_1 - 1 + s,
+                           MFC_SPEC_TARGET_1 - 1 + s, MFC_SPEC_UCL_1 - 1 + s})
+                SetCtrlAttribute(panel, id, ATTR_VISIBLE, 0);
             continue;
         }
         double v[3] = {0, 0, 0};
@@ -181,7 +185,7 @@ void open_setpoints(int parent, int c)
         SetCtrlVal(panel, MFC_SPEC_TARGET_1 - 1 + s, std::fabs(v[1]));
         SetCtrlVal(panel, MFC_SPEC_UCL_1 - 1 + s, v[2]);
     }
-    SetCtrlVal(panel, SP_CHANNEL, c);
+    SetCtrlVal(panel, MFC_SPEC_CHANNEL, c);
     InstallPopup(panel);
 }
 
@@ -191,12 +195,12 @@ void display_specs(int menuBar, int item, void*, int panel)
 {
     const bool from_step_page = menuBar < 0 && item < 0;
     const Group* g = from_step_page ? group_for_request(-item) : group_for_item(item);
-    if (!g && !(from_step_page && item == -8)) return;
+    if (!g && !(from_step_page && item == -MFC_COMD_LIMIT8)) return;
     saveAllAndExport(0);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (from_step_page) {
         const int c = -menuBar;
-        if (item == -8) {
+        if (item == -MFC_COMD_LIMIT8) {
             open_setpoints(panel, c);
         } else {
             std::vector<std::string> labels;
@@ -265,9 +269,9 @@ int save_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     int group = 0, channel = 0;
     std::string title;
-    GetCtrlVal(panel, FRAME_GROUP, &group);
-    GetCtrlVal(panel, FRAME_CHANNEL, &channel);
-    GetCtrlVal(panel, FRAME_TITLE, &title);
+    GetCtrlVal(panel, SPEC_GROUP, &group);
+    GetCtrlVal(panel, SPEC_CHANNEL, &channel);
+    GetCtrlVal(panel, SPEC_TITLE, &title);
     int width = 0;
     if (group <= 0 || GetPanelAttribute(group, ATTR_WIDTH, &width) < 0) return -1;
     if (Flags & FLAG_PENDING_CHANGES) {
@@ -308,7 +312,7 @@ int save_step_setpoint_specs(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (Flags & FLAG_PENDING_CHANGES) {
         int c = 0;
-        GetCtrlVal(panel, SP_CHANNEL, &c);
+        GetCtrlVal(panel, MFC_SPEC_CHANNEL, &c);
         const int steps = c >= 1 && c <= 32 ? std::min<int>(steps_per_process[c], 16) : 0;
         for (int s = 1; s <= steps; ++s) {
             int fixed = 0;

@@ -1,9 +1,6 @@
 // The control-limit dialogs: statistics, timers, sigma vector, per-step results and set-points of the current process.
 #pragma once
 
-// Menu items of the limit dialogs (44 opens nothing).
-enum : int { LIMITS_MEAN = 40, LIMITS_STDEV = 41, LIMITS_MIN = 42, LIMITS_MAX = 43, LIMITS_TIMERS = 45, LIMITS_SIGMA = 46 };
-
 // From the menu: (menu bar, item 40..46, data, panel). From a step page: (-channel, -request 7..13, data, parent).
 void display_specs(int menuBar, int item, void* data, int panel);
 int save_specs(int panel, int control, int event, void* data, int d1, int d2);

@@ -309,16 +309,16 @@ void network_upload(int, int item, void*, int)
     const char* instruction = "Please check the runs that you would like to copy.";
     CtrlCallbackPtr ok = upload_ok;
     switch (item) {
-    case COPY_TRACES:
+    case MENUBAR_FILE_COPY_TRACES_TO:
         sql = "SELECT RUN_NUM, TRACE_ID, SAV_DATE, SAV_TIME FROM VT_INFO WHERE TRACE_DEL = 0 AND RUN_NUM > 0 UNION "
               "SELECT RUN, TRACE_ID, SAV_DATE, SAV_TIME FROM ENDP_DAT WHERE RUN > 0 ORDER BY 3 DESC, 4 DESC";
         title = "Copy TRACE Data To ...";
         break;
-    case COPY_SPC:
-    case COPY_BOTH:
+    case MENUBAR_FILE_COPY_SPC_DATA_TO:
+    case MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO:
         sql = "SELECT RUN_NUM, TRACE_ID, SAV_DATE, SAV_TIME FROM VT_INFO WHERE RUN_NUM > 0 UNION SELECT RUN, "
               "TRACE_ID, SAV_DATE, SAV_TIME FROM ENDP_DAT WHERE RUN > 0 ORDER BY 3 DESC, 4 DESC";
-        title = item == COPY_SPC ? "Copy SPC Data To ..." : "Copy TRACE and SPC Data To ...";
+        title = item == MENUBAR_FILE_COPY_SPC_DATA_TO ? "Copy SPC Data To ..." : "Copy TRACE and SPC Data To ...";
         break;
     default: {
         int next = 1;

@@ -1,9 +1,6 @@
 // Copy of runs to another working directory (their rows, results, alarms, traces and setups) and the run list of the copy and delete commands.
 #pragma once
 
-// File-menu items of the run list.
-enum : int { COPY_TRACES = 16, COPY_SPC = 17, COPY_BOTH = 18, DELETE_RUNS = 20 };
-
 void network_upload(int menuBar, int item, void* data, int panel);
 int upload_ok(int panel, int control, int event, void* data, int d1, int d2);
 // Copies the result and alarm rows of run run_num (on hdbc) to target under newRun; keep 0 first deletes newRun's

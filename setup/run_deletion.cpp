@@ -80,9 +80,9 @@ int delete_old_ok(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     short year = 0, month = 0, day = 0;
-    GetCtrlVal(panel, DEL_YEAR, &year);
-    GetCtrlVal(panel, DEL_MONTH, &month);
-    GetCtrlVal(panel, DEL_DAY, &day);
+    GetCtrlVal(panel, DEL_OLD_YEAR, &year);
+    GetCtrlVal(panel, DEL_OLD_MONTH, &month);
+    GetCtrlVal(panel, DEL_OLD_DAY, &day);
     int handle = panel;
     DiscardMyPanel(&handle);
     vsys::format_into(save_date, sizeof save_date, "%04d/%02d/%02d", year % 10000, month % 100, day % 100);

@@ -3,9 +3,6 @@
 
 #include <string>
 
-// Delete-old-runs dialog ("del_old.uir" panel 1).
-enum DeleteOldControl : int { DEL_YEAR = 2, DEL_DAY = 3, DEL_MONTH = 4, DEL_OK = 5, DEL_CANCEL = 6 };
-
 void delete_old(int menuBar, int item, void* data, int panel);
 int delete_old_ok(int panel, int control, int event, void* data, int d1, int d2);
 // OK of the run list in delete use: deletes the checked runs of list 3.

@@ -328,10 +328,11 @@ int cancel_replay(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     if (sc_handle > 0) SetCtrlVal(sc_handle, SCHART_PLAY, 0);
     reload_process_setup();
-    if (sc_handle > 0) {
-        SetCtrlAttribute(sc_handle, SCHART_START, ATTR_DIMMED, 0);
-        SetCtrlAttribute(sc_handle, SCHART_AXES, ATTR_DIMMED, 0);
-    }
+    // Every control the playback command dims stays dimmed while its selection is open (an OK refused for want
+    // of a run leaves them so): Cancel gives them all back.
+    if (sc_handle > 0)
+        for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE})
+            SetCtrlAttribute(sc_handle, ctrl, ATTR_DIMMED, 0);
     int handle = panel;
     DiscardMyPanel(&handle);
     return 0;

@@ -12,6 +12,7 @@
 #include "core/run_table.h"
 #include "core/trace_file.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -157,8 +158,8 @@ void export_setup()
 void toggle_record(int menuBar)
 {
     int checked = 0;
-    GetMenuBarAttribute(menuBar, FILE_RECORD, ATTR_CHECKED, &checked);
-    SetMenuBarAttribute(menuBar, FILE_RECORD, ATTR_CHECKED, checked ? 0 : 1);
+    GetMenuBarAttribute(menuBar, MENUBAR_FILE_RECORD_DATA, ATTR_CHECKED, &checked);
+    SetMenuBarAttribute(menuBar, MENUBAR_FILE_RECORD_DATA, ATTR_CHECKED, checked ? 0 : 1);
 }
 
 }  // namespace
@@ -179,15 +180,15 @@ bool process_name_acceptable(const std::string& name)
 void save_read(int menuBar, int item, void*, int)
 {
     switch (item) {
-    case FILE_OPEN: open_setup(); break;
-    case FILE_SAVE: saveAllAndExport(1); return;
-    case FILE_SAVE_AS: SaveSetupAs(); break;
-    case FILE_DELETE:
+    case MENUBAR_FILE_OPEN: open_setup(); break;
+    case MENUBAR_FILE_SAVE: saveAllAndExport(1); return;
+    case MENUBAR_FILE_SAVE_AS: SaveSetupAs(); break;
+    case MENUBAR_FILE_DELETE:
         if (!delete_setup()) return;
         break;
-    case FILE_IMPORT: import_setup(); break;
-    case FILE_EXPORT: export_setup(); break;
-    case FILE_RECORD: toggle_record(menuBar); break;
+    case MENUBAR_FILE_IMPORT: import_setup(); break;
+    case MENUBAR_FILE_EXPORT: export_setup(); break;
+    case MENUBAR_FILE_RECORD_DATA: toggle_record(menuBar); break;
     default: break;
     }
     default_cursor();

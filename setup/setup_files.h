@@ -3,9 +3,6 @@
 
 #include <string>
 
-// Menu items of the File menu handled by save_read.
-enum : int { FILE_OPEN = 3, FILE_SAVE = 4, FILE_SAVE_AS = 5, FILE_DELETE = 6, FILE_IMPORT = 7, FILE_EXPORT = 8, FILE_RECORD = 14 };
-
 void save_read(int menuBar, int item, void* data, int panel);
 void saveAllAndExport(char force);
 void SaveSetupAs();

@@ -56,12 +56,12 @@ void load_text(char* out, int width, const char* field)
         copy_bounded(out, field, width);
 }
 
-short perform(int op, short* channel, short* type, short* param, short* index, int* points, int* pager, int* rules,
-              short* limits, char* trees, char* popupText, int* halt, bool may_create)
+short perform(int process, int op, short* channel, short* type, short* param, short* index, int* points, int* pager,
+              int* rules, short* limits, char* trees, char* popupText, int* halt, bool may_create)
 {
     DbStatement st(hdbc, vsys::strprintf("SELECT * FROM %.4iACTC WHERE CHANNEL = %i AND CHART_TYPE = %i AND "
                                          "DATA_PARAM = %i AND D_INDEX = %i",
-                                         recipe_num, *channel, *type, *param, *index));
+                                         process, *channel, *type, *param, *index));
     if (!st.ok()) {
         if (hdbc <= 0) return 0;
         st.close();
@@ -75,13 +75,13 @@ short perform(int op, short* channel, short* type, short* param, short* index, i
                                                      "RULES NUMERIC(9,0), LIMITS NUMERIC(5,0), PRECOAT NUMERIC(5,0), "
                                                      "PAGER NUMERIC(9,0) , D_TREE CHAR(104), P_TEXT CHAR(254), HALT "
                                                      "NUMERIC(9,0))",
-                                                     recipe_num)
+                                                     process)
                                          .c_str());
         if (r != 0 && r != 4) {
             ShowError();
             return 0;
         }
-        perform(op, channel, type, param, index, points, pager, rules, limits, trees, popupText, halt, false);
+        perform(process, op, channel, type, param, index, points, pager, rules, limits, trees, popupText, halt, false);
         return 0;
     }
     const int s = st.handle();
@@ -130,7 +130,7 @@ short perform(int op, short* channel, short* type, short* param, short* index, i
     while (DBFetchNext(s) == 0)
         if (DBDeleteRecord(s) != 0) ShowError();
     if (st.close() != 0) ShowError();
-    if (op == CHART_DELETE && DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4iACTC", recipe_num).c_str()) != 0)
+    if (op == CHART_DELETE && DBImmediateSQL(hdbc, vsys::strprintf("PACK %.4iACTC", process).c_str()) != 0)
         ShowError();
     return result;
 }
@@ -140,6 +140,13 @@ short perform(int op, short* channel, short* type, short* param, short* index, i
 short chart_preferences(int operation, short* channel, short* type, short* dataParam, short* index, int* points,
                         int* pager, int* rules, short* limits, char* trees, char* popupText, int* halt)
 {
-    return perform(operation, channel, type, dataParam, index, points, pager, rules, limits, trees, popupText, halt,
-                   true);
+    return perform(recipe_num, operation, channel, type, dataParam, index, points, pager, rules, limits, trees,
+                   popupText, halt, true);
+}
+
+short chart_preferences_of(int process, int operation, short* channel, short* type, short* dataParam, short* index,
+                           int* points, int* pager, int* rules, short* limits, char* trees, char* popupText, int* halt)
+{
+    return perform(process, operation, channel, type, dataParam, index, points, pager, rules, limits, trees, popupText,
+                   halt, true);
 }

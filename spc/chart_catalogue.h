@@ -9,3 +9,6 @@ enum : int { CHART_DELETE = 5, CHART_READ = 6, CHART_WRITE = 7 };
 // at least 105 bytes and popupText at least 255.
 short chart_preferences(int operation, short* channel, short* type, short* dataParam, short* index, int* points,
                         int* pager, int* rules, short* limits, char* trees, char* popupText, int* halt);
+// The same on the catalogue of the given process.
+short chart_preferences_of(int process, int operation, short* channel, short* type, short* dataParam, short* index,
+                           int* points, int* pager, int* rules, short* limits, char* trees, char* popupText, int* halt);

@@ -13,11 +13,6 @@
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
-
-double rule_mean = 0.0, rule_stdev = 0.0;
-double data_mean = 0.0, data_stdev = 0.0;
-double plot_low[4] = {0.0, 0.0, 0.0, 0.0}, plot_high[4] = {0.0, 0.0, 0.0, 0.0};
 
 namespace {
 
@@ -147,15 +142,15 @@ int tail_ppm(double z10)
 
 }  // namespace
 
-std::string load_statement(short set, int run_limit)
+std::string load_statement(const ChartRecord& chart, short set, int run_limit)
 {
-    std::string sql = base_statement(chart_type, type_subparameter, spc_channel, spc_index);
+    std::string sql = base_statement(chart.type, chart.subtype, chart.channel, chart.step);
     if (sql.empty()) return sql;
     const bool por = set == POR_SET;
     const int wafers = por ? por_wafer_restrictions : wafer_restrictions;
     const auto& select = por ? por_wafer_select : wafer_select;
     const auto& logic = por ? por_wafer_logic : wafer_logic;
-    const bool endpoint = chart_type == 17;
+    const bool endpoint = chart.type == 17;
     if (run_limit > 0) sql += vsys::strprintf(endpoint ? " AND RUN <= %i" : " AND RUN_NUM <= %i", run_limit);
     const int n = std::min({wafers, static_cast<int>(select.size()), static_cast<int>(logic.size())});
     if (n > 0) {
@@ -174,7 +169,9 @@ std::string load_statement(short set, int run_limit)
                      por ? por_recipe_select : recipe_select);
     append_texts(sql, " AND SYSTEM_ID IN(", por ? por_system_restrictions : system_restrictions,
                  por ? por_system_select : system_select);
-    sql += " ORDER BY 1 DESC, 2 DESC";
+    // The result table's own run and wafer (equal to the run table's by the join): the engine reads that
+    // table in this order and stops after the points asked for, instead of sorting every run.
+    sql += " ORDER BY RUN DESC, WAFER DESC";
     return sql;
 }
 
@@ -203,29 +200,24 @@ void series_statistics(const double* values, int n, double* mean, double* stdev)
     *stdev = variance > 0.0 ? std::sqrt(variance) : 0.0;
 }
 
-std::vector<double> load_data(int* count, double* mean, double* stdev, short set, int run_limit)
+int load_data(ChartRecord& chart, short set, int run_limit)
 {
-    if (*count < 1) {
+    const int wanted = chart.points;
+    chart.release_series();
+    if (wanted < 1) {
         MessagePopup("Data Load Error", "Zero points requested.");
-        return {};
+        return 0;
     }
     if (set != TEST_SET && set != POR_SET) {
         MessagePopup("Unsupported Operation", "load_data");
-        return {};
+        return 0;
     }
-    plot_low[0] = 1e11;
-    plot_high[0] = -1e11;
-    *mean = 0.0;
-    *stdev = 0.0;
-    const std::string sql = load_statement(set, run_limit);
-    if (sql.empty()) {
-        *count = -1;
-        return {};
-    }
-    const int wanted = *count;
-    std::vector<double> values;
-    run_index.clear();
-    wafer_index.clear();
+    chart.plot_low[0] = 1e11;
+    chart.plot_high[0] = -1e11;
+    chart.data_mean = 0.0;
+    chart.data_stdev = 0.0;
+    const std::string sql = load_statement(chart, set, run_limit);
+    if (sql.empty()) return -1;
     int n = 0;
     {
         DbStatement st(hdbc, sql);
@@ -236,52 +228,53 @@ std::vector<double> load_data(int* count, double* mean, double* stdev, short set
             if (DBBindColInt(st.handle(), 1, &run, &status[0]) != 0) ShowError();
             if (DBBindColInt(st.handle(), 2, &wafer, &status[1]) != 0) ShowError();
             if (DBBindColDouble(st.handle(), 3, &value, &status[2]) != 0) ShowError();
-            values.reserve(static_cast<std::size_t>(std::min(wanted, 100000)));
+            chart.values.reserve(static_cast<std::size_t>(std::min(wanted, 100000)));
             while (n < wanted && DBFetchNext(st.handle()) == 0) {
                 if (status[2] == -2 || !std::isfinite(value)) continue;  // an empty value is no point
-                values.push_back(value);
-                plot_low[0] = std::min(plot_low[0], value);
-                plot_high[0] = std::max(plot_high[0], value);
-                run_index.push_back(run);
-                wafer_index.push_back(wafer);
+                chart.values.push_back(value);
+                chart.plot_low[0] = std::min(chart.plot_low[0], value);
+                chart.plot_high[0] = std::max(chart.plot_high[0], value);
+                chart.runs.push_back(run);
+                chart.wafers.push_back(wafer);
                 ++n;
             }
         }
     }
-    *count = n;
     if (n == 0) {
-        run_index.clear();
-        wafer_index.clear();
-        return {};
+        chart.release_series();
+        return 0;
     }
-    series_statistics(values.data(), n, mean, stdev);
-    compute_chart_limits(*mean, *stdev);
-    values.shrink_to_fit();
-    return values;
+    chart.points = n;
+    series_statistics(chart.values.data(), n, &chart.data_mean, &chart.data_stdev);
+    compute_chart_limits(chart, chart.data_mean, chart.data_stdev);
+    chart.values.shrink_to_fit();
+    return n;
 }
 
-void compute_chart_limits(double mean, double stdev)
+void compute_chart_limits(ChartRecord& chart, double mean, double stdev)
 {
-    if (natural == 0) {
+    if (chart.natural == 0) {
         double limits[3] = {0.0, 0.0, 0.0};
-        step_specs(LIMITS_READ, chart_type, type_subparameter, spc_channel, spc_index, limits);
-        if (chart_type == 4) {
-            rule_mean = limits[2] / 2;
-            rule_stdev = limits[2] / 6;
+        step_specs_of(chart.process, LIMITS_READ, chart.type, chart.subtype, chart.channel, chart.step, limits);
+        if (chart.type == 4) {
+            chart.rule_mean = limits[2] / 2;
+            chart.rule_stdev = limits[2] / 6;
         } else {
-            rule_mean = (limits[0] + limits[2]) / 2;
-            rule_stdev = (limits[2] - limits[0]) / 6;
+            chart.rule_mean = (limits[0] + limits[2]) / 2;
+            chart.rule_stdev = (limits[2] - limits[0]) / 6;
         }
     } else {
-        rule_mean = mean;
-        rule_stdev = stdev;
+        chart.rule_mean = mean;
+        chart.rule_stdev = stdev;
     }
-    plot_low[1] = std::min(plot_low[0], mean - 3 * stdev);
-    plot_high[1] = std::max(plot_high[0], mean + 3 * stdev);
-    plot_low[2] = std::min(plot_low[0], rule_mean - 3 * rule_stdev);
-    plot_high[2] = std::max(plot_high[0], rule_mean + 3 * rule_stdev);
-    plot_low[3] = std::min(plot_low[1], plot_low[2]);
-    plot_high[3] = std::max(plot_high[1], plot_high[2]);
+    double* low = chart.plot_low;
+    double* high = chart.plot_high;
+    low[1] = std::min(low[0], mean - 3 * stdev);
+    high[1] = std::max(high[0], mean + 3 * stdev);
+    low[2] = std::min(low[0], chart.rule_mean - 3 * chart.rule_stdev);
+    high[2] = std::max(high[0], chart.rule_mean + 3 * chart.rule_stdev);
+    low[3] = std::min(low[1], low[2]);
+    high[3] = std::max(high[1], high[2]);
 }
 
 void GenerateHistogram(const double* values, int count, double minimum, double maximum, std::vector<double>& centres,

@@ -4,30 +4,26 @@
 #include <string>
 #include <vector>
 
-// Centre line and sigma of the run rules and of the red limit lines.
-extern double rule_mean, rule_stdev;
-// Mean and standard deviation of the loaded TEST points.
-extern double data_mean, data_stdev;
-// Value ranges a chart must show: 0 the points, 1 with the natural limits, 2 with the rule limits, 3 both.
-extern double plot_low[4], plot_high[4];
+#include "core/chart_record.h"
 
 // Which batch selection a load uses.
 enum : short { TEST_SET = 0, POR_SET = 1 };
 
-// The statement that loads the current chart (chart_type, type_subparameter, spc_channel, spc_index) under
-// one batch selection, newest first; empty for a chart that has no series.
-std::string load_statement(short set, int run_limit);
+// The statement that loads the chart under one batch selection, newest first; empty for a chart that has no series.
+std::string load_statement(const ChartRecord& chart, short set, int run_limit);
 
-// Loads at most *count values of the current chart, newest run and wafer first, into the returned array and
-// run_index / wafer_index. *count becomes the number loaded (0 when none or the statement failed, -1 for a
-// chart that has no series); mean and stdev those of the values. Rows whose value is empty are passed over.
-std::vector<double> load_data(int* count, double* mean, double* stdev, short set, int run_limit);
+// Loads at most chart.points values of the chart, newest run and wafer first, into the record's series, with
+// their statistics, rule limits and plot ranges. Returns the number loaded (0 when none or the statement
+// failed, -1 for a chart that has no series); chart.points becomes the number loaded (0 for -1). Rows whose
+// value is empty are passed over.
+int load_data(ChartRecord& chart, short set, int run_limit);
 
 // Mean and sample standard deviation in two passes; a series of one value or of equal values has 0.
 void series_statistics(const double* values, int n, double* mean, double* stdev);
 
-// Sets rule_mean, rule_stdev and ranges 1..3 of plot_low/plot_high.
-void compute_chart_limits(double mean, double stdev);
+// Sets the chart's rule_mean, rule_stdev and ranges 1..3 of its plot ranges, from its limits mode and the
+// specification limits of its process.
+void compute_chart_limits(ChartRecord& chart, double mean, double stdev);
 
 // Sturges bins between minimum and maximum; values outside are not counted. No values give no bins; a range
 // of zero width gives one bin (centred on minimum) that counts the values equal to minimum.

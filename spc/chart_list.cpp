@@ -13,6 +13,8 @@
 #include "core/shared_buffers.h"
 #include "core/sql_access.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
+#include "panels/spc_list.h"
 #include "platform/sys/format.h"
 #include "platform/ui/list_text.h"
 #include "platform/ui/userint.h"
@@ -21,7 +23,6 @@
 #include "spc/limit_table.h"
 #include "testing/alarm_lines.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/window_menu.h"
 
 namespace {
@@ -58,7 +59,7 @@ void append(int panel, int channel, int type, int subtype, int step, const std::
     const bool on = is_activated(static_cast<short>(channel), static_cast<short>(type), static_cast<short>(subtype),
                                  static_cast<short>(step));
     const std::string text = on ? kActivatedPrefix + label : label;
-    InsertListItem(panel, SL_LIST, -1, text.c_str(), on ? code : -code);
+    InsertListItem(panel, SPC_LIST_CHARTS, -1, text.c_str(), on ? code : -code);
 }
 
 const char* statistic_word(int subtype)
@@ -125,14 +126,14 @@ bool has_prefix(const std::string& label) { return label.compare(0, kActivatedPr
 void fill_ring(int panel)
 {
     char all[33] = "ALL";
-    get_put_char(hdbc, panel, SL_PROCESS, LIST_PROCESSES, all);
+    get_put_char(hdbc, panel, SPC_LIST_PROCESS, LIST_PROCESSES, all);
     int index = -1;
-    if (GetIndexFromValue(panel, SL_PROCESS, &index, recipe_num) < 0 || index < 0) {
+    if (GetIndexFromValue(panel, SPC_LIST_PROCESS, &index, recipe_num) < 0 || index < 0) {
         std::string name = process_name(recipe_num);
         if (name.empty() || name == "NA") name = vsys::strprintf("%d", recipe_num);
-        InsertListItem(panel, SL_PROCESS, -1, name.c_str(), recipe_num);
+        InsertListItem(panel, SPC_LIST_PROCESS, -1, name.c_str(), recipe_num);
     }
-    SetCtrlVal(panel, SL_PROCESS, recipe_num);
+    SetCtrlVal(panel, SPC_LIST_PROCESS, recipe_num);
 }
 
 }  // namespace
@@ -153,21 +154,21 @@ void act_deact_charts(int, int, void*, int)
     }
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (!list_loaded()) {
-        spc_chart_selections = LoadPanel(parent_panel > 0 ? parent_panel : 0, "spc_list.uir", 1);
+        spc_chart_selections = LoadPanel(parent_panel > 0 ? parent_panel : 0, "spc_list.uir", SPC_LIST);
         if (spc_chart_selections <= 0) {
             spc_chart_selections = -1;
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             return;
         }
         fill_ring(spc_chart_selections);
-        change_process(-1, SL_PROCESS, EVENT_COMMIT, nullptr, 0, 0);
-        if (compare) SetCtrlAttribute(spc_chart_selections, SL_LIST, ATTR_CHECK_MODE, 1);
+        change_process(-1, SPC_LIST_PROCESS, EVENT_COMMIT, nullptr, 0, 0);
+        if (compare) SetCtrlAttribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_CHECK_MODE, 1);
         set_panel_attributes(spc_chart_selections, parent_panel, 0, 0);
     }
     DisplayPanel(spc_chart_selections);
     if (sc_handle > 0) {
-        SetMenuBarAttribute(handle_menu, ITEM_CHART_LIST, ATTR_DIMMED, 0);
-        spc_sc_toggle(handle_menu, ITEM_CHART_LIST, nullptr, sc_handle);
+        SetMenuBarAttribute(handle_menu, MENUBAR_WINDOW_SPC_CHART_LIST, ATTR_DIMMED, 0);
+        spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART_LIST, nullptr, sc_handle);
     }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
@@ -179,12 +180,12 @@ int change_process(int panel, int, int event, void*, int, int)
     if (panel > 0) {
         get_active_charts(-1, -1, EVENT_COMMIT, nullptr, 0, 0);
         if (!list_loaded()) return 0;
-        GetCtrlVal(list, SL_PROCESS, &recipe_num);
+        GetCtrlVal(list, SPC_LIST_PROCESS, &recipe_num);
         load_setup_groups();
     }
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    GetCtrlVal(list, SL_PROCESS, &recipe_num);
-    ClearListCtrl(list, SL_LIST);
+    GetCtrlVal(list, SPC_LIST_PROCESS, &recipe_num);
+    ClearListCtrl(list, SPC_LIST_CHARTS);
     fill_list(list);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;
@@ -233,34 +234,34 @@ int double_click(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT || !list_loaded()) return 0;
     const int list = spc_chart_selections;
     int index = -1, value = 0;
-    if (GetCtrlIndex(list, SL_LIST, &index) < 0 || index < 0) return 0;
-    GetValueFromIndex(list, SL_LIST, index, &value);
+    if (GetCtrlIndex(list, SPC_LIST_CHARTS, &index) < 0 || index < 0) return 0;
+    GetValueFromIndex(list, SPC_LIST_CHARTS, index, &value);
     const Decoded d = decode(value);
-    spc_channel = d.channel;
-    chart_type = d.type;
-    type_subparameter = d.subtype;
-    spc_index = d.step;
-    GetCtrlVal(list, SL_PROCESS, &recipe_num);
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
+    GetCtrlVal(list, SPC_LIST_PROCESS, &recipe_num);
+    ChartRecord chart;
+    chart.process = recipe_num;
+    chart.channel = d.channel;
+    chart.type = d.type;
+    chart.subtype = d.subtype;
+    chart.step = d.step;
+    int points = 300, pager = 0, halt = 0;
     char trees[105] = "", text[255] = "";
-    chart_preferences(CHART_READ, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager, &rules,
-                      &limits, trees, text, &halt);
-    chart_points = points;
-    nelson_rules = rules;
-    natural = limits;
+    chart.natural = 1;
+    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
+                         &pager, &chart.rules, &chart.natural, trees, text, &halt);
+    chart.points = points;
     double spec[3] = {0.0, 0.0, 0.0};
-    if (chart_type == 1 && step_specs(LIMITS_READ, 1, 4, spc_channel, spc_index, spec) == 0)
+    if (chart.type == 1 && step_specs_of(chart.process, LIMITS_READ, 1, 4, chart.channel, chart.step, spec) == 0)
         MessagePopup("Notice", "The specification limits for this channel's Setpoint have been set to (0,0,0).  This "
                                "prevents new data from being added to this chart.");
-    if (chart_type == 4 && step_specs(LIMITS_READ, 4, 0, spc_channel, 0, spec) == 0)
+    if (chart.type == 4 && step_specs_of(chart.process, LIMITS_READ, 4, 0, chart.channel, 0, spec) == 0)
         MessagePopup("Notice", "The specification limits for this channel's Sigma Vector have been set to 0.  This "
                                "prevents new data from being added to this chart.");
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (compare_panel > 0) {
-        display_new_chart();
+        display_new_chart(chart);
     } else {
-        open_batch_selection();
+        open_batch_selection(chart);
     }
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     return 0;
@@ -277,13 +278,13 @@ int get_active_charts(int panel, int, int event, void*, int, int)
             get_put_char(hdbc, 0, 5, CONFIG_READ, current);
             recipe_num = std::atoi(current);
             load_setup_groups();
-            discard_window(ITEM_CHART_LIST);
+            discard_window(MENUBAR_WINDOW_SPC_CHART_LIST);
         }
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         return 0;
     }
     if (Flags & FLAG_COMPARE)
-        spc_sc_toggle(handle_menu, ITEM_COMPARE, nullptr, sc_handle);
+        spc_sc_toggle(handle_menu, MENUBAR_WINDOW_BATCH_COMPARISON, nullptr, sc_handle);
     else if (list_loaded())
         HidePanel(spc_chart_selections);
     return 0;
@@ -294,16 +295,16 @@ std::vector<ListedChart> listed_charts()
     std::vector<ListedChart> out;
     if (!list_loaded()) return out;
     int n = 0;
-    GetNumListItems(spc_chart_selections, SL_LIST, &n);
+    GetNumListItems(spc_chart_selections, SPC_LIST_CHARTS, &n);
     int check_mode = 0;
-    GetCtrlAttribute(spc_chart_selections, SL_LIST, ATTR_CHECK_MODE, &check_mode);
+    GetCtrlAttribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_CHECK_MODE, &check_mode);
     for (int i = 0; i < n; ++i) {
         ListedChart c;
         int value = 0, on = 0;
-        GetValueFromIndex(spc_chart_selections, SL_LIST, i, &value);
+        GetValueFromIndex(spc_chart_selections, SPC_LIST_CHARTS, i, &value);
         std::string label;
-        GetLabelFromIndex(spc_chart_selections, SL_LIST, i, &label);
-        if (check_mode) IsListItemChecked(spc_chart_selections, SL_LIST, i, &on);
+        GetLabelFromIndex(spc_chart_selections, SPC_LIST_CHARTS, i, &label);
+        if (check_mode) IsListItemChecked(spc_chart_selections, SPC_LIST_CHARTS, i, &on);
         const Decoded d = decode(value);
         c.code = value < 0 ? -value : value;
         c.channel = d.channel;
@@ -329,14 +330,14 @@ std::vector<ListedChart> checked_charts()
 bool chart_list_in_check_mode()
 {
     int check_mode = 0;
-    return list_loaded() && GetCtrlAttribute(spc_chart_selections, SL_LIST, ATTR_CHECK_MODE, &check_mode) >= 0 &&
+    return list_loaded() && GetCtrlAttribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_CHECK_MODE, &check_mode) >= 0 &&
            check_mode != 0;
 }
 
 int chart_list_process()
 {
     int process = -1;
-    if (!list_loaded() || GetCtrlVal(spc_chart_selections, SL_PROCESS, &process) < 0) return -1;
+    if (!list_loaded() || GetCtrlVal(spc_chart_selections, SPC_LIST_PROCESS, &process) < 0) return -1;
     return process;
 }
 
@@ -344,14 +345,14 @@ void mark_chart_activated(int process, int code)
 {
     if (!list_loaded() || chart_list_process() != process) return;
     int n = 0;
-    GetNumListItems(spc_chart_selections, SL_LIST, &n);
+    GetNumListItems(spc_chart_selections, SPC_LIST_CHARTS, &n);
     for (int i = 0; i < n; ++i) {
         int value = 0;
-        GetValueFromIndex(spc_chart_selections, SL_LIST, i, &value);
+        GetValueFromIndex(spc_chart_selections, SPC_LIST_CHARTS, i, &value);
         if (value != code && value != -code) continue;
         std::string label;
-        GetLabelFromIndex(spc_chart_selections, SL_LIST, i, &label);
+        GetLabelFromIndex(spc_chart_selections, SPC_LIST_CHARTS, i, &label);
         if (!has_prefix(label)) label = kActivatedPrefix + label;
-        ReplaceListItem(spc_chart_selections, SL_LIST, i, label.c_str(), code);
+        ReplaceListItem(spc_chart_selections, SPC_LIST_CHARTS, i, label.c_str(), code);
     }
 }

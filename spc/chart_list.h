@@ -4,14 +4,6 @@
 #include <string>
 #include <vector>
 
-// Controls of the chart list ("spc_list.uir" panel 1).
-enum : int {
-    SL_VIEW = 2,     // view command: double_click
-    SL_DONE = 3,     // done command: get_active_charts
-    SL_LIST = 5,     // the chart list: toggle_check
-    SL_PROCESS = 6,  // the process ring: change_process
-};
-
 // Prefix of the label of an activated chart: red text.
 inline constexpr const char* kActivatedPrefix = "\033fgFF0000";
 inline constexpr int kActivatedPrefixLength = 9;

@@ -6,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/panel_framework.h"
+#include "panels/compare.h"
 #include "platform/ui/userint.h"
 
 namespace {
@@ -54,9 +55,9 @@ double t_critical_value(int df, int level)
 int display_confidence(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    const int dialog = LoadPanel(0, "compare.uir", 2);
+    const int dialog = LoadPanel(0, "compare.uir", CONFIDENCE);
     if (dialog < 0) return 0;
-    SetCtrlVal(dialog, CL_LEVEL, std::clamp(confidence_level, 0, 4));
+    SetCtrlVal(dialog, CONFIDENCE_LEVEL, std::clamp(confidence_level, 0, 4));
     InstallPopup(dialog);
     return 0;
 }
@@ -65,7 +66,7 @@ int confidence_ok(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     int level = confidence_level;
-    GetCtrlVal(panel, CL_LEVEL, &level);
+    GetCtrlVal(panel, CONFIDENCE_LEVEL, &level);
     confidence_level = std::clamp(level, 0, 4);
     int dialog = panel;
     DiscardMyPanel(&dialog);

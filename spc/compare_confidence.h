@@ -8,8 +8,6 @@ const char* confidence_label(int level);
 // tabulated degrees of freedom. Below 1 it gives the entry of 1; a level out of range is taken as the nearest.
 double t_critical_value(int df, int level);
 
-// Controls of the confidence dialog ("compare.uir" panel 2).
-enum : int { CL_LEVEL = 2, CL_OK = 3, CL_CANCEL = 4 };
 
 int display_confidence(int panel, int control, int event, void* data, int d1, int d2);
 int confidence_ok(int panel, int control, int event, void* data, int d1, int d2);

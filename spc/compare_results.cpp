@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <utility>
 
+#include "core/chart_record.h"
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/wait_panel.h"
+#include "panels/compare.h"
+#include "panels/pop.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -19,7 +22,6 @@
 #include "spc/chart_titles.h"
 #include "spc/compare_confidence.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
@@ -37,46 +39,10 @@ std::function<std::vector<ListedChart>()>& reader()
     return r;
 }
 
-// The chart identity and series that the chart window and the rules read: a comparison loads every chart into
-// them, so it keeps them aside and puts them back when it ends, whatever way it ends.
-class ChartContext {
-public:
-    ChartContext()
-        : channel_(spc_channel), type_(chart_type), subtype_(type_subparameter), index_(spc_index),
-          points_(chart_points), por_points_(por_chart_points), x_(std::move(x_array)), por_x_(std::move(por_x_array)),
-          runs_(std::move(run_index)), wafers_(std::move(wafer_index)), rule_mean_(rule_mean), rule_stdev_(rule_stdev),
-          data_mean_(data_mean), data_stdev_(data_stdev)
-    {
-        std::copy(plot_low, plot_low + 4, low_);
-        std::copy(plot_high, plot_high + 4, high_);
-        x_array.clear(), por_x_array.clear(), run_index.clear(), wafer_index.clear();
-    }
-    ~ChartContext()
-    {
-        spc_channel = channel_, chart_type = type_, type_subparameter = subtype_, spc_index = index_;
-        chart_points = points_, por_chart_points = por_points_;
-        x_array = std::move(x_), por_x_array = std::move(por_x_);
-        run_index = std::move(runs_), wafer_index = std::move(wafers_);
-        rule_mean = rule_mean_, rule_stdev = rule_stdev_, data_mean = data_mean_, data_stdev = data_stdev_;
-        std::copy(low_, low_ + 4, plot_low);
-        std::copy(high_, high_ + 4, plot_high);
-    }
-    ChartContext(const ChartContext&) = delete;
-    ChartContext& operator=(const ChartContext&) = delete;
-
-private:
-    short channel_, type_, subtype_, index_;
-    int points_, por_points_;
-    std::vector<double> x_, por_x_;
-    std::vector<int> runs_, wafers_;
-    double rule_mean_, rule_stdev_, data_mean_, data_stdev_;
-    double low_[4] = {}, high_[4] = {};
-};
-
 void add_line(int popup, const std::string& line)
 {
     const std::string bounded = line.size() > kLineLength ? line.substr(0, kLineLength) : line;
-    InsertListItem(popup, POP_LIST, -1, bounded.c_str(), 0);
+    InsertListItem(popup, POP_LINES, -1, bounded.c_str(), 0);
 }
 
 void add_group(int popup, const char* title, int count, const std::vector<std::string>& entries)
@@ -124,27 +90,30 @@ void add_count_lines(int popup, const char* batch, int n)
     add_line(popup, "\033p20lAt least 25 points are recommended for an accurate comparison.");
 }
 
-// One chart's block of lines; the chart identity globals name the chart.
+// One chart's block of lines. The chart is loaded into records of the comparison's own, so the chart window
+// keeps what it shows.
 void compare_chart(int popup, int code)
 {
     char text[24] = "";
     // In 64 bits: the magnitude of the most negative code does not fit an int.
     vsys::format_into(text, sizeof text, "%.9lld", code < 0 ? -static_cast<long long>(code) : static_cast<long long>(code));
     short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    ChartRecord por;
+    por.process = recipe_num;
+    get_info_from_code(text, &por.channel, &por.type, &por.subtype, &por.step, &rule);
+    por.points = kComparePoints;
+    ChartRecord test = por;
 
-    int nP = kComparePoints, nT = kComparePoints;
-    double meanP = 0.0, sP = 0.0, meanT = 0.0, sT = 0.0;
-    (void)load_data(&nP, &meanP, &sP, POR_SET, 0);
-    run_index.clear(), wafer_index.clear();
+    const int nP = std::max(load_data(por, POR_SET, 0), 0);
+    const double meanP = por.data_mean, sP = por.data_stdev;
     ProcessSystemEvents();
-    (void)load_data(&nT, &meanT, &sT, TEST_SET, 0);
-    run_index.clear(), wafer_index.clear();
+    const int nT = std::max(load_data(test, TEST_SET, 0), 0);
+    const double meanT = test.data_mean, sT = test.data_stdev;
 
     // A chart without a title is named by its code.
     char title[kChartTitleSize] = "";
     vsys::format_into(title, sizeof title, "%s", text);
-    form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    form_chart_title(title, por.channel, por.type, por.subtype, por.step);
     const std::string heading = std::string(title) + "     POR mean - TEST mean ";
 
     if (nP < 3 || nT < 3) {
@@ -231,9 +200,9 @@ std::string strip_codes(const std::string& label)
 
 int load_text_popup(int parent)
 {
-    const int popup = LoadPanel(parent, "pop.uir", 1);
+    const int popup = LoadPanel(parent, "pop.uir", POP);
     if (popup < 0) return -1;
-    if (LoadMenuBar(popup, "pop.uir", 1) < 0) {
+    if (LoadMenuBar(popup, "pop.uir", POPMENU) < 0) {
         DiscardPanel(popup);
         return -1;
     }
@@ -242,17 +211,17 @@ int load_text_popup(int parent)
 
 bool write_text_lines(int popup, const std::string& path)
 {
-    vsys::AtomicFile file(path);
+    vsys::AtomicFile file(path, vsys::AtomicFile::Where::confined);  // a typed name
     if (!file.is_open()) {
         MessagePopup(path.c_str(), "Unable to open file");
         return false;
     }
     int n = 0;
-    GetNumListItems(popup, POP_LIST, &n);
+    GetNumListItems(popup, POP_LINES, &n);
     bool ok = true;
     for (int i = 0; i < n && ok; ++i) {
         std::string label;
-        GetLabelFromIndex(popup, POP_LIST, i, &label);
+        GetLabelFromIndex(popup, POP_LINES, i, &label);
         ok = file.write(strip_codes(label) + "\n");
     }
     const vsys::Result written = ok ? file.commit() : vsys::Result::failure(file.error());
@@ -266,9 +235,9 @@ bool write_text_lines(int popup, const std::string& path)
 void text_print_save(int, int item, void*, int panel)
 {
     std::string path;
-    if (item == POP_PRINT) {
+    if (item == POPMENU_FILE_PRINT) {
         path = vsys::path_join(vt_dir, "PRINT.TMP");
-    } else if (item == POP_SAVE) {
+    } else if (item == POPMENU_FILE_SAVE) {
         const int chosen = FileSelectPopup(vt_dir.c_str(), "*.TXT", "*.TXT", "Please enter a text file name.",
                                            VAL_OK_BUTTON, 0, 0, 1, 1, &path);
         if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
@@ -279,9 +248,9 @@ void text_print_save(int, int item, void*, int panel)
         return;
     }
     if (!write_text_lines(panel, path)) return;
-    if (item != POP_PRINT) return;
+    if (item != POPMENU_FILE_PRINT) return;
     int n = 0;
-    GetNumListItems(panel, POP_LIST, &n);
+    GetNumListItems(panel, POP_LINES, &n);
     if (n == 0) {
         MessagePopup("", "No text to print.");
         return;
@@ -297,21 +266,20 @@ int perform_comparison(int panel, int, int event, void*, int, int)
     if (!any) {
         MessagePopup("", "No SPC Charts have been selected.  Please select charts with the SELECT SPC CHARTS/VIEW "
                          "DUAL SPC CHARTS command button.");
-        SetActiveCtrl(panel, 5);
+        SetActiveCtrl(panel, COMPARE_CHARTS);
         return 1;
     }
     int popup = load_text_popup(0);
     if (popup < 0) return 0;
     SetPanelAttribute(popup, ATTR_TITLE, "Batch Comparison Results");
-    for (int c : {7, 6, 5, 4}) SetCtrlAttribute(popup, c, ATTR_VISIBLE, 0);
+    for (int c : {POP_HEADING, POP_EXTRA3, POP_EXTRA2, POP_EXTRA1}) SetCtrlAttribute(popup, c, ATTR_VISIBLE, 0);
     SetCtrlAttribute(popup, POP_CLOSE, ATTR_DIMMED, 1);
-    ClearListCtrl(popup, POP_LIST);
+    ClearListCtrl(popup, POP_LINES);
     InstallPopup(popup);
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     write_header(popup);
     SetMouseCursor(VAL_DEFAULT_CURSOR);
     {
-        const ChartContext kept;
         WaitPanel wait("Calculating Confidence Intervals...");
         const int n = static_cast<int>(items.size());
         for (int i = 0; i < n; ++i) {

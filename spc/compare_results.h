@@ -25,8 +25,8 @@ Interval compare_means(int nP, double meanP, double sP, int nT, double meanT, do
 // unknown escape is dropped by itself.
 std::string strip_codes(const std::string& label);
 
-// Controls of the text popup ("pop.uir" panel 1) and its menu items.
-enum : int { POP_CLOSE = 2, POP_LIST = 3, POP_HEADING = 7, POP_PRINT = 3, POP_SAVE = 4 };
+// The text popup ("pop.uir") and its menu.
+#include "panels/pop.h"
 
 // Loads the text popup (with its Print/Save menu bar) as a child of parent (0: top level).
 int load_text_popup(int parent);

@@ -8,6 +8,8 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/text_utils.h"
+#include "panels/mfc_comd.h"
+#include "panels/pop.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "spc/compare_results.h"
@@ -38,16 +40,16 @@ void show_channel(int panel, int c)
 {
     shown_channel = c;
     if (c < 1 || c > 32) return;
-    SetCtrlVal(panel, MFC_SETPOINT, static_cast<unsigned char>(std::clamp<int>(step_set_channel[c], 0, 32)));
-    SetCtrlVal(panel, MFC_STEPS, static_cast<unsigned char>(steps_of(c)));
+    SetCtrlVal(panel, MFC_COMD_SETPOINT, static_cast<unsigned char>(std::clamp<int>(step_set_channel[c], 0, 32)));
+    SetCtrlVal(panel, MFC_COMD_STEPS, static_cast<unsigned char>(steps_of(c)));
 }
 
 void store_channel(int panel, int c)
 {
     if (c < 1 || c > 32) return;
     unsigned char setpoint = 0, steps = 0;
-    GetCtrlVal(panel, MFC_SETPOINT, &setpoint);
-    GetCtrlVal(panel, MFC_STEPS, &steps);
+    GetCtrlVal(panel, MFC_COMD_SETPOINT, &setpoint);
+    GetCtrlVal(panel, MFC_COMD_STEPS, &steps);
     step_set_channel[c] = static_cast<signed char>(std::min<int>(setpoint, 32));
     steps_per_process[c] = static_cast<signed char>(std::clamp<int>(steps, 0, kMaxSteps));
 }
@@ -55,7 +57,7 @@ void store_channel(int panel, int c)
 int listed_channel(int panel)
 {
     int c = 0;
-    GetCtrlVal(panel, MFC_CHANNEL, &c);
+    GetCtrlVal(panel, MFC_COMD_STEP_CHANNEL, &c);
     return c;
 }
 
@@ -130,19 +132,19 @@ void display_mfc(int, int, void*, int)
         return;
     }
     core_seams().saveAllAndExport(0);
-    int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "mfc_comd.uir", 1);
+    int panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "mfc_comd.uir", MFC_COMD);
     if (panel < 0) return;
-    ClearListCtrl(panel, MFC_CHANNEL);
-    ClearListCtrl(panel, MFC_SETPOINT);
-    InsertListItem(panel, MFC_SETPOINT, 0, "Unknown", static_cast<unsigned char>(0));
+    ClearListCtrl(panel, MFC_COMD_STEP_CHANNEL);
+    ClearListCtrl(panel, MFC_COMD_SETPOINT);
+    InsertListItem(panel, MFC_COMD_SETPOINT, 0, "Unknown", static_cast<unsigned char>(0));
     int first = 0;
     for (int c = 1; c <= 32; ++c) {
         const std::string name = channel_name(c);
         if (step_channel(c)) {
-            InsertListItem(panel, MFC_CHANNEL, -1, name.c_str(), c);
+            InsertListItem(panel, MFC_COMD_STEP_CHANNEL, -1, name.c_str(), c);
             if (!first) first = c;
         }
-        if (enabled(c)) InsertListItem(panel, MFC_SETPOINT, -1, name.c_str(), static_cast<unsigned char>(c));
+        if (enabled(c)) InsertListItem(panel, MFC_COMD_SETPOINT, -1, name.c_str(), static_cast<unsigned char>(c));
     }
     if (!first) {
         DiscardMyPanel(&panel);
@@ -155,12 +157,12 @@ void display_mfc(int, int, void*, int)
 
 int display_mfc_spec(int panel, int control, int event, void*, int, int)
 {
-    if (event == EVENT_LEFT_CLICK && control == MFC_CHANNEL) {
+    if (event == EVENT_LEFT_CLICK && control == MFC_COMD_STEP_CHANNEL) {
         store_channel(panel, shown_channel > 0 ? shown_channel : listed_channel(panel));
         return 0;
     }
     if (event == EVENT_VAL_CHANGED) {
-        if (control == MFC_CHANNEL) {
+        if (control == MFC_COMD_STEP_CHANNEL) {
             // The values on screen belong to the channel shown before this change.
             store_channel(panel, shown_channel);
             show_channel(panel, listed_channel(panel));
@@ -172,25 +174,25 @@ int display_mfc_spec(int panel, int control, int event, void*, int, int)
     const int c = listed_channel(panel);
     store_channel(panel, c);
     shown_channel = c;
-    if (control == MFC_CANCEL) {
+    if (control == MFC_COMD_CANCEL) {
         LoadSetup();
         DiscardMyPanel(&panel);
         return 0;
     }
-    if (control == MFC_OK) {
+    if (control == MFC_COMD_OK) {
         DiscardMyPanel(&panel);
         return 0;
     }
-    if (control < MFC_FIRST_LIMIT || control > MFC_LAST_LIMIT || c < 1 || c > 32) return 0;
+    if (control < MFC_COMD_LIMIT7 || control > MFC_COMD_LIMIT13 || c < 1 || c > 32) return 0;
     if (steps_of(c) == 0) {
         MessagePopup("Setup Error", "Cannot specify step limits because this channel has zero steps.");
-        SetActiveCtrl(panel, MFC_STEPS);
+        SetActiveCtrl(panel, MFC_COMD_STEPS);
         return 0;
     }
     const int setpoint = step_set_channel[c];
     if (setpoint == 0) {
         MessagePopup("Setup Error", "Cannot specify step limits because the channel setpoint is unknown.");
-        SetActiveCtrl(panel, MFC_SETPOINT);
+        SetActiveCtrl(panel, MFC_COMD_SETPOINT);
         return 0;
     }
     if (setpoint == c) {
@@ -216,10 +218,10 @@ int mfc_summary(int panel, int, int event, void*, int, int)
     shown_channel = c;
     const int popup = load_text_popup(panel);
     if (popup < 0) return 0;
-    for (int ctrl : {5, 4, 6}) SetCtrlAttribute(popup, ctrl, ATTR_VISIBLE, 0);
+    for (int ctrl : {POP_EXTRA2, POP_EXTRA1, POP_EXTRA3}) SetCtrlAttribute(popup, ctrl, ATTR_VISIBLE, 0);
     SetCtrlVal(popup, POP_HEADING, "Summary for all channels which have the STEP data type.");
-    ClearListCtrl(popup, POP_LIST);
-    for (const std::string& line : step_summary_lines()) InsertListItem(popup, POP_LIST, -1, line.c_str(), 0);
+    ClearListCtrl(popup, POP_LINES);
+    for (const std::string& line : step_summary_lines()) InsertListItem(popup, POP_LINES, -1, line.c_str(), 0);
     InstallPopup(popup);
     return 0;
 }

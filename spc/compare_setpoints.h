@@ -5,18 +5,6 @@
 #include <string>
 #include <vector>
 
-// Controls of the step set-point panel ("mfc_comd.uir" panel 1).
-enum : int {
-    MFC_CHANNEL = 2,
-    MFC_SETPOINT = 3,
-    MFC_STEPS = 4,
-    MFC_CANCEL = 5,
-    MFC_OK = 6,
-    MFC_FIRST_LIMIT = 7,
-    MFC_LAST_LIMIT = 13,
-    MFC_SUMMARY = 14,
-};
-
 // Steps beyond the sixteen a channel can hold are not read or stored.
 constexpr int kMaxSteps = 16;
 

@@ -10,6 +10,9 @@
 #include "core/globals.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/compare.h"
+#include "panels/s_chart.h"
+#include "panels/wafers.h"
 #include "platform/ui/userint.h"
 #include "spc/chart_window.h"
 #include "testing/window_menu.h"
@@ -68,18 +71,18 @@ void take_batch(int dialog, const Batch& b)
     b.select->clear();
     b.logic->clear();
     int all = 0;
-    IsListItemChecked(dialog, WF_WAFERS, 0, &all);
+    IsListItemChecked(dialog, WAFERS_WAFER_LIST, 0, &all);
     if (!all) {
         int n = 0;
-        GetNumListItems(dialog, WF_WAFERS, &n);
+        GetNumListItems(dialog, WAFERS_WAFER_LIST, &n);
         for (int i = 1; i < n; ++i) {
             int on = 0;
-            IsListItemChecked(dialog, WF_WAFERS, i, &on);
+            IsListItemChecked(dialog, WAFERS_WAFER_LIST, i, &on);
             if (!on) continue;
             int value = 0;
             std::string label;
-            GetValueFromIndex(dialog, WF_WAFERS, i, &value);
-            GetLabelFromIndex(dialog, WF_WAFERS, i, &label);
+            GetValueFromIndex(dialog, WAFERS_WAFER_LIST, i, &value);
+            GetLabelFromIndex(dialog, WAFERS_WAFER_LIST, i, &label);
             int logic = 0;
             if (label.find('<') != std::string::npos) logic = -1;
             if (label.find('>') != std::string::npos) logic = 1;
@@ -88,11 +91,11 @@ void take_batch(int dialog, const Batch& b)
         }
     }
     *b.wafers = static_cast<int>(b.select->size());
-    *b.lot_select = checked_entries(dialog, WF_TRACE_IDS, 32);
+    *b.lot_select = checked_entries(dialog, WAFERS_TRACE_LIST, 32);
     *b.lots = static_cast<int>(b.lot_select->size());
-    *b.recipe_select = checked_entries(dialog, WF_RECIPES, 32);
+    *b.recipe_select = checked_entries(dialog, WAFERS_RECIPE_LIST, 32);
     *b.recipes = static_cast<int>(b.recipe_select->size());
-    *b.system_select = checked_entries(dialog, WF_SYSTEMS, 16);
+    *b.system_select = checked_entries(dialog, WAFERS_SYSTEM_LIST, 16);
     *b.systems = static_cast<int>(b.system_select->size());
     int panel = dialog;
     DiscardMyPanel(&panel);
@@ -120,9 +123,9 @@ int compare_batches(int panel, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     if (Flags & FLAG_COMPARE) {
-        discard_window(ITEM_COMPARE);
-        discard_window(ITEM_CHART_LIST);
-        discard_window(ITEM_SPC_CHART);
+        discard_window(MENUBAR_WINDOW_BATCH_COMPARISON);
+        discard_window(MENUBAR_WINDOW_SPC_CHART_LIST);
+        discard_window(MENUBAR_WINDOW_SPC_CHART);
     } else {
         for (int* handle : {&spc_chart_selections, &spc_panel, &compare_panel}) {
             if (*handle > 0) DiscardMyPanel(handle);
@@ -131,6 +134,7 @@ int compare_batches(int panel, int, int event, void*, int, int)
     }
     free_mem();
     por_free_mem();
+    shown_chart().release_series();
     if (!(Flags & FLAG_COMPARE)) {
         get_put_number(0, 0, LOAD_CHANNEL_GROUP, 0.0);
         get_put_number(0, 0, LOAD_STEP_GROUP, 0.0);
@@ -142,14 +146,14 @@ int compare_batches(int panel, int, int event, void*, int, int)
         MessagePopup("", "Cannot compare data sets because no data is in the database.");
         return 0;
     }
-    compare_panel = LoadPanel(panel > 0 ? panel : 0, "compare.uir", 1);
+    compare_panel = LoadPanel(panel > 0 ? panel : 0, "compare.uir", COMPARE);
     if (compare_panel < 0) {
         compare_panel = -1;
         return 0;
     }
     set_panel_attributes(compare_panel, panel > 0 ? panel : 0, 0, 1);
     Flags &= static_cast<std::uint8_t>(~FLAG_COMPARE);
-    menu_tile(handle_menu, ITEM_TILE, nullptr, parent_panel);
+    menu_tile(handle_menu, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     DisplayPanel(compare_panel);
     return 0;
 }
@@ -173,9 +177,10 @@ int stop_compare(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     free_mem();
     por_free_mem();
-    discard_window(ITEM_COMPARE);
-    discard_window(ITEM_CHART_LIST);
-    discard_window(ITEM_SPC_CHART);
+    shown_chart().release_series();
+    discard_window(MENUBAR_WINDOW_BATCH_COMPARISON);
+    discard_window(MENUBAR_WINDOW_SPC_CHART_LIST);
+    discard_window(MENUBAR_WINDOW_SPC_CHART);
     return 0;
 }
 
@@ -184,7 +189,7 @@ void MenuCompare(int menuBar, int, void*, int panel)
     if (compare_panel <= 0) {
         compare_batches(parent_panel > 0 ? parent_panel : panel, 0, EVENT_COMMIT, nullptr, 0, 0);
         Flags |= FLAG_COMPARE;
-        SetMenuBarAttribute(menuBar, ITEM_COMPARE, ATTR_DIMMED, 0);
+        SetMenuBarAttribute(menuBar, MENUBAR_WINDOW_BATCH_COMPARISON, ATTR_DIMMED, 0);
     }
-    spc_sc_toggle(menuBar, ITEM_COMPARE, nullptr, sc_handle);
+    spc_sc_toggle(menuBar, MENUBAR_WINDOW_BATCH_COMPARISON, nullptr, sc_handle);
 }

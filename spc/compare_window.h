@@ -1,16 +1,6 @@
 // The batch comparison window: opening it, the POR and TEST batch selections its dialogs fill, and ending it.
 #pragma once
 
-// Controls of the comparison window ("compare.uir" panel 1).
-enum : int {
-    CMP_POR = 2,
-    CMP_TEST = 3,
-    CMP_CHARTS = 5,
-    CMP_LEVEL = 6,
-    CMP_COMPARE = 7,
-    CMP_DONE = 8,
-};
-
 int compare_batches(int panel, int control, int event, void* data, int d1, int d2);
 int select_test_batches(int panel, int control, int event, void* data, int d1, int d2);
 int select_por_batches(int panel, int control, int event, void* data, int d1, int d2);

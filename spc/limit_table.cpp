@@ -16,11 +16,12 @@ bool all_zero(const double v[3])
     return std::fabs(v[0]) <= 1e-9 && std::fabs(v[1]) <= 1e-9 && std::fabs(v[2]) <= 1e-9;
 }
 
-short perform(short op, short type, short subtype, short channel, short step, double limits[3], bool may_create)
+short perform(int process, short op, short type, short subtype, short channel, short step, double limits[3],
+              bool may_create)
 {
     DbStatement st(hdbc, vsys::strprintf("SELECT LCL, TARGET, UCL FROM %.4dLIMI WHERE TYPE = %i AND SUBTYPE = %i AND "
                                          "CHANNEL = %i AND STEP_INDEX = %i",
-                                         recipe_num, type, subtype, channel, step));
+                                         process, type, subtype, channel, step));
     if (!st.ok()) {
         st.close();
         if (!may_create) {
@@ -31,17 +32,17 @@ short perform(short op, short type, short subtype, short channel, short step, do
         DBImmediateSQL(hdbc, vsys::strprintf("CREATE TABLE %.4dLIMI (TYPE NUMERIC(5,0), SUBTYPE NUMERIC(5,0), CHANNEL "
                                              "NUMERIC(5,0), STEP_INDEX NUMERIC(5,0), LCL NUMERIC(19,9), TARGET "
                                              "NUMERIC(19,9), UCL NUMERIC(19,9))",
-                                             recipe_num)
+                                             process)
                                  .c_str());
         int r = 0;
         for (int t = 1; t <= 16; ++t)
             r = DBImmediateSQL(
-                hdbc, vsys::strprintf("INSERT INTO %.4dLIMI VALUES (%i, 0, %i, 0, 0.0, 15.0, 30.0)", recipe_num, 5, t)
+                hdbc, vsys::strprintf("INSERT INTO %.4dLIMI VALUES (%i, 0, %i, 0, 0.0, 15.0, 30.0)", process, 5, t)
                           .c_str());
         if (r != 0)
             ShowError();
         else
-            perform(op, type, subtype, channel, step, limits, false);
+            perform(process, op, type, subtype, channel, step, limits, false);
         return 0;
     }
     const int s = st.handle();
@@ -79,7 +80,7 @@ short perform(short op, short type, short subtype, short channel, short step, do
         } else if (!zero) {
             // Nine decimals, as the column holds them and as an update stores them.
             std::string sql = vsys::strprintf("INSERT INTO %.4dLIMI VALUES (%i, %i, %i, %i, %.9f, %.9f, %.9f)",
-                                              recipe_num, type, subtype, channel, step, limits[0], limits[1], limits[2]);
+                                              process, type, subtype, channel, step, limits[0], limits[1], limits[2]);
             if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
         }
         result = 1;
@@ -92,5 +93,11 @@ short perform(short op, short type, short subtype, short channel, short step, do
 
 short step_specs(short operation, short type, short subtype, short channel, short step, double limits[3])
 {
-    return perform(operation, type, subtype, channel, step, limits, true);
+    return perform(recipe_num, operation, type, subtype, channel, step, limits, true);
+}
+
+short step_specs_of(int process, short operation, short type, short subtype, short channel, short step,
+                    double limits[3])
+{
+    return perform(process, operation, type, subtype, channel, step, limits, true);
 }

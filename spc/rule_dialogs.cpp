@@ -1,7 +1,10 @@
 // The dialogs of the chart window built in code: rule selection, "Edit Limits" and "Custom Selection".
 //
-// Each dialog keeps the chart it was opened for (process and key): its OK stores that chart's row even when
-// the chart window has moved on, and redraws the window only while it still shows that chart.
+// Each dialog keeps a record of the chart it was opened for (process and key): its OK stores that chart's row
+// in that process's tables even when the chart window or the current process has moved on, and redraws the
+// window only while it still shows that chart.
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
 #include "spc/rule_dialogs.h"
 
 #include <cmath>
@@ -24,44 +27,8 @@
 #include "spc/limit_table.h"
 #include "spc/run_rules.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 
 namespace {
-
-struct ChartContext {
-    int process = 0;
-    short channel = 0, type = 0, subtype = 0, step = 0;
-    int points = 0;
-    double mean = 0.0, stdev = 0.0;
-
-    int code() const { return chart_code(channel, type, subtype, step); }
-};
-
-ChartContext current_chart()
-{
-    ChartContext c;
-    c.process = recipe_num;
-    c.channel = spc_channel;
-    c.type = chart_type;
-    c.subtype = type_subparameter;
-    c.step = spc_index;
-    c.points = chart_points;
-    c.mean = data_mean;
-    c.stdev = data_stdev;
-    return c;
-}
-
-// The catalogue belongs to recipe_num: work on the dialog's process, then give the current one back.
-class ProcessScope {
-public:
-    explicit ProcessScope(int process) : saved_(recipe_num) { recipe_num = process; }
-    ~ProcessScope() { recipe_num = saved_; }
-    ProcessScope(const ProcessScope&) = delete;
-    ProcessScope& operator=(const ProcessScope&) = delete;
-
-private:
-    int saved_;
-};
 
 struct CatalogueSettings {
     int points = 300, pager = 0, rules = 0, halt = 0;
@@ -69,34 +36,24 @@ struct CatalogueSettings {
     char trees[105] = "", text[255] = "";
 };
 
-CatalogueSettings read_row(ChartContext& c)
+// The dialog's chart names the process whose catalogue is read and written.
+CatalogueSettings read_row(ChartRecord c)
 {
     CatalogueSettings s;
-    ProcessScope scope(c.process);
-    chart_preferences(CHART_READ, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager, &s.rules, &s.limits,
-                      s.trees, s.text, &s.halt);
+    chart_preferences_of(c.process, CHART_READ, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager,
+                         &s.rules, &s.limits, s.trees, s.text, &s.halt);
     return s;
 }
 
-void write_row(ChartContext& c, CatalogueSettings& s)
+void write_row(ChartRecord c, CatalogueSettings& s)
 {
-    ProcessScope scope(c.process);
-    chart_preferences(CHART_WRITE, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager, &s.rules, &s.limits,
-                      s.trees, s.text, &s.halt);
+    chart_preferences_of(c.process, CHART_WRITE, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager,
+                         &s.rules, &s.limits, s.trees, s.text, &s.halt);
 }
 
-// True while the chart window shows this chart of this process.
-bool window_shows(const ChartContext& c)
-{
-    if (spc_panel <= 0) return false;
-    int code = 0, process = -1;
-    GetCtrlVal(spc_panel, XH_CODE, &code);
-    GetCtrlVal(spc_panel, XH_PROCESS, &process);
-    return code == c.code() && process == c.process && spc_channel == c.channel && chart_type == c.type &&
-           type_subparameter == c.subtype && spc_index == c.step;
-}
+int code_of(const ChartRecord& c) { return chart_code(c.channel, c.type, c.subtype, c.step); }
 
-std::string title_of(const ChartContext& c)
+std::string title_of(const ChartRecord& c)
 {
     char title[kChartTitleSize] = "";
     form_chart_title(title, c.channel, c.type, c.subtype, c.step);
@@ -144,13 +101,14 @@ constexpr const char* kRuleTexts[kRuleCount] = {
 
 void redraw_window()
 {
-    compute_chart_limits(data_mean, data_stdev);
+    ChartRecord& window = shown_chart();
+    compute_chart_limits(window, window.data_mean, window.data_stdev);
     display_capability(0, 0);
 }
 
 // --- rule selection ---
 
-int rules_ok(int panel, const ChartContext& chart, const int (&boxes)[kRuleCount])
+int rules_ok(int panel, const ChartRecord& chart, const int (&boxes)[kRuleCount])
 {
     int mask = 0;
     for (int k = 0; k < kRuleCount; ++k) {
@@ -158,14 +116,14 @@ int rules_ok(int panel, const ChartContext& chart, const int (&boxes)[kRuleCount
         GetCtrlVal(panel, boxes[k], &on);
         if (on) mask |= 1 << k;
     }
-    ChartContext c = chart;
+    const ChartRecord& c = chart;
     if (window_shows(c)) {
-        nelson_rules = mask;
+        shown_chart().rules = mask;
         int excluded = 0;
-        GetCtrlVal(spc_panel, XH_EXCLUDE, &excluded);
+        GetCtrlVal(spc_panel, SPC_EXCLUDE, &excluded);
         if (excluded) {
-            SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
-            exclude_defects(spc_panel, XH_EXCLUDE, EVENT_COMMIT, nullptr, 0, 0);
+            SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
+            exclude_defects(spc_panel, SPC_EXCLUDE, EVENT_COMMIT, nullptr, 0, 0);
         }
         if (window_shows(c)) display_capability(0, 0);
     }
@@ -181,14 +139,14 @@ int rules_ok(int panel, const ChartContext& chart, const int (&boxes)[kRuleCount
 // --- limits ---
 
 struct LimitsDialog {
-    ChartContext chart;
+    ChartRecord chart;
     int upper = 0, target = 0, lower = 0, choice = 0;
 };
 
 int edit_limits_ok(int panel, const LimitsDialog& d)
 {
     if (!(Flags & FLAG_PENDING_CHANGES)) return 0;
-    ChartContext c = d.chart;
+    const ChartRecord& c = d.chart;
     double upper = 0.0, target = 0.0, lower = 0.0;
     int choice = 0;
     GetCtrlVal(panel, d.upper, &upper);
@@ -198,7 +156,7 @@ int edit_limits_ok(int panel, const LimitsDialog& d)
     const double middle = (upper + lower) / 2.0;
     if (choice) {
         if (window_shows(c)) {
-            natural = 1;
+            shown_chart().natural = 1;
             redraw_window();
         }
         CatalogueSettings s = read_row(c);
@@ -218,17 +176,14 @@ int edit_limits_ok(int panel, const LimitsDialog& d)
     }
     double limits[3] = {lower, target, upper};
     if (c.type == 4) limits[0] = limits[1] = 0.0;
-    {
-        ProcessScope scope(c.process);
-        step_specs(LIMITS_WRITE, c.type, c.subtype, c.channel, c.step, limits);
-    }
+    step_specs_of(c.process, LIMITS_WRITE, c.type, c.subtype, c.channel, c.step, limits);
     CatalogueSettings s = read_row(c);
     s.points = c.points;
     s.limits = 0;
     write_row(c, s);
-    mark_chart_activated(c.process, c.code());
+    mark_chart_activated(c.process, code_of(c));
     if (window_shows(c)) {
-        natural = 0;
+        shown_chart().natural = 0;
         redraw_window();
     }
     DiscardPanel(panel);
@@ -256,10 +211,10 @@ int custom_ok(int panel, int selection, short type, int number_ctrl, int relatio
     DiscardPanel(panel);
     // The condition goes to the batch selection the dialog was opened from, if it is still there.
     int items = 0;
-    if (selection <= 0 || GetNumListItems(selection, WF_WAFERS, &items) < 0) return 0;
-    InsertListItem(selection, WF_WAFERS, -1, label.c_str(), number);
-    CheckListItem(selection, WF_WAFERS, items, 1);
-    CheckListItem(selection, WF_WAFERS, 0, 0);
+    if (selection <= 0 || GetNumListItems(selection, WAFERS_WAFER_LIST, &items) < 0) return 0;
+    InsertListItem(selection, WAFERS_WAFER_LIST, -1, label.c_str(), number);
+    CheckListItem(selection, WAFERS_WAFER_LIST, items, 1);
+    CheckListItem(selection, WAFERS_WAFER_LIST, 0, 0);
     return 0;
 }
 
@@ -269,7 +224,8 @@ int select_rules(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    ChartContext chart = current_chart();
+    // The dialog keeps its own copy of the window's chart: what is tested or shown meanwhile does not move it.
+    const ChartRecord chart = shown_chart();
     const CatalogueSettings stored = read_row(chart);
     const std::string title = "SPC Rule Selection: " + title_of(chart);
     const int p = NewPanel(0, title.c_str(), VAL_AUTO_CENTER, VAL_AUTO_CENTER, 460, 640);
@@ -302,14 +258,14 @@ int adjust_spec(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     LimitsDialog d;
-    d.chart = current_chart();
+    d.chart = shown_chart();
     const CatalogueSettings stored = read_row(d.chart);
     const int p = NewPanel(0, "Edit Limits", 80, 75, 300, 500);
     if (p < 0) return 0;
     d.upper = NewCtrl(p, CTRL_NUMERIC, "Upper Specification Limit", 50, 100);
     d.target = NewCtrl(p, CTRL_NUMERIC, "Specification Target", 100, 100);
     d.lower = NewCtrl(p, CTRL_NUMERIC, "Lower Specification Limit", 150, 100);
-    const double mean = d.chart.mean, sigma = d.chart.stdev;
+    const double mean = d.chart.data_mean, sigma = d.chart.data_stdev;
     const struct {
         const char* caption;
         double value;
@@ -326,10 +282,7 @@ int adjust_spec(int, int, int event, void*, int, int)
     SetCtrlAttribute(p, d.choice, ATTR_OFF_TEXT, "Use Specification Limits");
     SetCtrlVal(p, d.choice, stored.limits != 0 ? 1 : 0);
     double limits[3] = {0.0, 0.0, 0.0};
-    {
-        ProcessScope scope(d.chart.process);
-        step_specs(LIMITS_READ, d.chart.type, d.chart.subtype, d.chart.channel, d.chart.step, limits);
-    }
+    step_specs_of(d.chart.process, LIMITS_READ, d.chart.type, d.chart.subtype, d.chart.channel, d.chart.step, limits);
     SetCtrlVal(p, d.upper, limits[2]);
     if (d.chart.type == 4) {
         SetCtrlAttribute(p, d.target, ATTR_VISIBLE, 0);
@@ -367,7 +320,7 @@ int custom_slots(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     const int selection = panel;
-    const short type = chart_type;
+    const short type = batch_chart(selection).type;
     const int p = NewPanel(0, "Custom Selection", VAL_AUTO_CENTER, VAL_AUTO_CENTER, 300, 500);
     if (p < 0) return 0;
     const int relation = NewCtrl(p, CTRL_RING, "", 100, 75);

@@ -332,25 +332,11 @@ std::vector<std::uint16_t> broken_rule_masks(const RuleSeries& r, int mask)
 
 const char* rule_label(int rule) { return rule >= 0 && rule < kRuleCount ? kLabels[rule] : ""; }
 
-RuleSeries current_rule_series()
+RuleSeries rule_series(const ChartRecord& chart)
 {
-    const int n = std::min<int>(chart_points, static_cast<int>(x_array.size()));
-    return RuleSeries{x_array.data(), std::max(n, 0), rule_mean, rule_stdev};
+    const int n = std::min<int>(chart.points, static_cast<int>(chart.values.size()));
+    return RuleSeries{chart.values.data(), std::max(n, 0), chart.rule_mean, chart.rule_stdev};
 }
-
-int rule_1a_test(int i) { return rule_holds(current_rule_series(), 0, i); }
-int rule_1b_test(int i) { return rule_holds(current_rule_series(), 1, i); }
-int rule_2a_test(int i) { return rule_holds(current_rule_series(), 2, i); }
-int rule_2b_test(int i) { return rule_holds(current_rule_series(), 3, i); }
-int rule_3a_test(int i) { return rule_holds(current_rule_series(), 4, i); }
-int rule_3b_test(int i) { return rule_holds(current_rule_series(), 5, i); }
-int rule_4_test(int i) { return rule_holds(current_rule_series(), 6, i); }
-int rule_5a_test(int i) { return rule_holds(current_rule_series(), 7, i); }
-int rule_5b_test(int i) { return rule_holds(current_rule_series(), 8, i); }
-int rule_6a_test(int i) { return rule_holds(current_rule_series(), 9, i); }
-int rule_6b_test(int i) { return rule_holds(current_rule_series(), 10, i); }
-int rule_7_test(int i) { return rule_holds(current_rule_series(), 11, i); }
-int rule_8_test(int i) { return rule_holds(current_rule_series(), 12, i); }
 
 void form_error_message(int rule, char* text)
 {

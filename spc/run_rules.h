@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/chart_record.h"
+
 // A chart series as the rules see it: values newest first, centre line m and sigma s.
 struct RuleSeries {
     const double* x = nullptr;
@@ -26,22 +28,8 @@ std::vector<std::uint16_t> broken_rule_masks(const RuleSeries& series, int mask)
 // The two-character label of a rule without trailing blank ("1a", "4", ...), "" outside 0..12.
 const char* rule_label(int rule);
 
-// The tests over the current chart: x_array, chart_points, rule_mean, rule_stdev.
-int rule_1a_test(int i);
-int rule_1b_test(int i);
-int rule_2a_test(int i);
-int rule_2b_test(int i);
-int rule_3a_test(int i);
-int rule_3b_test(int i);
-int rule_4_test(int i);
-int rule_5a_test(int i);
-int rule_5b_test(int i);
-int rule_6a_test(int i);
-int rule_6b_test(int i);
-int rule_7_test(int i);
-int rule_8_test(int i);
-// The series of the current chart.
-RuleSeries current_rule_series();
+// The series of a chart as the rules see it: its loaded points against its rule centre line and sigma.
+RuleSeries rule_series(const ChartRecord& chart);
 
 // Copies the sentence of rule 0..12 into text (at least 59 bytes); other numbers leave text alone.
 void form_error_message(int rule, char* text);

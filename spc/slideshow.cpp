@@ -12,6 +12,8 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
+#include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
@@ -21,13 +23,29 @@
 #include "spc/chart_titles.h"
 #include "spc/chart_window.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 
 namespace {
 
 // Controls of the chart window and main-menu items that rest while the slideshow runs.
-constexpr int kRestingControls[] = {6, 9, 10, 11, 12, 13, 14, 5, 16};
-constexpr int kRestingItems[] = {2, 23, 27, 37, 34, 47, 56, 63};
+constexpr int kRestingControls[] = {SPC_LIMITS_BUTTON, SPC_PRINT,  SPC_EXCLUDE,      SPC_NATURAL,
+                                    SPC_SPEC,          SPC_POINT, SPC_RULES_BUTTON, SPC_COMMENT};
+constexpr int kRestingItems[] = {MENUBAR_FILE,   MENUBAR_CONFIGURE,      MENUBAR_CONFIGURE_ACQUISITION_RATE,
+                                 MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                 MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, MENUBAR_HELP};
+// Of those, the ones the start of acquisition dims until it stops (rate, triggers, charts, system name, colours).
+constexpr int kDimmedWhileAcquiring[] = {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS,
+                                         MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME,
+                                         MENUBAR_CONFIGURE_COLORS_LOAD_COLORS};
+
+// Acquisition may have been started during the show (its start closes the show's window).
+bool dimmed_by_acquisition(int item)
+{
+    int running = 0;
+    if (sc_handle <= 0 || GetCtrlVal(sc_handle, SCHART_START, &running) < 0 || running == 0) return false;
+    for (int i : kDimmedWhileAcquiring)
+        if (i == item) return true;
+    return false;
+}
 
 // The chart window the slideshow opened; another window in spc_panel is not ours.
 int show_panel = -1;
@@ -71,33 +89,25 @@ bool wait_slide()
         ProcessSystemEvents();
         if (!window_is_ours()) return false;
         int stop = 0;
-        GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+        GetCtrlVal(spc_panel, SPC_CLOSE, &stop);
         if (stop) return false;
         vsys::sleep_seconds(0.05);
     }
     ProcessSystemEvents();
     if (!window_is_ours()) return false;
     int stop = 0;
-    GetCtrlVal(spc_panel, XH_CLOSE, &stop);
+    GetCtrlVal(spc_panel, SPC_CLOSE, &stop);
     return stop == 0;
-}
-
-void release_series()
-{
-    x_array.clear();
-    run_index.clear();
-    wafer_index.clear();
-    chart_points = 0;
 }
 
 void draw_slideshow_legend(int panel)
 {
-    SetAxisRange(panel, XH_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
-    PlotPoint(panel, XH_LEGEND, 10, 50, VAL_SOLID_CIRCLE, 0x000000);
-    PlotText(panel, XH_LEGEND, 11, 15, "In Control", 0x000000, VAL_TRANSPARENT);
-    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SOLID_CIRCLE, 0x000000);
-    PlotPoint(panel, XH_LEGEND, 68, 50, VAL_SMALL_SOLID_SQUARE, 0xFFFFFF);
-    PlotText(panel, XH_LEGEND, 69, 15, "Rule Violation", 0x000000, VAL_TRANSPARENT);
+    SetAxisRange(panel, SPC_LEGEND, VAL_MANUAL, 0.0, 100.0, VAL_MANUAL, 0.0, 100.0);
+    PlotPoint(panel, SPC_LEGEND, 10, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotText(panel, SPC_LEGEND, 11, 15, "In Control", 0x000000, VAL_TRANSPARENT);
+    PlotPoint(panel, SPC_LEGEND, 68, 50, VAL_SOLID_CIRCLE, 0x000000);
+    PlotPoint(panel, SPC_LEGEND, 68, 50, VAL_SMALL_SOLID_SQUARE, 0xFFFFFF);
+    PlotText(panel, SPC_LEGEND, 69, 15, "Rule Violation", 0x000000, VAL_TRANSPARENT);
 }
 
 }  // namespace
@@ -120,49 +130,45 @@ void next(int display, int runLimit, const char* recipe)
         recipe_select.assign(1, recipe);
     }
     for (SlideRow& row : rows) {
-        spc_channel = row.channel;
-        chart_type = row.type;
-        type_subparameter = row.subtype;
-        spc_index = row.index;
-        chart_points = row.points;
-        nelson_rules = row.rules;
-        natural = row.limits;
-        if (window_is_ours()) SetCtrlVal(spc_panel, XH_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
-        if (chart_points > 0) {
-            int count = chart_points;
-            x_array = load_data(&count, &data_mean, &data_stdev, TEST_SET, runLimit);
-            if (count == -1) {
-                chart_preferences(CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, nullptr, nullptr);
-                count = 0;
-            }
-            chart_points = count > 0 ? count : 0;
-            if (window_is_ours()) SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
+        // Each slide is a record of its own; the window shows it while it is up.
+        ChartRecord chart;
+        chart.process = recipe_num;
+        chart.channel = row.channel;
+        chart.type = row.type;
+        chart.subtype = row.subtype;
+        chart.step = row.index;
+        chart.points = row.points;
+        chart.rules = row.rules;
+        chart.natural = row.limits;
+        if (window_is_ours()) SetCtrlVal(spc_panel, SPC_CODE, chart_code(row.channel, row.type, row.subtype, row.index));
+        if (chart.points > 0) {
+            if (load_data(chart, TEST_SET, runLimit) == -1)
+                chart_preferences_of(chart.process, CHART_DELETE, &row.channel, &row.type, &row.subtype, &row.index,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+            if (window_is_ours()) SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
         }
-        if (chart_points > 0) {
+        if (chart.points > 0) {
             if (window_is_ours()) {
                 char title[kChartTitleSize] = "";
-                form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+                form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
                 SetPanelAttribute(spc_panel, ATTR_TITLE, title);
-                SetCtrlVal(spc_panel, XH_PROCESS, recipe_num);
+                SetCtrlVal(spc_panel, SPC_PROCESS, chart.process);
+                shown_chart() = std::move(chart);
                 display_capability(display, runLimit);
             }
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             const bool go_on = wait_slide();
             SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-            // A chart window that replaced ours owns the series now.
+            // A chart window that replaced ours owns its chart now.
             if (!go_on && spc_panel > 0 && !window_is_ours()) {
                 SetMouseCursor(VAL_DEFAULT_CURSOR);
                 return;
             }
-            release_series();
+            if (window_is_ours()) shown_chart().release_series();
             if (!go_on) break;
-        } else {
-            release_series();
         }
     }
     free_mem();
-    release_series();
     SetMouseCursor(VAL_DEFAULT_CURSOR);
 }
 
@@ -175,7 +181,7 @@ void start_next(int, int, void*, int)
         free_mem();
         por_free_mem();
     }
-    spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", 1);
+    spc_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "x_hist.uir", SPC);
     if (spc_panel <= 0) {
         spc_panel = -1;
         return;
@@ -183,21 +189,21 @@ void start_next(int, int, void*, int)
     show_panel = spc_panel;
     draw_slideshow_legend(spc_panel);
     set_panel_attributes(spc_panel, parent_panel, 0, 1);
-    SetCtrlAttribute(spc_panel, XH_RECIPE, ATTR_HEIGHT, 19);
-    SetCtrlAttribute(spc_panel, XH_RULES, ATTR_HEIGHT, 19);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(spc_panel, XH_HISTOGRAM, ATTR_REFRESH_GRAPH, 0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_NUM_CURSORS, 1);
+    SetCtrlAttribute(spc_panel, SPC_RECIPE, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, SPC_RULES, ATTR_HEIGHT, 19);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, SPC_HISTOGRAM, ATTR_REFRESH_GRAPH, 0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_NUM_CURSORS, 1);
     for (int c : kRestingControls) SetCtrlAttribute(spc_panel, c, ATTR_DIMMED, 1);
     for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 1);
-    SetCtrlVal(spc_panel, XH_EXCLUDE, 0);
-    InstallCtrlCallback(spc_panel, XH_CLOSE, CtrlCallbackPtr{}, nullptr);
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, "Stop");
-    SetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, "Stopping...");
+    SetCtrlVal(spc_panel, SPC_EXCLUDE, 0);
+    InstallCtrlCallback(spc_panel, SPC_CLOSE, CtrlCallbackPtr{}, nullptr);
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, "Stop");
+    SetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, "Stopping...");
     // The close box stops the show as Stop does.
-    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, XH_CLOSE);
+    SetPanelAttribute(spc_panel, ATTR_CLOSE_CTRL, SPC_CLOSE);
     DisplayPanel(spc_panel);
-    chart_points = 0;
+    shown_chart().release_series();
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
     char name[33] = "";
     get_put_char(hdbc, 1, recipe_num, CONFIG_READ, name);
@@ -206,5 +212,6 @@ void start_next(int, int, void*, int)
     if (window_is_ours()) DiscardMyPanel(&spc_panel);
     show_panel = -1;
     // The menu comes back however the show ended, also when its window was discarded meanwhile.
-    for (int item : kRestingItems) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
+    for (int item : kRestingItems)
+        if (!dimmed_by_acquisition(item)) SetMenuBarAttribute(handle_menu, item, ATTR_DIMMED, 0);
 }

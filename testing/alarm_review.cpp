@@ -16,10 +16,15 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/wait_panel.h"
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/alarm_lines.h"
 #include "testing/chart_code.h"
+#include "core/chart_record.h"
 #include "testing/chart_identity.h"
 #include "testing/pareto.h"
 #include "testing/testing_seams.h"
@@ -27,22 +32,7 @@
 
 namespace {
 
-enum : int {
-    BTN_TREE = 2,
-    BTN_DEACTIVATE = 3,
-    BTN_VIEW = 4,
-    BTN_CLEAR = 5,
-    BTN_CLEAR_ALL = 6,
-    GRAPH_PARETO = 8,
-    LIST_ALARMS = 9,
-    TEXT_HEADING = 10,
-    TEXT_POPUP = 11,
-    TEXT_WHEN = 12,
-    TEXT_WHAT = 13,
-    TEXT_PROCESS = 14,
-};
 constexpr int kProgressThreshold = 50;
-constexpr int kMenuClearAlarms = 48;
 constexpr const char* kOneCategory =
     "\n\n\nVantrel Pareto Chart is not available because there is only one alarm category.\n\n\n\n\n";
 
@@ -78,9 +68,9 @@ void paint_status(int colour)
 {
     status_color = colour;
     if (sc_handle <= 0) return;
-    SetMenuBarAttribute(handle_menu, kMenuClearAlarms, ATTR_DIMMED, colour == STATUS_WHITE ? 1 : 0);
-    SetCtrlAttribute(sc_handle, 20, ATTR_PLOT_BGCOLOR, colour);
-    SetCtrlAttribute(sc_handle, 14, ATTR_PLOT_BGCOLOR, colour);
+    SetMenuBarAttribute(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS, ATTR_DIMMED, colour == STATUS_WHITE ? 1 : 0);
+    SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_PLOT_BGCOLOR, colour);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_PLOT_BGCOLOR, colour);
 }
 
 // The colour follows the alarm table: yellow while any alarm is uncleared. A
@@ -151,18 +141,18 @@ struct BoundRow {
 void select_current_entry()
 {
     int index = -1;
-    GetCtrlIndex(list_panel, LIST_ALARMS, &index);
-    if (index >= 0) GetValueFromIndex(list_panel, LIST_ALARMS, index, &selected_alarm_code);
+    GetCtrlIndex(list_panel, REVIEW_ALARMS, &index);
+    if (index >= 0) GetValueFromIndex(list_panel, REVIEW_ALARMS, index, &selected_alarm_code);
 }
 
 // The entry the selection stands for: the list entry, or the Active Alarm.
 const EntryInfo* selected_entry()
 {
     int visible = 0;
-    GetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_VISIBLE, &visible);
+    GetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_VISIBLE, &visible);
     if (!visible) return &active_entry;
     int index = -1;
-    GetCtrlIndex(list_panel, LIST_ALARMS, &index);
+    GetCtrlIndex(list_panel, REVIEW_ALARMS, &index);
     if (index < 0 || index >= static_cast<int>(entries.size())) return nullptr;
     return &entries[static_cast<std::size_t>(index)];
 }
@@ -170,17 +160,17 @@ const EntryInfo* selected_entry()
 void common_end(int panel, std::unique_ptr<WaitPanel>& wait)
 {
     if (panel > 0)
-        for (int c : {BTN_CLEAR, BTN_CLEAR_ALL, BTN_DEACTIVATE}) SetCtrlAttribute(list_panel, c, ATTR_VISIBLE, 0);
+        for (int c : {REVIEW_CLEAR, REVIEW_CLEAR_ALL, REVIEW_DEACTIVATE}) SetCtrlAttribute(list_panel, c, ATTR_VISIBLE, 0);
     set_panel_attributes(list_panel, parent_panel, 0, 1);
-    if (sc_handle > 0) spc_sc_toggle(handle_menu, ITEM_ALARMS, nullptr, 0);
+    if (sc_handle > 0) spc_sc_toggle(handle_menu, MENUBAR_WINDOW_ALARM_WINDOW, nullptr, 0);
     wait.reset();
     DisplayPanel(list_panel);
-    menu_tile(1, ITEM_TILE, nullptr, parent_panel);
+    menu_tile(1, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
 }
 
 int load_window(const char* title)
 {
-    list_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "alarms.uir", 1);
+    list_panel = LoadPanel(parent_panel > 0 ? parent_panel : 0, "alarms.uir", REVIEW);
     if (list_panel > 0) SetPanelAttribute(list_panel, ATTR_TITLE, title);
     entries.clear();
     pareto_counts.clear();
@@ -199,23 +189,23 @@ void drop_window()
 // The bars of the Pareto chart, one per kind left in the list.
 void plot_pareto()
 {
-    DeleteGraphPlot(list_panel, GRAPH_PARETO, -1, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(list_panel, REVIEW_PARETO, -1, VAL_IMMEDIATE_DRAW);
     const int k = static_cast<int>(pareto_counts.size());
     if (k == 0) return;
     std::vector<int> x(pareto_counts.size());
     for (int i = 0; i < k; ++i) x[static_cast<std::size_t>(i)] = i + 1;
-    nice_alarm_axis(0, k + 1, 0, pareto_counts[0] + 1, list_panel, GRAPH_PARETO);
-    PlotXY(list_panel, GRAPH_PARETO, x.data(), pareto_counts.data(), k, VAL_INTEGER, VAL_INTEGER, VAL_VERTICAL_BAR, 24,
+    nice_alarm_axis(0, k + 1, 0, pareto_counts[0] + 1, list_panel, REVIEW_PARETO);
+    PlotXY(list_panel, REVIEW_PARETO, x.data(), pareto_counts.data(), k, VAL_INTEGER, VAL_INTEGER, VAL_VERTICAL_BAR, 24,
            0, 1, 0xFF0000);
 }
 
 int alarm_list(int panel, int n, int statement, BoundRow& bound, std::unique_ptr<WaitPanel>& wait)
 {
     if (load_window("Alarm List") <= 0) return 0;
-    SetCtrlAttribute(list_panel, GRAPH_PARETO, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_TOP, 21);
-    SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_HEIGHT, 390);
-    SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_LABEL_TEXT, "");
+    SetCtrlAttribute(list_panel, REVIEW_PARETO, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_TOP, 21);
+    SetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_HEIGHT, 390);
+    SetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_LABEL_TEXT, "");
     if (!bound.fetch(statement)) {
         wait.reset();
         drop_window();
@@ -235,9 +225,9 @@ int alarm_list(int panel, int n, int statement, BoundRow& bound, std::unique_ptr
         const int code = row.code();
         EntryInfo info{row.recipe, row.trace_id, true};
         std::string detail = alarm_detail_line(row);
-        InsertListItem(list_panel, LIST_ALARMS, -1, alarm_header_line(row).c_str(), code);
+        InsertListItem(list_panel, REVIEW_ALARMS, -1, alarm_header_line(row).c_str(), code);
         entries.push_back(info);
-        InsertListItem(list_panel, LIST_ALARMS, -1, detail.empty() ? "Unknown alarm" : detail.c_str(), code);
+        InsertListItem(list_panel, REVIEW_ALARMS, -1, detail.empty() ? "Unknown alarm" : detail.c_str(), code);
         entries.push_back(info);
         ++listed;
         if (wait) {
@@ -301,20 +291,20 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
     }
     if (k == 1) {
         SetPanelAttribute(list_panel, ATTR_TITLE, "Active Alarm");
-        SetCtrlVal(list_panel, TEXT_PROCESS,
+        SetCtrlVal(list_panel, REVIEW_PROCESS,
                    last.type == 17 ? std::string("Plasma Clean Alarm") : vsys::strprintf("%s Alarm", last.recipe));
         char title[96] = "";
         testing_seams().form_chart_title(title, last.channel, last.type, last.subtype, last.index);
         const char* sentence = rule_sentence(last.rule);
-        SetCtrlVal(list_panel, TEXT_WHAT,
+        SetCtrlVal(list_panel, REVIEW_WHAT,
                    vsys::strprintf("%s was found to be out of control because %s.", title, sentence ? sentence : ""));
         const int count = kinds[0].count;
         std::string when = count > 1       ? vsys::strprintf("This error occured %i times.", count)
                            : last.type == 17 ? vsys::strprintf("This error occured on endpoint trace %s", last.trace_id)
                                              : vsys::strprintf("This error occured on wafer %i of %s", last.wafer,
                                                                last.trace_id);
-        SetCtrlVal(list_panel, TEXT_WHEN, when);
-        for (int c : {GRAPH_PARETO, LIST_ALARMS, TEXT_HEADING}) SetCtrlAttribute(list_panel, c, ATTR_VISIBLE, 0);
+        SetCtrlVal(list_panel, REVIEW_WHEN, when);
+        for (int c : {REVIEW_PARETO, REVIEW_ALARMS, REVIEW_HEADING}) SetCtrlAttribute(list_panel, c, ATTR_VISIBLE, 0);
         active_entry = EntryInfo{last.recipe, last.trace_id, false};
         selected_alarm_code = last.code();
         error_popup(list_panel, 0, -10, nullptr, 0, 0);
@@ -336,12 +326,12 @@ int alarm_pareto(int panel, int n, int statement, BoundRow& bound, std::unique_p
         }
         std::string line = pareto_line(i + 1, counts[static_cast<std::size_t>(i)], name.c_str(), selected_alarm_code);
         if (line.empty())
-            InsertListItem(list_panel, LIST_ALARMS, i, "Unknown alarm", -1);
+            InsertListItem(list_panel, REVIEW_ALARMS, i, "Unknown alarm", -1);
         else
-            InsertListItem(list_panel, LIST_ALARMS, i, line.c_str(), selected_alarm_code);
+            InsertListItem(list_panel, REVIEW_ALARMS, i, line.c_str(), selected_alarm_code);
         entries.push_back(EntryInfo{name, "", false});
     }
-    SetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_SCROLL_BARS, k > 6 ? 2 : 0);
+    SetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_SCROLL_BARS, k > 6 ? 2 : 0);
     pareto_counts = counts;
     plot_pareto();
     select_current_entry();
@@ -394,22 +384,23 @@ bool clear_kind(int channel, int type, int subtype, int index, int rule, const s
     return ok;
 }
 
-int view_alarm_chart(const EntryInfo& entry, int rule)
+int view_alarm_chart(const EntryInfo& entry, int rule, ChartRecord chart)
 {
+    const bool endpoint = chart.type == 17;
     std::string trace = entry.trace_id;
     const std::string process = sql_quote(entry.process.c_str());
     if (!entry.has_trace) {
         trace.clear();
         std::string sql =
-            chart_type == 17
+            endpoint
                 ? vsys::strprintf("SELECT RTRIM(C.TRACE_ID), C.SAV_DATE, C.SAV_TIME FROM ENDP_DAT C, OOC_ALRM E WHERE "
                                   "E.RUN = C.RUN AND E.CHANNEL = %i AND E.TYPE = %i AND E.SUB_TYPE = %i AND E.INDEX = "
                                   "%i AND E.RULE = %i ORDER BY 2 DESC, 3 DESC",
-                                  spc_channel, chart_type, type_subparameter, spc_index, rule)
+                                  chart.channel, chart.type, chart.subtype, chart.step, rule)
                 : vsys::strprintf("SELECT RTRIM(I.TRACE_ID), I.SAV_DATE, I.SAV_TIME FROM VT_INFO I,OOC_ALRM E  WHERE "
                                   "E.RUN = I.RUN_NUM AND E.CHANNEL = %i AND E.TYPE = %i AND E.SUB_TYPE = %i AND  "
                                   "E.INDEX = %i AND E.RULE = %i AND I.RECIPE = '%s' ORDER BY 2 DESC, 3 DESC",
-                                  spc_channel, chart_type, type_subparameter, spc_index, rule, process.c_str());
+                                  chart.channel, chart.type, chart.subtype, chart.step, rule, process.c_str());
         DbStatement st(hdbc, sql);
         char text[33] = "";
         long status = 0;
@@ -425,7 +416,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
     }
     system_restrictions = 0;
     wafer_restrictions = 0;
-    if (chart_type == 17) {
+    if (endpoint) {
         recipe_restrictions = 0;
         recipe_select.clear();
     } else {
@@ -436,7 +427,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
     lot_restrictions = 1;
     const std::string quoted_trace = sql_quote(trace.c_str());
     {
-        DbStatement st(hdbc, chart_type == 17
+        DbStatement st(hdbc, endpoint
                                  ? vsys::strprintf("SELECT RUN FROM ENDP_DAT WHERE TRACE_ID = '%s'", quoted_trace.c_str())
                                  : vsys::strprintf("SELECT RUN_NUM FROM VT_INFO WHERE TRACE_ID = '%s'",
                                                    quoted_trace.c_str()));
@@ -446,7 +437,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
         if (st.ok() && DBBindColInt(st.handle(), 1, &run, &status) == 0 && DBFetchNext(st.handle()) == 0) run_num = run;
     }
     {
-        DbStatement st(hdbc, chart_type == 17 ? vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM ENDP_DAT WHERE RUN < %i ORDER "
+        DbStatement st(hdbc, endpoint ? vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM ENDP_DAT WHERE RUN < %i ORDER "
                                                                 "BY SAV_DATE DESC, SAV_TIME DESC",
                                                                 run_num)
                                               : vsys::strprintf("SELECT RTRIM(TRACE_ID) FROM VT_INFO WHERE RUN_NUM < %i AND "
@@ -461,21 +452,14 @@ int view_alarm_chart(const EntryInfo& entry, int rule)
             }
         lot_restrictions = static_cast<int>(lot_select.size());
     }
-    if (spc_panel > 0) {
-        if (chart_points > 0) {
-            run_index.clear();
-            wafer_index.clear();
-            x_array.clear();
-            chart_points = 0;
-        }
-        por_free_mem();
-    }
+    // The window's own series goes when it takes this chart.
+    if (spc_panel > 0) por_free_mem();
     const TestingSeams& seams = testing_seams();
     int pager = 0, halt = 0;
     char trees[105] = "", popup[255] = "";
-    seams.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &chart_points, &pager,
-                            &nelson_rules, &natural, trees, popup, &halt);
-    seams.display_new_chart();
+    seams.chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
+                            &chart.rules, &chart.natural, trees, popup, &halt);
+    seams.display_new_chart(chart);
     return 1;
 }
 
@@ -498,10 +482,10 @@ int show_errors(int panel, int control, int event, void*, int, int)
     if (panel == -1) {
         n = uncleared_count();
     } else {
-        if (GetCtrlVal(panel, 2, &n) < 0) {
+        if (GetCtrlVal(panel, APOP_COUNT, &n) < 0) {
             // A popup whose count field holds text: take the number written there.
             std::string text;
-            GetCtrlVal(panel, 2, &text);
+            GetCtrlVal(panel, APOP_COUNT, &text);
             n = std::atoi(text.c_str());
         }
         DiscardPanel(panel);
@@ -546,10 +530,10 @@ int error_popup(int, int, int event, void*, int, int eventData2)
     if (event != EVENT_VAL_CHANGED && event != EVENT_LEFT_DOUBLE_CLICK && event != -10) return 0;
     if (list_panel <= 0) return 0;
     int visible = 0;
-    GetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_VISIBLE, &visible);
+    GetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_VISIBLE, &visible);
     if (visible) select_current_entry();
     if (selected_alarm_code == -1) {
-        if (event != EVENT_LEFT_DOUBLE_CLICK) SetCtrlAttribute(list_panel, BTN_TREE, ATTR_DIMMED, 1);
+        if (event != EVENT_LEFT_DOUBLE_CLICK) SetCtrlAttribute(list_panel, REVIEW_TREE, ATTR_DIMMED, 1);
         return 0;
     }
     char text[16];
@@ -563,7 +547,7 @@ int error_popup(int, int, int event, void*, int, int eventData2)
     const TestingSeams& seams = testing_seams();
     if (event == EVENT_LEFT_DOUBLE_CLICK) {
         int width = 0;
-        GetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_WIDTH, &width);
+        GetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_WIDTH, &width);
         if (eventData2 < width - 16) seams.spc_error_popup(channel, type, subtype, step, rule);
         return 0;
     }
@@ -574,14 +558,14 @@ int error_popup(int, int, int event, void*, int, int eventData2)
                             &halt);
     if (!visible) {
         right_text_trim(popup);
-        SetCtrlVal(list_panel, TEXT_POPUP, popup);
+        SetCtrlVal(list_panel, REVIEW_POPUP_TEXT, popup);
     }
     std::string tree;
     const std::size_t offset = static_cast<std::size_t>(8 * rule);
     const std::string field = trees;
     if (field.size() > offset) tree = field.substr(offset, 8);
     tree = tree.substr(0, tree.find(' '));
-    SetCtrlAttribute(list_panel, BTN_TREE, ATTR_DIMMED, tree.empty() ? 1 : 0);
+    SetCtrlAttribute(list_panel, REVIEW_TREE, ATTR_DIMMED, tree.empty() ? 1 : 0);
     return 0;
 }
 
@@ -592,26 +576,27 @@ int error_info(int, int control, int event, void*, int, int)
     struct Cursor {
         ~Cursor() { SetMouseCursor(VAL_DEFAULT_CURSOR); }
     } restore;
-    if (control == BTN_CLEAR_ALL) {
+    if (control == REVIEW_CLEAR_ALL) {
         if (DBImmediateSQL(hdbc, "UPDATE OOC_ALRM SET CLEARED = 1") != 0) {
             ShowError();
             return 0;
         }
-        ClearListCtrl(list_panel, LIST_ALARMS);
+        ClearListCtrl(list_panel, REVIEW_ALARMS);
         entries.clear();
-        for (int c : {BTN_CLEAR, BTN_CLEAR_ALL, BTN_DEACTIVATE, BTN_TREE, BTN_VIEW})
+        for (int c : {REVIEW_CLEAR, REVIEW_CLEAR_ALL, REVIEW_DEACTIVATE, REVIEW_TREE, REVIEW_VIEW})
             SetCtrlAttribute(list_panel, c, ATTR_DIMMED, 1);
-        if (realtime_panel > 0) ClearListCtrl(realtime_panel, 3);
+        if (realtime_panel > 0) ClearListCtrl(realtime_panel, REALTIME_ALARMS);
         recompute_status();
         return 0;
     }
-    if (control != BTN_TREE && control != BTN_DEACTIVATE && control != BTN_VIEW && control != BTN_CLEAR) return 0;
+    if (control != REVIEW_TREE && control != REVIEW_DEACTIVATE && control != REVIEW_VIEW && control != REVIEW_CLEAR) return 0;
     // "Unknown alarm" stands for no chart: nothing to act on.
     if (selected_alarm_code == -1) return 0;
     char text[16];
     vsys::format_into(text, sizeof text, "%.9d", selected_alarm_code);
     short rule = 0;
-    get_info_from_code(text, &spc_channel, &chart_type, &type_subparameter, &spc_index, &rule);
+    ChartRecord chart;
+    get_info_from_code(text, &chart.channel, &chart.type, &chart.subtype, &chart.step, &rule);
     const EntryInfo* found = selected_entry();
     const EntryInfo entry = found ? *found : EntryInfo{};
     int number = process_number(entry.process);
@@ -624,18 +609,19 @@ int error_info(int, int control, int event, void*, int, int)
         return 1;
     }
     recipe_num = number;
+    chart.process = number;
     const TestingSeams& seams = testing_seams();
     switch (control) {
-    case BTN_CLEAR: {
+    case REVIEW_CLEAR: {
         int visible = 0, count = 0;
-        GetCtrlAttribute(list_panel, LIST_ALARMS, ATTR_VISIBLE, &visible);
-        GetNumListItems(list_panel, LIST_ALARMS, &count);
+        GetCtrlAttribute(list_panel, REVIEW_ALARMS, ATTR_VISIBLE, &visible);
+        GetNumListItems(list_panel, REVIEW_ALARMS, &count);
         if (visible && count > 0) {
             int index = -1;
-            GetCtrlIndex(list_panel, LIST_ALARMS, &index);
+            GetCtrlIndex(list_panel, REVIEW_ALARMS, &index);
             if (index >= 0) {
-                GetValueFromIndex(list_panel, LIST_ALARMS, index, &selected_alarm_code);
-                DeleteListItem(list_panel, LIST_ALARMS, index, 1);
+                GetValueFromIndex(list_panel, REVIEW_ALARMS, index, &selected_alarm_code);
+                DeleteListItem(list_panel, REVIEW_ALARMS, index, 1);
                 if (index < static_cast<int>(entries.size())) entries.erase(entries.begin() + index);
                 // The bars follow the list: the cleared kind's bar goes with its line.
                 if (index < static_cast<int>(pareto_counts.size())) {
@@ -645,7 +631,7 @@ int error_info(int, int control, int event, void*, int, int)
             }
         }
         if (count == 1 || !visible)
-            for (int c : {BTN_TREE, BTN_VIEW, BTN_CLEAR, BTN_CLEAR_ALL, BTN_DEACTIVATE})
+            for (int c : {REVIEW_TREE, REVIEW_VIEW, REVIEW_CLEAR, REVIEW_CLEAR_ALL, REVIEW_DEACTIVATE})
                 SetCtrlAttribute(list_panel, c, ATTR_DIMMED, 1);
         vsys::format_into(text, sizeof text, "%.9d", selected_alarm_code);
         short ch, ty, st, ix, ru;
@@ -654,22 +640,22 @@ int error_info(int, int control, int event, void*, int, int)
         if (count > 1) error_popup(list_panel, 0, EVENT_VAL_CHANGED, nullptr, 0, 0);
         return 0;
     }
-    case BTN_DEACTIVATE:
+    case REVIEW_DEACTIVATE:
         if (ConfirmPopup("", "Are you sure you want to deactivate this chart?") == 1)
-            seams.chart_preferences(5, &spc_channel, &chart_type, &type_subparameter, &spc_index, nullptr, nullptr,
+            seams.chart_preferences(5, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr,
                                     nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;
-    case BTN_TREE:
-        seams.spc_start_tree(spc_channel, chart_type, type_subparameter, spc_index, rule);
+    case REVIEW_TREE:
+        seams.spc_start_tree(chart.channel, chart.type, chart.subtype, chart.step, rule);
         return 0;
-    default: return view_alarm_chart(entry, rule);
+    default: return view_alarm_chart(entry, rule, chart);
     }
 }
 
 int cancel_alarm_review(int, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    discard_window(ITEM_ALARMS);
+    discard_window(MENUBAR_WINDOW_ALARM_WINDOW);
     entries.clear();
     char text[33];
     recipe_num = std::atoi(get_put_char(hdbc, 0, 5, CONFIG_READ, text));

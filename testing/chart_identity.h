@@ -1,11 +1,5 @@
-// The chart being judged or shown (its four code fields) and the rules and limits mode of the chart last read.
+// The selected entry of the alarm window, and the seams trace testing is given.
 #pragma once
 
-extern short spc_channel;
-extern short chart_type;
-extern short type_subparameter;
-extern short spc_index;
-extern int nelson_rules;
-extern short natural;
 // Value of the selected alarm window entry: a chart code with rule, or -1.
 extern int selected_alarm_code;

@@ -5,24 +5,24 @@
 #include "core/globals.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
+#include "panels/realtime.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
-#include "testing/chart_identity.h"
 #include "testing/testing_seams.h"
 
 namespace {
 
 constexpr double kBreachMargin = 1e-9;
-constexpr int kRealtimeList = 3;
 
-void raise_alarm(int run, int wafer, double value, const char* trace_id, int rule, const char* sign, double limit)
+void raise_alarm(const ChartRecord& chart, int run, int wafer, double value, const char* trace_id, int rule,
+                 const char* sign, double limit)
 {
     status_color = STATUS_YELLOW;
     std::string sql = vsys::strprintf("INSERT INTO OOC_ALRM VALUES (%i, %i, %i, %i, %i, %i, %i, %i)", run, wafer,
-                                      spc_channel, chart_type, type_subparameter, spc_index, rule, 0);
+                                      chart.channel, chart.type, chart.subtype, chart.step, rule, 0);
     if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
     char title[96] = "";
-    testing_seams().form_chart_title(title, spc_channel, chart_type, type_subparameter, spc_index);
+    testing_seams().form_chart_title(title, chart.channel, chart.type, chart.subtype, chart.step);
     std::string line = trace_id && *trace_id
                            ? vsys::strprintf("%s (%.3lf) %s %.3lf on trigger %d of %s", title, value, sign, limit,
                                              wafer, trace_id)
@@ -30,30 +30,31 @@ void raise_alarm(int run, int wafer, double value, const char* trace_id, int rul
                                              limit, wafer, run);
     // The window is loaded with acquisition; without it the row and the colour stand alone.
     if (realtime_panel <= 0) return;
-    InsertListItem(realtime_panel, kRealtimeList, -1, line.c_str(), 0);
+    InsertListItem(realtime_panel, REALTIME_ALARMS, -1, line.c_str(), 0);
     int count = 0;
-    GetNumListItems(realtime_panel, kRealtimeList, &count);
-    if (count > 0) SetCtrlIndex(realtime_panel, kRealtimeList, count - 1);
+    GetNumListItems(realtime_panel, REALTIME_ALARMS, &count);
+    if (count > 0) SetCtrlIndex(realtime_panel, REALTIME_ALARMS, count - 1);
     DisplayPanel(realtime_panel);
 }
 
 }  // namespace
 
-int realtime_check(int run, int wafer, double value, const char* trace_id)
+int realtime_check(ChartRecord& chart, int run, int wafer, double value, const char* trace_id)
 {
     const TestingSeams& seams = testing_seams();
-    int points = 0, pager = 0, halt = 0;
+    int pager = 0, halt = 0;
     char trees[105] = "";
     char popup[255] = "";
-    if (seams.chart_preferences(6, &spc_channel, &chart_type, &type_subparameter, &spc_index, &points, &pager,
-                                &nelson_rules, &natural, trees, popup, &halt) == 0)
+    // The catalogue and limits read are those of the current process, which the record names.
+    if (seams.chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
+                                &chart.rules, &chart.natural, trees, popup, &halt) == 0)
         return 0;
     double limits[3] = {0, 0, 0};
-    if (seams.step_specs(6, chart_type, type_subparameter, spc_channel, spc_index, limits) == 0) return 0;
-    if (natural == 0 && (nelson_rules & 2) && limits[0] - value > kBreachMargin)
-        raise_alarm(run, wafer, value, trace_id, 1, "<", limits[0]);
-    if (natural == 0 && (nelson_rules & 1) && value - limits[2] > kBreachMargin)
-        raise_alarm(run, wafer, value, trace_id, 0, ">", limits[2]);
+    if (seams.step_specs(6, chart.type, chart.subtype, chart.channel, chart.step, limits) == 0) return 0;
+    if (chart.natural == 0 && (chart.rules & 2) && limits[0] - value > kBreachMargin)
+        raise_alarm(chart, run, wafer, value, trace_id, 1, "<", limits[0]);
+    if (chart.natural == 0 && (chart.rules & 1) && value - limits[2] > kBreachMargin)
+        raise_alarm(chart, run, wafer, value, trace_id, 0, ">", limits[2]);
     return 0;
 }
 
@@ -79,9 +80,11 @@ void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a
 
 void DbTestServices::realtime_check(int channel, int type, int subtype, int step, int run, int wafer, double value)
 {
-    spc_channel = static_cast<short>(channel);
-    chart_type = static_cast<short>(type);
-    type_subparameter = static_cast<short>(subtype);
-    spc_index = static_cast<short>(step);
-    ::realtime_check(run, wafer, value, trace_id_.c_str());
+    ChartRecord chart;
+    chart.process = recipe_num;
+    chart.channel = static_cast<short>(channel);
+    chart.type = static_cast<short>(type);
+    chart.subtype = static_cast<short>(subtype);
+    chart.step = static_cast<short>(step);
+    ::realtime_check(chart, run, wafer, value, trace_id_.c_str());
 }

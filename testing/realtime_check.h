@@ -3,14 +3,15 @@
 
 #include <string>
 
+#include "core/chart_record.h"
 #include "testing/trace_setup.h"
 
-// Judges value against the chart named by spc_channel, chart_type, type_subparameter
-// and spc_index (set by the caller); returns 0.
-int realtime_check(int run, int wafer, double value, const char* trace_id);
+// Judges value against the chart of the record (its process and code fields); the record takes the chart's
+// stored rules and limits mode. Returns 0.
+int realtime_check(ChartRecord& chart, int run, int wafer, double value, const char* trace_id);
 
 // The services the analysis sections use in the program: the limit table, result
-// rows on hdbc with create-and-retry, and realtime_check under the chart identity.
+// rows on hdbc with create-and-retry, and realtime_check on a record of its own for each value.
 class DbTestServices : public TestServices {
 public:
     explicit DbTestServices(std::string trace_id) : trace_id_(std::move(trace_id)) {}

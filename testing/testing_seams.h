@@ -1,6 +1,7 @@
 // What trace testing calls beside itself: the chart catalogue, limits, titles and windows of the SPC charts, and the process-of-record builder.
 #pragma once
 
+#include "core/chart_record.h"
 #include "core/seam.h"
 
 struct TestingSeams {
@@ -17,7 +18,8 @@ struct TestingSeams {
     Seam<void(int channel, int type, int subtype, int step, int rule)> spc_error_popup{"spc_error_popup",
                                                                                         "the out-of-control explanation"};
     Seam<void(int channel, int type, int subtype, int step, int rule)> spc_start_tree{"spc_start_tree", "the decision tree"};
-    Seam<void()> display_new_chart{"display_new_chart", "the SPC chart window"};
+    // Opens the chart window on the given chart.
+    Seam<void(const ChartRecord& chart)> display_new_chart{"display_new_chart", "the SPC chart window"};
     // Makes a wafer the process of record of recipe_num.
     Seam<int(int run, int wafer, int useCallerBuffer, short* blockBuffer)> normalize_por{
         "normalize_por", "making the process of record of a new process", SeamKind::stores};

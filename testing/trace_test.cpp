@@ -20,6 +20,7 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -30,9 +31,7 @@
 namespace {
 
 constexpr int kMaxProcess = 9000;
-constexpr int kStripChart = 20;
-constexpr int kGraph = 14;
-constexpr int kMenuClearAlarms = 48;
+constexpr int MENUBAR_ALARMS_CLEAR_ALARMS = 48;
 constexpr int kGraphRedraw = 1147;
 
 // Reads a whole file with one read of its size into `into`, whose capacity
@@ -162,10 +161,10 @@ bool settle_process(int run, int wafer, short precoat, short* block, std::string
 void plot_sigma_vector(const std::vector<SigmaResult>& results, int wafer, const std::string& trace_id)
 {
     if (sc_handle <= 0) return;
-    DeleteGraphPlot(sc_handle, kGraph, -1, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(sc_handle, SCHART_PLAYBACK, -1, VAL_IMMEDIATE_DRAW);
     GraphInfo.clear();
     GraphInfoEntries = 0;
-    SetCtrlAttribute(sc_handle, kGraph, kGraphRedraw, 0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, kGraphRedraw, 0);
     const double n = static_cast<double>(results.size());
     int k = 0;
     for (const auto& r : results) {
@@ -175,14 +174,14 @@ void plot_sigma_vector(const std::vector<SigmaResult>& results, int wafer, const
         const double x = std::cos(angle) * radius - 10;
         const double y = std::sin(angle) * radius;
         const int colour = static_cast<int>(get_put_number(4, static_cast<short>(r.channel), NUMBER_T_READ, 0));
-        PlotLine(sc_handle, kGraph, -10, 0, x, y, colour);
-        PlotOval(sc_handle, kGraph, x + 0.025, y + 0.025, x - 0.025, y - 0.025, colour, colour);
+        PlotLine(sc_handle, SCHART_PLAYBACK, -10, 0, x, y, colour);
+        PlotOval(sc_handle, SCHART_PLAYBACK, x + 0.025, y + 0.025, x - 0.025, y - 0.025, colour, colour);
         ++k;
     }
-    PlotOval(sc_handle, kGraph, -9, 1, -11, -1, 0xFF0000, VAL_TRANSPARENT);
-    SetCtrlAttribute(sc_handle, kGraph, kGraphRedraw, 1);
-    SetCtrlVal(sc_handle, 22, vsys::strprintf("# %i", wafer));
-    SetCtrlVal(sc_handle, 9, trace_id);
+    PlotOval(sc_handle, SCHART_PLAYBACK, -9, 1, -11, -1, 0xFF0000, VAL_TRANSPARENT);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, kGraphRedraw, 1);
+    SetCtrlVal(sc_handle, SCHART_PLAY_WAFER, vsys::strprintf("# %i", wafer));
+    SetCtrlVal(sc_handle, SCHART_PLAY_RUN, trace_id);
 }
 
 }  // namespace
@@ -260,9 +259,9 @@ void test_stored_trace(short* blockBuffer, int run, short wafer, int panel, int 
         test_channel_statistics(trace, setup, services);
     }
     if (sc_handle > 0) {
-        SetCtrlAttribute(sc_handle, kStripChart, ATTR_PLOT_BGCOLOR, status_color);
-        SetCtrlAttribute(sc_handle, kGraph, ATTR_PLOT_BGCOLOR, status_color);
-        if (status_color == STATUS_YELLOW) SetMenuBarAttribute(handle_menu, kMenuClearAlarms, ATTR_DIMMED, 0);
+        SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_PLOT_BGCOLOR, status_color);
+        SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_PLOT_BGCOLOR, status_color);
+        if (status_color == STATUS_YELLOW) SetMenuBarAttribute(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS, ATTR_DIMMED, 0);
     }
 }
 

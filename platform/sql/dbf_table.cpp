@@ -22,6 +22,7 @@
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 
@@ -43,8 +44,6 @@ thread_local bool t_io_failed = false;
 struct IoFaults {
     std::mutex mutex;
     std::set<const void*> failed;
-    DbfIo injected_op = DbfIo::write;
-    int injected_countdown = 0;  // the nth coming call of the op fails; 0: none
 };
 IoFaults& io_faults()
 {
@@ -52,18 +51,8 @@ IoFaults& io_faults()
     return f;
 }
 
-// True when the call must not run: the file failed before, or a test made this call fail.
-bool refused(const void* f, DbfIo op)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    if (faults.failed.count(f)) return true;
-    if (faults.injected_countdown > 0 && faults.injected_op == op && --faults.injected_countdown == 0) {
-        faults.failed.insert(f);
-        return true;
-    }
-    return false;
-}
+struct HookFile;
+bool refused(const HookFile* f, vsys::FileOp op);
 
 void mark_failed(const void* f)
 {
@@ -86,7 +75,21 @@ bool ends_with_nocase(const char* text, const char* suffix)
 struct HookFile {
     int fd = -1;
     std::int64_t position = 0;
+    std::string path;  // for the fault plan
 };
+
+// True when the call must not run: the file failed before, or the fault plan makes this call fail.
+bool refused(const HookFile* f, vsys::FileOp op)
+{
+    IoFaults& faults = io_faults();
+    std::lock_guard lock(faults.mutex);
+    if (faults.failed.count(f)) return true;
+    if (vsys::file_fault(op, f->path)) {
+        faults.failed.insert(f);
+        return true;
+    }
+    return false;
+}
 
 HookFile* file_of(SAFile f) { return reinterpret_cast<HookFile*>(f); }
 
@@ -106,12 +109,13 @@ SAFile hook_open(const char* filename, const char* access)
     if (fd < 0) return nullptr;
     auto* file = new HookFile;
     file->fd = fd;
+    file->path = target;
     return reinterpret_cast<SAFile>(file);
 }
 SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::read)) {
+    if (refused(file, vsys::FileOp::read)) {
         mark_failed(file);
         return 0;
     }
@@ -130,7 +134,7 @@ SAOffset hook_read(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::write)) {
+    if (refused(file, vsys::FileOp::write)) {
         mark_failed(file);
         return 0;
     }
@@ -151,7 +155,7 @@ SAOffset hook_write(void* p, SAOffset size, SAOffset n, SAFile f)
 SAOffset hook_seek(SAFile f, SAOffset offset, int whence)
 {
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::seek)) {
+    if (refused(file, vsys::FileOp::seek)) {
         mark_failed(file);
         return -1;
     }
@@ -182,7 +186,7 @@ int hook_flush(SAFile f)
 {
     // Nothing is held back: every write reached the file when it was made.
     HookFile* file = file_of(f);
-    if (refused(file, DbfIo::flush)) {
+    if (refused(file, vsys::FileOp::flush)) {
         mark_failed(file);
         return EOF;
     }
@@ -407,20 +411,6 @@ std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, s
     return fields;
 }
 
-void inject_dbf_fault(DbfIo op, int nth)
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    faults.injected_op = op;
-    faults.injected_countdown = nth;
-}
-
-int dbf_fault_pending()
-{
-    IoFaults& faults = io_faults();
-    std::lock_guard lock(faults.mutex);
-    return faults.injected_countdown;
-}
 
 std::string rtrim_blanks(const std::string& text)
 {
@@ -543,6 +533,7 @@ bool DbfTable::load(std::string& error)
     pending_deletes_.clear();
     indexes_.clear();
     indexes_.resize(fields_.size());
+    multi_orders_.clear();
     return true;
 }
 
@@ -715,6 +706,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
 
 void DbfTable::index_row(int row, const char* rec)
 {
+    multi_orders_.clear();
     for (std::size_t f = 0; f < indexes_.size(); ++f) {
         FieldIndex* index = indexes_[f].get();
         if (!index) continue;
@@ -722,9 +714,14 @@ void DbfTable::index_row(int row, const char* rec)
             double key = field_number(rec, fields_[f]);
             index->numbers.push_back(key);
             if (index->order_ready) {
-                auto at = std::upper_bound(index->order.begin(), index->order.end(), key,
+                // Scans still holding the order keep theirs.
+                if (index->order.use_count() > 1) index->order = std::make_shared<std::vector<int>>(*index->order);
+                std::vector<int>& order = *index->order;
+                auto at = std::upper_bound(order.begin(), order.end(), key,
                                            [&](double k, int r) { return number_before(k, index->numbers[r]); });
-                index->order.insert(at, row);
+                const bool new_key = at == order.begin() || number_before(index->numbers[*(at - 1)], key);
+                order.insert(at, row);
+                if (new_key) ++index->distinct;
             }
         }
         if (index->texts) (*index->texts)[text_key(rec, fields_[f])].push_back(row);
@@ -733,12 +730,13 @@ void DbfTable::index_row(int row, const char* rec)
 
 void DbfTable::reindex_row(int row, const char* before, const char* after)
 {
+    multi_orders_.clear();
     for (std::size_t f = 0; f < indexes_.size(); ++f) {
         FieldIndex* index = indexes_[f].get();
         const DbfField& field = fields_[f];
         if (!index || std::memcmp(before + field.offset, after + field.offset, field.width) == 0) continue;
         if (index->numbers_ready) index->numbers[row] = field_number(after, field);
-        index->order.clear();
+        index->order.reset();
         index->order_ready = false;
         index->texts.reset();
     }
@@ -980,45 +978,44 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& 
         return false;
     }
     const std::string dir = vsys::path_directory(path);
+    std::string base = vsys::path_filename(path);
+    const std::string temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
+    enum class Outcome { done, failed, not_here };
     // Written whole as a file without a name, then given its name: no reader ever sees it part-written,
     // and a file of that name that appeared meanwhile is kept. Where the file system cannot, the file
     // is written under a name no table can have and renamed into place.
-    std::string temp;
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        std::string base = vsys::path_filename(path);
-        temp = vsys::path_join(dir, "~" + base.substr(0, base.rfind('.')) + ".dbf");
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    }
-    if (fd < 0) {
-        error = "The table file " + path + " cannot be created";
-        return false;
-    }
-    // Through the same file functions (and injected faults) as every other write of a table.
-    t_io_failed = false;
-    auto* file = new HookFile;
-    file->fd = fd;
-    const SAFile f = reinterpret_cast<SAFile>(file);
-    const SAOffset n = static_cast<SAOffset>(bytes->size());
-    bool ok = hook_write(bytes->data(), 1, n, f) == n;
-    ok = hook_flush(f) == 0 && ok && !t_io_failed;
-    if (ok && temp.empty()) {
-        const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            ok = false;
-            error = "The table file " + path + " cannot be created: " + std::strerror(errno);
+    auto attempt = [&](bool unnamed) {
+        const int fd = unnamed ? ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)
+                               : ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) return unnamed ? Outcome::not_here : Outcome::failed;
+        // Through the same file functions (and injected faults) as every other write of a table.
+        t_io_failed = false;
+        auto* file = new HookFile;
+        file->fd = fd;
+        const SAFile f = reinterpret_cast<SAFile>(file);
+        const SAOffset n = static_cast<SAOffset>(bytes->size());
+        bool ok = hook_write(bytes->data(), 1, n, f) == n;
+        ok = hook_flush(f) == 0 && ok && !t_io_failed;
+        Outcome outcome = ok ? Outcome::done : Outcome::failed;
+        if (ok && unnamed) {
+            const std::string self = vsys::strprintf("/proc/self/fd/%d", fd);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                outcome = errno == EEXIST ? Outcome::failed : Outcome::not_here;
         }
-    }
-    ok = hook_close(f) == 0 && ok;
-    if (ok && !temp.empty()) {
-        vsys::Result r = vsys::rename_replace(temp, path);
-        if (!r) {
-            ok = false;
-            error = "The table file " + path + " cannot be created: " + r.error;
+        if (hook_close(f) != 0 && outcome == Outcome::done) outcome = Outcome::failed;
+        if (!unnamed && outcome == Outcome::done) {
+            vsys::Result r = vsys::rename_replace(temp, path);
+            if (!r) {
+                outcome = Outcome::failed;
+                error = "The table file " + path + " cannot be created: " + r.error;
+            }
         }
-    }
-    if (!ok) {
-        if (!temp.empty()) std::remove(temp.c_str());
+        if (!unnamed && outcome != Outcome::done) std::remove(temp.c_str());
+        return outcome;
+    };
+    Outcome outcome = attempt(true);
+    if (outcome == Outcome::not_here) outcome = attempt(false);
+    if (outcome != Outcome::done) {
         if (error.empty()) error = "The table file " + path + " cannot be created";
         return false;
     }
@@ -1042,20 +1039,74 @@ DbfTable::FieldIndex& DbfTable::numbers_of(int field)
     return *index;
 }
 
-const std::vector<int>& DbfTable::rows_by_number(int field)
+DbfTable::RowOrder DbfTable::rows_by_number(int field)
 {
     FieldIndex& index = numbers_of(field);
     if (!index.order_ready) {
         const std::vector<double>& numbers = index.numbers;
-        index.order.resize(numbers.size());
-        std::iota(index.order.begin(), index.order.end(), 0);
+        auto order = std::make_shared<std::vector<int>>(numbers.size());
+        std::iota(order->begin(), order->end(), 0);
         // Run tables are mostly written in key order already.
         if (!std::is_sorted(numbers.begin(), numbers.end(), number_before))
-            std::stable_sort(index.order.begin(), index.order.end(),
-                             [&](int a, int b) { return number_before(numbers[a], numbers[b]); });
+            std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return number_before(numbers[a], numbers[b]); });
+        std::size_t distinct = 0;
+        for (std::size_t i = 0; i < order->size(); ++i)
+            if (i == 0 || number_before(numbers[(*order)[i - 1]], numbers[(*order)[i]])) ++distinct;
+        index.order = std::move(order);
+        index.distinct = distinct;
         index.order_ready = true;
     }
     return index.order;
+}
+
+DbfTable::RowOrder DbfTable::rows_by_numbers(const std::vector<OrderKey>& keys)
+{
+    if (keys.size() == 1 && !keys[0].descending) return rows_by_number(keys[0].field);
+    std::string name;
+    for (const OrderKey& k : keys) name += vsys::strprintf("%d%c", k.field, k.descending ? 'd' : 'a');
+    auto found = multi_orders_.find(name);
+    if (found != multi_orders_.end()) return found->second;
+    std::vector<const std::vector<double>*> columns;
+    for (const OrderKey& k : keys) columns.push_back(&numbers_of(k.field).numbers);
+    // From the first key's order, which is mostly there already: only runs of equal first keys are sorted.
+    auto order = std::make_shared<std::vector<int>>(*rows_by_number(keys[0].field));
+    const std::vector<double>& first = *columns[0];
+    if (keys[0].descending) {
+        // Descending, with equal keys still in record order.
+        std::reverse(order->begin(), order->end());
+        for (auto run = order->begin(); run != order->end();) {
+            auto end = run + 1;
+            while (end != order->end() && !number_before(first[*end], first[*run]) && !number_before(first[*run], first[*end])) ++end;
+            std::reverse(run, end);
+            run = end;
+        }
+    }
+    auto rest_before = [&](int a, int b) {
+        for (std::size_t k = 1; k < keys.size(); ++k) {
+            const double x = (*columns[k])[a], y = (*columns[k])[b];
+            if (number_before(x, y)) return !keys[k].descending;
+            if (number_before(y, x)) return keys[k].descending;
+        }
+        return false;
+    };
+    for (auto run = order->begin(); run != order->end();) {
+        auto end = run + 1;
+        while (end != order->end() && !number_before(first[*end], first[*run]) && !number_before(first[*run], first[*end])) ++end;
+        if (end - run > 1) std::stable_sort(run, end, rest_before);
+        run = end;
+    }
+    RowOrder shared = std::move(order);
+    multi_orders_[name] = shared;
+    return shared;
+}
+
+std::optional<double> DbfTable::rows_per_key(int field) const
+{
+    if (field < 0 || static_cast<std::size_t>(field) >= indexes_.size() || !indexes_[field]) return std::nullopt;
+    const FieldIndex& index = *indexes_[field];
+    if (index.order_ready && index.distinct > 0) return static_cast<double>(index.order->size()) / static_cast<double>(index.distinct);
+    if (index.texts && !index.texts->empty()) return static_cast<double>(count_) / static_cast<double>(index.texts->size());
+    return std::nullopt;
 }
 
 double DbfTable::key_number(int field, int row)
@@ -1076,7 +1127,7 @@ void DbfTable::lookup_number(int field, double key, std::vector<int>& rows)
     // The first look-up scans the field's numbers; from the second on they are kept sorted.
     if (!index.order_ready && ++index.lookups >= 2) rows_by_number(field);
     if (index.order_ready) {
-        auto [from, to] = std::equal_range(index.order.begin(), index.order.end(), key,
+        auto [from, to] = std::equal_range(index.order->begin(), index.order->end(), key,
                                            [&](auto a, auto b) {
                                                if constexpr (std::is_same_v<decltype(a), double>)
                                                    return number_before(a, numbers[b]);

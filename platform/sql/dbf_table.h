@@ -102,8 +102,20 @@ public:
     // The number look-up fills `rows`, reusing its storage: a join looks up once per outer row.
     void lookup_number(int field, double key, std::vector<int>& rows);
     std::vector<int> lookup_text(int field, const std::string& key);
-    // Every row in the order of a numeric field, empty fields (NULL) first.
-    const std::vector<int>& rows_by_number(int field);
+    // Every row in the order of a numeric field, empty fields (NULL) first. Shared, never changed
+    // afterwards: a scan keeps it while the table takes writes.
+    using RowOrder = std::shared_ptr<const std::vector<int>>;
+    RowOrder rows_by_number(int field);
+    // Every row in the order of several numeric fields, each ascending or descending as SQLite
+    // orders them (NULL lowest); rows equal in all of them in record order.
+    struct OrderKey {
+        int field;
+        bool descending;
+    };
+    RowOrder rows_by_numbers(const std::vector<OrderKey>& keys);
+    // How many rows an equality on the field matches, on average over its values: known from an index
+    // that was built already, none otherwise.
+    std::optional<double> rows_per_key(int field) const;
     // The field's number in a row (NaN when empty), from the field's key column; a field read
     // more often than it has rows gets its key column.
     double key_number(int field, int row);
@@ -114,8 +126,9 @@ private:
     struct FieldIndex {
         std::vector<double> numbers;  // numeric field: per row, NaN when empty
         bool numbers_ready = false;
-        std::vector<int> order;  // rows by number, NaN first; empty until asked for
+        std::shared_ptr<std::vector<int>> order;  // rows by number, NaN first; empty until asked for
         bool order_ready = false;
+        std::size_t distinct = 0;  // keys (NaN counted as one) when the order is ready
         std::unique_ptr<std::unordered_map<std::string, std::vector<int>>> texts;  // text field: rows by trimmed text
         int lookups = 0;
         int parses = 0;  // numbers read from the records while there was no number column
@@ -149,6 +162,7 @@ private:
     std::uint64_t schema_version_ = 0;
     std::uint64_t layout_version_ = 0;
     std::vector<std::unique_ptr<FieldIndex>> indexes_;
+    std::map<std::string, RowOrder> multi_orders_;  // by their keys, dropped at any write
     // Rows marked deleted in memory whose flag is still to be written (by flush()).
     std::vector<int> pending_deletes_;
     bool write_deletions();
@@ -173,13 +187,5 @@ std::string rtrim_blanks(const std::string& text);
 // the file: none, with the reason in `error`, when the file is no whole table
 // (a header, field list or record count that the file does not hold).
 std::optional<std::vector<DbfField>> inspect_dbf_file(const std::string& path, std::string& error);
-
-// Makes the nth coming read, write, seek or flush of any table file fail, as a
-// full disk or a failing device does (nth 0 clears it); for the tests of what a
-// failure leaves behind.
-enum class DbfIo { read, write, seek, flush };
-void inject_dbf_fault(DbfIo op, int nth);
-// How many calls of the injected op are still to come before it fails; 0 once it has.
-int dbf_fault_pending();
 
 }  // namespace vsql

@@ -24,7 +24,9 @@ constexpr int kDescending = 1 << 24;
 
 struct DbfCursor {
     sqlite3_vtab_cursor base{};
-    std::vector<int> rows;  // candidates of a keyed look-up, or every row in key order
+    std::vector<int> rows;  // candidates of a keyed look-up
+    DbfTable::RowOrder order;  // or every row in key order (from its end when `backward`)
+    bool backward = false;
     bool keyed = false;
     std::size_t end = 0;    // a scan stops at the rows there were when it began
     std::size_t at = 0;     // position in rows, or the row number of a scan
@@ -78,39 +80,78 @@ int x_disconnect(sqlite3_vtab* p)
     return SQLITE_OK;
 }
 
+// The numeric columns of the ORDER BY, when the table can give its rows in that order: "f,d;f,d".
+std::string order_spec(const DbfTable& t, const sqlite3_index_info* info)
+{
+    std::string spec;
+    for (int i = 0; i < info->nOrderBy; ++i) {
+        const auto& o = info->aOrderBy[i];
+        if (o.iColumn < 0 || o.iColumn >= static_cast<int>(t.fields().size()) || !t.fields()[o.iColumn].numeric()) return {};
+        spec += std::to_string(o.iColumn) + (o.desc ? ",1;" : ",0;");
+    }
+    return spec;
+}
+
+// A plan that leaves the ORDER BY asked of this table to a sort: each row it gives is sorted afterwards.
+// SQLite counts no sort for a join of virtual tables, so the plan counts it; without it a join would
+// rather sort every row than read them in order and stop after the few the caller fetches.
+double unsorted_penalty(const sqlite3_index_info* info, double rows_given, double table_rows)
+{
+    return info->nOrderBy > 0 ? rows_given * std::log2(table_rows + 1) : 0.0;
+}
+
 int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
 {
     const DbfTable& t = *vt(p)->table;
     double rows = static_cast<double>(t.record_count()) + 1;
+    // Of the equalities, the one expected to match fewest rows: from the field's index when there is
+    // one (how many rows a key has on average), else a guess: a number is a key (a run number), a
+    // text is shared by a few rows.
     int chosen = -1;
+    double chosen_rows = 0;
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
-        if (c.usable && c.op == SQLITE_INDEX_CONSTRAINT_EQ && c.iColumn >= 0) {
+        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0 || c.iColumn >= static_cast<int>(t.fields().size()))
+            continue;
+        const double guess = t.fields()[c.iColumn].numeric() ? 1.0 : 10.0;
+        const double matches = std::min(t.rows_per_key(c.iColumn).value_or(guess), rows);
+        if (chosen < 0 || matches < chosen_rows) {
             chosen = i;
-            break;
+            chosen_rows = matches;
         }
     }
     if (chosen >= 0) {
         info->aConstraintUsage[chosen].argvIndex = 1;
         info->aConstraintUsage[chosen].omit = 0;  // SQLite checks the value again
         info->idxNum = info->aConstraint[chosen].iColumn + 1;
-        info->estimatedCost = 10;
-        info->estimatedRows = 10;
+        // The rows it finds, each read straight from its record number, and a binary search in memory.
+        info->estimatedCost = 0.5 * chosen_rows + 0.05 * std::log2(rows) + unsorted_penalty(info, chosen_rows, rows);
+        info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, std::ceil(chosen_rows)));
         return SQLITE_OK;
     }
+    // A scan reads every row once, in record order.
     info->idxNum = 0;
-    info->estimatedCost = rows * 2;
+    info->estimatedCost = rows;
     info->estimatedRows = static_cast<sqlite3_int64>(rows);
     // One numeric column to order by (MAX and MIN of it ask the same): the
-    // rows come in the order of the field's index, without a sort.
+    // rows come in the order of the field's index, without a sort. Such a scan
+    // hands out its first rows at once and the caller may stop there, which
+    // the planner cannot know: it counts half a plain scan.
     if (info->nOrderBy == 1) {
         const auto& o = info->aOrderBy[0];
         if (o.iColumn >= 0 && o.iColumn < static_cast<int>(t.fields().size()) && t.fields()[o.iColumn].numeric()) {
             info->idxNum = ((o.iColumn + 1) << kOrderShift) | (o.desc ? kDescending : 0);
             info->orderByConsumed = 1;
-            info->estimatedCost = rows * 2 + 1;
+            info->estimatedCost = rows / 2 + 1;
         }
+    } else if (info->nOrderBy > 1 && !order_spec(t, info).empty()) {
+        // Several numeric columns: rows equal in all come in record order, as a sort of a scan leaves them.
+        info->idxStr = sqlite3_mprintf("%s", order_spec(t, info).c_str());
+        info->needToFreeIdxStr = 1;
+        info->orderByConsumed = 1;
+        info->estimatedCost = rows / 2 + 1;
     }
+    if (!info->orderByConsumed) info->estimatedCost += unsorted_penalty(info, rows, rows);
     return SQLITE_OK;
 }
 
@@ -129,7 +170,13 @@ int x_close(sqlite3_vtab_cursor* p)
 
 void settle(DbfCursor* c, DbfTable& t)
 {
-    if (c->keyed) {
+    if (c->order) {
+        // Rows added during the scan are not in its order, as a plain scan stops at its end.
+        const std::vector<int>& order = *c->order;
+        auto row_at = [&](std::size_t i) { return order[c->backward ? order.size() - 1 - i : i]; };
+        while (c->at < order.size() && (row_at(c->at) >= t.record_count() || t.deleted(row_at(c->at)))) ++c->at;
+        c->row = c->at < order.size() ? row_at(c->at) : -1;
+    } else if (c->keyed) {
         // Rows added during the scan are not in its list, as a plain scan stops at its end.
         while (c->at < c->rows.size() && (c->rows[c->at] >= t.record_count() || t.deleted(c->rows[c->at]))) ++c->at;
         c->row = c->at < c->rows.size() ? c->rows[c->at] : -1;
@@ -140,19 +187,33 @@ void settle(DbfCursor* c, DbfTable& t)
     }
 }
 
-int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char*, int argc, sqlite3_value** argv)
+int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char* idx_str, int argc, sqlite3_value** argv)
 {
     DbfCursor* c = cur(p);
     DbfTable& t = *vt(p->pVtab)->table;
     c->at = 0;
     c->rows.clear();
+    c->order.reset();
+    c->backward = false;
     const int order_field = ((idx_num >> kOrderShift) & kFieldMask) - 1;
     c->keyed = (idx_num & kFieldMask) > 0 && argc > 0;
     c->end = static_cast<std::size_t>(t.record_count());
-    if (order_field >= 0 && order_field < static_cast<int>(t.fields().size())) {
+    if (idx_str && *idx_str) {
+        std::vector<DbfTable::OrderKey> keys;
+        for (const char* at = idx_str; *at;) {
+            char* end = nullptr;
+            const long field = std::strtol(at, &end, 10);
+            if (end == at || *end != ',' || field < 0 || field >= static_cast<long>(t.fields().size())) return SQLITE_ERROR;
+            keys.push_back({static_cast<int>(field), end[1] == '1'});
+            at = end + 2;
+            if (*at == ';') ++at;
+        }
         c->keyed = true;
-        c->rows = t.rows_by_number(order_field);
-        if (idx_num & kDescending) std::reverse(c->rows.begin(), c->rows.end());
+        c->order = t.rows_by_numbers(keys);
+    } else if (order_field >= 0 && order_field < static_cast<int>(t.fields().size())) {
+        c->keyed = true;
+        c->order = t.rows_by_number(order_field);
+        c->backward = (idx_num & kDescending) != 0;
     } else if (c->keyed) {
         int field = (idx_num & kFieldMask) - 1;
         sqlite3_value* v = argv[0];

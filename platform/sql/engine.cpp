@@ -79,11 +79,6 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-struct StmtCloser {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtCloser>;
-
 int authorize(void* context, int action, const char* a1, const char*, const char*, const char*)
 {
     auto* c = static_cast<Connection*>(context);
@@ -281,6 +276,21 @@ int run_sqlite(Connection& c, const StatementText& st, Statement& out)
         }
 
         c.slot.truncated = false;
+        if (ncols > 0 && sqlite3_stmt_readonly(stmt.get())) {
+            // A query: its first row is read now, so what fails before it fails the statement (a sort
+            // reads every row here); the rest as it is fetched.
+            out.live = std::move(stmt);
+            out.live_columns = ncols;
+            out.live_shown = shown;
+            out.live_rowid = use_rowid;
+            read_live_row(out);
+            if (out.late_error != 0) {
+                out.live.reset();
+                return set_error(out.late_error, out.late_message);
+            }
+            if (!out.live) read_live_rest(out);
+            return kOk;
+        }
         int step;
         while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
             std::vector<Value> row;
@@ -316,6 +326,49 @@ int run_sqlite(Connection& c, const StatementText& st, Statement& out)
     }
     return set_error(kErrSql, "The table files kept changing while the statement was prepared");
 }
+
+}  // namespace
+
+bool read_live_row(Statement& s)
+{
+    if (!s.live) return false;
+    sqlite3_stmt* stmt = s.live.get();
+    const int step = sqlite3_step(stmt);
+    if (step == SQLITE_ROW) {
+        const int shown = s.live_shown;
+        std::vector<Value> row;
+        row.reserve(static_cast<std::size_t>(shown));
+        for (int i = 0; i < shown; ++i) row.push_back(column_value(stmt, i));
+        s.rows.push_back(std::move(row));
+        if (s.live_rowid) s.record_numbers.push_back(sqlite3_column_int64(stmt, s.live_columns - 1));
+        return true;
+    }
+    if (step != SQLITE_DONE) {
+        const std::string message = sqlite3_errmsg(sqlite3_db_handle(stmt));
+        s.late_error = message.rfind("Value out of range", 0) == 0 ? kErrValue : kErrSql;
+        s.late_message = message;
+    }
+    s.live.reset();
+    read_live_rest(s);
+    return false;
+}
+
+void read_live_rest(Statement& s)
+{
+    while (s.live && read_live_row(s)) {
+    }
+    s.modified = static_cast<long>(s.rows.size());
+    for (std::size_t i = 0; i < s.columns.size(); ++i)
+        if (s.columns[i].type == 0) s.columns[i].type = column_type_of(s.rows, i, s.columns[i].width);
+}
+
+void read_live_queries()
+{
+    for (auto& [handle, s] : engine().statements)
+        if (s->live) read_live_rest(*s);
+}
+
+namespace {
 
 int create_table(Connection& c, const StatementText& st)
 {
@@ -407,6 +460,8 @@ int qeDisconnect(int hdbc)
     clear_error();
     auto it = engine().connections.find(hdbc);
     if (it == engine().connections.end()) return set_error(kErrBadHandle, "Invalid connection handle");
+    // Its queries keep their rows after it closes.
+    read_live_queries();
     engine().connections.erase(it);
     return kOk;
 }
@@ -417,6 +472,7 @@ int qeSetDB(int hdbc, const char* directory)
     clear_error();
     Connection* c = find_connection(hdbc);
     if (!c) return set_error(kErrBadHandle, "Invalid connection handle");
+    read_live_queries();
     auto resolved = resolve_directory(directory ? directory : "");
     if (!resolved) return set_error(kErrConnect, "The database directory does not exist");
     c->directory = *resolved;
@@ -439,6 +495,8 @@ int qeExecSQL(int hdbc, const char* sql)
         set_error(kErrSql, "No statement");
         return 0;
     }
+    // A query still being read must not see what this statement changes, nor files it reads again.
+    read_live_queries();
     StatementText st = read_statement(sql);
     auto s = std::make_unique<Statement>();
     s->connection = hdbc;

@@ -142,7 +142,18 @@ void deliver(Statement& s)
 
 int move_to(Statement& s, long position)
 {
+    while (s.live && position >= static_cast<long>(s.rows.size()) && read_live_row(s)) {
+    }
     long n = static_cast<long>(s.rows.size());
+    if (position >= n && s.late_error != 0) {
+        // Reported once, where the rows end.
+        const int code = s.late_error;
+        s.late_error = 0;
+        s.position = n;
+        s.current = Statement::Current::none;
+        s.pending_ready = false;
+        return set_error(code, s.late_message);
+    }
     s.pending_ready = false;
     if (position < 0 || position >= n) {
         s.position = position < 0 ? -1 : n;
@@ -202,7 +213,10 @@ int qeFetchRandom(int hstmt, long record)
 
 long qeFetchNumRecs(int hstmt)
 {
-    return on_statement(hstmt, [&](Statement& s) -> long { return static_cast<long>(s.rows.size()); });
+    return on_statement(hstmt, [&](Statement& s) -> long {
+        read_live_rest(s);
+        return static_cast<long>(s.rows.size());
+    });
 }
 
 int qeNumCols(int hstmt)
@@ -212,7 +226,10 @@ int qeNumCols(int hstmt)
 
 long qeNumModRecs(int hstmt)
 {
-    return on_statement(hstmt, [&](Statement& s) -> long { return s.modified; });
+    return on_statement(hstmt, [&](Statement& s) -> long {
+        read_live_rest(s);
+        return s.modified;
+    });
 }
 
 const char* qeColName(int hstmt, int column)
@@ -227,6 +244,8 @@ int qeColType(int hstmt, int column)
 {
     return on_statement(hstmt, [&](Statement& s) -> int {
         if (!column_exists(s, column)) return engine().error;
+        // A computed column's type and width follow from all its values.
+        if (s.columns[column - 1].type == 0) read_live_rest(s);
         return s.columns[column - 1].type;
     });
 }
@@ -235,6 +254,7 @@ int qeColWidth(int hstmt, int column)
 {
     return on_statement(hstmt, [&](Statement& s) -> int {
         if (!column_exists(s, column)) return engine().error;
+        if (s.columns[column - 1].type == 0) read_live_rest(s);
         return s.columns[column - 1].width;
     });
 }
@@ -276,6 +296,7 @@ int qeRecNew(int hstmt, long)
 int qePutUsingBindColumns(int hstmt)
 {
     return on_statement(hstmt, [&](Statement& s) -> int {
+        read_live_queries();
         if (s.current == Statement::Current::none) return set_error(kErrNoCurrentRow, "There is no current row");
         if (int r = writable_table(s); r != kOk) return r;
         DbfTable& t = *s.table;
@@ -317,6 +338,7 @@ int qePutUsingBindColumns(int hstmt)
 int qeRecUpdate(int hstmt)
 {
     return on_statement(hstmt, [&](Statement& s) -> int {
+        read_live_queries();
         if (!s.pending_ready) return set_error(kErrNoCurrentRow, "No record was prepared to store");
         if (int r = writable_table(s); r != kOk) return r;
         std::string error;
@@ -347,6 +369,7 @@ int qeRecUpdate(int hstmt)
 int qeRecDelete(int hstmt)
 {
     return on_statement(hstmt, [&](Statement& s) -> int {
+        read_live_queries();
         if (s.current != Statement::Current::row) return set_error(kErrNoCurrentRow, "There is no current row");
         if (int r = writable_table(s); r != kOk) return r;
         std::string error;

@@ -17,6 +17,11 @@
 
 namespace vsql {
 
+struct StmtCloser {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtCloser>;
+
 struct Mount {
     std::shared_ptr<DbfTable> table;
     std::uint64_t schema_version = 0;
@@ -64,7 +69,22 @@ struct Statement {
     bool pending_ready = false;
     long options = 0;
     long modified = 0;
+    // A query still running in SQLite: its rows are read as they are fetched. Before anything that
+    // could change what it reads, the rest is read (see read_live_queries), so it stays a snapshot.
+    StmtPtr live;
+    int live_columns = 0;     // of the SQLite statement: the shown ones, then perhaps the record number
+    int live_shown = 0;
+    bool live_rowid = false;
+    int late_error = 0;       // a failure met after the first row, reported at the fetch that reaches it
+    std::string late_message;
 };
+
+// Reads the next row of a live query into `rows`; false at its end (or failure).
+bool read_live_row(Statement& s);
+// Reads the rest of a live query; the row count and the types of computed columns follow.
+void read_live_rest(Statement& s);
+// Every live query read to its end: done before a statement or write that could change a table.
+void read_live_queries();
 
 struct EngineState {
     std::recursive_mutex mutex;

@@ -96,7 +96,7 @@ const std::set<std::string>& dialect_keywords()
         "VALUES", "UPDATE", "SET", "DELETE", "CREATE", "TABLE", "AS", "GROUP", "HAVING", "LIMIT", "OFFSET",
         "JOIN", "INNER", "LEFT", "OUTER", "CROSS", "NATURAL", "ON", "USING", "CASE", "WHEN", "THEN", "ELSE",
         "END", "EXISTS", "COLLATE", "CAST", "GLOB", "ISNULL", "NOTNULL", "REPLACE", "PRIMARY", "KEY",
-        "DEFAULT", "UNIQUE", "CHECK", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP"};
+        "DEFAULT", "UNIQUE", "CHECK", "EXPLAIN", "QUERY", "PLAN", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP"};
     return words;
 }
 

@@ -1,46 +1,22 @@
-// Temporary-then-rename file writer with injectable write failures.
+// Temporary-then-rename file writer; every step asks the fault plan first.
 #include "platform/sys/atomic_file.h"
+
+#include "platform/sys/confine.h"
+#include "platform/sys/format.h"
+#include "platform/sys/fault_plan.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace vsys {
 namespace {
-
-struct FaultState {
-    std::mutex mutex;
-    std::optional<WriteFault> fault;
-};
-
-FaultState& faults()
-{
-    static FaultState s;
-    return s;
-}
-
-// How many of `size` bytes may be written now; sets `hit` when a fault cuts it.
-std::size_t allowed_bytes(std::size_t size, bool& hit)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    hit = false;
-    if (!f.fault) return size;
-    if (f.fault->bytes_allowed >= size) {
-        f.fault->bytes_allowed -= size;
-        return size;
-    }
-    hit = true;
-    std::size_t n = static_cast<std::size_t>(f.fault->bytes_allowed);
-    f.fault->bytes_allowed = 0;
-    return n;
-}
 
 // Read once: umask can only be read by setting it, which is not safe to repeat
 // while other threads create files.
@@ -54,32 +30,11 @@ mode_t process_umask()
     return mask;
 }
 
-bool commit_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at_commit;
-}
-
-bool step_fault(AtomicStep step)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at == step;
-}
-
-bool directory_sync_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    return f.fault && f.fault->fail_at_directory_sync;
-}
-
 // The rename is durable only once the directory entry is on disk too. File
 // systems that cannot sync a directory say EINVAL: nothing more can be done there.
-int sync_directory(const std::string& dir)
+int sync_directory(const std::string& dir, const std::string& target)
 {
-    if (directory_sync_fault()) return EIO;
+    if (file_fault(FileOp::sync_directory, target)) return EIO;
     int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     int err = ::fsync(fd) == 0 ? 0 : errno;
@@ -89,8 +44,12 @@ int sync_directory(const std::string& dir)
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
+AtomicFile::AtomicFile(std::string target, Where where) : target_(std::move(target))
 {
+    if (where == Where::confined) {
+        open_in_folder();
+        return;
+    }
     // Built by appending: GCC 12 at -O3 sees a false overlap (-Wrestrict) in "." + name + suffix.
     std::string hidden = ".";
     hidden += path_filename(target_);
@@ -98,9 +57,10 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
     std::string pattern = path_join(path_directory(target_), hidden);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = step_fault(AtomicStep::create) ? -1 : ::mkstemp(name.data());
+    const bool refused = file_fault(FileOp::create, target_);
+    fd_ = refused ? -1 : ::mkstemp(name.data());
     if (fd_ < 0) {
-        const int error = step_fault(AtomicStep::create) ? ENOSPC : errno;
+        const int error = refused ? ENOSPC : errno;
         error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(error);
         failed_ = true;
         return;
@@ -110,17 +70,45 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target))
     ::fchmod(fd_, 0666 & ~process_umask());
 }
 
+void AtomicFile::open_in_folder()
+{
+    const std::string dir = path_directory(target_);
+    const std::string name = path_filename(target_);
+    dir_fd_ = open_confined_directory(dir.empty() ? "." : dir);
+    int error = dir_fd_ < 0 ? errno : 0;
+    if (!error && (name.empty() || name == "." || name == "..")) error = EISDIR;
+    if (!error && file_fault(FileOp::create, target_)) error = ENOSPC;
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; !error && fd_ < 0 && attempt < 100; ++attempt) {
+        std::string hidden = "." + name + strprintf(".%d.%u", static_cast<int>(::getpid()), counter++);
+        fd_ = ::openat(dir_fd_, hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ >= 0) temp_name_ = hidden;
+        else if (errno != EEXIST) error = errno;
+    }
+    if (fd_ < 0) {
+        error_ = "cannot create a temporary file for \"" + target_ + "\": " + std::strerror(error ? error : EEXIST);
+        failed_ = true;
+        return;
+    }
+    temp_ = path_join(dir, temp_name_);
+    ::fchmod(fd_, 0666 & ~process_umask());
+}
+
 AtomicFile::~AtomicFile()
 {
     if (fd_ >= 0) ::close(fd_);
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) {
+        if (dir_fd_ >= 0) ::unlinkat(dir_fd_, temp_name_.c_str(), 0);
+        else ::unlink(temp_.c_str());
+    }
+    if (dir_fd_ >= 0) ::close(dir_fd_);
 }
 
 bool AtomicFile::write(const void* data, std::size_t size)
 {
     if (failed_ || fd_ < 0) return false;
     bool fault = false;
-    std::size_t allowed = allowed_bytes(size, fault);
+    std::size_t allowed = file_write_allowance(size, target_, &fault);
     const char* p = static_cast<const char*>(data);
     std::size_t left = allowed;
     while (left > 0) {
@@ -153,11 +141,11 @@ Result AtomicFile::prepare()
 {
     if (prepared_) return Result::success();
     if (failed_ || fd_ < 0) return Result::failure(error_.empty() ? "write failed" : error_);
-    if (commit_fault()) return fail("cannot write", ENOSPC);
-    if (step_fault(AtomicStep::sync) || ::fsync(fd_) != 0) return fail("cannot write", step_fault(AtomicStep::sync) ? EIO : errno);
+    if (file_fault(FileOp::flush, target_)) return fail("cannot write", EIO);
+    if (::fsync(fd_) != 0) return fail("cannot write", errno);
     const int fd = fd_;
     fd_ = -1;
-    if (step_fault(AtomicStep::close)) {
+    if (file_fault(FileOp::close, target_)) {
         ::close(fd);
         return fail("cannot write", EIO);
     }
@@ -170,10 +158,17 @@ Result AtomicFile::commit()
 {
     if (Result r = prepare(); !r) return r;
     if (temp_.empty()) return Result::failure(error_.empty() ? "already committed" : error_);
-    if (step_fault(AtomicStep::rename) || ::rename(temp_.c_str(), target_.c_str()) != 0)
-        return fail("cannot replace", step_fault(AtomicStep::rename) ? EIO : errno);
+    const bool refused = file_fault(FileOp::rename, target_);
+    bool renamed = false;
+    if (!refused)
+        renamed = dir_fd_ >= 0 ? ::renameat(dir_fd_, temp_name_.c_str(), dir_fd_, path_filename(target_).c_str()) == 0
+                               : ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!renamed) return fail("cannot replace", refused ? EIO : errno);
     temp_.clear();
-    if (int err = sync_directory(path_directory(target_))) {
+    const int synced = dir_fd_ < 0 ? sync_directory(path_directory(target_), target_)
+                       : file_fault(FileOp::sync_directory, target_) ? EIO
+                       : ::fsync(dir_fd_) == 0 || errno == EINVAL ? 0 : errno;
+    if (int err = synced) {
         failed_ = true;
         error_ = "cannot write \"" + target_ + "\": " + std::strerror(err);
         return Result::failure(error_);
@@ -187,20 +182,6 @@ Result write_file_atomic(const std::string& path, const std::string& content)
     if (!file.is_open()) return Result::failure(file.error());
     if (!file.write(content)) return Result::failure(file.error());
     return file.commit();
-}
-
-void inject_write_fault(const WriteFault& fault)
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    f.fault = fault;
-}
-
-void clear_write_fault()
-{
-    auto& f = faults();
-    std::lock_guard lock(f.mutex);
-    f.fault.reset();
 }
 
 }  // namespace vsys

@@ -12,7 +12,11 @@ namespace vsys {
 
 class AtomicFile {
 public:
-    explicit AtomicFile(std::string target);
+    // `confined`: for a path the operator typed. The folder is opened only inside the
+    // working, program and archive directories (see confine.h) and the file is made
+    // and renamed through that folder's handle, so no link swapped in meanwhile leads out.
+    enum class Where { anywhere, confined };
+    explicit AtomicFile(std::string target, Where where = Where::anywhere);
     ~AtomicFile();  // without commit() the temporary is removed and the target is untouched
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -33,29 +37,16 @@ private:
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    int dir_fd_ = -1;         // confined: the target's folder
+    std::string temp_name_;   // confined: the temporary's name in it
     bool failed_ = false;
     bool prepared_ = false;
     std::string error_;
     Result fail(const std::string& what, int error);
+    void open_in_folder();
 };
 
 // Writes the whole content in one go through an AtomicFile.
 Result write_file_atomic(const std::string& path, const std::string& content);
-
-// --- fault injection for tests ----------------------------------------------
-// The next writes through AtomicFile (and every helper built on it) fail as a
-// full disk would: after `bytes_allowed` more bytes, or at commit when
-// `fail_at_commit` is set; `fail_at_directory_sync` fails the sync of the
-// directory after the rename; `fail_at` fails one step of the file's life.
-// Cleared by clear_write_fault().
-enum class AtomicStep { none, create, sync, close, rename };
-struct WriteFault {
-    std::uint64_t bytes_allowed = 0;
-    bool fail_at_commit = false;
-    bool fail_at_directory_sync = false;
-    AtomicStep fail_at = AtomicStep::none;
-};
-void inject_write_fault(const WriteFault& fault);
-void clear_write_fault();
 
 }  // namespace vsys

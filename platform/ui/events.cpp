@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/sys/clock.h"
+#include "platform/sys/confine.h"
 #include "platform/sys/files.h"
 #include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
@@ -201,6 +202,8 @@ void set_popup_responder(PopupResponder responder) { loop().responder = std::mov
 void set_idle_hook(std::function<bool()> hook) { loop().idle_hook = std::move(hook); }
 void set_pump_hook(std::function<void()> hook) { loop().pump_hook = std::move(hook); }
 int refused_events() { return loop().refused; }
+
+bool quit_requested() { return loop().quit_requested; }
 
 std::optional<double> next_timer_due()
 {
@@ -425,7 +428,19 @@ bool answer_popup(int popup_id, const PopupAnswer& answer)
                 notify_popup_refused(p->id, why + ".");
                 return false;
             }
-            apply(*p, answer);
+            // A typed path leads only where a listed one could: the working, program and archive directories.
+            // The program gets it resolved, with no link left in it to swap.
+            PopupAnswer taken = answer;
+            if ((p->kind == "file" || p->kind == "dir") && !answer.cancelled && answer.button >= 1 &&
+                !answer.response.empty()) {
+                auto confined = vsys::confined_path(chosen_path(*p, answer.response));
+                if (!confined) {
+                    notify_popup_refused(p->id, "Choose a place in the working, program or archive directory.");
+                    return false;
+                }
+                taken.response = *confined;
+            }
+            apply(*p, taken);
             return true;
         }
     }

@@ -93,15 +93,30 @@ bool panel_within(int panel, int root)
     return false;
 }
 
+namespace {
+// Whether the panel is an installed popup or holds one.
+bool holds_popup(int handle)
+{
+    for (int popup : model().popup_stack)
+        if (panel_within(popup, handle)) return true;
+    return false;
+}
+}  // namespace
+
 void raise_panel(int handle)
 {
-    Panel* p = find_panel(handle);
-    if (!p) return;
-    Panel* parent = find_panel(p->parent);
-    std::vector<int>& order = parent ? parent->children : model().top_level;
-    order.erase(std::remove(order.begin(), order.end(), handle), order.end());
-    order.insert(order.begin(), handle);
-    notify_stacking(p->parent);
+    // The panel comes in front within every window it lies in, or a window shown in a covered one stays hidden.
+    // A panel that is no popup stays behind the siblings that hold one: a modal popup is never covered.
+    for (Panel* p = find_panel(handle); p; p = find_panel(p->parent)) {
+        Panel* parent = find_panel(p->parent);
+        std::vector<int>& order = parent ? parent->children : model().top_level;
+        order.erase(std::remove(order.begin(), order.end(), p->handle), order.end());
+        auto at = order.begin();
+        if (!holds_popup(p->handle))
+            while (at != order.end() && holds_popup(*at)) ++at;
+        order.insert(at, p->handle);
+        notify_stacking(p->parent);
+    }
 }
 
 int default_data_type(int style)

@@ -162,7 +162,7 @@ MenuBar* find_menubar(int handle);
 bool panel_shown(int handle);
 // True when `panel` is `root` or lies inside it.
 bool panel_within(int panel, int root);
-// Raises a panel to the front of its siblings.
+// Raises a panel and every window it lies in to the front of their siblings (behind any that hold a modal popup).
 void raise_panel(int handle);
 // Creates an empty hidden panel; returns its handle (UIE_BAD_HANDLE for a bad parent).
 int create_panel(int parent);

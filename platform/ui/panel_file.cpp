@@ -279,7 +279,9 @@ void build_control(const json& c, const std::string& where, int panel, std::set<
 // Builds (or, with panel 0, only checks) one panel resource.
 void build_panel(const json& r, const std::string& where, int panel)
 {
-    only_keys(r, {"resource", "constant", "title", "left", "top", "width", "height", "callback", "attributes", "controls"}, where);
+    only_keys(r, {"resource", "constant", "names", "title", "left", "top", "width", "height", "callback", "attributes", "controls"},
+              where);
+    (void)field<std::string>(r, "names", "", where);  // only the build's header reads it
     Panel* p = panel ? find_panel(panel) : nullptr;
     auto set = [&](int attr, Value v) {
         if (p) p->attrs[attr] = std::move(v);

@@ -110,6 +110,9 @@ std::optional<double> next_timer_due();
 bool pump_once();
 // Events refused because a modal popup was up (counted for the driver).
 int refused_events();
+// Whether QuitUserInterface was asked and the outer loop has not ended yet: a nested loop of the program's own
+// (one waiting for a toggle) ends on it.
+bool quit_requested();
 
 // Whether a user can reach a panel (and control, unless 0) now.
 bool can_reach(int panel, int ctrl);

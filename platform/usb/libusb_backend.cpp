@@ -4,6 +4,7 @@
 #include <libusb.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -64,8 +65,6 @@ std::size_t staging_length(std::size_t length, std::size_t max_packet)
 }
 
 namespace {
-
-constexpr int kFindAgainAttempts = 60;  // about three seconds
 
 struct Device {
     libusb_device_handle* handle = nullptr;
@@ -201,9 +200,8 @@ public:
             if (input == nullptr || in_length < 4 || output == nullptr) return 0;
             std::uint32_t pipe = 0;
             std::memcpy(&pipe, input, 4);
-            std::vector<std::uint8_t> endpoints = current_endpoints(*device);
-            if (pipe >= endpoints.size()) return 0;
-            std::uint8_t endpoint = endpoints[pipe];
+            std::uint8_t endpoint = 0;
+            if (!endpoint_of(*device, pipe, &endpoint)) return 0;
             if (code == IOCTL_BULK_WRITE) {
                 if (endpoint & 0x80) return 0;
                 int sent = 0;
@@ -323,14 +321,28 @@ private:
         return handle;
     }
 
+    // The endpoint address of `pipe` in the current alternate setting. A board that has just left
+    // the bus to re-enumerate has no descriptors to read: it is looked for again first.
+    bool endpoint_of(Device& device, std::uint32_t pipe, std::uint8_t* endpoint)
+    {
+        std::vector<std::uint8_t> endpoints = current_endpoints(device);
+        if (endpoints.empty() && found_again(device)) endpoints = current_endpoints(device);
+        if (pipe >= endpoints.size()) return false;
+        *endpoint = endpoints[pipe];
+        return true;
+    }
+
     // A board whose firmware was just started may leave the bus and come back under the
-    // firmware's own ids (re-enumeration): the device is looked for again, a few seconds at most,
-    // and takes the place of the one that went, in the same alternate setting.
+    // firmware's own ids (re-enumeration): the device is looked for again until the configured
+    // time has passed (real time: a loaded host must not cut the board's time short), and takes
+    // the place of the one that went, in the same alternate setting.
     bool found_again(Device& device)
     {
         if (!device.cpu_released) return false;
         device.cpu_released = false;
-        for (int attempt = 0; attempt < kFindAgainAttempts; ++attempt) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(config_.reenumerate_timeout_ms);
+        for (bool last = false; !last;) {
+            last = std::chrono::steady_clock::now() >= deadline;
             if (device.cancelled) return false;
             libusb_device_handle* handle = connect(device.index);
             if (handle != nullptr && (device.alt == 0 || libusb_set_interface_alt_setting(handle, 0, device.alt) == 0)) {

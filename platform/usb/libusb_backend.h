@@ -18,6 +18,8 @@ struct LibusbConfig {
     unsigned read_timeout_ms = 500;   // a read that brings nothing fails after this
     unsigned write_timeout_ms = 1000;
     unsigned control_timeout_ms = 1000;
+    // A board whose firmware has just started may take this long to come back under its new ids.
+    unsigned reenumerate_timeout_ms = 3000;
 };
 
 // Pure helpers (unit-tested without a board).

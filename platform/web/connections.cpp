@@ -93,9 +93,17 @@ std::vector<PeerSocket> server_sockets(int server_port)
 
 int find_server_socket(int server_port, const std::string& address, int port)
 {
-    for (const auto& s : server_sockets(server_port))
+    auto sockets = server_sockets(server_port);
+    for (const auto& s : sockets)
         if (s.port == port && s.address == address) return s.fd;
-    return -1;
+    // An address written another way (an IPv6 scope, a mapped IPv4 address): the port alone, when only one has it.
+    const PeerSocket* only = nullptr;
+    for (const auto& s : sockets) {
+        if (s.port != port) continue;
+        if (only) return -1;
+        only = &s;
+    }
+    return only ? only->fd : -1;
 }
 
 int ConnectionBounds::accepted(int server_port)

@@ -19,7 +19,9 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
+#include "platform/sys/confine.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/ui_loop.h"
@@ -89,6 +91,7 @@ struct Client {
     // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
     std::atomic<std::int64_t> leave_by_ms{0};
     std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
+    std::uint64_t told_busy = ~0ull;  // the drain after which the page was last told its actions are refused
     bool ready = false;  // the snapshot is queued: changes follow it (guarded by the hub's mutex)
     std::thread writer;
     // Strip data waits here while the page draws its last frame (guarded by `mutex`).
@@ -279,6 +282,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     ConnectionBounds bounds{kMaxUnfinishedPerAddress, kMaxUnfinished};
     std::atomic<int> pending_actions{0};
     std::atomic<int> peak_actions{0};
+    std::atomic<std::uint64_t> drains{0};  // times the pending actions ran out
 
     std::mutex mutex;
     std::map<int, std::shared_ptr<Client>> clients;
@@ -406,6 +410,12 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         return {std::filesystem::current_path(ec).string(), vsys::project_dir()};
     }
 
+    // File popups list what a typed path may reach: the archive directory too.
+    std::vector<std::string> listing_roots() const
+    {
+        return options.document_roots.empty() ? vsys::allowed_roots() : options.document_roots;
+    }
+
     void subscribe_on_ui_thread()
     {
         std::weak_ptr<State> weak = weak_from_this();
@@ -430,6 +440,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             if (!self) return;
             json snap = adapt(vui::snapshot());
             snap["load_errors"] = vui::load_errors();
+            snap["title"] = self->options.title;
             std::lock_guard lock(self->mutex);
             auto it = self->clients.find(client);
             if (it == self->clients.end()) return;
@@ -450,7 +461,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
-            json r = limits ? list_directory(dir, *limits, self->document_roots())
+            json r = limits ? list_directory(dir, *limits, self->listing_roots())
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;
@@ -472,7 +483,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
-            json r = limits ? make_directory(dir, name, *limits, self->document_roots())
+            json r = limits ? make_directory(dir, name, *limits, self->listing_roots())
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;
@@ -528,7 +539,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         int waiting = ++pending_actions;
         if (waiting > kMaxPendingActions) {
             --pending_actions;
-            reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: this one was not done."}});
+            // Said once until the queue has drained: a reply to each refused action would pile up instead.
+            std::uint64_t drain = drains.load();
+            if (std::exchange(c.told_busy, drain) != drain)
+                reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: the latest were not done."}});
             return;
         }
         int peak = peak_actions.load();
@@ -543,7 +557,9 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     // UI thread. After a flood the queue's memory goes back to the system once it has drained.
     void action_done()
     {
-        if (--pending_actions == 0 && peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
+        if (--pending_actions > 0) return;
+        ++drains;
+        if (peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
     }
 
     // --- civetweb callbacks ---
@@ -620,7 +636,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     {
         const mg_request_info* ri = mg_get_request_info(conn);
         int fd = ri ? find_server_socket(port.load(), ri->remote_addr, ri->remote_port) : -1;
-        if (fd < 0) return;
+        if (fd < 0) {
+            // Not to be read unbounded by civetweb either: the page goes (it reconnects).
+            client.ask_to_leave();
+            return;
+        }
         FrameReader reader(kMaxMessageBytes,
                            {[&](std::string_view text) { on_message(client, text.data(), text.size()); },
                             [&](int opcode, std::string_view payload) {

@@ -13,6 +13,10 @@
 // With a token every request needs it: ?token=T once (the page then keeps it
 // in a cookie) or the cookie itself. Without one, requests must name the host
 // by address or as localhost, and WebSocket pages must come from this server.
+// Careless and hostile clients are bounded: a frame is judged by its header
+// before its payload is read, unfinished requests are shut oldest first beyond
+// a bound, a page asked to leave is dropped if it stays, and actions waiting
+// for the UI thread are bounded.
 #pragma once
 
 #include <memory>
@@ -31,6 +35,7 @@ struct Options {
     // directory and the program directory at each request (start-up changes into
     // the working directory after the server starts).
     std::vector<std::string> document_roots;
+    std::string title = "Vantrel";            // the browser tab's title
 };
 
 class Server {

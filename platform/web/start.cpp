@@ -38,7 +38,7 @@ bool option(int argc, char** argv, const std::string& name, std::string& value, 
 
 }  // namespace
 
-std::unique_ptr<Server> start_from_command_line(int argc, char** argv)
+std::unique_ptr<Server> start_from_command_line(int argc, char** argv, const std::string& title)
 {
     std::string error, address_text = "127.0.0.1:8080", token;
     if (const char* env = std::getenv("VANTREL_HTTP"); env && *env) address_text = env;
@@ -55,6 +55,7 @@ std::unique_ptr<Server> start_from_command_line(int argc, char** argv)
         return nullptr;
     }
     Options options;
+    options.title = title;
     options.address = *address;
     options.token = token;
     options.web_root = vsys::path_join(vsys::project_dir(), "web");

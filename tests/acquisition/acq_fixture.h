@@ -27,6 +27,7 @@
 #include "core/run_table.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
+#include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/message_box.h"
 #include "platform/ui/headless.h"
@@ -118,14 +119,14 @@ protected:
         sc_main();
         ASSERT_GT(sc_handle, 0);
         // The tests take each block through the loop themselves, once the board has delivered it.
-        SetCtrlAttribute(sc_handle, 25, ATTR_ENABLED, 0);
+        SetCtrlAttribute(sc_handle, SCHART_TIMER, ATTR_ENABLED, 0);
     }
 
     void TearDown() override
     {
         if (acq().active) {
-            SetCtrlVal(sc_handle, 2, 0);
-            start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0);
+            SetCtrlVal(sc_handle, SCHART_START, 0);
+            start_stop(sc_handle, SCHART_START, EVENT_COMMIT, nullptr, 0, 0);
         }
         VantrelKillBufferedAnalogIn();
         close_usb_handle();
@@ -169,11 +170,11 @@ protected:
     void start()
     {
         if (trigger > 0) ui.answer(1);
-        ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+        ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 1));
         // The board's block clock starts when its transfer thread has it running.
         wait_real([this] { return !acq().active || board->stats().running; });
     }
-    void stop() { ASSERT_TRUE(ui.set(sc_handle, 2, 0)); }
+    void stop() { ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 0)); }
 
     // Polls (in real time, at most `patience` seconds) for what the transfer thread does.
     template <typename Done>
@@ -193,7 +194,7 @@ protected:
         for (int i = 0; i < n; ++i) {
             vsys::advance_clock(1.0);
             wait_real([] { return vboard::block_queue().ready_count() > 0 || VantrelStatus.load() == 200; });
-            DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+            DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
         }
     }
 

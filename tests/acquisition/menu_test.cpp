@@ -3,6 +3,10 @@
 
 #include <functional>
 
+#include "panels/apop.h"
+#include "panels/card_004.h"
+#include "panels/log_req.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "setup/export_file.h"
@@ -89,23 +93,23 @@ TEST_F(MenuTest, EachItemShowsItsEffect)
          [this] {
              const int frame = ui.find_panel("CHAN");
              ASSERT_GT(frame, 0);
-             ASSERT_TRUE(ui.press(frame, 5));
+             ASSERT_TRUE(ui.press(frame, CHAN_CANCEL));
              EXPECT_EQ(ui.find_panel("CHAN"), 0);
          }},
         {"Alarm List...", [this] {},
          [this] {
              const int popup = ui.modal_panel();
              ASSERT_GT(popup, 0);
-             EXPECT_TRUE(ui.visible(popup, 3));
-             EXPECT_FALSE(ui.visible(popup, 4));
+             EXPECT_TRUE(ui.visible(popup, APOP_LIST));
+             EXPECT_FALSE(ui.visible(popup, APOP_PARETO));
              DiscardPanel(popup);
          }},
         {"Alarm Pareto...", [this] {},
          [this] {
              const int popup = ui.modal_panel();
              ASSERT_GT(popup, 0);
-             EXPECT_FALSE(ui.visible(popup, 3));
-             EXPECT_TRUE(ui.visible(popup, 4));
+             EXPECT_FALSE(ui.visible(popup, APOP_LIST));
+             EXPECT_TRUE(ui.visible(popup, APOP_PARETO));
              DiscardPanel(popup);
          }},
     };
@@ -152,17 +156,17 @@ TEST_F(MenuTest, ClearAlarmsOpensTheReviewAndTheWindowMenuFollows)
     uncleared_alarm();
     update_menu();
     ASSERT_FALSE(dimmed(48));
-    ASSERT_TRUE(ui.pick(handle_menu, 48));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS));
     ASSERT_GT(list_panel, 0);
     EXPECT_FALSE(dimmed(60));
     EXPECT_TRUE(checked(60));
     EXPECT_FALSE(checked(57));
     EXPECT_FALSE(dimmed(62));  // two windows to tile
     // Back to the strip chart from the Window menu.
-    ASSERT_TRUE(ui.pick(handle_menu, 57));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_WINDOW_STRIP_CHART));
     EXPECT_TRUE(checked(57));
     EXPECT_FALSE(checked(60));
-    ASSERT_TRUE(ui.pick(handle_menu, 62));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_WINDOW_TILE));
     // The alarm window is still open when the bar is rebuilt: its item stays usable.
     update_menu();
     EXPECT_FALSE(dimmed(60));
@@ -171,10 +175,9 @@ TEST_F(MenuTest, ClearAlarmsOpensTheReviewAndTheWindowMenuFollows)
 // The strip chart's Tile button arranges the open windows as the Window menu's Tile does.
 TEST_F(MenuTest, TileButtonArrangesTheWindowsLikeTheMenuItem)
 {
-    constexpr int kTileButton = 28, kTileItem = 62;
     uncleared_alarm();
     update_menu();
-    ASSERT_TRUE(ui.pick(handle_menu, 48));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS));
     ASSERT_GT(list_panel, 0);
     auto geometry = [this] {
         std::vector<int> g;
@@ -182,12 +185,12 @@ TEST_F(MenuTest, TileButtonArrangesTheWindowsLikeTheMenuItem)
             for (int attr : {ATTR_TOP, ATTR_LEFT, ATTR_WIDTH, ATTR_HEIGHT}) g.push_back(ui.panel_attribute(panel, attr));
         return g;
     };
-    ASSERT_TRUE(ui.pick(handle_menu, kTileItem));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_WINDOW_TILE));
     const auto tiled = geometry();
     ASSERT_TRUE(ui.move_panel(list_panel, 300, 200));
     ASSERT_TRUE(ui.move_panel(sc_handle, 250, 150));
     ASSERT_NE(geometry(), tiled);
-    ASSERT_TRUE(ui.press(sc_handle, kTileButton));
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_TILE));
     EXPECT_EQ(geometry(), tiled);
 }
 
@@ -195,7 +198,7 @@ TEST_F(MenuTest, ClearAlarmsWithNothingLeftTurnsTheStatusWhite)
 {
     status_color = STATUS_YELLOW;
     update_menu();
-    ASSERT_TRUE(ui.pick(handle_menu, 48));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS));
     EXPECT_EQ(status_color, STATUS_WHITE);
     EXPECT_TRUE(dimmed(48));
     EXPECT_LE(list_panel, 0);
@@ -209,14 +212,14 @@ TEST_F(MenuTest, AcquisitionDimsTheSetupItemsAlsoAcrossARebuild)
     ASSERT_TRUE(acq().active);
     for (int id : during) EXPECT_TRUE(dimmed(id)) << id;
     for (int id : usable) EXPECT_FALSE(dimmed(id)) << id;
-    EXPECT_FALSE(ui.pick(handle_menu, 3));
+    EXPECT_FALSE(ui.pick(handle_menu, MENUBAR_FILE_OPEN));
     // The channel setup's OK rebuilds the bar while acquisition goes on.
     Flags |= FLAG_PENDING_CHANGES;
     ui.answer_no();
-    ASSERT_TRUE(ui.pick(handle_menu, 28));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_CHANNEL_SETUP));
     const int frame = ui.find_panel("CHAN");
     ASSERT_GT(frame, 0);
-    ASSERT_TRUE(ui.press(frame, 4));
+    ASSERT_TRUE(ui.press(frame, CHAN_OK));
     ASSERT_TRUE(acq().active);
     for (int id : during) EXPECT_TRUE(dimmed(id)) << id;
     stop();
@@ -233,7 +236,7 @@ TEST_F(MenuTest, ViewLogOpensTheActivityReportWhoseOkOpensTheReport)
     const int popup = ui.modal_panel();
     ASSERT_GT(popup, 0);
     EXPECT_EQ(ui.title(popup), "Activity Report");
-    ASSERT_TRUE(ui.press(popup, 2));
+    ASSERT_TRUE(ui.press(popup, LOGREQ_OK));
     EXPECT_FALSE(ui.panel_exists(popup));
     ASSERT_EQ(ui.documents(), std::vector<std::string>{dir.file("ACTIVITY.TXT")});
     EXPECT_NE(dir.read("ACTIVITY.TXT").find("09:10:00 2 Triggered Events, Trace ID = LOT-10, ETCH"), std::string::npos)

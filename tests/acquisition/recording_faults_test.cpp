@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "core/trace_file.h"
+#include "panels/s_chart.h"
 #include "platform/sql/dbf_table.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 
 namespace {
@@ -20,8 +22,7 @@ class RecordingFaults : public AcqTest {
 protected:
     void TearDown() override
     {
-        vsql::inject_dbf_fault(vsql::DbfIo::write, 0);
-        inject_trace_fault(TraceIo::write, 0);
+        vsys::clear_fault_plan();
         AcqTest::TearDown();
     }
 
@@ -30,7 +31,7 @@ protected:
     {
         ui.answer(1);
         ui.answer(1);
-        ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+        ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 1));
         wait_real([this] { return !acq().active || board->stats().running; });
     }
 
@@ -103,9 +104,9 @@ TEST_F(RecordingFaults, AnUnreadableRunTableRefusesTheStartWithOneMessage)
     dir.write("SC_DATA/00000001.001", "an old wafer");
     damage_run_table(dir.file("VT_INFO.DBF"));
     ui.answer(1);
-    ASSERT_TRUE(ui.set(sc_handle, 2, 1));
+    ASSERT_TRUE(ui.set(sc_handle, SCHART_START, 1));
     EXPECT_FALSE(acq().active);
-    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
     const auto shown = errors();
     ASSERT_EQ(shown.size(), 1u) << shown.back().text;
     EXPECT_EQ(shown[0].title, "DAQ Error");
@@ -161,17 +162,17 @@ TEST_F(RecordingFaults, AnExistingTraceIsNeverOpenedForWriting)
 // Every failing write, flush or seek of the trace writer, at each point of a recording.
 TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
 {
-    for (TraceIo op : {TraceIo::write, TraceIo::flush, TraceIo::seek}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         int nth = 1;
         for (;; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
             new_case();
             source->ch1 = kTwoWafers;
-            inject_trace_fault(op, nth);
+            vsys::set_fault_plan({op, nth, false, "/SC_DATA/"});
             press_start();
             run_pattern(static_cast<int>(std::string(kTwoWafers).size()));
-            const bool hit = trace_fault_pending() == 0;
-            inject_trace_fault(op, 0);
+            const bool hit = vsys::fault_plan_strikes() > 0;
+            vsys::clear_fault_plan();
             if (acq().active) stop();
             settle_answers();
             const auto shown = errors();
@@ -183,7 +184,7 @@ TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
             EXPECT_EQ(shown[0].title, "DAQ Error");
             EXPECT_NE(shown[0].text.find("Cannot write the wafer trace file"), std::string::npos) << shown[0].text;
             EXPECT_NE(shown[0].text.find("No space left on device"), std::string::npos) << shown[0].text;
-            EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+            EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
             expect_whole_traces();
             // Every row names wafers whose files are there.
             for (const auto& r : vtest::query(hdbc, "SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0").rows)
@@ -198,17 +199,17 @@ TEST_F(RecordingFaults, TheFirstTraceWriteFailureStopsAcquisitionWithOneMessage)
 // Every failing write, flush or seek of the run table during a recording.
 TEST_F(RecordingFaults, TheFirstRunTableFailureStopsAcquisitionWithOneMessage)
 {
-    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::flush, vsql::DbfIo::seek}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         int nth = 1;
         for (;; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
             new_case();
             source->ch1 = kTwoWafers;
             press_start();
-            vsql::inject_dbf_fault(op, nth);
+            vsys::set_fault_plan({op, nth, false, "VT_INFO"});
             run_pattern(static_cast<int>(std::string(kTwoWafers).size()));
-            const bool hit = vsql::dbf_fault_pending() == 0;
-            vsql::inject_dbf_fault(op, 0);
+            const bool hit = vsys::fault_plan_strikes() > 0;
+            vsys::clear_fault_plan();
             if (acq().active) stop();
             settle_answers();
             const auto shown = errors();

@@ -1,4 +1,6 @@
 // The review edition: the same main window without the start/stop toggle, and no acquisition.
+#include "panels/s_chart.h"
+#include "panels/vt_setup.h"
 #include "tests/acquisition/acq_fixture.h"
 
 namespace {
@@ -7,9 +9,9 @@ using acqtest::AcqTest;
 
 TEST_F(AcqTest, ReviewHasNoAcquisition)
 {
-    EXPECT_FALSE(ui.visible(sc_handle, 2));
-    EXPECT_EQ(start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0), 1);
-    EXPECT_EQ(pause(sc_handle, 4, EVENT_COMMIT, nullptr, 0, 0), 0);
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_START));
+    EXPECT_EQ(start_stop(sc_handle, SCHART_START, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(pause(sc_handle, SCHART_PAUSE, EVENT_COMMIT, nullptr, 0, 0), 0);
     EXPECT_EQ(Start(), 1);
     EXPECT_FALSE(acq().active);
     EXPECT_EQ(vsys::path_filename(playback_list_path()), "review.tmp");
@@ -30,10 +32,10 @@ TEST_F(AcqTest, ReviewMenuBarIsVantrels)
     const int dialog = ui.find_panel("TRIGGERS");
     ASSERT_GT(dialog, 0);
     EXPECT_EQ(ui.modal_panel(), dialog);
-    ASSERT_TRUE(ui.press(dialog, 13));
+    ASSERT_TRUE(ui.press(dialog, TRIGGERS_CANCEL));
     EXPECT_EQ(ui.find_panel("TRIGGERS"), 0);
     // Pressing the (hidden) start toggle's callback still acquires nothing.
-    EXPECT_EQ(start_stop(sc_handle, 2, EVENT_COMMIT, nullptr, 0, 0), 1);
+    EXPECT_EQ(start_stop(sc_handle, SCHART_START, EVENT_COMMIT, nullptr, 0, 0), 1);
     EXPECT_FALSE(acq().active);
 }
 

@@ -1,7 +1,10 @@
 // Runs and wafers cut by the triggers: run rows, wafer files, precoat split, the 1000th wafer and slow rates.
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/case_label.h"
 
 #include <map>
+
+#include "panels/s_chart.h"
 
 namespace {
 
@@ -61,7 +64,7 @@ TEST_P(Triggers, CutRunsAndWafers)
     EXPECT_EQ(files, t.blocks.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Triggers, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Table, Triggers, ::testing::ValuesIn(kCases), vtest::ByCaseName());
 
 TEST_F(AcqTest, PrecoatWaferOfARunBecomesARunOfItsOwn)
 {
@@ -148,7 +151,7 @@ TEST_F(AcqTest, StoppingMidWaferKeepsTheWaferAndItsComment)
     source->ch1 = "0011111111111111";
     start();
     tick(5);
-    ASSERT_TRUE(ui.set(sc_handle, 13, "operator's note"));
+    ASSERT_TRUE(ui.set(sc_handle, SCHART_COMMENT, "operator's note"));
     stop();
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF, COMMENT FROM VT_INFO WHERE RUN_NUM > 0"), "1|1|operator's note");
     EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), 20u + 4 * 80);
@@ -156,16 +159,16 @@ TEST_F(AcqTest, StoppingMidWaferKeepsTheWaferAndItsComment)
 
 TEST_F(AcqTest, WithoutRecordingNothingIsWrittenButTheChartMoves)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 14));  // recording off
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_FILE_RECORD_DATA));  // recording off
     source->ch1 = "0011100000";
     start();
     tick(6);
     EXPECT_EQ(run_num, 0);
-    EXPECT_FALSE(ui.trace(sc_handle, 20, 1).empty());
+    EXPECT_FALSE(ui.trace(sc_handle, SCHART_STRIP, 1).empty());
     stop();
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
     // Every stop turns recording on again.
-    EXPECT_TRUE(ui.menu_item(handle_menu, 14)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_FILE_RECORD_DATA)->checked);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "panels/s_chart.h"
+
 namespace {
 
 using acqtest::AcqTest;
@@ -47,7 +49,7 @@ TEST_F(AcqTest, WaitingFileHoldsOnlyHeaderAndLatestBlock)
     tick(7);
     EXPECT_EQ(vsys::file_size(trace_file(1, 1)).value_or(0), 20u + 80u);
     EXPECT_EQ(bytes(trace_file(1, 1)).substr(0, 20), "09.30.07 2026/03/14\n");
-    EXPECT_EQ(ui.text(sc_handle, 18), "TOOL_A:2026/03/14 09:30:07");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_TRACE_ID), "TOOL_A:2026/03/14 09:30:07");
     stop();
     EXPECT_FALSE(vsys::file_exists(trace_file(1, 1)));
     EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 0"), "0");
@@ -73,7 +75,7 @@ TEST_F(AcqTest, AnotherRunsRowReadDuringAcquisitionChangesNothingRecorded)
     EXPECT_FALSE(vsys::file_exists(trace_file(77, 5)));
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF FROM VT_INFO WHERE RUN_NUM > 0"), "1|1");
     // The chart still shows 3.75 V for the trigger channel (the lowest enabled channel is the last trace).
-    std::vector<double> t = ui.trace(sc_handle, 20, 3);
+    std::vector<double> t = ui.trace(sc_handle, SCHART_STRIP, 3);
     ASSERT_FALSE(t.empty());
     EXPECT_DOUBLE_EQ(t.back(), 3.75);
 }
@@ -114,7 +116,7 @@ TEST_F(AcqTest, OnlyTheProcessOfRecordBuildersDirectCallNestsInTheLoop)
             if (timer_result != -1) return 1;
             vsys::advance_clock(1.0);
             wait_real([] { return vboard::block_queue().ready_count() > 0; });
-            timer_result = DaqLoop(sc_handle, 25, EVENT_TIMER_TICK, nullptr, 0, 0);
+            timer_result = DaqLoop(sc_handle, SCHART_TIMER, EVENT_TIMER_TICK, nullptr, 0, 0);
             left_by_timer = vboard::block_queue().ready_count();
             DaqLoop(-1, -1, EVENT_TIMER_TICK, nullptr, 0, 0);
             left_by_builder = vboard::block_queue().ready_count();

@@ -4,6 +4,12 @@
 #include "acquisition/zoom.h"
 #include "core/ini_file.h"
 #include "core/long_command.h"
+#include "panels/about_vt.h"
+#include "panels/daq_set.h"
+#include "panels/playback.h"
+#include "panels/right.h"
+#include "panels/s_chart.h"
+#include "panels/vt_setup.h"
 
 namespace {
 
@@ -37,110 +43,110 @@ TEST(AutoAxis, RoundsToNiceLimits)
 TEST_F(AcqTest, MainWindowShowsTitleLegendAndIdleClock)
 {
     EXPECT_EQ(ui.title(parent_panel), "System=TOOL_A, ETCH");
-    EXPECT_EQ(ui.plain_items(legend_panel, 3), (std::vector<std::string> {"CH1", "CH2", "CH3"}));
-    const auto items = ui.items(legend_panel, 3);
+    EXPECT_EQ(ui.plain_items(legend_panel, LEGEND_CHANNELS), (std::vector<std::string> {"CH1", "CH2", "CH3"}));
+    const auto items = ui.items(legend_panel, LEGEND_CHANNELS);
     ASSERT_EQ(items.size(), 3u);
     char expected[64];
     std::snprintf(expected, sizeof expected, "\033fg%.6XCH1",
                   static_cast<int>(get_default_color(1)) & 0xFFFFFF);
     EXPECT_EQ(items[0].label, expected);
-    EXPECT_FALSE(ui.visible(sc_handle, 13));
-    EXPECT_FALSE(ui.visible(sc_handle, 14));
-    SetCtrlAttribute(sc_handle, 25, ATTR_ENABLED, 1);
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_COMMENT));
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_PLAYBACK));
+    SetCtrlAttribute(sc_handle, SCHART_TIMER, ATTR_ENABLED, 1);
     ui.advance(1.0);
-    EXPECT_EQ(ui.text(sc_handle, 16), "09:30:01");
-    EXPECT_EQ(ui.text(sc_handle, 17), "2026/03/14");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_CLOCK_TIME), "09:30:01");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_CLOCK_DATE), "2026/03/14");
 }
 
 TEST_F(AcqTest, AboutBoxAndRealTimeMenuItem)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 65));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_HELP_ABOUT_VANTREL));
     const int about = ui.modal_panel();
     ASSERT_GT(about, 0);
-    EXPECT_EQ(ui.text(about, 9), "Version 6.96");
-    ASSERT_TRUE(ui.press(about, 2));
-    EXPECT_FALSE(ui.menu_item(handle_menu, 53)->checked);
-    ASSERT_TRUE(ui.pick(handle_menu, 53));
+    EXPECT_EQ(ui.text(about, ABOUT_VERSION), "Version 6.96");
+    ASSERT_TRUE(ui.press(about, ABOUT_OK));
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING)->checked);
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     EXPECT_EQ(current_file_index, 0);
     char text[33];
     EXPECT_STREQ(get_put_char(hdbc, 0, 8, CONFIG_READ, text), "0 1");
-    ASSERT_TRUE(ui.pick(handle_menu, 53));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));
     EXPECT_EQ(current_file_index, -1);
     EXPECT_STREQ(get_put_char(hdbc, 0, 8, CONFIG_READ, text), "0 0");
     // A rebuilt bar shows the state again.
     current_file_index = 0;
     update_menu();
-    EXPECT_TRUE(ui.menu_item(handle_menu, 53)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING)->checked);
 }
 
 TEST_F(AcqTest, RateDialogStoresOnlyPendingChanges)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 27));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE));
     int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    EXPECT_EQ(ui.items(dialog, 2).size(), 27u);
-    EXPECT_EQ(ui.items(dialog, 2)[21].label, "     1 sample/ch every 10 sec");
-    ASSERT_TRUE(ui.select(dialog, 2, 21));
-    ASSERT_TRUE(ui.press(dialog, 3));
+    EXPECT_EQ(ui.items(dialog, DAQSET_RATE).size(), 27u);
+    EXPECT_EQ(ui.items(dialog, DAQSET_RATE)[21].label, "     1 sample/ch every 10 sec");
+    ASSERT_TRUE(ui.select(dialog, DAQSET_RATE, 21));
+    ASSERT_TRUE(ui.press(dialog, DAQSET_OK));
     EXPECT_EQ(sample_rate_index, -10);
     EXPECT_EQ(sample_rate, 1);
     EXPECT_FALSE(ui.panel_exists(dialog));
     recipe_num = 1;
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 27));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE));
     EXPECT_EQ(popup_titles().back(), "Setup Error");
 }
 
 TEST_F(AcqTest, TriggerDialogChecksWidthAndCountsConditions)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, 37));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_TRIGGERS));
     int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    EXPECT_EQ(ui.plain_items(dialog, 5), (std::vector<std::string> {"Disabled", "CH1", "CH2", "CH3"}));
-    ASSERT_TRUE(ui.set(dialog, 6, 6));
+    EXPECT_EQ(ui.plain_items(dialog, TRIGGERS_CH1), (std::vector<std::string> {"Disabled", "CH1", "CH2", "CH3"}));
+    ASSERT_TRUE(ui.set(dialog, TRIGGERS_WIDTH, 6));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(dialog, 12));
+    ASSERT_TRUE(ui.press(dialog, TRIGGERS_OK));
     EXPECT_EQ(popup_titles().back(), "Trigger Error");
     EXPECT_TRUE(ui.panel_exists(dialog));
     EXPECT_EQ(minimum_trig_width, 2);
-    ASSERT_TRUE(ui.set(dialog, 6, 5));
-    ASSERT_TRUE(ui.select(dialog, 2, 3));
-    ASSERT_TRUE(ui.set(dialog, 3, 1));  // edge mode hides the precoat minimum
-    EXPECT_FALSE(ui.visible(dialog, 10));
-    ASSERT_TRUE(ui.press(dialog, 12));
+    ASSERT_TRUE(ui.set(dialog, TRIGGERS_WIDTH, 5));
+    ASSERT_TRUE(ui.select(dialog, TRIGGERS_CH2, 3));
+    ASSERT_TRUE(ui.set(dialog, TRIGGERS_MODE, 1));  // edge mode hides the precoat minimum
+    EXPECT_FALSE(ui.visible(dialog, TRIGGERS_PRECOAT));
+    ASSERT_TRUE(ui.press(dialog, TRIGGERS_OK));
     EXPECT_EQ(minimum_trig_width, 5);
     EXPECT_EQ(trigger, 2);
     EXPECT_EQ(trig_2_ch, 3);
     EXPECT_EQ(trig_type, 1);
     EXPECT_EQ(precoat_minimum, 1000000000);
     // Disabling condition 1 disables condition 2 too.
-    ASSERT_TRUE(ui.pick(handle_menu, 37));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_TRIGGERS));
     dialog = ui.modal_panel();
-    ASSERT_TRUE(ui.select(dialog, 5, 0));
-    EXPECT_TRUE(ui.dimmed(dialog, 2));
-    ASSERT_TRUE(ui.press(dialog, 12));
+    ASSERT_TRUE(ui.select(dialog, TRIGGERS_CH1, 0));
+    EXPECT_TRUE(ui.dimmed(dialog, TRIGGERS_CH2));
+    ASSERT_TRUE(ui.press(dialog, TRIGGERS_OK));
     EXPECT_EQ(trigger, 0);
 }
 
 TEST_F(AcqTest, StripChartWidthIsLimitedToItsPoints)
 {
     setup_three_channels(100);
-    ASSERT_TRUE(ui.pick(handle_menu, 73));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_AXES));
     int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    SetCtrlAttribute(dialog, 4, ATTR_MAX_VALUE, 100000);
-    ASSERT_TRUE(ui.set(dialog, 4, 1000));
+    SetCtrlAttribute(dialog, AXES_WIDTH, ATTR_MAX_VALUE, 100000);
+    ASSERT_TRUE(ui.set(dialog, AXES_WIDTH, 1000));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(dialog, 11));
+    ASSERT_TRUE(ui.press(dialog, AXES_OK));
     EXPECT_EQ(popup_titles().back(), "Strip Chart Error");
     EXPECT_EQ(sc_points, 10000);
-    EXPECT_EQ(ui.text(sc_handle, 24), "100");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_X_END), "100");
     // One sample every 10 s: 300 s are 30 points.
     setup_three_channels(-10);
     get_put_number(10, 0, NUMBER_T_WRITE, 300);
     aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
     EXPECT_EQ(sc_points, 30);
-    EXPECT_EQ(ui.text(sc_handle, 24), "300");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_X_END), "300");
 }
 
 TEST_F(AcqTest, LegendWidthFromTheIniIsClamped)
@@ -160,68 +166,68 @@ TEST_F(AcqTest, LegendWidthFromTheIniIsClamped)
 TEST_F(AcqTest, CursorReadOutAndZoomSteps)
 {
     names(-2, 0, 0, 0);
-    SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
-    SetCtrlAttribute(sc_handle, 14, ATTR_NUM_CURSORS, 2);
-    SetCursorAttribute(sc_handle, 14, 1, ATTR_CURSOR_MODE, VAL_FREE_FORM);
-    SetCursorAttribute(sc_handle, 14, 2, ATTR_CURSOR_MODE, VAL_FREE_FORM);
-    SetGraphCursor(sc_handle, 14, 1, 1.0, 2.0);
-    SetGraphCursor(sc_handle, 14, 2, 4.0, 6.0);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS, 2);
+    SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 1, ATTR_CURSOR_MODE, VAL_FREE_FORM);
+    SetCursorAttribute(sc_handle, SCHART_PLAYBACK, 2, ATTR_CURSOR_MODE, VAL_FREE_FORM);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 1, 1.0, 2.0);
+    SetGraphCursor(sc_handle, SCHART_PLAYBACK, 2, 4.0, 6.0);
     SetCursorText();
-    EXPECT_EQ(ui.text(sc_handle, 26), "X1=1.0000 Y1=2.0000 X2=4.0000 Y2=6.0000 dX=-3.0000 dY=-4.0000");
-    EXPECT_TRUE(ui.visible(sc_handle, 26));
+    EXPECT_EQ(ui.text(sc_handle, SCHART_CURSORS), "X1=1.0000 Y1=2.0000 X2=4.0000 Y2=6.0000 dX=-3.0000 dY=-4.0000");
+    EXPECT_TRUE(ui.visible(sc_handle, SCHART_CURSORS));
 
     auto choose = [&](int value) {
-        ASSERT_TRUE(ui.right_click(sc_handle, 14, 50, 50));
+        ASSERT_TRUE(ui.right_click(sc_handle, SCHART_PLAYBACK, 50, 50));
         const int menu = ui.find_panel("TOOLS");
         ASSERT_GT(menu, 0);
-        EXPECT_EQ(ui.items(menu, 2).size(), 24u);
+        EXPECT_EQ(ui.items(menu, TOOLS_TOOLS).size(), 24u);
         int index = -1;
-        GetIndexFromValue(menu, 2, &index, value);
-        ASSERT_TRUE(ui.select(menu, 2, index));
+        GetIndexFromValue(menu, TOOLS_TOOLS, &index, value);
+        ASSERT_TRUE(ui.select(menu, TOOLS_TOOLS, index));
         EXPECT_FALSE(ui.panel_exists(menu));
     };
-    SetAxisScalingMode(sc_handle, 14, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetAxisScalingMode(sc_handle, SCHART_PLAYBACK, VAL_XAXIS, VAL_MANUAL, 0.0, 10.0);
     choose(2);  // Zoom In X
     int xm = 0, ym = 0;
     double x0, x1, y0, y1;
-    GetAxisRange(sc_handle, 14, &xm, &x0, &x1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &x0, &x1, &ym, &y0, &y1);
     EXPECT_DOUBLE_EQ(x0, 2.5);
     EXPECT_DOUBLE_EQ(x1, 7.5);
-    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_XDIVISIONS), 10);
+    EXPECT_EQ(ui.attribute(sc_handle, SCHART_PLAYBACK, ATTR_XDIVISIONS), 10);
     choose(8);  // Zoom Restore before any playback
-    GetAxisRange(sc_handle, 14, &xm, &x0, &x1, &ym, &y0, &y1);
+    GetAxisRange(sc_handle, SCHART_PLAYBACK, &xm, &x0, &x1, &ym, &y0, &y1);
     EXPECT_DOUBLE_EQ(x0, 0.0);
     EXPECT_DOUBLE_EQ(x1, 10.0);
     EXPECT_DOUBLE_EQ(y0, -1.0);
     EXPECT_DOUBLE_EQ(y1, 11.0);
-    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_YDIVISIONS), 12);
+    EXPECT_EQ(ui.attribute(sc_handle, SCHART_PLAYBACK, ATTR_YDIVISIONS), 12);
     choose(13);  // Cursor 1 with cursors shown: all off
-    EXPECT_EQ(ui.attribute(sc_handle, 14, ATTR_NUM_CURSORS), 0);
-    EXPECT_FALSE(ui.visible(sc_handle, 26));
+    EXPECT_EQ(ui.attribute(sc_handle, SCHART_PLAYBACK, ATTR_NUM_CURSORS), 0);
+    EXPECT_FALSE(ui.visible(sc_handle, SCHART_CURSORS));
 }
 
 TEST_F(AcqTest, ExitIsRefusedWhileAcquiringAndAskedOtherwise)
 {
     start();
     ui.answer(1);
-    ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+    ASSERT_TRUE(ui.set(sc_handle, SCHART_EXIT, 1));
     EXPECT_EQ(ui.popups().back().text,
               "Data collection is in progress.  Please stop data collection, by pressing the STOP button, before "
               "exiting.");
-    EXPECT_EQ(ui.ival(sc_handle, 7), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_EXIT), 0);
     stop();
     {
         // A replay still running inside the event loop keeps the program open.
         LongCommand replay("Playback");
         ui.answer(1);
-        ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+        ASSERT_TRUE(ui.set(sc_handle, SCHART_EXIT, 1));
         EXPECT_EQ(ui.popups().back().text,
                   "Playback is still running.  Please wait until it ends, or stop it, and try again.");
-        EXPECT_EQ(ui.ival(sc_handle, 7), 0);
+        EXPECT_EQ(ui.ival(sc_handle, SCHART_EXIT), 0);
         EXPECT_GT(sc_handle, 0);
     }
     ui.answer_no();
-    ASSERT_TRUE(ui.set(sc_handle, 7, 1));
+    ASSERT_TRUE(ui.set(sc_handle, SCHART_EXIT, 1));
     EXPECT_EQ(ui.popups().back().text, "Are sure you want to exit Vantrel?");
     EXPECT_GT(sc_handle, 0);
 }
@@ -235,27 +241,61 @@ using acqtest::AcqTest;
 TEST_F(AcqTest, TraceDialogHidesTracesAndCancelRestores)
 {
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_SHOW_HIDE_TRACES));
     EXPECT_EQ(popup_titles().back(), "Hide/Display Trace Error");
     start();
-    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_SHOW_HIDE_TRACES));
     int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
-    EXPECT_EQ(ui.plain_items(dialog, 5), (std::vector<std::string> {"All", "CH1", "CH2", "CH3"}));
-    ASSERT_TRUE(ui.check(dialog, 5, 0, false));
-    ASSERT_TRUE(ui.check(dialog, 5, 1, true));
-    ASSERT_TRUE(ui.check(dialog, 5, 3, true));
-    ASSERT_TRUE(ui.press(dialog, 2));
-    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
-    EXPECT_TRUE(ui.visible(legend_panel, 2));
-    ASSERT_TRUE(ui.pick(handle_menu, 76));
+    EXPECT_EQ(ui.plain_items(dialog, TRACES_CHANNELS), (std::vector<std::string> {"All", "CH1", "CH2", "CH3"}));
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 0, false));
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 1, true));
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 3, true));
+    ASSERT_TRUE(ui.press(dialog, TRACES_OK));
+    EXPECT_EQ(ui.plain_items(legend_panel, LEGEND_SHOWN), (std::vector<std::string> {"CH1", "CH3"}));
+    EXPECT_TRUE(ui.visible(legend_panel, LEGEND_SHOWN));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_SHOW_HIDE_TRACES));
     dialog = ui.modal_panel();
-    EXPECT_EQ(ui.items(dialog, 5)[2].checked, false);
-    EXPECT_EQ(ui.items(dialog, 5)[3].checked, true);
-    ASSERT_TRUE(ui.check(dialog, 5, 2, true));
-    ASSERT_TRUE(ui.press(dialog, 3));  // cancel: exactly the subset again
-    EXPECT_EQ(ui.plain_items(legend_panel, 2), (std::vector<std::string> {"CH1", "CH3"}));
+    EXPECT_EQ(ui.items(dialog, TRACES_CHANNELS)[2].checked, false);
+    EXPECT_EQ(ui.items(dialog, TRACES_CHANNELS)[3].checked, true);
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 2, true));
+    ASSERT_TRUE(ui.press(dialog, TRACES_CANCEL));  // cancel: exactly the subset again
+    EXPECT_EQ(ui.plain_items(legend_panel, LEGEND_SHOWN), (std::vector<std::string> {"CH1", "CH3"}));
     stop();
+}
+
+}  // namespace
+
+namespace {
+
+using acqtest::AcqTest;
+
+// The legend's width and whether it is shown are written at Exit and come back at the next start.
+TEST_F(AcqTest, LegendKeysWrittenAtExitReturnAtTheNextStart)
+{
+    ASSERT_TRUE(ui.size_panel(legend_panel, ui.panel_attribute(legend_panel, ATTR_HEIGHT), 160));
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_LEGEND));
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_VIEW_LEGEND)->checked);
+    EXPECT_FALSE(ui.panel_visible(legend_panel));
+    ui.answer_yes();
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_FILE_EXIT));
+    EXPECT_EQ(sc_handle, -1);
+    const std::string ini = program.read("VANTREL.INI");
+    EXPECT_NE(ini.find("LEGEND_WIDTH = 160\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LEGEND_VISIBLE = 0\n"), std::string::npos) << ini;
+
+    // The next start.
+    for (int* h : {&parent_panel, &handle_menu, &sc_handle, &legend_panel}) *h = -1;
+    sc_main();
+    ASSERT_GT(legend_panel, 0);
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
+    EXPECT_FALSE(ui.panel_visible(legend_panel));
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_VIEW_LEGEND)->checked);
+    // Shown again, it keeps that width.
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_VIEW_LEGEND));
+    EXPECT_TRUE(ui.panel_visible(legend_panel));
+    EXPECT_EQ(ui.panel_attribute(legend_panel, ATTR_WIDTH), 160);
 }
 
 }  // namespace

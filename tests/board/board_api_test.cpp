@@ -119,17 +119,8 @@ TEST(CpuTime, Hundredths)
         EXPECT_EQ(vboard::cpu_hundredths(c.last_user, c.last_kernel, c.user, c.kernel), c.expected);
 }
 
-TEST(Placeholders, AnswerWithoutABoard)
+TEST(CtrlKey, TheStateIsNegativeWhileTheKeyIsDown)
 {
-    int digital = 0;
-    short binary = 0;
-    double signal = 0;
-    VantrelReadDigital(0, &digital);
-    VantrelReadAnalogBinary(7, &binary);
-    VantrelReadAnalogSignal(9, &signal);
-    EXPECT_EQ(digital, 1);
-    EXPECT_EQ(binary, 7);
-    EXPECT_EQ(signal, 9.0);
     vsys::set_ctrl_key_down(true);
     EXPECT_LT(GetCtrlKeyState(), 0);
     vsys::set_ctrl_key_down(false);

@@ -8,6 +8,7 @@
 #include "core/ini_file.h"
 #include "core/run_table.h"
 #include "core/schema.h"
+#include "panels/wait.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
@@ -253,7 +254,7 @@ TEST_F(RunTable, CancelStopsTheTraceDeletionAfterTheCurrentRun)
         add_run(run, 1, vsys::strprintf("T%d", run).c_str(), "2026/01/01");
         touch(run, 1);
     }
-    ui.after_pumps(1, [this] { ui.press(ui.find_panel("WAIT"), 3); });
+    ui.after_pumps(1, [this] { ui.press(ui.find_panel("WAIT"), WAIT_CANCEL); });
     std::strcpy(save_date, "2026/03/01");
     EXPECT_EQ(info_table(request(2)), 0);
     EXPECT_FALSE(exists(1, 1));
@@ -347,7 +348,7 @@ TEST_F(Deletion, OnlyTheTablesOfTheSetupAndOneWafer)
 
 TEST_F(Deletion, CancelLeavesTheRemainingTablesAlone)
 {
-    ui.after_pumps(1, [this] { ui.press(ui.find_panel("WAIT"), 3); });
+    ui.after_pumps(1, [this] { ui.press(ui.find_panel("WAIT"), WAIT_CANCEL); });
     EXPECT_EQ(delete_db_records(hdbc, 5, '<', 4, -1), 1);
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
     EXPECT_EQ(count("ENDP_PAR", 5), "1");

@@ -12,12 +12,17 @@
 #include "core/help_topics.h"
 #include "core/module_services.h"
 #include "core/shared_buffers.h"
+#include "panels/apop.h"
+#include "panels/card_004.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
 #include "tests/support/fake_help_viewer.h"
 
 namespace {
+
+// The Help button (id 2) of the panel files these tests write.
+constexpr int kHelpButton = 2;
 
 using coretest::CoreTest;
 
@@ -93,7 +98,7 @@ TEST_F(Services, HelpButtonOpensTheTopicOfItsPanel)
         ASSERT_GT(panel, 0) << vui::last_load_error();
         DisplayPanel(panel);
         std::string record = viewer.record_to("args" + std::to_string(c.resource));
-        ASSERT_TRUE(ui.press(panel, 2));
+        ASSERT_TRUE(ui.press(panel, kHelpButton));
         auto args = vtest::read_recorded_args(record);
         ASSERT_EQ(args.size(), 3u);
         EXPECT_EQ(args[1], "--contextid=" + std::to_string(c.topic));
@@ -115,7 +120,7 @@ TEST_F(Services, HelpWithoutAViewerSaysSo)
     ASSERT_GT(panel, 0) << vui::last_load_error();
     DisplayPanel(panel);
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, 2));
+    ASSERT_TRUE(ui.press(panel, kHelpButton));
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].title, "Help");
     EXPECT_EQ(ui.popups()[0].text, "No help viewer is available: the help file opens with xchm on a desktop display.");
@@ -198,9 +203,9 @@ TEST_F(Services, PickedColourGoesToItsSample)
     int panel = NewPanel(0, "", 0, 0, 400, 400);
     for (int id = 1; id <= 65; ++id) NewCtrl(panel, CTRL_NUMERIC, "", 0, 0);
     DisplayPanel(panel);
-    InstallCtrlCallback(panel, 40, color_function, nullptr);
-    ASSERT_TRUE(ui.set(panel, 40, 0xFF8C00));
-    EXPECT_EQ(ui.attribute(panel, 8, ATTR_TEXT_COLOR), 0xFF8C00);  // channel 7's sample
+    InstallCtrlCallback(panel, SUB_COLOUR_7, color_function, nullptr);
+    ASSERT_TRUE(ui.set(panel, SUB_COLOUR_7, 0xFF8C00));
+    EXPECT_EQ(ui.attribute(panel, SUB_NAME_7, ATTR_TEXT_COLOR), 0xFF8C00);  // channel 7's sample
     DiscardPanel(panel);
 }
 
@@ -226,8 +231,8 @@ TEST_F(Services, AlarmCommands)
             a_display(c.panel, c.control, EVENT_COMMIT, nullptr, 0, 0);
         int popup = ui.modal_panel();
         ASSERT_GT(popup, 0);
-        EXPECT_EQ(ui.visible(popup, 3), c.list) << c.control;
-        EXPECT_EQ(ui.visible(popup, 4), c.pareto) << c.control;
+        EXPECT_EQ(ui.visible(popup, APOP_LIST), c.list) << c.control;
+        EXPECT_EQ(ui.visible(popup, APOP_PARETO), c.pareto) << c.control;
         DiscardPanel(popup);
     }
 }

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "core/trace_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/sys/files.h"
+#include "tests/support/case_label.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -71,7 +73,7 @@ TEST_P(Header, FromBytesAndFromAFileAlike)
     EXPECT_EQ(std::ftell(f.get()), static_cast<long>(c.end));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kHeaders));
+INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kHeaders), vtest::ByCaseName());
 
 TEST(TraceFile, ColonTime)
 {
@@ -125,7 +127,7 @@ TEST(TraceFile, EveryFailingWriteFlushOrSeekIsReportedAndLeavesWholeBlocks)
     const std::int16_t raw[6] = {1, -2, 3, -4, 5, -6};
     const std::int32_t trailer[5] = {};
     const std::uint64_t block = sizeof raw + kBlockTrailerBytes;
-    for (TraceIo op : {TraceIo::write, TraceIo::flush, TraceIo::seek}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         int nth = 1;
         for (;; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
@@ -133,7 +135,7 @@ TEST(TraceFile, EveryFailingWriteFlushOrSeekIsReportedAndLeavesWholeBlocks)
             std::string why;
             vsys::FilePtr f = create_trace_file(dir.file("00000001.001"), why);
             ASSERT_TRUE(f) << why;
-            inject_trace_fault(op, nth);
+            vsys::set_fault_plan({op, nth});
             // The waiting file's life: header, block, rewound and written again, then blocks appended.
             bool ok = write_trace_header(f.get(), "09.30.01", "2026/03/14") && write_trace_block(f.get(), raw, 6, trailer);
             ok = ok && rewind_trace_file(f.get()) && write_trace_header(f.get(), "09.30.02", "2026/03/14") &&
@@ -143,8 +145,8 @@ TEST(TraceFile, EveryFailingWriteFlushOrSeekIsReportedAndLeavesWholeBlocks)
                 ok = write_trace_block(f.get(), raw, 6, trailer);
                 if (ok) ++appended;
             }
-            const bool hit = trace_fault_pending() == 0;
-            inject_trace_fault(op, 0);
+            const bool hit = vsys::fault_plan_strikes() > 0;
+            vsys::clear_fault_plan();
             EXPECT_EQ(ok, !hit);
             f.reset();
             const std::uint64_t size = vsys::file_size(dir.file("00000001.001")).value_or(0);

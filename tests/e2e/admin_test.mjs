@@ -5,7 +5,10 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, answering } from './harness.mjs';
+import {
+  ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, controlSelector, pickMenu, settled,
+  shoot,
+} from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 400000 });
@@ -40,80 +43,62 @@ async function main() {
   session.start({ VANTREL_SIM_SPEED: '20' });
   page = await session.openPage();
 
-  const top = page.locator('[data-panel="TOP"]');
-  const chart = page.locator('[data-panel="SCHART"]');
-  const select = page.locator('[data-panel="SC_SEL"]');
-  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
-  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
-  const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
-  const shoot = async (name) => {
-    fs.mkdirSync(shotDir, { recursive: true });
-    const shot = path.join(shotDir, name);
-    await page.screenshot({ path: shot });
-    console.log(`screenshot: ${shot}`);
-  };
-  const fileItem = (name) => menuItem(2, name);
-  const menuItem = async (id, name) => {
-    const menu = top.locator(`.menubar > .menu[data-menu="${id}"]`);
-    await menu.click({ position: { x: 5, y: 5 } });
-    await menu.locator(`xpath=./div[contains(concat(" ", @class, " "), " menu-list ")]/div[contains(concat(" ", @class, " "), " menu-item ")][span[1][normalize-space(.)="${name}"]]`).click();
-  };
-  // Ticks the first run of the run selection and presses OK.
+  const top = panelOf(page, 'TOP');
+  const chart = panelOf(page, 'SCHART');
+  const select = panelOf(page, 'SC_SEL');
+  const runs = listItems(page, 'SC_SEL_RUNS');
   // The run selection, once the program's questions before it (pending changes) are answered.
   const selection = () => answering(page, 'Vantrel', async () => (await select.count()) > 0, 'the run selection', 30000);
+  // Ticks the first run of the run selection and presses OK.
   const tickFirstRunAndOk = async () => {
     await selection();
-    const first = items(select, 3).first();
+    const first = runs.first();
     await first.waitFor({ timeout: 15000 });
     const label = (await first.innerText()).trim();
     await first.locator('input[type="checkbox"]').click();
-    await page.waitForFunction(() => document.querySelector('[data-panel="SC_SEL"] [data-ctrl="3"] .list-item input')?.checked === true,
-      null, { timeout: 10000 });
-    await ctrl(select, 2).locator('button').click();
+    await page.waitForFunction((list) => document.querySelector(`${list} .list-item input`)?.checked === true,
+      controlSelector('SC_SEL_RUNS'), { timeout: 10000 });
+    await button(page, 'SC_SEL_OK').click();
     return label;
   };
 
   await test('the demo records runs', async () => {
     await chart.waitFor({ timeout: 20000 });
-    await ctrl(chart, 2).locator('button').click();
-    await answering(page, 'Vantrel', async () => runsIn(session.work).length >= 3, 'three recorded runs', 240000);
-    await ctrl(chart, 2).locator('button').click();
-    await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
+    await acquire(page, 'Vantrel', async () => runsIn(session.work).length >= 3, 'three recorded runs', 240000);
   });
 
   await test('a run chosen as process of record gives the timer editor its events to step through', async () => {
-    await fileItem('Process of Record...');
+    await pickMenu(top, 'File/Process of Record...');
     await selection();
-    const run = items(select, 3).first();
-    await run.click();
-    await page.waitForTimeout(500);
-    await ctrl(select, 2).locator('button').click();
+    await runs.first().click();
+    await settled(page);
+    await button(page, 'SC_SEL_OK').click();
     const por = () => fs.readdirSync(session.work).find((f) => /^\d{8}\.POR$/i.test(f)
       && fs.statSync(path.join(session.work, f)).size > 100);
     await answering(page, 'Vantrel', async () => !!por() && (await select.count()) === 0, 'the process of record', 60000);
-    await menuItem(23, 'Timers...');
-    const editor = page.locator('[data-panel="PART2"]');
+    await pickMenu(top, 'Configure/Timers...');
+    const editor = panelOf(page, 'PART2');
     await answering(page, 'Vantrel', async () => (await editor.count()) > 0, 'the timer editor', 30000);
-    await page.waitForFunction(() => /\d+ START EVENTS were detected in the POR\./.test(
-      document.querySelector('[data-panel="PART2"] [data-ctrl="24"]')?.textContent ?? ''), null, { timeout: 30000 });
-    const message = (await ctrl(editor, 24).innerText()).trim();
+    await page.waitForFunction((m) => /\d+ START EVENTS were detected in the POR\./.test(
+      document.querySelector(m)?.textContent ?? ''), controlSelector('PART2_START_MSG'), { timeout: 30000 });
+    const message = (await control(page, 'PART2_START_MSG').innerText()).trim();
     const found = Number(message.split(' ')[0]);
     expect(found >= 1, `the search says ${message}`);
-    const event = ctrl(editor, 8).locator('input');
+    const event = control(page, 'PART2_START_EVENT').locator('input');
     const before = Number(await event.inputValue());
     if (found >= 2 && before < found) {
-      await ctrl(editor, 33).locator('button').click();
-      await page.waitForFunction((b) => Number(document.querySelector('[data-panel="PART2"] [data-ctrl="8"] input')?.value) === b + 1,
-        before, { timeout: 15000 });
+      await button(page, 'PART2_START_NEXT').click();
+      await page.waitForFunction(([e, b]) => Number(document.querySelector(`${e} input`)?.value) === b + 1,
+        [controlSelector('PART2_START_EVENT'), before], { timeout: 15000 });
     }
-    await shoot('admin_timer_editor.png');
-    await ctrl(editor, 3).locator('button').click();
+    await shoot(page, shotDir, 'admin_timer_editor.png');
+    await button(page, 'PART2_EXIT').click();
     await answering(page, 'Vantrel', async () => (await editor.count()) === 0, 'the closed timer editor', 30000);
   });
 
   let copied = [];
   await test('runs are copied to a new folder made with the New Folder button', async () => {
-    await fileItem('Copy Traces and SPC Data To...');
+    await pickMenu(top, 'File/Copy Traces and SPC Data To...');
     await tickFirstRunAndOk();
     const dialog = page.locator('.popup').filter({ hasText: 'Please select a location for the data.' });
     await dialog.waitFor({ timeout: 15000 });
@@ -129,7 +114,7 @@ async function main() {
     const offered = await dialog.locator('input.response').inputValue();
     expect(offered.endsWith('/Archive 1'), `the dialog offers ${offered}`);
     expect(fs.statSync(path.join(session.work, 'Archive 1')).isDirectory(), 'the folder was not made');
-    await shoot('admin_new_folder.png');
+    await shoot(page, shotDir, 'admin_new_folder.png');
     await dialog.locator('.buttons button[data-button="Select"]').click();
     await dialog.waitFor({ state: 'detached', timeout: 15000 });
     const target = path.join(session.work, 'Archive 1');
@@ -142,7 +127,7 @@ async function main() {
 
   await test('a checked run is deleted with its traces and the database is packed', async () => {
     const before = runsIn(session.work);
-    await fileItem('Delete Runs...');
+    await pickMenu(top, 'File/Delete Runs...');
     await tickFirstRunAndOk();
     await answering(page, 'Vantrel', async () => (await select.count()) === 0 && runsIn(session.work).length === before.length - 1,
       'the deleted run', 60000);
@@ -150,9 +135,9 @@ async function main() {
     expect(gone.length === 1, `runs ${gone} went`);
     const vtInfo = fs.readdirSync(session.work).find((f) => f.toUpperCase() === 'VT_INFO.DBF');
     const sizeBefore = fs.statSync(path.join(session.work, vtInfo)).size;
-    await fileItem('Pack Database');
+    await pickMenu(top, 'File/Pack Database');
     await answering(page, 'Vantrel', async () => fs.statSync(path.join(session.work, vtInfo)).size < sizeBefore
-      && (await page.locator('[data-panel="WAIT"]').count()) === 0, 'the packed run table', 60000);
+      && (await panelOf(page, 'WAIT').count()) === 0, 'the packed run table', 60000);
     // The copy elsewhere is untouched.
     expect(runsIn(path.join(session.work, 'Archive 1')).length === copied.length, 'the copy changed');
   });

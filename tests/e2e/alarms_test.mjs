@@ -3,15 +3,15 @@
 // the review clears them and the status colour of the strip chart follows.
 // Usage: node alarms_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
 import { execFileSync } from 'node:child_process';
-import fs from 'node:fs';
-import path from 'node:path';
-import { ProgramSession, expect, pick, answering } from './harness.mjs';
+import {
+  ProgramSession, expect, answering, panelOf, control, button, listItems, pressed, controlSelector, pickMenu,
+  menuItem, expectClass, settled, shoot,
+} from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 400000 });
 const test = (name, body) => session.test(name, body);
 const YELLOW = '#ffff00', WHITE = '#ffffff';
-const MENU_ALARMS = 66, MENU_CONFIGURE = 23;
 // The anomalies of the scenario's period and the upper limit of the demo's chart that sees each: overshoot, slow
 // turn-off, late endpoint, shifted mean, noise burst. The board's chamber runs from the program's start, so
 // acquisition begins part way into the schedule: the wafer it cuts may add alarms of its own, and an anomaly it
@@ -25,37 +25,33 @@ async function main() {
   session.start({ VANTREL_SIM_SPEED: '20' });
   const page = await session.openPage();
 
-  const top = page.locator('[data-panel="TOP"]');
-  const chart = page.locator('[data-panel="SCHART"]');
-  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
+  const top = panelOf(page, 'TOP');
+  const chart = panelOf(page, 'SCHART');
   const title = (panel) => panel.locator(':scope > .titlebar > .title').innerText();
-  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
-  const realtime = page.locator('[data-panel="REALTIME"]');
-  const alarms = page.locator('[data-panel="REVIEW"]');
-  const apop = page.locator('[data-panel="APOP"]');
-  const background = () => page.evaluate(() => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background);
-  const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
-  const shoot = async (name) => {
-    fs.mkdirSync(shotDir, { recursive: true });
-    const shot = path.join(shotDir, name);
-    await page.screenshot({ path: shot });
-    console.log(`screenshot: ${shot}`);
-  };
+  const alarms = panelOf(page, 'REVIEW');
+  const apop = panelOf(page, 'APOP');
+  const realtimeLines = listItems(page, 'REALTIME_ALARMS');
+  const alarmLines = listItems(page, 'REVIEW_ALARMS');
+  const strip = controlSelector('SCHART_STRIP');
+  const background = () => page.evaluate((s) => document.querySelector(s)?.dataset.background, strip);
+  const running = () => pressed(page, 'SCHART_START');
+  const toggle = button(page, 'SCHART_START');
+  const clearAlarms = menuItem(top, 'Alarms/Clear Alarms...');
   // A window left open by a failed step does not spoil the next one.
   const closeAlarms = async () => {
     if (!(await alarms.count())) return;
-    await ctrl(alarms, 7).locator('button').click();
+    await button(page, 'REVIEW_CLOSE').click();
     await alarms.waitFor({ state: 'detached', timeout: 15000 });
   };
   // The alarm display popup of an Alarms menu item: how many alarms, then its one offered button.
-  const fromPopup = async (item, button, count) => {
+  const fromPopup = async (item, offered, count) => {
     await closeAlarms();
-    await pick(top, MENU_ALARMS, item);
+    await pickMenu(top, item);
     await apop.waitFor({ timeout: 15000 });
-    const field = ctrl(apop, 2).locator('input');
+    const field = control(page, 'APOP_COUNT').locator('input');
     await field.fill(String(count));
     await field.press('Enter');
-    await ctrl(apop, button).locator('button').click();
+    await button(page, offered).click();
     await alarms.waitFor({ timeout: 15000 });
   };
   let lines = 0;
@@ -68,56 +64,55 @@ async function main() {
   });
 
   await test('real-time testing is switched on from the Configure menu', async () => {
-    const item = top.locator('.menubar [data-menu-item="53"]');
+    const item = menuItem(top, 'Configure/Real-Time Testing');
     expect(!(await item.evaluate((el) => el.classList.contains('checked'))), 'real-time testing is already on');
-    await pick(top, MENU_CONFIGURE, 53);
-    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="53"]')
-      ?.classList.contains('checked'), null, { timeout: 15000 });
+    await pickMenu(top, 'Configure/Real-Time Testing');
+    await expectClass(item, 'checked');
   });
 
   await test('acquisition starts and the first alarm turns the status yellow', async () => {
-    await ctrl(chart, 2).locator('button').click();
-    await answering(page, 'Vantrel', async () => (await pressed()) && (await items(realtime, 3).count()) >= 1,
+    await toggle.click();
+    await answering(page, 'Vantrel', async () => (await running()) && (await realtimeLines.count()) >= 1,
       'the first alarm line', 90000);
     // Chart title, value, the limit it broke, the wafer within its run and the trace id.
-    const first = await items(realtime, 3).first().innerText();
+    const first = await realtimeLines.first().innerText();
     expect(ALARM_LINE.test(first), `the first alarm line reads ${JSON.stringify(first)}`);
-    await page.waitForFunction((y) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === y,
-      YELLOW, { timeout: 15000 });
-    expect(!(await top.locator('.menubar [data-menu-item="48"]').evaluate((el) => el.classList.contains('dimmed'))),
+    await page.waitForFunction(([s, y]) => document.querySelector(s)?.dataset.background === y, [strip, YELLOW],
+      { timeout: 15000 });
+    expect(!(await clearAlarms.evaluate((el) => el.classList.contains('dimmed'))),
       'Clear Alarms stays dimmed under a yellow status');
   });
 
   await test('the alarm list shows the alarms while acquisition goes on', async () => {
-    await fromPopup(49, 3, 20);
+    await fromPopup('Alarms/Alarm List...', 'APOP_LIST', 20);
     expect(await title(alarms) === 'Alarm List', `the alarm window is titled ${await title(alarms)}`);
-    const listed = await items(alarms, 9).allInnerTexts();
+    const listed = await alarmLines.allInnerTexts();
     expect(listed.length >= 2 && listed.length % 2 === 0, `the alarm list holds ${listed.length} lines`);
     const oldest = listed.slice(-2);
     expect(/ETCH, .*#\d+$/.test(oldest[0]) && /Rule 1[ab]$/.test(oldest[1]), `the oldest alarm reads ${JSON.stringify(oldest)}`);
-    expect(await pressed(), 'acquisition stopped while the alarm window opened');
+    expect(await running(), 'acquisition stopped while the alarm window opened');
     await closeAlarms();
   });
 
   await test('every anomaly of the schedule raises its alarm; then acquisition stops', async () => {
-    const texts = () => items(realtime, 3).allInnerTexts();
+    const texts = () => realtimeLines.allInnerTexts();
     const seen = async () => { const t = await texts(); return SCHEDULED.every((re) => t.some((l) => re.test(l))); };
     await answering(page, 'Vantrel', seen, 'an alarm line of every scheduled anomaly', 240000);
-    await ctrl(chart, 2).locator('button').click();
-    await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
-    await page.waitForTimeout(1000);
-    lines = await items(realtime, 3).count();
+    await toggle.click();
+    await answering(page, 'Vantrel', async () => !(await running()), 'the toggle released', 20000);
+    await settled(page);
+    lines = await realtimeLines.count();
     for (const line of await texts()) expect(ALARM_LINE.test(line), `an alarm line reads ${JSON.stringify(line)}`);
-    await shoot('alarms_realtime.png');
+    await shoot(page, shotDir, 'alarms_realtime.png');
   });
 
   await test('the Pareto chart shows the alarm kinds, largest first', async () => {
-    await fromPopup(50, 4, 500);
-    const graph = ctrl(alarms, 8);
+    await fromPopup('Alarms/Alarm Pareto...', 'APOP_PARETO', 500);
+    const graph = control(page, 'REVIEW_PARETO');
     await graph.waitFor({ timeout: 15000 });
     expect(await graph.isVisible(), 'the Pareto graph is hidden');
-    await page.waitForFunction(() => Number(document.querySelector('[data-panel="REVIEW"] [data-ctrl="8"]')?.dataset.plots ?? 0) > 0,
-      null, { timeout: 15000 });
+    await page.waitForFunction((g) => Number(document.querySelector(g)?.dataset.plots ?? 0) > 0, controlSelector('REVIEW_PARETO'),
+      { timeout: 15000 });
     // Bars, not a line: some pixel column of the plot holds a tall run of the bars' red.
     const tallest = await graph.locator('canvas').evaluate((cv) => {
       const d = cv.getContext('2d').getImageData(0, 0, cv.width, cv.height).data;
@@ -133,37 +128,36 @@ async function main() {
       return best;
     });
     expect(tallest > 20, `the tallest red column of the Pareto graph is ${tallest} pixels`);
-    const kinds = await items(alarms, 9).allInnerTexts();
+    const kinds = await alarmLines.allInnerTexts();
     expect(kinds.length >= 5, `the Pareto lists ${kinds.length} kinds: ${JSON.stringify(kinds)}`);
     for (const name of ['RF_FWD', 'GAS_A_OFF', 'ETCH_TO_ENDPOINT', 'GAS_B', 'OES'])
       expect(kinds.some((k) => k.includes(`Rule 1a ${name}`)), `no Pareto kind is ${name} above its limit: ${JSON.stringify(kinds)}`);
     const counts = kinds.map((k) => Number(/^\s*\d+\s+(\d+)\s/.exec(k)?.[1] ?? NaN));
     expect(counts.reduce((a, b) => a + b, 0) === lines, `the kinds count ${counts} for ${lines} alarms`);
     expect(counts.every((c, i) => i === 0 || counts[i - 1] >= c), `the kinds are not largest first: ${counts}`);
-    await shoot('alarms_pareto.png');
+    await shoot(page, shotDir, 'alarms_pareto.png');
     await closeAlarms();
   });
 
   await test('the review clears one kind, then all; the status follows', async () => {
     await closeAlarms();
-    await pick(top, MENU_ALARMS, 48);
+    await pickMenu(top, 'Alarms/Clear Alarms...');
     await alarms.waitFor({ timeout: 15000 });
     expect(await title(alarms) === 'Active Alarm Pareto', `the review is titled ${await title(alarms)}`);
-    const before = await items(alarms, 9).count();
+    const before = await alarmLines.count();
     expect(before >= 5, `the review lists ${before} kinds`);
-    await items(alarms, 9).first().click();
-    await ctrl(alarms, 5).locator('button').click();
-    await page.waitForFunction((n) => document.querySelectorAll('[data-panel="REVIEW"] [data-ctrl="9"] .list-item').length === n,
-      before - 1, { timeout: 15000 });
+    await alarmLines.first().click();
+    await button(page, 'REVIEW_CLEAR').click();
+    await page.waitForFunction(([list, n]) => document.querySelectorAll(`${list} .list-item`).length === n,
+      [controlSelector('REVIEW_ALARMS'), before - 1], { timeout: 15000 });
     expect(await background() === YELLOW, `one kind cleared of several: the status is ${await background()}`);
-    await ctrl(alarms, 6).locator('button').click();
-    await page.waitForFunction((w) => document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.background === w,
-      WHITE, { timeout: 15000 });
-    expect(await items(realtime, 3).count() === 0, 'the real-time window still holds alarm lines');
+    await button(page, 'REVIEW_CLEAR_ALL').click();
+    await page.waitForFunction(([s, w]) => document.querySelector(s)?.dataset.background === w, [strip, WHITE],
+      { timeout: 15000 });
+    expect(await realtimeLines.count() === 0, 'the real-time window still holds alarm lines');
     await closeAlarms();
     // Nothing is left to review: the command is dimmed, out of the mouse's reach.
-    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="48"]')
-      ?.classList.contains('dimmed'), null, { timeout: 15000 });
+    await expectClass(clearAlarms, 'dimmed');
     expect(await alarms.count() === 0, 'the review is open with every alarm cleared');
   });
 

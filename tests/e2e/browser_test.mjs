@@ -7,6 +7,8 @@ import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 
+import { panelOf, control, button, pickMenu, shoot } from './harness.mjs';
+
 const [program, webDir, shotDir] = process.argv.slice(2).map((a) => path.resolve(a));
 const require = createRequire(path.join(webDir, 'package.json'));
 const { chromium } = require('playwright-core');
@@ -85,21 +87,20 @@ async function main() {
   const page = context.pages()[0] || await context.newPage();
   page.on('pageerror', (e) => console.log('page error: ' + e.message));
   await page.goto(url);
-  const demo = page.locator('[data-panel="DEMO"]');
+  const demo = panelOf(page, 'DEMO');
   await demo.waitFor({ timeout: 10000 });
-  const ctrl = (n) => demo.locator(`[data-ctrl="${n}"]`);
 
   await test('a click reaches the named callback', async () => {
     const from = lines.length;
-    await ctrl(6).locator('button').click();
+    await button(page, 'DEMO_RUN').click();
     await waitLine(/^CALL demo_value 2$/, from);
     await waitLine(/^CALL demo_value 1$/, from);
-    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="6"] button.pressed'));
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-constant="RUN"] button.pressed'));
   });
 
   await test('a value typed in arrives', async () => {
     const from = lines.length;
-    const input = ctrl(2).locator('input');
+    const input = control(page, 'DEMO_VALUE').locator('input');
     await input.fill('42');
     await input.press('Enter');
     await waitLine(/^VALUE 2 42\.0+$/, from);
@@ -107,46 +108,40 @@ async function main() {
 
   await test('a value outside the range is coerced and shown back', async () => {
     const from = lines.length;
-    const input = ctrl(2).locator('input');
+    const input = control(page, 'DEMO_VALUE').locator('input');
     await input.fill('250');
     await input.press('Enter');
     await waitLine(/^VALUE 2 100\.0+$/, from);
-    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="2"] input').value === '100');
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-constant="VALUE"] input').value === '100');
   });
 
   await test('list items show their colour and check marks reach the program', async () => {
-    const item = ctrl(4).locator('.list-item[data-index="1"]');
+    const item = control(page, 'DEMO_CHANNELS').locator('.list-item[data-index="1"]');
     const colour = await item.locator('span span').first().evaluate((e) => getComputedStyle(e).color);
     expect(colour === 'rgb(255, 0, 0)', `colour escape drawn as ${colour}`);
     const from = lines.length;
     await item.locator('input[type=checkbox]').click();
     await waitLine(/^CALL demo_list 1$/, from);
-    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-ctrl="4"] .list-item[data-index="1"] input').checked);
+    await page.waitForFunction(() => document.querySelector('[data-panel="DEMO"] [data-constant="CHANNELS"] .list-item[data-index="1"] input').checked);
   });
 
   await test('a menu item rebuilt at run time works', async () => {
     const bar = demo.locator('.menubar');
-    const charts = bar.locator('.menu[data-menu="5"]');
     let from = lines.length;
-    await charts.click();
-    await bar.locator('[data-menu-item="9"]').click();
+    await pickMenu(demo, 'Charts/Next Chart');
     await waitLine(/^CALL demo_menu 9$/, from);
     from = lines.length;
-    await charts.click();
-    await bar.locator('[data-menu-item="9"]').click();
+    await pickMenu(demo, 'Charts/Next Chart');
     await waitLine(/^CALL demo_menu 9$/, from);
     const item = bar.locator('.menu-item', { hasText: 'Chart 2' });
     await item.waitFor({ state: 'attached' });
     expect(await bar.locator('.menu-item', { hasText: 'Chart 1' }).count() === 0, 'the replaced item is still shown');
     from = lines.length;
-    await charts.click();
-    await item.click();
+    await pickMenu(demo, 'Charts/Chart 2');
     await waitLine(/^MENU_DATA 2$/, from);
     // A submenu opens on hovering its row; its item is picked by a click.
     from = lines.length;
-    await charts.click();
-    await bar.locator('[data-menu-item="6"]').hover();
-    await bar.locator('[data-menu-item="8"]').click();
+    await pickMenu(demo, 'Charts/Static/Channel 1 Mean');
     await waitLine(/^CALL demo_menu 8$/, from);
   });
 
@@ -163,7 +158,7 @@ async function main() {
 
   await test('a popup is answered', async () => {
     const from = lines.length;
-    await ctrl(12).locator('button').click();
+    await button(page, 'DEMO_ASK').click();
     const popup = page.locator('.popup[data-kind="confirm"]');
     await popup.waitFor({ timeout: 15000 });
     expect((await popup.locator('.body').innerText()).includes('Proceed with the next wafer?'), 'popup text');
@@ -173,19 +168,21 @@ async function main() {
   });
 
   await test('a strip chart shows appended blocks', async () => {
-    const strip = ctrl(8);
+    const strip = control(page, 'DEMO_STRIP');
     const first = Number(await strip.getAttribute('data-scans'));
-    await page.waitForFunction((n) => Number(document.querySelector('[data-panel="DEMO"] [data-ctrl="8"]').dataset.scans) > n, first, { timeout: 15000 });
-    const load = demo.locator('[data-ctrl="14"]');
-    await page.waitForFunction(() => Number(document.querySelector('[data-panel="DEMO"] [data-ctrl="14"]')?.dataset.scans) > 2000, null, { timeout: 15000 });
+    await page.waitForFunction((n) => Number(document.querySelector('[data-panel="DEMO"] [data-constant="STRIP"]').dataset.scans) > n, first, { timeout: 15000 });
+    // The 32-trace chart is made at run time: it is the one chart of the window without a constant.
+    const loadChart = '[data-panel="DEMO"] > .client > .ctrl.chart:not([data-constant])';
+    const load = page.locator(loadChart);
+    await page.waitForFunction((s) => Number(document.querySelector(s)?.dataset.scans) > 2000, loadChart, { timeout: 15000 });
     expect(await load.count() === 1, 'the 32-trace chart is drawn');
   });
 
   await test('a cursor dragged on the graph reaches the callback', async () => {
-    const canvas = ctrl(7).locator('canvas');
+    const canvas = control(page, 'DEMO_GRAPH').locator('canvas');
     const box = await canvas.boundingBox();
     const from = lines.length;
-    const xs = (await ctrl(7).getAttribute('data-cursors')).split(',').map(Number);
+    const xs = (await control(page, 'DEMO_GRAPH').getAttribute('data-cursors')).split(',').map(Number);
     const x = xs.find((v) => v > 50 && v < box.width - 16);
     expect(x !== undefined, `no cursor inside the plot area: ${xs}`);
     await page.mouse.move(box.x + x, box.y + box.height / 2);
@@ -198,7 +195,7 @@ async function main() {
   });
 
   await test('zoom changes what GetAxisRange returns', async () => {
-    const canvas = ctrl(7).locator('canvas');
+    const canvas = control(page, 'DEMO_GRAPH').locator('canvas');
     const box = await canvas.boundingBox();
     let from = lines.length;
     await canvas.click({ position: { x: box.width / 2, y: box.height / 2 } });
@@ -216,14 +213,14 @@ async function main() {
   });
 
   await test('Ctrl + Shift + drag pans the graph', async () => {
-    const canvas = ctrl(7).locator('canvas');
+    const canvas = control(page, 'DEMO_GRAPH').locator('canvas');
     const box = await canvas.boundingBox();
     let from = lines.length;
     await canvas.click({ position: { x: box.width / 2, y: box.height / 2 } });
     const before = (await waitLine(/^AXIS (\S+) (\S+) (\S+) (\S+)$/, from)).slice(1).map(Number);
     // Pan from what the page shows: wait until it draws the program's ranges.
     await page.waitForFunction((b) => {
-      const r = document.querySelector('[data-panel="DEMO"] [data-ctrl="7"]').dataset.range.split(',').map(Number);
+      const r = document.querySelector('[data-panel="DEMO"] [data-constant="GRAPH"]').dataset.range.split(',').map(Number);
       return Math.abs(r[0] - b[0]) < 1e-3 && Math.abs(r[1] - b[1]) < 1e-3;
     }, before, { timeout: 15000 });
     from = lines.length;
@@ -263,8 +260,7 @@ async function main() {
     const title = demo.locator(':scope > .titlebar > .title');
     await title.click();
     const from = lines.length;
-    await demo.locator(':scope > div > .menubar .menu[data-menu="2"]').click();
-    await demo.locator('[data-menu-item="10"]').click();
+    await pickMenu(demo, 'File/Show Notice');
     await waitLine(/^CALL demo_menu 10$/, from);
     const notice = page.locator('[data-panel="WAIT"]:not(.hidden)');
     await notice.waitFor();
@@ -292,7 +288,7 @@ async function main() {
 
   await test('a file is chosen by browsing the program\'s directories', async () => {
     const from = lines.length;
-    await ctrl(5).locator('button').click();
+    await button(page, 'DEMO_LONG').click();
     const popup = page.locator('.popup[data-kind="file"]');
     await popup.waitFor({ timeout: 15000 });
     await popup.locator('.files .file', { hasText: 'report.txt' }).click();
@@ -314,16 +310,13 @@ async function main() {
     const demo2 = other.locator('[data-panel="DEMO"]');
     await demo2.waitFor();
     const from = lines.length;
-    await demo2.locator('[data-ctrl="5"] button').click();
+    await button(other, 'DEMO_LONG').click();
     await other.waitForFunction(() => document.getElementById('status').textContent.includes('only watches'));
     expect(!lines.slice(from).some((l) => l.startsWith('CALL demo_long')), 'a watching page acted');
     await other.close();
   });
 
-  fs.mkdirSync(shotDir, { recursive: true });
-  await page.waitForTimeout(300);
-  await page.screenshot({ path: path.join(shotDir, 'main_window.png') });
-  console.log(`screenshot: ${path.join(shotDir, 'main_window.png')}`);
+  await shoot(page, shotDir, 'main_window.png');
   console.log(`${passed} passed, ${failed} failed`);
   await finish(failed ? 1 : 0);
 }

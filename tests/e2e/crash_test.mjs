@@ -7,13 +7,12 @@ import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, pick } from './harness.mjs';
+import { ProgramSession, expect, panelOf, button, pickMenu, menuItem, expectClass } from './harness.mjs';
 
 const [binDir, webDir, makeDemoDir, setupFile, checker, seedArg] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 290000 });
 const test = (name, body) => session.test(name, body);
 const CYCLES = 3;
-const MENU_CONFIGURE = 23;
 
 // A small seeded generator, so a failing series can be run again with its seed.
 let seed = Number(seedArg ?? Date.now() % 100000);
@@ -43,15 +42,14 @@ async function oneLife(cycle) {
   session.exited = null;
   session.start({ VANTREL_SIM_SPEED: '60' });
   const page = await session.openPage();
-  const top = page.locator('[data-panel="TOP"]');
-  const chart = page.locator('[data-panel="SCHART"]');
-  const start = chart.locator(':scope > .client > [data-ctrl="2"] button');
+  const top = panelOf(page, 'TOP');
+  const chart = panelOf(page, 'SCHART');
+  const start = button(page, 'SCHART_START');
   const texts = [];
   await chart.waitFor({ timeout: 20000 });
   if (cycle === 0) {
-    await pick(top, MENU_CONFIGURE, 53);  // real-time testing on: the test tables are written too
-    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="53"]')
-      ?.classList.contains('checked'), null, { timeout: 15000 });
+    await pickMenu(top, 'Configure/Real-Time Testing');  // real-time testing on: the test tables are written too
+    await expectClass(menuItem(top, 'Configure/Real-Time Testing'), 'checked');
   }
   await start.click();
   // Answer what comes (the trigger notice) until `done`.
@@ -113,9 +111,8 @@ async function main() {
     session.exited = null;
     session.start({ VANTREL_SIM_SPEED: '60' });
     const page = await session.openPage();
-    const chart = page.locator('[data-panel="SCHART"]');
-    await chart.waitFor({ timeout: 20000 });
-    await chart.locator(':scope > .client > [data-ctrl="2"] button').click();
+    await panelOf(page, 'SCHART').waitFor({ timeout: 20000 });
+    await button(page, 'SCHART_START').click();
     // A wafer has ended and another is recorded: at least two new trace files.
     const until = Date.now() + 60000;
     while (traces().size < files + 2 && Date.now() < until) {

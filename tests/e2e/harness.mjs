@@ -1,5 +1,6 @@
-// Harness of the browser tests of the real programs: a fresh copy of bin/ and working directory, the program's
-// output, headless Chromium on its page, named test steps and a bounded run.
+// Harness of the browser tests: for the real programs a fresh copy of bin/ and working directory, the program's
+// output, headless Chromium on its page, named test steps and a bounded run; for every script the controls by
+// their generated names, menu items by their paths, the wait until the program has handled the clicks, shared steps.
 import { spawn } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
@@ -151,14 +152,99 @@ export class ProgramSession {
   }
 }
 
-// Picks a menu bar item of a panel with the mouse: a click on the menu, then on the item (through the
-// submenus named in `via`, each opened by hovering its row). Playwright checks that each target is
-// visible and not covered, as a person would see it.
-export async function pick(panel, menu, item, via = []) {
-  const bar = panel.locator(':scope > div > .menubar');
-  await bar.locator(`.menu[data-menu="${menu}"]`).click();
-  for (const row of via) await bar.locator(`[data-menu-item="${row}"]`).hover();
-  await bar.locator(`[data-menu-item="${item}"]`).click();
+// --- finding what is shown ---------------------------------------------------------------------------------
+
+// A window by its panel constant ("SCHART").
+export const panelOf = (page, constant) => page.locator(`[data-panel="${constant}"]`);
+
+// CSS selector of a control by its generated name ("SCHART_START": the control START of a panel SCHART, as in
+// panels/s_chart.h), for locators and for scripts that wait in the page alike. Panel constants may hold "_" too:
+// each way of splitting the name is tried, and only the real panel has such a control.
+export function controlSelector(name) {
+  const parts = name.split('_');
+  const ways = [];
+  for (let i = 1; i < parts.length; i++) {
+    ways.push(`[data-panel="${parts.slice(0, i).join('_')}"] > .client > [data-constant="${parts.slice(i).join('_')}"]`);
+  }
+  return ways.join(', ');
+}
+
+// A control by its generated name; `within` (a window's locator) picks one of two windows of the same panel.
+export function control(page, name, within = null) {
+  if (!within) return page.locator(controlSelector(name));
+  const ways = controlSelector(name).split(', ').map((way) => `:scope ${way.slice(way.indexOf('>'))}`);
+  return within.locator(ways.join(', '));
+}
+export const button = (page, name, within = null) => control(page, name, within).locator('button');
+export const listItems = (page, name, within = null) => control(page, name, within).locator('.list-item');
+// A toggle button that shows itself pressed.
+export const pressed = async (page, name) => (await control(page, name).locator('button.pressed').count()) === 1;
+
+// The program has handled everything the page sent before: a directory listing is asked for on the same
+// connection and is answered by the program's UI thread after the earlier actions, whose changes come first.
+export async function settled(page) {
+  await page.evaluate(async () => {
+    const app = await import(new URL('app.js', document.baseURI).href);
+    await app.listDirectory('', 0);
+  });
+}
+
+const xpathText = (s) => (s.includes('"') ? `concat("${s.split('"').join('", \'"\', "')}")` : `"${s}"`);
+const HAS_CLASS = (c) => `contains(concat(" ", @class, " "), " ${c} ")`;
+// A menu of a menu bar, the rows of a menu or submenu, and one row, by the names they show.
+const menuNamed = (name) => `xpath=./div[${HAS_CLASS('menu')}][normalize-space(text()[1])=${xpathText(name)}]`;
+const ROWS = `./div[${HAS_CLASS('menu-list')}]/div[${HAS_CLASS('menu-item')}]`;
+const rowNamed = (name) => `xpath=${ROWS}[span[1][normalize-space(.)=${xpathText(name)}]]`;
+
+// Picks a menu bar item of a window with the mouse by its path of names ("File/Save", "Configure/Control
+// Limits/Mean..."): a click on the menu, a hover on each submenu's row, a click on the item. A name may hold "/"
+// itself ("View/Show/Hide Traces..."): the longest name the menu shows is taken. Playwright checks that each target
+// is visible and not covered, as a person would see it.
+export async function pickMenu(window, menuPath) {
+  const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
+  const menu = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
+  await menu.click({ position: { x: 5, y: 5 } });
+  let level = menu;
+  for (let i = 1; i < names.length;) {
+    const shown = await level.locator(`xpath=${ROWS}`)
+      .evaluateAll((rows) => rows.map((r) => r.querySelector(':scope > span').textContent.trim()));
+    let k = names.length - i;
+    while (k > 1 && !shown.includes(names.slice(i, i + k).join('/'))) k--;
+    const row = level.locator(rowNamed(names.slice(i, i + k).join('/')));
+    i += k;
+    if (i < names.length) await row.hover();
+    else await row.click();
+    level = row;
+  }
+}
+
+// A menu bar item's row by its path of names, to read its state (checked, dimmed) without opening the menu.
+export function menuItem(window, menuPath) {
+  const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
+  let at = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
+  for (const name of names.slice(1)) at = at.locator(rowNamed(name));
+  return at;
+}
+
+// Waits until an element (a menu item, a control) carries a class: "checked", "dimmed".
+export async function expectClass(locator, cls, ms = 15000) {
+  // Found again on every change: a menu bar that changes is drawn anew.
+  await locator.locator(`xpath=self::*[${HAS_CLASS(cls)}]`).waitFor({ state: 'attached', timeout: ms });
+}
+
+// What a control shows: the text of its field, else its own text.
+export async function valueOf(page, name) {
+  const el = control(page, name);
+  const input = el.locator('input, textarea');
+  return ((await input.count()) ? await input.first().inputValue() : await el.innerText()).trim();
+}
+
+// Screenshots go to the folder the test was given.
+export async function shoot(page, dir, name) {
+  fs.mkdirSync(dir, { recursive: true });
+  const shot = path.join(dir, name);
+  await page.screenshot({ path: shot });
+  console.log(`screenshot: ${shot}`);
 }
 
 // Answers whatever the program asks (trigger notices, messages) with the first button while waiting for `done`.
@@ -179,4 +265,24 @@ export async function answering(page, label, done, what, ms) {
     await page.waitForTimeout(200);
   }
   throw new Error(`${what} not within ${ms} ms`);
+}
+
+// Acquisition from the strip chart's Start toggle until `done`, answering what the program asks on the way; then
+// Stop, and the toggle is seen released.
+export async function acquire(page, label, done, what, ms) {
+  const toggle = button(page, 'SCHART_START');
+  await toggle.click();
+  await answering(page, label, done, what, ms);
+  await toggle.click();
+  await answering(page, label, async () => !(await pressed(page, 'SCHART_START')), 'the toggle released', 20000);
+}
+
+// Real-time testing switched on from the Configure menu, then acquisition until a line of the real-time window
+// matches `alarm`, then Stop.
+export async function recordAlarm(page, label, alarm, what) {
+  const top = panelOf(page, 'TOP');
+  await pickMenu(top, 'Configure/Real-Time Testing');
+  await expectClass(menuItem(top, 'Configure/Real-Time Testing'), 'checked');
+  const seen = async () => (await listItems(page, 'REALTIME_ALARMS').allInnerTexts()).some((l) => alarm.test(l));
+  await acquire(page, label, seen, what, 240000);
 }

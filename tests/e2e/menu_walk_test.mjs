@@ -6,7 +6,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, pick } from './harness.mjs';
+import { ProgramSession, expect, panelOf, control, pickMenu, settled } from './harness.mjs';
 
 const [binDir, edition, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const review = edition === 'VantrelReview';
@@ -14,13 +14,12 @@ const session = new ProgramSession({ binDir, edition, webDir, limitMs: 400000 })
 const test = (name, body) => session.test(name, body);
 const VIEW = { width: 1280, height: 720 };
 const SIZES = [{ width: 1280, height: 720 }, { width: 1400, height: 900 }, { width: 1920, height: 1080 }];
-const FILE = 2, EXIT = 70;
 
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   session.start();
   const page = await session.openPage(VIEW);
-  const top = page.locator('[data-panel="TOP"]');
+  const top = panelOf(page, 'TOP');
   const bar = top.locator(':scope > div > .menubar');
   const popups = page.locator('.popup');
 
@@ -38,26 +37,21 @@ async function main() {
     if (panel) return { kind: 'panel', el: page.locator(`.panel[data-handle="${panel}"]`) };
     return null;
   };
-  const waitOpened = async (before, ms = 4000) => {
-    const until = Date.now() + ms;
-    while (Date.now() < until) {
-      const o = await opened(before);
-      if (o) return o;
-      await page.waitForTimeout(100);
-    }
-    return null;
-  };
-  const gone = async (o) => {
-    if (o.kind === 'popup') return (await o.el.count()) === 0;
-    return (await o.el.count()) === 0 || !(await o.el.isVisible());
+  // Whatever opened since `before`, once the program has handled every click sent so far.
+  const waitOpened = async (before) => {
+    await settled(page);
+    return opened(before);
   };
   // On top: Playwright's trial click on its title bar fails when anything covers it; inside the view: its box.
   const onTopInside = async (o, what) => {
     const title = o.el.locator(':scope > .titlebar');
     await title.click({ trial: true, timeout: 5000 });
-    // While a popup is installed the main window's menus are out of reach.
+    // While a popup is installed the main window's menus are out of reach: something else is under the mouse there.
     if (await page.locator('.panel.modal-host, .panel.modal-under').count()) {
-      const reached = await bar.locator('.menu').first().click({ trial: true, timeout: 500 }).then(() => true, () => false);
+      const reached = await bar.locator('.menu').first().evaluate((m) => {
+        const r = m.getBoundingClientRect();
+        return m.contains(document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2));
+      });
       expect(!reached, `${what}: the main window's menu can still be clicked`);
     }
     const b = await o.el.boundingBox();
@@ -71,10 +65,9 @@ async function main() {
       const before = await openNow();
       if (how === 'box') await closeBox(o).click({ timeout: 5000 });
       else await page.keyboard.press('Escape');
-      const until = Date.now() + 5000;
-      while (!(await gone(o)) && Date.now() < until) await page.waitForTimeout(100);
-      expect(await gone(o), `${what}: not closed by ${how === 'box' ? 'its close box' : 'Esc'}`);
-      o = await waitOpened(before, 700);
+      const closed = await o.el.waitFor({ state: 'hidden', timeout: 5000 }).then(() => true, () => false);
+      expect(closed, `${what}: not closed by ${how === 'box' ? 'its close box' : 'Esc'}`);
+      o = await waitOpened(before);
       if (o) console.log(`${edition}: ${what}: then "${(await o.el.locator('.titlebar .title').first().innerText()).trim()}"`);
     }
   };
@@ -85,10 +78,14 @@ async function main() {
       if (await p.count()) await p.locator('.buttons button').last().click({ timeout: 2000 }).catch(() => {});
       else if (await top.evaluate((el) => el.classList.contains('modal-host') || el.classList.contains('modal-under'))) await page.keyboard.press('Escape');
       else return;
-      await page.waitForTimeout(300);
+      await settled(page);
     }
   };
-  const itemName = (id) => bar.locator(`[data-menu-item="${id}"] > span`).first().innerText();
+  // The window follows a new view size once the page has drawn twice and the program has heard of it.
+  const redrawn = async () => {
+    await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+    await settled(page);
+  };
 
   if (review) {
     await test('the "Vantrel Review" popup is answered', async () => {
@@ -101,13 +98,13 @@ async function main() {
 
   await test('the main window fits the view at 1280 x 720, 1400 x 900 and 1920 x 1080', async () => {
     await top.waitFor({ timeout: 20000 });
-    await page.locator('[data-panel="SCHART"] [data-ctrl="20"]').waitFor({ timeout: 20000 });
+    await control(page, 'SCHART_STRIP').waitFor({ timeout: 20000 });
     fs.mkdirSync(shotDir, { recursive: true });
     for (const size of SIZES) {
       await page.setViewportSize(size);
-      await page.waitForTimeout(400);
-      for (const part of ['[data-panel="TOP"]', '[data-panel="SCHART"]', '[data-panel="LEGEND"]']) {
-        const b = await page.locator(part).boundingBox();
+      await redrawn();
+      for (const part of ['TOP', 'SCHART', 'LEGEND']) {
+        const b = await panelOf(page, part).boundingBox();
         expect(b && b.x >= 0 && b.y >= 0 && b.x + b.width <= size.width + 1 && b.y + b.height <= size.height + 1,
           `${part} at ${size.width} x ${size.height}: ${JSON.stringify(b)}`);
       }
@@ -116,16 +113,16 @@ async function main() {
       console.log(`screenshot: ${shot}`);
     }
     await page.setViewportSize(VIEW);
-    await page.waitForTimeout(400);
+    await redrawn();
   });
 
   await test('colours are picked from swatches, never typed as numbers', async () => {
-    await pick(top, 23, 28);
-    const channels = page.locator('[data-panel="SUB"]');
+    await pickMenu(top, 'Configure/Channel Setup...');
+    const channels = panelOf(page, 'SUB');
     await channels.waitFor({ timeout: 10000 });
     const swatches = channels.locator('input[type=color]');
     expect(await swatches.count() === 32, `${await swatches.count()} colour swatches`);
-    expect(await swatches.first().inputValue() === '#e6194b', `channel 1 shows ${await swatches.first().inputValue()}`);
+    expect(await swatches.first().inputValue() === '#c0001a', `channel 1 shows ${await swatches.first().inputValue()}`);
     const values = await swatches.evaluateAll((els) => els.slice(0, 9).map((e) => e.value));
     expect(new Set(values).size === 9, `the demo's channels share colours: ${values}`);
     await page.keyboard.press('Escape');
@@ -133,32 +130,36 @@ async function main() {
   });
   await recover();
 
-  // Every item that is not dimmed, in menu order, Exit last.
+  // Every item that is not dimmed, in menu order, by its path of names; File > Exit comes last.
   const items = await bar.locator('.menu').evaluateAll((menus) => menus.map((m) => ({
-    menu: Number(m.dataset.menu),
+    menu: m.firstChild.textContent.trim(),
     items: [...m.querySelectorAll(':scope > .menu-list > .menu-item')].map((r) => ({
-      id: Number(r.dataset.menuItem),
+      name: r.querySelector(':scope > span').textContent.trim(),
       dimmed: r.classList.contains('dimmed'),
-      sub: [...r.querySelectorAll(':scope > .menu-list > .menu-item')].map((s) => ({ id: Number(s.dataset.menuItem), dimmed: s.classList.contains('dimmed'), leaf: !s.querySelector(':scope > .menu-list') })),
+      sub: [...r.querySelectorAll(':scope > .menu-list > .menu-item')].map((s) => ({
+        name: s.querySelector(':scope > span').textContent.trim(),
+        dimmed: s.classList.contains('dimmed'),
+        leaf: !s.querySelector(':scope > .menu-list'),
+      })),
     })),
   })));
   const walk = [];
   for (const m of items) {
     for (const it of m.items) {
       // Items two levels down (the chart menus' channels) open charts, which the chart test walks.
-      if (it.sub.length) { for (const s of it.sub) if (s.leaf) walk.push({ menu: m.menu, id: s.id, via: [it.id], dimmed: s.dimmed }); }
-      else if (it.id !== EXIT) walk.push({ menu: m.menu, id: it.id, via: [], dimmed: it.dimmed });
+      if (it.sub.length) { for (const s of it.sub) if (s.leaf) walk.push({ path: [m.menu, it.name, s.name], dimmed: s.dimmed }); }
+      else if (!(m.menu === 'File' && it.name === 'Exit')) walk.push({ path: [m.menu, it.name], dimmed: it.dimmed });
     }
   }
   expect(walk.length >= 10, `only ${walk.length} menu items found`);
 
   for (const it of walk) {
     if (it.dimmed) continue;
-    const name = await itemName(it.id).catch(() => String(it.id));
-    await test(`menu item "${name}" (${it.id}) by mouse`, async () => {
+    const name = it.path.join(' > ');
+    await test(`menu item "${name}" by mouse`, async () => {
       for (const how of ['box', 'esc']) {
         const before = await openNow();
-        await pick(top, it.menu, it.id, it.via);
+        await pickMenu(top, it.path);
         let o = await waitOpened(before);
         // A long command's wait panel closes by itself: what the command shows after it is the window to check.
         if (o && (await o.el.getAttribute('data-panel').catch(() => null)) === 'WAIT') {
@@ -191,7 +192,7 @@ async function main() {
       expect(tables.length > 0, 'the demo directory holds no table');
       const chooser = popups.filter({ hasText: 'Please Select Setup to Delete...' });
       const open = async () => {
-        await pick(top, FILE, 6);
+        await pickMenu(top, 'File/Delete...');
         await chooser.waitFor({ timeout: 10000 });
         await chooser.locator('.files .file').first().waitFor({ timeout: 10000 });
       };
@@ -203,7 +204,7 @@ async function main() {
       for (const typed of ['CONFIG.DBF', '../' + tables[0], path.join(session.work, tables[0])]) {
         await chooser.locator('input.response').fill(typed);
         await chooser.locator('button[data-button="Select"]').click();
-        await page.waitForTimeout(300);
+        await settled(page);
         expect(await chooser.count() === 1, `the dialog closed on ${typed}`);
         expect((await chooser.locator('.refusal').innerText()).startsWith('Choose a file'), `no reason shown for ${typed}`);
       }
@@ -221,7 +222,7 @@ async function main() {
       await ask.waitFor({ timeout: 10000 });
       await ask.locator('button[data-button="Yes"]').click();
       await ask.waitFor({ state: 'detached', timeout: 10000 });
-      await page.waitForTimeout(300);
+      await settled(page);
       expect(!fs.existsSync(path.join(setup, 'Stray.Vantrel')), 'the setup is still there after Yes');
       for (const t of tables) expect(fs.existsSync(path.join(session.work, t)), `the table ${t} is gone`);
     });
@@ -232,13 +233,13 @@ async function main() {
   });
 
   await test('File > Exit ends the program and the page says so', async () => {
-    await pick(top, FILE, EXIT);
+    await pickMenu(top, 'File/Exit');
     // A question on the way out is answered yes.
-    const until = Date.now() + 20000;
-    while (!session.exited && Date.now() < until) {
-      const p = popups.first();
-      if (await p.count()) await p.locator('.buttons button').first().click({ timeout: 2000 }).catch(() => {});
-      await page.waitForTimeout(200);
+    const ended = session.waitFor(() => session.exited, 'the end of the program', 20000).catch(() => null);
+    while (!session.exited) {
+      const asked = await Promise.race([ended.then(() => false), popups.first().waitFor({ timeout: 20000 }).then(() => true, () => false)]);
+      if (!asked) break;
+      await popups.first().locator('.buttons button').first().click({ timeout: 2000 }).catch(() => {});
     }
     expect(session.exited && session.exited.code === 0, `the program did not end cleanly: ${JSON.stringify(session.exited)}`);
     await page.locator('#status.ended').waitFor({ timeout: 20000 });

@@ -2,7 +2,10 @@
 // Usage: node program_test.mjs <bin directory> <Vantrel|VantrelReview> <platform/web directory> <screenshot directory>
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, pick, answering } from './harness.mjs';
+
+import {
+  ProgramSession, expect, answering, panelOf, control, button, pressed, controlSelector, pickMenu, shoot, menuItem,
+} from './harness.mjs';
 
 const [binDir, edition, webDir, shotDir] = process.argv.slice(2);
 const review = edition === 'VantrelReview';
@@ -11,14 +14,17 @@ const test = (name, body) => session.test(name, body);
 const work = session.work;
 
 async function main() {
-  session.start(review ? {} : { VANTREL_SIM_SPEED: '20' });
+  // No display: Help answers with its popup instead of starting a viewer.
+  const noDisplay = { DISPLAY: undefined, WAYLAND_DISPLAY: undefined };
+  session.start(review ? noDisplay : { ...noDisplay, VANTREL_SIM_SPEED: '20' });
   const page = await session.openPage();
 
-  const top = page.locator('[data-panel="TOP"]');
-  const chart = page.locator('[data-panel="SCHART"]');
-  const ctrl = (n) => chart.locator(`:scope > .client > [data-ctrl="${n}"]`);
+  const top = panelOf(page, 'TOP');
+  const chart = panelOf(page, 'SCHART');
   const popup = page.locator('.popup');
-  const scans = () => page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
+  const strip = controlSelector('SCHART_STRIP');
+  const scans = () => page.evaluate((s) => Number(document.querySelector(s)?.dataset.scans ?? 0), strip);
+  const toggle = button(page, 'SCHART_START');
 
   if (review) {
     await test('the "Vantrel Review" popup is shown and answered', async () => {
@@ -33,39 +39,61 @@ async function main() {
   await test('the main window shows its panels and menu bar', async () => {
     await top.waitFor({ timeout: 20000 });
     await chart.waitFor({ timeout: 20000 });
+    const title = await page.title();
+    expect(title === (review ? 'Vantrel Review' : 'Vantrel'), `the tab is titled ${JSON.stringify(title)}`);
     expect(await chart.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'TOP',
       'the strip-chart panel is not inside the main panel');
-    const legend = page.locator('[data-panel="LEGEND"]');
+    const legend = panelOf(page, 'LEGEND');
     await legend.waitFor({ timeout: 10000 });
     expect(await legend.evaluate((el) => el.parentElement.closest('[data-panel]')?.dataset.panel) === 'SCHART',
       'the legend is not inside the strip-chart panel');
-    await ctrl(20).waitFor({ timeout: 10000 });
+    await control(page, 'SCHART_STRIP').waitFor({ timeout: 10000 });
     const bar = top.locator('.menubar');
     await bar.waitFor({ timeout: 10000 });
     const menus = await bar.locator(':scope > .menu').evaluateAll((ms) => ms.map((m) => m.firstChild.textContent));
     for (const name of ['File', 'Configure', 'View', 'Help'])
       expect(menus.includes(name), `menu ${name} missing from ${menus}`);
     // Both programs build the same menu bar: the review program too offers Triggers..., which its re-test reads.
-    expect(await bar.locator('[data-menu-item="37"]').count() === 1, 'the Triggers... item is missing');
+    expect(await menuItem(top, 'Configure/Triggers...').count() === 1, 'the Triggers... item is missing');
   });
 
   await test('the About box opens from the Help menu and closes', async () => {
-    await pick(top, 63, 65);
-    const about = page.locator('[data-panel="ABOUT"]');
+    await pickMenu(top, 'Help/About Vantrel...');
+    const about = panelOf(page, 'ABOUT');
     await about.waitFor({ timeout: 15000 });
     const text = await about.innerText();
     expect(text.includes('Version 6.96'), `About box reads ${JSON.stringify(text)}`);
     expect(text.includes(review ? 'Vantrel Review' : 'Vantrel'), `About box reads ${JSON.stringify(text)}`);
-    await about.locator('[data-ctrl="2"] button').click();
+    await button(page, 'ABOUT_OK').click();
     await about.waitFor({ state: 'detached', timeout: 15000 });
   });
 
+  await test('in the modal Triggers dialog F1 and its Help button answer with help', async () => {
+    await pickMenu(top, 'Configure/Triggers...');
+    const dialog = panelOf(page, 'TRIGGERS');
+    await dialog.waitFor({ timeout: 15000 });
+    const noViewer = popup.filter({ hasText: 'No help viewer is available' });
+    for (const how of ['F1', 'Help button']) {
+      if (how === 'F1') {
+        await control(page, 'TRIGGERS_DELAY').locator('input').click();
+        await page.keyboard.press('F1');
+      } else {
+        await button(page, 'TRIGGERS_HELP').click();
+      }
+      await noViewer.waitFor({ timeout: 15000 });
+      await noViewer.locator('.buttons button').first().click();
+      await noViewer.waitFor({ state: 'detached', timeout: 15000 });
+    }
+    await button(page, 'TRIGGERS_CANCEL').click();
+    await dialog.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
   await test('View Log writes the activity report and it opens in a new tab', async () => {
-    await pick(top, 72, 83);
-    const request = page.locator('[data-panel="LOGREQ"]');
+    await pickMenu(top, 'View/View Log...');
+    const request = panelOf(page, 'LOGREQ');
     await request.waitFor({ timeout: 15000 });
     const opened = session.context.waitForEvent('page', { timeout: 15000 });
-    await request.locator('[data-ctrl="2"] button').click();
+    await button(page, 'LOGREQ_OK').click();
     const tab = await opened;
     await tab.waitForLoadState();
     const text = await tab.locator('body').innerText();
@@ -78,33 +106,30 @@ async function main() {
 
   if (review) {
     await test('the start/stop toggle is hidden', async () => {
-      await ctrl(4).locator('button').waitFor({ timeout: 10000 });  // the pause toggle beside it is shown
-      expect(await ctrl(2).count() === 1, 'the start/stop toggle is not in the page');
-      expect(!(await ctrl(2).locator('button').isVisible()), 'the start/stop toggle is visible');
+      await button(page, 'SCHART_PAUSE').waitFor({ timeout: 10000 });  // the pause toggle beside it is shown
+      expect(await control(page, 'SCHART_START').count() === 1, 'the start/stop toggle is not in the page');
+      expect(!(await toggle.isVisible()), 'the start/stop toggle is visible');
     });
   } else {
-    const pressed = () => ctrl(2).locator('button.pressed').count().then((n) => n === 1);
+    const running = () => pressed(page, 'SCHART_START');
 
     await test('start shows the strip chart receiving scans', async () => {
       const before = await scans();
-      await ctrl(2).locator('button').click();
-      await answering(page, edition, async () => (await pressed()) && (await scans()) > before, 'scans on the strip chart', 20000);
+      await toggle.click();
+      await answering(page, edition, async () => (await running()) && (await scans()) > before, 'scans on the strip chart', 20000);
       // The toggle shows the text its panel gives for "on".
-      expect(await ctrl(2).locator('button').innerText() === 'STOP', `the running toggle reads ${await ctrl(2).locator('button').innerText()}`);
+      expect(await toggle.innerText() === 'STOP', `the running toggle reads ${await toggle.innerText()}`);
       // A screenful of trace for the screenshot.
       const first = await scans();
-      await page.waitForFunction((n) => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]').dataset.scans) > n,
-        first + 3000, { timeout: 15000 });
-      fs.mkdirSync(shotDir, { recursive: true });
-      const shot = path.join(shotDir, 'main_window_vantrel.png');
-      await page.screenshot({ path: shot });
-      console.log(`screenshot: ${shot}`);
+      await page.waitForFunction(([s, n]) => Number(document.querySelector(s).dataset.scans) > n, [strip, first + 3000],
+        { timeout: 15000 });
+      await shoot(page, shotDir, 'main_window_vantrel.png');
     });
 
     await test('stop ends the acquisition and keeps the wafer file', async () => {
-      await ctrl(2).locator('button').click();
-      await answering(page, edition, async () => !(await pressed()), 'the toggle released', 20000);
-      expect(await ctrl(2).locator('button').innerText() === 'START', `the stopped toggle reads ${await ctrl(2).locator('button').innerText()}`);
+      await toggle.click();
+      await answering(page, edition, async () => !(await running()), 'the toggle released', 20000);
+      expect(await toggle.innerText() === 'START', `the stopped toggle reads ${await toggle.innerText()}`);
       // What was sent before the stop may still be on its way; after that the chart stands still.
       await page.waitForTimeout(1000);
       const settled = await scans();
@@ -119,8 +144,8 @@ async function main() {
     // The stop request below then arrives while acquiring: the program must still end cleanly.
     await test('acquisition runs again before the stop request', async () => {
       const before = await scans();
-      await ctrl(2).locator('button').click();
-      await answering(page, edition, async () => (await pressed()) && (await scans()) > before, 'scans on the strip chart', 20000);
+      await toggle.click();
+      await answering(page, edition, async () => (await running()) && (await scans()) > before, 'scans on the strip chart', 20000);
     });
   }
 

@@ -3,9 +3,9 @@
 // and runs the chart slideshow, stopping it with its Stop toggle. Screenshots go to the screenshot directory.
 // Usage: node spc_list_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
 import { execFileSync } from 'node:child_process';
-import fs from 'node:fs';
-import path from 'node:path';
-import { ProgramSession, expect, answering } from './harness.mjs';
+import {
+  ProgramSession, expect, recordAlarm, panelOf, control, button, listItems, pickMenu, menuItem, settled, shoot,
+} from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 420000 });
@@ -17,46 +17,20 @@ async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   session.start({ VANTREL_SIM_SPEED: '20' });
   let page = await session.openPage();
-  let top, chart, spc, list, wafers, realtime;
+  let top, chart, spc, list, wafers;
   const bind = () => {
-    top = page.locator('[data-panel="TOP"]');
-    chart = page.locator('[data-panel="SCHART"]');
-    spc = page.locator('[data-panel="SPC"]');
-    list = page.locator('[data-panel="SPC_LIST"]');
-    wafers = page.locator('[data-panel="WAFERS"]');
-    realtime = page.locator('[data-panel="REALTIME"]');
+    top = panelOf(page, 'TOP');
+    chart = panelOf(page, 'SCHART');
+    spc = panelOf(page, 'SPC');
+    list = panelOf(page, 'SPC_LIST');
+    wafers = panelOf(page, 'WAFERS');
   };
   bind();
-  const ctrl = (panel, n) => panel.locator(`:scope > .client > [data-ctrl="${n}"]`);
-  const items = (panel, n) => ctrl(panel, n).locator('.list-item');
   // Dialogs built in code have no constant name: they are found by their title, as a person finds them.
   const dialog = (title) => page.locator('.panel').filter({ has: page.locator(':scope > .titlebar > .title', { hasText: title }) });
-  const field = (panel, label) => panel.locator(':scope > .client > [data-ctrl]').filter({ hasText: label }).locator('input').first();
-  const pressed = () => ctrl(chart, 2).locator('button.pressed').count().then((n) => n === 1);
-  const shoot = async (name) => {
-    fs.mkdirSync(shotDir, { recursive: true });
-    const shot = path.join(shotDir, name);
-    await page.screenshot({ path: shot });
-    console.log(`screenshot: ${shot}`);
-  };
-  const MENUS = { Configure: 23, Charts: 34 };
-  const choose = async (menuName, ...names) => {
-    const menu = top.locator(`.menubar > .menu[data-menu="${MENUS[menuName]}"]`);
-    await menu.click({ position: { x: 5, y: 5 } });
-    const sub = 'xpath=./div[contains(concat(" ", @class, " "), " menu-list ")]';
-    let scope = menu.locator(sub);
-    for (const [i, name] of names.entries()) {
-      const row = scope.locator(`xpath=./div[contains(concat(" ", @class, " "), " menu-item ")][span[1][normalize-space(.)="${name}"]]`);
-      if (i === names.length - 1) {
-        await row.click();
-      } else {
-        await row.hover();
-        scope = row.locator(sub);
-      }
-    }
-  };
+  const field = (panel, label) => panel.locator(':scope > .client > .ctrl').filter({ hasText: label }).locator('input').first();
   // The colour the list shows an item's text in: red for an activated chart.
-  const itemColour = (name) => items(list, 5).filter({ hasText: name }).first().locator('.item-text > span').first()
+  const itemColour = (name) => listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: name }).first().locator('.item-text > span').first()
     .evaluate((s) => getComputedStyle(s).color);
   const RED = 'rgb(255, 0, 0)';
   const waitColour = async (name, want) => {
@@ -71,52 +45,45 @@ async function main() {
 
   await test('acquisition with real-time testing stores test results', async () => {
     await chart.waitFor({ timeout: 20000 });
-    await choose('Configure', 'Real-Time Testing');
-    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar [data-menu-item="53"]')
-      ?.classList.contains('checked'), null, { timeout: 15000 });
-    await ctrl(chart, 2).locator('button').click();
-    const seen = async () => (await items(realtime, 3).allInnerTexts()).some((l) => RF_OVERSHOOT.test(l));
-    await answering(page, 'Vantrel', seen, 'the RF overshoot alarm', 240000);
-    await ctrl(chart, 2).locator('button').click();
-    await answering(page, 'Vantrel', async () => !(await pressed()), 'the toggle released', 20000);
+    await recordAlarm(page, 'Vantrel', RF_OVERSHOOT, 'the RF overshoot alarm');
   });
 
   await test('the chart list shows the process charts, the watched ones in red', async () => {
-    await choose('Charts', 'SPC Chart List...');
+    await pickMenu(top, 'Charts/SPC Chart List...');
     await list.waitFor({ timeout: 15000 });
     await list.locator(':scope > .titlebar > .title').click();
-    const labels = (await items(list, 5).allInnerTexts()).map((t) => t.trim());
+    const labels = (await listItems(page, 'SPC_LIST_CHARTS').allInnerTexts()).map((t) => t.trim());
     expect(labels.includes(CHART), `the list holds ${labels.length} items, not ${CHART}`);
     expect(await itemColour(CHART) === RED, `${CHART} is not red`);
-    const ring = (await ctrl(list, 6).innerText()).trim();
+    const ring = (await control(page, 'SPC_LIST_PROCESS').innerText()).trim();
     expect(ring.includes('ETCH'), `the process ring reads ${ring}`);
-    await shoot('spc_list.png');
+    await shoot(page, shotDir, 'spc_list.png');
   });
 
   await test('double clicks deactivate and activate a chart', async () => {
-    const row = items(list, 5).filter({ hasText: CHART }).first();
+    const row = listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: CHART }).first();
     await row.scrollIntoViewIfNeeded();
     await row.dblclick();
     await waitColour(CHART, false);
     await row.dblclick();
     await waitColour(CHART, true);
-    await shoot('spc_list_activated.png');
+    await shoot(page, shotDir, 'spc_list_activated.png');
   });
 
   await test('View Chart opens the chart through batch selection', async () => {
-    await items(list, 5).filter({ hasText: CHART }).first().click();
-    await ctrl(list, 2).locator('button').click();
+    await listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: CHART }).first().click();
+    await button(page, 'SPC_LIST_VIEW').click();
     await wafers.waitFor({ timeout: 15000 });
-    await ctrl(wafers, 9).locator('button').click();
+    await button(page, 'WAFERS_OK').click();
     await spc.waitFor({ timeout: 15000 });
-    await page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-ctrl="3"]')?.dataset.plots ?? 0) >= 11,
+    await page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-constant="CHART"]')?.dataset.plots ?? 0) >= 11,
       null, { timeout: 15000 });
     const title = await spc.locator(':scope > .titlebar > .title').innerText();
     expect(title === 'RF_FWD Step Overshoot Maximum 1', `the chart window is titled ${title}`);
   });
 
   await test('the rule selection stores a changed rule', async () => {
-    await ctrl(spc, 5).locator('button').click();
+    await button(page, 'SPC_RULES_BUTTON').click();
     const rules = dialog('SPC Rule Selection');
     await rules.waitFor({ timeout: 15000 });
     const boxes = rules.locator('input[type="checkbox"]');
@@ -127,11 +94,11 @@ async function main() {
       const t = [...document.querySelectorAll('.panel')].find((p) => p.querySelector(':scope > .titlebar > .title')?.textContent.startsWith('SPC Rule Selection'));
       return t?.querySelectorAll('input[type="checkbox"]')[2]?.checked === w;
     }, [!before], { timeout: 10000 });
-    await shoot('spc_rule_selection.png');
+    await shoot(page, shotDir, 'spc_rule_selection.png');
     await rules.locator('button', { hasText: 'Ok' }).click();
     await rules.waitFor({ state: 'detached', timeout: 15000 });
     // Opened again, the dialog starts from the stored rules.
-    await ctrl(spc, 5).locator('button').click();
+    await button(page, 'SPC_RULES_BUTTON').click();
     await rules.waitFor({ timeout: 15000 });
     expect(await rules.locator('input[type="checkbox"]').nth(2).isChecked() === !before, 'rule 2a was not stored');
     await rules.locator('button', { hasText: 'Cancel' }).click();
@@ -139,7 +106,7 @@ async function main() {
   });
 
   await test('Edit Limits stores wider specification limits', async () => {
-    await ctrl(spc, 6).locator('button').click();
+    await button(page, 'SPC_LIMITS_BUTTON').click();
     const limits = dialog('Edit Limits');
     await limits.waitFor({ timeout: 15000 });
     const upper = field(limits, 'Upper Specification Limit'), lower = field(limits, 'Lower Specification Limit');
@@ -155,22 +122,22 @@ async function main() {
     await target.press('Enter');
     const sigma = limits.locator('input[type="checkbox"]');
     expect(!(await sigma.isChecked()), 'a changed limit leaves the 3-sigma switch on');
-    await page.waitForTimeout(300);
-    await shoot('spc_edit_limits.png');
+    await settled(page);
+    await shoot(page, shotDir, 'spc_edit_limits.png');
     await limits.locator('button', { hasText: /^OK$/ }).click();
     await limits.waitFor({ state: 'detached', timeout: 15000 });
-    await ctrl(spc, 6).locator('button').click();
+    await button(page, 'SPC_LIMITS_BUTTON').click();
     await limits.waitFor({ timeout: 15000 });
     const again = Number(await field(limits, 'Upper Specification Limit').inputValue());
     expect(Math.abs(again - (u + 1)) < 1e-6, `the upper limit reads ${again}, not ${u + 1}`);
     await limits.locator('button', { hasText: 'Cancel' }).click();
     await limits.waitFor({ state: 'detached', timeout: 15000 });
-    await ctrl(spc, 4).locator('button').click();
+    await button(page, 'SPC_CLOSE').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
   });
 
   await test('Done closes the chart list', async () => {
-    await ctrl(list, 3).locator('button').click();
+    await button(page, 'SPC_LIST_DONE').click();
     await list.waitFor({ state: 'detached', timeout: 15000 });
   });
 
@@ -188,7 +155,7 @@ async function main() {
   const startShow = async () => {
     // The chart menus serve the strip chart: it comes to the front first.
     await chart.locator(':scope > .titlebar > .title').click();
-    await choose('Charts', 'Chart Slideshow');
+    await pickMenu(top, 'Charts/Chart Slideshow');
     await spc.waitFor({ timeout: 15000 });
     await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] > .titlebar > .title')?.textContent.length > 0,
       null, { timeout: 15000 });
@@ -197,19 +164,19 @@ async function main() {
 
   await test('the slideshow shows the charts one after another and closes after the last', async () => {
     await startShow();
-    const text = (await ctrl(spc, 4).locator('button').innerText()).trim();
+    const text = (await button(page, 'SPC_CLOSE').innerText()).trim();
     expect(text === 'Stop', `the toggle reads ${text}`);
-    const dimmed = await ctrl(spc, 5).evaluate((el) => el.classList.contains('dimmed'));
+    const dimmed = await control(page, 'SPC_RULES_BUTTON').evaluate((el) => el.classList.contains('dimmed'));
     expect(dimmed, 'Run Rules... is not dimmed during the slideshow');
     const first = await titleOf();
-    await shoot('spc_slideshow.png');
+    await shoot(page, shotDir, 'spc_slideshow.png');
     await page.waitForFunction((t) => {
       const now = document.querySelector('[data-panel="SPC"] > .titlebar > .title')?.textContent;
       return now && now !== t;
     }, first, { timeout: 15000 });
-    await shoot('spc_slideshow_next.png');
+    await shoot(page, shotDir, 'spc_slideshow_next.png');
     await spc.waitFor({ state: 'detached', timeout: 60000 });
-    const back = await top.locator('.menubar [data-menu="34"]').evaluate((m) => m.classList.contains('dimmed'));
+    const back = await menuItem(top, 'Charts').evaluate((m) => m.classList.contains('dimmed'));
     expect(!back, 'the Charts menu stays dimmed after the slideshow');
   });
 
@@ -222,7 +189,7 @@ async function main() {
       new MutationObserver(() => window.shownTitles.push(title.textContent))
         .observe(title, { childList: true, characterData: true, subtree: true });
     });
-    await ctrl(spc, 4).locator('button').click();
+    await button(page, 'SPC_CLOSE').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
     // Stopped on the chart on show, not after all five: a slow machine may have moved on to the next one before the
     // click arrived, never further.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "playback/playback_list.h"
+#include "platform/sys/fault_plan.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -50,13 +51,13 @@ TEST(PlaybackList, MalformedLinesAreSkipped)
 
 TEST(PlaybackList, AFailedWriteLeavesTheLinesBeforeIt)
 {
-    for (ListIo op : {ListIo::open, ListIo::write, ListIo::flush}) {
+    for (vsys::FileOp op : {vsys::FileOp::create, vsys::FileOp::write, vsys::FileOp::flush}) {
         vtest::TempDir dir;
         const std::string path = dir.file("playback.tmp");
         ASSERT_TRUE(append_playback_line(path, {1, 1, 0.0, 0}));
-        inject_list_fault(op, 1);
+        vsys::set_fault_plan(vsys::FileFault {op});
         EXPECT_FALSE(append_playback_line(path, {1, 2, 6.0, 0}));
-        inject_list_fault(op, 0);
+        vsys::clear_fault_plan();
         EXPECT_EQ(content(path), "1\t1\t0.0000 0\n");
         EXPECT_TRUE(append_playback_line(path, {1, 3, 7.0, 0}));
         EXPECT_EQ(read_playback_list(path).size(), 2u);

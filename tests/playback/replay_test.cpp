@@ -10,8 +10,10 @@
 #include "core/config_store.h"
 #include "core/run_table.h"
 #include "panels/playback.h"
+#include "panels/right.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "testing/chart_identity.h"
 
@@ -86,7 +88,8 @@ TEST_F(PlaybackTest, TextFilesWithTimeColumnOfTheChosenChannels)
                                      expected_rows(blocks, elapsed, BinaryToVoltage[ADCBits == 1 ? 1 : 0]);
         EXPECT_EQ(bytes_of(dir.file(vsys::strprintf("textFiles/lot.%.3d", wafer))), expected) << wafer;
     }
-    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.0000 0\n1\t2\t0.0000 0\n");
+    // A text file is not on the chart: the list (what the print draws) names nothing.
+    EXPECT_EQ(bytes_of(list_file()), "");
     // The command has ended: idle window, setup back.
     EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
     EXPECT_FALSE(ui.dimmed(sc_handle, SCHART_START));
@@ -192,8 +195,8 @@ TEST_F(PlaybackTest, AutoXLaysTheWafersEndToEndAndSetsTheAxis)
         const int menu = ui.find_panel("TOOLS");
         ASSERT_GT(menu, 0);
         int index = -1;
-        GetIndexFromValue(menu, 2, &index, value);
-        ASSERT_TRUE(ui.select(menu, 2, index));
+        GetIndexFromValue(menu, TOOLS_TOOLS, &index, value);
+        ASSERT_TRUE(ui.select(menu, TOOLS_TOOLS, index));
     };
     int xm = 0, ym = 0;
     double x0, x1, y0, y1;
@@ -266,6 +269,19 @@ TEST_F(PlaybackTest, RefusalsKeepTheSelectionOpen)
     EXPECT_FALSE(LongCommand::running());
 }
 
+TEST_F(PlaybackTest, CancelAfterARefusedOkGivesBackEveryControlTheCommandDimmed)
+{
+    record_one_wafer_run();
+    const int panel = open_selection();
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    ASSERT_EQ(ui.popups().back().text, "No runs have been selected.");
+    ASSERT_TRUE(ui.press(panel, SC_SEL_CANCEL));
+    EXPECT_FALSE(ui.panel_exists(panel));
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_PLAY), 0);
+    for (int ctrl : {SCHART_START, SCHART_AXES, SCHART_EXIT, SCHART_PAUSE}) EXPECT_FALSE(ui.dimmed(sc_handle, ctrl)) << ctrl;
+}
+
 TEST_F(PlaybackTest, StripChartPacesStepsBackAndForwardWithTheHistory)
 {
     record_two_wafer_run();
@@ -320,9 +336,10 @@ TEST_F(PlaybackTest, StripChartGoesOnWhenTheHistoryCannotGrow)
     const int panel = open_selection();
     destination(panel, "Strip Chart");
     ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
-    inject_history_fault(3);
-    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
-    inject_history_fault(0);
+    {
+        vsys::FaultPlanScope plan({vsys::FileOp::write, 3, false, "tmp.bin"});
+        ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    }
     EXPECT_EQ(ui.trace(sc_handle, SCHART_STRIP, 1).size(), 130u);
     EXPECT_FALSE(vsys::file_exists(history_path()));
 }
@@ -382,11 +399,10 @@ TEST_F(PlaybackTest, ADirectCallFromAnOnTimeChartAlignsButDrawsNothing)
     // Playback y-range settings both 0.
     get_put_number(0, 1, NUMBER_T_WRITE, 0.0);
     get_put_number(1, 1, NUMBER_T_WRITE, 0.0);
-    chart_type = 18;
     ui.answer(2);
-    EXPECT_EQ(play_chart_point(1, 1, true), 0);
-    chart_type = 0;
-    EXPECT_EQ(bytes_of(list_file()), "1\t1\t0.9000 0\n");
+    EXPECT_EQ(play_chart_point(1, 1, true, true), 0);
+    // Nothing drawn, nothing listed for the print.
+    EXPECT_EQ(bytes_of(list_file()), "");
     EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
     // The y axis comes from the playback y-range settings: both 0 give 0..500.
     int xm = 0, ym = 0;
@@ -454,16 +470,16 @@ TEST_F(PlaybackTest, AllOrSomeKeepsAllAndSingleChannelsApart)
     ASSERT_TRUE(ui.pick(handle_menu, "Show/Hide Traces..."));
     const int dialog = ui.find_panel("TRACES");
     ASSERT_GT(dialog, 0);
-    ASSERT_GE(ui.items(dialog, 5).size(), 3u);
-    ASSERT_TRUE(ui.check(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.check(dialog, 5, 2, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 2, true));
-    EXPECT_FALSE(ui.items(dialog, 5)[0].checked);
-    EXPECT_TRUE(ui.items(dialog, 5)[2].checked);
-    ASSERT_TRUE(ui.check(dialog, 5, 0, true));
-    ASSERT_TRUE(ui.select(dialog, 5, 0, true));
-    EXPECT_FALSE(ui.items(dialog, 5)[2].checked);
+    ASSERT_GE(ui.items(dialog, TRACES_CHANNELS).size(), 3u);
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 2, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 2, true));
+    EXPECT_FALSE(ui.items(dialog, TRACES_CHANNELS)[0].checked);
+    EXPECT_TRUE(ui.items(dialog, TRACES_CHANNELS)[2].checked);
+    ASSERT_TRUE(ui.check(dialog, TRACES_CHANNELS, 0, true));
+    ASSERT_TRUE(ui.select(dialog, TRACES_CHANNELS, 0, true));
+    EXPECT_FALSE(ui.items(dialog, TRACES_CHANNELS)[2].checked);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "core/config_store.h"
 #include "core/schema.h"
 #include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "spc/chart_catalogue.h"
 #include "spc/limit_table.h"
@@ -98,10 +99,10 @@ TEST_F(SummaryTest, AFileThatCannotBeWrittenIsReported)
     const int panel = ui.find_panel("SC_SEL");
     ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
     // The disk fills while the charts are examined.
-    ui.after_pumps(1, [] { vsys::inject_write_fault({10, false, false, vsys::AtomicStep::none}); });
+    ui.after_pumps(1, [] { vsys::set_fault_plan(vsys::FileFault::disk_full_after(10, "VantrelSummary")); });
     ui.answer(1);
     Summarize(panel, 0);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(ui.popups().back().title, "Test Summary Error");
     EXPECT_TRUE(ui.documents().empty());
     EXPECT_FALSE(vsys::file_exists(dir.file("VantrelSummary.txt")));

@@ -6,6 +6,7 @@
 
 #include "platform/sys/files.h"
 #include "playback/trace_header.h"
+#include "tests/support/case_label.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -50,7 +51,7 @@ TEST_P(Header, ReadsTimeDateAndLeavesTheFileAfterTheLine)
     EXPECT_EQ(std::ftell(f.get()), c.position);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Table, Header, ::testing::ValuesIn(kCases), vtest::ByCaseName());
 
 TEST(HeaderReader, NoFileOrNoLineChangesNothing)
 {

@@ -1,23 +1,19 @@
 // Help from the dialogs the user is in, by their Help button and by F1, although they are modal; and from the windows by the Help menu.
 #include <string>
 
+#include "panels/apop.h"
+#include "panels/card_004.h"
+#include "panels/mfc_comd.h"
+#include "panels/mfc_set.h"
+#include "panels/part2.h"
+#include "panels/s_chart.h"
+#include "panels/specs.h"
+#include "panels/vt_setup.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/acq_fixture.h"
 #include "tests/support/fake_help_viewer.h"
 
 namespace {
-
-// Menu items of the shipped strip-chart menu bar.
-constexpr int kHelpMenuItem = 64, kMeanLimits = 40, kTimerLimits = 45, kSigmaLimits = 46, kTriggers = 37,
-              kChannelSetup = 28, kStepChannelSetup = 84, kTimers = 79, kAlarmList = 49;
-// Controls of the shipped dialogs.
-constexpr int kTriggersHelp = 26, kTriggersCancel = 13;
-constexpr int kChannelsHelp = 6, kChannelsCancel = 5;
-constexpr int kLimitsHelp = 12, kLimitsCancel = 3;
-constexpr int kStepSetupHelp = 15, kStepSetupCancel = 5, kStepSetpointsButton = 8;
-constexpr int kSetpointsHelp = 86, kSetpointsCancel = 85;
-constexpr int kTimersHelp = 36, kTimersCancel = 4;
-constexpr int kAlarmPopupList = 3;
 
 class HelpTest : public acqtest::AcqTest {
 protected:
@@ -81,15 +77,15 @@ struct DialogCase {
 TEST_F(HelpTest, EveryDialogWithATopicOpensItByItsButtonAndByF1)
 {
     const DialogCase cases[] = {
-        {"triggers", kTriggers, "TRIGGERS", "TRIGGERS", kTriggersHelp, kTriggersCancel, "--contextid=1009"},
-        {"channel setup", kChannelSetup, "CHAN", "SUB", kChannelsHelp, kChannelsCancel, "--contextid=1001"},
-        {"mean limits", kMeanLimits, "SPEC", "LIMIT_ROWS", kLimitsHelp, kLimitsCancel, "--contextid=1003"},
-        {"timer limits", kTimerLimits, "SPEC", "SPEC", kLimitsHelp, kLimitsCancel, "--contextid=1004"},
-        {"sigma limits", kSigmaLimits, "SPEC", "LIMIT_ROWS", kLimitsHelp, kLimitsCancel, "--contextid=1005"},
-        {"step channel setup", kStepChannelSetup, "MFC_SPEC", "MFC_SPEC", kStepSetupHelp, kStepSetupCancel,
+        {"triggers", MENUBAR_CONFIGURE_TRIGGERS, "TRIGGERS", "TRIGGERS", TRIGGERS_HELP, TRIGGERS_CANCEL, "--contextid=1009"},
+        {"channel setup", MENUBAR_CONFIGURE_CHANNEL_SETUP, "CHAN", "SUB", CHAN_HELP, CHAN_CANCEL, "--contextid=1001"},
+        {"mean limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, "SPEC", "LIMIT_ROWS", SPEC_HELP, SPEC_CANCEL, "--contextid=1003"},
+        {"timer limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, "SPEC", "SPEC", SPEC_HELP, SPEC_CANCEL, "--contextid=1004"},
+        {"sigma limits", MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, "SPEC", "LIMIT_ROWS", SPEC_HELP, SPEC_CANCEL, "--contextid=1005"},
+        {"step channel setup", MENUBAR_CONFIGURE_STEP_CHANNEL_SETUP, "MFC_SPEC", "MFC_SPEC", MFC_COMD_HELP, MFC_COMD_CANCEL,
          "--contextid=1002"},
         // The trace holds no timer event: the editor says so for both ends.
-        {"timers", kTimers, "PART2", "PART2", kTimersHelp, kTimersCancel, "--contextid=1004", 2},
+        {"timers", MENUBAR_CONFIGURE_TIMERS, "PART2", "PART2", PART2_HELP, PART2_CANCEL, "--contextid=1004", 2},
     };
     for (const DialogCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -100,7 +96,7 @@ TEST_F(HelpTest, EveryDialogWithATopicOpensItByItsButtonAndByF1)
         ASSERT_GT(ui.modal_panel(), 0) << "the dialog is modal";
         const int keys = ui.find_panel(c.key_panel);
         // The Help menu cannot be reached behind the dialog; its own button and F1 can.
-        EXPECT_FALSE(ui.pick(handle_menu, kHelpMenuItem));
+        EXPECT_FALSE(ui.pick(handle_menu, MENUBAR_HELP_HELP));
         EXPECT_EQ(topic_after(c.label, [&] { return ui.press(dialog, c.help); }), c.topic);
         EXPECT_EQ(topic_after(c.label, [&] { return ui.key(keys, VAL_F1_VKEY); }), c.topic);
         ASSERT_TRUE(ui.press(dialog, c.cancel));
@@ -112,31 +108,31 @@ TEST_F(HelpTest, EveryDialogWithATopicOpensItByItsButtonAndByF1)
 // The set-point limits open from the step channel page, a dialog on a dialog.
 TEST_F(HelpTest, SetPointLimitsOpenTheStepTopic)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, kStepChannelSetup));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_STEP_CHANNEL_SETUP));
     const int page = ui.find_panel("MFC_SPEC");
     ASSERT_GT(page, 0);
-    ASSERT_TRUE(ui.press(page, kStepSetpointsButton));
+    ASSERT_TRUE(ui.press(page, MFC_COMD_LIMIT8));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
     ASSERT_NE(dialog, page);
     EXPECT_EQ(ui.title(dialog), "Set-Point Control Limits");
-    EXPECT_EQ(topic_after("setpoints", [&] { return ui.press(dialog, kSetpointsHelp); }), "--contextid=1002");
+    EXPECT_EQ(topic_after("setpoints", [&] { return ui.press(dialog, MFC_SPEC_HELP); }), "--contextid=1002");
     EXPECT_EQ(topic_after("setpoints", [&] { return ui.key(dialog, VAL_F1_VKEY); }), "--contextid=1002");
-    ASSERT_TRUE(ui.press(dialog, kSetpointsCancel));
-    ASSERT_TRUE(ui.press(page, kStepSetupCancel));
+    ASSERT_TRUE(ui.press(dialog, MFC_SPEC_CANCEL));
+    ASSERT_TRUE(ui.press(page, MFC_COMD_CANCEL));
 }
 
 // Windows that are not modal take Help from the menu bar and F1 for the window in front.
 TEST_F(HelpTest, TheAlarmWindowOpensTheReviewTopic)
 {
-    ASSERT_TRUE(ui.pick(handle_menu, kAlarmList));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     const int popup = ui.modal_panel();
     ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.press(popup, kAlarmPopupList));
+    ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.find_panel("REVIEW"), list_panel);
     ASSERT_TRUE(ui.activate(list_panel));
-    EXPECT_EQ(topic_after("alarms", [&] { return ui.pick(handle_menu, kHelpMenuItem); }), "--contextid=1007");
+    EXPECT_EQ(topic_after("alarms", [&] { return ui.pick(handle_menu, MENUBAR_HELP_HELP); }), "--contextid=1007");
     EXPECT_EQ(topic_after("alarms", [&] { return ui.key(list_panel, VAL_F1_VKEY); }), "--contextid=1007");
     ASSERT_TRUE(ui.activate(sc_handle));
     EXPECT_EQ(topic_after("strip chart", [&] { return ui.key(sc_handle, VAL_F1_VKEY); }), "--contextid=1000");

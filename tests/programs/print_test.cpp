@@ -2,17 +2,24 @@
 #include "core/schema.h"
 #include "core/shared_buffers.h"
 #include "panels/s_chart.h"
+#include "panels/sc_sel.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "platform/ui/view.h"
+#include "playback/playback_list.h"
 #include "programs/wiring.h"
 #include "reports/panel_print.h"
 #include "reports/pdf_chart.h"
 #include "spc/chart_data.h"
 #include "spc/chart_window.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cstdio>
@@ -119,24 +126,15 @@ protected:
                       0);
         }
         update_menu();
-        auto item_in = [&](int menu, const std::string& name) {
-            for (const auto& e : ui.menu_items(handle_menu, menu))
-                if (e.name == name) return e.id;
-            return 0;
-        };
-        auto submenu_of = [&](int menu, const std::string& name) {
-            auto e = ui.menu_item(handle_menu, item_in(menu, name));
-            return e ? e->submenu : 0;
-        };
-        const int ch2 = submenu_of(submenu_of(34, "Static Channel Charts"), "CH2");
-        ASSERT_GT(ch2, 0);
-        ASSERT_TRUE(ui.pick(handle_menu, item_in(ch2, "Mean")));
+        const int mean = vtest::menu_path(ui, handle_menu, "Charts/Static Channel Charts/CH2/Mean");
+        ASSERT_GT(mean, 0);
+        ASSERT_TRUE(ui.pick(handle_menu, mean));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.set(dialog, WF_POINTS, 20));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.set(dialog, WAFERS_POINTS, 20));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
-        ASSERT_EQ(chart_points, 20);
+        ASSERT_EQ(shown_chart().points, 20);
     }
 };
 
@@ -144,10 +142,10 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 {
     open_mean_chart();
     // Both switches at 0: the window shows three green and seven red lines.
-    ASSERT_EQ(ui.ival(spc_panel, XH_NATURAL), 0);
-    ASSERT_EQ(ui.ival(spc_panel, XH_SPEC), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_NATURAL), 0);
+    ASSERT_EQ(ui.ival(spc_panel, SPC_SPEC), 0);
     ui.answer_path(report("Mean (CH2).pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     const std::string pdf = report("Mean (CH2).pdf");
     ASSERT_TRUE(vsys::file_exists(pdf));
     EXPECT_EQ(ui.documents(), std::vector<std::string>{pdf});
@@ -163,10 +161,10 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     EXPECT_GE(count(lines, "\nf\r"), 1u) << "the histogram's bars";
 
     // Hiding both sets of lines in the window leaves them off the page.
-    ASSERT_TRUE(ui.set(spc_panel, XH_NATURAL, 1));
-    ASSERT_TRUE(ui.set(spc_panel, XH_SPEC, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_NATURAL, 1));
+    ASSERT_TRUE(ui.set(spc_panel, SPC_SPEC, 1));
     ui.answer_path(report("Hidden.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("Hidden.pdf"));
     const std::string hidden = page_lines(report("Hidden.pdf"));
     EXPECT_EQ(count(hidden, "0.000 1.000 0.000 RG"), 0u);
@@ -176,19 +174,19 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
 TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
 {
     open_mean_chart();
-    const std::vector<double> kept = x_array;
-    chart_points = 0;
+    const std::vector<double> kept = shown_chart().values;
+    shown_chart().points = 0;
     ui.answer_path(report("SpcChart.pdf"));
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     check_pdf(report("SpcChart.pdf"));
     const std::string empty = page_lines(report("SpcChart.pdf"));
     EXPECT_EQ(count(empty, "\nb\r"), 0u) << "no dots";
     EXPECT_EQ(count(empty, "\nf\r"), 0u) << "no histogram bars";
     EXPECT_EQ(count(empty, "0.000 0.000 0.000 RG"), 0u) << "no series line and no histogram";
-    chart_points = static_cast<int>(kept.size());
+    shown_chart().points = static_cast<int>(kept.size());
 
     ui.answer_cancel();
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     EXPECT_EQ(ui.popups().back().kind, "file");
     EXPECT_EQ(ui.popups().back().title, "Please enter a file name...");
     EXPECT_EQ(ui.documents().size(), 1u);
@@ -259,15 +257,63 @@ TEST_F(PrintTest, ListedRunsWithoutARowOrFileAreSkippedAndStyleTwoIsDashed)
     EXPECT_EQ(withSkips, page_lines(pdf)) << "the run without a row and the missing file drew nothing";
 }
 
+// The print draws what the chart shows. Acquisition listed its wafers for the strip chart; an overlay added to the
+// then empty graph shows only the overlay's traces, and an output that draws nothing leaves nothing to print.
+TEST_F(PrintTest, StripChartPrintDrawsOnlyWhatThePlaybackShows)
+{
+    record_two_wafers();
+    ASSERT_GE(read_playback_list(dir.file("playback.tmp")).size(), 2u);
+    auto play = [&](const std::string& output, int answer) {
+        ASSERT_TRUE(ui.press(sc_handle, SCHART_PLAY));
+        const int panel = ui.find_panel("SC_SEL");
+        ASSERT_GT(panel, 0);
+        const auto items = ui.plain_items(panel, SC_SEL_DESTINATION);
+        const auto at = std::find(items.begin(), items.end(), output);
+        ASSERT_NE(at, items.end()) << output;
+        ASSERT_TRUE(ui.select(panel, SC_SEL_DESTINATION, static_cast<int>(at - items.begin()), true));
+        ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 0));
+        ASSERT_TRUE(ui.check(panel, SC_SEL_RUNS, 1));
+        if (answer > 0) ui.answer(answer);
+        ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    };
+    constexpr int kAddToCurrentChart = 1;
+    play("Strip Chart Overlay with Auto X Scale", kAddToCurrentChart);
+    // Runs 2 and 1 (one wafer each) laid over each other, newest first and dotted.
+    const auto listed = read_playback_list(dir.file("playback.tmp"));
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].run, 2);
+    EXPECT_EQ(listed[0].style, 2);
+    EXPECT_EQ(listed[1].run, 1);
+    EXPECT_EQ(listed[1].style, 0);
+    const std::string trace = rows("SELECT TRACE_ID FROM VT_INFO WHERE RUN_NUM = 2");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_COMMENT), " - - - - - - " + trace + " #1");
+    const std::string overlay = report("Overlay.pdf");
+    ui.answer_path(overlay);
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
+    check_pdf(overlay);
+    EXPECT_EQ(count(page_lines(overlay), "[3] 0 d"), 3u) << "the dotted wafer's three channels, once";
+
+    // "None" reads the traces through and draws nothing: nothing is listed, so there is nothing to print.
+    play("None", 0);
+    EXPECT_TRUE(ui.plots(sc_handle, SCHART_PLAYBACK).empty());
+    EXPECT_TRUE(read_playback_list(dir.file("playback.tmp")).empty());
+    ui.answer(1);
+    ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
+    EXPECT_EQ(ui.popups().back().title, "PDF Error");
+    EXPECT_EQ(ui.documents(), std::vector<std::string>{overlay});
+}
+
 TEST_F(PrintTest, AFailedWriteLeavesNoReportAndOpensNoTab)
 {
     record_two_wafers();
-    for (reports::PdfIo io : {reports::PdfIo::write, reports::PdfIo::flush, reports::PdfIo::seek}) {
-        reports::inject_pdf_fault(io, 2);
+    for (vsys::FileOp io : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
         ui.answer_path(report("Broken.pdf"));
         ui.answer(1);
-        ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
-        reports::clear_pdf_fault();
+        {
+            vsys::FaultPlanScope plan({io, 1, true, "Broken.pdf"});
+            ASSERT_TRUE(ui.press(sc_handle, SCHART_PRINT));
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
         EXPECT_EQ(ui.popups().back().title, "PDF Error");
         EXPECT_FALSE(vsys::file_exists(report("Broken.pdf")));
         EXPECT_TRUE(ui.documents().empty());

@@ -1,4 +1,5 @@
 // End to end: a real-time run of a recipe no process has yet creates that process from its first wafer.
+#include "panels/s_chart.h"
 #include "programs/stop_signals.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/acq_fixture.h"
@@ -15,8 +16,8 @@ TEST_F(AcqTest, RealTimeRunOfAnUnknownRecipeCreatesItsProcessFromTheFirstWafer)
     // The current process's name without "PRECOAT" is the run's recipe: "ETCH B", which no process has.
     char process[33] = "ETCH B PRECOAT";
     get_put_char(hdbc, 1, 3, CONFIG_WRITE, process);
-    ASSERT_TRUE(ui.menu_item(handle_menu, 14)->checked);  // recording on
-    ASSERT_TRUE(ui.pick(handle_menu, 53));                // real-time testing on
+    ASSERT_TRUE(ui.menu_item(handle_menu, MENUBAR_FILE_RECORD_DATA)->checked);  // recording on
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));                // real-time testing on
     ASSERT_EQ(current_file_index, 0);
 
     source->ch1 = "00011100000000000";
@@ -57,7 +58,7 @@ TEST_F(AcqTest, RealTimeRunOfAnUnknownRecipeCreatesItsProcessFromTheFirstWafer)
 TEST_F(AcqTest, AStopRequestStoresAndTestsTheWaferInProgress)
 {
     wire_subsystems();
-    ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));  // real-time testing on
     source->ch1 = "000111000000000001111111111";
     start();
     tick(22);
@@ -66,7 +67,7 @@ TEST_F(AcqTest, AStopRequestStoresAndTestsTheWaferInProgress)
     const auto before = vsys::file_size(trace_file(2, 1)).value_or(0);
     end_program_on_request();
     EXPECT_FALSE(acq().active);
-    EXPECT_EQ(ui.ival(sc_handle, 2), 0);
+    EXPECT_EQ(ui.ival(sc_handle, SCHART_START), 0);
     EXPECT_EQ(vsys::file_size(trace_file(2, 1)).value_or(0), before);
     EXPECT_EQ(rows("SELECT RUN_NUM, NUM_WAF, COMPLETE FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY RUN_NUM"), "1|1|1;2|1|1");
     EXPECT_EQ(rows("SELECT RUN, WAFER FROM OTHER_01 ORDER BY RUN"), "1|1;2|1");

@@ -1,4 +1,6 @@
 // End to end: the default scenario run with real-time testing on the demo process raises exactly its anomalies' alarms.
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/scenario_schedule.h"
 #include "tools/demo_process.h"
@@ -38,7 +40,7 @@ TEST_F(ChamberTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
     ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error)) << error;
     ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
     ASSERT_EQ(setup.charts.size(), kAlarmOfPeriodWafer.size());
-    ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));  // real-time testing on
     // Two anomaly periods' worth of cycles; stopped in the idle time before the thirteenth wafer.
     const int seconds = 770;
     ASSERT_NO_FATAL_FAILURE(run_chamber(seconds));
@@ -67,7 +69,7 @@ TEST_F(ChamberTest, DefaultScenarioRaisesTheAlarmsOfItsAnomaliesAndNoOthers)
         << rows("SELECT * FROM STPM0301") << "\nOES " << rows("SELECT * FROM OTHER_07");
     EXPECT_EQ(status_color, STATUS_YELLOW);
     int lines = 0;
-    GetNumListItems(realtime_panel, 3, &lines);
+    GetNumListItems(realtime_panel, REALTIME_ALARMS, &lines);
     EXPECT_EQ(lines, static_cast<int>(kAlarmOfPeriodWafer.size()));
 }
 

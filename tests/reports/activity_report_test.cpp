@@ -8,7 +8,9 @@
 #include "core/config_store.h"
 #include "core/globals.h"
 #include "core/schema.h"
+#include "panels/log_req.h"
 #include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/headless.h"
@@ -19,9 +21,6 @@
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-enum { END_DAY = 4, END_MONTH, END_YEAR, END_MINUTE, END_HOUR, START_DAY, START_MONTH, START_YEAR, START_MINUTE,
-       END_AMPM, START_AMPM, START_HOUR, OK = 2 };
 
 class ActivityReportTest : public ::testing::Test {
 protected:
@@ -39,7 +38,7 @@ protected:
     }
     void TearDown() override
     {
-        vsys::clear_write_fault();
+        vsys::clear_fault_plan();
         hdbc = -1;
         vt_dir.clear();
         vsys::set_project_dir_override("");
@@ -55,9 +54,9 @@ protected:
     // Sets one end of the window as a user types it.
     void set_end(int panel, bool start, int y, int mo, int d, int h, int mi, int ampm)
     {
-        const int ids[6] = {start ? START_YEAR : END_YEAR,  start ? START_MONTH : END_MONTH,
-                            start ? START_DAY : END_DAY,    start ? START_HOUR : END_HOUR,
-                            start ? START_MINUTE : END_MINUTE, start ? START_AMPM : END_AMPM};
+        const int ids[6] = {start ? LOGREQ_START_YEAR : LOGREQ_END_YEAR,  start ? LOGREQ_START_MONTH : LOGREQ_END_MONTH,
+                            start ? LOGREQ_START_DAY : LOGREQ_END_DAY,    start ? LOGREQ_START_HOUR : LOGREQ_END_HOUR,
+                            start ? LOGREQ_START_MINUTE : LOGREQ_END_MINUTE, start ? LOGREQ_START_AMPM : LOGREQ_END_AMPM};
         const int values[6] = {y, mo, d, h, mi, ampm};
         for (int i = 0; i < 6; ++i) ASSERT_TRUE(ui.set(panel, ids[i], values[i])) << ids[i];
     }
@@ -96,8 +95,8 @@ TEST_F(ActivityReportTest, ThePopupIsPresetToTheLastHourOnTheTwelveHourClock)
         SCOPED_TRACE(c.now.hour * 100 + c.now.minute);
         vtest::SimulatedClock clock(c.now);
         const int panel = open_popup();
-        const int endIds[6] = {END_YEAR, END_MONTH, END_DAY, END_HOUR, END_MINUTE, END_AMPM};
-        const int startIds[6] = {START_YEAR, START_MONTH, START_DAY, START_HOUR, START_MINUTE, START_AMPM};
+        const int endIds[6] = {LOGREQ_END_YEAR, LOGREQ_END_MONTH, LOGREQ_END_DAY, LOGREQ_END_HOUR, LOGREQ_END_MINUTE, LOGREQ_END_AMPM};
+        const int startIds[6] = {LOGREQ_START_YEAR, LOGREQ_START_MONTH, LOGREQ_START_DAY, LOGREQ_START_HOUR, LOGREQ_START_MINUTE, LOGREQ_START_AMPM};
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(ui.ival(panel, endIds[i]), c.end[i]) << "end field " << i;
             EXPECT_EQ(ui.ival(panel, startIds[i]), c.start[i]) << "start field " << i;
@@ -124,7 +123,7 @@ TEST_F(ActivityReportTest, ListsRunsPrecoatsAndEndpointsInsideTheWindowWithBothE
     const int panel = open_popup();
     set_end(panel, true, 2026, 3, 14, 8, 0, 0);
     set_end(panel, false, 2026, 3, 14, 9, 0, 0);
-    ASSERT_TRUE(ui.press(panel, OK));
+    ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_EQ(report(),
               "TOOL_A Activity From 2026/03/14 08:00:00 to 2026/03/14 09:00:00\n\n"
@@ -152,7 +151,7 @@ TEST_F(ActivityReportTest, TwelveOClockAndTheRingsGiveTheTwentyFourHourWindow)
         const int panel = open_popup();
         set_end(panel, true, 2026, 3, 14, c.startHour, 0, c.startRing);
         set_end(panel, false, 2026, 3, 14, c.endHour, 30, c.endRing);
-        ASSERT_TRUE(ui.press(panel, OK));
+        ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
         EXPECT_EQ(report().find("MORNING") != std::string::npos, c.morning) << report();
         EXPECT_EQ(report().find("NOON") != std::string::npos, c.noon) << report();
     }
@@ -164,12 +163,12 @@ TEST_F(ActivityReportTest, AnEndNotLaterThanTheStartIsRefusedAndThePopupStays)
     set_end(panel, true, 2026, 3, 14, 8, 0, 0);
     set_end(panel, false, 2026, 3, 14, 8, 0, 0);
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, OK));
+    ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].title, "");
     EXPECT_EQ(ui.popups()[0].text, "The end date and time must be greater than the start date and time.");
     EXPECT_TRUE(ui.panel_exists(panel));
-    EXPECT_EQ(ui.ival(panel, START_HOUR), 8);
+    EXPECT_EQ(ui.ival(panel, LOGREQ_START_HOUR), 8);
     EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));
     EXPECT_TRUE(ui.documents().empty());
 }
@@ -177,7 +176,7 @@ TEST_F(ActivityReportTest, AnEndNotLaterThanTheStartIsRefusedAndThePopupStays)
 TEST_F(ActivityReportTest, CancelLeavesWithoutAReport)
 {
     const int panel = open_popup();
-    ASSERT_TRUE(ui.press(panel, 3));
+    ASSERT_TRUE(ui.press(panel, LOGREQ_CANCEL));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));
     EXPECT_TRUE(ui.documents().empty());
@@ -188,7 +187,7 @@ TEST_F(ActivityReportTest, AnEmptyWindowSaysSoWithoutAFinalLineEnd)
     const int panel = open_popup();
     set_end(panel, true, 2026, 3, 14, 1, 0, 0);
     set_end(panel, false, 2026, 3, 14, 2, 0, 0);
-    ASSERT_TRUE(ui.press(panel, OK));
+    ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
     EXPECT_EQ(report(), "W1 Activity From 2026/03/14 01:00:00 to 2026/03/14 02:00:00\n\nNo activity recorded.");
 }
 
@@ -196,15 +195,16 @@ TEST_F(ActivityReportTest, AFailedWriteReportsTheLogfileErrorKeepsNoReportAndOpe
 {
     run_row(2, 1, "LOT-2", "2026/03/14", "08:10:00");
     db.dir().write("ACTIVITY.TXT", "an old report");
-    for (vsys::WriteFault fault : {vsys::WriteFault{0, false, false}, vsys::WriteFault{20, false, false},
-                                   vsys::WriteFault{1 << 20, true, false}}) {
+    for (const vsys::FileFault& fault : {vsys::FileFault::disk_full_after(0, "ACTIVITY"),
+                                         vsys::FileFault::disk_full_after(20, "ACTIVITY"),
+                                         vsys::FileFault {vsys::FileOp::flush, 1, false, "ACTIVITY"}}) {
         const int panel = open_popup();
         set_end(panel, true, 2026, 3, 14, 8, 0, 0);
         set_end(panel, false, 2026, 3, 14, 9, 0, 0);
-        vsys::inject_write_fault(fault);
+        vsys::set_fault_plan(fault);
         ui.answer(1);
-        ASSERT_TRUE(ui.press(panel, OK));
-        vsys::clear_write_fault();
+        ASSERT_TRUE(ui.press(panel, LOGREQ_OK));
+        vsys::clear_fault_plan();
         ASSERT_FALSE(ui.popups().empty());
         EXPECT_EQ(ui.popups().back().title, "Logfile Error");
         EXPECT_FALSE(vsys::file_exists(db.dir().file("ACTIVITY.TXT")));

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -149,7 +150,7 @@ protected:
     vtest::TempDir dir;
     std::string pdf = dir.file("report.pdf");
 
-    void TearDown() override { reports::clear_pdf_fault(); }
+    void TearDown() override { vsys::clear_fault_plan(); }
 
     // Writes one report: `setup` fills the record, `draw` draws between start and finish.
     int write(const std::function<void(SChart&)>& setup, const std::function<void(SChart&)>& draw = {})
@@ -378,17 +379,16 @@ TEST_F(PdfWriterTest, EveryInjectedWriteFlushSeekAndDeflateFailureRemovesThePart
         c.options.showCursor1 = 1;
         schartMarkCursors(&c);
     };
-    for (reports::PdfIo op : {reports::PdfIo::write, reports::PdfIo::flush, reports::PdfIo::seek,
-                              reports::PdfIo::deflate}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek, vsys::FileOp::compress}) {
         int failures = 0;
         for (int nth = 0;; ++nth) {
             SCOPED_TRACE(testing::Message() << "operation " << static_cast<int>(op) << " number " << nth);
             ASSERT_LT(nth, 2000);
             const std::size_t before = ui.popups().size();
             ui.answer(1);
-            reports::inject_pdf_fault(op, nth);
+            vsys::set_fault_plan({op, nth + 1, true});  // as a full disk: that call and every later one fail
             const int result = write({}, draw);
-            reports::clear_pdf_fault();
+            vsys::clear_fault_plan();
             EXPECT_FALSE(vsys::file_exists(dir.file("small.bin")));
             if (result == 0) {
                 ASSERT_EQ(ui.answers_left(), 1u);

@@ -11,6 +11,7 @@
 #include "core/callbacks.h"
 #include "core/globals.h"
 #include "core/shared_buffers.h"
+#include "panels/x_hist.h"
 #include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/userint.h"
@@ -53,29 +54,29 @@ TEST(SpcPrint, PageMatchesTheScriptMadeLineList)
     vui::register_callbacks(core_callbacks());
     vui::register_callbacks(spc_callbacks());
     install_reports();
-    spc_panel = LoadPanel(0, "x_hist.uir", 1);
+    spc_panel = LoadPanel(0, "x_hist.uir", SPC);
     ASSERT_GT(spc_panel, 0);
     DisplayPanel(spc_panel);
-    SetAxisScalingMode(spc_panel, XH_CHART, VAL_XAXIS, VAL_MANUAL, -10.0, 0.0);
-    SetAxisScalingMode(spc_panel, XH_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_XDIVISIONS, 5);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_XPRECISION, 0);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_YDIVISIONS, 5);
-    SetCtrlAttribute(spc_panel, XH_CHART, ATTR_YPRECISION, 1);
-    SetCtrlVal(spc_panel, XH_NATURAL, 0);
-    SetCtrlVal(spc_panel, XH_SPEC, 0);
+    SetAxisScalingMode(spc_panel, SPC_CHART, VAL_XAXIS, VAL_MANUAL, -10.0, 0.0);
+    SetAxisScalingMode(spc_panel, SPC_CHART, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 10.0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_XDIVISIONS, 5);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_XPRECISION, 0);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_YDIVISIONS, 5);
+    SetCtrlAttribute(spc_panel, SPC_CHART, ATTR_YPRECISION, 1);
+    SetCtrlVal(spc_panel, SPC_NATURAL, 0);
+    SetCtrlVal(spc_panel, SPC_SPEC, 0);
     compare_panel = 1;  // the comparison window is open: the POR series is printed too
     por_x_array = {5.0, 5.5, 4.5, 5.0};
     por_chart_points = 4;
-    x_array = {6.0, 12.0, 7.0, 3.0, -1.0, 4.0, 10.0, 5.0, 5.0, 5.05, 6.0, 2.0};
-    chart_points = 12;
-    data_mean = 5.0, data_stdev = 1.0, rule_mean = 5.0, rule_stdev = 1.5;
+    shown_chart().values = {6.0, 12.0, 7.0, 3.0, -1.0, 4.0, 10.0, 5.0, 5.0, 5.05, 6.0, 2.0};
+    shown_chart().points = 12;
+    shown_chart().data_mean = 5.0, shown_chart().data_stdev = 1.0, shown_chart().rule_mean = 5.0, shown_chart().rule_stdev = 1.5;
 
     const std::string pdf = dir.file("printPDF/spc_print.pdf");
     ui.answer_path(pdf);
-    ASSERT_TRUE(ui.press(spc_panel, 9));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
     compare_panel = spc_panel = -1;
-    por_chart_points = chart_points = 0;
+    por_chart_points = shown_chart().points = 0;
     ASSERT_TRUE(vsys::file_exists(pdf));
 
     std::ifstream in(std::string(VANTREL_SOURCE_DIR) + "/tests/fixtures/reports/spc_print.lines");

@@ -1,6 +1,7 @@
 // The channel setup dialog: what it shows, what OK stores with and without edit mode, and the trigger checks.
 #include <gtest/gtest.h>
 
+#include "panels/card_004.h"
 #include "setup/channel_setup.h"
 #include "tests/setup/setup_fixture.h"
 
@@ -59,33 +60,33 @@ TEST_F(ChannelSetupTest, ShowsTheSetupAndMapsKind20ToStatic)
     get_put_char(hdbc, 28, 1, TAGS_WRITE, name);
     get_put_number(4, 1, NUMBER_T_WRITE, 0xFF0001);
     open();
-    EXPECT_EQ(ui.dval(frame(), 2), -11.0);  // a range of nothing opens as -11 .. 11
-    EXPECT_EQ(ui.dval(frame(), 3), 11.0);
-    EXPECT_EQ(ui.text(table(), 2), "RF FWD");
-    EXPECT_EQ(ui.attribute(table(), 2, ATTR_TEXT_COLOR), 0xFF0001);
-    EXPECT_EQ(ui.text(table(), 3), "A2");
-    EXPECT_EQ(ui.ival(table(), 1 + 65), 1);
-    EXPECT_EQ(ui.ival(table(), 2 + 65), 0);
-    EXPECT_EQ(ui.ival(table(), 4 + 65), 1);
+    EXPECT_EQ(ui.dval(frame(), CHAN_YMIN), -11.0);  // a range of nothing opens as -11 .. 11
+    EXPECT_EQ(ui.dval(frame(), CHAN_YMAX), 11.0);
+    EXPECT_EQ(ui.text(table(), SUB_NAME_1), "RF FWD");
+    EXPECT_EQ(ui.attribute(table(), SUB_NAME_1, ATTR_TEXT_COLOR), 0xFF0001);
+    EXPECT_EQ(ui.text(table(), SUB_NAME_2), "A2");
+    EXPECT_EQ(ui.ival(table(), SUB_ON_1), 1);
+    EXPECT_EQ(ui.ival(table(), SUB_NAME_1 + 65), 0);
+    EXPECT_EQ(ui.ival(table(), SUB_NAME_3 + 65), 1);
     EXPECT_EQ(channel_type[3], 0);
-    EXPECT_EQ(ui.ival(table(), 3 + 97), 0);
-    EXPECT_EQ(ui.ival(table(), 4 + 97), 22);
-    EXPECT_EQ(ui.dval(table(), 4 + 129), 2.5);
-    EXPECT_EQ(ui.plain_items(table(), 1 + 97), (std::vector<std::string>{"QL-TC-J", "QL-TC-K", "Valve", "Step", "Static"}));
+    EXPECT_EQ(ui.ival(table(), SUB_NAME_2 + 97), 0);
+    EXPECT_EQ(ui.ival(table(), SUB_NAME_3 + 97), 22);
+    EXPECT_EQ(ui.dval(table(), SUB_NAME_3 + 129), 2.5);
+    EXPECT_EQ(ui.plain_items(table(), SUB_KIND_1), (std::vector<std::string>{"QL-TC-J", "QL-TC-K", "Valve", "Step", "Static"}));
 }
 
 TEST_F(ChannelSetupTest, RangeMustBeAtLeastAMillionth)
 {
     open();
-    ui.set(frame(), 2, 0.0);
-    ui.set(frame(), 3, 0.0000005);
+    ui.set(frame(), CHAN_YMIN, 0.0);
+    ui.set(frame(), CHAN_YMAX, 0.0000005);
     ui.answer(1);
-    ui.press(frame(), 4);
+    ui.press(frame(), CHAN_OK);
     EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text,
               "Y Axis Error|The maximum must be greater than the minimum");
     EXPECT_GT(frame(), 0);
-    ui.set(frame(), 3, 0.000001);
-    ui.press(frame(), 4);
+    ui.set(frame(), CHAN_YMAX, 0.000001);
+    ui.press(frame(), CHAN_OK);
     EXPECT_EQ(frame(), 0);
     EXPECT_EQ(get_put_number(1, 0, NUMBER_T_READ, 0.0), 0.000001);
 }
@@ -94,33 +95,33 @@ TEST_F(ChannelSetupTest, OkWithoutEditModeStoresColoursAndRangeOnly)
 {
     open();
     Flags = 0;
-    ui.change(table(), 5 + 97, vui::Value::of(std::int64_t{1}));  // the user picks Step ...
+    ui.change(table(), SUB_NAME_4 + 97, vui::Value::of(std::int64_t{1}));  // the user picks Step ...
     Flags = 0;  // ... but edit mode is not on
-    SetCtrlAttribute(table(), 3 + 1, ATTR_TEXT_COLOR, 0xFF0000);
-    SetCtrlAttribute(table(), 32 + 1, ATTR_TEXT_COLOR, 0x00FF00);
-    ui.press(frame(), 4);
+    SetCtrlAttribute(table(), SUB_NAME_2 + 1, ATTR_TEXT_COLOR, 0xFF0000);
+    SetCtrlAttribute(table(), SUB_NAME_31 + 1, ATTR_TEXT_COLOR, 0x00FF00);
+    ui.press(frame(), CHAN_OK);
     EXPECT_EQ(channel_type[5], 0);
     EXPECT_EQ(get_put_number(4, 3, NUMBER_T_READ, 0.0), double(0xFF0003));
     EXPECT_EQ(get_put_number(4, 32, NUMBER_T_READ, 0.0), double(0x00FF20));
     EXPECT_EQ(calls.front(), "y:-11.000000,11.000000");
     // The same dialog stored twice stores the same colours.
     open();
-    ui.press(frame(), 4);
+    ui.press(frame(), CHAN_OK);
     EXPECT_EQ(get_put_number(4, 3, NUMBER_T_READ, 0.0), double(0xFF0003));
 }
 
 TEST_F(ChannelSetupTest, OkInEditModeStoresNamesKindsEnablesAndScaling)
 {
     open();
-    ui.set(table(), 2 + 1, "Pressure");
+    ui.set(table(), SUB_NAME_1 + 1, "Pressure");
     EXPECT_NE(Flags & FLAG_PENDING_CHANGES, 0);
-    ui.set(table(), 1 + 65, 0);
-    ui.set(table(), 2 + 65, 1);
-    ui.set(table(), 7 + 65, 1);
-    ui.set(table(), 7 + 97, 21);
-    ui.set(table(), 7 + 129, 100.0);
-    ui.set(table(), 7 + 161, -3.5);
-    ui.press(frame(), 4);
+    ui.set(table(), SUB_ON_1, 0);
+    ui.set(table(), SUB_NAME_1 + 65, 1);
+    ui.set(table(), SUB_NAME_6 + 65, 1);
+    ui.set(table(), SUB_NAME_6 + 97, 21);
+    ui.set(table(), SUB_NAME_6 + 129, 100.0);
+    ui.set(table(), SUB_NAME_6 + 161, -3.5);
+    ui.press(frame(), CHAN_OK);
     EXPECT_EQ(stored_name(2), "Pressure");
     EXPECT_EQ(VantrelChannelStatusBits, 0x42u);
     EXPECT_EQ(saved_channels, 2);
@@ -160,7 +161,7 @@ TEST_F(ChannelSetupTest, TurningOffAWatchedChannelTurnsItsTriggerOff)
         for (int n = 1; n <= 3; ++n) SetCtrlVal(table(), n + 65, (c.on >> (n - 1)) & 1u ? 1 : 0);
         std::size_t before = ui.popups().size();
         for (std::size_t i = 0; i < c.messages.size(); ++i) ui.answer(1);
-        ui.press(frame(), 4);
+        ui.press(frame(), CHAN_OK);
         std::vector<std::string> seen;
         for (std::size_t i = before; i < ui.popups().size(); ++i) seen.push_back(ui.popups()[i].text);
         EXPECT_EQ(seen, c.messages);
@@ -172,8 +173,8 @@ TEST_F(ChannelSetupTest, TurningOffAWatchedChannelTurnsItsTriggerOff)
 TEST_F(ChannelSetupTest, CancelStoresNothing)
 {
     open();
-    ui.set(table(), 2, "Changed");
-    ui.press(frame(), 5);
+    ui.set(table(), SUB_NAME_1, "Changed");
+    ui.press(frame(), CHAN_CANCEL);
     EXPECT_EQ(frame(), 0);
     EXPECT_EQ(stored_name(1), "A1");
 }

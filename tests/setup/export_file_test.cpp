@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "panels/s_chart.h"
+#include "platform/sys/fault_plan.h"
 #include "setup/export_file.h"
 #include "setup/setup_files.h"
 #include "setup/setup_paths.h"
@@ -120,9 +122,9 @@ TEST_F(ExportTest, ByNameAndOverwriteRules)
     EXPECT_EQ(ExportRecipe("Alpha", setup_directory().c_str(), 0, 1), 0);
     EXPECT_EQ(dir.read("Setup/Alpha.Vantrel"), "old");
     // A failing write leaves the old file whole.
-    vsys::inject_write_fault({10, false});
+    vsys::set_fault_plan(vsys::FileFault::disk_full_after(10, "Alpha.Vantrel"));
     EXPECT_EQ(ExportRecipe("Alpha", setup_directory().c_str(), 1, 1), 0);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(dir.read("Setup/Alpha.Vantrel"), "old");
 }
 
@@ -228,7 +230,7 @@ TEST_F(ExportTest, FileMenuImportStoresAndReexportsIntoSetup)
 {
     ASSERT_EQ(ExportRecipe("Carried", dir.path().c_str(), 1, 0), 1);
     ui.answer_path(file("Carried.Vantrel"));
-    save_read(0, FILE_IMPORT, nullptr, 0);
+    save_read(0, MENUBAR_FILE_IMPORT, nullptr, 0);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(dir.read("Setup/Carried.Vantrel"), dir.read("Carried.Vantrel"));
 }
@@ -318,16 +320,16 @@ TEST_F(ExportTest, AFailingDiskDuringImportChangesNothing)
 {
     ASSERT_EQ(ExportRecipe("Alpha", setup_directory().c_str(), 1, 0), 1);
     const std::string before = dir.read("0003LIMI.DBF");
-    std::vector<vsys::WriteFault> faults = {{0, false}, {300, false}, {1u << 20, true}};
-    for (auto step : {vsys::AtomicStep::create, vsys::AtomicStep::sync, vsys::AtomicStep::close})
-        faults.push_back({1u << 20, false, false, step});
-    for (const auto& fault : faults) {
-        SCOPED_TRACE(static_cast<int>(fault.fail_at));
+    using vsys::FileFault;
+    using vsys::FileOp;
+    for (const FileFault& fault : {FileFault::disk_full_after(0), FileFault::disk_full_after(300),
+                                   FileFault {FileOp::create}, FileFault {FileOp::flush}, FileFault {FileOp::close}}) {
+        SCOPED_TRACE(static_cast<int>(fault.op));
         ui.answer_yes();
         ui.answer(1);
-        vsys::inject_write_fault(fault);
+        vsys::set_fault_plan(fault);
         EXPECT_EQ(ImportRecipe("Alpha", setup_directory().c_str()), -1);
-        vsys::clear_write_fault();
+        vsys::clear_fault_plan();
         EXPECT_EQ(ui.popups().back().title, "Import Error");
         EXPECT_EQ(dir.read("0003LIMI.DBF"), before);
     }

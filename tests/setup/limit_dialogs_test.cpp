@@ -1,6 +1,10 @@
 // Control-limit dialogs: every group saves and reads back through step_specs, keyed by the row's channel or timer; refusals.
 #include <gtest/gtest.h>
 
+#include "panels/mfc_comd.h"
+#include "panels/mfc_set.h"
+#include "panels/s_chart.h"
+#include "panels/specs.h"
 #include "setup/limit_dialogs.h"
 #include "spc/limit_table.h"
 #include "tests/setup/setup_fixture.h"
@@ -39,27 +43,27 @@ TEST_F(LimitDialogsTest, EveryMenuGroupStoresUnderTheKeyItsRowShowed)
         short type, sub;
         std::vector<short> keys;
     } cases[] = {
-        {LIMITS_MEAN, "Control Limits for the Mean", 0, 1, {1, 3}},
-        {LIMITS_STDEV, "Control Limits for the Standard Deviation", 0, 2, {1, 3}},
-        {LIMITS_MIN, "Control Limits for the Minimum", 0, 3, {1, 3}},
-        {LIMITS_MAX, "Control Limits for the Maximum", 0, 4, {1, 3}},
-        {LIMITS_TIMERS, "Timer Control Limits", 5, 0, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, "Control Limits for the Mean", 0, 1, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, "Control Limits for the Standard Deviation", 0, 2, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, "Control Limits for the Minimum", 0, 3, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, "Control Limits for the Maximum", 0, 4, {1, 3}},
+        {MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, "Timer Control Limits", 5, 0, {1, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
         Flags = 0;  // the earlier group's edit saved
         display_specs(0, c.item, nullptr, 0);
         ASSERT_GT(frame(), 0);
-        EXPECT_EQ(ui.text(frame(), 6), c.title);
-        EXPECT_FALSE(ui.visible(group(), 97 + 3));  // third row unused
-        ui.set(group(), 2 + 1, 1.0);  // row 2 LCL
-        ui.set(group(), 2 + 33, 2.0);
-        ui.set(group(), 2 + 65, 3.0);
-        ui.press(frame(), 2);
+        EXPECT_EQ(ui.text(frame(), SPEC_TITLE), c.title);
+        EXPECT_FALSE(ui.visible(group(), LIMIT_ROWS_UCL_32 + 3));  // third row unused
+        ui.set(group(), LIMIT_ROWS_LCL_1 + 1, 1.0);  // row 2 LCL
+        ui.set(group(), LIMIT_ROWS_LCL_1 + 33, 2.0);
+        ui.set(group(), LIMIT_ROWS_LCL_1 + 65, 3.0);
+        ui.press(frame(), SPEC_OK);
         EXPECT_EQ(frame(), 0);
         EXPECT_EQ(stored(c.type, c.sub, c.keys[1], 0), (std::vector<double>{1.0, 2.0, 3.0}));
     }
-    display_specs(0, 44, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STEPS, nullptr, 0);  // opens the step page, no limits dialog
     EXPECT_EQ(frame(), 0);
 }
 
@@ -67,25 +71,25 @@ TEST_F(LimitDialogsTest, StepGroupsAndSetPoints)
 {
     double negative[3] = {1.0, -5.0, 9.0};
     step_specs(7, 1, 0, 2, 1, negative);
-    display_specs(-2, -7, nullptr, 0);
+    display_specs(-2, -MFC_COMD_LIMIT7, nullptr, 0);
     ASSERT_GT(frame(), 0);
-    EXPECT_EQ(ui.text(frame(), 6), "Step Overshoot Area Control Limits");
-    EXPECT_DOUBLE_EQ(ui.dval(group(), 1 + 33), 5.0);
-    EXPECT_FALSE(ui.visible(group(), 97 + 3));
-    ui.set(group(), 2 + 65, 9.0);  // an edit enters edit mode
-    ui.press(frame(), 2);
+    EXPECT_EQ(ui.text(frame(), SPEC_TITLE), "Step Overshoot Area Control Limits");
+    EXPECT_DOUBLE_EQ(ui.dval(group(), LIMIT_ROWS_TARGET_1), 5.0);
+    EXPECT_FALSE(ui.visible(group(), LIMIT_ROWS_UCL_32 + 3));
+    ui.set(group(), LIMIT_ROWS_LCL_1 + 65, 9.0);  // an edit enters edit mode
+    ui.press(frame(), SPEC_OK);
     EXPECT_EQ(stored(1, 0, 2, 1), (std::vector<double>{1.0, 5.0, 9.0}));
 
     Flags = 0;
-    display_specs(-2, -8, nullptr, 0);
+    display_specs(-2, -MFC_COMD_LIMIT8, nullptr, 0);
     int sp = ui.find_panel("MFC_SPEC");
     ASSERT_GT(sp, 0);
-    EXPECT_FALSE(ui.visible(sp, 67 + 3));
-    ui.set(sp, 1 + 1, 0);
-    ui.set(sp, 1 + 33, 100.0);
-    ui.set(sp, 2 + 1, 1);
-    ui.set(sp, 2 + 33, 100.0);
-    ui.press(sp, 84);
+    EXPECT_FALSE(ui.visible(sp, MFC_SPEC_CHANNEL + 3));
+    ui.set(sp, MFC_SPEC_FIXED_1, 0);
+    ui.set(sp, MFC_SPEC_TARGET_1, 100.0);
+    ui.set(sp, MFC_SPEC_FIXED_1 + 1, 1);
+    ui.set(sp, MFC_SPEC_FIXED_1 + 33, 100.0);
+    ui.press(sp, MFC_SPEC_OK);
     EXPECT_EQ(stored(1, 4, 2, 1)[1], -100.0);
     EXPECT_EQ(stored(1, 4, 2, 2)[1], 100.0);
 }
@@ -94,34 +98,102 @@ TEST_F(LimitDialogsTest, RefusalsAndWriteProtection)
 {
     timer_status_bit = 0;
     ui.answer(1);
-    display_specs(0, LIMITS_TIMERS, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, nullptr, 0);
     EXPECT_EQ(last_popup(), "|Timers must be configured first.");
     ui.answer(1);
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     EXPECT_EQ(ui.popups().back().title, "Sigma Vector Error");
     dir.write("00000003.POR", "x");
     dir.write("00000003.INT", "0\n0\n5\n");
     sample_rate_index = 10;
     ui.answer(1);
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     EXPECT_NE(ui.popups().back().text.find("different sample rate"), std::string::npos);
     sample_rate_index = 5;
-    display_specs(0, LIMITS_SIGMA, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, nullptr, 0);
     ASSERT_GT(frame(), 0);
-    EXPECT_EQ(ui.text(frame(), 10), "Enter 0 to deactivate the Sigma Vector Test.");
-    EXPECT_FALSE(ui.visible(group(), 1 + 1));
-    ui.set(group(), 1 + 65, 7.0);
-    ui.press(frame(), 2);
+    EXPECT_EQ(ui.text(frame(), SPEC_NOTE), "Enter 0 to deactivate the Sigma Vector Test.");
+    EXPECT_FALSE(ui.visible(group(), LIMIT_ROWS_LCL_1));
+    ui.set(group(), LIMIT_ROWS_UCL_1, 7.0);
+    ui.press(frame(), SPEC_OK);
     EXPECT_EQ(stored(4, 0, 1, 0), (std::vector<double>{0.0, 0.0, 7.0}));
 
     // Without edit mode the dialog shows the limits and stores nothing.
     Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
     recipe_num = 1;
     ui.answer(1);  // the write-protection message when the dialog opens
-    display_specs(0, LIMITS_MEAN, nullptr, 0);
+    display_specs(0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, nullptr, 0);
     ASSERT_GT(frame(), 0);
     ui.answer(1);  // the write-protection message of a changed value
-    ui.set(group(), 1 + 65, 4.0);
-    ui.press(frame(), 2);
+    ui.set(group(), LIMIT_ROWS_UCL_1, 4.0);
+    ui.press(frame(), SPEC_OK);
     EXPECT_EQ(stored(0, 1, 1, 0), (std::vector<double>{0.0, 0.0, 0.0}));
+}
+
+// Every group: open, change one value of the last row, OK. Every row reads back as stored, sign included; only
+// the step groups show and store TARGET as a size, and the set-point dialog takes its sign from the switch.
+TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
+{
+    dir.write("00000003.POR", "x");
+    dir.write("00000003.INT", "0\n0\n10\n");
+    sample_rate_index = 10;
+    using Triple = std::vector<double>;
+    struct Case {
+        const char* label;
+        int menu_bar, item;  // as display_specs is called: menu item, or minus the step channel and request
+        short type, sub;
+        std::vector<short> keys;         // rows' channel or timer (step groups: channel 2, steps 1 and 2)
+        std::vector<Triple> stored, read_back;
+    };
+    const Triple negative{-300.0, -250.0, -200.0}, mixed{-1.5, 0.25, 2.0};
+    const Triple step_one{1.0, -5.0, 9.0}, step_two{2.0, 6.0, 10.0};
+    const Triple step_one_positive{1.0, 5.0, 9.0};
+    const Case cases[] = {
+        {"mean", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, 0, 1, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"standard deviation", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, 0, 2, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"minimum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, 0, 3, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"maximum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, 0, 4, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"timers", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, 5, 0, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"sigma vector", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, 4, 0, {1, 2, 3}, {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}},
+         {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}}},
+        {"step overshoot area", -2, -MFC_COMD_LIMIT7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step undershoot area", -2, -MFC_COMD_LIMIT11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step stability time", -2, -MFC_COMD_LIMIT10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step decay", -2, -MFC_COMD_LIMIT13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step minimum undershoot", -2, -MFC_COMD_LIMIT12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"step maximum overshoot", -2, -MFC_COMD_LIMIT9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
+        {"set-point", -2, -MFC_COMD_LIMIT8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Flags = 0;
+        const bool step = c.type == 1;
+        auto key_of = [&](std::size_t r) { return step ? std::pair<short, short>{2, c.keys[r]} : std::pair<short, short>{c.keys[r], 0}; };
+        for (std::size_t r = 0; r < c.keys.size(); ++r) {
+            Triple v = c.stored[r];
+            step_specs(LIMITS_WRITE, c.type, c.sub, key_of(r).first, key_of(r).second, v.data());
+        }
+        display_specs(c.menu_bar, c.item, nullptr, 0);
+        const bool set_point = c.sub == 4 && step;
+        const int panel = set_point ? ui.find_panel("MFC_SPEC") : group();
+        ASSERT_GT(panel, 0);
+        // The last row's UCL is changed by as little as a user types.
+        const int last = static_cast<int>(c.keys.size());
+        const int ucl = set_point ? MFC_SPEC_UCL_1 - 1 + last : LIMIT_ROWS_UCL_1 - 1 + last;
+        const double new_ucl = c.read_back.back()[2] + 1.0;
+        ASSERT_TRUE(ui.set(panel, ucl, new_ucl));
+        if (set_point) {
+            EXPECT_EQ(ui.ival(panel, MFC_SPEC_FIXED_1), 0);  // a negative TARGET: relative to the set-point
+            EXPECT_DOUBLE_EQ(ui.dval(panel, MFC_SPEC_TARGET_1), 5.0);
+            ASSERT_TRUE(ui.press(panel, MFC_SPEC_OK));
+        } else {
+            ASSERT_TRUE(ui.press(frame(), SPEC_OK));
+        }
+        EXPECT_EQ(frame(), 0);
+        for (std::size_t r = 0; r < c.keys.size(); ++r) {
+            Triple expected = c.read_back[r];
+            if (static_cast<int>(r) + 1 == last) expected[2] = new_ucl;
+            EXPECT_EQ(stored(c.type, c.sub, key_of(r).first, key_of(r).second), expected) << "row " << r + 1;
+        }
+    }
 }

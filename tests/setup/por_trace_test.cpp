@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "setup/por_trace.h"
 #include "setup/setup_paths.h"
 #include "tests/setup/setup_fixture.h"
@@ -161,9 +163,9 @@ TEST_F(PorTest, AFailedBuildKeepsTheOldProcessOfRecord)
     EXPECT_EQ(por(), "old por");
     EXPECT_EQ(interval(), "old int");
     wafer(10, 2, "09:30:00 2026/03/14\n", blocks(pulse, 2));
-    vsys::inject_write_fault({30, false});
+    vsys::set_fault_plan(vsys::FileFault::disk_full_after(30));
     normalize_por(10, 2, 0, nullptr);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(por(), "old por");
     EXPECT_EQ(interval(), "old int");
 }
@@ -201,19 +203,19 @@ TEST_F(PorTest, NewPorMakesTheChosenWaferTheProcessOfRecord)
     wafer(10, 3, "09:31:00 2026/03/14\n", std::string(100000, 'x'));
     int panel = NewPanel(0, "Runs", 0, 0, 300, 300);
     int list = 0;
-    while (list < 3) list = NewCtrl(panel, CTRL_LIST_BOX, "", 0, 0);
+    while (list < SC_SEL_RUNS) list = NewCtrl(panel, CTRL_LIST_BOX, "", 0, 0);
     int waf = NewCtrl(panel, CTRL_NUMERIC, "", 0, 0);
-    ASSERT_EQ(list, 3);
-    ASSERT_EQ(waf, 4);
+    ASSERT_EQ(list, SC_SEL_RUNS);
+    ASSERT_EQ(waf, SC_SEL_WAFERS);
     InsertListItem(panel, list, -1, "TOOL7:2026/03/14 09:30:00", 10);
     SetCtrlVal(panel, waf, 3);
     ui.answer(1);
-    new_por(panel, 2, EVENT_COMMIT, nullptr, 0, 0);
+    new_por(panel, SC_SEL_OK, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(ui.popups().back().text,
               "The maximum file size for POR files is currently 0.100 MB.  Please select a smaller file.");
     EXPECT_TRUE(ui.panel_exists(panel));
     SetCtrlVal(panel, waf, 2);
-    new_por(panel, 2, EVENT_COMMIT, nullptr, 0, 0);
+    new_por(panel, SC_SEL_OK, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_NE(Flags & FLAG_PENDING_CHANGES, 0);
     EXPECT_EQ(rows("SELECT NUM_WAF, SYSTEM_ID, RECIPE, TRACE_ID, CASSETTE FROM VT_INFO WHERE RUN_NUM = -3"),
@@ -225,6 +227,6 @@ TEST_F(PorTest, NewPorRefusesProtectedProcesses)
 {
     recipe_num = 1;
     ui.answer(1);
-    new_por(0, 2, EVENT_COMMIT, nullptr, 0, 0);
+    new_por(0, SC_SEL_OK, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(ui.popups().back().title, "Save Error");
 }

@@ -62,7 +62,8 @@ TEST_F(ProcessMapTest, ANameFoundInTheTargetIsWrittenOverUnderItsNumberWithoutMo
 {
     name_in_target(3, "Beta");
     name_in_target(7, "Alpha");
-    get_put_char(other, 0, 5, CONFIG_WRITE, std::string("3").data());
+    char current[33] = "3";
+    get_put_char(other, 0, 5, CONFIG_WRITE, current);
     int number = 0;
     EXPECT_EQ(store("Alpha", 0, &number), 0);
     EXPECT_EQ(number, 7);

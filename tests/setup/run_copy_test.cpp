@@ -3,7 +3,9 @@
 
 #include "core/trace_file.h"
 #include "core/schema.h"
+#include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "panels/wait.h"
 #include "setup/run_copy.h"
 #include "setup/run_selection.h"
 #include "setup/setup_paths.h"
@@ -47,7 +49,7 @@ protected:
 
 TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnASecondCopy)
 {
-    copy_all(COPY_BOTH, target.path() + "/");
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path() + "/");
     EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     ASSERT_GT(t, 0);
@@ -64,7 +66,7 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
     get_put_char(t, 0, 0, PROCESS_BY_NAME, vsys::format_into(name, sizeof name, "Alpha") ? name : name);
     EXPECT_STREQ(name, "3");
 
-    copy_all(COPY_BOTH, target.path());
+    copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, target.path());
     EXPECT_EQ(q("SELECT COUNT(*) FROM VT_INFO"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OTHER_01"), "2");
     EXPECT_EQ(q("SELECT COUNT(*) FROM OOC_ALRM"), "2");
@@ -82,13 +84,13 @@ TEST_F(RunCopyTest, RunsArriveWithRowsResultsTracesAndSetupAndNothingDoublesOnAS
 
 TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirectoryIsRefused)
 {
-    copy_all(COPY_SPC, target.path());
+    copy_all(MENUBAR_FILE_COPY_SPC_DATA_TO, target.path());
     int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
     EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT TRACE_DEL FROM VT_INFO").rows), "1;1");
     EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000001.001")));
     DBDisconnect(t);
 
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(dir.path() + "/./");
@@ -101,7 +103,7 @@ TEST_F(RunCopyTest, SpcOnlyCopyLeavesTheRunOutOfReplayListsAndTheWorkingDirector
 
 TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 {
-    copy_all(COPY_TRACES, target.file("new"));
+    copy_all(MENUBAR_FILE_COPY_TRACES_TO, target.file("new"));
     EXPECT_EQ(target.read("new/SC_DATA/00000001.001"), "r10w1");
     connect(target.file("new"));
     EXPECT_EQ(rows("SELECT TRACE_ID FROM VT_INFO ORDER BY RUN_NUM"), "TOOL7:10;TOOL7:11");
@@ -109,7 +111,7 @@ TEST_F(RunCopyTest, ANewFolderIsMadeAndOpensAsAWorkingDirectory)
 
 TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 {
-    network_upload(0, COPY_TRACES, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.answer(1);
     ui.press(panel, SC_SEL_OK);
@@ -121,7 +123,7 @@ TEST_F(RunCopyTest, NothingTickedKeepsTheListOpen)
 TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
 {
     target.write("plain_file", "x");
-    network_upload(0, COPY_SPC, nullptr, 0);
+    network_upload(0, MENUBAR_FILE_COPY_SPC_DATA_TO, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ui.check(panel, SC_SEL_RUNS, 0);
     ui.answer_path(target.file("plain_file"));
@@ -130,4 +132,33 @@ TEST_F(RunCopyTest, ATargetThatCannotBeOpenedSaysWhy)
     EXPECT_EQ(ui.popups().back().title, "Network Error");
     EXPECT_NE(ui.popups().back().text.find("plain_file"), std::string::npos);
     EXPECT_FALSE(ui.panel_exists(panel));
+}
+
+// Cancel pressed while the first run's result tables are copied: that run keeps its row, traces and the tables of
+// the channel in hand, loses its alarm rows, and no further run is copied.
+TEST_F(RunCopyTest, CancelDuringTheChannelLoopEndsTheCopyAfterTheRunInHand)
+{
+    network_upload(0, MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, nullptr, 0);
+    const int panel = ui.find_panel("SC_SEL");
+    ASSERT_GT(panel, 0);
+    for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
+    ui.answer_path(target.path());
+    ui.after_pumps(1, [&] {
+        const int wait = ui.find_panel("WAIT");
+        ASSERT_GT(wait, 0);
+        ASSERT_TRUE(ui.press(wait, WAIT_CANCEL));
+    });
+    ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    EXPECT_EQ(ui.find_panel("WAIT"), 0);
+    EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
+    for (const auto& p : ui.popups()) EXPECT_NE(p.title, "Network Error") << "a cancelled copy is no failure";
+    int t = DBConnect(("DSN=ZID32_Samples; DB=" + target.path()).c_str());
+    ASSERT_GT(t, 0);
+    auto q = [&](const std::string& sql) { return vtest::flat(vtest::query(t, sql).rows); };
+    EXPECT_EQ(q("SELECT RUN_NUM, TRACE_ID FROM VT_INFO"), "1|TOOL7:10");
+    EXPECT_EQ(q("SELECT RUN FROM OTHER_01"), "1");
+    EXPECT_EQ(q("SELECT COUNT(*) FROM OOC_ALRM"), "0");
+    DBDisconnect(t);
+    EXPECT_EQ(target.read("SC_DATA/00000001.002"), "r10w2");
+    EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000002.001")));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/schema.h"
+#include "panels/del_old.h"
 #include "panels/sc_sel.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
@@ -47,11 +48,11 @@ TEST_F(RunDeletionTest, OldRunsGoWithEveryFileNewerRunsStayWhole)
     delete_old(0, 81, nullptr, 0);
     int panel = ui.find_panel("DEL_OLD");
     ASSERT_GT(panel, 0);
-    ui.set(panel, DEL_YEAR, 2026);
-    ui.set(panel, DEL_MONTH, 3);
-    ui.set(panel, DEL_DAY, 1);
+    ui.set(panel, DEL_OLD_YEAR, 2026);
+    ui.set(panel, DEL_OLD_MONTH, 3);
+    ui.set(panel, DEL_OLD_DAY, 1);
     ui.answer(1);
-    ui.press(panel, DEL_OK);
+    ui.press(panel, DEL_OLD_OK);
     EXPECT_EQ(last_popup(), "|If finished deleting runs, you should pack the database (File menu bar).");
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO ORDER BY RUN_NUM"), "4;6");
     EXPECT_EQ(rows("SELECT RUN FROM OTHER_01 ORDER BY RUN"), "4;6");
@@ -64,8 +65,8 @@ TEST_F(RunDeletionTest, NoRunBeforeTheDateDeletesNothingAndSaysNothing)
     add_run(5, "2026/01/01");
     delete_old(0, 81, nullptr, 0);
     int panel = ui.find_panel("DEL_OLD");
-    ui.set(panel, DEL_YEAR, 2025);
-    ui.press(panel, DEL_OK);
+    ui.set(panel, DEL_OLD_YEAR, 2025);
+    ui.press(panel, DEL_OLD_OK);
     EXPECT_TRUE(ui.popups().empty());
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "5");
     EXPECT_EQ(files().size(), 3u);
@@ -78,7 +79,7 @@ TEST_F(RunDeletionTest, CheckedRunsAndEndpointFilesAreDeletedInProcess)
     add_run(7, "2026/01/03");
     dir.write("CLEAN/8.ENP", "e");
     dir.write("CLEAN/7.ENP", "keep");
-    const int panel = LoadPanel(0, "sc_sel.uir", 1);
+    const int panel = LoadPanel(0, "sc_sel.uir", SC_SEL);
     SetCtrlAttribute(panel, SC_SEL_RUNS, ATTR_CHECK_MODE, 1);
     InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:5", 5);
     InsertListItem(panel, SC_SEL_RUNS, -1, "TOOL7:EPEP", 6);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/run_lookup.h"
+#include "panels/playback.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "setup/por_trace.h"
@@ -205,13 +206,13 @@ TEST_F(RunSelectionTest, ChannelChoiceOffersTheRunsChannelsAndLeavesTheProcessLo
     int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
     std::vector<int> values;
-    for (const auto& item : ui.items(choice, 2)) values.push_back(static_cast<int>(item.value.i));
+    for (const auto& item : ui.items(choice, CHOOSE_CHANNELS)) values.push_back(static_cast<int>(item.value.i));
     EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_TRUE(ui.items(choice, 2)[2].checked);
+    EXPECT_TRUE(ui.items(choice, CHOOSE_CHANNELS)[2].checked);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(VantrelChannelStatusBits, mask);
-    ui.check(choice, 2, 3);
-    ui.press(choice, 3);
+    ui.check(choice, CHOOSE_CHANNELS, 3);
+    ui.press(choice, CHOOSE_OK);
     EXPECT_FALSE(ui.panel_exists(choice));
     EXPECT_EQ(ui.text(sc_handle, SCHART_PLAY_STATE), "0 7 6");
     EXPECT_EQ(calls.back(), "select_ok -1");  // the choice was opened to replay at once

@@ -1,6 +1,7 @@
 // The File menu of process setups: Save, Save As, Open, Delete, write protection, numbering and file-name splitting.
 #include <gtest/gtest.h>
 
+#include "panels/s_chart.h"
 #include "setup/setup_files.h"
 #include "setup/setup_paths.h"
 #include "tests/setup/setup_fixture.h"
@@ -42,7 +43,7 @@ TEST_F(SetupTest, SaveStoresPendingChangesExportsAndClearsTheFlag)
     parent_panel = NewPanel(0, "main", 0, 0, 400, 600);
     channel_slope[4] = 2.5;
     Flags |= FLAG_PENDING_CHANGES;
-    save_read(0, FILE_SAVE, nullptr, 0);
+    save_read(0, MENUBAR_FILE_SAVE, nullptr, 0);
     EXPECT_EQ(Flags & FLAG_PENDING_CHANGES, 0);
     EXPECT_EQ(rows("SELECT NUM_VAL FROM 0003NUMB WHERE PARAM = 1 AND INDEX = 4"), "2.500000000");
     EXPECT_TRUE(exists("Setup/Alpha.Vantrel"));
@@ -70,7 +71,7 @@ TEST_F(SetupTest, WriteProtectedProcessesAreNeverSaved)
         recipe_num = n;
         Flags = FLAG_PENDING_CHANGES;
         ui.answer(1);
-        save_read(0, FILE_SAVE, nullptr, 0);
+        save_read(0, MENUBAR_FILE_SAVE, nullptr, 0);
         EXPECT_EQ(last_popup(), kProtected);
         EXPECT_NE(Flags & FLAG_PENDING_CHANGES, 0);
     }
@@ -85,7 +86,7 @@ TEST_F(SetupTest, SaveAsTakesTheLowestFreeNumberFromThree)
     channel_slope[2] = 7.0;
     Flags |= FLAG_PENDING_CHANGES;
     ui.answer_path(file("Setup/Beta.Vantrel"));
-    save_read(0, FILE_SAVE_AS, nullptr, 0);
+    save_read(0, MENUBAR_FILE_SAVE_AS, nullptr, 0);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(config_text(0, 5), "4");
     EXPECT_EQ(config_text(1, 4), "Beta");
@@ -164,7 +165,7 @@ TEST_F(SetupTest, OpenLoadsAnExistingProcessAndDropsDeclinedEdits)
     Flags |= FLAG_PENDING_CHANGES;
     ui.answer_no();
     ui.answer_path(file("Setup/Beta.Vantrel"));
-    save_read(0, FILE_OPEN, nullptr, 0);
+    save_read(0, MENUBAR_FILE_OPEN, nullptr, 0);
     EXPECT_EQ(recipe_num, 4);
     EXPECT_EQ(config_text(0, 5), "4");
     EXPECT_EQ(channel_slope[1], 9.0);
@@ -184,7 +185,7 @@ TEST_F(SetupTest, DeleteRemovesTheFileSetButKeepsTheHeaderRow)
     // Delete first exports every process into the Setup directory, then asks which one, then asks to be sure.
     ui.answer_path(file("Setup/Beta.Vantrel"));
     ui.answer_yes();
-    save_read(0, FILE_DELETE, nullptr, 0);
+    save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
     EXPECT_EQ(last_popup(), "Delete|Are you sure you want to delete the process setup \"Beta\"?");
     for (const char* f : {"0004INST.DBF", "0004ACTC.DBF", "0004LIMI.DBF", "0004TAGS.DBF", "0004NUMB.DBF",
                           "00000004.POR", "00000004.INT", "Setup/Beta.Vantrel"})
@@ -199,13 +200,13 @@ TEST_F(SetupTest, DeleteRefusesTheLoadedAndProtectedProcesses)
     ASSERT_TRUE(vsys::write_file_atomic(file("Setup/FACTORY A.Vantrel"), "x"));
     ui.answer_path(file("Setup/Alpha.Vantrel"));
     ui.answer(1);
-    save_read(0, FILE_DELETE, nullptr, 0);
+    save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
     EXPECT_EQ(last_popup(), "Delete Error|Cannot delete the currently loaded process.");
     EXPECT_TRUE(exists("0003NUMB.DBF"));
 
     ui.answer_path(file("Setup/FACTORY A.Vantrel"));
     ui.answer(1);
-    save_read(0, FILE_DELETE, nullptr, 0);
+    save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
     EXPECT_EQ(last_popup(), "Delete Error|This process is write protected and cannot be deleted.");
     EXPECT_TRUE(exists("Setup/FACTORY A.Vantrel"));
     EXPECT_EQ(config_text(1, 1), "FACTORY A");
@@ -216,7 +217,7 @@ TEST_F(SetupTest, DeleteOfAFileOfNoProcessRemovesOnlyThatFile)
     ASSERT_TRUE(vsys::write_file_atomic(file("Setup/Stray.Vantrel"), "x"));
     ui.answer_path(file("Setup/Stray.Vantrel"));
     ui.answer_yes();
-    save_read(0, FILE_DELETE, nullptr, 0);
+    save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
     EXPECT_FALSE(exists("Setup/Stray.Vantrel"));
     EXPECT_TRUE(exists("0003NUMB.DBF"));
 }
@@ -243,7 +244,7 @@ TEST_F(SetupTest, DeleteTakesOnlySetupFilesAndAsksFirst)
             ui.answer_no();
         else
             ui.answer(1);
-        save_read(0, FILE_DELETE, nullptr, 0);
+        save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
         EXPECT_EQ(last_popup(), c.popup) << c.pick;
         for (const char* f : {"CONFIG.DBF", "0004NUMB.DBF", "Outside.Vantrel", "Setup/Beta.Vantrel"})
             EXPECT_TRUE(exists(f)) << c.pick << ": " << f;
@@ -257,12 +258,12 @@ TEST_F(SetupTest, RecordItemTogglesItsCheckMark)
     int bar = NewMenuBar(panel);
     int menu = NewMenu(bar, "File", -1);
     int item = 0;
-    while (item < FILE_RECORD) item = NewMenuItem(bar, menu, "Record", -1, 0, nullptr, nullptr);
-    ASSERT_EQ(item, FILE_RECORD);
-    save_read(bar, FILE_RECORD, nullptr, panel);
-    EXPECT_TRUE(ui.menu_item(bar, FILE_RECORD)->checked);
-    save_read(bar, FILE_RECORD, nullptr, panel);
-    EXPECT_FALSE(ui.menu_item(bar, FILE_RECORD)->checked);
+    while (item < MENUBAR_FILE_RECORD_DATA) item = NewMenuItem(bar, menu, "Record", -1, 0, nullptr, nullptr);
+    ASSERT_EQ(item, MENUBAR_FILE_RECORD_DATA);
+    save_read(bar, MENUBAR_FILE_RECORD_DATA, nullptr, panel);
+    EXPECT_TRUE(ui.menu_item(bar, MENUBAR_FILE_RECORD_DATA)->checked);
+    save_read(bar, MENUBAR_FILE_RECORD_DATA, nullptr, panel);
+    EXPECT_FALSE(ui.menu_item(bar, MENUBAR_FILE_RECORD_DATA)->checked);
 }
 
 TEST_F(SetupTest, CopyOfAProcessCarriesItsHeaderRowAndPorFilesAndKeepsTheRunContext)

@@ -1,6 +1,7 @@
 // Timer editor: the event search on a process-of-record trace made here (crossings with hysteresis, none, event 0), stepping, unknown channel, exit.
 #include <gtest/gtest.h>
 
+#include "panels/part1.h"
 #include "panels/part2.h"
 #include "setup/timer_editor.h"
 #include "tests/setup/setup_fixture.h"
@@ -155,15 +156,15 @@ TEST_F(TimerEditorTest, AddAskesForNameAndBothConditionsAndKeepsTheListInOrder)
     ui.answer_text("RF on", 2);
     ui.after_pumps(1, [&] {
         int start = ui.find_panel("START_COND");
-        ui.select(start, 5, 0);
-        ui.set(start, 4, 2.0);
-        ui.press(start, 2);
+        ui.select(start, START_COND_CHANNEL, 0);
+        ui.set(start, START_COND_LEVEL, 2.0);
+        ui.press(start, START_COND_OK);
     });
     ui.after_pumps(2, [&] {
         int end = ui.find_panel("END_COND");
-        ui.select(end, 5, 1);
-        ui.set(end, 6, -1);
-        ui.press(end, 2);
+        ui.select(end, END_COND_CHANNEL, 1);
+        ui.set(end, END_COND_SENSE, -1);
+        ui.press(end, END_COND_OK);
     });
     ui.answer(1);  // "Please click on PREVIOUS/NEXT ..."
     ui.press(panel, PART2_ADD);

@@ -11,19 +11,32 @@
 #include "platform/sys/format.h"
 #include "spc/chart_data.h"
 #include "spc/limit_table.h"
-#include "testing/chart_identity.h"
 #include "tests/spc/spc_fixture.h"
 
 using spctest::SpcTest;
 
 namespace {
 
+// The chart the tests load, as a record of their own.
+ChartRecord chart;
+
 void set_chart(int type, int subtype, int channel, int step)
 {
-    chart_type = static_cast<short>(type);
-    type_subparameter = static_cast<short>(subtype);
-    spc_channel = static_cast<short>(channel);
-    spc_index = static_cast<short>(step);
+    chart.process = recipe_num;
+    chart.type = static_cast<short>(type);
+    chart.subtype = static_cast<short>(subtype);
+    chart.channel = static_cast<short>(channel);
+    chart.step = static_cast<short>(step);
+}
+
+// Loads at most *count points of the chart; *count becomes what load_data answers.
+std::vector<double> load_data(int* count, double* mean, double* stdev, short set, int run_limit)
+{
+    chart.points = *count;
+    *count = load_data(chart, set, run_limit);
+    *mean = chart.data_mean;
+    *stdev = chart.data_stdev;
+    return chart.values;
 }
 
 void clear_selection()
@@ -40,7 +53,7 @@ protected:
     {
         SpcTest::SetUp();
         clear_selection();
-        natural = 1;
+        chart.natural = 1;
         ASSERT_EQ(check_tables(&hdbc), 0);
         ASSERT_GT(hdbc, 0);
         ASSERT_EQ(create_other_table(&hdbc, 3), 0);
@@ -77,19 +90,19 @@ TEST(LoadStatement, TheMeanChartWithWaferAndTraceIdRestrictions)
     wafer_logic = {0, 1};
     lot_restrictions = 2;
     lot_select = {"A1", "B2"};
-    EXPECT_EQ(load_statement(TEST_SET, 0),
+    EXPECT_EQ(load_statement(chart, TEST_SET, 0),
               "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM AND (WAFER = 1 OR WAFER > 20) "
-              "AND TRACE_ID IN('A1','B2') ORDER BY 1 DESC, 2 DESC");
+              "AND TRACE_ID IN('A1','B2') ORDER BY RUN DESC, WAFER DESC");
     // The POR batch is a selection of its own.
-    EXPECT_EQ(load_statement(POR_SET, 0),
-              "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM ORDER BY 1 DESC, 2 DESC");
+    EXPECT_EQ(load_statement(chart, POR_SET, 0),
+              "SELECT RUN_NUM, WAFER, DATA_MEAN FROM OTHER_03, VT_INFO WHERE RUN = RUN_NUM ORDER BY RUN DESC, WAFER DESC");
     clear_selection();
 }
 
 TEST(LoadStatement, EachChartKindReadsItsTableAndColumn)
 {
     clear_selection();
-    const std::string order = " ORDER BY 1 DESC, 2 DESC";
+    const std::string order = " ORDER BY RUN DESC, WAFER DESC";
     const std::tuple<int, int, int, int, std::string> cases[] = {
         {1, 0, 2, 3, "SELECT RUN_NUM, WAFER, OVER FROM STEP0203, VT_INFO WHERE RUN = RUN_NUM"},
         {1, 1, 2, 3, "SELECT RUN_NUM, WAFER, UNDER FROM STEP0203, VT_INFO WHERE RUN = RUN_NUM"},
@@ -116,7 +129,7 @@ TEST(LoadStatement, EachChartKindReadsItsTableAndColumn)
     };
     for (const auto& [type, sub, ch, step, base] : cases) {
         set_chart(type, sub, ch, step);
-        EXPECT_EQ(load_statement(TEST_SET, 0), base.empty() ? "" : base + order) << type << "/" << sub;
+        EXPECT_EQ(load_statement(chart, TEST_SET, 0), base.empty() ? "" : base + order) << type << "/" << sub;
     }
 }
 
@@ -133,13 +146,13 @@ TEST(LoadStatement, EndpointChartsLimitRunIgnoreRecipesAndQuoteTexts)
     wafer_restrictions = 1;
     wafer_select = {3};
     wafer_logic = {-1};
-    EXPECT_EQ(load_statement(TEST_SET, 50),
+    EXPECT_EQ(load_statement(chart, TEST_SET, 50),
               "SELECT RUN, WAFER, EP_TIME FROM ENDP_DAT WHERE RUN > 0 AND RUN <= 50 AND (WAFER < 3) AND "
-              "TRACE_ID IN('O''Brien') AND SYSTEM_ID IN('S1','S''2') ORDER BY 1 DESC, 2 DESC");
+              "TRACE_ID IN('O''Brien') AND SYSTEM_ID IN('S1','S''2') ORDER BY RUN DESC, WAFER DESC");
     set_chart(5, 0, 1, 0);
-    EXPECT_EQ(load_statement(TEST_SET, 50),
+    EXPECT_EQ(load_statement(chart, TEST_SET, 50),
               "SELECT RUN_NUM, WAFER, VALUE FROM TIMER_01, VT_INFO WHERE RUN = RUN_NUM AND RUN_NUM <= 50 AND (WAFER < 3) "
-              "AND TRACE_ID IN('O''Brien') AND RECIPE IN('ETCH') AND SYSTEM_ID IN('S1','S''2') ORDER BY 1 DESC, 2 DESC");
+              "AND TRACE_ID IN('O''Brien') AND RECIPE IN('ETCH') AND SYSTEM_ID IN('S1','S''2') ORDER BY RUN DESC, WAFER DESC");
     clear_selection();
 }
 
@@ -158,15 +171,15 @@ TEST_F(ChartDataTest, ThreeHundredNewestOfAThousandRowsTiesByWafer)
     std::vector<double> values = load_data(&count, &mean, &stdev, TEST_SET, 0);
     ASSERT_EQ(count, 302);
     ASSERT_EQ(values.size(), 302u);
-    ASSERT_EQ(run_index.size(), 302u);
-    ASSERT_EQ(wafer_index.size(), 302u);
+    ASSERT_EQ(chart.runs.size(), 302u);
+    ASSERT_EQ(chart.wafers.size(), 302u);
     EXPECT_EQ(values.front(), 2504);
-    EXPECT_EQ(run_index.front(), 250);
-    EXPECT_EQ(wafer_index.front(), 4);
-    EXPECT_EQ(run_index[299], 176);
-    EXPECT_EQ(wafer_index[299], 1);
-    EXPECT_EQ(run_index[300], 175);
-    EXPECT_EQ(wafer_index[300], 4);
+    EXPECT_EQ(chart.runs.front(), 250);
+    EXPECT_EQ(chart.wafers.front(), 4);
+    EXPECT_EQ(chart.runs[299], 176);
+    EXPECT_EQ(chart.wafers[299], 1);
+    EXPECT_EQ(chart.runs[300], 175);
+    EXPECT_EQ(chart.wafers[300], 4);
     EXPECT_EQ(values.back(), 1753);
     for (std::size_t i = 1; i < values.size(); ++i) ASSERT_LT(values[i], values[i - 1]);
     double m = std::accumulate(values.begin(), values.end(), 0.0) / 302;
@@ -174,20 +187,20 @@ TEST_F(ChartDataTest, ThreeHundredNewestOfAThousandRowsTiesByWafer)
     for (double v : values) ss += (v - m) * (v - m);
     EXPECT_DOUBLE_EQ(mean, m);
     EXPECT_NEAR(stdev, std::sqrt(ss / 301), 1e-9);
-    EXPECT_EQ(plot_low[0], 1753);
-    EXPECT_EQ(plot_high[0], 2504);
+    EXPECT_EQ(chart.plot_low[0], 1753);
+    EXPECT_EQ(chart.plot_high[0], 2504);
     // Natural limits: the rule limits are the data's.
-    EXPECT_EQ(rule_mean, mean);
-    EXPECT_EQ(rule_stdev, stdev);
-    EXPECT_DOUBLE_EQ(plot_low[1], mean - 3 * stdev);
-    EXPECT_DOUBLE_EQ(plot_high[3], mean + 3 * stdev);
+    EXPECT_EQ(chart.rule_mean, mean);
+    EXPECT_EQ(chart.rule_stdev, stdev);
+    EXPECT_DOUBLE_EQ(chart.plot_low[1], mean - 3 * stdev);
+    EXPECT_DOUBLE_EQ(chart.plot_high[3], mean + 3 * stdev);
 
     // More than stored: every row, arrays cut to what was found.
     count = 5000;
     values = load_data(&count, &mean, &stdev, TEST_SET, 0);
     EXPECT_EQ(count, 1000);
     EXPECT_EQ(values.size(), 1000u);
-    EXPECT_EQ(run_index.size(), 1000u);
+    EXPECT_EQ(chart.runs.size(), 1000u);
 }
 
 TEST_F(ChartDataTest, RestrictionsSelectTheBatch)
@@ -239,7 +252,8 @@ TEST_F(ChartDataTest, FailuresAndChartsWithoutSeries)
     ui.answer(1);
     EXPECT_TRUE(load_data(&count, &mean, &stdev, 2, 0).empty());
     EXPECT_EQ(ui.popups().back().title, "Unsupported Operation");
-    EXPECT_EQ(count, 10);
+    EXPECT_EQ(count, 0);
+    count = 10;
     // No rows at all: nothing, mean and deviation 0.
     EXPECT_TRUE(load_data(&count, &mean, &stdev, TEST_SET, 0).empty());
     EXPECT_EQ(count, 0);
@@ -279,33 +293,33 @@ TEST(SeriesStatistics, TwoPassesOneValueAndEqualValues)
 
 TEST_F(ChartDataTest, SpecificationLimitsGiveTheRuleLimits)
 {
-    natural = 0;
+    chart.natural = 0;
     double limits[3] = {4, 6, 10};
     step_specs(LIMITS_WRITE, 0, 1, 3, 0, limits);
     set_chart(0, 1, 3, 0);
-    plot_low[0] = 5;
-    plot_high[0] = 9;
-    compute_chart_limits(8, 0.5);
-    EXPECT_EQ(rule_mean, 7);
-    EXPECT_EQ(rule_stdev, 1);
-    EXPECT_EQ(plot_low[1], 5);
-    EXPECT_EQ(plot_high[1], 9.5);
-    EXPECT_EQ(plot_low[2], 4);
-    EXPECT_EQ(plot_high[2], 10);
-    EXPECT_EQ(plot_low[3], 4);
-    EXPECT_EQ(plot_high[3], 10);
+    chart.plot_low[0] = 5;
+    chart.plot_high[0] = 9;
+    compute_chart_limits(chart, 8, 0.5);
+    EXPECT_EQ(chart.rule_mean, 7);
+    EXPECT_EQ(chart.rule_stdev, 1);
+    EXPECT_EQ(chart.plot_low[1], 5);
+    EXPECT_EQ(chart.plot_high[1], 9.5);
+    EXPECT_EQ(chart.plot_low[2], 4);
+    EXPECT_EQ(chart.plot_high[2], 10);
+    EXPECT_EQ(chart.plot_low[3], 4);
+    EXPECT_EQ(chart.plot_high[3], 10);
     double sigma[3] = {0, 0, 30};
     step_specs(LIMITS_WRITE, 4, 0, 3, 0, sigma);
     set_chart(4, 0, 3, 0);
-    compute_chart_limits(8, 0.5);
-    EXPECT_EQ(rule_mean, 15);
-    EXPECT_EQ(rule_stdev, 5);
+    compute_chart_limits(chart, 8, 0.5);
+    EXPECT_EQ(chart.rule_mean, 15);
+    EXPECT_EQ(chart.rule_stdev, 5);
     // No stored limits: centre and sigma 0.
     set_chart(4, 0, 4, 0);
-    compute_chart_limits(8, 0.5);
-    EXPECT_EQ(rule_mean, 0);
-    EXPECT_EQ(rule_stdev, 0);
-    natural = 1;
+    compute_chart_limits(chart, 8, 0.5);
+    EXPECT_EQ(chart.rule_mean, 0);
+    EXPECT_EQ(chart.rule_stdev, 0);
+    chart.natural = 1;
 }
 
 TEST(Histogram, SturgesBinsAndTheirEdges)

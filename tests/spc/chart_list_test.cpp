@@ -4,6 +4,13 @@
 #include "core/module_services.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/s_chart.h"
+#include "panels/spc_list.h"
+#include "panels/wafers.h"
+#include "panels/x_hist.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
@@ -16,7 +23,6 @@
 #include "spc/rule_dialogs.h"
 #include "spc/slideshow.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "platform/sql/dbf_table.h"
 #include "tests/acquisition/acq_fixture.h"
 
@@ -27,6 +33,7 @@
 #include <vector>
 
 namespace {
+
 
 constexpr const char* kRed = "\033fgFF0000";
 
@@ -130,12 +137,12 @@ protected:
     std::string rows(const std::string& sql) { return vtest::flat(vtest::query(hdbc, sql).rows); }
     void open_list()
     {
-        ASSERT_TRUE(ui.pick(handle_menu, 35));
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
         ASSERT_GT(spc_chart_selections, 0);
     }
     int index_of(int code)
     {
-        const auto items = ui.items(spc_chart_selections, SL_LIST);
+        const auto items = ui.items(spc_chart_selections, SPC_LIST_CHARTS);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const int v = static_cast<int>(items[i].value.as_int());
             if (v == code || v == -code) return static_cast<int>(i);
@@ -143,25 +150,25 @@ protected:
         ADD_FAILURE() << "no item of code " << code;
         return -1;
     }
-    std::string label_of(int code) { return ui.items(spc_chart_selections, SL_LIST)[index_of(code)].label; }
+    std::string label_of(int code) { return ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].label; }
     int value_of(int code)
     {
-        return static_cast<int>(ui.items(spc_chart_selections, SL_LIST)[index_of(code)].value.as_int());
+        return static_cast<int>(ui.items(spc_chart_selections, SPC_LIST_CHARTS)[index_of(code)].value.as_int());
     }
     void double_click_item(int code)
     {
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(code)));
-        ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, 30, 5));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(code)));
+        ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, 30, 5));
     }
     // Views CH2 Mean from the list through the batch selection.
     void view_mean_chart()
     {
         if (spc_chart_selections <= 0) open_list();
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
         const int selection = ui.find_panel("WAFERS");
         ASSERT_GT(selection, 0);
-        ASSERT_TRUE(ui.press(selection, WF_OK));
+        ASSERT_TRUE(ui.press(selection, WAFERS_OK));
         ASSERT_GT(spc_panel, 0);
     }
     vtest::SimulatedClock clock;
@@ -179,7 +186,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(ui.title(spc_chart_selections), "SPC Chart List");
     std::vector<std::string> labels;
     std::vector<int> values;
-    for (const auto& item : ui.items(spc_chart_selections, SL_LIST)) {
+    for (const auto& item : ui.items(spc_chart_selections, SPC_LIST_CHARTS)) {
         labels.push_back(item.label);
         values.push_back(static_cast<int>(item.value.as_int()));
     }
@@ -202,7 +209,7 @@ TEST_F(ChartList, ListsTheFourGroupsInOrderWithCodesAndNames)
     EXPECT_EQ(values[8], -50100100);
     EXPECT_FALSE(chart_list_in_check_mode());
     // The ring offers the processes with the current one chosen.
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 3);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 3);
 }
 
 TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
@@ -233,13 +240,13 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
     EXPECT_EQ(row_of(2, 0, 3, 0), "");
 
     // A double click at or beyond the list's width does nothing.
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(mean)));
-    const int width = ui.attribute(spc_chart_selections, SL_LIST, ATTR_WIDTH);
-    ASSERT_TRUE(ui.double_click(spc_chart_selections, SL_LIST, width, 5));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(mean)));
+    const int width = ui.attribute(spc_chart_selections, SPC_LIST_CHARTS, ATTR_WIDTH);
+    ASSERT_TRUE(ui.double_click(spc_chart_selections, SPC_LIST_CHARTS, width, 5));
     EXPECT_EQ(label_of(mean), "CH2 Mean");
 
     // Done compacts the catalogue and closes the list.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(rows("SELECT CHANNEL, DATA_PARAM FROM 0003ACTC"), "2|2");
 }
@@ -283,11 +290,11 @@ TEST_F(ChartList, AnotherProcessIsListedWithItsNamesAndDoneGivesTheCurrentOneBac
     get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
 
     open_list();
-    ASSERT_TRUE(ui.set(spc_chart_selections, SL_PROCESS, 4));
+    ASSERT_TRUE(ui.set(spc_chart_selections, SPC_LIST_PROCESS, 4));
     EXPECT_EQ(recipe_num, 4);
-    EXPECT_EQ(ui.plain_items(spc_chart_selections, SL_LIST),
+    EXPECT_EQ(ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS),
               (std::vector<std::string>{"FLOW Mean", "FLOW Standard Deviation", "FLOW Minimum", "FLOW Maximum"}));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_EQ(recipe_num, 3);
     EXPECT_EQ(VantrelChannelStatusBits, bits);
 }
@@ -299,7 +306,7 @@ TEST_F(ChartList, AProcessTheDefaultListingLeavesOutIsStillTheOneListed)
     get_put_char(hdbc, 1, 2, CONFIG_WRITE, name);
     recipe_num = 2;
     open_list();
-    EXPECT_EQ(ui.ival(spc_chart_selections, SL_PROCESS), 2);
+    EXPECT_EQ(ui.ival(spc_chart_selections, SPC_LIST_PROCESS), 2);
     EXPECT_EQ(recipe_num, 2);
     EXPECT_EQ(chart_list_process(), 2);
 }
@@ -310,23 +317,23 @@ TEST_F(ChartList, ComparisonModeNeedsBatchesAndShowsCheckBoxes)
     wafer_restrictions = lot_restrictions = recipe_restrictions = system_restrictions = 0;
     por_wafer_restrictions = por_lot_restrictions = por_recipe_restrictions = por_system_restrictions = 0;
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 35));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
     EXPECT_EQ(spc_chart_selections, -1);
     EXPECT_EQ(ui.popups().back().text,
               "Cannot select SPC charts until Process of Record (POR) and TEST batches have been defined.");
 
     por_lot_restrictions = 1;
-    ASSERT_TRUE(ui.pick(handle_menu, 35));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST));
     ASSERT_GT(spc_chart_selections, 0);
     EXPECT_TRUE(chart_list_in_check_mode());
-    ASSERT_TRUE(ui.check(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 4, 0))));
+    ASSERT_TRUE(ui.check(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 4, 0))));
     const auto ticked = checked_charts();
     ASSERT_EQ(ticked.size(), 1u);
     EXPECT_EQ(ticked[0].code, 20040000);
     EXPECT_EQ(ticked[0].label, "CH2 Maximum");
     EXPECT_EQ(ticked[0].subtype, 4);
     // Done hides the list and keeps its ticks for the comparison.
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     EXPECT_GT(spc_chart_selections, 0);
     EXPECT_FALSE(ui.panel_visible(spc_chart_selections));
     EXPECT_EQ(checked_charts().size(), 1u);
@@ -341,8 +348,8 @@ TEST_F(ChartList, ViewOpensTheBatchSelectionForTheProcessAndTheChart)
     view_mean_chart();
     EXPECT_EQ(recipe_restrictions, 1);
     EXPECT_EQ(recipe_select, (std::vector<std::string>{"ETCH"}));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 20010000);
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 20010000);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
@@ -350,9 +357,9 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     store_row(2, 0, 1, 0, 0x3, 1, "TREE0   TREE1", "Check the MFC");
     view_mean_chart();
     ui.answer(1);  // the exclusion's FYI
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
-    ASSERT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 1);
-    ASSERT_TRUE(ui.press(spc_panel, 5));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
+    ASSERT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 1);
+    ASSERT_TRUE(ui.press(spc_panel, SPC_RULES_BUTTON));
     const int dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
     EXPECT_EQ(ui.title(dialog), "SPC Rule Selection: CH2 Mean");
@@ -366,16 +373,16 @@ TEST_F(ChartList, RuleSelectionRewritesOnlyTheRules)
     ui.answer(1);  // rule breakers are taken back in
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "Ok    ")));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
     EXPECT_EQ(ui.popups().back().text, "Rule breakers are now included in the \nmean and standard deviation calculations.");
-    EXPECT_EQ(nelson_rules, (1 << 1) | (1 << 2) | (1 << 7));
+    EXPECT_EQ(shown_chart().rules, (1 << 1) | (1 << 2) | (1 << 7));
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|134|1|TREE0   TREE1|Check the MFC|1");
 
     // A chart without row opens with 1a and 1b; Cancel drops pending changes and stores nothing.
-    ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     vtest::run(hdbc, "DELETE FROM 0003ACTC");
     view_mean_chart();
-    ASSERT_TRUE(ui.press(spc_panel, 5));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_RULES_BUTTON));
     const int again = ui.modal_panel();
     const auto fresh = controls_of(again, CTRL_CHECK_BOX);
     for (int k = 0; k < 13; ++k) EXPECT_EQ(ui.ival(again, fresh[static_cast<std::size_t>(k)].id), k < 2 ? 1 : 0);
@@ -395,13 +402,14 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
     const LimitCase cases[] = {{2, 0, 1, 0, "Mean"}, {5, 1, 0, 2, "Overshoot"}, {3, 4, 0, 0, "Sigma"}, {4, 5, 0, 0, ""}};
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.type);
-        spc_channel = static_cast<short>(c.channel);
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = static_cast<short>(c.sub);
-        spc_index = static_cast<short>(c.step);
-        chart_points = 300;
-        data_mean = 10.0;
-        data_stdev = 0.5;
+        shown_chart().process = recipe_num;
+        shown_chart().channel = static_cast<short>(c.channel);
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = static_cast<short>(c.sub);
+        shown_chart().step = static_cast<short>(c.step);
+        shown_chart().points = 300;
+        shown_chart().data_mean = 10.0;
+        shown_chart().data_stdev = 0.5;
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
         ASSERT_EQ(adjust_spec(-1, 6, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the window's Limits button
         const int dialog = ui.modal_panel();
@@ -433,7 +441,7 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
         ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
         EXPECT_FALSE(ui.panel_exists(dialog));
         double stored[3] = {-1, -1, -1};
-        EXPECT_EQ(step_specs(LIMITS_READ, chart_type, type_subparameter, spc_channel, spc_index, stored), 1);
+        EXPECT_EQ(step_specs(LIMITS_READ, shown_chart().type, shown_chart().subtype, shown_chart().channel, shown_chart().step, stored), 1);
         EXPECT_DOUBLE_EQ(stored[2], 12.0);
         EXPECT_DOUBLE_EQ(stored[0], c.type == 4 ? 0.0 : 4.0);
         EXPECT_DOUBLE_EQ(stored[1], c.type == 4 ? 0.0 : 8.0);
@@ -451,9 +459,9 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     limits(0, 1, 2, 0, 4.0, 7.0, 10.0);
     store_row(2, 0, 1, 0, 3, 0, "T", "text");
     view_mean_chart();
-    ASSERT_EQ(natural, 0);
-    EXPECT_DOUBLE_EQ(rule_mean, 7.0);
-    ASSERT_TRUE(ui.press(spc_panel, 6));
+    ASSERT_EQ(shown_chart().natural, 0);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, 7.0);
+    ASSERT_TRUE(ui.press(spc_panel, SPC_LIMITS_BUTTON));
     const int dialog = ui.modal_panel();
     const int ok = control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK");
     Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
@@ -463,19 +471,19 @@ TEST_F(ChartList, EditLimitsOutsideEditModeAndBackToNaturalLimits)
     ASSERT_TRUE(ui.set(dialog, the_switch, 1));
     ASSERT_TRUE(ui.press(dialog, ok));
     EXPECT_FALSE(ui.panel_exists(dialog));
-    EXPECT_EQ(natural, 1);
-    EXPECT_DOUBLE_EQ(rule_mean, data_mean);
+    EXPECT_EQ(shown_chart().natural, 1);
+    EXPECT_DOUBLE_EQ(shown_chart().rule_mean, shown_chart().data_mean);
     EXPECT_EQ(row_of(2, 0, 1, 0), "300|5|3|1|T|text|1");
 }
 
 TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
 {
     open_list();
-    ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(2, 0, 1, 0))));
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+    ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(2, 0, 1, 0))));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     const int selection = ui.find_panel("WAFERS");
     ASSERT_GT(selection, 0);
-    ASSERT_TRUE(ui.press(selection, 12));
+    ASSERT_TRUE(ui.press(selection, WAFERS_CUSTOM));
     const int dialog = ui.modal_panel();
     ASSERT_NE(dialog, selection);
     EXPECT_EQ(ui.title(dialog), "Custom Selection");
@@ -488,21 +496,21 @@ TEST_F(ChartList, CustomSelectionAddsAConditionToTheBatchSelection)
     ASSERT_TRUE(ui.set(dialog, ring, -1));
     ASSERT_TRUE(ui.set(dialog, number, 5));
     ASSERT_TRUE(ui.press(dialog, control_labelled(dialog, CTRL_COMMAND_BUTTON, "OK")));
-    const auto items = ui.items(selection, WF_WAFERS);
+    const auto items = ui.items(selection, WAFERS_WAFER_LIST);
     EXPECT_EQ(items.back().label, "Trigger Numbers < 5");
     EXPECT_TRUE(items.back().checked);
     EXPECT_FALSE(items.front().checked);
-    ASSERT_TRUE(ui.press(selection, WF_OK));
+    ASSERT_TRUE(ui.press(selection, WAFERS_OK));
     EXPECT_EQ(wafer_select, (std::vector<int>{5}));
     EXPECT_EQ(wafer_logic, (std::vector<int>{-1}));
-    EXPECT_EQ(chart_points, 40);
+    EXPECT_EQ(shown_chart().points, 40);
 }
 
 TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
 {
     store_row(3, 0, 2, 0, 3, 0, "", "Call the engineer   ");
     view_mean_chart();
-    const int rules_before = nelson_rules;
+    const int rules_before = shown_chart().rules;
     ui.answer(1);
     spc_error_popup(3, 0, 2, 0, 2);
     ASSERT_FALSE(ui.popups().empty());
@@ -514,9 +522,9 @@ TEST_F(ChartList, OutOfControlPopupOnItsOwnChart)
     EXPECT_EQ(ui.popups().back().text,
               std::string("CH2 Minimum was found to be out of control because ") + rule_sentence(0) + ".\n\n");
     // The chart window keeps its own chart.
-    EXPECT_EQ(spc_channel, 2);
-    EXPECT_EQ(type_subparameter, 1);
-    EXPECT_EQ(nelson_rules, rules_before);
+    EXPECT_EQ(shown_chart().channel, 2);
+    EXPECT_EQ(shown_chart().subtype, 1);
+    EXPECT_EQ(shown_chart().rules, rules_before);
 }
 
 TEST_F(ChartList, DecisionTreesOpenFromTheTreesFolderAndUnsafeNamesAreRefused)
@@ -570,20 +578,20 @@ TEST_F(ChartList, AlarmWindowExplainsAndStartsTheTree)
     std::ofstream(dir.file("TREES/MFC.TXT")) << "Check the MFC.\n";
     store_row(2, 0, 1, 0, 0x1FFF, 0, "                MFC", "Call process engineering");
     ASSERT_EQ(vtest::run(hdbc, "INSERT INTO OOC_ALRM VALUES (30, 1, 2, 0, 1, 0, 2, 0)"), 0);
-    ASSERT_TRUE(ui.pick(handle_menu, 49));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_ALARMS_ALARM_LIST));
     const int popup = ui.find_panel("APOP");
     ASSERT_GT(popup, 0);
-    ASSERT_TRUE(ui.set(popup, 2, 10));
-    ASSERT_TRUE(ui.press(popup, 3));
+    ASSERT_TRUE(ui.set(popup, APOP_COUNT, 10));
+    ASSERT_TRUE(ui.press(popup, APOP_LIST));
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
     ui.answer(1);
-    ASSERT_TRUE(ui.double_click(list_panel, 9, 20, 5));
+    ASSERT_TRUE(ui.double_click(list_panel, REVIEW_ALARMS, 20, 5));
     EXPECT_EQ(ui.popups().back().title, "Out of control data!!!");
     EXPECT_EQ(ui.popups().back().text, std::string("CH2 Mean was found to be out of control because ") +
                                            rule_sentence(2) + ".\n\nCall process engineering");
-    ASSERT_FALSE(ui.dimmed(list_panel, 2));
-    ASSERT_TRUE(ui.press(list_panel, 2));
+    ASSERT_FALSE(ui.dimmed(list_panel, REVIEW_TREE));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_TREE));
     ASSERT_EQ(ui.documents().size(), 1u);
     EXPECT_EQ(ui.documents().back(), dir.file("TREES/MFC.TXT"));
 }
@@ -613,20 +621,20 @@ TEST_F(Slideshow, ShowsEveryCatalogueRowInOrderAndDropsChartsWithoutSeries)
     store_row(5, 1, 4, 1, 3, 1, "", "");  // a set point has no series
     bool dimmed_during = false;
     ui.after_pumps(2, [&] {
-        dimmed_during = ui.menu_item(handle_menu, 34)->dimmed && ui.dimmed(spc_panel, 5) && ui.dimmed(spc_panel, 6);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
+        dimmed_during = ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed && ui.dimmed(spc_panel, SPC_RULES_BUTTON) && ui.dimmed(spc_panel, SPC_LIMITS_BUTTON);
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
     });
-    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, XH_CODE)); });
+    ui.after_pumps(70, [&] { seen.push_back(ui.ival(spc_panel, SPC_CODE)); });
     const double start = vsys::clock_seconds();
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     const double took = vsys::clock_seconds() - start;
     EXPECT_TRUE(dimmed_during);
     EXPECT_EQ(seen, (std::vector<int>{20010000, 30010000}));
     EXPECT_GE(took, 2 * kSlideSeconds);  // two charts with points, the set point passed over at once
     EXPECT_LT(took, 2 * kSlideSeconds + 0.5);
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 2)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_FILE)->dimmed);
     EXPECT_EQ(row_of(5, 1, 4, 1), "");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM 0003ACTC"), "2");
     EXPECT_FALSE(LongCommand::running());
@@ -638,19 +646,36 @@ TEST_F(Slideshow, StopEndsTheShowAfterTheCurrentChart)
     store_row(3, 0, 1, 0, 3, 1, "", "");
     std::string off, on;
     ui.after_pumps(3, [&] {
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_OFF_TEXT, &off);
-        GetCtrlAttribute(spc_panel, XH_CLOSE, ATTR_ON_TEXT, &on);
-        seen.push_back(ui.ival(spc_panel, XH_CODE));
-        ASSERT_TRUE(ui.press(spc_panel, XH_CLOSE));
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_OFF_TEXT, &off);
+        GetCtrlAttribute(spc_panel, SPC_CLOSE, ATTR_ON_TEXT, &on);
+        seen.push_back(ui.ival(spc_panel, SPC_CODE));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_CLOSE));
     });
     const double start = vsys::clock_seconds();
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     EXPECT_LT(vsys::clock_seconds() - start, 1.0);  // the second chart never came
     EXPECT_EQ(seen, (std::vector<int>{20010000}));
     EXPECT_EQ(off, "Stop");
     EXPECT_EQ(on, "Stopping...");
     EXPECT_EQ(spc_panel, -1);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 47)->dimmed);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_SYSTEM_NAME)->dimmed);
+}
+
+// Start during the show closes the show's window (a start closes the windows of stored data); the show's end
+// gives back its menu but for what acquisition dims until it stops.
+TEST_F(Slideshow, AcquisitionStartedDuringTheShowKeepsItsItemsDimmed)
+{
+    store_row(2, 0, 1, 0, 3, 1, "", "");
+    store_row(3, 0, 1, 0, 3, 1, "", "");
+    trigger = 0;  // collect always: channel 1, the trigger's, is off here
+    ui.after_pumps(3, [&] { start(); });
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
+    ASSERT_TRUE(acq().active);
+    EXPECT_EQ(spc_panel, -1);
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_TRUE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    for (int item : {MENUBAR_FILE, MENUBAR_CONFIGURE}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
+    stop();
+    for (int item : {MENUBAR_CONFIGURE_ACQUISITION_RATE, MENUBAR_CONFIGURE_TRIGGERS, MENUBAR_CHARTS, MENUBAR_CONFIGURE_SYSTEM_NAME, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS}) EXPECT_FALSE(ui.menu_item(handle_menu, item)->dimmed) << item;
 }
 
 TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
@@ -661,18 +686,18 @@ TEST_F(Slideshow, AWindowReplacedDuringTheWaitEndsTheShowAndStays)
     int show_window = 0;
     ui.after_pumps(3, [&] {
         show_window = spc_panel;
-        ASSERT_TRUE(ui.select(spc_chart_selections, SL_LIST, index_of(chart_code(3, 0, 1, 0))));
-        ASSERT_TRUE(ui.press(spc_chart_selections, SL_VIEW));
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, index_of(chart_code(3, 0, 1, 0))));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
     });
-    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WF_OK)); });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ui.after_pumps(4, [&] { ASSERT_TRUE(ui.press(ui.find_panel("WAFERS"), WAFERS_OK)); });
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_GT(spc_panel, 0);
     EXPECT_NE(spc_panel, show_window);
     EXPECT_FALSE(ui.panel_exists(show_window));
-    EXPECT_EQ(ui.ival(spc_panel, XH_CODE), 30010000);
-    EXPECT_EQ(chart_points, 20);
-    EXPECT_EQ(ui.label(spc_panel, XH_CLOSE), "Close");
-    EXPECT_FALSE(ui.menu_item(handle_menu, 34)->dimmed);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_CODE), 30010000);
+    EXPECT_EQ(shown_chart().points, 20);
+    EXPECT_EQ(ui.label(spc_panel, SPC_CLOSE), "Close");
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CHARTS)->dimmed);
 }
 
 TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
@@ -680,12 +705,12 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
     store_row(2, 0, 1, 0, 3, 1, "", "");
     ASSERT_EQ(vtest::run(hdbc, "DELETE FROM 0003ACTC"), 0);
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_FALSE(ui.popups().empty());
     EXPECT_EQ(ui.popups().back().text, "No active charts to display.");
     EXPECT_EQ(spc_panel, -1);
-    ASSERT_TRUE(ui.menu_item(handle_menu, 27).has_value());
-    EXPECT_FALSE(ui.menu_item(handle_menu, 27)->dimmed);
+    ASSERT_TRUE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE).has_value());
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)->dimmed);
 
     store_row(2, 0, 1, 0, 3, 1, "", "");
     std::size_t before = 0;
@@ -694,7 +719,7 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
         ui.answer(1);
         start_next(handle_menu, 36, nullptr, parent_panel);
     });
-    ASSERT_TRUE(ui.pick(handle_menu, 36));
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_EQ(ui.popups().size(), before + 1);
     EXPECT_NE(ui.popups().back().text.find("Slideshow"), std::string::npos);
 }
@@ -725,23 +750,23 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
     for (const AlarmCase& c : cases) {
         SCOPED_TRACE(c.name);
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
-        x_array = values;
-        run_index.clear();
-        wafer_index.clear();
+        shown_chart().values = values;
+        shown_chart().runs.clear();
+        shown_chart().wafers.clear();
         for (int run = 20; run >= 1; --run) {
-            run_index.push_back(run);
-            wafer_index.push_back(2);
+            shown_chart().runs.push_back(run);
+            shown_chart().wafers.push_back(2);
         }
-        chart_points = 20;
-        spc_channel = 2;
-        chart_type = static_cast<short>(c.type);
-        type_subparameter = 1;
-        spc_index = 0;
-        nelson_rules = c.rules;
-        rule_mean = 10.0;
-        rule_stdev = 1.0;
+        shown_chart().points = 20;
+        shown_chart().channel = 2;
+        shown_chart().type = static_cast<short>(c.type);
+        shown_chart().subtype = 1;
+        shown_chart().step = 0;
+        shown_chart().rules = c.rules;
+        shown_chart().rule_mean = 10.0;
+        shown_chart().rule_stdev = 1.0;
         status_color = STATUS_WHITE;
-        record_ooc_alarms(c.first, c.last);
+        record_ooc_alarms(shown_chart(), c.first, c.last);
         EXPECT_EQ(rows("SELECT RUN, WAFER, RULE FROM OOC_ALRM ORDER BY RUN, RULE"), c.expected);
         EXPECT_EQ(status_color, std::string(c.expected).empty() ? STATUS_WHITE : STATUS_YELLOW);
         if (*c.expected) {
@@ -750,17 +775,18 @@ TEST_F(ChartList, RuleAlarmsForARangeOfRuns)
         }
     }
     // A row that cannot be written is reported and recording goes on; the status turns yellow all the same.
-    for (vsql::DbfIo op : {vsql::DbfIo::write, vsql::DbfIo::seek, vsql::DbfIo::flush}) {
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::seek, vsys::FileOp::flush}) {
         SCOPED_TRACE(static_cast<int>(op));
         vtest::run(hdbc, "DELETE FROM OOC_ALRM");
         status_color = STATUS_WHITE;
-        nelson_rules = 0x4 | 0x80;
-        chart_type = 0;
+        shown_chart().rules = 0x4 | 0x80;
+        shown_chart().type = 0;
         const std::size_t shown = ui.popups().size();
         ui.answer(1);
-        vsql::inject_dbf_fault(op, 1);
-        record_ooc_alarms(9, 9);
-        vsql::inject_dbf_fault(op, 0);
+        {
+            vsys::FaultPlanScope plan({op, 1, false, "OOC_ALRM"});
+            record_ooc_alarms(shown_chart(), 9, 9);
+        }
         ASSERT_EQ(ui.popups().size(), shown + 1);
         EXPECT_EQ(ui.popups().back().title, "Database Error");
         EXPECT_EQ(status_color, STATUS_YELLOW);
@@ -774,14 +800,14 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
     // Every rule on over these points: each point breaks one, so nothing would be left.
     store_row(2, 0, 1, 0, 0x1FFF, 1, "", "");
     view_mean_chart();
-    ASSERT_GE(rule_breakers, chart_points - 1);
-    const double mean = data_mean;
+    ASSERT_GE(rule_breakers, shown_chart().points - 1);
+    const double mean = shown_chart().data_mean;
     ui.answer(1);
-    ASSERT_TRUE(ui.press(spc_panel, XH_EXCLUDE));
+    ASSERT_TRUE(ui.press(spc_panel, SPC_EXCLUDE));
     EXPECT_EQ(ui.popups().back().text, "Less than 2 good points.  Cannot exclude rule breakers \nfrom the mean and "
                                        "standard deviation calculation.");
-    EXPECT_EQ(ui.ival(spc_panel, XH_EXCLUDE), 0);
-    EXPECT_EQ(data_mean, mean);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
+    EXPECT_EQ(shown_chart().data_mean, mean);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "core/config_store.h"
+#include "panels/mfc_comd.h"
+#include "panels/pop.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/compare_results.h"
@@ -75,28 +77,28 @@ TEST_F(SetpointPanelTest, EditsStayWithTheirChannelWhicheverWayTheChoiceChanges)
     steps_per_process[2] = 40;  // more steps than a channel holds
     const int panel = open_panel();
     ASSERT_GT(panel, 0);
-    EXPECT_EQ(ui.plain_items(panel, MFC_CHANNEL), (std::vector<std::string>{"CH1", "CH2"}));
-    EXPECT_EQ(ui.plain_items(panel, MFC_SETPOINT), (std::vector<std::string>{"Unknown", "CH1", "CH2", "CH3"}));
-    EXPECT_EQ(ui.ival(panel, MFC_SETPOINT), 3);
-    EXPECT_EQ(ui.ival(panel, MFC_STEPS), 1);
-    ASSERT_TRUE(ui.set(panel, MFC_SETPOINT, 2));
-    ASSERT_TRUE(ui.set(panel, MFC_STEPS, 2));
+    EXPECT_EQ(ui.plain_items(panel, MFC_COMD_STEP_CHANNEL), (std::vector<std::string>{"CH1", "CH2"}));
+    EXPECT_EQ(ui.plain_items(panel, MFC_COMD_SETPOINT), (std::vector<std::string>{"Unknown", "CH1", "CH2", "CH3"}));
+    EXPECT_EQ(ui.ival(panel, MFC_COMD_SETPOINT), 3);
+    EXPECT_EQ(ui.ival(panel, MFC_COMD_STEPS), 1);
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_SETPOINT, 2));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_STEPS, 2));
     EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
     // With the mouse: a click, then the new choice.
-    ASSERT_TRUE(ui.click(panel, MFC_CHANNEL));
-    ASSERT_TRUE(ui.select(panel, MFC_CHANNEL, 1));
+    ASSERT_TRUE(ui.click(panel, MFC_COMD_STEP_CHANNEL));
+    ASSERT_TRUE(ui.select(panel, MFC_COMD_STEP_CHANNEL, 1));
     EXPECT_EQ(step_set_channel[1], 2);
     EXPECT_EQ(steps_per_process[1], 2);
-    EXPECT_EQ(ui.ival(panel, MFC_SETPOINT), 0);
-    EXPECT_EQ(ui.ival(panel, MFC_STEPS), kMaxSteps);
-    ASSERT_TRUE(ui.set(panel, MFC_SETPOINT, 3));
+    EXPECT_EQ(ui.ival(panel, MFC_COMD_SETPOINT), 0);
+    EXPECT_EQ(ui.ival(panel, MFC_COMD_STEPS), kMaxSteps);
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_SETPOINT, 3));
     // With the keyboard: no click before the change.
-    ASSERT_TRUE(ui.select(panel, MFC_CHANNEL, 0));
+    ASSERT_TRUE(ui.select(panel, MFC_COMD_STEP_CHANNEL, 0));
     EXPECT_EQ(step_set_channel[2], 3);
     EXPECT_EQ(steps_per_process[2], kMaxSteps);
-    EXPECT_EQ(ui.ival(panel, MFC_SETPOINT), 2);
+    EXPECT_EQ(ui.ival(panel, MFC_COMD_SETPOINT), 2);
     // OK keeps the edits as pending setup changes.
-    ASSERT_TRUE(ui.press(panel, MFC_OK));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_OK));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_EQ(step_set_channel[1], 2);
     EXPECT_TRUE(Flags & FLAG_PENDING_CHANGES);
@@ -106,9 +108,9 @@ TEST_F(SetpointPanelTest, CancelDropsEveryPendingChange)
 {
     const int panel = open_panel();
     ASSERT_GT(panel, 0);
-    ASSERT_TRUE(ui.set(panel, MFC_SETPOINT, 1));
-    ASSERT_TRUE(ui.set(panel, MFC_STEPS, 5));
-    ASSERT_TRUE(ui.press(panel, MFC_CANCEL));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_SETPOINT, 1));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_STEPS, 5));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_CANCEL));
     EXPECT_FALSE(ui.panel_exists(panel));
     EXPECT_EQ(step_set_channel[1], 3);
     EXPECT_EQ(steps_per_process[1], 1);
@@ -119,26 +121,26 @@ TEST_F(SetpointPanelTest, ChecksBeforeAStepLimitDialog)
 {
     const int panel = open_panel();
     ASSERT_GT(panel, 0);
-    ASSERT_TRUE(ui.select(panel, MFC_CHANNEL, 1));  // CH2: set-point unknown
+    ASSERT_TRUE(ui.select(panel, MFC_COMD_STEP_CHANNEL, 1));  // CH2: set-point unknown
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, MFC_FIRST_LIMIT));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_LIMIT7));
     EXPECT_EQ(ui.popups().back().title, "Setup Error");
     EXPECT_EQ(ui.popups().back().text, "Cannot specify step limits because the channel setpoint is unknown.");
-    ASSERT_TRUE(ui.set(panel, MFC_SETPOINT, 1));
-    ASSERT_TRUE(ui.set(panel, MFC_STEPS, 0));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_SETPOINT, 1));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_STEPS, 0));
     ui.answer(1);
-    ASSERT_TRUE(ui.press(panel, MFC_FIRST_LIMIT + 1));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_LIMIT7 + 1));
     EXPECT_EQ(ui.popups().back().text, "Cannot specify step limits because this channel has zero steps.");
     EXPECT_EQ(ui.modal_panel(), panel);
     // Its own set-point channel with a relative range: one warning, then the dialog opens over the panel.
-    ASSERT_TRUE(ui.set(panel, MFC_SETPOINT, 2));
-    ASSERT_TRUE(ui.set(panel, MFC_STEPS, 2));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_SETPOINT, 2));
+    ASSERT_TRUE(ui.set(panel, MFC_COMD_STEPS, 2));
     limits(4, 2, 1, 90, -100, 110);
     limits(4, 2, 2, 80, -100, 120);
     const auto shown = ui.popups().size();
     ui.answer(1);
     ui.answer_no();  // the limit dialog offers to save the pending edits first
-    ASSERT_TRUE(ui.press(panel, MFC_FIRST_LIMIT));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_LIMIT7));
     ASSERT_EQ(ui.popups().size(), shown + 2);
     EXPECT_EQ(ui.popups()[shown].title, "Setup Warning");
     EXPECT_EQ(ui.popups()[shown].text, "Channel setpoint is the same as the step channel.  Recommend using fixed values "
@@ -160,11 +162,11 @@ TEST_F(SetpointPanelTest, SummaryOfEveryStepChannel)
     step_set_channel[3] = 0;
     const int panel = open_panel();
     ASSERT_GT(panel, 0);
-    ASSERT_TRUE(ui.press(panel, MFC_SUMMARY));
+    ASSERT_TRUE(ui.press(panel, MFC_COMD_SUMMARY));
     const int popup = ui.find_panel("POP");
     ASSERT_GT(popup, 0);
     EXPECT_EQ(ui.text(popup, POP_HEADING), "Summary for all channels which have the STEP data type.");
-    const auto lines = ui.plain_items(popup, POP_LIST);
+    const auto lines = ui.plain_items(popup, POP_LINES);
     const std::string rule(90, '-');
     std::vector<std::string> expected = {"CH1 has 1 step(s)."};
     const char* names[] = {"OVERSHOOT AREA", "OVERSHOOT MAXIMUM", "UNDERSHOOT AREA", "UNDERSHOOT MINIMUM",
@@ -189,7 +191,7 @@ TEST_F(SetpointPanelTest, SummaryOfEveryStepChannel)
     EXPECT_EQ(lines[i + 13], "Step 3");
     EXPECT_EQ(lines.back(), rule);
     // The summary prints like the comparison's results; closing it leaves the panel and its edits.
-    ASSERT_TRUE(ui.pick(GetPanelMenuBar(popup), POP_PRINT));
+    ASSERT_TRUE(ui.pick(GetPanelMenuBar(popup), POPMENU_FILE_PRINT));
     ASSERT_EQ(ui.documents().size(), 1u);
     ASSERT_TRUE(ui.press(popup, POP_CLOSE));
     EXPECT_FALSE(ui.panel_exists(popup));

@@ -14,7 +14,15 @@
 #include "core/config_store.h"
 #include "core/schema.h"
 #include "core/shared_buffers.h"
+#include "panels/compare.h"
+#include "panels/pop.h"
+#include "panels/s_chart.h"
+#include "panels/spc_list.h"
+#include "panels/wafers.h"
+#include "panels/wait.h"
+#include "panels/x_hist.h"
 #include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "programs/wiring.h"
 #include "spc/chart_data.h"
@@ -23,13 +31,14 @@
 #include "spc/compare_results.h"
 #include "spc/compare_window.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "testing/window_menu.h"
 #include "tests/acquisition/acq_fixture.h"
+#include "tests/support/menu_path.h"
 
 namespace {
 
 constexpr int kCompareItem = 85;
+constexpr const char* kCh2Mean = "Charts/Static Channel Charts/CH2/Mean";
 
 // Values of one batch: a small spread around a level, the same pattern in every batch.
 double value_at(double level, int k) { return level + ((k * 37) % 11 - 5) * 0.01; }
@@ -122,34 +131,45 @@ protected:
         ASSERT_TRUE(ui.pick(handle_menu, kCompareItem));
         ASSERT_GT(compare_panel, 0);
     }
+    // The comparison's chart list, then View on the chart of that label.
+    void view_chart(const std::string& label)
+    {
+        ASSERT_TRUE(ui.press(compare_panel, COMPARE_CHARTS));
+        ASSERT_GT(spc_chart_selections, 0);
+        const auto labels = ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS);
+        const auto it = std::find(labels.begin(), labels.end(), label);
+        ASSERT_NE(it, labels.end()) << label << " not in " << ::testing::PrintToString(labels);
+        ASSERT_TRUE(ui.select(spc_chart_selections, SPC_LIST_CHARTS, static_cast<int>(it - labels.begin()), false));
+        ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_VIEW));
+    }
     // Opens the batch dialog of the button and keeps only the given system.
     void choose_batch(int button, const std::string& system)
     {
         ASSERT_TRUE(ui.press(compare_panel, button));
         const int dialog = ui.find_panel("WAFERS");
         ASSERT_GT(dialog, 0);
-        EXPECT_EQ(ui.title(dialog), button == CMP_POR ? "Select POR Batches" : "Select TEST Batches");
-        const auto labels = ui.plain_items(dialog, WF_SYSTEMS);
+        EXPECT_EQ(ui.title(dialog), button == COMPARE_POR ? "Select POR Batches" : "Select TEST Batches");
+        const auto labels = ui.plain_items(dialog, WAFERS_SYSTEM_LIST);
         const auto it = std::find(labels.begin(), labels.end(), system);
         ASSERT_NE(it, labels.end());
-        ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, 0, false));
-        ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, static_cast<int>(it - labels.begin()), true));
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, 0, false));
+        ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, static_cast<int>(it - labels.begin()), true));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
         EXPECT_FALSE(ui.panel_exists(dialog));
     }
     void choose_level(int level)
     {
-        ASSERT_TRUE(ui.press(compare_panel, CMP_LEVEL));
+        ASSERT_TRUE(ui.press(compare_panel, COMPARE_LEVEL));
         const int dialog = ui.find_panel("CONFIDENCE");
         ASSERT_GT(dialog, 0);
-        EXPECT_EQ(ui.ival(dialog, CL_LEVEL), confidence_level);
-        ASSERT_TRUE(ui.set(dialog, CL_LEVEL, level));
-        ASSERT_TRUE(ui.press(dialog, CL_OK));
+        EXPECT_EQ(ui.ival(dialog, CONFIDENCE_LEVEL), confidence_level);
+        ASSERT_TRUE(ui.set(dialog, CONFIDENCE_LEVEL, level));
+        ASSERT_TRUE(ui.press(dialog, CONFIDENCE_OK));
         EXPECT_FALSE(ui.panel_exists(dialog));
     }
     int compare()
     {
-        EXPECT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+        EXPECT_TRUE(ui.press(compare_panel, COMPARE_COMPARE));
         return ui.find_panel("POP");
     }
     static int count_of(const std::vector<std::string>& lines, const std::string& part)
@@ -179,12 +199,12 @@ TEST_F(CompareWindowTest, TheMenuOpensTheWindowAndLaterOnlyRaisesIt)
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     EXPECT_TRUE(Flags & FLAG_COMPARE);
-    auto item = ui.menu_item(handle_menu, ITEM_COMPARE);
+    auto item = ui.menu_item(handle_menu, MENUBAR_WINDOW_BATCH_COMPARISON);
     ASSERT_TRUE(item);
     EXPECT_FALSE(item->dimmed);
     EXPECT_TRUE(item->checked);
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
     EXPECT_EQ(por_system_select, std::vector<std::string>{"TOOL_A"});
     EXPECT_EQ(system_select, std::vector<std::string>{"TOOL_B"});
     const int panel = compare_panel;
@@ -193,7 +213,7 @@ TEST_F(CompareWindowTest, TheMenuOpensTheWindowAndLaterOnlyRaisesIt)
     EXPECT_EQ(por_system_restrictions, 1);
     EXPECT_EQ(system_restrictions, 1);
     // Done ends the comparison: the window closes and both batches are emptied.
-    ASSERT_TRUE(ui.press(compare_panel, CMP_DONE));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_DONE));
     EXPECT_EQ(compare_panel, -1);
     EXPECT_EQ(por_system_restrictions + system_restrictions, 0);
 }
@@ -202,21 +222,21 @@ TEST_F(CompareWindowTest, OneBatchDialogLeavesTheOtherBatchAlone)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
     // The TEST dialog: two trace ids and a wafer condition above 9 and one below 3.
-    ASSERT_TRUE(ui.press(compare_panel, CMP_TEST));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_TEST));
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
-    const auto ids = ui.plain_items(dialog, WF_TRACE_IDS);
-    ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, 0, false));
+    const auto ids = ui.plain_items(dialog, WAFERS_TRACE_LIST);
+    ASSERT_TRUE(ui.check(dialog, WAFERS_TRACE_LIST, 0, false));
     for (const char* id : {"LOT40", "LOT41"}) {
         const auto it = std::find(ids.begin(), ids.end(), id);
         ASSERT_NE(it, ids.end());
-        ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, static_cast<int>(it - ids.begin())));
+        ASSERT_TRUE(ui.check(dialog, WAFERS_TRACE_LIST, static_cast<int>(it - ids.begin())));
     }
-    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, 0, false));
-    ASSERT_TRUE(ui.check(dialog, WF_WAFERS, 2));  // "Trigger Number 2"
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_WAFER_LIST, 0, false));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_WAFER_LIST, 2));  // "Trigger Number 2"
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     EXPECT_EQ(lot_select, (std::vector<std::string>{"LOT40", "LOT41"}));
     EXPECT_EQ(wafer_select, std::vector<int>{2});
     EXPECT_EQ(wafer_logic, std::vector<int>{0});
@@ -229,8 +249,8 @@ TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
     ASSERT_NO_FATAL_FAILURE(choose_level(2));
     EXPECT_EQ(confidence_level, 2);
     check_charts({{-ch2, true}, {chart_code(2, 0, 2, 0), false}, {ch3, true}, {ch1, true}});
@@ -239,7 +259,7 @@ TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
     EXPECT_EQ(ui.title(popup), "Batch Comparison Results");
     EXPECT_FALSE(ui.panel_exists(ui.find_panel("WAIT")));
     EXPECT_FALSE(ui.dimmed(popup, POP_CLOSE));
-    const auto lines = ui.plain_items(popup, POP_LIST);
+    const auto lines = ui.plain_items(popup, POP_LINES);
 
     const Stats p2 = stats(por2), t2 = stats(test2), p3 = stats(por3), t3 = stats(test3);
     const double t = t_critical_value(58, 2);
@@ -273,7 +293,7 @@ TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
     EXPECT_EQ(lines[i + 1], "Less than 3 points in POR data.  Cannot perform comparison.");
     EXPECT_EQ(lines[i + 2], "Less than 3 points in TEST data.  Cannot perform comparison.");
     // The raw lines carry the colour of each verdict.
-    const auto raw = ui.items(popup, POP_LIST);
+    const auto raw = ui.items(popup, POP_LINES);
     EXPECT_NE(raw[6].label.find("\033p500l\033fgFF0000FAIL"), std::string::npos);
     EXPECT_NE(raw[16].label.find("\033p500l\033fg00FF00PASS"), std::string::npos);
     // Closing the results drops pending setup changes, as the results popup's close does.
@@ -291,22 +311,22 @@ TEST_F(CompareWindowTest, TheRealChartListInCheckModeChoosesTheComparedCharts)
     get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
-    ASSERT_TRUE(ui.press(compare_panel, CMP_CHARTS));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_CHARTS));
     ASSERT_GT(spc_chart_selections, 0);
     ASSERT_TRUE(chart_list_in_check_mode());
-    const auto labels = ui.plain_items(spc_chart_selections, SL_LIST);
+    const auto labels = ui.plain_items(spc_chart_selections, SPC_LIST_CHARTS);
     for (const char* name : {"CH2 Mean", "CH3 Mean"}) {
         const auto it = std::find(labels.begin(), labels.end(), name);
         ASSERT_NE(it, labels.end()) << name << " not in " << ::testing::PrintToString(labels);
-        ASSERT_TRUE(ui.check(spc_chart_selections, SL_LIST, static_cast<int>(it - labels.begin())));
+        ASSERT_TRUE(ui.check(spc_chart_selections, SPC_LIST_CHARTS, static_cast<int>(it - labels.begin())));
     }
-    ASSERT_TRUE(ui.press(spc_chart_selections, SL_DONE));
+    ASSERT_TRUE(ui.press(spc_chart_selections, SPC_LIST_DONE));
     const int popup = compare();
     ASSERT_GT(popup, 0);
     std::vector<std::string> verdicts;
-    for (const std::string& line : ui.plain_items(popup, POP_LIST))
+    for (const std::string& line : ui.plain_items(popup, POP_LINES))
         if (line.find("     POR mean - TEST mean ") != std::string::npos) verdicts.push_back(line);
     ASSERT_EQ(verdicts.size(), 2u);
     EXPECT_EQ(verdicts[0], "CH2 Mean     POR mean - TEST mean FAIL");
@@ -318,22 +338,22 @@ TEST_F(CompareWindowTest, FewPointsWarnAndGiveNoInterpretation)
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     // Three wafers of each batch: LOT1..LOT3 against LOT31..LOT33.
-    for (int button : {CMP_POR, CMP_TEST}) {
+    for (int button : {COMPARE_POR, COMPARE_TEST}) {
         ASSERT_TRUE(ui.press(compare_panel, button));
         const int dialog = ui.find_panel("WAFERS");
-        const auto ids = ui.plain_items(dialog, WF_TRACE_IDS);
-        ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, 0, false));
+        const auto ids = ui.plain_items(dialog, WAFERS_TRACE_LIST);
+        ASSERT_TRUE(ui.check(dialog, WAFERS_TRACE_LIST, 0, false));
         for (int k = 1; k <= 3; ++k) {
-            const auto it = std::find(ids.begin(), ids.end(), "LOT" + std::to_string(button == CMP_POR ? k : k + 30));
+            const auto it = std::find(ids.begin(), ids.end(), "LOT" + std::to_string(button == COMPARE_POR ? k : k + 30));
             ASSERT_NE(it, ids.end());
-            ASSERT_TRUE(ui.check(dialog, WF_TRACE_IDS, static_cast<int>(it - ids.begin())));
+            ASSERT_TRUE(ui.check(dialog, WAFERS_TRACE_LIST, static_cast<int>(it - ids.begin())));
         }
-        ASSERT_TRUE(ui.press(dialog, WF_OK));
+        ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     }
     check_charts({{ch2, true}});
     const int popup = compare();
     ASSERT_GT(popup, 0);
-    const auto lines = ui.plain_items(popup, POP_LIST);
+    const auto lines = ui.plain_items(popup, POP_LINES);
     EXPECT_EQ(count_of(lines, "Only 3 points have been used to calculate the POR standard deviation.WARNING"), 1);
     EXPECT_EQ(count_of(lines, "Only 3 points have been used to calculate the TEST standard deviation.WARNING"), 1);
     EXPECT_EQ(count_of(lines, "At least 25 points are recommended for an accurate comparison."), 2);
@@ -348,13 +368,13 @@ TEST_F(CompareWindowTest, NothingCheckedIsRefused)
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     // The chart list window is closed: nothing is checked.
     ui.answer(1);
-    ASSERT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_COMPARE));
     EXPECT_EQ(ui.popups().back().text, "No SPC Charts have been selected.  Please select charts with the SELECT SPC "
                                        "CHARTS/VIEW DUAL SPC CHARTS command button.");
     EXPECT_EQ(ui.find_panel("POP"), 0);
     check_charts({{ch2, false}, {ch3, false}});
     ui.answer(1);
-    ASSERT_TRUE(ui.press(compare_panel, CMP_COMPARE));
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_COMPARE));
     EXPECT_EQ(ui.find_panel("POP"), 0);
 }
 
@@ -367,12 +387,12 @@ TEST_F(CompareWindowTest, CancelDuringTheFirstChartKeepsItsBlockOnly)
     ui.after_pumps(1, [&] {
         const int wait = ui.find_panel("WAIT");
         ASSERT_GT(wait, 0);
-        EXPECT_EQ(ui.text(wait, 4), "Calculating Confidence Intervals...");
-        ASSERT_TRUE(ui.press(wait, 3));
+        EXPECT_EQ(ui.text(wait, WAIT_TEXT), "Calculating Confidence Intervals...");
+        ASSERT_TRUE(ui.press(wait, WAIT_CANCEL));
     });
     const int popup = compare();
     ASSERT_GT(popup, 0);
-    const auto lines = ui.plain_items(popup, POP_LIST);
+    const auto lines = ui.plain_items(popup, POP_LINES);
     EXPECT_EQ(count_of(lines, "POR mean - TEST mean"), 1);
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
 }
@@ -381,60 +401,61 @@ TEST_F(CompareWindowTest, SavePrintAndTheirFailures)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
     check_charts({{ch2, true}, {ch1, true}});
     const int popup = compare();
     ASSERT_GT(popup, 0);
     const int bar = GetPanelMenuBar(popup);
     ASSERT_GT(bar, 0);
     std::string expected;
-    for (const auto& l : ui.plain_items(popup, POP_LIST)) expected += l + "\n";
+    for (const auto& l : ui.plain_items(popup, POP_LINES)) expected += l + "\n";
     EXPECT_NE(expected.find("POR mean - TEST mean FAIL\n"), std::string::npos);
     EXPECT_EQ(expected.find('\033'), std::string::npos);
 
     const std::string saved = dir.file("RESULTS.TXT");
     ui.answer_path(saved);
-    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_SAVE));
     EXPECT_EQ(read_file(saved), expected);
     // Over an existing file only after a yes.
     ASSERT_TRUE(vsys::write_file_atomic(saved, "old\n").ok);
     ui.answer_path(saved);
     ui.answer_no();
-    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_SAVE));
     EXPECT_EQ(ui.popups().back().text, "Are you sure you want to write over " + saved);
     EXPECT_EQ(read_file(saved), "old\n");
     ui.answer_path(saved);
     ui.answer_yes();
-    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_SAVE));
     EXPECT_EQ(read_file(saved), expected);
     ui.answer_cancel();
-    ASSERT_TRUE(ui.pick(bar, POP_SAVE));
+    ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_SAVE));
 
     // Print writes the print file in the working directory and opens it.
-    ASSERT_TRUE(ui.pick(bar, POP_PRINT));
+    ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_PRINT));
     EXPECT_EQ(read_file(dir.file("PRINT.TMP")), expected);
     EXPECT_EQ(ui.documents(), std::vector<std::string>{dir.file("PRINT.TMP")});
 
     // A failing write is reported and leaves the old file; nothing is opened.
-    for (const vsys::WriteFault& fault : {vsys::WriteFault{10, false}, vsys::WriteFault{0, true},
-                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::sync},
-                                          vsys::WriteFault{0, false, false, vsys::AtomicStep::rename}}) {
+    for (const vsys::FileFault& fault : {vsys::FileFault::disk_full_after(10), vsys::FileFault {vsys::FileOp::flush},
+                                         vsys::FileFault {vsys::FileOp::close}, vsys::FileFault {vsys::FileOp::rename}}) {
         ASSERT_TRUE(vsys::write_file_atomic(saved, "old\n").ok);
-        vsys::inject_write_fault(fault);
         ui.answer_path(saved);
         ui.answer_yes();
         ui.answer(1);
-        ASSERT_TRUE(ui.pick(bar, POP_SAVE));
-        vsys::clear_write_fault();
+        {
+            vsys::FaultPlanScope plan(fault);
+            ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_SAVE));
+        }
         EXPECT_EQ(ui.popups().back().title, saved);
         EXPECT_EQ(ui.popups().back().text.rfind("Unable to ", 0), 0u) << ui.popups().back().text;
         EXPECT_EQ(read_file(saved), "old\n");
     }
-    vsys::inject_write_fault({5, false});
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(bar, POP_PRINT));
-    vsys::clear_write_fault();
+    {
+        vsys::FaultPlanScope plan(vsys::FileFault::disk_full_after(5));
+        ASSERT_TRUE(ui.pick(bar, POPMENU_FILE_PRINT));
+    }
     EXPECT_EQ(ui.popups().back().title, dir.file("PRINT.TMP"));
     EXPECT_EQ(ui.documents().size(), 1u);
 }
@@ -445,85 +466,141 @@ TEST_F(CompareWindowTest, PrintingAnEmptyTextSaysSo)
     ASSERT_GT(popup, 0);
     InstallPopup(popup);
     ui.answer(1);
-    ASSERT_TRUE(ui.pick(GetPanelMenuBar(popup), POP_PRINT));
+    ASSERT_TRUE(ui.pick(GetPanelMenuBar(popup), POPMENU_FILE_PRINT));
     EXPECT_EQ(ui.popups().back().text, "No text to print.");
     EXPECT_EQ(read_file(dir.file("PRINT.TMP")), "");
     EXPECT_TRUE(ui.documents().empty());
     DiscardPanel(popup);
 }
 
-TEST_F(CompareWindowTest, AnOpenChartKeepsItsOwnSeriesThroughAComparison)
+// With the comparison open, the chart list's View draws the chart at once with both batches.
+TEST_F(CompareWindowTest, AChartViewedBesideAComparisonShowsBothBatchesAndKeepsItsSeries)
 {
+    timer_status_bit = 0;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
     ASSERT_NO_FATAL_FAILURE(seed());
     ASSERT_NO_FATAL_FAILURE(open_comparison());
-    // CH2 Mean from the chart menu, all batches.
-    int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, 34))
-        if (e.name == "Static Channel Charts") statics = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, statics))
-        if (e.name == "CH2") ch2menu = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
-        if (e.name == "Mean") mean = e.id;
-    ASSERT_GT(mean, 0);
-    ASSERT_TRUE(ui.pick(handle_menu, mean));
-    const int dialog = ui.find_panel("WAFERS");
-    ASSERT_GT(dialog, 0);
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, "TOOL_B"));
+    ASSERT_NO_FATAL_FAILURE(view_chart("CH2 Mean"));
+    EXPECT_EQ(ui.find_panel("WAFERS"), 0);
     ASSERT_GT(spc_panel, 0);
-    const std::vector<double> series = x_array;
-    const std::vector<int> runs = run_index;
-    const int points = chart_points;
-    ASSERT_EQ(points, 60);
-    const short identity[4] = {spc_channel, chart_type, type_subparameter, spc_index};
-    const double limits[2] = {rule_mean, plot_high[3]};
+    // TEST is TOOL_B's 30 points, POR TOOL_A's, newest first.
+    EXPECT_EQ(shown_chart().points, 30);
+    EXPECT_EQ(shown_chart().values, std::vector<double>(test2.rbegin(), test2.rend()));
+    ASSERT_EQ(por_chart_points, 30);
+    EXPECT_EQ(por_x_array, std::vector<double>(por2.rbegin(), por2.rend()));
+    for (int c : {SPC_PRINT, SPC_RULES_BUTTON, SPC_LIMITS_BUTTON}) EXPECT_TRUE(ui.dimmed(spc_panel, c)) << c;
+    // Both batches are within the value axis.
+    EXPECT_LE(shown_chart().plot_low[3], *std::min_element(por2.begin(), por2.end()));
+    EXPECT_GE(shown_chart().plot_high[3], *std::max_element(test2.begin(), test2.end()));
+    int blue_squares = 0, bars = 0;
+    for (const auto& plot : ui.plots(spc_panel, SPC_CHART)) {
+        auto colour = plot.attrs.find(ATTR_TRACE_COLOR);
+        if (plot.kind == vui::Plot::XY && colour != plot.attrs.end() && colour->second.as_int() == 0x0000FF) ++blue_squares;
+    }
+    for (const auto& plot : ui.plots(spc_panel, SPC_HISTOGRAM))
+        if (plot.kind == vui::Plot::XY) ++bars;
+    EXPECT_EQ(blue_squares, 1);
+    EXPECT_EQ(bars, 2);
+    bool names_por = false;
+    for (const auto& plot : ui.plots(spc_panel, SPC_LEGEND))
+        if (plot.text == "POR Data") names_por = true;
+    EXPECT_TRUE(names_por);
 
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_POR, "TOOL_A"));
-    ASSERT_NO_FATAL_FAILURE(choose_batch(CMP_TEST, "TOOL_B"));
+    // A comparison run meanwhile loads charts into records of its own: the window keeps what it shows.
+    const std::vector<double> series = shown_chart().values;
+    const std::vector<int> runs = shown_chart().runs;
+    const double limits[2] = {shown_chart().rule_mean, shown_chart().plot_high[3]};
     check_charts({{ch3, true}, {ch1, true}});
     const int popup = compare();
     ASSERT_GT(popup, 0);
     ASSERT_TRUE(ui.press(popup, POP_CLOSE));
-
-    EXPECT_EQ(x_array, series);
-    EXPECT_EQ(run_index, runs);
-    EXPECT_EQ(chart_points, points);
-    EXPECT_EQ(spc_channel, identity[0]);
-    EXPECT_EQ(chart_type, identity[1]);
-    EXPECT_EQ(type_subparameter, identity[2]);
-    EXPECT_EQ(spc_index, identity[3]);
-    EXPECT_EQ(rule_mean, limits[0]);
-    EXPECT_EQ(plot_high[3], limits[1]);
+    EXPECT_EQ(shown_chart().values, series);
+    EXPECT_EQ(shown_chart().runs, runs);
+    EXPECT_EQ(shown_chart().points, 30);
+    EXPECT_EQ(shown_chart().channel, 2);
+    EXPECT_EQ(shown_chart().subtype, 1);
+    EXPECT_EQ(shown_chart().rule_mean, limits[0]);
+    EXPECT_EQ(shown_chart().plot_high[3], limits[1]);
     // The read-out of the chart's second point shows the chart's own value.
-    ASSERT_TRUE(ui.set(spc_panel, XH_POSITION, -1));
-    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, XH_VALUE), series[1]);
+    ASSERT_TRUE(ui.set(spc_panel, SPC_POINT, -1));
+    EXPECT_DOUBLE_EQ(ui.dval(spc_panel, SPC_VALUE), series[1]);
+}
+
+TEST_F(CompareWindowTest, ABatchWithoutPointsBesideAComparisonSaysWhichAndLeavesNoWindow)
+{
+    // CH1 Mean has two points, both on TOOL_A.
+    const struct {
+        const char* name;
+        const char* por;
+        const char* test;
+        const char* message;
+    } cases[] = {
+        {"no TEST points", "TOOL_A", "TOOL_B", "No Test data found for this chart."},
+        {"no POR points", "TOOL_B", "TOOL_A", "No Process of Record data found for this chart."},
+    };
+    timer_status_bit = 0;
+    get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
+    ASSERT_NO_FATAL_FAILURE(seed());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(open_comparison());
+        ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, c.por));
+        ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_TEST, c.test));
+        ui.answer(1);
+        ASSERT_NO_FATAL_FAILURE(view_chart("CH1 Mean"));
+        EXPECT_EQ(ui.popups().back().text, c.message);
+        EXPECT_EQ(ui.popups().back().title, "CH1 Mean");
+        EXPECT_EQ(spc_panel, -1);
+        EXPECT_EQ(por_chart_points, 0);
+        ASSERT_TRUE(ui.press(compare_panel, COMPARE_DONE));
+        if (spc_chart_selections > 0) DiscardPanel(spc_chart_selections);
+        spc_chart_selections = -1;
+    }
+}
+
+TEST_F(CompareWindowTest, AChartChosenFromTheMenuEndsTheComparison)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_NO_FATAL_FAILURE(choose_batch(COMPARE_POR, "TOOL_A"));
+    // CH2 Mean from the chart menu, all batches.
+    const int mean = vtest::menu_path(ui, handle_menu, kCh2Mean);
+    ASSERT_GT(mean, 0);
+    ASSERT_TRUE(ui.pick(handle_menu, mean));
+    EXPECT_EQ(compare_panel, -1);
+    EXPECT_EQ(por_system_restrictions, 0);
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
+    ASSERT_GT(spc_panel, 0);
+    EXPECT_EQ(shown_chart().points, 60);
+    EXPECT_EQ(por_chart_points, 0);
+    EXPECT_FALSE(ui.dimmed(spc_panel, SPC_RULES_BUTTON));
 }
 
 TEST_F(CompareWindowTest, TheMenuClosesAnOpenChartAndStartsWithEmptyBatches)
 {
     ASSERT_NO_FATAL_FAILURE(seed());
     Flags |= FLAG_COMPARE;  // as start-up leaves it
-    int statics = 0, ch2menu = 0, mean = 0;
-    for (const auto& e : ui.menu_items(handle_menu, 34))
-        if (e.name == "Static Channel Charts") statics = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, statics))
-        if (e.name == "CH2") ch2menu = e.submenu;
-    for (const auto& e : ui.menu_items(handle_menu, ch2menu))
-        if (e.name == "Mean") mean = e.id;
+    const int mean = vtest::menu_path(ui, handle_menu, kCh2Mean);
+    ASSERT_GT(mean, 0);
     ASSERT_TRUE(ui.pick(handle_menu, mean));
     const int dialog = ui.find_panel("WAFERS");
     ASSERT_GT(dialog, 0);
-    const auto systems = ui.plain_items(dialog, WF_SYSTEMS);
-    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, 0, false));
-    ASSERT_TRUE(ui.check(dialog, WF_SYSTEMS, static_cast<int>(std::find(systems.begin(), systems.end(), "TOOL_A") -
+    const auto systems = ui.plain_items(dialog, WAFERS_SYSTEM_LIST);
+    ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, 0, false));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, static_cast<int>(std::find(systems.begin(), systems.end(), "TOOL_A") -
                                                               systems.begin())));
-    ASSERT_TRUE(ui.press(dialog, WF_OK));
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
     ASSERT_GT(spc_panel, 0);
     ASSERT_EQ(system_restrictions, 1);
     ASSERT_NO_FATAL_FAILURE(open_comparison());
     EXPECT_EQ(spc_panel, -1);
     EXPECT_EQ(system_restrictions, 0);
-    EXPECT_EQ(chart_points, 0);
-    auto item = ui.menu_item(handle_menu, ITEM_SPC_CHART);
+    EXPECT_EQ(shown_chart().points, 0);
+    auto item = ui.menu_item(handle_menu, MENUBAR_WINDOW_SPC_CHART);
     ASSERT_TRUE(item);
     EXPECT_TRUE(item->dimmed);
 }
@@ -536,7 +613,7 @@ TEST_F(CompareWindowTest, AChartWithoutSeriesFailsWithBothShortBatchLines)
     check_charts({{chart_code(9, 0, 1, 0), true}, {INT_MIN, true}});
     const int popup = compare();
     ASSERT_GT(popup, 0);
-    const auto lines = ui.plain_items(popup, POP_LIST);
+    const auto lines = ui.plain_items(popup, POP_LINES);
     EXPECT_EQ(count_of(lines, "POR mean - TEST mean FAIL"), 2);
     EXPECT_EQ(count_of(lines, "Less than 3 points in POR data.  Cannot perform comparison."), 2);
     EXPECT_EQ(count_of(lines, "Less than 3 points in TEST data.  Cannot perform comparison."), 2);

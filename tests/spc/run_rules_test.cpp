@@ -276,20 +276,20 @@ TEST(RunRules, SeededSeriesAgreeWithTheIndependentReading)
     EXPECT_GT(checked, 100000);
 }
 
-TEST(RunRules, TheCurrentChartsTestsAndSentences)
+TEST(RunRules, AChartsSeriesAndSentences)
 {
-    x_array = {0, 5, 0};
-    chart_points = 3;
-    rule_mean = 0;
-    rule_stdev = 1;
-    EXPECT_EQ(rule_1a_test(1), 1);
-    EXPECT_EQ(rule_1a_test(0), 0);
-    EXPECT_EQ(rule_1b_test(1), 0);
-    EXPECT_EQ(rule_1a_test(3), 0);  // beyond the series
-    EXPECT_EQ(first_broken_rule(current_rule_series(), 0x1FFE, 1), -1);
-    EXPECT_EQ(first_broken_rule(current_rule_series(), 0x1FFF, 1), 0);
-    x_array.clear();
-    chart_points = 0;
+    ChartRecord chart;
+    chart.values = {0, 5, 0};
+    chart.points = 3;
+    chart.rule_mean = 0;
+    chart.rule_stdev = 1;
+    const RuleSeries series = rule_series(chart);
+    EXPECT_EQ(rule_holds(series, 0, 1), 1);
+    EXPECT_EQ(rule_holds(series, 0, 0), 0);
+    EXPECT_EQ(rule_holds(series, 1, 1), 0);
+    EXPECT_EQ(rule_holds(series, 0, 3), 0);  // beyond the series
+    EXPECT_EQ(first_broken_rule(series, 0x1FFE, 1), -1);
+    EXPECT_EQ(first_broken_rule(series, 0x1FFF, 1), 0);
     char text[80];
     std::strcpy(text, "unchanged");
     form_error_message(13, text);

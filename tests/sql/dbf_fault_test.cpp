@@ -1,18 +1,20 @@
 // A table file under a failing disk: every failed read, write, seek or flush fails its statement and leaves the file as it was before it; every row reported written stays, readable by an independent reader.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 
 #include "platform/sql/dbf_table.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "tests/sql/sql_fixture.h"
 
 namespace {
 
-using vsql::DbfIo;
+using vsys::FileOp;
 using vtest::run;
 
 // N -> NAME as a reader sees the table; none when the reader cannot read it.
@@ -72,7 +74,7 @@ void check_rows(const std::map<int, std::string>& seen, const std::map<int, std:
 }
 
 // Runs the statements with the nth call of `op` failing and checks what the file holds.
-Outcome run_with_fault(DbfIo op, int nth)
+Outcome run_with_fault(FileOp op, int nth)
 {
     Outcome outcome;
     vtest::SqlDir db;
@@ -81,7 +83,7 @@ Outcome run_with_fault(DbfIo op, int nth)
     EXPECT_EQ(run(h, "INSERT INTO T VALUES (1, 'one'), (2, 'two'), (3, 'three')"), 0);
     std::map<int, std::string> before = {{1, "one"}, {2, "two"}, {3, "three"}};
     std::map<int, bool> succeeded;
-    vsql::inject_dbf_fault(op, nth);
+    vsys::set_fault_plan({op, nth, false, "T.DBF"});
     for (const Statement& s : kStatements) {
         const std::string file_before = vtest::file_bytes(db.file("T.DBF"));
         succeeded[s.row] = run(h, s.sql) == 0;
@@ -89,8 +91,8 @@ Outcome run_with_fault(DbfIo op, int nth)
             EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), file_before) << s.sql;
         }
     }
-    outcome.fault_hit = vsql::dbf_fault_pending() == 0;
-    vsql::inject_dbf_fault(op, 0);
+    outcome.fault_hit = vsys::fault_plan_strikes() > 0;
+    vsys::clear_fault_plan();
 
     // What a reader sees right after the failure, and after the disk works again and the table took one more row.
     const auto seen = parse_rows(vtest::read_with_dbfread(db.file("T.DBF")));
@@ -109,7 +111,7 @@ Outcome run_with_fault(DbfIo op, int nth)
 
 TEST(DbfFaults, EveryFailingCallFailsItsStatementAndLosesNoReportedRow)
 {
-    for (DbfIo op : {DbfIo::write, DbfIo::seek, DbfIo::flush, DbfIo::read}) {
+    for (FileOp op : {FileOp::write, FileOp::seek, FileOp::flush, FileOp::read}) {
         int nth = 1;
         for (; nth < 200; ++nth) {
             SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
@@ -137,6 +139,32 @@ TEST(DbfFaults, AStatementFailingOnALaterRowLeavesTheFileAsBefore)
     EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), before);
     EXPECT_EQ(vtest::read_with_dbfread(db.file("T.DBF")), "1|one;2|two");
     EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT N, NAME FROM T").rows), "1|one;2|two");
+}
+
+}  // namespace
+
+namespace {
+
+// A table that cannot be written whole is not created: no file of it or of its making stays behind.
+TEST(DbfFaults, ACreateThatFailsLeavesNoFile)
+{
+    for (FileOp op : {FileOp::write, FileOp::flush}) {
+        SCOPED_TRACE(static_cast<int>(op));
+        vtest::SqlDir db;
+        {
+            vsys::FaultPlanScope plan {vsys::FileFault(op)};
+            EXPECT_NE(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
+        std::size_t files = 0;
+        for (const auto& e : std::filesystem::directory_iterator(db.dir().path())) {
+            ADD_FAILURE() << e.path();
+            ++files;
+        }
+        EXPECT_EQ(files, 0u);
+        EXPECT_EQ(run(db.hdbc(), "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))"), 0);
+        EXPECT_EQ(vtest::fields_with_dbfread(db.file("T.DBF")), "N N 9 0,NAME C 20 0");
+    }
 }
 
 }  // namespace

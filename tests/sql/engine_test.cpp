@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "platform/sql/engine.h"
-#include "platform/sys/atomic_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "tests/sql/sql_fixture.h"
 
@@ -233,6 +234,62 @@ TEST_F(Engine, ResultSetsAreSnapshotsAndSeveralStayOpen)
     qeEndSQL(b);
 }
 
+// Rows are read as they are fetched, yet a result set stays what the table held when it ran, whatever
+// happens between two fetches; its row count and computed columns are there whenever asked.
+TEST_F(Engine, AResultSetReadInPartsIsStillASnapshot)
+{
+    for (int r = 4; r <= 40; ++r) add_run(h, r, r % 2 ? "ASH" : "ETCH", 0);
+    struct Between {
+        const char* label;
+        std::function<void(int)> act;  // given the open statement
+    };
+    const std::string other_file = db.file("OTHER.DBF");
+    const Between cases[] = {
+        {"update", [&](int) { ASSERT_EQ(run(h, "UPDATE VT_INFO SET RUN_NUM = RUN_NUM + 1000, RECIPE = 'X'"), 0); }},
+        {"delete", [&](int) { ASSERT_EQ(run(h, "DELETE FROM VT_INFO WHERE RUN_NUM > 2"), 0); }},
+        {"insert", [&](int) { add_run(h, 0, "ETCH", 0); }},
+        {"pack", [&](int) { ASSERT_EQ(run(h, "DELETE FROM VT_INFO WHERE RUN_NUM = 30"), 0); ASSERT_EQ(run(h, "PACK VT_INFO"), 0); }},
+        {"file replaced", [&](int) {
+             vtest::SqlDir other;
+             ASSERT_EQ(run(other.hdbc(), kVtInfo), 0);
+             add_run(other.hdbc(), 77, "NEW", 0);
+             ASSERT_TRUE(vsys::copy_file(other.file("VT_INFO.DBF"), db.file("VT_INFO.DBF")));
+             EXPECT_EQ(flat(query(h, "SELECT RUN_NUM FROM VT_INFO").rows), "77");
+         }},
+        {"positioned delete", [&](int s) { ASSERT_EQ(qeRecDelete(s), 0); }},
+        {"count asked", [&](int s) { EXPECT_EQ(qeFetchNumRecs(s), 40); }},
+    };
+    const std::string sqls[] = {"SELECT RUN_NUM, RTRIM(RECIPE) FROM VT_INFO",
+                                "SELECT RUN_NUM, RTRIM(RECIPE) FROM VT_INFO ORDER BY RUN_NUM DESC",
+                                "SELECT RUN_NUM, RTRIM(RECIPE) FROM VT_INFO WHERE RECIPE = 'ETCH' OR RUN_NUM > 0"};
+    for (const std::string& sql : sqls) {
+        for (const Between& b : cases) {
+            SCOPED_TRACE(sql + " / " + b.label);
+            ASSERT_EQ(run(h, "DELETE FROM VT_INFO"), 0);
+            ASSERT_EQ(run(h, "PACK VT_INFO"), 0);
+            for (int r = 1; r <= 40; ++r) add_run(h, r, r % 2 ? "ASH" : "ETCH", 0);
+            const std::string expected = flat(query(h, sql).rows);
+            const int s = qeExecSQL(h, sql.c_str());
+            ASSERT_GT(s, 0);
+            int run_num = 0;
+            char recipe[40];
+            long st1 = 4, st2 = sizeof recipe;
+            qeBindColLong(s, 1, &run_num, &st1);
+            qeBindColChar(s, 2, recipe, &st2, "");
+            std::string seen;
+            for (int i = 0; i < 3 && qeFetchNext(s) == 0; ++i) seen += (seen.empty() ? "" : ";") + std::to_string(run_num) + "|" + recipe;
+            b.act(s);
+            while (qeFetchNext(s) == 0) seen += ";" + std::to_string(run_num) + "|" + recipe;
+            EXPECT_EQ(seen, expected);
+            EXPECT_EQ(qeFetchNumRecs(s), 40);
+            EXPECT_EQ(qeNumModRecs(s), 40);
+            EXPECT_EQ(qeColType(s, 2), vsql::kTypeText);
+            ASSERT_EQ(qeFetchRandom(s, 2), 0);
+            EXPECT_EQ(qeEndSQL(s), 0);
+        }
+    }
+}
+
 TEST_F(Engine, HandlesArePositiveSmallAndReused)
 {
     int first = qeExecSQL(h, "SELECT * FROM VT_INFO");
@@ -332,20 +389,16 @@ TEST_F(Engine, PackThatFailsLeavesTheOldTable)
     std::string path = db.file("VT_INFO.DBF");
     auto before = vsys::file_size(path);
     std::string bytes_before = db.dir().read("VT_INFO.DBF");
-    vsys::WriteFault fault;
-    fault.fail_at_commit = true;  // the new file is written, then the rename fails
-    vsys::inject_write_fault(fault);
+    vsys::set_fault_plan(vsys::FileFault {vsys::FileOp::rename});  // the new file is written, then the rename fails
     EXPECT_EQ(run(h, "PACK VT_INFO"), vsql::kErrFile);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(db.dir().read("VT_INFO.DBF"), bytes_before);
     EXPECT_EQ(vtest::read_with_dbfread(path), "1|1|10|SYS|ETCH|T1|U|2026/03/01|10:00:00||0|0|0;"
                                               "3|1|10|SYS|ASH|T3|U|2026/03/01|10:00:00||1|0|0");
     EXPECT_EQ(flat(query(h, "SELECT RUN_NUM FROM VT_INFO ORDER BY 1").rows), "1;3");
-    vsys::WriteFault short_write;
-    short_write.bytes_allowed = 100;
-    vsys::inject_write_fault(short_write);
+    vsys::set_fault_plan(vsys::FileFault::disk_full_after(100));
     EXPECT_EQ(run(h, "PACK VT_INFO"), vsql::kErrFile);
-    vsys::clear_write_fault();
+    vsys::clear_fault_plan();
     EXPECT_EQ(db.dir().read("VT_INFO.DBF"), bytes_before);
     ASSERT_EQ(run(h, "PACK VT_INFO"), 0) << qeErrMsg();
     EXPECT_LT(*vsys::file_size(path), *before);

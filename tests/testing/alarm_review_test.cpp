@@ -11,6 +11,11 @@
 #include "core/schema.h"
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
+#include "panels/apop.h"
+#include "panels/realtime.h"
+#include "panels/s_chart.h"
+#include "panels/wait.h"
 #include "platform/sys/format.h"
 #include "platform/ui/ui_loop.h"
 #include "testing/alarm_review.h"
@@ -59,14 +64,15 @@ protected:
                                                    wafer, channel, type, subtype, index, rule, cleared)),
                   0);
     }
-    // The alarm display popup as the Alarms menu opens it: the count in control 2, then button 3 (list) or 4 (Pareto).
+    // The alarm display popup as the Alarms menu opens it: the count, then its List or Pareto button.
     void from_popup(int count, int button)
     {
-        ASSERT_EQ(a_display(-1, button == 3 ? 49 : 50, EVENT_COMMIT, nullptr, 0, 0), 0);
+        const int item = button == APOP_LIST ? MENUBAR_ALARMS_ALARM_LIST : MENUBAR_ALARMS_ALARM_PARETO;
+        ASSERT_EQ(a_display(-1, item, EVENT_COMMIT, nullptr, 0, 0), 0);
         int popup = ui.find_panel("APOP");
         ASSERT_GT(popup, 0);
-        EXPECT_FALSE(ui.visible(popup, button == 3 ? 4 : 3));
-        ASSERT_TRUE(ui.set(popup, 2, count));
+        EXPECT_FALSE(ui.visible(popup, button == APOP_LIST ? APOP_PARETO : APOP_LIST));
+        ASSERT_TRUE(ui.set(popup, APOP_COUNT, count));
         ASSERT_TRUE(ui.press(popup, button));
         EXPECT_FALSE(ui.panel_exists(popup));
     }
@@ -82,7 +88,7 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
     alarm(11, 5, 3, 1, 2, 4, 1);
     alarm(11, 6, 7, 4, 0, 0, 0);
     alarm(11, 7, 2, 5, 0, 0, 1);
-    from_popup(20, 3);
+    from_popup(20, APOP_LIST);
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Alarm List");
     const std::vector<std::string> expected = {
@@ -95,16 +101,16 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
         " ETCH A, LOT-10, #2",
         "2026/03/01 08:00:00 A3 Mean Rule 1a",
     };
-    EXPECT_EQ(ui.plain_items(list_panel, 9), expected);
-    auto items = ui.items(list_panel, 9);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS), expected);
+    auto items = ui.items(list_panel, REVIEW_ALARMS);
     EXPECT_EQ(items[0].label, "\033fgFF0000 ETCH A, LOT-11, #7");
     EXPECT_EQ(items[1].label, "\033p50l2026/03/02 09:30:00 T2 Rule 1b");
-    EXPECT_EQ(ui.ival(list_panel, 9), chart_code(2, 5, 0, 0, 1));
+    EXPECT_EQ(ui.ival(list_panel, REVIEW_ALARMS), chart_code(2, 5, 0, 0, 1));
     // Opened from the popup: no clearing and no deactivation there.
-    EXPECT_FALSE(ui.visible(list_panel, 5));
-    EXPECT_FALSE(ui.visible(list_panel, 6));
-    EXPECT_FALSE(ui.visible(list_panel, 3));
-    EXPECT_FALSE(ui.visible(list_panel, 8));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_CLEAR));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_CLEAR_ALL));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_DEACTIVATE));
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_PARETO));
     EXPECT_EQ(recipe_num, 3);
 }
 
@@ -125,17 +131,17 @@ TEST_F(AlarmReview, AlarmDisplayPopupClosesByItsCloseBoxAndEsc)
 TEST_F(AlarmReview, ListHoldsWhatExistsAndRefusesWhenEmpty)
 {
     ui.answer(1);
-    from_popup(20, 3);
+    from_popup(20, APOP_LIST);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].text, "No alarms have occured.");
     EXPECT_EQ(list_panel, -1);
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     for (int w = 1; w <= 7; ++w) alarm(10, w, 3, 0, 1, 0, 0);
-    from_popup(20, 3);
-    EXPECT_EQ(ui.plain_items(list_panel, 9).size(), 14u);
+    from_popup(20, APOP_LIST);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 14u);
     // Asking for fewer lists the newest only.
-    from_popup(2, 3);
-    auto items = ui.plain_items(list_panel, 9);
+    from_popup(2, APOP_LIST);
+    auto items = ui.plain_items(list_panel, REVIEW_ALARMS);
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0], " ETCH A, LOT-10, #7");
     EXPECT_EQ(items[2], " ETCH A, LOT-10, #6");
@@ -149,15 +155,15 @@ TEST_F(AlarmReview, CancelDuringALongLoad)
     ui.after_pumps(3, [this] {
         int wait = ui.find_panel("WAIT");
         ASSERT_GT(wait, 0);
-        SetCtrlVal(wait, 3, 1);
+        SetCtrlVal(wait, WAIT_CANCEL, 1);
     });
-    from_popup(60, 4);
+    from_popup(60, APOP_PARETO);
     EXPECT_EQ(list_panel, -1);
     EXPECT_TRUE(ui.popups().empty());
     ui.after_pumps(5, [this] { SetCtrlVal(ui.find_panel("WAIT"), 3, 1); });
-    from_popup(60, 3);
+    from_popup(60, APOP_LIST);
     ASSERT_GT(list_panel, 0);
-    auto n = ui.plain_items(list_panel, 9).size();
+    auto n = ui.plain_items(list_panel, REVIEW_ALARMS).size();
     EXPECT_GT(n, 0u);
     EXPECT_LT(n, 120u);
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
@@ -172,7 +178,7 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
     alarm(11, 1, 3, 0, 1, 0, 0);  // same chart, other process: another kind
     alarm(10, 3, 3, 0, 1, 0, 0);
     alarm(10, 4, 9, 2, 0, 0, 0);  // a type the window does not know
-    from_popup(20, 4);
+    from_popup(20, APOP_PARETO);
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Alarm Pareto");
     const std::vector<std::string> expected = {
@@ -180,10 +186,10 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
         "21 O'NEIL,Rule 1a A3 Mean",
         "Unknown alarm",
     };
-    EXPECT_EQ(ui.plain_items(list_panel, 9), expected);
-    auto items = ui.items(list_panel, 9);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS), expected);
+    auto items = ui.items(list_panel, REVIEW_ALARMS);
     EXPECT_EQ(items[0].label, "1\033p35l3\033p75l ETCH A,Rule 1a A3 Mean");
-    auto plots = ui.plots(list_panel, 8);
+    auto plots = ui.plots(list_panel, REVIEW_PARETO);
     ASSERT_EQ(plots.size(), 1u);
     EXPECT_EQ(plots[0].x, (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(plots[0].y, (std::vector<double>{3, 1, 1}));
@@ -193,11 +199,11 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
     EXPECT_EQ(xmax, 4);
     EXPECT_EQ(ymax, 4);
     // "Unknown alarm" stands for no chart: the tree button dims and the buttons act on nothing.
-    ASSERT_TRUE(ui.select(list_panel, 9, 2));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 2));
     EXPECT_EQ(selected_alarm_code, -1);
-    EXPECT_TRUE(ui.dimmed(list_panel, 2));
-    EXPECT_TRUE(ui.double_click(list_panel, 9, 10, 10));
-    EXPECT_TRUE(ui.press(list_panel, 4));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_TREE));
+    EXPECT_TRUE(ui.double_click(list_panel, REVIEW_ALARMS, 10, 10));
+    EXPECT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     EXPECT_EQ(charts.calls.size(), 0u);
 }
 
@@ -213,19 +219,19 @@ TEST_F(AlarmReview, SelectionReadsTheChartsDecisionTree)
             popups.push_back(vsys::strprintf("%d %d %d %d %d", ch, type, sub, step, rule));
         };
     });
-    from_popup(20, 4);
+    from_popup(20, APOP_PARETO);
     ASSERT_GT(list_panel, 0);
     // Entry 0 is channel 4 (newest first): no tree.
-    EXPECT_TRUE(ui.dimmed(list_panel, 2));
-    ASSERT_TRUE(ui.select(list_panel, 9, 1));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_TREE));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 1));
     EXPECT_EQ(selected_alarm_code, chart_code(3, 0, 1, 0, 1));
-    EXPECT_FALSE(ui.dimmed(list_panel, 2));
+    EXPECT_FALSE(ui.dimmed(list_panel, REVIEW_TREE));
     EXPECT_EQ(recipe_num, 4);  // the process named with a quote was found
     // A double click on the scroll bar does nothing; inside the list it shows the popup.
-    int width = ui.attribute(list_panel, 9, ATTR_WIDTH);
-    ui.double_click(list_panel, 9, width - 10, 5);
+    int width = ui.attribute(list_panel, REVIEW_ALARMS, ATTR_WIDTH);
+    ui.double_click(list_panel, REVIEW_ALARMS, width - 10, 5);
     EXPECT_TRUE(popups.empty());
-    ui.double_click(list_panel, 9, 20, 5);
+    ui.double_click(list_panel, REVIEW_ALARMS, 20, 5);
     EXPECT_EQ(popups, (std::vector<std::string>{"3 0 1 0 1"}));
 }
 
@@ -238,17 +244,17 @@ TEST_F(AlarmReview, ActiveAlarmFormForOneKind)
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Active Alarm");
-    EXPECT_EQ(ui.text(list_panel, 14), "ETCH A Alarm");
-    EXPECT_EQ(ui.text(list_panel, 13), "Chart 3/0/1/0 was found to be out of control because 1 point was > the target + 3 sigma.");
-    EXPECT_EQ(ui.text(list_panel, 12), "This error occured 3 times.");
-    EXPECT_EQ(ui.text(list_panel, 11), "Check the chamber");
-    EXPECT_FALSE(ui.visible(list_panel, 9));
-    EXPECT_TRUE(ui.visible(list_panel, 5));
+    EXPECT_EQ(ui.text(list_panel, REVIEW_PROCESS), "ETCH A Alarm");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_WHAT), "Chart 3/0/1/0 was found to be out of control because 1 point was > the target + 3 sigma.");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_WHEN), "This error occured 3 times.");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_POPUP_TEXT), "Check the chamber");
+    EXPECT_FALSE(ui.visible(list_panel, REVIEW_ALARMS));
+    EXPECT_TRUE(ui.visible(list_panel, REVIEW_CLEAR));
     // Clearing the kind clears its rows and the status follows the table.
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1;1;1");
     EXPECT_EQ(status_color, STATUS_WHITE);
-    EXPECT_TRUE(ui.dimmed(list_panel, 6));
+    EXPECT_TRUE(ui.dimmed(list_panel, REVIEW_CLEAR_ALL));
 }
 
 TEST_F(AlarmReview, ClearingOneKindOfSeveralKeepsTheColourYellow)
@@ -261,23 +267,23 @@ TEST_F(AlarmReview, ClearingOneKindOfSeveralKeepsTheColourYellow)
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Active Alarm Pareto");
-    ASSERT_EQ(ui.plain_items(list_panel, 9).size(), 2u);
+    ASSERT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 2u);
     // Entry 0 is the O'NEIL kind (2 alarms): only its rows are cleared.
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT RUN, CLEARED FROM OOC_ALRM"), "10|0;11|1;11|1");
     EXPECT_EQ(status_color, STATUS_YELLOW);
-    EXPECT_EQ(ui.plain_items(list_panel, 9).size(), 1u);
+    EXPECT_EQ(ui.plain_items(list_panel, REVIEW_ALARMS).size(), 1u);
     // The bars follow the list: one bar is left, the ETCH A kind's.
-    auto plots = ui.plots(list_panel, 8);
+    auto plots = ui.plots(list_panel, REVIEW_PARETO);
     ASSERT_EQ(plots.size(), 1u);
     EXPECT_EQ(plots[0].x, (std::vector<double>{1}));
     EXPECT_EQ(plots[0].y, (std::vector<double>{1}));
     // The remaining kind is the last one: clearing it turns the status white.
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1;1");
     EXPECT_EQ(status_color, STATUS_WHITE);
-    EXPECT_TRUE(ui.plots(list_panel, 8).empty());
+    EXPECT_TRUE(ui.plots(list_panel, REVIEW_PARETO).empty());
 }
 
 TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
@@ -286,16 +292,16 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     alarm(10, 1, 3, 0, 1, 0, 0);
     alarm(10, 2, 4, 0, 2, 0, 1);
     realtime_panel = NewPanel(0, "Real-time", 0, 0, 200, 300);
-    ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, 3);
-    InsertListItem(realtime_panel, 3, -1, "an alarm line", 0);
+    ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, REALTIME_ALARMS);
+    InsertListItem(realtime_panel, REALTIME_ALARMS, -1, "an alarm line", 0);
     review_uncleared();
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.press(list_panel, 6));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR_ALL));
     EXPECT_TRUE(ui.plain_items(realtime_panel, 3).empty());
     DiscardPanel(realtime_panel);
     realtime_panel = -1;
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1");
-    EXPECT_TRUE(ui.plain_items(list_panel, 9).empty());
+    EXPECT_TRUE(ui.plain_items(list_panel, REVIEW_ALARMS).empty());
     EXPECT_EQ(status_color, STATUS_WHITE);
     // A later review finds nothing: no window, no message, the status stays white.
     status_color = STATUS_YELLOW;
@@ -322,14 +328,14 @@ TEST_F(AlarmReview, AFailedCountTurnsTheStatusWhiteOnlyWhenNoAlarmIsUncleared)
 TEST_F(AlarmReview, MessagesWhenNothingOrOneCategory)
 {
     ui.answer(1);
-    from_popup(5, 4);
+    from_popup(5, APOP_PARETO);
     ASSERT_EQ(ui.popups().size(), 1u);
     EXPECT_EQ(ui.popups()[0].text, "No alarms have occured.");
     run_row(10, "ETCH A", "LOT-10", "2026/03/01", "08:00:00");
     alarm(10, 1, 3, 0, 1, 0, 0);
     alarm(10, 2, 3, 0, 1, 0, 0);
     ui.answer(1);
-    from_popup(5, 4);
+    from_popup(5, APOP_PARETO);
     ASSERT_EQ(ui.popups().size(), 2u);
     EXPECT_EQ(ui.popups()[1].text,
               "\n\n\nVantrel Pareto Chart is not available because there is only one alarm category.\n\n\n\n\n");
@@ -344,12 +350,21 @@ TEST_F(AlarmReview, ViewChartSelectsTheTraces)
     alarm(12, 1, 3, 0, 1, 0, 0);
     alarm(12, 2, 4, 0, 1, 0, 0);
     int shown = 0;
-    vtest::amend_testing_seams([&](TestingSeams& s) { s.display_new_chart = [&] { ++shown; }; });
+    ChartRecord chart;
+    vtest::amend_testing_seams([&](TestingSeams& s) {
+        s.display_new_chart = [&](const ChartRecord& c) {
+            chart = c;
+            ++shown;
+        };
+    });
     review_uncleared();
     ASSERT_GT(list_panel, 0);
-    ASSERT_TRUE(ui.select(list_panel, 9, 0));
-    ASSERT_TRUE(ui.press(list_panel, 4));
+    ASSERT_TRUE(ui.select(list_panel, REVIEW_ALARMS, 0));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_VIEW));
     EXPECT_EQ(shown, 1);
+    EXPECT_EQ(chart.channel, 4);
+    EXPECT_EQ(chart.type, 0);
+    EXPECT_EQ(chart.subtype, 1);
     EXPECT_EQ(run_num, 12);
     ASSERT_EQ(lot_select.size(), 10u);
     EXPECT_EQ(lot_select[0], "LOT-12");
@@ -367,7 +382,7 @@ TEST_F(AlarmReview, CloseRestoresTheCurrentProcess)
     get_put_char(hdbc, 0, 5, CONFIG_WRITE, current);
     review_uncleared();
     EXPECT_EQ(recipe_num, 4);
-    ASSERT_TRUE(ui.press(list_panel, 7));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLOSE));
     EXPECT_EQ(list_panel, -1);
     EXPECT_EQ(recipe_num, 3);
 }

@@ -28,11 +28,13 @@ protected:
     }
     void judge(double value, const char* trace_id = "LOT-7")
     {
-        spc_channel = 3;
-        chart_type = 0;
-        type_subparameter = 1;
-        spc_index = 0;
-        realtime_check(123, 4, value, trace_id);
+        ChartRecord chart;
+        chart.process = recipe_num;
+        chart.channel = 3;
+        chart.type = 0;
+        chart.subtype = 1;
+        chart.step = 0;
+        realtime_check(chart, 123, 4, value, trace_id);
     }
     ttest::FakeCharts charts;
 };

@@ -11,6 +11,8 @@
 #include "core/globals.h"
 #include "core/run_table.h"
 #include "core/shared_buffers.h"
+#include "panels/alarms.h"
+#include "panels/s_chart.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "testing/alarm_review.h"
@@ -152,12 +154,12 @@ TEST_F(TraceTest, AlarmOfATestedWaferIsReviewedAndCleared)
     show_errors(-1, -100, EVENT_COMMIT, nullptr, 0, 0);
     ASSERT_GT(list_panel, 0);
     EXPECT_EQ(ui.title(list_panel), "Active Alarm");
-    EXPECT_EQ(ui.text(list_panel, 12), "This error occured on wafer 1 of LOT-23");
-    EXPECT_EQ(ui.text(list_panel, 11), "Look at the gas flow");
-    ASSERT_TRUE(ui.press(list_panel, 5));
+    EXPECT_EQ(ui.text(list_panel, REVIEW_WHEN), "This error occured on wafer 1 of LOT-23");
+    EXPECT_EQ(ui.text(list_panel, REVIEW_POPUP_TEXT), "Look at the gas flow");
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR));
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1");
     EXPECT_EQ(status_color, STATUS_WHITE);
-    ASSERT_TRUE(ui.press(list_panel, 7));
+    ASSERT_TRUE(ui.press(list_panel, REVIEW_CLOSE));
     EXPECT_EQ(list_panel, -1);
     DiscardPanel(parent_panel);
     parent_panel = -1;
@@ -332,7 +334,7 @@ TEST_F(TraceTest, SigmaVectorPlotOnTheStripChartPanel)
     EXPECT_EQ(rows("SELECT * FROM AREA_01"), "50|1|0.000000000");
     EXPECT_EQ(rows("SELECT * FROM AREA_02"), "50|1|80.000000000");
     EXPECT_EQ(rows("SELECT * FROM AREA_03"), "50|1|0.000000000");
-    auto plots = ui.plots(sc_handle, 14);
+    auto plots = ui.plots(sc_handle, SCHART_PLAYBACK);
     ASSERT_EQ(plots.size(), 7u);  // a spoke and its end mark per channel, then the unit circle
     EXPECT_EQ(plots[0].kind, vui::Plot::Line);
     EXPECT_EQ(plots[0].x, (std::vector<double>{-10, -10}));
@@ -343,8 +345,8 @@ TEST_F(TraceTest, SigmaVectorPlotOnTheStripChartPanel)
     EXPECT_EQ(plots[6].kind, vui::Plot::Oval);
     EXPECT_EQ(plots[6].x, (std::vector<double>{-9, -11}));
     EXPECT_EQ(plots[6].y, (std::vector<double>{1, -1}));
-    EXPECT_EQ(ui.text(sc_handle, 22), "# 1");
-    EXPECT_EQ(ui.text(sc_handle, 9), "LOT-50");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_PLAY_WAFER), "# 1");
+    EXPECT_EQ(ui.text(sc_handle, SCHART_PLAY_RUN), "LOT-50");
     EXPECT_TRUE(GraphInfo.empty());
     EXPECT_EQ(GraphInfoEntries, 0);
 }

@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
+#include "panels/x_hist.h"
 #include "platform/ui/userint.h"
 #include "testing/chart_code.h"
-#include "testing/chart_identity.h"
 #include "tests/support/seams.h"
 #include "testing/window_menu.h"
 #include "tests/core/core_fixture.h"
@@ -69,18 +70,18 @@ protected:
 TEST_F(WindowMenu, ToggleChecksTheChosenItemAndDimsClosedWindows)
 {
     open_window(&sc_handle);
-    spc_sc_toggle(handle_menu, 57, nullptr, 0);
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_STRIP_CHART, nullptr, 0);
     EXPECT_EQ(menu_state(), "C-----");
     open_window(&list_panel);
-    spc_sc_toggle(handle_menu, 60, nullptr, 0);
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_ALARM_WINDOW, nullptr, 0);
     EXPECT_EQ(menu_state(), ".--C-.");
     EXPECT_EQ(ui.panel_attribute(list_panel, ATTR_ZPLANE_POSITION), 0);
-    spc_sc_toggle(handle_menu, 57, nullptr, 0);
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_STRIP_CHART, nullptr, 0);
     EXPECT_EQ(menu_state(), "C--.-.");
     // An item of a closed window activates nothing; it is still the one checked.
-    spc_sc_toggle(handle_menu, 61, nullptr, 0);
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_BATCH_COMPARISON, nullptr, 0);
     EXPECT_EQ(menu_state(), ".--.C.");
-    EXPECT_TRUE(ui.menu_item(handle_menu, 61)->dimmed);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_WINDOW_BATCH_COMPARISON)->dimmed);
 }
 
 TEST_F(WindowMenu, SpcChartWindowIsTitledFromItsCode)
@@ -90,15 +91,13 @@ TEST_F(WindowMenu, SpcChartWindowIsTitledFromItsCode)
     // The code sits in control 21; make controls up to it.
     int code_ctrl = 0;
     while (code_ctrl < 21) code_ctrl = NewCtrl(spc_panel, CTRL_NUMERIC, "code", 10, 10);
-    SetCtrlVal(spc_panel, 21, -chart_code(5, 1, 2, 3));
-    spc_sc_toggle(handle_menu, 59, nullptr, 0);
+    SetCtrlVal(spc_panel, SPC_CODE, -chart_code(5, 1, 2, 3));
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART, nullptr, 0);
     EXPECT_EQ(ui.title(spc_panel), "chart 5 1 2 3");
-    EXPECT_EQ(spc_channel, 5);
-    EXPECT_EQ(spc_index, 3);
     EXPECT_EQ(menu_state(), ".-C--.");
     // An endpoint chart (channel digits 0) is titled with its nine-digit code.
-    SetCtrlVal(spc_panel, 21, chart_code(0, 17, 1, 0));
-    spc_sc_toggle(handle_menu, 59, nullptr, 0);
+    SetCtrlVal(spc_panel, SPC_CODE, chart_code(0, 17, 1, 0));
+    spc_sc_toggle(handle_menu, MENUBAR_WINDOW_SPC_CHART, nullptr, 0);
     EXPECT_EQ(ui.title(spc_panel), "001710000");
 }
 
@@ -125,21 +124,21 @@ TEST_F(WindowMenu, StripChartIsNeverClosedAndOtherItemsOnlyRefresh)
 {
     open_window(&sc_handle);
     open_window(&list_panel);
-    SetMenuBarAttribute(handle_menu, 2, ATTR_DIMMED, 1);
+    SetMenuBarAttribute(handle_menu, MENUBAR_FILE, ATTR_DIMMED, 1);
     discard_window(57);
     EXPECT_GT(sc_handle, 0);
-    EXPECT_TRUE(ui.menu_item(handle_menu, 2)->dimmed);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_FILE)->dimmed);
     // 62: nothing closed; the alarm window is in front, so the strip-chart items are dimmed.
     discard_window(62);
     EXPECT_GT(list_panel, 0);
     EXPECT_GT(sc_handle, 0);
     EXPECT_FALSE(strip_items_enabled());
-    EXPECT_TRUE(ui.menu_item(handle_menu, 60)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_WINDOW_ALARM_WINDOW)->checked);
     SetActivePanel(sc_handle);
     discard_window(0);
     EXPECT_TRUE(strip_items_enabled());
-    EXPECT_TRUE(ui.menu_item(handle_menu, 57)->checked);
-    EXPECT_FALSE(ui.menu_item(handle_menu, 60)->checked);
+    EXPECT_TRUE(ui.menu_item(handle_menu, MENUBAR_WINDOW_STRIP_CHART)->checked);
+    EXPECT_FALSE(ui.menu_item(handle_menu, MENUBAR_WINDOW_ALARM_WINDOW)->checked);
     // No window at all: nothing is raised; the strip chart counts as in front.
     discard_window(60);
     DiscardPanel(sc_handle);

@@ -1,5 +1,6 @@
 // Panels and controls: loading from panel files, callbacks by name, values, attributes, geometry, stacking.
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "tests/ui/demo_fixture.h"
@@ -95,6 +96,49 @@ TEST_F(PanelTest, DimmedHiddenAndIndicatorControlsRefuseTheUser)
     HidePanel(p);
     SetCtrlAttribute(p, 2, ATTR_CTRL_MODE, 0);
     EXPECT_FALSE(ui.set(p, 2, 9));
+}
+
+// A panel shown or activated inside a covered window brings that window forward too, up to the top level; a
+// window that holds a modal popup is never covered by one raised beside it.
+TEST_F(PanelTest, ActivationRaisesEveryWindowThePanelLiesIn)
+{
+    const int main = load_demo();
+    const int strip = LoadPanel(main, "demo.uir", 3), chart = LoadPanel(main, "demo.uir", 3);
+    const int inner = LoadPanel(strip, "demo.uir", 3);
+    const int other = LoadPanel(0, "demo.uir", 3);
+    for (int p : {strip, inner, chart, other}) ASSERT_GT(p, 0);
+    for (int p : {strip, inner, chart, other}) DisplayPanel(p);
+    ASSERT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 0);
+    ASSERT_EQ(ui.panel_attribute(other, ATTR_ZPLANE_POSITION), 0);
+    struct Step {
+        const char* how;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"shown", [&] { DisplayPanel(inner); }},
+        {"activated", [&] { SetActivePanel(inner); }},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.how);
+        SetPanelAttribute(chart, ATTR_ZPLANE_POSITION, 0);
+        SetPanelAttribute(other, ATTR_ZPLANE_POSITION, 0);
+        s.act();
+        EXPECT_EQ(ui.panel_attribute(inner, ATTR_ZPLANE_POSITION), 0);
+        EXPECT_EQ(ui.panel_attribute(strip, ATTR_ZPLANE_POSITION), 0);
+        EXPECT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 1);
+        EXPECT_EQ(ui.panel_attribute(main, ATTR_ZPLANE_POSITION), 0);
+        EXPECT_EQ(ui.panel_attribute(other, ATTR_ZPLANE_POSITION), 1);
+    }
+    // A dialog installed as a popup inside the chart: the strip chart, raised again, stays behind the chart.
+    const int dialog = LoadPanel(chart, "demo.uir", 3);
+    InstallPopup(dialog);
+    EXPECT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 0);
+    SetActivePanel(inner);
+    EXPECT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 0);
+    EXPECT_EQ(ui.panel_attribute(strip, ATTR_ZPLANE_POSITION), 1);
+    EXPECT_EQ(ui.panel_attribute(inner, ATTR_ZPLANE_POSITION), 0);
+    DiscardPanel(dialog);
+    DiscardPanel(other);
 }
 
 TEST_F(PanelTest, ChildPanelsNestCentreAndStack)

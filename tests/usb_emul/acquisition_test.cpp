@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include "panels/s_chart.h"
 #include "platform/usb/chamber_model.h"
 #include "programs/wiring.h"
 #include "tests/acquisition/scenario_schedule.h"
@@ -33,7 +34,7 @@ public:
         ASSERT_TRUE(vdemo::read_demo_setup(std::string(VANTREL_SOURCE_DIR) + "/sim/default_setup.txt", setup, &error))
             << error;
         ASSERT_TRUE(vdemo::seed_demo_process(setup, &error)) << error;
-        ASSERT_TRUE(ui.pick(handle_menu, 53));  // real-time testing on
+        ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_REAL_TIME_TESTING));  // real-time testing on
         if (libusb_) {
             // The chamber of the default scenario, behind the fake device node, from the same start.
             vusb::Scenario scenario;

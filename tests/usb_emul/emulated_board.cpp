@@ -163,32 +163,46 @@ struct EmulatedBoard::Impl {
     std::vector<std::string> attached;  // device nodes the handler answers
     std::string current_node;           // the node of the board as it is now on the bus
     std::uint16_t renumerate_to = 0;    // product id the board comes back with after its firmware starts
+    EmulatedBoard::Leaving leaving = EmulatedBoard::Leaving::BeforeNextTransfer;
+    int refusals = 0;                   // requests the host made of a node that had left
     std::thread renumerator;
     void attach_node(const std::string& node);
 
-    // The firmware just started: the board leaves the bus and comes back with another address and product id.
-    // Called with the mutex held.
-    void renumerate()
+    // The firmware just started (`u` is its CPU release): the board leaves the bus and comes back with
+    // another address and product id. Called with the mutex held.
+    void renumerate(const std::shared_ptr<Urb>& u, int returned)
     {
         const std::uint16_t product = renumerate_to;
         renumerate_to = 0;
-        current_node = node_of(kFirstDevnum + 1);  // the old node is gone from now on
         for (auto& [ep, q] : waiting) {
-            for (auto& u : q) finish(u, -ESHUTDOWN, 0);
+            for (auto& w : q) finish(w, -ESHUTDOWN, 0);
             q.clear();
         }
-        for (auto& [ep, u] : serving) {
-            u->discarded = true;
+        for (auto& [ep, w] : serving) {
+            w->discarded = true;
             stop_reading(ep);
         }
-        renumerator = std::thread([this, product] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string next = node_of(kFirstDevnum + 1);
+        const bool at_once = leaving == EmulatedBoard::Leaving::BeforeNextTransfer;
+        if (!at_once) {
+            finish(u, 0, returned);
+            current_node = next;  // the old node refuses from now on
+        }
+        const int refused = refusals;
+        renumerator = std::thread([this, product, u, returned, next, at_once, refused] {
+            if (!at_once) {
+                // The new device appears only once the host has met the old one gone.
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stopping || refusals > refused; });
+            }
             const std::string sys = std::string("/sys") + kSysPath;
             umockdev_testbed_uevent(testbed, sys.c_str(), "remove");
             umockdev_testbed_remove_device(testbed, sys.c_str());
             add_device(testbed, config, kFirstDevnum + 1, product);
             std::lock_guard lock(mutex);
-            attach_node(node_of(kFirstDevnum + 1));
+            attach_node(next);
+            // The host learns that its request went through only when the board is already gone.
+            if (at_once) finish(u, 0, returned);
         });
     }
 
@@ -371,8 +385,8 @@ struct EmulatedBoard::Impl {
             ok = sim->ioctl(commands(), vusb::IOCTL_ANCHOR_DOWNLOAD, address, 2, data, length, &returned);
         }
         if (!ok) return finish(u, -EPIPE, 0);
+        if (value == kCpuControl && data[0] == 0 && renumerate_to != 0) return renumerate(u, static_cast<int>(returned));
         finish(u, 0, static_cast<int>(returned));
-        if (value == kCpuControl && data[0] == 0 && renumerate_to != 0) renumerate();
     }
 
     void bulk_out(const std::shared_ptr<Urb>& u)
@@ -592,6 +606,14 @@ struct EmulatedBoard::Impl {
             umockdev_ioctl_client_complete(client, result, error);
             return TRUE;
         };
+        auto refuse = [&] {
+            {
+                std::lock_guard lock(mutex);
+                ++refusals;
+                changed.notify_all();
+            }
+            return answer(-1, ENODEV);
+        };
         GError* error = nullptr;
         auto resolve = [&](gsize size) {
             UMockdevIoctlData* d = umockdev_ioctl_data_resolve(arg, 0, size, &error);
@@ -614,7 +636,7 @@ struct EmulatedBoard::Impl {
         }
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_DISCONNECT_CLAIM: {
-            if (gone) return answer(-1, ENODEV);
+            if (gone) return refuse();
             std::lock_guard lock(mutex);
             clients.insert(client);
             return answer(0, 0);
@@ -622,11 +644,11 @@ struct EmulatedBoard::Impl {
         case USBDEVFS_RELEASEINTERFACE:
             // The host lets the board go: what it left in flight is dropped.
             forget(client);
-            return gone ? answer(-1, ENODEV) : answer(0, 0);
+            return gone ? refuse() : answer(0, 0);
         case USBDEVFS_RESET:
-            return gone ? answer(-1, ENODEV) : answer(0, 0);
+            return gone ? refuse() : answer(0, 0);
         case USBDEVFS_CLEAR_HALT: {
-            if (gone) return answer(-1, ENODEV);
+            if (gone) return refuse();
             UMockdevIoctlData* d = resolve(sizeof(unsigned int));
             if (d == nullptr) return answer(-1, EFAULT);
             unsigned int ep = 0;
@@ -637,7 +659,7 @@ struct EmulatedBoard::Impl {
             return answer(0, 0);
         }
         case USBDEVFS_SETINTERFACE: {
-            if (gone) return answer(-1, ENODEV);
+            if (gone) return refuse();
             UMockdevIoctlData* d = resolve(sizeof(usbdevfs_setinterface));
             if (d == nullptr) return answer(-1, EFAULT);
             usbdevfs_setinterface s {};
@@ -656,7 +678,7 @@ struct EmulatedBoard::Impl {
         case USBDEVFS_IOCTL:
             return answer(-1, ENODATA);  // no kernel driver holds the interface
         case USBDEVFS_SUBMITURB: {
-            if (gone) return answer(-1, ENODEV);
+            if (gone) return refuse();
             UMockdevIoctlData* d = resolve(sizeof(usbdevfs_urb));
             if (d == nullptr) return answer(-1, EFAULT);
             submit(client, d);  // keeps the reference
@@ -670,7 +692,7 @@ struct EmulatedBoard::Impl {
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY: {
             std::shared_ptr<Urb> u = reapable(client);
-            if (!u) return gone ? answer(-1, ENODEV) : answer(-1, EAGAIN);
+            if (!u) return gone ? refuse() : answer(-1, EAGAIN);
             UMockdevIoctlData* d = resolve(sizeof(void*));
             if (d == nullptr) return answer(-1, EFAULT);
             umockdev_ioctl_data_set_ptr(d, 0, u->data);
@@ -896,10 +918,11 @@ EmulatedBoard::~EmulatedBoard()
     }
 }
 
-void EmulatedBoard::renumerate_after_firmware(std::uint16_t product)
+void EmulatedBoard::renumerate_after_firmware(std::uint16_t product, Leaving leaving)
 {
     std::lock_guard lock(impl_->mutex);
     impl_->renumerate_to = product;
+    impl_->leaving = leaving;
 }
 
 void EmulatedBoard::inject(const UsbFault& fault)
@@ -936,7 +959,8 @@ int EmulatedBoard::open_clients()
 bool EmulatedBoard::wait_closed()
 {
     std::unique_lock lock(impl_->mutex);
-    return impl_->changed.wait_for(lock, std::chrono::seconds(5), [&] { return impl_->clients.empty(); });
+    // Generous: a loaded machine may keep the host from its release for a while.
+    return impl_->changed.wait_for(lock, std::chrono::seconds(60), [&] { return impl_->clients.empty(); });
 }
 
 std::vector<UsbTraffic> EmulatedBoard::traffic()

@@ -53,9 +53,14 @@ public:
     // True when the process runs with the umockdev preload library (tests skip otherwise).
     static bool available();
 
+    // When the board leaves the bus to re-enumerate, against what the host does next.
+    enum class Leaving {
+        BeforeNextTransfer,  // already gone (descriptors too) when the firmware's start is acknowledged
+        WhenTheHostNotices,  // the old node refuses the host's next request; the new one comes after
+    };
     // When the next firmware starts, the board re-enumerates: it leaves the bus and comes back at
     // another address with this product id, as an FX2 whose firmware brings its own descriptors.
-    void renumerate_after_firmware(std::uint16_t product);
+    void renumerate_after_firmware(std::uint16_t product, Leaving leaving);
     void inject(const UsbFault& fault);
     // The device leaves the bus: transfers in flight end, the node goes away.
     void unplug();

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sys/clock.h"
+#include "platform/sys/confine.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 #include "platform/web/actions.h"
@@ -141,16 +142,32 @@ int front_page_status(int port)
     return status;
 }
 
-// Runs the UI loop until `done` holds, for at most five seconds of real time.
+// Generous: the bound only ends a test that has failed; a loaded machine may take its time.
+constexpr double kPatience = 60.0;
+
+// Runs the UI loop until `done` holds (false after kPatience seconds of real time).
 bool pump_until(const std::function<bool()>& done)
 {
-    double until = vsys::clock_seconds() + 5.0;
+    double until = vsys::clock_seconds() + kPatience;
     while (vsys::clock_seconds() < until) {
         vui::pump_once();
         if (done()) return true;
         vsys::sleep_seconds(0.005);
     }
     return done();
+}
+
+// On a page's own thread: polls `found` (an optional message) until it holds one, or gives up after kPatience.
+template <typename Found>
+auto wait_for(Found found)
+{
+    const double until = vsys::clock_seconds() + kPatience;
+    auto m = found();
+    while (!m && vsys::clock_seconds() < until) {
+        vsys::sleep_seconds(0.01);
+        m = found();
+    }
+    return m;
 }
 
 class MirrorTest : public ::testing::Test {
@@ -379,7 +396,8 @@ TEST_F(MirrorTest, OpenPagesLeaveRoomForANewPageAndNeverSendTheOperatorAway)
 
     // One more page is turned away at first, but gets in when it tries again, as pages do.
     std::unique_ptr<Page> newcomer;
-    for (int attempt = 0; attempt < 40 && !(newcomer && newcomer->connected()); ++attempt) {
+    const double until = vsys::clock_seconds() + kPatience;
+    while (!(newcomer && newcomer->connected()) && vsys::clock_seconds() < until) {
         newcomer = std::make_unique<Page>(server->port(), true);
         if (!newcomer->connected()) vsys::sleep_seconds(0.1);
     }
@@ -418,15 +436,13 @@ protected:
         vui::reset_ui();
     }
 
-    // Shows a file popup while `page_side` plays the page on its own thread; returns the popup's result.
-    int run(const std::string& dir, const char* spec, int restrict_dir, int restrict_ext, std::string& chosen,
-            const std::function<void(Page&, int popup)>& page_side)
+    // Shows a popup (`show` returns its result) while `page_side` plays the page on its own thread, as the user.
+    int with_page(const std::function<int()>& show, const std::function<void(Page&, int popup)>& page_side)
     {
         Page page(server->port());
         EXPECT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
         std::thread user([&] {
-            for (int i = 0; i < 500 && !page.find("popup"); ++i) vsys::sleep_seconds(0.01);
-            auto shown = page.find("popup");
+            const auto shown = wait_for([&] { return page.find("popup"); });
             if (!shown) {
                 // Nothing came: end the popup's loop rather than hang (the test then fails on its result).
                 vui::post_task([] { QuitUserInterface(0); });
@@ -434,52 +450,50 @@ protected:
             }
             page_side(page, (*shown)["popup"]["id"].get<int>());
         });
-        int r = FileSelectPopup(dir.c_str(), spec, "*.Vantrel", "Please Select Setup to Delete...", VAL_SELECT_BUTTON,
-                                restrict_dir, restrict_ext, 1, 0, &chosen);
+        const int r = show();
         user.join();
         return r;
     }
 
-    // Shows a directory popup (new folders allowed or not) while `page_side` plays the page.
+    // A file popup while `page_side` plays the page.
+    int run(const std::string& dir, const char* spec, int restrict_dir, int restrict_ext, std::string& chosen,
+            const std::function<void(Page&, int popup)>& page_side)
+    {
+        return with_page(
+            [&] {
+                return FileSelectPopup(dir.c_str(), spec, "*.Vantrel", "Please Select Setup to Delete...",
+                                       VAL_SELECT_BUTTON, restrict_dir, restrict_ext, 1, 0, &chosen);
+            },
+            page_side);
+    }
+
+    // A directory popup (new folders allowed or not) while `page_side` plays the page.
     int run_dir(const std::string& dir, int allow_make, std::string& chosen,
                 const std::function<void(Page&, int popup)>& page_side)
     {
-        Page page(server->port());
-        EXPECT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
-        std::thread user([&] {
-            for (int i = 0; i < 500 && !page.find("popup"); ++i) vsys::sleep_seconds(0.01);
-            auto shown = page.find("popup");
-            if (!shown) {
-                vui::post_task([] { QuitUserInterface(0); });
-                return;
-            }
-            page_side(page, (*shown)["popup"]["id"].get<int>());
-        });
-        int r = DirSelectPopup(dir.c_str(), "Please select a location for the data.", 1, allow_make, &chosen);
-        user.join();
-        return r;
+        return with_page(
+            [&] { return DirSelectPopup(dir.c_str(), "Please select a location for the data.", 1, allow_make, &chosen); },
+            page_side);
+    }
+
+    // Sends a request and waits for the listing that answers it.
+    static json request(Page& page, const json& message, int req)
+    {
+        page.send(message);
+        return wait_for([&] { return page.find("dir_list", [&](const json& j) { return j["req"] == req; }); })
+            .value_or(json());
     }
 
     // Asks for a new folder and waits for the answer.
     static json make(Page& page, int popup, const std::string& dir, const std::string& name, int req)
     {
-        page.send({{"op", "make_dir"}, {"popup", popup}, {"dir", dir}, {"name", name}, {"req", req}});
-        for (int i = 0; i < 500; ++i) {
-            if (auto m = page.find("dir_list", [&](const json& j) { return j["req"] == req; })) return *m;
-            vsys::sleep_seconds(0.01);
-        }
-        return {};
+        return request(page, {{"op", "make_dir"}, {"popup", popup}, {"dir", dir}, {"name", name}, {"req", req}}, req);
     }
 
     // Asks for a listing and waits for its answer.
     static json listing(Page& page, int popup, const std::string& dir, int req)
     {
-        page.send({{"op", "list_dir"}, {"popup", popup}, {"dir", dir}, {"req", req}});
-        for (int i = 0; i < 500; ++i) {
-            if (auto m = page.find("dir_list", [&](const json& j) { return j["req"] == req; })) return *m;
-            vsys::sleep_seconds(0.01);
-        }
-        return {};
+        return request(page, {{"op", "list_dir"}, {"popup", popup}, {"dir", dir}, {"req", req}}, req);
     }
 
     static std::vector<std::string> names(const json& list)
@@ -489,7 +503,8 @@ protected:
         return out;
     }
 
-    vtest::TempDir web, work;
+    vtest::TempDir web;
+    vtest::TempDir work{true};  // the working directory: typed paths lead only there and to the program directory
     std::unique_ptr<vweb::Server> server;
 };
 
@@ -505,7 +520,7 @@ TEST_F(FilePopupTest, ARestrictedPopupListsAndAcceptsOnlyItsFolderAndExtension)
         // Answers the page may not give: a table beside the folder, another extension. The popup stays and says why.
         for (const std::string& bad : {work.path() + "/RECIPE.DBF", setup + "/notes.txt", setup + "/../RECIPE.DBF"}) {
             page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", bad}});
-            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+            wait_for([&] { return page.find("popup_refused"); });
         }
         refused = page.find("popup_refused").value_or(json());
         page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
@@ -579,6 +594,62 @@ TEST_F(FilePopupTest, ADirectoryPopupMakesAPlainNewFolderOnlyWhereItMayListAndOn
     EXPECT_EQ(r, VAL_NO_DIRECTORY_SELECTED);
     EXPECT_TRUE(refused.contains("error"));
     EXPECT_FALSE(std::filesystem::exists(work.path() + "/Other"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectories)
+{
+    vtest::TempDir outside, archive;
+    outside.write("secret.txt", "x");
+    std::filesystem::create_directory_symlink(outside.path(), work.path() + "/escape");
+    vsys::set_archive_reader([&] { return archive.path(); });
+    const std::string refusal = "Choose a place in the working, program or archive directory.";
+    struct Case {
+        const char* label;
+        std::string typed;
+        bool taken;
+    } cases[] = {
+        {"a file of another folder", outside.path() + "/report.pdf", false},
+        {"a system file", "/etc/passwd", false},
+        {"up out of the working directory", "../report.pdf", false},
+        {"through a link that leads out", work.path() + "/escape/secret.txt", false},
+        {"a new file in the working directory", "report.pdf", true},
+        {"a file in the archive directory", archive.path() + "/report.pdf", true},
+    };
+    for (const auto& c : cases) {
+        json refused;
+        std::string chosen;
+        int r = run(work.path(), "", 0, 0, chosen, [&](Page& page, int popup) {
+            page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", c.typed}});
+            if (c.taken) return;
+            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+            refused = page.find("popup_refused").value_or(json());
+            page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
+        });
+        if (c.taken) {
+            EXPECT_EQ(r, VAL_NEW_FILE_SELECTED) << c.label;
+            EXPECT_EQ(std::filesystem::path(chosen).filename(), "report.pdf") << c.label;
+        } else {
+            EXPECT_EQ(r, VAL_NO_FILE_SELECTED) << c.label;
+            EXPECT_EQ(refused.value("text", std::string()), refusal) << c.label;
+        }
+    }
+    // A folder for a copy of runs: the same bounds.
+    json refused;
+    std::string chosen;
+    int r = run_dir(work.path(), 1, chosen, [&](Page& page, int popup) {
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", outside.path()}});
+        for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
+        refused = page.find("popup_refused").value_or(json());
+        page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", archive.path()}});
+    });
+    EXPECT_EQ(refused.value("text", std::string()), refusal);
+    EXPECT_EQ(r, VAL_DIRECTORY_SELECTED);
+    EXPECT_EQ(chosen, std::filesystem::canonical(archive.path()).string());
+    vsys::set_archive_reader(nullptr);
 }
 
 }  // namespace

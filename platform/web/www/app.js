@@ -91,6 +91,7 @@ function handle(m) {
       screen.load(m);
       popups.load(m);
       showLoadErrors(m.load_errors || []);
+      if (typeof m.title === 'string' && m.title) document.title = m.title;
       document.body.style.cursor = m.wait_cursor ? 'wait' : '';
       break;
     case 'reset': screen.clear(); popups.clear(); break;
