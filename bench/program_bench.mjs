@@ -38,6 +38,9 @@ async function run(speed, measure) {
       .split('\n').filter((l) => !/^anomaly\s+\d+\s+fifo_error/.test(l)).join('\n'));
     session.start({ VANTREL_SIM_SPEED: String(speed), VANTREL_SIM_SCENARIO: scenario });
     const page = await session.openPage();
+    // Strip data to the page (binary frames), counted from the page's side.
+    page.stripBytes = 0;
+    page.on('websocket', (ws) => ws.on('framereceived', (f) => { if (typeof f.payload !== 'string') page.stripBytes += f.payload.length; }));
     const chart = page.locator('[data-panel="SCHART"]');
     await chart.waitFor({ timeout: 30000 });
     const start = chart.locator(':scope > .client > [data-ctrl="2"] button');
@@ -73,6 +76,7 @@ async function framesPerSecond(page) {
   const cdp = await page.context().newCDPSession(page);
   await cdp.send('Performance.enable');
   const busy0 = await taskSeconds(cdp);
+  const bytes0 = page.stripBytes, t0 = Date.now();
   const fps = await page.evaluate(() => new Promise((done) => {
     let frames = 0;
     const t0 = performance.now();
@@ -84,9 +88,10 @@ async function framesPerSecond(page) {
     requestAnimationFrame(tick);
   }));
   const busy = (await taskSeconds(cdp)) - busy0;
+  const stripRate = (page.stripBytes - bytes0) / ((Date.now() - t0) / 1000);
   const scans = await page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
   if (process.env.BENCH_SHOT) await page.screenshot({ path: process.env.BENCH_SHOT });
-  return { fps, busy, scans, error: await errorShown(page) };
+  return { fps, busy, scans, stripRate, error: await errorShown(page) };
 }
 
 async function noDrop(page) {
@@ -102,6 +107,9 @@ async function noDrop(page) {
 if (mode === 'fps') {
   const speed = Number(speedArg ?? 20);
   const r = await run(speed, framesPerSecond);
+  // One block is a second of the board's clock: `speed` blocks a second.
+  console.log(`page_fps rate=${rate} channels=32 speed=${speed}: strip data ${(r.stripRate / 1e6).toFixed(2)} MB/s, ` +
+    `${(r.stripRate / speed / 1e3).toFixed(1)} KB per block`);
   console.log(`page_fps rate=${rate} channels=32 speed=${speed}: ${r.fps.toFixed(1)} fps, main thread busy ${(r.busy * 10).toFixed(1)} % ` +
     `(scans shown ${r.scans}${r.error ? ', ' + r.error : ''})`);
 } else if (mode === 'maxspeed') {

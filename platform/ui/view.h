@@ -5,7 +5,8 @@
 //   "panel"        {panel}               a panel (created or changed), without its controls
 //   "panel_gone"   {handle}
 //   "ctrl"         {panel, ctrl}         a control with value and attributes, without plot data; a list box or
-//                                        ring also has "index" and "count", and its rows either whole ("items")
+//                                        ring also has "index" and "count", and its rows ([label, value,
+//                                        checked] each) either whole ("items")
 //                                        or as "splice" {at, remove, items}: rows [at, at + remove) of what the
 //                                        view holds replaced by items; neither when no row changed
 //   "ctrl_gone"    {panel, id}

@@ -106,7 +106,7 @@ json items(const Control& c, std::size_t from, std::size_t to)
     list.reserve(to > from ? to - from : 0);
     for (std::size_t k = from; k < to && k < c.items.size(); ++k) {
         const ListItem& i = c.items[k];
-        list.push_back(json::object({{"label", i.label}, {"value", value_json(i.value)}, {"checked", i.checked}}));
+        list.push_back(json::array({i.label, value_json(i.value), i.checked}));
     }
     return out;
 }

@@ -13,7 +13,7 @@ nlohmann::json plot(const Plot& p);
 nlohmann::json graph(int panel, const Control& c);
 // A control without its list items; with_data adds a graph's plots and strip points.
 nlohmann::json ctrl(int panel, const Control& c, bool with_data);
-// List items [from, to) of a list box or ring.
+// List items [from, to) of a list box or ring, each as [label, value, checked] (a long list stays small).
 nlohmann::json items(const Control& c, std::size_t from, std::size_t to);
 nlohmann::json panel(const Panel& p);
 nlohmann::json menubar(const MenuBar& b);

@@ -1,51 +1,48 @@
 // Browser test of what stays usable at scale: a nested menu stays open while acquisition changes the menu bar, and
-// Esc closes it; the batch-selection dialog on a few thousand runs shows, scrolls and picks the right rows.
+// Esc closes it; the batch-selection dialog on a few thousand runs shows only the rows in view, scrolls by the
+// mouse wheel and picks the right rows.
 // Usage: node view_scale_test.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file> <seed_runs>
 import { execFileSync } from 'node:child_process';
-import { ProgramSession, expect, answering } from './harness.mjs';
+import { ProgramSession, expect, answering, control, menuItem, pickMenu, panelOf, pressed } from './harness.mjs';
 
 const [binDir, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 400000 });
 const test = (name, body) => session.test(name, body);
 
 const RUNS = 2000;
-const CONFIGURE_MENU = 23;
-const REAL_TIME_TESTING = 53;  // Configure's item
-const START = 2;                // the strip chart's START/STOP button
-const CHARTS_MENU = 34;
-const TRACE_IDS = 3;        // the batch dialog's trace-id list
 const ROW_HEIGHT = 16;
+const COLORS = ['Configure', 'Colors'];
+const LOAD_COLORS = [...COLORS, 'Load Colors...'];
+const OVERSHOOT_CHART = ['Charts', 'Step Channel Charts', 'RF_FWD', 'Step 1 Overshoot Maximum'];
 
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   execFileSync(seedRuns, [session.work, String(RUNS)], { stdio: 'inherit' });
   session.start({ VANTREL_SIM_SPEED: '60' });
   const page = await session.openPage({ width: 1280, height: 720 });
-
-  const top = page.locator('[data-panel="TOP"]');
-  const wafers = page.locator('[data-panel="WAFERS"]');
-  const chart = page.locator('[data-panel="SCHART"]');
   let menuChanges = 0;
   page.on('websocket', (ws) => ws.on('framereceived', (f) => {
     if (typeof f.payload === 'string' && f.payload.includes('"menu_delta"')) menuChanges++;
   }));
-  const configure = top.locator(`.menubar > .menu[data-menu="${CONFIGURE_MENU}"]`);
-  const charts = top.locator(`.menubar > .menu[data-menu="${CHARTS_MENU}"]`);
-  const list = 'xpath=./div[contains(concat(" ", @class, " "), " menu-list ")]';
-  const row = (scope, name) => scope.locator(`${list}/div[span[1][normalize-space(.)="${name}"]]`);
-  const stepCharts = row(charts, 'Step Channel Charts');
-  const rfFwd = row(stepCharts, 'RF_FWD');
-  const overshoot = row(rfFwd, 'Step 1 Overshoot Maximum');
-  const colors = row(configure, 'Colors');
-  const loadColors = row(colors, 'Load Colors...');
-  await top.waitFor({ timeout: 30000 });
-  await page.waitForTimeout(1000);
-  await answering(page, 'Vantrel', async () => (await page.locator('.popup').count()) === 0, 'no start-up message', 30000);
 
-  await test('Esc closes an open nested menu, and only the menu', async () => {
-    await configure.click({ position: { x: 5, y: 5 } });
+  const top = panelOf(page, 'TOP');
+  const wafers = panelOf(page, 'WAFERS');
+  const colors = menuItem(top, COLORS);
+  const loadColors = menuItem(top, LOAD_COLORS);
+  const charts = menuItem(top, ['Charts']);
+  const noPopup = async () => (await page.locator('.popup').count()) === 0;
+  await top.waitFor({ timeout: 30000 });
+  await answering(page, 'Vantrel', noPopup, 'no start-up message', 30000);
+
+  // Opens Configure > Colors by the mouse, leaving the pointer on the submenu's row.
+  const openColors = async () => {
+    await top.locator(':scope > div > .menubar > .menu').filter({ hasText: /^Configure/ }).first().click({ position: { x: 5, y: 5 } });
     await colors.hover();
     await loadColors.waitFor({ timeout: 10000 });
+  };
+
+  await test('Esc closes an open nested menu, and only the menu', async () => {
+    await openColors();
     await page.keyboard.press('Escape');
     await loadColors.waitFor({ state: 'hidden', timeout: 5000 });
     expect(!(await colors.isVisible()), 'Esc closed the whole menu');
@@ -54,17 +51,12 @@ async function main() {
 
   await test('a nested menu stays open while acquisition changes the menu bar', async () => {
     // With testing on, each wafer dims and restores menus of the bar.
-    await configure.click({ position: { x: 5, y: 5 } });
-    await top.locator(`[data-menu-item="${REAL_TIME_TESTING}"]`).click();
-    await answering(page, 'Vantrel', async () => (await page.locator('.popup').count()) === 0, 'no message', 20000);
-    const button = chart.locator(`:scope > .client > [data-ctrl="${START}"] button`);
-    await button.click();
-    const scans = () => page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
-    await answering(page, 'Vantrel', async () => (await scans()) > 0 && (await page.locator('.popup').count()) === 0,
-      'scans on the strip chart', 120000);
-    await configure.click({ position: { x: 5, y: 5 } });
-    await colors.hover();
-    await loadColors.waitFor({ timeout: 10000 });
+    await pickMenu(top, ['Configure', 'Real-Time Testing']);
+    await answering(page, 'Vantrel', noPopup, 'no message', 20000);
+    await control(page, 'SCHART_START').locator('button').click();
+    const scans = () => control(page, 'SCHART_STRIP').evaluate((el) => Number(el.dataset.scans ?? 0));
+    await answering(page, 'Vantrel', async () => (await scans()) > 0 && (await noPopup()), 'scans on the strip chart', 120000);
+    await openColors();
     const before = menuChanges;
     const until = Date.now() + 150000;
     while (menuChanges < before + 3 && Date.now() < until) {
@@ -76,28 +68,23 @@ async function main() {
     await page.keyboard.press('Escape');
     await loadColors.waitFor({ state: 'hidden', timeout: 5000 });
     // Stopped again, so that the chart menus take clicks.
-    await button.click();
-    await answering(page, 'Vantrel', async () => (await chart.locator(`:scope > .client > [data-ctrl="${START}"] button.pressed`).count()) === 0 &&
-      !(await charts.evaluate((m) => m.classList.contains('dimmed'))) && (await page.locator('.popup').count()) === 0,
-      'acquisition stopped', 60000);
+    await control(page, 'SCHART_START').locator('button').click();
+    await answering(page, 'Vantrel', async () => !(await pressed(page, 'SCHART_START')) &&
+      !(await charts.evaluate((m) => m.classList.contains('dimmed'))) && (await noPopup()), 'acquisition stopped', 60000);
   });
 
-  await test('a long list shows only the rows in view and picks the right rows', async () => {
-    await charts.click({ position: { x: 5, y: 5 } });
-    await stepCharts.hover();
-    await rfFwd.hover();
-    await overshoot.click();
-    const ids = wafers.locator(`:scope > .client > [data-ctrl="${TRACE_IDS}"]`);
-    await page.waitForFunction((n) => Number(document.querySelector(`[data-panel="WAFERS"] [data-ctrl="3"]`)?.dataset.rows) >= n,
-      RUNS + 1, { timeout: 60000 });
-    // The runs just recorded come first (newest first), then the seeded ones.
+  await test('a long list shows only the rows in view, scrolls by the wheel and picks the right rows', async () => {
+    await pickMenu(top, OVERSHOOT_CHART);
+    const ids = control(page, 'WAFERS_TRACE_LIST');
+    await ids.locator(`xpath=self::*[@data-rows >= ${RUNS + 1}]`).waitFor({ timeout: 60000 });
+    // The runs just recorded come first (newest first), then the seeded ones: run k of those carries lot k / 25.
     const recorded = Number(await ids.getAttribute('data-rows')) - (RUNS + 1);
     const drawn = await ids.locator('.list-item').count();
-    expect(drawn > 5 && drawn < 100, `${drawn} rows in the page for ${RUNS + 1}`);
-    // The newest run first: run k of the seeded ones carries lot k / 25.
+    expect(drawn > 5 && drawn < 100, `${drawn} rows in the page for ${RUNS + 1 + recorded}`);
     const lot = (index) => `LOT${String(Math.floor((RUNS - (index - recorded)) / 25)).padStart(7, '0')}`;
     const at = (index) => ids.locator(`.list-item[data-index="${index}"]`);
-    expect((await at(recorded + 1).innerText()).trim() === lot(recorded + 1), `row ${recorded + 1} reads ${await at(recorded + 1).innerText()}`);
+    const first = recorded + 1;
+    expect((await at(first).innerText()).trim() === lot(first), `row ${first} reads ${await at(first).innerText()}`);
     // Scrolled with the mouse wheel, as a person does, until row 1500 is in view (each step drawn before the next).
     const target = 1500;
     await ids.locator('.listbox').hover();
@@ -110,11 +97,9 @@ async function main() {
     expect(drawnThere < 100, `${drawnThere} rows in the page after scrolling`);
     expect((await at(target).innerText()).trim() === lot(target), `row ${target} reads ${await at(target).innerText()}`);
     await at(target).locator('input').click();
-    await page.waitForFunction((i) => document.querySelector(`[data-panel="WAFERS"] [data-ctrl="3"] .list-item[data-index="${i}"] input`)?.checked === true,
-      target, { timeout: 10000 });
+    await at(target).locator('xpath=./input').and(page.locator(':checked')).waitFor({ timeout: 10000 });
     await at(target).locator('.item-text').click();
-    await page.waitForFunction((i) => document.querySelector(`[data-panel="WAFERS"] [data-ctrl="3"] .list-item[data-index="${i}"]`)?.classList.contains('current'),
-      target + 1 - 1, { timeout: 10000 });
+    await ids.locator(`.list-item.current[data-index="${target}"]`).waitFor({ timeout: 10000 });
     await page.keyboard.press('Escape');
     await wafers.waitFor({ state: 'hidden', timeout: 10000 });
   });

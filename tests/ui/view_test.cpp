@@ -121,17 +121,31 @@ struct Mirror {
     }
 };
 
+// A view subscribed as the browser's is (snapshot and subscription in one task), for as long as it lives.
+class Watching {
+public:
+    explicit Watching(Mirror& mirror)
+    {
+        vui::post_task([this, &mirror] {
+            mirror.load(vui::snapshot());
+            id_ = vui::subscribe([&mirror](const json& m) { mirror.apply(m); });
+        });
+    }
+    ~Watching() { vui::unsubscribe(id_); }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+
+private:
+    int id_ = 0;
+};
+
 TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
 {
     int p = load_demo();
     int bar = LoadMenuBar(p, "demo.uir", 1);
     Mirror mirror;
     // As a view on another thread would: snapshot and subscription in one task.
-    int subscription = 0;
-    vui::post_task([&] {
-        mirror.load(vui::snapshot());
-        subscription = vui::subscribe([&](const json& m) { mirror.apply(m); });
-    });
+    Watching view(mirror);
     ui.pump();
     ASSERT_EQ(mirror.panels.count(p), 1u);
 
@@ -177,30 +191,11 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
     EXPECT_EQ(mirror.order[0][0], p);
     EXPECT_EQ(mirror.order[p], (json{child, other}));
     EXPECT_EQ(mirror.active, p);
-    vui::unsubscribe(subscription);
 }
 
 // Controls and menus of the demo panel file.
 constexpr int kValue = 2, kChannels = 4;
 constexpr int kFileMenu = 2, kRecordingItem = 4;
-
-// A view subscribed as the browser's is (snapshot and subscription in one task), for as long as it lives.
-class Watching {
-public:
-    explicit Watching(Mirror& mirror)
-    {
-        vui::post_task([this, &mirror] {
-            mirror.load(vui::snapshot());
-            id_ = vui::subscribe([&mirror](const json& m) { mirror.apply(m); });
-        });
-    }
-    ~Watching() { vui::unsubscribe(id_); }
-    Watching(const Watching&) = delete;
-    Watching& operator=(const Watching&) = delete;
-
-private:
-    int id_ = 0;
-};
 
 json items_of(const json& snap, int panel, int ctrl)
 {

@@ -23,6 +23,8 @@ export const color = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6
 
 // List rows are this tall (style.css); a list longer than VIRTUAL_FROM rows keeps only those in view in the page.
 const ROW_HEIGHT = 16;
+// A row as the program sends it: [label, value, checked].
+const LABEL = 0, CHECKED = 2;
 const VIRTUAL_FROM = 500;
 const OVERSCAN = 8;
 
@@ -53,7 +55,7 @@ function listWidth(c, items) {
   if (c.widthOf !== items) {
     const known = c.widthOf && c.widthOf.length <= items.length && c.widthOf[0] === items[0] ? c.widthOf.length : 0;
     let wide = known ? c.width : 0;
-    for (let i = known; i < items.length; i++) wide = Math.max(wide, labelWidth(items[i].label));
+    for (let i = known; i < items.length; i++) wide = Math.max(wide, labelWidth(items[i][LABEL]));
     c.width = wide;
     c.widthOf = items;
   }
@@ -514,7 +516,7 @@ export class Screen {
         (data.items || []).forEach((it, i) => {
           const o = document.createElement('option');
           o.value = i;
-          o.textContent = parseListText(it.label).map((s) => s.text).join(' ');
+          o.textContent = parseListText(it[LABEL]).map((s) => s.text).join(' ');
           sel.append(o);
         });
         sel.value = data.index;
@@ -638,20 +640,20 @@ export class Screen {
     if (checks) {
       const c = document.createElement('input');
       c.type = 'checkbox';
-      c.checked = it.checked;
+      c.checked = it[CHECKED];
       c.disabled = indicator;
       c.addEventListener('click', (e) => {
         e.preventDefault();
         e.stopPropagation();
-        this.send({ op: 'check', panel, ctrl: data.id, index: i, checked: !it.checked });
+        this.send({ op: 'check', panel, ctrl: data.id, index: i, checked: !it[CHECKED] });
       });
       row.append(c);
     }
     const text = document.createElement('span');
     text.className = 'item-text';
     // Whole lines: text placed at pixel columns still widens the row, so the list scrolls sideways.
-    text.style.minWidth = Math.ceil(labelWidth(it.label)) + 'px';
-    for (const seg of parseListText(it.label)) {
+    text.style.minWidth = Math.ceil(labelWidth(it[LABEL])) + 'px';
+    for (const seg of parseListText(it[LABEL])) {
       const s = document.createElement('span');
       s.textContent = seg.text;
       if (seg.color) s.style.color = seg.color;
