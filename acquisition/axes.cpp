@@ -406,7 +406,7 @@ int resize_legend(int, int event, void*, int d1, int)
         read_rite_ini("VANTREL.INI", 0, "[VANTREL]", "LEGEND_VISIBLE", value);
         if (static_cast<unsigned char>(value[0]) != kIniMissing && std::atoi(value) == 0) {
             SetMenuBarAttribute(handle_menu, MENUBAR_VIEW_LEGEND, ATTR_CHECKED, 1);
-            toggle_legend(handle_menu, 25, nullptr, sc_handle);
+            toggle_legend(handle_menu, MENUBAR_VIEW_LEGEND, nullptr, sc_handle);
             SetPanelAttribute(legend_panel, ATTR_LEFT, panel_width - width - 10);
             return 0;
         }

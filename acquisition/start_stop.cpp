@@ -85,7 +85,7 @@ void close_stored_data_windows()
         if (*p > 0) DiscardMyPanel(p);
     free_mem();
     por_free_mem();
-    menu_tile(1, 62, nullptr, parent_panel);
+    menu_tile(MENUBAR, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
 }
 
 // Pending setup changes are saved and the board is found; false (toggle off) when either fails.

@@ -31,7 +31,7 @@ int display_toggle(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT || sc_handle <= 0 || legend_panel <= 0) return 0;
     int running = 0;
     GetCtrlVal(sc_handle, SCHART_START, &running);
-    if (!running && visible(sc_handle, 20)) {
+    if (!running && visible(sc_handle, SCHART_STRIP)) {
         MessagePopup("Hide/Display Trace Error",
                      "This feature only affects strip charts when new data is being collected.  Playback existing "
                      "data with auto or manual scale if you would like to Hide/Display traces.");
@@ -40,7 +40,7 @@ int display_toggle(int, int, int event, void*, int, int)
     const int dialog = LoadPanel(0, "playback.uir", TRACES);
     if (dialog <= 0) return 0;
     InsertListItem(dialog, TRACES_CHANNELS, -1, "All", 0);
-    const bool subset = visible(legend_panel, 2);
+    const bool subset = visible(legend_panel, LEGEND_SHOWN);
     int mask = subset ? 0 : -1;
     if (!subset) CheckListItem(dialog, TRACES_CHANNELS, 0, 1);
     int count = 0;
@@ -90,7 +90,7 @@ void view_hide_trace(int panel)
         SetCtrlAttribute(legend_panel, LEGEND_CHANNELS, ATTR_VISIBLE, 0);
         SetCtrlAttribute(legend_panel, LEGEND_SHOWN, ATTR_VISIBLE, 1);
     }
-    if (visible(sc_handle, 20)) {
+    if (visible(sc_handle, SCHART_STRIP)) {
         int enabled = 0;
         const int n = channels > 32 ? 32 : channels;
         for (int ch = 1; ch <= n; ++ch)
@@ -102,7 +102,7 @@ void view_hide_trace(int panel)
             SetTraceAttribute(sc_handle, SCHART_STRIP, enabled - k + 1, ATTR_TRACE_VISIBLE, shown[ch] ? 1 : 0);
         }
     }
-    if (visible(sc_handle, 14) && GraphInfoEntries > 0 && !GraphInfo.empty()) {
+    if (visible(sc_handle, SCHART_PLAYBACK) && GraphInfoEntries > 0 && !GraphInfo.empty()) {
         SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_REFRESH_GRAPH, 0);
         WaitPanel wait("Toggling trace attribute...");
         double reference = Timer();

@@ -245,10 +245,10 @@ int panel_handler(int panel, int event, void*, int, int)
             SetCtrlVal(panel, rec.maximize_id, 0);
         }
         if (sc_handle > 0 && panel == sc_handle) {
-            clamp_attribute(panel, 23, ATTR_LABEL_POINT_SIZE);
-            clamp_attribute(panel, 24, ATTR_LABEL_POINT_SIZE);
-            clamp_attribute(panel, 15, ATTR_TEXT_POINT_SIZE);
-            clamp_attribute(panel, 20, ATTR_XYLABEL_POINT_SIZE);
+            clamp_attribute(panel, SCHART_X_START, ATTR_LABEL_POINT_SIZE);
+            clamp_attribute(panel, SCHART_X_END, ATTR_LABEL_POINT_SIZE);
+            clamp_attribute(panel, SCHART_STATUS, ATTR_TEXT_POINT_SIZE);
+            clamp_attribute(panel, SCHART_STRIP, ATTR_XYLABEL_POINT_SIZE);
         }
     }
     show_buttons_by_count();
@@ -312,13 +312,13 @@ int DiscardMyPanel(int* panel)
     }
     int result = DiscardPanel(*panel);
     *panel = -1;
-    menu_tile(1, 62, nullptr, parent_panel);
+    menu_tile(MENUBAR, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     return result;
 }
 
 int tile_panels(int, int, int event, void*, int, int)
 {
-    if (event == EVENT_COMMIT) menu_tile(1, 62, nullptr, parent_panel);
+    if (event == EVENT_COMMIT) menu_tile(MENUBAR, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "core/shared_buffers.h"
 #include "core/text_utils.h"
 #include "panels/s_chart.h"
+#include "panels/sc_sel.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -193,7 +194,7 @@ int Summarize(int panel, int)
                               nullptr, nullptr, nullptr, nullptr) == 0)
             return;
         message(group);
-        total += SummarizeParameter(chart, panel, 3, out, summarised == 0 ? 1 : 0);
+        total += SummarizeParameter(chart, panel, SC_SEL_RUNS, out, summarised == 0 ? 1 : 0);
         ++summarised;
         go_on = toggle_on();
     };

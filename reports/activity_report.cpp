@@ -22,12 +22,6 @@
 
 namespace {
 
-// Controls of the popup.
-enum {
-    END_DAY = 4, END_MONTH = 5, END_YEAR = 6, END_MINUTE = 7, END_HOUR = 8,
-    START_DAY = 9, START_MONTH = 10, START_YEAR = 11, START_MINUTE = 12, END_AMPM = 13, START_AMPM = 14,
-    START_HOUR = 15, MESSAGE = 21,
-};
 
 struct Split {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -89,13 +83,13 @@ int request_logfile(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     const int panel = LoadPanel(0, "log_req.uir", LOGREQ);
     if (panel <= 0) return 0;
-    SetCtrlVal(panel, MESSAGE, "");
+    SetCtrlVal(panel, LOGREQ_MESSAGE, "");
     const vsys::CivilTime now = vsys::civil_now();
     const std::string date = vsys::strprintf("%04d/%02d/%02d", now.year, now.month, now.day);
     const std::string time = vsys::strprintf("%02d:%02d:%02d", now.hour, now.minute / 5 * 5, now.second);
     const std::int64_t end = date_time_to_seconds(0, date.c_str(), time.c_str()) + 300;
-    show_end(panel, split(end), END_YEAR, END_MONTH, END_DAY, END_HOUR, END_MINUTE, END_AMPM);
-    show_end(panel, split(end - 3600), START_YEAR, START_MONTH, START_DAY, START_HOUR, START_MINUTE, START_AMPM);
+    show_end(panel, split(end), LOGREQ_END_YEAR, LOGREQ_END_MONTH, LOGREQ_END_DAY, LOGREQ_END_HOUR, LOGREQ_END_MINUTE, LOGREQ_END_AMPM);
+    show_end(panel, split(end - 3600), LOGREQ_START_YEAR, LOGREQ_START_MONTH, LOGREQ_START_DAY, LOGREQ_START_HOUR, LOGREQ_START_MINUTE, LOGREQ_START_AMPM);
     InstallPopup(panel);
     return 0;
 }
@@ -103,8 +97,8 @@ int request_logfile(int, int, int event, void*, int, int)
 int get_logfile(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
-    const End start = read_end(panel, START_YEAR, START_MONTH, START_DAY, START_HOUR, START_MINUTE, START_AMPM);
-    const End end = read_end(panel, END_YEAR, END_MONTH, END_DAY, END_HOUR, END_MINUTE, END_AMPM);
+    const End start = read_end(panel, LOGREQ_START_YEAR, LOGREQ_START_MONTH, LOGREQ_START_DAY, LOGREQ_START_HOUR, LOGREQ_START_MINUTE, LOGREQ_START_AMPM);
+    const End end = read_end(panel, LOGREQ_END_YEAR, LOGREQ_END_MONTH, LOGREQ_END_DAY, LOGREQ_END_HOUR, LOGREQ_END_MINUTE, LOGREQ_END_AMPM);
     if (date_time_to_seconds(0, end.date.c_str(), end.time.c_str()) <=
         date_time_to_seconds(0, start.date.c_str(), start.time.c_str())) {
         MessagePopup("", "The end date and time must be greater than the start date and time.");

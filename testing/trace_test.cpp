@@ -31,7 +31,6 @@
 namespace {
 
 constexpr int kMaxProcess = 9000;
-constexpr int MENUBAR_ALARMS_CLEAR_ALARMS = 48;
 constexpr int kGraphRedraw = 1147;
 
 // Reads a whole file with one read of its size into `into`, whose capacity
