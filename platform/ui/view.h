@@ -19,6 +19,7 @@
 //   "active"       {panel}               the active panel
 //   "mouse_cursor" {cursor, wait}
 //   "document"     {path}                the program opens a file: show it (new browser tab)
+//   "status_line"  {text}                how a command ended, shown in the page's status line
 // The snapshot is {"type": "snapshot", panels: [...with controls and plots...],
 // menubars: [...], popups: [...], modal: [...], mouse_cursor, screen}.
 //

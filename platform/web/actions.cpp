@@ -103,7 +103,8 @@ const std::map<std::string, std::vector<Field>>& message_fields()
         {"check", {panel, ctrl, {"index", Kind::integer, true}, {"checked", Kind::flag, false}}},
         {"key", {panel, {"key", Kind::integer, true}}},
         {"menu", {{"menubar", Kind::integer, true}, {"item", Kind::integer, true}, ctrl_key}},
-        {"cursor", {panel, ctrl, {"cursor", Kind::integer, false}, {"x", Kind::real, true}, {"y", Kind::real, true}}},
+        {"cursor",
+         {panel, ctrl, {"cursor", Kind::integer, false}, {"x", Kind::real, true}, {"y", Kind::real, true}, commit}},
         {"zoom",
          {panel, ctrl, {"xmin", Kind::real, true}, {"xmax", Kind::real, true}, {"ymin", Kind::real, true},
           {"ymax", Kind::real, true}}},
@@ -248,7 +249,8 @@ bool apply_action(const json& a)
         if (op == "check") return vui::user::check_item(panel, ctrl, num(a, "index", -1), flag(a, "checked", true));
         if (op == "key") return vui::user::key(panel, num(a, "key"));
         if (op == "menu") return vui::user::pick_menu(num(a, "menubar"), num(a, "item"), flag(a, "ctrl_key", false));
-        if (op == "cursor") return vui::user::move_cursor(panel, ctrl, num(a, "cursor", 1), real(a, "x"), real(a, "y"));
+        if (op == "cursor") return vui::user::move_cursor(panel, ctrl, num(a, "cursor", 1), real(a, "x"), real(a, "y"),
+                                                             flag(a, "commit", true));
         if (op == "zoom")
             return vui::user::zoom(panel, ctrl, real(a, "xmin"), real(a, "xmax"), real(a, "ymin"), real(a, "ymax"));
         if (op == "close") return vui::user::close(panel);

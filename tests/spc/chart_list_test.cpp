@@ -5,7 +5,9 @@
 #include "core/panel_framework.h"
 #include "core/shared_buffers.h"
 #include "platform/sys/fault_plan.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
@@ -715,6 +717,16 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
     ASSERT_TRUE(ui.pick(handle_menu, 36));
     ASSERT_EQ(ui.popups().size(), before + 1);
     EXPECT_NE(ui.popups().back().text.find("Slideshow"), std::string::npos);
+}
+
+// Active charts none of which has data: the show says so in the status line, no popup.
+TEST_F(Slideshow, ChartsWithoutDataSaySoInTheStatusLine)
+{
+    store_row(5, 1, 4, 1, 3, 1, "", "");  // a set point has no series
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
+    EXPECT_TRUE(ui.popups().empty());
+    EXPECT_EQ(vui::status_line(), "None of the active charts has data to display.");
+    EXPECT_EQ(spc_panel, -1);
 }
 
 // --- rule alarms --------------------------------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // The page's connection to the program: mirrors the model from the snapshot and the changes, sends what the user does.
 import { Screen } from './panels.js';
 import { Popups } from './popups.js';
-import { keyCode } from './keys.js';
+import { keyCode, fieldEditKey } from './keys.js';
+import { showStatusLine } from './statusline.js';
 
 const statusBox = document.getElementById('status');
 let socket = null;
@@ -119,6 +120,7 @@ function handle(m) {
     case 'active': if (m.panel > 0) screen.lastActive = m.panel; break;
     case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
     case 'document': openDocument(m.path); break;
+    case 'status_line': showStatusLine(m.text); break;
     case 'load_error': showLoadErrors([m.error], true); break;
     case 'dir_list': {
       const done = pendingLists.get(m.req);
@@ -166,6 +168,7 @@ document.addEventListener('keydown', (e) => {
   const code = keyCode(e);
   if (!code) return;
   const inField = e.target instanceof HTMLInputElement || e.target instanceof HTMLTextAreaElement || e.target instanceof HTMLSelectElement;
+  if (inField && fieldEditKey(e)) return;
   // In a field, only Ctrl combinations, function keys and Esc are the program's; the rest edit the field.
   if (inField && !(code & 0x40000) && !(code >= 0xF00 && (code & 0xff00) <= 0x1A00) && code !== 0x300) return;
   const panel = screen.activePanelFor(e.target);

@@ -437,6 +437,15 @@ export class Chart {
     return { x: r.x0 + ((px - a.x) / a.w) * (r.x1 - r.x0), y: r.y1 - ((py - a.y) / a.h) * (r.y1 - r.y0) };
   }
 
+  // A click in the plot area brings the first cursor there, as a drag of it would.
+  cursorToClick(d) {
+    const a = this.area;
+    if (!a || !(this.graph?.cursors || []).length) return;
+    if (d.x < a.x || d.x > a.x + a.w || d.y < a.y || d.y > a.y + a.h) return;
+    const p = this.toData(d.x, d.y);
+    this.send({ op: 'cursor', panel: this.panel, ctrl: this.id, cursor: 1, x: p.x, y: p.y });
+  }
+
   mouse() {
     // The window may be shown scaled to fit the browser: back to the chart's own pixels.
     const pos = (e) => {
@@ -487,7 +496,7 @@ export class Chart {
           if (now - this.drag.sent > 60) {
             this.drag.sent = now;
             const p = this.toData(mx, my);
-            this.send({ op: 'cursor', ...base(), cursor: this.drag.cursor, x: p.x, y: p.y });
+            this.send({ op: 'cursor', ...base(), cursor: this.drag.cursor, x: p.x, y: p.y, commit: false });
           }
         }
         this.draw();
@@ -512,6 +521,7 @@ export class Chart {
           this.send({ op: 'cursor', ...base(), cursor: d.cursor, x: p.x, y: p.y });
         } else {
           this.send({ op: 'click', ...base(), x: Math.round(d.x), y: Math.round(d.y), ctrl_key: false });
+          this.cursorToClick(d);
         }
         this.draw();
       };

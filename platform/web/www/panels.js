@@ -72,6 +72,11 @@ function defaultSize(style) {
   return [100, 20];
 }
 
+// A text box stops taking characters at the length its control keeps, instead of cutting them afterwards.
+function limitLength(field, max) {
+  if (max > 0) field.maxLength = max;
+}
+
 export class Screen {
   constructor(root, send) {
     this.root = root;
@@ -535,6 +540,7 @@ export class Screen {
         const t = document.createElement('textarea');
         t.value = data.value ?? '';
         t.readOnly = indicator;
+        limitLength(t, attr(data, A.MAX_LEN, 0));
         t.addEventListener('change', () => set(t.value));
         return labelled(t);
       }
