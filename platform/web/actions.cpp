@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "platform/ui/screen_size.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/user_actions.h"
 #include "platform/ui/userint.h"
@@ -74,7 +75,7 @@ const std::set<std::string>& actions()
 {
     static const std::set<std::string> ops = {"set",   "press", "click", "dblclick", "rclick", "select", "check",
                                               "key",   "menu",  "cursor", "zoom",    "close",  "activate",
-                                              "move",  "size",  "answer"};
+                                              "move",  "size",  "answer", "screen"};
     return ops;
 }
 
@@ -109,6 +110,7 @@ const std::map<std::string, std::vector<Field>>& message_fields()
          {panel, ctrl, {"xmin", Kind::real, true}, {"xmax", Kind::real, true}, {"ymin", Kind::real, true},
           {"ymax", Kind::real, true}}},
         {"close", {panel}},
+        {"screen", {{"width", Kind::integer, true}, {"height", Kind::integer, true}}},
         {"activate", {panel}},
         {"move", {panel, {"top", Kind::integer, true}, {"left", Kind::integer, true}, view_width, view_height}},
         {"size", {panel, {"height", Kind::integer, true}, {"width", Kind::integer, true}, view_width, view_height}},
@@ -257,6 +259,7 @@ bool apply_action(const json& a)
         if (op == "activate") return vui::user::activate(panel);
         if (op == "move") return move_within_view(a, panel);
         if (op == "size") return size_within_view(a, panel);
+        if (op == "screen") return vui::user::set_screen(num(a, "width"), num(a, "height"));
         if (op == "answer") {
             vui::PopupAnswer answer;
             answer.button = num(a, "button", 1);

@@ -3,6 +3,7 @@ import { Screen } from './panels.js';
 import { Popups } from './popups.js';
 import { keyCode, fieldEditKey } from './keys.js';
 import { showStatusLine } from './statusline.js';
+import { reportScreen, forgetScreen } from './screensize.js';
 
 const statusBox = document.getElementById('status');
 let socket = null;
@@ -34,7 +35,13 @@ export function makeDirectory(dir, name, popup) {
   });
 }
 
-const screen = new Screen(document.getElementById('screen'), send);
+const screenRoot = document.getElementById('screen');
+const screen = new Screen(screenRoot, send);
+let resizing = 0;
+window.addEventListener('resize', () => {
+  clearTimeout(resizing);
+  resizing = setTimeout(() => reportScreen(screenRoot, send), 150);
+});
 const popups = new Popups(document.getElementById('popups'), send, listDirectory, makeDirectory);
 
 function openDocument(path) {
@@ -92,6 +99,8 @@ function handle(m) {
       popups.load(m);
       showLoadErrors(m.load_errors || []);
       if (typeof m.title === 'string' && m.title) document.title = m.title;
+      forgetScreen();
+      requestAnimationFrame(() => reportScreen(screenRoot, send));
       document.body.style.cursor = m.wait_cursor ? 'wait' : '';
       break;
     case 'reset': screen.clear(); popups.clear(); break;

@@ -195,7 +195,7 @@ export class Chart {
   axes(c, area, r) {
     const grid = hex(attr(this.ctrl, A.GRID, 0x808080));
     const xdiv = attr(this.ctrl, A.XDIV, 10) || 10, ydiv = attr(this.ctrl, A.YDIV, 5) || 5;
-    c.font = '10px sans-serif';
+    c.font = '11px sans-serif';
     c.fillStyle = '#000';
     c.strokeStyle = grid;
     c.lineWidth = 1;
