@@ -145,6 +145,11 @@ async function main() {
   });
 
   await test('with the SPC chart in front the dimmed menu titles look dimmed and do not open', async () => {
+    // Done closes the chart list with the chart window in front of the strip chart: the menus that need the strip
+    // chart in front are dimmed.
+    await spc.locator(':scope > .titlebar > .title').click();
+    await byName(list, 'DONE').locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
     await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
     const file = top.locator(':scope > div > .menubar > .menu.dimmed').first();
     const look = await file.evaluate((el) => ({ color: getComputedStyle(el).color, normal: getComputedStyle(el.parentElement.querySelector('.menu:not(.dimmed)')).color }));
@@ -157,6 +162,7 @@ async function main() {
     const graph = byName(spc, 'CHART').locator('canvas');
     const point = byName(spc, 'POINT').locator('input');
     const before = await point.inputValue();
+    expect(before !== '-2', 'the read-out is at the oldest point already');
     const box = await graph.boundingBox();
     // Near the left end of the plot area: the oldest of the three points.
     await graph.click({ position: { x: 56, y: box.height / 2 } });
