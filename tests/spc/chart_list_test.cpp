@@ -815,4 +815,25 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
     EXPECT_EQ(data_mean, mean);
 }
 
+// A drag of the chart's cursor asks about pending setup changes once, where it is let go; each later commit asks again.
+TEST_F(ChartList, PendingChangesAreAskedWhereTheCursorIsLetGoNotAtEveryStepOfTheDrag)
+{
+    view_mean_chart();
+    ASSERT_GE(chart_points, 3);
+    Flags |= FLAG_PENDING_CHANGES;
+    const std::size_t before = ui.popups().size();
+    for (double x : {0.0, -1.0, -2.0}) ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, x, data_mean, false));
+    EXPECT_EQ(ui.popups().size(), before);
+    ui.answer_no();
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -2.0, data_mean));
+    ASSERT_EQ(ui.popups().size(), before + 1);
+    EXPECT_EQ(ui.popups().back().text, "Changes are pending.  Do you want to save changes?");
+    EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -2);
+    ui.answer_no();
+    ASSERT_TRUE(ui.move_cursor(spc_panel, XH_CHART, 1, -1.0, data_mean));
+    EXPECT_EQ(ui.popups().size(), before + 2);
+    EXPECT_EQ(ui.ival(spc_panel, XH_POSITION), -1);
+    Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
+}
+
 }  // namespace
