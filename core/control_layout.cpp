@@ -57,6 +57,11 @@ std::vector<int> controls_of(int panel)
 
 int scaled(int v, double k) { return static_cast<int>(v * k); }
 
+bool same(const Box& a, const Box& b)
+{
+    return a.top == b.top && a.left == b.left && a.width == b.width && a.height == b.height;
+}
+
 }  // namespace
 
 void scale_controls(int panel, int width, int height)
@@ -73,13 +78,23 @@ void scale_controls(int panel, int width, int height)
         found = layouts().emplace(panel, Layout{cw, ch, {}}).first;
     }
     Layout& layout = found->second;
+    // Not one control where it was last placed: the handle belongs to another panel now.
+    const std::vector<int> ids = controls_of(panel);
+    bool any_in_place = false;
+    for (const Kept& k : layout.controls)
+        for (int id : ids)
+            if (id == k.id && same(box_of(panel, id), k.placed)) any_in_place = true;
+    if (!layout.controls.empty() && !any_in_place) {
+        if (cw <= 0 || ch <= 0) return;
+        layout = Layout{cw, ch, {}};
+    }
     // Factors from the client as it is now back to the panel's own size.
     const double back_x = cw > 0 ? static_cast<double>(layout.width) / cw : 1.0;
     const double back_y = ch > 0 ? static_cast<double>(layout.height) / ch : 1.0;
     const double x = static_cast<double>(width - 2 * f) / layout.width;
     const double y = static_cast<double>(height - 2 * f) / layout.height;
     std::vector<Kept> now;
-    for (int id : controls_of(panel)) {
+    for (int id : ids) {
         const Box current = box_of(panel, id);
         Kept k{id, current, current};
         bool known = false;
