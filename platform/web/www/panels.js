@@ -77,6 +77,13 @@ function limitLength(field, max) {
   if (max > 0) field.maxLength = max;
 }
 
+// The program sizes its main window to the browser, so windows are never shrunk (text would fall below a readable
+// size): what reaches past the viewport (a dialog taller than it) is scrolled to instead.
+function noShrink(right, bottom) {
+  document.body.classList.toggle('scrolls', right > window.innerWidth || bottom > window.innerHeight);
+  return 1;
+}
+
 export class Screen {
   constructor(root, send) {
     this.root = root;
@@ -90,7 +97,7 @@ export class Screen {
     window.addEventListener('resize', () => this.fit());
   }
 
-  // The top-level windows shrink to fit the browser's viewport (never grow); panel files keep their coordinates.
+  // The top-level windows are shown at their own size (see noShrink); panel files keep their coordinates.
   fit() {
     if (this.fitting) return;
     this.fitting = true;
@@ -103,7 +110,7 @@ export class Screen {
         right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
         bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
       }
-      const s = right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
+      const s = noShrink(right, bottom);
       this.root.style.transform = s < 1 ? `scale(${s})` : '';
       this.root.dataset.scale = s.toFixed(4);
     });
