@@ -77,11 +77,10 @@ function limitLength(field, max) {
   if (max > 0) field.maxLength = max;
 }
 
-// The program sizes its main window to the browser, so windows are never shrunk (text would fall below a readable
-// size): what reaches past the viewport (a dialog taller than it) is scrolled to instead.
-function noShrink(right, bottom) {
-  document.body.classList.toggle('scrolls', right > window.innerWidth || bottom > window.innerHeight);
-  return 1;
+// The program sizes its main window to the browser, so windows are shown at their own size; only a window larger
+// than the browser (a dialog taller than a small screen) makes the view shrink, while it is open.
+function shrinkToFit(right, bottom) {
+  return right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
 }
 
 export class Screen {
@@ -97,7 +96,7 @@ export class Screen {
     window.addEventListener('resize', () => this.fit());
   }
 
-  // The top-level windows are shown at their own size (see noShrink); panel files keep their coordinates.
+  // The top-level windows are shown at their own size unless one is larger than the browser (see shrinkToFit).
   fit() {
     if (this.fitting) return;
     this.fitting = true;
@@ -110,7 +109,7 @@ export class Screen {
         right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
         bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
       }
-      const s = noShrink(right, bottom);
+      const s = shrinkToFit(right, bottom);
       this.root.style.transform = s < 1 ? `scale(${s})` : '';
       this.root.dataset.scale = s.toFixed(4);
     });
