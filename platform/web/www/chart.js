@@ -501,7 +501,7 @@ export class Chart {
         }
         this.draw();
       };
-      const up = () => {
+      const up = (ev) => {
         window.removeEventListener('mousemove', move);
         window.removeEventListener('mouseup', up);
         const d = this.drag;
@@ -521,7 +521,8 @@ export class Chart {
           this.send({ op: 'cursor', ...base(), cursor: d.cursor, x: p.x, y: p.y });
         } else {
           this.send({ op: 'click', ...base(), x: Math.round(d.x), y: Math.round(d.y), ctrl_key: false });
-          this.cursorToClick(d);
+          // The second click of a double click is the double click's own: the cursor is there already.
+          if (!(ev.detail >= 2)) this.cursorToClick(d);
         }
         this.draw();
       };
