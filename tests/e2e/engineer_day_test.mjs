@@ -199,6 +199,74 @@ async function main() {
     await shootAt('engineer_day_after_tiling_1280x720.png');
   });
 
+  // The question about pending setup changes: asked again at each click in the chart graph, once for a drag of
+  // its cursor (where it is let go), never at each step of the drag.
+  const pending = popups.filter({ hasText: 'Changes are pending.' });
+  let asked = 0;
+  const answerNo = async () => {
+    await pending.waitFor({ timeout: 10000 });
+    await pending.locator('.buttons button', { hasText: 'No' }).click();
+    await pending.waitFor({ state: 'detached', timeout: 10000 });
+    asked++;
+  };
+  // Answers the questions the program asks until `done` holds.
+  const answeringNo = async (done, what) => {
+    const until = Date.now() + 20000;
+    while (Date.now() < until) {
+      if (await done()) return;
+      if (await pending.count()) await answerNo();
+      else await page.waitForTimeout(100);
+    }
+    throw new Error(`${what} not within 20 s`);
+  };
+  await test('after a setup change each click in the chart asks once, a cursor drag once where it is let go', async () => {
+    await menuPath('Configure', 'Acquisition Rate...');
+    const rate = panel('DAQSET');
+    await rate.waitFor({ timeout: 15000 });
+    const ring = byName(rate, 'RATE').locator('select');
+    const options = await ring.locator('option').allTextContents();
+    const current = options[Number(await ring.inputValue())];
+    const other = options.find((o) => o !== current);
+    await ring.selectOption({ label: other });
+    await byName(rate, 'OK').locator('button').click();
+    await rate.waitFor({ state: 'detached', timeout: 15000 });
+    await menuPath('Charts', 'SPC Chart List...');
+    await answeringNo(() => list.isVisible(), 'the chart list');
+    await rows(list, 'CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
+    await byName(list, 'VIEW').locator('button').click();
+    await answeringNo(() => wafers.isVisible(), 'the batch selection');
+    await byName(wafers, 'OK').locator('button').click();
+    await answeringNo(() => spc.isVisible(), 'the chart window');
+    await page.waitForTimeout(300);
+    if (await pending.count()) await answerNo();
+    const graph = byName(spc, 'CHART').locator('canvas');
+    const box = await graph.boundingBox();
+    const y = box.y + box.height / 2;
+    asked = 0;
+    await page.mouse.click(box.x + box.width / 2, y);
+    await answerNo();
+    // The cursor is where the click put it: a drag from there to the left end of the plot.
+    const at = await page.evaluate(() => {
+      const el = document.querySelector('[data-panel="SPC"] [data-constant="CHART"]');
+      return { range: el.dataset.range.split(',').map(Number) };
+    });
+    const point = Number(await byName(spc, 'POINT').locator('input').inputValue());
+    const [x0, x1] = at.range;
+    const px = (x) => box.x + 48 + ((x - x0) / (x1 - x0)) * (box.width - 62);
+    await page.mouse.move(px(point), y);
+    await page.mouse.down();
+    for (let k = 1; k <= 8; k++) {
+      await page.mouse.move(px(point) + ((px(x0) - px(point)) * k) / 8, y);
+      await page.waitForTimeout(80);
+    }
+    expect(await pending.count() === 0, 'the question came during the drag');
+    await page.mouse.up();
+    await answerNo();
+    await page.waitForTimeout(500);
+    expect(await pending.count() === 0, 'the question came back after No');
+    expect(asked === 2, `asked ${asked} times for a click and a drag`);
+  });
+
   if (session.pageErrors.length) console.log(`page errors: ${session.pageErrors.join('; ')}`);
   expect(session.pageErrors.length === 0, 'the page reported errors');
   await session.stopProgram();
