@@ -21,6 +21,7 @@
 #include "panels/top.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/ui/screen_size.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 
@@ -143,6 +144,18 @@ void build_chart_menus()
     }
 }
 
+// The main window takes the screen less 5 pixels on every side, as at start-up, and its windows are tiled again.
+void fit_main_window(int width, int height)
+{
+    if (parent_panel <= 0) return;
+    SetPanelAttribute(parent_panel, ATTR_LEFT, 5);
+    SetPanelAttribute(parent_panel, ATTR_TOP, 5);
+    SetPanelAttribute(parent_panel, ATTR_WIDTH, width - 10);
+    SetPanelAttribute(parent_panel, ATTR_HEIGHT, height - 10);
+    menu_tile(handle_menu, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
+    if (legend_panel > 0) resize_legend(legend_panel, EVENT_PANEL_SIZE, nullptr, 1, 0);
+}
+
 }  // namespace
 
 int sc_main()
@@ -164,6 +177,7 @@ int sc_main()
     SetPanelAttribute(parent_panel, ATTR_WINDOW_ZOOM, 0);
     SetPanelAttribute(parent_panel, ATTR_CAN_MINIMIZE, 0);
     SetPanelAttribute(parent_panel, ATTR_CAN_MAXIMIZE, 0);
+    vui::on_screen_size(fit_main_window);
     sc_handle = LoadPanel(parent_panel, "s_chart.uir", SCHART);
     SetCtrlAttribute(sc_handle, SCHART_COMMENT, ATTR_VISIBLE, 0);
     legend_panel = LoadPanel(sc_handle, "s_chart.uir", LEGEND);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/config_store.h"
+#include "core/control_layout.h"
 #include "core/globals.h"
 #include "core/core_seams.h"
 #include "panels/s_chart.h"
@@ -168,31 +169,7 @@ void set_panel_attributes(int panel, int parent, char maximize, char center)
 void sizePanel(panel_attributes* r, int left, int width, int top, int height)
 {
     const int panel = r->panel;
-    const int old_width = attr(panel, ATTR_WIDTH), old_height = attr(panel, ATTR_HEIGHT);
-    const int f = attr(panel, ATTR_FRAME_THICKNESS);
-    // A panel with no room inside its frame has nothing to scale from.
-    if (old_width - 2 * f > 0 && old_height - 2 * f > 0) {
-        const double x = static_cast<double>(width - 2 * f) / (old_width - 2 * f);
-        const double y = static_cast<double>(height - 2 * f) / (old_height - 2 * f);
-        int ctrl = 0;
-        GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &ctrl);
-        while (ctrl > 0) {
-            int style = 0, ct = 0, cl = 0, cw = 0, ch = 0;
-            GetCtrlAttribute(panel, ctrl, ATTR_CTRL_STYLE, &style);
-            GetCtrlAttribute(panel, ctrl, ATTR_TOP, &ct);
-            GetCtrlAttribute(panel, ctrl, ATTR_LEFT, &cl);
-            GetCtrlAttribute(panel, ctrl, ATTR_WIDTH, &cw);
-            GetCtrlAttribute(panel, ctrl, ATTR_HEIGHT, &ch);
-            SetCtrlAttribute(panel, ctrl, ATTR_TOP, static_cast<int>(ct * y));
-            SetCtrlAttribute(panel, ctrl, ATTR_LEFT, static_cast<int>(cl * x));
-            SetCtrlAttribute(panel, ctrl, ATTR_WIDTH, static_cast<int>(cw * x));
-            if (style != CTRL_STRING && style != CTRL_RING)
-                SetCtrlAttribute(panel, ctrl, ATTR_HEIGHT, static_cast<int>(ch * y));
-            int next = 0;
-            if (GetCtrlAttribute(panel, ctrl, ATTR_NEXT_CTRL, &next) < 0) break;
-            ctrl = next;
-        }
-    }
+    vcore::scale_controls(panel, width, height);
     SetPanelAttribute(panel, ATTR_TOP, top);
     SetPanelAttribute(panel, ATTR_LEFT, left);
     SetPanelAttribute(panel, ATTR_WIDTH, width);
@@ -310,6 +287,7 @@ int DiscardMyPanel(int* panel)
                 if (*w.handle > 0) SetPanelAttribute(*w.handle, ATTR_DIMMED, 0);
         }
     }
+    vcore::forget_controls(*panel);
     int result = DiscardPanel(*panel);
     *panel = -1;
     menu_tile(MENUBAR, MENUBAR_WINDOW_TILE, nullptr, parent_panel);

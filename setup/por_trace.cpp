@@ -21,6 +21,7 @@
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/userint.h"
 #include "setup/export_file.h"
 #include "setup/setup_paths.h"
@@ -193,7 +194,7 @@ std::string interval_text(long long start, long long end, const double (&sums)[3
 
 }  // namespace
 
-void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
+bool normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
 {
     const std::string por = por_trace_path(vt_dir, recipe_num), interval = interval_path(vt_dir, recipe_num);
     const int saved = saved_channels;
@@ -207,7 +208,7 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
             own.resize(samples ? samples : 1);
         } catch (const std::bad_alloc&) {
             EXIT_NOW("NULL pointer returned");
-            return;
+            return false;
         }
         block = own.data();
     }
@@ -218,7 +219,7 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
     long long counted = 0;
     bool ok = begin_por_file(out, source.get(), run, wafer, block_bytes, rate, counted);
     let_acquisition_run(useCallerBuffer);
-    if (!source || !ok) return;
+    if (!source || !ok) return false;
 
     IntervalFinder finder(sample_rate_index > 0 ? delay * rate : delay / std::abs(rate),
                           sample_rate_index > 0 ? 1 : -sample_rate_index);
@@ -244,16 +245,20 @@ void normalize_por(int run, int wafer, short useCallerBuffer, short* buffer)
         counted += rate;
         if (++blocks % 5 == 0) let_acquisition_run(useCallerBuffer);
     }
-    if (!ok) return;
+    if (!ok) return false;
     if (finder.end == 0) finder.end = counted - rate + 1;
     if (trigger < 1) finder.end = counted;
 
     vsys::AtomicFile int_out(interval);
-    if (!int_out.is_open() || !int_out.write(interval_text(finder.start, finder.end, sums))) return;
+    if (!int_out.is_open() || !int_out.write(interval_text(finder.start, finder.end, sums))) return false;
     source.reset();
     // Only here can the two files disagree (a new trace with the old intervals): say so.
-    if (out.commit())
-        if (vsys::Result r = int_out.commit(); !r) MessagePopup("POR Error", r.error.c_str());
+    if (!out.commit()) return false;
+    if (vsys::Result r = int_out.commit(); !r) {
+        MessagePopup("POR Error", r.error.c_str());
+        return false;
+    }
+    return true;
 }
 
 int new_por(int panel, int, int event, void*, int, int)
@@ -274,7 +279,9 @@ int new_por(int panel, int, int event, void*, int, int)
         info_table({hdbc, -1, recipe_num, system, recipe, trace, comment, &complete, &cassette});
         int handle = panel;
         DiscardMyPanel(&handle);
-        normalize_por(run_num, wafer, 0, nullptr);
+        std::string id = trace;
+        while (!id.empty() && id.back() == ' ') id.pop_back();
+        if (normalize_por(run_num, wafer, 0, nullptr)) vui::ShowStatusLine(vsys::strprintf("Process of record: %s, wafer %d.", id.c_str(), wafer));
     } else {
         SetMouseCursor(VAL_DEFAULT_CURSOR);
         MessagePopup("POR Error",

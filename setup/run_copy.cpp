@@ -24,6 +24,7 @@
 #include "panels/wait.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/userint.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
@@ -409,6 +410,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
     const bool traces = title.find("TRACE") != std::string::npos;
     const bool spc = title.find("SPC") != std::string::npos;
     bool failed = false;
+    int copied = 0;
     {
         RunContextKeeper keep_run;
         WaitPanel wait("Transfering Files ...");
@@ -491,11 +493,16 @@ int upload_ok(int panel, int, int event, void*, int, int)
         }
         if (target.handle() <= 0) failed = true;
         if (sc_handle > 0) SetCtrlAttribute(sc_handle, SCHART_PLAY_INFO, ATTR_VISIBLE, 0);
+        copied = done;
     }
     reload_process_setup();
     if (failed)
         MessagePopup("Network Error", "Could not complete upload.  Make sure you are authorized to write to the "
                                       "network drive and try again.");
+    else
+        vui::ShowStatusLine(copied == ticked ? vsys::strprintf("%d runs copied to %s.", copied, directory.c_str())
+                                             : vsys::strprintf("Copy stopped: %d of %d runs copied to %s.", copied,
+                                                               ticked, directory.c_str()));
     DiscardMyPanel(&handle);
     return 1;
 }

@@ -20,6 +20,7 @@
 #include "panels/sc_sel.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/userint.h"
 #include "setup/run_selection.h"
 
@@ -114,9 +115,10 @@ int delete_ok(int panel, int, int event, void*, int, int)
         MessagePopup("", "No checked runs to delete.");
         return 1;
     }
+    int handled = 0;
     {
         WaitPanel wait("Deleting Traces ...");
-        int count = 0, handled = 0;
+        int count = 0;
         GetNumListItems(panel, SC_SEL_RUNS, &count);
         bool cancel = false;
         for (int i = 0; i < count && !cancel; ++i) {
@@ -139,6 +141,8 @@ int delete_ok(int panel, int, int event, void*, int, int)
     reload_process_setup();
     int handle = panel;
     DiscardMyPanel(&handle);
+    vui::ShowStatusLine(handled == checked ? vsys::strprintf("%d runs deleted.", handled)
+                                           : vsys::strprintf("Deletion stopped: %d of %d runs deleted.", handled, checked));
     return 1;
 }
 
@@ -147,6 +151,7 @@ void pack_db(int, int, void*, int)
     WaitPanel wait("Packing Database ...");
     constexpr double kSteps = 37.0;
     bool cancel = false;
+    bool stopped = false;
     for (int c = 1; c <= 32 && !cancel; ++c) {
         for (int s = 1; s <= 16; ++s) {
             DBImmediateSQL(hdbc, vsys::strprintf("PACK STEP%.2d%.2d", c, s).c_str());
@@ -160,11 +165,15 @@ void pack_db(int, int, void*, int)
     for (int i = 1; i <= 5; ++i) DBImmediateSQL(hdbc, vsys::strprintf("PACK ONTIME_%d", i).c_str());
     int step = 32;
     for (const char* table : {"OOC_ALRM", "VT_INFO", "ENDP_PAR", "ENDP_DAT", "CONFIG"}) {
-        if (wait.cancelled()) break;
+        if (wait.cancelled()) {
+            stopped = true;
+            break;
+        }
         if (step < 36) wait.progress(++step / kSteps);
         DBImmediateSQL(hdbc, (std::string("PACK ") + table).c_str());
     }
     wait.progress(1.0);
+    vui::ShowStatusLine(cancel || stopped ? "Packing stopped before every table was packed." : "Database packed.");
 }
 
 int multi_copy(const char* sourceBase, const char* destinationBase, short* count)

@@ -15,6 +15,7 @@
 #include "panels/s_chart.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/userint.h"
 #include "setup/export_file.h"
 #include "setup/setup_paths.h"
@@ -44,6 +45,12 @@ void make_current(int number, const std::string& name)
 
 void default_cursor() { SetMouseCursor(VAL_DEFAULT_CURSOR); }
 
+// Whether the last save wrote the setup file (-1: nothing was saved).
+int last_save_written = -1;
+
+// A command that ends without a popup still says how it ended, in the status line.
+void say(const std::string& text) { vui::ShowStatusLine(text); }
+
 void open_setup()
 {
     saveAllAndExport(0);
@@ -58,8 +65,9 @@ void open_setup()
     if (n > 0) {
         make_current(n, name);
         LoadSetup();
-    } else {
-        ImportRecipe(name.c_str(), dir.c_str());
+        say(vsys::strprintf("Process \"%s\" opened.", name.c_str()));
+    } else if (ImportRecipe(name.c_str(), dir.c_str()) == 1) {
+        say(vsys::strprintf("Process \"%s\" opened.", name.c_str()));
     }
 }
 
@@ -139,7 +147,10 @@ void import_setup()
     if (r != VAL_EXISTING_FILE_SELECTED) return;
     std::string dir, name;
     StripNameAndPathFromFullname(chosen, &dir, &name);
-    if (ImportRecipe(name.c_str(), dir.c_str()) == 1) ExportRecipe(name.c_str(), setup_directory().c_str(), 1, 0);
+    if (ImportRecipe(name.c_str(), dir.c_str()) == 1) {
+        ExportRecipe(name.c_str(), setup_directory().c_str(), 1, 0);
+        say(vsys::strprintf("Process \"%s\" imported.", name.c_str()));
+    }
 }
 
 void export_setup()
@@ -152,7 +163,18 @@ void export_setup()
     if (r != VAL_EXISTING_FILE_SELECTED && r != VAL_NEW_FILE_SELECTED) return;
     std::string dir, name;
     StripNameAndPathFromFullname(chosen, &dir, &name);
-    ExportRecipe(name.c_str(), dir.c_str(), 1, 0);
+    if (ExportRecipe(name.c_str(), dir.c_str(), 1, 0) == 1)
+        say(vsys::strprintf("Process exported to %s.", chosen.c_str()));
+    else
+        say(vsys::strprintf("The process could not be exported to %s.", chosen.c_str()));
+}
+
+void say_saved()
+{
+    if (last_save_written < 0) return;
+    const std::string name = process_name(recipe_num);
+    say(last_save_written ? vsys::strprintf("Process \"%s\" saved.", name.c_str())
+                          : vsys::strprintf("Process \"%s\" could not be saved.", name.c_str()));
 }
 
 void toggle_record(int menuBar)
@@ -181,8 +203,16 @@ void save_read(int menuBar, int item, void*, int)
 {
     switch (item) {
     case MENUBAR_FILE_OPEN: open_setup(); break;
-    case MENUBAR_FILE_SAVE: saveAllAndExport(1); return;
-    case MENUBAR_FILE_SAVE_AS: SaveSetupAs(); break;
+    case MENUBAR_FILE_SAVE:
+        last_save_written = -1;
+        saveAllAndExport(1);
+        say_saved();
+        return;
+    case MENUBAR_FILE_SAVE_AS:
+        last_save_written = -1;
+        SaveSetupAs();
+        say_saved();
+        break;
     case MENUBAR_FILE_DELETE:
         if (!delete_setup()) return;
         break;
@@ -207,7 +237,7 @@ void saveAllAndExport(char force)
             get_put_number(0, 0, SAVE_CHANNEL_GROUP, 0.0);
             get_put_number(0, 0, SAVE_STEP_GROUP, 0.0);
             get_put_number(0, 0, SAVE_TIMER_GROUP, 0.0);
-            ExportRecipe(name.c_str(), setup_directory().c_str(), 1, 0);
+            last_save_written = ExportRecipe(name.c_str(), setup_directory().c_str(), 1, 0);
             Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
         }
     }

@@ -221,6 +221,22 @@ bool acquisition_running()
     return sc_handle > 0 && GetCtrlVal(sc_handle, SCHART_START, &running) >= 0 && running != 0;
 }
 
+// A tick on one entry ends "Select All" and a tick on "Select All" clears the entries: what shows ticked is used.
+int batch_list_ticked(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT) return 0;
+    int index = -1, on = 0, count = 0;
+    if (GetCtrlIndex(panel, control, &index) < 0 || index < 0) return 0;
+    if (IsListItemChecked(panel, control, index, &on) < 0 || !on) return 0;
+    if (index > 0) {
+        CheckListItem(panel, control, 0, 0);
+        return 0;
+    }
+    GetNumListItems(panel, control, &count);
+    for (int i = 1; i < count; ++i) CheckListItem(panel, control, i, 0);
+    return 0;
+}
+
 }  // namespace
 
 // --- choosing a chart ---------------------------------------------------------------------------------------
@@ -410,6 +426,8 @@ void open_selection(ChartRecord chart, int control)
               endpoint ? "SELECT DISTINCT SYSTEM_ID FROM ENDP_DAT ORDER BY SYSTEM_ID ASC"
                        : "SELECT DISTINCT SYSTEM_ID FROM VT_INFO WHERE RUN_NUM > 0 ORDER BY SYSTEM_ID ASC",
               16, test ? system_restrictions : por_system_restrictions, test ? system_select : por_system_select);
+    for (int list : {WAFERS_WAFER_LIST, WAFERS_TRACE_LIST, WAFERS_RECIPE_LIST, WAFERS_SYSTEM_LIST})
+        InstallCtrlCallback(dialog, list, batch_list_ticked, nullptr);
     if (from_compare)
         InstallCtrlCallback(dialog, WAFERS_OK, control == COMPARE_POR ? select_por_batches : select_test_batches, nullptr);
     InstallPopup(dialog);

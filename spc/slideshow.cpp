@@ -17,6 +17,7 @@
 #include "platform/sys/clock.h"
 #include "platform/sys/format.h"
 #include "platform/sys/timing.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/userint.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
@@ -129,6 +130,7 @@ void next(int display, int runLimit, const char* recipe)
         recipe_restrictions = 1;
         recipe_select.assign(1, recipe);
     }
+    int slides = 0;
     for (SlideRow& row : rows) {
         // Each slide is a record of its own; the window shows it while it is up.
         ChartRecord chart;
@@ -156,6 +158,7 @@ void next(int display, int runLimit, const char* recipe)
                 shown_chart() = std::move(chart);
                 display_capability(display, runLimit);
             }
+            ++slides;
             SetMouseCursor(VAL_DEFAULT_CURSOR);
             const bool go_on = wait_slide();
             SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
@@ -170,6 +173,8 @@ void next(int display, int runLimit, const char* recipe)
     }
     free_mem();
     SetMouseCursor(VAL_DEFAULT_CURSOR);
+    // Without this the show of charts that have no data ends with nothing said.
+    if (!rows.empty() && slides == 0 && display < 1) vui::ShowStatusLine("None of the active charts has data to display.");
 }
 
 void start_next(int, int, void*, int)

@@ -11,6 +11,7 @@
 #include "platform/sys/launch.h"
 #include "platform/sys/message_box.h"
 #include "platform/ui/list_text.h"
+#include "platform/ui/status_line.h"
 #include "platform/ui/user_actions.h"
 
 namespace vui {
@@ -24,6 +25,7 @@ struct DocumentLog {
 Headless::Headless() : documents_(std::make_shared<DocumentLog>())
 {
     reset_ui();
+    clear_status_line();
     install_message_box_hook();
     vsys::set_document_launcher([log = documents_](const std::string& path) {
         std::lock_guard lock(log->mutex);
@@ -136,9 +138,9 @@ bool Headless::pick(int menubar, const std::string& item_name)
     return pick(menubar, item);
 }
 
-bool Headless::move_cursor(int panel, int ctrl, int cursor, double x, double y)
+bool Headless::move_cursor(int panel, int ctrl, int cursor, double x, double y, bool commit)
 {
-    return act([=] { return user::move_cursor(panel, ctrl, cursor, x, y); });
+    return act([=] { return user::move_cursor(panel, ctrl, cursor, x, y, commit); });
 }
 bool Headless::zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax)
 {

@@ -48,7 +48,7 @@ public:
     bool key(int panel, int key_code);
     bool pick(int menubar, int item, bool ctrl_key = false);
     bool pick(int menubar, const std::string& item_name);  // the first item of that name
-    bool move_cursor(int panel, int ctrl, int cursor, double x, double y);
+    bool move_cursor(int panel, int ctrl, int cursor, double x, double y, bool commit = true);
     bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax);
     bool close(int panel);
     bool move_panel(int panel, int top, int left);

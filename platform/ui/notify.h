@@ -40,5 +40,6 @@ void notify_stacking(int parent);  // the order of a panel's children (0: the to
 void notify_active();  // the active panel changed
 void notify_mouse_cursor();
 void notify_document(const std::string& path);  // the program opens a document (a PDF report, a text file)
+void notify_status_line(const std::string& text);  // what a command ended with, for the page's status line
 
 }  // namespace vui

@@ -33,10 +33,11 @@ void centre(Panel& p)
 {
     int cw = 0, ch = 0;
     container_size(p, cw, ch);
+    // A window larger than its area starts at the area's edge: its title bar stays within reach.
     if (attr_int(p.attrs, ATTR_LEFT, 0) == VAL_AUTO_CENTER)
-        p.attrs[ATTR_LEFT] = Value::of(std::int64_t{(cw - attr_int(p.attrs, ATTR_WIDTH, 400)) / 2});
+        p.attrs[ATTR_LEFT] = Value::of(std::int64_t{std::max(0, (cw - attr_int(p.attrs, ATTR_WIDTH, 400)) / 2)});
     if (attr_int(p.attrs, ATTR_TOP, 0) == VAL_AUTO_CENTER)
-        p.attrs[ATTR_TOP] = Value::of(std::int64_t{(ch - attr_int(p.attrs, ATTR_HEIGHT, 300)) / 2});
+        p.attrs[ATTR_TOP] = Value::of(std::int64_t{std::max(0, (ch - attr_int(p.attrs, ATTR_HEIGHT, 300)) / 2)});
 }
 
 bool is_read_only(int attr)

@@ -126,7 +126,7 @@ bool key(int panel, int key_code)
 
 bool pick_menu(int menubar, int item, bool ctrl_key) { return deliver_menu_pick(menubar, item, ctrl_key); }
 
-bool move_cursor(int panel, int ctrl, int cursor, double x, double y)
+bool move_cursor(int panel, int ctrl, int cursor, double x, double y, bool commit)
 {
     if (!can_reach(panel, ctrl)) return refuse();
     if (move_graph_cursor(panel, ctrl, cursor, x, y) < 0) return false;
@@ -135,7 +135,7 @@ bool move_cursor(int panel, int ctrl, int cursor, double x, double y)
     const bool hot = mode != c->attrs.end() && mode->second.as_int() == VAL_HOT;
     // A hot graph reports where the user left the cursor.
     if (!send(panel, ctrl, EVENT_VAL_CHANGED)) return false;
-    return !hot || send(panel, ctrl, EVENT_COMMIT);
+    return !hot || !commit || send(panel, ctrl, EVENT_COMMIT);
 }
 
 bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax)

@@ -29,8 +29,9 @@ bool check_item(int panel, int ctrl, int index, bool checked);
 // the active control gets EVENT_KEYPRESS with the key in event data 1.
 bool key(int panel, int key_code);
 bool pick_menu(int menubar, int item, bool ctrl_key = false);
-// Drags a graph cursor (snapping as the cursor's mode says): event 2 to the graph.
-bool move_cursor(int panel, int ctrl, int cursor, double x, double y);
+// Drags a graph cursor (snapping as the cursor's mode says): event 2 to the graph; a hot graph also gets the
+// commit where the user lets go of the cursor (`commit`), not at every step of the drag.
+bool move_cursor(int panel, int ctrl, int cursor, double x, double y, bool commit = true);
 // The graph's own zoom or pan ends: axes set, then the click (event 3, Ctrl held) reaches the callback.
 bool zoom(int panel, int ctrl, double xmin, double xmax, double ymin, double ymax);
 // Window operations: close box (event 11), move (event 13), size (event 12).

@@ -487,4 +487,11 @@ void notify_document(const std::string& path)
     send({{"type", "document"}, {"path", path}});
 }
 
+void notify_status_line(const std::string& text)
+{
+    if (!watched()) return;
+    flush_before_other();
+    send({{"type", "status_line"}, {"text", text}});
+}
+
 }  // namespace vui

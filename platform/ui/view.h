@@ -26,6 +26,7 @@
 //   "active"       {panel}               the active panel
 //   "mouse_cursor" {cursor, wait}
 //   "document"     {path}                the program opens a file: show it (new browser tab)
+//   "status_line"  {text}                how a command ended, shown in the page's status line
 // Control, panel and menu-bar changes are gathered during one turn of the event loop and go out together
 // when it ends (see flush_changes in notify.h), each object once; every other message first sends what is
 // gathered, so a view sees the changes in the model's order.

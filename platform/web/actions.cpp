@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "platform/ui/screen_size.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/user_actions.h"
 #include "platform/ui/userint.h"
@@ -74,7 +75,7 @@ const std::set<std::string>& actions()
 {
     static const std::set<std::string> ops = {"set",   "press", "click", "dblclick", "rclick", "select", "check",
                                               "key",   "menu",  "cursor", "zoom",    "close",  "activate",
-                                              "move",  "size",  "answer"};
+                                              "move",  "size",  "answer", "screen"};
     return ops;
 }
 
@@ -103,11 +104,13 @@ const std::map<std::string, std::vector<Field>>& message_fields()
         {"check", {panel, ctrl, {"index", Kind::integer, true}, {"checked", Kind::flag, false}}},
         {"key", {panel, {"key", Kind::integer, true}}},
         {"menu", {{"menubar", Kind::integer, true}, {"item", Kind::integer, true}, ctrl_key}},
-        {"cursor", {panel, ctrl, {"cursor", Kind::integer, false}, {"x", Kind::real, true}, {"y", Kind::real, true}}},
+        {"cursor",
+         {panel, ctrl, {"cursor", Kind::integer, false}, {"x", Kind::real, true}, {"y", Kind::real, true}, commit}},
         {"zoom",
          {panel, ctrl, {"xmin", Kind::real, true}, {"xmax", Kind::real, true}, {"ymin", Kind::real, true},
           {"ymax", Kind::real, true}}},
         {"close", {panel}},
+        {"screen", {{"width", Kind::integer, true}, {"height", Kind::integer, true}}},
         {"activate", {panel}},
         {"move", {panel, {"top", Kind::integer, true}, {"left", Kind::integer, true}, view_width, view_height}},
         {"size", {panel, {"height", Kind::integer, true}, {"width", Kind::integer, true}, view_width, view_height}},
@@ -250,13 +253,15 @@ bool apply_action(const json& a)
         if (op == "check") return vui::user::check_item(panel, ctrl, num(a, "index", -1), flag(a, "checked", true));
         if (op == "key") return vui::user::key(panel, num(a, "key"));
         if (op == "menu") return vui::user::pick_menu(num(a, "menubar"), num(a, "item"), flag(a, "ctrl_key", false));
-        if (op == "cursor") return vui::user::move_cursor(panel, ctrl, num(a, "cursor", 1), real(a, "x"), real(a, "y"));
+        if (op == "cursor") return vui::user::move_cursor(panel, ctrl, num(a, "cursor", 1), real(a, "x"), real(a, "y"),
+                                                             flag(a, "commit", true));
         if (op == "zoom")
             return vui::user::zoom(panel, ctrl, real(a, "xmin"), real(a, "xmax"), real(a, "ymin"), real(a, "ymax"));
         if (op == "close") return vui::user::close(panel);
         if (op == "activate") return vui::user::activate(panel);
         if (op == "move") return move_within_view(a, panel);
         if (op == "size") return size_within_view(a, panel);
+        if (op == "screen") return vui::user::set_screen(num(a, "width"), num(a, "height"));
         if (op == "answer") {
             vui::PopupAnswer answer;
             answer.button = num(a, "button", 1);

@@ -10,6 +10,7 @@
 #include "panels/right.h"
 #include "panels/s_chart.h"
 #include "panels/vt_setup.h"
+#include "platform/ui/screen_size.h"
 
 namespace {
 
@@ -56,6 +57,37 @@ TEST_F(AcqTest, MainWindowShowsTitleLegendAndIdleClock)
     ui.advance(1.0);
     EXPECT_EQ(ui.text(sc_handle, SCHART_CLOCK_TIME), "09:30:01");
     EXPECT_EQ(ui.text(sc_handle, SCHART_CLOCK_DATE), "2026/03/14");
+}
+
+// The view's screen: the main window takes it less 5 pixels on every side and the strip chart fills it again;
+// going back to a size gives the controls back the same places.
+TEST_F(AcqTest, MainWindowFollowsTheScreenTheViewReports)
+{
+    struct Box {
+        int top, left, width, height;
+        bool operator==(const Box&) const = default;
+    };
+    auto panel = [&](int p) {
+        return Box{ui.panel_attribute(p, ATTR_TOP), ui.panel_attribute(p, ATTR_LEFT), ui.panel_attribute(p, ATTR_WIDTH),
+                   ui.panel_attribute(p, ATTR_HEIGHT)};
+    };
+    auto start = [&] {
+        return Box{ui.attribute(sc_handle, SCHART_START, ATTR_TOP), ui.attribute(sc_handle, SCHART_START, ATTR_LEFT),
+                   ui.attribute(sc_handle, SCHART_START, ATTR_WIDTH), ui.attribute(sc_handle, SCHART_START, ATTR_HEIGHT)};
+    };
+    ASSERT_TRUE(vui::user::set_screen(1280, 720));
+    EXPECT_EQ(panel(parent_panel), (Box{5, 5, 1270, 710}));
+    EXPECT_EQ(panel(sc_handle), (Box{20, 0, 1270, 690}));
+    const Box small = start();
+    EXPECT_GE(small.height, 20);
+    ASSERT_TRUE(vui::user::set_screen(1920, 1080));
+    EXPECT_EQ(panel(parent_panel), (Box{5, 5, 1910, 1070}));
+    EXPECT_GT(start().width, small.width);
+    ASSERT_TRUE(vui::user::set_screen(1280, 720));
+    EXPECT_EQ(start(), small);
+    // A size no screen has is bounded.
+    ASSERT_TRUE(vui::user::set_screen(-5, 1 << 30));
+    EXPECT_EQ(panel(parent_panel), (Box{5, 5, 310, 16374}));
 }
 
 TEST_F(AcqTest, AboutBoxAndRealTimeMenuItem)

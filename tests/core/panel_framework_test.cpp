@@ -118,6 +118,37 @@ TEST_F(Panels, ScalingKeepsTheHeightOfOneLineControls)
     EXPECT_EQ(ui.attribute(sc_handle, graph, ATTR_HEIGHT), 40);
 }
 
+// Tiling and closing again and again: the controls of the window left open come back to the same places, and
+// at the window's own size to their own geometry.
+TEST_F(Panels, ClosingATiledWindowGivesTheOthersTheirLayoutBack)
+{
+    open_window(&sc_handle);
+    const int start = NewCtrl(sc_handle, CTRL_TOGGLE_BUTTON, "START/STOP", 37, 13);
+    SetCtrlAttribute(sc_handle, start, ATTR_HEIGHT, 23);
+    SetCtrlAttribute(sc_handle, start, ATTR_WIDTH, 61);
+    const Geometry own{37, 13, 61, 23};
+    auto place = [&] {
+        return Geometry{ui.attribute(sc_handle, start, ATTR_TOP), ui.attribute(sc_handle, start, ATTR_LEFT),
+                        ui.attribute(sc_handle, start, ATTR_WIDTH), ui.attribute(sc_handle, start, ATTR_HEIGHT)};
+    };
+    menu_tile(1, 62, nullptr, parent_panel);
+    const Geometry alone = place();
+    EXPECT_GT(alone.height, own.height);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        open_window(&list_panel);
+        menu_tile(1, 62, nullptr, parent_panel);
+        EXPECT_LT(place().height, alone.height);
+        DiscardMyPanel(&list_panel);  // tiles what is left: the strip chart alone
+        EXPECT_EQ(place(), alone);
+    }
+    panel_attributes rec;
+    rec.panel = sc_handle;
+    ASSERT_EQ(get_my_attributes(&rec), 1);
+    sizePanel(&rec, 100, 400, 100, 300);
+    EXPECT_EQ(place(), own);
+}
+
 TEST_F(Panels, MovingKeepsTheWindowInsideTheMainPanelsClientArea)
 {
     open_window(&sc_handle);

@@ -4,6 +4,7 @@
 #include "core/schema.h"
 #include "panels/del_old.h"
 #include "panels/sc_sel.h"
+#include "platform/ui/status_line.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
 #include "tests/setup/setup_fixture.h"
@@ -99,6 +100,7 @@ TEST_F(RunDeletionTest, CheckedRunsAndEndpointFilesAreDeletedInProcess)
     EXPECT_EQ(files(), (std::vector<std::string>{"00000007.001", "00000007.002", "00000007.TXT"}));
     EXPECT_FALSE(exists("CLEAN/8.ENP"));
     EXPECT_TRUE(exists("CLEAN/7.ENP"));
+    EXPECT_EQ(vui::status_line(), "3 runs deleted.");
 }
 
 TEST_F(RunDeletionTest, PackingDropsDeletedRows)
@@ -114,6 +116,7 @@ TEST_F(RunDeletionTest, PackingDropsDeletedRows)
     EXPECT_LT(*vsys::file_size(*vsys::find_file_nocase(dir.path(), "OTHER_01.DBF")), other_before);
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "1");
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
+    EXPECT_EQ(vui::status_line(), "Database packed.");
 }
 
 TEST_F(RunDeletionTest, MultiCopyCountsTheCopiesThatFailed)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "panels/s_chart.h"
+#include "platform/ui/status_line.h"
 #include "setup/setup_files.h"
 #include "setup/setup_paths.h"
 #include "tests/setup/setup_fixture.h"
@@ -48,6 +49,7 @@ TEST_F(SetupTest, SaveStoresPendingChangesExportsAndClearsTheFlag)
     EXPECT_EQ(rows("SELECT NUM_VAL FROM 0003NUMB WHERE PARAM = 1 AND INDEX = 4"), "2.500000000");
     EXPECT_TRUE(exists("Setup/Alpha.Vantrel"));
     EXPECT_EQ(ui.title(parent_panel), "System=W1, Alpha");
+    EXPECT_EQ(vui::status_line(), "Process \"Alpha\" saved.");
 }
 
 TEST_F(SetupTest, PendingChangesAskFirstAndStayWhenDeclined)
@@ -74,6 +76,7 @@ TEST_F(SetupTest, WriteProtectedProcessesAreNeverSaved)
         save_read(0, MENUBAR_FILE_SAVE, nullptr, 0);
         EXPECT_EQ(last_popup(), kProtected);
         EXPECT_NE(Flags & FLAG_PENDING_CHANGES, 0);
+        EXPECT_EQ(vui::status_line(), "");  // the popup said it: no note of a save that did not happen
     }
     EXPECT_FALSE(vsys::file_exists(dir.file("0001NUMB.DBF")));
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("Setup")));
@@ -171,6 +174,7 @@ TEST_F(SetupTest, OpenLoadsAnExistingProcessAndDropsDeclinedEdits)
     EXPECT_EQ(channel_slope[1], 9.0);
     EXPECT_EQ(Flags & FLAG_PENDING_CHANGES, 0);
     EXPECT_NE(std::find(calls.begin(), calls.end(), "update_menu"), calls.end());
+    EXPECT_EQ(vui::status_line(), "Process \"Beta\" opened.");
 }
 
 TEST_F(SetupTest, DeleteRemovesTheFileSetButKeepsTheHeaderRow)

@@ -11,7 +11,9 @@
 #include "panels/wafers.h"
 #include "panels/x_hist.h"
 #include "platform/sys/fault_plan.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
+#include "platform/ui/status_line.h"
 #include "programs/wiring.h"
 #include "spc/chart_catalogue.h"
 #include "spc/chart_data.h"
@@ -725,6 +727,16 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
     EXPECT_NE(ui.popups().back().text.find("Slideshow"), std::string::npos);
 }
 
+// Active charts none of which has data: the show says so in the status line, no popup.
+TEST_F(Slideshow, ChartsWithoutDataSaySoInTheStatusLine)
+{
+    store_row(5, 1, 4, 1, 3, 1, "", "");  // a set point has no series
+    ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
+    EXPECT_TRUE(ui.popups().empty());
+    EXPECT_EQ(vui::status_line(), "None of the active charts has data to display.");
+    EXPECT_EQ(spc_panel, -1);
+}
+
 // --- rule alarms --------------------------------------------------------------------------------------------
 
 struct AlarmCase {
@@ -809,6 +821,27 @@ TEST_F(ChartList, ExclusionNeedsTwoGoodPoints)
                                        "standard deviation calculation.");
     EXPECT_EQ(ui.ival(spc_panel, SPC_EXCLUDE), 0);
     EXPECT_EQ(shown_chart().data_mean, mean);
+}
+
+// A drag of the chart's cursor asks about pending setup changes once, where it is let go; each later commit asks again.
+TEST_F(ChartList, PendingChangesAreAskedWhereTheCursorIsLetGoNotAtEveryStepOfTheDrag)
+{
+    view_mean_chart();
+    ASSERT_GE(shown_chart().points, 3);
+    Flags |= FLAG_PENDING_CHANGES;
+    const std::size_t before = ui.popups().size();
+    for (double x : {0.0, -1.0, -2.0}) ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, x, shown_chart().data_mean, false));
+    EXPECT_EQ(ui.popups().size(), before);
+    ui.answer_no();
+    ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -2.0, shown_chart().data_mean));
+    ASSERT_EQ(ui.popups().size(), before + 1);
+    EXPECT_EQ(ui.popups().back().text, "Changes are pending.  Do you want to save changes?");
+    EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -2);
+    ui.answer_no();
+    ASSERT_TRUE(ui.move_cursor(spc_panel, SPC_CHART, 1, -1.0, shown_chart().data_mean));
+    EXPECT_EQ(ui.popups().size(), before + 2);
+    EXPECT_EQ(ui.ival(spc_panel, SPC_POINT), -1);
+    Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
 }
 
 }  // namespace

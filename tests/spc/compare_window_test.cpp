@@ -245,6 +245,36 @@ TEST_F(CompareWindowTest, OneBatchDialogLeavesTheOtherBatchAlone)
     EXPECT_EQ(por_lot_restrictions, 0);
 }
 
+// Ticks on single entries, "Select All" left as it was: the ticked entries are what the batch uses.
+TEST_F(CompareWindowTest, ATickOnAnEntryEndsSelectAll)
+{
+    ASSERT_NO_FATAL_FAILURE(seed());
+    ASSERT_NO_FATAL_FAILURE(open_comparison());
+    ASSERT_TRUE(ui.press(compare_panel, COMPARE_POR));
+    const int dialog = ui.find_panel("WAFERS");
+    ASSERT_GT(dialog, 0);
+    const auto ids = ui.plain_items(dialog, WAFERS_TRACE_LIST);
+    for (const char* id : {"LOT3", "LOT5", "LOT7"}) {
+        const auto it = std::find(ids.begin(), ids.end(), id);
+        ASSERT_NE(it, ids.end());
+        ASSERT_TRUE(ui.check(dialog, WAFERS_TRACE_LIST, static_cast<int>(it - ids.begin())));
+        EXPECT_FALSE(ui.items(dialog, WAFERS_TRACE_LIST)[0].checked) << id;
+    }
+    ASSERT_TRUE(ui.check(dialog, WAFERS_WAFER_LIST, 1));  // "Trigger Number 1"
+    EXPECT_FALSE(ui.items(dialog, WAFERS_WAFER_LIST)[0].checked);
+    // A tick on "Select All" clears the system entries ticked before it.
+    const auto systems = ui.plain_items(dialog, WAFERS_SYSTEM_LIST);
+    const int tool_a = static_cast<int>(std::find(systems.begin(), systems.end(), "TOOL_A") - systems.begin());
+    ASSERT_LT(tool_a, static_cast<int>(systems.size()));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, tool_a));
+    ASSERT_TRUE(ui.check(dialog, WAFERS_SYSTEM_LIST, 0));
+    EXPECT_FALSE(ui.items(dialog, WAFERS_SYSTEM_LIST)[static_cast<std::size_t>(tool_a)].checked);
+    ASSERT_TRUE(ui.press(dialog, WAFERS_OK));
+    EXPECT_EQ(por_lot_select, (std::vector<std::string>{"LOT3", "LOT5", "LOT7"}));
+    EXPECT_EQ(por_wafer_select, std::vector<int>{1});
+    EXPECT_EQ(por_system_restrictions, 0);
+}
+
 TEST_F(CompareWindowTest, ComparisonWritesPassAndFailBlocks)
 {
     ASSERT_NO_FATAL_FAILURE(seed());

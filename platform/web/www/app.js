@@ -1,7 +1,9 @@
 // The page's connection to the program: mirrors the model from the snapshot and the changes, sends what the user does.
 import { Screen } from './panels.js';
 import { Popups } from './popups.js';
-import { keyCode } from './keys.js';
+import { keyCode, fieldEditKey } from './keys.js';
+import { showStatusLine } from './statusline.js';
+import { reportScreen, forgetScreen } from './screensize.js';
 
 const statusBox = document.getElementById('status');
 let socket = null;
@@ -34,7 +36,13 @@ export function makeDirectory(dir, name, popup) {
   });
 }
 
-const screen = new Screen(document.getElementById('screen'), send);
+const screenRoot = document.getElementById('screen');
+const screen = new Screen(screenRoot, send);
+let resizing = 0;
+window.addEventListener('resize', () => {
+  clearTimeout(resizing);
+  resizing = setTimeout(() => reportScreen(screenRoot, send), 150);
+});
 const popups = new Popups(document.getElementById('popups'), send, listDirectory, makeDirectory);
 
 function openDocument(path) {
@@ -92,6 +100,8 @@ function handle(m) {
       popups.load(m);
       showLoadErrors(m.load_errors || []);
       if (typeof m.title === 'string' && m.title) document.title = m.title;
+      forgetScreen();
+      requestAnimationFrame(() => reportScreen(screenRoot, send));
       document.body.style.cursor = m.wait_cursor ? 'wait' : '';
       break;
     case 'reset': screen.clear(); popups.clear(); break;
@@ -120,6 +130,7 @@ function handle(m) {
     case 'active': if (m.panel > 0) screen.lastActive = m.panel; break;
     case 'mouse_cursor': document.body.style.cursor = m.wait || m.cursor === 17 ? 'wait' : ''; break;
     case 'document': openDocument(m.path); break;
+    case 'status_line': showStatusLine(m.text); break;
     case 'load_error': showLoadErrors([m.error], true); break;
     case 'dir_list': {
       const done = pendingLists.get(m.req);
@@ -175,6 +186,7 @@ document.addEventListener('keydown', (e) => {
   const code = keyCode(e);
   if (!code) return;
   const inField = e.target instanceof HTMLInputElement || e.target instanceof HTMLTextAreaElement || e.target instanceof HTMLSelectElement;
+  if (inField && fieldEditKey(e)) return;
   // In a field, only Ctrl combinations, function keys and Esc are the program's; the rest edit the field.
   if (inField && !(code & 0x40000) && !(code >= 0xF00 && (code & 0xff00) <= 0x1A00) && code !== 0x300) return;
   const panel = screen.activePanelFor(e.target);

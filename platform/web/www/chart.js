@@ -195,7 +195,7 @@ export class Chart {
   axes(c, area, r) {
     const grid = hex(attr(this.ctrl, A.GRID, 0x808080));
     const xdiv = attr(this.ctrl, A.XDIV, 10) || 10, ydiv = attr(this.ctrl, A.YDIV, 5) || 5;
-    c.font = '10px sans-serif';
+    c.font = '11px sans-serif';
     c.fillStyle = '#000';
     c.strokeStyle = grid;
     c.lineWidth = 1;
@@ -437,6 +437,15 @@ export class Chart {
     return { x: r.x0 + ((px - a.x) / a.w) * (r.x1 - r.x0), y: r.y1 - ((py - a.y) / a.h) * (r.y1 - r.y0) };
   }
 
+  // A click in the plot area brings the first cursor there, as a drag of it would.
+  cursorToClick(d) {
+    const a = this.area;
+    if (!a || !(this.graph?.cursors || []).length) return;
+    if (d.x < a.x || d.x > a.x + a.w || d.y < a.y || d.y > a.y + a.h) return;
+    const p = this.toData(d.x, d.y);
+    this.send({ op: 'cursor', panel: this.panel, ctrl: this.id, cursor: 1, x: p.x, y: p.y });
+  }
+
   mouse() {
     // The window may be shown scaled to fit the browser: back to the chart's own pixels.
     const pos = (e) => {
@@ -487,12 +496,12 @@ export class Chart {
           if (now - this.drag.sent > 60) {
             this.drag.sent = now;
             const p = this.toData(mx, my);
-            this.send({ op: 'cursor', ...base(), cursor: this.drag.cursor, x: p.x, y: p.y });
+            this.send({ op: 'cursor', ...base(), cursor: this.drag.cursor, x: p.x, y: p.y, commit: false });
           }
         }
         this.draw();
       };
-      const up = () => {
+      const up = (ev) => {
         window.removeEventListener('mousemove', move);
         window.removeEventListener('mouseup', up);
         const d = this.drag;
@@ -512,6 +521,8 @@ export class Chart {
           this.send({ op: 'cursor', ...base(), cursor: d.cursor, x: p.x, y: p.y });
         } else {
           this.send({ op: 'click', ...base(), x: Math.round(d.x), y: Math.round(d.y), ctrl_key: false });
+          // The second click of a double click is the double click's own: the cursor is there already.
+          if (!(ev.detail >= 2)) this.cursorToClick(d);
         }
         this.draw();
       };

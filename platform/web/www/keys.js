@@ -28,3 +28,8 @@ export function keyText(code) {
   for (const [name, n] of Object.entries(VIRTUAL)) if (n === v) return s + (name === 'Escape' ? 'Esc' : name);
   return s + String.fromCharCode(c);
 }
+
+// Ctrl+A, C, V and X select, copy, paste and cut in a text field as in any page: the field keeps them.
+export function fieldEditKey(e) {
+  return e.ctrlKey && !e.shiftKey && !e.altKey && !e.metaKey && /^[acvx]$/i.test(e.key);
+}

@@ -74,6 +74,17 @@ function defaultSize(style) {
   return [100, 20];
 }
 
+// A text box stops taking characters at the length its control keeps, instead of cutting them afterwards.
+function limitLength(field, max) {
+  if (max > 0) field.maxLength = max;
+}
+
+// The program sizes its main window to the browser, so windows are shown at their own size; only a window larger
+// than the browser (a dialog taller than a small screen) makes the view shrink, while it is open.
+function shrinkToFit(right, bottom) {
+  return right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
+}
+
 export class Screen {
   constructor(root, send) {
     this.root = root;
@@ -87,7 +98,7 @@ export class Screen {
     window.addEventListener('resize', () => this.fit());
   }
 
-  // The top-level windows shrink to fit the browser's viewport (never grow); panel files keep their coordinates.
+  // The top-level windows are shown at their own size unless one is larger than the browser (see shrinkToFit).
   fit() {
     if (this.fitting) return;
     this.fitting = true;
@@ -100,7 +111,7 @@ export class Screen {
         right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
         bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
       }
-      const s = right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
+      const s = shrinkToFit(right, bottom);
       this.root.style.transform = s < 1 ? `scale(${s})` : '';
       this.root.dataset.scale = s.toFixed(4);
     });
@@ -537,6 +548,7 @@ export class Screen {
         const t = document.createElement('textarea');
         t.value = data.value ?? '';
         t.readOnly = indicator;
+        limitLength(t, attr(data, A.MAX_LEN, 0));
         t.addEventListener('change', () => set(t.value));
         return labelled(t);
       }

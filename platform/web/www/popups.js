@@ -1,4 +1,23 @@
 // Blocking popups of the program: message, confirm, generic, prompt, and file and directory selection over the server's files.
+// The question a save asks before it writes over an existing file; `replace` runs on the user's yes.
+function askReplace(where, path, replace) {
+  where.replaceChildren();
+  const ask = document.createElement('div');
+  ask.className = 'replace';
+  ask.textContent = path.slice(path.lastIndexOf('/') + 1) + ' already exists. Do you want to replace it? ';
+  const yes = document.createElement('button');
+  yes.textContent = 'Replace';
+  yes.dataset.button = 'Replace';
+  yes.addEventListener('click', () => replace());
+  const no = document.createElement('button');
+  no.textContent = 'Keep';
+  no.dataset.button = 'Keep';
+  no.addEventListener('click', () => where.replaceChildren());
+  ask.append(yes, ' ', no);
+  where.append(ask);
+  no.focus();
+}
+
 export class Popups {
   constructor(root, send, listDirectory, makeDirectory) {
     this.root = root;
@@ -134,10 +153,11 @@ export class Popups {
     const refusal = document.createElement('div');
     refusal.className = 'refusal';
     body.append(where, files, refusal);
-    let current = '';
+    let current = '', listed = null;
     const show = async (dir) => render(await this.listDirectory(dir, p.id));
     const render = (list) => {
       if (list.error) { refusal.textContent = list.error; return; }
+      listed = list;
       refusal.textContent = '';
       current = list.dir;
       where.textContent = 'Folder: ' + current + (!dirsOnly && exts.length && limited ? '    Files of type: ' + exts.map((e) => '*' + e).join(' ') : '');
@@ -182,7 +202,24 @@ export class Popups {
           v += p.extensions[0];
         }
       }
+      if (!dirsOnly && p.buttons[0] === 'Save') {
+        const answer = v;
+        fileExists(answer).then((there) => {
+          if (!there) { this.answer(p, 1, answer, false); return; }
+          askReplace(refusal, answer, () => this.answer(p, 1, answer, false));
+        });
+        return;
+      }
       this.answer(p, 1, v, false);
+    };
+    // Whether a save would write over a file: the folder shown, or the one the typed path names.
+    const fileExists = async (v) => {
+      const slash = v.lastIndexOf('/');
+      const dir = slash >= 0 ? v.slice(0, slash) || '/' : current;
+      const name = v.slice(slash + 1);
+      const same = dir.replace(/\/$/, '') === current.replace(/\/$/, '');
+      const list = same ? listed : await this.listDirectory(dir, p.id).catch(() => null);
+      return !!list && !list.error && list.entries.some((e) => !e.dir && e.name === name);
     };
     const escape = () => this.answer(p, 0, '', true);
     if (p.allow_make_dir) {

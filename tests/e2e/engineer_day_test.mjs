@@ -1,0 +1,279 @@
+// Browser test of an engineer's day with Vantrel, by real clicks: the window sized to the browser at 1280 x 720 and
+// 1920 x 1080 with no text below 11 px, the slideshow and the setup commands saying how they ended, batch selection
+// ticks that mean what they show, dimmed menu titles, a click in the SPC chart moving its read-out, text-field keys,
+// and the strip chart's layout back after a tiled chart closes. Screenshots go to the test's working directory.
+// Usage: node engineer_day_test.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file> <seed_compare_runs>
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { ProgramSession, expect } from './harness.mjs';
+
+const [binDir, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
+const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 280000 });
+const test = (name, body) => session.test(name, body);
+const MIN_TEXT_PX = 11;
+
+async function main() {
+  execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
+  execFileSync(seedRuns, [session.work], { stdio: 'inherit' });
+  session.start();
+  const page = await session.openPage({ width: 1920, height: 1080 });
+
+  const panel = (name) => page.locator(`[data-panel="${name}"]`);
+  const top = panel('TOP'), chart = panel('SCHART'), list = panel('SPC_LIST'), wafers = panel('WAFERS'), spc = panel('SPC');
+  const byName = (p, constant) => p.locator(`:scope > .client > [data-constant="${constant}"]`);
+  const rows = (p, constant) => byName(p, constant).locator('.list-item');
+  const popups = page.locator('.popup');
+  const statusLine = page.locator('#status-line');
+  // A menu item reached through the menu bar by the names a person reads.
+  const menuPath = async (...names) => {
+    const bar = top.locator(':scope > div > .menubar');
+    await bar.locator(':scope > .menu').filter({ hasText: new RegExp(`^${names[0]}`) }).first().click({ position: { x: 5, y: 5 } });
+    let scope = bar.locator(':scope > .menu.open > .menu-list');
+    for (const [i, name] of names.slice(1).entries()) {
+      const row = scope.locator(':scope > .menu-item').filter({ has: page.locator(':scope > span', { hasText: name }) }).first();
+      if (i === names.length - 2) await row.click();
+      else { await row.hover(); scope = row.locator(':scope > .menu-list'); }
+    }
+  };
+  const waitStatus = async (pattern, what) => {
+    await page.waitForFunction((src) => new RegExp(src).test(document.getElementById('status-line')?.textContent ?? ''),
+      pattern.source, { timeout: 30000 }).catch(async () => {
+      throw new Error(`${what}: the status line reads ${JSON.stringify(await statusLine.textContent().catch(() => null))}`);
+    });
+  };
+  // The smallest text on the page in screen pixels: every element's own text, its font size times the scale it is
+  // shown at; the charts' canvas text is drawn at 11 px times the same scale.
+  const smallestText = () => page.evaluate(() => {
+    const root = document.getElementById('screen');
+    const scale = Number(root.dataset.scale) || 1;
+    let least = Infinity, where = '';
+    for (const el of document.querySelectorAll('body *')) {
+      const own = [...el.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
+      if (!own || !el.getClientRects().length) continue;
+      const r = el.getBoundingClientRect();
+      if (r.width === 0 || r.height === 0) continue;
+      const px = parseFloat(getComputedStyle(el).fontSize) * (root.contains(el) ? scale : 1);
+      if (px < least) { least = px; where = `${el.className || el.tagName} "${el.textContent.trim().slice(0, 20)}"`; }
+    }
+    if (document.querySelector('.chart canvas') && 11 * scale < least) { least = 11 * scale; where = 'chart text'; }
+    return { least, where, scale };
+  });
+  const shootAt = async (name) => {
+    const shot = path.join(process.cwd(), name);
+    await page.screenshot({ path: shot });
+    const m = await smallestText();
+    console.log(`screenshot: ${shot}; smallest text ${m.least.toFixed(1)} px (${m.where}), window scale ${m.scale}`);
+    expect(m.least >= MIN_TEXT_PX, `text of ${m.least.toFixed(1)} px (${m.where}) at scale ${m.scale}`);
+  };
+  const heightOf = async (p, constant) => (await byName(p, constant).boundingBox())?.height ?? 0;
+
+  await test('at 1920 x 1080 the main window fills the browser and no text is below 11 px', async () => {
+    await chart.waitFor({ timeout: 20000 });
+    await page.waitForFunction(() => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - innerWidth) < 30,
+      null, { timeout: 15000 });
+    await shootAt('engineer_day_1920x1080.png');
+  });
+
+  let startHeight = 0;
+  await test('at 1280 x 720 the main window is sized to the browser, not shrunk, and no text is below 11 px', async () => {
+    await page.setViewportSize({ width: 1280, height: 720 });
+    await page.waitForFunction(() => {
+      const main = document.querySelector('[data-panel="TOP"]');
+      return main.offsetWidth <= innerWidth && main.offsetWidth > innerWidth - 30 && main.offsetHeight <= innerHeight
+        && document.getElementById('screen').dataset.scale === '1.0000';
+    }, null, { timeout: 15000 });
+    startHeight = await heightOf(chart, 'START');
+    expect(startHeight >= 20, `START/STOP is ${startHeight} px tall`);
+    await shootAt('engineer_day_1280x720.png');
+  });
+
+  await test('a slideshow of charts without data says so in the status line', async () => {
+    await menuPath('Charts', 'Chart Slideshow');
+    await waitStatus(/^None of the active charts has data to display\.$/, 'the slideshow');
+    expect(await popups.count() === 0, 'a popup was shown');
+  });
+
+  await test('Save and Pack Database end with a note in the status line', async () => {
+    await menuPath('File', 'Save');
+    await waitStatus(/^Process ".+" saved\.$/, 'Save');
+    await menuPath('File', 'Pack Database');
+    await waitStatus(/^Database packed\.$/, 'Pack Database');
+  });
+
+  await test('Export warns before it replaces an existing file, then says where it wrote', async () => {
+    for (const round of [1, 2]) {
+      await menuPath('File', 'Export...');
+      const chooser = popups.filter({ hasText: 'Export setup as...' });
+      await chooser.waitFor({ timeout: 15000 });
+      await chooser.locator('input.response').fill(path.join(session.work, 'day.Vantrel'));
+      await chooser.locator('.buttons button', { hasText: 'Save' }).click();
+      if (round === 2) {
+        await chooser.locator('.replace').filter({ hasText: 'day.Vantrel already exists' }).waitFor({ timeout: 10000 });
+        await chooser.locator('button[data-button="Replace"]').click();
+      }
+      await chooser.waitFor({ state: 'detached', timeout: 15000 });
+      await waitStatus(/^Process exported to .*day\.Vantrel\.$/, `export ${round}`);
+      expect(fs.existsSync(path.join(session.work, 'day.Vantrel')), 'no export file');
+      await page.evaluate(() => { document.getElementById('status-line').textContent = ''; });
+    }
+  });
+
+  await test('ticks on single trace IDs end "Select all" and the chart holds only those runs', async () => {
+    await menuPath('Charts', 'SPC Chart List...');
+    await list.waitFor({ timeout: 15000 });
+    await rows(list, 'CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
+    await byName(list, 'VIEW').locator('button').click();
+    await wafers.waitFor({ timeout: 15000 });
+    const traces = rows(wafers, 'TRACE_LIST');
+    for (const id of ['LOT3', 'LOT5', 'LOT7']) {
+      const row = traces.filter({ has: page.locator('.item-text', { hasText: new RegExp(`^${id}$`) }) });
+      await row.scrollIntoViewIfNeeded();
+      await row.locator('input[type="checkbox"]').click();
+      await page.waitForFunction((l) => [...document.querySelectorAll('[data-panel="WAFERS"] [data-constant="TRACE_LIST"] .list-item')]
+        .some((r) => r.querySelector('.item-text')?.textContent.trim() === l && r.querySelector('input')?.checked), id, { timeout: 10000 });
+    }
+    const all = traces.filter({ hasText: 'Select all' }).locator('input[type="checkbox"]');
+    expect(!(await all.isChecked()), '"Select all" is still ticked');
+    await byName(wafers, 'OK').locator('button').click();
+    await spc.waitFor({ timeout: 15000 });
+    // Three points: the x axis runs over three positions, not the sixty runs of the batch.
+    await page.waitForFunction(() => {
+      const r = document.querySelector('[data-panel="SPC"] [data-constant="CHART"]')?.dataset.range?.split(',').map(Number);
+      return r && r[0] >= -4 && r[0] < 0;
+    }, null, { timeout: 15000 });
+  });
+
+  await test('with the SPC chart in front the dimmed menu titles look dimmed and do not open', async () => {
+    // Done closes the chart list with the chart window in front of the strip chart: the menus that need the strip
+    // chart in front are dimmed.
+    await spc.locator(':scope > .titlebar > .title').click();
+    await byName(list, 'DONE').locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
+    await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
+    const file = top.locator(':scope > div > .menubar > .menu.dimmed').first();
+    const look = await file.evaluate((el) => ({ color: getComputedStyle(el).color, normal: getComputedStyle(el.parentElement.querySelector('.menu:not(.dimmed)')).color }));
+    expect(look.color !== look.normal, `a dimmed title has the colour of an enabled one (${look.color})`);
+    await file.click({ position: { x: 5, y: 5 }, force: true });
+    expect(await top.locator('.menubar > .menu.open').count() === 0, 'a dimmed menu opened');
+  });
+
+  await test('a click in the chart graph brings the read-out cursor to the point there', async () => {
+    const graph = byName(spc, 'CHART').locator('canvas');
+    const point = byName(spc, 'POINT').locator('input');
+    const before = await point.inputValue();
+    expect(before !== '-2', 'the read-out is at the oldest point already');
+    const box = await graph.boundingBox();
+    // Near the left end of the plot area: the oldest of the three points.
+    await graph.click({ position: { x: 56, y: box.height / 2 } });
+    await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="POINT"] input')?.value === '-2',
+      null, { timeout: 10000 }).catch(async () => { throw new Error(`the point read-out stays ${before} (now ${await point.inputValue()})`); });
+  });
+
+  await test('the comment field keeps Ctrl+A, X and V and stops at 64 characters', async () => {
+    const comment = byName(spc, 'COMMENT').locator('textarea');
+    await comment.click();
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type('x'.repeat(70));
+    expect((await comment.inputValue()).length === 64, `the field holds ${(await comment.inputValue()).length} characters`);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type('engineer note');
+    expect(await comment.inputValue() === 'engineer note', `Ctrl+A did not select: ${await comment.inputValue()}`);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Control+X');
+    expect(await comment.inputValue() === '', 'Ctrl+X left the text');
+    await page.keyboard.press('Control+V');
+    expect(await comment.inputValue() === 'engineer note', `Ctrl+V gave ${JSON.stringify(await comment.inputValue())}`);
+  });
+
+  await test('closing the tiled chart gives the strip chart its layout back', async () => {
+    const tiled = await heightOf(chart, 'START');
+    await byName(spc, 'CLOSE').locator('button').click();
+    await spc.waitFor({ state: 'detached', timeout: 15000 });
+    await page.waitForFunction(async (h) => {
+      const b = document.querySelector('[data-panel="SCHART"] > .client > [data-constant="START"]');
+      return b && Math.abs(b.getBoundingClientRect().height - h) <= 1;
+    }, startHeight, { timeout: 15000 }).catch(async () => {
+      throw new Error(`START/STOP is ${await heightOf(chart, 'START')} px tall (${startHeight} before, ${tiled} tiled)`);
+    });
+    await shootAt('engineer_day_after_tiling_1280x720.png');
+  });
+
+  // The question about pending setup changes: asked again at each click in the chart graph, once for a drag of
+  // its cursor (where it is let go), never at each step of the drag.
+  const pending = popups.filter({ hasText: 'Changes are pending.' });
+  let asked = 0;
+  const answerNo = async () => {
+    await pending.waitFor({ timeout: 10000 });
+    await pending.locator('.buttons button', { hasText: 'No' }).click();
+    await pending.waitFor({ state: 'detached', timeout: 10000 });
+    asked++;
+  };
+  // Answers the questions the program asks until `done` holds.
+  const answeringNo = async (done, what) => {
+    const until = Date.now() + 20000;
+    while (Date.now() < until) {
+      if (await done()) return;
+      if (await pending.count()) await answerNo();
+      else await page.waitForTimeout(100);
+    }
+    throw new Error(`${what} not within 20 s`);
+  };
+  await test('after a setup change each click in the chart asks once, a cursor drag once where it is let go', async () => {
+    await menuPath('Configure', 'Acquisition Rate...');
+    const rate = panel('DAQSET');
+    await rate.waitFor({ timeout: 15000 });
+    const ring = byName(rate, 'RATE').locator('select');
+    const options = await ring.locator('option').allTextContents();
+    const current = options[Number(await ring.inputValue())];
+    const other = options.find((o) => o !== current);
+    await ring.selectOption({ label: other });
+    await byName(rate, 'OK').locator('button').click();
+    await rate.waitFor({ state: 'detached', timeout: 15000 });
+    await menuPath('Charts', 'SPC Chart List...');
+    await answeringNo(() => list.isVisible(), 'the chart list');
+    await rows(list, 'CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
+    await byName(list, 'VIEW').locator('button').click();
+    await answeringNo(() => wafers.isVisible(), 'the batch selection');
+    await byName(wafers, 'OK').locator('button').click();
+    await answeringNo(() => spc.isVisible(), 'the chart window');
+    await page.waitForTimeout(300);
+    if (await pending.count()) await answerNo();
+    const graph = byName(spc, 'CHART').locator('canvas');
+    const box = await graph.boundingBox();
+    const y = box.y + box.height / 2;
+    asked = 0;
+    await page.mouse.click(box.x + box.width / 2, y);
+    await answerNo();
+    // The cursor is where the click put it: a drag from there to the left end of the plot.
+    const at = await page.evaluate(() => {
+      const el = document.querySelector('[data-panel="SPC"] [data-constant="CHART"]');
+      return { range: el.dataset.range.split(',').map(Number) };
+    });
+    const point = Number(await byName(spc, 'POINT').locator('input').inputValue());
+    const [x0, x1] = at.range;
+    const px = (x) => box.x + 48 + ((x - x0) / (x1 - x0)) * (box.width - 62);
+    await page.mouse.move(px(point), y);
+    await page.mouse.down();
+    for (let k = 1; k <= 8; k++) {
+      await page.mouse.move(px(point) + ((px(x0) - px(point)) * k) / 8, y);
+      await page.waitForTimeout(80);
+    }
+    expect(await pending.count() === 0, 'the question came during the drag');
+    await page.mouse.up();
+    await answerNo();
+    await page.waitForTimeout(500);
+    expect(await pending.count() === 0, 'the question came back after No');
+    expect(asked === 2, `asked ${asked} times for a click and a drag`);
+  });
+
+  if (session.pageErrors.length) console.log(`page errors: ${session.pageErrors.join('; ')}`);
+  expect(session.pageErrors.length === 0, 'the page reported errors');
+  await session.stopProgram();
+  await session.done();
+}
+
+main().catch(async (e) => {
+  console.error(e);
+  await session.finish(1);
+});
