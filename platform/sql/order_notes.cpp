@@ -2,6 +2,7 @@
 #include "platform/sql/order_notes.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,7 +96,10 @@ void note_ascending_fields(const std::string& path, const FileSignature& signatu
 {
     const std::string file = note_path(path);
     if (file.empty() || path.find('\n') != std::string::npos) return;
-    if (!vsys::ensure_directory(order_notes_directory())) return;
+    // The cache folder itself may not exist yet (a new account); both are the user's alone.
+    const std::string dir = order_notes_directory();
+    for (const std::string& folder : {vsys::path_directory(dir), dir})
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return;
     std::string content = std::string(kFirstLine) + "\n" + path + "\n" + identity_line(signature, header.size()) + "\n";
     for (std::size_t i = 0; i < fields.size(); ++i) content += vsys::strprintf("%s%d", i ? " " : "", fields[i]);
     content += "\n" + header;

@@ -38,7 +38,8 @@ protected:
     {
         const char* before = std::getenv("XDG_CACHE_HOME");
         if (before) saved_ = before;
-        ::setenv("XDG_CACHE_HOME", cache_.path().c_str(), 1);
+        // A cache folder not made yet, as in a new account.
+        ::setenv("XDG_CACHE_HOME", cache_.file("cache").c_str(), 1);
     }
     void TearDown() override
     {
