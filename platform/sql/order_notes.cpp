@@ -1,6 +1,7 @@
 // Notes of ascending key fields, one small file per table path, written whole and renamed into place.
 #include "platform/sql/order_notes.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 
 #include "platform/sys/fault_plan.h"
@@ -46,6 +48,29 @@ bool write_all(int fd, const std::string& bytes, const std::string& path)
         done += static_cast<std::size_t>(w);
     }
     return true;
+}
+
+// Notes of tables that are gone (deleted scratch tables, renamed folders) would only pile up: each
+// new note clears them away.
+void forget_gone_tables(const std::string& dir, const std::string& kept)
+{
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.c_str()), ::closedir);
+    if (!folder) return;
+    while (dirent* entry = ::readdir(folder.get())) {
+        const std::string name = entry->d_name;
+        if (name.rfind("order-", 0) != 0 || name.find('.') != std::string::npos) continue;
+        const std::string note = vsys::path_join(dir, name);
+        if (note == kept) continue;
+        vsys::FilePtr f = vsys::open_file(note, "rb");
+        char head[4096 + 64];
+        const std::size_t n = f ? std::fread(head, 1, sizeof head, f.get()) : 0;
+        const std::string text(head, n);
+        const std::size_t first = text.find('\n'), second = first == std::string::npos ? first : text.find('\n', first + 1);
+        if (second == std::string::npos || text.compare(0, first, kFirstLine) != 0) continue;
+        const std::string table = text.substr(first + 1, second - first - 1);
+        struct stat st {};
+        if (::stat(table.c_str(), &st) != 0 && errno == ENOENT) std::remove(note.c_str());
+    }
 }
 
 }  // namespace
@@ -110,8 +135,11 @@ void note_ascending_fields(const std::string& path, const FileSignature& signatu
     if (fd < 0) return;
     bool ok = write_all(fd, content, file);
     if (::close(fd) != 0 || vsys::file_fault(vsys::FileOp::close, file)) ok = false;
-    if (ok && !vsys::file_fault(vsys::FileOp::rename, file) && std::rename(temp.c_str(), file.c_str()) == 0) return;
-    std::remove(temp.c_str());
+    if (!ok || vsys::file_fault(vsys::FileOp::rename, file) || std::rename(temp.c_str(), file.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return;
+    }
+    forget_gone_tables(dir, file);
 }
 
 }  // namespace vsql

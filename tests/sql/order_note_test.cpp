@@ -216,6 +216,31 @@ TEST_F(OrderNote, ThisProgramsWritesCarryTheNoteOnlyWhileTheOrderHolds)
     }
 }
 
+TEST_F(OrderNote, NotesOfTablesThatAreGoneAreClearedByTheNextNote)
+{
+    auto notes = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(cache_.path()))
+            if (e.is_regular_file()) names.push_back(e.path().filename().string());
+        return names;
+    };
+    const Keys keys = ascending_with_duplicates();
+    create(keys);
+    answers({"2"});
+    const std::vector<std::string> first = notes();
+    ASSERT_EQ(first.size(), 1u);
+    // The table goes and another comes under a new name: only the new table's note is left.
+    std::filesystem::remove(table_path());
+    create(keys);
+    std::filesystem::rename(table_path(), dir_.file("OTHER.DBF"));
+    const int h = connect();
+    EXPECT_EQ(flat(query(h, "SELECT NAME FROM OTHER WHERE K = 0").rows), "N3;N4;N5");
+    disconnect();
+    const std::vector<std::string> second = notes();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_NE(second, first);
+}
+
 TEST_F(OrderNote, ANoteThatCannotBeWrittenCostsOnlyTheNextRead)
 {
     const Keys keys = ascending_with_duplicates();
