@@ -164,6 +164,13 @@ def seeds():
         "unfinished": b"cut \033p20 \033fgFF\033",
         "verdict": b"CH1 Mean     POR mean - TEST mean \033p500l\033fgFF0000FAIL",
     }
+    # Notes of ascending key fields for the fuzz target's table "/vantrel-fuzz/KEYS.DBF" with its fixed identity.
+    note = b"vantrel ascending fields 1\n/vantrel-fuzz/KEYS.DBF\n1 2 3 4 5 97\n"
+    yield "order_note", {
+        "two_fields": note + b"0 2\n" + b"H" * 97,
+        "no_field": note + b"\n" + b"H" * 97,
+        "header_cut": note + b"0\n" + b"H" * 40,
+    }
 
 
 def main():

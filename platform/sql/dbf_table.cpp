@@ -20,6 +20,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/sql/order_notes.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/fault_plan.h"
@@ -534,6 +535,86 @@ bool DbfTable::load(std::string& error)
     indexes_.clear();
     indexes_.resize(fields_.size());
     multi_orders_.clear();
+    ascending_.assign(fields_.size(), false);
+    noted_ = ascending_;
+    read_order_note(*sig);
+    return true;
+}
+
+void DbfTable::read_order_note(const FileSignature& signature)
+{
+    if (count_ < kOrderNotedFromRows || !reader_) return;
+    std::string header(static_cast<std::size_t>(header_length_), '\0');
+    if (::pread(::fileno(reader_.get()), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) return;
+    // The note must describe the file that was read, not one that changed while it was opened.
+    auto now = file_signature(path_);
+    if (!now || !(*now == signature)) return;
+    for (int field : noted_ascending_fields(path_, signature, header))
+        if (field >= 0 && static_cast<std::size_t>(field) < fields_.size() && fields_[field].numeric())
+            ascending_[field] = noted_[field] = true;
+}
+
+void DbfTable::write_order_note(bool file_changed)
+{
+    if (count_ < kOrderNotedFromRows || dirty_ || !reader_) return;
+    if (file_changed ? std::find(ascending_.begin(), ascending_.end(), true) == ascending_.end() : ascending_ == noted_) return;
+    // Only for the file as memory knows it: nothing else wrote it since it was read or flushed.
+    auto before = file_signature(path_);
+    if (!before || !(*before == signature_)) return;
+    std::string header(static_cast<std::size_t>(header_length_), '\0');
+    if (::pread(::fileno(reader_.get()), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) return;
+    auto after = file_signature(path_);
+    if (!after || !(*after == *before)) return;
+    std::vector<int> fields;
+    for (std::size_t f = 0; f < ascending_.size(); ++f)
+        if (ascending_[f]) fields.push_back(static_cast<int>(f));
+    note_ascending_fields(path_, *before, header, fields);
+    noted_ = ascending_;
+}
+
+// Appends and changes keep a known order only where the row still fits between its neighbours.
+void DbfTable::check_order_at(int row)
+{
+    for (std::size_t f = 0; f < ascending_.size(); ++f) {
+        if (!ascending_[f]) continue;
+        const double here = field_number(record(row), fields_[f]);
+        if ((row > 0 && number_before(here, field_number(record(row - 1), fields_[f]))) ||
+            (row + 1 < count_ && number_before(field_number(record(row + 1), fields_[f]), here)))
+            ascending_[f] = false;
+    }
+}
+
+std::optional<double> DbfTable::probe_number(int field, int row) const
+{
+    const std::size_t block = static_cast<std::size_t>(row) / block_rows_;
+    const DbfField& f = fields_[field];
+    if ((block < blocks_.size() && blocks_[block]) || row >= readable_rows_) return field_number(record(row), f);
+    char bytes[256];
+    const off_t at = static_cast<off_t>(header_length_) + static_cast<off_t>(row) * record_length_ + f.offset;
+    if (f.width > static_cast<int>(sizeof bytes) || ::pread(::fileno(reader_.get()), bytes, static_cast<std::size_t>(f.width), at) != f.width)
+        return std::nullopt;
+    const std::optional<double> v = parse_number(bytes, f.width);
+    return v ? *v : kNoNumber;
+}
+
+bool DbfTable::probe_lookup(int field, double key, std::vector<int>& rows)
+{
+    // The first row not below the key, then the first row above it.
+    auto bound = [&](bool above, int& out) {
+        int lo = 0, hi = count_;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            const std::optional<double> v = probe_number(field, mid);
+            if (!v) return false;
+            if (above ? !number_before(key, *v) : number_before(*v, key)) lo = mid + 1;
+            else hi = mid;
+        }
+        out = lo;
+        return true;
+    };
+    int first = 0, last = 0;
+    if (!bound(false, first) || !bound(true, last)) return false;
+    for (int r = first; r < last; ++r) rows.push_back(r);
     return true;
 }
 
@@ -701,6 +782,7 @@ bool DbfTable::append(const std::string& rec, int& row, std::string& error)
     std::memcpy(dst, r.data(), record_length_);
     dirty_ = true;
     index_row(row, dst);
+    check_order_at(row);
     return true;
 }
 
@@ -759,6 +841,7 @@ bool DbfTable::replace(int row, const std::string& rec, std::string& error)
     reindex_row(row, dst, r.data());
     std::memcpy(dst, r.data(), record_length_);
     dirty_ = true;
+    check_order_at(row);
     return true;
 }
 
@@ -892,6 +975,8 @@ bool DbfTable::flush(std::string& error)
         return false;
     }
     if (auto sig = file_signature(path_)) signature_ = *sig;
+    // An append of a key not below the last carries the note on to the file as it is now.
+    write_order_note(true);
     return true;
 }
 
@@ -1035,6 +1120,10 @@ DbfTable::FieldIndex& DbfTable::numbers_of(int field)
                 index->numbers[static_cast<std::size_t>(first + i)] = field_number(data + static_cast<std::size_t>(i) * record_length_, f);
         });
         index->numbers_ready = true;
+        if (f.numeric()) {
+            ascending_[field] = std::is_sorted(index->numbers.begin(), index->numbers.end(), number_before);
+            write_order_note(false);
+        }
     }
     return *index;
 }
@@ -1122,6 +1211,16 @@ void DbfTable::lookup_number(int field, double key, std::vector<int>& rows)
 {
     rows.clear();
     if (std::isnan(key)) return;
+    auto& known = indexes_[field];
+    if (!known) known = std::make_unique<FieldIndex>();
+    // A field known ascending is searched in the file for its first look-ups; a join that keeps looking
+    // up reads it whole.
+    constexpr int kProbedLookups = 64;
+    if (!known->numbers_ready && known_ascending(field) && known->probes < kProbedLookups) {
+        ++known->probes;
+        if (probe_lookup(field, key, rows)) return;
+        rows.clear();
+    }
     FieldIndex& index = numbers_of(field);
     const std::vector<double>& numbers = index.numbers;
     // The first look-up scans the field's numbers; from the second on they are kept sorted.

@@ -119,6 +119,13 @@ public:
     // The field's number in a row (NaN when empty), from the field's key column; a field read
     // more often than it has rows gets its key column.
     double key_number(int field, int row);
+    // Whether the field is known to hold its numbers in ascending order (empty fields first), from a
+    // note of an earlier reading of this very file or from reading it whole: then a look-up by number
+    // is a binary search over the records instead of a read of the whole field.
+    bool known_ascending(int field) const
+    {
+        return field >= 0 && static_cast<std::size_t>(field) < ascending_.size() && ascending_[field];
+    }
 
 private:
     explicit DbfTable(std::string path);
@@ -131,6 +138,7 @@ private:
         std::size_t distinct = 0;  // keys (NaN counted as one) when the order is ready
         std::unique_ptr<std::unordered_map<std::string, std::vector<int>>> texts;  // text field: rows by trimmed text
         int lookups = 0;
+        int probes = 0;  // look-ups answered by a binary search over the records
         int parses = 0;  // numbers read from the records while there was no number column
     };
 
@@ -162,6 +170,15 @@ private:
     std::uint64_t schema_version_ = 0;
     std::uint64_t layout_version_ = 0;
     std::vector<std::unique_ptr<FieldIndex>> indexes_;
+    // Per field: its numbers are known ascending, and whether the kept note says so.
+    std::vector<bool> ascending_, noted_;
+    void read_order_note(const FileSignature& signature);
+    // Notes the fields known ascending for the file as it is now: when that differs from the note, or
+    // after this program changed the file and some field is still known ascending.
+    void write_order_note(bool file_changed);
+    std::optional<double> probe_number(int field, int row) const;
+    bool probe_lookup(int field, double key, std::vector<int>& rows);
+    void check_order_at(int row);
     std::map<std::string, RowOrder> multi_orders_;  // by their keys, dropped at any write
     // Rows marked deleted in memory whose flag is still to be written (by flush()).
     std::vector<int> pending_deletes_;

@@ -46,15 +46,21 @@ std::string quote_name(const std::string& name)
     return out + "\"";
 }
 
+// What a module registered for one table carries.
+struct MountAux {
+    std::shared_ptr<DbfTable> table;
+    MountSlot* slot = nullptr;
+};
+
 int x_create(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** err)
 {
-    auto* slot = static_cast<MountSlot*>(aux);
-    if (!slot->table) {
+    auto* mount = static_cast<MountAux*>(aux);
+    if (!mount || !mount->table) {
         *err = sqlite3_mprintf("no table to mount");
         return SQLITE_ERROR;
     }
     std::string decl = "CREATE TABLE x(";
-    const auto& fields = slot->table->fields();
+    const auto& fields = mount->table->fields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i) decl += ", ";
         decl += quote_name(fields[i].name);
@@ -68,8 +74,8 @@ int x_create(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out
         return rc;
     }
     auto* v = new DbfVtab;
-    v->table = slot->table;
-    v->slot = slot;
+    v->table = mount->table;
+    v->slot = mount->slot;
     *out = &v->base;
     return SQLITE_OK;
 }
@@ -359,10 +365,17 @@ sqlite3_module make_module()
 
 }  // namespace
 
-int register_dbf_module(sqlite3* db, MountSlot* slot)
+int mount_dbf_table(sqlite3* db, const std::string& name, std::shared_ptr<DbfTable> table, MountSlot* slot)
 {
     static const sqlite3_module module = make_module();
-    return sqlite3_create_module_v2(db, "dbf", &module, slot, nullptr);
+    auto* aux = new MountAux{std::move(table), slot};
+    // SQLite frees the carried table with the module: when it is replaced, dropped or the database closed.
+    return sqlite3_create_module_v2(db, name.c_str(), &module, aux, [](void* p) { delete static_cast<MountAux*>(p); });
+}
+
+void unmount_dbf_table(sqlite3* db, const std::string& name)
+{
+    sqlite3_create_module_v2(db, name.c_str(), nullptr, nullptr, nullptr);
 }
 
 }  // namespace vsql

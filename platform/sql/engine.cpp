@@ -107,7 +107,6 @@ bool open_database(Connection& c, std::string& error)
         error = "The SQL engine cannot start";
         return false;
     }
-    register_dbf_module(c.db, &c.slot);
     // Sorts of large results (the run list) stay in memory instead of temporary files.
     exec_plain(c, "PRAGMA temp_store = MEMORY", error);
     sqlite3_set_authorizer(c.db, authorize, &c);
@@ -134,18 +133,14 @@ int mount(Connection& c, const std::string& name)
     std::string error;
     std::shared_ptr<DbfTable> table = DbfTable::open(*path, error);
     if (!table) return set_error(kErrFile, error);
-    c.slot.table = table;
-    bool ok = exec_plain(c, "CREATE VIRTUAL TABLE main.\"" + name + "\" USING dbf", error);
-    c.slot.table.reset();
-    if (!ok) return set_error(kErrSql, error);
+    if (mount_dbf_table(c.db, name, table, &c.slot) != SQLITE_OK) return set_error(kErrSql, sqlite3_errmsg(c.db));
     c.mounts[name] = Mount{table, table->schema_version()};
     return kOk;
 }
 
 void unmount(Connection& c, const std::string& name)
 {
-    std::string ignored;
-    exec_plain(c, "DROP TABLE main.\"" + name + "\"", ignored);
+    unmount_dbf_table(c.db, name);
     c.mounts.erase(name);
 }
 
@@ -381,6 +376,21 @@ int create_table(Connection& c, const StatementText& st)
     return kOk;
 }
 
+// DROP TABLE takes the table's name away from the connection and leaves its file alone; the next
+// statement that names it mounts the file again.
+int drop_table(Connection& c, const StatementText& st, Statement& out)
+{
+    if (c.mounts.count(st.table)) {
+        unmount(c, st.table);
+    } else if (!st.if_exists) {
+        if (!c.names.find(c.directory, st.table + ".DBF")) return set_error(kErrNoTable, "Table " + st.table + " does not exist");
+        std::string error;
+        if (!DbfTable::open(*c.names.find(c.directory, st.table + ".DBF"), error)) return set_error(kErrFile, error);
+    }
+    out.modified = sqlite3_changes(c.db);
+    return kOk;
+}
+
 int pack_table(Connection& c, const StatementText& st)
 {
     if (!st.error.empty()) return set_error(kErrSql, st.error);
@@ -504,6 +514,7 @@ int qeExecSQL(int hdbc, const char* sql)
     switch (st.kind) {
     case StatementText::Kind::create_table: r = create_table(*c, st); break;
     case StatementText::Kind::pack: r = pack_table(*c, st); break;
+    case StatementText::Kind::drop_table: r = drop_table(*c, st, *s); break;
     default: r = run_sqlite(*c, st, *s); break;
     }
     if (r != kOk) return 0;

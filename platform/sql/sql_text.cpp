@@ -300,6 +300,28 @@ StatementText read_statement(const std::string& sql)
         else if (!valid_table_name(st.table)) st.error = "Invalid table name " + st.table;
         return st;
     }
+    if (word == "DROP" && c.peek(1) && c.peek(1)->upper == "TABLE") {
+        // Only the plain form is the engine's own; anything else goes to SQLite, which reports it.
+        Cursor d = c;
+        d.next();
+        d.next();
+        bool if_exists = false;
+        if (d.peek() && d.peek()->upper == "IF" && d.peek(1) && d.peek(1)->upper == "EXISTS") {
+            d.next();
+            d.next();
+            if_exists = true;
+        }
+        const Token* name = d.next();
+        if (name && is_name(*name)) {
+            d.accept_punct(';');
+            if (d.done() && valid_table_name(to_upper(name_of(*name)))) {
+                st.kind = StatementText::Kind::drop_table;
+                st.table = to_upper(name_of(*name));
+                st.if_exists = if_exists;
+                return st;
+            }
+        }
+    }
     st.kind = word == "SELECT" ? StatementText::Kind::query : StatementText::Kind::other;
     std::size_t from = st.kind == StatementText::Kind::query ? simple_query_from(tokens) : std::string::npos;
     for (std::size_t i = 0; i < tokens.size(); ++i) {

@@ -9,7 +9,7 @@
 namespace vsql {
 
 struct StatementText {
-    enum class Kind { query, create_table, pack, other };
+    enum class Kind { query, create_table, pack, drop_table, other };
     Kind kind = Kind::other;
     // The text for SQLite: table names beginning with digits and column names
     // that SQLite reserves are quoted.
@@ -17,7 +17,8 @@ struct StatementText {
     // For a SELECT of plain rows from one table: the same query with the
     // record number as an extra last column; empty otherwise.
     std::string sql_with_rowid;
-    std::string table;                    // CREATE TABLE and PACK
+    std::string table;                    // CREATE TABLE, PACK and DROP TABLE
+    bool if_exists = false;               // DROP TABLE IF EXISTS
     std::vector<DbfColumnDef> columns;   // CREATE TABLE
     std::vector<std::string> identifiers; // every name in the text, upper case
     std::string error;                    // set when CREATE TABLE or PACK cannot be read

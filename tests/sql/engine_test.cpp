@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "platform/sql/engine.h"
 #include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
+#include "platform/sys/format.h"
 #include "tests/sql/sql_fixture.h"
 
 namespace {
@@ -431,6 +433,53 @@ TEST_F(Engine, CatalogueListsTheTables)
     qeEndSQL(s);
     EXPECT_EQ(names, "CONFIG VT_INFO ");
     EXPECT_EQ(qeBeginTran(h), vsql::kErrNotSupported);
+}
+
+}  // namespace
+
+namespace {
+
+// Table names as statements reach them: mounted on first use, dropped from the connection only.
+TEST_F(Engine, DropTableForgetsTheMountAndKeepsTheFile)
+{
+    const std::string before = vtest::file_bytes(db.file("VT_INFO.DBF"));
+    struct Case {
+        const char* label;
+        const char* sql;
+        int error;
+    };
+    const Case cases[] = {
+        {"mounted", "DROP TABLE VT_INFO", 0},
+        {"not mounted", "DROP TABLE VT_INFO;", 0},
+        {"no file", "DROP TABLE NOPE", vsql::kErrNoTable},
+        {"no file, if exists", "DROP TABLE IF EXISTS NOPE", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(run(h, c.sql), c.error) << qeErrMsg();
+        EXPECT_EQ(vtest::file_bytes(db.file("VT_INFO.DBF")), before);
+    }
+    // Mounted again by the next statement, with every row.
+    EXPECT_EQ(flat(query(h, "SELECT RUN_NUM FROM VT_INFO ORDER BY RUN_NUM").rows), "1;2;3");
+    EXPECT_EQ(flat(query(h, "SELECT COUNT(*) FROM main.VT_INFO").rows), "3");
+}
+
+TEST_F(Engine, ManyTablesMountedInOneConnectionEachAnswerForItself)
+{
+    for (int t = 0; t < 120; ++t) {
+        const std::string name = vsys::strprintf("R%03d", t);
+        ASSERT_EQ(run(h, "CREATE TABLE " + name + " (K NUMERIC(5,0), NAME CHAR(8))"), 0) << qeErrMsg();
+        ASSERT_EQ(run(h, vsys::strprintf("INSERT INTO %s VALUES (%d, '%s')", name.c_str(), t, name.c_str())), 0) << qeErrMsg();
+    }
+    EXPECT_EQ(flat(query(h, "SELECT K, NAME FROM R007").rows), "7|R007");
+    EXPECT_EQ(flat(query(h, "SELECT a.K + b.K, c.NAME FROM R001 a, R119 b, r050 c").rows), "120|R050");
+    // A table whose columns changed under another name's mount is mounted afresh.
+    std::filesystem::remove(db.file("R010.DBF"));
+    ASSERT_EQ(run(h, "CREATE TABLE R010 (OTHER CHAR(4))"), 0) << qeErrMsg();
+    EXPECT_EQ(flat(query(h, "SELECT * FROM R010").rows), "");
+    ASSERT_EQ(run(h, "INSERT INTO R010 VALUES ('x')"), 0) << qeErrMsg();
+    EXPECT_EQ(flat(query(h, "SELECT * FROM R010").rows), "x");
+    EXPECT_EQ(flat(query(h, "SELECT NAME FROM R011").rows), "R011");
 }
 
 }  // namespace
