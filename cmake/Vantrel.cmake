@@ -37,10 +37,12 @@ function(vantrel_test_suite name)
   # Listing the tests of a sanitizer build on a busy machine can take far
   # longer than the 5-second default. A generated case is named by its own
   # label (vtest::ByCaseName), never by the bytes of its value.
+  # The per-user notes the SQL engine keeps go to the build tree, not the user's own cache.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 300
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    PROPERTIES ENVIRONMENT "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/tests/cache")
   add_dependencies(${name} record_args)
 endfunction()
