@@ -148,18 +148,26 @@ async function main() {
     // Alarms of wafers still being tested may bring it up again: click until the chart stays in front.
     const uncovered = () => page.waitForFunction(([xs, yy]) => xs.every((x) => document.elementFromPoint(x, yy)?.closest('[data-panel="SPC"]')),
       [[from, to], y], { timeout: 3000 }).then(() => true, () => false);
-    let front = false;
-    for (let attempt = 0; attempt < 10 && !front; attempt++) {
-      await spc.locator(':scope > .titlebar > .title').click();
-      front = await uncovered();
+    const moved = () => page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-constant="POINT"] input')?.value) < 0,
+      null, { timeout: 5000 }).then(() => true, () => false);
+    // A window brought up between the check and the drag takes the drag: bring the chart forward and drag again,
+    // as a person would.
+    let done = false;
+    for (let drag = 0; drag < 5 && !done; drag++) {
+      let front = false;
+      for (let attempt = 0; attempt < 10 && !front; attempt++) {
+        await spc.locator(':scope > .titlebar > .title').click();
+        front = await uncovered();
+      }
+      expect(front, 'the chart never came in front of the windows over it');
+      await page.mouse.move(from, y);
+      await page.mouse.down();
+      await page.mouse.move(to, y, { steps: 5 });
+      await page.mouse.up();
+      await settled(page);
+      done = await moved();
     }
-    expect(front, 'the chart never came in front of the windows over it');
-    await page.mouse.move(from, y);
-    await page.mouse.down();
-    await page.mouse.move(to, y, { steps: 5 });
-    await page.mouse.up();
-    await page.waitForFunction(() => Number(document.querySelector('[data-panel="SPC"] [data-constant="POINT"] input')?.value) < 0,
-      null, { timeout: 15000 });
+    expect(done, 'the read-out never followed the dragged cursor');
     const p = Number(await valueOf(page, 'SPC_POINT'));
     expect(p < 0, `the point position is ${p}`);
     const rules = (await valueOf(page, 'SPC_RULES')).trim();
