@@ -254,6 +254,7 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
 TEST_F(ChartList, TheChartButtonsOfThePanelsOpenTheList)
 {
     for (auto* button : {dual_spc_charts, spc_charts}) {
+        // Neither callback looks at which button called it.
         ASSERT_EQ(button(parent_panel, COMPARE_CHARTS, EVENT_COMMIT, nullptr, 0, 0), 0);
         ASSERT_GT(spc_chart_selections, 0);
         EXPECT_TRUE(ui.panel_visible(spc_chart_selections));
