@@ -176,7 +176,7 @@ TEST_F(AcqTest, StripChartWidthIsLimitedToItsPoints)
     // One sample every 10 s: 300 s are 30 points.
     setup_three_channels(-10);
     get_put_number(10, 0, NUMBER_T_WRITE, 300);
-    aok(-1, 1, EVENT_COMMIT, nullptr, 1, 1);
+    aok(-1, AXES_APPLY, EVENT_COMMIT, nullptr, 1, 1);  // without its dialog, as after a rate change
     EXPECT_EQ(sc_points, 30);
     EXPECT_EQ(ui.text(sc_handle, SCHART_X_END), "300");
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/panel_framework.h"
+#include "panels/s_chart.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
 
@@ -73,7 +74,7 @@ TEST_F(Panels, TilingOneToFiveMainWindows)
     for (int n = 1; n <= 5; ++n) {
         SCOPED_TRACE(n);
         open_window(order[n - 1]);
-        menu_tile(1, 62, nullptr, parent_panel);
+        menu_tile(1, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
         for (int k = 0; k < n; ++k) {
             EXPECT_EQ(geometry(*order[k]), expected[n - 1][k]) << "window " << k;
             EXPECT_EQ(ui.ival(*order[k], button(*order[k])), n == 1 ? 1 : 0);
@@ -221,7 +222,7 @@ TEST_F(Panels, PanelsWithoutTheFrameworkControlsAreSkipped)
     rec.panel = 0;
     EXPECT_EQ(get_my_attributes(&rec), 0);
     sc_handle = plain;
-    menu_tile(1, 62, nullptr, parent_panel);
+    menu_tile(1, MENUBAR_WINDOW_TILE, nullptr, parent_panel);
     EXPECT_EQ(geometry(plain), (Geometry{10, 10, 100, 100}));
 }
 

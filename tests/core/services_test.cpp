@@ -14,6 +14,7 @@
 #include "core/shared_buffers.h"
 #include "panels/apop.h"
 #include "panels/card_004.h"
+#include "panels/s_chart.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "tests/core/core_fixture.h"
@@ -130,7 +131,7 @@ TEST_F(Services, HelpWithoutAViewerSaysSo)
 TEST_F(Services, DefaultColoursFollowTheEightColourCycle)
 {
     get_put_number(4, 9, NUMBER_T_WRITE, 0x123456);
-    default_color(0, 0, nullptr, 0);
+    default_color(0, MENUBAR_CONFIGURE_COLORS_DEFAULT_COLORS, nullptr, 0);
     EXPECT_EQ(get_put_number(4, 9, NUMBER_T_READ, 0), 0.0);
     EXPECT_EQ(get_put_number(4, 1, NUMBER_T_READ, 0), 0.0);
     EXPECT_EQ(get_put_number(4, 8, NUMBER_T_READ, 0), 0x9400D3);
@@ -144,13 +145,13 @@ TEST_F(Services, ColourFileRoundTrip)
     for (short ch = 1; ch <= 32; ++ch) get_put_number(4, ch, NUMBER_T_WRITE, ch * 0x010203);
     const std::string path = dir.file("mine.color");
     ui.answer_path(path);
-    save_color(0, 0, nullptr, 0);
+    save_color(0, MENUBAR_CONFIGURE_COLORS_SAVE_COLORS, nullptr, 0);
     std::string content = dir.read("mine.color");
     EXPECT_EQ(content.rfind("Vantrel Color File (do not edit)\n0x010203\n0x020406\n", 0), 0u);
     EXPECT_EQ(content.size(), 33u + 32u * 9u);
     for (short ch = 1; ch <= 32; ++ch) get_put_number(4, ch, NUMBER_T_WRITE, 0);
     ui.answer_path(path);
-    load_color(0, 0, nullptr, 0);
+    load_color(0, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, nullptr, 0);
     for (short ch = 1; ch <= 32; ++ch) EXPECT_EQ(get_put_number(4, ch, NUMBER_T_READ, 0), ch * 0x010203) << ch;
     EXPECT_EQ(calls, std::vector<std::string>{"names:0,-1,0,0"});
     EXPECT_EQ(ui.popups()[0].title, "Color save file");
@@ -182,7 +183,7 @@ TEST_F(Services, BadColourFilesAreRefused)
         ui.answer_path(dir.file("x.color"));
         if (c.message) ui.answer(1);
         size_t before = ui.popups().size();
-        load_color(0, 0, nullptr, 0);
+        load_color(0, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, nullptr, 0);
         EXPECT_EQ(rows("SELECT COUNT(*) FROM NUMBER_T"), std::to_string(c.stored));
         if (c.message) {
             EXPECT_EQ(ui.popups().back().title, "Load Error");
@@ -195,7 +196,7 @@ TEST_F(Services, BadColourFilesAreRefused)
     }
     EXPECT_EQ(get_put_number(4, 20, NUMBER_T_READ, 0), 20);
     ui.answer_cancel();
-    load_color(0, 0, nullptr, 0);  // a cancelled dialog does nothing
+    load_color(0, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, nullptr, 0);  // a cancelled dialog does nothing
 }
 
 TEST_F(Services, PickedColourGoesToItsSample)
@@ -217,14 +218,19 @@ TEST_F(Services, AlarmCommands)
             return 0;
         };
     });
-    menu_clear_alarms(1, 48, nullptr, 0);
+    menu_clear_alarms(1, MENUBAR_ALARMS_CLEAR_ALARMS, nullptr, 0);
     EXPECT_EQ(calls, std::vector<std::string>{"review:-1,-100,1"});
     // The alarm display popup: from the menu one button is hidden, from its own button both show.
     struct Case {
         int panel, control;
         bool list, pareto;
     };
-    for (const Case& c : {Case{-1, 49, true, false}, Case{-1, 50, false, true}, Case{7, 3, true, true}}) {
+    // The display button has no panel file: any panel and control stand for it.
+    constexpr int kButtonPanel = 7;
+    constexpr int kDisplayButton = 3;
+    for (const Case& c : {Case{-1, MENUBAR_ALARMS_ALARM_LIST, true, false},
+                          Case{-1, MENUBAR_ALARMS_ALARM_PARETO, false, true},
+                          Case{kButtonPanel, kDisplayButton, true, true}}) {
         if (c.panel == -1)
             alarm_list_pareto(1, c.control, nullptr, 0);
         else

@@ -18,6 +18,9 @@
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/userint.h"
 #include "platform/web/start.h"
+#include "tests/fixtures/ui/demo_panel.h"
+
+using namespace demo_panel;
 
 namespace {
 
@@ -78,7 +81,7 @@ int tick(int panel, int ctrl, int event, void*, int, int)
         two[2 * s] = std::sin(static_cast<double>(small) * 0.2);
         two[2 * s + 1] = std::cos(static_cast<double>(small) * 0.2);
     }
-    PlotStripChart(panel, 8, two, 10, 0, 0, VAL_DOUBLE);
+    PlotStripChart(panel, DEMO_STRIP, two, 10, 0, 0, VAL_DOUBLE);
     g_scan += kScans;
     return 0;
 }
@@ -88,23 +91,23 @@ void rebuilt_item(int, int, void* data, int) { say("MENU_DATA " + std::to_string
 void menu(int bar, int item, void*, int)
 {
     say("CALL demo_menu " + std::to_string(item));
-    if (item == 3) {
+    if (item == MENUBAR_FILE_OPEN) {
         if (vsys::write_file_atomic("report.txt", "Wafer report\n")) vsys::launch_document("report.txt");
     }
-    if (item == 10) {
+    if (item == MENUBAR_FILE_SHOW_NOTICE) {
         // A window the program brings up by itself, over the main one, without making it the active one.
         static int notice = 0;
-        if (notice <= 0) notice = LoadPanel(0, "demo.uir", 2);
+        if (notice <= 0) notice = LoadPanel(0, "demo.uir", WAIT);
         SetPanelAttribute(notice, ATTR_LEFT, 300);
         SetPanelAttribute(notice, ATTR_TOP, 150);
         DisplayPanel(notice);
     }
-    if (item == 9) {
+    if (item == MENUBAR_CHARTS_NEXT_CHART) {
         // The chart list is rebuilt at run time; each item carries its chart number as callback data.
         if (g_dynamic_item) DiscardMenuItem(bar, g_dynamic_item);
         ++g_charts;
-        g_dynamic_item = NewMenuItem(bar, 5, ("Chart " + std::to_string(g_charts)).c_str(), -1, 0, rebuilt_item,
-                                     reinterpret_cast<void*>(static_cast<std::intptr_t>(g_charts)));
+        g_dynamic_item = NewMenuItem(bar, MENUBAR_CHARTS, ("Chart " + std::to_string(g_charts)).c_str(), -1, 0,
+                                     rebuilt_item, reinterpret_cast<void*>(static_cast<std::intptr_t>(g_charts)));
     }
 }
 
@@ -136,49 +139,49 @@ int main(int argc, char** argv)
     callbacks.push_back({"demo_menu", MenuCallbackPtr(menu)});
     vui::register_callbacks(callbacks);
 
-    g_panel = LoadPanel(0, "demo.uir", 1);
+    g_panel = LoadPanel(0, "demo.uir", DEMO);
     if (g_panel <= 0) {
         std::fprintf(stderr, "%s\n", vui::last_load_error().c_str());
         return 1;
     }
-    g_bar = LoadMenuBar(g_panel, "demo.uir", 1);
+    g_bar = LoadMenuBar(g_panel, "demo.uir", MENUBAR);
     SetPanelAttribute(g_panel, ATTR_WIDTH, 1000);
     SetPanelAttribute(g_panel, ATTR_HEIGHT, 560);
     SetPanelAttribute(g_panel, ATTR_LEFT, 10);
     SetPanelAttribute(g_panel, ATTR_TOP, 10);
-    place(2, 22, 10, 90);
-    place(3, 22, 120, 120);
-    place(11, 22, 260, 100);
-    place(6, 20, 380, 70, 26);
-    place(12, 20, 470, 70, 26);
-    place(5, 20, 560, 70, 26);
-    place(13, 22, 650, 90);
-    place(4, 60, 10, 220, 110);
-    place(10, 190, 10, 220, 90);
-    place(7, 60, 250, 520, 220);
-    place(8, 300, 10, 360, 220);
+    place(DEMO_VALUE, 22, 10, 90);
+    place(DEMO_NAME, 22, 120, 120);
+    place(DEMO_RATE, 22, 260, 100);
+    place(DEMO_RUN, 20, 380, 70, 26);
+    place(DEMO_ASK, 20, 470, 70, 26);
+    place(DEMO_LONG, 20, 560, 70, 26);
+    place(DEMO_RATIO, 22, 650, 90);
+    place(DEMO_CHANNELS, 60, 10, 220, 110);
+    place(DEMO_NOTES, 190, 10, 220, 90);
+    place(DEMO_GRAPH, 60, 250, 520, 220);
+    place(DEMO_STRIP, 300, 10, 360, 220);
     g_load_strip = NewCtrl(g_panel, CTRL_STRIP_CHART, "Load", 300, 380);
     SetCtrlAttribute(g_panel, g_load_strip, ATTR_NUM_TRACES, 32);
     SetCtrlAttribute(g_panel, g_load_strip, ATTR_POINTS_PER_SCREEN, 10000);
     place(g_load_strip, 300, 380, 600, 220);
-    SetCtrlAttribute(g_panel, 9, ATTR_INTERVAL, 0.05);
+    SetCtrlAttribute(g_panel, DEMO_CLOCK, ATTR_INTERVAL, 0.05);
     static const int palette[] = {0xFF4040, 0x40FF40, 0x4080FF, 0xFFFF40, 0xFF40FF, 0x40FFFF, 0xFFA040, 0xFFFFFF};
     for (int t = 1; t <= 32; ++t) SetTraceAttribute(g_panel, g_load_strip, t, ATTR_TRACE_COLOR, palette[(t - 1) % 8]);
-    SetTraceAttribute(g_panel, 8, 2, ATTR_TRACE_COLOR, 0x40FFFF);
+    SetTraceAttribute(g_panel, DEMO_STRIP, 2, ATTR_TRACE_COLOR, 0x40FFFF);
 
     double x[200], y[200];
     for (int k = 0; k < 200; ++k) {
         x[k] = k * 0.5;
         y[k] = std::sin(k * 0.05) * 10.0;
     }
-    PlotXY(g_panel, 7, x, y, 200, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0x00FF00);
-    SetCtrlAttribute(g_panel, 7, ATTR_NUM_CURSORS, 2);
-    SetCursorAttribute(g_panel, 7, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
-    SetGraphCursor(g_panel, 7, 1, 20.0, 0.0);
-    SetGraphCursor(g_panel, 7, 2, 70.0, 0.0);
+    PlotXY(g_panel, DEMO_GRAPH, x, y, 200, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0x00FF00);
+    SetCtrlAttribute(g_panel, DEMO_GRAPH, ATTR_NUM_CURSORS, 2);
+    SetCursorAttribute(g_panel, DEMO_GRAPH, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetGraphCursor(g_panel, DEMO_GRAPH, 1, 20.0, 0.0);
+    SetGraphCursor(g_panel, DEMO_GRAPH, 2, 70.0, 0.0);
     DisplayPanel(g_panel);
     // A child window inside the main panel, as the main windows are.
-    int child = LoadPanel(g_panel, "demo.uir", 3);
+    int child = LoadPanel(g_panel, "demo.uir", DIALOG);
     SetPanelAttribute(child, ATTR_LEFT, 785);
     SetPanelAttribute(child, ATTR_TOP, 60);
     DisplayPanel(child);

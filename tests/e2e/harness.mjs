@@ -189,6 +189,24 @@ export async function settled(page) {
   });
 }
 
+// Waits until `read` gives the same value over `rounds` page redraws in a row, each followed by a round trip to the
+// program. Strip data goes out one batch per frame the page has drawn, so data still on its way shows in one of them.
+export async function steady(page, read, what, rounds = 3, most = 200) {
+  let last = await read();
+  for (let i = 0, same = 0; i < most; i++) {
+    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    await settled(page);
+    const now = await read();
+    if (now !== last) {
+      last = now;
+      same = 0;
+    } else if (++same === rounds) {
+      return now;
+    }
+  }
+  throw new Error(`${what} still changes after ${most} redraws (last ${last})`);
+}
+
 const xpathText = (s) => (s.includes('"') ? `concat("${s.split('"').join('", \'"\', "')}")` : `"${s}"`);
 const HAS_CLASS = (c) => `contains(concat(" ", @class, " "), " ${c} ")`;
 // A menu of a menu bar, the rows of a menu or submenu, and one row, by the names they show.

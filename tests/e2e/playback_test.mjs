@@ -6,7 +6,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {
   ProgramSession, expect, answering, acquire, panelOf, control, button, listItems, pressed, valueOf, controlSelector,
-  shoot,
+  settled, shoot,
 } from './harness.mjs';
 
 const [binDir, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
@@ -46,14 +46,15 @@ async function main() {
     const back = chart.locator('button[aria-label="left1"]');
     await back.waitFor({ timeout: 15000 });
     const backDimmed = () => back.evaluate((b) => b.closest('.ctrl').classList.contains('dimmed'));
-    const settled = async () => {
-      let last = -1;
-      for (;;) {
-        await page.waitForTimeout(1500);
-        const now = Number(await valueOf(page, 'SCHART_X_END'));
-        if (now === last) return now;
-        last = now;
-      }
+    // Where the chart stands once the program has taken a step button: the step's block is drawn before the
+    // program looks at the page again, so a round trip after the button shows released comes after it.
+    const pressedPlayButton = chart.locator(['left', 'left1', 'right1', 'right', 'fforward']
+      .map((b) => `button.pressed[aria-label="${b}"]`).join(', '));
+    const stoppedAt = async () => {
+      await settled(page);
+      await pressedPlayButton.first().waitFor({ state: 'detached', timeout: 15000 });
+      await settled(page);
+      return Number(await valueOf(page, 'SCHART_X_END'));
     };
     // Wait until the chart has scrolled past its first screen, then stop it with one step forward: the chart then
     // waits for a button. A slow machine may stop it on the next wafer's first screen, where there is nothing to
@@ -65,7 +66,7 @@ async function main() {
         return Number(document.querySelector(start)?.innerText) > 0 && b && !b.closest('.ctrl').classList.contains('dimmed');
       }, controlSelector('SCHART_X_START'), { timeout: 120000 });
       await chart.locator('button[aria-label="right1"]').click();
-      before = await settled();
+      before = await stoppedAt();
       if (!(await backDimmed())) break;
       console.log(`stopped at ${before} s with nothing to step back to; playing on`);
       await chart.locator('button[aria-label="right"]').click();
@@ -76,7 +77,7 @@ async function main() {
     await back.click();
     await page.waitForFunction(([end, b]) => Number(document.querySelector(end)?.innerText) === b - 1,
       [controlSelector('SCHART_X_END'), before], { timeout: 15000 });
-    const after = await settled();
+    const after = await stoppedAt();
     expect(after === before - 1, `the chart ended at ${before} s and after the step back at ${after} s`);
     await shoot(page, shotDir, 'playback_step_back.png');
     // Fast forward to the end: the buttons go and the Play toggle is released.

@@ -5,6 +5,7 @@ import path from 'node:path';
 
 import {
   ProgramSession, expect, answering, panelOf, control, button, pressed, controlSelector, pickMenu, shoot, menuItem,
+  steady,
 } from './harness.mjs';
 
 const [binDir, edition, webDir, shotDir] = process.argv.slice(2);
@@ -130,11 +131,8 @@ async function main() {
       await toggle.click();
       await answering(page, edition, async () => !(await running()), 'the toggle released', 20000);
       expect(await toggle.innerText() === 'START', `the stopped toggle reads ${await toggle.innerText()}`);
-      // What was sent before the stop may still be on its way; after that the chart stands still.
-      await page.waitForTimeout(1000);
-      const settled = await scans();
-      await page.waitForTimeout(1500);
-      expect(await scans() === settled, `the strip chart still moves after stop: ${settled} -> ${await scans()}`);
+      // What was sent before the stop may still be on its way; once it is drawn the chart stands still.
+      await steady(page, scans, 'the strip chart after stop');
       const files = fs.readdirSync(path.join(work, 'SC_DATA')).filter((f) => /^\d{8}\.\d{3}$/.test(f));
       expect(files.length >= 1, `no wafer trace file in ${path.join(work, 'SC_DATA')}`);
       const head = fs.readFileSync(path.join(work, 'SC_DATA', files[0])).subarray(0, 20).toString('latin1');

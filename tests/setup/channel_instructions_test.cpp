@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "panels/card_004.h"
+#include "panels/s_chart.h"
 #include "panels/instruct.h"
 #include "setup/channel_setup.h"
 #include "tests/setup/setup_fixture.h"
@@ -12,7 +13,7 @@ class InstructionsTest : public setuptest::SetupTest {
 protected:
     int open(int channel)
     {
-        display_channel_setup(0, 0, nullptr, 0);
+        display_channel_setup(0, MENUBAR_CONFIGURE_CHANNEL_SETUP, nullptr, 0);
         EXPECT_GT(channel_setup_panel, 0);
         ui.right_click(channel_setup_panel, channel + 1);
         return ui.find_panel("INSTRUCT");
@@ -57,7 +58,7 @@ TEST_F(InstructionsTest, TextsAreStoredAsTheyShouldBe)
         SCOPED_TRACE(c.what);
         int dialog = open(channel);
         ASSERT_GT(dialog, 0);
-        ResetTextBox(dialog, 2, c.typed.c_str());
+        ResetTextBox(dialog, INSTRUCT_TEXT, c.typed.c_str());
         ui.answer_yes();
         ui.press(dialog, INSTRUCT_OK);
         EXPECT_EQ(stored(channel), c.want);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "panels/card_004.h"
+#include "panels/s_chart.h"
 #include "setup/channel_setup.h"
 #include "tests/setup/setup_fixture.h"
 
@@ -22,7 +23,7 @@ protected:
     int table() const { return channel_setup_panel; }
     void open()
     {
-        display_channel_setup(0, 0, nullptr, 0);
+        display_channel_setup(0, MENUBAR_CONFIGURE_CHANNEL_SETUP, nullptr, 0);
         ASSERT_GT(frame(), 0);
         ASSERT_GT(table(), 0);
     }
@@ -40,7 +41,7 @@ TEST_F(ChannelSetupTest, ProtectedProcessesOpenNoDialog)
     for (int n : {0, 2, 9001}) {
         recipe_num = n;
         ui.answer(1);
-        display_channel_setup(0, 0, nullptr, 0);
+        display_channel_setup(0, MENUBAR_CONFIGURE_CHANNEL_SETUP, nullptr, 0);
         EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text,
                   "Setup Error|This process is write protected.  Before you edit, you must use SAVE AS... to save a new "
                   "process (see FILE menu).");

@@ -3,6 +3,7 @@
 
 #include "core/schema.h"
 #include "panels/del_old.h"
+#include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "platform/ui/status_line.h"
 #include "setup/run_deletion.h"
@@ -46,7 +47,7 @@ TEST_F(RunDeletionTest, OldRunsGoWithEveryFileNewerRunsStayWhole)
     add_run(5, "2026/01/01");
     add_run(4, "2026/07/01");  // a lower number saved later stays
     add_run(6, "2026/06/01");
-    delete_old(0, 81, nullptr, 0);
+    delete_old(0, MENUBAR_FILE_DELETE_OLD_RUNS, nullptr, 0);
     int panel = ui.find_panel("DEL_OLD");
     ASSERT_GT(panel, 0);
     ui.set(panel, DEL_OLD_YEAR, 2026);
@@ -64,7 +65,7 @@ TEST_F(RunDeletionTest, OldRunsGoWithEveryFileNewerRunsStayWhole)
 TEST_F(RunDeletionTest, NoRunBeforeTheDateDeletesNothingAndSaysNothing)
 {
     add_run(5, "2026/01/01");
-    delete_old(0, 81, nullptr, 0);
+    delete_old(0, MENUBAR_FILE_DELETE_OLD_RUNS, nullptr, 0);
     int panel = ui.find_panel("DEL_OLD");
     ui.set(panel, DEL_OLD_YEAR, 2025);
     ui.press(panel, DEL_OLD_OK);
@@ -111,7 +112,7 @@ TEST_F(RunDeletionTest, PackingDropsDeletedRows)
     vtest::run(hdbc, "DELETE FROM OTHER_01 WHERE RUN > 1");
     const auto before = *vsys::file_size(*vsys::find_file_nocase(dir.path(), "VT_INFO.DBF"));
     const auto other_before = *vsys::file_size(*vsys::find_file_nocase(dir.path(), "OTHER_01.DBF"));
-    pack_db(0, 82, nullptr, 0);
+    pack_db(0, MENUBAR_FILE_PACK_DATABASE, nullptr, 0);
     EXPECT_LT(*vsys::file_size(*vsys::find_file_nocase(dir.path(), "VT_INFO.DBF")), before);
     EXPECT_LT(*vsys::file_size(*vsys::find_file_nocase(dir.path(), "OTHER_01.DBF")), other_before);
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "1");

@@ -166,7 +166,7 @@ TEST_F(RunSelectionTest, ProcessOfRecordChosenFromTheRunList)
     add_run(10, 3, "TOOL7:por", "2026/03/14");
     wafer(10, 1);
     wafer(10, 3);
-    pick_por(0, 80, nullptr, 0);
+    pick_por(0, MENUBAR_FILE_PROCESS_OF_RECORD, nullptr, 0);
     int panel = ui.find_panel("SC_SEL");
     ASSERT_GT(panel, 0);
     EXPECT_EQ(ui.plain_items(panel, SC_SEL_WAFERS), (std::vector<std::string>{"1", "3"}));
@@ -202,7 +202,7 @@ TEST_F(RunSelectionTest, ChannelChoiceOffersTheRunsChannelsAndLeavesTheProcessLo
     SetCtrlVal(sc_handle, SCHART_PLAY_STATE, "0 2 2");  // channel 2 offered and chosen earlier
     run_num = 10;
     const unsigned mask = VantrelChannelStatusBits;
-    select_channels(-1, 0, EVENT_COMMIT, nullptr, 0, 0);
+    select_channels(-1, SC_SEL_CHOOSE_CHANNELS, EVENT_COMMIT, nullptr, 0, 0);
     int choice = ui.find_panel("CHOOSE");
     ASSERT_GT(choice, 0);
     std::vector<int> values;

@@ -3,6 +3,7 @@
 
 #include "panels/part1.h"
 #include "panels/part2.h"
+#include "panels/s_chart.h"
 #include "setup/timer_editor.h"
 #include "tests/setup/setup_fixture.h"
 
@@ -54,7 +55,7 @@ protected:
     }
     int open()
     {
-        timer_setup_part2(0, 79, nullptr, 0);
+        timer_setup_part2(0, MENUBAR_CONFIGURE_TIMERS, nullptr, 0);
         return ui.find_panel("PART2");
     }
 };

@@ -6,6 +6,7 @@
 #include "core/shared_buffers.h"
 #include "panels/alarms.h"
 #include "panels/apop.h"
+#include "panels/compare.h"
 #include "panels/s_chart.h"
 #include "panels/spc_list.h"
 #include "panels/wafers.h"
@@ -255,7 +256,8 @@ TEST_F(ChartList, DoubleClickActivatesAndDeactivatesThroughTheCatalogue)
 TEST_F(ChartList, TheChartButtonsOfThePanelsOpenTheList)
 {
     for (auto* button : {dual_spc_charts, spc_charts}) {
-        ASSERT_EQ(button(parent_panel, 1, EVENT_COMMIT, nullptr, 0, 0), 0);
+        // Neither callback looks at which button called it.
+        ASSERT_EQ(button(parent_panel, COMPARE_CHARTS, EVENT_COMMIT, nullptr, 0, 0), 0);
         ASSERT_GT(spc_chart_selections, 0);
         EXPECT_TRUE(ui.panel_visible(spc_chart_selections));
         if (button == spc_charts) {
@@ -412,7 +414,7 @@ TEST_F(ChartList, EditLimitsStoresTheLimitsForEveryChartTypeAndMarksTheListItem)
         shown_chart().data_mean = 10.0;
         shown_chart().data_stdev = 0.5;
         Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
-        ASSERT_EQ(adjust_spec(-1, 6, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the window's Limits button
+        ASSERT_EQ(adjust_spec(-1, SPC_LIMITS_BUTTON, EVENT_COMMIT, nullptr, 0, 0), 0);  // as the window's Limits button
         const int dialog = ui.modal_panel();
         ASSERT_GT(dialog, 0);
         EXPECT_EQ(ui.title(dialog), "Edit Limits");
@@ -720,7 +722,7 @@ TEST_F(Slideshow, AnEmptyCatalogueSaysSoAndASecondShowIsRefused)
     ui.after_pumps(2, [&] {
         before = ui.popups().size();
         ui.answer(1);
-        start_next(handle_menu, 36, nullptr, parent_panel);
+        start_next(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW, nullptr, parent_panel);
     });
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW));
     ASSERT_EQ(ui.popups().size(), before + 1);

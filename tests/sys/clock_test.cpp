@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/sys/clock.h"
@@ -47,13 +48,20 @@ TEST(Clock, WaitUntilClockReturnsWhenAnotherThreadAdvances)
 {
     vtest::SimulatedClock clock;
     double target = Timer() + 5.0;
-    std::atomic<bool> done{false};
+    std::atomic<bool> done{false}, advanced{false};
+    std::atomic<int> looks_after_advance{0};
     std::thread waiter([&] {
-        EXPECT_TRUE(vsys::wait_until_clock(target, [] { return false; }));
+        // The stop check follows each look at the clock.
+        EXPECT_TRUE(vsys::wait_until_clock(target, [&] {
+            if (advanced.load()) ++looks_after_advance;
+            return false;
+        }));
         done = true;
     });
     clock.advance(4.0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    advanced = true;
+    // The second stop check after the advance follows a look at the clock that saw it: short of the target.
+    while (looks_after_advance.load() < 2 && !done.load()) std::this_thread::yield();
     EXPECT_FALSE(done.load());
     clock.advance(1.0);
     waiter.join();
@@ -79,12 +87,20 @@ TEST(Clock, RealClockNeverRunsBackwardsAcrossModeChanges)
     double b = Timer();
     EXPECT_GE(b, 0.0);
     vsys::set_clock_speed(50.0);
-    double c = Timer();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    double d = Timer();
+    using real = std::chrono::steady_clock;
+    const auto outer_start = real::now();
+    const double c = Timer();
+    const auto inner_start = real::now();
+    while (Timer() - c < 1.0) std::this_thread::yield();
+    const auto inner_end = real::now();
+    const double d = Timer();
+    const auto outer_end = real::now();
     vsys::use_real_clock();
     EXPECT_GE(c, b);
-    // Twenty real milliseconds at fifty times speed are about a second.
-    EXPECT_GT(d - c, 0.5);
+    // At fifty times speed the clock moves fifty times the real time between its readings: at least the real time
+    // read inside them, at most the real time read around them, however late this thread runs.
+    const auto seconds = [](real::duration t) { return std::chrono::duration<double>(t).count(); };
+    EXPECT_GE(d - c, 50.0 * seconds(inner_end - inner_start) * 0.99);
+    EXPECT_LE(d - c, 50.0 * seconds(outer_end - outer_start) * 1.01);
     (void)a;
 }

@@ -76,7 +76,7 @@ protected:
         ASSERT_TRUE(ui.press(popup, button));
         EXPECT_FALSE(ui.panel_exists(popup));
     }
-    void review_uncleared() { clear_errors(1, 1, EVENT_COMMIT, nullptr, 0, 0); }
+    void review_uncleared() { menu_clear_alarms(0, MENUBAR_ALARMS_CLEAR_ALARMS, nullptr, 0); }
     ttest::FakeCharts charts;
 };
 
@@ -118,7 +118,7 @@ TEST_F(AlarmReview, AlarmListShowsTwoLinesPerAlarmNewestFirst)
 TEST_F(AlarmReview, AlarmDisplayPopupClosesByItsCloseBoxAndEsc)
 {
     for (bool by_esc : {false, true}) {
-        ASSERT_EQ(a_display(-1, 49, EVENT_COMMIT, nullptr, 0, 0), 0);
+        ASSERT_EQ(a_display(-1, MENUBAR_ALARMS_ALARM_LIST, EVENT_COMMIT, nullptr, 0, 0), 0);
         int popup = ui.find_panel("APOP");
         ASSERT_GT(popup, 0);
         EXPECT_TRUE(by_esc ? ui.key(popup, VAL_ESC_VKEY) : ui.close(popup));
@@ -195,7 +195,7 @@ TEST_F(AlarmReview, ParetoGroupsKindsAndDrawsBars)
     EXPECT_EQ(plots[0].y, (std::vector<double>{3, 1, 1}));
     int xmode, ymode;
     double xmin, xmax, ymin, ymax;
-    GetAxisRange(list_panel, 8, &xmode, &xmin, &xmax, &ymode, &ymin, &ymax);
+    GetAxisRange(list_panel, REVIEW_PARETO, &xmode, &xmin, &xmax, &ymode, &ymin, &ymax);
     EXPECT_EQ(xmax, 4);
     EXPECT_EQ(ymax, 4);
     // "Unknown alarm" stands for no chart: the tree button dims and the buttons act on nothing.
@@ -297,7 +297,7 @@ TEST_F(AlarmReview, ClearAllAndNoAlarmsLeft)
     review_uncleared();
     ASSERT_GT(list_panel, 0);
     ASSERT_TRUE(ui.press(list_panel, REVIEW_CLEAR_ALL));
-    EXPECT_TRUE(ui.plain_items(realtime_panel, 3).empty());
+    EXPECT_TRUE(ui.plain_items(realtime_panel, REALTIME_ALARMS).empty());
     DiscardPanel(realtime_panel);
     realtime_panel = -1;
     EXPECT_EQ(rows("SELECT CLEARED FROM OOC_ALRM"), "1;1");

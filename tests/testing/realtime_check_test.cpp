@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/globals.h"
+#include "panels/realtime.h"
 #include "testing/realtime_check.h"
 #include "tests/testing/testing_fixture.h"
 
@@ -17,7 +18,7 @@ protected:
         charts.install();
         status_color = STATUS_WHITE;
         realtime_panel = NewPanel(0, "Real-time", 0, 0, 300, 400);
-        ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, 3);
+        ttest::make_ctrl(realtime_panel, CTRL_LIST_BOX, REALTIME_ALARMS);
     }
     void TearDown() override
     {
@@ -82,10 +83,10 @@ TEST_F(RealtimeCheck, AlarmRowAndWindowLines)
     judge(1.25, "");
     EXPECT_EQ(rows("SELECT RUN, WAFER, CHANNEL, TYPE, SUB_TYPE, INDEX, RULE, CLEARED FROM OOC_ALRM"),
               "123|4|3|0|1|0|0|0;123|4|3|0|1|0|1|0");
-    EXPECT_EQ(ui.plain_items(realtime_panel, 3),
+    EXPECT_EQ(ui.plain_items(realtime_panel, REALTIME_ALARMS),
               (std::vector<std::string>{"Chart 3/0/1/0 (12.500) > 10.000 on trigger 4 of LOT-7",
                                         "Chart 3/0/1/0 (1.250) < 2.000 on trigger 4 of Run# 00000123"}));
-    EXPECT_EQ(ui.index(realtime_panel, 3), 1);
+    EXPECT_EQ(ui.index(realtime_panel, REALTIME_ALARMS), 1);
     EXPECT_TRUE(ui.panel_visible(realtime_panel));
 }
 
@@ -95,7 +96,7 @@ TEST_F(RealtimeCheck, CrossedLimitsGiveTwoRowsLowerFirst)
     charts.limits[{0, 1, 3, 0}] = {10.0, 6.0, 2.0};
     judge(6.0);
     EXPECT_EQ(rows("SELECT RULE FROM OOC_ALRM"), "1;0");
-    EXPECT_EQ(ui.plain_items(realtime_panel, 3).size(), 2u);
+    EXPECT_EQ(ui.plain_items(realtime_panel, REALTIME_ALARMS).size(), 2u);
 }
 
 TEST_F(RealtimeCheck, WithoutTheWindowTheRowAndColourStillCount)

@@ -315,10 +315,11 @@ TEST_F(TraceTest, SigmaVectorPlotOnTheStripChartPanel)
     delay = 10;
     for (int c = 1; c <= 3; ++c) charts.limits[{4, 0, c, 0}] = {0.0, 0.0, 50.0};
     sc_handle = NewPanel(0, "Strip chart", 0, 0, 400, 600);
-    ttest::make_ctrl(sc_handle, CTRL_STRING, 13);
-    ttest::make_ctrl(sc_handle, CTRL_GRAPH, 14);
-    ttest::make_ctrl(sc_handle, CTRL_STRING, 22);
-    PlotLine(sc_handle, 14, 0, 0, 1, 1, 0);  // an earlier drawing is replaced
+    // Controls are numbered in creation order: texts up to the graph (the run among them), then the wafer.
+    ttest::make_ctrl(sc_handle, CTRL_STRING, SCHART_PLAYBACK - 1);
+    ttest::make_ctrl(sc_handle, CTRL_GRAPH, SCHART_PLAYBACK);
+    ttest::make_ctrl(sc_handle, CTRL_STRING, SCHART_PLAY_WAFER);
+    PlotLine(sc_handle, SCHART_PLAYBACK, 0, 0, 1, 1, 0);  // an earlier drawing is replaced
     GraphInfo.assign(2, GraphRecord{});
     GraphInfoEntries = 2;
     run_row(50, "LOT-50");

@@ -10,9 +10,12 @@
 #include "platform/sys/files.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/userint.h"
+#include "tests/fixtures/ui/demo_panel.h"
 #include "tests/support/temp_dir.h"
 
 namespace uitest {
+
+using namespace demo_panel;
 
 // What the demo callbacks do in one test; each records its calls.
 struct Hooks {
@@ -77,7 +80,7 @@ protected:
     }
     int load_demo()
     {
-        int p = LoadPanel(0, "demo.uir", 1);
+        int p = LoadPanel(0, "demo.uir", DEMO);
         EXPECT_GT(p, 0) << vui::last_load_error();
         DisplayPanel(p);
         return p;

@@ -18,154 +18,154 @@ TEST_F(GraphTest, StripChartReceivesInterleavedBlocks)
         block.push_back(k);
         block.push_back(static_cast<short>(100 + k));
     }
-    ASSERT_EQ(PlotStripChart(p, 8, block.data(), 20, 0, 0, VAL_SHORT_INTEGER), 0);
-    EXPECT_EQ(ui.trace(p, 8, 1), (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(ui.trace(p, 8, 2).back(), 109);
+    ASSERT_EQ(PlotStripChart(p, DEMO_STRIP, block.data(), 20, 0, 0, VAL_SHORT_INTEGER), 0);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 1), (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 2).back(), 109);
     // A block ending mid-scan goes on with the next trace in the next call.
     double odd[3] = {10, 110, 11};
-    PlotStripChart(p, 8, odd, 3, 0, 0, VAL_DOUBLE);
+    PlotStripChart(p, DEMO_STRIP, odd, 3, 0, 0, VAL_DOUBLE);
     double rest[1] = {111};
-    PlotStripChart(p, 8, rest, 1, 0, 0, VAL_DOUBLE);
-    EXPECT_EQ(ui.trace(p, 8, 1).back(), 11);
-    EXPECT_EQ(ui.trace(p, 8, 2).back(), 111);
+    PlotStripChart(p, DEMO_STRIP, rest, 1, 0, 0, VAL_DOUBLE);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 1).back(), 11);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 2).back(), 111);
     // Start index and skip count pick values out of a wider array.
     int wide[6] = {-1, 12, -1, 112, -1, -1};
-    PlotStripChart(p, 8, wide, 2, 1, 1, VAL_INTEGER);
-    EXPECT_EQ(ui.trace(p, 8, 1).back(), 12);
-    EXPECT_EQ(ui.trace(p, 8, 2).back(), 112);
+    PlotStripChart(p, DEMO_STRIP, wide, 2, 1, 1, VAL_INTEGER);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 1).back(), 12);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 2).back(), 112);
     // Only a screen's worth is kept.
     std::vector<double> many(200, 1.0);
-    PlotStripChart(p, 8, many.data(), 200, 0, 0, VAL_DOUBLE);
-    EXPECT_EQ(ui.trace(p, 8, 1).size(), 50u);
+    PlotStripChart(p, DEMO_STRIP, many.data(), 200, 0, 0, VAL_DOUBLE);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, 1).size(), 50u);
     double xmin = 0, xmax = 0;
-    GetAxisRange(p, 8, nullptr, &xmin, &xmax, nullptr, nullptr, nullptr);
+    GetAxisRange(p, DEMO_STRIP, nullptr, &xmin, &xmax, nullptr, nullptr, nullptr);
     EXPECT_EQ(xmax - xmin, 49);
     EXPECT_EQ(xmax, 112);  // 113 scans so far, numbered from 0
-    ClearStripChart(p, 8);
-    EXPECT_TRUE(ui.trace(p, 8, 1).empty());
-    EXPECT_EQ(PlotStripChart(p, 8, many.data(), 2, 0, 0, 77), UIE_BAD_TYPE);
-    EXPECT_EQ(PlotStripChart(p, 7, many.data(), 2, 0, 0, VAL_DOUBLE), UIE_NOT_ALLOWED);
+    ClearStripChart(p, DEMO_STRIP);
+    EXPECT_TRUE(ui.trace(p, DEMO_STRIP, 1).empty());
+    EXPECT_EQ(PlotStripChart(p, DEMO_STRIP, many.data(), 2, 0, 0, 77), UIE_BAD_TYPE);
+    EXPECT_EQ(PlotStripChart(p, DEMO_GRAPH, many.data(), 2, 0, 0, VAL_DOUBLE), UIE_NOT_ALLOWED);
 }
 
 TEST_F(GraphTest, PointsPerScreenAndTraces)
 {
     int p = load_demo();
-    EXPECT_EQ(SetCtrlAttribute(p, 8, ATTR_POINTS_PER_SCREEN, 10001), UIE_OUT_OF_RANGE);
-    EXPECT_EQ(SetCtrlAttribute(p, 8, ATTR_POINTS_PER_SCREEN, 1), UIE_OUT_OF_RANGE);
-    EXPECT_EQ(SetCtrlAttribute(p, 8, ATTR_POINTS_PER_SCREEN, 10000), 0);
-    EXPECT_EQ(ui.attribute(p, 8, ATTR_POINTS_PER_SCREEN), 10000);
-    ASSERT_EQ(SetCtrlAttribute(p, 8, ATTR_NUM_TRACES, 4), 0);
-    EXPECT_EQ(SetTraceAttribute(p, 8, 4, ATTR_TRACE_COLOR, 0x00FF00), 0);
-    EXPECT_EQ(SetTraceAttribute(p, 8, 4, ATTR_TRACE_VISIBLE, 0), 0);
-    EXPECT_FALSE(vui::find_ctrl(p, 8)->graph->traces[3].visible);
-    EXPECT_EQ(SetTraceAttribute(p, 8, 5, ATTR_TRACE_COLOR, 0), UIE_BAD_INDEX);
-    EXPECT_EQ(SetCtrlAttribute(p, 8, ATTR_NUM_TRACES, 65), UIE_OUT_OF_RANGE);
-    SetCtrlAttribute(p, 8, ATTR_PLOT_BGCOLOR, 0xFFFF00);
-    EXPECT_EQ(ui.attribute(p, 8, ATTR_PLOT_BGCOLOR), 0xFFFF00);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_POINTS_PER_SCREEN, 10001), UIE_OUT_OF_RANGE);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_POINTS_PER_SCREEN, 1), UIE_OUT_OF_RANGE);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_POINTS_PER_SCREEN, 10000), 0);
+    EXPECT_EQ(ui.attribute(p, DEMO_STRIP, ATTR_POINTS_PER_SCREEN), 10000);
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_NUM_TRACES, 4), 0);
+    EXPECT_EQ(SetTraceAttribute(p, DEMO_STRIP, 4, ATTR_TRACE_COLOR, 0x00FF00), 0);
+    EXPECT_EQ(SetTraceAttribute(p, DEMO_STRIP, 4, ATTR_TRACE_VISIBLE, 0), 0);
+    EXPECT_FALSE(vui::find_ctrl(p, DEMO_STRIP)->graph->traces[3].visible);
+    EXPECT_EQ(SetTraceAttribute(p, DEMO_STRIP, 5, ATTR_TRACE_COLOR, 0), UIE_BAD_INDEX);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_NUM_TRACES, 65), UIE_OUT_OF_RANGE);
+    SetCtrlAttribute(p, DEMO_STRIP, ATTR_PLOT_BGCOLOR, 0xFFFF00);
+    EXPECT_EQ(ui.attribute(p, DEMO_STRIP, ATTR_PLOT_BGCOLOR), 0xFFFF00);
 }
 
 TEST_F(GraphTest, PlotsAxesAndDeletion)
 {
     int p = load_demo();
     double x[3] = {1, 2, 3}, y[3] = {-5, 0, 15};
-    int a = PlotXY(p, 7, x, y, 3, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0xFF0000);
+    int a = PlotXY(p, DEMO_GRAPH, x, y, 3, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0xFF0000);
     float fy[4] = {1, 2, 3, 4};
-    int b = PlotY(p, 7, fy, 4, VAL_FLOAT, VAL_SCATTER, 12, 0, 1, 0x00FF00);
-    int line = PlotLine(p, 7, -10, 0, -9, 1, 0x0000FF);
-    int oval = PlotOval(p, 7, -9, 1, -11, -1, 0xFF0000, VAL_TRANSPARENT);
-    int text = PlotText(p, 7, 0, 0, "# 3", 0, VAL_TRANSPARENT);
+    int b = PlotY(p, DEMO_GRAPH, fy, 4, VAL_FLOAT, VAL_SCATTER, 12, 0, 1, 0x00FF00);
+    int line = PlotLine(p, DEMO_GRAPH, -10, 0, -9, 1, 0x0000FF);
+    int oval = PlotOval(p, DEMO_GRAPH, -9, 1, -11, -1, 0xFF0000, VAL_TRANSPARENT);
+    int text = PlotText(p, DEMO_GRAPH, 0, 0, "# 3", 0, VAL_TRANSPARENT);
     ASSERT_GT(a, 0);
     EXPECT_EQ(std::set<int>({a, b, line, oval, text}).size(), 5u);
-    auto plots = ui.plots(p, 7);
+    auto plots = ui.plots(p, DEMO_GRAPH);
     ASSERT_EQ(plots.size(), 5u);
     EXPECT_EQ(plots[1].x, (std::vector<double>{0, 1, 2, 3}));
     EXPECT_EQ(plots[4].text, "# 3");
     // Autoscale spans every visible plot.
     int ymode = -1;
     double xmin, xmax, ymin, ymax;
-    GetAxisRange(p, 7, nullptr, &xmin, &xmax, &ymode, &ymin, &ymax);
+    GetAxisRange(p, DEMO_GRAPH, nullptr, &xmin, &xmax, &ymode, &ymin, &ymax);
     EXPECT_EQ(ymode, VAL_AUTOSCALE);
     EXPECT_EQ(xmin, -11);
     EXPECT_EQ(ymax, 15);
-    SetPlotAttribute(p, 7, a, ATTR_TRACE_VISIBLE, 0);
-    GetAxisRange(p, 7, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
+    SetPlotAttribute(p, DEMO_GRAPH, a, ATTR_TRACE_VISIBLE, 0);
+    GetAxisRange(p, DEMO_GRAPH, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
     EXPECT_EQ(ymax, 4);
     int color = 0;
-    GetPlotAttribute(p, 7, b, ATTR_TRACE_COLOR, &color);
+    GetPlotAttribute(p, DEMO_GRAPH, b, ATTR_TRACE_COLOR, &color);
     EXPECT_EQ(color, 0x00FF00);
     // Manual ranges hold; an empty range is refused.
-    EXPECT_EQ(SetAxisScalingMode(p, 7, VAL_LEFT_YAXIS, VAL_MANUAL, -11, 11), 0);
-    EXPECT_EQ(SetAxisScalingMode(p, 7, VAL_XAXIS, VAL_MANUAL, 5, 5), UIE_OUT_OF_RANGE);
+    EXPECT_EQ(SetAxisScalingMode(p, DEMO_GRAPH, VAL_LEFT_YAXIS, VAL_MANUAL, -11, 11), 0);
+    EXPECT_EQ(SetAxisScalingMode(p, DEMO_GRAPH, VAL_XAXIS, VAL_MANUAL, 5, 5), UIE_OUT_OF_RANGE);
     int mode = -1;
-    GetAxisScalingMode(p, 7, VAL_LEFT_YAXIS, &mode, &ymin, &ymax);
+    GetAxisScalingMode(p, DEMO_GRAPH, VAL_LEFT_YAXIS, &mode, &ymin, &ymax);
     EXPECT_EQ(mode, VAL_MANUAL);
     EXPECT_EQ(ymin, -11);
-    SetAxisRange(p, 7, VAL_MANUAL, 0, 30, VAL_NO_CHANGE, 0, 0);
-    GetAxisRange(p, 7, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
+    SetAxisRange(p, DEMO_GRAPH, VAL_MANUAL, 0, 30, VAL_NO_CHANGE, 0, 0);
+    GetAxisRange(p, DEMO_GRAPH, nullptr, &xmin, &xmax, nullptr, &ymin, &ymax);
     EXPECT_EQ(xmax, 30);
     EXPECT_EQ(ymax, 11);
-    EXPECT_EQ(DeleteGraphPlot(p, 7, b, VAL_IMMEDIATE_DRAW), 0);
-    EXPECT_EQ(DeleteGraphPlot(p, 7, b, VAL_IMMEDIATE_DRAW), UIE_BAD_INDEX);
-    EXPECT_EQ(ui.plots(p, 7).size(), 4u);
-    EXPECT_EQ(DeleteGraphPlot(p, 7, -1, VAL_DELAYED_DRAW), 0);
-    EXPECT_TRUE(ui.plots(p, 7).empty());
-    EXPECT_EQ(RefreshGraph(p, 7), 0);
+    EXPECT_EQ(DeleteGraphPlot(p, DEMO_GRAPH, b, VAL_IMMEDIATE_DRAW), 0);
+    EXPECT_EQ(DeleteGraphPlot(p, DEMO_GRAPH, b, VAL_IMMEDIATE_DRAW), UIE_BAD_INDEX);
+    EXPECT_EQ(ui.plots(p, DEMO_GRAPH).size(), 4u);
+    EXPECT_EQ(DeleteGraphPlot(p, DEMO_GRAPH, -1, VAL_DELAYED_DRAW), 0);
+    EXPECT_TRUE(ui.plots(p, DEMO_GRAPH).empty());
+    EXPECT_EQ(RefreshGraph(p, DEMO_GRAPH), 0);
     // Plot handles are not reused, so a stale handle never names a new plot.
-    EXPECT_GT(PlotPoint(p, 7, 1, 1, 9, 0), text);
+    EXPECT_GT(PlotPoint(p, DEMO_GRAPH, 1, 1, 9, 0), text);
 }
 
 TEST_F(GraphTest, TwoCursorsInSnapMode)
 {
     int p = load_demo();
     double x[5] = {0, 1, 2, 3, 4}, y1[5] = {0, 10, 20, 30, 40}, y2[5] = {40, 30, 20, 10, 0};
-    int a = PlotXY(p, 7, x, y1, 5, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0xFF0000);
-    int b = PlotXY(p, 7, x, y2, 5, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0x00FF00);
-    ASSERT_EQ(SetCtrlAttribute(p, 7, ATTR_NUM_CURSORS, 2), 0);
-    SetCursorAttribute(p, 7, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
-    SetCursorAttribute(p, 7, 2, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
-    SetCursorAttribute(p, 7, 2, ATTR_CURSOR_COLOR, 0x00FF00);
-    SetActiveGraphCursor(p, 7, 2);
-    EXPECT_EQ(ui.attribute(p, 7, ATTR_ACTIVE_CURSOR), 2);
-    ASSERT_EQ(SetGraphCursor(p, 7, 1, 1.1, 11), 0);
+    int a = PlotXY(p, DEMO_GRAPH, x, y1, 5, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0xFF0000);
+    int b = PlotXY(p, DEMO_GRAPH, x, y2, 5, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0x00FF00);
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_GRAPH, ATTR_NUM_CURSORS, 2), 0);
+    SetCursorAttribute(p, DEMO_GRAPH, 1, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetCursorAttribute(p, DEMO_GRAPH, 2, ATTR_CURSOR_MODE, VAL_SNAP_TO_POINT);
+    SetCursorAttribute(p, DEMO_GRAPH, 2, ATTR_CURSOR_COLOR, 0x00FF00);
+    SetActiveGraphCursor(p, DEMO_GRAPH, 2);
+    EXPECT_EQ(ui.attribute(p, DEMO_GRAPH, ATTR_ACTIVE_CURSOR), 2);
+    ASSERT_EQ(SetGraphCursor(p, DEMO_GRAPH, 1, 1.1, 11), 0);
     double cx = 0, cy = 0;
-    GetGraphCursor(p, 7, 1, &cx, &cy);
+    GetGraphCursor(p, DEMO_GRAPH, 1, &cx, &cy);
     EXPECT_EQ(cx, 1);
     EXPECT_EQ(cy, 10);
     int plot = 0, point = 0;
-    GetGraphCursorIndex(p, 7, 1, &plot, &point);
+    GetGraphCursorIndex(p, DEMO_GRAPH, 1, &plot, &point);
     EXPECT_EQ(plot, a);
     EXPECT_EQ(point, 1);
     // The user drags cursor 2; the graph's callback hears a value change.
-    EXPECT_TRUE(ui.move_cursor(p, 7, 2, 3.2, 9));
+    EXPECT_TRUE(ui.move_cursor(p, DEMO_GRAPH, 2, 3.2, 9));
     EXPECT_EQ(h.calls.back(), "demo_graph:2");
-    GetGraphCursorIndex(p, 7, 2, &plot, &point);
+    GetGraphCursorIndex(p, DEMO_GRAPH, 2, &plot, &point);
     EXPECT_EQ(plot, b);
     EXPECT_EQ(point, 3);
     // Hiding the plot under a cursor moves it to the nearest visible point.
-    SetPlotAttribute(p, 7, b, ATTR_TRACE_VISIBLE, 0);
-    GetGraphCursorIndex(p, 7, 2, &plot, &point);
+    SetPlotAttribute(p, DEMO_GRAPH, b, ATTR_TRACE_VISIBLE, 0);
+    GetGraphCursorIndex(p, DEMO_GRAPH, 2, &plot, &point);
     EXPECT_EQ(plot, a);
     // Free mode stays where it is put, on no plot.
-    SetCursorAttribute(p, 7, 1, ATTR_CURSOR_MODE, VAL_FREE_FORM);
-    SetGraphCursor(p, 7, 1, 2.5, 7.5);
-    GetGraphCursor(p, 7, 1, &cx, &cy);
+    SetCursorAttribute(p, DEMO_GRAPH, 1, ATTR_CURSOR_MODE, VAL_FREE_FORM);
+    SetGraphCursor(p, DEMO_GRAPH, 1, 2.5, 7.5);
+    GetGraphCursor(p, DEMO_GRAPH, 1, &cx, &cy);
     EXPECT_EQ(cx, 2.5);
-    GetGraphCursorIndex(p, 7, 1, &plot, &point);
+    GetGraphCursorIndex(p, DEMO_GRAPH, 1, &plot, &point);
     EXPECT_EQ(plot, -1);
     EXPECT_EQ(point, -1);
     int mode = -1;
-    GetCursorAttribute(p, 7, 1, ATTR_CURSOR_MODE, &mode);
+    GetCursorAttribute(p, DEMO_GRAPH, 1, ATTR_CURSOR_MODE, &mode);
     EXPECT_EQ(mode, VAL_FREE_FORM);
-    EXPECT_EQ(SetGraphCursor(p, 7, 3, 0, 0), UIE_BAD_INDEX);
-    SetCtrlAttribute(p, 7, ATTR_NUM_CURSORS, 0);
-    EXPECT_EQ(ui.attribute(p, 7, ATTR_NUM_CURSORS), 0);
+    EXPECT_EQ(SetGraphCursor(p, DEMO_GRAPH, 3, 0, 0), UIE_BAD_INDEX);
+    SetCtrlAttribute(p, DEMO_GRAPH, ATTR_NUM_CURSORS, 0);
+    EXPECT_EQ(ui.attribute(p, DEMO_GRAPH, ATTR_NUM_CURSORS), 0);
 }
 
 TEST_F(GraphTest, ZoomByTheGraphItselfReachesTheCallbackAfterTheZoom)
 {
     int p = load_demo();
     double x[2] = {0, 10}, y[2] = {0, 10};
-    PlotXY(p, 7, x, y, 2, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0);
+    PlotXY(p, DEMO_GRAPH, x, y, 2, VAL_DOUBLE, VAL_DOUBLE, VAL_THIN_LINE, 0, 0, 1, 0);
     double seen_xmin = -1, seen_xmax = -1;
     bool ctrl_held = false;
     h.graph = [&](int panel, int ctrl, int event, void*) {
@@ -175,16 +175,16 @@ TEST_F(GraphTest, ZoomByTheGraphItselfReachesTheCallbackAfterTheZoom)
         }
         return 0;
     };
-    EXPECT_TRUE(ui.zoom(p, 7, 2.5, 7.5, 1, 4));
+    EXPECT_TRUE(ui.zoom(p, DEMO_GRAPH, 2.5, 7.5, 1, 4));
     EXPECT_EQ(seen_xmin, 2.5);
     EXPECT_EQ(seen_xmax, 7.5);
     EXPECT_TRUE(ctrl_held);
     int xmode = -1;
     double ymin = 0, ymax = 0;
-    GetAxisRange(p, 7, &xmode, nullptr, nullptr, nullptr, &ymin, &ymax);
+    GetAxisRange(p, DEMO_GRAPH, &xmode, nullptr, nullptr, nullptr, &ymin, &ymax);
     EXPECT_EQ(xmode, VAL_MANUAL);
     EXPECT_EQ(ymax, 4);
-    EXPECT_FALSE(ui.zoom(p, 7, 5, 5, 1, 4));
+    EXPECT_FALSE(ui.zoom(p, DEMO_GRAPH, 5, 5, 1, 4));
 }
 
 }  // namespace

@@ -14,40 +14,40 @@ TEST_F(ListTest, ItemsInsertReplaceDeleteKeepTheCurrentIndexOnItsItem)
 {
     int p = load_demo();
     int n = 0;
-    GetNumListItems(p, 4, &n);
+    GetNumListItems(p, DEMO_CHANNELS, &n);
     EXPECT_EQ(n, 3);
-    SetCtrlIndex(p, 4, 2);
-    InsertListItem(p, 4, 0, "Zero", 9);
-    EXPECT_EQ(ui.index(p, 4), 3);  // still on "RF Forward"
-    InsertListItem(p, 4, -1, "Last", 10);
-    ReplaceListItem(p, 4, 4, "Final", 11);
+    SetCtrlIndex(p, DEMO_CHANNELS, 2);
+    InsertListItem(p, DEMO_CHANNELS, 0, "Zero", 9);
+    EXPECT_EQ(ui.index(p, DEMO_CHANNELS), 3);  // still on "RF Forward"
+    InsertListItem(p, DEMO_CHANNELS, -1, "Last", 10);
+    ReplaceListItem(p, DEMO_CHANNELS, 4, "Final", 11);
     int value = 0;
-    GetValueFromIndex(p, 4, 4, &value);
+    GetValueFromIndex(p, DEMO_CHANNELS, 4, &value);
     EXPECT_EQ(value, 11);
     int index = 0;
-    ASSERT_EQ(GetIndexFromValue(p, 4, &index, 2), 0);
+    ASSERT_EQ(GetIndexFromValue(p, DEMO_CHANNELS, &index, 2), 0);
     EXPECT_EQ(index, 3);
-    EXPECT_EQ(GetIndexFromValue(p, 4, &index, 77), UIE_BAD_INDEX);
-    DeleteListItem(p, 4, 0, 2);
-    EXPECT_EQ(ui.index(p, 4), 1);
-    GetCtrlVal(p, 4, &value);
+    EXPECT_EQ(GetIndexFromValue(p, DEMO_CHANNELS, &index, 77), UIE_BAD_INDEX);
+    DeleteListItem(p, DEMO_CHANNELS, 0, 2);
+    EXPECT_EQ(ui.index(p, DEMO_CHANNELS), 1);
+    GetCtrlVal(p, DEMO_CHANNELS, &value);
     EXPECT_EQ(value, 2);
-    DeleteListItem(p, 4, 1, -1);
-    GetNumListItems(p, 4, &n);
+    DeleteListItem(p, DEMO_CHANNELS, 1, -1);
+    GetNumListItems(p, DEMO_CHANNELS, &n);
     EXPECT_EQ(n, 1);
-    EXPECT_EQ(ui.index(p, 4), 0);
-    EXPECT_EQ(InsertListItem(p, 4, 5, "x", 1), UIE_BAD_INDEX);
-    ClearListCtrl(p, 4);
-    EXPECT_EQ(GetCtrlVal(p, 4, &value), UIE_BAD_INDEX);
+    EXPECT_EQ(ui.index(p, DEMO_CHANNELS), 0);
+    EXPECT_EQ(InsertListItem(p, DEMO_CHANNELS, 5, "x", 1), UIE_BAD_INDEX);
+    ClearListCtrl(p, DEMO_CHANNELS);
+    EXPECT_EQ(GetCtrlVal(p, DEMO_CHANNELS, &value), UIE_BAD_INDEX);
     std::string label;
-    EXPECT_EQ(GetLabelFromIndex(p, 4, 0, &label), UIE_BAD_INDEX);
+    EXPECT_EQ(GetLabelFromIndex(p, DEMO_CHANNELS, 0, &label), UIE_BAD_INDEX);
 }
 
 TEST_F(ListTest, CheckMarksByCodeAndByTheUser)
 {
     int p = load_demo();
     int checked = 0;
-    GetNumCheckedItems(p, 4, &checked);
+    GetNumCheckedItems(p, DEMO_CHANNELS, &checked);
     EXPECT_EQ(checked, 1);
     // The user's tick makes the item current and commits, so the callback can read which one.
     h.list = [&](int panel, int ctrl, int event, void*) {
@@ -58,26 +58,26 @@ TEST_F(ListTest, CheckMarksByCodeAndByTheUser)
         }
         return 0;
     };
-    EXPECT_TRUE(ui.check(p, 4, 2));
+    EXPECT_TRUE(ui.check(p, DEMO_CHANNELS, 2));
     int on = 0;
-    IsListItemChecked(p, 4, 0, &on);
+    IsListItemChecked(p, DEMO_CHANNELS, 0, &on);
     EXPECT_EQ(on, 0);
-    IsListItemChecked(p, 4, 2, &on);
+    IsListItemChecked(p, DEMO_CHANNELS, 2, &on);
     EXPECT_EQ(on, 1);
     EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_list:2", "demo_list:1"}));
-    EXPECT_EQ(CheckListItem(p, 4, 7, 1), UIE_BAD_INDEX);
-    EXPECT_EQ(CheckListItem(p, 2, 0, 1), UIE_NOT_ALLOWED);
+    EXPECT_EQ(CheckListItem(p, DEMO_CHANNELS, 7, 1), UIE_BAD_INDEX);
+    EXPECT_EQ(CheckListItem(p, DEMO_VALUE, 0, 1), UIE_NOT_ALLOWED);
 }
 
 TEST_F(ListTest, RingSelectsByValue)
 {
     int p = load_demo();
-    ASSERT_EQ(SetCtrlVal(p, 11, -5), 0);
-    EXPECT_EQ(ui.index(p, 11), 2);
-    EXPECT_EQ(SetCtrlVal(p, 11, 3), UIE_BAD_INDEX);
-    EXPECT_TRUE(ui.select(p, 11, 0, true));
+    ASSERT_EQ(SetCtrlVal(p, DEMO_RATE, -5), 0);
+    EXPECT_EQ(ui.index(p, DEMO_RATE), 2);
+    EXPECT_EQ(SetCtrlVal(p, DEMO_RATE, 3), UIE_BAD_INDEX);
+    EXPECT_TRUE(ui.select(p, DEMO_RATE, 0, true));
     short v = 0;
-    GetCtrlVal(p, 11, &v);
+    GetCtrlVal(p, DEMO_RATE, &v);
     EXPECT_EQ(v, 1);
 }
 
@@ -105,33 +105,33 @@ TEST_F(ListTest, InLineCodesParseIntoColouredAndPlacedSegments)
         }
     }
     int p = load_demo();
-    EXPECT_EQ(ui.plain_items(p, 4), (std::vector<std::string>{"All", "Pressure", "RFForward"}));
+    EXPECT_EQ(ui.plain_items(p, DEMO_CHANNELS), (std::vector<std::string>{"All", "Pressure", "RFForward"}));
 }
 
 TEST_F(MenuTest, LoadedBarPicksItemsByClickAndShortcut)
 {
     int p = load_demo();
-    int bar = LoadMenuBar(p, "demo.uir", 1);
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
     ASSERT_GT(bar, 0);
     EXPECT_EQ(GetPanelMenuBar(p), bar);
     int panel_seen = 0;
     h.menu = [&](int, int, void*, int panel) { panel_seen = panel; };
-    EXPECT_TRUE(ui.pick(bar, 3));
+    EXPECT_TRUE(ui.pick(bar, MENUBAR_FILE_OPEN));
     EXPECT_EQ(panel_seen, p);
     EXPECT_TRUE(ui.key(p, VAL_MENUKEY_MODIFIER | 'O'));
     EXPECT_EQ(count("demo_menu:3"), 2);
     int checked = 0;
-    GetMenuBarAttribute(bar, 4, ATTR_CHECKED, &checked);
+    GetMenuBarAttribute(bar, MENUBAR_FILE_RECORDING, ATTR_CHECKED, &checked);
     EXPECT_EQ(checked, 1);
     // Dimming an item, its menu or the whole bar (item 0) refuses the pick.
-    SetMenuBarAttribute(bar, 3, ATTR_DIMMED, 1);
-    EXPECT_FALSE(ui.pick(bar, 3));
-    SetMenuBarAttribute(bar, 3, ATTR_DIMMED, 0);
+    SetMenuBarAttribute(bar, MENUBAR_FILE_OPEN, ATTR_DIMMED, 1);
+    EXPECT_FALSE(ui.pick(bar, MENUBAR_FILE_OPEN));
+    SetMenuBarAttribute(bar, MENUBAR_FILE_OPEN, ATTR_DIMMED, 0);
     SetMenuBarAttribute(bar, 0, ATTR_DIMMED, 1);
-    EXPECT_FALSE(ui.pick(bar, 4));
+    EXPECT_FALSE(ui.pick(bar, MENUBAR_FILE_RECORDING));
     SetMenuBarAttribute(bar, 0, ATTR_DIMMED, 0);
-    SetMenuBarAttribute(bar, 5, ATTR_DIMMED, 1);
-    EXPECT_FALSE(ui.pick(bar, 8));  // inside a submenu of the dimmed menu
+    SetMenuBarAttribute(bar, MENUBAR_CHARTS, ATTR_DIMMED, 1);
+    EXPECT_FALSE(ui.pick(bar, MENUBAR_CHARTS_STATIC_CHANNEL_1_MEAN));  // inside a submenu of the dimmed menu
     EXPECT_EQ(count("demo_menu:3"), 2);
     EXPECT_EQ(count("demo_menu:8"), 0);
     // A key that names a control's shortcut presses it.
@@ -142,20 +142,20 @@ TEST_F(MenuTest, LoadedBarPicksItemsByClickAndShortcut)
 TEST_F(MenuTest, MenuRebuiltAtRunTimeWithCallbackData)
 {
     int p = load_demo();
-    int bar = LoadMenuBar(p, "demo.uir", 1);
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
     // Chart selectors outlive the items that point at them.
     static short selectors[3] = {0x0001, 0x0102, 0x0405};
     std::vector<short> seen;
     MenuCallbackPtr show = [&](int, int, void* data, int) { seen.push_back(*static_cast<short*>(data)); };
-    int group = NewMenuItem(bar, 5, "Step Charts", 9, 0, nullptr, nullptr);
+    int group = NewMenuItem(bar, MENUBAR_CHARTS, "Step Charts", MENUBAR_CHARTS_NEXT_CHART, 0, nullptr, nullptr);
     int sub = NewSubMenu(bar, group);
     int a = NewMenuItem(bar, sub, "Channel 1 Overshoot Area 2", -1, 0, show, &selectors[1]);
     int b = NewMenuItem(bar, sub, "Channel 4 Sigma", -1, 0, show, &selectors[2]);
     EXPECT_GT(group, 9);  // new ids lie above the file's
-    auto items = ui.menu_items(bar, 5);
+    auto items = ui.menu_items(bar, MENUBAR_CHARTS);
     ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[1].name, "Step Charts");  // inserted before item 9
-    EXPECT_EQ(items[2].id, 9);
+    EXPECT_EQ(items[1].name, "Step Charts");  // inserted before Next Chart
+    EXPECT_EQ(items[2].id, MENUBAR_CHARTS_NEXT_CHART);
     EXPECT_TRUE(ui.pick(bar, b));
     EXPECT_TRUE(ui.pick(bar, a));
     EXPECT_EQ(seen, (std::vector<short>{0x0405, 0x0102}));
@@ -166,11 +166,11 @@ TEST_F(MenuTest, MenuRebuiltAtRunTimeWithCallbackData)
     EXPECT_EQ(DiscardMenuItem(bar, group), 0);
     EXPECT_FALSE(ui.menu_item(bar, a));
     EXPECT_FALSE(ui.pick(bar, a));
-    EXPECT_EQ(ui.menu_items(bar, 5).size(), 2u);
-    EXPECT_EQ(InstallMenuCallback(bar, 9, show, &selectors[0]), 0);
-    EXPECT_TRUE(ui.pick(bar, 9));
+    EXPECT_EQ(ui.menu_items(bar, MENUBAR_CHARTS).size(), 2u);
+    EXPECT_EQ(InstallMenuCallback(bar, MENUBAR_CHARTS_NEXT_CHART, show, &selectors[0]), 0);
+    EXPECT_TRUE(ui.pick(bar, MENUBAR_CHARTS_NEXT_CHART));
     EXPECT_EQ(seen.back(), 0x0001);
-    SetMenuBarAttribute(bar, 9, ATTR_ITEM_NAME, "Next");
+    SetMenuBarAttribute(bar, MENUBAR_CHARTS_NEXT_CHART, ATTR_ITEM_NAME, "Next");
     EXPECT_EQ(ui.find_menu_item(bar, "Next"), 9);
     EXPECT_TRUE(ui.pick(bar, "Next"));
     EXPECT_NONFATAL_FAILURE(ui.pick(bar, "Nowhere"), "\"Nowhere\"");

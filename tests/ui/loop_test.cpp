@@ -34,19 +34,19 @@ TEST_F(LoopTest, GetUserEventReturnsCommitsOnlyAndDoesNotWaitWhenAskedNotTo)
     EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), 0);
     // Events posted by another thread (the view) reach the UI thread's queue.
     std::thread view([p] {
-        vui::post_user_event({p, 6, EVENT_VAL_CHANGED, 0, 0, false});
-        vui::post_user_event({p, 6, EVENT_COMMIT, 0, 0, false});
+        vui::post_user_event({p, DEMO_RUN, EVENT_VAL_CHANGED, 0, 0, false});
+        vui::post_user_event({p, DEMO_RUN, EVENT_COMMIT, 0, 0, false});
     });
     view.join();
     EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), EVENT_COMMIT);
     EXPECT_EQ(panel, p);
-    EXPECT_EQ(ctrl, 6);
+    EXPECT_EQ(ctrl, DEMO_RUN);
     EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_value:2", "demo_value:1"}));
-    int bar = LoadMenuBar(p, "demo.uir", 1);
-    vui::post_task([bar] { vui::deliver_menu_pick(bar, 9); });
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
+    vui::post_task([bar] { vui::deliver_menu_pick(bar, MENUBAR_CHARTS_NEXT_CHART); });
     EXPECT_EQ(GetUserEvent(0, &panel, &ctrl), EVENT_MENU_ITEM);
     EXPECT_EQ(panel, bar);
-    EXPECT_EQ(ctrl, 9);
+    EXPECT_EQ(ctrl, MENUBAR_CHARTS_NEXT_CHART);
 }
 
 TEST_F(LoopTest, CtrlKeyStateIsThatOfTheEventBeingHandled)
@@ -57,8 +57,8 @@ TEST_F(LoopTest, CtrlKeyStateIsThatOfTheEventBeingHandled)
         seen.push_back(vsys::ctrl_key_down());
         return 0;
     };
-    ui.click(p, 7, 10, 10, true);
-    ui.click(p, 7, 10, 10, false);
+    ui.click(p, DEMO_GRAPH, 10, 10, true);
+    ui.click(p, DEMO_GRAPH, 10, 10, false);
     EXPECT_EQ(seen, (std::vector<bool>{true, false}));
     EXPECT_FALSE(vsys::ctrl_key_down());
 }
@@ -69,21 +69,21 @@ TEST_F(LoopTest, WaitingForAnEventLetsTheTestActAndReturnsTheCommit)
     std::string typed;
     h.ask = [&](int, int, int event, void*) {
         if (event != EVENT_COMMIT) return 0;
-        int d = LoadPanel(0, "demo.uir", 3);
+        int d = LoadPanel(0, "demo.uir", DIALOG);
         InstallPopup(d);
         int panel = 0, ctrl = 0;
-        while (!(GetUserEvent(1, &panel, &ctrl) == EVENT_COMMIT && panel == d && ctrl == 2)) {
+        while (!(GetUserEvent(1, &panel, &ctrl) == EVENT_COMMIT && panel == d && ctrl == DIALOG_OK)) {
         }
-        GetCtrlVal(d, 3, &typed);
+        GetCtrlVal(d, DIALOG_TEXT, &typed);
         DiscardPanel(d);
         return 0;
     };
     ui.after_pumps(1, [&] {
         int d = ui.find_panel("DIALOG");
-        ui.set(d, 3, "typed");
-        ui.press(d, 2);
+        ui.set(d, DIALOG_TEXT, "typed");
+        ui.press(d, DIALOG_OK);
     });
-    EXPECT_TRUE(ui.press(p, 12));
+    EXPECT_TRUE(ui.press(p, DEMO_ASK));
     EXPECT_EQ(typed, "typed");
     EXPECT_EQ(ui.modal_panel(), 0);
 }
@@ -99,33 +99,33 @@ TEST_F(LoopTest, WaitingWithNothingComingFailsTheTestInsteadOfHanging)
 TEST_F(LoopTest, InstalledPopupIsModal)
 {
     int p = load_demo();
-    int bar = LoadMenuBar(p, "demo.uir", 1);
-    int d = LoadPanel(0, "demo.uir", 3);
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
+    int d = LoadPanel(0, "demo.uir", DIALOG);
     ASSERT_EQ(InstallPopup(d), 0);
     EXPECT_TRUE(ui.panel_visible(d));
     EXPECT_EQ(ui.modal_panel(), d);
-    EXPECT_FALSE(ui.set(p, 2, 7));
-    EXPECT_FALSE(ui.pick(bar, 3));
+    EXPECT_FALSE(ui.set(p, DEMO_VALUE, 7));
+    EXPECT_FALSE(ui.pick(bar, MENUBAR_FILE_OPEN));
     EXPECT_FALSE(ui.close(p));
-    EXPECT_EQ(ui.ival(p, 2), 5);
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 5);
     int loose = NewMenuBar(0);
     int item = NewMenuItem(loose, NewMenu(loose, "Tools", -1), "Tile", -1, 0, nullptr, nullptr);
     EXPECT_FALSE(ui.pick(loose, item));
-    EXPECT_TRUE(ui.set(d, 3, "inside"));
+    EXPECT_TRUE(ui.set(d, DIALOG_TEXT, "inside"));
     // A panel inside the popup is part of it; a second popup takes over.
-    int inner = LoadPanel(d, "demo.uir", 3);
+    int inner = LoadPanel(d, "demo.uir", DIALOG);
     DisplayPanel(inner);
-    EXPECT_TRUE(ui.press(inner, 2));
-    int second = LoadPanel(0, "demo.uir", 3);
+    EXPECT_TRUE(ui.press(inner, DIALOG_OK));
+    int second = LoadPanel(0, "demo.uir", DIALOG);
     InstallPopup(second);
-    EXPECT_FALSE(ui.set(d, 3, "refused"));
-    EXPECT_TRUE(ui.set(second, 3, "top"));
+    EXPECT_FALSE(ui.set(d, DIALOG_TEXT, "refused"));
+    EXPECT_TRUE(ui.set(second, DIALOG_TEXT, "top"));
     DiscardPanel(second);
-    EXPECT_TRUE(ui.set(d, 3, "again"));
+    EXPECT_TRUE(ui.set(d, DIALOG_TEXT, "again"));
     RemovePopup(0);
     EXPECT_FALSE(ui.panel_visible(d));
-    EXPECT_TRUE(ui.set(p, 2, 7));
-    EXPECT_EQ(ui.ival(p, 2), 7);
+    EXPECT_TRUE(ui.set(p, DEMO_VALUE, 7));
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 7);
 }
 
 TEST_F(LoopTest, NestedPopupsAreAnsweredInOrder)
@@ -146,7 +146,7 @@ TEST_F(LoopTest, NestedPopupsAreAnsweredInOrder)
     ui.answer_text("ETCH-7");
     ui.answer_path("/nonexistent/dir/Chart.pdf");
     ui.answer(1);
-    EXPECT_TRUE(ui.press(p, 12));
+    EXPECT_TRUE(ui.press(p, DEMO_ASK));
     ASSERT_EQ(ui.popups().size(), 4u);
     EXPECT_EQ(ui.popups()[0].kind, "confirm");
     EXPECT_EQ(ui.popups()[1].title, "Save As");
@@ -195,29 +195,29 @@ TEST_F(LoopTest, WaitPanelCancelIsSeenBetweenSteps)
     double progress = 0;
     h.long_op = [&](int, int, int event, void*) {
         if (event != EVENT_COMMIT) return 0;
-        int wait = LoadPanel(0, "demo.uir", 2);
+        int wait = LoadPanel(0, "demo.uir", WAIT);
         InstallPopup(wait);
-        SetCtrlVal(wait, 4, "Working...");
+        SetCtrlVal(wait, WAIT_MESSAGE, "Working...");
         while (steps < 10) {
             ++steps;
-            SetCtrlVal(wait, 2, steps / 10.0);
+            SetCtrlVal(wait, WAIT_PROGRESS, steps / 10.0);
             int panel = 0, ctrl = 0;
             GetUserEvent(0, &panel, &ctrl);
             int cancel = 0;
-            GetCtrlVal(wait, 3, &cancel);
+            GetCtrlVal(wait, WAIT_CANCEL, &cancel);
             if (cancel) break;
         }
-        GetCtrlVal(wait, 2, &progress);
+        GetCtrlVal(wait, WAIT_PROGRESS, &progress);
         DiscardPanel(wait);
         return 0;
     };
     ui.after_pumps(3, [&] {
         int wait = ui.find_panel("WAIT");
-        EXPECT_EQ(ui.text(wait, 4), "Working...");
-        EXPECT_FALSE(ui.set(p, 2, 1));  // the main window is behind the modal wait panel
-        ui.press(wait, 3);
+        EXPECT_EQ(ui.text(wait, WAIT_MESSAGE), "Working...");
+        EXPECT_FALSE(ui.set(p, DEMO_VALUE, 1));  // the main window is behind the modal wait panel
+        ui.press(wait, WAIT_CANCEL);
     });
-    EXPECT_TRUE(ui.press(p, 5));
+    EXPECT_TRUE(ui.press(p, DEMO_LONG));
     EXPECT_EQ(steps, 3);
     EXPECT_DOUBLE_EQ(progress, 0.3);
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
@@ -255,7 +255,7 @@ TEST_F(LoopTest, TimersTickDuringPopupsButAreNeverReentered)
     // Once the callback has returned the timer ticks again, once per interval.
     ui.advance(2.0);
     EXPECT_EQ(ticks, 3);
-    SetCtrlAttribute(p, 9, ATTR_ENABLED, 0);
+    SetCtrlAttribute(p, DEMO_CLOCK, ATTR_ENABLED, 0);
     ui.advance(5.0);
     EXPECT_EQ(ticks, 3);
 }
@@ -275,10 +275,10 @@ TEST_F(LoopTest, ExceptionEscapingACallbackIsReportedAsFatal)
 {
     int p = load_demo();
     h.value = [](int, int, int, void*) -> int { throw std::runtime_error("boom in the callback"); };
-    EXPECT_NONFATAL_FAILURE(ui.click(p, 2), "boom in the callback");
+    EXPECT_NONFATAL_FAILURE(ui.click(p, DEMO_VALUE), "boom in the callback");
     // The loop goes on after the report.
     h.value = nullptr;
-    EXPECT_TRUE(ui.set(p, 2, 1));
+    EXPECT_TRUE(ui.set(p, DEMO_VALUE, 1));
 }
 
 TEST_F(LoopTest, MessageBoxOfAnotherThreadIsPostedWithoutBlockingIt)
@@ -339,23 +339,23 @@ TEST_F(LoopTest, AFocusChangeOvertakenByAnotherIsNotDelivered)
 
 TEST_F(LoopTest, ACallbackMayDiscardItsOwnPanel)
 {
-    int d = LoadPanel(0, "demo.uir", 3);
+    int d = LoadPanel(0, "demo.uir", DIALOG);
     InstallPopup(d);
     h.ok = [&](int panel, int, int event, void*) {
         if (event == EVENT_COMMIT) DiscardPanel(panel);
         return 0;
     };
-    EXPECT_TRUE(ui.press(d, 2));
+    EXPECT_TRUE(ui.press(d, DIALOG_OK));
     EXPECT_FALSE(ui.panel_exists(d));
     EXPECT_EQ(ui.modal_panel(), 0);
-    EXPECT_FALSE(ui.press(d, 2));
+    EXPECT_FALSE(ui.press(d, DIALOG_OK));
 }
 
 // The close box presses the panel's close control when it names one, else raises EVENT_CLOSE; Esc that no
 // control takes does the same for the topmost installed popup only.
 TEST_F(LoopTest, CloseBoxAndEscOfPopups)
 {
-    int d = LoadPanel(0, "demo.uir", 3);
+    int d = LoadPanel(0, "demo.uir", DIALOG);
     InstallPopup(d);
     int closes = 0;
     InstallPanelCallback(d, [](int, int event, void* n, int, int) {
@@ -424,12 +424,12 @@ TEST_F(LoopTest, MousePositionIsVerticalThenHorizontal)
 {
     int p = load_demo();
     int d1 = -1, d2 = -1;
-    vui::find_ctrl(p, 4)->callback = [&](int, int, int, void*, int a, int b) {
+    vui::find_ctrl(p, DEMO_CHANNELS)->callback = [&](int, int, int, void*, int a, int b) {
         d1 = a;
         d2 = b;
         return 0;
     };
-    ui.double_click(p, 4, 120, 30);
+    ui.double_click(p, DEMO_CHANNELS, 120, 30);
     EXPECT_EQ(d1, 30);
     EXPECT_EQ(d2, 120);
 }

@@ -17,18 +17,18 @@ TEST_F(PanelTest, LoadsPanelWithControlsValuesAndCallbacksByName)
     char constant[32];
     ASSERT_EQ(GetPanelAttribute(p, ATTR_CONSTANT_NAME, constant), 0);
     EXPECT_STREQ(constant, "DEMO");
-    EXPECT_EQ(ui.ival(p, 2), 5);
-    EXPECT_EQ(ui.text(p, 3), "wafer");
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 5);
+    EXPECT_EQ(ui.text(p, DEMO_NAME), "wafer");
     short rate = 0;
-    ASSERT_EQ(GetCtrlVal(p, 11, &rate), 0);
+    ASSERT_EQ(GetCtrlVal(p, DEMO_RATE, &rate), 0);
     EXPECT_EQ(rate, 10);
     std::string cb;
-    ASSERT_EQ(GetCtrlAttribute(p, 2, ATTR_CALLBACK_NAME, &cb), 0);
+    ASSERT_EQ(GetCtrlAttribute(p, DEMO_VALUE, ATTR_CALLBACK_NAME, &cb), 0);
     EXPECT_EQ(cb, "demo_value");
 
     // Typing commits: value changed (2), then commit (1), to the callback bound by name.
-    EXPECT_TRUE(ui.set(p, 2, 42));
-    EXPECT_EQ(ui.ival(p, 2), 42);
+    EXPECT_TRUE(ui.set(p, DEMO_VALUE, 42));
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 42);
     EXPECT_EQ(h.calls, (std::vector<std::string>{"demo_value:2", "demo_value:1"}));
 }
 
@@ -40,19 +40,19 @@ TEST_F(PanelTest, ValuesConvertToTheControlsTypeAndRange)
         int expected;
     } cases[] = {{7.9, 7}, {-3, 0}, {250, 100}, {100, 100}};
     for (auto c : cases) {
-        ASSERT_EQ(SetCtrlVal(p, 2, c.in), 0);
-        EXPECT_EQ(ui.ival(p, 2), c.expected) << c.in;
+        ASSERT_EQ(SetCtrlVal(p, DEMO_VALUE, c.in), 0);
+        EXPECT_EQ(ui.ival(p, DEMO_VALUE), c.expected) << c.in;
     }
-    EXPECT_EQ(SetCtrlVal(p, 2, "text"), UIE_BAD_TYPE);
-    EXPECT_EQ(SetCtrlVal(p, 3, 5), UIE_BAD_TYPE);
+    EXPECT_EQ(SetCtrlVal(p, DEMO_VALUE, "text"), UIE_BAD_TYPE);
+    EXPECT_EQ(SetCtrlVal(p, DEMO_NAME, 5), UIE_BAD_TYPE);
     double ratio = 0;
-    SetCtrlVal(p, 13, 2);
-    ASSERT_EQ(GetCtrlVal(p, 13, &ratio), 0);
+    SetCtrlVal(p, DEMO_RATIO, 2);
+    ASSERT_EQ(GetCtrlVal(p, DEMO_RATIO, &ratio), 0);
     EXPECT_EQ(ratio, 2.0);
     // A text that does not fit the caller's buffer is refused, not cut or overrun.
-    SetCtrlVal(p, 3, "a long wafer name");
+    SetCtrlVal(p, DEMO_NAME, "a long wafer name");
     char small[8];
-    EXPECT_EQ(GetCtrlVal(p, 3, small), UIE_TOO_LONG);
+    EXPECT_EQ(GetCtrlVal(p, DEMO_NAME, small), UIE_TOO_LONG);
     EXPECT_STREQ(small, "");
     EXPECT_EQ(SetCtrlVal(p, 99, 1), UIE_BAD_CTRL);
     EXPECT_EQ(SetCtrlVal(999, 2, 1), UIE_BAD_HANDLE);
@@ -61,41 +61,41 @@ TEST_F(PanelTest, ValuesConvertToTheControlsTypeAndRange)
 TEST_F(PanelTest, AttributesReadBackWithDefaultsAndRefuseUnknownOrReadOnly)
 {
     int p = load_demo();
-    EXPECT_FALSE(ui.dimmed(p, 2));
-    EXPECT_TRUE(ui.visible(p, 2));
-    ASSERT_EQ(SetCtrlAttribute(p, 2, ATTR_DIMMED, 1), 0);
-    EXPECT_TRUE(ui.dimmed(p, 2));
-    ASSERT_EQ(SetCtrlAttribute(p, 3, ATTR_LABEL_TEXT, "Wafer"), 0);
-    EXPECT_EQ(ui.label(p, 3), "Wafer");
-    EXPECT_EQ(SetCtrlAttribute(p, 2, 4242, 1), UIE_BAD_ATTRIBUTE);
-    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_CTRL_STYLE, CTRL_RING), UIE_BAD_ATTRIBUTE);
-    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_LABEL_TEXT, 3), UIE_BAD_TYPE);
-    EXPECT_EQ(SetCtrlAttribute(p, 2, ATTR_POINTS_PER_SCREEN, 10), UIE_BAD_ATTRIBUTE);
+    EXPECT_FALSE(ui.dimmed(p, DEMO_VALUE));
+    EXPECT_TRUE(ui.visible(p, DEMO_VALUE));
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_VALUE, ATTR_DIMMED, 1), 0);
+    EXPECT_TRUE(ui.dimmed(p, DEMO_VALUE));
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_NAME, ATTR_LABEL_TEXT, "Wafer"), 0);
+    EXPECT_EQ(ui.label(p, DEMO_NAME), "Wafer");
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_VALUE, 4242, 1), UIE_BAD_ATTRIBUTE);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_VALUE, ATTR_CTRL_STYLE, CTRL_RING), UIE_BAD_ATTRIBUTE);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_VALUE, ATTR_LABEL_TEXT, 3), UIE_BAD_TYPE);
+    EXPECT_EQ(SetCtrlAttribute(p, DEMO_VALUE, ATTR_POINTS_PER_SCREEN, 10), UIE_BAD_ATTRIBUTE);
     int style = 0;
-    ASSERT_EQ(GetCtrlAttribute(p, 8, ATTR_CTRL_STYLE, &style), 0);
+    ASSERT_EQ(GetCtrlAttribute(p, DEMO_STRIP, ATTR_CTRL_STYLE, &style), 0);
     EXPECT_EQ(style, CTRL_STRIP_CHART);
     // Lowering the maximum coerces the value already there.
-    SetCtrlVal(p, 2, 80);
-    SetCtrlAttribute(p, 2, ATTR_MAX_VALUE, 50.0);
-    EXPECT_EQ(ui.ival(p, 2), 50);
+    SetCtrlVal(p, DEMO_VALUE, 80);
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_MAX_VALUE, 50.0);
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 50);
 }
 
 TEST_F(PanelTest, DimmedHiddenAndIndicatorControlsRefuseTheUser)
 {
     int p = load_demo();
-    SetCtrlAttribute(p, 2, ATTR_DIMMED, 1);
-    EXPECT_FALSE(ui.set(p, 2, 9));
-    SetCtrlAttribute(p, 2, ATTR_DIMMED, 0);
-    SetCtrlAttribute(p, 2, ATTR_VISIBLE, 0);
-    EXPECT_FALSE(ui.set(p, 2, 9));
-    SetCtrlAttribute(p, 2, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(p, 2, ATTR_CTRL_MODE, 1);
-    EXPECT_FALSE(ui.set(p, 2, 9));
-    EXPECT_EQ(ui.ival(p, 2), 5);
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_DIMMED, 1);
+    EXPECT_FALSE(ui.set(p, DEMO_VALUE, 9));
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_DIMMED, 0);
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_VISIBLE, 0);
+    EXPECT_FALSE(ui.set(p, DEMO_VALUE, 9));
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_VISIBLE, 1);
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_CTRL_MODE, 1);
+    EXPECT_FALSE(ui.set(p, DEMO_VALUE, 9));
+    EXPECT_EQ(ui.ival(p, DEMO_VALUE), 5);
     EXPECT_TRUE(h.calls.empty());
     HidePanel(p);
-    SetCtrlAttribute(p, 2, ATTR_CTRL_MODE, 0);
-    EXPECT_FALSE(ui.set(p, 2, 9));
+    SetCtrlAttribute(p, DEMO_VALUE, ATTR_CTRL_MODE, 0);
+    EXPECT_FALSE(ui.set(p, DEMO_VALUE, 9));
 }
 
 // A panel shown or activated inside a covered window brings that window forward too, up to the top level; a
@@ -103,9 +103,9 @@ TEST_F(PanelTest, DimmedHiddenAndIndicatorControlsRefuseTheUser)
 TEST_F(PanelTest, ActivationRaisesEveryWindowThePanelLiesIn)
 {
     const int main = load_demo();
-    const int strip = LoadPanel(main, "demo.uir", 3), chart = LoadPanel(main, "demo.uir", 3);
-    const int inner = LoadPanel(strip, "demo.uir", 3);
-    const int other = LoadPanel(0, "demo.uir", 3);
+    const int strip = LoadPanel(main, "demo.uir", DIALOG), chart = LoadPanel(main, "demo.uir", DIALOG);
+    const int inner = LoadPanel(strip, "demo.uir", DIALOG);
+    const int other = LoadPanel(0, "demo.uir", DIALOG);
     for (int p : {strip, inner, chart, other}) ASSERT_GT(p, 0);
     for (int p : {strip, inner, chart, other}) DisplayPanel(p);
     ASSERT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 0);
@@ -130,7 +130,7 @@ TEST_F(PanelTest, ActivationRaisesEveryWindowThePanelLiesIn)
         EXPECT_EQ(ui.panel_attribute(other, ATTR_ZPLANE_POSITION), 1);
     }
     // A dialog installed as a popup inside the chart: the strip chart, raised again, stays behind the chart.
-    const int dialog = LoadPanel(chart, "demo.uir", 3);
+    const int dialog = LoadPanel(chart, "demo.uir", DIALOG);
     InstallPopup(dialog);
     EXPECT_EQ(ui.panel_attribute(chart, ATTR_ZPLANE_POSITION), 0);
     SetActivePanel(inner);
@@ -144,8 +144,8 @@ TEST_F(PanelTest, ActivationRaisesEveryWindowThePanelLiesIn)
 TEST_F(PanelTest, ChildPanelsNestCentreAndStack)
 {
     int main = load_demo();
-    int a = LoadPanel(main, "demo.uir", 3);
-    int b = LoadPanel(main, "demo.uir", 3);
+    int a = LoadPanel(main, "demo.uir", DIALOG);
+    int b = LoadPanel(main, "demo.uir", DIALOG);
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
     // No position in the file: centred in the parent's client area.
@@ -173,11 +173,11 @@ TEST_F(PanelTest, ChildPanelsNestCentreAndStack)
 TEST_F(PanelTest, MaximisingFillsTheParentAndScreenSizeIsKnown)
 {
     int main = load_demo();
-    int d = LoadPanel(main, "demo.uir", 3);
+    int d = LoadPanel(main, "demo.uir", DIALOG);
     SetPanelAttribute(d, ATTR_WINDOW_ZOOM, 2);
     EXPECT_EQ(ui.panel_attribute(d, ATTR_WIDTH), 800);
     EXPECT_EQ(ui.panel_attribute(d, ATTR_HEIGHT), 600);
-    int top = LoadPanel(0, "demo.uir", 3);
+    int top = LoadPanel(0, "demo.uir", DIALOG);
     SetPanelAttribute(top, ATTR_WINDOW_ZOOM, 2);
     int height = 0, width = 0;
     GetScreenSize(&height, &width);
@@ -187,7 +187,7 @@ TEST_F(PanelTest, MaximisingFillsTheParentAndScreenSizeIsKnown)
 
 TEST_F(PanelTest, NewCtrlAndTheControlWalk)
 {
-    int p = LoadPanel(0, "demo.uir", 2);
+    int p = LoadPanel(0, "demo.uir", WAIT);
     int hidden = NewCtrl(p, CTRL_NUMERIC, "TOP_ID", 10, 10);
     EXPECT_EQ(hidden, 5);  // above the file's highest id
     SetCtrlAttribute(p, hidden, ATTR_VISIBLE, 0);
@@ -203,37 +203,37 @@ TEST_F(PanelTest, NewCtrlAndTheControlWalk)
         GetCtrlAttribute(p, id, ATTR_NEXT_CTRL, &id);
     }
     EXPECT_EQ(walk, (std::vector<int>{2, 3, 4, 5}));
-    EXPECT_EQ(DiscardCtrl(p, 3), 0);
-    EXPECT_EQ(SetCtrlVal(p, 3, 1), UIE_BAD_CTRL);
+    EXPECT_EQ(DiscardCtrl(p, WAIT_CANCEL), 0);
+    EXPECT_EQ(SetCtrlVal(p, WAIT_CANCEL, 1), UIE_BAD_CTRL);
 }
 
 TEST_F(PanelTest, TextBoxAppendsAndReadsLines)
 {
     int p = load_demo();
-    SetCtrlVal(p, 10, "first line\n");
-    SetCtrlVal(p, 10, "second line\n");
+    SetCtrlVal(p, DEMO_NOTES, "first line\n");
+    SetCtrlVal(p, DEMO_NOTES, "second line\n");
     int n = 0;
-    GetNumTextBoxLines(p, 10, &n);
+    GetNumTextBoxLines(p, DEMO_NOTES, &n);
     EXPECT_EQ(n, 2);
     char line[32];
-    ASSERT_EQ(GetTextBoxLine(p, 10, 1, line), 0);
+    ASSERT_EQ(GetTextBoxLine(p, DEMO_NOTES, 1, line), 0);
     EXPECT_STREQ(line, "second line");
-    EXPECT_EQ(GetTextBoxLine(p, 10, 2, line), UIE_BAD_INDEX);
-    ResetTextBox(p, 10, "only");
-    GetNumTextBoxLines(p, 10, &n);
+    EXPECT_EQ(GetTextBoxLine(p, DEMO_NOTES, 2, line), UIE_BAD_INDEX);
+    ResetTextBox(p, DEMO_NOTES, "only");
+    GetNumTextBoxLines(p, DEMO_NOTES, &n);
     EXPECT_EQ(n, 1);
-    InsertTextBoxLine(p, 10, 0, "zero");
-    ReplaceTextBoxLine(p, 10, 1, "one");
-    EXPECT_EQ(ui.text(p, 10), "zero\none");
+    InsertTextBoxLine(p, DEMO_NOTES, 0, "zero");
+    ReplaceTextBoxLine(p, DEMO_NOTES, 1, "one");
+    EXPECT_EQ(ui.text(p, DEMO_NOTES), "zero\none");
     // The user edits the whole text.
-    EXPECT_TRUE(ui.set(p, 10, "typed"));
-    EXPECT_EQ(ui.text(p, 10), "typed");
+    EXPECT_TRUE(ui.set(p, DEMO_NOTES, "typed"));
+    EXPECT_EQ(ui.text(p, DEMO_NOTES), "typed");
 }
 
 TEST_F(PanelTest, UnknownCallbackOrResourceFailsLoudly)
 {
     vui::clear_callback_registry();
-    EXPECT_EQ(LoadPanel(0, "demo.uir", 1), UIE_UNKNOWN_CALLBACK);
+    EXPECT_EQ(LoadPanel(0, "demo.uir", DEMO), UIE_UNKNOWN_CALLBACK);
     EXPECT_NE(vui::last_load_error().find("\"demo_panel\""), std::string::npos) << vui::last_load_error();
     EXPECT_TRUE(vui::model().panels.empty());  // nothing half-built is left behind
     register_demo_callbacks();
@@ -243,7 +243,7 @@ TEST_F(PanelTest, UnknownCallbackOrResourceFailsLoudly)
     EXPECT_GT(LoadPanel(0, "DEMO.UIR", 2), 0);
     // A callback of the wrong kind is refused too.
     vui::register_callbacks({{"demo_panel", CtrlCallbackPtr([](int, int, int, void*, int, int) { return 0; })}});
-    EXPECT_EQ(LoadPanel(0, "demo.uir", 1), UIE_UNKNOWN_CALLBACK);
+    EXPECT_EQ(LoadPanel(0, "demo.uir", DEMO), UIE_UNKNOWN_CALLBACK);
 }
 
 TEST_F(PanelTest, CheckPanelFileFindsEveryFault)

@@ -142,29 +142,29 @@ private:
 TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
 {
     int p = load_demo();
-    int bar = LoadMenuBar(p, "demo.uir", 1);
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
     Mirror mirror;
     // As a view on another thread would: snapshot and subscription in one task.
     Watching view(mirror);
     ui.pump();
     ASSERT_EQ(mirror.panels.count(p), 1u);
 
-    SetCtrlVal(p, 2, 42);
-    SetCtrlAttribute(p, 3, ATTR_DIMMED, 1);
-    InsertListItem(p, 4, -1, "\033fg00FF00Temperature", 3);
-    CheckListItem(p, 4, 3, 1);
+    SetCtrlVal(p, DEMO_VALUE, 42);
+    SetCtrlAttribute(p, DEMO_NAME, ATTR_DIMMED, 1);
+    InsertListItem(p, DEMO_CHANNELS, -1, "\033fg00FF00Temperature", 3);
+    CheckListItem(p, DEMO_CHANNELS, 3, 1);
     SetPanelAttribute(p, ATTR_TITLE, "System=Etch, POR");
-    SetMenuBarAttribute(bar, 4, ATTR_CHECKED, 0);
+    SetMenuBarAttribute(bar, MENUBAR_FILE_RECORDING, ATTR_CHECKED, 0);
     int extra = NewCtrl(p, CTRL_STRING, "MAXIMIZE_ID", 2, 782);
-    DiscardCtrl(p, 13);
+    DiscardCtrl(p, DEMO_RATIO);
     double block[6] = {1, 2, 3, 4, 5, 6};
-    PlotStripChart(p, 8, block, 6, 0, 0, VAL_DOUBLE);
-    int child = LoadPanel(p, "demo.uir", 3);
-    int other = LoadPanel(p, "demo.uir", 3);
+    PlotStripChart(p, DEMO_STRIP, block, 6, 0, 0, VAL_DOUBLE);
+    int child = LoadPanel(p, "demo.uir", DIALOG);
+    int other = LoadPanel(p, "demo.uir", DIALOG);
     DisplayPanel(child);
     DisplayPanel(other);
     SetPanelAttribute(child, ATTR_ZPLANE_POSITION, 0);
-    int second = LoadPanel(0, "demo.uir", 2);
+    int second = LoadPanel(0, "demo.uir", WAIT);
     DisplayPanel(second);
     SetActivePanel(p);
 
@@ -179,11 +179,11 @@ TEST_F(ViewTest, SnapshotThenChangesReproduceTheModel)
         EXPECT_EQ(m.value("value", json()), c.value("value", json())) << key.second;
         EXPECT_EQ(m.value("items", json()), c.value("items", json())) << key.second;
     }
-    EXPECT_EQ(mirror.ctrls.count(std::make_pair(p, 13)), 0u);
+    EXPECT_EQ(mirror.ctrls.count(std::make_pair(p, DEMO_RATIO)), 0u);
     EXPECT_EQ(mirror.ctrls.count(std::make_pair(p, extra)), 1u);
-    EXPECT_EQ(mirror.ctrls.count(std::make_pair(child, 2)), 1u);
+    EXPECT_EQ(mirror.ctrls.count(std::make_pair(child, DIALOG_OK)), 1u);
     EXPECT_EQ(mirror.panels[p]["attributes"][std::to_string(ATTR_TITLE)], "System=Etch, POR");
-    auto strip = std::make_pair(p, 8);
+    auto strip = std::make_pair(p, DEMO_STRIP);
     EXPECT_EQ(mirror.traces[strip], expected.traces[strip]);
     EXPECT_EQ(mirror.traces[strip][1], (std::vector<double>{2, 4, 6}));
     EXPECT_EQ(mirror.menubars[bar], expected.menubars[bar]);
@@ -286,7 +286,7 @@ TEST_F(ViewTest, GatheredChangesGoOutBeforeTheMessagesThatFollowThem)
 TEST_F(ViewTest, MenuChangesGoOutAsTheNodesThatChanged)
 {
     int p = load_demo();
-    int bar = LoadMenuBar(p, "demo.uir", 1);
+    int bar = LoadMenuBar(p, "demo.uir", MENUBAR);
     Mirror mirror;
     Watching view(mirror);
     ui.pump();
@@ -348,19 +348,19 @@ TEST_F(ViewTest, AnIdleViewCostsNothingAndStripBlocksComeAsValues)
                         },
                         [&] { return watching; });
     double block[6] = {1, 2, 3, 4, 5, 6};
-    SetCtrlVal(p, 2, 7);
-    PlotStripChart(p, 8, block, 6, 0, 0, VAL_DOUBLE);
+    SetCtrlVal(p, DEMO_VALUE, 7);
+    PlotStripChart(p, DEMO_STRIP, block, 6, 0, 0, VAL_DOUBLE);
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(got.empty());
 
     // A page starts watching with a snapshot, as the browser view's pages do.
     watching = true;
     vui::snapshot();
-    SetCtrlVal(p, 2, 8);
+    SetCtrlVal(p, DEMO_VALUE, 8);
     ui.pump();
     EXPECT_EQ(changes, 1);
     // Every other value from the second on: 2, 4, 6 (the chart has two traces).
-    PlotStripChart(p, 8, block, 3, 1, 1, VAL_DOUBLE);
+    PlotStripChart(p, DEMO_STRIP, block, 3, 1, 1, VAL_DOUBLE);
     EXPECT_EQ(got, (std::vector<double>{2, 4, 6}));
     EXPECT_EQ(traces_of, (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(changes, 1) << "strip blocks never go out as JSON to a view that takes values";
@@ -399,11 +399,11 @@ TEST_F(ViewTest, ViewAnswersAPopupAndPostsUserEvents)
     EXPECT_EQ(documents, (std::vector<std::string>{"/work/ACTIVITY.TXT"}));
 
     std::thread browser([p] {
-        vui::post_task([p] { vui::user::set_value(p, 3, vui::Value::of(std::string("from the browser"))); });
+        vui::post_task([p] { vui::user::set_value(p, DEMO_NAME, vui::Value::of(std::string("from the browser"))); });
     });
     browser.join();
     ui.pump();
-    EXPECT_EQ(ui.text(p, 3), "from the browser");
+    EXPECT_EQ(ui.text(p, DEMO_NAME), "from the browser");
     EXPECT_EQ(h.calls.size(), 0u);  // control 3 has no callback
     vui::unsubscribe(reader);
 }
