@@ -45,15 +45,6 @@ std::string ask(std::function<std::string()>& (*which)())
     return reader ? reader() : std::string();
 }
 
-bool within(const fs::path& file, const fs::path& root)
-{
-    auto f = file.begin();
-    for (auto r = root.begin(); r != root.end(); ++r, ++f) {
-        if (r->empty()) continue;  // a trailing separator
-        if (f == file.end() || *f != *r) return false;
-    }
-    return true;
-}
 
 // The resolved root that holds `path` (itself resolved), if any.
 std::optional<fs::path> root_of(const fs::path& path)
@@ -61,7 +52,7 @@ std::optional<fs::path> root_of(const fs::path& path)
     std::error_code ec;
     for (const auto& root : allowed_roots()) {
         fs::path r = fs::canonical(root, ec);
-        if (!ec && within(path, r)) return r;
+        if (!ec && path_within(path, r)) return r;
     }
     return std::nullopt;
 }
@@ -190,6 +181,16 @@ int open_confined_directory(const std::string& dir)
     }
     fs::path root = *root_of(fs::path(*full));
     return walk(root, fs::path(*full).lexically_relative(root), false, nullptr);
+}
+
+bool path_within(const fs::path& file, const fs::path& root)
+{
+    auto f = file.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++f) {
+        if (r->empty()) continue;  // a trailing separator
+        if (f == file.end() || *f != *r) return false;
+    }
+    return true;
 }
 
 }  // namespace vsys

@@ -1,6 +1,7 @@
 // Where a path the operator types may lead: the working directory, the program directory and the archive directory.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +15,9 @@ namespace vsys {
 void set_archive_reader(std::function<std::string()> reader);
 // The working directory as the program holds it, when it may differ from the current one.
 void set_working_dir_reader(std::function<std::string()> reader);
+
+// Whether `file` lies at or below `root`, both already resolved, compared component by component.
+bool path_within(const std::filesystem::path& file, const std::filesystem::path& root);
 
 // The working directory (the current one, and the program's when it differs), the program
 // directory and the archive directory.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/sys/confine.h"
 #include "platform/sys/format.h"
 
 namespace fs = std::filesystem;
@@ -43,15 +44,6 @@ std::string lower(std::string s)
     return s;
 }
 
-bool within(const fs::path& file, const fs::path& root)
-{
-    auto f = file.begin();
-    for (auto r = root.begin(); r != root.end(); ++r, ++f) {
-        if (r->empty()) continue;  // a trailing separator
-        if (f == file.end() || *f != *r) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -145,7 +137,7 @@ std::optional<std::string> confined_file(const std::string& requested, const std
     for (const auto& root : roots) {
         fs::path r = fs::canonical(root, ec);
         if (ec) continue;
-        if (within(real, r)) return real.string();
+        if (vsys::path_within(real, r)) return real.string();
     }
     return std::nullopt;
 }
