@@ -20,7 +20,8 @@ std::optional<std::uint8_t> channels_from_mask(std::uint32_t mask)
 
 ChannelText parse_channel_text(const char* text)
 {
-    char t[20];
+    // Zeroed: the digit form reads positions past a short text's end, which count as 0.
+    char t[20] = {};
     copy_bounded(t, text, 19);
     ChannelText c;
     unsigned mask = 0;

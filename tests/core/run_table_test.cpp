@@ -149,6 +149,9 @@ TEST_F(RunTable, ChannelTextForms)
         {std::string("N255") + char(24), 255, 24, 24, 1},
         {"0" "1010000000000000" "1", 0x5, 16, 16, 1},
         {"U0000000000 00 10.0", 0, 4, 0, 0},  // no channel: the count stays
+        // A digit form shorter than its 18 places, or no text at all: the places past its end count as 0.
+        {"01", 0x1, 8, 8, 1},
+        {"", 0, 8, 8, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
