@@ -42,6 +42,18 @@ struct ChartRecord {
     }
 };
 
+// The chart of one metric of a process, before its settings are read and its series loaded.
+inline ChartRecord chart_of(int process, int channel, int type, int subtype, int step)
+{
+    ChartRecord c;
+    c.process = process;
+    c.channel = static_cast<short>(channel);
+    c.type = static_cast<short>(type);
+    c.subtype = static_cast<short>(subtype);
+    c.step = static_cast<short>(step);
+    return c;
+}
+
 // Same metric of the same process.
 inline bool same_chart(const ChartRecord& a, const ChartRecord& b)
 {

@@ -184,12 +184,7 @@ int Summarize(int panel, int)
     int summarised = 0, total = 0;
     const SetupSnapshot setup = take_snapshot();
     auto examine = [&](int channel, int type, int subtype, int index, const char* group) {
-        ChartRecord chart;
-        chart.process = recipe_num;
-        chart.channel = static_cast<short>(channel);
-        chart.type = static_cast<short>(type);
-        chart.subtype = static_cast<short>(subtype);
-        chart.step = static_cast<short>(index);
+        ChartRecord chart = chart_of(recipe_num, channel, type, subtype, index);
         if (chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr) == 0)
             return;

@@ -238,12 +238,7 @@ int double_click(int, int, int event, void*, int, int)
     GetValueFromIndex(list, SPC_LIST_CHARTS, index, &value);
     const Decoded d = decode(value);
     GetCtrlVal(list, SPC_LIST_PROCESS, &recipe_num);
-    ChartRecord chart;
-    chart.process = recipe_num;
-    chart.channel = d.channel;
-    chart.type = d.type;
-    chart.subtype = d.subtype;
-    chart.step = d.step;
+    ChartRecord chart = chart_of(recipe_num, d.channel, d.type, d.subtype, d.step);
     int points = 300, pager = 0, halt = 0;
     char trees[105] = "", text[255] = "";
     chart.natural = 1;

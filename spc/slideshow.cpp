@@ -133,12 +133,7 @@ void next(int display, int runLimit, const char* recipe)
     int slides = 0;
     for (SlideRow& row : rows) {
         // Each slide is a record of its own; the window shows it while it is up.
-        ChartRecord chart;
-        chart.process = recipe_num;
-        chart.channel = row.channel;
-        chart.type = row.type;
-        chart.subtype = row.subtype;
-        chart.step = row.index;
+        ChartRecord chart = chart_of(recipe_num, row.channel, row.type, row.subtype, row.index);
         chart.points = row.points;
         chart.rules = row.rules;
         chart.natural = row.limits;

@@ -80,11 +80,6 @@ void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a
 
 void DbTestServices::realtime_check(int channel, int type, int subtype, int step, int run, int wafer, double value)
 {
-    ChartRecord chart;
-    chart.process = recipe_num;
-    chart.channel = static_cast<short>(channel);
-    chart.type = static_cast<short>(type);
-    chart.subtype = static_cast<short>(subtype);
-    chart.step = static_cast<short>(step);
+    ChartRecord chart = chart_of(recipe_num, channel, type, subtype, step);
     ::realtime_check(chart, run, wafer, value, trace_id_.c_str());
 }
