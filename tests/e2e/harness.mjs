@@ -296,11 +296,18 @@ export async function acquire(page, label, done, what, ms) {
 }
 
 // Real-time testing switched on from the Configure menu, then acquisition until a line of the real-time window
-// matches `alarm`, then Stop.
-export async function recordAlarm(page, label, alarm, what) {
+// matches `alarm` and at least `wafers` wafers have ended, then Stop. A loaded machine may show the alarm of the
+// first wafer before any other has ended: a chart of one point has no other point to move to.
+export async function recordAlarm(page, label, alarm, what, wafers = 0) {
   const top = panelOf(page, 'TOP');
   await pickMenu(top, 'Configure/Real-Time Testing');
   await expectClass(menuItem(top, 'Configure/Real-Time Testing'), 'checked');
-  const seen = async () => (await listItems(page, 'REALTIME_ALARMS').allInnerTexts()).some((l) => alarm.test(l));
+  // A wafer has ended once the strip chart's header names a later one.
+  const started = new Set();
+  const seen = async () => {
+    const wafer = await valueOf(page, 'SCHART_WAFER');
+    if (/^# \d+$/.test(wafer)) started.add(`${await valueOf(page, 'SCHART_TRACE_ID')} ${wafer}`);
+    return started.size > wafers && (await listItems(page, 'REALTIME_ALARMS').allInnerTexts()).some((l) => alarm.test(l));
+  };
   await acquire(page, label, seen, what, 240000);
 }

@@ -63,7 +63,7 @@ async function main() {
 
   await test('acquisition with real-time testing raises the overshoot alarm', async () => {
     await chart.waitFor({ timeout: 20000 });
-    await recordAlarm(page, 'Vantrel', RF_OVERSHOOT, 'the RF overshoot alarm');
+    await recordAlarm(page, 'Vantrel', RF_OVERSHOOT, 'the RF overshoot alarm', 4);
   });
 
   await test('the strip chart prints the recorded traces to a PDF that opens in a new tab', async () => {
