@@ -2,6 +2,7 @@
 #include "setup/run_copy.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +23,8 @@
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "panels/wait.h"
+#include "platform/sys/confine.h"
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/status_line.h"
@@ -395,9 +398,28 @@ int upload_ok(int panel, int, int event, void*, int, int)
         return 1;
     }
     HidePanel(panel);
-    // A new folder typed into the directory popup is made here.
-    (void)vsys::ensure_directory(directory);
-    TargetConnection target(directory);
+    // Everything is written through handles of the folder checked now (a new folder typed is made here)
+    // and of its trace folder: a link put in place of either afterwards cannot lead the copy elsewhere.
+    const vsys::DirHandle folder(vsys::make_confined_directory(directory));
+    int why = folder ? 0 : errno;
+    // The trace folder under the name the programs look for (or the one there in any case): a lower-case one
+    // would leave the copied traces unseen when the target is opened as a working directory.
+    std::string trace_name = "SC_DATA";
+    vsys::DirHandle traces_folder;
+    if (folder) {
+        traces_folder = folder.subdirectory(trace_name, &trace_name);
+        if (!traces_folder) why = errno;
+    }
+    if (why != 0) {
+        MessagePopup("Network Error",
+                     vsys::strprintf("Could not open the data in %s: %s",
+                                     (folder ? vsys::path_join(directory, trace_name) : directory).c_str(),
+                                     std::strerror(why))
+                         .c_str());
+        DiscardMyPanel(&handle);
+        return 1;
+    }
+    TargetConnection target(folder.path());
     if (target.handle() <= 0) {
         MessagePopup("Network Error",
                      vsys::strprintf("Could not open the data in %s: %s", directory.c_str(), DBErrorMessage()).c_str());
@@ -417,12 +439,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
         check_tables(&target.handle());
         int next = 1;
         determine_run(target.handle(), &next);
-        for (const char* sub : {"clean", "trees"}) (void)vsys::ensure_directory(vsys::path_join(directory, sub));
-        // The trace folder under the name the programs look for: a lower-case one would leave the copied traces
-        // unseen when the target is opened as a working directory (names are case-sensitive here).
-        const std::string target_sc =
-            vsys::find_file_nocase(directory, "SC_DATA").value_or(vsys::path_join(directory, "SC_DATA"));
-        (void)vsys::ensure_directory(target_sc);
+        for (const char* sub : {"clean", "trees"}) (void)folder.subdirectory(sub);
         int count = 0, done = 0;
         GetNumListItems(panel, SC_SEL_RUNS, &count);
         std::string last_recipe;
@@ -472,7 +489,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
                 if (traces) {
                     short n = static_cast<short>(std::min(row.wafers, 999));
                     const std::string from = wafer_trace_base(vt_dir, run);
-                    const std::string to = vsys::path_join(target_sc, vsys::strprintf("%.8d.", new_run));
+                    const std::string to = vsys::path_join(traces_folder.path(), vsys::strprintf("%.8d.", new_run));
                     multi_copy(from.c_str(), to.c_str(), &n);
                 }
                 // A setup goes along only for a process the source knows, once per process new to the target.
@@ -481,7 +498,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
                     last_recipe = row.recipe;
                     if (process >= 0 && process_number(target.handle(), row.recipe) < 0) {
                         int stored = 0;
-                        insert_recipe_into_file_map(hdbc, target.handle(), directory.c_str(), vt_dir.c_str(),
+                        insert_recipe_into_file_map(hdbc, target.handle(), folder.path().c_str(), vt_dir.c_str(),
                                                     row.recipe, process, &stored, 0);
                     }
                 }

@@ -1,6 +1,7 @@
 // Copy of runs to another directory: rows, results, alarms, traces and setups there; a second copy duplicates nothing; the working directory itself is refused.
 #include <gtest/gtest.h>
 
+#include "core/ini_file.h"
 #include "core/trace_file.h"
 #include "core/schema.h"
 #include "panels/s_chart.h"
@@ -31,6 +32,10 @@ protected:
             vtest::run(hdbc, vsys::strprintf("INSERT INTO OOC_ALRM VALUES (%d, 1, 1, 0, 1, 0, 3, 0)", run));
             for (int w : {1, 2}) dir.write(vsys::strprintf("SC_DATA/%.8d.%.3d", run, w), vsys::strprintf("r%dw%d", run, w));
         }
+        // The shared drive the runs go to: a typed target is taken only there or in the working directory.
+        char archive[kIniValueSize];
+        vsys::format_into(archive, sizeof archive, "%s", target.path().c_str());
+        read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "ARCHIVE", archive);
     }
     // Picks the copy command, ticks every run and answers the directory popup.
     void copy_all(int item, const std::string& to)
