@@ -1,6 +1,13 @@
 // Copy of runs to another directory: rows, results, alarms, traces and setups there; a second copy duplicates nothing; the working directory itself is refused.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+
 #include "core/ini_file.h"
 #include "core/trace_file.h"
 #include "core/schema.h"
@@ -47,7 +54,40 @@ protected:
         ui.answer_path(to);
         ui.press(panel, SC_SEL_OK);
     }
-    vtest::TempDir target;
+    // Answers the directory popup with `to` as a page does (through its check), then runs `after_check`
+    // before the popup returns to the copy.
+    void copy_all_checked(int item, const std::string& to, const std::function<void()>& after_check)
+    {
+        network_upload(0, item, nullptr, 0);
+        const int panel = ui.find_panel("SC_SEL");
+        ASSERT_GT(panel, 0);
+        for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
+        ui.hold_next_popup();
+        ui.after_pumps(1, [&] {
+            ASSERT_TRUE(ui.answer_open(vui::PopupAnswer{1, to, false}));
+            after_check();
+        });
+        ASSERT_TRUE(ui.press(panel, SC_SEL_OK));
+    }
+    // Every file below `root` with its content.
+    static std::map<std::string, std::string> contents(const std::string& root)
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+            if (e.is_regular_file()) {
+                std::ifstream in(e.path(), std::ios::binary);
+                files[e.path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+            }
+        return files;
+    }
+    // The popups shown from the `first` on, one "title|text" a line.
+    std::string popup_texts(std::size_t first = 0) const
+    {
+        std::string all;
+        for (std::size_t i = first; i < ui.popups().size(); ++i) all += ui.popups()[i].title + "|" + ui.popups()[i].text + "\n";
+        return all;
+    }
+    vtest::TempDir target, outside;
 };
 
 }  // namespace
@@ -166,4 +206,82 @@ TEST_F(RunCopyTest, CancelDuringTheChannelLoopEndsTheCopyAfterTheRunInHand)
     DBDisconnect(t);
     EXPECT_EQ(target.read("SC_DATA/00000001.002"), "r10w2");
     EXPECT_FALSE(vsys::file_exists(target.file("SC_DATA/00000002.001")));
+}
+
+// A folder the directory popup checked, or a folder or table in it, swapped for a link to another place
+// before the copy opens it: the copy stops with an error and writes nothing there.
+TEST_F(RunCopyTest, ALinkSwappedInAfterTheCheckLeadsTheCopyNowhereElse)
+{
+    namespace fs = std::filesystem;
+    const std::string share = target.file("share");
+    outside.write("keep.txt", "outside");
+    fs::copy_file(dir.file("VT_INFO.DBF"), outside.file("VT_INFO.DBF"));
+    struct Case {
+        const char* label;
+        std::function<void()> swap;
+        std::string error;  // the popup that says why
+        int popups;         // with those that come before it
+    };
+    const Case cases[] = {
+        {"the chosen folder",
+         [&] {
+             fs::rename(share, share + ".old");
+             fs::create_directory_symlink(outside.path(), share);
+         },
+         "Network Error|Could not open the data in " + share + ": " + std::strerror(EACCES), 1},
+        {"its trace folder",
+         [&] {
+             fs::remove(share + "/SC_DATA");
+             fs::create_directory_symlink(outside.path(), share + "/SC_DATA");
+         },
+         "Network Error|Could not open the data in " + share + "/SC_DATA: " + std::strerror(ENOTDIR), 1},
+        {"its run table",
+         [&] { fs::create_symlink(outside.file("VT_INFO.DBF"), share + "/VT_INFO.DBF"); },
+         "Network Error|Could not complete upload.  Make sure you are authorized to write to the network drive and "
+         "try again.", 2},
+    };
+    const auto before = contents(outside.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove_all(share);
+        fs::remove_all(share + ".old");
+        fs::create_directories(share + "/SC_DATA");
+        const std::size_t first = ui.popups().size();
+        for (int i = 0; i < c.popups; ++i) ui.answer(1);
+        copy_all_checked(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, share, c.swap);
+        const std::string shown = popup_texts(first + 1);  // after the directory popup
+        EXPECT_NE(shown.find(c.error + "\n"), std::string::npos) << shown;
+        EXPECT_EQ(shown.find("/proc/"), std::string::npos) << "messages name the folder, not its handle";
+        EXPECT_EQ(contents(outside.path()), before);
+        EXPECT_EQ(ui.find_panel("SC_SEL"), 0);
+        EXPECT_EQ(ui.find_panel("WAIT"), 0);
+        if (fs::exists(share + ".old")) {
+            EXPECT_TRUE(contents(share + ".old").empty()) << "nothing before the failure";
+        }
+        EXPECT_EQ(ui.answers_left(), 0u);
+    }
+}
+
+// The folder renamed and a link put in its place while the copy runs: the copy goes on in the folder it opened.
+TEST_F(RunCopyTest, AFolderSwappedWhileTheCopyRunsKeepsTheCopyInTheFolderItOpened)
+{
+    namespace fs = std::filesystem;
+    const std::string share = target.file("share");
+    fs::create_directory(share);
+    std::function<void()> swap_while_copying = [&] {
+        if (ui.find_panel("WAIT") == 0) return ui.after_pumps(1, swap_while_copying);
+        fs::rename(share, share + ".moved");
+        fs::create_directory_symlink(outside.path(), share);
+    };
+    copy_all_checked(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, share, [&] { ui.after_pumps(1, swap_while_copying); });
+    EXPECT_TRUE(fs::is_symlink(share)) << "swapped during the copy";
+    for (const auto& p : ui.popups()) EXPECT_NE(p.title, "Network Error") << p.text;
+    EXPECT_TRUE(contents(outside.path()).empty());
+    EXPECT_EQ(target.read("share.moved/SC_DATA/00000002.002"), "r11w2");
+    int t = DBConnect(("DSN=ZID32_Samples; DB=" + share + ".moved").c_str());
+    ASSERT_GT(t, 0);
+    EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT RUN_NUM, TRACE_ID FROM VT_INFO ORDER BY RUN_NUM").rows),
+              "1|TOOL7:10;2|TOOL7:11");
+    EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT COUNT(*) FROM OOC_ALRM").rows), "2");
+    DBDisconnect(t);
 }
