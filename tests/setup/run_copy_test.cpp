@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 
 #include "core/ini_file.h"
+#include "platform/sys/fault_plan.h"
 #include "core/trace_file.h"
 #include "core/schema.h"
 #include "panels/s_chart.h"
@@ -44,14 +44,15 @@ protected:
         vsys::format_into(archive, sizeof archive, "%s", target.path().c_str());
         read_rite_ini("VANTREL.INI", 1, "[VANTREL]", "ARCHIVE", archive);
     }
-    // Picks the copy command, ticks every run and answers the directory popup.
-    void copy_all(int item, const std::string& to)
+    // Picks the copy command, ticks every run and answers the directory popup (and `messages` popups after it).
+    void copy_all(int item, const std::string& to, std::size_t messages = 0)
     {
         network_upload(0, item, nullptr, 0);
         int panel = ui.find_panel("SC_SEL");
         ASSERT_GT(panel, 0);
         for (std::size_t i = 0; i < ui.items(panel, SC_SEL_RUNS).size(); ++i) ui.check(panel, SC_SEL_RUNS, static_cast<int>(i));
         ui.answer_path(to);
+        for (std::size_t i = 0; i < messages; ++i) ui.answer(1);
         ui.press(panel, SC_SEL_OK);
     }
     // Answers the directory popup with `to` as a page does (through its check), then runs `after_check`
@@ -74,10 +75,7 @@ protected:
     {
         std::map<std::string, std::string> files;
         for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-            if (e.is_regular_file()) {
-                std::ifstream in(e.path(), std::ios::binary);
-                files[e.path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-            }
+            if (e.is_regular_file()) files[e.path().string()] = vtest::file_bytes(e.path().string());
         return files;
     }
     // The popups shown from the `first` on, one "title|text" a line.
@@ -284,4 +282,51 @@ TEST_F(RunCopyTest, AFolderSwappedWhileTheCopyRunsKeepsTheCopyInTheFolderItOpene
               "1|TOOL7:10;2|TOOL7:11");
     EXPECT_EQ(vtest::flat(vtest::query(t, "SELECT COUNT(*) FROM OOC_ALRM").rows), "2");
     DBDisconnect(t);
+}
+
+// A write, flush or seek that fails on a table or trace of the target: the user is told where the data
+// could not go (by the folder's name), and every file left there is whole.
+TEST_F(RunCopyTest, AFailedWriteInTheTargetIsReportedAndLeavesItsFilesWhole)
+{
+    namespace fs = std::filesystem;
+    using vsys::FileOp;
+    struct Case {
+        const char* label;
+        vsys::FileFault fault;
+        std::vector<std::string> titles;  // of the popups after the directory popup
+        std::string absent;               // a trace that did not arrive (a failed trace is passed over)
+    };
+    const Case cases[] = {
+        {"a result row", {FileOp::write, 1, false, "OTHER_01"}, {"Database Error"}, ""},
+        {"the run row", {FileOp::flush, 1, false, "VT_INFO"}, {"Database Error", "Network Error"}, ""},
+        {"an alarm row", {FileOp::seek, 1, false, "OOC_ALRM"}, {"Database Error", "Database Error"}, ""},
+        {"a trace", {FileOp::write, 1, false, "00000001.001"}, {}, "SC_DATA/00000001.001"},
+        {"a trace on disk", {FileOp::flush, 1, false, "00000002.002"}, {}, "SC_DATA/00000002.002"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string share = target.file(vsys::strprintf("share%d", ++n));
+        const std::size_t first = ui.popups().size();
+        {
+            vsys::FaultPlanScope plan(c.fault);
+            copy_all(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, share, c.titles.size());
+            EXPECT_GT(vsys::fault_plan_strikes(), 0);
+        }
+        std::vector<std::string> titles;
+        for (std::size_t i = first + 1; i < ui.popups().size(); ++i) titles.push_back(ui.popups()[i].title);
+        EXPECT_EQ(titles, c.titles) << popup_texts(first);
+        EXPECT_EQ(popup_texts(first).find("/proc/"), std::string::npos) << "messages name the folder, not its handle";
+        for (const auto& e : fs::recursive_directory_iterator(share))
+            EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary left behind: " << e.path();
+        if (!c.absent.empty()) {
+            EXPECT_FALSE(fs::exists(share + "/" + c.absent));
+            EXPECT_EQ(vtest::file_bytes(share + "/SC_DATA/00000001.002"), "r10w2") << "the other traces arrive";
+        }
+        int t = DBConnect(("DSN=ZID32_Samples; DB=" + share).c_str());
+        ASSERT_GT(t, 0);
+        for (const char* table : {"VT_INFO", "OTHER_01", "OOC_ALRM"})
+            EXPECT_NE(vtest::query(t, std::string("SELECT COUNT(*) FROM ") + table).handle, 0) << table;
+        DBDisconnect(t);
+    }
 }
