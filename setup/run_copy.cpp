@@ -1,6 +1,8 @@
 // The run list of the copy and delete commands, the copy of the ticked runs into another directory, and what it copies per run.
 #include "setup/run_copy.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -150,6 +152,13 @@ int process_number(int connection, const std::string& name)
     if (std::strcmp(text, "Not Found") == 0) return -1;
     int n = -1;
     return std::sscanf(text, "%d", &n) == 1 ? n : -1;
+}
+
+// Whether the open folder is the directory at `path`.
+bool same_directory(const vsys::DirHandle& folder, const std::string& path)
+{
+    struct stat a {}, b {};
+    return ::fstat(folder.fd(), &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 std::string without_trailing_separator(std::string d)
@@ -392,16 +401,16 @@ int upload_ok(int panel, int, int event, void*, int, int)
         return 1;
     }
     const std::string directory = without_trailing_separator(chosen);
-    // Copying runs onto themselves would duplicate every row and overwrite the traces being read.
-    if (same_file(directory, vt_dir)) {
-        MessagePopup("Copy Error", "The chosen directory is the working directory.  Please choose another directory.");
-        return 1;
-    }
-    HidePanel(panel);
     // Everything is written through handles of the folder checked now (a new folder typed is made here)
     // and of its trace folder: a link put in place of either afterwards cannot lead the copy elsewhere.
     const vsys::DirHandle folder(vsys::make_confined_directory(directory));
     int why = folder ? 0 : errno;
+    // Copying runs onto themselves would duplicate every row and overwrite the traces being read.
+    if (folder ? same_directory(folder, vt_dir) : same_file(directory, vt_dir)) {
+        MessagePopup("Copy Error", "The chosen directory is the working directory.  Please choose another directory.");
+        return 1;
+    }
+    HidePanel(panel);
     // The trace folder under the name the programs look for (or the one there in any case): a lower-case one
     // would leave the copied traces unseen when the target is opened as a working directory.
     std::string trace_name = "SC_DATA";

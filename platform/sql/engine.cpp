@@ -128,8 +128,9 @@ std::optional<Place> resolve_directory(const std::string& directory)
     std::string d = trim(directory);
     if (d.empty()) return std::nullopt;
     if (vsys::is_handle_path(d) && d.find('/', sizeof "/proc/self/fd/" - 1) == std::string::npos) {
-        const int given = std::atoi(d.c_str() + sizeof "/proc/self/fd/" - 1);
-        Place p{{}, vsys::DirHandle(::fcntl(given, F_DUPFD_CLOEXEC, 0))};
+        const long given = std::strtol(d.c_str() + sizeof "/proc/self/fd/" - 1, nullptr, 10);
+        if (given < 0 || given > INT_MAX) return std::nullopt;
+        Place p{{}, vsys::DirHandle(::fcntl(static_cast<int>(given), F_DUPFD_CLOEXEC, 0))};
         struct stat st {};
         if (!p.held || ::fstat(p.held.fd(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
         p.directory = p.held.path();

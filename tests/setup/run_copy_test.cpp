@@ -258,6 +258,16 @@ TEST_F(RunCopyTest, ALinkSwappedInAfterTheCheckLeadsTheCopyNowhereElse)
         }
         EXPECT_EQ(ui.answers_left(), 0u);
     }
+    // A link to the working directory itself: the copy is refused as if it had been chosen, the list stays open.
+    fs::remove_all(share);
+    ui.answer(1);
+    copy_all_checked(MENUBAR_FILE_COPY_TRACES_AND_SPC_DATA_TO, share, [&] {
+        fs::remove(share);
+        fs::create_directory_symlink(dir.path(), share);
+    });
+    EXPECT_EQ(ui.popups().back().title, "Copy Error");
+    EXPECT_GT(ui.find_panel("SC_SEL"), 0);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM VT_INFO"), "2");
 }
 
 // The folder renamed and a link put in its place while the copy runs: the copy goes on in the folder it opened.
