@@ -1,7 +1,10 @@
 // The run list of the copy and delete commands, the copy of the ticked runs into another directory, and what it copies per run.
 #include "setup/run_copy.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +25,8 @@
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
 #include "panels/wait.h"
+#include "platform/sys/confine.h"
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/status_line.h"
@@ -147,6 +152,13 @@ int process_number(int connection, const std::string& name)
     if (std::strcmp(text, "Not Found") == 0) return -1;
     int n = -1;
     return std::sscanf(text, "%d", &n) == 1 ? n : -1;
+}
+
+// Whether the open folder is the directory at `path`.
+bool same_directory(const vsys::DirHandle& folder, const std::string& path)
+{
+    struct stat a {}, b {};
+    return ::fstat(folder.fd(), &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 std::string without_trailing_separator(std::string d)
@@ -389,15 +401,34 @@ int upload_ok(int panel, int, int event, void*, int, int)
         return 1;
     }
     const std::string directory = without_trailing_separator(chosen);
+    // Everything is written through handles of the folder checked now (a new folder typed is made here)
+    // and of its trace folder: a link put in place of either afterwards cannot lead the copy elsewhere.
+    const vsys::DirHandle folder(vsys::make_confined_directory(directory));
+    int why = folder ? 0 : errno;
     // Copying runs onto themselves would duplicate every row and overwrite the traces being read.
-    if (same_file(directory, vt_dir)) {
+    if (folder ? same_directory(folder, vt_dir) : same_file(directory, vt_dir)) {
         MessagePopup("Copy Error", "The chosen directory is the working directory.  Please choose another directory.");
         return 1;
     }
     HidePanel(panel);
-    // A new folder typed into the directory popup is made here.
-    (void)vsys::ensure_directory(directory);
-    TargetConnection target(directory);
+    // The trace folder under the name the programs look for (or the one there in any case): a lower-case one
+    // would leave the copied traces unseen when the target is opened as a working directory.
+    std::string trace_name = "SC_DATA";
+    vsys::DirHandle traces_folder;
+    if (folder) {
+        traces_folder = folder.subdirectory(trace_name, &trace_name);
+        if (!traces_folder) why = errno;
+    }
+    if (why != 0) {
+        MessagePopup("Network Error",
+                     vsys::strprintf("Could not open the data in %s: %s",
+                                     (folder ? vsys::path_join(directory, trace_name) : directory).c_str(),
+                                     std::strerror(why))
+                         .c_str());
+        DiscardMyPanel(&handle);
+        return 1;
+    }
+    TargetConnection target(folder.path());
     if (target.handle() <= 0) {
         MessagePopup("Network Error",
                      vsys::strprintf("Could not open the data in %s: %s", directory.c_str(), DBErrorMessage()).c_str());
@@ -417,12 +448,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
         check_tables(&target.handle());
         int next = 1;
         determine_run(target.handle(), &next);
-        for (const char* sub : {"clean", "trees"}) (void)vsys::ensure_directory(vsys::path_join(directory, sub));
-        // The trace folder under the name the programs look for: a lower-case one would leave the copied traces
-        // unseen when the target is opened as a working directory (names are case-sensitive here).
-        const std::string target_sc =
-            vsys::find_file_nocase(directory, "SC_DATA").value_or(vsys::path_join(directory, "SC_DATA"));
-        (void)vsys::ensure_directory(target_sc);
+        for (const char* sub : {"clean", "trees"}) (void)folder.subdirectory(sub);
         int count = 0, done = 0;
         GetNumListItems(panel, SC_SEL_RUNS, &count);
         std::string last_recipe;
@@ -472,7 +498,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
                 if (traces) {
                     short n = static_cast<short>(std::min(row.wafers, 999));
                     const std::string from = wafer_trace_base(vt_dir, run);
-                    const std::string to = vsys::path_join(target_sc, vsys::strprintf("%.8d.", new_run));
+                    const std::string to = vsys::path_join(traces_folder.path(), vsys::strprintf("%.8d.", new_run));
                     multi_copy(from.c_str(), to.c_str(), &n);
                 }
                 // A setup goes along only for a process the source knows, once per process new to the target.
@@ -481,7 +507,7 @@ int upload_ok(int panel, int, int event, void*, int, int)
                     last_recipe = row.recipe;
                     if (process >= 0 && process_number(target.handle(), row.recipe) < 0) {
                         int stored = 0;
-                        insert_recipe_into_file_map(hdbc, target.handle(), directory.c_str(), vt_dir.c_str(),
+                        insert_recipe_into_file_map(hdbc, target.handle(), folder.path().c_str(), vt_dir.c_str(),
                                                     row.recipe, process, &stored, 0);
                     }
                 }

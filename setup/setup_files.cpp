@@ -13,6 +13,7 @@
 #include "core/trace_file.h"
 #include "core/text_utils.h"
 #include "panels/s_chart.h"
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/status_line.h"
@@ -307,7 +308,7 @@ int copy_process_from_to(int fromConnection, int toConnection, int fromProcess, 
             if (vsys::file_exists(path(from, fromProcess))) note(vsys::copy_file(path(from, fromProcess), path(to, toProcess)));
     }
     if (!all) {
-        MessagePopup("Copy Error", all.error.c_str());
+        MessagePopup("Copy Error", vsys::named_paths(all.error).c_str());
         return -1;
     }
     return 0;

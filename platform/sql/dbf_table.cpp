@@ -23,6 +23,7 @@
 #include "platform/sql/order_notes.h"
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -106,6 +107,8 @@ SAFile hook_open(const char* filename, const char* access)
     case 'a': flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
     default: return nullptr;
     }
+    // In a directory held by handle a table file that is a link is refused: it could lead out of it.
+    if (vsys::is_handle_path(target)) flags |= O_NOFOLLOW;
     const int fd = ::open(target, flags, 0666);
     if (fd < 0) return nullptr;
     auto* file = new HookFile;
@@ -930,7 +933,7 @@ void DbfTable::undo_changes()
     close_handle();
     // Straight to the file, not through the hooks: a file that failed once refuses them. Cutting the
     // file back and rewriting bytes in place needs no new space on a full disk.
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | (vsys::is_handle_path(path_) ? O_NOFOLLOW : 0));
     if (fd >= 0) {
         auto put = [&](std::uint64_t at, const std::string& bytes) {
             std::size_t done = 0;

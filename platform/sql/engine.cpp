@@ -1,7 +1,9 @@
 // Connections and statement execution: mounting table files, keeping them fresh, snapshotting results.
 #include "platform/sql/engine.h"
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstdlib>
@@ -28,7 +30,8 @@ EngineState& engine()
 int set_error(int code, const std::string& message)
 {
     engine().error = code;
-    engine().message = message;
+    // A directory reached by its handle is shown by its name.
+    engine().message = vsys::named_paths(message);
     return code;
 }
 
@@ -113,16 +116,32 @@ bool open_database(Connection& c, std::string& error)
     return true;
 }
 
-std::optional<std::string> resolve_directory(const std::string& directory)
+struct Place {
+    std::string directory;
+    vsys::DirHandle held;
+};
+
+// A directory named by a handle of this process ("/proc/self/fd/N") is kept so, on a handle of the
+// connection's own: its tables stay in the directory that was opened, whatever its path names later.
+std::optional<Place> resolve_directory(const std::string& directory)
 {
     std::string d = trim(directory);
     if (d.empty()) return std::nullopt;
+    if (vsys::is_handle_path(d) && d.find('/', sizeof "/proc/self/fd/" - 1) == std::string::npos) {
+        const long given = std::strtol(d.c_str() + sizeof "/proc/self/fd/" - 1, nullptr, 10);
+        if (given < 0 || given > INT_MAX) return std::nullopt;
+        Place p{{}, vsys::DirHandle(::fcntl(static_cast<int>(given), F_DUPFD_CLOEXEC, 0))};
+        struct stat st {};
+        if (!p.held || ::fstat(p.held.fd(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+        p.directory = p.held.path();
+        return p;
+    }
     char* real = ::realpath(d.c_str(), nullptr);
     if (!real) return std::nullopt;
     std::string out = real;
     std::free(real);
     if (!vsys::directory_exists(out)) return std::nullopt;
-    return out;
+    return Place{out, {}};
 }
 
 int mount(Connection& c, const std::string& name)
@@ -457,7 +476,8 @@ int qeConnect(const char* connect_string)
     if (handle == 0) return set_error(kErrTooMany, "Too many open connections");
     auto c = std::make_unique<Connection>();
     c->handle = handle;
-    c->directory = *resolved;
+    c->directory = resolved->directory;
+    c->held = std::move(resolved->held);
     std::string error;
     if (!open_database(*c, error)) return set_error(kErrConnect, error);
     engine().connections[handle] = std::move(c);
@@ -485,7 +505,8 @@ int qeSetDB(int hdbc, const char* directory)
     read_live_queries();
     auto resolved = resolve_directory(directory ? directory : "");
     if (!resolved) return set_error(kErrConnect, "The database directory does not exist");
-    c->directory = *resolved;
+    c->directory = resolved->directory;
+    c->held = std::move(resolved->held);
     std::string error;
     if (!open_database(*c, error)) return set_error(kErrConnect, error);
     return kOk;

@@ -72,7 +72,7 @@ int qeDatabases(int hdbc)
     clear_error();
     Connection* c = connection_or_error(hdbc);
     if (!c) return 0;
-    return make_result(hdbc, {{"DATABASE_NAME", kTypeText, 255}}, {{c->directory}});
+    return make_result(hdbc, {{"DATABASE_NAME", kTypeText, 255}}, {{vsys::named_paths(c->directory)}});
 }
 
 int qeTables(int hdbc, const char*, const char*, const char* name, int)

@@ -14,6 +14,7 @@
 #include "platform/sql/dbf_vtab.h"
 #include "platform/sql/dir_names.h"
 #include "platform/sql/value.h"
+#include "platform/sys/dir_handle.h"
 
 namespace vsql {
 
@@ -30,6 +31,7 @@ struct Mount {
 struct Connection {
     int handle = 0;
     std::string directory;  // resolved, without a trailing '/'
+    vsys::DirHandle held;   // a directory given by handle: its own copy, `directory` names it
     DirectoryNames names;    // its files
     sqlite3* db = nullptr;
     MountSlot slot;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/fault_plan.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -120,7 +121,8 @@ void note_ascending_fields(const std::string& path, const FileSignature& signatu
                            const std::vector<int>& fields)
 {
     const std::string file = note_path(path);
-    if (file.empty() || path.find('\n') != std::string::npos) return;
+    // A table reached through a directory handle has no lasting name to note it under.
+    if (file.empty() || path.find('\n') != std::string::npos || vsys::is_handle_path(path)) return;
     // The cache folder itself may not exist yet (a new account); both are the user's alone.
     const std::string dir = order_notes_directory();
     for (const std::string& folder : {vsys::path_directory(dir), dir})

@@ -2,6 +2,7 @@
 #include "platform/sys/confine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -124,8 +125,9 @@ std::optional<std::string> confined_path(const std::string& path)
 namespace {
 
 // Walks `inside` (relative, resolved) down from `root` without following links;
-// the last component is left out when `stop_before_last`. A directory descriptor or -1.
-int walk(const fs::path& root, const fs::path& inside, bool stop_before_last, fs::path* last)
+// the last component is left out when `stop_before_last`; missing directories are made when `create`.
+// A directory descriptor or -1.
+int walk(const fs::path& root, const fs::path& inside, bool stop_before_last, fs::path* last, bool create = false)
 {
     Fd dir(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.fd < 0) return -1;
@@ -139,6 +141,7 @@ int walk(const fs::path& root, const fs::path& inside, bool stop_before_last, fs
             *last = *it;
             break;
         }
+        if (create && ::mkdirat(dir.fd, it->c_str(), 0777) != 0 && errno != EEXIST) return -1;
         Fd sub(::openat(dir.fd, it->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sub.fd < 0) return -1;
         std::swap(dir.fd, sub.fd);
@@ -181,6 +184,17 @@ int open_confined_directory(const std::string& dir)
     }
     fs::path root = *root_of(fs::path(*full));
     return walk(root, fs::path(*full).lexically_relative(root), false, nullptr);
+}
+
+int make_confined_directory(const std::string& dir)
+{
+    auto full = confined_path(dir);
+    if (!full) {
+        errno = EACCES;
+        return -1;
+    }
+    fs::path root = *root_of(fs::path(*full));
+    return walk(root, fs::path(*full).lexically_relative(root), false, nullptr, true);
 }
 
 bool path_within(const fs::path& file, const fs::path& root)

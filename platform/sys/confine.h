@@ -35,5 +35,7 @@ FilePtr open_confined(const std::string& path, const char* mode);
 
 // The same walk for a directory: a descriptor of it (read-only, for *at calls), or -1 (errno set).
 int open_confined_directory(const std::string& dir);
+// The same, making the directories of the path that are missing (a new folder typed).
+int make_confined_directory(const std::string& dir);
 
 }  // namespace vsys

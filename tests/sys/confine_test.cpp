@@ -1,10 +1,13 @@
 // Typed paths confined to the working, program and archive directories, and opened without following links.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/sys/atomic_file.h"
 #include "platform/sys/confine.h"
+#include "platform/sys/dir_handle.h"
 #include "platform/sys/fault_plan.h"
 #include "tests/support/temp_dir.h"
 
@@ -116,6 +119,35 @@ TEST_F(ConfineTest, AConfinedAtomicFileThatFailsLeavesTheTargetAndNoTemporary)
         EXPECT_FALSE(f.commit());
     }
     EXPECT_EQ(work.read("Runs/kept.txt"), "synced?");
+}
+
+}  // namespace
+
+namespace {
+
+// A new folder typed is made inside the roots by handle; its subfolders are made and opened there, a link refused.
+TEST_F(ConfineTest, AFolderIsMadeAndHeldByHandleAndItsSubfoldersFollowNoLink)
+{
+    vsys::DirHandle made(vsys::make_confined_directory(archive.path() + "/share/2026"));
+    ASSERT_TRUE(made) << std::strerror(errno);
+    EXPECT_TRUE(fs::is_directory(archive.path() + "/share/2026"));
+    EXPECT_EQ(vsys::named_paths("in " + made.path() + "/x.DBF"), "in " + fs::canonical(archive.path()).string() + "/share/2026/x.DBF");
+    EXPECT_FALSE(vsys::DirHandle(vsys::make_confined_directory(outside.path() + "/new")));
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_FALSE(fs::exists(outside.path() + "/new"));
+
+    fs::create_directory(archive.path() + "/share/2026/sc_data");
+    std::string name;
+    vsys::DirHandle traces = made.subdirectory("SC_DATA", &name);
+    ASSERT_TRUE(traces);
+    EXPECT_EQ(name, "sc_data") << "the folder there in another case is taken";
+    EXPECT_TRUE(made.subdirectory("clean"));
+    EXPECT_TRUE(fs::is_directory(archive.path() + "/share/2026/clean"));
+    fs::create_directory_symlink(outside.path(), archive.path() + "/share/2026/trees");
+    EXPECT_FALSE(made.subdirectory("trees"));
+    for (const char* refused : {"", "..", "a/b"}) EXPECT_FALSE(made.subdirectory(refused)) << refused;
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(vsys::named_paths("/proc/self/fd/x and /proc/self/fd/"), "/proc/self/fd/x and /proc/self/fd/");
 }
 
 }  // namespace
