@@ -5,6 +5,9 @@
 
 // Whoever works on a chart holds its own record: the chart window and each of its dialogs, the comparison, the
 // slideshow and the real-time check. Nothing one of them does to its record changes another's.
+// Operations of the chart catalogue (chart_preferences).
+enum : int { CHART_DELETE = 5, CHART_READ = 6, CHART_WRITE = 7 };
+
 struct ChartRecord {
     // The process whose catalogue and limit tables hold the chart.
     int process = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/chart_record.h"
 #include "core/db_statement.h"
 #include "core/errors.h"
 #include "core/globals.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr const char* kEmpty = "eMpTy tExT";
 constexpr int kTrees = 104, kText = 254;
 
-struct CatalogueRow {
+struct StoredRow {
     short channel = 0, type = 0, param = 0, index = 0, limits = 0, precoat = 0;
     int points = 0, rules = 0, pager = 0, halt = 0;
     char trees[kTrees + 1] = "", text[kText + 1] = "";
@@ -85,7 +86,7 @@ short perform(int process, int op, short* channel, short* type, short* param, sh
         return 0;
     }
     const int s = st.handle();
-    CatalogueRow row;
+    StoredRow row;
     row.bind(s);
     short result = 0;
     if (op == CHART_READ) {
@@ -149,4 +150,20 @@ short chart_preferences_of(int process, int operation, short* channel, short* ty
 {
     return perform(process, operation, channel, type, dataParam, index, points, pager, rules, limits, trees, popupText,
                    halt, true);
+}
+
+CatalogueRow read_catalogue_row(const ChartRecord& chart)
+{
+    short channel = chart.channel, type = chart.type, subtype = chart.subtype, step = chart.step;
+    CatalogueRow row;
+    chart_preferences_of(chart.process, CHART_READ, &channel, &type, &subtype, &step, &row.points, &row.pager,
+                         &row.rules, &row.limits, row.trees, row.text, &row.halt);
+    return row;
+}
+
+void write_catalogue_row(const ChartRecord& chart, CatalogueRow& row)
+{
+    short channel = chart.channel, type = chart.type, subtype = chart.subtype, step = chart.step;
+    chart_preferences_of(chart.process, CHART_WRITE, &channel, &type, &subtype, &step, &row.points, &row.pager,
+                         &row.rules, &row.limits, row.trees, row.text, &row.halt);
 }

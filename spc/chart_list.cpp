@@ -239,12 +239,10 @@ int double_click(int, int, int event, void*, int, int)
     const Decoded d = decode(value);
     GetCtrlVal(list, SPC_LIST_PROCESS, &recipe_num);
     ChartRecord chart = chart_of(recipe_num, d.channel, d.type, d.subtype, d.step);
-    int points = 300, pager = 0, halt = 0;
-    char trees[105] = "", text[255] = "";
-    chart.natural = 1;
-    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
-                         &pager, &chart.rules, &chart.natural, trees, text, &halt);
-    chart.points = points;
+    const CatalogueRow row = read_catalogue_row(chart);
+    chart.rules = row.rules;
+    chart.natural = row.limits;
+    chart.points = row.points;
     double spec[3] = {0.0, 0.0, 0.0};
     if (chart.type == 1 && step_specs_of(chart.process, LIMITS_READ, 1, 4, chart.channel, chart.step, spec) == 0)
         MessagePopup("Notice", "The specification limits for this channel's Setpoint have been set to (0,0,0).  This "

@@ -3,6 +3,7 @@
 #include "spc/chart_window.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -339,13 +340,10 @@ namespace {
 void open_selection(ChartRecord chart, int control)
 {
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
-    char trees[105] = "", popup[255] = "";
-    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
-                         &pager, &rules, &limits, trees, popup, &halt);
-    chart.rules = rules & kAllRules;
-    chart.natural = limits;
+    const CatalogueRow row = read_catalogue_row(chart);
+    int points = row.points;
+    chart.rules = row.rules & kAllRules;
+    chart.natural = row.limits;
     if (window_open() && chart.points > 2) points = chart.points;
     // The selection keeps the chart's identity and settings; its series is loaded when the selection is taken.
     chart.release_series();
@@ -828,11 +826,9 @@ int put_com(int panel, int control, int event, void*, int, int)
 void get_rule_n_popup_text(int panel, char* trees, char* popupText)
 {
     if (panel >= 1) return;
-    ChartRecord chart = shown;
-    int points = 0, pager = 0, rules = 0, halt = 0;
-    short limits = 0;
-    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
-                         &pager, &rules, &limits, trees, popupText, &halt);
+    const CatalogueRow row = read_catalogue_row(shown);
+    std::snprintf(trees, sizeof row.trees, "%s", row.trees);
+    std::snprintf(popupText, sizeof row.text, "%s", row.text);
 }
 
 int discard_chart(int panel, int control, int event, void*, int, int)
@@ -841,23 +837,21 @@ int discard_chart(int panel, int control, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     // The window's own record names the chart and its process: a test or a process change since it opened
     // does not move the row that is written.
-    ChartRecord chart = shown;
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
-    char trees[105] = "", popup[255] = "";
-    chart_preferences_of(chart.process, CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &points,
-                         &pager, &rules, &limits, nullptr, nullptr, &halt);
-    get_rule_n_popup_text(-(spc_panel > 0 ? spc_panel : panel), trees, popup);
-    right_text_trim(trees);
-    right_text_trim(popup);
+    const ChartRecord& chart = shown;
+    CatalogueRow row = read_catalogue_row(chart);
+    get_rule_n_popup_text(-(spc_panel > 0 ? spc_panel : panel), row.trees, row.text);
+    right_text_trim(row.trees);
+    right_text_trim(row.text);
     if (compare_panel < 0) {
-        const bool changed = (chart.points != points && chart.points >= 300) || chart.rules != rules ||
-                             chart.natural != limits;
+        const bool changed = (chart.points != row.points && chart.points >= 300) || chart.rules != row.rules ||
+                             chart.natural != row.limits;
         if (changed) {
             GotoEditMode();
-            int zero = 0;
-            chart_preferences_of(chart.process, CHART_WRITE, &chart.channel, &chart.type, &chart.subtype, &chart.step,
-                                 &chart.points, &pager, &chart.rules, &chart.natural, trees, popup, &zero);
+            row.points = chart.points;
+            row.rules = chart.rules;
+            row.limits = chart.natural;
+            row.halt = 0;
+            write_catalogue_row(chart, row);
             if (chart.type != 17 && sc_handle > 0) {
                 SetMenuBarAttribute(handle_menu, MENUBAR_WINDOW_SPC_CHART, ATTR_DIMMED, 1);
                 spc_sc_toggle(handle_menu, MENUBAR_WINDOW_STRIP_CHART, nullptr, 0);

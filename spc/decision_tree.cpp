@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/chart_record.h"
 #include "core/globals.h"
 #include "core/text_utils.h"
 #include "platform/sys/files.h"
@@ -20,20 +21,9 @@ namespace {
 
 constexpr int kTreeField = 8;
 
-struct ChartRow {
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
-    char trees[105] = "", text[255] = "";
-};
-
-ChartRow read_row(int channel, int type, int subtype, int index)
+CatalogueRow read_row(int channel, int type, int subtype, int index)
 {
-    short c = static_cast<short>(channel), t = static_cast<short>(type), s = static_cast<short>(subtype),
-          i = static_cast<short>(index);
-    ChartRow row;
-    chart_preferences(CHART_READ, &c, &t, &s, &i, &row.points, &row.pager, &row.rules, &row.limits, row.trees, row.text,
-                      &row.halt);
-    return row;
+    return read_catalogue_row(chart_of(recipe_num, channel, type, subtype, index));
 }
 
 bool safe_name(const std::string& name)
@@ -54,7 +44,7 @@ std::string tree_file(const std::string& folder, const std::string& name)
 
 void spc_error_popup(int channel, int type, int subtype, int index, int rule)
 {
-    ChartRow row = read_row(channel, type, subtype, index);
+    CatalogueRow row = read_row(channel, type, subtype, index);
     char title[kChartTitleSize] = "";
     form_chart_title(title, channel, type, subtype, index);
     char sentence[64] = "";
@@ -81,7 +71,7 @@ std::string decision_tree_name(const char* trees, int rule)
 
 void spc_start_tree(int channel, int type, int subtype, int index, int rule)
 {
-    const ChartRow row = read_row(channel, type, subtype, index);
+    const CatalogueRow row = read_row(channel, type, subtype, index);
     const std::string name = decision_tree_name(row.trees, rule);
     launch_decision_tree(name.c_str());
 }

@@ -30,27 +30,6 @@
 
 namespace {
 
-struct CatalogueSettings {
-    int points = 300, pager = 0, rules = 0, halt = 0;
-    short limits = 1;
-    char trees[105] = "", text[255] = "";
-};
-
-// The dialog's chart names the process whose catalogue is read and written.
-CatalogueSettings read_row(ChartRecord c)
-{
-    CatalogueSettings s;
-    chart_preferences_of(c.process, CHART_READ, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager,
-                         &s.rules, &s.limits, s.trees, s.text, &s.halt);
-    return s;
-}
-
-void write_row(ChartRecord c, CatalogueSettings& s)
-{
-    chart_preferences_of(c.process, CHART_WRITE, &c.channel, &c.type, &c.subtype, &c.step, &s.points, &s.pager,
-                         &s.rules, &s.limits, s.trees, s.text, &s.halt);
-}
-
 int code_of(const ChartRecord& c) { return chart_code(c.channel, c.type, c.subtype, c.step); }
 
 std::string title_of(const ChartRecord& c)
@@ -128,10 +107,10 @@ int rules_ok(int panel, const ChartRecord& chart, const int (&boxes)[kRuleCount]
         if (window_shows(c)) display_capability(0, 0);
     }
     // Only the rules change: the trees, operator text, pager and halt stay as stored.
-    CatalogueSettings s = read_row(c);
+    CatalogueRow s = read_catalogue_row(c);
     s.points = c.points;
     s.rules = mask;
-    write_row(c, s);
+    write_catalogue_row(c, s);
     DiscardPanel(panel);
     return 0;
 }
@@ -159,10 +138,10 @@ int edit_limits_ok(int panel, const LimitsDialog& d)
             shown_chart().natural = 1;
             redraw_window();
         }
-        CatalogueSettings s = read_row(c);
+        CatalogueRow s = read_catalogue_row(c);
         s.points = c.points;
         s.limits = 1;
-        write_row(c, s);
+        write_catalogue_row(c, s);
         DiscardPanel(panel);
         return 0;
     }
@@ -177,10 +156,10 @@ int edit_limits_ok(int panel, const LimitsDialog& d)
     double limits[3] = {lower, target, upper};
     if (c.type == 4) limits[0] = limits[1] = 0.0;
     step_specs_of(c.process, LIMITS_WRITE, c.type, c.subtype, c.channel, c.step, limits);
-    CatalogueSettings s = read_row(c);
+    CatalogueRow s = read_catalogue_row(c);
     s.points = c.points;
     s.limits = 0;
-    write_row(c, s);
+    write_catalogue_row(c, s);
     mark_chart_activated(c.process, code_of(c));
     if (window_shows(c)) {
         shown_chart().natural = 0;
@@ -226,7 +205,7 @@ int select_rules(int, int, int event, void*, int, int)
     SetMouseCursor(VAL_HOUR_GLASS_CURSOR);
     // The dialog keeps its own copy of the window's chart: what is tested or shown meanwhile does not move it.
     const ChartRecord chart = shown_chart();
-    const CatalogueSettings stored = read_row(chart);
+    const CatalogueRow stored = read_catalogue_row(chart);
     const std::string title = "SPC Rule Selection: " + title_of(chart);
     const int p = NewPanel(0, title.c_str(), VAL_AUTO_CENTER, VAL_AUTO_CENTER, 460, 640);
     if (p < 0) {
@@ -259,7 +238,7 @@ int adjust_spec(int, int, int event, void*, int, int)
     if (event != EVENT_COMMIT) return 0;
     LimitsDialog d;
     d.chart = shown_chart();
-    const CatalogueSettings stored = read_row(d.chart);
+    const CatalogueRow stored = read_catalogue_row(d.chart);
     const int p = NewPanel(0, "Edit Limits", 80, 75, 300, 500);
     if (p < 0) return 0;
     d.upper = NewCtrl(p, CTRL_NUMERIC, "Upper Specification Limit", 50, 100);

@@ -457,7 +457,7 @@ int view_alarm_chart(const EntryInfo& entry, int rule, ChartRecord chart)
     const TestingSeams& seams = testing_seams();
     int pager = 0, halt = 0;
     char trees[105] = "", popup[255] = "";
-    seams.chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
+    seams.chart_preferences(CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
                             &chart.rules, &chart.natural, trees, popup, &halt);
     seams.display_new_chart(chart);
     return 1;
@@ -554,7 +554,7 @@ int error_popup(int, int, int event, void*, int, int eventData2)
     int points = 0, pager = 0, rules = 0, halt = 0;
     short mode = 0;
     char trees[105] = "", popup[255] = "";
-    seams.chart_preferences(6, &channel, &type, &subtype, &step, &points, &pager, &rules, &mode, trees, popup,
+    seams.chart_preferences(CHART_READ, &channel, &type, &subtype, &step, &points, &pager, &rules, &mode, trees, popup,
                             &halt);
     if (!visible) {
         right_text_trim(popup);
@@ -642,7 +642,7 @@ int error_info(int, int control, int event, void*, int, int)
     }
     case REVIEW_DEACTIVATE:
         if (ConfirmPopup("", "Are you sure you want to deactivate this chart?") == 1)
-            seams.chart_preferences(5, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr,
+            seams.chart_preferences(CHART_DELETE, &chart.channel, &chart.type, &chart.subtype, &chart.step, nullptr, nullptr,
                                     nullptr, nullptr, nullptr, nullptr, nullptr);
         return 0;
     case REVIEW_TREE:

@@ -1,6 +1,7 @@
 // The real-time limit check: a value beyond the stored limits of an activated chart becomes an alarm row and a line.
 #include "testing/realtime_check.h"
 
+#include "core/chart_record.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/schema.h"
@@ -46,7 +47,7 @@ int realtime_check(ChartRecord& chart, int run, int wafer, double value, const c
     char trees[105] = "";
     char popup[255] = "";
     // The catalogue and limits read are those of the current process, which the record names.
-    if (seams.chart_preferences(6, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
+    if (seams.chart_preferences(CHART_READ, &chart.channel, &chart.type, &chart.subtype, &chart.step, &chart.points, &pager,
                                 &chart.rules, &chart.natural, trees, popup, &halt) == 0)
         return 0;
     double limits[3] = {0, 0, 0};
