@@ -8,7 +8,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect } from './harness.mjs';
+import { ProgramSession, expect, settled } from './harness.mjs';
 
 const [binDir, edition, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
 const review = edition === 'VantrelReview';
@@ -298,7 +298,7 @@ async function main() {
     await answeringNo(() => wafers.isVisible(), 'the batch selection');
     await byName(wafers, 'OK').locator('button').click();
     await answeringNo(() => spc.isVisible(), 'the chart window');
-    await page.waitForTimeout(300);
+    await settled(page);
     if (await pending.count()) await answerNo();
     const graph = byName(spc, 'CHART').locator('canvas');
     const box = await graph.boundingBox();
@@ -318,12 +318,13 @@ async function main() {
     await page.mouse.down();
     for (let k = 1; k <= 8; k++) {
       await page.mouse.move(px(point) + ((px(x0) - px(point)) * k) / 8, y);
-      await page.waitForTimeout(80);
+      await settled(page);
     }
     expect(await pending.count() === 0, 'the question came during the drag');
     await page.mouse.up();
     await answerNo();
-    await page.waitForTimeout(500);
+    // Whatever the program asks after the No reaches the page before its answer to a later request.
+    await settled(page);
     expect(await pending.count() === 0, 'the question came back after No');
     expect(asked === 2, `asked ${asked} times for a click and a drag`);
   });
@@ -359,6 +360,9 @@ async function main() {
     await dialog.waitFor({ state: 'detached', timeout: 15000 });
     await waitStatus(/^1 runs copied to .*\/Copies\.$/, 'the copy');
     expect((await popups.count()) === 0, 'a popup was shown');
+    const copies = path.join(session.work, 'Copies');
+    expect(fs.readdirSync(copies).some((f) => f.toUpperCase() === 'VT_INFO.DBF'), 'the folder holds no run table');
+    expect(fs.readdirSync(path.join(copies, 'SC_DATA')).length === 1, 'the run\'s trace was not copied');
   });
 
   await test('a new process of record says which run and wafer it is', async () => {
@@ -370,6 +374,8 @@ async function main() {
     await byName(runSelection, 'OK').locator('button').click();
     await answeringNo(async () => (await runSelection.count()) === 0, 'the closed run selection');
     await waitStatus(/^Process of record: LOT60, wafer 1\.$/, 'the process of record');
+    expect(fs.readdirSync(session.work).some((f) => /^\d{8}\.POR$/i.test(f) && fs.statSync(path.join(session.work, f)).size > 100),
+      'no process-of-record trace was written');
   });
 
   // Last: the imported setup becomes the current process.
