@@ -371,9 +371,22 @@ int clamp_width(int width, int panel_width)
     return width;
 }
 
+// The clock stays readable left of the legend column, however wide the legend is made.
+void keep_clock_left_of(int legend_left)
+{
+    for (int ctrl : {SCHART_CLOCK_TIME, SCHART_CLOCK_DATE}) {
+        int left = 0, width = 0;
+        GetCtrlAttribute(sc_handle, ctrl, ATTR_LEFT, &left);
+        GetCtrlAttribute(sc_handle, ctrl, ATTR_WIDTH, &width);
+        const int room = legend_left - 10 - width;
+        if (left > room) SetCtrlAttribute(sc_handle, ctrl, ATTR_LEFT, room > 0 ? room : 0);
+    }
+}
+
 void place_beside_legend(int panel_width, int width)
 {
     SetPanelAttribute(legend_panel, ATTR_LEFT, panel_width - width - 10);
+    keep_clock_left_of(panel_width - width - 10);
     SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, panel_width - width - 5);
     SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_WIDTH, panel_width - width - 5);
     int label = 0;

@@ -302,6 +302,25 @@ namespace {
 
 using acqtest::AcqTest;
 
+// A legend made wide keeps clear of the clock: the time and date move left of it.
+TEST_F(AcqTest, AWideLegendLeavesTheClockInSight)
+{
+    const int panel_width = ui.panel_attribute(sc_handle, ATTR_WIDTH);
+    for (int width : {100, 400, 160}) {
+        SCOPED_TRACE(width);
+        ASSERT_TRUE(ui.size_panel(legend_panel, ui.panel_attribute(legend_panel, ATTR_HEIGHT), width));
+        const int legend_left = ui.panel_attribute(legend_panel, ATTR_LEFT);
+        EXPECT_EQ(legend_left, panel_width - width - 10);
+        for (int ctrl : {SCHART_CLOCK_TIME, SCHART_CLOCK_DATE}) {
+            int left = 0, clock_width = 0;
+            GetCtrlAttribute(sc_handle, ctrl, ATTR_LEFT, &left);
+            GetCtrlAttribute(sc_handle, ctrl, ATTR_WIDTH, &clock_width);
+            EXPECT_LE(left + clock_width, legend_left) << ctrl;
+            EXPECT_GE(left, 0) << ctrl;
+        }
+    }
+}
+
 // The legend's width and whether it is shown are written at Exit and come back at the next start.
 TEST_F(AcqTest, LegendKeysWrittenAtExitReturnAtTheNextStart)
 {

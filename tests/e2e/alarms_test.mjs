@@ -23,7 +23,7 @@ const ALARM_LINE = /^\S.* \(-?\d+\.\d{3}\) [<>] -?\d+\.\d{3} on trigger \d+ of \
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   session.start({ VANTREL_SIM_SPEED: '20' });
-  const page = await session.openPage();
+  const page = await session.openPage(undefined, { scrollBars: true });
 
   const top = panelOf(page, 'TOP');
   const chart = panelOf(page, 'SCHART');
@@ -104,6 +104,52 @@ async function main() {
     lines = await realtimeLines.count();
     for (const line of await texts()) expect(ALARM_LINE.test(line), `an alarm line reads ${JSON.stringify(line)}`);
     await shoot(page, shotDir, 'alarms_realtime.png');
+  });
+
+  await test('the real-time window draws scroll bars where its lines overflow, and the wheel brings every end in view', async () => {
+    const listbox = control(page, 'REALTIME_ALARMS').locator('.listbox');
+    // A scroll bar takes room inside the border: what the box holds less what it shows.
+    const measure = () => listbox.evaluate((e) => {
+      const cs = getComputedStyle(e);
+      const px = (v) => parseFloat(v) || 0;
+      return {
+        right: e.offsetWidth - e.clientWidth - px(cs.borderLeftWidth) - px(cs.borderRightWidth),
+        bottom: e.offsetHeight - e.clientHeight - px(cs.borderTopWidth) - px(cs.borderBottomWidth),
+        wide: e.scrollWidth > e.clientWidth, tall: e.scrollHeight > e.clientHeight,
+      };
+    });
+    const m = await measure();
+    expect(m.wide, `the alarm lines fit the window's width (${lines} lines)`);
+    expect(m.bottom >= 8, `no horizontal scroll bar under lines wider than the window (${m.bottom} px)`);
+    if (m.tall) expect(m.right >= 8, `no vertical scroll bar beside more lines than the window shows (${m.right} px)`);
+    else expect(m.right === 0, `a vertical scroll bar beside lines that all fit (${m.right} px)`);
+    // Whether the ends a person scrolls to show: the far end of the widest line and the last line, each seen at the
+    // point where its text ends.
+    const endsInView = () => listbox.evaluate((e) => {
+      const inside = e.getBoundingClientRect();
+      const right = inside.left + e.clientLeft + e.clientWidth, bottom = inside.top + e.clientTop + e.clientHeight;
+      const textOf = (row) => {
+        const range = document.createRange();
+        range.selectNodeContents(row.querySelector('.item-text') ?? row);
+        return range.getBoundingClientRect();
+      };
+      const rows = [...e.querySelectorAll('.list-item')];
+      const last = rows.reduce((a, r) => (Number(r.dataset.index) > Number(a.dataset.index) ? r : a));
+      const widest = rows.reduce((a, r) => (textOf(r).width > textOf(a).width ? r : a));
+      return [last, widest].every((row) => {
+        const t = textOf(row);
+        if (t.right > right + 0.5 || t.bottom > bottom + 0.5) return false;
+        return row.contains(document.elementFromPoint(t.right - 2, t.top + t.height / 2));
+      });
+    });
+    const box = await listbox.boundingBox();
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    for (let i = 0; i < 100 && !(await endsInView()); i++) {
+      await page.mouse.wheel(120, 120);
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+    }
+    expect(await endsInView(), 'the wheel does not bring the end of the widest line and the last line into view');
+    await shoot(page, shotDir, 'alarms_realtime_scrolled.png');
   });
 
   await test('the Pareto chart shows the alarm kinds, largest first', async () => {

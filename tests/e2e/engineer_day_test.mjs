@@ -1,17 +1,22 @@
-// Browser test of an engineer's day with Vantrel, by real clicks: the window sized to the browser at 1280 x 720 and
-// 1920 x 1080 with no text below 11 px, the slideshow and the setup commands saying how they ended, batch selection
-// ticks that mean what they show, dimmed menu titles, a click in the SPC chart moving its read-out, text-field keys,
-// and the strip chart's layout back after a tiled chart closes. Screenshots go to the test's working directory.
-// Usage: node engineer_day_test.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file> <seed_compare_runs>
+// Browser test of an engineer's day with Vantrel or VantrelReview, by real clicks: the window sized to the browser at
+// 1280 x 720 and 1920 x 1080 with no text below 11 px and the clock and legend both in sight, the tab's title, the
+// slideshow and the setup and run commands saying how they ended, batch selection ticks that mean what they show,
+// dimmed menu titles, a click in the SPC chart moving its read-out, text-field keys, and the strip chart's layout back
+// after a tiled chart closes. Screenshots go to the test's working directory.
+// Usage: node engineer_day_test.mjs <bin directory> <Vantrel|VantrelReview> <platform/web directory> <make_demo_dir>
+//        <setup file> <seed_compare_runs>
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect } from './harness.mjs';
+import { ProgramSession, expect, settled } from './harness.mjs';
 
-const [binDir, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
-const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 280000 });
+const [binDir, edition, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
+const review = edition === 'VantrelReview';
+const session = new ProgramSession({ binDir, edition, webDir, limitMs: 280000 });
 const test = (name, body) => session.test(name, body);
 const MIN_TEXT_PX = 11;
+// The strip chart's buttons whose height tiling once took: the review program has no START/STOP.
+const BUTTONS = review ? ['PAUSE', 'PLAY', 'EXIT', 'PRINT'] : ['START', 'PAUSE', 'PLAY', 'EXIT', 'PRINT'];
 
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
@@ -67,25 +72,80 @@ async function main() {
     expect(m.least >= MIN_TEXT_PX, `text of ${m.least.toFixed(1)} px (${m.where}) at scale ${m.scale}`);
   };
   const heightOf = async (p, constant) => (await byName(p, constant).boundingBox())?.height ?? 0;
+  const buttonHeights = async () => {
+    const heights = {};
+    for (const b of BUTTONS) heights[b] = await heightOf(chart, b);
+    return heights;
+  };
+  // The texts of the clock and the legend that a person cannot read: at the left end, the middle or the right end of
+  // each, the element on top is not the one that holds it.
+  const coveredTexts = () => page.evaluate(() => {
+    const holders = [
+      ...['CLOCK_TIME', 'CLOCK_DATE'].map((c) => document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${c}"]`)),
+      ...document.querySelectorAll('[data-panel="LEGEND"] .list-item .item-text'),
+    ];
+    const covered = [];
+    for (const el of holders) {
+      if (!el) { covered.push('a clock control is missing'); continue; }
+      const walker = document.createTreeWalker(el, NodeFilter.SHOW_TEXT);
+      for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+        if (!node.textContent.trim()) continue;
+        const range = document.createRange();
+        range.selectNodeContents(node);
+        const r = range.getBoundingClientRect();
+        const y = r.top + r.height / 2;
+        const hidden = [r.left + 1, r.left + r.width / 2, r.right - 1].some((x) => {
+          // Text takes no clicks: what is hit there is the text itself or what it lies on, never something over it.
+          const at = document.elementFromPoint(x, y);
+          return !at || !(node.parentElement.contains(at) || at.contains(node.parentElement));
+        });
+        if (hidden) covered.push(`${el.dataset.constant ?? 'legend entry'} "${node.textContent.trim()}"`);
+      }
+    }
+    return covered;
+  });
+  const expectClockAndLegendSeen = async (size) => {
+    const covered = await coveredTexts();
+    expect(covered.length === 0, `at ${size} these cannot be read: ${covered.join(', ')}`);
+  };
 
-  await test('at 1920 x 1080 the main window fills the browser and no text is below 11 px', async () => {
+  if (review) {
+    await test('the "Vantrel Review" popup is answered', async () => {
+      const shown = popups.filter({ hasText: 'Version 6.96' });
+      await shown.waitFor({ timeout: 15000 });
+      await shown.locator('.buttons button').first().click();
+      await shown.waitFor({ state: 'detached', timeout: 15000 });
+    });
+  }
+
+  await test('at 1920 x 1080 the main window fills the browser, the clock and legend are in sight and no text is below 11 px', async () => {
     await chart.waitFor({ timeout: 20000 });
     await page.waitForFunction(() => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - innerWidth) < 30,
       null, { timeout: 15000 });
-    await shootAt('engineer_day_1920x1080.png');
+    await panel('LEGEND').locator('.list-item').first().waitFor({ timeout: 15000 });
+    await expectClockAndLegendSeen('1920 x 1080');
+    await shootAt(`engineer_day_${edition}_1920x1080.png`);
   });
 
-  let startHeight = 0;
-  await test('at 1280 x 720 the main window is sized to the browser, not shrunk, and no text is below 11 px', async () => {
+  await test(`the tab is titled "${review ? 'Vantrel Review' : 'Vantrel'}"${review ? ' and there is no START/STOP' : ''}`, async () => {
+    const title = review ? 'Vantrel Review' : 'Vantrel';
+    await page.waitForFunction((t) => document.title === t, title, { timeout: 10000 })
+      .catch(async () => { throw new Error(`the tab is titled ${JSON.stringify(await page.title())}`); });
+    if (review) expect(!(await byName(chart, 'START').isVisible()), 'START/STOP is shown');
+  });
+
+  let startHeights = {};
+  await test('at 1280 x 720 the main window is sized to the browser, not shrunk, the clock and legend are in sight and no text is below 11 px', async () => {
     await page.setViewportSize({ width: 1280, height: 720 });
     await page.waitForFunction(() => {
       const main = document.querySelector('[data-panel="TOP"]');
       return main.offsetWidth <= innerWidth && main.offsetWidth > innerWidth - 30 && main.offsetHeight <= innerHeight
         && document.getElementById('screen').dataset.scale === '1.0000';
     }, null, { timeout: 15000 });
-    startHeight = await heightOf(chart, 'START');
-    expect(startHeight >= 20, `START/STOP is ${startHeight} px tall`);
-    await shootAt('engineer_day_1280x720.png');
+    startHeights = await buttonHeights();
+    for (const [b, h] of Object.entries(startHeights)) expect(h >= 20, `${b} is ${h} px tall`);
+    await expectClockAndLegendSeen('1280 x 720');
+    await shootAt(`engineer_day_${edition}_1280x720.png`);
   });
 
   await test('a slideshow of charts without data says so in the status line', async () => {
@@ -187,16 +247,17 @@ async function main() {
   });
 
   await test('closing the tiled chart gives the strip chart its layout back', async () => {
-    const tiled = await heightOf(chart, 'START');
+    const tiled = await buttonHeights();
     await byName(spc, 'CLOSE').locator('button').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
-    await page.waitForFunction(async (h) => {
-      const b = document.querySelector('[data-panel="SCHART"] > .client > [data-constant="START"]');
+    await page.waitForFunction((before) => Object.entries(before).every(([name, h]) => {
+      const b = document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${name}"]`);
       return b && Math.abs(b.getBoundingClientRect().height - h) <= 1;
-    }, startHeight, { timeout: 15000 }).catch(async () => {
-      throw new Error(`START/STOP is ${await heightOf(chart, 'START')} px tall (${startHeight} before, ${tiled} tiled)`);
+    }), startHeights, { timeout: 15000 }).catch(async () => {
+      throw new Error(`the buttons are ${JSON.stringify(await buttonHeights())} px tall (${JSON.stringify(startHeights)} before, ${JSON.stringify(tiled)} tiled)`);
     });
-    await shootAt('engineer_day_after_tiling_1280x720.png');
+    await expectClockAndLegendSeen('1280 x 720 after tiling');
+    await shootAt(`engineer_day_${edition}_after_tiling_1280x720.png`);
   });
 
   // The question about pending setup changes: asked again at each click in the chart graph, once for a drag of
@@ -237,7 +298,7 @@ async function main() {
     await answeringNo(() => wafers.isVisible(), 'the batch selection');
     await byName(wafers, 'OK').locator('button').click();
     await answeringNo(() => spc.isVisible(), 'the chart window');
-    await page.waitForTimeout(300);
+    await settled(page);
     if (await pending.count()) await answerNo();
     const graph = byName(spc, 'CHART').locator('canvas');
     const box = await graph.boundingBox();
@@ -257,14 +318,75 @@ async function main() {
     await page.mouse.down();
     for (let k = 1; k <= 8; k++) {
       await page.mouse.move(px(point) + ((px(x0) - px(point)) * k) / 8, y);
-      await page.waitForTimeout(80);
+      await settled(page);
     }
     expect(await pending.count() === 0, 'the question came during the drag');
     await page.mouse.up();
     await answerNo();
-    await page.waitForTimeout(500);
+    // Whatever the program asks after the No reaches the page before its answer to a later request.
+    await settled(page);
     expect(await pending.count() === 0, 'the question came back after No');
     expect(asked === 2, `asked ${asked} times for a click and a drag`);
+  });
+
+  // The run commands and Import come after the setup change: they ask about it first.
+  const runSelection = panel('SC_SEL');
+  await test('a copy of runs says how many it copied and where', async () => {
+    // The chart window and the chart list close first: the File menu is dimmed while one of them is in front.
+    if (await spc.count()) {
+      await byName(spc, 'CLOSE').locator('button').click();
+      await answeringNo(async () => (await spc.count()) === 0, 'the closed chart window');
+    }
+    if (await list.count()) {
+      await byName(list, 'DONE').locator('button').click();
+      await answeringNo(async () => (await list.count()) === 0, 'the closed chart list');
+    }
+    await page.waitForFunction(() => !document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
+    await menuPath('File', 'Copy Traces and SPC Data To...');
+    await answeringNo(() => runSelection.isVisible(), 'the run selection');
+    const lot = rows(runSelection, 'RUNS').filter({ hasText: 'LOT60' });
+    await lot.scrollIntoViewIfNeeded();
+    await lot.locator('input[type="checkbox"]').click();
+    await page.waitForFunction(() => [...document.querySelectorAll('[data-panel="SC_SEL"] [data-constant="RUNS"] .list-item')]
+      .some((r) => r.textContent.includes('LOT60') && r.querySelector('input')?.checked), null, { timeout: 10000 });
+    await byName(runSelection, 'OK').locator('button').click();
+    const dialog = popups.filter({ hasText: 'Please select a location for the data.' });
+    await dialog.waitFor({ timeout: 15000 });
+    await dialog.locator('button.new-folder').click();
+    await dialog.locator('input.folder-name').fill('Copies');
+    await dialog.locator('.make-folder button').click();
+    await page.waitForFunction(() => document.querySelector('.popup .where')?.textContent.endsWith('/Copies'), null, { timeout: 15000 });
+    await dialog.locator('.buttons button[data-button="Select"]').click();
+    await dialog.waitFor({ state: 'detached', timeout: 15000 });
+    await waitStatus(/^1 runs copied to .*\/Copies\.$/, 'the copy');
+    expect((await popups.count()) === 0, 'a popup was shown');
+    const copies = path.join(session.work, 'Copies');
+    expect(fs.readdirSync(copies).some((f) => f.toUpperCase() === 'VT_INFO.DBF'), 'the folder holds no run table');
+    expect(fs.readdirSync(path.join(copies, 'SC_DATA')).length === 1, 'the run\'s trace was not copied');
+  });
+
+  await test('a new process of record says which run and wafer it is', async () => {
+    await menuPath('File', 'Process of Record...');
+    await answeringNo(() => runSelection.isVisible(), 'the run selection');
+    await rows(runSelection, 'RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT60\s*$/ }) }).click();
+    // The run's wafers that have a trace: its one wafer.
+    await rows(runSelection, 'WAFERS').filter({ hasText: /^1$/ }).waitFor({ timeout: 15000 });
+    await byName(runSelection, 'OK').locator('button').click();
+    await answeringNo(async () => (await runSelection.count()) === 0, 'the closed run selection');
+    await waitStatus(/^Process of record: LOT60, wafer 1\.$/, 'the process of record');
+    expect(fs.readdirSync(session.work).some((f) => /^\d{8}\.POR$/i.test(f) && fs.statSync(path.join(session.work, f)).size > 100),
+      'no process-of-record trace was written');
+  });
+
+  // Last: the imported setup becomes the current process.
+  await test('Import says which setup it imported', async () => {
+    await menuPath('File', 'Import...');
+    const chooser = popups.filter({ hasText: 'Please select a setup file...' });
+    await answeringNo(() => chooser.isVisible(), 'the file dialog');
+    await chooser.locator('input.response').fill(path.join(session.work, 'day.Vantrel'));
+    await chooser.locator('.buttons button').first().click();
+    await chooser.waitFor({ state: 'detached', timeout: 15000 });
+    await waitStatus(/^Process "day" imported\.$/, 'Import');
   });
 
   if (session.pageErrors.length) console.log(`page errors: ${session.pageErrors.join('; ')}`);

@@ -80,7 +80,8 @@ export class ProgramSession {
   }
 
   // The address the program prints, then a page on it in headless Chromium (a 1920 x 1080 screen unless told).
-  async openPage(viewport = { width: 1920, height: 1080 }) {
+  // `scrollBars` draws the scroll bars that headless Chromium leaves out by default, as a person's browser shows them.
+  async openPage(viewport = { width: 1920, height: 1080 }, { scrollBars = false } = {}) {
     const url = (await this.waitFor(
       () => this.out.map((l) => /^Open (http:\/\/127\.0\.0\.1:\d+\/) in a browser/.exec(l)).find(Boolean),
       'the address line', 30000))[1];
@@ -92,6 +93,7 @@ export class ProgramSession {
       args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
         '--disable-component-update', '--disable-sync'],
       viewport,
+      ignoreDefaultArgs: scrollBars ? ['--hide-scrollbars'] : [],
     });
     const page = this.context.pages()[0] || await this.context.newPage();
     page.on('pageerror', (e) => { this.pageErrors.push(e.message); console.log('page error: ' + e.message); });

@@ -24,6 +24,8 @@
 #include <clocale>
 #include <cstdio>
 #include <regex>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -50,6 +52,39 @@ std::size_t count(const std::string& text, const std::string& what)
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
+}
+
+// What the page draws of an SPC series: the centres of its filled dots and its histogram bars.
+struct SeriesMarks {
+    struct Bar {
+        double bottom = 0, height = 0, length = 0;
+    };
+    std::vector<double> dots;
+    std::vector<Bar> bars;
+};
+
+SeriesMarks series_marks(const std::string& page, double radius)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(page);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    SeriesMarks m;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        double x = 0, y = 0, w = 0, h = 0;
+        char op[3] = "";
+        // A dot is a move to its bottom, four curves and a fill ("b").
+        if (lines[i] == "b" && i >= 5 && std::sscanf(lines[i - 5].c_str(), "%lf %lf %2s", &x, &y, op) == 3 &&
+            std::string(op) == "m")
+            m.dots.push_back(y + radius);
+        // A bar is a rectangle that is filled ("f"); the frame's rectangles are stroked.
+        if (i + 1 < lines.size() && lines[i + 1] == "f" &&
+            std::sscanf(lines[i].c_str(), "%lf %lf %lf %lf %2s", &x, &y, &w, &h, op) == 5 && std::string(op) == "re")
+            m.bars.push_back({y, h, w});
+    }
+    return m;
 }
 
 class PrintTest : public acqtest::AcqTest {
@@ -112,7 +147,8 @@ protected:
         ASSERT_TRUE(vsys::file_exists(trace_file(1, 1)));
     }
 
-    void open_mean_chart()
+    // The mean chart of CH2 over runs 1..30 with `value`(run) as each run's mean, 20 points shown.
+    void open_mean_chart(double (*value)(int run) = [](int run) { return 10.0 + (run % 5) * 0.1; })
     {
         ASSERT_EQ(create_other_table(&hdbc, 2), 0);
         for (int run = 1; run <= 30; ++run) {
@@ -122,7 +158,7 @@ protected:
                                                        run, run)),
                       0);
             ASSERT_EQ(vtest::run(hdbc, vsys::strprintf("INSERT INTO OTHER_02 (RUN, WAFER, DATA_MEAN) VALUES (%d, 1, %.3f)",
-                                                       run, 10.0 + (run % 5) * 0.1)),
+                                                       run, value(run))),
                       0);
         }
         update_menu();
@@ -169,6 +205,48 @@ TEST_F(PrintTest, SpcChartPrintShowsTheSeriesHistogramAndTheLimitLinesTheWindowS
     const std::string hidden = page_lines(report("Hidden.pdf"));
     EXPECT_EQ(count(hidden, "0.000 1.000 0.000 RG"), 0u);
     EXPECT_EQ(count(hidden, "1.000 0.000 0.000 RG"), 0u);
+}
+
+// Two clusters of points, whatever limit lines the window shows (they rescale its y axis): each histogram bar lies
+// beside the points it counts, and its length is their share of the longest bar's.
+TEST_F(PrintTest, SpcChartPrintHistogramBarsFaceThePointsTheyCount)
+{
+    open_mean_chart([](int run) { return run % 2 ? 10.0 + (run % 3) * 0.01 : 14.0 - (run % 3) * 0.01; });
+    struct Case {
+        const char* label;
+        int hide_natural, hide_spec;
+    };
+    for (const Case& c : {Case{"both sets of limit lines", 0, 0}, Case{"natural limits only", 0, 1},
+                          Case{"specification limits only", 1, 0}, Case{"no limit lines", 1, 1}}) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(ui.set(spc_panel, SPC_NATURAL, c.hide_natural));
+        ASSERT_TRUE(ui.set(spc_panel, SPC_SPEC, c.hide_spec));
+        ui.answer_path(report("Clusters.pdf"));
+        ASSERT_TRUE(ui.press(spc_panel, SPC_PRINT));
+        const SeriesMarks m = series_marks(page_lines(report("Clusters.pdf")), 3.0);
+        ASSERT_EQ(m.dots.size(), 20u);
+        ASSERT_FALSE(m.bars.empty());
+        // A bar faces the y interval of its bin: the bar and the gaps of a twentieth of a bin on either side.
+        std::vector<int> faced(m.bars.size(), 0);
+        for (double y : m.dots) {
+            int found = 0;
+            for (std::size_t b = 0; b < m.bars.size(); ++b) {
+                const double bin = m.bars[b].height / 0.9;
+                if (m.bars[b].bottom - 0.05 * bin <= y && y < m.bars[b].bottom + 0.95 * bin) {
+                    ++faced[b];
+                    ++found;
+                }
+            }
+            EXPECT_EQ(found, 1) << "the dot at page y " << y << " faces " << found << " bars";
+        }
+        double longest = 0;
+        for (const auto& bar : m.bars) longest = std::max(longest, bar.length);
+        const int most = *std::max_element(faced.begin(), faced.end());
+        ASSERT_GT(most, 0);
+        for (std::size_t b = 0; b < m.bars.size(); ++b)
+            EXPECT_NEAR(m.bars[b].length / longest, static_cast<double>(faced[b]) / most, 0.01)
+                << "the bar at page y " << m.bars[b].bottom << " faces " << faced[b] << " dots";
+    }
 }
 
 TEST_F(PrintTest, SpcChartWithoutPointsPrintsFrameOnlyAndCancelWritesNothing)
