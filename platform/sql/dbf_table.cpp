@@ -230,9 +230,12 @@ DBFHandle open_dbf(const std::string& path, bool& writable)
 {
     SAHooks hooks = make_hooks();
     t_open_path = path.c_str();
+    t_io_failed = false;
     DBFHandle h = DBFOpenLL(path.c_str(), "rb+", &hooks);
     writable = h != nullptr;
-    if (!h) h = DBFOpenLL(path.c_str(), "rb", &hooks);
+    // Only a file that cannot be opened for writing is taken read-only: one whose header could not be
+    // read is not opened at all, or the table would stay read-only after the disk recovered.
+    if (!h && !t_io_failed) h = DBFOpenLL(path.c_str(), "rb", &hooks);
     t_open_path = nullptr;
     return h;
 }
