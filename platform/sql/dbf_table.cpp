@@ -639,7 +639,8 @@ const char* DbfTable::read_block(std::size_t block) const
     }
     // Records the file no longer holds (cut short by another program since it
     // was opened) read as deleted; the next statement reads the file again.
-    for (std::size_t row = got / record_length_; row < block_rows_; ++row) {
+    // Rows past those the file held are only ever written before they are read.
+    for (std::size_t row = got / record_length_; row < static_cast<std::size_t>(rows); ++row) {
         char* rec = data.get() + row * record_length_;
         std::memset(rec, ' ', record_length_);
         rec[0] = '*';

@@ -28,6 +28,8 @@ std::string to_upper(std::string s)
 std::vector<Token> tokenize(const std::string& s)
 {
     std::vector<Token> out;
+    // Statements of the system average a few characters a token.
+    out.reserve(s.size() / 3 + 8);
     std::size_t i = 0, n = s.size();
     while (i < n) {
         char c = s[i];
@@ -70,14 +72,16 @@ std::vector<Token> tokenize(const std::string& s)
                 // A name that begins with digits, such as a per-process table.
                 while (i < n && ident_char(s[i])) ++i;
                 std::string t = s.substr(start, i - start);
-                out.push_back({Tok::digit_ident, t, to_upper(t)});
+                std::string up = to_upper(t);
+                out.push_back({Tok::digit_ident, std::move(t), std::move(up)});
             } else {
                 out.push_back({Tok::number, s.substr(start, i - start), {}});
             }
         } else if (ident_char(c)) {
             while (i < n && ident_char(s[i])) ++i;
             std::string t = s.substr(start, i - start);
-            out.push_back({Tok::ident, t, to_upper(t)});
+            std::string up = to_upper(t);
+            out.push_back({Tok::ident, std::move(t), std::move(up)});
         } else {
             ++i;
             out.push_back({Tok::punct, std::string(1, c), {}});
@@ -106,13 +110,15 @@ bool is_aggregate(const std::string& upper)
            upper == "TOTAL" || upper == "GROUP_CONCAT";
 }
 
-std::string render(const Token& t)
+// Appends the token as SQLite is to read it.
+void render(const Token& t, std::string& out)
 {
-    if (t.kind == Tok::digit_ident) return "\"" + t.text + "\"";
-    if (t.kind == Tok::ident && !dialect_keywords().count(t.upper) &&
-        sqlite3_keyword_check(t.text.c_str(), static_cast<int>(t.text.size())))
-        return "\"" + t.text + "\"";
-    return t.text;
+    const bool quoted = t.kind == Tok::digit_ident ||
+                        (t.kind == Tok::ident && sqlite3_keyword_check(t.text.c_str(), static_cast<int>(t.text.size())) &&
+                         !dialect_keywords().count(t.upper));
+    if (quoted) out += '"';
+    out += t.text;
+    if (quoted) out += '"';
 }
 
 bool is_name(const Token& t) { return t.kind == Tok::ident || t.kind == Tok::digit_ident || t.kind == Tok::quoted; }
@@ -324,15 +330,16 @@ StatementText read_statement(const std::string& sql)
     }
     st.kind = word == "SELECT" ? StatementText::Kind::query : StatementText::Kind::other;
     std::size_t from = st.kind == StatementText::Kind::query ? simple_query_from(tokens) : std::string::npos;
+    st.sql.reserve(sql.size() + 16);
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (i == from) {
             st.sql_with_rowid = st.sql;
             if (!st.sql_with_rowid.empty() && st.sql_with_rowid.back() != ' ') st.sql_with_rowid += ' ';
             st.sql_with_rowid += ", _ROWID_ ";
         }
-        std::string piece = render(tokens[i]);
-        st.sql += piece;
-        if (from != std::string::npos && i >= from) st.sql_with_rowid += piece;
+        const std::size_t start = st.sql.size();
+        render(tokens[i], st.sql);
+        if (from != std::string::npos && i >= from) st.sql_with_rowid.append(st.sql, start, std::string::npos);
     }
     return st;
 }
