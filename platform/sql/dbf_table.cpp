@@ -1081,6 +1081,7 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& 
         t_io_failed = false;
         auto* file = new HookFile;
         file->fd = fd;
+        file->path = path;  // a plan for the table's file reaches its making too
         const SAFile f = reinterpret_cast<SAFile>(file);
         const SAOffset n = static_cast<SAOffset>(bytes->size());
         bool ok = hook_write(bytes->data(), 1, n, f) == n;

@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "core/config_store.h"
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/run_table.h"
 #include "core/trace_file.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/sys/format.h"
 #include "testing/trace_test.h"
 #include "tests/testing/testing_fixture.h"
+#include "tests/sql/sql_fixture.h"
 #include "tests/testing/trace_builder.h"
 
 namespace {
@@ -99,17 +102,18 @@ protected:
     }
     // Set-points on for 10 s in every 15, step channels following with a first-order lag; the same
     // trace is the process of record, over its whole length.
-    void write_wafer()
+    void write_wafer(const vtest::TempDir& in, int wafer = kWafer)
     {
-        const std::vector<unsigned char> wafer = trace("09:30:00 2026/03/14\n");
-        std::ofstream(dir.file(vsys::strprintf("SC_DATA/%.8d.%.3d", kRun, kWafer)), std::ios::binary)
-            .write(reinterpret_cast<const char*>(wafer.data()), static_cast<std::streamsize>(wafer.size()));
+        std::filesystem::create_directories(in.file("SC_DATA"));
+        const std::vector<unsigned char> bytes = trace("09:30:00 2026/03/14\n");
+        std::ofstream(in.file(vsys::strprintf("SC_DATA/%.8d.%.3d", kRun, wafer)), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         const std::vector<unsigned char> por = trace("09:30:00\n");
-        std::ofstream(por_trace_path(dir.path(), kProcess), std::ios::binary)
+        std::ofstream(por_trace_path(in.path(), kProcess), std::ios::binary)
             .write(reinterpret_cast<const char*>(por.data()), static_cast<std::streamsize>(por.size()));
         std::string interval = vsys::strprintf("1\n%d\n%d\n", kSeconds * kRate, kRate);
         for (int c = 1; c <= kChannels; ++c) interval += "1 0 1000.000\n";
-        std::ofstream(interval_path(dir.path(), kProcess), std::ios::binary) << interval;
+        std::ofstream(interval_path(in.path(), kProcess), std::ios::binary) << interval;
     }
     std::vector<unsigned char> trace(const char* header)
     {
@@ -133,7 +137,7 @@ protected:
     std::set<std::string> tables() const
     {
         std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        for (const auto& e : std::filesystem::directory_iterator(vt_dir))
             if (e.path().extension() == ".DBF") names.insert(e.path().filename().string());
         return names;
     }
@@ -143,7 +147,7 @@ protected:
 
 TEST_F(FirstWaferFiles, TablesOfTheFirstWaferAreStoredByteForByte)
 {
-    write_wafer();
+    write_wafer(dir);
     const std::set<std::string> before = tables();
     test_trace(block, kRun, kWafer, -1, 3, "LOT", "ETCH", 0, 0);
     struct Pinned {
@@ -183,6 +187,56 @@ TEST_F(FirstWaferFiles, TablesOfTheFirstWaferAreStoredByteForByte)
         ASSERT_TRUE(got.count(name)) << name;
         EXPECT_EQ(got[name].size, p.size) << name;
         EXPECT_EQ(got[name].hash, p.hash) << name;
+    }
+}
+
+// A disk failing while a result table is made or first written: a row is either in the table or was
+// reported lost, the file stays readable, and the next wafer writes its row into the same table.
+TEST_F(FirstWaferFiles, AFailingDiskLosesOnlyReportedRowsAndTheNextWaferWritesItsOwn)
+{
+    const std::string kTable = "OTHER_07.DBF";
+    for (vsys::FileOp op : {vsys::FileOp::write, vsys::FileOp::flush, vsys::FileOp::seek}) {
+        int nth = 1;
+        for (; nth < 40; ++nth) {
+            SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
+            // A fresh working directory for each case: the table is made by this wafer.
+            vtest::TempDir fresh;
+            DBDisconnect(hdbc);
+            vt_dir = fresh.path();
+            hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + fresh.path()).c_str());
+            ASSERT_EQ(check_tables(&hdbc), 0);
+            write_wafer(fresh, 1);
+            write_wafer(fresh, 2);
+            bool reported = false;
+            {
+                vsys::FaultPlanScope plan{vsys::FileFault(op, nth, false, kTable)};
+                SqlErrorCapture errors;
+                test_trace(block, kRun, 1, -1, 3, "LOT", "ETCH", 0, 0);
+                reported = errors.any();
+                if (vsys::fault_plan_strikes() == 0) {
+                    EXPECT_FALSE(reported);
+                    break;
+                }
+            }
+            const bool made = std::filesystem::exists(fresh.file(kTable));
+            const std::string first = made ? vtest::read_with_dbfread(fresh.file(kTable)) : "";
+            EXPECT_NE(first, "<dbfread failed>");
+            EXPECT_EQ(first.find("1|1|") != std::string::npos, !reported) << first;
+            if (hdbc < 0) {
+                // A table that could not be made gives up the connection; the program connects again.
+                EXPECT_FALSE(made);
+                hdbc = DBConnect(("DSN=ZID32_Samples; DB=" + fresh.path()).c_str());
+            }
+            SqlErrorCapture errors;
+            test_trace(block, kRun, 2, -1, 3, "LOT", "ETCH", 0, 0);
+            EXPECT_FALSE(errors.any()) << errors.first();
+            const std::string both = vtest::read_with_dbfread(fresh.file(kTable));
+            EXPECT_EQ(both.find("1|1|") != std::string::npos, !reported) << both;
+            EXPECT_NE(both.find("1|2|"), std::string::npos) << both;
+            EXPECT_EQ(rows("SELECT COUNT(*) FROM OTHER_07"), reported ? "1" : "2");
+            if (::testing::Test::HasFailure()) return;
+        }
+        EXPECT_GT(nth, 1) << "no call of op " << static_cast<int>(op) << " was made";
     }
 }
 
