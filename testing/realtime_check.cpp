@@ -1,12 +1,16 @@
 // The real-time limit check: a value beyond the stored limits of an activated chart becomes an alarm row and a line.
 #include "testing/realtime_check.h"
 
+#include <set>
+#include <string>
+
 #include "core/chart_record.h"
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/schema.h"
 #include "core/sql_access.h"
 #include "panels/realtime.h"
+#include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
 #include "testing/testing_seams.h"
@@ -66,9 +70,10 @@ int DbTestServices::step_specs(int type, int subtype, int channel, int step, dou
                             static_cast<short>(step), limits);
 }
 
-void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a, int b)
+namespace {
+
+void create_result_table(ResultTable table, int a, int b)
 {
-    if (DBImmediateSQL(hdbc, sql.c_str()) == 0) return;
     switch (table) {
     case ResultTable::step: create_step_table(&hdbc, a, b); break;
     case ResultTable::stpm: create_stpm_table(&hdbc, a, b); break;
@@ -76,7 +81,43 @@ void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a
     case ResultTable::timer: create_timer_table(&hdbc, a); break;
     case ResultTable::other: create_other_table(&hdbc, a); break;
     }
-    if (DBImmediateSQL(hdbc, sql.c_str()) != 0) ShowError();
+}
+
+std::string result_table_file(ResultTable table, int a, int b)
+{
+    switch (table) {
+    case ResultTable::step: return vsys::strprintf("STEP%.2d%.2d.DBF", a, b);
+    case ResultTable::stpm: return vsys::strprintf("STPM%.2d%.2d.DBF", a, b);
+    case ResultTable::area: return vsys::strprintf("AREA_%.2d.DBF", a);
+    case ResultTable::timer: return vsys::strprintf("TIMER_%.2d.DBF", a);
+    case ResultTable::other: return vsys::strprintf("OTHER_%.2d.DBF", a);
+    }
+    return {};
+}
+
+}  // namespace
+
+void DbTestServices::insert_row(const std::string& sql, ResultTable table, int a, int b)
+{
+    // A table with no file yet is created before its first row rather than after that row failed: the
+    // same table at the same moment, without reading and refusing the INSERT first. Tables written
+    // before are not looked for again; one gone since is created the usual way, after its INSERT failed.
+    static std::set<std::string> written;
+    const std::string file = vsys::path_join(vt_dir, result_table_file(table, a, b));
+    const bool created = !written.count(file) && !vsys::file_exists(file);
+    if (created) create_result_table(table, a, b);
+    if (DBImmediateSQL(hdbc, sql.c_str()) == 0) {
+        written.insert(file);
+        return;
+    }
+    if (!created) {
+        create_result_table(table, a, b);
+        if (DBImmediateSQL(hdbc, sql.c_str()) == 0) {
+            written.insert(file);
+            return;
+        }
+    }
+    ShowError();
 }
 
 void DbTestServices::realtime_check(int channel, int type, int subtype, int step, int run, int wafer, double value)

@@ -233,9 +233,12 @@ DBFHandle open_dbf(const std::string& path, bool& writable)
 {
     SAHooks hooks = make_hooks();
     t_open_path = path.c_str();
+    t_io_failed = false;
     DBFHandle h = DBFOpenLL(path.c_str(), "rb+", &hooks);
     writable = h != nullptr;
-    if (!h) h = DBFOpenLL(path.c_str(), "rb", &hooks);
+    // Only a file that cannot be opened for writing is taken read-only: one whose header could not be
+    // read is not opened at all, or the table would stay read-only after the disk recovered.
+    if (!h && !t_io_failed) h = DBFOpenLL(path.c_str(), "rb", &hooks);
     t_open_path = nullptr;
     return h;
 }
@@ -639,7 +642,8 @@ const char* DbfTable::read_block(std::size_t block) const
     }
     // Records the file no longer holds (cut short by another program since it
     // was opened) read as deleted; the next statement reads the file again.
-    for (std::size_t row = got / record_length_; row < block_rows_; ++row) {
+    // Rows past those the file held are only ever written before they are read.
+    for (std::size_t row = got / record_length_; row < static_cast<std::size_t>(rows); ++row) {
         char* rec = data.get() + row * record_length_;
         std::memset(rec, ' ', record_length_);
         rec[0] = '*';
@@ -1080,6 +1084,7 @@ bool DbfTable::create(const std::string& path, const std::vector<DbfColumnDef>& 
         t_io_failed = false;
         auto* file = new HookFile;
         file->fd = fd;
+        file->path = path;  // a plan for the table's file reaches its making too
         const SAFile f = reinterpret_cast<SAFile>(file);
         const SAOffset n = static_cast<SAOffset>(bytes->size());
         bool ok = hook_write(bytes->data(), 1, n, f) == n;

@@ -392,6 +392,8 @@ int create_table(Connection& c, const StatementText& st)
     std::string error;
     if (!c.names.add(c.directory, file, [&] { return DbfTable::create(vsys::path_join(c.directory, file), st.columns, error); }))
         return set_error(kErrFile, error);
+    // A new table is there to be written: the statement that found it missing runs again next.
+    if (mount(c, st.table) != kOk) clear_error();
     return kOk;
 }
 

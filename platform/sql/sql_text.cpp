@@ -17,23 +17,31 @@ struct Token {
     std::string upper;  // identifiers: upper case, without quotes
 };
 
-bool ident_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
+// The classes of the "C" locale, which the program keeps, without a library call per character.
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_alnum(char c) { return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool ident_char(char c) { return is_alnum(c) || c == '_' || c == '$'; }
 
 std::string to_upper(std::string s)
 {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return s;
 }
 
 std::vector<Token> tokenize(const std::string& s)
 {
     std::vector<Token> out;
+    // A token every two or three characters in the statements of the system (a blank after each comma).
+    out.reserve(s.size() / 2 + 8);
     std::size_t i = 0, n = s.size();
     while (i < n) {
         char c = s[i];
         std::size_t start = i;
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            while (i < n && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+        if (is_space(c)) {
+            while (i < n && is_space(s[i])) ++i;
             out.push_back({Tok::space, s.substr(start, i - start), {}});
         } else if (c == '\'') {
             ++i;
@@ -51,33 +59,35 @@ std::vector<Token> tokenize(const std::string& s)
             std::string inner = s.substr(start + 1, i - start - 1);
             if (i < n) ++i;
             out.push_back({Tok::quoted, s.substr(start, i - start), to_upper(inner)});
-        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                   (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-            while (i < n && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+        } else if (is_digit(c) ||
+                   (c == '.' && i + 1 < n && is_digit(s[i + 1]))) {
+            while (i < n && is_digit(s[i])) ++i;
             if (i < n && s[i] == '.') {
                 ++i;
-                while (i < n && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+                while (i < n && is_digit(s[i])) ++i;
             }
             if (i < n && (s[i] == 'e' || s[i] == 'E')) {
                 std::size_t j = i + 1;
                 if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
-                if (j < n && std::isdigit(static_cast<unsigned char>(s[j]))) {
+                if (j < n && is_digit(s[j])) {
                     i = j;
-                    while (i < n && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+                    while (i < n && is_digit(s[i])) ++i;
                 }
             }
             if (i < n && ident_char(s[i]) && s.find('.', start) >= i) {
                 // A name that begins with digits, such as a per-process table.
                 while (i < n && ident_char(s[i])) ++i;
                 std::string t = s.substr(start, i - start);
-                out.push_back({Tok::digit_ident, t, to_upper(t)});
+                std::string up = to_upper(t);
+                out.push_back({Tok::digit_ident, std::move(t), std::move(up)});
             } else {
                 out.push_back({Tok::number, s.substr(start, i - start), {}});
             }
         } else if (ident_char(c)) {
             while (i < n && ident_char(s[i])) ++i;
             std::string t = s.substr(start, i - start);
-            out.push_back({Tok::ident, t, to_upper(t)});
+            std::string up = to_upper(t);
+            out.push_back({Tok::ident, std::move(t), std::move(up)});
         } else {
             ++i;
             out.push_back({Tok::punct, std::string(1, c), {}});
@@ -106,13 +116,15 @@ bool is_aggregate(const std::string& upper)
            upper == "TOTAL" || upper == "GROUP_CONCAT";
 }
 
-std::string render(const Token& t)
+// Appends the token as SQLite is to read it.
+void render(const Token& t, std::string& out)
 {
-    if (t.kind == Tok::digit_ident) return "\"" + t.text + "\"";
-    if (t.kind == Tok::ident && !dialect_keywords().count(t.upper) &&
-        sqlite3_keyword_check(t.text.c_str(), static_cast<int>(t.text.size())))
-        return "\"" + t.text + "\"";
-    return t.text;
+    const bool quoted = t.kind == Tok::digit_ident ||
+                        (t.kind == Tok::ident && sqlite3_keyword_check(t.text.c_str(), static_cast<int>(t.text.size())) &&
+                         !dialect_keywords().count(t.upper));
+    if (quoted) out += '"';
+    out += t.text;
+    if (quoted) out += '"';
 }
 
 bool is_name(const Token& t) { return t.kind == Tok::ident || t.kind == Tok::digit_ident || t.kind == Tok::quoted; }
@@ -324,15 +336,16 @@ StatementText read_statement(const std::string& sql)
     }
     st.kind = word == "SELECT" ? StatementText::Kind::query : StatementText::Kind::other;
     std::size_t from = st.kind == StatementText::Kind::query ? simple_query_from(tokens) : std::string::npos;
+    st.sql.reserve(sql.size() + 16);
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (i == from) {
             st.sql_with_rowid = st.sql;
             if (!st.sql_with_rowid.empty() && st.sql_with_rowid.back() != ' ') st.sql_with_rowid += ' ';
             st.sql_with_rowid += ", _ROWID_ ";
         }
-        std::string piece = render(tokens[i]);
-        st.sql += piece;
-        if (from != std::string::npos && i >= from) st.sql_with_rowid += piece;
+        const std::size_t start = st.sql.size();
+        render(tokens[i], st.sql);
+        if (from != std::string::npos && i >= from) st.sql_with_rowid.append(st.sql, start, std::string::npos);
     }
     return st;
 }

@@ -168,3 +168,48 @@ TEST(DbfFaults, ACreateThatFailsLeavesNoFile)
 }
 
 }  // namespace
+
+namespace {
+
+// The result tables' way: an INSERT that finds no table, the table created, the INSERT again. Whichever
+// call fails, a table either is not there or holds exactly what the statements reported written.
+TEST(DbfFaults, ATableCreatedForItsFirstRowHoldsWhatWasReported)
+{
+    const std::string kInsert = "INSERT INTO T VALUES (1, 'one')";
+    for (FileOp op : {FileOp::write, FileOp::seek, FileOp::flush, FileOp::read}) {
+        int nth = 1;
+        for (; nth < 50; ++nth) {
+            SCOPED_TRACE(vsys::strprintf("op %d, call %d", static_cast<int>(op), nth));
+            vtest::SqlDir db;
+            const int h = db.hdbc();
+            bool created = false, inserted = false;
+            std::string after_create;
+            {
+                vsys::FaultPlanScope plan {vsys::FileFault(op, nth)};
+                EXPECT_NE(run(h, kInsert), 0);
+                created = run(h, "CREATE TABLE T (N NUMERIC(9,0), NAME CHAR(20))") == 0;
+                if (created) after_create = vtest::file_bytes(db.file("T.DBF"));
+                inserted = created && run(h, kInsert) == 0;
+                if (vsys::fault_plan_strikes() == 0) {
+                    EXPECT_TRUE(inserted);
+                    break;
+                }
+            }
+            EXPECT_EQ(std::filesystem::exists(db.file("T.DBF")), created);
+            if (!created) continue;
+            if (!inserted) {
+                EXPECT_EQ(vtest::file_bytes(db.file("T.DBF")), after_create);
+            }
+            EXPECT_EQ(vtest::read_with_dbfread(db.file("T.DBF")), inserted ? "1|one" : "");
+            // With the disk working again the table takes its rows, and the engine reads what a reader reads.
+            EXPECT_EQ(run(h, "INSERT INTO T VALUES (2, 'two')"), 0);
+            const std::string want = inserted ? "1|one;2|two" : "2|two";
+            EXPECT_EQ(vtest::read_with_dbfread(db.file("T.DBF")), want);
+            EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT N, NAME FROM T").rows), want);
+            if (::testing::Test::HasFailure()) return;
+        }
+        EXPECT_GT(nth, 1) << "no call of op " << static_cast<int>(op) << " was made";
+    }
+}
+
+}  // namespace
