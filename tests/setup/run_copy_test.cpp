@@ -308,8 +308,8 @@ TEST_F(RunCopyTest, AFailedWriteInTheTargetIsReportedAndLeavesItsFilesWhole)
     };
     const Case cases[] = {
         {"a result row", {FileOp::write, 1, false, "OTHER_01"}, {"Database Error"}, ""},
-        {"the run row", {FileOp::flush, 1, false, "VT_INFO"}, {"Database Error", "Network Error"}, ""},
-        {"an alarm row", {FileOp::seek, 1, false, "OOC_ALRM"}, {"Database Error", "Database Error"}, ""},
+        {"the run row", {FileOp::flush, 3, false, "VT_INFO"}, {"Database Error", "Network Error"}, ""},
+        {"an alarm row", {FileOp::seek, 2, false, "OOC_ALRM"}, {"Database Error"}, ""},
         {"a trace", {FileOp::write, 1, false, "00000001.001"}, {}, "SC_DATA/00000001.001"},
         {"a trace on disk", {FileOp::flush, 1, false, "00000002.002"}, {}, "SC_DATA/00000002.002"},
     };
