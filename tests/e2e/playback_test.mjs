@@ -1,5 +1,6 @@
 // Browser test of playback: runs recorded on the simulated board are replayed from the Play toggle, two wafers to the
-// strip chart with a step back through the play buttons, then laid over each other on the playback graph.
+// strip chart with a step back through the play buttons, then laid over each other on the playback graph. The runs
+// are recorded at twenty times the real pace and replayed at the real pace, as a person watches them.
 // Usage: node playback_test.mjs <bin directory> <platform/web directory> <screenshot directory> <make_demo_dir> <setup file>
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -16,11 +17,14 @@ const test = (name, body) => session.test(name, body);
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   session.start({ VANTREL_SIM_SPEED: '20' });
-  const page = await session.openPage();
-
-  const chart = panelOf(page, 'SCHART');
-  const sel = page.locator('[data-panel="SC_SEL"]:not(.hidden)');
-  const runs = listItems(page, 'SC_SEL_RUNS', sel);
+  let page = await session.openPage();
+  let chart, sel, runs;
+  const bind = () => {
+    chart = panelOf(page, 'SCHART');
+    sel = page.locator('[data-panel="SC_SEL"]:not(.hidden)');
+    runs = listItems(page, 'SC_SEL_RUNS', sel);
+  };
+  bind();
   const traces = () => fs.readdirSync(path.join(session.work, 'SC_DATA')).length;
   // Opens the run selection and checks the first two runs listed (at least two wafers), for the given destination.
   const choose = async (destination) => {
@@ -39,6 +43,18 @@ async function main() {
   await test('acquisition records at least two wafers', async () => {
     await chart.waitFor({ timeout: 20000 });
     await acquire(page, 'Vantrel', async () => traces() >= 3, 'three wafer traces', 240000);
+  });
+
+  // The replay plays a block every half second of the program's clock: at the recording's pace a wafer would pass in
+  // a second or two, sooner than a loaded machine shows its play buttons, let alone takes a click on one.
+  await test('the program starts again at the real pace on the same working directory', async () => {
+    await session.stopProgram();
+    session.exited = null;
+    session.out.length = 0;
+    session.start({});
+    page = await session.openPage();
+    bind();
+    await chart.waitFor({ timeout: 20000 });
   });
 
   await test('two wafers replay to the strip chart and step back one block', async () => {
@@ -61,9 +77,11 @@ async function main() {
     // step back to yet; then play on, as a person would, and stop again.
     let before = -1;
     for (let attempt = 0; attempt < 5; attempt++) {
+      // Past the first screen both step-back buttons are offered; the continuous one starts dimmed, so a read-out
+      // that an earlier replay left standing does not count.
       await page.waitForFunction((start) => {
-        const b = document.querySelector('[data-panel="SCHART"] button[aria-label="left1"]');
-        return Number(document.querySelector(start)?.innerText) > 0 && b && !b.closest('.ctrl').classList.contains('dimmed');
+        const offered = ['left', 'left1'].map((b) => document.querySelector(`[data-panel="SCHART"] button[aria-label="${b}"]`));
+        return Number(document.querySelector(start)?.innerText) > 0 && offered.every((b) => b && !b.closest('.ctrl').classList.contains('dimmed'));
       }, controlSelector('SCHART_X_START'), { timeout: 120000 });
       // A page that lags behind the replay may see its last screens only as it ends: then, as a person would,
       // play the wafers again and stop them sooner.
