@@ -223,7 +223,12 @@ const rowNamed = (name) => `xpath=${ROWS}[span[1][normalize-space(.)=${xpathText
 export async function pickMenu(window, menuPath) {
   const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
   const menu = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
-  await menu.click({ position: { x: 5, y: 5 } });
+  // A menu that did not open (the click came while the page was still busy) is clicked again, as a person would.
+  for (let attempt = 1; ; attempt++) {
+    await menu.click({ position: { x: 5, y: 5 } });
+    const first = menu.locator(`xpath=${ROWS}`).first();
+    if (names.length === 1 || await first.waitFor({ state: 'visible', timeout: 5000 }).then(() => true, () => attempt >= 3)) break;
+  }
   let level = menu;
   for (let i = 1; i < names.length;) {
     const shown = await level.locator(`xpath=${ROWS}`)
