@@ -69,34 +69,30 @@ std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket,
         k = from > first_trace ? std::min(from - first_trace, block.count) : 0;
     }
     std::vector<ThinnedTrace> out(traces);
-    std::size_t pos = first_trace + k;
-    std::size_t t = pos % traces;
-    std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
-    std::int64_t column = scan / bucket;
-    std::int64_t next_column_scan = (column + 1) * bucket;
-    std::vector<std::int64_t> current(traces, -1);
+    const std::size_t pos = first_trace + k;
+    const std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
     std::size_t columns = static_cast<std::size_t>((end_scan - scan + bucket - 1) / bucket + 1);
-    for (auto& tr : out) tr.minmax.reserve(2 * columns);
-    for (; k < block.count; ++k) {
-        double v = block.at(k);
+    // Trace by trace, a column at a time: the same minimum and maximum, in the same order, as value by value.
+    for (std::size_t j = 0; j < traces && k + j < block.count; ++j) {
+        const std::size_t t = (pos + j) % traces;
         auto& r = out[t].minmax;
-        if (current[t] != column) {
-            if (r.empty()) out[t].first_column = column;
-            current[t] = column;
-            r.push_back(v);
-            r.push_back(v);
-        } else {
-            double& lo = r[r.size() - 2];
-            double& hi = r.back();
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        if (++t == traces) {
-            t = 0;
-            if (++scan == next_column_scan) {
-                ++column;
-                next_column_scan += bucket;
+        r.reserve(2 * columns);
+        std::int64_t at_scan = block.first_scan + static_cast<std::int64_t>((pos + j) / traces);
+        std::size_t i = k + j;
+        out[t].first_column = at_scan / bucket;
+        while (i < block.count) {
+            const std::int64_t column_end = (at_scan / bucket + 1) * bucket;
+            double lo = block.at(i);
+            double hi = lo;
+            i += traces;
+            ++at_scan;
+            for (; at_scan < column_end && i < block.count; i += traces, ++at_scan) {
+                const double v = block.at(i);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
             }
+            r.push_back(lo);
+            r.push_back(hi);
         }
     }
     return out;
