@@ -384,11 +384,10 @@ double ChamberModel::value(int channel, double t) const
     return channel_value(*by_channel_[channel], t, 0);
 }
 
-double ChamberModel::noise(int channel, double t) const
+double ChamberModel::noise(int channel, std::uint64_t mixed_tick) const
 {
     // Sum of four uniforms, scaled to unit variance: close enough to normal, and cheap.
-    auto tick = static_cast<std::uint64_t>(std::llround(t * 1e6));
-    std::uint64_t h = mix(scenario_.seed ^ mix(static_cast<std::uint64_t>(channel) ^ mix(tick)));
+    std::uint64_t h = mix(scenario_.seed ^ mix(static_cast<std::uint64_t>(channel) ^ mixed_tick));
     double sum = 0.0;
     for (int i = 0; i < 4; ++i) sum += static_cast<double>((h >> (16 * i)) & 0xFFFF) / 65535.0;
     return (sum - 2.0) * 1.7320508075688772;
@@ -413,10 +412,12 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
             shape_[static_cast<std::size_t>(c)] = v;
         }
     }
+    // The microsecond of the sample seeds every channel's noise: mixed once for all of them.
+    const std::uint64_t mixed_tick = mix(static_cast<std::uint64_t>(std::llround(t * 1e6)));
     for (int c = 1; c <= 32; ++c) {
         const ChannelModel* m = by_channel_[c];
         double v = shape_[static_cast<std::size_t>(c)];
-        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_[static_cast<std::size_t>(c)] * noise(c, t);
+        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_[static_cast<std::size_t>(c)] * noise(c, mixed_tick);
         volts[c - 1] = v;
     }
 }

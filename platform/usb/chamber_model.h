@@ -87,7 +87,8 @@ private:
     const Anomaly* anomaly(long wafer, AnomalyKind kind, int channel) const;
     double channel_value(const ChannelModel& m, double t, int depth) const;
     double step_value(const ChannelModel& m, const Interval& w, double t) const;
-    double noise(int channel, double t) const;
+    // `mixed_tick`: the sample's microsecond, mixed.
+    double noise(int channel, std::uint64_t mixed_tick) const;
 
     Scenario scenario_;
     double origin_ = 0.0;

@@ -22,11 +22,16 @@ std::uint32_t get_be32(const std::uint8_t* p)
     return (std::uint32_t {p[0]} << 24) | (std::uint32_t {p[1]} << 16) | (std::uint32_t {p[2]} << 8) | p[3];
 }
 
+// Rounded half away from zero (as std::round), without its library call: 32 of them a scan.
 std::int16_t to_counts(double volts)
 {
-    double c = std::round(volts * kCountsPerVolt);
-    if (!(c > -32768.0)) return -32768;  // NaN lands here too
-    if (c > 32767.0) return 32767;
+    const double x = volts * kCountsPerVolt;
+    if (!(x > -32768.5)) return -32768;  // NaN lands here too
+    if (x >= 32767.5) return 32767;
+    auto c = static_cast<int>(x);  // towards zero; the fraction left is exact
+    const double fraction = x - c;
+    if (fraction >= 0.5) ++c;
+    else if (fraction <= -0.5) --c;
     return static_cast<std::int16_t>(c);
 }
 
@@ -396,15 +401,19 @@ void SimBoard::update(double now)
             ++stats_.blocks_dropped;
         }
     }
-    for (auto& b : acq_.blocks) {
+    // Blocks end in order: their statuses come in order too.
+    for (; acq_.first_without_status < acq_.blocks.size(); ++acq_.first_without_status) {
+        Block& b = acq_.blocks[acq_.first_without_status];
         double end = block_start(b.index + 1);
-        if (b.status_done || end > now + 1e-9) continue;
+        if (end > now + 1e-9) break;
         acq_.status.push_back({b.error, level_byte(unread_bytes(end))});
         b.status_done = true;
     }
     while (!acq_.blocks.empty() && acq_.blocks.front().status_done &&
-           acq_.blocks.front().read >= acq_.block_bytes)
+           acq_.blocks.front().read >= acq_.block_bytes) {
         acq_.blocks.pop_front();
+        --acq_.first_without_status;
+    }
 }
 
 void SimBoard::make_scan(std::uint64_t scan, std::uint8_t* out)
@@ -456,12 +465,9 @@ int SimBoard::bulk_read(std::unique_lock<std::mutex>& lock, Handle handle, std::
                 update(now);
                 return 1;
             }
-            target = block_start(acq_.next_block);
-            for (const auto& b : acq_.blocks)
-                if (!b.status_done) {
-                    target = block_start(b.index + 1);
-                    break;
-                }
+            target = acq_.first_without_status < acq_.blocks.size()
+                         ? block_start(acq_.blocks[acq_.first_without_status].index + 1)
+                         : block_start(acq_.next_block);
         } else if (endpoint == kEp6In && acquiring) {
             if (acq_.info_pending) {
                 std::uint32_t n = std::min<std::uint32_t>(length, 64);

@@ -139,6 +139,9 @@ private:
         std::size_t block_bytes = 0;
         std::uint64_t next_block = 0;
         std::deque<Block> blocks;
+        // Blocks before this one have their status: a reader that has fallen behind is not slowed further by
+        // walking them on every read.
+        std::size_t first_without_status = 0;
         std::deque<std::array<std::uint8_t, 2>> status;
         std::uint8_t pending_error = 0;
     };
