@@ -69,32 +69,45 @@ std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket,
         k = from > first_trace ? std::min(from - first_trace, block.count) : 0;
     }
     std::vector<ThinnedTrace> out(traces);
-    const std::size_t pos = first_trace + k;
-    const std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
+    std::size_t pos = first_trace + k;
+    std::size_t t = pos % traces;
+    std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
+    std::int64_t column = scan / bucket;
+    std::int64_t next_column_scan = (column + 1) * bucket;
     std::size_t columns = static_cast<std::size_t>((end_scan - scan + bucket - 1) / bucket + 1);
-    // Trace by trace, a column at a time: the same minimum and maximum, in the same order, as value by value.
-    for (std::size_t j = 0; j < traces && k + j < block.count; ++j) {
-        const std::size_t t = (pos + j) % traces;
-        auto& r = out[t].minmax;
-        r.reserve(2 * columns);
-        std::int64_t at_scan = block.first_scan + static_cast<std::int64_t>((pos + j) / traces);
-        std::size_t i = k + j;
-        out[t].first_column = at_scan / bucket;
-        while (i < block.count) {
-            const std::int64_t column_end = (at_scan / bucket + 1) * bucket;
-            double lo = block.at(i);
-            double hi = lo;
-            i += traces;
-            ++at_scan;
-            for (; at_scan < column_end && i < block.count; i += traces, ++at_scan) {
-                const double v = block.at(i);
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+    for (auto& tr : out) tr.minmax.reserve(2 * columns);
+    // The column being gathered, per trace: kept apart until it is complete, so the block is read once in
+    // its own order rather than pushed to and compared in the output value by value.
+    std::vector<double> lo(traces), hi(traces);
+    std::vector<unsigned char> seen(traces, 0);
+    const auto close_column = [&] {
+        for (std::size_t u = 0; u < traces; ++u) {
+            if (!seen[u]) continue;
+            if (out[u].minmax.empty()) out[u].first_column = column;
+            out[u].minmax.push_back(lo[u]);
+            out[u].minmax.push_back(hi[u]);
+            seen[u] = 0;
+        }
+    };
+    for (; k < block.count; ++k) {
+        const double v = block.at(k);
+        if (!seen[t]) {
+            lo[t] = hi[t] = v;
+            seen[t] = 1;
+        } else {
+            lo[t] = std::min(lo[t], v);
+            hi[t] = std::max(hi[t], v);
+        }
+        if (++t == traces) {
+            t = 0;
+            if (++scan == next_column_scan) {
+                close_column();
+                ++column;
+                next_column_scan += bucket;
             }
-            r.push_back(lo);
-            r.push_back(hi);
         }
     }
+    close_column();
     return out;
 }
 
