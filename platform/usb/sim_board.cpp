@@ -16,6 +16,7 @@ constexpr std::uint8_t kEp1In = 0x81;
 constexpr std::uint8_t kEp6In = 0x86;
 constexpr std::size_t kFirmwareMemory = 0x2000;
 constexpr double kCountsPerVolt = 1638.4;
+constexpr double kLeastRealWait = 0.001;  // seconds of real time a waiting read sleeps at least at a sped-up clock
 
 std::uint32_t get_be32(const std::uint8_t* p)
 {
@@ -513,6 +514,13 @@ int SimBoard::bulk_read(std::unique_lock<std::mutex>& lock, Handle handle, std::
         }
         if (now >= deadline) return 0;
         double until = std::min(target, deadline);
+        // On a sped-up clock the board's packets come microseconds of real time apart: a reader woken for each
+        // one spends more on waking than on the data. It sleeps at least a real millisecond and finds a batch
+        // of packets waiting then.
+        if (acquiring && !vsys::clock_is_simulated()) {
+            const double speed = vsys::clock_speed();
+            if (speed > 1.0) until = std::min(deadline, std::max(until, now + kLeastRealWait * speed));
+        }
         auto flag = handles_[handle];
         stats_.read_waits_until = until;
         lock.unlock();
