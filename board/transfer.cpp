@@ -150,7 +150,7 @@ double transfer_thread_cpu_seconds() { return cpu_seconds.load(); }
 
 std::size_t queue_blocks(double clock_speed)
 {
-    constexpr double kWallSeconds = 2.0;
+    constexpr double kWallSeconds = 4.0;
     const double blocks = std::ceil(kWallSeconds * std::max(clock_speed, 1.0)) + 2;
     return std::max(kQueueBlocks, static_cast<std::size_t>(blocks));
 }

@@ -358,8 +358,9 @@ std::size_t fifo_capacity_for_speed(double speed)
 {
     constexpr std::size_t kBoardFifo = 8u * 1024 * 1024;
     constexpr double kHighestBytesPerSecond = 32.0 * 2 * 10000;
-    const double wall_second = kHighestBytesPerSecond * std::max(speed, 1.0);
-    return std::max(kBoardFifo, static_cast<std::size_t>(wall_second));
+    constexpr double kWallSeconds = 2.0;
+    const double wall_seconds = kWallSeconds * kHighestBytesPerSecond * std::max(speed, 1.0);
+    return std::max(kBoardFifo, static_cast<std::size_t>(wall_seconds));
 }
 
 std::size_t SimBoard::unread_bytes(double now) const
