@@ -299,6 +299,12 @@ double ChamberModel::channel_value(const ChannelModel& m, double t, int depth) c
 {
     Interval last;
     Interval now = interval_at(t, &last);
+    return channel_value(m, t, depth, now, last);
+}
+
+double ChamberModel::channel_value(const ChannelModel& m, double t, int depth, const Interval& now,
+                                   const Interval& last) const
+{
     bool inside = now.start <= t && t < now.end;
     switch (m.kind) {
     case ChannelKind::Step: {
@@ -407,7 +413,7 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
             const Anomaly* a = in_wafer ? anomaly(last.wafer, AnomalyKind::NoiseBurst, c) : nullptr;
             burst_[static_cast<std::size_t>(c)] = a ? a->value : 1.0;
             const ChannelModel* m = by_channel_[c];
-            double v = m == nullptr ? 0.0 : channel_value(*m, t, 0);
+            double v = m == nullptr ? 0.0 : channel_value(*m, t, 0, now, last);
             if (m != nullptr && m->kind == ChannelKind::Thermocouple) v = adapter_volts(v);
             shape_[static_cast<std::size_t>(c)] = v;
         }

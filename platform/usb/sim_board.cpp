@@ -26,6 +26,7 @@ std::uint32_t get_be32(const std::uint8_t* p)
 // Rounded half away from zero (as std::round), without its library call: 32 of them a scan.
 std::int16_t to_counts(double volts)
 {
+    if (volts == 0.0) return 0;  // every channel without a signal, most of a scan
     const double x = volts * kCountsPerVolt;
     if (!(x > -32768.5)) return -32768;  // NaN lands here too
     if (x >= 32767.5) return 32767;
