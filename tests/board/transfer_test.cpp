@@ -103,7 +103,7 @@ TEST_F(TransferTest, LowAndHighRatesDeliverScansInOrder)
         int rate;
         std::uint32_t mask;
     };
-    for (const Case c : {Case {10, 0x80000005}, Case {1000, 0x0000F00F}, Case {2000, 0x80000005}}) {
+    for (const Case c : {Case {10, 0x80000005}, Case {1000, 0x0000F00F}, Case {2000, 0x80000005}, Case {2000, 0xFFFFFFFF}}) {
         SCOPED_TRACE(c.rate);
         enable(c.mask, c.rate);
         ASSERT_EQ(VantrelStartBufferedAnalogIn(c.rate), 0);
