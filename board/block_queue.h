@@ -12,11 +12,15 @@ namespace vboard {
 // first) -> held by the consumer until its next take -> free. The thread never
 // touches a held buffer; when no buffer is free it drops the oldest ready block
 // and marks the block after the gap with the overrun error.
+// Only the first few buffers are made at once; the rest, up to the bound, when
+// the consumer falls behind: a bound of seconds of blocks at a sped-up clock
+// costs memory only while it is used.
 class BlockQueue {
 public:
     static constexpr std::uint8_t kOverrunError = 10;
+    static constexpr std::size_t kFirstBuffers = 4;
 
-    // Allocates `blocks` buffers of `values` int16 each; false when memory runs out.
+    // Room for `blocks` buffers of `values` int16 each, the first of them made now; false when memory runs out.
     bool allocate(std::size_t blocks, std::size_t values);
     void release();
     bool allocated() const;
@@ -48,6 +52,8 @@ private:
     };
     mutable std::mutex mutex_;
     std::vector<std::vector<std::int16_t>> buffers_;
+    std::size_t bound_ = 0;   // buffers at most
+    std::size_t values_ = 0;  // int16 per buffer
     std::vector<int> free_;
     std::deque<Entry> ready_;
     int filling_ = -1;

@@ -28,8 +28,8 @@ BlockQueue& block_queue();
 // Blocks to hold: a minute of one-second blocks, plus the one being filled
 // and the one the consumer holds.
 constexpr std::size_t kQueueBlocks = 62;
-// Blocks to hold with the clock sped up: a minute, and never less than two wall-clock seconds of blocks, so a
-// user-interface thread held up on a busy machine loses none at a high speed-up.
+// Blocks to hold with the clock sped up: a minute, and never less than four wall-clock seconds of blocks, so a
+// user-interface thread held up on a busy machine loses none at a high speed-up (made only as they fill).
 std::size_t queue_blocks(double clock_speed);
 
 std::uint32_t sampling_period_us(int sample_rate);

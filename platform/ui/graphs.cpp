@@ -433,6 +433,41 @@ int get_cursor_attr(int panel, int ctrl, int cursor, int attr, Value& out)
 
 }  // namespace vui::detail
 
+namespace {
+
+// Each trace keeps its newest points-per-screen values. A block is taken trace by trace, and values that a
+// later value of their own trace would push off the screen are never stored: a block of 32 channels at
+// 10 kS/s is 320,000 values, and a value at a time through the deque cost more than all the rest of the
+// acquisition's work on it.
+void append_strip_values(GraphData& g, const StripAppend& block)
+{
+    const std::size_t traces = g.traces.size();
+    const std::size_t keep = static_cast<std::size_t>(std::max(g.points_per_screen, 0));
+    const std::size_t first_trace = static_cast<std::size_t>(g.next_trace);
+    const std::size_t skipped = block.count > keep * traces ? block.count - keep * traces : 0;
+    for (std::size_t j = 0; j < traces && skipped + j < block.count; ++j) {
+        auto& pts = g.traces[(first_trace + skipped + j) % traces].points;
+        const std::size_t from = skipped + j;
+        const std::size_t added = (block.count - from + traces - 1) / traces;
+        const std::size_t kept_old = std::min(pts.size(), keep > added ? keep - added : 0);
+        if (kept_old == 0) {
+            // The whole screen is new: the deque's blocks are written over, none freed or allocated.
+            pts.resize(added);
+            auto out = pts.begin();
+            for (std::size_t k = from; k < block.count; k += traces) *out++ = block.at(k);
+        } else {
+            pts.erase(pts.begin(), pts.begin() + static_cast<std::ptrdiff_t>(pts.size() - kept_old));
+            for (std::size_t k = from; k < block.count; k += traces) pts.push_back(block.at(k));
+        }
+        while (pts.size() > keep) pts.pop_front();
+    }
+    const std::size_t positions = first_trace + block.count;
+    g.next_trace = static_cast<int>(positions % traces);
+    g.scans += static_cast<std::int64_t>(positions / traces);
+}
+
+}  // namespace
+
 int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, int startingIndex, int skipCount,
                    int dataType)
 {
@@ -461,17 +496,7 @@ int PlotStripChart(int panel, int ctrl, const void* array, int numberOfPoints, i
     block.values = raw ? raw + startingIndex : nullptr;
     block.count = static_cast<std::size_t>(numberOfPoints);
     block.step = static_cast<std::size_t>(skipCount) + 1;
-    for (int k = 0; k < numberOfPoints; ++k) {
-        double v = raw[static_cast<std::size_t>(startingIndex + std::int64_t{k} * (std::int64_t{skipCount} + 1))];
-        std::size_t t = static_cast<std::size_t>(g->next_trace);
-        auto& pts = g->traces[t].points;
-        pts.push_back(v);
-        while (static_cast<int>(pts.size()) > g->points_per_screen) pts.pop_front();
-        if (++g->next_trace == static_cast<int>(traces)) {
-            g->next_trace = 0;
-            ++g->scans;
-        }
-    }
+    if (traces > 0 && numberOfPoints > 0) append_strip_values(*g, block);
     // The view reads the values where they are: nothing is copied for it.
     if (numberOfPoints > 0 && strip_watched()) notify_strip_append(block);
     return 0;

@@ -299,6 +299,12 @@ double ChamberModel::channel_value(const ChannelModel& m, double t, int depth) c
 {
     Interval last;
     Interval now = interval_at(t, &last);
+    return channel_value(m, t, depth, now, last);
+}
+
+double ChamberModel::channel_value(const ChannelModel& m, double t, int depth, const Interval& now,
+                                   const Interval& last) const
+{
     bool inside = now.start <= t && t < now.end;
     switch (m.kind) {
     case ChannelKind::Step: {
@@ -384,11 +390,10 @@ double ChamberModel::value(int channel, double t) const
     return channel_value(*by_channel_[channel], t, 0);
 }
 
-double ChamberModel::noise(int channel, double t) const
+double ChamberModel::noise(int channel, std::uint64_t mixed_tick) const
 {
     // Sum of four uniforms, scaled to unit variance: close enough to normal, and cheap.
-    auto tick = static_cast<std::uint64_t>(std::llround(t * 1e6));
-    std::uint64_t h = mix(scenario_.seed ^ mix(static_cast<std::uint64_t>(channel) ^ mix(tick)));
+    std::uint64_t h = mix(scenario_.seed ^ mix(static_cast<std::uint64_t>(channel) ^ mixed_tick));
     double sum = 0.0;
     for (int i = 0; i < 4; ++i) sum += static_cast<double>((h >> (16 * i)) & 0xFFFF) / 65535.0;
     return (sum - 2.0) * 1.7320508075688772;
@@ -408,15 +413,17 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
             const Anomaly* a = in_wafer ? anomaly(last.wafer, AnomalyKind::NoiseBurst, c) : nullptr;
             burst_[static_cast<std::size_t>(c)] = a ? a->value : 1.0;
             const ChannelModel* m = by_channel_[c];
-            double v = m == nullptr ? 0.0 : channel_value(*m, t, 0);
+            double v = m == nullptr ? 0.0 : channel_value(*m, t, 0, now, last);
             if (m != nullptr && m->kind == ChannelKind::Thermocouple) v = adapter_volts(v);
             shape_[static_cast<std::size_t>(c)] = v;
         }
     }
+    // The microsecond of the sample seeds every channel's noise: mixed once for all of them.
+    const std::uint64_t mixed_tick = mix(static_cast<std::uint64_t>(std::llround(t * 1e6)));
     for (int c = 1; c <= 32; ++c) {
         const ChannelModel* m = by_channel_[c];
         double v = shape_[static_cast<std::size_t>(c)];
-        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_[static_cast<std::size_t>(c)] * noise(c, t);
+        if (m != nullptr && m->noise > 0.0) v += m->noise * burst_[static_cast<std::size_t>(c)] * noise(c, mixed_tick);
         volts[c - 1] = v;
     }
 }

@@ -86,8 +86,11 @@ private:
     Interval interval_at(double t, Interval* previous) const;
     const Anomaly* anomaly(long wafer, AnomalyKind kind, int channel) const;
     double channel_value(const ChannelModel& m, double t, int depth) const;
+    // The same, with the intervals at `t` (interval_at's answer) already known.
+    double channel_value(const ChannelModel& m, double t, int depth, const Interval& now, const Interval& last) const;
     double step_value(const ChannelModel& m, const Interval& w, double t) const;
-    double noise(int channel, double t) const;
+    // `mixed_tick`: the sample's microsecond, mixed.
+    double noise(int channel, std::uint64_t mixed_tick) const;
 
     Scenario scenario_;
     double origin_ = 0.0;

@@ -16,17 +16,24 @@ constexpr std::uint8_t kEp1In = 0x81;
 constexpr std::uint8_t kEp6In = 0x86;
 constexpr std::size_t kFirmwareMemory = 0x2000;
 constexpr double kCountsPerVolt = 1638.4;
+constexpr double kLeastRealWait = 0.001;  // seconds of real time a waiting read sleeps at least at a sped-up clock
 
 std::uint32_t get_be32(const std::uint8_t* p)
 {
     return (std::uint32_t {p[0]} << 24) | (std::uint32_t {p[1]} << 16) | (std::uint32_t {p[2]} << 8) | p[3];
 }
 
+// Rounded half away from zero (as std::round), without its library call: 32 of them a scan.
 std::int16_t to_counts(double volts)
 {
-    double c = std::round(volts * kCountsPerVolt);
-    if (!(c > -32768.0)) return -32768;  // NaN lands here too
-    if (c > 32767.0) return 32767;
+    if (volts == 0.0) return 0;  // every channel without a signal, most of a scan
+    const double x = volts * kCountsPerVolt;
+    if (!(x > -32768.5)) return -32768;  // NaN lands here too
+    if (x >= 32767.5) return 32767;
+    auto c = static_cast<int>(x);  // towards zero; the fraction left is exact
+    const double fraction = x - c;
+    if (fraction >= 0.5) ++c;
+    else if (fraction <= -0.5) --c;
     return static_cast<std::int16_t>(c);
 }
 
@@ -352,8 +359,9 @@ std::size_t fifo_capacity_for_speed(double speed)
 {
     constexpr std::size_t kBoardFifo = 8u * 1024 * 1024;
     constexpr double kHighestBytesPerSecond = 32.0 * 2 * 10000;
-    const double wall_second = kHighestBytesPerSecond * std::max(speed, 1.0);
-    return std::max(kBoardFifo, static_cast<std::size_t>(wall_second));
+    constexpr double kWallSeconds = 2.0;
+    const double wall_seconds = kWallSeconds * kHighestBytesPerSecond * std::max(speed, 1.0);
+    return std::max(kBoardFifo, static_cast<std::size_t>(wall_seconds));
 }
 
 std::size_t SimBoard::unread_bytes(double now) const
@@ -396,15 +404,19 @@ void SimBoard::update(double now)
             ++stats_.blocks_dropped;
         }
     }
-    for (auto& b : acq_.blocks) {
+    // Blocks end in order: their statuses come in order too.
+    for (; acq_.first_without_status < acq_.blocks.size(); ++acq_.first_without_status) {
+        Block& b = acq_.blocks[acq_.first_without_status];
         double end = block_start(b.index + 1);
-        if (b.status_done || end > now + 1e-9) continue;
+        if (end > now + 1e-9) break;
         acq_.status.push_back({b.error, level_byte(unread_bytes(end))});
         b.status_done = true;
     }
     while (!acq_.blocks.empty() && acq_.blocks.front().status_done &&
-           acq_.blocks.front().read >= acq_.block_bytes)
+           acq_.blocks.front().read >= acq_.block_bytes) {
         acq_.blocks.pop_front();
+        --acq_.first_without_status;
+    }
 }
 
 void SimBoard::make_scan(std::uint64_t scan, std::uint8_t* out)
@@ -456,12 +468,9 @@ int SimBoard::bulk_read(std::unique_lock<std::mutex>& lock, Handle handle, std::
                 update(now);
                 return 1;
             }
-            target = block_start(acq_.next_block);
-            for (const auto& b : acq_.blocks)
-                if (!b.status_done) {
-                    target = block_start(b.index + 1);
-                    break;
-                }
+            target = acq_.first_without_status < acq_.blocks.size()
+                         ? block_start(acq_.blocks[acq_.first_without_status].index + 1)
+                         : block_start(acq_.next_block);
         } else if (endpoint == kEp6In && acquiring) {
             if (acq_.info_pending) {
                 std::uint32_t n = std::min<std::uint32_t>(length, 64);
@@ -507,6 +516,13 @@ int SimBoard::bulk_read(std::unique_lock<std::mutex>& lock, Handle handle, std::
         }
         if (now >= deadline) return 0;
         double until = std::min(target, deadline);
+        // On a sped-up clock the board's packets come microseconds of real time apart: a reader woken for each
+        // one spends more on waking than on the data. It sleeps at least a real millisecond and finds a batch
+        // of packets waiting then.
+        if (acquiring && !vsys::clock_is_simulated()) {
+            const double speed = vsys::clock_speed();
+            if (speed > 1.0) until = std::min(deadline, std::max(until, now + kLeastRealWait * speed));
+        }
         auto flag = handles_[handle];
         stats_.read_waits_until = until;
         lock.unlock();

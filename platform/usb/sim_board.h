@@ -76,9 +76,9 @@ struct SimFault {
     bool short_transfer = false;  // succeed but report one byte less
 };
 
-// The simulated board's FIFO for a clock sped up `speed` times: at least its 8 MB, and never less than one
-// second of wall-clock time at the highest rate (32 channels at 10 kS/s), so that a busy machine that leaves
-// the transfer thread waiting a few hundred milliseconds still loses no block at a high speed-up.
+// The simulated board's FIFO for a clock sped up `speed` times: at least its 8 MB, and never less than two
+// seconds of wall-clock time at the highest rate (32 channels at 10 kS/s), so that a busy machine that leaves
+// the transfer thread waiting a second still loses no block at a high speed-up.
 std::size_t fifo_capacity_for_speed(double speed);
 
 // The overflow error code the board reports with the first block after a dropped one.
@@ -139,6 +139,9 @@ private:
         std::size_t block_bytes = 0;
         std::uint64_t next_block = 0;
         std::deque<Block> blocks;
+        // Blocks before this one have their status: a reader that has fallen behind is not slowed further by
+        // walking them on every read.
+        std::size_t first_without_status = 0;
         std::deque<std::array<std::uint8_t, 2>> status;
         std::uint8_t pending_error = 0;
     };

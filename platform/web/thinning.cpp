@@ -74,31 +74,40 @@ std::vector<ThinnedTrace> thin_append(const vui::StripAppend& block, int bucket,
     std::int64_t scan = block.first_scan + static_cast<std::int64_t>(pos / traces);
     std::int64_t column = scan / bucket;
     std::int64_t next_column_scan = (column + 1) * bucket;
-    std::vector<std::int64_t> current(traces, -1);
     std::size_t columns = static_cast<std::size_t>((end_scan - scan + bucket - 1) / bucket + 1);
     for (auto& tr : out) tr.minmax.reserve(2 * columns);
+    // The column being gathered, per trace: kept apart until it is complete, so the block is read once in
+    // its own order rather than pushed to and compared in the output value by value.
+    std::vector<double> lo(traces), hi(traces);
+    std::vector<unsigned char> seen(traces, 0);
+    const auto close_column = [&] {
+        for (std::size_t u = 0; u < traces; ++u) {
+            if (!seen[u]) continue;
+            if (out[u].minmax.empty()) out[u].first_column = column;
+            out[u].minmax.push_back(lo[u]);
+            out[u].minmax.push_back(hi[u]);
+            seen[u] = 0;
+        }
+    };
     for (; k < block.count; ++k) {
-        double v = block.at(k);
-        auto& r = out[t].minmax;
-        if (current[t] != column) {
-            if (r.empty()) out[t].first_column = column;
-            current[t] = column;
-            r.push_back(v);
-            r.push_back(v);
+        const double v = block.at(k);
+        if (!seen[t]) {
+            lo[t] = hi[t] = v;
+            seen[t] = 1;
         } else {
-            double& lo = r[r.size() - 2];
-            double& hi = r.back();
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
+            lo[t] = std::min(lo[t], v);
+            hi[t] = std::max(hi[t], v);
         }
         if (++t == traces) {
             t = 0;
             if (++scan == next_column_scan) {
+                close_column();
                 ++column;
                 next_column_scan += bucket;
             }
         }
     }
+    close_column();
     return out;
 }
 

@@ -47,6 +47,49 @@ TEST_F(GraphTest, StripChartReceivesInterleavedBlocks)
     EXPECT_EQ(PlotStripChart(p, DEMO_GRAPH, many.data(), 2, 0, 0, VAL_DOUBLE), UIE_NOT_ALLOWED);
 }
 
+// Blocks shorter than a scan, ending mid-scan, exactly a screen, and longer than a screen, one after another:
+// each trace always holds the newest points-per-screen values it was given, whatever the block sizes.
+TEST_F(GraphTest, EachTraceKeepsItsNewestScreenWhateverTheBlockSizes)
+{
+    int p = load_demo();
+    constexpr int kTraces = 3;
+    constexpr int kScreen = 7;
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_NUM_TRACES, kTraces), 0);
+    ASSERT_EQ(SetCtrlAttribute(p, DEMO_STRIP, ATTR_POINTS_PER_SCREEN, kScreen), 0);
+    struct Block {
+        const char* label;
+        int values;
+        int skip;
+    };
+    const Block blocks[] = {
+        {"one value", 1, 0},           {"rest of the scan and a bit", 4, 0}, {"exactly a screen", kTraces * kScreen, 0},
+        {"a screen and one", kTraces * kScreen + 1, 0}, {"two values", 2, 0}, {"several screens", 5 * kTraces * kScreen + 2, 0},
+        {"every other value", 10, 1}, {"a screen less one", kTraces * kScreen - 1, 0},
+    };
+    std::vector<std::vector<double>> given(kTraces);
+    int next_trace = 0;
+    double counter = 0;
+    for (const Block& b : blocks) {
+        SCOPED_TRACE(b.label);
+        std::vector<double> array(static_cast<std::size_t>(b.values * (b.skip + 1)), -1.0);
+        for (int k = 0; k < b.values; ++k) {
+            array[static_cast<std::size_t>(k * (b.skip + 1))] = ++counter;
+            given[static_cast<std::size_t>(next_trace)].push_back(counter);
+            next_trace = (next_trace + 1) % kTraces;
+        }
+        ASSERT_EQ(PlotStripChart(p, DEMO_STRIP, array.data(), b.values, 0, b.skip, VAL_DOUBLE), 0);
+        for (int t = 0; t < kTraces; ++t) {
+            const auto& all = given[static_cast<std::size_t>(t)];
+            const auto first = all.size() > kScreen ? all.end() - kScreen : all.begin();
+            EXPECT_EQ(ui.trace(p, DEMO_STRIP, t + 1), std::vector<double>(first, all.end())) << "trace " << t + 1;
+        }
+    }
+    // The scans counted go on across the blocks: the next value lands on the trace after the last one.
+    double next = ++counter;
+    ASSERT_EQ(PlotStripChart(p, DEMO_STRIP, &next, 1, 0, 0, VAL_DOUBLE), 0);
+    EXPECT_EQ(ui.trace(p, DEMO_STRIP, next_trace + 1).back(), next);
+}
+
 TEST_F(GraphTest, PointsPerScreenAndTraces)
 {
     int p = load_demo();
