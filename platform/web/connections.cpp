@@ -117,7 +117,7 @@ int ConnectionBounds::accepted(int server_port)
     for (const auto& s : sockets) {
         auto key = std::make_pair(s.address, s.port);
         auto it = known_.find(key);
-        Entry e = it != known_.end() ? it->second : Entry{now - idle_ms(s.fd), s.fd, false};
+        Entry e = it != known_.end() ? it->second : Entry{now - idle_ms(s.fd), s.fd, false, false};
         // A request already whole in the socket only waits for a thread: it is no slow client.
         if (!e.finished) e.finished = request_waits(s.fd);
         seen[key] = e;
@@ -126,7 +126,7 @@ int ConnectionBounds::accepted(int server_port)
 
     std::vector<std::pair<const PeerSocket*, Entry>> waiting;
     for (const auto& s : sockets)
-        if (const Entry& e = known_[{s.address, s.port}]; !e.finished) waiting.emplace_back(&s, e);
+        if (const Entry& e = known_[{s.address, s.port}]; e.held()) waiting.emplace_back(&s, e);
     std::sort(waiting.begin(), waiting.end(), [](const auto& a, const auto& b) {
         return a.second.born_ms != b.second.born_ms ? a.second.born_ms < b.second.born_ms : a.second.fd < b.second.fd;
     });
@@ -139,7 +139,9 @@ int ConnectionBounds::accepted(int server_port)
         if (same <= per_address_ && in_all <= in_all_) continue;
         // Oldest first; shutting wakes the worker that waits on it, which then closes it.
         ::shutdown(s->fd, SHUT_RDWR);
-        known_[{s->address, s->port}].finished = true;  // no longer held against the bounds
+        Entry& gone = known_[{s->address, s->port}];
+        gone.finished = true;  // no longer held against the bounds
+        gone.sending = false;
         --same;
         --in_all;
         ++shut;
@@ -151,6 +153,25 @@ void ConnectionBounds::finished(const std::string& address, int port)
 {
     std::lock_guard lock(mutex_);
     known_[{address, port}].finished = true;
+}
+
+void ConnectionBounds::answered(const std::string& address, int port)
+{
+    std::lock_guard lock(mutex_);
+    auto it = known_.find({address, port});
+    if (it == known_.end()) return;  // gone already
+    // As young as a new connection: one that sends its next request soon is no slow client.
+    it->second.born_ms = steady_now_ms();
+    it->second.finished = false;
+}
+
+void ConnectionBounds::sending(const std::string& address, int port, bool on)
+{
+    std::lock_guard lock(mutex_);
+    auto it = known_.find({address, port});
+    if (it == known_.end()) return;
+    if (on) it->second.born_ms = steady_now_ms();
+    it->second.sending = on;
 }
 
 }  // namespace vweb
