@@ -105,6 +105,7 @@ struct Client {
     std::size_t queued_bytes = 0;
     bool closing = false;
     bool overflow = false;
+    bool leave_asked = false;
     // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
     std::atomic<std::int64_t> leave_by_ms{0};
     std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
@@ -196,16 +197,17 @@ struct Client {
             Outgoing message;
             {
                 std::unique_lock lock(mutex);
-                wake.wait(lock, [&] { return closing || overflow || !out.empty(); });
+                wake.wait(lock, [&] { return closing || overflow || leave_asked || !out.empty(); });
                 if (closing) {
                     drop_queue();
                     return;
                 }
-                if (overflow) {
+                if (overflow || leave_asked) {
                     closing = true;
                     drop_queue();
                     lock.unlock();
-                    ask_to_leave();
+                    start_grace();
+                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
                     return;
                 }
                 message = std::move(out.front());
@@ -232,12 +234,22 @@ struct Client {
         }
     }
 
-    // A close request; the page's reader drops the page if it has not gone within the grace.
+    // A close request, sent by the page's writer: the caller never waits on a page that does not
+    // read. The page's reader drops the page if it has not gone within the grace.
     void ask_to_leave()
+    {
+        start_grace();
+        {
+            std::lock_guard lock(mutex);
+            leave_asked = true;
+        }
+        wake.notify_one();
+    }
+
+    void start_grace()
     {
         std::int64_t none = 0;
         leave_by_ms.compare_exchange_strong(none, steady_ms() + std::chrono::milliseconds(kCloseGrace).count());
-        mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
     }
 
     void stop()

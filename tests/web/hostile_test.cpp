@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -191,6 +192,43 @@ TEST_F(HostileTest, APageThatIgnoresTheCloseRequestIsDroppedAndANewPageGetsIn)
         return newcomer->accepted();
     }, 30.0));
     EXPECT_NE(deaf.front()->until_ended(), -1);
+}
+
+TEST_F(HostileTest, AskingAPageThatDoesNotReadToLeaveKeepsNoOneWaiting)
+{
+    const int text = NewCtrl(panel, CTRL_STRING, "Text", 40, 10);
+    // As many pages of one address as the server keeps, with small windows, none of them reading.
+    std::vector<std::unique_ptr<vtest::RawPage>> deaf;
+    for (int i = 0; i < 16; ++i) {
+        deaf.push_back(std::make_unique<vtest::RawPage>(port, "127.0.0.1", 4096));
+        ASSERT_TRUE(deaf.back()->accepted()) << i;
+    }
+    ASSERT_TRUE(pump_until([&] {
+        for (auto& d : deaf) {
+            pollfd p{d->fd(), POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0) return false;  // the snapshot has not come yet
+        }
+        return true;
+    }));
+    // The oldest fills its socket with answers to bad messages: its writer waits on it.
+    std::string flood;
+    for (int i = 0; i < (4 << 20); ++i) flood += vtest::frame(kText, "[]");
+    vtest::send_while_taken(deaf.front()->fd(), flood, 2000);
+    // A newcomer is refused and the oldest asked to leave.
+    bool accepted = true;
+    std::thread newcomer([&] { accepted = vtest::RawPage(port).accepted(); });
+    newcomer.join();
+    EXPECT_FALSE(accepted);
+    // The UI thread's next change for the pages goes on while the oldest page's close waits on its socket.
+    SetCtrlVal(panel, text, "after");
+    vui::pump_once();
+    // The oldest reads now: behind what filled its socket comes the close request, not the end of a dropped page.
+    // (Waiting on its socket instead, the close would hold the server and this thread until the page is dropped.)
+    bool closed = false;
+    int opcode = 0;
+    std::string payload;
+    while (!closed && deaf.front()->next(opcode, payload)) closed = opcode == kClose;
+    EXPECT_TRUE(closed);
 }
 
 TEST_F(HostileTest, AFloodOfActionsIsRefusedBeyondTheQueueWithOneError)
