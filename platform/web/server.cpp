@@ -671,13 +671,14 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return 405;
         }
         if (uri == "/doc") {
-            auto file = confined_file(query_var(ri, "path"), self->document_roots());
+            const auto roots = self->document_roots();
+            auto file = confined_file(query_var(ri, "path"), roots);
             if (!file) {
                 send_status(conn, 403, "Forbidden", "This file cannot be opened here.\n");
                 return 403;
             }
             // Documents are shown, never run as part of this site.
-            self->send_counted(conn, *file, "Content-Security-Policy: sandbox\r\n");
+            self->send_counted(conn, *file, roots, "Content-Security-Policy: sandbox\r\n");
             return 200;
         }
         std::string extra;
@@ -691,17 +692,19 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             send_status(conn, 404, "Not Found", "Not found.\n");
             return 404;
         }
-        self->send_counted(conn, *file, extra);
+        self->send_counted(conn, *file, {self->options.web_root}, extra);
         return 200;
     }
 
     // A file sent while its connection counts against the bounds, cut off when the client stops taking it.
-    void send_counted(mg_connection* conn, const std::string& path, const std::string& extra_headers)
+    // The file is opened through the folders it was checked in, not by its path again.
+    void send_counted(mg_connection* conn, const std::string& path, const std::vector<std::string>& roots,
+                      const std::string& extra_headers)
     {
         const mg_request_info* ri = mg_get_request_info(conn);
         const int fd = find_server_socket(port.load(), ri->remote_addr, ri->remote_port);
         bounds.sending(ri->remote_addr, ri->remote_port, true);
-        send_file(conn, fd, vsys::open_file(path, "rb"), path, extra_headers);
+        send_file(conn, fd, open_checked_file(path, roots), path, extra_headers);
         bounds.sending(ri->remote_addr, ri->remote_port, false);
     }
 
