@@ -19,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -67,6 +68,9 @@ constexpr int kMaxUnfinishedPerAddress = 16;
 constexpr int kSendTimeoutMs = 3000;
 constexpr std::size_t kSendChunk = 16 * 1024;
 
+// The operating page's place is kept this long after it goes, for its reload (it shows its seat).
+constexpr auto kSeatGrace = std::chrono::seconds(10);
+
 // A page asked to leave that has not gone by then is dropped.
 constexpr auto kCloseGrace = std::chrono::seconds(3);
 // A page that sends nothing (it pings every minute) for this long is gone.
@@ -93,6 +97,7 @@ constexpr std::size_t kMinRemoteTokenLength = 16;
 struct Client {
     int id = 0;
     mg_connection* conn = nullptr;
+    std::string address;  // the other end, numeric
     std::atomic<std::size_t>* queued_in_all = nullptr;  // the server's count over every page
     std::mutex mutex;
     std::condition_variable wake;
@@ -368,6 +373,13 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     std::map<int, std::shared_ptr<Client>> clients;
     int next_client = 1;
     int user = 0;  // the page that acts; 0 until one does
+    // The operating page's seat: a secret only it was told. When that page goes, its
+    // place is kept until `seat_kept_until_ms` for a page that shows the seat (its reload).
+    std::string seat;
+    std::string seat_address;
+    std::int64_t seat_kept_until_ms = 0;
+
+    bool seat_kept() const { return user == 0 && !seat.empty() && steady_ms() < seat_kept_until_ms; }
 
     // Open WebSocket connections, from the handshake until civetweb closes them
     // (an evicted page counts until it has really gone).
@@ -376,6 +388,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         std::uint64_t order = 0;
         int client = 0;  // once ready
         bool evicted = false;
+        bool seated = false;  // the operating page come back
     };
     std::map<const mg_connection*, PageSlot> pages;
     std::uint64_t next_order = 0;
@@ -606,7 +619,12 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         {
             // Acting (a new folder included, it changes the disk) is for the page that operates the program.
             std::lock_guard lock(mutex);
-            if (user == 0) user = c.id;
+            if (user == 0) {
+                user = c.id;
+                seat = new_seat();
+                seat_kept_until_ms = 0;
+                reply(c, {{"type", "seat"}, {"seat", seat}});
+            }
             if (user != c.id) {
                 reply(c, {{"type", "role"}, {"user", false}});
                 return;
@@ -711,15 +729,22 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     // A new page beyond the bounds is refused (it retries, as pages do) and the
     // oldest page that only watches is asked to leave, so the newcomer gets in at
     // its next try. The page that operates is never sent away.
-    bool admit_page(const mg_connection* conn)
+    bool admit_page(const mg_connection* conn, const std::string& shown_seat)
     {
         std::string address = mg_get_request_info(conn)->remote_addr;
         std::lock_guard lock(mutex);
+        // The operating page's reload takes the place kept for it; while kept, no other page does.
+        const bool kept = seat_kept();
+        if (kept && same_token(shown_seat, seat)) {
+            pages[conn] = {address, next_order++, 0, false, true};
+            return true;
+        }
         int same = 0;
         for (const auto& [c, slot] : pages) same += slot.address == address;
-        bool full = static_cast<int>(pages.size()) >= kMaxPages;
-        if (!full && same < kMaxPagesPerAddress) {
-            pages[conn] = {address, next_order++, 0, false};
+        const int reserved = kept ? 1 : 0;
+        bool full = static_cast<int>(pages.size()) + reserved >= kMaxPages;
+        if (!full && same + (kept && address == seat_address ? 1 : 0) < kMaxPagesPerAddress) {
+            pages[conn] = {address, next_order++, 0, false, false};
             return true;
         }
         PageSlot* oldest = nullptr;
@@ -782,7 +807,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     {
         auto* self = static_cast<State*>(data);
         if (!self->token_ok(conn) || !same_origin(conn)) return 1;
-        return self->admit_page(conn) ? 0 : 1;
+        return self->admit_page(conn, query_var(mg_get_request_info(conn), "seat")) ? 0 : 1;
     }
 
     // An answer went out; a kept-alive connection now waits for its next request.
@@ -791,6 +816,15 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         auto* self = static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
         const mg_request_info* ri = mg_get_request_info(conn);
         if (self && ri) self->bounds.answered(ri->remote_addr, ri->remote_port);
+    }
+
+    // 128 bits no page can guess.
+    static std::string new_seat()
+    {
+        std::random_device random;
+        std::string text;
+        for (int i = 0; i < 4; ++i) text += vsys::strprintf("%08x", static_cast<unsigned>(random()));
+        return text;
     }
 
     // Every connection ends here, a page's included.
@@ -813,7 +847,15 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             client->id = self->next_client++;
             self->clients[client->id] = client;
             auto slot = self->pages.find(conn);
-            if (slot != self->pages.end()) slot->second.client = client->id;
+            if (slot != self->pages.end()) {
+                slot->second.client = client->id;
+                client->address = slot->second.address;
+                // Back in its seat: it operates again, unless another page took over meanwhile.
+                if (slot->second.seated && self->user == 0) {
+                    self->user = client->id;
+                    self->seat_kept_until_ms = 0;
+                }
+            }
         }
         mg_set_user_connection_data(conn, client.get());
         client->writer = std::thread([c = client.get()] { c->write_loop(); });
@@ -863,7 +905,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 if (client->ready) --self->ready_pages;
                 self->clients.erase(it);
             }
-            if (self->user == raw->id) self->user = 0;
+            if (self->user == raw->id) {
+                self->user = 0;
+                self->seat_address = raw->address;
+                self->seat_kept_until_ms = steady_ms() + std::chrono::milliseconds(kSeatGrace).count();
+            }
         }
         if (client) client->stop();
     }

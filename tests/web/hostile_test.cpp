@@ -231,6 +231,40 @@ TEST_F(HostileTest, AskingAPageThatDoesNotReadToLeaveKeepsNoOneWaiting)
     EXPECT_TRUE(closed);
 }
 
+TEST_F(HostileTest, TheOperatingPagesReloadGetsItsPlaceBackBeforeOtherPages)
+{
+    auto operating = std::make_unique<vtest::RawPage>(port);
+    ASSERT_TRUE(operating->accepted());
+    ASSERT_TRUE(operating->send_text(json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump()));
+    std::string seat;
+    int opcode = 0;
+    std::string payload;
+    while (seat.empty() && operating->next(opcode, payload)) {
+        json m = json::parse(payload, nullptr, false);
+        if (opcode == kText && m.is_object() && m.value("type", "") == "seat") seat = m.value("seat", "");
+    }
+    ASSERT_EQ(seat.size(), 32u);
+    // The rest of the address's places taken by pages that never answer.
+    std::vector<std::unique_ptr<vtest::RawPage>> others;
+    for (int i = 0; i < 15; ++i) {
+        others.push_back(std::make_unique<vtest::RawPage>(port));
+        ASSERT_TRUE(others.back()->accepted()) << i;
+    }
+    // The operating page goes (a reload); another page of the address pushes in as soon as it can.
+    operating.reset();
+    std::unique_ptr<vtest::RawPage> pushing;
+    ASSERT_TRUE(pump_until([&] {
+        pushing = std::make_unique<vtest::RawPage>(port);
+        return pushing->accepted();
+    }, 30.0));
+    // The reload shows its seat and is in at once; it operates again.
+    vtest::RawPage reload(port, "127.0.0.1", 0, "/ws?seat=" + seat);
+    ASSERT_TRUE(reload.accepted());
+    const int before = commits;
+    ASSERT_TRUE(reload.send_text(json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump()));
+    EXPECT_TRUE(pump_until([&] { return commits == before + 1; }));
+}
+
 TEST_F(HostileTest, AFloodOfActionsIsRefusedBeyondTheQueueWithOneError)
 {
     vtest::RawPage page(port);

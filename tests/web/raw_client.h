@@ -99,11 +99,12 @@ inline std::string frame(int opcode, const std::string& payload, bool fin = true
 // A page's WebSocket on a raw socket; it answers nothing unless told to.
 class RawPage {
 public:
-    explicit RawPage(int port, const char* source = "127.0.0.1", int receive_window = 0)
+    explicit RawPage(int port, const char* source = "127.0.0.1", int receive_window = 0,
+                     const std::string& target = "/ws")
         : fd_(connect_from(port, source, receive_window))
     {
         if (fd_ < 0) return;
-        std::string hello = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        std::string hello = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                             "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
         if (!send_all(fd_, hello)) return;

@@ -138,6 +138,8 @@ function handle(m) {
       if (done) done(m);
       break;
     }
+    // This page operates the program: its reload shows the seat to get its place back.
+    case 'seat': sessionStorage.setItem('vantrel_seat', m.seat); break;
     case 'role':
       statusBox.textContent = 'Another page is operating the program: this one only watches.';
       statusBox.className = 'status';
@@ -148,6 +150,8 @@ function handle(m) {
 function connect() {
   const url = new URL('ws', location.href);
   url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  const seat = sessionStorage.getItem('vantrel_seat');
+  if (seat) url.searchParams.set('seat', seat);
   socket = new WebSocket(url);
   socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
   socket.binaryType = 'arraybuffer';
