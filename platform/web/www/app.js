@@ -76,6 +76,7 @@ function stripOfFrame(buf) {
 }
 
 // Windows the program could not load (a damaged or missing panel file): said on the page, not left blank.
+const KEPT_LOAD_ERRORS = 20;
 function showLoadErrors(errors, more = false) {
   let box = document.getElementById('load-errors');
   if (!box) {
@@ -90,6 +91,8 @@ function showLoadErrors(errors, more = false) {
     line.textContent = 'A window could not be loaded: ' + e;
     box.append(line);
   }
+  // The latest, as many as the program keeps.
+  while (box.childElementCount > KEPT_LOAD_ERRORS) box.firstElementChild.remove();
   box.hidden = box.childElementCount === 0;
 }
 
