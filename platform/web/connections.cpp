@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -16,6 +17,14 @@
 namespace vweb {
 
 namespace {
+
+// An address as civetweb may write it too: an IPv4 address mapped into IPv6 as the IPv4 one, without a scope.
+std::string plain_address(std::string address)
+{
+    if (auto scope = address.find('%'); scope != std::string::npos) address.erase(scope);
+    if (address.rfind("::ffff:", 0) == 0 && address.find('.') != std::string::npos) address.erase(0, 7);
+    return address;
+}
 
 // The socket's own port and the other end; false when it is no connected TCP/IP socket.
 bool describe(int fd, int& local_port, PeerSocket& peer)
@@ -42,7 +51,7 @@ bool describe(int fd, int& local_port, PeerSocket& peer)
         peer.port = ntohs(a->sin6_port);
     }
     peer.fd = fd;
-    peer.address = text;
+    peer.address = plain_address(text);
     return true;
 }
 
@@ -77,16 +86,26 @@ struct DirCloser {
 std::vector<PeerSocket> server_sockets(int server_port)
 {
     std::vector<PeerSocket> found;
+    auto take = [&](int fd) {
+        int local_port = 0;
+        PeerSocket peer;
+        if (describe(fd, local_port, peer) && local_port == server_port) found.push_back(peer);
+    };
     std::unique_ptr<DIR, DirCloser> dir(::opendir("/proc/self/fd"));
-    if (!dir) return found;
+    if (!dir) {
+        // No descriptor left to list them with (a flood of connections can take the last one): every number is tried.
+        rlimit limit{};
+        const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                               ? std::min<rlim_t>(limit.rlim_cur, 1 << 16)
+                               : 1 << 16;
+        for (int fd = 0; fd < static_cast<int>(top); ++fd) take(fd);
+        return found;
+    }
     int own = ::dirfd(dir.get());
     while (dirent* e = ::readdir(dir.get())) {
         if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
         int fd = std::atoi(e->d_name);
-        if (fd == own) continue;
-        int local_port = 0;
-        PeerSocket peer;
-        if (describe(fd, local_port, peer) && local_port == server_port) found.push_back(peer);
+        if (fd != own) take(fd);
     }
     return found;
 }
@@ -94,8 +113,9 @@ std::vector<PeerSocket> server_sockets(int server_port)
 int find_server_socket(int server_port, const std::string& address, int port)
 {
     auto sockets = server_sockets(server_port);
+    const std::string plain = plain_address(address);
     for (const auto& s : sockets)
-        if (s.port == port && s.address == address) return s.fd;
+        if (s.port == port && s.address == plain) return s.fd;
     // An address written another way (an IPv6 scope, a mapped IPv4 address): the port alone, when only one has it.
     const PeerSocket* only = nullptr;
     for (const auto& s : sockets) {
@@ -152,13 +172,13 @@ int ConnectionBounds::accepted(int server_port)
 void ConnectionBounds::finished(const std::string& address, int port)
 {
     std::lock_guard lock(mutex_);
-    known_[{address, port}].finished = true;
+    known_[{plain_address(address), port}].finished = true;
 }
 
 void ConnectionBounds::answered(const std::string& address, int port)
 {
     std::lock_guard lock(mutex_);
-    auto it = known_.find({address, port});
+    auto it = known_.find({plain_address(address), port});
     if (it == known_.end()) return;  // gone already
     // As young as a new connection: one that sends its next request soon is no slow client.
     it->second.born_ms = steady_now_ms();
@@ -168,7 +188,7 @@ void ConnectionBounds::answered(const std::string& address, int port)
 void ConnectionBounds::sending(const std::string& address, int port, bool on)
 {
     std::lock_guard lock(mutex_);
-    auto it = known_.find({address, port});
+    auto it = known_.find({plain_address(address), port});
     if (it == known_.end()) return;
     if (on) it->second.born_ms = steady_now_ms();
     it->second.sending = on;

@@ -769,7 +769,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         const mg_request_info* ri = mg_get_request_info(conn);
         int fd = ri ? find_server_socket(port.load(), ri->remote_addr, ri->remote_port) : -1;
         if (fd < 0) {
-            // Not to be read unbounded by civetweb either: the page goes (it reconnects).
+            // Found by every descriptor number when none is left to list them: not found is a socket
+            // already gone, which civetweb's own read ends at once. The page goes (it reconnects).
             client.ask_to_leave();
             return;
         }

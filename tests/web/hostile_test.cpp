@@ -1,6 +1,8 @@
 // The running server against careless and hostile clients: huge frames, half-open connections, pages that ignore close, floods.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <functional>
 #include <memory>
 #include <thread>
@@ -123,6 +125,29 @@ TEST_F(HostileTest, AFrameOverTheBoundIsRefusedByItsHeaderAndTheConnectionCloses
         EXPECT_EQ(page.until_ended(), kCloseTooBig) << c.label;
     }
     // The server goes on serving.
+    EXPECT_EQ(load("/"), 200);
+}
+
+TEST_F(HostileTest, APageIsJudgedByItsFramesHeadersEvenWithNoDescriptorLeft)
+{
+    // Every descriptor taken but two: the page's own end and the server's.
+    std::vector<int> taken;
+    for (int fd = 0; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+    ASSERT_GE(taken.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        ::close(taken.back());
+        taken.pop_back();
+    }
+    int code = -2;
+    bool accepted = false;
+    {
+        vtest::RawPage page(port);
+        accepted = page.accepted();
+        if (accepted && page.send(vtest::frame_header(kText, 1ull << 30))) code = page.until_ended();
+    }
+    for (int fd : taken) ::close(fd);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(code, kCloseTooBig);
     EXPECT_EQ(load("/"), 200);
 }
 
