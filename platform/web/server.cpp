@@ -786,10 +786,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             std::int64_t now = steady_ms();
             std::int64_t leave_by = client.leave_by_ms.load();
             if ((leave_by != 0 && now >= leave_by) || now - heard >= silence) break;
-            if (client.wait_while_backed_up()) {
-                heard = steady_ms();  // not read: its silence is ours
-                continue;
-            }
+            // Not read while its answers wait: one that never reads them goes at the silence bound.
+            if (client.wait_while_backed_up()) continue;
             pollfd p{fd, POLLIN, 0};
             int r = ::poll(&p, 1, kReadSliceMs);
             if (r < 0 && errno != EINTR) break;
