@@ -9,6 +9,7 @@
 #include "core/core_seams.h"
 #include "core/text_utils.h"
 #include "platform/sys/atomic_file.h"
+#include "platform/sys/confine.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
 #include "platform/ui/userint.h"
@@ -36,7 +37,9 @@ void save_color(int, int, void*, int)
     std::string content = kHeader;
     for (short ch = 1; ch <= 32; ++ch)
         content += vsys::strprintf("0x%.6X\n", static_cast<unsigned>(round_to_int(get_put_number(4, ch, NUMBER_T_READ, 0.0))));
-    if (!vsys::write_file_atomic(path, content)) MessagePopup("Save Error", "Cannot open selected file.");
+    // Written through the folder the popup checked, whatever its path names by then.
+    vsys::AtomicFile file(path, vsys::AtomicFile::Where::confined);
+    if (!file.is_open() || !file.write(content) || !file.commit()) MessagePopup("Save Error", "Cannot open selected file.");
 }
 
 void load_color(int, int, void*, int)
@@ -44,7 +47,7 @@ void load_color(int, int, void*, int)
     std::string path;
     int r = FileSelectPopup("", "*.color", "*.color", "Color save file", VAL_LOAD_BUTTON, 0, 1, 1, 1, &path);
     if (r != VAL_EXISTING_FILE_SELECTED) return;
-    vsys::FilePtr f = vsys::open_file(path, "r");
+    vsys::FilePtr f = vsys::open_confined(path, "r");
     if (!f) {
         MessagePopup("Load Error", "Cannot open selected file.");
         return;

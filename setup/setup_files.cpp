@@ -1,9 +1,13 @@
 // The File-menu commands of process setups, the save with question, Save As, delete and the copy of a process's file set.
 #include "setup/setup_files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "core/config_store.h"
 #include "core/db_statement.h"
@@ -13,6 +17,7 @@
 #include "core/trace_file.h"
 #include "core/text_utils.h"
 #include "panels/s_chart.h"
+#include "platform/sys/confine.h"
 #include "platform/sys/dir_handle.h"
 #include "platform/sys/files.h"
 #include "platform/sys/format.h"
@@ -84,6 +89,17 @@ bool is_setup_file(const std::string& folder, const std::string& path)
     return tail == extension && same_file(dir, setup_directory());
 }
 
+// Removed through a handle of the folder as it was checked: a link swapped in for the folder
+// while the user confirmed leads nowhere else (a link in place of the file goes, not what it names).
+vsys::Result delete_in_checked_folder(const std::string& folder, const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    vsys::DirHandle dir(vsys::open_confined_directory(folder));
+    if (!dir || ::unlinkat(dir.fd(), name.c_str(), 0) != 0)
+        return vsys::Result::failure(vsys::strprintf("cannot delete \"%s\": %s", path.c_str(), std::strerror(errno)));
+    return vsys::Result::success();
+}
+
 // Nothing is deleted without the user's yes.
 bool confirm_delete(const std::string& name)
 {
@@ -121,7 +137,7 @@ bool delete_setup()
         return true;
     }
     if (!confirm_delete(name)) return true;
-    if (vsys::Result gone = vsys::delete_file(chosen); !gone) {
+    if (vsys::Result gone = delete_in_checked_folder(folder, chosen); !gone) {
         MessagePopup("Delete Error", gone.error.c_str());
         return true;
     }

@@ -2,6 +2,9 @@
 #include "platform/web/access.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -140,6 +143,56 @@ std::optional<std::string> confined_file(const std::string& requested, const std
         if (vsys::path_within(real, r)) return real.string();
     }
     return std::nullopt;
+}
+
+namespace {
+
+// The directory `dir` (resolved, inside one of `roots`) walked down from its root without following links; -1 when not.
+int walk_to(const fs::path& dir, const std::vector<std::string>& roots)
+{
+    std::error_code ec;
+    for (const auto& root : roots) {
+        fs::path r = fs::canonical(root, ec);
+        if (ec || !vsys::path_within(dir, r)) continue;
+        int fd = ::open(r.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (const auto& part : dir.lexically_relative(r)) {
+            if (fd < 0) break;
+            if (part.empty() || part == ".") continue;
+            int sub = part == ".." ? -1 : ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::close(fd);
+            fd = sub;
+        }
+        return fd;
+    }
+    errno = EACCES;
+    return -1;
+}
+
+}  // namespace
+
+vsys::FilePtr open_checked_file(const std::string& checked, const std::vector<std::string>& roots)
+{
+    const fs::path file(checked);
+    if (!file.is_absolute() || !file.has_filename()) return nullptr;
+    const int dir = walk_to(file.parent_path(), roots);
+    if (dir < 0) return nullptr;
+    const int fd = ::openat(dir, file.filename().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ::close(dir);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    vsys::FilePtr f(::fdopen(fd, "rb"));
+    if (!f) ::close(fd);
+    return f;
+}
+
+int open_checked_directory(const std::string& checked, const std::vector<std::string>& roots)
+{
+    const fs::path dir(checked);
+    return dir.is_absolute() ? walk_to(dir, roots) : -1;
 }
 
 std::string content_type_of(const std::string& path)

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sys/files.h"
+
 namespace vweb {
 
 struct ListenAddress {
@@ -32,6 +34,12 @@ bool host_is_local_name(const std::string& host_header);
 // component, relative names taken from the first root, symbolic links
 // resolved before the check, and only regular files. Nothing otherwise.
 std::optional<std::string> confined_file(const std::string& requested, const std::vector<std::string>& roots);
+
+// Opens a path confined_file gave (or a directory, for open_checked_directory) by walking down from
+// the root that holds it, one component at a time without following links: a link swapped in
+// after the check leads nowhere. Nothing (or -1) otherwise.
+vsys::FilePtr open_checked_file(const std::string& checked, const std::vector<std::string>& roots);
+int open_checked_directory(const std::string& checked, const std::vector<std::string>& roots);
 
 // Content type by file extension (case-insensitive).
 std::string content_type_of(const std::string& path);

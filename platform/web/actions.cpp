@@ -1,7 +1,12 @@
 // Page actions applied through vui::user, and directory listings for the file popups.
 #include "platform/web/actions.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -11,10 +16,12 @@
 #include <set>
 #include <system_error>
 
+#include "platform/sys/dir_handle.h"
 #include "platform/ui/screen_size.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/user_actions.h"
 #include "platform/ui/userint.h"
+#include "platform/web/access.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -335,11 +342,14 @@ json make_directory(const std::string& dir, const std::string& name, const vui::
     // Only inside a folder this popup may list.
     const json parent = list_directory(dir, limits, roots);
     if (parent.contains("error")) return parent;
-    std::error_code ec;
     const fs::path made = fs::path(parent["dir"].get<std::string>()) / name;
-    if (fs::exists(fs::symlink_status(made, ec))) return {{"dir", dir}, {"error", "\"" + name + "\" exists already."}};
-    if (!fs::create_directory(made, ec) || ec)
-        return {{"dir", dir}, {"error", "The folder could not be made: " + (ec ? ec.message() : std::string("unknown error")) + "."}};
+    // Made through the folder as it was checked: a link swapped in for it meanwhile leads nowhere.
+    const vsys::DirHandle in(open_checked_directory(parent["dir"].get<std::string>(), roots));
+    struct stat st {};
+    if (in && ::fstatat(in.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return {{"dir", dir}, {"error", "\"" + name + "\" exists already."}};
+    if (!in || ::mkdirat(in.fd(), name.c_str(), 0777) != 0)
+        return {{"dir", dir}, {"error", "The folder could not be made: " + std::string(std::strerror(errno)) + "."}};
     json listing = list_directory(made.string(), limits, roots);
     listing["made"] = made.string();
     return listing;

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -16,6 +17,14 @@
 namespace vweb {
 
 namespace {
+
+// An address as civetweb may write it too: an IPv4 address mapped into IPv6 as the IPv4 one, without a scope.
+std::string plain_address(std::string address)
+{
+    if (auto scope = address.find('%'); scope != std::string::npos) address.erase(scope);
+    if (address.rfind("::ffff:", 0) == 0 && address.find('.') != std::string::npos) address.erase(0, 7);
+    return address;
+}
 
 // The socket's own port and the other end; false when it is no connected TCP/IP socket.
 bool describe(int fd, int& local_port, PeerSocket& peer)
@@ -42,7 +51,7 @@ bool describe(int fd, int& local_port, PeerSocket& peer)
         peer.port = ntohs(a->sin6_port);
     }
     peer.fd = fd;
-    peer.address = text;
+    peer.address = plain_address(text);
     return true;
 }
 
@@ -77,16 +86,26 @@ struct DirCloser {
 std::vector<PeerSocket> server_sockets(int server_port)
 {
     std::vector<PeerSocket> found;
+    auto take = [&](int fd) {
+        int local_port = 0;
+        PeerSocket peer;
+        if (describe(fd, local_port, peer) && local_port == server_port) found.push_back(peer);
+    };
     std::unique_ptr<DIR, DirCloser> dir(::opendir("/proc/self/fd"));
-    if (!dir) return found;
+    if (!dir) {
+        // No descriptor left to list them with (a flood of connections can take the last one): every number is tried.
+        rlimit limit{};
+        const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                               ? std::min<rlim_t>(limit.rlim_cur, 1 << 16)
+                               : 1 << 16;
+        for (int fd = 0; fd < static_cast<int>(top); ++fd) take(fd);
+        return found;
+    }
     int own = ::dirfd(dir.get());
     while (dirent* e = ::readdir(dir.get())) {
         if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
         int fd = std::atoi(e->d_name);
-        if (fd == own) continue;
-        int local_port = 0;
-        PeerSocket peer;
-        if (describe(fd, local_port, peer) && local_port == server_port) found.push_back(peer);
+        if (fd != own) take(fd);
     }
     return found;
 }
@@ -94,8 +113,9 @@ std::vector<PeerSocket> server_sockets(int server_port)
 int find_server_socket(int server_port, const std::string& address, int port)
 {
     auto sockets = server_sockets(server_port);
+    const std::string plain = plain_address(address);
     for (const auto& s : sockets)
-        if (s.port == port && s.address == address) return s.fd;
+        if (s.port == port && s.address == plain) return s.fd;
     // An address written another way (an IPv6 scope, a mapped IPv4 address): the port alone, when only one has it.
     const PeerSocket* only = nullptr;
     for (const auto& s : sockets) {
@@ -117,7 +137,7 @@ int ConnectionBounds::accepted(int server_port)
     for (const auto& s : sockets) {
         auto key = std::make_pair(s.address, s.port);
         auto it = known_.find(key);
-        Entry e = it != known_.end() ? it->second : Entry{now - idle_ms(s.fd), s.fd, false};
+        Entry e = it != known_.end() ? it->second : Entry{now - idle_ms(s.fd), s.fd, false, false};
         // A request already whole in the socket only waits for a thread: it is no slow client.
         if (!e.finished) e.finished = request_waits(s.fd);
         seen[key] = e;
@@ -126,7 +146,7 @@ int ConnectionBounds::accepted(int server_port)
 
     std::vector<std::pair<const PeerSocket*, Entry>> waiting;
     for (const auto& s : sockets)
-        if (const Entry& e = known_[{s.address, s.port}]; !e.finished) waiting.emplace_back(&s, e);
+        if (const Entry& e = known_[{s.address, s.port}]; e.held()) waiting.emplace_back(&s, e);
     std::sort(waiting.begin(), waiting.end(), [](const auto& a, const auto& b) {
         return a.second.born_ms != b.second.born_ms ? a.second.born_ms < b.second.born_ms : a.second.fd < b.second.fd;
     });
@@ -139,7 +159,9 @@ int ConnectionBounds::accepted(int server_port)
         if (same <= per_address_ && in_all <= in_all_) continue;
         // Oldest first; shutting wakes the worker that waits on it, which then closes it.
         ::shutdown(s->fd, SHUT_RDWR);
-        known_[{s->address, s->port}].finished = true;  // no longer held against the bounds
+        Entry& gone = known_[{s->address, s->port}];
+        gone.finished = true;  // no longer held against the bounds
+        gone.sending = false;
         --same;
         --in_all;
         ++shut;
@@ -150,7 +172,26 @@ int ConnectionBounds::accepted(int server_port)
 void ConnectionBounds::finished(const std::string& address, int port)
 {
     std::lock_guard lock(mutex_);
-    known_[{address, port}].finished = true;
+    known_[{plain_address(address), port}].finished = true;
+}
+
+void ConnectionBounds::answered(const std::string& address, int port)
+{
+    std::lock_guard lock(mutex_);
+    auto it = known_.find({plain_address(address), port});
+    if (it == known_.end()) return;  // gone already
+    // As young as a new connection: one that sends its next request soon is no slow client.
+    it->second.born_ms = steady_now_ms();
+    it->second.finished = false;
+}
+
+void ConnectionBounds::sending(const std::string& address, int port, bool on)
+{
+    std::lock_guard lock(mutex_);
+    auto it = known_.find({plain_address(address), port});
+    if (it == known_.end()) return;
+    if (on) it->second.born_ms = steady_now_ms();
+    it->second.sending = on;
 }
 
 }  // namespace vweb

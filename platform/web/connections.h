@@ -1,4 +1,4 @@
-// The server's sockets as the kernel sees them: bounds on connections whose request has not arrived yet.
+// The server's sockets as the kernel sees them: bounds on connections that hold a thread for a client that may never go on.
 //
 // civetweb gives a connection a worker thread as soon as it is accepted and keeps
 // it until the request is whole or the request timeout passes, and it does not
@@ -38,12 +38,19 @@ public:
     int accepted(int server_port);
     // A request arrived whole on this connection: it is no longer held against the bounds.
     void finished(const std::string& address, int port);
+    // Its answer went out: the connection waits for a next request (kept alive) and is held again.
+    void answered(const std::string& address, int port);
+    // An answer is being sent (`on`) or has been: while it is, the connection counts
+    // against the bounds, so clients that never read cannot hold every thread.
+    void sending(const std::string& address, int port, bool on);
 
 private:
     struct Entry {
         std::int64_t born_ms = 0;  // when its last bytes came before it was first seen (steady clock)
         int fd = -1;               // ties of the same millisecond: the later descriptor is the younger
         bool finished = false;
+        bool sending = false;
+        bool held() const { return !finished || sending; }
     };
     std::mutex mutex_;
     int per_address_;

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -39,7 +41,16 @@ namespace vweb {
 namespace {
 
 // A page that falls this far behind is dropped; it reconnects and starts from a fresh snapshot.
-constexpr std::size_t kMaxQueuedBytes = 64u << 20;
+constexpr std::size_t kMaxQueuedBytes = 8u << 20;
+// What all pages may have waiting in all: beyond it, a page holding more than
+// its share is dropped at its next message.
+constexpr std::size_t kMaxQueuedBytesInAll = 64u << 20;
+constexpr std::size_t kQueuedShare = 2u << 20;
+// A message waiting costs more than its text: its queue entry, the shared string's block.
+constexpr std::size_t kQueuedEntryCost = 128;
+// While this much waits for a page, its own messages are not read: a page that
+// never reads its answers cannot make the server pile them up.
+constexpr std::size_t kReadPauseBytes = 1u << 20;
 
 // Every open page holds one of civetweb's worker threads for as long as it stays.
 // Pages are bounded per address and in all, so that the threads beyond them are
@@ -52,6 +63,13 @@ constexpr const char* kRequestTimeoutMs = "3000";
 // shut. With the pages at most 56 threads are held, so 8 always serve requests.
 constexpr int kMaxUnfinished = 24;
 constexpr int kMaxUnfinishedPerAddress = 16;
+
+// A client that takes nothing of an answer for this long is cut off; answers go out in chunks this size.
+constexpr int kSendTimeoutMs = 3000;
+constexpr std::size_t kSendChunk = 16 * 1024;
+
+// The operating page's place is kept this long after it goes, for its reload (it shows its seat).
+constexpr auto kSeatGrace = std::chrono::seconds(10);
 
 // A page asked to leave that has not gone by then is dropped.
 constexpr auto kCloseGrace = std::chrono::seconds(3);
@@ -69,17 +87,21 @@ std::int64_t steady_ms()
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Actions waiting for the UI thread, from all pages: beyond this a page's action
-// is refused, so a flood cannot pile up memory.
+// Actions waiting for the UI thread, from all pages: beyond these (in number or
+// in the bytes of their messages) a page's action is refused, so a flood cannot pile up memory.
 constexpr int kMaxPendingActions = 2000;
+constexpr std::size_t kMaxPendingActionBytes = 8u << 20;
 // Off this machine, a token must not be guessable in a few tries.
 constexpr std::size_t kMinRemoteTokenLength = 16;
 
 struct Client {
     int id = 0;
     mg_connection* conn = nullptr;
+    std::string address;  // the other end, numeric
+    std::atomic<std::size_t>* queued_in_all = nullptr;  // the server's count over every page
     std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable drained;  // the queue fell below kReadPauseBytes
     struct Outgoing {
         std::shared_ptr<const std::string> data;
         bool binary = false;  // strip frames; everything else is JSON text
@@ -88,6 +110,7 @@ struct Client {
     std::size_t queued_bytes = 0;
     bool closing = false;
     bool overflow = false;
+    bool leave_asked = false;
     // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
     std::atomic<std::int64_t> leave_by_ms{0};
     std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
@@ -134,20 +157,43 @@ struct Client {
         pacer.forget(panel, ctrl);
     }
 
+    static std::size_t cost(const std::string& message) { return message.size() + kQueuedEntryCost; }
+
+    // Everything still waiting goes (with `mutex` held).
+    void drop_queue()
+    {
+        if (queued_in_all) *queued_in_all -= queued_bytes;
+        queued_bytes = 0;
+        out.clear();
+        out.shrink_to_fit();
+        drained.notify_all();
+    }
+
     void push(std::shared_ptr<const std::string> message, bool binary = false)
     {
         {
             std::lock_guard lock(mutex);
             if (closing || overflow) return;
-            queued_bytes += message->size();
-            if (queued_bytes > kMaxQueuedBytes) {
+            const std::size_t c = cost(*message);
+            queued_bytes += c;
+            std::size_t all = queued_in_all ? (*queued_in_all += c) : queued_bytes;
+            if (queued_bytes > kMaxQueuedBytes || (all > kMaxQueuedBytesInAll && queued_bytes > kQueuedShare)) {
                 overflow = true;
-                out.clear();
+                drop_queue();
             } else {
                 out.push_back({std::move(message), binary});
             }
         }
         wake.notify_one();
+    }
+
+    // The page's reader waits here while its answers pile up unread; false: go on reading.
+    bool wait_while_backed_up()
+    {
+        std::unique_lock lock(mutex);
+        if (queued_bytes <= kReadPauseBytes || closing || overflow) return false;
+        drained.wait_for(lock, std::chrono::milliseconds(kReadSliceMs));
+        return true;
     }
 
     void write_loop()
@@ -156,18 +202,26 @@ struct Client {
             Outgoing message;
             {
                 std::unique_lock lock(mutex);
-                wake.wait(lock, [&] { return closing || overflow || !out.empty(); });
-                if (closing) return;
-                if (overflow) {
+                wake.wait(lock, [&] { return closing || overflow || leave_asked || !out.empty(); });
+                if (closing) {
+                    drop_queue();
+                    return;
+                }
+                if (overflow || leave_asked) {
                     closing = true;
+                    drop_queue();
                     lock.unlock();
-                    ask_to_leave();
+                    start_grace();
+                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
                     return;
                 }
                 message = std::move(out.front());
                 out.pop_front();
-                queued_bytes -= message.data->size();
-                peak_bytes = std::max(peak_bytes, queued_bytes + message.data->size());
+                const std::size_t c = cost(*message.data);
+                queued_bytes -= c;
+                if (queued_in_all) *queued_in_all -= c;
+                if (queued_bytes <= kReadPauseBytes) drained.notify_all();
+                peak_bytes = std::max(peak_bytes, queued_bytes + c);
                 if (out.empty()) {
                     // A burst drained: its memory goes back to the system, not only to the heap.
                     if (peak_bytes > kTrimAfterBytes) malloc_trim(0);
@@ -179,17 +233,28 @@ struct Client {
             if (mg_websocket_write(conn, opcode, message.data->data(), message.data->size()) <= 0) {
                 std::lock_guard lock(mutex);
                 closing = true;
+                drop_queue();
                 return;
             }
         }
     }
 
-    // A close request; the page's reader drops the page if it has not gone within the grace.
+    // A close request, sent by the page's writer: the caller never waits on a page that does not
+    // read. The page's reader drops the page if it has not gone within the grace.
     void ask_to_leave()
+    {
+        start_grace();
+        {
+            std::lock_guard lock(mutex);
+            leave_asked = true;
+        }
+        wake.notify_one();
+    }
+
+    void start_grace()
     {
         std::int64_t none = 0;
         leave_by_ms.compare_exchange_strong(none, steady_ms() + std::chrono::milliseconds(kCloseGrace).count());
-        mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
     }
 
     void stop()
@@ -200,6 +265,8 @@ struct Client {
         }
         wake.notify_one();
         if (writer.joinable()) writer.join();
+        std::lock_guard lock(mutex);
+        drop_queue();
     }
 };
 
@@ -230,23 +297,38 @@ void send_status(mg_connection* conn, int status, const char* reason, const std:
     mg_write(conn, text.data(), text.size());
 }
 
-void send_file(mg_connection* conn, const std::string& path, const std::string& extra_headers)
+// Whether the client takes more within the send timeout.
+bool writable_soon(int fd)
 {
-    vsys::FilePtr f = vsys::open_file(path, "rb");
-    auto size = vsys::file_size(path);
-    if (!f || !size) {
+    pollfd p{fd, POLLOUT, 0};
+    int r = 0;
+    do r = ::poll(&p, 1, kSendTimeoutMs);
+    while (r < 0 && errno == EINTR);
+    return r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+}
+
+// `fd`: the connection's socket, when known: a client that takes nothing for the send timeout is cut off.
+void send_file(mg_connection* conn, int fd, vsys::FilePtr f, const std::string& path, const std::string& extra_headers)
+{
+    struct stat st {};
+    if (!f || ::fstat(::fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
         send_status(conn, 404, "Not Found", "Not found.\n");
         return;
     }
     std::string head = vsys::strprintf(
         "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %llu\r\nCache-Control: no-store\r\n"
         "X-Content-Type-Options: nosniff\r\n%s\r\n",
-        content_type_of(path).c_str(), static_cast<unsigned long long>(*size), extra_headers.c_str());
+        content_type_of(path).c_str(), static_cast<unsigned long long>(st.st_size), extra_headers.c_str());
     mg_write(conn, head.data(), head.size());
-    std::vector<char> buf(64 * 1024);
+    std::vector<char> buf(kSendChunk);
     std::size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
+    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
+        if (fd >= 0 && !writable_soon(fd)) {
+            ::shutdown(fd, SHUT_RDWR);
+            break;
+        }
         if (mg_write(conn, buf.data(), n) <= 0) break;
+    }
 }
 
 // Opens and closes one connection to the listener (on loopback when it listens on every address).
@@ -280,14 +362,24 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     std::atomic<int> port{0};
     std::atomic<bool> stopping{false};
     ConnectionBounds bounds{kMaxUnfinishedPerAddress, kMaxUnfinished};
+    std::atomic<std::size_t> queued_in_all{0};  // waiting for every page's writer
     std::atomic<int> pending_actions{0};
+    std::atomic<std::size_t> pending_action_bytes{0};
     std::atomic<int> peak_actions{0};
+    std::atomic<std::size_t> peak_action_bytes{0};
     std::atomic<std::uint64_t> drains{0};  // times the pending actions ran out
 
     std::mutex mutex;
     std::map<int, std::shared_ptr<Client>> clients;
     int next_client = 1;
     int user = 0;  // the page that acts; 0 until one does
+    // The operating page's seat: a secret only it was told. When that page goes, its
+    // place is kept until `seat_kept_until_ms` for a page that shows the seat (its reload).
+    std::string seat;
+    std::string seat_address;
+    std::int64_t seat_kept_until_ms = 0;
+
+    bool seat_kept() const { return user == 0 && !seat.empty() && steady_ms() < seat_kept_until_ms; }
 
     // Open WebSocket connections, from the handshake until civetweb closes them
     // (an evicted page counts until it has really gone).
@@ -296,6 +388,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         std::uint64_t order = 0;
         int client = 0;  // once ready
         bool evicted = false;
+        bool seated = false;  // the operating page come back
     };
     std::map<const mg_connection*, PageSlot> pages;
     std::uint64_t next_order = 0;
@@ -308,9 +401,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     // --- access ---
     bool token_ok(const mg_connection* conn) const
     {
-        if (options.token.empty()) {
+        // On loopback a token may be short: the Host check still keeps other sites' names out.
+        if (options.token.empty() || options.address.loopback()) {
             const char* host = mg_get_header(conn, "Host");
-            return host && host_is_local_name(host);
+            if (!host || !host_is_local_name(host)) return false;
+            if (options.token.empty()) return true;
         }
         const mg_request_info* ri = mg_get_request_info(conn);
         return same_token(query_var(ri, "token"), options.token) ||
@@ -451,13 +546,13 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     }
 
     // Listings follow the limits of the open popup that asks, read on the UI thread.
-    void list_on_ui_thread(int client, const json& m)
+    void list_on_ui_thread(int client, const json& m, std::size_t bytes)
     {
         int popup = m.contains("popup") && m["popup"].is_number_integer() ? m["popup"].get<int>() : 0;
         std::string dir = m.contains("dir") && m["dir"].is_string() ? m["dir"].get<std::string>() : std::string();
         int req = m.contains("req") && m["req"].is_number_integer() ? m["req"].get<int>() : 0;
         std::weak_ptr<State> weak = weak_from_this();
-        vui::post_task([weak, client, popup, dir, req] {
+        vui::post_task([weak, client, popup, dir = std::move(dir), req, bytes] {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
@@ -465,21 +560,24 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;
-            std::lock_guard lock(self->mutex);
-            auto it = self->clients.find(client);
-            if (it != self->clients.end()) self->reply(*it->second, r);
+            {
+                std::lock_guard lock(self->mutex);
+                auto it = self->clients.find(client);
+                if (it != self->clients.end()) self->reply(*it->second, r);
+            }
+            self->action_done(bytes);
         });
     }
 
     // A new folder for the open popup that asks, made on the UI thread while that popup is open.
-    void make_dir_on_ui_thread(int client, const json& m)
+    void make_dir_on_ui_thread(int client, const json& m, std::size_t bytes)
     {
         int popup = m["popup"].get<int>();
         std::string dir = m.contains("dir") && m["dir"].is_string() ? m["dir"].get<std::string>() : std::string();
         std::string name = m["name"].get<std::string>();
         int req = m.contains("req") && m["req"].is_number_integer() ? m["req"].get<int>() : 0;
         std::weak_ptr<State> weak = weak_from_this();
-        vui::post_task([weak, client, popup, dir, name, req] {
+        vui::post_task([weak, client, popup, dir = std::move(dir), name = std::move(name), req, bytes] {
             auto self = weak.lock();
             if (!self) return;
             auto limits = vui::file_popup_limits(popup);
@@ -487,9 +585,12 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                             : json{{"dir", dir}, {"error", "No file dialog is open."}};
             r["type"] = "dir_list";
             r["req"] = req;
-            std::lock_guard lock(self->mutex);
-            auto it = self->clients.find(client);
-            if (it != self->clients.end()) self->reply(*it->second, r);
+            {
+                std::lock_guard lock(self->mutex);
+                auto it = self->clients.find(client);
+                if (it != self->clients.end()) self->reply(*it->second, r);
+            }
+            self->action_done(bytes);
         });
     }
 
@@ -511,55 +612,66 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return;
         }
         if (op == "list_dir") {
-            list_on_ui_thread(c.id, m);
+            if (take_queue_place(c, size)) list_on_ui_thread(c.id, m, size);
             return;
         }
-        if (op == "make_dir") {
-            // Making a folder changes the disk: only the page that operates the program may.
-            {
-                std::lock_guard lock(mutex);
-                if (user == 0) user = c.id;
-                if (user != c.id) {
-                    reply(c, {{"type", "role"}, {"user", false}});
-                    return;
-                }
-            }
-            make_dir_on_ui_thread(c.id, m);
-            return;
-        }
-        if (!is_action(op)) return;  // "ping" and the like only keep the connection alive
+        if (op != "make_dir" && !is_action(op)) return;  // "ping" and the like only keep the connection alive
         {
+            // Acting (a new folder included, it changes the disk) is for the page that operates the program.
             std::lock_guard lock(mutex);
-            if (user == 0) user = c.id;
+            if (user == 0) {
+                user = c.id;
+                seat = new_seat();
+                seat_kept_until_ms = 0;
+                reply(c, {{"type", "seat"}, {"seat", seat}});
+            }
             if (user != c.id) {
                 reply(c, {{"type", "role"}, {"user", false}});
                 return;
             }
         }
+        if (!take_queue_place(c, size)) return;
+        if (op == "make_dir") {
+            make_dir_on_ui_thread(c.id, m, size);
+            return;
+        }
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, m = std::move(m), size] {
+            apply_action(m);
+            if (auto self = weak.lock()) self->action_done(size);
+        });
+    }
+
+    // A place in the queue of work for the UI thread for a message of `bytes`; false
+    // (and the page told, once until the queue drains) when the queue is full.
+    bool take_queue_place(Client& c, std::size_t bytes)
+    {
         int waiting = ++pending_actions;
-        if (waiting > kMaxPendingActions) {
+        std::size_t held = pending_action_bytes += bytes;
+        if (waiting > kMaxPendingActions || held > kMaxPendingActionBytes) {
             --pending_actions;
+            pending_action_bytes -= bytes;
             // Said once until the queue has drained: a reply to each refused action would pile up instead.
             std::uint64_t drain = drains.load();
             if (std::exchange(c.told_busy, drain) != drain)
                 reply(c, {{"type", "error"}, {"error", "Too many actions are waiting: the latest were not done."}});
-            return;
+            return false;
         }
         int peak = peak_actions.load();
         while (waiting > peak && !peak_actions.compare_exchange_weak(peak, waiting)) {}
-        std::weak_ptr<State> weak = weak_from_this();
-        vui::post_task([weak, m = std::move(m)] {
-            apply_action(m);
-            if (auto self = weak.lock()) self->action_done();
-        });
+        std::size_t peak_bytes = peak_action_bytes.load();
+        while (held > peak_bytes && !peak_action_bytes.compare_exchange_weak(peak_bytes, held)) {}
+        return true;
     }
 
     // UI thread. After a flood the queue's memory goes back to the system once it has drained.
-    void action_done()
+    void action_done(std::size_t bytes)
     {
+        pending_action_bytes -= bytes;
         if (--pending_actions > 0) return;
         ++drains;
-        if (peak_actions.exchange(0) > kTrimAfterActions) malloc_trim(0);
+        bool many = peak_actions.exchange(0) > kTrimAfterActions;
+        if (peak_action_bytes.exchange(0) > kTrimAfterBytes || many) malloc_trim(0);
     }
 
     // --- civetweb callbacks ---
@@ -577,13 +689,14 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return 405;
         }
         if (uri == "/doc") {
-            auto file = confined_file(query_var(ri, "path"), self->document_roots());
+            const auto roots = self->document_roots();
+            auto file = confined_file(query_var(ri, "path"), roots);
             if (!file) {
                 send_status(conn, 403, "Forbidden", "This file cannot be opened here.\n");
                 return 403;
             }
             // Documents are shown, never run as part of this site.
-            send_file(conn, *file, "Content-Security-Policy: sandbox\r\n");
+            self->send_counted(conn, *file, roots, "Content-Security-Policy: sandbox\r\n");
             return 200;
         }
         std::string extra;
@@ -597,22 +710,41 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             send_status(conn, 404, "Not Found", "Not found.\n");
             return 404;
         }
-        send_file(conn, *file, extra);
+        self->send_counted(conn, *file, {self->options.web_root}, extra);
         return 200;
+    }
+
+    // A file sent while its connection counts against the bounds, cut off when the client stops taking it.
+    // The file is opened through the folders it was checked in, not by its path again.
+    void send_counted(mg_connection* conn, const std::string& path, const std::vector<std::string>& roots,
+                      const std::string& extra_headers)
+    {
+        const mg_request_info* ri = mg_get_request_info(conn);
+        const int fd = find_server_socket(port.load(), ri->remote_addr, ri->remote_port);
+        bounds.sending(ri->remote_addr, ri->remote_port, true);
+        send_file(conn, fd, open_checked_file(path, roots), path, extra_headers);
+        bounds.sending(ri->remote_addr, ri->remote_port, false);
     }
 
     // A new page beyond the bounds is refused (it retries, as pages do) and the
     // oldest page that only watches is asked to leave, so the newcomer gets in at
     // its next try. The page that operates is never sent away.
-    bool admit_page(const mg_connection* conn)
+    bool admit_page(const mg_connection* conn, const std::string& shown_seat)
     {
         std::string address = mg_get_request_info(conn)->remote_addr;
         std::lock_guard lock(mutex);
+        // The operating page's reload takes the place kept for it; while kept, no other page does.
+        const bool kept = seat_kept();
+        if (kept && same_token(shown_seat, seat)) {
+            pages[conn] = {address, next_order++, 0, false, true};
+            return true;
+        }
         int same = 0;
         for (const auto& [c, slot] : pages) same += slot.address == address;
-        bool full = static_cast<int>(pages.size()) >= kMaxPages;
-        if (!full && same < kMaxPagesPerAddress) {
-            pages[conn] = {address, next_order++, 0, false};
+        const int reserved = kept ? 1 : 0;
+        bool full = static_cast<int>(pages.size()) + reserved >= kMaxPages;
+        if (!full && same + (kept && address == seat_address ? 1 : 0) < kMaxPagesPerAddress) {
+            pages[conn] = {address, next_order++, 0, false, false};
             return true;
         }
         PageSlot* oldest = nullptr;
@@ -637,7 +769,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         const mg_request_info* ri = mg_get_request_info(conn);
         int fd = ri ? find_server_socket(port.load(), ri->remote_addr, ri->remote_port) : -1;
         if (fd < 0) {
-            // Not to be read unbounded by civetweb either: the page goes (it reconnects).
+            // Found by every descriptor number when none is left to list them: not found is a socket
+            // already gone, which civetweb's own read ends at once. The page goes (it reconnects).
             client.ask_to_leave();
             return;
         }
@@ -653,6 +786,8 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             std::int64_t now = steady_ms();
             std::int64_t leave_by = client.leave_by_ms.load();
             if ((leave_by != 0 && now >= leave_by) || now - heard >= silence) break;
+            // Not read while its answers wait: one that never reads them goes at the silence bound.
+            if (client.wait_while_backed_up()) continue;
             pollfd p{fd, POLLIN, 0};
             int r = ::poll(&p, 1, kReadSliceMs);
             if (r < 0 && errno != EINTR) break;
@@ -671,7 +806,24 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
     {
         auto* self = static_cast<State*>(data);
         if (!self->token_ok(conn) || !same_origin(conn)) return 1;
-        return self->admit_page(conn) ? 0 : 1;
+        return self->admit_page(conn, query_var(mg_get_request_info(conn), "seat")) ? 0 : 1;
+    }
+
+    // An answer went out; a kept-alive connection now waits for its next request.
+    static void request_ended(const mg_connection* conn, int)
+    {
+        auto* self = static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
+        const mg_request_info* ri = mg_get_request_info(conn);
+        if (self && ri) self->bounds.answered(ri->remote_addr, ri->remote_port);
+    }
+
+    // 128 bits no page can guess.
+    static std::string new_seat()
+    {
+        std::random_device random;
+        std::string text;
+        for (int i = 0; i < 4; ++i) text += vsys::strprintf("%08x", static_cast<unsigned>(random()));
+        return text;
     }
 
     // Every connection ends here, a page's included.
@@ -688,12 +840,21 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         auto* self = static_cast<State*>(data);
         auto client = std::make_shared<Client>();
         client->conn = conn;
+        client->queued_in_all = &self->queued_in_all;
         {
             std::lock_guard lock(self->mutex);
             client->id = self->next_client++;
             self->clients[client->id] = client;
             auto slot = self->pages.find(conn);
-            if (slot != self->pages.end()) slot->second.client = client->id;
+            if (slot != self->pages.end()) {
+                slot->second.client = client->id;
+                client->address = slot->second.address;
+                // Back in its seat: it operates again, unless another page took over meanwhile.
+                if (slot->second.seated && self->user == 0) {
+                    self->user = client->id;
+                    self->seat_kept_until_ms = 0;
+                }
+            }
         }
         mg_set_user_connection_data(conn, client.get());
         client->writer = std::thread([c = client.get()] { c->write_loop(); });
@@ -743,7 +904,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 if (client->ready) --self->ready_pages;
                 self->clients.erase(it);
             }
-            if (self->user == raw->id) self->user = 0;
+            if (self->user == raw->id) {
+                self->user = 0;
+                self->seat_address = raw->address;
+                self->seat_kept_until_ms = steady_ms() + std::chrono::milliseconds(kSeatGrace).count();
+            }
         }
         if (client) client->stop();
     }
@@ -788,6 +953,7 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
     callbacks.connection_close = &State::connection_closed;
     callbacks.init_connection = &State::connection_accepted;
     callbacks.begin_request = &State::request_arrived;
+    callbacks.end_request = &State::request_ended;
     state->ctx = mg_start(&callbacks, state.get(), opts);
     if (!state->ctx) {
         error = "The browser view cannot listen on " + ports + " (address in use or not on this machine).";

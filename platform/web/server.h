@@ -14,9 +14,13 @@
 // in a cookie) or the cookie itself. Without one, requests must name the host
 // by address or as localhost, and WebSocket pages must come from this server.
 // Careless and hostile clients are bounded: a frame is judged by its header
-// before its payload is read, unfinished requests are shut oldest first beyond
-// a bound, a page asked to leave is dropped if it stays, and actions waiting
-// for the UI thread are bounded.
+// before its payload is read; connections that hold a thread (a request not
+// whole, a kept-alive one waiting for its next, an answer the client does not
+// take) are shut oldest first beyond a bound; a page asked to leave is dropped
+// if it stays; work waiting for the UI thread is bounded in number and bytes;
+// answers waiting for pages are bounded per page and in all, and a page is not
+// read while its answers wait. The page that operates is told a seat; its
+// reload shows it (/ws?seat=S) and gets its place back before other pages.
 #pragma once
 
 #include <memory>

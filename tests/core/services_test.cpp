@@ -157,6 +157,44 @@ TEST_F(Services, ColourFileRoundTrip)
     EXPECT_EQ(ui.popups()[0].title, "Color save file");
 }
 
+// The folder the file popup checked, swapped for a link to another folder before the file is opened.
+TEST_F(Services, ColourFilesGoThroughTheFolderThePopupChecked)
+{
+    namespace fs = std::filesystem;
+    vtest::TempDir outside;
+    std::string lines = "Vantrel Color File (do not edit)\n";
+    for (int ch = 1; ch <= 32; ++ch) lines += "0x00ABCD\n";
+    struct Case {
+        const char* label;
+        void (*command)(int, int, void*, int);
+        int item;
+        const char* error;  // title|text
+    } cases[] = {
+        {"save", save_color, MENUBAR_CONFIGURE_COLORS_SAVE_COLORS, "Save Error|Cannot open selected file."},
+        {"load", load_color, MENUBAR_CONFIGURE_COLORS_LOAD_COLORS, "Load Error|Cannot open selected file."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove_all(dir.file("colours"));
+        fs::remove_all(dir.file("colours.old"));
+        fs::create_directory(dir.file("colours"));
+        dir.write("colours/mine.color", lines);
+        outside.write("mine.color", "outside");
+        get_put_number(4, 1, NUMBER_T_WRITE, 0x123456);
+        ui.hold_next_popup();
+        ui.after_pumps(1, [&] {
+            ASSERT_TRUE(ui.answer_open(vui::PopupAnswer{1, dir.file("colours/mine.color"), false}));
+            fs::rename(dir.file("colours"), dir.file("colours.old"));
+            fs::create_directory_symlink(outside.path(), dir.file("colours"));
+        });
+        ui.answer(1);  // the error
+        c.command(0, c.item, nullptr, 0);
+        EXPECT_EQ(ui.popups().back().title + "|" + ui.popups().back().text, c.error);
+        EXPECT_EQ(outside.read("mine.color"), "outside");
+        EXPECT_EQ(get_put_number(4, 1, NUMBER_T_READ, 0), 0x123456);
+    }
+}
+
 TEST_F(Services, BadColourFilesAreRefused)
 {
     std::string lines;

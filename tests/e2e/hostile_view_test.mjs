@@ -57,6 +57,24 @@ async function main() {
     await chooser.waitFor({ state: 'detached', timeout: 15000 });
   });
 
+  await test('the page keeps the latest 20 load errors, as the program does', async () => {
+    const lines = page.locator('#load-errors > div');
+    for (let tries = 0; tries < 30 && (await lines.count()) < 20; tries++) {
+      const had = await lines.count();
+      await pickMenu(top, 'Help/About Vantrel...');
+      await page.waitForFunction((n) => document.querySelectorAll('#load-errors > div').length > n, had,
+        { timeout: 15000 });
+    }
+    // Five more: each time the oldest goes.
+    for (let i = 0; i < 5; i++) {
+      await lines.first().evaluate((el) => { el.dataset.oldest = '1'; });
+      await pickMenu(top, 'Help/About Vantrel...');
+      await page.waitForFunction(() => !document.querySelector('#load-errors > div[data-oldest]') ||
+        document.querySelectorAll('#load-errors > div').length > 20, null, { timeout: 15000 });
+    }
+    expect((await lines.count()) === 20, `${await lines.count()} load errors shown`);
+  });
+
   await test('the page raised no script errors', async () => {
     expect(session.pageErrors.length === 0, session.pageErrors.join('; '));
   });

@@ -1,6 +1,8 @@
 // The File menu of process setups: Save, Save As, Open, Delete, write protection, numbering and file-name splitting.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "panels/s_chart.h"
 #include "platform/ui/status_line.h"
 #include "setup/setup_files.h"
@@ -224,6 +226,31 @@ TEST_F(SetupTest, DeleteOfAFileOfNoProcessRemovesOnlyThatFile)
     save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
     EXPECT_FALSE(exists("Setup/Stray.Vantrel"));
     EXPECT_TRUE(exists("0003NUMB.DBF"));
+}
+
+// The Setup folder swapped for a link to another folder while the user confirms: nothing there is deleted.
+TEST_F(SetupTest, DeleteTakesTheFileOfTheFolderItCheckedOnly)
+{
+    namespace fs = std::filesystem;
+    vtest::TempDir outside;
+    outside.write("Stray.Vantrel", "keep");
+    ASSERT_TRUE(vsys::write_file_atomic(file("Setup/Stray.Vantrel"), "x"));
+    ui.hold_next_popup();
+    ui.after_pumps(1, [&] {
+        ASSERT_TRUE(ui.answer_open(vui::PopupAnswer{1, file("Setup/Stray.Vantrel"), false}));
+        ui.hold_next_popup();  // the question, answered once the folder is swapped
+        ui.after_pumps(1, [&] {
+            fs::rename(file("Setup"), file("Setup.old"));
+            fs::create_directory_symlink(outside.path(), file("Setup"));
+            ASSERT_TRUE(ui.answer_open(1));
+        });
+    });
+    ui.answer(1);  // the error
+    save_read(0, MENUBAR_FILE_DELETE, nullptr, 0);
+    EXPECT_EQ(outside.read("Stray.Vantrel"), "keep");
+    EXPECT_NE(last_popup().find("Delete Error|cannot delete \"" + file("Setup/Stray.Vantrel") + "\""), std::string::npos)
+        << last_popup();
+    EXPECT_TRUE(exists("Setup.old/Stray.Vantrel"));
 }
 
 // A database table, a setup outside the Setup folder or a "No" never loses a file.

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/sys/dir_handle.h"
 #include "platform/web/access.h"
 #include "tests/support/temp_dir.h"
 
@@ -92,6 +93,40 @@ TEST(ConfinedFile, ServesOnlyRegularFilesInsideTheRoots)
     };
     for (const auto& c : cases) EXPECT_EQ(vweb::confined_file(c.asked, roots).has_value(), c.served) << c.asked;
     EXPECT_EQ(*vweb::confined_file("report.txt", roots), std::filesystem::canonical(work.file("report.txt")).string());
+}
+
+// What was checked is opened through the root's folders: a folder swapped for a link meanwhile leads nowhere.
+TEST(ConfinedFile, OpensWhatWasCheckedNotWhatALinkSwappedInNames)
+{
+    namespace fs = std::filesystem;
+    vtest::TempDir work, outside;
+    fs::create_directory(work.file("SC_DATA"));
+    work.write("SC_DATA/report.txt", "inside");
+    outside.write("report.txt", "outside");
+    const std::vector<std::string> roots = {work.path()};
+    const auto file = vweb::confined_file("SC_DATA/report.txt", roots);
+    ASSERT_TRUE(file);
+    const auto dir = fs::path(*file).parent_path().string();
+    {
+        vsys::FilePtr f = vweb::open_checked_file(*file, roots);
+        ASSERT_TRUE(f);
+        char text[16] = "";
+        EXPECT_EQ(std::fread(text, 1, sizeof text, f.get()), 6u);
+        EXPECT_EQ(std::string(text, 6), "inside");
+        vsys::DirHandle d(vweb::open_checked_directory(dir, roots));
+        EXPECT_TRUE(d);
+    }
+    fs::rename(work.file("SC_DATA"), work.file("SC_DATA.old"));
+    fs::create_directory_symlink(outside.path(), work.file("SC_DATA"));
+    EXPECT_FALSE(vweb::open_checked_file(*file, roots));
+    EXPECT_FALSE(vsys::DirHandle(vweb::open_checked_directory(dir, roots)));
+    // The file itself swapped for a link.
+    fs::remove(work.file("SC_DATA"));
+    fs::rename(work.file("SC_DATA.old"), work.file("SC_DATA"));
+    fs::remove(work.file("SC_DATA/report.txt"));
+    fs::create_symlink(outside.file("report.txt"), work.file("SC_DATA/report.txt"));
+    EXPECT_FALSE(vweb::open_checked_file(*file, roots));
+    EXPECT_FALSE(vweb::open_checked_file(outside.file("report.txt"), roots));
 }
 
 TEST(ContentType, ByExtensionIgnoringCase)

@@ -1,8 +1,11 @@
 // The running server against careless and hostile clients: huge frames, half-open connections, pages that ignore close, floods.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -50,6 +53,7 @@ protected:
         vweb::Options o;
         o.address = *vweb::parse_listen_address("127.0.0.1:0");
         o.web_root = web.path();
+        o.document_roots = {web.path()};
         std::string error;
         server = vweb::Server::start(o, error);
         EXPECT_TRUE(server) << error;
@@ -72,6 +76,27 @@ protected:
         if (vtest::send_all(fd, req) && ::recv(fd, head, sizeof head - 1, 0) > 12) status = std::atoi(head + 9);
         ::close(fd);
         return status;
+    }
+
+    // Reads whatever has come for the page, without waiting.
+    static void drain(vtest::RawPage& page)
+    {
+        char buf[64 * 1024];
+        while (::recv(page.fd(), buf, sizeof buf, MSG_DONTWAIT) > 0) {}
+    }
+
+    // Reads the page's messages until one of type "error" says `until`; how many of them said `counted`.
+    static int errors_until(vtest::RawPage& page, const std::string& until, const std::string& counted)
+    {
+        int opcode = 0, seen = 0;
+        std::string payload, last;
+        while (last != until && page.next(opcode, payload)) {
+            json m = json::parse(payload, nullptr, false);
+            if (opcode != kText || !m.is_object() || m.value("type", "") != "error") continue;
+            last = m.value("error", "");
+            seen += last == counted;
+        }
+        return last == until ? seen : -1;
     }
 
     vtest::TempDir web;
@@ -100,6 +125,29 @@ TEST_F(HostileTest, AFrameOverTheBoundIsRefusedByItsHeaderAndTheConnectionCloses
         EXPECT_EQ(page.until_ended(), kCloseTooBig) << c.label;
     }
     // The server goes on serving.
+    EXPECT_EQ(load("/"), 200);
+}
+
+TEST_F(HostileTest, APageIsJudgedByItsFramesHeadersEvenWithNoDescriptorLeft)
+{
+    // Every descriptor taken but two: the page's own end and the server's.
+    std::vector<int> taken;
+    for (int fd = 0; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+    ASSERT_GE(taken.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        ::close(taken.back());
+        taken.pop_back();
+    }
+    int code = -2;
+    bool accepted = false;
+    {
+        vtest::RawPage page(port);
+        accepted = page.accepted();
+        if (accepted && page.send(vtest::frame_header(kText, 1ull << 30))) code = page.until_ended();
+    }
+    for (int fd : taken) ::close(fd);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(code, kCloseTooBig);
     EXPECT_EQ(load("/"), 200);
 }
 
@@ -171,6 +219,77 @@ TEST_F(HostileTest, APageThatIgnoresTheCloseRequestIsDroppedAndANewPageGetsIn)
     EXPECT_NE(deaf.front()->until_ended(), -1);
 }
 
+TEST_F(HostileTest, AskingAPageThatDoesNotReadToLeaveKeepsNoOneWaiting)
+{
+    const int text = NewCtrl(panel, CTRL_STRING, "Text", 40, 10);
+    // As many pages of one address as the server keeps, with small windows, none of them reading.
+    std::vector<std::unique_ptr<vtest::RawPage>> deaf;
+    for (int i = 0; i < 16; ++i) {
+        deaf.push_back(std::make_unique<vtest::RawPage>(port, "127.0.0.1", 4096));
+        ASSERT_TRUE(deaf.back()->accepted()) << i;
+    }
+    ASSERT_TRUE(pump_until([&] {
+        for (auto& d : deaf) {
+            pollfd p{d->fd(), POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0) return false;  // the snapshot has not come yet
+        }
+        return true;
+    }));
+    // The oldest fills its socket with answers to bad messages: its writer waits on it.
+    std::string flood;
+    for (int i = 0; i < (4 << 20); ++i) flood += vtest::frame(kText, "[]");
+    vtest::send_while_taken(deaf.front()->fd(), flood, 2000);
+    // A newcomer is refused and the oldest asked to leave.
+    bool accepted = true;
+    std::thread newcomer([&] { accepted = vtest::RawPage(port).accepted(); });
+    newcomer.join();
+    EXPECT_FALSE(accepted);
+    // The UI thread's next change for the pages goes on while the oldest page's close waits on its socket.
+    SetCtrlVal(panel, text, "after");
+    vui::pump_once();
+    // The oldest reads now: behind what filled its socket comes the close request, not the end of a dropped page.
+    // (Waiting on its socket instead, the close would hold the server and this thread until the page is dropped.)
+    bool closed = false;
+    int opcode = 0;
+    std::string payload;
+    while (!closed && deaf.front()->next(opcode, payload)) closed = opcode == kClose;
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(HostileTest, TheOperatingPagesReloadGetsItsPlaceBackBeforeOtherPages)
+{
+    auto operating = std::make_unique<vtest::RawPage>(port);
+    ASSERT_TRUE(operating->accepted());
+    ASSERT_TRUE(operating->send_text(json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump()));
+    std::string seat;
+    int opcode = 0;
+    std::string payload;
+    while (seat.empty() && operating->next(opcode, payload)) {
+        json m = json::parse(payload, nullptr, false);
+        if (opcode == kText && m.is_object() && m.value("type", "") == "seat") seat = m.value("seat", "");
+    }
+    ASSERT_EQ(seat.size(), 32u);
+    // The rest of the address's places taken by pages that never answer.
+    std::vector<std::unique_ptr<vtest::RawPage>> others;
+    for (int i = 0; i < 15; ++i) {
+        others.push_back(std::make_unique<vtest::RawPage>(port));
+        ASSERT_TRUE(others.back()->accepted()) << i;
+    }
+    // The operating page goes (a reload); another page of the address pushes in as soon as it can.
+    operating.reset();
+    std::unique_ptr<vtest::RawPage> pushing;
+    ASSERT_TRUE(pump_until([&] {
+        pushing = std::make_unique<vtest::RawPage>(port);
+        return pushing->accepted();
+    }, 30.0));
+    // The reload shows its seat and is in at once; it operates again.
+    vtest::RawPage reload(port, "127.0.0.1", 0, "/ws?seat=" + seat);
+    ASSERT_TRUE(reload.accepted());
+    const int before = commits;
+    ASSERT_TRUE(reload.send_text(json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump()));
+    EXPECT_TRUE(pump_until([&] { return commits == before + 1; }));
+}
+
 TEST_F(HostileTest, AFloodOfActionsIsRefusedBeyondTheQueueWithOneError)
 {
     vtest::RawPage page(port);
@@ -197,6 +316,95 @@ TEST_F(HostileTest, AFloodOfActionsIsRefusedBeyondTheQueueWithOneError)
     // Once drained, actions are taken again.
     ASSERT_TRUE(page.send(press));
     EXPECT_TRUE(pump_until([&] { return commits == kQueued + 1; })) << commits;
+}
+
+TEST_F(HostileTest, LargeMessagesFillTheQueueOfWorkByTheirBytes)
+{
+    vtest::RawPage page(port);
+    ASSERT_TRUE(page.accepted());
+    const std::string big(256 << 10, 'x');
+    struct Case {
+        const char* label;
+        json message;
+    } cases[] = {
+        // A page that only watches lists folders too: its listings wait for the UI thread like actions.
+        {"folders listed", {{"op", "list_dir"}, {"popup", 1}, {"dir", big}}},
+        {"values set", {{"op", "set"}, {"panel", panel}, {"ctrl", button}, {"value", big}, {"commit", false}}},
+    };
+    const std::string press = vtest::frame(kText, json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump());
+    for (const auto& c : cases) {
+        // 100 of them (25 MB) while the UI thread does not run: far fewer than the count the queue holds.
+        const std::string one = vtest::frame(kText, c.message.dump());
+        std::string all;
+        for (int i = 0; i < 100; ++i) all += one;
+        ASSERT_TRUE(page.send(all + vtest::frame(kText, "[]"))) << c.label;
+        EXPECT_EQ(errors_until(page, "The message is not a JSON object.",
+                               "Too many actions are waiting: the latest were not done."),
+                  1)
+            << c.label;
+        // Once drained, actions are taken again.
+        const int before = commits;
+        ASSERT_TRUE(page.send(press)) << c.label;
+        EXPECT_TRUE(pump_until([&] {
+            drain(page);
+            return commits == before + 1;
+        })) << c.label;
+    }
+}
+
+TEST_F(HostileTest, APageThatNeverReadsItsAnswersIsNotReadEither)
+{
+    // A small receive window, never read: every bad message it sends is answered into the server's queue.
+    vtest::RawPage page(port, "127.0.0.1", 4096);
+    ASSERT_TRUE(page.accepted());
+    const std::string bad = vtest::frame(kText, "[]");
+    std::string flood;
+    for (int i = 0; i < (4 << 20); ++i) flood += bad;  // 32 MB: four million answers
+    // The server stops reading once the answers wait: it does not answer on until the page is dropped.
+    // (What the sockets' buffers hold is taken all the same.)
+    const std::size_t taken = vtest::send_while_taken(page.fd(), flood, 2000);
+    EXPECT_LT(taken, flood.size() / 4);
+    EXPECT_FALSE(vtest::ended_now(page.fd()));
+}
+
+TEST_F(HostileTest, ClientsThatNeverReadADocumentDoNotKeepPagesFromLoading)
+{
+    web.write("big.dat", std::string(16 << 20, 'x'));
+    std::vector<int> readers;
+    for (int i = 0; i < 150; ++i) {
+        int fd = vtest::connect_from(port, "127.0.0.1", 4096);
+        ASSERT_GE(fd, 0) << i;
+        vtest::send_all(fd, "GET /doc?path=big.dat HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        readers.push_back(fd);
+    }
+    EXPECT_EQ(load("/"), 200);
+    EXPECT_EQ(load("/app.js"), 200);
+    for (int fd : readers) ::close(fd);
+}
+
+TEST_F(HostileTest, KeptAliveConnectionsHalfwayThroughTheirNextRequestAreBounded)
+{
+    std::vector<int> slow;
+    for (int i = 0; i < 100; ++i) {
+        int fd = vtest::connect_from(port);
+        ASSERT_GE(fd, 0) << i;
+        // One whole request, answered; then half of the next.
+        ASSERT_TRUE(vtest::send_all(fd, "GET /app.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) << i;
+        std::string got;
+        char buf[512];
+        ssize_t n = 0;
+        while (got.find("export {};") == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0)
+            got.append(buf, static_cast<std::size_t>(n));
+        ASSERT_NE(got.find("export {};"), std::string::npos) << i;
+        vtest::send_all(fd, "GET / HTTP/1.1\r\nHost: 12");
+        slow.push_back(fd);
+    }
+    // Each newcomer shut the oldest beyond the bound of one address; the last one is still within it.
+    int still_open = 0;
+    for (int fd : slow) still_open += !vtest::ended_now(fd);
+    EXPECT_LE(still_open, 16 + 1);
+    EXPECT_EQ(load("/"), 200);
+    for (int fd : slow) ::close(fd);
 }
 
 TEST_F(HostileTest, MoveAndSizeStayInsideTheViewThePageReports)

@@ -13,10 +13,12 @@
 namespace vtest {
 
 // A connection to 127.0.0.1:port from `source` (any 127.x.y.z address); -1 when it fails.
-inline int connect_from(int port, const char* source = "127.0.0.1")
+// `receive_window`: bytes the client offers to take (0: the system's default), a client that reads slowly or never.
+inline int connect_from(int port, const char* source = "127.0.0.1", int receive_window = 0)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    if (receive_window > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_window, sizeof receive_window);
     sockaddr_in from{};
     from.sin_family = AF_INET;
     inet_pton(AF_INET, source, &from.sin_addr);
@@ -32,6 +34,21 @@ inline int connect_from(int port, const char* source = "127.0.0.1")
     timeval tv{10, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     return fd;
+}
+
+// Sends what the other end takes until it stops taking for `wait_ms`; the bytes taken.
+inline std::size_t send_while_taken(int fd, const std::string& bytes, int wait_ms)
+{
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, wait_ms) <= 0 || (p.revents & (POLLERR | POLLHUP))) break;
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (n <= 0) break;
+        sent += static_cast<std::size_t>(n);
+    }
+    return sent;
 }
 
 inline bool send_all(int fd, const std::string& bytes)
@@ -82,10 +99,12 @@ inline std::string frame(int opcode, const std::string& payload, bool fin = true
 // A page's WebSocket on a raw socket; it answers nothing unless told to.
 class RawPage {
 public:
-    explicit RawPage(int port, const char* source = "127.0.0.1") : fd_(connect_from(port, source))
+    explicit RawPage(int port, const char* source = "127.0.0.1", int receive_window = 0,
+                     const std::string& target = "/ws")
+        : fd_(connect_from(port, source, receive_window))
     {
         if (fd_ < 0) return;
-        std::string hello = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        std::string hello = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                             "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
         if (!send_all(fd_, hello)) return;

@@ -11,6 +11,7 @@
 #include "platform/ui/ui_loop.h"
 #include "platform/web/server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/web/raw_client.h"
 
 namespace {
 
@@ -144,6 +145,27 @@ TEST_F(ServerTest, OffLoopbackEveryRequestNeedsTheToken)
     EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-42-0123456\r\n").status, 200);
     EXPECT_EQ(get(port, "/doc?path=ACTIVITY.TXT", "Cookie: vantrel_token=s3cret-42-012345\r\n").status, 403);
     EXPECT_NE(server->url().find("?token=s3cret-42-0123456"), std::string::npos);
+}
+
+TEST_F(ServerTest, OnLoopbackATokenDoesNotTurnOffTheHostCheck)
+{
+    std::string error;
+    auto server = start("127.0.0.1:0", "x", error);
+    ASSERT_TRUE(server) << error;
+    int port = server->port();
+    EXPECT_EQ(get(port, "/?token=x").status, 200);
+    // A site whose name was made to lead to this machine, the token guessed.
+    EXPECT_EQ(get(port, "/?token=x", "", "evil.example").status, 403);
+    EXPECT_EQ(get(port, "/app.js", "Cookie: vantrel_token=x\r\n", "evil.example:" + std::to_string(port)).status, 403);
+    int fd = vtest::connect_from(port);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(vtest::send_all(fd, "GET /ws?token=x HTTP/1.1\r\nHost: evil.example\r\nOrigin: http://evil.example\r\n"
+                                    "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n"));
+    char head[64] = "";
+    ::recv(fd, head, sizeof head - 1, 0);  // refused, or closed unanswered
+    EXPECT_NE(std::string(head).rfind("HTTP/1.1 101", 0), 0u) << head;
+    ::close(fd);
 }
 
 TEST_F(ServerTest, AnAddressInUseIsReportedNotFatal)

@@ -76,6 +76,7 @@ function stripOfFrame(buf) {
 }
 
 // Windows the program could not load (a damaged or missing panel file): said on the page, not left blank.
+const KEPT_LOAD_ERRORS = 20;
 function showLoadErrors(errors, more = false) {
   let box = document.getElementById('load-errors');
   if (!box) {
@@ -90,6 +91,8 @@ function showLoadErrors(errors, more = false) {
     line.textContent = 'A window could not be loaded: ' + e;
     box.append(line);
   }
+  // The latest, as many as the program keeps.
+  while (box.childElementCount > KEPT_LOAD_ERRORS) box.firstElementChild.remove();
   box.hidden = box.childElementCount === 0;
 }
 
@@ -138,6 +141,8 @@ function handle(m) {
       if (done) done(m);
       break;
     }
+    // This page operates the program: its reload shows the seat to get its place back.
+    case 'seat': sessionStorage.setItem('vantrel_seat', m.seat); break;
     case 'role':
       statusBox.textContent = 'Another page is operating the program: this one only watches.';
       statusBox.className = 'status';
@@ -148,6 +153,8 @@ function handle(m) {
 function connect() {
   const url = new URL('ws', location.href);
   url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  const seat = sessionStorage.getItem('vantrel_seat');
+  if (seat) url.searchParams.set('seat', seat);
   socket = new WebSocket(url);
   socket.onopen = () => { statusBox.className = 'status ok'; failures = 0; };
   socket.binaryType = 'arraybuffer';
