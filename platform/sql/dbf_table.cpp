@@ -1189,6 +1189,103 @@ DbfTable::RowOrder DbfTable::rows_by_numbers(const std::vector<OrderKey>& keys)
     return shared;
 }
 
+namespace {
+
+// A text field of every row as SQLite's RTRIM collation compares it: its bytes with NULs read as
+// blanks (as the column gives them), trailing blanks ignored.
+class TextKeys {
+public:
+    TextKeys(std::size_t rows, int width) : width_(static_cast<std::size_t>(width)), bytes_(rows * width_), lengths_(rows) {}
+    void set(std::size_t row, const char* text)
+    {
+        char* out = bytes_.data() + row * width_;
+        std::memcpy(out, text, width_);
+        std::replace(out, out + width_, '\0', ' ');
+        std::size_t n = width_;
+        while (n > 0 && out[n - 1] == ' ') --n;
+        lengths_[row] = n;
+    }
+    int compare(int a, int b) const
+    {
+        const std::size_t na = lengths_[static_cast<std::size_t>(a)], nb = lengths_[static_cast<std::size_t>(b)];
+        const int c = std::memcmp(bytes_.data() + static_cast<std::size_t>(a) * width_,
+                                  bytes_.data() + static_cast<std::size_t>(b) * width_, std::min(na, nb));
+        return c != 0 ? c : (na < nb ? -1 : na > nb ? 1 : 0);
+    }
+
+private:
+    std::size_t width_;
+    std::vector<char> bytes_;
+    std::vector<std::size_t> lengths_;
+};
+
+}  // namespace
+
+DbfTable::RowOrder DbfTable::rows_by_fields(const std::vector<OrderKey>& keys)
+{
+    if (std::all_of(keys.begin(), keys.end(), [&](const OrderKey& k) { return fields_[k.field].numeric(); }))
+        return rows_by_numbers(keys);
+    std::string name;
+    for (const OrderKey& k : keys) name += vsys::strprintf("%d%c", k.field, k.descending ? 'd' : 'a');
+    auto found = multi_orders_.find(name);
+    if (found != multi_orders_.end()) return found->second;
+    const std::size_t rows = static_cast<std::size_t>(count_);
+    std::vector<const std::vector<double>*> numbers(keys.size(), nullptr);
+    std::vector<std::unique_ptr<TextKeys>> texts(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const DbfField& f = fields_[keys[k].field];
+        if (f.numeric()) {
+            numbers[k] = &numbers_of(keys[k].field).numbers;
+            continue;
+        }
+        // One pass over the field alone: the records themselves are not kept.
+        auto text = std::make_unique<TextKeys>(rows, f.width);
+        for_each_block([&](int first, int n, const char* data) {
+            for (int i = 0; i < n; ++i)
+                text->set(static_cast<std::size_t>(first + i), data + static_cast<std::size_t>(i) * record_length_ + f.offset);
+        });
+        texts[k] = std::move(text);
+    }
+    // Below 0: row a comes before row b in the asked order.
+    auto compare = [&](int a, int b) {
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            int c = 0;
+            if (texts[k]) {
+                c = texts[k]->compare(a, b);
+            } else {
+                const double x = (*numbers[k])[static_cast<std::size_t>(a)], y = (*numbers[k])[static_cast<std::size_t>(b)];
+                c = number_before(x, y) ? -1 : number_before(y, x) ? 1 : 0;
+            }
+            if (c != 0) return keys[k].descending ? -c : c;
+        }
+        return 0;
+    };
+    auto order = std::make_shared<std::vector<int>>(rows);
+    std::iota(order->begin(), order->end(), 0);
+    // Run tables are written in time order: asked in it, or newest first, the order is there already.
+    bool forward = true, backward = true;
+    for (int r = 0; r + 1 < count_ && (forward || backward); ++r) {
+        const int c = compare(r, r + 1);
+        if (c > 0) forward = false;
+        if (c < 0) backward = false;
+    }
+    if (!forward && backward) {
+        // From the end, with rows of equal keys still in record order.
+        std::reverse(order->begin(), order->end());
+        for (auto run = order->begin(); run != order->end();) {
+            auto end = run + 1;
+            while (end != order->end() && compare(*run, *end) == 0) ++end;
+            std::reverse(run, end);
+            run = end;
+        }
+    } else if (!forward) {
+        std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return compare(a, b) < 0; });
+    }
+    RowOrder shared = std::move(order);
+    multi_orders_[name] = shared;
+    return shared;
+}
+
 std::optional<double> DbfTable::rows_per_key(int field) const
 {
     if (field < 0 || static_cast<std::size_t>(field) >= indexes_.size() || !indexes_[field]) return std::nullopt;
