@@ -493,6 +493,24 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
+    // Rows of a long list for the page that shows them, read on the UI thread after the changes before them.
+    void rows_on_ui_thread(int client, const json& m)
+    {
+        const int panel = m["panel"].get<int>(), ctrl = m["ctrl"].get<int>();
+        const std::size_t from = static_cast<std::size_t>(std::max(0, m["from"].get<int>()));
+        const std::size_t to = static_cast<std::size_t>(std::max(0, m["to"].get<int>()));
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, client, panel, ctrl, from, to] {
+            auto self = weak.lock();
+            if (!self) return;
+            json r = vui::list_rows(panel, ctrl, from, to);
+            if (r.is_null()) return;
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(client);
+            if (it != self->clients.end() && it->second->ready) self->reply(*it->second, r);
+        });
+    }
+
     void reply(Client& c, const json& m) { c.push(std::make_shared<const std::string>(m.dump(-1, ' ', false, json::error_handler_t::replace))); }
 
     void on_message(Client& c, const char* data, std::size_t size)
@@ -512,6 +530,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         }
         if (op == "list_dir") {
             list_on_ui_thread(c.id, m);
+            return;
+        }
+        if (op == "rows") {
+            rows_on_ui_thread(c.id, m);
             return;
         }
         if (op == "make_dir") {
