@@ -481,8 +481,14 @@ export class Screen {
     const face = attr(data, A.CTRL_COLOR, undefined);
     if (face !== undefined)
       for (const f of el.querySelectorAll('input,textarea,select,button')) f.style.backgroundColor = color(face);
-    // A redrawn field keeps the keys; a list does not (its first drawn row would take the focus and scroll into view).
-    if (focused && data.style !== S.LIST) el.querySelector('input,textarea,select')?.focus();
+    // A redrawn field keeps the keys; in a list, the same row does, where it is (the first drawn row taking the
+    // focus would scroll the list to it).
+    if (focused && data.style === S.LIST) {
+      const row = focused.closest('.list-item')?.dataset.index;
+      if (row !== undefined) el.querySelector(`.list-item[data-index="${row}"] input`)?.focus({ preventScroll: true });
+    } else if (focused) {
+      el.querySelector('input,textarea,select')?.focus();
+    }
     el.oncontextmenu = (e) => {
       e.preventDefault();
       const r = el.getBoundingClientRect(), k = scaleOf(el);
