@@ -19,6 +19,8 @@
 #include <numeric>
 #include <mutex>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/sql/order_notes.h"
 #include "platform/sys/atomic_file.h"
@@ -1205,6 +1207,10 @@ public:
         while (n > 0 && out[n - 1] == ' ') --n;
         lengths_[row] = n;
     }
+    std::string_view at(int row) const
+    {
+        return {bytes_.data() + static_cast<std::size_t>(row) * width_, lengths_[static_cast<std::size_t>(row)]};
+    }
     int compare(int a, int b) const
     {
         const std::size_t na = lengths_[static_cast<std::size_t>(a)], nb = lengths_[static_cast<std::size_t>(b)];
@@ -1220,6 +1226,28 @@ private:
 };
 
 }  // namespace
+
+// Rows in the order of a text field that holds few values (systems, processes): each value's rows in record
+// order, the values sorted. False, leaving `order` alone, when the field holds many.
+bool by_few_texts(const TextKeys& text, bool descending, std::vector<int>& order)
+{
+    constexpr std::size_t kFew = 256;
+    std::unordered_map<std::string_view, std::vector<int>> rows_of;
+    for (int row : order) {
+        auto [it, fresh] = rows_of.try_emplace(text.at(row));
+        if (fresh && rows_of.size() > kFew) return false;
+        it->second.push_back(row);
+    }
+    std::vector<std::string_view> values;
+    for (const auto& [value, rows] : rows_of) values.push_back(value);
+    // As the RTRIM collation compares: bytes, then the shorter first (trailing blanks are gone already).
+    std::sort(values.begin(), values.end());
+    if (descending) std::reverse(values.begin(), values.end());
+    std::size_t at = 0;
+    for (std::string_view value : values)
+        for (int row : rows_of[value]) order[at++] = row;
+    return true;
+}
 
 DbfTable::RowOrder DbfTable::rows_by_fields(const std::vector<OrderKey>& keys)
 {
@@ -1278,7 +1306,7 @@ DbfTable::RowOrder DbfTable::rows_by_fields(const std::vector<OrderKey>& keys)
             std::reverse(run, end);
             run = end;
         }
-    } else if (!forward) {
+    } else if (!forward && !(keys.size() == 1 && texts[0] && by_few_texts(*texts[0], keys[0].descending, *order))) {
         std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return compare(a, b) < 0; });
     }
     RowOrder shared = std::move(order);

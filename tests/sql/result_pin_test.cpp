@@ -152,6 +152,7 @@ TEST(ResultPin, OrdersGivenByTheTableAreThoseOfSQLitesSort)
         {"A, B, C", "+A, +B, +C"},             {"B DESC, A", "+B DESC, +A"},       {"C DESC, A DESC, B", "+C DESC, +A DESC, +B"},
         {"S", "+S"},                           {"S DESC", "+S DESC"},               {"D DESC", "+D DESC"},
         {"D", "+D"},                           {"D DESC, S DESC", "+D DESC, +S DESC"}, {"S, A DESC", "+S, +A DESC"},
+        {"TAG DESC", "+TAG DESC"},
     };
     for (const Order& order : orders) {
         SCOPED_TRACE(order.by_columns);
