@@ -499,10 +499,16 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         const int panel = m["panel"].get<int>(), ctrl = m["ctrl"].get<int>();
         const std::size_t from = static_cast<std::size_t>(std::max(0, m["from"].get<int>()));
         const std::size_t to = static_cast<std::size_t>(std::max(0, m["to"].get<int>()));
+        // Counted with the actions: a page that floods requests for rows cannot pile up work for the UI thread.
+        if (++pending_actions > kMaxPendingActions) {
+            --pending_actions;
+            return;
+        }
         std::weak_ptr<State> weak = weak_from_this();
         vui::post_task([weak, client, panel, ctrl, from, to] {
             auto self = weak.lock();
             if (!self) return;
+            self->action_done();
             json r = vui::list_rows(panel, ctrl, from, to);
             if (r.is_null()) return;
             std::lock_guard lock(self->mutex);

@@ -29,7 +29,7 @@ const VIRTUAL_FROM = 500;
 const OVERSCAN = 8;
 
 // A long list comes a window of rows at a time: what the page holds of it has holes, asked for as they are shown.
-const ASK_ROWS = 200;
+const ASK_ROWS = 200, ASK_AGAIN_MS = 2000;
 
 // The rows after a splice {at, remove, items}; a same-size splice replaces in place.
 function spliceRows(rows, s) {
@@ -698,12 +698,14 @@ export class Screen {
     return box;
   }
 
-  // One request at a time, a screenful or more about what is shown; the next is asked for when it is answered.
+  // One request at a time, a screenful or more about what is shown; the next is asked for when it is answered
+  // (or, should the program have let it drop while busy, a while later).
   askRows(panel, ctrl, c, from, to) {
-    if (c.asked) return;
+    if (c.asked && performance.now() - c.askedAt < ASK_AGAIN_MS) return;
     const middle = Math.floor((from + to) / 2);
     const at = Math.max(0, Math.min(from, middle - ASK_ROWS / 2));
     c.asked = [at, Math.max(to, at + ASK_ROWS)];
+    c.askedAt = performance.now();
     this.send({ op: 'rows', panel, ctrl, from: c.asked[0], to: c.asked[1] });
   }
 
