@@ -39,13 +39,16 @@ async function measure(runs) {
       const bytes0 = bytes, busy0 = await busy();
       const t0 = Date.now();
       await item.click();
-      // Shown: the dialog is up with the newest runs in its trace-id list.
-      await wafers.locator(':scope > .client > [data-ctrl="3"] .list-item').nth(1).waitFor({ timeout: 600000 });
+      // Shown: the dialog is up, modal (so that Esc goes to it), with the newest runs in its trace-id list; looked
+      // at every frame (a locator's wait looks less and less often, up to half a second apart, which the measure
+      // would count).
       await page.waitForFunction((n) => {
-        const list = document.querySelector('[data-panel="WAFERS"] [data-ctrl="3"]');
+        const list = document.querySelector('[data-panel="WAFERS"] > .client > [data-ctrl="3"]');
+        const modal = document.querySelector('[data-panel="TOP"]')?.classList.contains('modal-host');
         // (A page without the rows count holds every row in its list.)
-        return list && Number(list.dataset.rows ?? list.querySelectorAll('.list-item').length) >= n;
-      }, runs, { timeout: 600000, polling: 20 });
+        return modal && list && list.checkVisibility() && list.querySelectorAll('.list-item').length > 1 &&
+          Number(list.dataset.rows ?? list.querySelectorAll('.list-item').length) >= n;
+      }, runs, { timeout: 600000, polling: 'raf' });
       times.push((Date.now() - t0) / 1000);
       sent = bytes - bytes0;
       pageBusy = (await busy()) - busy0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/config_store.h"
@@ -75,17 +76,21 @@ void fill_list(int panel, int ctrl, const std::string& sql, int width, int count
     std::vector<char> text(static_cast<std::size_t>(width) + 1, '\0');
     long status = 0;
     if (DBBindColChar(st.handle(), 1, width + 1, text.data(), &status, "") != 0) ShowError();
-    int k = 0;
-    const int n = std::min<int>(count, static_cast<int>(chosen.size()));
+    // Looked up, not scanned: a selection may name thousands of trace ids.
+    const std::unordered_set<std::string> wanted(chosen.begin(), chosen.begin() + std::min<long>(std::max(count, 0), static_cast<long>(chosen.size())));
+    // A year of runs goes into the list at once, then the stored entries are checked.
+    std::vector<std::string> labels;
+    std::vector<int> values, checked;
     while (DBFetchNext(st.handle()) == 0) {
         right_text_trim(text.data());
-        ++k;
-        InsertListItem(panel, ctrl, -1, text.data(), k);
-        for (int c = 0; c < n; ++c)
-            if (chosen[static_cast<std::size_t>(c)] == text.data()) {
-                CheckListItem(panel, ctrl, k, 1);
-                CheckListItem(panel, ctrl, 0, 0);
-            }
+        labels.emplace_back(text.data());
+        values.push_back(static_cast<int>(values.size()) + 1);
+        if (!wanted.empty() && wanted.count(labels.back())) checked.push_back(values.back());
+    }
+    InsertListItems(panel, ctrl, -1, labels, values);
+    for (int k : checked) {
+        CheckListItem(panel, ctrl, k, 1);
+        CheckListItem(panel, ctrl, 0, 0);
     }
 }
 

@@ -19,6 +19,8 @@
 #include <numeric>
 #include <mutex>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/sql/order_notes.h"
 #include "platform/sys/atomic_file.h"
@@ -1191,6 +1193,129 @@ DbfTable::RowOrder DbfTable::rows_by_numbers(const std::vector<OrderKey>& keys)
         while (end != order->end() && !number_before(first[*end], first[*run]) && !number_before(first[*run], first[*end])) ++end;
         if (end - run > 1) std::stable_sort(run, end, rest_before);
         run = end;
+    }
+    RowOrder shared = std::move(order);
+    multi_orders_[name] = shared;
+    return shared;
+}
+
+namespace {
+
+// A text field of every row as SQLite's RTRIM collation compares it: its bytes with NULs read as
+// blanks (as the column gives them), trailing blanks ignored.
+class TextKeys {
+public:
+    TextKeys(std::size_t rows, int width) : width_(static_cast<std::size_t>(width)), bytes_(rows * width_), lengths_(rows) {}
+    void set(std::size_t row, const char* text)
+    {
+        char* out = bytes_.data() + row * width_;
+        std::memcpy(out, text, width_);
+        std::replace(out, out + width_, '\0', ' ');
+        std::size_t n = width_;
+        while (n > 0 && out[n - 1] == ' ') --n;
+        lengths_[row] = n;
+    }
+    std::string_view at(int row) const
+    {
+        return {bytes_.data() + static_cast<std::size_t>(row) * width_, lengths_[static_cast<std::size_t>(row)]};
+    }
+    int compare(int a, int b) const
+    {
+        const std::size_t na = lengths_[static_cast<std::size_t>(a)], nb = lengths_[static_cast<std::size_t>(b)];
+        const int c = std::memcmp(bytes_.data() + static_cast<std::size_t>(a) * width_,
+                                  bytes_.data() + static_cast<std::size_t>(b) * width_, std::min(na, nb));
+        return c != 0 ? c : (na < nb ? -1 : na > nb ? 1 : 0);
+    }
+
+private:
+    std::size_t width_;
+    std::vector<char> bytes_;
+    std::vector<std::size_t> lengths_;
+};
+
+}  // namespace
+
+// Rows in the order of a text field that holds few values (systems, processes): each value's rows in record
+// order, the values sorted. False, leaving `order` alone, when the field holds many.
+bool by_few_texts(const TextKeys& text, bool descending, std::vector<int>& order)
+{
+    constexpr std::size_t kFew = 256;
+    std::unordered_map<std::string_view, std::vector<int>> rows_of;
+    for (int row : order) {
+        auto [it, fresh] = rows_of.try_emplace(text.at(row));
+        if (fresh && rows_of.size() > kFew) return false;
+        it->second.push_back(row);
+    }
+    std::vector<std::string_view> values;
+    for (const auto& [value, rows] : rows_of) values.push_back(value);
+    // As the RTRIM collation compares: bytes, then the shorter first (trailing blanks are gone already).
+    std::sort(values.begin(), values.end());
+    if (descending) std::reverse(values.begin(), values.end());
+    std::size_t at = 0;
+    for (std::string_view value : values)
+        for (int row : rows_of[value]) order[at++] = row;
+    return true;
+}
+
+DbfTable::RowOrder DbfTable::rows_by_fields(const std::vector<OrderKey>& keys)
+{
+    if (std::all_of(keys.begin(), keys.end(), [&](const OrderKey& k) { return fields_[k.field].numeric(); }))
+        return rows_by_numbers(keys);
+    std::string name;
+    for (const OrderKey& k : keys) name += vsys::strprintf("%d%c", k.field, k.descending ? 'd' : 'a');
+    auto found = multi_orders_.find(name);
+    if (found != multi_orders_.end()) return found->second;
+    const std::size_t rows = static_cast<std::size_t>(count_);
+    std::vector<const std::vector<double>*> numbers(keys.size(), nullptr);
+    std::vector<std::unique_ptr<TextKeys>> texts(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const DbfField& f = fields_[keys[k].field];
+        if (f.numeric()) {
+            numbers[k] = &numbers_of(keys[k].field).numbers;
+            continue;
+        }
+        // One pass over the field alone: the records themselves are not kept.
+        auto text = std::make_unique<TextKeys>(rows, f.width);
+        for_each_block([&](int first, int n, const char* data) {
+            for (int i = 0; i < n; ++i)
+                text->set(static_cast<std::size_t>(first + i), data + static_cast<std::size_t>(i) * record_length_ + f.offset);
+        });
+        texts[k] = std::move(text);
+    }
+    // Below 0: row a comes before row b in the asked order.
+    auto compare = [&](int a, int b) {
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            int c = 0;
+            if (texts[k]) {
+                c = texts[k]->compare(a, b);
+            } else {
+                const double x = (*numbers[k])[static_cast<std::size_t>(a)], y = (*numbers[k])[static_cast<std::size_t>(b)];
+                c = number_before(x, y) ? -1 : number_before(y, x) ? 1 : 0;
+            }
+            if (c != 0) return keys[k].descending ? -c : c;
+        }
+        return 0;
+    };
+    auto order = std::make_shared<std::vector<int>>(rows);
+    std::iota(order->begin(), order->end(), 0);
+    // Run tables are written in time order: asked in it, or newest first, the order is there already.
+    bool forward = true, backward = true;
+    for (int r = 0; r + 1 < count_ && (forward || backward); ++r) {
+        const int c = compare(r, r + 1);
+        if (c > 0) forward = false;
+        if (c < 0) backward = false;
+    }
+    if (!forward && backward) {
+        // From the end, with rows of equal keys still in record order.
+        std::reverse(order->begin(), order->end());
+        for (auto run = order->begin(); run != order->end();) {
+            auto end = run + 1;
+            while (end != order->end() && compare(*run, *end) == 0) ++end;
+            std::reverse(run, end);
+            run = end;
+        }
+    } else if (!forward && !(keys.size() == 1 && texts[0] && by_few_texts(*texts[0], keys[0].descending, *order))) {
+        std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return compare(a, b) < 0; });
     }
     RowOrder shared = std::move(order);
     multi_orders_[name] = shared;

@@ -113,6 +113,9 @@ public:
         bool descending;
     };
     RowOrder rows_by_numbers(const std::vector<OrderKey>& keys);
+    // The same for keys that may be text fields, compared as SQLite's RTRIM collation compares them
+    // (bytes, trailing blanks ignored); rows equal in all keys in record order.
+    RowOrder rows_by_fields(const std::vector<OrderKey>& keys);
     // How many rows an equality on the field matches, on average over its values: known from an index
     // that was built already, none otherwise.
     std::optional<double> rows_per_key(int field) const;

@@ -86,16 +86,24 @@ int x_disconnect(sqlite3_vtab* p)
     return SQLITE_OK;
 }
 
-// The numeric columns of the ORDER BY, when the table can give its rows in that order: "f,d;f,d".
+// The columns of the ORDER BY, when the table can give its rows in that order: "f,d;f,d". SQLite asks
+// only for columns compared by their own collation (RTRIM for text).
 std::string order_spec(const DbfTable& t, const sqlite3_index_info* info)
 {
     std::string spec;
     for (int i = 0; i < info->nOrderBy; ++i) {
         const auto& o = info->aOrderBy[i];
-        if (o.iColumn < 0 || o.iColumn >= static_cast<int>(t.fields().size()) || !t.fields()[o.iColumn].numeric()) return {};
+        if (o.iColumn < 0 || o.iColumn >= static_cast<int>(t.fields().size())) return {};
         spec += std::to_string(o.iColumn) + (o.desc ? ",1;" : ",0;");
     }
     return spec;
+}
+
+bool numeric_order(const DbfTable& t, const sqlite3_index_info* info)
+{
+    for (int i = 0; i < info->nOrderBy; ++i)
+        if (!t.fields()[info->aOrderBy[i].iColumn].numeric()) return false;
+    return true;
 }
 
 // A plan that leaves the ORDER BY asked of this table to a sort: each row it gives is sorted afterwards.
@@ -143,15 +151,17 @@ int x_best_index(sqlite3_vtab* p, sqlite3_index_info* info)
     // rows come in the order of the field's index, without a sort. Such a scan
     // hands out its first rows at once and the caller may stop there, which
     // the planner cannot know: it counts half a plain scan.
-    if (info->nOrderBy == 1) {
+    const auto numeric_column = [&](int column) {
+        return column >= 0 && column < static_cast<int>(t.fields().size()) && t.fields()[column].numeric();
+    };
+    if (info->nOrderBy == 1 && numeric_column(info->aOrderBy[0].iColumn)) {
         const auto& o = info->aOrderBy[0];
-        if (o.iColumn >= 0 && o.iColumn < static_cast<int>(t.fields().size()) && t.fields()[o.iColumn].numeric()) {
-            info->idxNum = ((o.iColumn + 1) << kOrderShift) | (o.desc ? kDescending : 0);
-            info->orderByConsumed = 1;
-            info->estimatedCost = rows / 2 + 1;
-        }
-    } else if (info->nOrderBy > 1 && !order_spec(t, info).empty()) {
-        // Several numeric columns: rows equal in all come in record order, as a sort of a scan leaves them.
+        info->idxNum = ((o.iColumn + 1) << kOrderShift) | (o.desc ? kDescending : 0);
+        info->orderByConsumed = 1;
+        info->estimatedCost = rows / 2 + 1;
+    } else if (info->nOrderBy > 0 && !order_spec(t, info).empty() && (numeric_order(t, info) || sqlite3_vtab_distinct(info) < 2)) {
+        // Several columns, or text: rows equal in all come in record order, as a sort of a scan leaves them.
+        // (A DISTINCT without ORDER BY asks for an order too; its rows keep the order they are met in.)
         info->idxStr = sqlite3_mprintf("%s", order_spec(t, info).c_str());
         info->needToFreeIdxStr = 1;
         info->orderByConsumed = 1;
@@ -215,7 +225,7 @@ int x_filter(sqlite3_vtab_cursor* p, int idx_num, const char* idx_str, int argc,
             if (*at == ';') ++at;
         }
         c->keyed = true;
-        c->order = t.rows_by_numbers(keys);
+        c->order = t.rows_by_fields(keys);
     } else if (order_field >= 0 && order_field < static_cast<int>(t.fields().size())) {
         c->keyed = true;
         c->order = t.rows_by_number(order_field);

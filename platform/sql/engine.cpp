@@ -110,8 +110,10 @@ bool open_database(Connection& c, std::string& error)
         error = "The SQL engine cannot start";
         return false;
     }
-    // Sorts of large results (the run list) stay in memory instead of temporary files.
+    // Sorts of large results (the run list) stay in memory instead of temporary files, and a year of runs
+    // is sorted in one piece rather than in 2 MB pieces merged afterwards.
     exec_plain(c, "PRAGMA temp_store = MEMORY", error);
+    exec_plain(c, "PRAGMA cache_size = -65536", error);
     sqlite3_set_authorizer(c.db, authorize, &c);
     return true;
 }

@@ -1,5 +1,7 @@
 // List boxes and rings (items, current index, check marks) and text boxes (lines).
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "platform/ui/model.h"
 #include "platform/ui/notify.h"
@@ -152,6 +154,32 @@ int get_text_box_line(int panel, int ctrl, int line, std::string& out)
 }
 
 }  // namespace vui::detail
+
+int InsertListItems(int panel, int ctrl, int index, std::vector<std::string>& labels, const std::vector<int>& values)
+{
+    return on_list(panel, ctrl, [&](Control& c) -> int {
+        if (labels.size() != values.size()) return UIE_BAD_INDEX;
+        const int n = static_cast<int>(c.items.size());
+        if (index < -1 || index > n) return UIE_BAD_INDEX;
+        if (labels.empty()) return 0;
+        std::vector<ListItem> added;
+        added.reserve(labels.size());
+        for (std::size_t k = 0; k < labels.size(); ++k) {
+            Value value;
+            if (!item_value(c, Value::of(static_cast<std::int64_t>(values[k])), value)) return UIE_BAD_TYPE;
+            added.push_back(ListItem{std::move(labels[k]), std::move(value), false});
+        }
+        const int at = index == -1 ? n : index;
+        c.items.insert(c.items.begin() + at, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+        // Where single inserts would have left the current item.
+        if (c.index < 0)
+            c.index = 0;
+        else if (at <= c.index)
+            c.index += static_cast<int>(added.size());
+        notify_list_rows(panel, ctrl, static_cast<std::size_t>(at), 0, added.size());
+        return 0;
+    });
+}
 
 int DeleteListItem(int panel, int ctrl, int index, int count)
 {

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 #include <type_traits>
 
 #include "platform/ui/attributes.h"
@@ -217,6 +218,9 @@ inline int GetCtrlAttribute(int p, int c, int a, std::string* out)
 template <vui::detail::Number T>
 int InsertListItem(int p, int c, int index, const char* label, T v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::detail::number_value(v)); }
 inline int InsertListItem(int p, int c, int index, const char* label, const char* v) { return vui::detail::insert_list_item(p, c, index, label ? label : "", vui::Value::of(std::string(v ? v : ""))); }
+// Items labels[k] with values[k] at index + k (index -1: at the end), as InsertListItem one after the other
+// would put them, in one change: a list of a year of runs is filled at once. The labels are taken.
+int InsertListItems(int panel, int ctrl, int index, std::vector<std::string>& labels, const std::vector<int>& values);
 template <vui::detail::Number T>
 int ReplaceListItem(int p, int c, int index, const char* label, T v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::detail::number_value(v)); }
 inline int ReplaceListItem(int p, int c, int index, const char* label, const char* v) { return vui::detail::replace_list_item(p, c, index, label ? label : "", vui::Value::of(std::string(v ? v : ""))); }

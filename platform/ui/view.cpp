@@ -138,6 +138,17 @@ void introduce_panel(int handle)
     p.sent_panels.insert(handle);
 }
 
+// The rows a long list goes out with when the view must forget what it held: the first ones, which a
+// list shows when it is new.
+constexpr std::size_t kWindowRows = 200;
+
+bool windowed(const Control& c, std::size_t rows) { return c.style == CTRL_LIST_BOX && rows > kLongListRows; }
+
+json window_of(const Control& c)
+{
+    return {{"at", 0}, {"items", view_json::items(c, 0, std::min(kWindowRows, c.items.size()))}};
+}
+
 void send_ctrl(int panel, int ctrl)
 {
     Pending& p = pending();
@@ -155,8 +166,15 @@ void send_ctrl(int panel, int ctrl)
         const std::size_t n = c->items.size();
         auto sent = p.sent_rows.find(key);
         const std::size_t old = sent == p.sent_rows.end() ? 0 : sent->second;
-        if (sent == p.sent_rows.end() || rows.head + rows.tail > std::min(old, n)) {
-            j["items"] = view_json::items(*c, 0, n);
+        const bool is_long = windowed(*c, n), was_long = sent != p.sent_rows.end() && windowed(*c, old);
+        const bool whole = sent == p.sent_rows.end() || rows.head + rows.tail > std::min(old, n);
+        // A long list takes a splice only where it keeps its rows in place (check marks, a label) or adds
+        // rows at its end (a growing log).
+        const bool in_place = (old == n || (rows.head == old && rows.tail == 0 && n > old)) &&
+                              n - rows.head - rows.tail <= kWindowRows;
+        if (whole || (rows.any && (is_long || was_long) && !(is_long && was_long && in_place))) {
+            if (is_long) j["window"] = window_of(*c);
+            else j["items"] = view_json::items(*c, 0, n);
         } else if (rows.any) {
             j["splice"] = {{"at", rows.head}, {"remove", old - rows.head - rows.tail},
                            {"items", view_json::items(*c, rows.head, n - rows.tail)}};
@@ -247,7 +265,10 @@ nlohmann::json snapshot()
         json ctrls = json::array();
         for (const auto& c : p->controls) {
             json cj = view_json::ctrl(h, *c, true);
-            if (style_has_items(c->style)) {
+            if (windowed(*c, c->items.size())) {
+                cj["window"] = window_of(*c);
+                pend.sent_rows[{h, c->id}] = c->items.size();
+            } else if (style_has_items(c->style)) {
                 cj["items"] = view_json::items(*c, 0, c->items.size());
                 pend.sent_rows[{h, c->id}] = c->items.size();
             }
@@ -267,6 +288,17 @@ nlohmann::json snapshot()
             {"popups", std::move(popups)}, {"modal", m.popup_stack}, {"active_panel", m.active_panel},
             {"mouse_cursor", m.mouse_cursor}, {"wait_cursor", m.wait_cursor},
             {"screen", {{"width", m.screen_width}, {"height", m.screen_height}}}};
+}
+
+nlohmann::json list_rows(int panel, int ctrl, std::size_t from, std::size_t to)
+{
+    flush_changes();
+    Control* c = find_ctrl(panel, ctrl);
+    if (!c || !style_has_items(c->style)) return nullptr;
+    const std::size_t n = c->items.size();
+    from = std::min(from, n);
+    to = std::clamp(to, from, std::min(n, from + kLongListRows));
+    return {{"type", "rows"}, {"panel", panel}, {"ctrl", ctrl}, {"count", n}, {"at", from}, {"items", view_json::items(*c, from, to)}};
 }
 
 int subscribe(std::function<void(const nlohmann::json&)> subscriber)

@@ -8,7 +8,12 @@
 //                                        ring also has "index" and "count", and its rows ([label, value,
 //                                        checked] each) either whole ("items")
 //                                        or as "splice" {at, remove, items}: rows [at, at + remove) of what the
-//                                        view holds replaced by items; neither when no row changed
+//                                        view holds replaced by items; neither when no row changed.
+//                                        A long list box (more than kLongListRows) is sent by windows: its
+//                                        changes come as "window" {at, items} (forget every row held: the
+//                                        list has "count" rows, these are rows [at, at + items)) or as a
+//                                        splice of the same number of rows; the view asks for the other rows
+//                                        it shows with the "rows" message below
 //   "ctrl_gone"    {panel, id}
 //   "graph"        {panel, id, graph}    axes (with the ranges shown), cursors and traces (no points)
 //   "plot"         {panel, id, plot}     one plot with its points
@@ -50,6 +55,14 @@
 namespace vui {
 
 nlohmann::json snapshot();
+
+// A list box longer than this goes to the views a window of rows at a time.
+constexpr std::size_t kLongListRows = 1000;
+// Rows [from, to) of a list, at most kLongListRows of them, for a view that shows them:
+//   {"type": "rows", panel, ctrl, count, at, items}
+// (the changes gathered so far are sent first, so the rows are never older than what the view was told).
+// Nothing (null) when there is no such list.
+nlohmann::json list_rows(int panel, int ctrl, std::size_t from, std::size_t to);
 int subscribe(std::function<void(const nlohmann::json&)> subscriber);
 void unsubscribe(int id);
 

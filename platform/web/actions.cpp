@@ -131,6 +131,8 @@ const std::map<std::string, std::vector<Field>>& message_fields()
          {{"dir", Kind::text, false}, {"name", Kind::text, true}, {"popup", Kind::integer, true},
           {"req", Kind::integer, false}}},
         {"ping", {}},
+        // Rows of a long list the page shows (see vui::list_rows).
+        {"rows", {panel, ctrl, {"from", Kind::integer, true}, {"to", Kind::integer, true}}},
     };
     return fields;
 }

@@ -29,7 +29,7 @@ constexpr std::size_t kMaxMessageBytes = 1u << 20;
 constexpr int kMaxMessageDepth = 4;
 
 // One message of a page, read and checked field by field: an object whose "op" is an
-// action above, "list_dir" {dir, popup, req} or "ping", each field of its type.
+// action above, "list_dir" {dir, popup, req}, "rows" {panel, ctrl, from, to} or "ping", each field of its type.
 // Nothing when it is not one, with the reason in `error`.
 std::optional<nlohmann::json> read_message(std::string_view text, std::string& error);
 

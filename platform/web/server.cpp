@@ -594,6 +594,26 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
+    // Rows of a long list for the page that shows them, read on the UI thread after the changes before them.
+    // Rows of a long list the page scrolled to; counted with the actions, so a flood of requests is bounded too.
+    void rows_on_ui_thread(int client, const json& m, std::size_t bytes)
+    {
+        const int panel = m["panel"].get<int>(), ctrl = m["ctrl"].get<int>();
+        const std::size_t from = static_cast<std::size_t>(std::max(0, m["from"].get<int>()));
+        const std::size_t to = static_cast<std::size_t>(std::max(0, m["to"].get<int>()));
+        std::weak_ptr<State> weak = weak_from_this();
+        vui::post_task([weak, client, panel, ctrl, from, to, bytes] {
+            auto self = weak.lock();
+            if (!self) return;
+            self->action_done(bytes);
+            json r = vui::list_rows(panel, ctrl, from, to);
+            if (r.is_null()) return;
+            std::lock_guard lock(self->mutex);
+            auto it = self->clients.find(client);
+            if (it != self->clients.end() && it->second->ready) self->reply(*it->second, r);
+        });
+    }
+
     void reply(Client& c, const json& m) { c.push(std::make_shared<const std::string>(m.dump(-1, ' ', false, json::error_handler_t::replace))); }
 
     void on_message(Client& c, const char* data, std::size_t size)
@@ -613,6 +633,10 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         }
         if (op == "list_dir") {
             if (take_queue_place(c, size)) list_on_ui_thread(c.id, m, size);
+            return;
+        }
+        if (op == "rows") {
+            if (take_queue_place(c, size)) rows_on_ui_thread(c.id, m, size);
             return;
         }
         if (op != "make_dir" && !is_action(op)) return;  // "ping" and the like only keep the connection alive

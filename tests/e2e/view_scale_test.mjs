@@ -1,6 +1,6 @@
 // Browser test of what stays usable at scale: a nested menu stays open while acquisition changes the menu bar, and
-// Esc closes it; the batch-selection dialog on a few thousand runs shows only the rows in view, scrolls by the
-// mouse wheel and picks the right rows.
+// Esc closes it; the batch-selection dialog on a year of runs shows only the rows in view, scrolls by the mouse
+// wheel to the oldest run, and picks the right rows.
 // Usage: node view_scale_test.mjs <bin directory> <platform/web directory> <make_demo_dir> <setup file> <seed_runs>
 import { execFileSync } from 'node:child_process';
 import { ProgramSession, expect, answering, control, menuItem, pickMenu, panelOf, pressed } from './harness.mjs';
@@ -9,7 +9,7 @@ const [binDir, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2)
 const session = new ProgramSession({ binDir, edition: 'Vantrel', webDir, limitMs: 400000 });
 const test = (name, body) => session.test(name, body);
 
-const RUNS = 2000;
+const RUNS = 100000;
 const ROW_HEIGHT = 16;
 const COLORS = ['Configure', 'Colors'];
 const LOAD_COLORS = [...COLORS, 'Load Colors...'];
@@ -100,6 +100,21 @@ async function main() {
     await at(target).locator('xpath=./input').and(page.locator(':checked')).waitFor({ timeout: 10000 });
     await at(target).locator('.item-text').click();
     await ids.locator(`.list-item.current[data-index="${target}"]`).waitFor({ timeout: 10000 });
+
+    // Flung to the end with the wheel (the headless browser draws no scroll bar to drag): the last row is the
+    // oldest run, and it takes a tick.
+    const last = RUNS + recorded;
+    for (let k = 0; k < 40 && !(await at(last).isVisible().catch(() => false)); k++) {
+      await page.mouse.wheel(0, 100000 * ROW_HEIGHT);
+      await page.waitForTimeout(60);
+    }
+    await at(last).waitFor({ timeout: 10000 });
+    expect((await at(last).innerText()).trim() === 'LOT0000000', `the last row reads ${await at(last).innerText()}`);
+    expect(lot(last) === 'LOT0000000', `the oldest run's lot is ${lot(last)}`);
+    const drawnAtEnd = await ids.locator('.list-item').count();
+    expect(drawnAtEnd < 100, `${drawnAtEnd} rows in the page at the end`);
+    await at(last).locator('input').click();
+    await at(last).locator('xpath=./input').and(page.locator(':checked')).waitFor({ timeout: 10000 });
     await page.keyboard.press('Escape');
     await wafers.waitFor({ state: 'hidden', timeout: 10000 });
   });

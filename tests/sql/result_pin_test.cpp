@@ -130,12 +130,16 @@ TEST(ResultPin, OrdersGivenByTheTableAreThoseOfSQLitesSort)
 {
     vtest::SqlDir db;
     const int h = db.hdbc();
-    ASSERT_EQ(run(h, "CREATE TABLE T (A NUMERIC(5,0), B NUMERIC(7,2), C NUMERIC(5,0), TAG CHAR(8))"), 0);
+    ASSERT_EQ(run(h, "CREATE TABLE T (A NUMERIC(5,0), B NUMERIC(7,2), C NUMERIC(5,0), TAG CHAR(8), S CHAR(6), D CHAR(10))"), 0);
+    // S: texts equal but for trailing blanks, a blank one, a control character below the blank; D: dates
+    // written in time order, several rows to a date.
+    const char* texts[] = {"'ab'", "'a'", "''", "'a b'", "'B'", "'a  '", "char(97, 1)", "'ab c'"};
     std::string rows;
     for (int i = 0; i < 400; ++i) {
         const std::string a = i % 17 == 0 ? "NULL" : std::to_string((i * 7) % 23);
         const std::string b = i % 13 == 0 ? "NULL" : vsys::strprintf("%.2f", ((i * 5) % 9) - 4.5);
-        rows += vsys::strprintf("%s(%s, %s, %d, 'r%d')", rows.empty() ? "" : ",", a.c_str(), b.c_str(), i % 3, i);
+        rows += vsys::strprintf("%s(%s, %s, %d, 'r%d', %s, '2026/%02d/%02d')", rows.empty() ? "" : ",", a.c_str(), b.c_str(),
+                                i % 3, i, texts[(i * 5) % 8], 1 + i / 60, 1 + i / 3 % 20);
     }
     ASSERT_EQ(run(h, "INSERT INTO T VALUES " + rows), 0);
     ASSERT_EQ(run(h, "DELETE FROM T WHERE C = 1 AND A = 4"), 0);
@@ -146,6 +150,9 @@ TEST(ResultPin, OrdersGivenByTheTableAreThoseOfSQLitesSort)
     const Order orders[] = {
         {"A DESC, B DESC", "+A DESC, +B DESC"}, {"A ASC, B DESC", "+A ASC, +B DESC"}, {"A DESC, B ASC", "+A DESC, +B ASC"},
         {"A, B, C", "+A, +B, +C"},             {"B DESC, A", "+B DESC, +A"},       {"C DESC, A DESC, B", "+C DESC, +A DESC, +B"},
+        {"S", "+S"},                           {"S DESC", "+S DESC"},               {"D DESC", "+D DESC"},
+        {"D", "+D"},                           {"D DESC, S DESC", "+D DESC, +S DESC"}, {"S, A DESC", "+S, +A DESC"},
+        {"TAG DESC", "+TAG DESC"},
     };
     for (const Order& order : orders) {
         SCOPED_TRACE(order.by_columns);
@@ -153,6 +160,8 @@ TEST(ResultPin, OrdersGivenByTheTableAreThoseOfSQLitesSort)
         EXPECT_EQ(given, vtest::flat(vtest::query(h, std::string("SELECT TAG FROM T ORDER BY ") + order.by_expressions).rows));
         EXPECT_FALSE(given.empty());
     }
+    // Without an ORDER BY, distinct texts keep the order they are first met in.
+    EXPECT_EQ(vtest::flat(vtest::query(h, "SELECT DISTINCT S FROM T").rows), vtest::flat(vtest::query(h, "SELECT DISTINCT +S FROM T").rows));
 }
 
 }  // namespace

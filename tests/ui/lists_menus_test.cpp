@@ -43,6 +43,39 @@ TEST_F(ListTest, ItemsInsertReplaceDeleteKeepTheCurrentIndexOnItsItem)
     EXPECT_EQ(GetLabelFromIndex(p, DEMO_CHANNELS, 0, &label), UIE_BAD_INDEX);
 }
 
+// Items put in at once land as single inserts one after the other would have put them.
+TEST_F(ListTest, ItemsInsertedAtOnceLandAsOneByOne)
+{
+    struct Case {
+        const char* label;
+        int at, current;  // where they go, the current item before
+    };
+    const Case cases[] = {{"at the end", -1, 2}, {"at the top", 0, 2}, {"before the current item", 1, 1}, {"after it", 2, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const int a = load_demo(), b = load_demo();
+        SetCtrlIndex(a, DEMO_CHANNELS, c.current);
+        SetCtrlIndex(b, DEMO_CHANNELS, c.current);
+        std::vector<std::string> labels = {"one", "two", "three"};
+        const std::vector<int> values = {11, 12, 13};
+        ASSERT_EQ(InsertListItems(a, DEMO_CHANNELS, c.at, labels, values), 0);
+        for (std::size_t k = 0; k < values.size(); ++k)
+            InsertListItem(b, DEMO_CHANNELS, c.at < 0 ? -1 : c.at + static_cast<int>(k), std::vector<std::string>{"one", "two", "three"}[k].c_str(), values[k]);
+        const auto got = ui.items(a, DEMO_CHANNELS), want = ui.items(b, DEMO_CHANNELS);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_TRUE(got[k].label == want[k].label && got[k].value == want[k].value && got[k].checked == want[k].checked) << k;
+        EXPECT_EQ(ui.index(a, DEMO_CHANNELS), ui.index(b, DEMO_CHANNELS));
+    }
+    const int p = load_demo();
+    std::vector<std::string> two = {"a", "b"};
+    EXPECT_EQ(InsertListItems(p, DEMO_CHANNELS, 9, two, {1, 2}), UIE_BAD_INDEX);
+    EXPECT_EQ(InsertListItems(p, DEMO_CHANNELS, -1, two, {1}), UIE_BAD_INDEX);
+    int n = 0;
+    GetNumListItems(p, DEMO_CHANNELS, &n);
+    EXPECT_EQ(n, 3);
+}
+
 TEST_F(ListTest, CheckMarksByCodeAndByTheUser)
 {
     int p = load_demo();

@@ -75,6 +75,18 @@ struct Mirror {
     {
         auto key = std::make_pair(panel, c["id"].get<int>());
         json rows = ctrls.count(key) ? ctrls[key].value("items", json::array()) : json::array();
+        // A window: the rows held are forgotten, the list has `count` rows (null until asked for).
+        if (c.contains("window")) {
+            rows = json::array();
+            for (std::size_t i = 0; i < c["count"].get<std::size_t>(); ++i) rows.push_back(nullptr);
+            fill(rows, c["window"]["at"], c["window"]["items"]);
+            c.erase("window");
+        } else if (c.contains("splice") && rows.size() > vui::kLongListRows) {
+            // A long list's splice leaves its other rows in place, or adds rows at its end.
+            while (rows.size() < c["count"].get<std::size_t>()) rows.push_back(nullptr);
+            fill(rows, c["splice"]["at"], c["splice"]["items"]);
+            c.erase("splice");
+        }
         if (c.contains("splice")) {
             const json& s = c["splice"];
             std::size_t at = s["at"], remove = s["remove"];
@@ -88,6 +100,10 @@ struct Mirror {
         if (!c.contains("items") && c.contains("count")) c["items"] = rows;
         ctrls[key] = c;
     }
+    static void fill(json& rows, std::size_t at, const json& items)
+    {
+        for (std::size_t k = 0; k < items.size(); ++k) rows[at + k] = items[k];
+    }
     void apply(const json& m)
     {
         seen.push_back(m);
@@ -95,6 +111,10 @@ struct Mirror {
         if (type == "panel") panels[m["panel"]["handle"]] = m["panel"];
         if (type == "panel_gone") panels.erase(m["handle"].get<int>());
         if (type == "ctrl") apply_ctrl(m["panel"], m["ctrl"]);
+        if (type == "rows") {
+            json& rows = ctrls[{m["panel"], m["ctrl"]}]["items"];
+            if (rows.size() == m["count"]) fill(rows, m["at"], m["items"]);
+        }
         if (type == "ctrl_gone") ctrls.erase({m["panel"], m["id"]});
         if (type == "menubar") menubars[m["menubar"]["handle"]] = flat_bar(m["menubar"]);
         if (type == "menu_delta") {
@@ -207,6 +227,7 @@ json items_of(const json& snap, int panel, int ctrl)
 }
 
 // A list filled row by row in one turn goes out once; later single changes go out as the rows they touch.
+// (A list this short goes out whole; a longer one by windows, below.)
 TEST_F(ViewTest, ListChangesOfOneTurnGoOutOnceAsTheRowsThatChanged)
 {
     int p = load_demo();
@@ -223,9 +244,9 @@ TEST_F(ViewTest, ListChangesOfOneTurnGoOutOnceAsTheRowsThatChanged)
     const Step steps[] = {
         {"a thousand rows appended one by one",
          [&] {
-             for (int k = 0; k < 1000; ++k) InsertListItem(p, kChannels, -1, ("Run " + std::to_string(k)).c_str(), k + 10);
+             for (int k = 0; k < 500; ++k) InsertListItem(p, kChannels, -1, ("Run " + std::to_string(k)).c_str(), k + 10);
          },
-         3, 0, 1000},
+         3, 0, 500},
         {"one row ticked", [&] { CheckListItem(p, kChannels, 500, 1); }, 500, 1, 1},
         {"rows deleted in the middle", [&] { DeleteListItem(p, kChannels, 100, 50); }, 100, 50, 0},
         {"two rows replaced apart", [&] {
@@ -236,7 +257,7 @@ TEST_F(ViewTest, ListChangesOfOneTurnGoOutOnceAsTheRowsThatChanged)
         {"the list cleared and filled again", [&] {
              ClearListCtrl(p, kChannels);
              InsertListItem(p, kChannels, -1, "only", 1);
-         }, 0, 954, 1},
+         }, 0, 454, 1},
     };
     for (const Step& step : steps) {
         mirror.seen.clear();
@@ -261,6 +282,91 @@ TEST_F(ViewTest, ListChangesOfOneTurnGoOutOnceAsTheRowsThatChanged)
     ASSERT_EQ(mirror.count("ctrl"), 1u);
     EXPECT_FALSE(mirror.seen.front()["ctrl"].contains("items"));
     EXPECT_FALSE(mirror.seen.front()["ctrl"].contains("splice"));
+}
+
+// A long list goes out as a window of its first rows; the view asks for the rows it shows. Changes that keep
+// the rows in place, or add rows at the end, go out as those rows; any other change as a new window.
+TEST_F(ViewTest, ALongListGoesOutAWindowAtATimeAndTheRowsTheViewAsksFor)
+{
+    int p = load_demo();
+    Mirror mirror;
+    Watching view(mirror);
+    ui.pump();
+    const auto key = std::make_pair(p, kChannels);
+    const auto model_rows = [&](std::size_t from, std::size_t to) {
+        return vui::list_rows(p, kChannels, from, to)["items"];
+    };
+    const auto held = [&](std::size_t from, std::size_t to) {
+        json out = json::array();
+        for (std::size_t i = from; i < to; ++i) out.push_back(mirror.ctrls[key]["items"][i]);
+        return out;
+    };
+
+    mirror.seen.clear();
+    for (int k = 0; k < 100000; ++k) InsertListItem(p, kChannels, -1, ("Run " + std::to_string(k)).c_str(), k + 10);
+    ui.pump();
+    ASSERT_EQ(mirror.count("ctrl"), 1u);
+    const json& filled = mirror.seen.front()["ctrl"];
+    EXPECT_EQ(filled["count"], 100003u);
+    ASSERT_TRUE(filled.contains("window"));
+    EXPECT_FALSE(filled.contains("items"));
+    EXPECT_LE(filled["window"]["items"].size(), 1000u);
+    EXPECT_EQ(mirror.ctrls[key]["items"].size(), 100003u);
+    EXPECT_EQ(held(0, 100), model_rows(0, 100));
+    EXPECT_TRUE(mirror.ctrls[key]["items"][100002].is_null());
+
+    // The view scrolled to the end asks for it; a request is bounded and stops at the last row.
+    const json asked = vui::list_rows(p, kChannels, 99950, 200000);
+    EXPECT_EQ(asked["at"], 99950u);
+    EXPECT_EQ(asked["items"].size(), 53u);
+    EXPECT_EQ(asked["items"][52][0], "Run 99999");
+    EXPECT_EQ(vui::list_rows(p, kChannels, 0, 200000)["items"].size(), vui::kLongListRows);
+    EXPECT_TRUE(vui::list_rows(p, 999, 0, 10).is_null());
+    mirror.apply(asked);
+    EXPECT_EQ(held(99950, 100003), asked["items"]);
+
+    struct Step {
+        const char* label;
+        std::function<void()> change;
+        bool window;          // else a splice of the rows below
+        std::size_t at, rows;
+    };
+    const Step steps[] = {
+        {"a row near the end ticked", [&] { CheckListItem(p, kChannels, 100000, 1); }, false, 100000, 1},
+        {"rows added at the end", [&] {
+             for (int k = 0; k < 5; ++k) InsertListItem(p, kChannels, -1, "new", 1);
+         }, false, 100003, 5},
+        {"two rows far apart ticked", [&] {
+             CheckListItem(p, kChannels, 1, 1);
+             CheckListItem(p, kChannels, 90000, 1);
+         }, true, 0, 0},
+        {"a row deleted in the middle", [&] { DeleteListItem(p, kChannels, 5000, 1); }, true, 0, 0},
+    };
+    for (const Step& step : steps) {
+        mirror.seen.clear();
+        step.change();
+        ui.pump();
+        ASSERT_EQ(mirror.count("ctrl"), 1u) << step.label;
+        const json& c = mirror.seen.front()["ctrl"];
+        EXPECT_FALSE(c.contains("items")) << step.label;
+        EXPECT_EQ(c.contains("window"), step.window) << step.label;
+        if (!step.window) {
+            ASSERT_TRUE(c.contains("splice")) << step.label;
+            EXPECT_EQ(c["splice"]["at"], step.at) << step.label;
+            EXPECT_EQ(c["splice"]["remove"], c["count"].get<std::size_t>() == 100003u ? step.rows : 0u) << step.label;
+            EXPECT_EQ(c["splice"]["items"].size(), step.rows) << step.label;
+        }
+        const std::size_t n = c["count"];
+        EXPECT_EQ(mirror.ctrls[key]["items"].size(), n) << step.label;
+        EXPECT_EQ(held(n - 8, n), step.window ? json(std::vector<json>(8, nullptr)) : model_rows(n - 8, n)) << step.label;
+    }
+
+    // Short again: whole.
+    mirror.seen.clear();
+    DeleteListItem(p, kChannels, 10, -1);
+    ui.pump();
+    ASSERT_EQ(mirror.count("ctrl"), 1u);
+    EXPECT_EQ(mirror.seen.front()["ctrl"]["items"].size(), 10u);
 }
 
 // Changes gathered in a turn keep their place before any message that is not gathered.

@@ -115,6 +115,7 @@ function handle(m) {
       break;
     case 'ctrl': screen.ctrl(m.panel, m.ctrl); break;
     case 'ctrl_gone': screen.ctrlGone(m.panel, m.id); break;
+    case 'rows': screen.listRows(m); break;
     case 'graph': screen.chart(m.panel, m.id)?.setGraph(m.graph); break;
     case 'plot': screen.chart(m.panel, m.id)?.addPlot(m.plot); break;
     case 'plots_deleted': screen.chart(m.panel, m.id)?.deletePlots(m.plot, m.immediate); break;

@@ -28,6 +28,9 @@ const LABEL = 0, CHECKED = 2;
 const VIRTUAL_FROM = 500;
 const OVERSCAN = 8;
 
+// A long list comes a window of rows at a time: what the page holds of it has holes, asked for as they are shown.
+const ASK_ROWS = 200, ASK_AGAIN_MS = 2000;
+
 // The rows after a splice {at, remove, items}; a same-size splice replaces in place.
 function spliceRows(rows, s) {
   if (s.remove === s.items.length) {
@@ -50,8 +53,10 @@ function labelWidth(label) {
   return wide;
 }
 
-// The widest row of a long list (kept per control: only new rows are measured).
+// The widest row of a long list (kept per control: only new rows are measured); of one sent by windows, the
+// widest row seen so far.
 function listWidth(c, items) {
+  if (c.windowed) return Math.ceil(c.width ?? 0) + 40;
   if (c.widthOf !== items) {
     const known = c.widthOf && c.widthOf.length <= items.length && c.widthOf[0] === items[0] ? c.widthOf.length : 0;
     let wide = known ? c.width : 0;
@@ -364,17 +369,31 @@ export class Screen {
       p.controls.set(data.id, c);
       p.client.append(c.el);
     }
-    // A list's rows come whole, as a splice of what changed, or not at all (unchanged).
+    // A list's rows come whole, as a splice of what changed, or not at all (unchanged); a long one as a window
+    // of its rows (the rest asked for as they are shown) or a splice that keeps the others where they are.
     if (data.count !== undefined) {
       let rows = c.data?.items ?? [];
       if (data.items) {
         rows = data.items;
+        c.windowed = false;
+        c.rowsVersion = (c.rowsVersion ?? 0) + 1;
+      } else if (data.window) {
+        rows = new Array(data.count);
+        c.windowed = true;
+        c.width = 0;
+        c.asked = null;
+        this.fillRows(c, rows, data.window.at, data.window.items);
+        c.rowsVersion = (c.rowsVersion ?? 0) + 1;
+      } else if (data.splice && c.windowed) {
+        rows.length = data.count;
+        this.fillRows(c, rows, data.splice.at, data.splice.items);
         c.rowsVersion = (c.rowsVersion ?? 0) + 1;
       } else if (data.splice) {
         rows = spliceRows(rows, data.splice);
         c.rowsVersion = (c.rowsVersion ?? 0) + 1;
       }
       delete data.splice;
+      delete data.window;
       data.items = rows;
     }
     c.data = data;
@@ -462,12 +481,38 @@ export class Screen {
     const face = attr(data, A.CTRL_COLOR, undefined);
     if (face !== undefined)
       for (const f of el.querySelectorAll('input,textarea,select,button')) f.style.backgroundColor = color(face);
-    if (focused) el.querySelector('input,textarea,select')?.focus();
+    // A redrawn field keeps the keys; in a list, the same row does, where it is (the first drawn row taking the
+    // focus would scroll the list to it).
+    if (focused && data.style === S.LIST) {
+      const row = focused.closest('.list-item')?.dataset.index;
+      if (row !== undefined) el.querySelector(`.list-item[data-index="${row}"] input`)?.focus({ preventScroll: true });
+    } else if (focused) {
+      el.querySelector('input,textarea,select')?.focus();
+    }
     el.oncontextmenu = (e) => {
       e.preventDefault();
       const r = el.getBoundingClientRect(), k = scaleOf(el);
       this.send({ op: 'rclick', panel, ctrl: data.id, x: Math.round((e.clientX - r.left) / k), y: Math.round((e.clientY - r.top) / k), ctrl_key: e.ctrlKey });
     };
+  }
+
+  // Rows of a long list put where they belong; the widest seen sets how far the list scrolls sideways.
+  fillRows(c, rows, at, items) {
+    items.forEach((it, k) => {
+      rows[at + k] = it;
+      c.width = Math.max(c.width ?? 0, labelWidth(it[LABEL]));
+    });
+  }
+
+  // Rows the page asked for, as the program holds them now: drawn if they are still in view.
+  listRows(m) {
+    const c = this.panels.get(m.panel)?.controls.get(m.ctrl);
+    const rows = c?.data?.items;
+    if (!c || !c.windowed) return;
+    c.asked = null;
+    // Rows of a list that has changed since are not these: what is shown is asked for again.
+    if (rows.length === m.count) this.fillRows(c, rows, m.at, m.items);
+    c.el.querySelector('.listbox')?.drawRows?.(true);
   }
 
   render(panel, data, c) {
@@ -626,23 +671,42 @@ export class Screen {
     room.style.width = listWidth(c, items) + 'px';
     box.append(room);
     let shown = [-1, -1];
-    box.drawRows = () => {
+    box.drawRows = (again = false) => {
       const first = Math.max(0, Math.floor(box.scrollTop / ROW_HEIGHT) - OVERSCAN);
       const last = Math.min(items.length, Math.ceil((box.scrollTop + box.clientHeight) / ROW_HEIGHT) + OVERSCAN);
-      if (first === shown[0] && last === shown[1]) return;
+      if (!again && first === shown[0] && last === shown[1]) return;
       shown = [first, last];
       const rows = [];
+      let missing = -1;
       for (let i = first; i < last; i++) {
-        const r = row(items[i], i);
+        // A row not here yet holds its place, blank, until it comes.
+        const r = items[i] ? row(items[i], i) : document.createElement('div');
+        if (!items[i]) {
+          r.className = 'list-pending';
+          if (missing < 0) missing = i;
+        }
         r.style.top = i * ROW_HEIGHT + 'px';
         rows.push(r);
       }
+      room.style.width = listWidth(c, items) + 'px';
       room.replaceChildren(...rows);
+      if (missing >= 0) this.askRows(panel, data.id, c, missing, last);
     };
     box.addEventListener('scroll', () => box.drawRows());
     // Drawn again once it has a size (a list filled while its window is hidden has none yet).
     new ResizeObserver(() => box.drawRows()).observe(box);
     return box;
+  }
+
+  // One request at a time, a screenful or more about what is shown; the next is asked for when it is answered
+  // (or, should the program have let it drop while busy, a while later).
+  askRows(panel, ctrl, c, from, to) {
+    if (c.asked && performance.now() - c.askedAt < ASK_AGAIN_MS) return;
+    const middle = Math.floor((from + to) / 2);
+    const at = Math.max(0, Math.min(from, middle - ASK_ROWS / 2));
+    c.asked = [at, Math.max(to, at + ASK_ROWS)];
+    c.askedAt = performance.now();
+    this.send({ op: 'rows', panel, ctrl, from: c.asked[0], to: c.asked[1] });
   }
 
   listRow(panel, data, it, i, checks, indicator) {
