@@ -43,7 +43,7 @@ async function measure(runs) {
       // at every frame (a locator's wait looks less and less often, up to half a second apart, which the measure
       // would count).
       await page.waitForFunction((n) => {
-        const list = document.querySelector('[data-panel="WAFERS"] > .client > [data-ctrl="3"]');
+        const list = document.querySelector('[data-panel="WAFERS"] > .client > [data-constant="TRACE_LIST"]');
         const modal = document.querySelector('[data-panel="TOP"]')?.classList.contains('modal-host');
         // (A page without the rows count holds every row in its list.)
         return modal && list && list.checkVisibility() && list.querySelectorAll('.list-item').length > 1 &&

@@ -43,12 +43,12 @@ async function run(speed, measure) {
     page.on('websocket', (ws) => ws.on('framereceived', (f) => { if (typeof f.payload !== 'string') page.stripBytes += f.payload.length; }));
     const chart = page.locator('[data-panel="SCHART"]');
     await chart.waitFor({ timeout: 30000 });
-    const start = chart.locator(':scope > .client > [data-ctrl="2"] button');
+    const start = chart.locator(':scope > .client > [data-constant="START"] button');
     await start.click();
-    const pressed = async () => (await chart.locator(':scope > .client > [data-ctrl="2"] button.pressed').count()) === 1;
+    const pressed = async () => (await chart.locator(':scope > .client > [data-constant="START"] button.pressed').count()) === 1;
     await answering(page, 'bench', pressed, 'acquisition running', 60000);
     // The notice that collection waits for the trigger is answered; the measure starts once scans arrive.
-    const scans = () => page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
+    const scans = () => page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] > .client > [data-constant="STRIP"]')?.dataset.scans ?? 0));
     await answering(page, 'bench', async () => (await scans()) > 0, 'scans on the strip chart', 120000);
     return await measure(page);
   } finally {
@@ -61,7 +61,7 @@ async function run(speed, measure) {
 
 // The status label of the strip chart shows "Error = N" once a block was lost.
 const errorShown = (page) => page.evaluate(() => {
-  const el = document.querySelector('[data-panel="SCHART"] [data-ctrl="15"]');
+  const el = document.querySelector('[data-panel="SCHART"] > .client > [data-constant="STATUS"]');
   return el ? /Error = \d+/.exec(el.textContent)?.[0] ?? '' : '';
 });
 
@@ -89,7 +89,7 @@ async function framesPerSecond(page) {
   }));
   const busy = (await taskSeconds(cdp)) - busy0;
   const stripRate = (page.stripBytes - bytes0) / ((Date.now() - t0) / 1000);
-  const scans = await page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] [data-ctrl="20"]')?.dataset.scans ?? 0));
+  const scans = await page.evaluate(() => Number(document.querySelector('[data-panel="SCHART"] > .client > [data-constant="STRIP"]')?.dataset.scans ?? 0));
   if (process.env.BENCH_SHOT) await page.screenshot({ path: process.env.BENCH_SHOT });
   return { fps, busy, scans, stripRate, error: await errorShown(page) };
 }
