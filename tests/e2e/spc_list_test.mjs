@@ -33,12 +33,21 @@ async function main() {
   const itemColour = (name) => listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: name }).first().locator('.item-text > span').first()
     .evaluate((s) => getComputedStyle(s).color);
   const RED = 'rgb(255, 0, 0)';
-  const waitColour = async (name, want) => {
-    const until = Date.now() + 15000;
+  const colourIs = async (name, want, ms) => {
+    const until = Date.now() + ms;
     while (Date.now() < until) {
       const c = await itemColour(name);
-      if ((c === RED) === want) return;
+      if ((c === RED) === want) return true;
       await page.waitForTimeout(100);
+    }
+    return false;
+  };
+  // A double click the page redrew the list under (its first click selects the row) never arrives: a person
+  // double-clicks again when nothing happened.
+  const toggleByDoubleClick = async (name, want) => {
+    for (let attempt = 0; attempt < 3; attempt++) {
+      await listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: name }).first().dblclick();
+      if (await colourIs(name, want, 10000)) return;
     }
     throw new Error(`${name} is not ${want ? 'red' : 'plain'}`);
   };
@@ -63,10 +72,8 @@ async function main() {
   await test('double clicks deactivate and activate a chart', async () => {
     const row = listItems(page, 'SPC_LIST_CHARTS').filter({ hasText: CHART }).first();
     await row.scrollIntoViewIfNeeded();
-    await row.dblclick();
-    await waitColour(CHART, false);
-    await row.dblclick();
-    await waitColour(CHART, true);
+    await toggleByDoubleClick(CHART, false);
+    await toggleByDoubleClick(CHART, true);
     await shoot(page, shotDir, 'spc_list_activated.png');
   });
 
