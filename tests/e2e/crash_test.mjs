@@ -38,6 +38,15 @@ function tablesWhole() {
 
 // Starts the program, lets it acquire for a random while (the first kill may come during start-up), kills it.
 async function oneLife(cycle) {
+  // A life that failed half-way leaves its browser and program: they go first, or the profile stays locked.
+  if (session.context) {
+    await session.context.close().catch(() => {});
+    session.context = null;
+  }
+  if (session.child && !session.exited) {
+    session.child.kill('SIGKILL');
+    await session.waitFor(() => session.exited, 'the end of the program left by a failed life', 15000);
+  }
   session.out.length = 0;
   session.exited = null;
   session.start({ VANTREL_SIM_SPEED: '60' });
@@ -57,7 +66,9 @@ async function oneLife(cycle) {
     while (!done()) {
       const p = page.locator('.popup').first();
       if (await p.count()) {
-        texts.push((await p.innerText()).replace(/\s+/g, ' '));
+        // A notice the program takes down itself (the trigger came) may be gone by now.
+        const text = await p.innerText({ timeout: 2000 }).catch(() => null);
+        if (text !== null) texts.push(text.replace(/\s+/g, ' '));
         await p.locator('button').first().click({ timeout: 2000 }).catch(() => {});
       }
       await page.waitForTimeout(50 + random() * 150);

@@ -15,6 +15,19 @@ const COLORS = ['Configure', 'Colors'];
 const LOAD_COLORS = [...COLORS, 'Load Colors...'];
 const OVERSHOOT_CHART = ['Charts', 'Step Channel Charts', 'RF_FWD', 'Step 1 Overshoot Maximum'];
 
+// Two frames drawn: what one wheel step scrolled is on the screen before the next.
+const nextFrames = (page) => page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+
+// A row's box ticked, as a person does: a click the page redrew the row under is clicked again.
+async function tick(row) {
+  const box = row.locator('xpath=./input');
+  for (let attempt = 0; attempt < 3; attempt++) {
+    if (!(await box.isChecked())) await row.locator('input').click();
+    if (await box.and(row.page().locator(':checked')).waitFor({ timeout: 10000 }).then(() => true, () => false)) return;
+  }
+  throw new Error('the row never showed its tick');
+}
+
 async function main() {
   execFileSync(makeDemoDir, [setupFile, session.work], { stdio: 'inherit' });
   execFileSync(seedRuns, [session.work, String(RUNS)], { stdio: 'inherit' });
@@ -90,14 +103,13 @@ async function main() {
     await ids.locator('.listbox').hover();
     for (let k = 0; k < 100 && !(await at(target).isVisible().catch(() => false)); k++) {
       await page.mouse.wheel(0, 20 * ROW_HEIGHT);
-      await page.waitForTimeout(60);
+      await nextFrames(page);
     }
     await at(target).waitFor({ timeout: 10000 });
     const drawnThere = await ids.locator('.list-item').count();
     expect(drawnThere < 100, `${drawnThere} rows in the page after scrolling`);
     expect((await at(target).innerText()).trim() === lot(target), `row ${target} reads ${await at(target).innerText()}`);
-    await at(target).locator('input').click();
-    await at(target).locator('xpath=./input').and(page.locator(':checked')).waitFor({ timeout: 10000 });
+    await tick(at(target));
     await at(target).locator('.item-text').click();
     await ids.locator(`.list-item.current[data-index="${target}"]`).waitFor({ timeout: 10000 });
 
@@ -106,15 +118,14 @@ async function main() {
     const last = RUNS + recorded;
     for (let k = 0; k < 40 && !(await at(last).isVisible().catch(() => false)); k++) {
       await page.mouse.wheel(0, 100000 * ROW_HEIGHT);
-      await page.waitForTimeout(60);
+      await nextFrames(page);
     }
     await at(last).waitFor({ timeout: 10000 });
     expect((await at(last).innerText()).trim() === 'LOT0000000', `the last row reads ${await at(last).innerText()}`);
     expect(lot(last) === 'LOT0000000', `the oldest run's lot is ${lot(last)}`);
     const drawnAtEnd = await ids.locator('.list-item').count();
     expect(drawnAtEnd < 100, `${drawnAtEnd} rows in the page at the end`);
-    await at(last).locator('input').click();
-    await at(last).locator('xpath=./input').and(page.locator(':checked')).waitFor({ timeout: 10000 });
+    await tick(at(last));
     await page.keyboard.press('Escape');
     await wafers.waitFor({ state: 'hidden', timeout: 10000 });
   });
