@@ -31,7 +31,8 @@ inline int connect_from(int port, const char* source = "127.0.0.1", int receive_
         ::close(fd);
         return -1;
     }
-    timeval tv{10, 0};
+    // Generous: a sanitizer build on a loaded machine takes many seconds over megabytes of messages.
+    timeval tv{60, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     return fd;
 }
@@ -125,7 +126,7 @@ public:
     bool send(const std::string& bytes) { return send_all(fd_, bytes); }
     bool send_text(const std::string& text) { return send(frame(0x1, text)); }
 
-    // The next frame from the server; false when the connection ended or nothing came in 10 s.
+    // The next frame from the server; false when the connection ended or nothing came in 60 s.
     bool next(int& opcode, std::string& payload)
     {
         unsigned char h[10];
@@ -144,7 +145,7 @@ public:
         return length == 0 || read_exactly(reinterpret_cast<unsigned char*>(payload.data()), payload.size());
     }
 
-    // Reads until the server closes: the close code it sent (0 for none), or -1 when it did not end within 10 s.
+    // Reads until the server closes: the close code it sent (0 for none), or -1 when it did not end within 60 s.
     int until_ended()
     {
         int code = 0, opcode = 0;
