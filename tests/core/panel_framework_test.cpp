@@ -140,8 +140,11 @@ TEST_F(Panels, ClosingATiledWindowGivesTheOthersTheirLayoutBack)
         open_window(&list_panel);
         menu_tile(1, 62, nullptr, parent_panel);
         EXPECT_LT(place().height, alone.height);
+        ui.activate(list_panel);  // two windows: the maximise buttons show
+        EXPECT_TRUE(ui.visible(sc_handle, button(sc_handle)));
         DiscardMyPanel(&list_panel);  // tiles what is left: the strip chart alone
         EXPECT_EQ(place(), alone);
+        EXPECT_FALSE(ui.visible(sc_handle, button(sc_handle))) << "no maximise button on the lone window";
     }
     panel_attributes rec;
     rec.panel = sc_handle;

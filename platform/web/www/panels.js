@@ -79,12 +79,6 @@ function limitLength(field, max) {
   if (max > 0) field.maxLength = max;
 }
 
-// The program sizes its main window to the browser, so windows are shown at their own size; only a window larger
-// than the browser (a dialog taller than a small screen) makes the view shrink, while it is open.
-function shrinkToFit(right, bottom) {
-  return right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
-}
-
 export class Screen {
   constructor(root, send) {
     this.root = root;
@@ -94,27 +88,14 @@ export class Screen {
     this.topLevel = [];
     this.stack = [];
     this.lastActive = 0;
-    this.fitting = false;
-    window.addEventListener('resize', () => this.fit());
   }
 
-  // The top-level windows are shown at their own size unless one is larger than the browser (see shrinkToFit).
+  // The program sizes its main window to the browser, so windows are shown at their own size; a window larger than
+  // the browser (a dialog taller than a small screen) makes the page scroll instead: shrinking the whole view made
+  // its text too small to read.
   fit() {
-    if (this.fitting) return;
-    this.fitting = true;
-    requestAnimationFrame(() => {
-      this.fitting = false;
-      let right = 0, bottom = 0;
-      for (const h of this.topLevel) {
-        const p = this.panels.get(h);
-        if (!p || p.el.classList.contains('hidden')) continue;
-        right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
-        bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
-      }
-      const s = shrinkToFit(right, bottom);
-      this.root.style.transform = s < 1 ? `scale(${s})` : '';
-      this.root.dataset.scale = s.toFixed(4);
-    });
+    this.root.style.transform = '';
+    this.root.dataset.scale = '1.0000';
   }
 
   // The browser window in panel coordinates: the program keeps moved and sized windows inside it.
@@ -668,8 +649,8 @@ export class Screen {
     for (const seg of parseListText(it[LABEL])) {
       const s = document.createElement('span');
       s.textContent = seg.text;
-      if (seg.color) s.style.color = seg.color;
-      if (seg.column >= 0) { s.className = 'seg'; s.style.left = seg.column + 'px'; }
+      if (seg.color) { s.style.color = seg.color; s.classList.add('coloured'); }
+      if (seg.column >= 0) { s.classList.add('seg'); s.style.left = seg.column + 'px'; }
       text.append(s);
     }
     row.append(text);
