@@ -7,7 +7,7 @@ import { parseListText } from './listtext.js';
 const A = { DIMMED: 500, CONSTANT: 501, MAX_LEN: 513, CHECK_MODE: 514, VISIBLE: 530, LEFT: 531, TOP: 532,
   WIDTH: 533, HEIGHT: 540, SIZABLE: 571, TITLE: 573, MOVABLE: 581, ZOOM: 597, CLOSE_ITEM: 605, LABEL: 641,
   TEXT_COLOR: 680, MODE: 710, CTRL_COLOR: 985, IMAGE: 1050, MIN: 511, MAX: 512, ON_TEXT: 1201, OFF_TEXT: 1202,
-  SHOW_AS_COLOR: 1203 };
+  SHOW_AS_COLOR: 1203, SCROLL_BARS: 618 };
 const S = { NUMERIC: 100, SLIDE: 110, STRING: 160, RING: 170, TEXT_MSG: 180, TEXT_BOX: 190, COMMAND: 200,
   TOGGLE: 210, SWITCH: 215, CHECK: 220, LED: 230, PICTURE_BUTTON: 235, LIST: 250, GRAPH: 300, STRIP: 310,
   TIMER: 320, DECORATION: 330, PICTURE: 340 };
@@ -183,6 +183,8 @@ export class Screen {
     this.position(p, attr(data, A.LEFT, 0), attr(data, A.TOP, 0));
     p.client.style.width = attr(data, A.WIDTH, 400) + 'px';
     p.client.style.height = attr(data, A.HEIGHT, 300) + 'px';
+    // A window smaller than its controls can be (tiled on a small screen) scrolls.
+    p.client.classList.toggle('scrolls', !!attr(data, A.SCROLL_BARS, 0));
     if (!deferPlacing) { this.place(p); this.restack(); this.fit(); }
     return p;
   }
