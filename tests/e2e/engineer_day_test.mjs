@@ -198,6 +198,16 @@ async function main() {
     expect(ratio >= 3, `the current row's text has a contrast of ${ratio.toFixed(2)}:1`);
   });
 
+  await test('the alarm count\'s label is whole inside its popup', async () => {
+    await menuPath('Alarms', 'Alarm List...');
+    const shown = panel('APOP');
+    await shown.waitFor({ timeout: 15000 });
+    const [label, box] = await Promise.all([byName(shown, 'COUNT').locator('.label').boundingBox(), shown.locator(':scope > .client').boundingBox()]);
+    expect(label.x >= box.x && label.x + label.width <= box.x + box.width, `the label spans ${label.x}..${label.x + label.width}, the popup ${box.x}..${box.x + box.width}`);
+    await page.keyboard.press('Escape');
+    await shown.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
   if (!review) {
     await test('a dialog taller than the browser scrolls the page instead of shrinking its text', async () => {
       await menuPath('Configure', 'Channel Setup...');
