@@ -162,6 +162,22 @@ async function main() {
     await shootAt(`engineer_day_${edition}_1920x1080.png`);
   });
 
+  await test('at 1920 x 1080 the strip chart has its layout back after a tiled chart list closes', async () => {
+    const before = await buttonHeights();
+    await menuPath('Charts', 'SPC Chart List...');
+    await list.waitFor({ timeout: 15000 });
+    await byName(list, 'DONE').locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
+    await page.waitForFunction((was) => Object.entries(was).every(([name, h]) => {
+      const b = document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${name}"]`);
+      return b && Math.abs(b.getBoundingClientRect().height - h) <= 1;
+    }), before, { timeout: 15000 }).catch(async () => {
+      throw new Error(`the buttons are ${JSON.stringify(await buttonHeights())} px tall (${JSON.stringify(before)} before)`);
+    });
+    expect(await maximiseShown() === 0, 'the lone strip chart still shows a maximise button');
+    await expectClockAndLegendSeen('1920 x 1080 after tiling');
+  });
+
   await test(`the tab is titled "${review ? 'Vantrel Review' : 'Vantrel'}"${review ? ' and there is no START/STOP' : ''}`, async () => {
     const title = review ? 'Vantrel Review' : 'Vantrel';
     await page.waitForFunction((t) => document.title === t, title, { timeout: 10000 })
