@@ -203,13 +203,17 @@ export class Chart {
     c.fillStyle = '#000';
     c.strokeStyle = grid;
     c.lineWidth = 1;
+    const xText = (i) => (r.x0 + ((r.x1 - r.x0) * i) / xdiv).toFixed(attr(this.ctrl, A.XPREC, Math.abs(r.x1 - r.x0) >= 10 ? 0 : 2));
+    // Every second division is labelled, or fewer on a narrow graph: the numbers never run together.
+    const widest = Math.max(c.measureText(xText(0)).width, c.measureText(xText(xdiv)).width);
+    let step = 2;
+    while (step < xdiv && (area.w * step) / xdiv < widest + 6) step += 2;
     for (let i = 0; i <= xdiv; i++) {
       const px = Math.round(area.x + (area.w * i) / xdiv) + 0.5;
       if (attr(this.ctrl, A.XGRID, 1)) { c.beginPath(); c.moveTo(px, area.y); c.lineTo(px, area.y + area.h); c.stroke(); }
-      if (attr(this.ctrl, A.XLABELS, 1) && i % 2 === 0) {
-        const v = r.x0 + ((r.x1 - r.x0) * i) / xdiv;
+      if (attr(this.ctrl, A.XLABELS, 1) && i % step === 0) {
         c.textAlign = 'center';
-        c.fillText(v.toFixed(attr(this.ctrl, A.XPREC, Math.abs(r.x1 - r.x0) >= 10 ? 0 : 2)), px, area.y + area.h + 12);
+        c.fillText(xText(i), px, area.y + area.h + 12);
       }
     }
     for (let i = 0; i <= ydiv; i++) {
