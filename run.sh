@@ -27,6 +27,9 @@ fi
 INI="$ROOT/build/bin/VANTREL.INI"
 if [[ -f "$INI" ]] && grep -q '^DIR[ =]' "$INI"; then
   sed -i "s|^DIR[ =].*|DIR = $DEMO|" "$INI"
+elif [[ -f "$INI" ]] && grep -q '^\[VANTREL\]' "$INI"; then
+  # The section is there without DIR: a second section would not be read.
+  sed -i "0,/^\[VANTREL\]/s|^\[VANTREL\].*|&\nDIR = $DEMO|" "$INI"
 else
   printf '\n[VANTREL]\nDIR = %s\n' "$DEMO" >> "$INI"
 fi

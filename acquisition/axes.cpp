@@ -387,8 +387,13 @@ void place_beside_legend(int panel_width, int width)
 {
     SetPanelAttribute(legend_panel, ATTR_LEFT, panel_width - width - 10);
     keep_clock_left_of(panel_width - width - 10);
-    SetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, panel_width - width - 5);
-    SetCtrlAttribute(sc_handle, SCHART_PLAYBACK, ATTR_WIDTH, panel_width - width - 5);
+    // The graphs end left of the legend (their own left edge counted): the legend covered the newest points.
+    for (int graph : {SCHART_STRIP, SCHART_PLAYBACK}) {
+        int left = 0;
+        GetCtrlAttribute(sc_handle, graph, ATTR_LEFT, &left);
+        const int room = panel_width - width - 10 - 5 - left;
+        SetCtrlAttribute(sc_handle, graph, ATTR_WIDTH, room > 1 ? room : 1);
+    }
     int label = 0;
     GetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_WIDTH, &label);
     SetCtrlAttribute(sc_handle, SCHART_X_END, ATTR_LEFT, panel_width - width - label - 20);

@@ -1,6 +1,7 @@
 // Scaling from each control's own geometry: truncating at every tile and restore shrank controls for good.
 #include "core/control_layout.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -9,6 +10,10 @@
 namespace vcore {
 
 namespace {
+
+// Below this the controls' text no longer fits them: the rows of buttons and read-outs overprint each other.
+constexpr double kLeastScale = 0.9;
+constexpr int kBothScrollBars = 3;
 
 struct Box {
     int top = 0, left = 0, width = 0, height = 0;
@@ -91,8 +96,13 @@ void scale_controls(int panel, int width, int height)
     // Factors from the client as it is now back to the panel's own size.
     const double back_x = cw > 0 ? static_cast<double>(layout.width) / cw : 1.0;
     const double back_y = ch > 0 ? static_cast<double>(layout.height) / ch : 1.0;
-    const double x = static_cast<double>(width - 2 * f) / layout.width;
-    const double y = static_cast<double>(height - 2 * f) / layout.height;
+    // Controls shrink with their window only so far that their text still fits; a window made smaller than that
+    // (tiled on a small screen) scrolls instead of overprinting its labels and buttons.
+    const double want_x = static_cast<double>(width - 2 * f) / layout.width;
+    const double want_y = static_cast<double>(height - 2 * f) / layout.height;
+    const double x = std::max(want_x, kLeastScale);
+    const double y = std::max(want_y, kLeastScale);
+    SetPanelAttribute(panel, ATTR_PANEL_SCROLL_BARS, x > want_x || y > want_y ? kBothScrollBars : 0);
     std::vector<Kept> now;
     for (int id : ids) {
         const Box current = box_of(panel, id);

@@ -246,6 +246,8 @@ int menu_tile(int, int, void*, int)
                 panel_toggle(*w.handle, rec.maximize_id, EVENT_COMMIT, nullptr, 0, 0);
             }
         }
+        // No panel event may follow (a tiled window was just discarded): the lone window's button goes now.
+        show_buttons_by_count();
         return 0;
     }
     // The windows are children of the main panel: positions are in its client area.

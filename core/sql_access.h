@@ -9,6 +9,8 @@ constexpr int DB_STATEMENT_LIST_FULL = -98;
 constexpr int DB_NO_SUCH_MAP = -79;
 constexpr int DB_OUT_OF_MEMORY = -3;
 constexpr int DB_LIBRARY_NOT_LOADED = -95;
+// The engine's result for a statement on a table whose file does not exist.
+constexpr int DB_NO_SUCH_TABLE = -11;
 
 // Run state that the program's stop hands to DBRunStateCallback.
 constexpr int DB_RUN_STATE_STOP = 4;

@@ -526,7 +526,8 @@ int upload_ok(int panel, int, int event, void*, int, int)
         MessagePopup("Network Error", "Could not complete upload.  Make sure you are authorized to write to the "
                                       "network drive and try again.");
     else
-        vui::ShowStatusLine(copied == ticked ? vsys::strprintf("%d runs copied to %s.", copied, directory.c_str())
+        vui::ShowStatusLine(copied == ticked ? vsys::strprintf("%d %s copied to %s.", copied, copied == 1 ? "run" : "runs",
+                                                               directory.c_str())
                                              : vsys::strprintf("Copy stopped: %d of %d runs copied to %s.", copied,
                                                                ticked, directory.c_str()));
     DiscardMyPanel(&handle);

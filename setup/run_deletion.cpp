@@ -141,10 +141,20 @@ int delete_ok(int panel, int, int event, void*, int, int)
     reload_process_setup();
     int handle = panel;
     DiscardMyPanel(&handle);
-    vui::ShowStatusLine(handled == checked ? vsys::strprintf("%d runs deleted.", handled)
-                                           : vsys::strprintf("Deletion stopped: %d of %d runs deleted.", handled, checked));
+    vui::ShowStatusLine(handled == checked
+                            ? vsys::strprintf("%d %s deleted.", handled, handled == 1 ? "run" : "runs")
+                            : vsys::strprintf("Deletion stopped: %d of %d runs deleted.", handled, checked));
     return 1;
 }
+
+namespace {
+// A table that is not there is passed over; any other failed PACK leaves the database not packed.
+bool packed(const std::string& sql)
+{
+    const int result = DBImmediateSQL(hdbc, sql.c_str());
+    return result == 0 || result == DB_NO_SUCH_TABLE;
+}
+}  // namespace
 
 void pack_db(int, int, void*, int)
 {
@@ -152,17 +162,19 @@ void pack_db(int, int, void*, int)
     constexpr double kSteps = 37.0;
     bool cancel = false;
     bool stopped = false;
+    int failed = 0;
     for (int c = 1; c <= 32 && !cancel; ++c) {
         for (int s = 1; s <= 16; ++s) {
-            DBImmediateSQL(hdbc, vsys::strprintf("PACK STEP%.2d%.2d", c, s).c_str());
-            DBImmediateSQL(hdbc, vsys::strprintf("PACK STPM%.2d%.2d", c, s).c_str());
+            if (!packed(vsys::strprintf("PACK STEP%.2d%.2d", c, s))) ++failed;
+            if (!packed(vsys::strprintf("PACK STPM%.2d%.2d", c, s))) ++failed;
         }
         for (const char* table : {"AREA_", "OTHER_", "TIMER_"})
-            DBImmediateSQL(hdbc, vsys::strprintf("PACK %s%.2d", table, c).c_str());
+            if (!packed(vsys::strprintf("PACK %s%.2d", table, c))) ++failed;
         cancel = wait.cancelled();
         wait.progress(c / kSteps);
     }
-    for (int i = 1; i <= 5; ++i) DBImmediateSQL(hdbc, vsys::strprintf("PACK ONTIME_%d", i).c_str());
+    for (int i = 1; i <= 5; ++i)
+        if (!packed(vsys::strprintf("PACK ONTIME_%d", i))) ++failed;
     int step = 32;
     for (const char* table : {"OOC_ALRM", "VT_INFO", "ENDP_PAR", "ENDP_DAT", "CONFIG"}) {
         if (wait.cancelled()) {
@@ -170,10 +182,16 @@ void pack_db(int, int, void*, int)
             break;
         }
         if (step < 36) wait.progress(++step / kSteps);
-        DBImmediateSQL(hdbc, (std::string("PACK ") + table).c_str());
+        if (!packed(std::string("PACK ") + table)) ++failed;
     }
     wait.progress(1.0);
-    vui::ShowStatusLine(cancel || stopped ? "Packing stopped before every table was packed." : "Database packed.");
+    if (cancel || stopped)
+        vui::ShowStatusLine("Packing stopped before every table was packed.");
+    else if (failed > 0)
+        vui::ShowStatusLine(vsys::strprintf("Packing failed for %d %s: the database is not fully packed.", failed,
+                                            failed == 1 ? "table" : "tables"));
+    else
+        vui::ShowStatusLine("Database packed.");
 }
 
 int multi_copy(const char* sourceBase, const char* destinationBase, short* count)

@@ -195,6 +195,20 @@ ChamberModel::ChamberModel(Scenario scenario, double origin) : scenario_(std::mo
     for (const auto& m : scenario_.channels) by_channel_[m.channel] = &m;
 }
 
+std::shared_ptr<ChamberModel> ChamberModel::from_first_scan(Scenario scenario)
+{
+    auto model = std::make_shared<ChamberModel>(std::move(scenario), 0.0);
+    model->origin_at_first_scan_ = true;
+    return model;
+}
+
+void ChamberModel::begin_at(double t)
+{
+    if (!origin_at_first_scan_) return;
+    origin_ = t;
+    origin_at_first_scan_ = false;
+}
+
 ChamberModel::Interval ChamberModel::interval_at(double t, Interval* previous) const
 {
     // Returns the interval holding t (start <= t < end), or an empty one; *previous
@@ -401,6 +415,7 @@ double ChamberModel::noise(int channel, std::uint64_t mixed_tick) const
 
 void ChamberModel::sample(double t, std::uint64_t, double volts[32])
 {
+    begin_at(t);
     // The process moves slowly next to the top sample rate: its shape is
     // evaluated once per millisecond, the noise on every sample.
     auto bucket = static_cast<long long>(std::floor(t * 1000.0));
@@ -430,6 +445,7 @@ void ChamberModel::sample(double t, std::uint64_t, double volts[32])
 
 std::uint8_t ChamberModel::block_error(double start, double end)
 {
+    begin_at(start);
     (void)end;
     Interval last;
     Interval now = interval_at(start, &last);

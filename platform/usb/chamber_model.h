@@ -70,6 +70,9 @@ class ChamberModel : public SignalSource {
 public:
     // `origin` is the clock time at which the scenario begins.
     ChamberModel(Scenario scenario, double origin);
+    // The scenario begins with the first scan the board takes (the first Start), so the demo's wafers count from
+    // there however long the program ran before.
+    static std::shared_ptr<ChamberModel> from_first_scan(Scenario scenario);
     void sample(double t, std::uint64_t scan, double volts[32]) override;
     std::uint8_t block_error(double start, double end) override;
 
@@ -92,8 +95,11 @@ private:
     // `mixed_tick`: the sample's microsecond, mixed.
     double noise(int channel, std::uint64_t mixed_tick) const;
 
+    void begin_at(double t);
+
     Scenario scenario_;
     double origin_ = 0.0;
+    bool origin_at_first_scan_ = false;
     double wafer_time_ = 0.0;
     double run_time_ = 0.0;
     double cycle_time_ = 0.0;

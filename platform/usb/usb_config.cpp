@@ -49,7 +49,7 @@ vsys::Result apply_board_environment(const BoardEnvironment& e)
     if (!vsys::clock_is_simulated()) vsys::set_clock_speed(e.speed);
     SimBoardConfig config;
     config.fifo_capacity = fifo_capacity_for_speed(vsys::clock_is_simulated() ? 1.0 : e.speed);
-    config.signals = std::make_shared<ChamberModel>(std::move(scenario), vsys::clock_seconds());
+    config.signals = ChamberModel::from_first_scan(std::move(scenario));
     set_backend(std::make_shared<SimBoard>(config));
     return vsys::Result::success();
 }

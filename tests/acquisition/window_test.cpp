@@ -318,6 +318,11 @@ TEST_F(AcqTest, AWideLegendLeavesTheClockInSight)
             EXPECT_LE(left + clock_width, legend_left) << ctrl;
             EXPECT_GE(left, 0) << ctrl;
         }
+        // The newest points of the strip chart stay in sight beside the legend.
+        int strip_left = 0, strip_width = 0;
+        GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_LEFT, &strip_left);
+        GetCtrlAttribute(sc_handle, SCHART_STRIP, ATTR_WIDTH, &strip_width);
+        EXPECT_LE(strip_left + strip_width, legend_left);
     }
 }
 

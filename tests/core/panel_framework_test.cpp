@@ -119,6 +119,27 @@ TEST_F(Panels, ScalingKeepsTheHeightOfOneLineControls)
     EXPECT_EQ(ui.attribute(sc_handle, graph, ATTR_HEIGHT), 40);
 }
 
+// A window tiled far below its own size keeps its controls large enough for their text and scrolls instead.
+TEST_F(Panels, ControlsShrinkOnlySoFarAndTheWindowScrollsBeyond)
+{
+    open_window(&sc_handle);
+    const int button = NewCtrl(sc_handle, CTRL_COMMAND_BUTTON, "Exclude Rule Breakers", 100, 40);
+    SetCtrlAttribute(sc_handle, button, ATTR_HEIGHT, 30);
+    SetCtrlAttribute(sc_handle, button, ATTR_WIDTH, 110);
+    panel_attributes rec;
+    rec.panel = sc_handle;
+    ASSERT_EQ(get_my_attributes(&rec), 1);
+    const int f = ui.panel_attribute(sc_handle, ATTR_FRAME_THICKNESS);
+    sizePanel(&rec, 0, (400 - 2 * f) / 2 + 2 * f, 0, (300 - 2 * f) / 2 + 2 * f);
+    EXPECT_EQ(ui.attribute(sc_handle, button, ATTR_HEIGHT), 27);
+    EXPECT_EQ(ui.attribute(sc_handle, button, ATTR_WIDTH), 99);
+    EXPECT_EQ(ui.attribute(sc_handle, button, ATTR_TOP), 90);
+    EXPECT_NE(ui.panel_attribute(sc_handle, ATTR_PANEL_SCROLL_BARS), 0);
+    sizePanel(&rec, 0, 400, 0, 300);
+    EXPECT_EQ(ui.attribute(sc_handle, button, ATTR_HEIGHT), 30);
+    EXPECT_EQ(ui.panel_attribute(sc_handle, ATTR_PANEL_SCROLL_BARS), 0);
+}
+
 // Tiling and closing again and again: the controls of the window left open come back to the same places, and
 // at the window's own size to their own geometry.
 TEST_F(Panels, ClosingATiledWindowGivesTheOthersTheirLayoutBack)
@@ -140,8 +161,11 @@ TEST_F(Panels, ClosingATiledWindowGivesTheOthersTheirLayoutBack)
         open_window(&list_panel);
         menu_tile(1, 62, nullptr, parent_panel);
         EXPECT_LT(place().height, alone.height);
+        ui.activate(list_panel);  // two windows: the maximise buttons show
+        EXPECT_TRUE(ui.visible(sc_handle, button(sc_handle)));
         DiscardMyPanel(&list_panel);  // tiles what is left: the strip chart alone
         EXPECT_EQ(place(), alone);
+        EXPECT_FALSE(ui.visible(sc_handle, button(sc_handle))) << "no maximise button on the lone window";
     }
     panel_attributes rec;
     rec.panel = sc_handle;

@@ -28,15 +28,17 @@ async function main() {
   const popups = page.locator('.popup');
   const waitTicked = (label) => page.waitForFunction((l) => [...document.querySelectorAll('[data-panel="SPC_LIST"] [data-constant="CHARTS"] .list-item')]
     .some((r) => r.querySelector('.item-text')?.textContent.trim() === l && r.querySelector('input')?.checked), label, { timeout: 10000 });
-  // Keeps only one system of the batch dialog opened by `opener` and presses its OK.
+  // Keeps only one system of the batch dialog opened by `opener` and presses its OK: the tick on the single system
+  // ends "Select All" by itself.
   const batch = async (opener, system, title) => {
     await button(page, opener).click();
     await wafers.waitFor({ timeout: 15000 });
     expect((await wafers.locator('.titlebar .title').first().innerText()).trim() === title, `the dialog is not "${title}"`);
-    await listItems(page, 'WAFERS_SYSTEM_LIST').filter({ hasText: 'Select All' }).locator('input[type="checkbox"]').click();
     await listItems(page, 'WAFERS_SYSTEM_LIST').filter({ hasText: system }).locator('input[type="checkbox"]').click();
     await page.waitForFunction((s) => [...document.querySelectorAll('[data-panel="WAFERS"] [data-constant="SYSTEM_LIST"] .list-item')]
       .some((r) => r.innerText.includes(s) && r.querySelector('input').checked), system, { timeout: 10000 });
+    const all = listItems(page, 'WAFERS_SYSTEM_LIST').filter({ hasText: 'Select All' }).locator('input[type="checkbox"]');
+    expect(!(await all.isChecked()), '"Select All" stays ticked after a single system was ticked');
     await button(page, 'WAFERS_OK').click();
     await wafers.waitFor({ state: 'detached', timeout: 15000 });
   };

@@ -2,7 +2,8 @@
 // 1280 x 720 and 1920 x 1080 with no text below 11 px and the clock and legend both in sight, the tab's title, the
 // slideshow and the setup and run commands saying how they ended, batch selection ticks that mean what they show,
 // dimmed menu titles, a click in the SPC chart moving its read-out, text-field keys, and the strip chart's layout back
-// after a tiled chart closes. Screenshots go to the test's working directory.
+// after a tiled chart closes; tall dialogs and tiled windows with their text readable and nothing overprinted.
+// Screenshots go to screenshots/ in the test's working directory.
 // Usage: node engineer_day_test.mjs <bin directory> <Vantrel|VantrelReview> <platform/web directory> <make_demo_dir>
 //        <setup file> <seed_compare_runs>
 import { execFileSync } from 'node:child_process';
@@ -64,8 +65,10 @@ async function main() {
     if (document.querySelector('.chart canvas') && 11 * scale < least) { least = 11 * scale; where = 'chart text'; }
     return { least, where, scale };
   });
+  const shots = path.join(process.cwd(), 'screenshots');
+  fs.mkdirSync(shots, { recursive: true });
   const shootAt = async (name) => {
-    const shot = path.join(process.cwd(), name);
+    const shot = path.join(shots, name);
     await page.screenshot({ path: shot });
     const m = await smallestText();
     console.log(`screenshot: ${shot}; smallest text ${m.least.toFixed(1)} px (${m.where}), window scale ${m.scale}`);
@@ -104,6 +107,38 @@ async function main() {
     }
     return covered;
   });
+  // Text that does not fit its control or lies over another control of its window: buttons whose caption runs out
+  // of them, and labels that cross another control's box.
+  const overprinted = (names) => page.evaluate((panels) => {
+    const faults = [];
+    const boxes = (p) => [...p.querySelectorAll(':scope > .client > .ctrl')].filter((c) => c.getClientRects().length)
+      .map((c) => ({ c, r: c.getBoundingClientRect() }));
+    const crosses = (a, b) => a.left < b.right - 1 && b.left < a.right - 1 && a.top < b.bottom - 1 && b.top < a.bottom - 1;
+    for (const name of panels) {
+      const p = document.querySelector(`[data-panel="${name}"]`);
+      if (!p) continue;
+      const all = boxes(p);
+      for (const { c } of all) {
+        const b = c.querySelector(':scope > button');
+        if (b && b.textContent.length > 1 && (b.scrollWidth > b.clientWidth || b.scrollHeight > b.clientHeight))
+          faults.push(`${name}.${c.dataset.constant} "${b.textContent}" does not fit its button`);
+        const label = c.querySelector(':scope > .label');
+        if (!label || !label.textContent.trim()) continue;
+        const lr = label.getBoundingClientRect();
+        for (const o of all) {
+          if (o.c === c || o.c.contains(label) || o.c.classList.contains('decoration')) continue;
+          if (crosses(lr, o.r)) faults.push(`${name}.${c.dataset.constant}'s label "${label.textContent}" lies over ${o.c.dataset.constant}`);
+        }
+      }
+    }
+    return faults;
+  }, names);
+  const expectReadable = async (names, where) => {
+    const faults = await overprinted(names);
+    expect(faults.length === 0, `${where}: ${faults.join('; ')}`);
+  };
+  // The maximise buttons shown on the strip chart (the framework's picture button, top right).
+  const maximiseShown = () => chart.locator(':scope > .client > .ctrl:not(.hidden):not([data-constant]) > button').count();
   const expectClockAndLegendSeen = async (size) => {
     const covered = await coveredTexts();
     expect(covered.length === 0, `at ${size} these cannot be read: ${covered.join(', ')}`);
@@ -127,6 +162,22 @@ async function main() {
     await shootAt(`engineer_day_${edition}_1920x1080.png`);
   });
 
+  await test('at 1920 x 1080 the strip chart has its layout back after a tiled chart list closes', async () => {
+    const before = await buttonHeights();
+    await menuPath('Charts', 'SPC Chart List...');
+    await list.waitFor({ timeout: 15000 });
+    await byName(list, 'DONE').locator('button').click();
+    await list.waitFor({ state: 'detached', timeout: 15000 });
+    await page.waitForFunction((was) => Object.entries(was).every(([name, h]) => {
+      const b = document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${name}"]`);
+      return b && Math.abs(b.getBoundingClientRect().height - h) <= 1;
+    }), before, { timeout: 15000 }).catch(async () => {
+      throw new Error(`the buttons are ${JSON.stringify(await buttonHeights())} px tall (${JSON.stringify(before)} before)`);
+    });
+    expect(await maximiseShown() === 0, 'the lone strip chart still shows a maximise button');
+    await expectClockAndLegendSeen('1920 x 1080 after tiling');
+  });
+
   await test(`the tab is titled "${review ? 'Vantrel Review' : 'Vantrel'}"${review ? ' and there is no START/STOP' : ''}`, async () => {
     const title = review ? 'Vantrel Review' : 'Vantrel';
     await page.waitForFunction((t) => document.title === t, title, { timeout: 10000 })
@@ -148,6 +199,52 @@ async function main() {
     await shootAt(`engineer_day_${edition}_1280x720.png`);
   });
 
+  await test('the current legend row reads clearly on its highlight', async () => {
+    const current = panel('LEGEND').locator('.list-item.current .coloured').first();
+    await current.waitFor({ timeout: 10000 });
+    const ratio = await current.evaluate((el) => {
+      const rgb = (c) => c.match(/\d+(\.\d+)?/g).slice(0, 3).map(Number);
+      const lum = ([r, g, b]) => [r, g, b].map((v) => { v /= 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; })
+        .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+      let bg = el;
+      while (bg && getComputedStyle(bg).backgroundColor.match(/rgba\(.*, 0\)|transparent/)) bg = bg.parentElement;
+      const [a, b] = [lum(rgb(getComputedStyle(el).color)), lum(rgb(getComputedStyle(bg).backgroundColor))];
+      return (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+    });
+    expect(ratio >= 3, `the current row's text has a contrast of ${ratio.toFixed(2)}:1`);
+  });
+
+  await test('the alarm count\'s label is whole inside its popup', async () => {
+    await menuPath('Alarms', 'Alarm List...');
+    const shown = panel('APOP');
+    await shown.waitFor({ timeout: 15000 });
+    const [label, box] = await Promise.all([byName(shown, 'COUNT').locator('.label').boundingBox(), shown.locator(':scope > .client').boundingBox()]);
+    expect(label.x >= box.x && label.x + label.width <= box.x + box.width, `the label spans ${label.x}..${label.x + label.width}, the popup ${box.x}..${box.x + box.width}`);
+    await page.keyboard.press('Escape');
+    await shown.waitFor({ state: 'detached', timeout: 15000 });
+  });
+
+  if (!review) {
+    await test('a dialog taller than the browser scrolls the page instead of shrinking its text', async () => {
+      await menuPath('Configure', 'Channel Setup...');
+      const setup = panel('CHAN');
+      await setup.waitFor({ timeout: 15000 });
+      const m = await smallestText();
+      expect(m.scale === 1 && m.least >= MIN_TEXT_PX, `text of ${m.least.toFixed(1)} px (${m.where}) at scale ${m.scale}`);
+      // Its lowest control is reached by scrolling the page, as a person does with the wheel.
+      const lowest = setup.locator('.ctrl').last();
+      const bottom = async () => (await lowest.boundingBox()).y + (await lowest.boundingBox()).height;
+      expect(await bottom() > 720, 'the dialog fits the browser: nothing to scroll');
+      await page.mouse.move(640, 400);
+      for (let k = 0; k < 30 && (await bottom()) > 720; k++) { await page.mouse.wheel(0, 200); await settled(page); }
+      expect(await bottom() <= 720, 'the page does not scroll to the dialog\'s bottom');
+      await shootAt(`engineer_day_${edition}_channel_setup_1280x720.png`);
+      await page.mouse.wheel(0, -5000);
+      await byName(setup, 'CANCEL').locator('button').click();
+      await setup.waitFor({ state: 'detached', timeout: 15000 });
+    });
+  }
+
   await test('a slideshow of charts without data says so in the status line', async () => {
     await menuPath('Charts', 'Chart Slideshow');
     await waitStatus(/^None of the active charts has data to display\.$/, 'the slideshow');
@@ -159,6 +256,15 @@ async function main() {
     await waitStatus(/^Process ".+" saved\.$/, 'Save');
     await menuPath('File', 'Pack Database');
     await waitStatus(/^Database packed\.$/, 'Pack Database');
+  });
+
+  await test('Open says which setup it opened', async () => {
+    await menuPath('File', 'Open...');
+    const chooser = popups.filter({ hasText: 'Please select a setup file...' });
+    await chooser.waitFor({ timeout: 15000 });
+    await chooser.locator('.buttons button').first().click();
+    await chooser.waitFor({ state: 'detached', timeout: 15000 });
+    await waitStatus(/^Process ".+" opened\.$/, 'Open');
   });
 
   await test('Export warns before it replaces an existing file, then says where it wrote', async () => {
@@ -175,7 +281,8 @@ async function main() {
       await chooser.waitFor({ state: 'detached', timeout: 15000 });
       await waitStatus(/^Process exported to .*day\.Vantrel\.$/, `export ${round}`);
       expect(fs.existsSync(path.join(session.work, 'day.Vantrel')), 'no export file');
-      await page.evaluate(() => { document.getElementById('status-line').textContent = ''; });
+      // The note goes by itself after a few seconds, so the next one is seen as new.
+      await statusLine.waitFor({ state: 'hidden', timeout: 30000 });
     }
   });
 
@@ -202,7 +309,27 @@ async function main() {
       const r = document.querySelector('[data-panel="SPC"] [data-constant="CHART"]')?.dataset.range?.split(',').map(Number);
       return r && r[0] >= -4 && r[0] < 0;
     }, null, { timeout: 15000 });
+    // The newest point is the newest ticked lot.
+    await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="TRACE_ID"] input')?.value.trim() === 'LOT7',
+      null, { timeout: 10000 }).catch(async () => {
+      throw new Error(`the newest point is ${await byName(spc, 'TRACE_ID').locator('input').inputValue()}`);
+    });
   });
+
+  for (const [width, height] of [[1280, 720], [1920, 1080]]) {
+    await test(`tiled at ${width} x ${height}, no caption runs out of its button and no label lies over a control`, async () => {
+      await page.setViewportSize({ width, height });
+      await page.waitForFunction((w) => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - w) < 30, width, { timeout: 15000 });
+      await byName(chart, 'TILE').locator('button').click();
+      await settled(page);
+      await expectReadable(['SCHART', 'SPC', 'SPC_LIST'], `tiled at ${width} x ${height}`);
+      await shootAt(`engineer_day_${edition}_tiled_${width}x${height}.png`);
+    });
+  }
+  await page.setViewportSize({ width: 1280, height: 720 });
+  await page.waitForFunction(() => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - 1280) < 30, null, { timeout: 15000 });
+  await byName(chart, 'TILE').locator('button').click();
+  await settled(page);
 
   await test('with the SPC chart in front the dimmed menu titles look dimmed and do not open', async () => {
     // Done closes the chart list with the chart window in front of the strip chart: the menus that need the strip
@@ -211,6 +338,10 @@ async function main() {
     await byName(list, 'DONE').locator('button').click();
     await list.waitFor({ state: 'detached', timeout: 15000 });
     await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
+    for (const title of ['File', 'Configure', 'Charts']) {
+      const menu = top.locator(':scope > div > .menubar > .menu').filter({ hasText: new RegExp(`^${title}`) }).first();
+      expect(await menu.evaluate((el) => el.classList.contains('dimmed')), `${title} is not dimmed`);
+    }
     const file = top.locator(':scope > div > .menubar > .menu.dimmed').first();
     const look = await file.evaluate((el) => ({ color: getComputedStyle(el).color, normal: getComputedStyle(el.parentElement.querySelector('.menu:not(.dimmed)')).color }));
     expect(look.color !== look.normal, `a dimmed title has the colour of an enabled one (${look.color})`);
@@ -228,6 +359,11 @@ async function main() {
     await graph.click({ position: { x: 56, y: box.height / 2 } });
     await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="POINT"] input')?.value === '-2',
       null, { timeout: 10000 }).catch(async () => { throw new Error(`the point read-out stays ${before} (now ${await point.inputValue()})`); });
+    // The oldest of the ticked lots.
+    await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="TRACE_ID"] input')?.value.trim() === 'LOT3',
+      null, { timeout: 10000 }).catch(async () => {
+      throw new Error(`the oldest point is ${await byName(spc, 'TRACE_ID').locator('input').inputValue()}`);
+    });
   });
 
   await test('the comment field keeps Ctrl+A, X and V and stops at 64 characters', async () => {
@@ -244,6 +380,12 @@ async function main() {
     expect(await comment.inputValue() === '', 'Ctrl+X left the text');
     await page.keyboard.press('Control+V');
     expect(await comment.inputValue() === 'engineer note', `Ctrl+V gave ${JSON.stringify(await comment.inputValue())}`);
+    // Ctrl+C copies and leaves the text: pasted at the end it comes twice.
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Control+C');
+    await page.keyboard.press('End');
+    await page.keyboard.press('Control+V');
+    expect(await comment.inputValue() === 'engineer noteengineer note', `Ctrl+C, V gave ${JSON.stringify(await comment.inputValue())}`);
   });
 
   await test('closing the tiled chart gives the strip chart its layout back', async () => {
@@ -257,6 +399,7 @@ async function main() {
       throw new Error(`the buttons are ${JSON.stringify(await buttonHeights())} px tall (${JSON.stringify(startHeights)} before, ${JSON.stringify(tiled)} tiled)`);
     });
     await expectClockAndLegendSeen('1280 x 720 after tiling');
+    expect(await maximiseShown() === 0, 'the lone strip chart still shows a maximise button');
     await shootAt(`engineer_day_${edition}_after_tiling_1280x720.png`);
   });
 
@@ -358,11 +501,24 @@ async function main() {
     await page.waitForFunction(() => document.querySelector('.popup .where')?.textContent.endsWith('/Copies'), null, { timeout: 15000 });
     await dialog.locator('.buttons button[data-button="Select"]').click();
     await dialog.waitFor({ state: 'detached', timeout: 15000 });
-    await waitStatus(/^1 runs copied to .*\/Copies\.$/, 'the copy');
+    await waitStatus(/^1 run copied to .*\/Copies\.$/, 'the copy');
     expect((await popups.count()) === 0, 'a popup was shown');
     const copies = path.join(session.work, 'Copies');
     expect(fs.readdirSync(copies).some((f) => f.toUpperCase() === 'VT_INFO.DBF'), 'the folder holds no run table');
     expect(fs.readdirSync(path.join(copies, 'SC_DATA')).length === 1, 'the run\'s trace was not copied');
+  });
+
+  await test('a deletion of runs says how many it deleted', async () => {
+    await menuPath('File', 'Delete Runs...');
+    await answeringNo(() => runSelection.isVisible(), 'the run selection');
+    const lot = rows(runSelection, 'RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT59\s*$/ }) });
+    await lot.scrollIntoViewIfNeeded();
+    await lot.locator('input[type="checkbox"]').click();
+    await page.waitForFunction(() => [...document.querySelectorAll('[data-panel="SC_SEL"] [data-constant="RUNS"] .list-item')]
+      .some((r) => /^LOT59\s*$/.test(r.querySelector('.item-text')?.textContent ?? '') && r.querySelector('input')?.checked), null, { timeout: 10000 });
+    await byName(runSelection, 'OK').locator('button').click();
+    await waitStatus(/^1 run deleted\.$/, 'the deletion');
+    expect((await popups.count()) === 0, 'a popup was shown');
   });
 
   await test('a new process of record says which run and wafer it is', async () => {

@@ -5,6 +5,7 @@
 #include "panels/del_old.h"
 #include "panels/s_chart.h"
 #include "panels/sc_sel.h"
+#include "platform/sys/fault_plan.h"
 #include "platform/ui/status_line.h"
 #include "setup/run_deletion.h"
 #include "setup/run_selection.h"
@@ -118,6 +119,19 @@ TEST_F(RunDeletionTest, PackingDropsDeletedRows)
     EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "1");
     EXPECT_EQ(ui.find_panel("WAIT"), 0);
     EXPECT_EQ(vui::status_line(), "Database packed.");
+}
+
+TEST_F(RunDeletionTest, APackThatFailsDoesNotSayItPacked)
+{
+    for (int run = 1; run <= 3; ++run) add_run(run, "2026/01/01");
+    vtest::run(hdbc, "DELETE FROM VT_INFO WHERE RUN_NUM > 1");
+    {
+        vsys::FaultPlanScope full(vsys::FileFault::disk_full_after(0, "VT_INFO"));
+        pack_db(0, MENUBAR_FILE_PACK_DATABASE, nullptr, 0);
+        EXPECT_GT(vsys::fault_plan_strikes(), 0);
+    }
+    EXPECT_EQ(vui::status_line(), "Packing failed for 1 table: the database is not fully packed.");
+    EXPECT_EQ(rows("SELECT RUN_NUM FROM VT_INFO"), "1");
 }
 
 TEST_F(RunDeletionTest, MultiCopyCountsTheCopiesThatFailed)

@@ -196,3 +196,28 @@ TEST(Chamber, NoiseBurstOnlyOnItsChannelAndWafer)
 }
 
 }  // namespace
+
+namespace {
+
+// The demo's chamber begins with the first scan: however long the program ran before Start, its first wafer is
+// whole and the anomaly schedule counts from there.
+TEST(Chamber, ScheduleFromTheFirstScanIsThatOfAModelStartedThen)
+{
+    const Scenario s = default_scenario();
+    const double first_scan = 1234.5;
+    auto late = ChamberModel::from_first_scan(s);
+    ChamberModel then(s, first_scan);
+    late->block_error(first_scan, first_scan + 1.0);
+    for (double t = first_scan; t < first_scan + 300.0; t += 7.3) {
+        const vusb::ChamberState a = late->state_at(t), b = then.state_at(t);
+        ASSERT_EQ(a.wafer, b.wafer) << t;
+        ASSERT_EQ(a.in_wafer, b.in_wafer) << t;
+        ASSERT_EQ(a.phase, b.phase) << t;
+    }
+    double va[32], vb[32];
+    late->sample(first_scan + 20.0, 0, va);
+    then.sample(first_scan + 20.0, 0, vb);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(va[i], vb[i]) << i;
+}
+
+}  // namespace

@@ -4,6 +4,8 @@ const A = { BG: 1081, GRID: 1086, XGRID: 1087, XLABELS: 1088, XDIV: 1090, XPREC:
   POINT_STYLE: 1133, LINE_STYLE: 1134 };
 const STRIP = 310, AUTOSCALE = 1, TRANSPARENT = 0x1000000;
 const M = { left: 48, right: 14, top: 8, bottom: 18 };
+// The margins of a graph that shows no axis labels.
+const BARE = { left: 2, right: 2, top: 2, bottom: 2 };
 const hex = (c) => '#' + ((c >>> 0) & 0xffffff).toString(16).padStart(6, '0');
 const attr = (o, n, d) => (o.attributes && o.attributes[n] !== undefined ? o.attributes[n] : d);
 
@@ -160,7 +162,9 @@ export class Chart {
     c.setTransform(dpr, 0, 0, dpr, 0, 0);
     c.fillStyle = '#d4d0c8';
     c.fillRect(0, 0, w, h);
-    const area = { x: M.left, y: M.top, w: Math.max(1, w - M.left - M.right), h: Math.max(1, h - M.top - M.bottom) };
+    // A graph with no axis labels at all (a chart's key) gives their room to its plot area.
+    const m = attr(this.ctrl, A.YLABELS, 1) || attr(this.ctrl, A.XLABELS, 1) ? M : BARE;
+    const area = { x: m.left, y: m.top, w: Math.max(1, w - m.left - m.right), h: Math.max(1, h - m.top - m.bottom) };
     this.area = area;
     const r = (this.view = this.ranges());
     this.el.dataset.range = [r.x0, r.x1, r.y0, r.y1].join(',');
@@ -199,13 +203,17 @@ export class Chart {
     c.fillStyle = '#000';
     c.strokeStyle = grid;
     c.lineWidth = 1;
+    const xText = (i) => (r.x0 + ((r.x1 - r.x0) * i) / xdiv).toFixed(attr(this.ctrl, A.XPREC, Math.abs(r.x1 - r.x0) >= 10 ? 0 : 2));
+    // Every second division is labelled, or fewer on a narrow graph: the numbers never run together.
+    const widest = Math.max(c.measureText(xText(0)).width, c.measureText(xText(xdiv)).width);
+    let step = 2;
+    while (step < xdiv && (area.w * step) / xdiv < widest + 6) step += 2;
     for (let i = 0; i <= xdiv; i++) {
       const px = Math.round(area.x + (area.w * i) / xdiv) + 0.5;
       if (attr(this.ctrl, A.XGRID, 1)) { c.beginPath(); c.moveTo(px, area.y); c.lineTo(px, area.y + area.h); c.stroke(); }
-      if (attr(this.ctrl, A.XLABELS, 1) && i % 2 === 0) {
-        const v = r.x0 + ((r.x1 - r.x0) * i) / xdiv;
+      if (attr(this.ctrl, A.XLABELS, 1) && i % step === 0) {
         c.textAlign = 'center';
-        c.fillText(v.toFixed(attr(this.ctrl, A.XPREC, Math.abs(r.x1 - r.x0) >= 10 ? 0 : 2)), px, area.y + area.h + 12);
+        c.fillText(xText(i), px, area.y + area.h + 12);
       }
     }
     for (let i = 0; i <= ydiv; i++) {

@@ -7,7 +7,7 @@ import { parseListText } from './listtext.js';
 const A = { DIMMED: 500, CONSTANT: 501, MAX_LEN: 513, CHECK_MODE: 514, VISIBLE: 530, LEFT: 531, TOP: 532,
   WIDTH: 533, HEIGHT: 540, SIZABLE: 571, TITLE: 573, MOVABLE: 581, ZOOM: 597, CLOSE_ITEM: 605, LABEL: 641,
   TEXT_COLOR: 680, MODE: 710, CTRL_COLOR: 985, IMAGE: 1050, MIN: 511, MAX: 512, ON_TEXT: 1201, OFF_TEXT: 1202,
-  SHOW_AS_COLOR: 1203 };
+  SHOW_AS_COLOR: 1203, SCROLL_BARS: 618 };
 const S = { NUMERIC: 100, SLIDE: 110, STRING: 160, RING: 170, TEXT_MSG: 180, TEXT_BOX: 190, COMMAND: 200,
   TOGGLE: 210, SWITCH: 215, CHECK: 220, LED: 230, PICTURE_BUTTON: 235, LIST: 250, GRAPH: 300, STRIP: 310,
   TIMER: 320, DECORATION: 330, PICTURE: 340 };
@@ -84,12 +84,6 @@ function limitLength(field, max) {
   if (max > 0) field.maxLength = max;
 }
 
-// The program sizes its main window to the browser, so windows are shown at their own size; only a window larger
-// than the browser (a dialog taller than a small screen) makes the view shrink, while it is open.
-function shrinkToFit(right, bottom) {
-  return right && bottom ? Math.min(1, (window.innerWidth - 2) / right, (window.innerHeight - 2) / bottom) : 1;
-}
-
 export class Screen {
   constructor(root, send) {
     this.root = root;
@@ -99,27 +93,14 @@ export class Screen {
     this.topLevel = [];
     this.stack = [];
     this.lastActive = 0;
-    this.fitting = false;
-    window.addEventListener('resize', () => this.fit());
   }
 
-  // The top-level windows are shown at their own size unless one is larger than the browser (see shrinkToFit).
+  // The program sizes its main window to the browser, so windows are shown at their own size; a window larger than
+  // the browser (a dialog taller than a small screen) makes the page scroll instead: shrinking the whole view made
+  // its text too small to read.
   fit() {
-    if (this.fitting) return;
-    this.fitting = true;
-    requestAnimationFrame(() => {
-      this.fitting = false;
-      let right = 0, bottom = 0;
-      for (const h of this.topLevel) {
-        const p = this.panels.get(h);
-        if (!p || p.el.classList.contains('hidden')) continue;
-        right = Math.max(right, p.el.offsetLeft + p.el.offsetWidth);
-        bottom = Math.max(bottom, p.el.offsetTop + p.el.offsetHeight);
-      }
-      const s = shrinkToFit(right, bottom);
-      this.root.style.transform = s < 1 ? `scale(${s})` : '';
-      this.root.dataset.scale = s.toFixed(4);
-    });
+    this.root.style.transform = '';
+    this.root.dataset.scale = '1.0000';
   }
 
   // The browser window in panel coordinates: the program keeps moved and sized windows inside it.
@@ -207,6 +188,8 @@ export class Screen {
     this.position(p, attr(data, A.LEFT, 0), attr(data, A.TOP, 0));
     p.client.style.width = attr(data, A.WIDTH, 400) + 'px';
     p.client.style.height = attr(data, A.HEIGHT, 300) + 'px';
+    // A window smaller than its controls can be (tiled on a small screen) scrolls.
+    p.client.classList.toggle('scrolls', !!attr(data, A.SCROLL_BARS, 0));
     if (!deferPlacing) { this.place(p); this.restack(); this.fit(); }
     return p;
   }
@@ -732,8 +715,8 @@ export class Screen {
     for (const seg of parseListText(it[LABEL])) {
       const s = document.createElement('span');
       s.textContent = seg.text;
-      if (seg.color) s.style.color = seg.color;
-      if (seg.column >= 0) { s.className = 'seg'; s.style.left = seg.column + 'px'; }
+      if (seg.color) { s.style.color = seg.color; s.classList.add('coloured'); }
+      if (seg.column >= 0) { s.classList.add('seg'); s.style.left = seg.column + 'px'; }
       text.append(s);
     }
     row.append(text);
