@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 
 #include <functional>
 #include <memory>
@@ -87,10 +88,14 @@ protected:
     }
 
     // Reads whatever has come for the page, without waiting.
+    // Reads the frames that have come, whole: bytes taken off mid-frame would leave the next read parsing a payload
+    // as a header.
     static void drain(vtest::RawPage& page)
     {
-        char buf[64 * 1024];
-        while (::recv(page.fd(), buf, sizeof buf, MSG_DONTWAIT) > 0) {}
+        int opcode = 0;
+        std::string payload;
+        pollfd p{page.fd(), POLLIN, 0};
+        while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) && page.next(opcode, payload)) {}
     }
 
     // Reads the page's messages until one of type "error" says `until`; how many of them said `counted`.
