@@ -224,10 +224,11 @@ export async function pickMenu(window, menuPath) {
   const names = Array.isArray(menuPath) ? menuPath : menuPath.split('/');
   const menu = window.locator(':scope > div > .menubar').locator(menuNamed(names[0]));
   // A menu that did not open (the click came while the page was still busy) is clicked again, as a person would.
+  const open = menu.locator(`xpath=self::*[${HAS_CLASS('open')}]`);
   for (let attempt = 1; ; attempt++) {
     await menu.click({ position: { x: 5, y: 5 } });
-    const first = menu.locator(`xpath=${ROWS}`).first();
-    if (names.length === 1 || await first.waitFor({ state: 'visible', timeout: 5000 }).then(() => true, () => attempt >= 3)) break;
+    // Clicked again only when the menu did not open: a second click on an open menu would close it.
+    if (names.length === 1 || attempt >= 3 || await open.waitFor({ timeout: 5000 }).then(() => true, () => false)) break;
   }
   let level = menu;
   for (let i = 1; i < names.length;) {
@@ -303,9 +304,9 @@ export async function acquire(page, label, done, what, ms) {
 }
 
 // Real-time testing switched on from the Configure menu, then acquisition until a line of the real-time window
-// matches `alarm` and at least `wafers` wafers have ended, then Stop. A loaded machine may show the alarm of the
+// matches `alarm` (and `later`, if given) and at least `wafers` wafers have ended, then Stop. A loaded machine may show the alarm of the
 // first wafer before any other has ended: a chart of one point has no other point to move to.
-export async function recordAlarm(page, label, alarm, what, wafers = 0) {
+export async function recordAlarm(page, label, alarm, what, wafers = 0, later = null) {
   const top = panelOf(page, 'TOP');
   await pickMenu(top, 'Configure/Real-Time Testing');
   await expectClass(menuItem(top, 'Configure/Real-Time Testing'), 'checked');
@@ -314,7 +315,10 @@ export async function recordAlarm(page, label, alarm, what, wafers = 0) {
   const seen = async () => {
     const wafer = await valueOf(page, 'SCHART_WAFER');
     if (/^# \d+$/.test(wafer)) started.add(`${await valueOf(page, 'SCHART_TRACE_ID')} ${wafer}`);
-    return started.size > wafers && (await listItems(page, 'REALTIME_ALARMS').allInnerTexts()).some((l) => alarm.test(l));
+    if (started.size <= wafers) return false;
+    const lines = await listItems(page, 'REALTIME_ALARMS').allInnerTexts();
+    // An alarm of a later wafer: wafers are tested in order, so every wafer before it has been tested too.
+    return lines.some((l) => alarm.test(l)) && (!later || lines.some((l) => later.test(l)));
   };
   await acquire(page, label, seen, what, 240000);
 }
