@@ -234,7 +234,12 @@ async function main() {
       // Its lowest control is reached by scrolling the page, as a person does with the wheel.
       const lowest = setup.locator('.ctrl').last();
       const bottom = async () => (await lowest.boundingBox()).y + (await lowest.boundingBox()).height;
-      expect(await bottom() > 720, 'the dialog fits the browser: nothing to scroll');
+      // (Seen once the dialog has all its controls: a slow machine draws it in steps.)
+      const tall = await page.waitForFunction(() => {
+        const c = document.querySelectorAll('[data-panel="CHAN"] .ctrl');
+        return c.length > 0 && c[c.length - 1].getBoundingClientRect().bottom > 720;
+      }, null, { timeout: 15000 }).then(() => true, () => false);
+      expect(tall && await bottom() > 720, 'the dialog fits the browser: nothing to scroll');
       await page.mouse.move(640, 400);
       for (let k = 0; k < 30 && (await bottom()) > 720; k++) { await page.mouse.wheel(0, 200); await settled(page); }
       expect(await bottom() <= 720, 'the page does not scroll to the dialog\'s bottom');
