@@ -31,8 +31,6 @@ namespace {
 // High byte the chart group, low byte the channel or timer.
 unsigned short static_selectors[33], step_selectors[33], sigma_selectors[33], timer_selectors[17];
 
-constexpr int kChartMenu = 34, kChartAnchor = 35;
-
 MenuCallbackPtr chart_callback()
 {
     const vui::RegisteredCallback* found = vui::find_callback("show_chart");
@@ -53,7 +51,7 @@ bool statistics_kind(int c) { return channel_type[c] == 0 || (channel_type[c] >=
 
 int group(const char* name)
 {
-    int item = NewMenuItem(handle_menu, kChartMenu, name, kChartAnchor, 0, nullptr, nullptr);
+    int item = NewMenuItem(handle_menu, MENUBAR_CHARTS, name, MENUBAR_CHARTS_SPC_CHART_LIST, 0, nullptr, nullptr);
     return NewSubMenu(handle_menu, item);
 }
 
@@ -232,7 +230,7 @@ void update_menu()
     InstallMenuCallback(handle_menu, MENUBAR_ALARMS_ALARM_PARETO, alarm_list_pareto, nullptr);
     InstallMenuCallback(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS, menu_clear_alarms, nullptr);
     if (status_color == STATUS_YELLOW && sc_handle > 0) SetMenuBarAttribute(handle_menu, MENUBAR_ALARMS_CLEAR_ALARMS, ATTR_DIMMED, 0);
-    InstallMenuCallback(handle_menu, kChartAnchor, [](int bar, int item, void* data, int panel) {
+    InstallMenuCallback(handle_menu, MENUBAR_CHARTS_SPC_CHART_LIST, [](int bar, int item, void* data, int panel) {
         core_seams().act_deact_charts(bar, item, data, panel);
     }, nullptr);
     InstallMenuCallback(handle_menu, MENUBAR_CHARTS_CHART_SLIDESHOW, [](int bar, int item, void* data, int panel) {

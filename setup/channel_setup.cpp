@@ -20,7 +20,6 @@ namespace {
 
 int frame_panel = -1;
 
-constexpr int kMin = 2, kMax = 3;
 int name_ctrl(int n) { return SUB_NAME_1 - 1 + n; }
 int colour_ctrl(int n) { return SUB_COLOUR_1 - 1 + n; }
 int enable_ctrl(int n) { return SUB_ON_1 - 1 + n; }
@@ -60,8 +59,8 @@ void display_channel_setup(int, int, void*, int)
     double low = get_put_number(0, 0, NUMBER_T_READ, 0.0);
     double high = get_put_number(1, 0, NUMBER_T_READ, 0.0);
     if (!(low < high)) low = -11.0, high = 11.0;
-    SetCtrlVal(frame_panel, kMin, low);
-    SetCtrlVal(frame_panel, kMax, high);
+    SetCtrlVal(frame_panel, CHAN_YMIN, low);
+    SetCtrlVal(frame_panel, CHAN_YMAX, high);
     const int p = channel_setup_panel;
     for (int n = 1; n <= 32; ++n) {
         ClearListCtrl(p, kind_ctrl(n));
@@ -92,8 +91,8 @@ int get_channel_setup(int panel, int, int event, void*, int, int)
 {
     if (event != EVENT_COMMIT) return 0;
     double low = 0.0, high = 0.0;
-    GetCtrlVal(panel, kMin, &low);
-    GetCtrlVal(panel, kMax, &high);
+    GetCtrlVal(panel, CHAN_YMIN, &low);
+    GetCtrlVal(panel, CHAN_YMAX, &high);
     if (high - low < 0.000001) {
         MessagePopup("Y Axis Error", "The maximum must be greater than the minimum");
         return 1;

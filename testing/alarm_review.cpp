@@ -514,7 +514,7 @@ int show_errors(int panel, int control, int event, void*, int, int)
     bound.bind(st.handle());
     int result = 0;
     try {
-        result = (panel > 0 && control == 3) ? alarm_list(panel, n, st.handle(), bound, wait)
+        result = (panel > 0 && control == APOP_LIST) ? alarm_list(panel, n, st.handle(), bound, wait)
                                              : alarm_pareto(panel, n, st.handle(), bound, wait);
     } catch (const std::bad_alloc&) {
         wait.reset();

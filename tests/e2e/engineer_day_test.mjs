@@ -9,7 +9,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, settled } from './harness.mjs';
+import { ProgramSession, control, expect, listItems, panelOf, pickMenu, settled } from './harness.mjs';
 
 const [binDir, edition, webDir, makeDemoDir, setupFile, seedRuns] = process.argv.slice(2);
 const review = edition === 'VantrelReview';
@@ -25,23 +25,10 @@ async function main() {
   session.start();
   const page = await session.openPage({ width: 1920, height: 1080 });
 
-  const panel = (name) => page.locator(`[data-panel="${name}"]`);
-  const top = panel('TOP'), chart = panel('SCHART'), list = panel('SPC_LIST'), wafers = panel('WAFERS'), spc = panel('SPC');
-  const byName = (p, constant) => p.locator(`:scope > .client > [data-constant="${constant}"]`);
-  const rows = (p, constant) => byName(p, constant).locator('.list-item');
+  const top = panelOf(page, 'TOP'), chart = panelOf(page, 'SCHART'), list = panelOf(page, 'SPC_LIST'), wafers = panelOf(page, 'WAFERS'), spc = panelOf(page, 'SPC');
   const popups = page.locator('.popup');
   const statusLine = page.locator('#status-line');
   // A menu item reached through the menu bar by the names a person reads.
-  const menuPath = async (...names) => {
-    const bar = top.locator(':scope > div > .menubar');
-    await bar.locator(':scope > .menu').filter({ hasText: new RegExp(`^${names[0]}`) }).first().click({ position: { x: 5, y: 5 } });
-    let scope = bar.locator(':scope > .menu.open > .menu-list');
-    for (const [i, name] of names.slice(1).entries()) {
-      const row = scope.locator(':scope > .menu-item').filter({ has: page.locator(':scope > span', { hasText: name }) }).first();
-      if (i === names.length - 2) await row.click();
-      else { await row.hover(); scope = row.locator(':scope > .menu-list'); }
-    }
-  };
   const waitStatus = async (pattern, what) => {
     await page.waitForFunction((src) => new RegExp(src).test(document.getElementById('status-line')?.textContent ?? ''),
       pattern.source, { timeout: 30000 }).catch(async () => {
@@ -74,10 +61,10 @@ async function main() {
     console.log(`screenshot: ${shot}; smallest text ${m.least.toFixed(1)} px (${m.where}), window scale ${m.scale}`);
     expect(m.least >= MIN_TEXT_PX, `text of ${m.least.toFixed(1)} px (${m.where}) at scale ${m.scale}`);
   };
-  const heightOf = async (p, constant) => (await byName(p, constant).boundingBox())?.height ?? 0;
+  const heightOf = async (name) => (await control(page, name).boundingBox())?.height ?? 0;
   const buttonHeights = async () => {
     const heights = {};
-    for (const b of BUTTONS) heights[b] = await heightOf(chart, b);
+    for (const b of BUTTONS) heights[b] = await heightOf(`SCHART_${b}`);
     return heights;
   };
   // The texts of the clock and the legend that a person cannot read: at the left end, the middle or the right end of
@@ -157,16 +144,16 @@ async function main() {
     await chart.waitFor({ timeout: 20000 });
     await page.waitForFunction(() => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - innerWidth) < 30,
       null, { timeout: 15000 });
-    await panel('LEGEND').locator('.list-item').first().waitFor({ timeout: 15000 });
+    await panelOf(page, 'LEGEND').locator('.list-item').first().waitFor({ timeout: 15000 });
     await expectClockAndLegendSeen('1920 x 1080');
     await shootAt(`engineer_day_${edition}_1920x1080.png`);
   });
 
   await test('at 1920 x 1080 the strip chart has its layout back after a tiled chart list closes', async () => {
     const before = await buttonHeights();
-    await menuPath('Charts', 'SPC Chart List...');
+    await pickMenu(top, 'Charts/SPC Chart List...');
     await list.waitFor({ timeout: 15000 });
-    await byName(list, 'DONE').locator('button').click();
+    await control(page, 'SPC_LIST_DONE').locator('button').click();
     await list.waitFor({ state: 'detached', timeout: 15000 });
     await page.waitForFunction((was) => Object.entries(was).every(([name, h]) => {
       const b = document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${name}"]`);
@@ -182,7 +169,7 @@ async function main() {
     const title = review ? 'Vantrel Review' : 'Vantrel';
     await page.waitForFunction((t) => document.title === t, title, { timeout: 10000 })
       .catch(async () => { throw new Error(`the tab is titled ${JSON.stringify(await page.title())}`); });
-    if (review) expect(!(await byName(chart, 'START').isVisible()), 'START/STOP is shown');
+    if (review) expect(!(await control(page, 'SCHART_START').isVisible()), 'START/STOP is shown');
   });
 
   let startHeights = {};
@@ -200,7 +187,7 @@ async function main() {
   });
 
   await test('the current legend row reads clearly on its highlight', async () => {
-    const current = panel('LEGEND').locator('.list-item.current .coloured').first();
+    const current = panelOf(page, 'LEGEND').locator('.list-item.current .coloured').first();
     await current.waitFor({ timeout: 10000 });
     const ratio = await current.evaluate((el) => {
       const rgb = (c) => c.match(/\d+(\.\d+)?/g).slice(0, 3).map(Number);
@@ -215,10 +202,10 @@ async function main() {
   });
 
   await test('the alarm count\'s label is whole inside its popup', async () => {
-    await menuPath('Alarms', 'Alarm List...');
-    const shown = panel('APOP');
+    await pickMenu(top, 'Alarms/Alarm List...');
+    const shown = panelOf(page, 'APOP');
     await shown.waitFor({ timeout: 15000 });
-    const [label, box] = await Promise.all([byName(shown, 'COUNT').locator('.label').boundingBox(), shown.locator(':scope > .client').boundingBox()]);
+    const [label, box] = await Promise.all([control(page, 'APOP_COUNT').locator('.label').boundingBox(), shown.locator(':scope > .client').boundingBox()]);
     expect(label.x >= box.x && label.x + label.width <= box.x + box.width, `the label spans ${label.x}..${label.x + label.width}, the popup ${box.x}..${box.x + box.width}`);
     await page.keyboard.press('Escape');
     await shown.waitFor({ state: 'detached', timeout: 15000 });
@@ -226,8 +213,8 @@ async function main() {
 
   if (!review) {
     await test('a dialog taller than the browser scrolls the page instead of shrinking its text', async () => {
-      await menuPath('Configure', 'Channel Setup...');
-      const setup = panel('CHAN');
+      await pickMenu(top, 'Configure/Channel Setup...');
+      const setup = panelOf(page, 'CHAN');
       await setup.waitFor({ timeout: 15000 });
       const m = await smallestText();
       expect(m.scale === 1 && m.least >= MIN_TEXT_PX, `text of ${m.least.toFixed(1)} px (${m.where}) at scale ${m.scale}`);
@@ -245,26 +232,26 @@ async function main() {
       expect(await bottom() <= 720, 'the page does not scroll to the dialog\'s bottom');
       await shootAt(`engineer_day_${edition}_channel_setup_1280x720.png`);
       await page.mouse.wheel(0, -5000);
-      await byName(setup, 'CANCEL').locator('button').click();
+      await control(page, 'CHAN_CANCEL').locator('button').click();
       await setup.waitFor({ state: 'detached', timeout: 15000 });
     });
   }
 
   await test('a slideshow of charts without data says so in the status line', async () => {
-    await menuPath('Charts', 'Chart Slideshow');
+    await pickMenu(top, 'Charts/Chart Slideshow');
     await waitStatus(/^None of the active charts has data to display\.$/, 'the slideshow');
     expect(await popups.count() === 0, 'a popup was shown');
   });
 
   await test('Save and Pack Database end with a note in the status line', async () => {
-    await menuPath('File', 'Save');
+    await pickMenu(top, 'File/Save');
     await waitStatus(/^Process ".+" saved\.$/, 'Save');
-    await menuPath('File', 'Pack Database');
+    await pickMenu(top, 'File/Pack Database');
     await waitStatus(/^Database packed\.$/, 'Pack Database');
   });
 
   await test('Open says which setup it opened', async () => {
-    await menuPath('File', 'Open...');
+    await pickMenu(top, 'File/Open...');
     const chooser = popups.filter({ hasText: 'Please select a setup file...' });
     await chooser.waitFor({ timeout: 15000 });
     await chooser.locator('.buttons button').first().click();
@@ -274,7 +261,7 @@ async function main() {
 
   await test('Export warns before it replaces an existing file, then says where it wrote', async () => {
     for (const round of [1, 2]) {
-      await menuPath('File', 'Export...');
+      await pickMenu(top, 'File/Export...');
       const chooser = popups.filter({ hasText: 'Export setup as...' });
       await chooser.waitFor({ timeout: 15000 });
       await chooser.locator('input.response').fill(path.join(session.work, 'day.Vantrel'));
@@ -292,12 +279,12 @@ async function main() {
   });
 
   await test('ticks on single trace IDs end "Select all" and the chart holds only those runs', async () => {
-    await menuPath('Charts', 'SPC Chart List...');
+    await pickMenu(top, 'Charts/SPC Chart List...');
     await list.waitFor({ timeout: 15000 });
-    await rows(list, 'CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
-    await byName(list, 'VIEW').locator('button').click();
+    await listItems(page, 'SPC_LIST_CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
+    await control(page, 'SPC_LIST_VIEW').locator('button').click();
     await wafers.waitFor({ timeout: 15000 });
-    const traces = rows(wafers, 'TRACE_LIST');
+    const traces = listItems(page, 'WAFERS_TRACE_LIST');
     for (const id of ['LOT3', 'LOT5', 'LOT7']) {
       const row = traces.filter({ has: page.locator('.item-text', { hasText: new RegExp(`^${id}$`) }) });
       await row.scrollIntoViewIfNeeded();
@@ -307,7 +294,7 @@ async function main() {
     }
     const all = traces.filter({ hasText: 'Select all' }).locator('input[type="checkbox"]');
     expect(!(await all.isChecked()), '"Select all" is still ticked');
-    await byName(wafers, 'OK').locator('button').click();
+    await control(page, 'WAFERS_OK').locator('button').click();
     await spc.waitFor({ timeout: 15000 });
     // Three points: the x axis runs over three positions, not the sixty runs of the batch.
     await page.waitForFunction(() => {
@@ -317,7 +304,7 @@ async function main() {
     // The newest point is the newest ticked lot.
     await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="TRACE_ID"] input')?.value.trim() === 'LOT7',
       null, { timeout: 10000 }).catch(async () => {
-      throw new Error(`the newest point is ${await byName(spc, 'TRACE_ID').locator('input').inputValue()}`);
+      throw new Error(`the newest point is ${await control(page, 'SPC_TRACE_ID').locator('input').inputValue()}`);
     });
   });
 
@@ -325,7 +312,7 @@ async function main() {
     await test(`tiled at ${width} x ${height}, no caption runs out of its button and no label lies over a control`, async () => {
       await page.setViewportSize({ width, height });
       await page.waitForFunction((w) => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - w) < 30, width, { timeout: 15000 });
-      await byName(chart, 'TILE').locator('button').click();
+      await control(page, 'SCHART_TILE').locator('button').click();
       await settled(page);
       await expectReadable(['SCHART', 'SPC', 'SPC_LIST'], `tiled at ${width} x ${height}`);
       await shootAt(`engineer_day_${edition}_tiled_${width}x${height}.png`);
@@ -333,14 +320,14 @@ async function main() {
   }
   await page.setViewportSize({ width: 1280, height: 720 });
   await page.waitForFunction(() => Math.abs(document.querySelector('[data-panel="TOP"]').offsetWidth - 1280) < 30, null, { timeout: 15000 });
-  await byName(chart, 'TILE').locator('button').click();
+  await control(page, 'SCHART_TILE').locator('button').click();
   await settled(page);
 
   await test('with the SPC chart in front the dimmed menu titles look dimmed and do not open', async () => {
     // Done closes the chart list with the chart window in front of the strip chart: the menus that need the strip
     // chart in front are dimmed.
     await spc.locator(':scope > .titlebar > .title').click();
-    await byName(list, 'DONE').locator('button').click();
+    await control(page, 'SPC_LIST_DONE').locator('button').click();
     await list.waitFor({ state: 'detached', timeout: 15000 });
     await page.waitForFunction(() => document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
     for (const title of ['File', 'Configure', 'Charts']) {
@@ -355,8 +342,8 @@ async function main() {
   });
 
   await test('a click in the chart graph brings the read-out cursor to the point there', async () => {
-    const graph = byName(spc, 'CHART').locator('canvas');
-    const point = byName(spc, 'POINT').locator('input');
+    const graph = control(page, 'SPC_CHART').locator('canvas');
+    const point = control(page, 'SPC_POINT').locator('input');
     const before = await point.inputValue();
     expect(before !== '-2', 'the read-out is at the oldest point already');
     const box = await graph.boundingBox();
@@ -367,12 +354,12 @@ async function main() {
     // The oldest of the ticked lots.
     await page.waitForFunction(() => document.querySelector('[data-panel="SPC"] [data-constant="TRACE_ID"] input')?.value.trim() === 'LOT3',
       null, { timeout: 10000 }).catch(async () => {
-      throw new Error(`the oldest point is ${await byName(spc, 'TRACE_ID').locator('input').inputValue()}`);
+      throw new Error(`the oldest point is ${await control(page, 'SPC_TRACE_ID').locator('input').inputValue()}`);
     });
   });
 
   await test('the comment field keeps Ctrl+A, X and V and stops at 64 characters', async () => {
-    const comment = byName(spc, 'COMMENT').locator('textarea');
+    const comment = control(page, 'SPC_COMMENT').locator('textarea');
     await comment.click();
     await page.keyboard.press('Control+A');
     await page.keyboard.type('x'.repeat(70));
@@ -395,7 +382,7 @@ async function main() {
 
   await test('closing the tiled chart gives the strip chart its layout back', async () => {
     const tiled = await buttonHeights();
-    await byName(spc, 'CLOSE').locator('button').click();
+    await control(page, 'SPC_CLOSE').locator('button').click();
     await spc.waitFor({ state: 'detached', timeout: 15000 });
     await page.waitForFunction((before) => Object.entries(before).every(([name, h]) => {
       const b = document.querySelector(`[data-panel="SCHART"] > .client > [data-constant="${name}"]`);
@@ -429,26 +416,26 @@ async function main() {
     throw new Error(`${what} not within 20 s`);
   };
   await test('after a setup change each click in the chart asks once, a cursor drag once where it is let go', async () => {
-    await menuPath('Configure', 'Acquisition Rate...');
-    const rate = panel('DAQSET');
+    await pickMenu(top, 'Configure/Acquisition Rate...');
+    const rate = panelOf(page, 'DAQSET');
     await rate.waitFor({ timeout: 15000 });
-    const ring = byName(rate, 'RATE').locator('select');
+    const ring = control(page, 'DAQSET_RATE').locator('select');
     const options = await ring.locator('option').allTextContents();
     const current = options[Number(await ring.inputValue())];
     const other = options.find((o) => o !== current);
     await ring.selectOption({ label: other });
-    await byName(rate, 'OK').locator('button').click();
+    await control(page, 'DAQSET_OK').locator('button').click();
     await rate.waitFor({ state: 'detached', timeout: 15000 });
-    await menuPath('Charts', 'SPC Chart List...');
+    await pickMenu(top, 'Charts/SPC Chart List...');
     await answeringNo(() => list.isVisible(), 'the chart list');
-    await rows(list, 'CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
-    await byName(list, 'VIEW').locator('button').click();
+    await listItems(page, 'SPC_LIST_CHARTS').filter({ has: page.locator('.item-text', { hasText: /^PRESSURE Mean$/ }) }).click();
+    await control(page, 'SPC_LIST_VIEW').locator('button').click();
     await answeringNo(() => wafers.isVisible(), 'the batch selection');
-    await byName(wafers, 'OK').locator('button').click();
+    await control(page, 'WAFERS_OK').locator('button').click();
     await answeringNo(() => spc.isVisible(), 'the chart window');
     await settled(page);
     if (await pending.count()) await answerNo();
-    const graph = byName(spc, 'CHART').locator('canvas');
+    const graph = control(page, 'SPC_CHART').locator('canvas');
     const box = await graph.boundingBox();
     const y = box.y + box.height / 2;
     asked = 0;
@@ -459,7 +446,7 @@ async function main() {
       const el = document.querySelector('[data-panel="SPC"] [data-constant="CHART"]');
       return { range: el.dataset.range.split(',').map(Number) };
     });
-    const point = Number(await byName(spc, 'POINT').locator('input').inputValue());
+    const point = Number(await control(page, 'SPC_POINT').locator('input').inputValue());
     const [x0, x1] = at.range;
     const px = (x) => box.x + 48 + ((x - x0) / (x1 - x0)) * (box.width - 62);
     await page.mouse.move(px(point), y);
@@ -478,26 +465,26 @@ async function main() {
   });
 
   // The run commands and Import come after the setup change: they ask about it first.
-  const runSelection = panel('SC_SEL');
+  const runSelection = panelOf(page, 'SC_SEL');
   await test('a copy of runs says how many it copied and where', async () => {
     // The chart window and the chart list close first: the File menu is dimmed while one of them is in front.
     if (await spc.count()) {
-      await byName(spc, 'CLOSE').locator('button').click();
+      await control(page, 'SPC_CLOSE').locator('button').click();
       await answeringNo(async () => (await spc.count()) === 0, 'the closed chart window');
     }
     if (await list.count()) {
-      await byName(list, 'DONE').locator('button').click();
+      await control(page, 'SPC_LIST_DONE').locator('button').click();
       await answeringNo(async () => (await list.count()) === 0, 'the closed chart list');
     }
     await page.waitForFunction(() => !document.querySelector('[data-panel="TOP"] .menubar > .menu.dimmed'), null, { timeout: 15000 });
-    await menuPath('File', 'Copy Traces and SPC Data To...');
+    await pickMenu(top, 'File/Copy Traces and SPC Data To...');
     await answeringNo(() => runSelection.isVisible(), 'the run selection');
-    const lot = rows(runSelection, 'RUNS').filter({ hasText: 'LOT60' });
+    const lot = listItems(page, 'SC_SEL_RUNS').filter({ hasText: 'LOT60' });
     await lot.scrollIntoViewIfNeeded();
     await lot.locator('input[type="checkbox"]').click();
     await page.waitForFunction(() => [...document.querySelectorAll('[data-panel="SC_SEL"] [data-constant="RUNS"] .list-item')]
       .some((r) => r.textContent.includes('LOT60') && r.querySelector('input')?.checked), null, { timeout: 10000 });
-    await byName(runSelection, 'OK').locator('button').click();
+    await control(page, 'SC_SEL_OK').locator('button').click();
     const dialog = popups.filter({ hasText: 'Please select a location for the data.' });
     await dialog.waitFor({ timeout: 15000 });
     await dialog.locator('button.new-folder').click();
@@ -514,25 +501,25 @@ async function main() {
   });
 
   await test('a deletion of runs says how many it deleted', async () => {
-    await menuPath('File', 'Delete Runs...');
+    await pickMenu(top, 'File/Delete Runs...');
     await answeringNo(() => runSelection.isVisible(), 'the run selection');
-    const lot = rows(runSelection, 'RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT59\s*$/ }) });
+    const lot = listItems(page, 'SC_SEL_RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT59\s*$/ }) });
     await lot.scrollIntoViewIfNeeded();
     await lot.locator('input[type="checkbox"]').click();
     await page.waitForFunction(() => [...document.querySelectorAll('[data-panel="SC_SEL"] [data-constant="RUNS"] .list-item')]
       .some((r) => /^LOT59\s*$/.test(r.querySelector('.item-text')?.textContent ?? '') && r.querySelector('input')?.checked), null, { timeout: 10000 });
-    await byName(runSelection, 'OK').locator('button').click();
+    await control(page, 'SC_SEL_OK').locator('button').click();
     await waitStatus(/^1 run deleted\.$/, 'the deletion');
     expect((await popups.count()) === 0, 'a popup was shown');
   });
 
   await test('a new process of record says which run and wafer it is', async () => {
-    await menuPath('File', 'Process of Record...');
+    await pickMenu(top, 'File/Process of Record...');
     await answeringNo(() => runSelection.isVisible(), 'the run selection');
-    await rows(runSelection, 'RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT60\s*$/ }) }).click();
+    await listItems(page, 'SC_SEL_RUNS').filter({ has: page.locator('.item-text', { hasText: /^LOT60\s*$/ }) }).click();
     // The run's wafers that have a trace: its one wafer.
-    await rows(runSelection, 'WAFERS').filter({ hasText: /^1$/ }).waitFor({ timeout: 15000 });
-    await byName(runSelection, 'OK').locator('button').click();
+    await listItems(page, 'SC_SEL_WAFERS').filter({ hasText: /^1$/ }).waitFor({ timeout: 15000 });
+    await control(page, 'SC_SEL_OK').locator('button').click();
     await answeringNo(async () => (await runSelection.count()) === 0, 'the closed run selection');
     await waitStatus(/^Process of record: LOT60, wafer 1\.$/, 'the process of record');
     expect(fs.readdirSync(session.work).some((f) => /^\d{8}\.POR$/i.test(f) && fs.statSync(path.join(session.work, f)).size > 100),
@@ -541,7 +528,7 @@ async function main() {
 
   // Last: the imported setup becomes the current process.
   await test('Import says which setup it imported', async () => {
-    await menuPath('File', 'Import...');
+    await pickMenu(top, 'File/Import...');
     const chooser = popups.filter({ hasText: 'Please select a setup file...' });
     await answeringNo(() => chooser.isVisible(), 'the file dialog');
     await chooser.locator('input.response').fill(path.join(session.work, 'day.Vantrel'));
