@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "core/run_table.h"
 #include "panels/alarms.h"
 #include "panels/apop.h"
 #include "panels/card_004.h"
@@ -85,7 +86,9 @@ TEST_F(GuardTest, ClosingAWindowWhileAcquiringLeavesTheSetupCommandsDimmed)
 }
 
 // The demo's fault: 100/s chosen while recording at 10/s made every later run row say RATE 100, and the wafer test
-// read the 10/s traces as 100/s blocks (into a buffer of the 10/s size).
+// read the 10/s traces as 100/s blocks (into a buffer of the 10/s size). The Rate dialog cannot change the rate while
+// acquiring any more, but reading a run back still sets the rate globals to that run's (the process-of-record command
+// does so): here a run recorded at 100/s is read back while recording at 10/s.
 TEST_F(GuardTest, RunRowsKeepTheRateTheyWereRecordedAt)
 {
     uncleared_alarm();
@@ -94,14 +97,15 @@ TEST_F(GuardTest, RunRowsKeepTheRateTheyWereRecordedAt)
     start();
     tick(2);
     open_and_close_the_alarm_list();
-    // What the user did next: Acquisition Rate..., 100/s, OK (refused now, at the menu and at the dialog).
-    if (ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)) {
-        const int dialog = ui.modal_panel();
-        ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.select(dialog, DAQSET_RATE, kRate100Index));
-        ASSERT_TRUE(ui.press(dialog, DAQSET_OK));
-    }
-    // The alarm's run is 10: acquisition numbers its runs from 11.
+    // The alarm's run is 10: acquisition numbers its runs from 11. Run 10 differs from the recording in its rate only.
+    const std::string recorded = rows("SELECT CHANNELS FROM VT_INFO WHERE RUN_NUM = 11");
+    ASSERT_FALSE(recorded.empty());
+    ASSERT_EQ(vtest::run(hdbc, "UPDATE VT_INFO SET RATE = 100, CHANNELS = '" + recorded + "' WHERE RUN_NUM = 10"), 0);
+    char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
+    short complete = 0, cassette = 0;
+    ASSERT_EQ(info_table({hdbc, 3, 10, system, recipe, trace, comment, &complete, &cassette}), 0);
+    ASSERT_EQ(sample_rate_index, 100);
+    ASSERT_EQ(sample_rate, 100);
     ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 10") == "3"; }));
     tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM IN (11, 12) AND COMPLETE = 1") == "2"; }, 8);
     stop();
