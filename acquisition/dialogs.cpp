@@ -64,6 +64,12 @@ bool pending() { return (Flags & FLAG_PENDING_CHANGES) != 0 && !acq().active; }
 
 }  // namespace
 
+int acquisition_value_changed(int panel, int control, int event, void* data, int d1, int d2)
+{
+    if (acq().active) return 0;
+    return set_pending_altered_flag(panel, control, event, data, d1, d2);
+}
+
 int DisplayConfig(int, int, int, void*, int, int)
 {
     if (write_protected()) return 0;
@@ -124,7 +130,7 @@ int display_trig(int, int, int, void*, int, int)
 int alter_trigger_info(int panel, int control, int event, void* data, int d1, int d2)
 {
     if (event != EVENT_VAL_CHANGED) return 0;
-    if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
+    if (control > 0) acquisition_value_changed(panel, control, event, data, d1, d2);
     int mode = 0;
     GetCtrlVal(panel, TRIGGERS_MODE, &mode);
     if (mode != 0 && mode != 1) return 0;
@@ -139,7 +145,7 @@ int alter_trigger_info(int panel, int control, int event, void* data, int d1, in
 int trigger_check(int panel, int control, int event, void* data, int d1, int d2)
 {
     if (event != EVENT_VAL_CHANGED) return 0;
-    if (control > 0) set_pending_altered_flag(panel, control, event, data, d1, d2);
+    if (control > 0) acquisition_value_changed(panel, control, event, data, d1, d2);
     int first = 0;
     GetCtrlVal(panel, TRIGGERS_CH1, &first);
     if (first == 0) {

@@ -26,6 +26,7 @@ std::vector<vui::CallbackEntry> acquisition_callbacks()
         {"sc_menu_help", MenuCallbackPtr(sc_menu_help)},
         {"DisplayConfig", menu_from_ctrl(DisplayConfig)},
         {"ConfigureDAQ", CtrlCallbackPtr(ConfigureDAQ)},
+        {"acquisition_value_changed", CtrlCallbackPtr(acquisition_value_changed)},
         {"display_trig", menu_from_ctrl(display_trig)},
         {"alter_trigger_info", CtrlCallbackPtr(alter_trigger_info)},
         {"trigger_check", CtrlCallbackPtr(trigger_check)},

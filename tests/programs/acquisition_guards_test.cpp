@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "core/run_table.h"
 #include "panels/alarms.h"
 #include "panels/apop.h"
 #include "panels/card_004.h"
@@ -85,7 +86,9 @@ TEST_F(GuardTest, ClosingAWindowWhileAcquiringLeavesTheSetupCommandsDimmed)
 }
 
 // The demo's fault: 100/s chosen while recording at 10/s made every later run row say RATE 100, and the wafer test
-// read the 10/s traces as 100/s blocks (into a buffer of the 10/s size).
+// read the 10/s traces as 100/s blocks (into a buffer of the 10/s size). The Rate dialog cannot change the rate while
+// acquiring any more, but reading a run back still sets the rate globals to that run's (the process-of-record command
+// does so): here a run recorded at 100/s is read back while recording at 10/s.
 TEST_F(GuardTest, RunRowsKeepTheRateTheyWereRecordedAt)
 {
     uncleared_alarm();
@@ -94,14 +97,15 @@ TEST_F(GuardTest, RunRowsKeepTheRateTheyWereRecordedAt)
     start();
     tick(2);
     open_and_close_the_alarm_list();
-    // What the user did next: Acquisition Rate..., 100/s, OK (refused now, at the menu and at the dialog).
-    if (ui.pick(handle_menu, MENUBAR_CONFIGURE_ACQUISITION_RATE)) {
-        const int dialog = ui.modal_panel();
-        ASSERT_GT(dialog, 0);
-        ASSERT_TRUE(ui.select(dialog, DAQSET_RATE, kRate100Index));
-        ASSERT_TRUE(ui.press(dialog, DAQSET_OK));
-    }
-    // The alarm's run is 10: acquisition numbers its runs from 11.
+    // The alarm's run is 10: acquisition numbers its runs from 11. Run 10 differs from the recording in its rate only.
+    const std::string recorded = rows("SELECT CHANNELS FROM VT_INFO WHERE RUN_NUM = 11");
+    ASSERT_FALSE(recorded.empty());
+    ASSERT_EQ(vtest::run(hdbc, "UPDATE VT_INFO SET RATE = 100, CHANNELS = '" + recorded + "' WHERE RUN_NUM = 10"), 0);
+    char system[17] = "", recipe[33] = "", trace[33] = "", comment[65] = "";
+    short complete = 0, cassette = 0;
+    ASSERT_EQ(info_table({hdbc, 3, 10, system, recipe, trace, comment, &complete, &cassette}), 0);
+    ASSERT_EQ(sample_rate_index, 100);
+    ASSERT_EQ(sample_rate, 100);
     ASSERT_TRUE(tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM > 10") == "3"; }));
     tick_until([&] { return rows("SELECT COUNT(*) FROM VT_INFO WHERE RUN_NUM IN (11, 12) AND COMPLETE = 1") == "2"; }, 8);
     stop();
@@ -162,8 +166,7 @@ TEST_F(GuardTest, RateTriggerAndSystemNameDialogsKeepTheSetupWhileAcquiring)
     // No message says so: the commands are dimmed, this is only the second line of defence.
     EXPECT_EQ(ui.popups().size(), shown);
 
-    // (The rate's change left edit mode on: the next dialog offers to save it first.)
-    ui.answer_no();
+    // The rate's change left nothing to save: the next dialog opens without asking.
     ASSERT_TRUE(ui.pick(handle_menu, MENUBAR_CONFIGURE_TRIGGERS));
     dialog = ui.modal_panel();
     ASSERT_GT(dialog, 0);
@@ -183,8 +186,66 @@ TEST_F(GuardTest, RateTriggerAndSystemNameDialogsKeepTheSetupWhileAcquiring)
     EXPECT_STREQ(get_put_char(hdbc, 0, 0, CONFIG_READ, name), "TOOL_A");
     EXPECT_EQ(ui.title(parent_panel), "System=TOOL_A, ETCH");
     EXPECT_EQ(ui.find_panel("SYSNAME"), 0);
-    EXPECT_EQ(ui.popups().size(), shown + 1);
+    // No dialog asked to save changes, and none said it kept the setup.
+    EXPECT_EQ(ui.popups().size(), shown);
     stop();
+}
+
+// A value chosen in the Rate or Triggers dialog marks the setup changed, and the next setup command offers to save
+// it. While acquiring, OK keeps the setup: there is nothing to save, and nothing is offered.
+TEST_F(GuardTest, ADialogMarksTheSetupChangedOnlyWhenItsOkCanKeepTheChange)
+{
+    struct Case {
+        const char* name;
+        int item, cancel;
+        std::function<bool(int)> change;  // the user's change in the open dialog, then OK
+    } cases[] = {
+        {"rate", MENUBAR_CONFIGURE_ACQUISITION_RATE, DAQSET_CANCEL,
+         [&](int d) { return ui.select(d, DAQSET_RATE, kRate100Index) && ui.press(d, DAQSET_OK); }},
+        {"trigger delay", MENUBAR_CONFIGURE_TRIGGERS, TRIGGERS_CANCEL,
+         [&](int d) { return ui.set(d, TRIGGERS_DELAY, 9) && ui.press(d, TRIGGERS_OK); }},
+        {"trigger mode", MENUBAR_CONFIGURE_TRIGGERS, TRIGGERS_CANCEL,
+         [&](int d) { return ui.set(d, TRIGGERS_MODE, 1) && ui.press(d, TRIGGERS_OK); }},
+        {"first trigger channel", MENUBAR_CONFIGURE_TRIGGERS, TRIGGERS_CANCEL,
+         [&](int d) { return ui.select(d, TRIGGERS_CH1, 0) && ui.press(d, TRIGGERS_OK); }},
+    };
+    const std::string question = "Changes are pending.  Do you want to save changes?";
+    auto questions = [&] {
+        int n = 0;
+        for (const vui::PopupInfo& p : ui.popups()) n += p.kind == "confirm" && p.text == question;
+        return n;
+    };
+    // The acquiring cases first: a change kept when not acquiring would be recorded by the later starts.
+    // The values kept at the end show that OK still stores when not acquiring.
+    for (bool acquiring : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (acquiring ? ", acquiring" : ", not acquiring"));
+            Flags &= static_cast<std::uint8_t>(~FLAG_PENDING_CHANGES);
+            if (acquiring) {
+                start();
+                ASSERT_TRUE(acq().active);
+                // However the command was reached (the menu dims it).
+                SetMenuBarAttribute(handle_menu, c.item, ATTR_DIMMED, 0);
+            }
+            ASSERT_TRUE(ui.pick(handle_menu, c.item));
+            const int dialog = ui.modal_panel();
+            ASSERT_GT(dialog, 0);
+            ASSERT_TRUE(c.change(dialog));
+            EXPECT_FALSE(ui.panel_exists(dialog));
+            EXPECT_EQ((Flags & FLAG_PENDING_CHANGES) != 0, !acquiring);
+            // The next command that offers to save: the same dialog again.
+            const int asked = questions();
+            if (!acquiring) ui.answer_no();
+            ASSERT_TRUE(ui.pick(handle_menu, c.item));
+            EXPECT_EQ(questions(), asked + (acquiring ? 0 : 1));
+            const int again = ui.modal_panel();
+            ASSERT_GT(again, 0);
+            ASSERT_TRUE(ui.press(again, c.cancel));
+            if (acquiring) stop();
+        }
+    }
+    EXPECT_EQ(sample_rate_index, 100);
+    EXPECT_EQ(delay, 9);
 }
 
 // A stop request while Pause is pressed ends acquisition as at any other time: the wafer in progress is stored

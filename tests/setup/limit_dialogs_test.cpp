@@ -6,7 +6,9 @@
 #include "panels/s_chart.h"
 #include "panels/specs.h"
 #include "setup/limit_dialogs.h"
+#include "spc/chart_window.h"
 #include "spc/limit_table.h"
+#include "spc/rule_dialogs.h"
 #include "tests/setup/setup_fixture.h"
 
 namespace {
@@ -25,6 +27,18 @@ protected:
     }
     int frame() { return ui.find_panel("SPEC"); }
     int group() { return ui.find_panel("LIMIT_ROWS"); }
+    // The control of a panel built in code that carries the label.
+    static int labelled(int panel, const std::string& label)
+    {
+        int c = 0;
+        GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &c);
+        for (; c > 0; GetCtrlAttribute(panel, c, ATTR_NEXT_CTRL, &c)) {
+            std::string text;
+            GetCtrlAttribute(panel, c, ATTR_LABEL_TEXT, &text);
+            if (text == label) return c;
+        }
+        return 0;
+    }
     std::vector<double> stored(short type, short sub, short key, short step)
     {
         double v[3] = {0, 0, 0};
@@ -131,7 +145,8 @@ TEST_F(LimitDialogsTest, RefusalsAndWriteProtection)
 }
 
 // Every group: open, change one value of the last row, OK. Every row reads back as stored, sign included; only
-// the step groups show and store TARGET as a size, and the set-point dialog takes its sign from the switch.
+// the step groups show and store TARGET as a size, and the set-point dialog takes its sign from the switch. Edit
+// Limits then takes the untouched first row as it is.
 TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
 {
     dir.write("00000003.POR", "x");
@@ -144,25 +159,26 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
         short type, sub;
         std::vector<short> keys;         // rows' channel or timer (step groups: channel 2, steps 1 and 2)
         std::vector<Triple> stored, read_back;
+        bool charted;  // the first row is a chart's, with Edit Limits (a set-point is no chart)
     };
     const Triple negative{-300.0, -250.0, -200.0}, mixed{-1.5, 0.25, 2.0};
     const Triple step_one{1.0, -5.0, 9.0}, step_two{2.0, 6.0, 10.0};
     const Triple step_one_positive{1.0, 5.0, 9.0};
     const Case cases[] = {
-        {"mean", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, 0, 1, {1, 3}, {negative, mixed}, {negative, mixed}},
-        {"standard deviation", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, 0, 2, {1, 3}, {negative, mixed}, {negative, mixed}},
-        {"minimum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, 0, 3, {1, 3}, {negative, mixed}, {negative, mixed}},
-        {"maximum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, 0, 4, {1, 3}, {negative, mixed}, {negative, mixed}},
-        {"timers", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, 5, 0, {1, 3}, {negative, mixed}, {negative, mixed}},
+        {"mean", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MEAN, 0, 1, {1, 3}, {negative, mixed}, {negative, mixed}, true},
+        {"standard deviation", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_STANDARD_DEVIATION, 0, 2, {1, 3}, {negative, mixed}, {negative, mixed}, true},
+        {"minimum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MINIMUM, 0, 3, {1, 3}, {negative, mixed}, {negative, mixed}, true},
+        {"maximum", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_MAXIMUM, 0, 4, {1, 3}, {negative, mixed}, {negative, mixed}, true},
+        {"timers", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_TIMERS, 5, 0, {1, 3}, {negative, mixed}, {negative, mixed}, true},
         {"sigma vector", 0, MENUBAR_CONFIGURE_CONTROL_LIMITS_SIGMA_VECTOR, 4, 0, {1, 2, 3}, {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}},
-         {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}}},
-        {"step overshoot area", -2, -MFC_COMD_LIMIT7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step undershoot area", -2, -MFC_COMD_LIMIT11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step stability time", -2, -MFC_COMD_LIMIT10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step decay", -2, -MFC_COMD_LIMIT13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step minimum undershoot", -2, -MFC_COMD_LIMIT12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"step maximum overshoot", -2, -MFC_COMD_LIMIT9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}},
-        {"set-point", -2, -MFC_COMD_LIMIT8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}},
+         {{0, 0, 12.5}, {0, 0, 7.25}, {0, 0, 3.0}}, true},
+        {"step overshoot area", -2, -MFC_COMD_LIMIT7, 1, 0, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"step undershoot area", -2, -MFC_COMD_LIMIT11, 1, 1, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"step stability time", -2, -MFC_COMD_LIMIT10, 1, 2, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"step decay", -2, -MFC_COMD_LIMIT13, 1, 3, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"step minimum undershoot", -2, -MFC_COMD_LIMIT12, 1, 5, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"step maximum overshoot", -2, -MFC_COMD_LIMIT9, 1, 6, {1, 2}, {step_one, step_two}, {step_one_positive, step_two}, true},
+        {"set-point", -2, -MFC_COMD_LIMIT8, 1, 4, {1, 2}, {step_one, step_two}, {step_one, step_two}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -195,5 +211,26 @@ TEST_F(LimitDialogsTest, EveryGroupRoundTripsItsRows)
             if (static_cast<int>(r) + 1 == last) expected[2] = new_ucl;
             EXPECT_EQ(stored(c.type, c.sub, key_of(r).first, key_of(r).second), expected) << "row " << r + 1;
         }
+        if (!c.charted) continue;
+        // The untouched first row, opened in its chart's Edit Limits with the stored limits chosen, then OK. A row
+        // stored back with its TARGET's sign lost (-300, 250, -200) is refused there with a message (which no
+        // queued answer expects) and the dialog stays open.
+        shown_chart() = chart_of(recipe_num, key_of(0).first, c.type, c.sub, key_of(0).second);
+        shown_chart().points = 300;
+        ASSERT_NE(Flags & FLAG_PENDING_CHANGES, 0);  // the OK stores only in edit mode, as after the edit above
+        const std::size_t shown = ui.popups().size();
+        ASSERT_EQ(adjust_spec(0, 0, EVENT_COMMIT, nullptr, 0, 0), 0);
+        const int dialog = ui.modal_panel();
+        ASSERT_GT(dialog, 0);
+        ASSERT_EQ(ui.title(dialog), "Edit Limits");
+        const int ok = labelled(dialog, "OK"), the_switch = labelled(dialog, "Use 3 Sigma Limits");
+        ASSERT_GT(ok, 0);
+        ASSERT_GT(the_switch, 0);
+        ASSERT_TRUE(ui.set(dialog, the_switch, 0));  // the stored limits, not the chart's 3 sigma
+        ASSERT_TRUE(ui.press(dialog, ok));
+        EXPECT_FALSE(ui.panel_exists(dialog));
+        if (ui.panel_exists(dialog)) DiscardPanel(dialog);
+        EXPECT_EQ(ui.popups().size(), shown);
+        EXPECT_EQ(stored(c.type, c.sub, key_of(0).first, key_of(0).second), c.read_back[0]);
     }
 }
