@@ -336,12 +336,16 @@ TEST_F(MirrorTest, HostileMessagesAreAnsweredWithAnErrorAndTheProgramGoesOn)
     ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
     std::string deep = std::string(10000, '[') + std::string(10000, ']');
     std::string p = std::to_string(panel), b = std::to_string(button);
+    std::string sprawling = "[{}";
+    for (int i = 0; i < 10000; ++i) sprawling += ",{}";
+    sprawling += "]";
     const std::string bad[] = {
         R"({"op":"list_dir","dir":5})",
         R"({"op":"list_dir","popup":"yes"})",
         R"({"op":"list_dir","req":"7"})",
         deep,
         R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + deep + "}",
+        R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + sprawling + "}",
         R"({"op":"press","panel":"x","ctrl":)" + b + "}",
         R"({"op":"press","panel":)" + p + "}",
         R"({"op":"press","panel":1e400,"ctrl":)" + b + "}",
