@@ -629,8 +629,7 @@ TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectorie
         int r = run(work.path(), "", 0, 0, chosen, [&](Page& page, int popup) {
             page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", c.typed}});
             if (c.taken) return;
-            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
-            refused = page.find("popup_refused").value_or(json());
+            refused = wait_for([&] { return page.find("popup_refused"); }).value_or(json());
             page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
         });
         if (c.taken) {
@@ -646,8 +645,7 @@ TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectorie
     std::string chosen;
     int r = run_dir(work.path(), 1, chosen, [&](Page& page, int popup) {
         page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", outside.path()}});
-        for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
-        refused = page.find("popup_refused").value_or(json());
+        refused = wait_for([&] { return page.find("popup_refused"); }).value_or(json());
         page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", archive.path()}});
     });
     EXPECT_EQ(refused.value("text", std::string()), refusal);
