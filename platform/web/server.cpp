@@ -91,6 +91,9 @@ std::int64_t steady_ms()
 // in the bytes of their messages) a page's action is refused, so a flood cannot pile up memory.
 constexpr int kMaxPendingActions = 2000;
 constexpr std::size_t kMaxPendingActionBytes = 8u << 20;
+// Pages that do not operate (their folder listings and rows) may fill only this part of it:
+// the rest is kept for the operating page's actions.
+constexpr int kWatchersShareDivisor = 2;
 // Off this machine, a token must not be guessable in a few tries.
 constexpr std::size_t kMinRemoteTokenLength = 16;
 
@@ -632,11 +635,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return;
         }
         if (op == "list_dir") {
-            if (take_queue_place(c, size)) list_on_ui_thread(c.id, m, size);
+            if (take_queue_place(c, size, operates(c))) list_on_ui_thread(c.id, m, size);
             return;
         }
         if (op == "rows") {
-            if (take_queue_place(c, size)) rows_on_ui_thread(c.id, m, size);
+            if (take_queue_place(c, size, operates(c))) rows_on_ui_thread(c.id, m, size);
             return;
         }
         if (op != "make_dir" && !is_action(op)) return;  // "ping" and the like only keep the connection alive
@@ -654,7 +657,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 return;
             }
         }
-        if (!take_queue_place(c, size)) return;
+        if (!take_queue_place(c, size, true)) return;
         if (op == "make_dir") {
             make_dir_on_ui_thread(c.id, m, size);
             return;
@@ -666,13 +669,21 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
-    // A place in the queue of work for the UI thread for a message of `bytes`; false
-    // (and the page told, once until the queue drains) when the queue is full.
-    bool take_queue_place(Client& c, std::size_t bytes)
+    bool operates(const Client& c)
     {
+        std::lock_guard lock(mutex);
+        return user == c.id;
+    }
+
+    // A place in the queue of work for the UI thread for a message of `bytes`; false
+    // (and the page told, once until the queue drains) when the queue is full, or
+    // for a page that does not operate, when the watchers' part of it is.
+    bool take_queue_place(Client& c, std::size_t bytes, bool operating)
+    {
+        const int divisor = operating ? 1 : kWatchersShareDivisor;
         int waiting = ++pending_actions;
         std::size_t held = pending_action_bytes += bytes;
-        if (waiting > kMaxPendingActions || held > kMaxPendingActionBytes) {
+        if (waiting > kMaxPendingActions / divisor || held > kMaxPendingActionBytes / divisor) {
             --pending_actions;
             pending_action_bytes -= bytes;
             // Said once until the queue has drained: a reply to each refused action would pile up instead.
