@@ -414,6 +414,24 @@ TEST_F(HostileTest, AWatchingPagesFloodLeavesRoomForTheOperatorsActions)
     }
 }
 
+TEST_F(HostileTest, AtStopAPageIsToldTheProgramEndsBesideAPageThatDoesNotRead)
+{
+    vtest::RawPage silent(port, "127.0.0.1", 4096), page(port);
+    ASSERT_TRUE(silent.accepted());
+    ASSERT_TRUE(page.accepted());
+    // Both are listed once the page has its snapshot.
+    int opcode = 0;
+    std::string snapshot;
+    ASSERT_TRUE(pump_until([&] {
+        pollfd p{page.fd(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }));
+    ASSERT_TRUE(page.next(opcode, snapshot));
+    server.reset();
+    constexpr int kGoingAway = 1001;  // the page stops reconnecting
+    EXPECT_EQ(page.until_ended(), kGoingAway);
+}
+
 TEST_F(HostileTest, APageThatNeverReadsItsAnswersIsNotReadEither)
 {
     // A small receive window, never read: every bad message it sends is answered into the server's queue.
