@@ -176,11 +176,13 @@ vsys::FilePtr open_checked_file(const std::string& checked, const std::vector<st
     if (!file.is_absolute() || !file.has_filename()) return nullptr;
     const int dir = walk_to(file.parent_path(), roots);
     if (dir < 0) return nullptr;
-    const int fd = ::openat(dir, file.filename().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Opened without waiting: a FIFO or device swapped in after the check would otherwise hold the thread.
+    const int fd = ::openat(dir, file.filename().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     ::close(dir);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }

@@ -149,9 +149,16 @@ bool of_kind(const json& v, Kind kind)
     return false;
 }
 
-// How deeply the text nests, counted before parsing so that no deep value is ever built or copied.
-bool nests_within(std::string_view text, int limit)
+// How deeply the text nests and how many values it holds, counted before parsing so that no deep or
+// sprawling value is ever built: every value but the first opens a container or follows a comma.
+struct Shape {
+    int depth = 0;
+    std::size_t values = 1;
+};
+
+Shape shape_of(std::string_view text)
 {
+    Shape shape;
     int depth = 0;
     bool in_string = false, escaped = false;
     for (char c : text) {
@@ -162,12 +169,15 @@ bool nests_within(std::string_view text, int limit)
         } else if (c == '"') {
             in_string = true;
         } else if (c == '{' || c == '[') {
-            if (++depth > limit) return false;
+            shape.depth = std::max(shape.depth, ++depth);
+            ++shape.values;
         } else if (c == '}' || c == ']') {
             --depth;
+        } else if (c == ',') {
+            ++shape.values;
         }
     }
-    return true;
+    return shape;
 }
 
 // The area a panel is moved and sized within: its parent panel, or for a window
@@ -219,8 +229,13 @@ std::optional<json> read_message(std::string_view text, std::string& error)
         error = "The message is too long.";
         return std::nullopt;
     }
-    if (!nests_within(text, kMaxMessageDepth)) {
+    const Shape shape = shape_of(text);
+    if (shape.depth > kMaxMessageDepth) {
         error = "The message nests too deeply.";
+        return std::nullopt;
+    }
+    if (shape.values > kMaxMessageValues) {
+        error = "The message holds too many values.";
         return std::nullopt;
     }
     json m = json::parse(text.begin(), text.end(), nullptr, false);
@@ -238,14 +253,17 @@ std::optional<json> read_message(std::string_view text, std::string& error)
         error = "Unknown op.";
         return std::nullopt;
     }
+    // Only the fields the message may carry are kept: what waits for the UI thread is no larger than its text.
+    json kept = {{"op", *op}};
     for (const Field& f : fields->second) {
         auto it = m.find(f.name);
         if (it == m.end() ? f.required : !of_kind(*it, f.kind)) {
             error = fields->first + ": field \"" + f.name + "\" is missing or of the wrong type.";
             return std::nullopt;
         }
+        if (it != m.end()) kept[f.name] = std::move(*it);
     }
-    return m;
+    return kept;
 }
 
 bool apply_action(const json& a)

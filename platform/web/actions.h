@@ -24,13 +24,14 @@ namespace vweb {
 bool is_action(const std::string& op);
 bool apply_action(const nlohmann::json& action);
 
-// Limits of one message from a page: its text and how deeply it nests.
+// Limits of one message from a page: its text, how deeply it nests and how many values it holds.
 constexpr std::size_t kMaxMessageBytes = 1u << 20;
 constexpr int kMaxMessageDepth = 4;
+constexpr std::size_t kMaxMessageValues = 256;
 
 // One message of a page, read and checked field by field: an object whose "op" is an
 // action above, "list_dir" {dir, popup, req}, "rows" {panel, ctrl, from, to} or "ping", each field of its type.
-// Nothing when it is not one, with the reason in `error`.
+// Nothing when it is not one, with the reason in `error`. Only the fields listed for its op are kept.
 std::optional<nlohmann::json> read_message(std::string_view text, std::string& error);
 
 // Entries of a directory for an open file or directory popup:

@@ -91,6 +91,9 @@ std::int64_t steady_ms()
 // in the bytes of their messages) a page's action is refused, so a flood cannot pile up memory.
 constexpr int kMaxPendingActions = 2000;
 constexpr std::size_t kMaxPendingActionBytes = 8u << 20;
+// Pages that do not operate (their folder listings and rows) may fill only this part of it:
+// the rest is kept for the operating page's actions.
+constexpr int kWatchersShareDivisor = 2;
 // Off this machine, a token must not be guessable in a few tries.
 constexpr std::size_t kMinRemoteTokenLength = 16;
 
@@ -102,6 +105,8 @@ struct Client {
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable drained;  // the queue fell below kReadPauseBytes
+    std::condition_variable writer_ended;
+    bool writing = true;  // until the writer thread ends (guarded by `mutex`)
     struct Outgoing {
         std::shared_ptr<const std::string> data;
         bool binary = false;  // strip frames; everything else is JSON text
@@ -111,6 +116,7 @@ struct Client {
     bool closing = false;
     bool overflow = false;
     bool leave_asked = false;
+    bool going_away = false;  // the program ends: the close request says so (code 1001)
     // When the page was asked to leave, the time (steady clock, ms) it must be gone by; 0 while it may stay.
     std::atomic<std::int64_t> leave_by_ms{0};
     std::size_t peak_bytes = 0;  // queued at most since the queue was last empty
@@ -198,6 +204,17 @@ struct Client {
 
     void write_loop()
     {
+        struct Ended {
+            Client& c;
+            ~Ended()
+            {
+                {
+                    std::lock_guard lock(c.mutex);
+                    c.writing = false;
+                }
+                c.writer_ended.notify_all();
+            }
+        } ended{*this};
         while (true) {
             Outgoing message;
             {
@@ -209,10 +226,14 @@ struct Client {
                 }
                 if (overflow || leave_asked) {
                     closing = true;
+                    const bool away = going_away;
                     drop_queue();
                     lock.unlock();
                     start_grace();
-                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+                    // Close code 1001 (going away): the program ends, the page stops reconnecting.
+                    static const char kGoingAway[] = {'\x03', '\xE9'};
+                    mg_websocket_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, away ? kGoingAway : "",
+                                       away ? sizeof kGoingAway : 0);
                     return;
                 }
                 message = std::move(out.front());
@@ -249,6 +270,24 @@ struct Client {
             leave_asked = true;
         }
         wake.notify_one();
+    }
+
+    // The program ends: the page's writer tells it so, and no one waits on a page that does not read.
+    void go_away()
+    {
+        {
+            std::lock_guard lock(mutex);
+            leave_asked = true;
+            going_away = true;
+        }
+        wake.notify_one();
+    }
+
+    // Waits until the writer has ended (its close request written) or `until`.
+    void wait_writer_ended(std::chrono::steady_clock::time_point until)
+    {
+        std::unique_lock lock(mutex);
+        writer_ended.wait_until(lock, until, [&] { return !writing; });
     }
 
     void start_grace()
@@ -632,11 +671,11 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
             return;
         }
         if (op == "list_dir") {
-            if (take_queue_place(c, size)) list_on_ui_thread(c.id, m, size);
+            if (take_queue_place(c, size, operates(c))) list_on_ui_thread(c.id, m, size);
             return;
         }
         if (op == "rows") {
-            if (take_queue_place(c, size)) rows_on_ui_thread(c.id, m, size);
+            if (take_queue_place(c, size, operates(c))) rows_on_ui_thread(c.id, m, size);
             return;
         }
         if (op != "make_dir" && !is_action(op)) return;  // "ping" and the like only keep the connection alive
@@ -654,7 +693,7 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
                 return;
             }
         }
-        if (!take_queue_place(c, size)) return;
+        if (!take_queue_place(c, size, true)) return;
         if (op == "make_dir") {
             make_dir_on_ui_thread(c.id, m, size);
             return;
@@ -666,13 +705,21 @@ struct Server::State : std::enable_shared_from_this<Server::State> {
         });
     }
 
-    // A place in the queue of work for the UI thread for a message of `bytes`; false
-    // (and the page told, once until the queue drains) when the queue is full.
-    bool take_queue_place(Client& c, std::size_t bytes)
+    bool operates(const Client& c)
     {
+        std::lock_guard lock(mutex);
+        return user == c.id;
+    }
+
+    // A place in the queue of work for the UI thread for a message of `bytes`; false
+    // (and the page told, once until the queue drains) when the queue is full, or
+    // for a page that does not operate, when the watchers' part of it is.
+    bool take_queue_place(Client& c, std::size_t bytes, bool operating)
+    {
+        const int divisor = operating ? 1 : kWatchersShareDivisor;
         int waiting = ++pending_actions;
         std::size_t held = pending_action_bytes += bytes;
-        if (waiting > kMaxPendingActions || held > kMaxPendingActionBytes) {
+        if (waiting > kMaxPendingActions / divisor || held > kMaxPendingActionBytes / divisor) {
             --pending_actions;
             pending_action_bytes -= bytes;
             // Said once until the queue has drained: a reply to each refused action would pile up instead.
@@ -997,16 +1044,21 @@ std::unique_ptr<Server> Server::start(const Options& options, std::string& error
 Server::~Server()
 {
     if (!state_) return;
-    state_->stopping = true;
     // Pages are told to close first: each answers at once, instead of its
-    // connection noticing the stop only at its next read timeout.
+    // connection noticing the stop only at its next read timeout. Their own
+    // writers tell them, all at once and outside the lock, before civetweb stops
+    // writing: a page that does not read delays the exit once by at most the grace.
+    std::vector<std::shared_ptr<Client>> told;
     {
         std::lock_guard lock(state_->mutex);
-        // Close code 1001 (going away): the program ends, the page stops reconnecting.
-        static const char going_away[] = {'\x03', '\xE9'};
-        for (auto& [id, c] : state_->clients)
-            mg_websocket_write(c->conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, going_away, sizeof going_away);
+        for (auto& [id, c] : state_->clients) {
+            c->go_away();
+            told.push_back(c);
+        }
     }
+    const auto until = std::chrono::steady_clock::now() + kCloseGrace;
+    for (auto& c : told) c->wait_writer_ended(until);
+    state_->stopping = true;
     // civetweb's listener looks at its stop flag only between connections:
     // knock until it has stopped, so stopping takes milliseconds, not seconds.
     std::atomic<bool> stopped{false};

@@ -17,7 +17,8 @@
 // before its payload is read; connections that hold a thread (a request not
 // whole, a kept-alive one waiting for its next, an answer the client does not
 // take) are shut oldest first beyond a bound; a page asked to leave is dropped
-// if it stays; work waiting for the UI thread is bounded in number and bytes;
+// if it stays; work waiting for the UI thread is bounded in number and bytes
+// (pages that only watch may fill half of it);
 // answers waiting for pages are bounded per page and in all, and a page is not
 // read while its answers wait. The page that operates is told a seat; its
 // reload shows it (/ws?seat=S) and gets its place back before other pages.

@@ -1,7 +1,13 @@
 // Listening addresses, token comparison and the confinement of served paths.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
 
 #include "platform/sys/dir_handle.h"
 #include "platform/web/access.h"
@@ -127,6 +133,23 @@ TEST(ConfinedFile, OpensWhatWasCheckedNotWhatALinkSwappedInNames)
     fs::create_symlink(outside.file("report.txt"), work.file("SC_DATA/report.txt"));
     EXPECT_FALSE(vweb::open_checked_file(*file, roots));
     EXPECT_FALSE(vweb::open_checked_file(outside.file("report.txt"), roots));
+}
+
+// A FIFO swapped in for a checked file is refused at once: nothing waits for a writer that never comes.
+TEST(ConfinedFile, AFifoSwappedInForTheFileIsRefusedWithoutWaiting)
+{
+    vtest::TempDir work;
+    work.write("report.txt", "inside");
+    const std::vector<std::string> roots = {work.path()};
+    const auto file = vweb::confined_file("report.txt", roots);
+    ASSERT_TRUE(file);
+    std::filesystem::remove(*file);
+    ASSERT_EQ(::mkfifo(file->c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] { return vweb::open_checked_file(*file, roots) != nullptr; });
+    const bool returned = opened.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    if (!returned) ::close(::open(file->c_str(), O_RDWR | O_CLOEXEC));  // lets the blocked open go
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(opened.get());
 }
 
 TEST(ContentType, ByExtensionIgnoringCase)

@@ -365,6 +365,73 @@ TEST_F(HostileTest, LargeMessagesFillTheQueueOfWorkByTheirBytes)
     }
 }
 
+TEST_F(HostileTest, AWatchingPagesFloodLeavesRoomForTheOperatorsActions)
+{
+    vtest::RawPage operating(port);
+    ASSERT_TRUE(operating.accepted());
+    const std::string press = vtest::frame(kText, json{{"op", "press"}, {"panel", panel}, {"ctrl", button}}.dump());
+    ASSERT_TRUE(operating.send(press));
+    ASSERT_TRUE(pump_until([&] {
+        drain(operating);
+        return commits == 1;
+    }));
+    vtest::RawPage watching(port);
+    ASSERT_TRUE(watching.accepted());
+    const std::string big(256 << 10, 'x');
+    const std::string large_press =
+        vtest::frame(kText, json{{"op", "press"}, {"panel", panel}, {"ctrl", button}, {"note", big}}.dump());
+    struct Case {
+        const char* label;
+        json message;
+        int count;
+    } cases[] = {
+        {"rows asked for", {{"op", "rows"}, {"panel", panel}, {"ctrl", button}, {"from", 0}, {"to", 50}}, 5000},
+        {"folders listed", {{"op", "list_dir"}, {"popup", 1}, {"dir", big}}, 100},
+    };
+    for (const auto& c : cases) {
+        // The whole flood is read while the UI thread does not run: it fills the queue as far as a watcher may.
+        const std::string one = vtest::frame(kText, c.message.dump());
+        std::string all;
+        for (int i = 0; i < c.count; ++i) all += one;
+        ASSERT_TRUE(watching.send(all + vtest::frame(kText, "[]"))) << c.label;
+        EXPECT_EQ(errors_until(watching, "The message is not a JSON object.",
+                               "Too many actions are waiting: the latest were not done."),
+                  1)
+            << c.label;
+        // An action larger than the room a full queue would leave, read (a bad message after it is answered)
+        // while the UI thread still does not run: it is not refused.
+        const int before = commits;
+        ASSERT_TRUE(operating.send(large_press + vtest::frame(kText, "[]"))) << c.label;
+        EXPECT_EQ(errors_until(operating, "The message is not a JSON object.",
+                               "Too many actions are waiting: the latest were not done."),
+                  0)
+            << c.label;
+        EXPECT_TRUE(pump_until([&] {
+            drain(operating);
+            drain(watching);
+            return commits == before + 1;
+        })) << c.label;
+    }
+}
+
+TEST_F(HostileTest, AtStopAPageIsToldTheProgramEndsBesideAPageThatDoesNotRead)
+{
+    vtest::RawPage silent(port, "127.0.0.1", 4096), page(port);
+    ASSERT_TRUE(silent.accepted());
+    ASSERT_TRUE(page.accepted());
+    // Both are listed once the page has its snapshot.
+    int opcode = 0;
+    std::string snapshot;
+    ASSERT_TRUE(pump_until([&] {
+        pollfd p{page.fd(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }));
+    ASSERT_TRUE(page.next(opcode, snapshot));
+    server.reset();
+    constexpr int kGoingAway = 1001;  // the page stops reconnecting
+    EXPECT_EQ(page.until_ended(), kGoingAway);
+}
+
 TEST_F(HostileTest, APageThatNeverReadsItsAnswersIsNotReadEither)
 {
     // A small receive window, never read: every bad message it sends is answered into the server's queue.

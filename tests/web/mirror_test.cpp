@@ -336,12 +336,16 @@ TEST_F(MirrorTest, HostileMessagesAreAnsweredWithAnErrorAndTheProgramGoesOn)
     ASSERT_TRUE(pump_until([&] { return page.find("snapshot").has_value(); }));
     std::string deep = std::string(10000, '[') + std::string(10000, ']');
     std::string p = std::to_string(panel), b = std::to_string(button);
+    std::string sprawling = "[{}";
+    for (int i = 0; i < 10000; ++i) sprawling += ",{}";
+    sprawling += "]";
     const std::string bad[] = {
         R"({"op":"list_dir","dir":5})",
         R"({"op":"list_dir","popup":"yes"})",
         R"({"op":"list_dir","req":"7"})",
         deep,
         R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + deep + "}",
+        R"({"op":"press","panel":)" + p + R"(,"ctrl":)" + b + R"(,"extra":)" + sprawling + "}",
         R"({"op":"press","panel":"x","ctrl":)" + b + "}",
         R"({"op":"press","panel":)" + p + "}",
         R"({"op":"press","panel":1e400,"ctrl":)" + b + "}",
@@ -625,8 +629,7 @@ TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectorie
         int r = run(work.path(), "", 0, 0, chosen, [&](Page& page, int popup) {
             page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", c.typed}});
             if (c.taken) return;
-            for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
-            refused = page.find("popup_refused").value_or(json());
+            refused = wait_for([&] { return page.find("popup_refused"); }).value_or(json());
             page.send({{"op", "answer"}, {"popup", popup}, {"button", 0}, {"cancelled", true}});
         });
         if (c.taken) {
@@ -642,8 +645,7 @@ TEST_F(FilePopupTest, ATypedPathLeadsOnlyToTheWorkingProgramAndArchiveDirectorie
     std::string chosen;
     int r = run_dir(work.path(), 1, chosen, [&](Page& page, int popup) {
         page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", outside.path()}});
-        for (int i = 0; i < 500 && !page.find("popup_refused"); ++i) vsys::sleep_seconds(0.01);
-        refused = page.find("popup_refused").value_or(json());
+        refused = wait_for([&] { return page.find("popup_refused"); }).value_or(json());
         page.send({{"op", "answer"}, {"popup", popup}, {"button", 1}, {"response", archive.path()}});
     });
     EXPECT_EQ(refused.value("text", std::string()), refusal);
