@@ -106,6 +106,21 @@ double load_page(int port)
     return vsys::clock_seconds() - start;
 }
 
+// The median and the worst of page loads, as one line.
+void print_loads(const char* after, std::vector<double> times, const char* note = "")
+{
+    std::sort(times.begin(), times.end());
+    std::printf("page load (3 files) %s: median %.3f s, worst %.3f s%s\n", after, times[times.size() / 2],
+                times.back(), note);
+}
+
+std::vector<double> five_loads(int port)
+{
+    std::vector<double> times;
+    for (int round = 0; round < 5; ++round) times.push_back(load_page(port));
+    return times;
+}
+
 // Messages sent by a page until the server stops taking them for a second.
 void send_until_held(vtest::RawPage& page, const std::string& bytes)
 {
@@ -169,11 +184,7 @@ void kept_alive_slow_clients(int port)
         vtest::send_all(fd, "GET / HTTP/1.1\r\nHost: 12");
         slow.push_back(fd);
     }
-    std::vector<double> times;
-    for (int round = 0; round < 5; ++round) times.push_back(load_page(port));
-    std::sort(times.begin(), times.end());
-    std::printf("page load (3 files) after 300 kept-alive connections halfway through a second request: median %.3f s, "
-                "worst %.3f s\n", times[2], times.back());
+    print_loads("after 300 kept-alive connections halfway through a second request", five_loads(port));
     for (int fd : slow) ::close(fd);
 }
 
@@ -185,11 +196,7 @@ void never_reading_documents(int port)
         vtest::send_all(fd, "GET /doc?path=big.dat HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
         readers.push_back(fd);
     }
-    std::vector<double> times;
-    for (int round = 0; round < 5; ++round) times.push_back(load_page(port));
-    std::sort(times.begin(), times.end());
-    std::printf("page load (3 files) with 150 clients not reading a 50 MB document: median %.3f s, worst %.3f s "
-                "(-1: failed)\n", times[2], times.back());
+    print_loads("with 150 clients not reading a 50 MB document", five_loads(port), " (-1: failed)");
     for (int fd : readers) ::close(fd);
 }
 
@@ -224,20 +231,10 @@ void page_load(int port)
             vtest::send_all(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
             half_open.push_back(fd);
         }
-        double start = vsys::clock_seconds();
-        for (const char* target : {"/", "/app.js", "/style.css"}) {
-            int fd = vtest::connect_from(port);
-            vtest::send_all(fd, std::string("GET ") + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-            char buf[4096];
-            while (::recv(fd, buf, sizeof buf, 0) > 0) {}
-            ::close(fd);
-        }
-        times.push_back(vsys::clock_seconds() - start);
+        times.push_back(load_page(port));
         for (int fd : half_open) ::close(fd);
     }
-    std::sort(times.begin(), times.end());
-    std::printf("page load (3 files) with 400 half-open connections: median %.3f s, worst %.3f s\n", times[2],
-                times.back());
+    print_loads("with 400 half-open connections", times, " (-1: failed)");
 }
 
 }  // namespace

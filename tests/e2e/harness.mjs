@@ -140,6 +140,15 @@ export class ProgramSession {
     expect(e.code === 0 && e.signal === null, `it ended with code ${e.code}, signal ${e.signal}`);
   }
 
+  // Ends the program and starts it again on the same working directory, with a new page; `env` as for start.
+  async restartProgram(env = {}, viewport = undefined) {
+    await this.stopProgram();
+    this.exited = null;
+    this.out.length = 0;
+    this.start(env);
+    return this.openPage(viewport);
+  }
+
   async finish(code) {
     try { if (this.context) await this.context.close(); } catch { /* already gone */ }
     if (this.child && !this.exited) this.child.kill('SIGKILL');
@@ -291,6 +300,14 @@ export async function answering(page, label, done, what, ms) {
     await page.waitForTimeout(200);
   }
   throw new Error(`${what} not within ${ms} ms`);
+}
+
+// Answers the popup that shows `text` with its first button and waits until it has gone.
+export async function answerPopup(page, text) {
+  const shown = page.locator('.popup').filter({ hasText: text });
+  await shown.waitFor({ timeout: 15000 });
+  await shown.locator('.buttons button').first().click();
+  await shown.waitFor({ state: 'detached', timeout: 15000 });
 }
 
 // Acquisition from the strip chart's Start toggle until `done`, answering what the program asks on the way; then

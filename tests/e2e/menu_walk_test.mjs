@@ -6,7 +6,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { ProgramSession, expect, panelOf, control, pickMenu, settled } from './harness.mjs';
+import { ProgramSession, answerPopup, expect, panelOf, control, pickMenu, settled } from './harness.mjs';
 
 const [binDir, edition, webDir, shotDir, makeDemoDir, setupFile] = process.argv.slice(2);
 const review = edition === 'VantrelReview';
@@ -92,10 +92,7 @@ async function main() {
 
   if (review) {
     await test('the "Vantrel Review" popup is answered', async () => {
-      const shown = popups.filter({ hasText: 'Version 6.96' });
-      await shown.waitFor({ timeout: 15000 });
-      await shown.locator('.buttons button').first().click();
-      await shown.waitFor({ state: 'detached', timeout: 15000 });
+      await answerPopup(page, 'Version 6.96');
     });
   }
 

@@ -48,11 +48,7 @@ async function main() {
   // The replay plays a block every half second of the program's clock: at the recording's pace a wafer would pass in
   // a second or two, sooner than a loaded machine shows its play buttons, let alone takes a click on one.
   await test('the program starts again at the real pace on the same working directory', async () => {
-    await session.stopProgram();
-    session.exited = null;
-    session.out.length = 0;
-    session.start({});
-    page = await session.openPage();
+    page = await session.restartProgram();
     bind();
     await chart.waitFor({ timeout: 20000 });
   });

@@ -151,11 +151,7 @@ async function main() {
 
   // The acquisition ran 20 times faster; the slideshow's 3 s per chart are watched at the normal pace.
   await test('the program starts again at normal speed on the same working directory', async () => {
-    await session.stopProgram();
-    session.exited = null;
-    session.out.length = 0;
-    session.start({});
-    page = await session.openPage();
+    page = await session.restartProgram();
     bind();
     await chart.waitFor({ timeout: 20000 });
   });

@@ -8,21 +8,12 @@
 #include "platform/sql/engine.h"
 #include "platform/sys/format.h"
 #include "tests/sql/sql_fixture.h"
+#include "tests/support/fnv1a.h"
 
 namespace {
 
+using vtest::fnv1a;
 using vtest::run;
-
-// 64-bit FNV-1a of the result text: stable across compilers and runs.
-std::uint64_t fnv1a(const std::string& text)
-{
-    std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 // A year of a tool: runs of three processes, four wafers each, re-tested wafers written again at the end,
 // empty values, deleted runs and rows.

@@ -22,6 +22,7 @@
 #include "tests/testing/testing_fixture.h"
 #include "tests/sql/sql_fixture.h"
 #include "tests/testing/trace_builder.h"
+#include "tests/support/fnv1a.h"
 
 namespace {
 
@@ -32,16 +33,7 @@ constexpr int kRun = 1;
 constexpr int kWafer = 1;
 constexpr int kProcess = 3;
 
-// 64-bit FNV-1a: stable across compilers and runs.
-std::uint64_t fnv1a(const std::string& bytes)
-{
-    std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
+using vtest::fnv1a;
 
 class FirstWaferFiles : public coretest::CoreTest {
 protected:
